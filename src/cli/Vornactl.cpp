@@ -1,0 +1,5 @@
+#include "cli/Vornactl.h"
+
+namespace vorna::cli {
+int RunVornactl(int, char**) { return 2; }
+}  // namespace vorna::cli

@@ -1,0 +1,5 @@
+#pragma once
+
+namespace vorna::cli {
+int RunVornactl(int argc, char** argv);
+}

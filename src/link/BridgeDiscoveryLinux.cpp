@@ -1,0 +1,106 @@
+// Linux discovery: walk /sys/class/tty and climb from each tty's device up to the USB
+// device that carries idVendor/idProduct, the way libserialport's linux.c does.
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "link/BridgeDiscovery.h"
+
+namespace vorna {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFirstLine(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
+    return line;
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// ttyUSB2 < ttyUSB10: compare digit runs by value.
+bool NaturalLess(const std::string& a, const std::string& b) {
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (std::isdigit(static_cast<unsigned char>(a[i])) &&
+            std::isdigit(static_cast<unsigned char>(b[j]))) {
+            std::size_t ei = i, ej = j;
+            while (ei < a.size() && std::isdigit(static_cast<unsigned char>(a[ei]))) ++ei;
+            while (ej < b.size() && std::isdigit(static_cast<unsigned char>(b[ej]))) ++ej;
+            std::string na = a.substr(i, ei - i), nb = b.substr(j, ej - j);
+            na.erase(0, std::min(na.find_first_not_of('0'), na.size()));
+            nb.erase(0, std::min(nb.find_first_not_of('0'), nb.size()));
+            if (na.size() != nb.size()) return na.size() < nb.size();
+            if (na != nb) return na < nb;
+            i = ei;
+            j = ej;
+        } else {
+            if (a[i] != b[j]) return a[i] < b[j];
+            ++i;
+            ++j;
+        }
+    }
+    return a.size() - i < b.size() - j;
+}
+
+}  // namespace
+
+std::vector<BridgeInfo> ListBridges(const std::string& sysfsRoot, const std::string& devRoot) {
+    std::vector<std::pair<std::string, BridgeInfo>> found;
+    std::error_code ec;
+    const fs::path ttyClass = fs::path(sysfsRoot) / "class" / "tty";
+    const fs::path root = fs::weakly_canonical(fs::path(sysfsRoot), ec);
+    for (fs::directory_iterator it(ttyClass, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        fs::path dev = fs::canonical(it->path() / "device", ec);
+        if (ec) {
+            ec.clear();
+            continue;  // virtual consoles and ptys have no device link
+        }
+        // Climb at most a few levels: tty -> USB interface -> USB device.
+        for (int depth = 0; depth < 6 && !dev.empty(); ++depth) {
+            if (fs::exists(dev / "idVendor", ec) && fs::exists(dev / "idProduct", ec)) {
+                if (Lower(ReadFirstLine(dev / "idVendor")) == kBridgeVendorId &&
+                    Lower(ReadFirstLine(dev / "idProduct")) == kBridgeProductId) {
+                    BridgeInfo info;
+                    info.node = (fs::path(devRoot) / name).string();
+                    info.usbPath = dev.string();
+                    info.product = ReadFirstLine(dev / "product");
+                    info.serial = ReadFirstLine(dev / "serial");
+                    found.emplace_back(name, std::move(info));
+                }
+                break;
+            }
+            if (dev == root || dev == dev.parent_path()) break;
+            dev = dev.parent_path();
+        }
+        ec.clear();
+    }
+    std::sort(found.begin(), found.end(),
+              [](const auto& a, const auto& b) { return NaturalLess(a.first, b.first); });
+    std::vector<BridgeInfo> bridges;
+    for (auto& entry : found) bridges.push_back(std::move(entry.second));
+    return bridges;
+}
+
+std::optional<std::string> LookupBridgePort(const BridgeLocation& location) {
+    if (!location.fixedPath.empty()) {
+        std::error_code ec;
+        // A dangling symlink (a simulated device that went away) counts as absent.
+        if (fs::exists(location.fixedPath, ec)) return location.fixedPath;
+        return std::nullopt;
+    }
+    auto bridges = ListBridges(location.sysfsRoot, location.devRoot);
+    if (bridges.empty()) return std::nullopt;
+    return bridges.front().node;
+}
+
+}  // namespace vorna

@@ -1,0 +1,219 @@
+#include "link/SerialPort.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+namespace vorna {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int RemainingMs(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+speed_t SpeedFor(std::uint32_t baud) {
+    switch (baud) {
+        case 9600: return B9600;
+        case 19200: return B19200;
+        case 38400: return B38400;
+        case 57600: return B57600;
+        case 115200: return B115200;
+        default: return B19200;
+    }
+}
+
+// Looks through /proc for another process with the node open, so the user learns which
+// program to close. Returns an empty string when it cannot tell (other users' processes).
+std::string FindHolder(const std::string& path) {
+    struct stat target{};
+    if (stat(path.c_str(), &target) != 0) return {};
+    DIR* proc = opendir("/proc");
+    if (!proc) return {};
+    std::string found;
+    const pid_t self = getpid();
+    while (dirent* entry = readdir(proc)) {
+        char* end = nullptr;
+        long pid = std::strtol(entry->d_name, &end, 10);
+        if (*end != '\0' || pid <= 0 || pid == self) continue;
+        std::string fdDir = std::string("/proc/") + entry->d_name + "/fd";
+        DIR* fds = opendir(fdDir.c_str());
+        if (!fds) continue;
+        while (dirent* fd = readdir(fds)) {
+            if (fd->d_name[0] == '.') continue;
+            struct stat st{};
+            if (stat((fdDir + "/" + fd->d_name).c_str(), &st) == 0 && st.st_rdev == target.st_rdev &&
+                S_ISCHR(st.st_mode)) {
+                std::ifstream comm(std::string("/proc/") + entry->d_name + "/comm");
+                std::string name;
+                std::getline(comm, name);
+                found = name + " (pid " + std::to_string(pid) + ")";
+                break;
+            }
+        }
+        closedir(fds);
+        if (!found.empty()) break;
+    }
+    closedir(proc);
+    return found;
+}
+
+}  // namespace
+
+PortOpenResult OpenSerialPort(const std::string& path) {
+    PortOpenResult result;
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        result.errorNumber = errno;
+        switch (errno) {
+            case ENOENT:
+            case ENODEV:
+            case ENXIO: result.failure = OpenFailure::NotFound; break;
+            case EACCES:
+            case EPERM: result.failure = OpenFailure::NoPermission; break;
+            case EBUSY: result.failure = OpenFailure::Busy; break;
+            default: result.failure = OpenFailure::Other; break;
+        }
+        if (result.failure == OpenFailure::Busy) result.holder = FindHolder(path);
+        return result;
+    }
+    if (!isatty(fd)) {
+        ::close(fd);
+        result.failure = OpenFailure::NotATerminal;
+        result.errorNumber = ENOTTY;
+        return result;
+    }
+    // TIOCEXCL alone does not stop root; the advisory lock catches a second copy of this
+    // program and terminal programs that honour locks.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        result.errorNumber = errno;
+        ::close(fd);
+        result.failure = OpenFailure::Busy;
+        result.holder = FindHolder(path);
+        return result;
+    }
+    if (ioctl(fd, TIOCEXCL) != 0) {
+        // Not fatal: the lock above already keeps cooperating programs away.
+    }
+    result.handle = fd;
+    return result;
+}
+
+bool ConfigureSerialPort(PortHandle port, std::uint32_t baudRate) {
+    termios tio{};
+    if (tcgetattr(port, &tio) != 0) return false;
+    cfmakeraw(&tio);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | CSIZE | CRTSCTS);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    cfsetispeed(&tio, SpeedFor(baudRate));
+    cfsetospeed(&tio, SpeedFor(baudRate));
+    return tcsetattr(port, TCSANOW, &tio) == 0;
+}
+
+bool ReadPort(PortHandle port, std::uint8_t* dest, std::size_t count, int timeoutMs,
+              std::size_t& got) {
+    got = 0;
+    if (port == kNoPort) return false;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (got < count) {
+        ssize_t n = ::read(port, dest + got, count - got);
+        if (n > 0) {
+            got += static_cast<std::size_t>(n);
+            continue;
+        }
+        // In raw mode with no minimum count an empty queue reads as 0 bytes, not EAGAIN;
+        // a port that has really gone fails with EIO and shows up in poll() below.
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+        int left = RemainingMs(deadline);
+        if (left <= 0) return false;
+        pollfd pfd{port, POLLIN, 0};
+        int r = ::poll(&pfd, 1, left);
+        if (r < 0 && errno != EINTR) return false;
+        if (r > 0 && (pfd.revents & (POLLERR | POLLNVAL))) return false;
+        if (r > 0 && (pfd.revents & POLLHUP) && !(pfd.revents & POLLIN)) return false;
+    }
+    return true;
+}
+
+bool WritePort(PortHandle port, const std::uint8_t* src, std::size_t count, int timeoutMs,
+               std::size_t& written) {
+    written = 0;
+    if (port == kNoPort) return false;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (written < count) {
+        ssize_t n = ::write(port, src + written, count - written);
+        if (n > 0) {
+            written += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+        int left = RemainingMs(deadline);
+        if (left <= 0) return false;
+        pollfd pfd{port, POLLOUT, 0};
+        int r = ::poll(&pfd, 1, left);
+        if (r < 0 && errno != EINTR) return false;
+        if (r > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
+    }
+    return true;
+}
+
+void PurgePort(PortHandle port, bool input, bool output) {
+    if (port == kNoPort) return;
+    if (input && output) {
+        tcflush(port, TCIOFLUSH);
+    } else if (input) {
+        tcflush(port, TCIFLUSH);
+    } else if (output) {
+        tcflush(port, TCOFLUSH);
+    }
+}
+
+void ClosePortHandle(PortHandle port) {
+    if (port != kNoPort) ::close(port);
+}
+
+std::string DescribeOpenFailure(const std::string& path, const PortOpenResult& result) {
+    switch (result.failure) {
+        case OpenFailure::None: return {};
+        case OpenFailure::NoPermission:
+            return "Cannot open " + path +
+                   ": permission denied. Add your user to the 'dialout' group "
+                   "(sudo usermod -aG dialout $USER) and log out and in again, "
+                   "or install the udev rule from the README.";
+        case OpenFailure::Busy:
+            return "Cannot open " + path + ": the port is in use by " +
+                   (result.holder.empty() ? std::string("another program") : result.holder) +
+                   ". Close that program; the link retries by itself.";
+        case OpenFailure::NotFound:
+            return "Cannot open " + path + ": the device node has gone (" +
+                   std::strerror(result.errorNumber) + ").";
+        case OpenFailure::NotATerminal:
+            return "Cannot open " + path + ": it is not a serial port.";
+        case OpenFailure::Other: break;
+    }
+    return "Cannot open " + path + ": " + std::strerror(result.errorNumber) + ".";
+}
+
+void SleepMs(int ms) {
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+}  // namespace vorna

@@ -1,0 +1,102 @@
+#include "link/UsbUart.h"
+
+#include <algorithm>
+
+namespace vorna {
+
+UsbUart::~UsbUart() {
+    if (isOpen || portHandle != kNoPort) ClosePortHandle(portHandle);
+}
+
+void UsbUart::Trace(TraceDirection direction, const std::uint8_t* bytes, std::size_t count) const {
+    if (trace_ && count > 0) trace_(direction, bytes, count);
+}
+
+bool UsbUart::ReadWithTimeout(PortHandle port, std::uint8_t* dest, std::size_t count,
+                              int timeoutMs) {
+    std::size_t got = 0;
+    const bool complete = ReadPort(port, dest, count, timeoutMs, got);
+    bytesRead = static_cast<std::uint32_t>(got);
+    Trace(TraceDirection::Received, dest, got);
+    // Like an overlapped read with untouched driver time-outs: only the full count completes.
+    return complete;
+}
+
+bool UsbUart::WriteBytes(const std::uint8_t* src, std::size_t count) {
+    std::size_t written = 0;
+    const bool ok = WritePort(portHandle, src, count, kWriteBoundMs, written);
+    bytesWritten = static_cast<std::uint32_t>(written);
+    Trace(TraceDirection::Sent, src, written);
+    return ok && written == count;
+}
+
+int UsbUart::SendCommandByte(std::uint8_t command) {
+    // Stale input must never precede the read-back.
+    PurgePort(portHandle, true, false);
+    txBuffer[0] = command;
+    if (!WriteBytes(txBuffer.data(), 1)) return 1;
+    if (ReadWithTimeout(portHandle, rxBuffer.data(), 1, 1000) && bytesWritten == 1) return 0;
+    return 1;
+}
+
+int UsbUart::ReadReply(std::size_t count, int timeoutMs) {
+    count = std::min(count, kRxSize);
+    if (ReadWithTimeout(portHandle, rxBuffer.data(), count, timeoutMs) && bytesRead == count) {
+        return 0;
+    }
+    // A late answer must not be taken for the next one.
+    PurgePort(portHandle, true, true);
+    rxBuffer.fill(0);
+    return 2;
+}
+
+void UsbUart::PurgeAndClear() {
+    PurgePort(portHandle, true, true);
+    rxBuffer.fill(0);
+}
+
+int UsbUart::SendBlock(const std::uint8_t* data, std::size_t count) {
+    if (!WriteBytes(data, count)) return 1;
+    // The read-back of a block longer than the receive buffer is taken in buffer-sized
+    // pieces so that none of it is left behind to be mistaken for the device's answer.
+    std::size_t remaining = count;
+    int timeoutMs = 200;
+    while (remaining > 0) {
+        const std::size_t piece = std::min(remaining, kRxSize);
+        if (!ReadWithTimeout(portHandle, rxBuffer.data(), piece, timeoutMs)) break;
+        remaining -= piece;
+        timeoutMs = 100;
+    }
+    // The read-back is not examined; the caller reads the device's answer.
+    return 0;
+}
+
+int UsbUart::SendPairAwaitAck(const std::uint8_t* pair) {
+    PurgePort(portHandle, true, true);
+    if (!WriteBytes(pair, 2)) return 1;
+    ReadWithTimeout(portHandle, rxBuffer.data(), 2, 1000);
+    if (ReadReply(1, 2000) != 0) return 1;
+    return rxBuffer[0] == 0x01 ? 0 : 1;
+}
+
+void UsbUart::ClosePort() {
+    isOpen = 0;
+    usbState = 0;
+    deviceState = 0;
+    ClosePortHandle(portHandle);
+    portHandle = kNoPort;
+    portName.clear();
+}
+
+std::uint8_t UsbUart::ParseHexPair(const char* two) {
+    // Outside '0'-'9' and 'A'-'F' a digit counts as 0; image readers refuse such
+    // characters before anything is sent, so this only keeps the result defined.
+    auto nibble = [](char c) -> unsigned {
+        if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
+        if (c >= 'A' && c <= 'F') return static_cast<unsigned>(c - 'A' + 10);
+        return 0;
+    };
+    return static_cast<std::uint8_t>((nibble(two[0]) << 4) | nibble(two[1]));
+}
+
+}  // namespace vorna

@@ -1,0 +1,86 @@
+// The 500 ms poll: keeps the port open, talks to the device of the chosen Device mode,
+// identifies a newly found device, keeps the three lamps, and serves the pages' requests.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "link/BridgeDiscovery.h"
+#include "link/UsbUart.h"
+#include "protocol/LinkView.h"
+#include "protocol/Pages.h"
+#include "protocol/PollTimer.h"
+#include "protocol/SettingsTransfer.h"
+
+namespace vorna {
+
+// Firmware updates are started from the tick; they run on the link thread, one at a time.
+class FirmwareUpdates {
+public:
+    virtual ~FirmwareUpdates() = default;
+    virtual bool CardUpdateRequested() const = 0;
+    virtual void RunCardUpdate() = 0;
+    virtual bool EscUpdateRequested() const = 0;
+    virtual void RunEscUpdate() = 0;
+};
+
+class ConnectionMonitor {
+public:
+    ConnectionMonitor(UsbUart& link, BridgeLocation location, SetupPage& setup,
+                      FirmwarePage& firmware, LinkView& view, PollTimer& timer);
+
+    // One tick of timer 1: open the port, poll, then serve card update, ESC update,
+    // restore and write requests, in that order.
+    void OnTimer();
+    void PollDevice();
+    void IdentifyDevice();
+    void UpdateStatusLamps();
+
+    // Device menu items: each toggles its mode; the modes exclude each other.
+    void ChooseEsc();
+    void ChooseProgramCard();
+    void ChooseFixMode();
+
+    DeviceMode Mode() const;
+    DeviceMenuState MenuState() const;
+    int CardState() const { return cardState_; }
+    int ModelType() const { return modelType_; }
+    LampState Lamps() const;
+
+    SettingsTransfer& Transfer() { return transfer_; }
+    UsbUart& Link() { return link_; }
+    void SetFirmwareUpdates(FirmwareUpdates* updates) { updates_ = updates; }
+
+    // A device answering Fix Mode's probe with anything but 0xD7 is asked again; this many
+    // times per tick at most, so a babbling line cannot hold the link thread for ever.
+    static constexpr int kFixProbeRetries = 20;
+
+private:
+    void PollEsc();
+    void PollCard();
+    void PollFix();
+    void ClearEscTexts(bool keepBlinkyText);
+    void AnnounceMode(bool selectLinksPage);
+
+    UsbUart& link_;
+    BridgeLocation location_;
+    SetupPage& setup_;
+    FirmwarePage& firmware_;
+    LinkView& view_;
+    PollTimer& timer_;
+    SettingsTransfer transfer_;
+    FirmwareUpdates* updates_ = nullptr;
+
+    bool escMode_ = false;
+    bool cardMode_ = false;
+    bool fixMode_ = false;
+    int cardState_ = 1;
+    int modelType_ = 0;
+    bool escPageEnabled_ = false;
+    bool firmwarePageEnabled_ = false;
+    std::string lastPortProblem_;
+};
+
+inline constexpr const char* kBlinkyRx4FirmwareText = "Blinky V3.0_K7T_RX4";
+
+}  // namespace vorna

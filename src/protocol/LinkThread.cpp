@@ -1,0 +1,84 @@
+#include "protocol/LinkThread.h"
+
+#include <pthread.h>
+
+namespace vorna {
+
+LinkThread::~LinkThread() { Shutdown(); }
+
+void LinkThread::Run(Tick tick, int periodMs) {
+    {
+        std::lock_guard lock(mutex_);
+        tick_ = std::move(tick);
+        quit_ = false;
+        timerRunning_ = true;
+        period_ = std::chrono::milliseconds(periodMs);
+        due_ = Clock::now() + period_;
+    }
+    thread_ = std::thread([this] { Loop(); });
+    pthread_setname_np(thread_.native_handle(), "vorna-link");
+}
+
+void LinkThread::Post(Job job) {
+    {
+        std::lock_guard lock(mutex_);
+        if (quit_) return;
+        jobs_.push_back(std::move(job));
+    }
+    wake_.notify_all();
+}
+
+void LinkThread::Shutdown() {
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+        jobs_.clear();
+    }
+    wake_.notify_all();
+    if (thread_.joinable() && !IsLinkThread()) thread_.join();
+}
+
+void LinkThread::StopTimer() {
+    std::lock_guard lock(mutex_);
+    timerRunning_ = false;
+}
+
+void LinkThread::StartTimer(int periodMs) {
+    {
+        std::lock_guard lock(mutex_);
+        timerRunning_ = true;
+        period_ = std::chrono::milliseconds(periodMs);
+        due_ = Clock::now() + period_;
+    }
+    wake_.notify_all();
+}
+
+void LinkThread::Loop() {
+    std::unique_lock lock(mutex_);
+    while (!quit_) {
+        if (!jobs_.empty()) {
+            Job job = std::move(jobs_.front());
+            jobs_.pop_front();
+            lock.unlock();
+            job();
+            lock.lock();
+            continue;
+        }
+        if (timerRunning_ && Clock::now() >= due_) {
+            // Like a window timer, a tick that overran its period is followed by one tick at
+            // once, not by a burst of the ticks it missed.
+            due_ = Clock::now() + period_;
+            lock.unlock();
+            tick_();
+            lock.lock();
+            continue;
+        }
+        if (timerRunning_) {
+            wake_.wait_until(lock, due_);
+        } else {
+            wake_.wait(lock);
+        }
+    }
+}
+
+}  // namespace vorna

@@ -1,0 +1,54 @@
+// The link thread: owns the timing of the poll. It runs the 500 ms tick and, between ticks,
+// the jobs other threads post (Device menu choices, requests). One transaction can block for
+// seconds; here it blocks nothing but this thread.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "protocol/PollTimer.h"
+
+namespace vorna {
+
+class LinkThread : public PollTimer {
+public:
+    using Tick = std::function<void()>;
+    using Job = std::function<void()>;
+
+    LinkThread() = default;
+    ~LinkThread() override;
+    LinkThread(const LinkThread&) = delete;
+    LinkThread& operator=(const LinkThread&) = delete;
+
+    // Starts the thread with the poll timer running at `periodMs`.
+    void Run(Tick tick, int periodMs = kPollPeriodMs);
+    // Runs `job` on the link thread after the current tick or job.
+    void Post(Job job);
+    // Finishes the tick or job under way, drops queued jobs and joins. Safe to call twice.
+    void Shutdown();
+    bool IsLinkThread() const { return std::this_thread::get_id() == thread_.get_id(); }
+
+    // Timer 1. Called from the tick (transfers) or from jobs (Device menu).
+    void StopTimer() override;
+    void StartTimer(int periodMs) override;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    void Loop();
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Job> jobs_;
+    Tick tick_;
+    bool quit_ = false;
+    bool timerRunning_ = false;
+    Clock::duration period_ = std::chrono::milliseconds(kPollPeriodMs);
+    Clock::time_point due_{};
+    std::thread thread_;
+};
+
+}  // namespace vorna

@@ -1,0 +1,48 @@
+// What the user sees of the link: lamps, messages, the write progress. The window implements
+// it with queued signals; vornactl prints; tests record.
+#pragma once
+
+#include <string>
+
+namespace vorna {
+
+enum class MessageIcon { None, Error };
+
+enum class DeviceMode { None, Esc, Card, Fix };
+
+// What the Device menu and the page buttons show after a mode change.
+struct DeviceMenuState {
+    DeviceMode mode = DeviceMode::None;
+    bool escPageEnabled = false;       // button 1002
+    bool firmwarePageEnabled = false;  // button 1003
+    bool operator==(const DeviceMenuState&) const = default;
+};
+
+struct LampState {
+    bool usb = false;
+    bool esc = false;
+    bool card = false;
+    bool operator==(const LampState&) const = default;
+};
+
+class LinkView {
+public:
+    virtual ~LinkView() = default;
+
+    virtual void ShowLamps(const LampState& lamps) = 0;
+    // Modal: returns only when the user has dismissed the message, so "show the message,
+    // then the next tick" keeps its order.
+    virtual void ShowMessage(const std::string& text, MessageIcon icon) = 0;
+    // A port that exists but cannot be opened; said once until the situation changes.
+    virtual void ShowPortProblem(const std::string& text) = 0;
+    // Caption of the write-progress button ("50% ").
+    virtual void ShowWriteProgress(const std::string& text) = 0;
+    // The settings of the connected ESC were read (or restored) and the page shows them.
+    virtual void SettingsApplied() {}
+    // The identified device changed (or was lost); the page texts may have changed.
+    virtual void DeviceChanged() {}
+    // The Device menu moved to another mode; `selectLinksPage` asks for the links page.
+    virtual void DeviceModeChanged(const DeviceMenuState& /*state*/, bool /*selectLinksPage*/) {}
+};
+
+}  // namespace vorna

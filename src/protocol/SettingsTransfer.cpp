@@ -1,0 +1,148 @@
+#include "protocol/SettingsTransfer.h"
+
+#include <cstdio>
+
+#include "protocol/Commands.h"
+
+namespace vorna {
+
+int SettingsTransfer::ReplyLengthFor(int modelType) {
+    switch (modelType) {
+        case 4:
+        case 5:
+        case 6:
+        case 7:
+        case 13: return 27;
+        case 11: return 28;
+        case 12: return 29;
+        case 14: return 32;
+        case 15:
+        case 16:
+        case 17: return 31;
+        default: return 23;
+    }
+}
+
+int SettingsTransfer::PairCountFor(int modelType, int replyLength) {
+    if (modelType == 13) return 20;
+    if (modelType >= 14 && modelType <= 17) return 29;
+    return replyLength > 0 ? replyLength - 1 : 0;
+}
+
+int SettingsTransfer::ProgressDivisorFor(int modelType, int replyLength) {
+    if (modelType == 13) return 19;
+    if (modelType >= 14 && modelType <= 17) return 28;
+    return replyLength > 1 ? replyLength - 2 : 1;
+}
+
+bool SettingsTransfer::SendsBecSeparately(int modelType) {
+    return modelType == 4 || (modelType >= 8 && modelType <= 11);
+}
+
+void SettingsTransfer::ReadSettings() {
+    timer_.StopTimer();
+    link_.PurgeAndClear();
+    const int modelType = setup_.ModelType();
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        if (link_.SendCommandByte(cmd::kReadSettings) != 0) continue;
+        replyLength = ReplyLengthFor(modelType);
+        const auto count = static_cast<std::size_t>(replyLength);
+        if (link_.ReadReply(count, 500) == 0 && link_.rxBuffer[count - 1] == cmd::kRecordEnd) {
+            setup_.ApplySettingsRecord(link_.rxBuffer.data(), count - 1);
+            break;
+        }
+    }
+    if (modelType >= 8 && modelType <= 10) {
+        // Their record has no room for the BEC Voltage; the ESC answers a query instead.
+        link_.PurgeAndClear();
+        const std::uint8_t query[2] = {cmd::kBecRegister, cmd::kBecQuery};
+        link_.SendPairAwaitAck(query);
+        SleepMs(100);
+        link_.ReadReply(1, 1000);
+        setup_.SelectBec(link_.rxBuffer[0]);
+    }
+    setup_.SetModelNameText(firmware_.EscModelText());
+    setup_.SetFirmwareText(firmware_.CurrentFirmwareText());
+    link_.PurgeAndClear();
+    SleepMs(150);
+    timer_.StartTimer(kPollPeriodMs);
+    view_.SettingsApplied();
+}
+
+void SettingsTransfer::WriteSettings() {
+    if (link_.usbState != 2) {
+        setup_.ClearWriteRequest();
+        view_.ShowMessage(kMsgUsbConnectionError, MessageIcon::Error);
+        return;
+    }
+    if (link_.deviceState != 2) {
+        setup_.ClearWriteRequest();
+        view_.ShowMessage(kMsgEscConnectionError, MessageIcon::Error);
+        return;
+    }
+    if (!setup_.HasValidRecord()) {
+        // Without a record of this ESC the registers sent back unchanged (and every list the
+        // read would have selected) hold nothing it reported: refuse rather than send guesses.
+        setup_.ClearWriteRequest();
+        view_.ShowMessage(kMsgNotReadYet, MessageIcon::Error);
+        return;
+    }
+    timer_.StopTimer();
+    std::array<std::uint8_t, 100> pairs{};
+    setup_.BuildWritePairs(pairs);
+    const int modelType = setup_.ModelType();
+    const int count = PairCountFor(modelType, replyLength);
+    const int divisor = ProgressDivisorFor(modelType, replyLength);
+    for (int k = 0; k < count && k < 50; ++k) {
+        char progress[16];
+        std::snprintf(progress, sizeof progress, "%d%% ", 100 * k / divisor);
+        if (link_.SendPairAwaitAck(&pairs[static_cast<std::size_t>(2 * k)]) != 0) {
+            view_.ShowMessage(kMsgSendFail, MessageIcon::None);
+            timer_.StartTimer(kPollPeriodMs);
+            return;  // the request stays set: the next tick starts again from the first pair
+        }
+        view_.ShowWriteProgress(progress);
+        SleepMs(100);
+    }
+    if (SendsBecSeparately(modelType)) {
+        const int bec = setup_.BecSelection();
+        // No selection means nothing the ESC reported; leave its BEC Voltage alone.
+        if (bec >= 0) {
+            link_.PurgeAndClear();
+            const std::uint8_t pair[2] = {cmd::kBecRegister, static_cast<std::uint8_t>(bec)};
+            link_.SendPairAwaitAck(pair);
+            link_.ReadReply(1, 500);
+            if (link_.rxBuffer[0] != cmd::kAck) {
+                view_.ShowMessage(kMsgBecSetFailed, MessageIcon::None);
+            }
+        }
+    }
+    if (link_.SendCommandByte(cmd::kEndOfWrite) != 0) {
+        view_.ShowMessage(kMsgEndOfWriteFail, MessageIcon::None);
+    }
+    setup_.ClearWriteRequest();
+    timer_.StartTimer(kPollPeriodMs);
+}
+
+void SettingsTransfer::RestoreDefaults() {
+    if (link_.usbState != 2) {
+        setup_.ClearDefaultRequest();
+        view_.ShowMessage(kMsgUsbConnectionError, MessageIcon::Error);
+        return;
+    }
+    if (link_.deviceState != 2) {
+        setup_.ClearDefaultRequest();
+        view_.ShowMessage(kMsgEscConnectionError, MessageIcon::Error);
+        return;
+    }
+    if (link_.SendCommandByte(cmd::kRestoreDefaults) != 0) {
+        view_.ShowMessage(kMsgDefaultError, MessageIcon::None);
+        return;  // the request stays set and is tried again on the next tick
+    }
+    link_.ReadReply(1, 100);
+    ReadSettings();
+    setup_.ClearDefaultRequest();
+    setup_.RefreshParameterBoxes();
+}
+
+}  // namespace vorna

@@ -1,0 +1,29 @@
+// Conversion between the page's selections and the ESC's two wire forms: the positional
+// settings record it answers to 0xD8, and the (register, value) pairs a write sends.
+#pragma once
+
+#include <cstdint>
+
+#include "settings/SetupState.h"
+
+namespace vorna {
+
+enum class RecordLayout { A, B, C, D };
+RecordLayout LayoutFor(int modelType);
+
+// Number of data bytes of the settings record (the reply without its 0xDD end marker).
+int RecordDataBytes(int modelType);
+
+// Leaves every parameter list without a selection, except 1107 to 1111 which are not touched.
+void ClearSelections(SetupState& state);
+
+// Decodes a settings record (the 250-byte receive buffer, record at its start) into the
+// selections of the model's layout. Does not touch lastRecord.
+void ApplySettingsRecord(SetupState& state, const std::uint8_t* buffer);
+
+// Fills state.writePairs from the current selections and state.lastRecord. A list without
+// a selection sends back the value the ESC itself reported in lastRecord where the record
+// carries that parameter, so a write never changes a setting the user could not see.
+void BuildWritePairs(SetupState& state);
+
+}  // namespace vorna

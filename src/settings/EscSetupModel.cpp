@@ -1,0 +1,139 @@
+#include "settings/EscSetupModel.h"
+
+#include <algorithm>
+
+#include "settings/Catalogue.h"
+#include "settings/Codec.h"
+
+namespace vorna {
+
+void EscSetupModel::SetListener(Listener listener) {
+    std::lock_guard lock(listenerMutex_);
+    listener_ = std::move(listener);
+}
+
+void EscSetupModel::Notify(Change change) {
+    Listener listener;
+    {
+        std::lock_guard lock(listenerMutex_);
+        listener = listener_;
+    }
+    if (listener) listener(change);
+}
+
+SetupState EscSetupModel::Snapshot() const {
+    std::lock_guard lock(mutex_);
+    return state_;
+}
+
+std::string EscSetupModel::ModelNameText() const {
+    std::lock_guard lock(mutex_);
+    return modelNameText_;
+}
+
+void EscSetupModel::SelectByUser(int listId, int index) {
+    {
+        std::lock_guard lock(mutex_);
+        state_.List(listId).Select(index);
+        if (listId == kIdcDriveMode) ApplyDriveModeChoice(state_, index);
+    }
+    Notify(listId == kIdcDriveMode ? Change::Lists : Change::Selections);
+}
+
+void EscSetupModel::Edit(const std::function<void(SetupState&)>& edit, Change change) {
+    {
+        std::lock_guard lock(mutex_);
+        edit(state_);
+    }
+    Notify(change);
+}
+
+void EscSetupModel::SetVersionText(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    state_.versionText = text;
+}
+
+int EscSetupModel::RecognizeModel(const IdentityBytes& identity) {
+    int modelType = 0;
+    {
+        std::lock_guard lock(mutex_);
+        modelType = vorna::RecognizeModel(state_, identity.data());
+        // A newly identified ESC has not been read yet.
+        state_.recordValid = false;
+    }
+    Notify(Change::Lists);
+    return modelType;
+}
+
+void EscSetupModel::FillOptionLists() {
+    {
+        std::lock_guard lock(mutex_);
+        vorna::FillOptionLists(state_);
+    }
+    Notify(Change::Lists);
+}
+
+int EscSetupModel::ModelType() const {
+    std::lock_guard lock(mutex_);
+    return state_.modelType;
+}
+
+void EscSetupModel::SetModelNameText(const std::string& text) {
+    {
+        std::lock_guard lock(mutex_);
+        modelNameText_ = text;
+    }
+    Notify(Change::Texts);
+}
+
+void EscSetupModel::SetFirmwareText(const std::string& text) {
+    {
+        std::lock_guard lock(mutex_);
+        firmwareText_ = text;
+    }
+    Notify(Change::Texts);
+}
+
+std::string EscSetupModel::FirmwareText() const {
+    std::lock_guard lock(mutex_);
+    return firmwareText_;
+}
+
+void EscSetupModel::ApplySettingsRecord(const std::uint8_t* buffer, std::size_t dataBytes) {
+    {
+        std::lock_guard lock(mutex_);
+        vorna::ApplySettingsRecord(state_, buffer);
+        const std::size_t n = std::min(dataBytes, state_.lastRecord.size());
+        std::copy_n(buffer, n, state_.lastRecord.begin());
+        state_.recordValid = true;
+    }
+    Notify(Change::Selections);
+}
+
+bool EscSetupModel::HasValidRecord() const {
+    std::lock_guard lock(mutex_);
+    return state_.recordValid;
+}
+
+void EscSetupModel::BuildWritePairs(std::array<std::uint8_t, 100>& pairs) {
+    std::lock_guard lock(mutex_);
+    vorna::BuildWritePairs(state_);
+    pairs = state_.writePairs;
+}
+
+int EscSetupModel::BecSelection() const {
+    std::lock_guard lock(mutex_);
+    return state_.List(kIdcBecVoltage).selection;
+}
+
+void EscSetupModel::SelectBec(int index) {
+    {
+        std::lock_guard lock(mutex_);
+        state_.List(kIdcBecVoltage).Select(index);
+    }
+    Notify(Change::Selections);
+}
+
+void EscSetupModel::RefreshParameterBoxes() { Notify(Change::Selections); }
+
+}  // namespace vorna

@@ -1,0 +1,72 @@
+// The ESC setup page as a model: the page state behind one lock, the link side's SetupPage
+// interface, and what the window and vornactl do with it (user choices, requests, files).
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "protocol/Pages.h"
+#include "settings/SetupState.h"
+
+namespace vorna {
+
+class EscSetupModel : public SetupPage {
+public:
+    enum class Change {
+        Lists,       // entries and enabled states rebuilt (identification)
+        Selections,  // selections set in bulk (record read, restore, profile, import)
+        Texts,       // controls 1000 / 1001
+    };
+    using Listener = std::function<void(Change)>;
+
+    EscSetupModel() = default;
+
+    // Called after every change, on the thread that made it, without the lock held.
+    void SetListener(Listener listener);
+
+    SetupState Snapshot() const;
+    std::string ModelNameText() const;
+
+    // A choice the user made in a list (Drive Mode carries its dependency).
+    void SelectByUser(int listId, int index);
+    // Runs `edit` on the state under the lock, then reports `change`.
+    void Edit(const std::function<void(SetupState&)>& edit, Change change = Change::Selections);
+
+    void RequestWrite() { writeRequest_ = true; }
+    void RequestDefaults() { defaultRequest_ = true; }
+
+    // SetupPage
+    void SetVersionText(const std::string& text) override;
+    int RecognizeModel(const IdentityBytes& identity) override;
+    void FillOptionLists() override;
+    int ModelType() const override;
+    void SetModelNameText(const std::string& text) override;
+    void SetFirmwareText(const std::string& text) override;
+    std::string FirmwareText() const override;
+    void ApplySettingsRecord(const std::uint8_t* buffer, std::size_t dataBytes) override;
+    bool HasValidRecord() const override;
+    void BuildWritePairs(std::array<std::uint8_t, 100>& pairs) override;
+    int BecSelection() const override;
+    void SelectBec(int index) override;
+    void RefreshParameterBoxes() override;
+    bool WriteRequested() const override { return writeRequest_; }
+    void ClearWriteRequest() override { writeRequest_ = false; }
+    bool DefaultRequested() const override { return defaultRequest_; }
+    void ClearDefaultRequest() override { defaultRequest_ = false; }
+
+private:
+    void Notify(Change change);
+
+    mutable std::mutex mutex_;
+    SetupState state_;
+    std::string modelNameText_;  // control 1000
+    std::string firmwareText_;   // control 1001
+    std::atomic<bool> writeRequest_{false};
+    std::atomic<bool> defaultRequest_{false};
+    std::mutex listenerMutex_;
+    Listener listener_;
+};
+
+}  // namespace vorna

@@ -1,0 +1,139 @@
+#include "sim/PtyDevice.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+
+namespace vorna::sim {
+
+PtyDevice::PtyDevice(std::string linkPath) : linkPath_(std::move(linkPath)) {}
+
+PtyDevice::~PtyDevice() {
+    // Derived classes call Stop() in their destructors; this is the last safety net.
+    Stop();
+}
+
+std::string PtyDevice::SlavePath() const {
+    std::lock_guard lock(mutex_);
+    return slavePath_;
+}
+
+bool PtyDevice::Start(std::string* error) {
+    if (running_) return true;
+    auto fail = [&](const std::string& what) {
+        if (error) *error = what + ": " + std::strerror(errno);
+        if (master_ >= 0) ::close(master_);
+        if (slaveKeepAlive_ >= 0) ::close(slaveKeepAlive_);
+        if (wakeFd_ >= 0) ::close(wakeFd_);
+        master_ = slaveKeepAlive_ = wakeFd_ = -1;
+        return false;
+    };
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0) return fail("posix_openpt");
+    if (grantpt(master_) != 0 || unlockpt(master_) != 0) return fail("unlockpt");
+    char name[128];
+    if (ptsname_r(master_, name, sizeof name) != 0) return fail("ptsname");
+    // Raw from the start: the pair's line discipline must neither echo nor translate bytes
+    // before the program has opened and configured its side.
+    termios tio{};
+    if (tcgetattr(master_, &tio) != 0) return fail("tcgetattr");
+    cfmakeraw(&tio);
+    if (tcsetattr(master_, TCSANOW, &tio) != 0) return fail("tcsetattr");
+    // Holding the slave open keeps the master from reporting a hang-up whenever the program
+    // closes its port; only Unplug() really ends the line.
+    slaveKeepAlive_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slaveKeepAlive_ < 0) return fail("open slave");
+    int flags = fcntl(master_, F_GETFL);
+    fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+    wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd_ < 0) return fail("eventfd");
+
+    // Publish atomically, replacing a stale link left by an earlier run.
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const std::string temp = linkPath_ + ".tmp" + std::to_string(getpid());
+    fs::remove(temp, ec);
+    fs::create_symlink(name, temp, ec);
+    if (!ec) fs::rename(temp, linkPath_, ec);
+    if (ec) {
+        errno = ec.value();
+        return fail("publishing " + linkPath_);
+    }
+    {
+        std::lock_guard lock(mutex_);
+        slavePath_ = name;
+    }
+    OnReset();
+    running_ = true;
+    thread_ = std::thread([this] { Loop(); });
+    return true;
+}
+
+void PtyDevice::Stop() {
+    if (!running_ && !thread_.joinable()) return;
+    running_ = false;
+    if (wakeFd_ >= 0) {
+        std::uint64_t one = 1;
+        [[maybe_unused]] auto n = ::write(wakeFd_, &one, sizeof one);
+    }
+    if (thread_.joinable()) thread_.join();
+    std::error_code ec;
+    std::filesystem::remove(linkPath_, ec);
+    if (master_ >= 0) ::close(master_);
+    if (slaveKeepAlive_ >= 0) ::close(slaveKeepAlive_);
+    if (wakeFd_ >= 0) ::close(wakeFd_);
+    master_ = slaveKeepAlive_ = wakeFd_ = -1;
+    std::lock_guard lock(mutex_);
+    slavePath_.clear();
+}
+
+void PtyDevice::Send(const std::uint8_t* bytes, std::size_t count) {
+    using namespace std::chrono;
+    for (std::size_t i = 0; i < count;) {
+        const std::size_t chunk = paced_ ? 1 : count - i;
+        ssize_t n = ::write(master_, bytes + i, chunk);
+        if (n > 0) {
+            i += static_cast<std::size_t>(n);
+            // 10 bits a byte at 19200 baud.
+            if (paced_) std::this_thread::sleep_for(microseconds(521));
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EAGAIN) {
+            pollfd pfd{master_, POLLOUT, 0};
+            if (::poll(&pfd, 1, 1000) <= 0) return;  // nobody reads: drop, like a real line
+            continue;
+        }
+        return;
+    }
+}
+
+void PtyDevice::Loop() {
+    std::uint8_t buffer[512];
+    std::vector<std::uint8_t> reply;
+    while (running_) {
+        pollfd fds[2] = {{master_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        int r = ::poll(fds, 2, 1000);
+        if (r < 0 && errno != EINTR) break;
+        if (!running_) break;
+        if (r <= 0 || !(fds[0].revents & POLLIN)) continue;
+        ssize_t n = ::read(master_, buffer, sizeof buffer);
+        if (n <= 0) continue;
+        for (ssize_t i = 0; i < n; ++i) {
+            Send(&buffer[i], 1);
+            reply.clear();
+            OnByte(buffer[i], reply);
+            if (!reply.empty()) Send(reply.data(), reply.size());
+        }
+    }
+}
+
+}  // namespace vorna::sim

@@ -1,0 +1,61 @@
+// A simulated device behind a pseudo-terminal. The program under test opens the terminal's
+// slave side (published under a stable symlink) exactly as it opens a real bridge; the device
+// reads the master side, echoes every byte (the half-duplex line's read-back) and answers.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vorna::sim {
+
+class PtyDevice {
+public:
+    explicit PtyDevice(std::string linkPath);
+    virtual ~PtyDevice();
+    PtyDevice(const PtyDevice&) = delete;
+    PtyDevice& operator=(const PtyDevice&) = delete;
+
+    // Creates the terminal, publishes the symlink and starts answering.
+    bool Start(std::string* error = nullptr);
+    // Stops answering and removes the terminal and the symlink.
+    void Stop();
+
+    // Pulls the plug: the terminal closes (the program's port fails) and the symlink goes.
+    void Unplug() { Stop(); }
+    // Plugs back in with a fresh terminal under the same symlink.
+    bool Replug(std::string* error = nullptr) { return Start(error); }
+    bool Plugged() const { return running_; }
+
+    const std::string& LinkPath() const { return linkPath_; }
+    std::string SlavePath() const;
+
+    // Sends bytes no faster than the real line (10 bits a byte at 19200 baud).
+    void SetLineRate(bool paced) { paced_ = paced; }
+
+protected:
+    // Called on the device thread for every byte received, after its echo was sent. Bytes put
+    // into `reply` are sent in order once the byte has been handled.
+    virtual void OnByte(std::uint8_t byte, std::vector<std::uint8_t>& reply) = 0;
+    // Called (device thread) when the terminal was reopened, so a half-received frame is dropped.
+    virtual void OnReset() {}
+
+private:
+    void Loop();
+    void Send(const std::uint8_t* bytes, std::size_t count);
+
+    std::string linkPath_;
+    mutable std::mutex mutex_;
+    std::string slavePath_;
+    int master_ = -1;
+    int slaveKeepAlive_ = -1;
+    int wakeFd_ = -1;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> paced_{false};
+    std::thread thread_;
+};
+
+}  // namespace vorna::sim

@@ -1,0 +1,303 @@
+#include "sim/SimulatedEsc.h"
+
+#include <algorithm>
+#include <map>
+
+namespace vorna::sim {
+namespace {
+
+enum class Layout { A, B, C, D };
+
+Layout LayoutOf(int modelType) {
+    if (modelType == 12) return Layout::B;
+    if (modelType == 13) return Layout::C;
+    if (modelType >= 14 && modelType <= 17) return Layout::D;
+    return Layout::A;
+}
+
+// Where each register lands in the record, as the ESC firmware keeps it.
+const std::map<std::uint8_t, int>& RegisterMap(Layout layout) {
+    static const std::map<std::uint8_t, int> a = {
+        {0xE1, 0},  {0xE2, 1},  {0xE3, 3},  {0xD3, 4},  {0xE4, 5},  {0xE5, 6},
+        {0xE6, 7},  {0xE7, 8},  {0xE8, 9},  {0xE9, 10}, {0xEA, 11}, {0xEB, 12},
+        {0xEC, 13}, {0xED, 14}, {0xEE, 15}, {0xF0, 17}, {0xF1, 18}, {0xF2, 19},
+        {0xF5, 21}, {0xFE, 22}, {0xF9, 23}, {0xFC, 24}, {0xFA, 25}, {0xF3, 26}};
+    static const std::map<std::uint8_t, int> b = {
+        {0xE1, 0},  {0xE2, 1},  {0xE3, 3},  {0xD3, 4},  {0xE4, 5},  {0xE5, 6},  {0xE6, 7},
+        {0xE7, 8},  {0xE8, 9},  {0xE9, 10}, {0xC1, 11}, {0xC2, 12}, {0xEB, 13}, {0xEC, 14},
+        {0xED, 15}, {0xEE, 16}, {0xF0, 18}, {0xF1, 19}, {0xF2, 20}, {0xF5, 22}, {0xFE, 23},
+        {0xF9, 24}, {0xFC, 25}, {0xFA, 26}, {0xC3, 27}};
+    static const std::map<std::uint8_t, int> c = {
+        {0xE1, 0},  {0xE3, 1},  {0xD3, 2},  {0xE4, 3},  {0xE2, 4},  {0xE7, 5},  {0xE5, 6},
+        {0xE6, 7},  {0xE8, 8},  {0xE9, 10}, {0xEC, 13}, {0xEE, 15}, {0xEB, 16}, {0xF2, 19},
+        {0xF5, 20}, {0xFE, 21}, {0xF3, 22}, {0xC4, 23}, {0xC7, 24}, {0xC8, 25}};
+    static const std::map<std::uint8_t, int> d = {
+        {0xE1, 0},  {0xE2, 1},  {0xE3, 3},  {0xD3, 4},  {0xE4, 5},  {0xE5, 6},  {0xE6, 7},
+        {0xE7, 8},  {0xE8, 9},  {0xE9, 10}, {0xC1, 11}, {0xC2, 12}, {0xEB, 13}, {0xEC, 14},
+        {0xED, 15}, {0xEE, 16}, {0xF0, 18}, {0xF1, 19}, {0xF2, 20}, {0xF5, 22}, {0xFE, 23},
+        {0xFC, 24}, {0xC3, 25}, {0xC4, 26}, {0xC5, 27}, {0xC6, 28}, {0xC7, 29}};
+    switch (layout) {
+        case Layout::A: return a;
+        case Layout::B: return b;
+        case Layout::C: return c;
+        case Layout::D: break;
+    }
+    return d;
+}
+
+bool HasSeparateBec(int modelType) { return modelType >= 8 && modelType <= 10; }
+
+constexpr std::uint8_t kProbeEsc = 0xD5, kProbeCard = 0xD4, kProbeFix = 0xD6, kIdentify = 0xD7,
+                       kRead = 0xD8, kRestore = 0xDE, kEndWrite = 0xDF;
+
+bool IsCommand(std::uint8_t b) {
+    return b == kProbeEsc || b == kProbeCard || b == kProbeFix || b == kIdentify || b == kRead ||
+           b == kRestore || b == kEndWrite;
+}
+
+}  // namespace
+
+std::optional<Fault> FaultFromName(const std::string& name) {
+    static const std::map<std::string, Fault> names = {
+        {"none", Fault::None},           {"silent", Fault::Silent},
+        {"wrong-byte", Fault::WrongByte}, {"no-marker", Fault::NoMarker},
+        {"short", Fault::ShortAnswer},    {"no-end-marker", Fault::NoEndMarker},
+        {"no-ack", Fault::NoAck}};
+    auto it = names.find(name);
+    if (it == names.end()) return std::nullopt;
+    return it->second;
+}
+
+std::string FaultNames() { return "none, silent, wrong-byte, no-marker, short, no-end-marker, no-ack"; }
+
+Identity IdentityForModel(int modelType) {
+    // family, marker, hardware code, firmware number, card hardware, card version, spare
+    static const std::array<std::array<std::uint8_t, 4>, 18> head = {{
+        {0x01, 0x40, 0x81, 5},   // 0: not one of our families
+        {11, 0x40, 0x81, 3},     // 1: ZEN, firmware 1.30 (with power levels)
+        {13, 0x40, 0x81, 3},     // 2: ALTA
+        {12, 0x40, 0x81, 3},     // 3: CLASS SPEC
+        {10, 0x40, 0x83, 0},     // 4: 1:8 R5
+        {11, 0x40, 0x82, 5},     // 5
+        {12, 0x40, 0x82, 5},     // 6
+        {13, 0x40, 0x82, 5},     // 7
+        {11, 0x40, 0x85, 3},     // 8
+        {12, 0x40, 0x85, 3},     // 9
+        {13, 0x40, 0x85, 3},     // 10
+        {10, 0x40, 0x83, 1},     // 11
+        {12, 0x40, 0x81, 4},     // 12
+        {10, 0x40, 0x83, 3},     // 13
+        {13, 0x40, 0x83, 20},    // 14
+        {13, 0x40, 0x83, 5},     // 15
+        {11, 0x40, 0x83, 5},     // 16
+        {12, 0x40, 0x81, 5},     // 17
+    }};
+    const auto& h = head[static_cast<std::size_t>(std::clamp(modelType, 0, 17))];
+    return Identity{h[0], h[1], h[2], h[3], 0x00, 0x03, 0x00};
+}
+
+int RecordLength(int modelType) {
+    switch (modelType) {
+        case 4:
+        case 5:
+        case 6:
+        case 7:
+        case 13: return 26;
+        case 11: return 27;
+        case 12: return 28;
+        case 14: return 31;
+        case 15:
+        case 16:
+        case 17: return 30;
+        default: return 22;
+    }
+}
+
+std::vector<std::uint8_t> FactoryRecord(int modelType) {
+    // Plausible out-of-the-box settings: For/Rev/Brake, light drag brake, middle power level.
+    std::vector<std::uint8_t> r;
+    switch (LayoutOf(modelType)) {
+        case Layout::A:
+            r = {1, 5, 0, 30, 0x5A, 4, 100, 50, 200, 6, 10, 2, 1,
+                 5, 3, 2, 3,  0,    1, 0x3C, 0, 0,  0, 50, 8, 3, 0};
+            if (modelType == 4) r[3] = 32;  // 3.2 V
+            if (modelType == 11) r[3] = 1;  // Auto
+            if (modelType == 4 || modelType == 11) r[17] = 0;
+            break;
+        case Layout::B:
+            r = {1, 5, 0, 30, 0x5A, 6,  100, 50, 200, 6, 20, 3, 4,  1,
+                 10, 5, 2, 0, 2,    1,  0x3C, 0, 0,  1, 50, 20, 6, 0};
+            break;
+        case Layout::C:
+            r = {0, 1, 0, 4, 10, 200, 75, 100, 3, 0, 5, 0, 0,
+                 5, 0, 1, 1, 0, 0,  0x3C, 0, 0, 0, 4, 0, 0};
+            break;
+        case Layout::D:
+            r = {1, 5, 0, 29, 0x5A, 10, 90, 50, 200, 1, 0, 2, 2, 1, 0, 10,
+                 0, 0, 3, 2,  0x3C, 0,  0,  1,  20,  0, 4, 5, 2, 5, 0};
+            if (modelType == 14 || modelType == 15) {
+                // Blinky-class firmware: no boost or turbo.
+                r[10] = r[14] = r[15] = 0;
+            }
+            break;
+    }
+    r.resize(static_cast<std::size_t>(RecordLength(modelType)));
+    return r;
+}
+
+SimulatedEsc::SimulatedEsc(std::string linkPath, int modelType)
+    : SimulatedEsc(std::move(linkPath), IdentityForModel(modelType), modelType) {}
+
+SimulatedEsc::SimulatedEsc(std::string linkPath, const Identity& identity, int modelType)
+    : PtyDevice(std::move(linkPath)),
+      modelType_(modelType),
+      identity_(identity),
+      record_(FactoryRecord(modelType)) {}
+
+SimulatedEsc::~SimulatedEsc() { Stop(); }
+
+void SimulatedEsc::SetFault(Fault fault) {
+    std::lock_guard lock(mutex_);
+    fault_ = fault;
+}
+
+void SimulatedEsc::SetIdentity(const Identity& identity) {
+    std::lock_guard lock(mutex_);
+    identity_ = identity;
+}
+
+std::vector<std::uint8_t> SimulatedEsc::Record() const {
+    std::lock_guard lock(mutex_);
+    return record_;
+}
+
+std::uint8_t SimulatedEsc::BecIndex() const {
+    std::lock_guard lock(mutex_);
+    return becIndex_;
+}
+
+std::vector<std::pair<std::uint8_t, std::uint8_t>> SimulatedEsc::Pairs() const {
+    std::lock_guard lock(mutex_);
+    return pairs_;
+}
+
+std::vector<std::uint8_t> SimulatedEsc::Commands() const {
+    std::lock_guard lock(mutex_);
+    return commands_;
+}
+
+int SimulatedEsc::WritesEnded() const {
+    std::lock_guard lock(mutex_);
+    return writesEnded_;
+}
+
+int SimulatedEsc::Restores() const {
+    std::lock_guard lock(mutex_);
+    return restores_;
+}
+
+void SimulatedEsc::ClearLogs() {
+    std::lock_guard lock(mutex_);
+    pairs_.clear();
+    commands_.clear();
+    writesEnded_ = 0;
+    restores_ = 0;
+}
+
+void SimulatedEsc::OnReset() {
+    std::lock_guard lock(mutex_);
+    pendingRegister_.reset();
+}
+
+void SimulatedEsc::Answer(std::vector<std::uint8_t> bytes, std::vector<std::uint8_t>& reply) const {
+    if (fault_ == Fault::Silent) return;
+    if (fault_ == Fault::ShortAnswer && !bytes.empty()) bytes.pop_back();
+    reply.insert(reply.end(), bytes.begin(), bytes.end());
+}
+
+void SimulatedEsc::OnByte(std::uint8_t byte, std::vector<std::uint8_t>& reply) {
+    std::lock_guard lock(mutex_);
+    if (pendingRegister_) {
+        const std::uint8_t reg = *pendingRegister_;
+        pendingRegister_.reset();
+        pairs_.emplace_back(reg, byte);
+        ApplyPair(reg, byte, reply);
+        return;
+    }
+    if (!IsCommand(byte)) {
+        pendingRegister_ = byte;
+        return;
+    }
+    commands_.push_back(byte);
+    switch (byte) {
+        case kProbeEsc:
+            Answer({fault_ == Fault::WrongByte ? std::uint8_t{0x25} : std::uint8_t{0x26}}, reply);
+            break;
+        case kIdentify: {
+            std::vector<std::uint8_t> id(identity_.begin(), identity_.end());
+            if (fault_ == Fault::NoMarker) id[1] = 0x00;
+            Answer(id, reply);
+            break;
+        }
+        case kRead: {
+            std::vector<std::uint8_t> answer = record_;
+            answer.push_back(fault_ == Fault::NoEndMarker ? 0x00 : 0xDD);
+            Answer(answer, reply);
+            break;
+        }
+        case kRestore:
+            ++restores_;
+            record_ = FactoryRecord(modelType_);
+            becIndex_ = 1;
+            lowVoltMode_ = 0;
+            Answer({0x01}, reply);
+            break;
+        case kEndWrite: ++writesEnded_; break;
+        case kProbeFix: Answer({0xD7}, reply); break;
+        case kProbeCard: break;  // an ESC does not answer the card's probe
+        default: break;
+    }
+}
+
+void SimulatedEsc::ApplyPair(std::uint8_t reg, std::uint8_t value,
+                             std::vector<std::uint8_t>& reply) {
+    const std::uint8_t ack = fault_ == Fault::NoAck ? 0x00 : 0x01;
+    if (reg == 0xFE) {
+        // Acknowledged, then a second byte: the BEC index for the query 0x02, else 0x01.
+        const auto& map = RegisterMap(LayoutOf(modelType_));
+        const auto slot = static_cast<std::size_t>(map.at(0xFE));
+        const bool inRecord = !HasSeparateBec(modelType_) && slot < record_.size();
+        if (value == 0x02) {
+            Answer({ack, inRecord ? record_[slot] : becIndex_}, reply);
+            return;
+        }
+        if (inRecord) {
+            record_[slot] = value;
+        } else {
+            becIndex_ = value;
+        }
+        Answer({ack, 0x01}, reply);
+        return;
+    }
+    if (modelType_ == 11 && (reg == 0xE3 || reg == 0xD3)) {
+        // Type 11 keeps the low-voltage mode and value in one byte: 0, 1, or the voltage.
+        if (reg == 0xE3) {
+            lowVoltMode_ = value;
+            if (value < 2) record_[3] = value;
+        } else if (lowVoltMode_ >= 2) {
+            record_[3] = value;
+        } else {
+            record_[4] = value;
+        }
+        Answer({ack}, reply);
+        return;
+    }
+    const auto& map = RegisterMap(LayoutOf(modelType_));
+    auto it = map.find(reg);
+    if (it != map.end() && static_cast<std::size_t>(it->second) < record_.size()) {
+        record_[static_cast<std::size_t>(it->second)] = value;
+    }
+    Answer({ack}, reply);
+}
+
+}  // namespace vorna::sim

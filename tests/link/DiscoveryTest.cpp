@@ -1,0 +1,170 @@
+// Bridge discovery over a fake sysfs tree, and OpenPort's handling of a bridge that comes,
+// goes, and cannot be opened.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "link/BridgeDiscovery.h"
+#include "sim/SimulatedEsc.h"
+#include "support/TestSupport.h"
+
+namespace vorna {
+namespace {
+namespace fs = std::filesystem;
+
+// Lays out /sys/class/tty/NAME/device -> ../../../devices/.../USBDEV/IFACE/NAME with the
+// USB ids on USBDEV, the way the kernel does for usb-serial ttys.
+class FakeSysfs {
+public:
+    FakeSysfs() {
+        fs::create_directories(Sys() / "class" / "tty");
+        fs::create_directories(Dev());
+    }
+    fs::path Sys() const { return dir_ / "sys"; }
+    fs::path Dev() const { return dir_ / "dev"; }
+
+    void AddUsbTty(const std::string& name, const std::string& vid, const std::string& pid,
+                   const std::string& usbDev) {
+        const fs::path usb = Sys() / "devices" / "pci0000:00" / "usb1" / usbDev;
+        const fs::path tty = usb / (usbDev + ":1.0") / name;
+        fs::create_directories(tty);
+        std::ofstream(usb / "idVendor") << vid << "\n";
+        std::ofstream(usb / "idProduct") << pid << "\n";
+        std::ofstream(usb / "serial") << "SN-" << name << "\n";
+        fs::create_directories(Sys() / "class" / "tty" / name);
+        fs::create_directory_symlink(fs::relative(tty, Sys() / "class" / "tty" / name),
+                                     Sys() / "class" / "tty" / name / "device");
+    }
+    void AddConsole(const std::string& name) { fs::create_directories(Sys() / "class" / "tty" / name); }
+    void Remove(const std::string& name) { fs::remove_all(Sys() / "class" / "tty" / name); }
+    // The device node: a symlink to a terminal the test controls.
+    void Node(const std::string& name, const std::string& target) {
+        fs::remove(Dev() / name);
+        fs::create_symlink(target, Dev() / name);
+    }
+    BridgeLocation Location() const { return {Sys().string(), Dev().string(), ""}; }
+
+private:
+    test::TempDir dir_;
+};
+
+TEST(Discovery, ListsOnlyBridgesInNaturalOrder) {
+    FakeSysfs sysfs;
+    sysfs.AddConsole("tty0");
+    sysfs.AddUsbTty("ttyUSB10", "10c4", "ea60", "1-4");
+    sysfs.AddUsbTty("ttyUSB2", "10C4", "EA60", "1-3");     // ids in upper case too
+    sysfs.AddUsbTty("ttyUSB0", "0403", "6001", "1-1");     // another maker's bridge
+    sysfs.AddUsbTty("ttyUSB1", "10c4", "ea70", "1-2");     // same maker, other product
+    auto bridges = ListBridges(sysfs.Sys().string(), sysfs.Dev().string());
+    ASSERT_EQ(bridges.size(), 2u);
+    EXPECT_EQ(bridges[0].node, (sysfs.Dev() / "ttyUSB2").string());
+    EXPECT_EQ(bridges[1].node, (sysfs.Dev() / "ttyUSB10").string());
+    EXPECT_EQ(bridges[0].serial, "SN-ttyUSB2");
+    EXPECT_EQ(LookupBridgePort(sysfs.Location()), (sysfs.Dev() / "ttyUSB2").string());
+
+    EXPECT_TRUE(ListBridges((sysfs.Sys() / "missing").string(), "/dev").empty());
+}
+
+TEST(Discovery, OpenPortFollowsTheBridgeAcrossUnplugAndReplug) {
+    FakeSysfs sysfs;
+    test::TempDir dir;
+    sim::SimulatedEsc first((dir / "a").string(), 16);
+    sim::SimulatedEsc second((dir / "b").string(), 8);
+    ASSERT_TRUE(first.Start());
+    ASSERT_TRUE(second.Start());
+    sysfs.AddUsbTty("ttyUSB0", "10c4", "ea60", "1-1");
+    sysfs.AddUsbTty("ttyUSB1", "10c4", "ea60", "1-2");
+    sysfs.Node("ttyUSB0", first.SlavePath());
+    sysfs.Node("ttyUSB1", second.SlavePath());
+
+    UsbUart link;
+    EXPECT_EQ(OpenPort(link, sysfs.Location()), 0);
+    EXPECT_EQ(link.isOpen, 1);
+    EXPECT_EQ(link.portName, (sysfs.Dev() / "ttyUSB0").string());
+    const PortHandle handle = link.portHandle;
+    // Open and still listed: nothing but the look-up.
+    EXPECT_EQ(OpenPort(link, sysfs.Location()), 0);
+    EXPECT_EQ(link.portHandle, handle);
+
+    // The first bridge goes: the next call closes the port and resets the link state...
+    link.usbState = 2;
+    link.deviceState = 2;
+    sysfs.Remove("ttyUSB0");
+    sysfs.Remove("ttyUSB1");
+    EXPECT_EQ(OpenPort(link, sysfs.Location()), 2);
+    EXPECT_EQ(link.isOpen, 0);
+    EXPECT_EQ(link.usbState, 0);
+    EXPECT_EQ(link.deviceState, 0);
+    EXPECT_EQ(link.portHandle, kNoPort);
+
+    // ...and a bridge plugged in again (under another name) is opened on the next call.
+    sysfs.AddUsbTty("ttyUSB1", "10c4", "ea60", "1-2");
+    EXPECT_EQ(OpenPort(link, sysfs.Location()), 0);
+    EXPECT_EQ(link.portName, (sysfs.Dev() / "ttyUSB1").string());
+    EXPECT_EQ(link.SendCommandByte(0xD7), 0);
+    ASSERT_EQ(link.ReadReply(7, 1000), 0);
+    EXPECT_EQ(link.rxBuffer[0], sim::IdentityForModel(8)[0]);
+    EXPECT_EQ(link.rxBuffer[2], 0x85);
+}
+
+TEST(Discovery, ExplicitPathIsPresentWhileItExists) {
+    test::TempDir dir;
+    const std::string path = (dir / "esc").string();
+    BridgeLocation location{"/nonexistent", "/dev", path};
+    EXPECT_FALSE(LookupBridgePort(location));
+    sim::SimulatedEsc esc(path, 16);
+    ASSERT_TRUE(esc.Start());
+    EXPECT_EQ(LookupBridgePort(location), path);
+    esc.Unplug();
+    EXPECT_FALSE(LookupBridgePort(location));
+    ASSERT_TRUE(esc.Replug());
+    EXPECT_EQ(LookupBridgePort(location), path);
+}
+
+TEST(Discovery, BusyPortIsExplainedAndLeftClosed) {
+    test::TempDir dir;
+    sim::SimulatedEsc esc((dir / "esc").string(), 16);
+    ASSERT_TRUE(esc.Start());
+    BridgeLocation location{"/nonexistent", "/dev", esc.LinkPath()};
+
+    UsbUart holder;
+    ASSERT_EQ(OpenPort(holder, location), 0);
+    UsbUart second;
+    std::string problem;
+    EXPECT_EQ(OpenPort(second, location, &problem), 1);
+    EXPECT_EQ(second.portHandle, kNoPort);
+    EXPECT_EQ(second.isOpen, 0);
+    EXPECT_NE(problem.find(esc.LinkPath()), std::string::npos) << problem;
+    EXPECT_NE(problem.find("in use"), std::string::npos) << problem;
+
+    // Once the holder lets go, the next call opens it.
+    holder.ClosePort();
+    EXPECT_EQ(OpenPort(second, location, &problem), 0);
+    EXPECT_EQ(second.isOpen, 1);
+}
+
+TEST(Discovery, OpenFailuresNameTheCauseAndTheFix) {
+    PortOpenResult denied;
+    denied.failure = OpenFailure::NoPermission;
+    denied.errorNumber = EACCES;
+    const std::string text = DescribeOpenFailure("/dev/ttyUSB0", denied);
+    EXPECT_NE(text.find("/dev/ttyUSB0"), std::string::npos);
+    EXPECT_NE(text.find("dialout"), std::string::npos);
+    EXPECT_NE(text.find("log"), std::string::npos);
+
+    PortOpenResult busy;
+    busy.failure = OpenFailure::Busy;
+    busy.holder = "minicom (pid 42)";
+    EXPECT_NE(DescribeOpenFailure("/dev/ttyUSB0", busy).find("minicom (pid 42)"),
+              std::string::npos);
+
+    // A plain file is not a serial port.
+    test::TempDir dir;
+    std::ofstream(dir / "file") << "x";
+    PortOpenResult notTty = OpenSerialPort((dir / "file").string());
+    EXPECT_EQ(notTty.handle, kNoPort);
+    EXPECT_EQ(notTty.failure, OpenFailure::NotATerminal);
+}
+
+}  // namespace
+}  // namespace vorna

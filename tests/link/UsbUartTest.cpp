@@ -1,0 +1,198 @@
+// The link's transactions against real pseudo-terminals: a bare one the test answers by hand,
+// and the simulated ESC.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <future>
+
+#include <sys/ioctl.h>
+
+#include "link/SerialPort.h"
+#include "link/UsbUart.h"
+#include "sim/SimulatedEsc.h"
+#include "support/TestSupport.h"
+
+namespace vorna {
+namespace {
+
+bool AllZero(const UsbUart& link) {
+    return std::all_of(link.rxBuffer.begin(), link.rxBuffer.end(), [](auto b) { return b == 0; });
+}
+
+void Attach(UsbUart& link, const std::string& path) {
+    PortOpenResult opened = OpenSerialPort(path);
+    ASSERT_NE(opened.handle, kNoPort) << DescribeOpenFailure(path, opened);
+    ASSERT_TRUE(ConfigureSerialPort(opened.handle, link.baudRate));
+    link.portHandle = opened.handle;
+    link.isOpen = 1;
+}
+
+TEST(UsbUart, StartsClosedAndZeroed) {
+    UsbUart link;
+    EXPECT_EQ(link.usbState, 0);
+    EXPECT_EQ(link.deviceState, 0);
+    EXPECT_EQ(link.isOpen, 0);
+    EXPECT_EQ(link.baudRate, 19200u);
+    EXPECT_EQ(link.portHandle, kNoPort);
+    EXPECT_EQ(link.rxBuffer.size(), 250u);
+    EXPECT_EQ(link.txBuffer.size(), 100u);
+    EXPECT_TRUE(AllZero(link));
+    EXPECT_TRUE(std::all_of(link.txBuffer.begin(), link.txBuffer.end(), [](auto b) { return b == 0; }));
+    // Without a port every transaction fails with its own code.
+    EXPECT_EQ(link.SendCommandByte(0xD5), 1);
+    EXPECT_EQ(link.ReadReply(1, 10), 2);
+    EXPECT_EQ(link.SendBlock(link.txBuffer.data(), 4), 1);
+    const std::uint8_t pair[2] = {0xE1, 0x01};
+    EXPECT_EQ(link.SendPairAwaitAck(pair), 1);
+}
+
+TEST(UsbUart, SilentDeviceLeavesNothingBehind) {
+    test::TempDir dir;
+    sim::SimulatedEsc esc((dir / "esc").string(), 16);
+    ASSERT_TRUE(esc.Start());
+    esc.SetFault(sim::Fault::Silent);
+    UsbUart link;
+    Attach(link, esc.LinkPath());
+
+    // The read-back still comes (it is the line's, not the device's), the answer never does.
+    EXPECT_EQ(link.SendCommandByte(0xD5), 0);
+    EXPECT_EQ(link.rxBuffer[0], 0xD5);
+    EXPECT_EQ(link.ReadReply(1, 300), 2);
+    EXPECT_TRUE(AllZero(link));
+
+    // The device wakes up: the next command's read-back and answer are its own.
+    esc.SetFault(sim::Fault::None);
+    EXPECT_EQ(link.SendCommandByte(0xD5), 0);
+    EXPECT_EQ(link.ReadReply(1, 1000), 0);
+    EXPECT_EQ(link.rxBuffer[0], 0x26);
+}
+
+TEST(UsbUart, StaleInputNeverPrecedesTheReadBack) {
+    test::BarePty pty;
+    UsbUart link;
+    Attach(link, pty.SlavePath());
+    pty.Write({0x99, 0x98, 0x97});  // a late answer to something earlier
+    ASSERT_TRUE(test::WaitFor([&] {
+        int pending = 0;
+        return ioctl(link.portHandle, FIONREAD, &pending) == 0 && pending == 3;
+    }));
+    auto result = std::async(std::launch::async, [&] { return link.SendCommandByte(0xD7); });
+    auto sent = pty.Read(1, 2000);
+    ASSERT_EQ(sent, std::vector<std::uint8_t>{0xD7});
+    pty.Write(sent);
+    EXPECT_EQ(result.get(), 0);
+    EXPECT_EQ(link.rxBuffer[0], 0xD7);
+    EXPECT_EQ(link.bytesWritten, 1u);
+}
+
+TEST(UsbUart, ShortAnswerIsAFailure) {
+    test::TempDir dir;
+    sim::SimulatedEsc esc((dir / "esc").string(), 16);
+    ASSERT_TRUE(esc.Start());
+    esc.SetFault(sim::Fault::ShortAnswer);
+    UsbUart link;
+    Attach(link, esc.LinkPath());
+    ASSERT_EQ(link.SendCommandByte(0xD7), 0);
+    EXPECT_EQ(link.ReadReply(7, 500), 2);
+    EXPECT_EQ(link.bytesRead, 6u);
+    EXPECT_TRUE(AllZero(link));
+
+    esc.SetFault(sim::Fault::None);
+    ASSERT_EQ(link.SendCommandByte(0xD7), 0);
+    ASSERT_EQ(link.ReadReply(7, 500), 0);
+    const auto id = sim::IdentityForModel(16);
+    EXPECT_TRUE(std::equal(id.begin(), id.end(), link.rxBuffer.begin()));
+}
+
+TEST(UsbUart, PairNeedsAnAcknowledgementOfOne) {
+    test::BarePty pty;
+    UsbUart link;
+    Attach(link, pty.SlavePath());
+    const std::uint8_t pair[2] = {0xE2, 0x0A};
+    for (std::uint8_t ack : {std::uint8_t{0x00}, std::uint8_t{0x02}, std::uint8_t{0xFF},
+                             std::uint8_t{0x01}}) {
+        auto result = std::async(std::launch::async, [&] { return link.SendPairAwaitAck(pair); });
+        auto sent = pty.Read(2, 2000);
+        ASSERT_EQ(sent, (std::vector<std::uint8_t>{0xE2, 0x0A}));
+        sent.push_back(ack);
+        pty.Write(sent);
+        EXPECT_EQ(result.get(), ack == 0x01 ? 0 : 1) << "ack " << int(ack);
+    }
+    // No answer at all: failure after the answer's time-out.
+    auto result = std::async(std::launch::async, [&] { return link.SendPairAwaitAck(pair); });
+    pty.Write(pty.Read(2, 2000));
+    EXPECT_EQ(result.get(), 1);
+    EXPECT_TRUE(AllZero(link));
+}
+
+TEST(UsbUart, BlockSucceedsWithoutReadBack) {
+    test::BarePty pty;
+    UsbUart link;
+    Attach(link, pty.SlavePath());
+    std::vector<std::uint8_t> block(40, 0x3A);
+    EXPECT_EQ(link.SendBlock(block.data(), block.size()), 0);
+    EXPECT_EQ(pty.Read(40, 2000), block);
+
+    // A block longer than the receive buffer is read back whole, so no part of it is left
+    // to be taken for the device's answer.
+    std::vector<std::uint8_t> big(600);
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i);
+    auto result = std::async(std::launch::async, [&] { return link.SendBlock(big.data(), big.size()); });
+    auto sent = pty.Read(600, 3000);
+    ASSERT_EQ(sent, big);
+    pty.Write(sent);
+    EXPECT_EQ(result.get(), 0);
+    pty.Write({0x11});
+    EXPECT_EQ(link.ReadReply(1, 1000), 0);
+    EXPECT_EQ(link.rxBuffer[0], 0x11);
+}
+
+TEST(UsbUart, UnpluggedPortFailsSendsAndClosePortResets) {
+    test::TempDir dir;
+    sim::SimulatedEsc esc((dir / "esc").string(), 16);
+    ASSERT_TRUE(esc.Start());
+    UsbUart link;
+    Attach(link, esc.LinkPath());
+    link.usbState = 2;
+    link.deviceState = 2;
+    esc.Unplug();
+    EXPECT_EQ(link.SendCommandByte(0xD5), 1);
+    link.ClosePort();
+    EXPECT_EQ(link.isOpen, 0);
+    EXPECT_EQ(link.usbState, 0);
+    EXPECT_EQ(link.deviceState, 0);
+    EXPECT_EQ(link.portHandle, kNoPort);
+}
+
+TEST(UsbUart, ParseHexPair) {
+    EXPECT_EQ(UsbUart::ParseHexPair("3F"), 0x3F);
+    EXPECT_EQ(UsbUart::ParseHexPair("A0"), 0xA0);
+    EXPECT_EQ(UsbUart::ParseHexPair("00"), 0x00);
+    EXPECT_EQ(UsbUart::ParseHexPair("FF"), 0xFF);
+    EXPECT_EQ(UsbUart::ParseHexPair("9A"), 0x9A);
+    // Lower case is not a digit here.
+    EXPECT_EQ(UsbUart::ParseHexPair("af"), 0x00);
+}
+
+TEST(UsbUart, TraceSeesEveryByteBothWays) {
+    test::TempDir dir;
+    sim::SimulatedEsc esc((dir / "esc").string(), 16);
+    ASSERT_TRUE(esc.Start());
+    UsbUart link;
+    Attach(link, esc.LinkPath());
+    std::vector<std::pair<UsbUart::TraceDirection, std::vector<std::uint8_t>>> seen;
+    link.SetTraceSink([&](UsbUart::TraceDirection d, const std::uint8_t* b, std::size_t n) {
+        seen.emplace_back(d, std::vector<std::uint8_t>(b, b + n));
+    });
+    ASSERT_EQ(link.SendCommandByte(0xD5), 0);
+    ASSERT_EQ(link.ReadReply(1, 1000), 0);
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0].first, UsbUart::TraceDirection::Sent);
+    EXPECT_EQ(seen[0].second, std::vector<std::uint8_t>{0xD5});
+    EXPECT_EQ(seen[1].second, std::vector<std::uint8_t>{0xD5});
+    EXPECT_EQ(seen[2].first, UsbUart::TraceDirection::Received);
+    EXPECT_EQ(seen[2].second, std::vector<std::uint8_t>{0x26});
+}
+
+}  // namespace
+}  // namespace vorna

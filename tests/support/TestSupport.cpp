@@ -1,0 +1,163 @@
+#include "support/TestSupport.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <random>
+#include <stdexcept>
+#include <thread>
+
+namespace vorna::test {
+
+TempDir::TempDir() {
+    std::random_device rd;
+    path_ = std::filesystem::temp_directory_path() /
+            ("vorna-test-" + std::to_string(getpid()) + "-" + std::to_string(rd()));
+    std::filesystem::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+BarePty::BarePty() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
+        throw std::runtime_error("cannot create a pseudo-terminal");
+    }
+    termios tio{};
+    tcgetattr(master_, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(master_, TCSANOW, &tio);
+    slavePath_ = ptsname(master_);
+    keepAlive_ = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY);
+}
+
+BarePty::~BarePty() {
+    if (keepAlive_ >= 0) ::close(keepAlive_);
+    if (master_ >= 0) ::close(master_);
+}
+
+void BarePty::Write(const std::vector<std::uint8_t>& bytes) {
+    if (!bytes.empty() && ::write(master_, bytes.data(), bytes.size()) < 0) {
+        throw std::runtime_error("pseudo-terminal write failed");
+    }
+}
+
+std::vector<std::uint8_t> BarePty::Read(std::size_t max, int timeoutMs) {
+    std::vector<std::uint8_t> out;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (out.size() < max) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
+        if (left <= 0) break;
+        pollfd pfd{master_, POLLIN, 0};
+        if (::poll(&pfd, 1, static_cast<int>(left)) <= 0) break;
+        std::uint8_t buf[256];
+        ssize_t n = ::read(master_, buf, std::min(sizeof buf, max - out.size()));
+        if (n <= 0) break;
+        out.insert(out.end(), buf, buf + n);
+    }
+    return out;
+}
+
+void RecordingView::ShowLamps(const LampState& lamps) {
+    std::lock_guard lock(mutex_);
+    events_.push_back({Event::Lamps, {}, lamps, MessageIcon::None});
+}
+
+void RecordingView::ShowMessage(const std::string& text, MessageIcon icon) {
+    {
+        std::lock_guard lock(mutex_);
+        events_.push_back({Event::Message, text, {}, icon});
+    }
+    if (onMessage) onMessage(text);
+}
+
+void RecordingView::ShowPortProblem(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    events_.push_back({Event::PortProblem, text, {}, MessageIcon::None});
+}
+
+void RecordingView::ShowWriteProgress(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    events_.push_back({Event::Progress, text, {}, MessageIcon::None});
+}
+
+void RecordingView::SettingsApplied() {
+    std::lock_guard lock(mutex_);
+    events_.push_back({Event::Applied, {}, {}, MessageIcon::None});
+}
+
+void RecordingView::DeviceChanged() {
+    std::lock_guard lock(mutex_);
+    events_.push_back({Event::Device, {}, {}, MessageIcon::None});
+}
+
+void RecordingView::DeviceModeChanged(const DeviceMenuState& state, bool selectLinksPage) {
+    std::lock_guard lock(mutex_);
+    menu_ = state;
+    selectLinks_ = selectLinksPage;
+    events_.push_back({Event::Mode, {}, {}, MessageIcon::None});
+}
+
+std::vector<Event> RecordingView::Events() const {
+    std::lock_guard lock(mutex_);
+    return events_;
+}
+
+std::vector<std::string> RecordingView::Texts(Event::Kind kind) const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> texts;
+    for (const auto& e : events_) {
+        if (e.kind == kind) texts.push_back(e.text);
+    }
+    return texts;
+}
+
+LampState RecordingView::LastLamps() const {
+    std::lock_guard lock(mutex_);
+    for (auto it = events_.rbegin(); it != events_.rend(); ++it) {
+        if (it->kind == Event::Lamps) return it->lamps;
+    }
+    return {};
+}
+
+DeviceMenuState RecordingView::LastMenu() const {
+    std::lock_guard lock(mutex_);
+    return menu_;
+}
+
+bool RecordingView::LastSelectLinks() const {
+    std::lock_guard lock(mutex_);
+    return selectLinks_;
+}
+
+void RecordingView::Clear() {
+    std::lock_guard lock(mutex_);
+    events_.clear();
+}
+
+Rig::Rig(const std::string& linkPath)
+    : monitor(link, BridgeLocation{"/nonexistent", "/dev", linkPath}, setup, firmware, view,
+              timer) {}
+
+void Rig::Tick(int times) {
+    for (int i = 0; i < times; ++i) monitor.OnTimer();
+}
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return condition();
+}
+
+}  // namespace vorna::test

@@ -1,0 +1,118 @@
+// Shared pieces of the tests: temporary folders, a bare pseudo-terminal the test drives by
+// hand, a recorder of what the user would see, a poll timer the test ticks itself, and a rig
+// that wires the real link, monitor and models to a simulated device.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "firmware/FirmwarePageModel.h"
+#include "link/UsbUart.h"
+#include "protocol/ConnectionMonitor.h"
+#include "protocol/LinkView.h"
+#include "protocol/PollTimer.h"
+#include "settings/EscSetupModel.h"
+#include "sim/SimulatedCard.h"
+#include "sim/SimulatedEsc.h"
+
+namespace vorna::test {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::filesystem::path& Path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// A pseudo-terminal whose device side the test plays itself.
+class BarePty {
+public:
+    BarePty();
+    ~BarePty();
+    const std::string& SlavePath() const { return slavePath_; }
+    void Write(const std::vector<std::uint8_t>& bytes);
+    // Whatever arrived within `timeoutMs`, up to `max` bytes.
+    std::vector<std::uint8_t> Read(std::size_t max, int timeoutMs);
+
+private:
+    int master_ = -1;
+    int keepAlive_ = -1;
+    std::string slavePath_;
+};
+
+struct Event {
+    enum Kind { Lamps, Message, PortProblem, Progress, Applied, Device, Mode } kind;
+    std::string text;
+    LampState lamps;
+    MessageIcon icon = MessageIcon::None;
+};
+
+class RecordingView : public LinkView {
+public:
+    void ShowLamps(const LampState& lamps) override;
+    void ShowMessage(const std::string& text, MessageIcon icon) override;
+    void ShowPortProblem(const std::string& text) override;
+    void ShowWriteProgress(const std::string& text) override;
+    void SettingsApplied() override;
+    void DeviceChanged() override;
+    void DeviceModeChanged(const DeviceMenuState& state, bool selectLinksPage) override;
+
+    std::vector<Event> Events() const;
+    std::vector<std::string> Texts(Event::Kind kind) const;
+    LampState LastLamps() const;
+    DeviceMenuState LastMenu() const;
+    bool LastSelectLinks() const;
+    void Clear();
+
+    // Runs when a message is shown, as if the user did something before dismissing it.
+    std::function<void(const std::string&)> onMessage;
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<Event> events_;
+    DeviceMenuState menu_;
+    bool selectLinks_ = false;
+};
+
+class ManualTimer : public PollTimer {
+public:
+    void StopTimer() override { running = false; ++stops; }
+    void StartTimer(int periodMs) override {
+        running = true;
+        period = periodMs;
+        ++starts;
+    }
+    bool running = true;
+    int period = kPollPeriodMs;
+    int stops = 0;
+    int starts = 0;
+};
+
+// The real link, monitor and models, pointed at `linkPath`; the test ticks OnTimer itself.
+struct Rig {
+    explicit Rig(const std::string& linkPath);
+    void Tick(int times = 1);
+
+    UsbUart link;
+    EscSetupModel setup;
+    FirmwarePageModel firmware;
+    RecordingView view;
+    ManualTimer timer;
+    ConnectionMonitor monitor;
+};
+
+// Waits up to `timeout` for `condition`; for the odd event that happens on another thread.
+bool WaitFor(const std::function<bool()>& condition,
+             std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+}  // namespace vorna::test
