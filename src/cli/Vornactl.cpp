@@ -1,5 +1,458 @@
 #include "cli/Vornactl.h"
 
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+#include <thread>
+
+#include "cli/Session.h"
+#include "cli/SettingsText.h"
+#include "link/BridgeDiscovery.h"
+#include "settings/Catalogue.h"
+#include "settings/Codec.h"
+#include "settings/Profiles.h"
+#include "sim/SimulatedCard.h"
+#include "sim/SimulatedEsc.h"
+
 namespace vorna::cli {
-int RunVornactl(int, char**) { return 2; }
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kUsage =
+    "usage:\n"
+    "  vornactl ports\n"
+    "  vornactl [--port PATH] [--trace] [--timeout SEC] identify [--mode esc|card|fix]\n"
+    "  vornactl [--port PATH] [--trace] [--timeout SEC] read [--format text|cfg|json]\n"
+    "  vornactl [--port PATH] [--trace] [--timeout SEC] write FILE.cfg\n"
+    "  vornactl [--port PATH] [--trace] [--timeout SEC] set \"NAME=VALUE\" ...\n"
+    "  vornactl [--port PATH] [--trace] [--timeout SEC] defaults\n"
+    "  vornactl simulate esc --model N | card  [--link PATH] [--line-rate] [--fault NAME]\n"
+    "\n"
+    "Without --port the first CP210x bridge (USB 10c4:ea60) is used.\n"
+    "Exit codes: 0 done, 1 device or link failure, 2 usage, 3 file problem.\n";
+
+struct Options {
+    std::string port;
+    std::string dataDir;
+    bool trace = false;
+    int timeoutSec = 10;
+    std::string command;
+    std::vector<std::string> args;
+};
+
+std::string Hex(const IdentityBytes& bytes) {
+    std::string text;
+    for (auto b : bytes) {
+        char h[4];
+        std::snprintf(h, sizeof h, "%02x ", b);
+        text += h;
+    }
+    text.pop_back();
+    return text;
+}
+
+BridgeLocation LocationFor(const Options& o) {
+    BridgeLocation location;
+    location.fixedPath = o.port;
+    return location;
+}
+
+// Chooses Esc mode and waits until the ESC is identified and its settings read.
+int ConnectEsc(Session& session, const Options& o, std::ostream& err) {
+    session.Start();
+    session.Do([](ConnectionMonitor& m) { m.ChooseEsc(); });
+    bool sawBridge = false;
+    const bool identified = session.WaitAfterTicks(
+        [&](ConnectionMonitor& m) {
+            sawBridge = sawBridge || m.Link().usbState == 2;
+            return m.Link().deviceState == 2;
+        },
+        std::chrono::seconds(o.timeoutSec));
+    if (!identified) {
+        if (!sawBridge) {
+            err << "vornactl: no bridge found" << (o.port.empty() ? "" : " at " + o.port)
+                << " within " << o.timeoutSec << " s. Is the USB link plugged in?\n";
+        } else {
+            err << "vornactl: no ESC answered within " << o.timeoutSec
+                << " s. Is the ESC connected to the link and switched on?\n";
+        }
+        return kExitDevice;
+    }
+    if (!session.setup.HasValidRecord()) {
+        err << "vornactl: the ESC was identified but did not send its settings.\n";
+        return kExitDevice;
+    }
+    return kExitOk;
+}
+
+int Ports(std::ostream& out) {
+    const auto bridges = ListBridges("/sys", "/dev");
+    if (bridges.empty()) {
+        out << "No CP210x bridge (USB 10c4:ea60) found.\n";
+        return kExitOk;
+    }
+    for (const auto& b : bridges) {
+        out << b.node;
+        if (!b.product.empty()) out << "  " << b.product;
+        if (!b.serial.empty()) out << "  serial " << b.serial;
+        out << "  (" << b.usbPath << ")\n";
+    }
+    return kExitOk;
+}
+
+int Identify(const Options& o, std::ostream& out, std::ostream& err) {
+    std::string mode = "esc";
+    for (std::size_t i = 0; i < o.args.size(); ++i) {
+        if (o.args[i] == "--mode" && i + 1 < o.args.size()) {
+            mode = o.args[++i];
+        } else {
+            err << "vornactl: unknown argument to identify: " << o.args[i] << "\n" << kUsage;
+            return kExitUsage;
+        }
+    }
+    if (mode != "esc" && mode != "card" && mode != "fix") {
+        err << "vornactl: --mode takes esc, card or fix, not " << mode << "\n";
+        return kExitUsage;
+    }
+    Session session(LocationFor(o), err, o.trace);
+    session.Start();
+    IdentityBytes fixIdentity{};
+    session.Do([&](ConnectionMonitor& m) {
+        if (mode == "esc") m.ChooseEsc();
+        if (mode == "card") m.ChooseProgramCard();
+        if (mode == "fix") m.ChooseFixMode();
+    });
+    bool sawBridge = false;
+    const bool identified = session.WaitAfterTicks(
+        [&](ConnectionMonitor& m) {
+            sawBridge = sawBridge || m.Link().usbState == 2;
+            if (mode == "card") return m.CardState() == 2;
+            if (m.Link().deviceState != 2) return false;
+            if (mode == "fix") {
+                std::copy_n(m.Link().rxBuffer.begin(), fixIdentity.size(), fixIdentity.begin());
+            }
+            return true;
+        },
+        std::chrono::seconds(o.timeoutSec));
+    if (!identified) {
+        err << "vornactl: "
+            << (sawBridge ? "no device answered in " + mode + " mode"
+                          : std::string("no bridge found") + (o.port.empty() ? "" : " at " + o.port))
+            << " within " << o.timeoutSec << " s.\n";
+        return kExitDevice;
+    }
+    if (mode == "card") {
+        out << "Identity: " << Hex(session.firmware.Identity()) << "\n"
+            << "Model: " << session.firmware.CardModelText() << "\n"
+            << "Firmware: " << session.firmware.CardFirmwareText() << "\n";
+    } else if (mode == "fix") {
+        out << "Identity: " << Hex(fixIdentity) << "\n"
+            << "A device answers in Fix Mode.\n";
+    } else {
+        const auto texts = session.firmware.EscTexts();
+        const SetupState state = session.setup.Snapshot();
+        out << "Identity: " << Hex(session.firmware.Identity()) << "\n"
+            << "Model type: " << state.modelType << "\n"
+            << "Version: " << state.versionText << "\n"
+            << "Model: " << texts.model << "\n"
+            << "Hardware: " << texts.hardware << "\n"
+            << "Firmware: " << texts.firmware << "\n";
+    }
+    return kExitOk;
+}
+
+int Read(const Options& o, std::ostream& out, std::ostream& err) {
+    std::string format = "text";
+    for (std::size_t i = 0; i < o.args.size(); ++i) {
+        if (o.args[i] == "--format" && i + 1 < o.args.size()) {
+            format = o.args[++i];
+        } else {
+            err << "vornactl: unknown argument to read: " << o.args[i] << "\n" << kUsage;
+            return kExitUsage;
+        }
+    }
+    if (format != "text" && format != "cfg" && format != "json") {
+        err << "vornactl: --format takes text, cfg or json, not " << format << "\n";
+        return kExitUsage;
+    }
+    Session session(LocationFor(o), err, o.trace);
+    if (int rc = ConnectEsc(session, o, err); rc != kExitOk) return rc;
+    const SetupState state = session.setup.Snapshot();
+    const std::string firmware = session.setup.FirmwareText();
+    if (format == "cfg") {
+        out << SettingsFileText(state);
+    } else if (format == "json") {
+        out << SettingsJson(state, firmware);
+    } else {
+        out << SettingsTable(state, firmware);
+    }
+    return kExitOk;
+}
+
+// Sends the selections in `state` and waits for the write to finish.
+int WriteState(Session& session, const SetupState& wanted, std::ostream& err) {
+    session.setup.Edit([&](SetupState& s) {
+        for (int id : kParameterListIds) s.List(id).selection = wanted.List(id).selection;
+    });
+    session.view.TakeMessages();
+    session.view.showProgress = true;
+    session.setup.RequestWrite();
+    std::vector<std::string> messages;
+    const bool finished = session.WaitAfterTicks(
+        [&](ConnectionMonitor&) {
+            auto more = session.view.TakeMessages();
+            messages.insert(messages.end(), more.begin(), more.end());
+            // A failed pair keeps the request for another try; here one failure is the answer.
+            if (!messages.empty()) session.setup.ClearWriteRequest();
+            return !session.setup.WriteRequested();
+        },
+        60s);
+    session.view.showProgress = false;
+    err << "\n";
+    if (!finished) {
+        err << "vornactl: the write did not finish within 60 s.\n";
+        return kExitDevice;
+    }
+    if (!messages.empty()) {
+        err << "vornactl: the write failed: " << messages.front() << "\n";
+        return kExitDevice;
+    }
+    return kExitOk;
+}
+
+int Write(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.args.size() != 1) {
+        err << "vornactl: write takes one settings file\n" << kUsage;
+        return kExitUsage;
+    }
+    const std::filesystem::path file = o.args[0];
+    if (!std::filesystem::is_regular_file(file)) {
+        err << "vornactl: cannot read " << file.string() << ": no such file\n";
+        return kExitFile;
+    }
+    Session session(LocationFor(o), err, o.trace);
+    if (int rc = ConnectEsc(session, o, err); rc != kExitOk) return rc;
+    SetupState state = session.setup.Snapshot();
+    const ImportResult imported = ImportSettings(state, file);
+    if (!imported.ok) {
+        err << "vornactl: " << imported.error << "\n";
+        return kExitFile;
+    }
+    if (!imported.problems.empty()) {
+        // Nothing is sent when any value of the file does not fit this ESC.
+        for (const auto& p : imported.problems) {
+            err << file.string() << ":" << p.line << ": " << p.key << "=" << p.value << ": "
+                << p.why << "\n";
+        }
+        err << "vornactl: nothing was sent.\n";
+        return kExitFile;
+    }
+    if (int rc = WriteState(session, state, err); rc != kExitOk) return rc;
+    out << "Wrote " << imported.applied << " settings from " << file.string() << ".\n";
+    return kExitOk;
+}
+
+int Set(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.args.empty()) {
+        err << "vornactl: set needs at least one \"NAME=VALUE\"\n" << kUsage;
+        return kExitUsage;
+    }
+    std::vector<std::pair<std::string, std::string>> assignments;
+    for (const auto& arg : o.args) {
+        const auto eq = arg.find('=');
+        if (eq == std::string::npos || eq == 0) {
+            err << "vornactl: expected NAME=VALUE, not \"" << arg << "\"\n";
+            return kExitUsage;
+        }
+        assignments.emplace_back(arg.substr(0, eq), arg.substr(eq + 1));
+    }
+    Session session(LocationFor(o), err, o.trace);
+    if (int rc = ConnectEsc(session, o, err); rc != kExitOk) return rc;
+    SetupState state = session.setup.Snapshot();
+    std::vector<int> changed;
+    for (const auto& [name, value] : assignments) {
+        std::string problem;
+        const int id = ApplyAssignment(state, name, value, problem);
+        if (id == 0) {
+            err << "vornactl: " << problem << "\n";
+            return kExitUsage;
+        }
+        changed.push_back(id);
+    }
+    if (int rc = WriteState(session, state, err); rc != kExitOk) return rc;
+    for (int id : changed) {
+        out << ListCaption(id, state.modelType) << ": " << *state.List(id).SelectedText() << "\n";
+    }
+    return kExitOk;
+}
+
+int Defaults(const Options& o, std::ostream& out, std::ostream& err) {
+    if (!o.args.empty()) {
+        err << "vornactl: defaults takes no arguments\n" << kUsage;
+        return kExitUsage;
+    }
+    Session session(LocationFor(o), err, o.trace);
+    if (int rc = ConnectEsc(session, o, err); rc != kExitOk) return rc;
+    session.view.TakeMessages();
+    session.setup.RequestDefaults();
+    std::vector<std::string> messages;
+    const bool finished = session.WaitAfterTicks(
+        [&](ConnectionMonitor&) {
+            auto more = session.view.TakeMessages();
+            messages.insert(messages.end(), more.begin(), more.end());
+            if (!messages.empty()) session.setup.ClearDefaultRequest();
+            return !session.setup.DefaultRequested();
+        },
+        30s);
+    if (!finished || !messages.empty()) {
+        err << "vornactl: restoring the defaults failed"
+            << (messages.empty() ? std::string(" (no answer)") : ": " + messages.front()) << "\n";
+        return kExitDevice;
+    }
+    out << "Factory settings restored.\n"
+        << SettingsTable(session.setup.Snapshot(), session.setup.FirmwareText());
+    return kExitOk;
+}
+
+std::atomic<bool> gStop{false};
+extern "C" void OnStopSignal(int) { gStop = true; }
+
+int Simulate(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.args.empty() || (o.args[0] != "esc" && o.args[0] != "card")) {
+        err << "vornactl: simulate takes esc or card\n" << kUsage;
+        return kExitUsage;
+    }
+    const bool esc = o.args[0] == "esc";
+    int model = -1;
+    std::string link;
+    bool lineRate = false;
+    sim::Fault fault = sim::Fault::None;
+    for (std::size_t i = 1; i < o.args.size(); ++i) {
+        const std::string& a = o.args[i];
+        const bool hasValue = i + 1 < o.args.size();
+        if (a == "--model" && hasValue && esc) {
+            try {
+                std::size_t used = 0;
+                model = std::stoi(o.args[++i], &used);
+                if (used != o.args[i].size()) model = -1;
+            } catch (const std::exception&) {
+                model = -1;
+            }
+            if (model < 0 || model > 17) {
+                err << "vornactl: --model takes a model type from 0 to 17\n";
+                return kExitUsage;
+            }
+        } else if (a == "--link" && hasValue) {
+            link = o.args[++i];
+        } else if (a == "--line-rate") {
+            lineRate = true;
+        } else if (a == "--fault" && hasValue) {
+            auto f = sim::FaultFromName(o.args[++i]);
+            if (!f) {
+                err << "vornactl: unknown fault " << o.args[i] << "; one of " << sim::FaultNames()
+                    << "\n";
+                return kExitUsage;
+            }
+            fault = *f;
+        } else {
+            err << "vornactl: unknown argument to simulate: " << a << "\n" << kUsage;
+            return kExitUsage;
+        }
+    }
+    if (esc && model < 0) {
+        err << "vornactl: simulate esc needs --model N (0 to 17)\n";
+        return kExitUsage;
+    }
+    if (link.empty()) link = (std::filesystem::temp_directory_path() / (esc ? "vorna-esc" : "vorna-card")).string();
+
+    std::unique_ptr<sim::PtyDevice> device;
+    if (esc) {
+        auto e = std::make_unique<sim::SimulatedEsc>(link, model);
+        e->SetFault(fault);
+        device = std::move(e);
+    } else {
+        auto c = std::make_unique<sim::SimulatedCard>(link);
+        c->SetFault(fault);
+        device = std::move(c);
+    }
+    device->SetLineRate(lineRate);
+    std::string error;
+    if (!device->Start(&error)) {
+        err << "vornactl: cannot start the simulated device: " << error << "\n";
+        return kExitDevice;
+    }
+    out << "Simulated " << (esc ? "ESC model type " + std::to_string(model) : std::string("program card"))
+        << " at " << link << " (" << device->SlavePath() << ").\n"
+        << "Use: vornactl --port " << link << " identify" << (esc ? "" : " --mode card") << "\n"
+        << "Stop with Ctrl-C.\n"
+        << std::flush;
+    std::signal(SIGINT, OnStopSignal);
+    std::signal(SIGTERM, OnStopSignal);
+    while (!gStop) std::this_thread::sleep_for(100ms);
+    device->Stop();
+    out << "Stopped.\n";
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    Options o;
+    std::size_t i = 0;
+    for (; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--port" && hasValue) {
+            o.port = args[++i];
+        } else if (a == "--data-dir" && hasValue) {
+            o.dataDir = args[++i];
+        } else if (a == "--trace") {
+            o.trace = true;
+        } else if (a == "--timeout" && hasValue) {
+            try {
+                o.timeoutSec = std::stoi(args[++i]);
+            } catch (const std::exception&) {
+                o.timeoutSec = -1;
+            }
+            if (o.timeoutSec <= 0) {
+                err << "vornactl: --timeout takes a number of seconds above 0\n";
+                return kExitUsage;
+            }
+        } else if (a == "--help" || a == "-h") {
+            out << kUsage;
+            return kExitOk;
+        } else if (!a.empty() && a[0] == '-') {
+            err << "vornactl: unknown option " << a << "\n" << kUsage;
+            return kExitUsage;
+        } else {
+            break;
+        }
+    }
+    if (i >= args.size()) {
+        err << kUsage;
+        return kExitUsage;
+    }
+    o.command = args[i];
+    o.args.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+    if (o.command == "ports") return Ports(out);
+    if (o.command == "identify") return Identify(o, out, err);
+    if (o.command == "read") return Read(o, out, err);
+    if (o.command == "write") return Write(o, out, err);
+    if (o.command == "set") return Set(o, out, err);
+    if (o.command == "defaults") return Defaults(o, out, err);
+    if (o.command == "simulate") return Simulate(o, out, err);
+    err << "vornactl: unknown command " << o.command << "\n" << kUsage;
+    return kExitUsage;
+}
+
+int RunVornactl(int argc, char** argv) {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return RunVornactl(args, std::cout, std::cerr);
+}
+
 }  // namespace vorna::cli

@@ -1,5 +1,16 @@
+// vornactl: the device code without the window. Exit codes: 0 done, 1 device or link failure,
+// 2 usage, 3 file problem.
 #pragma once
 
+#include <iosfwd>
+#include <string>
+#include <vector>
+
 namespace vorna::cli {
+
+enum ExitCode { kExitOk = 0, kExitDevice = 1, kExitUsage = 2, kExitFile = 3 };
+
 int RunVornactl(int argc, char** argv);
-}
+int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace vorna::cli

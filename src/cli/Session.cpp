@@ -1,0 +1,85 @@
+#include "cli/Session.h"
+
+#include <cstdio>
+#include <future>
+#include <ostream>
+#include <utility>
+
+namespace vorna::cli {
+
+void PrintingView::ShowMessage(const std::string& text, MessageIcon icon) {
+    {
+        std::lock_guard lock(mutex_);
+        messages_.push_back(text);
+    }
+    err_ << (icon == MessageIcon::Error ? "error: " : "message: ") << text << std::endl;
+}
+
+void PrintingView::ShowPortProblem(const std::string& text) { err_ << "port: " << text << std::endl; }
+
+void PrintingView::ShowWriteProgress(const std::string& text) {
+    if (showProgress) err_ << "\rwriting " << text << std::flush;
+}
+
+std::vector<std::string> PrintingView::TakeMessages() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(messages_, {});
+}
+
+Session::Session(BridgeLocation location, std::ostream& err, bool trace)
+    : view(err), monitor_(link, std::move(location), setup, firmware, view, thread_) {
+    if (trace) {
+        const auto start = std::chrono::steady_clock::now();
+        link.SetTraceSink([&err, start](UsbUart::TraceDirection d, const std::uint8_t* bytes,
+                                        std::size_t n) {
+            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now() - start)
+                                .count();
+            char stamp[32];
+            std::snprintf(stamp, sizeof stamp, "[%6lld.%03lld] ", static_cast<long long>(ms / 1000),
+                          static_cast<long long>(ms % 1000));
+            std::string line = stamp;
+            line += d == UsbUart::TraceDirection::Sent ? "> " : "< ";
+            for (std::size_t i = 0; i < n; ++i) {
+                char hex[4];
+                std::snprintf(hex, sizeof hex, "%02x ", bytes[i]);
+                line += hex;
+            }
+            line.pop_back();
+            err << line << '\n' << std::flush;
+        });
+    }
+}
+
+Session::~Session() { thread_.Shutdown(); }
+
+void Session::Start() {
+    thread_.Run([this] {
+        monitor_.OnTimer();
+        std::lock_guard lock(mutex_);
+        ++tickCount_;
+        if (condition_ && !conditionMet_) conditionMet_ = condition_(monitor_);
+        ticked_.notify_all();
+    });
+}
+
+void Session::Do(const std::function<void(ConnectionMonitor&)>& job) {
+    std::promise<void> done;
+    thread_.Post([&] {
+        job(monitor_);
+        done.set_value();
+    });
+    done.get_future().wait();
+}
+
+bool Session::WaitAfterTicks(const std::function<bool(ConnectionMonitor&)>& done,
+                             std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    condition_ = done;
+    conditionMet_ = false;
+    const bool met = ticked_.wait_for(lock, timeout, [&] { return conditionMet_; });
+    condition_ = nullptr;
+    return met;
+}
+
+}  // namespace vorna::cli

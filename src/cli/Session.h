@@ -1,0 +1,68 @@
+// One device session for vornactl: the real link, models, monitor and link thread, wired as
+// in the window, with a view that prints. Commands drive the tick and wait for its results.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <iosfwd>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "firmware/FirmwarePageModel.h"
+#include "link/BridgeDiscovery.h"
+#include "link/UsbUart.h"
+#include "protocol/ConnectionMonitor.h"
+#include "protocol/LinkThread.h"
+#include "settings/EscSetupModel.h"
+
+namespace vorna::cli {
+
+// Prints what the window would show; messages are "dismissed" at once.
+class PrintingView : public LinkView {
+public:
+    explicit PrintingView(std::ostream& err) : err_(err) {}
+    void ShowLamps(const LampState&) override {}
+    void ShowMessage(const std::string& text, MessageIcon icon) override;
+    void ShowPortProblem(const std::string& text) override;
+    void ShowWriteProgress(const std::string& text) override;
+
+    std::vector<std::string> TakeMessages();
+    bool showProgress = false;
+
+private:
+    std::ostream& err_;
+    std::mutex mutex_;
+    std::vector<std::string> messages_;
+};
+
+class Session {
+public:
+    Session(BridgeLocation location, std::ostream& err, bool trace);
+    ~Session();
+
+    // Starts the link thread; the tick runs every 500 ms from then on.
+    void Start();
+    // Runs `job` on the link thread between ticks and waits for it.
+    void Do(const std::function<void(ConnectionMonitor&)>& job);
+    // Waits until `done` (evaluated on the link thread after each tick) holds, or the timeout.
+    bool WaitAfterTicks(const std::function<bool(ConnectionMonitor&)>& done,
+                        std::chrono::milliseconds timeout);
+
+    EscSetupModel setup;
+    FirmwarePageModel firmware;
+    PrintingView view;
+    UsbUart link;
+
+private:
+    LinkThread thread_;
+    ConnectionMonitor monitor_;
+    std::mutex mutex_;
+    std::condition_variable ticked_;
+    long tickCount_ = 0;
+    std::function<bool(ConnectionMonitor&)> condition_;
+    bool conditionMet_ = false;
+};
+
+}  // namespace vorna::cli

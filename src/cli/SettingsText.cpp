@@ -1,0 +1,118 @@
+#include "cli/SettingsText.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "settings/Catalogue.h"
+#include "settings/Profiles.h"
+
+namespace vorna::cli {
+namespace {
+
+std::string Lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string Trim(const std::string& s) {
+    const auto first = s.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+std::string KeyOf(int listId) {
+    for (const auto& k : kSettingsFileKeys) {
+        if (k.listId == listId) return std::string(k.key);
+    }
+    return {};
+}
+
+std::string JsonString(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+bool IsUsed(const SetupState& state, int listId) {
+    const auto& list = state.List(listId);
+    return list.enabled && !list.entries.empty();
+}
+
+std::string SettingsTable(const SetupState& state, const std::string& firmwareText) {
+    std::string text = "Model type: " + std::to_string(state.modelType) + "\n";
+    if (!firmwareText.empty()) text += "Firmware: " + firmwareText + "\n";
+    for (int id : kPageOrder) {
+        if (!IsUsed(state, id)) continue;
+        const auto* selected = state.List(id).SelectedText();
+        text += ListCaption(id, state.modelType) + ": " + (selected ? *selected : "(none)") + "\n";
+    }
+    return text;
+}
+
+std::string SettingsJson(const SetupState& state, const std::string& firmwareText) {
+    std::string json = "{\n  \"modelType\": " + std::to_string(state.modelType) +
+                       ",\n  \"version\": " + JsonString(state.versionText) +
+                       ",\n  \"firmware\": " + JsonString(firmwareText) + ",\n  \"settings\": [";
+    bool first = true;
+    for (int id : kPageOrder) {
+        if (!IsUsed(state, id)) continue;
+        const auto& list = state.List(id);
+        json += first ? "\n" : ",\n";
+        first = false;
+        json += "    {\"id\": " + std::to_string(id) +
+                ", \"caption\": " + JsonString(ListCaption(id, state.modelType)) +
+                ", \"key\": " + JsonString(KeyOf(id)) +
+                ", \"index\": " + std::to_string(list.selection) + ", \"value\": " +
+                (list.SelectedText() ? JsonString(*list.SelectedText()) : std::string("null")) +
+                "}";
+    }
+    return json + "\n  ]\n}\n";
+}
+
+int ApplyAssignment(SetupState& state, const std::string& rawName, const std::string& rawValue,
+                    std::string& problem) {
+    const std::string name = Lower(Trim(rawName));
+    const std::string value = Trim(rawValue);
+    int listId = 0;
+    for (int id : kPageOrder) {
+        if (Lower(ListCaption(id, state.modelType)) == name || Lower(KeyOf(id)) == name) {
+            listId = id;
+            break;
+        }
+    }
+    if (listId == 0 || !IsUsed(state, listId)) {
+        problem = listId == 0 ? "unknown setting \"" + Trim(rawName) + "\""
+                              : "\"" + Trim(rawName) + "\" is not used by this ESC (model type " +
+                                    std::to_string(state.modelType) + ")";
+        problem += ". Settings of this ESC:";
+        for (int id : kPageOrder) {
+            if (IsUsed(state, id)) problem += "\n  " + ListCaption(id, state.modelType);
+        }
+        return 0;
+    }
+    OptionList& list = state.List(listId);
+    if (!SelectByPrefix(list, value)) {
+        problem = "no choice of " + ListCaption(listId, state.modelType) + " begins with \"" +
+                  value + "\". Choices:";
+        for (const auto& entry : list.entries) problem += "\n  " + entry;
+        return 0;
+    }
+    return listId;
+}
+
+}  // namespace vorna::cli

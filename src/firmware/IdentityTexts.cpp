@@ -1,0 +1,94 @@
+#include "firmware/IdentityTexts.h"
+
+#include <cstdio>
+
+namespace vorna {
+namespace {
+
+std::string Format(const char* format, double value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+// The ESC's version text: "1.40" shows as "1.4-2".
+std::string EscVersion(std::uint8_t v) {
+    std::string text = VersionText(v);
+    return text == "1.40" ? "1.4-2" : text;
+}
+
+}  // namespace
+
+std::string VersionText(std::uint8_t v) {
+    const float version = static_cast<float>(v) / 10.0f + 1.0f;  // single precision, as specified
+    return Format("%.2f", static_cast<double>(version));
+}
+
+void ApplyEscIdentity(EscIdentityTexts& texts, const std::uint8_t identity[7]) {
+    const std::uint8_t family = identity[0];
+    const std::uint8_t marker = identity[1];
+    const std::uint8_t hardware = identity[2];
+    const std::uint8_t version = identity[3];
+
+    if (hardware == 0x83 && family == 10) {
+        texts.model = "1:8 ESC R5";
+        texts.firmware = "1:8 ESC R5 V" + Format("%.1f", version * 0.1 + 2);
+        return;
+    }
+    if (hardware == 0x83 && family == 26) {
+        texts.model = "1:8 ESC R5 V";
+        texts.firmware = "1:8 ESC R5 V2.0";
+        return;
+    }
+
+    const char* model = nullptr;
+    const char* hardwareText = nullptr;
+    const char* firmwareName = nullptr;  // "Expert", "Stock", "Blinky"
+    switch (family) {
+        case 11:
+            model = "VORNA ZEN";
+            hardwareText = hardware == 0x82 ? "Kelvaran-1S V1.1MD" : "Kelvaran V1.1MD";
+            firmwareName = "Expert";
+            break;
+        case 12:
+            model = "VORNA CLASS SPEC";
+            hardwareText = "Kelvaran V1.1ST";
+            firmwareName = "Stock";
+            break;
+        case 13:
+            model = "VORNA ALTA";
+            hardwareText = "Kelvaran V1.1BK";
+            firmwareName = "Blinky";
+            break;
+        default:
+            return;  // not in the table
+    }
+
+    std::string firmware;
+    switch (hardware) {
+        case 0x81:
+        case 0x83:
+            firmware = std::string(firmwareName) + " V" + EscVersion(version);
+            break;
+        case 0x82:
+            firmware = std::string(firmwareName) + "-1S V" + EscVersion(version);
+            break;
+        case 0x85:
+            firmware = std::string(firmwareName) + " V1.31";
+            break;
+        default:
+            return;  // not in the table
+    }
+    if (family == 13 && hardware == 0x83 && marker == 0x40 && version == 0x14) {
+        firmware = "Blinky V3.0_K7T_RX4";
+    }
+    texts.model = model;
+    texts.hardware = hardwareText;
+    texts.firmware = std::move(firmware);
+}
+
+std::string CardFirmwareText(const std::uint8_t identity[7]) {
+    return "VORNA JVX V" + (identity[4] == 0x85 ? std::string("1.31") : VersionText(identity[5]));
+}
+
+}  // namespace vorna

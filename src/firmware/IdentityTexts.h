@@ -1,0 +1,35 @@
+// The texts the firmware page shows for an identified device: the ESC's model,
+// hardware version and current firmware, and the program card's model and firmware. Made
+// from the seven identity bytes (family, marker, hardware code, version byte, card hardware
+// code, card version byte, spare) that the ESC or card answers to 0xD7.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vorna {
+
+struct EscIdentityTexts {
+    std::string model;     // box 1034
+    std::string hardware;  // box 1035
+    std::string firmware;  // box 1036, "Now Firmware" (also copied to the setup page)
+};
+
+// Sets the three texts by the ESC identity table from bytes 0 to 3. A field the
+// table marks with a dash keeps its text; a family and hardware code pair that is not in the
+// table keeps all three. The texts are not cleared on a disconnect; nothing here clears them.
+void ApplyEscIdentity(EscIdentityTexts& texts, const std::uint8_t identity[7]);
+
+// The program card's model text (box 1037).
+inline constexpr std::string_view kCardModelText = "VORNA PROGRAM CARD";
+
+// The program card's firmware text (box 1039): "VORNA JVX V1.31" when byte 4 is 0x85, otherwise
+// "VORNA JVX V" and byte 5 / 10 + 1 with two decimals (no "1.4-2" rule for the card).
+std::string CardFirmwareText(const std::uint8_t identity[7]);
+
+// An identity version byte as text: v / 10 + 1 in single precision, "%.2f" (3 gives "1.30").
+// This is the setup page's versionText; it has no "1.4-2" rule.
+std::string VersionText(std::uint8_t v);
+
+}  // namespace vorna

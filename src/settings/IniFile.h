@@ -1,0 +1,99 @@
+// Windows private-profile (INI) files, read and written the way GetPrivateProfileStringW and
+// WritePrivateProfileStringW treat them, for the setup sheets and settings files.
+//
+// Why not SimpleIni (libsimpleini-dev, which is installed): its model does not give these
+// semantics. Without multi-key mode a later duplicate key replaces an earlier one (last wins,
+// Windows reads the first); with it, writing adds keys instead of replacing the first one.
+// Duplicate sections are merged, where Windows only looks in the first one. It keeps no line
+// numbers, which our import messages need. It strips quotes only on request and then only
+// double ones, treats '#' as a comment (Windows does not), and Save() regenerates the whole
+// file from its tree, where Windows changes one line and keeps the rest as it was. The reader
+// below is small, and being ours, keeps every line of the file untouched but the one written.
+//
+// Semantics (as Windows has them):
+// - Lines are split at LF; a CR before the LF is kept with its line and written back as it was
+//   (new lines get the file's own line ending: CRLF if its first line ends so, else LF). A
+//   UTF-8 byte order mark at the start is skipped and written back.
+// - Leading and trailing blanks (space, tab, CR, VT, FF) of every line are ignored.
+// - "[name]" starts a section; the name runs to the last ']' of the line, blanks trimmed.
+// - A line with '=' is a key: the text before the first '=' is the name, the rest the value,
+//   both trimmed. A line starting with ';' is a comment; other lines without '=' are ignored.
+// - Section and key names are compared without regard to ASCII case. Only the FIRST section
+//   of a name is searched, and the FIRST key of a name in it wins.
+// - A value enclosed in matching quotes (both ' or both ", at least two characters) loses them,
+//   as Windows does for either quote character.
+// - The value is then cut to the caller's maximum number of characters (a Windows buffer of n
+//   characters holds n - 1); characters are UTF-8 code points, and a multi-byte character is
+//   never split. The default value is cut the same way.
+// - A missing file, section or key gives the caller's default.
+// - Writing replaces the value of the first matching key in place (keeping the key's spelling
+//   as written in the file), or adds the key after the last non-blank line of the section, or
+//   adds the section at the end of the file (after a blank line). Every other line is kept.
+//   Line breaks in a written value become spaces (a value is one line).
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vorna {
+
+class IniFile {
+public:
+    struct Value {
+        bool found = false;
+        std::string text;  // quotes removed, cut to the maximum; empty when not found
+        int line = 0;      // 1-based line of the key in the file; 0 when not found
+    };
+
+    IniFile() = default;  // an empty document
+
+    // Reads the file. On failure (missing, unreadable) returns false, the document is empty
+    // and `error` (if given) gets the reason, naming the file.
+    bool Load(const std::filesystem::path& path, std::string* error = nullptr);
+    void Parse(std::string_view text);
+
+    Value Find(std::string_view section, std::string_view key, std::size_t maxChars) const;
+    // Like GetPrivateProfileString: the value, or `fallback` when the key is not there.
+    std::string Get(std::string_view section, std::string_view key, std::string_view fallback,
+                    std::size_t maxChars) const;
+    bool HasSection(std::string_view section) const;
+
+    void Set(std::string_view section, std::string_view key, std::string_view value);
+
+    // The whole file as it would be written.
+    std::string Text() const;
+    // Writes Text() to `path` through a temporary file in the same folder, renamed over it.
+    bool Save(const std::filesystem::path& path, std::string* error = nullptr) const;
+
+    // ASCII case-insensitive equality and prefix test, as used for names (names and list
+    // entries are ASCII; other bytes compare exactly).
+    static bool EqualNoCase(std::string_view a, std::string_view b);
+    static bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+
+private:
+    std::vector<std::string> lines_;  // without the LF; a CR that preceded it is kept
+    bool bom_ = false;
+    bool crlf_ = false;
+};
+
+// Private-profile style one-shot calls, each reading the file anew.
+// `line` (if given) receives the 1-based line where the key was found, 0 if it was not.
+std::string ReadProfileString(const std::filesystem::path& path, std::string_view section,
+                              std::string_view key, std::string_view fallback, std::size_t maxChars,
+                              int* line = nullptr);
+// Creates the file when it does not exist (not its folder). False with `error` on failure.
+bool WriteProfileString(const std::filesystem::path& path, std::string_view section,
+                        std::string_view key, std::string_view value, std::string* error = nullptr);
+
+// Replaces (or creates) `path` with `content`: writes a temporary file in the same folder,
+// flushes it to disk and renames it over the target, so the target is either the old file or
+// the whole new one. An existing target's permission bits are kept; a symbolic link is
+// followed and the file it names replaced. On failure the temporary file is removed and
+// `error` names the file and the system's reason.
+bool WriteFileReplacing(const std::filesystem::path& path, std::string_view content,
+                        std::string* error = nullptr);
+
+}  // namespace vorna

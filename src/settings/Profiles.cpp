@@ -1,0 +1,143 @@
+#include "settings/Profiles.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "settings/IniFile.h"
+
+namespace vorna {
+namespace {
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool LessNoCase(const std::string& a, const std::string& b) {
+    const auto r =
+        std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+            return static_cast<unsigned char>(Lower(x)) < static_cast<unsigned char>(Lower(y));
+        });
+    if (r) return true;
+    if (IniFile::EqualNoCase(a, b)) return a < b;
+    return false;
+}
+
+std::string Quoted(const std::filesystem::path& p) {
+    return "\"" + p.string() + "\"";
+}
+
+}  // namespace
+
+bool SelectByPrefix(OptionList& list, std::string_view value) {
+    if (value.empty()) return false;
+    for (std::size_t i = 0; i < list.entries.size(); ++i) {
+        if (IniFile::StartsWithNoCase(list.entries[i], value)) {
+            list.Select(static_cast<int>(i));
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::string> ListCategorySheets(const std::filesystem::path& profileRoot,
+                                            std::string_view category) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> sheets;
+    if (category.empty()) return sheets;
+    std::error_code ec;
+    fs::directory_iterator it(profileRoot / fs::path(std::string(category)), ec);
+    if (ec) return sheets;
+    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+        if (ec) break;
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError)) continue;  // follows links; skips folders
+        const std::string name = it->path().filename().string();
+        constexpr std::string_view kExt = ".ini";
+        if (name.size() <= kExt.size()) continue;
+        const std::string_view ext = std::string_view(name).substr(name.size() - kExt.size());
+        if (!IniFile::EqualNoCase(ext, kExt)) continue;
+        sheets.push_back(name.substr(0, name.size() - kExt.size()));
+    }
+    std::sort(sheets.begin(), sheets.end(), LessNoCase);
+    return sheets;
+}
+
+std::filesystem::path SheetPath(const std::filesystem::path& profileRoot, std::string_view category,
+                                std::string_view sheet) {
+    return profileRoot / std::string(category) / (std::string(sheet) + ".ini");
+}
+
+LoadedSheet LoadProfile(SetupState& state, const std::filesystem::path& sheetPath,
+                        const std::function<void(SetupState&)>& clearSelections) {
+    LoadedSheet sheet;
+    if (clearSelections) clearSelections(state);
+    IniFile ini;
+    sheet.fileFound = ini.Load(sheetPath);
+    // Keys 0 to 17, and 18 "BEC Voltage" as well (see Profiles.h).
+    for (const auto& [key, listId] : kParameterKeys) {
+        const std::string value = ini.Get(kOptionSection, key, "", kOptionValueChars);
+        SelectByPrefix(state.List(listId), value);
+    }
+    for (std::size_t i = 0; i < kInfoKeys.size(); ++i) {
+        sheet.info[i] = ini.Get(kInfoSection, kInfoKeys[i], "", kInfoValueChars);
+    }
+    sheet.memoVisible = !sheet.info.back().empty();  // "Temp Track"
+    sheet.memo = ini.Get(kMemoSection, kMemoKey, "", kInfoValueChars);
+    return sheet;
+}
+
+std::filesystem::path SettingsFilePath(const std::filesystem::path& chosen) {
+    const std::string name = chosen.filename().string();
+    if (name.size() >= kSettingsExtension.size() &&
+        IniFile::EqualNoCase(std::string_view(name).substr(name.size() - kSettingsExtension.size()),
+                             kSettingsExtension)) {
+        return chosen;
+    }
+    std::filesystem::path withExt = chosen;
+    withExt += std::string(kSettingsExtension);
+    return withExt;
+}
+
+std::string SettingsFileText(const SetupState& state) {
+    IniFile ini;
+    for (const auto& [key, listId] : kSettingsFileKeys) {
+        const std::string* text = state.List(listId).SelectedText();
+        ini.Set(kOptionSection, key, text ? std::string_view(*text) : std::string_view());
+    }
+    return ini.Text();
+}
+
+ExportResult ExportSettings(const SetupState& state, const std::filesystem::path& chosen) {
+    ExportResult result;
+    result.writtenPath = SettingsFilePath(chosen);
+    result.ok = WriteFileReplacing(result.writtenPath, SettingsFileText(state), &result.error);
+    return result;
+}
+
+ImportResult ImportSettings(SetupState& state, const std::filesystem::path& path) {
+    ImportResult result;
+    IniFile ini;
+    if (!ini.Load(path, &result.error)) return result;
+    if (!ini.HasSection(kOptionSection)) {
+        result.error = "Cannot import " + Quoted(path) +
+                       ": it has no [option] section, so it is not a settings file";
+        return result;
+    }
+    result.ok = true;
+    for (const auto& [key, listId] : kSettingsFileKeys) {
+        const IniFile::Value v = ini.Find(kOptionSection, key, kSettingsValueChars);
+        if (!v.found || v.text.empty()) continue;  // the list keeps its selection
+        OptionList& list = state.List(listId);
+        if (SelectByPrefix(list, v.text)) {
+            ++result.applied;
+            continue;
+        }
+        ImportProblem problem{std::string(key), v.line, v.text, {}};
+        problem.why = list.entries.empty() ? "the list has no entries (is an ESC identified?)"
+                                           : "no entry of the list begins with \"" + v.text + "\"";
+        result.problems.push_back(std::move(problem));
+    }
+    return result;
+}
+
+}  // namespace vorna

@@ -1,0 +1,169 @@
+// Setup sheets and settings files, without any window: the GUI shows the results.
+//
+// Both kinds of file store a parameter as the text of its selected entry; loading selects the
+// first entry that begins with the stored text (SelectByPrefix). Nothing reaches the ESC here:
+// a loaded profile is sent with the next write.
+//
+// Choices made here:
+// - A sheet's "BEC Voltage" key is read and applied to BEC Voltage (1029) like keys 0 to 17
+//   No sheet value goes to 1106 (Lipo Cells / Turbo Off Slope has no sheet key).
+// - Settings files keep the 19 classic keys and add nine keys after them for the lists the
+//   19 keys cannot carry (kExtraSettingsKeys), so a round trip keeps every list. Files with
+//   only the 19 keys read fine: their missing extra keys leave those lists unchanged.
+// - Export appends ".cfg" only when the name does not already end in it (any case), writes a
+//   fresh file (other sections or keys of an existing file are not kept: it is ours, written
+//   whole) through a temporary file renamed over the target, and reports failures.
+// - Import reads values with room for 259 characters (not 19) so an exported entry text comes
+//   back whole; a missing key or an empty value leaves its list unchanged; a value that
+//   selects nothing is reported with its line. A missing file, or one without an [option]
+//   section, is an error and changes nothing.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/SetupState.h"
+
+namespace vorna {
+
+// The Category list (1027), index 0 to 11; each text is also a folder below the profile root.
+// "Blinky Mode (zero timing" has no closing parenthesis, as the installed folder is named.
+inline constexpr std::array<std::string_view, 12> kCategories = {"Modify Touring",
+                                                                 "Stock 10.5T Touring",
+                                                                 "Stock 13.5T Touring",
+                                                                 "Stock 17.5T Touring",
+                                                                 "Blinky Mode (zero timing",
+                                                                 "Modify 2wd Buggy",
+                                                                 "Modify 4wd Buggy",
+                                                                 "Stock 10.5T Buggy",
+                                                                 "Drift Car",
+                                                                 "Fun Car",
+                                                                 "Rock Crawler",
+                                                                 "1-12 On road"};
+
+struct ParameterKey {
+    std::string_view key;
+    int listId;
+};
+
+// The [option] keys, index 0 to 18. Setup sheets carry 0 to 17 (and we also read
+// 18); settings files carry all 19.
+inline constexpr std::array<ParameterKey, 19> kParameterKeys = {{
+    {"Operation Mode", kIdcOperationMode},   {"Reverse Speed", kIdcReverseSpeed},
+    {"Low Volt Cut", kIdcLowVoltCut},        {"Drag Brake", kIdcDragBrake},
+    {"Initial Brake", kIdcInitialBrake},     {"Full Brake", kIdcFullBrake},
+    {"Brake Frequency", kIdcBrakeFrequency}, {"Power Profile", kIdcPowerLevel1},
+    {"Drive Frequency", kIdcDriveFrequency}, {"Neutral DeadBand", kIdcNeutralDeadBand},
+    {"Temp Cut Set", kIdcTempCutSet},        {"Boost Timing", kIdcBoostTiming},
+    {"Boost RPM", kIdcBoostStartRpm},        {"Boost ACC", kIdcBoostAcc},
+    {"Turbo Timing", kIdcTurboTiming},       {"Turbo Slope", kIdcTurboSlope},
+    {"Turbo Delay", kIdcTurboDelay},         {"Rotation Mode", kIdcRotationMode},
+    {"BEC Voltage", kIdcBecVoltage},
+}};
+
+// Further settings-file keys, written after the 19, for the lists those do not cover.
+inline constexpr std::array<ParameterKey, 9> kExtraSettingsKeys = {{
+    {"2nd Power Level", kIdcPowerLevel2},
+    {"PW LV SW Point", kIdcPwLvSwPoint},
+    {"Boost End RPM", kIdcBoostEndRpm},
+    {"Lipo Cells", kIdcLipoCells},  // Turbo Off Slope on model types 12, 14 to 17
+    {"Brake Rate Control", kIdcBrakeRateControl},
+    {"Coast Value", kIdcCoastValue},
+    {"Drive Mode", kIdcDriveMode},
+    {"BT Soft Power", kIdcBtSoftPower},
+    {"BT Soft TH Range", kIdcBtSoftThRange},
+}};
+
+// All 28 settings-file keys in file order: kParameterKeys, then kExtraSettingsKeys.
+inline constexpr std::array<ParameterKey, 28> kSettingsFileKeys = [] {
+    std::array<ParameterKey, 28> all{};
+    std::size_t i = 0;
+    for (const auto& k : kParameterKeys) all[i++] = k;
+    for (const auto& k : kExtraSettingsKeys) all[i++] = k;
+    return all;
+}();
+
+// Number of kParameterKeys a setup sheet is defined to carry (0 to 17).
+inline constexpr std::size_t kSheetParameterKeys = 18;
+
+// [info] keys, shown in the information fields 1042 to 1054 in this order.
+inline constexpr std::array<std::string_view, 13> kInfoKeys = {
+    "Driver", "Date",       "Event",      "Firmware",     "Motor",          "Gear Ratio", "Timing",
+    "Rotor",  "Track Name", "Track Type", "Track Design", "Traction Level", "Temp Track"};
+
+inline constexpr std::string_view kOptionSection = "option";
+inline constexpr std::string_view kInfoSection = "info";
+inline constexpr std::string_view kMemoSection = "memo";
+inline constexpr std::string_view kMemoKey = "memo";
+inline constexpr std::string_view kProfileFolder = "Profile";  // below the program's folder
+inline constexpr std::string_view kSettingsExtension = ".cfg";
+
+// Characters read per value (buffers of 20 and 260 characters, terminator included).
+inline constexpr std::size_t kOptionValueChars = 19;
+inline constexpr std::size_t kInfoValueChars = 259;
+inline constexpr std::size_t kSettingsValueChars = 259;  // import: see the note at the top
+
+// Selects the first entry that begins with `value`, ASCII case ignored. An empty value matches
+// nothing; without a match the list is unchanged. True when an entry was selected.
+bool SelectByPrefix(OptionList& list, std::string_view value);
+
+// The sheet names (file names without ".ini", extension in any case) of the regular files in
+// profileRoot/category, sorted with case ignored (ties by byte order). A missing folder or an
+// empty category gives an empty list.
+std::vector<std::string> ListCategorySheets(const std::filesystem::path& profileRoot,
+                                            std::string_view category);
+
+// profileRoot/category/sheet.ini
+std::filesystem::path SheetPath(const std::filesystem::path& profileRoot, std::string_view category,
+                                std::string_view sheet);
+
+struct LoadedSheet {
+    bool fileFound = false;            // false: the sheet could not be read (all empty)
+    std::array<std::string, 13> info;  // by kInfoKeys, for fields 1042 to 1054
+    std::string memo;                  // for the memo field 1055
+    bool memoVisible = false;          // show 1055 and 1056: "Temp Track" is not empty
+};
+
+// Loads a setup sheet into the parameter lists: calls clearSelections(state) first (the
+// codec's ClearSelections; skipped when empty), then applies [option] keys 0 to 18 with
+// SelectByPrefix (a missing key reads as empty and matches nothing) and returns the [info]
+// texts and the memo. A missing file still clears the lists.
+LoadedSheet LoadProfile(SetupState& state, const std::filesystem::path& sheetPath,
+                        const std::function<void(SetupState&)>& clearSelections);
+
+// The file an export writes for the chosen name: ".cfg" appended unless it ends in it already.
+std::filesystem::path SettingsFilePath(const std::filesystem::path& chosen);
+
+// The text of a settings file for the current selections: [option] with the 28 keys.
+std::string SettingsFileText(const SetupState& state);
+
+struct ExportResult {
+    bool ok = false;
+    std::filesystem::path writtenPath;  // the file written (or that could not be written)
+    std::string error;                  // on failure: names the file and the system's reason
+};
+
+ExportResult ExportSettings(const SetupState& state, const std::filesystem::path& chosen);
+
+struct ImportProblem {
+    std::string key;
+    int line = 0;  // 1-based line of the key in the file
+    std::string value;
+    std::string why;
+};
+
+struct ImportResult {
+    bool ok = false;
+    std::string error;                    // when not ok: why nothing was imported
+    std::vector<ImportProblem> problems;  // values that selected nothing (lists unchanged)
+    int applied = 0;                      // lists whose selection was set from the file
+};
+
+ImportResult ImportSettings(SetupState& state, const std::filesystem::path& path);
+
+}  // namespace vorna

@@ -1,0 +1,406 @@
+// Setup sheets and settings files. The lists are filled here by hand, so these
+// tests do not depend on the catalogue or the codec.
+#include "settings/Profiles.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "settings/IniFile.h"
+
+namespace fs = std::filesystem;
+using namespace vorna;
+
+namespace {
+
+class ProfilesTempDir {
+public:
+    ProfilesTempDir() {
+        static int n = 0;
+        path_ = fs::temp_directory_path() /
+                ("vorna-profiles-" + std::to_string(::getpid()) + "-" + std::to_string(n++));
+        fs::remove_all(path_);
+        fs::create_directories(path_);
+    }
+    ~ProfilesTempDir() {
+        std::error_code ec;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+void WriteText(const fs::path& p, const std::string& text) {
+    std::ofstream out(p, std::ios::binary);
+    out << text;
+}
+
+std::string ReadText(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> FolderEntries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    return names;
+}
+
+// Every parameter list gets entries "<id> option 0" to "<id> option 4" and no selection.
+SetupState FilledState() {
+    SetupState state;
+    for (int id : kParameterListIds) {
+        OptionList& list = state.List(id);
+        for (int i = 0; i < 5; ++i)
+            list.entries.push_back(std::to_string(id) + " option " + std::to_string(i));
+    }
+    return state;
+}
+
+// What the codec's ClearSelections does: every parameter list but 1107 to 1111.
+void TestClearSelections(SetupState& state) {
+    for (int id : kParameterListIds) {
+        if (id < 1107) state.List(id).selection = -1;
+    }
+}
+
+std::vector<int> Selections(const SetupState& state) {
+    std::vector<int> out;
+    for (int id : kParameterListIds) out.push_back(state.List(id).selection);
+    return out;
+}
+
+}  // namespace
+
+TEST(ProfileConstants, CategoriesAndKeysAreThoseOfTheSpec) {
+    ASSERT_EQ(kCategories.size(), 12u);
+    EXPECT_EQ(kCategories[0], "Modify Touring");
+    EXPECT_EQ(kCategories[4], "Blinky Mode (zero timing");
+    EXPECT_EQ(kCategories[11], "1-12 On road");
+    EXPECT_EQ(kParameterKeys[7].key, "Power Profile");
+    EXPECT_EQ(kParameterKeys[7].listId, 1016);
+    EXPECT_EQ(kParameterKeys[9].key, "Neutral DeadBand");
+    EXPECT_EQ(kParameterKeys[18].key, "BEC Voltage");
+    EXPECT_EQ(kParameterKeys[18].listId, 1029);
+    EXPECT_EQ(kInfoKeys.back(), "Temp Track");
+
+    // The 28 settings-file keys: the 19, then ours; distinct names (case ignored), and
+    // together they cover every parameter list once.
+    EXPECT_EQ(kSettingsFileKeys[18].key, "BEC Voltage");
+    EXPECT_EQ(kSettingsFileKeys[19].key, "2nd Power Level");
+    EXPECT_EQ(kSettingsFileKeys[22].key, "Lipo Cells");
+    EXPECT_EQ(kSettingsFileKeys[22].listId, 1106);
+    EXPECT_EQ(kSettingsFileKeys[27].key, "BT Soft TH Range");
+    std::set<int> ids;
+    for (std::size_t i = 0; i < kSettingsFileKeys.size(); ++i) {
+        ids.insert(kSettingsFileKeys[i].listId);
+        for (std::size_t j = i + 1; j < kSettingsFileKeys.size(); ++j) {
+            EXPECT_FALSE(IniFile::EqualNoCase(kSettingsFileKeys[i].key, kSettingsFileKeys[j].key));
+        }
+    }
+    EXPECT_EQ(ids, std::set<int>(kParameterListIds.begin(), kParameterListIds.end()));
+}
+
+TEST(ProfileSelectByPrefix, FirstEntryBeginningWithTheValueCaseIgnored) {
+    OptionList list;
+    list.entries = {"5%", "50%", "500", "For/Brake/Rev"};
+    EXPECT_TRUE(SelectByPrefix(list, "50"));
+    EXPECT_EQ(list.selection, 1);
+    EXPECT_TRUE(SelectByPrefix(list, "for/b"));
+    EXPECT_EQ(list.selection, 3);
+    // No match and the empty value leave the selection as it was.
+    EXPECT_FALSE(SelectByPrefix(list, "60"));
+    EXPECT_EQ(list.selection, 3);
+    EXPECT_FALSE(SelectByPrefix(list, ""));
+    EXPECT_EQ(list.selection, 3);
+    EXPECT_FALSE(SelectByPrefix(list, "500%"));  // longer than every entry it starts like
+    EXPECT_EQ(list.selection, 3);
+
+    OptionList empty;
+    EXPECT_FALSE(SelectByPrefix(empty, "5"));
+    EXPECT_EQ(empty.selection, -1);
+}
+
+TEST(ProfileSheetList, SortedWithCaseIgnoredOnlyIniFiles) {
+    ProfilesTempDir root;
+    const fs::path folder = root.path() / "Modify Touring";
+    fs::create_directories(folder / "folder.ini");
+    WriteText(folder / "b.ini", "");
+    WriteText(folder / "A.ini", "");
+    WriteText(folder / "C.INI", "");
+    WriteText(folder / "notes.txt", "");
+    WriteText(folder / "b.ini.bak", "");
+    EXPECT_EQ(ListCategorySheets(root.path(), "Modify Touring"),
+              (std::vector<std::string>{"A", "b", "C"}));
+    EXPECT_EQ(SheetPath(root.path(), "Modify Touring", "A"), folder / "A.ini");
+}
+
+TEST(ProfileSheetList, CategoryWithoutSheetsOrFolderIsEmpty) {
+    ProfilesTempDir root;
+    fs::create_directories(root.path() / "Drift Car");
+    WriteText(root.path() / "Drift Car" / "readme.txt", "");
+    WriteText(root.path() / "stray.ini", "");
+    EXPECT_TRUE(ListCategorySheets(root.path(), "Drift Car").empty());
+    EXPECT_TRUE(ListCategorySheets(root.path(), "Fun Car").empty());
+    EXPECT_TRUE(ListCategorySheets(root.path(), "").empty());
+    EXPECT_TRUE(ListCategorySheets(root.path() / "missing", "Drift Car").empty());
+}
+
+TEST(ProfileLoad, AppliesOptionKeysAfterClearingAndReturnsInfoAndMemo) {
+    ProfilesTempDir root;
+    const fs::path sheet = root.path() / "race.ini";
+    WriteText(sheet,
+              "[option]\r\n"
+              "Operation Mode=1009 OPTION 2\r\n"
+              "Reverse Speed=1010 option 9\r\n"  // matches nothing
+              "Power Profile=1016 option 3\r\n"
+              "Rotation Mode=\r\n"
+              "BEC Voltage=1029 option 4\r\n"
+              "[info]\r\n"
+              "Driver=Ann\r\n"
+              "Track Name=\"Home Track\"\r\n"
+              "Temp Track=25C\r\n"
+              "[memo]\r\n"
+              "memo=Soft tyres\r\n");
+    SetupState state = FilledState();
+    for (int id : kParameterListIds) state.List(id).Select(1);  // the previous selections
+    int clears = 0;
+    const LoadedSheet loaded = LoadProfile(state, sheet, [&](SetupState& s) {
+        ++clears;
+        TestClearSelections(s);
+    });
+    EXPECT_EQ(clears, 1);
+    EXPECT_TRUE(loaded.fileFound);
+    EXPECT_EQ(state.List(1009).selection, 2);
+    EXPECT_EQ(state.List(1010).selection, -1);  // cleared, and "option 9" selects nothing
+    EXPECT_EQ(state.List(1016).selection, 3);
+    EXPECT_EQ(state.List(1020).selection, -1);  // empty value matches nothing
+    EXPECT_EQ(state.List(1012).selection, -1);  // key missing from the sheet
+    EXPECT_EQ(state.List(1029).selection, 4);   // our choice: BEC Voltage is read
+    EXPECT_EQ(state.List(1106).selection, -1);  // nothing applied to 1106
+    EXPECT_EQ(state.List(1109).selection, 1);   // not cleared, not in sheets
+    EXPECT_EQ(loaded.info[0], "Ann");
+    EXPECT_EQ(loaded.info[8], "Home Track");
+    EXPECT_EQ(loaded.info[1], "");
+    EXPECT_EQ(loaded.info[12], "25C");
+    EXPECT_TRUE(loaded.memoVisible);
+    EXPECT_EQ(loaded.memo, "Soft tyres");
+}
+
+TEST(ProfileLoad, OptionValuesAreCutTo19CharactersInfoTo259) {
+    ProfilesTempDir root;
+    const fs::path sheet = root.path() / "long.ini";
+    const std::string longInfo(300, 'x');
+    WriteText(sheet,
+              "[option]\n"
+              "Drag Brake=ABCDEFGHIJKLMNOPQRS-2\n"
+              "[info]\n"
+              "Driver=" +
+                  longInfo + "\n");
+    SetupState state = FilledState();
+    state.List(1012).entries = {"ABCDEFGHIJKLMNOPQRS-1", "ABCDEFGHIJKLMNOPQRS-2"};
+    const LoadedSheet loaded = LoadProfile(state, sheet, TestClearSelections);
+    // Only the first 19 characters are read, and they begin entry 0 as well.
+    EXPECT_EQ(state.List(1012).selection, 0);
+    EXPECT_EQ(loaded.info[0], std::string(259, 'x'));
+}
+
+TEST(ProfileLoad, NoTempTrackHidesTheMemoEvenWithMemoText) {
+    ProfilesTempDir root;
+    const fs::path sheet = root.path() / "memo.ini";
+    WriteText(sheet, "[info]\nDriver=Ann\nTemp Track=\"\"\n[memo]\nmemo=Look at me\n");
+    SetupState state = FilledState();
+    const LoadedSheet loaded = LoadProfile(state, sheet, TestClearSelections);
+    EXPECT_FALSE(loaded.memoVisible);
+    EXPECT_EQ(loaded.memo, "Look at me");
+
+    WriteText(sheet, "[info]\nDriver=Ann\n[memo]\nmemo=Look at me\n");
+    EXPECT_FALSE(LoadProfile(state, sheet, TestClearSelections).memoVisible);
+}
+
+TEST(ProfileLoad, MissingSheetStillClearsAndGivesEmptyTexts) {
+    ProfilesTempDir root;
+    SetupState state = FilledState();
+    for (int id : kParameterListIds) state.List(id).Select(2);
+    const LoadedSheet loaded = LoadProfile(state, root.path() / "gone.ini", TestClearSelections);
+    EXPECT_FALSE(loaded.fileFound);
+    EXPECT_FALSE(loaded.memoVisible);
+    EXPECT_EQ(loaded.memo, "");
+    for (const auto& text : loaded.info) EXPECT_EQ(text, "");
+    EXPECT_EQ(state.List(1009).selection, -1);
+    EXPECT_EQ(state.List(1111).selection, 2);
+}
+
+TEST(ProfileExport, NameGetsCfgOnlyWhenItLacksIt) {
+    EXPECT_EQ(SettingsFilePath("/tmp/race"), fs::path("/tmp/race.cfg"));
+    EXPECT_EQ(SettingsFilePath("/tmp/race.cfg"), fs::path("/tmp/race.cfg"));
+    EXPECT_EQ(SettingsFilePath("/tmp/RACE.CFG"), fs::path("/tmp/RACE.CFG"));
+    EXPECT_EQ(SettingsFilePath("/tmp/race.cfg.old"), fs::path("/tmp/race.cfg.old.cfg"));
+    EXPECT_EQ(SettingsFilePath("race.v2"), fs::path("race.v2.cfg"));
+
+    ProfilesTempDir dir;
+    const SetupState state = FilledState();
+    const ExportResult result = ExportSettings(state, dir.path() / "race.cfg");
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.writtenPath, dir.path() / "race.cfg");
+    EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"race.cfg"});
+}
+
+TEST(ProfileExport, WritesTheTwentyEightKeysInOrderSelectedTextOrEmpty) {
+    SetupState state = FilledState();
+    state.List(1009).Select(3);
+    state.List(1111).Select(4);
+    const std::string text = SettingsFileText(state);
+    std::string expected = "[option]\n";
+    for (const auto& [key, id] : kSettingsFileKeys) {
+        expected += std::string(key) + "=";
+        if (id == 1009) expected += "1009 option 3";
+        if (id == 1111) expected += "1111 option 4";
+        expected += "\n";
+    }
+    EXPECT_EQ(text, expected);
+
+    // A fresh file: whatever the old file held is gone.
+    ProfilesTempDir dir;
+    WriteText(dir.path() / "old.cfg", "[other]\nx=1\n[option]\nOperation Mode=zzz\n");
+    const ExportResult result = ExportSettings(state, dir.path() / "old");
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(ReadText(dir.path() / "old.cfg"), expected);
+}
+
+TEST(ProfileExport, UnwritableTargetReportsFailureAndLeavesNoTemporaryFile) {
+    ProfilesTempDir dir;
+    const SetupState state = FilledState();
+
+    // The target name is taken by a folder: the rename fails after the temporary was written.
+    fs::create_directories(dir.path() / "taken.cfg" / "inside");
+    ExportResult result = ExportSettings(state, dir.path() / "taken");
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find((dir.path() / "taken.cfg").string()), std::string::npos)
+        << result.error;
+    EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"taken.cfg"});
+
+    // A folder that does not exist.
+    result = ExportSettings(state, dir.path() / "missing" / "race");
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("race.cfg"), std::string::npos) << result.error;
+    EXPECT_NE(result.error.find("No such file or directory"), std::string::npos) << result.error;
+}
+
+TEST(ProfileExport, ReadOnlyFolderReportsPermissionDenied) {
+    ProfilesTempDir dir;
+    const SetupState state = FilledState();
+    const fs::path locked = dir.path() / "locked";
+    fs::create_directories(locked);
+    ::chmod(locked.c_str(), 0555);
+    if (::access(locked.c_str(), W_OK) == 0) {
+        GTEST_SKIP() << "running with rights that ignore folder permissions (root)";
+    }
+    const ExportResult result = ExportSettings(state, locked / "race");
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("Permission denied"), std::string::npos) << result.error;
+    EXPECT_TRUE(FolderEntries(locked).empty());
+}
+
+TEST(ProfileImport, ExportThenImportRestoresAllTwentyEightSelections) {
+    ProfilesTempDir dir;
+    SetupState state = FilledState();
+    int n = 0;
+    for (int id : kParameterListIds) state.List(id).Select(n++ % 5);
+    const std::vector<int> exported = Selections(state);
+    ASSERT_TRUE(ExportSettings(state, dir.path() / "all").ok);
+
+    for (int id : kParameterListIds) state.List(id).selection = -1;
+    const ImportResult result = ImportSettings(state, dir.path() / "all.cfg");
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_TRUE(result.problems.empty());
+    EXPECT_EQ(result.applied, 28);
+    EXPECT_EQ(Selections(state), exported);
+}
+
+TEST(ProfileImport, LongEntryTextsComeBackWhole) {
+    ProfilesTempDir dir;
+    SetupState state = FilledState();
+    state.List(1012).entries = {"ABCDEFGHIJKLMNOPQRS-1", "ABCDEFGHIJKLMNOPQRS-2"};
+    state.List(1012).Select(1);
+    ASSERT_TRUE(ExportSettings(state, dir.path() / "long").ok);
+    state.List(1012).selection = -1;
+    ASSERT_TRUE(ImportSettings(state, dir.path() / "long.cfg").ok);
+    EXPECT_EQ(state.List(1012).selection, 1);
+}
+
+TEST(ProfileImport, MissingKeysAndEmptyValuesKeepSelectionsProblemsNameTheLine) {
+    ProfilesTempDir dir;
+    const fs::path file = dir.path() / "old.cfg";
+    // A file with only classic keys (19 at most), here with a few of them.
+    WriteText(file,
+              "[option]\r\n"
+              "operation mode=1009 option 4\r\n"
+              "Reverse Speed=\r\n"
+              "Drag Brake=Hard\r\n"
+              "Drive Mode=1109 option 9\r\n"
+              "BEC Voltage=1029 option 1\r\n"
+              "Boost Timing=10 deg\r\n");
+    SetupState state = FilledState();
+    for (int id : kParameterListIds) state.List(id).Select(2);
+    state.List(1021).entries.clear();
+    state.List(1021).selection = -1;
+
+    const ImportResult result = ImportSettings(state, file);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.applied, 2);
+    EXPECT_EQ(state.List(1009).selection, 4);
+    EXPECT_EQ(state.List(1029).selection, 1);
+    EXPECT_EQ(state.List(1010).selection, 2);  // empty value: unchanged, no problem
+    EXPECT_EQ(state.List(1013).selection, 2);  // missing key: unchanged
+    EXPECT_EQ(state.List(1030).selection, 2);  // missing extra key: unchanged
+    EXPECT_EQ(state.List(1012).selection, 2);  // no match: unchanged, reported
+    EXPECT_EQ(state.List(1109).selection, 2);
+
+    ASSERT_EQ(result.problems.size(), 3u);
+    // Reported in key order (the 19, then ours).
+    EXPECT_EQ(result.problems[0].key, "Drag Brake");
+    EXPECT_EQ(result.problems[0].line, 4);
+    EXPECT_EQ(result.problems[0].value, "Hard");
+    EXPECT_NE(result.problems[0].why.find("begins with"), std::string::npos);
+    EXPECT_EQ(result.problems[1].key, "Boost Timing");
+    EXPECT_EQ(result.problems[1].line, 7);
+    EXPECT_NE(result.problems[1].why.find("no entries"), std::string::npos);
+    EXPECT_EQ(result.problems[2].key, "Drive Mode");
+    EXPECT_EQ(result.problems[2].line, 5);
+    EXPECT_EQ(result.problems[2].value, "1109 option 9");
+}
+
+TEST(ProfileImport, MissingFileOrNoOptionSectionChangesNothing) {
+    ProfilesTempDir dir;
+    SetupState state = FilledState();
+    for (int id : kParameterListIds) state.List(id).Select(3);
+    const std::vector<int> before = Selections(state);
+
+    const fs::path missing = dir.path() / "nothing.cfg";
+    ImportResult result = ImportSettings(state, missing);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find(missing.string()), std::string::npos) << result.error;
+    EXPECT_NE(result.error.find("No such file"), std::string::npos) << result.error;
+
+    const fs::path sheet = dir.path() / "sheet.ini";
+    WriteText(sheet, "[info]\nOperation Mode=1009 option 0\n");
+    result = ImportSettings(state, sheet);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find(sheet.string()), std::string::npos) << result.error;
+    EXPECT_NE(result.error.find("[option]"), std::string::npos) << result.error;
+    EXPECT_EQ(Selections(state), before);
+}
