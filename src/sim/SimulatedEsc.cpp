@@ -15,7 +15,9 @@ Layout LayoutOf(int modelType) {
     return Layout::A;
 }
 
-// Where each register lands in the record, as the ESC firmware keeps it.
+// Where each register lands in the record, as the ESC firmware keeps it. In layouts B and D
+// byte 19 is the brake frequency, so 0xF2 (written back from record byte 19) is kept apart
+// from the record; a register missing here is acknowledged and kept nowhere.
 const std::map<std::uint8_t, int>& RegisterMap(Layout layout) {
     static const std::map<std::uint8_t, int> a = {
         {0xE1, 0},  {0xE2, 1},  {0xE3, 3},  {0xD3, 4},  {0xE4, 5},  {0xE5, 6},
@@ -25,7 +27,7 @@ const std::map<std::uint8_t, int>& RegisterMap(Layout layout) {
     static const std::map<std::uint8_t, int> b = {
         {0xE1, 0},  {0xE2, 1},  {0xE3, 3},  {0xD3, 4},  {0xE4, 5},  {0xE5, 6},  {0xE6, 7},
         {0xE7, 8},  {0xE8, 9},  {0xE9, 10}, {0xC1, 11}, {0xC2, 12}, {0xEB, 13}, {0xEC, 14},
-        {0xED, 15}, {0xEE, 16}, {0xF0, 18}, {0xF1, 19}, {0xF2, 20}, {0xF5, 22}, {0xFE, 23},
+        {0xED, 15}, {0xEE, 16}, {0xF0, 18}, {0xF1, 19}, {0xF5, 22}, {0xFE, 23},
         {0xF9, 24}, {0xFC, 25}, {0xFA, 26}, {0xC3, 27}};
     static const std::map<std::uint8_t, int> c = {
         {0xE1, 0},  {0xE3, 1},  {0xD3, 2},  {0xE4, 3},  {0xE2, 4},  {0xE7, 5},  {0xE5, 6},
@@ -34,7 +36,7 @@ const std::map<std::uint8_t, int>& RegisterMap(Layout layout) {
     static const std::map<std::uint8_t, int> d = {
         {0xE1, 0},  {0xE2, 1},  {0xE3, 3},  {0xD3, 4},  {0xE4, 5},  {0xE5, 6},  {0xE6, 7},
         {0xE7, 8},  {0xE8, 9},  {0xE9, 10}, {0xC1, 11}, {0xC2, 12}, {0xEB, 13}, {0xEC, 14},
-        {0xED, 15}, {0xEE, 16}, {0xF0, 18}, {0xF1, 19}, {0xF2, 20}, {0xF5, 22}, {0xFE, 23},
+        {0xED, 15}, {0xEE, 16}, {0xF0, 18}, {0xF1, 19}, {0xF5, 22}, {0xFE, 23},
         {0xFC, 24}, {0xC3, 25}, {0xC4, 26}, {0xC5, 27}, {0xC6, 28}, {0xC7, 29}};
     switch (layout) {
         case Layout::A: return a;
@@ -62,13 +64,13 @@ std::optional<Fault> FaultFromName(const std::string& name) {
         {"none", Fault::None},           {"silent", Fault::Silent},
         {"wrong-byte", Fault::WrongByte}, {"no-marker", Fault::NoMarker},
         {"short", Fault::ShortAnswer},    {"no-end-marker", Fault::NoEndMarker},
-        {"no-ack", Fault::NoAck}};
+        {"no-ack", Fault::NoAck},        {"no-bec", Fault::NoBecAnswer}};
     auto it = names.find(name);
     if (it == names.end()) return std::nullopt;
     return it->second;
 }
 
-std::string FaultNames() { return "none, silent, wrong-byte, no-marker, short, no-end-marker, no-ack"; }
+std::string FaultNames() { return "none, silent, wrong-byte, no-marker, short, no-end-marker, no-ack, no-bec"; }
 
 Identity IdentityForModel(int modelType) {
     // family, marker, hardware code, firmware number, card hardware, card version, spare
@@ -268,6 +270,10 @@ void SimulatedEsc::ApplyPair(std::uint8_t reg, std::uint8_t value,
         const auto slot = static_cast<std::size_t>(map.at(0xFE));
         const bool inRecord = !HasSeparateBec(modelType_) && slot < record_.size();
         if (value == 0x02) {
+            if (fault_ == Fault::NoBecAnswer) {
+                Answer({ack}, reply);
+                return;
+            }
             Answer({ack, inRecord ? record_[slot] : becIndex_}, reply);
             return;
         }

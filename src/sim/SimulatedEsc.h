@@ -23,6 +23,7 @@ enum class Fault {
     ShortAnswer,   // every answer one byte short
     NoEndMarker,   // settings record without 0xDD at its end
     NoAck,         // write pairs answered with 0x00
+    NoBecAnswer,   // the BEC Voltage query is acknowledged but its index never comes
 };
 
 std::optional<Fault> FaultFromName(const std::string& name);

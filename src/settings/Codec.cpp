@@ -1,0 +1,512 @@
+// Settings record codec: the positional settings record <-> list selections, and
+// list selections -> (register, value) write pairs.
+//
+// Everything layout-specific lives in tables: one decode table per layout (which record byte
+// carries which list, with which code) and one pair table per layout (which register carries
+// which list, with which code). The decode table doubles as the answer to "where does this
+// layout's record carry parameter X", which the write needs for lists without a selection.
+#include "settings/Codec.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+namespace vorna {
+
+namespace {
+
+// Value encodings.
+enum class Code : std::uint8_t {
+    kRaw,  // i = r; value = i
+    kFb5,  // Full Brake: i = (r - 75) / 5; value = 75 + 5 i
+    kFbt,  // Full Brake, layout C: table of 11 percentages
+    kRs,   // Reverse Speed: i = r / 25 - 1; value = 25 (i + 1)
+    kIb,   // Initial Brake: 200 <-> 0, otherwise i = r + 1
+    kNd3,  // NEU Dead Band, layouts A and B: 0 -> 0, otherwise i = r / 3; value = 3 i
+    kN3,   // NEU Dead Band, layout C: i = r / 3; value = 3 i
+    kLv4,  // Low Volt Cut: 0, 29, 30, 32
+    kLv8,  // Low Volt Cut, model type 4: 0, 30, 32, 34, 36 (and 1 decodes as index 1)
+    kLvm,  // Low Volt Cut, types 11 and 13: mode byte (0, 1, 2) and value byte (i + 48)
+    kP5,   // PW LV SW Point, layout A: i = r / 5; value = 5 i
+    kM1,   // i = r - 1; value = i + 1
+    kZ1,   // Lipo Cells, layout C: 0 <-> 0, otherwise i = r - 1; value = i + 1
+};
+
+constexpr std::array<int, 11> kFbtTable = {15, 30, 40, 50, 65, 75, 80, 85, 90, 95, 100};
+constexpr std::array<int, 4> kLv4Table = {0, 29, 30, 32};
+constexpr std::array<int, 5> kLv8Table = {0, 30, 32, 34, 36};
+
+// Position of r in a code table, or -1.
+template <std::size_t N>
+int IndexIn(const std::array<int, N>& table, int r) {
+    const auto it = std::find(table.begin(), table.end(), r);
+    return it == table.end() ? -1 : static_cast<int>(it - table.begin());
+}
+
+// One record byte (two for LVM) that sets one list.
+struct Field {
+    int byte;
+    int list;
+    Code code = Code::kRaw;
+    int valueByte = -1;  // LVM only: the byte holding the voltage
+};
+
+// Decode: record bytes -> option index, or -1 where the code selects nothing.
+int Decode(const Field& f, const std::uint8_t* rec) {
+    const int r = rec[f.byte];
+    // clang-format off
+    switch (f.code) {
+        case Code::kRaw: return r;
+        case Code::kFb5: return (r - 75) / 5;  // integer division truncates
+        case Code::kFbt: return IndexIn(kFbtTable, r);
+        case Code::kRs: return r / 25 - 1;
+        case Code::kIb: return r == 200 ? 0 : r + 1;
+        case Code::kNd3: return r == 0 ? 0 : r / 3;
+        case Code::kN3: return r / 3;
+        case Code::kLv4: return IndexIn(kLv4Table, r);
+        case Code::kLv8: return r == 1 ? 1 : IndexIn(kLv8Table, r);
+        case Code::kLvm: return (r == 0 || r == 1) ? r : rec[f.valueByte] - 48;
+        case Code::kP5: return r / 5;
+        case Code::kM1: return r - 1;
+        case Code::kZ1: return r == 0 ? 0 : r - 1;
+    }
+    // clang-format on
+    return -1;
+}
+
+// Encode: option index (>= 0) -> register value, or nothing where the index lies outside
+// what the code can express (only the table codes have such a limit). For LVM this is the
+// mode byte; the voltage byte is a pair of its own (PairSource::kLvmValue).
+std::optional<std::uint8_t> Encode(Code code, int i) {
+    auto byte = [](int v) { return static_cast<std::uint8_t>(v); };
+    auto fromTable = [&](const auto& table) -> std::optional<std::uint8_t> {
+        if (i >= static_cast<int>(table.size())) return std::nullopt;
+        return byte(table[static_cast<std::size_t>(i)]);
+    };
+    // clang-format off
+    switch (code) {
+        case Code::kRaw: return byte(i);
+        case Code::kFb5: return byte(75 + 5 * i);
+        case Code::kFbt: return fromTable(kFbtTable);
+        case Code::kRs: return byte(25 * (i + 1));
+        case Code::kIb: return byte(i == 0 ? 200 : i - 1);
+        case Code::kNd3:
+        case Code::kN3: return byte(3 * i);
+        case Code::kLv4: return fromTable(kLv4Table);
+        case Code::kLv8: return fromTable(kLv8Table);
+        case Code::kLvm: return byte(std::min(i, 2));
+        case Code::kP5: return byte(5 * i);
+        case Code::kM1: return byte(i + 1);
+        case Code::kZ1: return byte(i == 0 ? 0 : i + 1);
+    }
+    // clang-format on
+    return std::nullopt;
+}
+
+// ---- Decode tables ---------------------------------------------------------------------
+
+// Layout A's bracketed conditions.
+enum class When : std::uint8_t { kAlways, kNotType7, kTypes4To11, kTypes5To7, kType11 };
+
+struct RowA {
+    Field field;
+    When when = When::kAlways;
+};
+
+bool Holds(When when, int type) {
+    switch (when) {
+        case When::kAlways:
+            return true;
+        case When::kNotType7:
+            return type != 7;
+        case When::kTypes4To11:
+            return type >= 4 && type <= 11;
+        case When::kTypes5To7:
+            return type >= 5 && type <= 7;
+        case When::kType11:
+            return type == 11;
+    }
+    return false;
+}
+
+// Layout A, model types 0 to 11 (and any unknown type). Low Volt Cut's code is per type.
+constexpr RowA kLayoutA[] = {
+    {{0, kIdcOperationMode}},
+    {{1, kIdcDragBrake}},
+    {{3, kIdcLowVoltCut, Code::kLv4}},  // type 4: LV8; type 11: LVM (see FieldsFor)
+    {{5, kIdcPowerLevel1}},
+    {{6, kIdcFullBrake, Code::kFb5}},
+    {{7, kIdcReverseSpeed, Code::kRs}},
+    {{8, kIdcInitialBrake, Code::kIb}},
+    {{9, kIdcNeutralDeadBand, Code::kNd3}},
+    {{10, kIdcBoostTiming}, When::kNotType7},
+    {{11, kIdcTurboSlope}, When::kNotType7},
+    {{12, kIdcTempCutSet}},
+    {{13, kIdcTurboTiming}, When::kNotType7},
+    {{14, kIdcBoostStartRpm}, When::kNotType7},
+    {{15, kIdcTurboDelay}, When::kNotType7},
+    {{16, kIdcBoostAcc}, When::kNotType7},
+    {{17, kIdcDriveFrequency}},
+    {{18, kIdcBrakeFrequency}},
+    {{21, kIdcRotationMode}},
+    {{22, kIdcBecVoltage}, When::kTypes4To11},
+    {{23, kIdcPwLvSwPoint, Code::kP5}, When::kTypes5To7},
+    {{24, kIdcBoostEndRpm}, When::kNotType7},
+    {{25, kIdcPowerLevel2}, When::kTypes5To7},
+    {{26, kIdcLipoCells}, When::kType11},
+};
+
+// Layout B, model type 12. Bytes 2, 4, 17, 20, 21 are not decoded.
+constexpr Field kLayoutB[] = {
+    {0, kIdcOperationMode},
+    {1, kIdcDragBrake},
+    {3, kIdcLowVoltCut, Code::kLv4},
+    {5, kIdcPowerLevel1},
+    {6, kIdcFullBrake, Code::kFb5},
+    {7, kIdcReverseSpeed, Code::kRs},
+    {8, kIdcInitialBrake, Code::kIb},
+    {9, kIdcNeutralDeadBand, Code::kNd3},
+    {10, kIdcBoostTiming},
+    {11, kIdcTurboSlope},
+    {12, kIdcLipoCells},  // Turbo Off Slope
+    {13, kIdcTempCutSet},
+    {14, kIdcTurboTiming},
+    {15, kIdcBoostStartRpm},
+    {16, kIdcTurboDelay},
+    {18, kIdcDriveFrequency},
+    {19, kIdcBrakeFrequency},
+    {22, kIdcRotationMode},
+    {23, kIdcBecVoltage},
+    {24, kIdcPwLvSwPoint},
+    {25, kIdcBoostEndRpm},
+    {26, kIdcPowerLevel2},
+    {27, kIdcBoostAcc},
+};
+
+// Layout C, model type 13. Bytes 9, 11, 12, 14, 17, 18, 19 are not decoded.
+constexpr Field kLayoutC[] = {
+    {0, kIdcOperationMode},
+    {1, kIdcLowVoltCut, Code::kLvm, 2},
+    {3, kIdcPowerLevel1},
+    {4, kIdcDragBrake},
+    {5, kIdcInitialBrake, Code::kIb},
+    {6, kIdcFullBrake, Code::kFbt},
+    {7, kIdcReverseSpeed, Code::kRs},
+    {8, kIdcNeutralDeadBand, Code::kN3},
+    {10, kIdcBoostTiming},
+    {13, kIdcTurboTiming},
+    {15, kIdcTurboDelay},
+    {16, kIdcTempCutSet},
+    {20, kIdcRotationMode},
+    {21, kIdcBecVoltage},
+    {22, kIdcLipoCells, Code::kZ1},
+    {23, kIdcBrakeRateControl, Code::kM1},
+    {24, kIdcCoastValue},
+    {25, kIdcDriveMode},
+};
+
+// Layout D, model types 14 to 17. Bytes 2, 4, 17, 20, 21 and (type 14) 30 are not decoded.
+constexpr Field kLayoutD[] = {
+    {0, kIdcOperationMode},
+    {1, kIdcDragBrake},
+    {3, kIdcLowVoltCut, Code::kLv4},
+    {5, kIdcPowerLevel1},
+    {6, kIdcFullBrake, Code::kFb5},
+    {7, kIdcReverseSpeed, Code::kRs},
+    {8, kIdcInitialBrake, Code::kIb},
+    {9, kIdcNeutralDeadBand},  // raw index
+    {10, kIdcBoostTiming},
+    {11, kIdcTurboSlope},
+    {12, kIdcLipoCells},  // Turbo Off Slope
+    {13, kIdcTempCutSet},
+    {14, kIdcTurboTiming},
+    {15, kIdcBoostStartRpm},
+    {16, kIdcTurboDelay},
+    {18, kIdcDriveFrequency},
+    {19, kIdcBrakeFrequency},
+    {22, kIdcRotationMode},
+    {23, kIdcBecVoltage},
+    {24, kIdcBoostEndRpm},
+    {25, kIdcBoostAcc},
+    {26, kIdcBrakeRateControl, Code::kM1},
+    {27, kIdcBtSoftPower},
+    {28, kIdcBtSoftThRange},
+    {29, kIdcCoastValue},
+};
+
+// The record fields the model type's layout decodes, in table order.
+std::vector<Field> FieldsFor(int type) {
+    switch (LayoutFor(type)) {
+        case RecordLayout::B:
+            return {std::begin(kLayoutB), std::end(kLayoutB)};
+        case RecordLayout::C:
+            return {std::begin(kLayoutC), std::end(kLayoutC)};
+        case RecordLayout::D:
+            return {std::begin(kLayoutD), std::end(kLayoutD)};
+        case RecordLayout::A:
+            break;
+    }
+    std::vector<Field> fields;
+    for (const RowA& row : kLayoutA) {
+        if (!Holds(row.when, type)) continue;
+        Field f = row.field;
+        if (f.list == kIdcLowVoltCut && type == 4) f.code = Code::kLv8;
+        // Type 11 keeps mode and voltage in the same byte 3 (i = byte 3 - 48 past 0 and 1).
+        if (f.list == kIdcLowVoltCut && type == 11) f = {3, kIdcLowVoltCut, Code::kLvm, 3};
+        fields.push_back(f);
+    }
+    return fields;
+}
+
+// ---- Pair tables -----------------------------------------------------------------------
+
+enum class PairSource : std::uint8_t {
+    kList,        // the list's selection through its code
+    kRecordByte,  // lastRecord[byte], whatever is selected
+    kLvmValue,    // Low Volt Cut voltage: i + 48 for i >= 2, else lastRecord[byte]
+};
+
+struct PairSpec {
+    std::uint8_t reg;
+    PairSource source;
+    int list;
+    Code code;
+    int byte;  // kRecordByte and kLvmValue: the lastRecord byte sent back
+};
+
+constexpr PairSpec L(std::uint8_t reg, int list, Code code = Code::kRaw) {
+    return {reg, PairSource::kList, list, code, -1};
+}
+constexpr PairSpec R(std::uint8_t reg, int byte) {
+    return {reg, PairSource::kRecordByte, 0, Code::kRaw, byte};
+}
+constexpr PairSpec V(std::uint8_t reg, int byte) {
+    return {reg, PairSource::kLvmValue, kIdcLowVoltCut, Code::kLvm, byte};
+}
+
+constexpr PairSpec kPairsC[] = {
+    L(0xE1, kIdcOperationMode),
+    L(0xE2, kIdcDragBrake),
+    L(0xE3, kIdcLowVoltCut, Code::kLvm),  // mode
+    V(0xD3, 2),                           // voltage, or byte 2 of lastRecord for mode 0, 1
+    L(0xE4, kIdcPowerLevel1),
+    L(0xE5, kIdcFullBrake, Code::kFbt),
+    L(0xE6, kIdcReverseSpeed, Code::kRs),
+    L(0xEB, kIdcTempCutSet),
+    L(0xE7, kIdcInitialBrake, Code::kIb),
+    L(0xE8, kIdcNeutralDeadBand, Code::kN3),
+    L(0xE9, kIdcBoostTiming),
+    L(0xEC, kIdcTurboTiming),
+    L(0xEE, kIdcTurboDelay),
+    R(0xF2, 19),
+    L(0xF5, kIdcRotationMode),
+    L(0xFE, kIdcBecVoltage),
+    L(0xF3, kIdcLipoCells, Code::kZ1),
+    L(0xC4, kIdcBrakeRateControl, Code::kM1),
+    L(0xC7, kIdcCoastValue),
+    L(0xC8, kIdcDriveMode),
+};
+
+constexpr PairSpec kPairsD[] = {
+    L(0xE1, kIdcOperationMode),
+    L(0xE2, kIdcDragBrake),
+    L(0xE3, kIdcLowVoltCut, Code::kLv4),
+    R(0xD3, 4),
+    L(0xE4, kIdcPowerLevel1),
+    L(0xE5, kIdcFullBrake, Code::kFb5),
+    L(0xE6, kIdcReverseSpeed, Code::kRs),
+    L(0xEB, kIdcTempCutSet),
+    L(0xE7, kIdcInitialBrake, Code::kIb),
+    L(0xE8, kIdcNeutralDeadBand),
+    L(0xE9, kIdcBoostTiming),
+    L(0xEC, kIdcTurboTiming),
+    L(0xEE, kIdcTurboDelay),
+    R(0xF2, 19),
+    L(0xF5, kIdcRotationMode),
+    L(0xFE, kIdcBecVoltage),
+    L(0xF1, kIdcBrakeFrequency),
+    L(0xF0, kIdcDriveFrequency),
+    L(0xEC, kIdcTurboTiming),
+    L(0xED, kIdcBoostStartRpm),
+    L(0xEE, kIdcTurboDelay),
+    L(0xFC, kIdcBoostEndRpm),
+    L(0xC1, kIdcTurboSlope),
+    L(0xC2, kIdcLipoCells),
+    L(0xC3, kIdcBoostAcc),
+    L(0xC4, kIdcBrakeRateControl, Code::kM1),
+    L(0xC5, kIdcBtSoftPower),
+    L(0xC6, kIdcBtSoftThRange),
+    L(0xC7, kIdcCoastValue),
+};
+
+// Layouts A and B share one table; a write sends its first (data-byte count) positions,
+// which gives positions 23 to 25 to types 4 to 7, 11 and 12, 26 to 11 and 12, 27 to 12.
+std::vector<PairSpec> PairsAB(int type) {
+    const bool b = type == 12;
+    const Code lowVolt = type == 4 ? Code::kLv8 : type == 11 ? Code::kLvm : Code::kLv4;
+    const std::uint8_t turboSlopeReg = b ? 0xC1 : 0xEA;
+    const std::uint8_t lipoCellsReg = b ? 0xC2 : 0xF3;  // Turbo Off Slope on type 12
+    std::vector<PairSpec> pairs = {
+        L(0xE1, kIdcOperationMode),                            // 0
+        L(0xE2, kIdcDragBrake),                                // 1
+        L(0xE2, kIdcDragBrake),                                // 2
+        L(0xE3, kIdcLowVoltCut, lowVolt),                      // 3
+        type == 11 ? V(0xD3, 4) : R(0xD3, 4),                  // 4
+        L(0xE4, kIdcPowerLevel1),                              // 5
+        L(0xE5, kIdcFullBrake, Code::kFb5),                    // 6
+        L(0xE6, kIdcReverseSpeed, Code::kRs),                  // 7
+        L(0xE7, kIdcInitialBrake, Code::kIb),                  // 8
+        L(0xE8, kIdcNeutralDeadBand, Code::kNd3),              // 9
+        L(0xE9, kIdcBoostTiming),                              // 10
+        L(turboSlopeReg, kIdcTurboSlope),                      // 11
+        L(0xEB, kIdcTempCutSet),                               // 12
+        L(0xEC, kIdcTurboTiming),                              // 13
+        L(0xED, kIdcBoostStartRpm),                            // 14
+        L(0xEE, kIdcTurboDelay),                               // 15
+        L(0xE2, kIdcDragBrake),                                // 16 (Boost ACC is never sent in A)
+        L(0xF0, kIdcDriveFrequency),                           // 17
+        L(0xF1, kIdcBrakeFrequency),                           // 18
+        R(0xF2, 19),                                           // 19
+        L(0xE2, kIdcDragBrake),                                // 20
+        L(0xF5, kIdcRotationMode),                             // 21
+        L(0xF9, kIdcPwLvSwPoint, b ? Code::kRaw : Code::kP5),  // 22
+        L(0xFA, kIdcPowerLevel2),                              // 23
+        L(0xFC, kIdcBoostEndRpm),                              // 24
+        L(0xFE, kIdcBecVoltage),                               // 25
+        L(lipoCellsReg, kIdcLipoCells),                        // 26
+        L(0xC3, kIdcBoostAcc),                                 // 27
+    };
+    pairs.resize(
+        std::min<std::size_t>(pairs.size(), static_cast<std::size_t>(RecordDataBytes(type))));
+    return pairs;
+}
+
+std::vector<PairSpec> PairsFor(int type) {
+    switch (LayoutFor(type)) {
+        case RecordLayout::C:
+            return {std::begin(kPairsC), std::end(kPairsC)};
+        case RecordLayout::D:
+            return {std::begin(kPairsD), std::end(kPairsD)};
+        case RecordLayout::A:
+        case RecordLayout::B:
+            break;
+    }
+    return PairsAB(type);
+}
+
+// The list's selection when it names an entry of the list, else -1.
+int SelectedIndex(const OptionList& list) {
+    return list.SelectedText() != nullptr ? list.selection : -1;
+}
+
+}  // namespace
+
+RecordLayout LayoutFor(int modelType) {
+    if (modelType == 12) return RecordLayout::B;
+    if (modelType == 13) return RecordLayout::C;
+    if (modelType >= 14 && modelType <= 17) return RecordLayout::D;
+    return RecordLayout::A;
+}
+
+int RecordDataBytes(int modelType) {
+    switch (modelType) {
+        case 4:
+        case 5:
+        case 6:
+        case 7:
+        case 13:
+            return 26;
+        case 11:
+            return 27;
+        case 12:
+            return 28;
+        case 14:
+            return 31;
+        case 15:
+        case 16:
+        case 17:
+            return 30;
+        default:
+            return 22;  // 0 to 3, 8 to 10 and any unknown type
+    }
+}
+
+void ClearSelections(SetupState& state) {
+    for (int id : kParameterListIds) {
+        if (id >= kIdcBrakeRateControl && id <= kIdcBtSoftThRange) continue;  // 1107 to 1111
+        state.List(id).selection = -1;
+    }
+}
+
+void ApplySettingsRecord(SetupState& state, const std::uint8_t* buffer) {
+    std::array<std::uint8_t, 250> record{};
+    std::memcpy(record.data(), buffer, record.size());
+    ClearSelections(state);
+    for (const Field& f : FieldsFor(state.modelType)) {
+        state.List(f.list).Select(Decode(f, record.data()));
+    }
+}
+
+void BuildWritePairs(SetupState& state) {
+    const int type = state.modelType;
+    const std::vector<Field> fields = FieldsFor(type);
+    const int dataBytes = RecordDataBytes(type);
+    const auto& last = state.lastRecord;
+
+    // Nothing is invented for an absent index (running -1 through the codes would make bytes
+    // such as 0xFF, 0xFB or 0x4A): a list without a selection -- an empty list the layout still writes, a disabled
+    // list, or a record byte the codec could not decode -- sends back what the ESC itself
+    // reported, so a write never changes a setting the user could not see. That is the
+    // lastRecord byte where this layout's record carries the parameter (each code is the
+    // inverse of its decode, so the record byte already is the register value). Low Volt
+    // Cut by LVM: the mode register 0xE3 gets the mode byte (layout C byte 1; type 11 byte 3,
+    // the only byte its decode reads) and the voltage register 0xD3 gets what it gets for
+    // index 0 and 1 (layout C byte 2; type 11 byte 4, as every other layout-A type sends).
+    //
+    // Where the layout's record carries no byte for the parameter, 0 is sent. That happens
+    // only in layout A, where the decode skips the byte for these types:
+    //   - type 7: Boost Timing, Turbo Slope, Turbo Timing, Boost Start RPM, Turbo Delay
+    //     (positions 10, 11, 13, 14, 15) and Boost End RPM (position 24) [not type 7];
+    //   - types 4 and 11: PW LV SW Point (position 22) and 2nd Power Level (position 23)
+    //     [types 5 to 7 only].
+    // (BEC Voltage of types 8 to 10 is not in their record, byte 22 being the end marker,
+    // but their write stops at position 21, so it never arises.) A selected index that a
+    // table code cannot express (LV4, LV8, FBT past their tables) counts as no selection.
+    auto reported = [&](int list) -> std::uint8_t {
+        for (const Field& f : fields) {
+            if (f.list != list) continue;
+            return f.byte < dataBytes ? last[static_cast<std::size_t>(f.byte)] : 0;
+        }
+        return 0;
+    };
+
+    const std::vector<PairSpec> pairs = PairsFor(type);
+    for (std::size_t k = 0; k < pairs.size(); ++k) {
+        const PairSpec& p = pairs[k];
+        std::uint8_t value = 0;
+        switch (p.source) {
+            case PairSource::kRecordByte:
+                value = last[static_cast<std::size_t>(p.byte)];
+                break;
+            case PairSource::kLvmValue: {
+                const int i = SelectedIndex(state.List(p.list));
+                value = i >= 2 ? static_cast<std::uint8_t>(i + 48)
+                               : last[static_cast<std::size_t>(p.byte)];
+                break;
+            }
+            case PairSource::kList: {
+                const int i = SelectedIndex(state.List(p.list));
+                const std::optional<std::uint8_t> encoded =
+                    i >= 0 ? Encode(p.code, i) : std::nullopt;
+                value = encoded ? *encoded : reported(p.list);
+                break;
+            }
+        }
+        state.writePairs[2 * k] = p.reg;
+        state.writePairs[2 * k + 1] = value;
+    }
+}
+
+}  // namespace vorna

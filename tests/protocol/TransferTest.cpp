@@ -1,0 +1,243 @@
+// Settings read, write and restore against the simulated ESC, whose register file is an
+// independent model of where each register lands in the record.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "protocol/SettingsTransfer.h"
+#include "support/TestSupport.h"
+
+namespace vorna {
+namespace {
+
+using test::Event;
+using test::Rig;
+
+int Count(const std::vector<std::uint8_t>& v, std::uint8_t b) {
+    return static_cast<int>(std::count(v.begin(), v.end(), b));
+}
+
+class TransferTest : public ::testing::Test {
+protected:
+    std::string Link() const { return (dir / "bridge").string(); }
+
+    // Starts a simulated ESC of `model` and ticks until it is identified and read.
+    void Connect(int model) {
+        esc = std::make_unique<sim::SimulatedEsc>(Link(), model);
+        ASSERT_TRUE(esc->Start());
+        rig = std::make_unique<Rig>(Link());
+        rig->monitor.ChooseEsc();
+        rig->Tick(2);
+        ASSERT_EQ(rig->link.deviceState, 2);
+        ASSERT_EQ(rig->setup.ModelType(), model);
+    }
+
+    test::TempDir dir;
+    std::unique_ptr<sim::SimulatedEsc> esc;
+    std::unique_ptr<Rig> rig;
+};
+
+TEST_F(TransferTest, ReplyLengthsAndPairCountsByModelType) {
+    const int lengths[18] = {23, 23, 23, 23, 27, 27, 27, 27, 23, 23, 23, 28, 29, 27, 32, 31, 31, 31};
+    const int pairs[18] = {22, 22, 22, 22, 26, 26, 26, 26, 22, 22, 22, 27, 28, 20, 29, 29, 29, 29};
+    for (int type = 0; type < 18; ++type) {
+        const int length = SettingsTransfer::ReplyLengthFor(type);
+        EXPECT_EQ(length, lengths[type]) << type;
+        EXPECT_EQ(length - 1, sim::RecordLength(type)) << type;
+        EXPECT_EQ(SettingsTransfer::PairCountFor(type, length), pairs[type]) << type;
+        // The last pair always shows 100.
+        EXPECT_EQ(100 * (pairs[type] - 1) / SettingsTransfer::ProgressDivisorFor(type, length), 100)
+            << type;
+    }
+    EXPECT_EQ(SettingsTransfer::PairCountFor(2, 0), 0);
+}
+
+TEST_F(TransferTest, ReadIsRetriedSixTimesOnABadEndMarker) {
+    esc = std::make_unique<sim::SimulatedEsc>(Link(), 16);
+    ASSERT_TRUE(esc->Start());
+    esc->SetFault(sim::Fault::NoEndMarker);
+    rig = std::make_unique<Rig>(Link());
+    rig->monitor.ChooseEsc();
+    rig->Tick(2);
+    EXPECT_EQ(rig->link.deviceState, 2);
+    EXPECT_EQ(Count(esc->Commands(), 0xD8), 6);
+    EXPECT_FALSE(rig->setup.HasValidRecord());
+    EXPECT_TRUE(rig->view.Texts(Event::Message).empty());  // nothing is said to the user
+    // Lists were rebuilt for the model but nothing is selected.
+    const SetupState state = rig->setup.Snapshot();
+    EXPECT_FALSE(state.List(kIdcOperationMode).entries.empty());
+    EXPECT_EQ(state.List(kIdcOperationMode).selection, -1);
+    EXPECT_TRUE(rig->timer.running);
+
+    // A write now would send registers the ESC never reported: refused, nothing sent.
+    esc->ClearLogs();
+    rig->setup.RequestWrite();
+    rig->Tick();
+    EXPECT_FALSE(rig->setup.WriteRequested());
+    EXPECT_TRUE(esc->Pairs().empty());
+    EXPECT_EQ(esc->WritesEnded(), 0);
+    ASSERT_EQ(rig->view.Texts(Event::Message).size(), 1u);
+    EXPECT_EQ(rig->view.Texts(Event::Message)[0], kMsgNotReadYet);
+}
+
+TEST_F(TransferTest, WriteSendsEveryPairWithProgressThenEnds) {
+    for (int model : {2, 13, 16}) {
+        SCOPED_TRACE(model);
+        Connect(model);
+        esc->ClearLogs();
+        rig->view.Clear();
+        rig->setup.RequestWrite();
+        rig->Tick();
+        const int expected = model == 2 ? 22 : model == 13 ? 20 : 29;
+        EXPECT_EQ(static_cast<int>(esc->Pairs().size()), expected);
+        const auto progress = rig->view.Texts(Event::Progress);
+        ASSERT_EQ(static_cast<int>(progress.size()), expected);
+        EXPECT_EQ(progress.front(), "0% ");
+        EXPECT_EQ(progress.back(), "100% ");
+        EXPECT_EQ(esc->WritesEnded(), 1);
+        EXPECT_FALSE(rig->setup.WriteRequested());
+        EXPECT_TRUE(rig->view.Texts(Event::Message).empty());
+        // Nothing was changed, so the ESC holds what it held.
+        EXPECT_EQ(esc->Record(), sim::FactoryRecord(model));
+        rig.reset();
+        esc.reset();
+    }
+}
+
+TEST_F(TransferTest, UnacknowledgedPairKeepsTheRequestAndRetriesFromTheStart) {
+    Connect(16);
+    esc->ClearLogs();
+    esc->SetFault(sim::Fault::NoAck);
+    rig->setup.RequestWrite();
+    rig->Tick();
+    EXPECT_EQ(rig->view.Texts(Event::Message), std::vector<std::string>{"Send fail"});
+    EXPECT_TRUE(rig->setup.WriteRequested());
+    EXPECT_EQ(esc->Pairs().size(), 1u);
+    EXPECT_EQ(esc->WritesEnded(), 0);
+    EXPECT_TRUE(rig->timer.running);
+
+    esc->SetFault(sim::Fault::None);
+    esc->ClearLogs();
+    rig->Tick();
+    EXPECT_FALSE(rig->setup.WriteRequested());
+    ASSERT_EQ(esc->Pairs().size(), 29u);
+    EXPECT_EQ(esc->Pairs().front().first, 0xE1);  // from the first pair again
+    EXPECT_EQ(esc->WritesEnded(), 1);
+}
+
+TEST_F(TransferTest, BecQueryWithoutAnswerSelectsTheFirstEntry) {
+    Connect(8);
+    EXPECT_EQ(rig->setup.BecSelection(), 1);  // the simulator answers index 1
+    esc->SetFault(sim::Fault::NoBecAnswer);
+    rig->monitor.Transfer().ReadSettings();
+    EXPECT_TRUE(rig->setup.HasValidRecord());
+    EXPECT_EQ(rig->setup.BecSelection(), 0);
+}
+
+TEST_F(TransferTest, BecVoltageIsSentSeparatelyForTypes4And8To11) {
+    for (int model : {4, 9, 12}) {
+        SCOPED_TRACE(model);
+        Connect(model);
+        rig->setup.SelectBec(0);
+        esc->ClearLogs();
+        rig->setup.RequestWrite();
+        rig->Tick();
+        const auto pairs = esc->Pairs();
+        const bool separate = model != 12;
+        ASSERT_FALSE(pairs.empty());
+        const bool lastIsBec = pairs.back().first == 0xFE && pairs.back().second == 0;
+        EXPECT_EQ(lastIsBec, separate);
+        if (model == 9) {
+            EXPECT_EQ(esc->BecIndex(), 0);
+        }
+        EXPECT_TRUE(rig->view.Texts(Event::Message).empty());
+        rig.reset();
+        esc.reset();
+    }
+}
+
+TEST_F(TransferTest, RestoreBringsTheFactoryValuesBack) {
+    Connect(12);
+    rig->setup.SelectByUser(kIdcDragBrake, 40);
+    rig->setup.RequestWrite();
+    rig->Tick();
+    ASSERT_EQ(esc->Record()[1], 40);
+
+    rig->setup.RequestDefaults();
+    rig->Tick();
+    EXPECT_FALSE(rig->setup.DefaultRequested());
+    EXPECT_EQ(esc->Restores(), 1);
+    EXPECT_EQ(esc->Record(), sim::FactoryRecord(12));
+    EXPECT_EQ(rig->setup.Snapshot().List(kIdcDragBrake).selection, sim::FactoryRecord(12)[1]);
+}
+
+TEST_F(TransferTest, RequestsWithoutAConnectionAreDroppedWithOneMessage) {
+    Connect(16);
+    esc->SetFault(sim::Fault::Silent);
+    rig->Tick();  // the ESC stops answering
+    ASSERT_EQ(rig->link.deviceState, 1);
+    rig->view.Clear();
+    rig->setup.RequestDefaults();
+    rig->setup.RequestWrite();
+    rig->Tick();
+    rig->Tick();
+    EXPECT_EQ(rig->view.Texts(Event::Message),
+              (std::vector<std::string>{"ESC Connection Error!", "ESC Connection Error!"}));
+    EXPECT_FALSE(rig->setup.DefaultRequested());
+    EXPECT_FALSE(rig->setup.WriteRequested());
+    for (const auto& e : rig->view.Events()) {
+        if (e.kind == Event::Message) {
+            EXPECT_EQ(e.icon, MessageIcon::Error);
+        }
+    }
+
+    esc->Unplug();
+    rig->Tick();
+    rig->view.Clear();
+    rig->setup.RequestWrite();
+    rig->Tick();
+    EXPECT_EQ(rig->view.Texts(Event::Message), std::vector<std::string>{"USB Connection Error!"});
+}
+
+// Every setting a model has, changed in the page, written, and read back from the device.
+class RoundTripTest : public TransferTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(RoundTripTest, EveryUsedListSurvivesWriteAndRead) {
+    const int model = GetParam();
+    Connect(model);
+    SetupState wanted = rig->setup.Snapshot();
+    ASSERT_TRUE(wanted.recordValid);
+    std::vector<int> changed;
+    for (int id : kParameterListIds) {
+        OptionList& list = wanted.List(id);
+        if (!list.enabled || list.entries.size() < 2) continue;
+        // Boost ACC of models 0 to 11 is read but no pair carries it.
+        if (id == kIdcBoostAcc && model <= 11) continue;
+        ASSERT_GE(list.selection, 0) << "list " << id << " not selected after the read";
+        list.selection = (list.selection + 1) % static_cast<int>(list.entries.size());
+        changed.push_back(id);
+    }
+    ASSERT_FALSE(changed.empty());
+    rig->setup.Edit([&](SetupState& s) {
+        for (int id : changed) s.List(id).selection = wanted.List(id).selection;
+    });
+    rig->setup.RequestWrite();
+    rig->Tick();
+    ASSERT_TRUE(rig->view.Texts(Event::Message).empty());
+
+    // Forget the page's selections and read them back from the device.
+    rig->setup.Edit([](SetupState& s) {
+        for (int id : kParameterListIds) s.List(id).selection = -1;
+    });
+    rig->monitor.Transfer().ReadSettings();
+    const SetupState read = rig->setup.Snapshot();
+    for (int id : changed) {
+        EXPECT_EQ(read.List(id).selection, wanted.List(id).selection) << "list " << id;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, RoundTripTest,
+                         ::testing::Values(1, 2, 4, 5, 8, 11, 12, 13, 14, 16, 17));
+
+}  // namespace
+}  // namespace vorna
