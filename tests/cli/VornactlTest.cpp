@@ -1,0 +1,150 @@
+// vornactl end to end, in process, against simulated devices.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "cli/Vornactl.h"
+#include "support/TestSupport.h"
+
+namespace vorna {
+namespace {
+
+struct CliRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+CliRun Vornactl(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    CliRun run;
+    run.code = cli::RunVornactl(args, out, err);
+    run.out = out.str();
+    run.err = err.str();
+    return run;
+}
+
+class VornactlTest : public ::testing::Test {
+protected:
+    std::string Link(const std::string& name = "esc") const { return (dir / name).string(); }
+    test::TempDir dir;
+};
+
+TEST_F(VornactlTest, IdentifiesEscAndCardAndTraces) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    CliRun r = Vornactl({"--port", Link(), "--trace", "identify"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Identity: 0b 40 83 05 00 03 00"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Model type: 16"), std::string::npos);
+    EXPECT_NE(r.out.find("Firmware: Expert V1.50"), std::string::npos);
+    // The poll's conversation, read-backs included.
+    EXPECT_NE(r.err.find("> d5\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("< d5\n"), std::string::npos);
+    EXPECT_NE(r.err.find("< 26\n"), std::string::npos);
+    EXPECT_NE(r.err.find("> d7\n"), std::string::npos);
+    EXPECT_NE(r.err.find("< 0b 40 83 05 00 03 00\n"), std::string::npos);
+
+    sim::SimulatedCard card(Link("card"));
+    ASSERT_TRUE(card.Start());
+    r = Vornactl({"--port", Link("card"), "identify", "--mode", "card"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Firmware: VORNA JVX V1.30"), std::string::npos) << r.out;
+}
+
+TEST_F(VornactlTest, FailuresAndUsageHaveTheirExitCodes) {
+    CliRun r = Vornactl({"--port", Link(), "--timeout", "1", "identify"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("no bridge found at " + Link()), std::string::npos) << r.err;
+
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    esc.SetFault(sim::Fault::Silent);
+    r = Vornactl({"--port", Link(), "--timeout", "2", "identify"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("no device answered"), std::string::npos) << r.err;
+
+    EXPECT_EQ(Vornactl({}).code, 2);
+    EXPECT_EQ(Vornactl({"frobnicate"}).code, 2);
+    EXPECT_EQ(Vornactl({"--timeout", "zero", "identify"}).code, 2);
+    EXPECT_EQ(Vornactl({"identify", "--mode", "toaster"}).code, 2);
+    EXPECT_EQ(Vornactl({"simulate", "esc", "--model", "18"}).code, 2);
+    EXPECT_EQ(Vornactl({"simulate", "esc", "--model", "3", "--fault", "gremlins"}).code, 2);
+    EXPECT_EQ(Vornactl({"--port", Link(), "write", (dir / "missing.cfg").string()}).code, 3);
+}
+
+TEST_F(VornactlTest, SetWritesAndReadShowsIt) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    CliRun r = Vornactl({"--port", Link(), "set", "Drag Brake=10%", "turbo on slope=instant"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(esc.Record()[1], 10);
+    EXPECT_EQ(esc.Record()[11], 4);  // "Instant" is the fifth Turbo On Slope
+    r = Vornactl({"--port", Link(), "read"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Drag Brake: 10%\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Turbo On Slope: Instant\n"), std::string::npos);
+
+    // Unknown names and values that fit no choice send nothing and say what would fit.
+    esc.ClearLogs();
+    r = Vornactl({"--port", Link(), "set", "Warp Drive=on"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("Drag Brake"), std::string::npos) << r.err;
+    r = Vornactl({"--port", Link(), "set", "Drag Brake=lots"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("100%"), std::string::npos);
+    EXPECT_TRUE(esc.Pairs().empty());
+}
+
+TEST_F(VornactlTest, CfgFromReadReproducesEverySettingOnAnotherEsc) {
+    sim::SimulatedEsc first(Link("a"), 12);
+    sim::SimulatedEsc second(Link("b"), 12);
+    ASSERT_TRUE(first.Start());
+    ASSERT_TRUE(second.Start());
+    ASSERT_EQ(Vornactl({"--port", Link("a"), "set", "Drag Brake=33%", "Turbo Off Slope=22",
+                        "PW LV SW Point=45", "Boost End RPM=31000"})
+                  .code,
+              0);
+    CliRun r = Vornactl({"--port", Link("a"), "read", "--format", "cfg"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto cfg = dir / "a.cfg";
+    std::ofstream(cfg) << r.out;
+    r = Vornactl({"--port", Link("b"), "write", cfg.string()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(second.Record(), first.Record());
+
+    // A file whose value fits no choice is refused by line, before anything is sent.
+    second.ClearLogs();
+    std::ofstream(dir / "bad.cfg") << "[option]\nOperation Mode=For/Brake\nDrag Brake=eleven\n";
+    r = Vornactl({"--port", Link("b"), "write", (dir / "bad.cfg").string()});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_NE(r.err.find("bad.cfg:3:"), std::string::npos) << r.err;
+    EXPECT_TRUE(second.Pairs().empty());
+}
+
+TEST_F(VornactlTest, DefaultsRestoresTheFactorySettings) {
+    sim::SimulatedEsc esc(Link(), 13);
+    ASSERT_TRUE(esc.Start());
+    ASSERT_EQ(Vornactl({"--port", Link(), "set", "Coast Value=15%"}).code, 0);
+    ASSERT_NE(esc.Record(), sim::FactoryRecord(13));
+    CliRun r = Vornactl({"--port", Link(), "defaults"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(esc.Record(), sim::FactoryRecord(13));
+    EXPECT_NE(r.out.find("Coast Value: 0%"), std::string::npos) << r.out;
+}
+
+TEST_F(VornactlTest, JsonListsEveryUsedSetting) {
+    sim::SimulatedEsc esc(Link(), 8);
+    ASSERT_TRUE(esc.Start());
+    CliRun r = Vornactl({"--port", Link(), "read", "--format", "json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("\"modelType\": 8"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"caption\": \"BEC Voltage\", \"key\": \"BEC Voltage\", \"index\": 1, "
+                         "\"value\": \"7.2 V\""),
+              std::string::npos)
+        << r.out;
+}
+
+}  // namespace
+}  // namespace vorna

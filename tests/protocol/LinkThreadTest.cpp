@@ -1,0 +1,62 @@
+// The link thread's timer and job queue.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+
+#include "protocol/LinkThread.h"
+#include "support/TestSupport.h"
+
+namespace vorna {
+namespace {
+
+TEST(LinkThread, TicksRunJobsBetweenThemAndStopsInOrder) {
+    LinkThread thread;
+    std::atomic<int> ticks{0};
+    std::atomic<bool> jobRanOnLinkThread{false};
+    std::atomic<bool> insideTick{false};
+    std::atomic<bool> overlapped{false};
+    thread.Run(
+        [&] {
+            if (insideTick.exchange(true)) overlapped = true;
+            ++ticks;
+            insideTick = false;
+        },
+        20);
+    ASSERT_TRUE(test::WaitFor([&] { return ticks >= 3; }));
+
+    std::promise<void> done;
+    thread.Post([&] {
+        jobRanOnLinkThread = thread.IsLinkThread();
+        if (insideTick) overlapped = true;
+        done.set_value();
+    });
+    ASSERT_EQ(done.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_TRUE(jobRanOnLinkThread);
+    EXPECT_FALSE(thread.IsLinkThread());
+
+    // A stopped timer ticks no more until it is started again.
+    std::promise<void> stopped;
+    thread.Post([&] {
+        thread.StopTimer();
+        stopped.set_value();
+    });
+    stopped.get_future().wait();
+    const int atStop = ticks;
+    std::promise<void> probe;
+    thread.Post([&] { probe.set_value(); });
+    probe.get_future().wait();
+    EXPECT_EQ(ticks, atStop);
+    thread.StartTimer(20);
+    ASSERT_TRUE(test::WaitFor([&] { return ticks >= atStop + 2; }));
+
+    thread.Shutdown();
+    const int atShutdown = ticks;
+    thread.Post([&] { ++ticks; });  // dropped
+    thread.Shutdown();
+    EXPECT_EQ(ticks, atShutdown);
+    EXPECT_FALSE(overlapped);
+}
+
+}  // namespace
+}  // namespace vorna
