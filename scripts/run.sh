@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the program's main job: against the bridge when
-# one is plugged in, otherwise against a simulated ESC (model type 16).
+# Installs what is missing, builds, and runs VORNA USB Link: against the bridge when one is
+# plugged in, otherwise against a simulated ESC (model type 16). Without a display it runs the
+# window offscreen and saves screenshots of its three pages instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
 bin=build/bin
-if [ -n "$("$bin/vornactl" ports | grep '^/dev/' || true)" ]; then
-    "$bin/vornactl" identify && exec "$bin/vornactl" read
+if [ ! -x "$bin/vorna-link" ]; then
+    echo "The window was not built (Qt 6 Widgets missing?)." >&2
+    exit 1
 fi
-link="$(mktemp -d)/vorna-esc"
-"$bin/vornactl" simulate esc --model 16 --link "$link" &
-sim=$!
-trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null || true' EXIT
-for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
-"$bin/vornactl" --port "$link" identify
-"$bin/vornactl" --port "$link" read
+args=()
+if [ -z "$("$bin/vornactl" ports | grep '^/dev/' || true)" ]; then
+    echo "No USB link found: running against a simulated ESC (model type 16)."
+    args+=(--simulate esc:16)
+fi
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    shots="$PWD/screenshots"
+    echo "No display: saving screenshots of the three pages in $shots"
+    QT_QPA_PLATFORM=offscreen exec "$bin/vorna-link" "${args[@]}" --screenshots "$shots"
+fi
+exec "$bin/vorna-link" "${args[@]}"

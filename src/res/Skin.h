@@ -8,7 +8,7 @@
 namespace vorna::res {
 
 // Main window, left column.
-inline constexpr int kBmpProductLogo = 132;
+inline constexpr int kBmpProductLogo = 132;      // 200 x 66
 inline constexpr int kBmpRedRule = 133;          // 190 x 5
 inline constexpr int kBmpHintOrange = 134;       // 160 x 46
 inline constexpr int kBmpHintWhite = 135;        // 160 x 46
@@ -17,7 +17,8 @@ inline constexpr int kBmpLampLegend = 137;       // 156 x 69
 inline constexpr int kBmpLampOff = 138;          // 26 x 24
 inline constexpr int kBmpLampOn = 139;           // 26 x 24
 inline constexpr int kBmpMakerLogo = 140;        // 160 x 65
-inline constexpr int kBmpSupportDown = 141;      // 155 x 38, page-button captions
+inline constexpr int kBmpSupportDown = 141;      // 155 x 38, page-button captions drawn in the
+                                                 // top 25 rows (the buttons are 25 high)
 inline constexpr int kBmpSupportNormal = 142;
 inline constexpr int kBmpSupportOver = 143;
 inline constexpr int kBmpFirmwareDown = 144;
@@ -49,6 +50,11 @@ inline constexpr int kBmpPresetFrame = 184;             // 320 x 180
 
 // Links page.
 inline constexpr int kBmpLinksPage = 164;  // 972 x 570
+// Where the links page shows its picture, in page pixels (7 dialog units in from the corner).
+// The picture draws its products and home-page button under the page's click areas, which are
+// in page pixels, so it must be shown exactly here.
+inline constexpr int kLinksPictureLeft = 10;
+inline constexpr int kLinksPictureTop = 10;
 
 // Firmware page.
 inline constexpr int kBmpEscFirmwareTitle = 166;   // 180 x 32
@@ -69,6 +75,12 @@ QSize SkinBitmapSize(int id);
 
 // The bitmap with that number, drawn once and kept; a null pixmap for an unknown number.
 QPixmap SkinBitmap(int id);
+
+// A panel frame (181 to 184, 186, 189) drawn for a box of another size, so that its outline is
+// whole where the layout gives the frame less room than the bitmap (181 on the ESC setup page is
+// 315 wide). The bitmap's own size gives SkinBitmap(id); a number that is not a frame, or an
+// empty size, gives a null pixmap.
+QPixmap SkinFrameBitmap(int id, QSize size);
 
 // The application icon (resource 128).
 QPixmap AppIconPixmap(int size);

@@ -1,0 +1,14 @@
+// The ESC setup page and the firmware page as the window shows them.
+#pragma once
+
+#include <QWidget>
+
+#include "firmware/FirmwarePageModel.h"
+#include "settings/EscSetupModel.h"
+
+namespace vorna::app {
+
+QWidget* CreateSetupPage(QWidget* parent, EscSetupModel& model, int textSize);
+QWidget* CreateFirmwarePage(QWidget* parent, FirmwarePageModel& model, int textSize);
+
+}  // namespace vorna::app

@@ -1,0 +1,218 @@
+// The main window against simulated devices, on Qt's offscreen platform.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QTest>
+
+#include <future>
+#include <set>
+
+#include "app/CKelvaran11App.h"
+#include "app/CKelvaran11Dlg.h"
+#include "res/Skin.h"
+#include "support/TestSupport.h"
+#include "ui/CxSkinButton.h"
+
+namespace vorna {
+namespace {
+
+using app::CKelvaran11Dlg;
+
+QApplication* EnsureApp() {
+    static int argc = 1;
+    static char name[] = "test_gui";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) {
+        new QApplication(argc, argv);
+        app::RegisterFontSubstitutes();
+    }
+    return qobject_cast<QApplication*>(QApplication::instance());
+}
+
+struct Shown {
+    QString text;
+    bool error;
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { EnsureApp(); }
+
+    std::unique_ptr<CKelvaran11Dlg> Open(const std::string& port) {
+        CKelvaran11Dlg::Options options;
+        options.location.fixedPath = port;
+        options.dataDir = dir.Path();
+        options.urlOpener = [this](const QString& url) { opened.push_back(url); };
+        options.presenter = [this](QWidget*, const QString& text, bool error) {
+            messages.push_back({text, error});
+        };
+        auto window = std::make_unique<CKelvaran11Dlg>(options);
+        window->show();
+        return window;
+    }
+    bool Lamp(CKelvaran11Dlg& w, int id) { return w.PictureBitmap(id) == res::kBmpLampOn; }
+
+    test::TempDir dir;
+    std::string Link() const { return (dir / "bridge").string(); }
+    std::vector<QString> opened;
+    std::vector<Shown> messages;
+};
+
+TEST_F(MainWindowTest, StartsOnTheLinksPageWithOnlyItsButton) {
+    auto w = Open(Link());
+    EXPECT_EQ(w->windowTitle(), "Kelvaran Racing VORNA USB Link V1.9");
+    EXPECT_EQ(w->size(), QSize(1250, 670));
+    EXPECT_EQ(w->CurrentPage(), CKelvaran11Dlg::Page::Links);
+    EXPECT_TRUE(w->PageWidget(CKelvaran11Dlg::Page::Links)->isVisible());
+    EXPECT_FALSE(w->PageWidget(CKelvaran11Dlg::Page::Setup)->isVisible());
+    EXPECT_TRUE(w->Button(app::kIdcLinksButton)->IsSelected());
+    EXPECT_TRUE(w->Button(app::kIdcLinksButton)->isEnabled());
+    EXPECT_FALSE(w->Button(app::kIdcEscButton)->isEnabled());
+    EXPECT_FALSE(w->Button(app::kIdcFirmwareButton)->isEnabled());
+    EXPECT_FALSE(w->Button(app::kIdcWriteProgress)->isVisible());
+    EXPECT_EQ(w->Button(app::kIdcWriteProgress)->text(), "0%");
+    for (int id : {app::kIdmEsc, app::kIdmProgramCard, app::kIdmFixMode}) {
+        EXPECT_FALSE(w->Action(id)->isChecked());
+        EXPECT_TRUE(w->Action(id)->isEnabled());
+    }
+    // Without a config.ini the text size is 90.
+    EXPECT_EQ(w->TextSize(), 90);
+}
+
+TEST_F(MainWindowTest, HintBlinksOnlyWithoutADeviceMode) {
+    auto w = Open(Link());
+    std::set<int> seen;
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        seen.insert(w->PictureBitmap(app::kIdcHint));
+        return seen.size() == 2;
+    }, 5000));
+    EXPECT_EQ(seen, (std::set<int>{res::kBmpHintOrange, res::kBmpHintWhite}));
+
+    w->Action(app::kIdmEsc)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::Esc; }, 5000));
+    const int frozen = w->PictureBitmap(app::kIdcHint);
+    QTest::qWait(600);
+    EXPECT_EQ(w->PictureBitmap(app::kIdcHint), frozen);
+
+    // Fix Mode is not one of the two modes that stop the prompt.
+    w->Action(app::kIdmFixMode)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::Fix; }, 5000));
+    seen.clear();
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        seen.insert(w->PictureBitmap(app::kIdcHint));
+        return seen.size() == 2;
+    }, 5000));
+}
+
+TEST_F(MainWindowTest, DeviceMenuChecksEnablesAndPages) {
+    auto w = Open(Link());
+    auto wait = [&](DeviceMode mode) {
+        return QTest::qWaitFor([&] { return w->Mode() == mode; }, 5000);
+    };
+    w->Action(app::kIdmEsc)->trigger();
+    ASSERT_TRUE(wait(DeviceMode::Esc));
+    EXPECT_TRUE(w->Action(app::kIdmEsc)->isChecked());
+    EXPECT_TRUE(w->Button(app::kIdcEscButton)->isEnabled());
+    EXPECT_TRUE(w->Button(app::kIdcFirmwareButton)->isEnabled());
+
+    // Esc twice: no mode, unchecked, buttons stay enabled.
+    w->Action(app::kIdmEsc)->trigger();
+    ASSERT_TRUE(wait(DeviceMode::None));
+    EXPECT_FALSE(w->Action(app::kIdmEsc)->isChecked());
+    EXPECT_TRUE(w->Button(app::kIdcEscButton)->isEnabled());
+
+    // Program Card while Esc: the check moves, the ESC page button goes, links page shown.
+    w->Action(app::kIdmEsc)->trigger();
+    ASSERT_TRUE(wait(DeviceMode::Esc));
+    QTest::mouseClick(w->Button(app::kIdcEscButton), Qt::LeftButton);
+    EXPECT_EQ(w->CurrentPage(), CKelvaran11Dlg::Page::Setup);
+    EXPECT_TRUE(w->Button(app::kIdcWriteProgress)->isVisible());
+    w->Action(app::kIdmProgramCard)->trigger();
+    ASSERT_TRUE(wait(DeviceMode::Card));
+    EXPECT_TRUE(w->Action(app::kIdmProgramCard)->isChecked());
+    EXPECT_FALSE(w->Action(app::kIdmEsc)->isChecked());
+    EXPECT_FALSE(w->Button(app::kIdcEscButton)->isEnabled());
+    EXPECT_EQ(w->CurrentPage(), CKelvaran11Dlg::Page::Links);
+
+    // Fix Mode while the ESC page is shown keeps that page although its button is disabled.
+    w->Action(app::kIdmEsc)->trigger();
+    ASSERT_TRUE(wait(DeviceMode::Esc));
+    QTest::mouseClick(w->Button(app::kIdcEscButton), Qt::LeftButton);
+    w->Action(app::kIdmFixMode)->trigger();
+    ASSERT_TRUE(wait(DeviceMode::Fix));
+    EXPECT_EQ(w->CurrentPage(), CKelvaran11Dlg::Page::Setup);
+    EXPECT_FALSE(w->Button(app::kIdcEscButton)->isEnabled());
+    EXPECT_TRUE(w->Action(app::kIdmFixMode)->isChecked());
+}
+
+TEST_F(MainWindowTest, LampsFollowAnEscPluggedSilencedAndUnplugged) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    auto w = Open(Link());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, app::kIdcUsbLamp); }, 10000));
+    EXPECT_FALSE(Lamp(*w, app::kIdcEscLamp));
+    w->Action(app::kIdmEsc)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, app::kIdcEscLamp); }, 10000));
+    EXPECT_TRUE(w->SetupModel().HasValidRecord());
+    EXPECT_FALSE(Lamp(*w, app::kIdcCardLamp));
+
+    esc.SetFault(sim::Fault::Silent);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Lamp(*w, app::kIdcEscLamp); }, 10000));
+    EXPECT_TRUE(Lamp(*w, app::kIdcUsbLamp));
+    esc.SetFault(sim::Fault::None);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, app::kIdcEscLamp); }, 10000));
+
+    esc.Unplug();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Lamp(*w, app::kIdcUsbLamp); }, 10000));
+    EXPECT_FALSE(Lamp(*w, app::kIdcEscLamp));
+    ASSERT_TRUE(esc.Replug());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, app::kIdcEscLamp); }, 10000));
+}
+
+TEST_F(MainWindowTest, WriteShowsProgressAndMessagesWaitForTheUser) {
+    sim::SimulatedEsc esc(Link(), 13);
+    ASSERT_TRUE(esc.Start());
+    auto w = Open(Link());
+    w->Action(app::kIdmEsc)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, app::kIdcEscLamp); }, 10000));
+    w->SetupModel().RequestWrite();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->SetupModel().WriteRequested(); }, 20000));
+    EXPECT_EQ(w->Button(app::kIdcWriteProgress)->text(), "100% ");
+    EXPECT_EQ(esc.Pairs().size(), 20u);
+
+    // A failed pair: the message is shown, and the retry only starts once it is dismissed.
+    esc.SetFault(sim::Fault::NoAck);
+    esc.ClearLogs();
+    w->SetupModel().RequestWrite();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 20000));
+    EXPECT_EQ(messages[0].text, "Send fail");
+    EXPECT_FALSE(messages[0].error);
+    esc.SetFault(sim::Fault::None);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->SetupModel().WriteRequested(); }, 20000));
+    EXPECT_EQ(messages.size(), 1u);
+}
+
+TEST_F(MainWindowTest, WindowKeepsServingEventsWhileTheLinkIsBusy) {
+    auto w = Open(Link());
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> blocked{false};
+    w->Link().Post([&, released](ConnectionMonitor&) {
+        blocked = true;
+        released.wait();
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return blocked.load(); }, 5000));
+    // The link thread is stuck; the window still runs its timers and handles input.
+    int fired = 0;
+    QTimer::singleShot(10, w.get(), [&] { ++fired; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fired == 1; }, 5000));
+    w->Action(app::kIdmEsc)->trigger();  // queued behind the stuck job, no freeze
+    QTest::mouseClick(w->Button(app::kIdcLinksButton), Qt::LeftButton);
+    EXPECT_EQ(w->CurrentPage(), CKelvaran11Dlg::Page::Links);
+    release.set_value();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::Esc; }, 5000));
+}
+
+}  // namespace
+}  // namespace vorna

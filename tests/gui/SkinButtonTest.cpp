@@ -1,0 +1,249 @@
+// The skinned push button: the image each state shows, the pushed look under a held mouse,
+// which presses become clicks, and where the caption goes.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QImage>
+#include <QLineEdit>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+#include "res/Skin.h"
+#include "ui/CxSkinButton.h"
+
+namespace {
+
+using vorna::ui::CxSkinButton;
+using Face = CxSkinButton::Face;
+
+void EnsureApplication() {
+    if (QApplication::instance() != nullptr) return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "test_gui";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);
+}
+
+const QColor kNormal(0, 0, 255);
+const QColor kDown(0, 160, 0);
+const QColor kOver(255, 255, 0);
+const QColor kHost(255, 0, 255);
+const QRect kButtonRect(60, 40, 155, 38);
+const QPoint kAway(300, 130);  // in the host, clear of the button
+const QPoint kInside(20, 10);
+const QPoint kOutside(-15, 10);
+
+QImage Shot(QWidget* widget) {
+    return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+bool Contains(const QImage& image, const QColor& colour) {
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixelColor(x, y) == colour) return true;
+        }
+    }
+    return false;
+}
+
+// The leftmost column holding a pixel other than `background`, or -1.
+int FirstInkColumn(const QImage& image, const QColor& background) {
+    for (int x = 0; x < image.width(); ++x) {
+        for (int y = 0; y < image.height(); ++y) {
+            if (image.pixelColor(x, y) != background) return x;
+        }
+    }
+    return -1;
+}
+
+class SkinButtonTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureApplication();
+        host_ = std::make_unique<QWidget>();
+        host_->resize(340, 160);
+        host_->setAutoFillBackground(true);
+        QPalette palette = host_->palette();
+        palette.setColor(QPalette::Window, kHost);
+        host_->setPalette(palette);
+        // Created first, so it takes the focus when the window is activated.
+        other_ = new QLineEdit(host_.get());
+        other_->setGeometry(5, 5, 40, 20);
+        button_ = new CxSkinButton(host_.get());
+        button_->setGeometry(kButtonRect);
+        const auto solid = [](const QColor& colour) {
+            QPixmap pixmap(kButtonRect.size());
+            pixmap.fill(colour);
+            return pixmap;
+        };
+        button_->SetImages(solid(kNormal), solid(kDown), solid(kOver));
+        host_->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(host_.get()));
+        host_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(host_.get()));
+        other_->setFocus();
+        QTest::mouseMove(host_.get(), kAway);
+        ASSERT_FALSE(button_->hasFocus());
+        ASSERT_FALSE(button_->IsHovered());
+    }
+
+    void TearDown() override { host_.reset(); }
+
+    QColor FacePixel() const { return Shot(button_).pixelColor(2, 2); }
+
+    std::unique_ptr<QWidget> host_;
+    QLineEdit* other_ = nullptr;
+    CxSkinButton* button_ = nullptr;
+};
+
+TEST_F(SkinButtonTest, LookFollowsSelectedPushedFocusHoverPrecedence) {
+    EXPECT_EQ(button_->CurrentFace(), Face::Normal);
+    EXPECT_EQ(FacePixel(), kNormal);
+    QTest::mouseMove(button_, kInside);
+    EXPECT_TRUE(button_->IsHovered());
+    EXPECT_EQ(button_->CurrentFace(), Face::Over);
+    EXPECT_EQ(FacePixel(), kOver);
+
+    // Selected shows the down image wherever the mouse is; clearing it gives the look back.
+    button_->SetSelected(true);
+    EXPECT_EQ(FacePixel(), kDown);
+    QTest::mouseMove(host_.get(), kAway);
+    EXPECT_FALSE(button_->IsHovered());
+    EXPECT_EQ(button_->CurrentFace(), Face::Down);
+    button_->SetSelected(false);
+    EXPECT_EQ(FacePixel(), kNormal);
+
+    // Focus hides the hover image but not the selected one; pushed beats focus.
+    button_->setFocus();
+    ASSERT_TRUE(button_->hasFocus());
+    QTest::mouseMove(button_, kInside);
+    EXPECT_TRUE(button_->IsHovered());
+    EXPECT_EQ(FacePixel(), kNormal);
+    button_->SetSelected(true);
+    EXPECT_EQ(button_->CurrentFace(), Face::Down);
+    button_->SetSelected(false);
+    button_->setDown(true);
+    EXPECT_EQ(button_->CurrentFace(), Face::Down);
+    button_->setDown(false);
+    other_->setFocus();
+    EXPECT_EQ(button_->CurrentFace(), Face::Over);
+
+    // Disabled beats everything and shows the normal image.
+    button_->SetSelected(true);
+    button_->setEnabled(false);
+    EXPECT_EQ(button_->CurrentFace(), Face::Disabled);
+    EXPECT_EQ(FacePixel(), kNormal);
+}
+
+TEST_F(SkinButtonTest, PushedLookFollowsHeldMouseAndOnlyReleaseInsideClicks) {
+    QSignalSpy clicks(button_, &QAbstractButton::clicked);
+    QTest::mouseMove(button_, kInside);
+    QTest::mousePress(button_, Qt::LeftButton, {}, kInside);
+    EXPECT_TRUE(button_->IsHeld());
+    EXPECT_FALSE(button_->IsHovered());
+    EXPECT_EQ(FacePixel(), kDown);
+
+    QTest::mouseMove(button_, kOutside);
+    EXPECT_EQ(FacePixel(), kNormal);
+    QTest::mouseMove(button_, kInside);
+    EXPECT_EQ(FacePixel(), kDown);
+    QTest::mouseMove(button_, kOutside);
+    QTest::mouseRelease(button_, Qt::LeftButton, {}, kOutside);
+    EXPECT_EQ(clicks.count(), 0);
+    EXPECT_FALSE(button_->IsHeld());
+    EXPECT_EQ(FacePixel(), kNormal);
+
+    QTest::mouseClick(button_, Qt::LeftButton, {}, kInside);
+    EXPECT_EQ(clicks.count(), 1);
+    // A double click arrives as press, release, double click, release: two clicks.
+    QTest::mouseClick(button_, Qt::LeftButton, {}, kInside);
+    QTest::mouseDClick(button_, Qt::LeftButton, {}, kInside);
+    QTest::mouseRelease(button_, Qt::LeftButton, {}, kInside);
+    EXPECT_EQ(clicks.count(), 3);
+    EXPECT_FALSE(button_->isDown());
+}
+
+TEST_F(SkinButtonTest, LosingFocusWhileHeldEndsTheHoldWithoutClick) {
+    QSignalSpy clicks(button_, &QAbstractButton::clicked);
+    QTest::mousePress(button_, Qt::LeftButton, {}, kInside);
+    ASSERT_TRUE(button_->isDown());
+    other_->setFocus();
+    EXPECT_FALSE(button_->IsHeld());
+    EXPECT_EQ(FacePixel(), kNormal);
+    // The mouse button is still down: moving over the button must not push it again.
+    QTest::mouseMove(button_, kInside + QPoint(5, 0));
+    EXPECT_FALSE(button_->isDown());
+    QTest::mouseRelease(button_, Qt::LeftButton, {}, kInside + QPoint(5, 0));
+    EXPECT_EQ(clicks.count(), 0);
+}
+
+TEST_F(SkinButtonTest, CaptionPlacementColourAndClipping) {
+    EXPECT_EQ(FirstInkColumn(Shot(button_), kNormal), -1);  // an empty caption: the image alone
+
+    const QColor orange(247, 148, 29);
+    button_->SetFontSize(240);
+    button_->SetTextColor(orange);
+    button_->setText(QStringLiteral("HH"));
+    const QImage captioned = Shot(button_);
+    EXPECT_TRUE(Contains(captioned, orange));
+    // Placed by character count and average width, 5 px left of centre.
+    QFont font(button_->FontFace());
+    font.setPointSizeF(24.0);
+    const QFontMetrics metrics(font, button_);
+    const int x = (kButtonRect.width() - 2 * metrics.averageCharWidth()) / 2 - 5;
+    EXPECT_NEAR(FirstInkColumn(captioned, kNormal), x + metrics.leftBearing(QLatin1Char('H')), 1);
+
+    // Disabled: grey, not the text colour.
+    button_->setEnabled(false);
+    const QImage disabled = Shot(button_);
+    EXPECT_FALSE(Contains(disabled, orange));
+    EXPECT_TRUE(
+        Contains(disabled, button_->palette().color(QPalette::Disabled, QPalette::ButtonText)));
+    button_->setEnabled(true);
+
+    // A caption wider than the button starts left of its edge and stays inside it.
+    const QString wide(30, QLatin1Char('M'));
+    ASSERT_GT(metrics.horizontalAdvance(wide), kButtonRect.width());
+    button_->setText(wide);
+    EXPECT_NE(FirstInkColumn(Shot(button_).copy(0, 0, 4, kButtonRect.height()), kNormal), -1);
+    const QImage around = Shot(host_.get());
+    for (int y = kButtonRect.top(); y <= kButtonRect.bottom(); ++y) {
+        for (int dx = 1; dx <= 6; ++dx) {
+            ASSERT_EQ(around.pixelColor(kButtonRect.left() - dx, y), kHost) << "y " << y;
+            ASSERT_EQ(around.pixelColor(kButtonRect.right() + dx, y), kHost) << "y " << y;
+        }
+    }
+}
+
+TEST_F(SkinButtonTest, AssignSkinLoadsImagesByNumberAndOverIdZeroKeepsNormal) {
+    using namespace vorna::res;
+    const QColor background = button_->palette().color(QPalette::Window);
+    // How the button looks showing one skin image: the image over the button's own background.
+    const auto looks = [&](int id) {
+        QImage image(kButtonRect.size(), QImage::Format_RGB32);
+        image.fill(background);
+        QPainter(&image).drawPixmap(0, 0, SkinBitmap(id));
+        return image;
+    };
+    ASSERT_NE(looks(kBmpSupportNormal), looks(kBmpSupportOver));
+    ASSERT_NE(looks(kBmpSupportNormal), looks(kBmpSupportDown));
+
+    button_->AssignSkin(kBmpSupportNormal, kBmpSupportDown, 0);
+    QTest::mouseMove(button_, kInside);
+    ASSERT_TRUE(button_->IsHovered());
+    EXPECT_EQ(Shot(button_), looks(kBmpSupportNormal));
+
+    button_->AssignSkin(kBmpSupportNormal, kBmpSupportDown, kBmpSupportOver);
+    EXPECT_EQ(Shot(button_), looks(kBmpSupportOver));
+    button_->SetSelected(true);
+    EXPECT_EQ(Shot(button_), looks(kBmpSupportDown));
+    button_->setEnabled(false);
+    EXPECT_EQ(Shot(button_), looks(kBmpSupportNormal));
+}
+
+}  // namespace
