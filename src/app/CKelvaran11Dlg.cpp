@@ -45,7 +45,8 @@ CKelvaran11Dlg::CKelvaran11Dlg(Options options, QWidget* parent)
 
     textSize_ = ui::ReadTextSize(options_.dataDir);
     // The configured size reaches the pages only off 96 DPI; at 96 they keep their own.
-    if (logicalDpiY() != 96) pageTextSize_ = textSize_;
+    const int dpi = options_.logicalDpi > 0 ? options_.logicalDpi : logicalDpiY();
+    if (dpi != 96) pageTextSize_ = textSize_;
 
     BuildMenus();
     central_ = new QWidget(this);
@@ -70,6 +71,9 @@ CKelvaran11Dlg::CKelvaran11Dlg(Options options, QWidget* parent)
 CKelvaran11Dlg::~CKelvaran11Dlg() {
     closing_ = true;
     link_->Shutdown();
+    // The pages show the models; let them go before the models do.
+    delete container_;
+    container_ = nullptr;
 }
 
 QLabel* CKelvaran11Dlg::Picture(int bitmapId, QRect place, int controlId) {
@@ -200,7 +204,7 @@ void CKelvaran11Dlg::BuildPages() {
     container_->setGeometry(250, 0, 985, 630);
     const QRect pageRect(0, 0, 985, 630);
     linksPage_ = new ui::CUserDlg(options_.dataDir, options_.urlOpener, container_);
-    setupPage_ = CreateSetupPage(container_, setup_, pageTextSize_);
+    setupPage_ = CreateSetupPage(container_, setup_, options_.dataDir, pageTextSize_);
     firmwarePage_ = CreateFirmwarePage(container_, firmware_, pageTextSize_);
     for (QWidget* page : {static_cast<QWidget*>(linksPage_), setupPage_, firmwarePage_}) {
         page->setGeometry(pageRect);

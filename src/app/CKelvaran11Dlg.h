@@ -63,6 +63,7 @@ public:
         ui::UrlOpener urlOpener;
         MessagePresenter presenter;     // empty: modal message boxes
         bool startLink = true;
+        int logicalDpi = 0;             // 0: the screen's
     };
 
     explicit CKelvaran11Dlg(Options options, QWidget* parent = nullptr);

@@ -3,6 +3,7 @@
 #include <QLabel>
 
 #include "res/Skin.h"
+#include "settings/CEscSetupDlg.h"
 
 namespace vorna::app {
 namespace {
@@ -24,16 +25,12 @@ void Frame(QWidget* page, int bitmapId, QRect place) {
 
 }  // namespace
 
-// The pages' panels; their controls are laid into these frames.
-QWidget* CreateSetupPage(QWidget* parent, EscSetupModel&, int) {
-    QWidget* page = BlackPage(parent);
-    Frame(page, res::kBmpLeftFrame, QRect(0, 0, 330, 625));
-    Frame(page, res::kBmpMiddleFrame, QRect(330, 10, 330, 350));
-    Frame(page, res::kBmpPresetFrame, QRect(335, 365, 320, 180));
-    Frame(page, res::kBmpRightFrame, QRect(660, 0, 315, 625));
-    return page;
+QWidget* CreateSetupPage(QWidget* parent, EscSetupModel& model,
+                         const std::filesystem::path& programFolder, int textSize) {
+    return new CEscSetupDlg(model, programFolder, textSize, parent);
 }
 
+// The firmware page's panels; its controls are not built yet.
 QWidget* CreateFirmwarePage(QWidget* parent, FirmwarePageModel&, int) {
     QWidget* page = BlackPage(parent);
     Frame(page, res::kBmpFirmwarePanel, QRect(20, 50, 600, 520));

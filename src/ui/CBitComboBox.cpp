@@ -22,6 +22,7 @@ namespace {
 const QColor kDark(58, 58, 58);
 const QColor kRed(255, 0, 0);
 const QColor kWhite(255, 255, 255);
+const QColor kDisabledText(120, 120, 120);
 
 // The arrow sits 23 px in from the right edge, 2 px down; the text stops 18 px short of it.
 constexpr int kArrowRightInset = 23;
@@ -179,7 +180,8 @@ void CBitComboBox::paintEvent(QPaintEvent* /*event*/) {
     if (textRect.isValid()) {
         painter.setClipRect(textRect);
         painter.setFont(SkinFont());
-        painter.setPen(kWhite);
+        // A list the connected ESC does not use shows its text dimmed, so it reads as such.
+        painter.setPen(isEnabled() ? kWhite : kDisabledText);
         painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                          QLatin1Char(' ') + currentText());
     }

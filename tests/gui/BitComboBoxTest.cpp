@@ -251,4 +251,15 @@ TEST_F(BitComboBoxTest, FontSizeChangeTakesEffectAtNextPaintAndOpening) {
     EXPECT_GT(TextRows(Shot(combo_)), 0);
 }
 
+TEST_F(BitComboBoxTest, DisabledListShowsItsTextDimmed) {
+    combo_->addItem(QStringLiteral("Level 12"));
+    combo_->SetFontSize(160);
+    combo_->setEnabled(false);
+    const QImage face = Shot(combo_);
+    EXPECT_EQ(RowsWith(face, [](const QColor& c) { return c == kWhite; }), 0);
+    EXPECT_GT(RowsWith(face, [](const QColor& c) { return c == QColor(120, 120, 120); }), 0);
+    combo_->setEnabled(true);
+    EXPECT_GT(RowsWith(Shot(combo_), [](const QColor& c) { return c == kWhite; }), 0);
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QTest>
 
+#include <fstream>
 #include <future>
 #include <set>
 
@@ -212,6 +213,31 @@ TEST_F(MainWindowTest, WindowKeepsServingEventsWhileTheLinkIsBusy) {
     EXPECT_EQ(w->CurrentPage(), CKelvaran11Dlg::Page::Links);
     release.set_value();
     EXPECT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::Esc; }, 5000));
+}
+
+}  // namespace
+}  // namespace vorna
+
+namespace vorna {
+namespace {
+
+TEST_F(MainWindowTest, ConfiguredTextSizeReachesThePagesOnlyOff96Dpi) {
+    std::ofstream(dir / "config.ini") << "[TEXT INFO]\nsize=120\n";
+    CKelvaran11Dlg::Options options;
+    options.location.fixedPath = Link();
+    options.dataDir = dir.Path();
+    options.startLink = false;
+    options.logicalDpi = 96;
+    CKelvaran11Dlg at96(options);
+    EXPECT_EQ(at96.TextSize(), 120);
+    EXPECT_EQ(at96.PageTextSize(), 100);  // the pages keep their own default
+    options.logicalDpi = 120;
+    CKelvaran11Dlg at120(options);
+    EXPECT_EQ(at120.PageTextSize(), 120);
+
+    std::ofstream(dir / "config.ini") << "[TEXT INFO]\nsize=abc\n";
+    CKelvaran11Dlg broken(options);
+    EXPECT_EQ(broken.TextSize(), 0);
 }
 
 }  // namespace

@@ -1,0 +1,440 @@
+// The ESC setup page over the real model and link, with a simulated ESC on a pseudo-terminal.
+// The poll runs on a thread of its own, as the link thread does, so every change reaches the
+// page through the model's listener and the queued refresh.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <future>
+#include <memory>
+#include <string>
+
+#include "app/CKelvaran11App.h"
+#include "res/Skin.h"
+#include "settings/CEscSetupDlg.h"
+#include "settings/Catalogue.h"
+#include "settings/Codec.h"
+#include "support/TestSupport.h"
+#include "ui/CBitComboBox.h"
+
+namespace vorna {
+namespace {
+
+using ui::CBitComboBox;
+
+constexpr int kWaitMs = 20000;
+
+void EnsureApp() {
+    if (QApplication::instance() != nullptr) return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "test_gui";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: pixmaps kept by the skin must not outlive it.
+    new QApplication(argc, argv);
+    app::RegisterFontSubstitutes();
+}
+
+// Where the simulated ESC keeps a few parameters, from the device's side of the record.
+int DragBrakeByte(int model) {
+    return LayoutFor(model) == RecordLayout::C ? 4 : 1;
+}
+int RotationModeByte(int model) {
+    switch (LayoutFor(model)) {
+        case RecordLayout::A:
+            return 21;
+        case RecordLayout::C:
+            return 20;
+        default:
+            return 22;
+    }
+}
+
+class EscSetupPageTest : public ::testing::Test {
+protected:
+    void SetUp() override { EnsureApp(); }
+
+    std::string Link() const { return (dir / "bridge").string(); }
+
+    void Open(int textSize = CEscSetupDlg::kDefaultTextSize) {
+        rig = std::make_unique<test::Rig>(Link());
+        page = std::make_unique<CEscSetupDlg>(rig->setup, dir.Path(), textSize);
+        page->show();
+    }
+
+    // A simulated ESC of `model`, identified and read; the page shows what the model holds.
+    void Connect(int model) {
+        page.reset();
+        rig.reset();
+        esc = std::make_unique<sim::SimulatedEsc>(Link(), model);
+        ASSERT_TRUE(esc->Start());
+        Open();
+        rig->monitor.ChooseEsc();
+        TickOnLinkThread(2);
+        ASSERT_EQ(rig->link.deviceState, 2);
+        ASSERT_EQ(rig->setup.ModelType(), model);
+        ASSERT_TRUE(rig->setup.HasValidRecord());
+        ASSERT_TRUE(WaitShowsModel());
+    }
+
+    // Runs the poll away from the UI thread and keeps the UI thread's events flowing meanwhile.
+    void TickOnLinkThread(int times = 1) {
+        auto done = std::async(std::launch::async, [this, times] { rig->Tick(times); });
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return done.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+            60000));
+        done.get();
+    }
+
+    // Every parameter list shows the model's entries, enabled state and selection.
+    ::testing::AssertionResult ShowsModel() const {
+        const SetupState state = rig->setup.Snapshot();
+        for (const int id : kParameterListIds) {
+            const OptionList& option = state.List(id);
+            const CBitComboBox* list = page->List(id);
+            if (list->count() != static_cast<int>(option.entries.size())) {
+                return ::testing::AssertionFailure() << "list " << id << " has " << list->count()
+                                                     << " entries, model " << option.entries.size();
+            }
+            for (int i = 0; i < list->count(); ++i) {
+                if (list->itemText(i).toStdString() !=
+                    option.entries[static_cast<std::size_t>(i)]) {
+                    return ::testing::AssertionFailure() << "list " << id << " entry " << i;
+                }
+            }
+            if (list->isEnabled() != option.enabled) {
+                return ::testing::AssertionFailure() << "list " << id << " enabled state";
+            }
+            if (list->currentIndex() != option.selection) {
+                return ::testing::AssertionFailure()
+                       << "list " << id << " shows " << list->currentIndex() << ", model "
+                       << option.selection;
+            }
+        }
+        return ::testing::AssertionSuccess();
+    }
+    ::testing::AssertionResult WaitShowsModel() const {
+        if (QTest::qWaitFor([this] { return static_cast<bool>(ShowsModel()); }, kWaitMs)) {
+            return ::testing::AssertionSuccess();
+        }
+        return ShowsModel();
+    }
+
+    // Picks entry `index` the way a user does: opens the list and clicks the entry.
+    static void Choose(CBitComboBox* list, int index) {
+        list->showPopup();
+        QAbstractItemView* view = list->view();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
+        const QModelIndex item = list->model()->index(index, 0);
+        view->scrollTo(item);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(item).center());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !view->window()->isVisible(); }, kWaitMs));
+        ASSERT_EQ(list->currentIndex(), index);
+    }
+
+    static QPoint OnePixelInside(const QRect& r) { return r.topLeft() + QPoint(1, 1); }
+
+    void WriteSheet(const std::string& category, const std::string& name, const std::string& text) {
+        const auto folder = dir.Path() / "Profile" / category;
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / name) << text;
+    }
+
+    test::TempDir dir;
+    std::unique_ptr<sim::SimulatedEsc> esc;
+    std::unique_ptr<test::Rig> rig;
+    std::unique_ptr<CEscSetupDlg> page;
+};
+
+TEST_F(EscSetupPageTest, StartsEmptyWithCategoriesAndTheGivenTextSize) {
+    Open(120);
+    EXPECT_EQ(page->size(), QSize(985, 630));
+    EXPECT_EQ(page->TextSize(), 120);
+    for (const int id : kAllListIds) {
+        ASSERT_NE(page->List(id), nullptr) << id;
+        EXPECT_EQ(page->List(id)->FontSize(), 120) << id;
+        EXPECT_EQ(page->List(id)->FontFace(), "Microsoft Sans Serif") << id;
+    }
+    for (const int id : kParameterListIds) {
+        EXPECT_EQ(page->List(id)->count(), 0) << id;
+        EXPECT_TRUE(page->List(id)->isEnabled()) << id;
+    }
+    CBitComboBox* category = page->List(kIdcCategory);
+    ASSERT_EQ(category->count(), 12);
+    EXPECT_EQ(category->itemText(0), "Modify Touring");
+    EXPECT_EQ(category->itemText(4), "Blinky Mode (zero timing");
+    EXPECT_EQ(category->itemText(11), "1-12 On road");
+    EXPECT_EQ(category->currentIndex(), -1);  // no sheet is loaded before the user picks one
+    EXPECT_EQ(page->List(kIdcSetupSheet)->count(), 0);
+
+    EXPECT_FALSE(page->Memo()->isVisible());
+    EXPECT_TRUE(page->Memo()->isReadOnly());
+    EXPECT_FALSE(page->Picture(CEscSetupDlg::kIdcInfoCaptions)->isVisible());
+    EXPECT_FALSE(page->Text(CEscSetupDlg::kIdcModelName)->isVisible());
+    EXPECT_TRUE(page->Text(CEscSetupDlg::kIdcFirmwareText)->isVisible());
+    EXPECT_EQ(page->MiddleCaptionBitmap(), res::kBmpMiddleCaptions);
+
+    // The page is black and its texts light.
+    const QImage shot = page->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(200, 30), QColor(Qt::black));
+    EXPECT_EQ(page->Text(1042)->palette().color(QPalette::WindowText), QColor(234, 234, 234));
+    EXPECT_EQ(page->Memo()->palette().color(QPalette::Text), QColor(234, 234, 234));
+}
+
+TEST_F(EscSetupPageTest, ReadShowsTheRecordInEveryList) {
+    for (const int model : {1, 8, 12, 13, 14, 16}) {
+        SCOPED_TRACE(model);
+        Connect(model);
+        if (HasFailure()) return;
+        const auto record = sim::FactoryRecord(model);
+        for (const int id : kParameterListIds) {
+            const CBitComboBox* list = page->List(id);
+            if (list->isEnabled() && list->count() > 0) {
+                EXPECT_GE(list->currentIndex(), 0) << "list " << id << " has no selection";
+            }
+        }
+        // Straight from the device's bytes, past the codec: raw-coded parameters.
+        EXPECT_EQ(page->List(kIdcOperationMode)->currentIndex(), record[0]);
+        EXPECT_EQ(page->List(kIdcDragBrake)->currentIndex(), record[DragBrakeByte(model)]);
+        EXPECT_EQ(page->List(kIdcRotationMode)->currentIndex(), record[RotationModeByte(model)]);
+        EXPECT_EQ(
+            page->List(kIdcDragBrake)->currentText().toStdString(),
+            rig->setup.Snapshot().List(kIdcDragBrake).entries.at(record[DragBrakeByte(model)]));
+
+        EXPECT_EQ(page->MiddleCaptionBitmap(), UsesAlternateMiddleCaptions(model)
+                                                   ? res::kBmpMiddleCaptionsAlt
+                                                   : res::kBmpMiddleCaptions);
+        const std::string firmware = rig->setup.FirmwareText();
+        EXPECT_FALSE(firmware.empty());
+        EXPECT_EQ(page->Text(CEscSetupDlg::kIdcFirmwareText)->text().toStdString(), firmware);
+        EXPECT_EQ(page->Text(CEscSetupDlg::kIdcModelName)->text().toStdString(),
+                  rig->setup.ModelNameText());
+
+        if (model == 16) {
+            if (const char* shot = std::getenv("VORNA_PAGE_SHOT")) page->grab().save(shot);
+        }
+    }
+}
+
+TEST_F(EscSetupPageTest, CaptionPictureFollowsEveryIdentification) {
+    Connect(14);
+    ASSERT_FALSE(HasFailure());
+    EXPECT_EQ(page->MiddleCaptionBitmap(), res::kBmpMiddleCaptionsAlt);
+    const QImage alternate = page->Picture(CEscSetupDlg::kIdcMiddleCaptions)->grab().toImage();
+
+    // The ESC update identifies again from its own thread.
+    std::async(std::launch::async, [this] {
+        rig->setup.RecognizeModel(sim::IdentityForModel(8));
+    }).get();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return page->MiddleCaptionBitmap() == res::kBmpMiddleCaptions; }, kWaitMs));
+    EXPECT_TRUE(WaitShowsModel());
+    EXPECT_NE(page->Picture(CEscSetupDlg::kIdcMiddleCaptions)->grab().toImage(), alternate);
+}
+
+TEST_F(EscSetupPageTest, PickInAListIsSentWithTheSendPicture) {
+    Connect(16);
+    ASSERT_FALSE(HasFailure());
+    CBitComboBox* drag = page->List(kIdcDragBrake);
+    const int before = drag->currentIndex();
+    const int chosen = (before + 3) % drag->count();
+    Choose(drag, chosen);
+    ASSERT_FALSE(HasFailure());
+    EXPECT_EQ(rig->setup.Snapshot().List(kIdcDragBrake).selection, chosen);
+    EXPECT_FALSE(rig->setup.WriteRequested());  // a pick alone sends nothing
+
+    QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
+    EXPECT_TRUE(rig->setup.WriteRequested());
+    EXPECT_FALSE(rig->setup.DefaultRequested());
+    esc->ClearLogs();
+    TickOnLinkThread();
+    EXPECT_FALSE(rig->setup.WriteRequested());
+    const auto pairs = esc->Pairs();
+    const std::pair<std::uint8_t, std::uint8_t> expected{0xE2, static_cast<std::uint8_t>(chosen)};
+    EXPECT_NE(std::find(pairs.begin(), pairs.end(), expected), pairs.end());
+    EXPECT_EQ(esc->Record()[1], chosen);
+    EXPECT_EQ(esc->WritesEnded(), 1);
+    EXPECT_TRUE(ShowsModel());
+}
+
+TEST_F(EscSetupPageTest, DriveModePickCarriesItsDependency) {
+    Connect(13);
+    ASSERT_FALSE(HasFailure());
+    CBitComboBox* driveMode = page->List(kIdcDriveMode);
+    ASSERT_EQ(driveMode->count(), 2);
+    ASSERT_TRUE(page->List(kIdcTurboTiming)->isEnabled());
+
+    Choose(driveMode, 1);
+    Choose(driveMode, 0);
+    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return !page->List(kIdcTurboDelay)->isEnabled(); }, kWaitMs));
+    EXPECT_FALSE(page->List(kIdcTurboTiming)->isEnabled());
+    EXPECT_EQ(page->List(kIdcTurboTiming)->currentIndex(), -1);
+    EXPECT_EQ(page->List(kIdcTurboDelay)->currentIndex(), -1);
+    EXPECT_TRUE(WaitShowsModel());
+
+    Choose(driveMode, 1);
+    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return page->List(kIdcTurboDelay)->isEnabled(); }, kWaitMs));
+    EXPECT_TRUE(page->List(kIdcTurboTiming)->isEnabled());
+    EXPECT_TRUE(WaitShowsModel());
+}
+
+TEST_F(EscSetupPageTest, DefaultPictureRestoresTheFactorySettings) {
+    const int model = 16;
+    Connect(model);
+    ASSERT_FALSE(HasFailure());
+    const auto factory = sim::FactoryRecord(model);
+    CBitComboBox* drag = page->List(kIdcDragBrake);
+    Choose(drag, (drag->currentIndex() + 5) % drag->count());
+    ASSERT_FALSE(HasFailure());
+    QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
+    TickOnLinkThread();
+    ASSERT_NE(esc->Record(), factory);
+
+    QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->DefaultRect()));
+    EXPECT_TRUE(rig->setup.DefaultRequested());
+    EXPECT_FALSE(rig->setup.WriteRequested());
+    TickOnLinkThread();
+    EXPECT_FALSE(rig->setup.DefaultRequested());
+    EXPECT_EQ(esc->Restores(), 1);
+    EXPECT_EQ(esc->Record(), factory);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drag->currentIndex() == factory[1]; }, kWaitMs));
+    EXPECT_TRUE(WaitShowsModel());
+}
+
+TEST_F(EscSetupPageTest, OnlyPressesStrictlyInsideThePicturesAreRequests) {
+    Open();
+    struct Picture {
+        QRect rect;
+        std::function<bool()> requested;
+        std::function<void()> clear;
+    };
+    const Picture pictures[] = {
+        {page->SendRect(), [this] { return rig->setup.WriteRequested(); },
+         [this] { rig->setup.ClearWriteRequest(); }},
+        {page->DefaultRect(), [this] { return rig->setup.DefaultRequested(); },
+         [this] { rig->setup.ClearDefaultRequest(); }},
+    };
+    EXPECT_EQ(page->SendRect(), QRect(540, 550, 110, 60));
+    EXPECT_EQ(page->DefaultRect(), QRect(350, 550, 110, 60));
+    for (const Picture& p : pictures) {
+        const QRect r = p.rect;
+        const int midX = r.left() + r.width() / 2;
+        const int midY = r.top() + r.height() / 2;
+        const QPoint outline[] = {{r.left(), midY},
+                                  {r.left() + r.width(), midY},
+                                  {midX, r.top()},
+                                  {midX, r.top() + r.height()}};
+        for (const QPoint& at : outline) {
+            QTest::mouseClick(page.get(), Qt::LeftButton, {}, at);
+            EXPECT_FALSE(rig->setup.WriteRequested() || rig->setup.DefaultRequested())
+                << at.x() << "," << at.y();
+            QTest::mouseMove(page.get(), at);
+            EXPECT_NE(page->cursor().shape(), Qt::PointingHandCursor) << at.x() << "," << at.y();
+        }
+        QTest::mouseClick(page.get(), Qt::RightButton, {}, QPoint(midX, midY));
+        EXPECT_FALSE(p.requested());
+
+        for (const QPoint& at :
+             {OnePixelInside(r), r.topLeft() + QPoint(r.width() - 1, r.height() - 1)}) {
+            QTest::mouseMove(page.get(), at);
+            EXPECT_EQ(page->cursor().shape(), Qt::PointingHandCursor);
+            QTest::mouseClick(page.get(), Qt::LeftButton, {}, at);
+            EXPECT_TRUE(p.requested()) << at.x() << "," << at.y();
+            p.clear();
+        }
+        QTest::mouseMove(page.get(), QPoint(5, 5));
+        EXPECT_NE(page->cursor().shape(), Qt::PointingHandCursor);
+    }
+    EXPECT_FALSE(rig->setup.WriteRequested() || rig->setup.DefaultRequested());
+}
+
+TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
+    Connect(16);
+    ASSERT_FALSE(HasFailure());
+    const SetupState read = rig->setup.Snapshot();
+    const auto& dragEntries = read.List(kIdcDragBrake).entries;
+    const auto& fullEntries = read.List(kIdcFullBrake).entries;
+    ASSERT_GE(dragEntries.size(), 8u);
+    ASSERT_GE(fullEntries.size(), 3u);
+
+    WriteSheet("Modify Touring", "b.ini",
+               "[option]\nDrag Brake=" + dragEntries[7] + "\nFull Brake=" + fullEntries[2] +
+                   "\n[info]\nDriver=Bo\nTemp Track=\n[memo]\nmemo=Hidden without a track "
+                   "temperature\n");
+    WriteSheet("Modify Touring", "A.ini",
+               "[option]\nDrag Brake=" + dragEntries[6] +
+                   "\n[info]\nDriver=Ann <b>Lee</b>\n"
+                   "Date=2024-05-01\nRotor=12.5\nTemp Track=25C\n[memo]\nmemo=Warm track, light "
+                   "drag brake\n");
+    WriteSheet("Modify Touring", "notes.txt", "not a sheet");
+    std::filesystem::create_directories(dir.Path() / "Profile" / "Drift Car");
+
+    // A category without sheets loads nothing.
+    Choose(page->List(kIdcCategory), 8);
+    ASSERT_FALSE(HasFailure());
+    EXPECT_EQ(page->List(kIdcSetupSheet)->count(), 0);
+    QTest::qWait(50);  // a wrongly queued refresh would land now
+    for (const int id : kParameterListIds) {
+        EXPECT_EQ(rig->setup.Snapshot().List(id).selection, read.List(id).selection) << id;
+    }
+    EXPECT_TRUE(ShowsModel());
+    EXPECT_FALSE(page->Memo()->isVisible());
+
+    // A, then b, case ignored; the first is loaded at once.
+    Choose(page->List(kIdcCategory), 0);
+    ASSERT_FALSE(HasFailure());
+    CBitComboBox* sheets = page->List(kIdcSetupSheet);
+    ASSERT_EQ(sheets->count(), 2);
+    EXPECT_EQ(sheets->itemText(0), "A");
+    EXPECT_EQ(sheets->itemText(1), "b");
+    EXPECT_EQ(sheets->currentIndex(), 0);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return page->List(kIdcDragBrake)->currentIndex() == 6; }, kWaitMs));
+    // The sheet starts from cleared selections: a key it lacks leaves its list empty.
+    EXPECT_EQ(page->List(kIdcFullBrake)->currentIndex(), -1);
+    EXPECT_TRUE(WaitShowsModel());
+    EXPECT_EQ(page->Text(1042)->text(), "Ann <b>Lee</b>");  // shown as written, not as markup
+    EXPECT_EQ(page->Text(1043)->text(), "2024-05-01");
+    EXPECT_EQ(page->Text(1049)->text(), "12.5");
+    EXPECT_EQ(page->Text(1054)->text(), "25C");
+    EXPECT_EQ(page->Memo()->toPlainText(), "Warm track, light drag brake");
+    EXPECT_TRUE(page->Memo()->isVisible());
+    EXPECT_TRUE(page->Picture(CEscSetupDlg::kIdcInfoCaptions)->isVisible());
+
+    // Loading sends nothing; the send picture does.
+    esc->ClearLogs();
+    TickOnLinkThread();
+    EXPECT_TRUE(esc->Pairs().empty());
+    EXPECT_EQ(esc->Record(), sim::FactoryRecord(16));
+
+    Choose(sheets, 1);
+    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return page->List(kIdcDragBrake)->currentIndex() == 7; }, kWaitMs));
+    EXPECT_EQ(page->List(kIdcFullBrake)->currentIndex(), 2);
+    EXPECT_EQ(page->Text(1042)->text(), "Bo");
+    EXPECT_EQ(page->Text(1043)->text(), "");
+    EXPECT_FALSE(page->Memo()->isVisible());
+    EXPECT_FALSE(page->Picture(CEscSetupDlg::kIdcInfoCaptions)->isVisible());
+
+    QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
+    TickOnLinkThread();
+    const auto pairs = esc->Pairs();
+    EXPECT_NE(std::find(pairs.begin(), pairs.end(), std::pair<std::uint8_t, std::uint8_t>{0xE2, 7}),
+              pairs.end());
+    EXPECT_EQ(esc->Record()[1], 7);
+}
+
+}  // namespace
+}  // namespace vorna
