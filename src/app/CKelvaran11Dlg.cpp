@@ -25,6 +25,12 @@ constexpr char kBitmapProperty[] = "bitmapId";
 constexpr int kProgressTextSize = 100;
 const QColor kProgressTextColor(247, 148, 29);
 
+QString DefaultSettingsFileChooser(QWidget* parent, bool save) {
+    const QString filter = "config Files (*.cfg)";
+    return save ? QFileDialog::getSaveFileName(parent, "Export Settings", QDir::homePath(), filter)
+                : QFileDialog::getOpenFileName(parent, "Import Settings", QDir::homePath(), filter);
+}
+
 void DefaultPresenter(QWidget* parent, const QString& text, bool errorIcon) {
     QMessageBox box(errorIcon ? QMessageBox::Critical : QMessageBox::NoIcon, ui::kAppTitle, text,
                     QMessageBox::Ok, parent);
@@ -37,6 +43,7 @@ CKelvaran11Dlg::CKelvaran11Dlg(Options options, QWidget* parent)
     : QMainWindow(parent), options_(std::move(options)) {
     if (!options_.presenter) options_.presenter = DefaultPresenter;
     if (!options_.urlOpener) options_.urlOpener = ui::DefaultUrlOpener();
+    if (!options_.chooseSettingsFile) options_.chooseSettingsFile = DefaultSettingsFileChooser;
 
     setWindowTitle(ui::kAppTitle);
     setWindowIcon(QIcon(res::AppIconPixmap(32)));
@@ -279,16 +286,14 @@ void CKelvaran11Dlg::ShowAbout() {
 }
 
 void CKelvaran11Dlg::ExportSettings() {
-    const QString chosen = QFileDialog::getSaveFileName(this, "Export Settings", QDir::homePath(),
-                                                        "config Files (*.cfg)");
+    const QString chosen = options_.chooseSettingsFile(this, true);
     if (chosen.isEmpty()) return;
     const ExportResult result = vorna::ExportSettings(setup_.Snapshot(), chosen.toStdString());
     if (!result.ok) options_.presenter(this, QString::fromStdString(result.error), true);
 }
 
 void CKelvaran11Dlg::ImportSettings() {
-    const QString chosen = QFileDialog::getOpenFileName(this, "Import Settings", QDir::homePath(),
-                                                        "config Files (*.cfg)");
+    const QString chosen = options_.chooseSettingsFile(this, false);
     if (chosen.isEmpty()) return;
     ImportResult result;
     setup_.Edit([&](SetupState& state) { result = vorna::ImportSettings(state, chosen.toStdString()); });

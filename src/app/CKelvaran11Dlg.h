@@ -64,6 +64,8 @@ public:
         MessagePresenter presenter;     // empty: modal message boxes
         bool startLink = true;
         int logicalDpi = 0;             // 0: the screen's
+        // Asks for a settings file to export to (save) or import from; empty: cancelled.
+        std::function<QString(QWidget* parent, bool save)> chooseSettingsFile;
     };
 
     explicit CKelvaran11Dlg(Options options, QWidget* parent = nullptr);
@@ -106,8 +108,12 @@ private:
                              bool selectLinksPage);
     void OnMessage(quint64 ticket, const QString& text, bool errorIcon);
     void ShowAbout();
+public:
+    // File menu: "Import Settings" and "Export Settings".
     void ImportSettings();
     void ExportSettings();
+
+private:
     void Blink();
     void ShowPage(enum Page page);
 

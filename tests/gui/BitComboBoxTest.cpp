@@ -15,19 +15,13 @@
 
 #include "res/Skin.h"
 #include "ui/CBitComboBox.h"
+#include "support/GuiApp.h"
 
 namespace {
 
 using vorna::ui::CBitComboBox;
 
-void EnsureApplication() {
-    if (QApplication::instance() != nullptr) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
+void EnsureApplication() { vorna::test::EnsureGuiApp(); }
 
 const QColor kDark(58, 58, 58);
 const QColor kRed(255, 0, 0);

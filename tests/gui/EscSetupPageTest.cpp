@@ -23,6 +23,7 @@
 #include "settings/Codec.h"
 #include "support/TestSupport.h"
 #include "ui/CBitComboBox.h"
+#include "support/GuiApp.h"
 
 namespace vorna {
 namespace {
@@ -31,16 +32,7 @@ using ui::CBitComboBox;
 
 constexpr int kWaitMs = 20000;
 
-void EnsureApp() {
-    if (QApplication::instance() != nullptr) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: pixmaps kept by the skin must not outlive it.
-    new QApplication(argc, argv);
-    app::RegisterFontSubstitutes();
-}
+void EnsureApp() { vorna::test::EnsureGuiApp(); }
 
 // Where the simulated ESC keeps a few parameters, from the device's side of the record.
 int DragBrakeByte(int model) {

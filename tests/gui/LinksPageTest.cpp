@@ -19,19 +19,12 @@
 #include "ui/CAboutDlg.h"
 #include "ui/CUserDlg.h"
 #include "ui/UrlOpener.h"
+#include "support/GuiApp.h"
 
 namespace vorna::ui {
 namespace {
 
-void EnsureApplication() {
-    if (QApplication::instance() != nullptr) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: pixmaps kept by the skin must not outlive it.
-    new QApplication(argc, argv);
-}
+void EnsureApplication() { vorna::test::EnsureGuiApp(); }
 
 const std::string kHome = "www.kelvaran-racing.example";
 const std::string kZen = "http://www.kelvaran-racing.example/product/VORNA-ZEN/";

@@ -12,24 +12,18 @@
 #include "app/CKelvaran11App.h"
 #include "app/CKelvaran11Dlg.h"
 #include "res/Skin.h"
+#include "settings/CEscSetupDlg.h"
+#include "ui/CBitComboBox.h"
 #include "support/TestSupport.h"
 #include "ui/CxSkinButton.h"
+#include "support/GuiApp.h"
 
 namespace vorna {
 namespace {
 
 using app::CKelvaran11Dlg;
 
-QApplication* EnsureApp() {
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) {
-        new QApplication(argc, argv);
-        app::RegisterFontSubstitutes();
-    }
-    return qobject_cast<QApplication*>(QApplication::instance());
-}
+void EnsureApp() { vorna::test::EnsureGuiApp(); }
 
 struct Shown {
     QString text;
@@ -234,10 +228,76 @@ TEST_F(MainWindowTest, ConfiguredTextSizeReachesThePagesOnlyOff96Dpi) {
     options.logicalDpi = 120;
     CKelvaran11Dlg at120(options);
     EXPECT_EQ(at120.PageTextSize(), 120);
+    auto* page = dynamic_cast<CEscSetupDlg*>(at120.PageWidget(CKelvaran11Dlg::Page::Setup));
+    ASSERT_NE(page, nullptr);
+    for (int id : kAllListIds) EXPECT_EQ(page->List(id)->FontSize(), 120) << id;
+    auto* page96 = dynamic_cast<CEscSetupDlg*>(at96.PageWidget(CKelvaran11Dlg::Page::Setup));
+    EXPECT_EQ(page96->List(kIdcBtSoftThRange)->FontSize(), 100);
 
     std::ofstream(dir / "config.ini") << "[TEXT INFO]\nsize=abc\n";
     CKelvaran11Dlg broken(options);
     EXPECT_EQ(broken.TextSize(), 0);
+}
+
+}  // namespace
+}  // namespace vorna
+
+namespace vorna {
+namespace {
+
+TEST_F(MainWindowTest, FileMenuExportsAndImportsSettings) {
+    sim::SimulatedEsc esc(Link(), 12);
+    ASSERT_TRUE(esc.Start());
+    QString chosen;
+    CKelvaran11Dlg::Options options;
+    options.location.fixedPath = Link();
+    options.dataDir = dir.Path();
+    options.presenter = [this](QWidget*, const QString& text, bool error) {
+        messages.push_back({text, error});
+    };
+    options.chooseSettingsFile = [&](QWidget*, bool) { return chosen; };
+    CKelvaran11Dlg w(options);
+    w.Action(app::kIdmEsc)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.SetupModel().HasValidRecord(); }, 10000));
+    const int drag = w.SetupModel().Snapshot().List(kIdcDragBrake).selection;
+    const int offSlope = w.SetupModel().Snapshot().List(kIdcLipoCells).selection;
+    ASSERT_GE(drag, 0);
+
+    chosen = QString::fromStdString((dir / "race").string());
+    w.Action(app::kIdmExportSettings)->trigger();
+    ASSERT_TRUE(std::filesystem::exists(dir / "race.cfg"));
+    EXPECT_TRUE(messages.empty());
+
+    w.SetupModel().SelectByUser(kIdcDragBrake, drag + 7);
+    w.SetupModel().SelectByUser(kIdcLipoCells, offSlope + 1);
+    chosen = QString::fromStdString((dir / "race.cfg").string());
+    w.Action(app::kIdmImportSettings)->trigger();
+    EXPECT_EQ(w.SetupModel().Snapshot().List(kIdcDragBrake).selection, drag);
+    EXPECT_EQ(w.SetupModel().Snapshot().List(kIdcLipoCells).selection, offSlope);
+    EXPECT_TRUE(messages.empty());
+
+    // Cancelled dialogs do nothing; a missing file and an unwritable place are said.
+    chosen.clear();
+    w.Action(app::kIdmImportSettings)->trigger();
+    w.Action(app::kIdmExportSettings)->trigger();
+    EXPECT_TRUE(messages.empty());
+    chosen = QString::fromStdString((dir / "missing.cfg").string());
+    w.Action(app::kIdmImportSettings)->trigger();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.startsWith("Read File Error!"));
+    EXPECT_TRUE(messages[0].error);
+    chosen = QString::fromStdString((dir / "no-such-folder" / "x.cfg").string());
+    w.Action(app::kIdmExportSettings)->trigger();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(messages[1].text.contains("no-such-folder"));
+
+    // Values that fit nothing are named by line and leave their lists alone.
+    std::ofstream(dir / "odd.cfg") << "[option]\nDrag Brake=lots\n";
+    chosen = QString::fromStdString((dir / "odd.cfg").string());
+    w.Action(app::kIdmImportSettings)->trigger();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_TRUE(messages[2].text.contains("line 2: Drag Brake=lots"));
+    EXPECT_EQ(w.SetupModel().Snapshot().List(kIdcDragBrake).selection, drag);
 }
 
 }  // namespace

@@ -14,20 +14,14 @@
 
 #include "res/Skin.h"
 #include "ui/CxSkinButton.h"
+#include "support/GuiApp.h"
 
 namespace {
 
 using vorna::ui::CxSkinButton;
 using Face = CxSkinButton::Face;
 
-void EnsureApplication() {
-    if (QApplication::instance() != nullptr) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
+void EnsureApplication() { vorna::test::EnsureGuiApp(); }
 
 const QColor kNormal(0, 0, 255);
 const QColor kDown(0, 160, 0);

@@ -16,21 +16,13 @@
 #include <vector>
 
 #include "res/Skin.h"
+#include "support/GuiApp.h"
 
 namespace {
 
 using namespace vorna::res;
 
-QApplication* EnsureApp() {
-    if (QApplication::instance() == nullptr) {
-        static int argc = 1;
-        static char name[] = "test_gui";
-        static char* argv[] = {name, nullptr};
-        static QApplication* app = new QApplication(argc, argv);
-        return app;
-    }
-    return qobject_cast<QApplication*>(QApplication::instance());
-}
+void EnsureApp() { vorna::test::EnsureGuiApp(); }
 
 class SkinTest : public ::testing::Test {
 protected:
