@@ -6,6 +6,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 
@@ -15,6 +17,11 @@
 #include "ui/AppConfig.h"
 
 namespace vorna::app {
+
+namespace {
+std::atomic<bool> gQuitRequested{false};
+extern "C" void OnQuitSignal(int) { gQuitRequested = true; }
+}  // namespace
 
 void RegisterFontSubstitutes() {
     for (const char* face : {"Arial", "Microsoft Sans Serif", "MS Shell Dlg", "MS Shell Dlg 2"}) {
@@ -80,6 +87,15 @@ int CKelvaran11App::Run() {
 
     CKelvaran11Dlg window(options);
     window.show();
+
+    // Ctrl-C or a polite kill closes the window properly, so a simulated device's link goes too.
+    std::signal(SIGINT, OnQuitSignal);
+    std::signal(SIGTERM, OnQuitSignal);
+    QTimer quitWatch;
+    QObject::connect(&quitWatch, &QTimer::timeout, &window, [&window] {
+        if (gQuitRequested) window.close();
+    });
+    quitWatch.start(200);
 
     if (parser.isSet(shotOption)) {
         const QDir dir(parser.value(shotOption));
