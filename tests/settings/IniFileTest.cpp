@@ -10,43 +10,16 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
 using vorna::IniFile;
 
 namespace {
 
-class IniTempDir {
-public:
-    IniTempDir() {
-        static int n = 0;
-        path_ = fs::temp_directory_path() /
-                ("vorna-ini-" + std::to_string(::getpid()) + "-" + std::to_string(n++));
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~IniTempDir() {
-        std::error_code ec;
-        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-void WriteText(const fs::path& p, const std::string& text) {
-    std::ofstream out(p, std::ios::binary);
-    out << text;
-}
-
-std::string ReadText(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using IniTempDir = vorna::test::TempDir;
+using vorna::test::ReadText;
+using vorna::test::WriteText;
 
 IniFile Parsed(const std::string& text) {
     IniFile ini;

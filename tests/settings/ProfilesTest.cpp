@@ -14,43 +14,16 @@
 #include <vector>
 
 #include "settings/IniFile.h"
+#include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
 using namespace vorna;
 
 namespace {
 
-class ProfilesTempDir {
-public:
-    ProfilesTempDir() {
-        static int n = 0;
-        path_ = fs::temp_directory_path() /
-                ("vorna-profiles-" + std::to_string(::getpid()) + "-" + std::to_string(n++));
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~ProfilesTempDir() {
-        std::error_code ec;
-        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-void WriteText(const fs::path& p, const std::string& text) {
-    std::ofstream out(p, std::ios::binary);
-    out << text;
-}
-
-std::string ReadText(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using ProfilesTempDir = vorna::test::TempDir;
+using vorna::test::ReadText;
+using vorna::test::WriteText;
 
 std::vector<std::string> FolderEntries(const fs::path& folder) {
     std::vector<std::string> names;

@@ -6,7 +6,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -21,7 +23,22 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
     std::error_code ec;
+    // A test may have taken the write permission away to provoke a failure.
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(path_, ec);
+}
+
+void WriteText(const std::filesystem::path& file, const std::string& text) {
+    std::ofstream out(file, std::ios::binary);
+    out << text;
+}
+
+std::string ReadText(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 BarePty::BarePty() {

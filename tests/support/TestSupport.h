@@ -28,11 +28,16 @@ public:
     TempDir();
     ~TempDir();
     const std::filesystem::path& Path() const { return path_; }
+    const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
 private:
     std::filesystem::path path_;
 };
+
+// Whole files as bytes, for tests that lay out or inspect what the program reads and writes.
+void WriteText(const std::filesystem::path& file, const std::string& text);
+std::string ReadText(const std::filesystem::path& file);
 
 // A pseudo-terminal whose device side the test plays itself.
 class BarePty {
