@@ -315,6 +315,9 @@ QPixmap CKelvaran11Dlg::Screenshot() { return grab(); }
 
 void CKelvaran11Dlg::closeEvent(QCloseEvent* event) {
     closing_ = true;
+    // A transaction under way may hold the link thread for a few seconds more; the window
+    // goes at once rather than standing frozen while it finishes.
+    hide();
     link_->Shutdown();
     event->accept();
 }

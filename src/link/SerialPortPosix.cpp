@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -69,6 +71,34 @@ std::string FindHolder(const std::string& path) {
     }
     closedir(proc);
     return found;
+}
+
+struct PermissionAdvice {
+    std::string group = "dialout";
+    bool memberButNotActive = false;
+};
+
+// Which group owns the node, and whether the user joined it after this login started: the
+// usual reason a freshly set-up link still says "permission denied".
+PermissionAdvice AdviseOnPermission(const std::string& path) {
+    PermissionAdvice advice;
+    struct stat st{};
+    if (stat(path.c_str(), &st) != 0) return advice;
+    const group* owner = getgrgid(st.st_gid);
+    if (owner == nullptr || owner->gr_name == nullptr) return advice;
+    advice.group = owner->gr_name;
+    const passwd* user = getpwuid(getuid());
+    if (user == nullptr) return advice;
+    bool listed = false;
+    for (char** member = owner->gr_mem; member && *member; ++member) {
+        if (std::strcmp(*member, user->pw_name) == 0) listed = true;
+    }
+    gid_t active[256];
+    const int count = getgroups(256, active);
+    bool isActive = getegid() == st.st_gid;
+    for (int i = 0; i < count; ++i) isActive = isActive || active[i] == st.st_gid;
+    advice.memberButNotActive = listed && !isActive;
+    return advice;
 }
 
 }  // namespace
@@ -193,11 +223,19 @@ void ClosePortHandle(PortHandle port) {
 std::string DescribeOpenFailure(const std::string& path, const PortOpenResult& result) {
     switch (result.failure) {
         case OpenFailure::None: return {};
-        case OpenFailure::NoPermission:
-            return "Cannot open " + path +
-                   ": permission denied. Add your user to the 'dialout' group "
-                   "(sudo usermod -aG dialout $USER) and log out and in again, "
-                   "or install the udev rule from the README.";
+        case OpenFailure::NoPermission: {
+            const PermissionAdvice advice = AdviseOnPermission(path);
+            if (advice.memberButNotActive) {
+                return "Cannot open " + path + ": permission denied. You are in the '" +
+                       advice.group +
+                       "' group, but this login started before you joined it: log out and in "
+                       "again (or run 'newgrp " +
+                       advice.group + "').";
+            }
+            return "Cannot open " + path + ": permission denied. Add your user to the '" +
+                   advice.group + "' group (sudo usermod -aG " + advice.group +
+                   " $USER) and log out and in again, or install the udev rule from the README.";
+        }
         case OpenFailure::Busy:
             return "Cannot open " + path + ": the port is in use by " +
                    (result.holder.empty() ? std::string("another program") : result.holder) +

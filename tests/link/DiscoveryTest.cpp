@@ -4,6 +4,10 @@
 
 #include <fstream>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "link/BridgeDiscovery.h"
 #include "sim/SimulatedEsc.h"
 #include "support/TestSupport.h"
@@ -164,6 +168,44 @@ TEST(Discovery, OpenFailuresNameTheCauseAndTheFix) {
     PortOpenResult notTty = OpenSerialPort((dir / "file").string());
     EXPECT_EQ(notTty.handle, kNoPort);
     EXPECT_EQ(notTty.failure, OpenFailure::NotATerminal);
+}
+
+}  // namespace
+}  // namespace vorna
+
+namespace vorna {
+namespace {
+
+// The permission path for real: a node the caller may not open. Root bypasses file modes, so
+// as root the check runs in a child that has given up its privileges.
+TEST(Discovery, NodeWithoutPermissionIsExplainedWithItsGroup) {
+    test::BarePty pty;
+    ASSERT_EQ(::chmod(pty.SlavePath().c_str(), 0600), 0);
+    auto attempt = [&]() -> int {
+        PortOpenResult opened = OpenSerialPort(pty.SlavePath());
+        if (opened.handle != kNoPort) return 10;
+        if (opened.failure != OpenFailure::NoPermission) return 11;
+        const std::string text = DescribeOpenFailure(pty.SlavePath(), opened);
+        if (text.find(pty.SlavePath()) == std::string::npos) return 12;
+        if (text.find("permission denied") == std::string::npos) return 13;
+        if (text.find("log out and in again") == std::string::npos) return 14;
+        return 0;
+    };
+    if (::geteuid() != 0) {
+        ASSERT_EQ(::chmod(pty.SlavePath().c_str(), 0000), 0);
+        EXPECT_EQ(attempt(), 0);
+        return;
+    }
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(20);
+        ::_exit(attempt());
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
