@@ -63,7 +63,7 @@ constexpr ModelRule kModelRules[] = {
     {11, 0x83, 5, 0x40, 16},
     {11, 0x83, kAny, kAny, 5},
     {11, 0x85, kAny, kAny, 8},
-    // VORNA CLASS SPEC (type 17 does not test the marker)
+    // Family 12, the stock-class ESC (type 17 does not test the marker)
     {12, 0x81, 4, kAny, 12},
     {12, 0x81, 5, kAny, 17},
     {12, 0x81, kAny, kAny, 3},

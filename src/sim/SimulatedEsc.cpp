@@ -78,7 +78,7 @@ Identity IdentityForModel(int modelType) {
         {0x01, 0x40, 0x81, 5},   // 0: not one of our families
         {11, 0x40, 0x81, 3},     // 1: ZEN, firmware 1.30 (with power levels)
         {13, 0x40, 0x81, 3},     // 2: ALTA
-        {12, 0x40, 0x81, 3},     // 3: CLASS SPEC
+        {12, 0x40, 0x81, 3},     // 3: family 12, stock class
         {10, 0x40, 0x83, 0},     // 4: 1:8 R5
         {11, 0x40, 0x82, 5},     // 5
         {12, 0x40, 0x82, 5},     // 6

@@ -33,20 +33,20 @@ fs::path ProfileRoot() {
 // sheets too, but some of their lists spell the same choice differently and stay unselected.
 //  - Modified classes: VORNA ZEN with hardware 0x81 and 0x85 (types 1, 8), whose lists are
 //    identical, so a sheet can carry Boost ACC in RPM/deg and the 80/90 C temperature cuts.
-//  - Stock classes: VORNA CLASS SPEC 0x81 and 0x85 (types 3, 9), likewise identical. Their
+//  - Stock classes: family 12 (stock class) 0x81 and 0x85 (types 3, 9), likewise identical. Their
 //    Boost Start RPM list is empty, so stock sheets do not carry "Boost RPM".
 //  - Blinky: every VORNA ALTA (2, 7, 10, 14, 15). Their temperature cuts differ from one
 //    firmware generation to the next (80/90 C, 90 C, 105/125 C), so blinky sheets leave
 //    "Temp Cut Set" to the ESC; timing is zero wherever the ESC has a timing list.
-//  - Drift: VORNA ZEN and CLASS SPEC with firmware 5 (16, 17): boost far up the rev range
-//    (Boost Start RPM to 60000), Boost Timing Activation "Auto"/"RPM".
+//  - Drift: VORNA ZEN and the family-12 stock ESC with firmware 5 (16, 17): boost far up the
+//    rev range (Boost Start RPM to 60000), Boost Timing Activation "Auto"/"RPM".
 //  - Fun Car: the 1:8 ESC R5 (4, 11, 13). Their Low Volt Cut lists only share "Disable" and
 //    their temperature and rotation lists share nothing useful, so those keys are left to the
 //    ESC except "Disable" on the NiMH sheet.
 //  - Rock Crawler: the VORNA ALTA built for two and more cells (2, 10, 14, 15): no timing,
 //    strong drag brake, high drive frequency.
-//  - 1-12 On road: the one-cell variants (ZEN 5, CLASS SPEC 6, ALTA 7) and CLASS SPEC 12, whose
-//    lists follow the one-cell ones. Turbo Slope is written as its leading number ("12"), which
+//  - 1-12 On road: the one-cell variants (ZEN 5, family-12 6, ALTA 7) and family-12 type 12,
+//    whose lists follow the one-cell ones. Turbo Slope is written as its leading number ("12"), which
 //    selects the same step whether the list spells it "12 deg/0.1s" or "12deg/0.1s".
 struct CategoryModels {
     std::string_view category;
@@ -77,21 +77,21 @@ constexpr std::array<std::array<std::uint8_t, 4>, 18> kIdentities = {{
     {0, 0, 0, 0},
     {11, 0x40, 0x81, 3},   // 1 ZEN
     {13, 0x40, 0x81, 3},   // 2 ALTA
-    {12, 0x40, 0x81, 3},   // 3 CLASS SPEC
+    {12, 0x40, 0x81, 3},   // 3 family 12
     {10, 0x40, 0x83, 0},   // 4 1:8 ESC R5
     {11, 0x40, 0x82, 3},   // 5 ZEN one-cell
-    {12, 0x40, 0x82, 3},   // 6 CLASS SPEC one-cell
+    {12, 0x40, 0x82, 3},   // 6 family 12 one-cell
     {13, 0x40, 0x82, 3},   // 7 ALTA one-cell
     {11, 0x40, 0x85, 3},   // 8 ZEN 0x85
-    {12, 0x40, 0x85, 3},   // 9 CLASS SPEC 0x85
+    {12, 0x40, 0x85, 3},   // 9 family 12 0x85
     {13, 0x40, 0x85, 3},   // 10 ALTA 0x85
     {10, 0x40, 0x83, 1},   // 11 1:8 ESC R5
-    {12, 0x40, 0x81, 4},   // 12 CLASS SPEC
+    {12, 0x40, 0x81, 4},   // 12 family 12
     {10, 0x40, 0x83, 3},   // 13 1:8 ESC R5
     {13, 0x40, 0x83, 20},  // 14 ALTA
     {13, 0x40, 0x83, 5},   // 15 ALTA
     {11, 0x40, 0x83, 5},   // 16 ZEN
-    {12, 0x40, 0x81, 5},   // 17 CLASS SPEC
+    {12, 0x40, 0x81, 5},   // 17 family 12
 }};
 
 // Firmware 1.30 gives types 1, 2, 3, 8, 9 and 10 their 1st Power Level list; the other types
