@@ -18,6 +18,11 @@ fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     shots="$PWD/screenshots"
     echo "No display: saving screenshots of the three pages in $shots"
+    # Qt wants a private runtime folder; a headless login often has none.
+    if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+        XDG_RUNTIME_DIR="$(mktemp -d)"
+        export XDG_RUNTIME_DIR
+    fi
     QT_QPA_PLATFORM=offscreen exec "$bin/vorna-link" "${args[@]}" --screenshots "$shots"
 fi
 exec "$bin/vorna-link" "${args[@]}"
