@@ -37,7 +37,6 @@ constexpr const char* kUsage =
 
 struct Options {
     std::string port;
-    std::string dataDir;
     bool trace = false;
     int timeoutSec = 10;
     std::string command;
@@ -408,8 +407,6 @@ int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::os
         const bool hasValue = i + 1 < args.size();
         if (a == "--port" && hasValue) {
             o.port = args[++i];
-        } else if (a == "--data-dir" && hasValue) {
-            o.dataDir = args[++i];
         } else if (a == "--trace") {
             o.trace = true;
         } else if (a == "--timeout" && hasValue) {
