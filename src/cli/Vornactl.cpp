@@ -1,5 +1,6 @@
 #include "cli/Vornactl.h"
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -103,20 +104,34 @@ int Ports(std::ostream& out) {
     return kExitOk;
 }
 
-int Identify(const Options& o, std::ostream& out, std::ostream& err) {
-    std::string mode = "esc";
+// Reads the one option a command takes (`--mode`, `--format`), which must be one of `choices`;
+// `value` keeps its default when the option is absent. False after saying what is wrong.
+bool ReadChoiceOption(const Options& o, const std::string& option,
+                      const std::vector<std::string>& choices, std::string& value,
+                      std::ostream& err) {
     for (std::size_t i = 0; i < o.args.size(); ++i) {
-        if (o.args[i] == "--mode" && i + 1 < o.args.size()) {
-            mode = o.args[++i];
+        if (o.args[i] == option && i + 1 < o.args.size()) {
+            value = o.args[++i];
         } else {
-            err << "vornactl: unknown argument to identify: " << o.args[i] << "\n" << kUsage;
-            return kExitUsage;
+            err << "vornactl: unknown argument to " << o.command << ": " << o.args[i] << "\n"
+                << kUsage;
+            return false;
         }
     }
-    if (mode != "esc" && mode != "card" && mode != "fix") {
-        err << "vornactl: --mode takes esc, card or fix, not " << mode << "\n";
-        return kExitUsage;
+    if (std::find(choices.begin(), choices.end(), value) == choices.end()) {
+        err << "vornactl: " << option << " takes ";
+        for (std::size_t i = 0; i < choices.size(); ++i) {
+            err << (i == 0 ? "" : i + 1 == choices.size() ? " or " : ", ") << choices[i];
+        }
+        err << ", not " << value << "\n";
+        return false;
     }
+    return true;
+}
+
+int Identify(const Options& o, std::ostream& out, std::ostream& err) {
+    std::string mode = "esc";
+    if (!ReadChoiceOption(o, "--mode", {"esc", "card", "fix"}, mode, err)) return kExitUsage;
     Session session(LocationFor(o), err, o.trace);
     session.Start();
     IdentityBytes fixIdentity{};
@@ -166,18 +181,7 @@ int Identify(const Options& o, std::ostream& out, std::ostream& err) {
 
 int Read(const Options& o, std::ostream& out, std::ostream& err) {
     std::string format = "text";
-    for (std::size_t i = 0; i < o.args.size(); ++i) {
-        if (o.args[i] == "--format" && i + 1 < o.args.size()) {
-            format = o.args[++i];
-        } else {
-            err << "vornactl: unknown argument to read: " << o.args[i] << "\n" << kUsage;
-            return kExitUsage;
-        }
-    }
-    if (format != "text" && format != "cfg" && format != "json") {
-        err << "vornactl: --format takes text, cfg or json, not " << format << "\n";
-        return kExitUsage;
-    }
+    if (!ReadChoiceOption(o, "--format", {"text", "cfg", "json"}, format, err)) return kExitUsage;
     Session session(LocationFor(o), err, o.trace);
     if (int rc = ConnectEsc(session, o, err); rc != kExitOk) return rc;
     const SetupState state = session.setup.Snapshot();

@@ -11,11 +11,8 @@ namespace vorna {
 namespace {
 
 using test::Event;
+using test::Count;
 using test::Rig;
-
-int Count(const std::vector<std::uint8_t>& v, std::uint8_t b) {
-    return static_cast<int>(std::count(v.begin(), v.end(), b));
-}
 
 class TransferTest : public ::testing::Test {
 protected:

@@ -3,6 +3,7 @@
 // that wires the real link, monitor and models to a simulated device.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -115,6 +116,11 @@ struct Rig {
     ManualTimer timer;
     ConnectionMonitor monitor;
 };
+
+// How often `byte` occurs in `bytes` (commands a simulated device received, for instance).
+inline int Count(const std::vector<std::uint8_t>& bytes, std::uint8_t byte) {
+    return static_cast<int>(std::count(bytes.begin(), bytes.end(), byte));
+}
 
 // Waits up to `timeout` for `condition`; for the odd event that happens on another thread.
 bool WaitFor(const std::function<bool()>& condition,
