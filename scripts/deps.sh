@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, when any is missing.
 set -euo pipefail
 
-packages=(g++ make cmake pkg-config libgtest-dev libgmock-dev libsimpleini-dev
+packages=(g++ make cmake pkg-config libgtest-dev libgmock-dev
           qt6-base-dev fonts-liberation)
 
 missing=()

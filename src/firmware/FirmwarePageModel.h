@@ -7,11 +7,11 @@
 #include <string>
 
 #include "firmware/IdentityTexts.h"
-#include "protocol/Pages.h"
+#include "protocol/PageLinks.h"
 
 namespace vorna {
 
-class FirmwarePageModel : public FirmwarePage {
+class FirmwarePageModel : public FirmwarePageLink {
 public:
     using Listener = std::function<void()>;
     void SetListener(Listener listener);
@@ -21,7 +21,7 @@ public:
     std::string CardModelText() const;
     std::string CardFirmwareText() const;
 
-    // FirmwarePage
+    // FirmwarePageLink
     void StoreIdentity(const IdentityBytes& identity) override;
     void ShowIdentity(DeviceKind kind) override;
     std::string EscModelText() const override;

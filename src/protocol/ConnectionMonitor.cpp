@@ -15,8 +15,8 @@ std::string VersionTextOf(std::uint8_t v) {
 }
 }  // namespace
 
-ConnectionMonitor::ConnectionMonitor(UsbUart& link, BridgeLocation location, SetupPage& setup,
-                                     FirmwarePage& firmware, LinkView& view, PollTimer& timer)
+ConnectionMonitor::ConnectionMonitor(UsbUart& link, BridgeLocation location, SetupPageLink& setup,
+                                     FirmwarePageLink& firmware, LinkView& view, PollTimer& timer)
     : link_(link),
       location_(std::move(location)),
       setup_(setup),
@@ -105,7 +105,7 @@ void ConnectionMonitor::PollEsc() {
     link_.deviceState = 2;
     modelType_ = setup_.RecognizeModel(identity);
     firmware_.StoreIdentity(identity);
-    firmware_.ShowIdentity(FirmwarePage::DeviceKind::Esc);
+    firmware_.ShowIdentity(FirmwarePageLink::DeviceKind::Esc);
     setup_.FillOptionLists();
     view_.DeviceChanged();
     transfer_.ReadSettings();
@@ -128,7 +128,7 @@ void ConnectionMonitor::PollCard() {
             IdentityBytes identity{};
             std::copy_n(link_.rxBuffer.begin(), identity.size(), identity.begin());
             firmware_.StoreIdentity(identity);
-            firmware_.ShowIdentity(FirmwarePage::DeviceKind::Card);
+            firmware_.ShowIdentity(FirmwarePageLink::DeviceKind::Card);
             view_.DeviceChanged();
         }
     } else {

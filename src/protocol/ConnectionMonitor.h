@@ -8,7 +8,7 @@
 #include "link/BridgeDiscovery.h"
 #include "link/UsbUart.h"
 #include "protocol/LinkView.h"
-#include "protocol/Pages.h"
+#include "protocol/PageLinks.h"
 #include "protocol/PollTimer.h"
 #include "protocol/SettingsTransfer.h"
 
@@ -26,8 +26,8 @@ public:
 
 class ConnectionMonitor {
 public:
-    ConnectionMonitor(UsbUart& link, BridgeLocation location, SetupPage& setup,
-                      FirmwarePage& firmware, LinkView& view, PollTimer& timer);
+    ConnectionMonitor(UsbUart& link, BridgeLocation location, SetupPageLink& setup,
+                      FirmwarePageLink& firmware, LinkView& view, PollTimer& timer);
 
     // One tick of timer 1: open the port, poll, then serve card update, ESC update,
     // restore and write requests, in that order.
@@ -64,8 +64,8 @@ private:
 
     UsbUart& link_;
     BridgeLocation location_;
-    SetupPage& setup_;
-    FirmwarePage& firmware_;
+    SetupPageLink& setup_;
+    FirmwarePageLink& firmware_;
     LinkView& view_;
     PollTimer& timer_;
     SettingsTransfer transfer_;

@@ -3,7 +3,7 @@
 
 #include "link/UsbUart.h"
 #include "protocol/LinkView.h"
-#include "protocol/Pages.h"
+#include "protocol/PageLinks.h"
 #include "protocol/PollTimer.h"
 
 namespace vorna {
@@ -20,7 +20,7 @@ inline constexpr const char* kMsgNotReadYet =
 
 class SettingsTransfer {
 public:
-    SettingsTransfer(UsbUart& link, SetupPage& setup, FirmwarePage& firmware, LinkView& view,
+    SettingsTransfer(UsbUart& link, SetupPageLink& setup, FirmwarePageLink& firmware, LinkView& view,
                      PollTimer& timer)
         : link_(link), setup_(setup), firmware_(firmware), view_(view), timer_(timer) {}
 
@@ -40,8 +40,8 @@ private:
     static bool SendsBecSeparately(int modelType);
 
     UsbUart& link_;
-    SetupPage& setup_;
-    FirmwarePage& firmware_;
+    SetupPageLink& setup_;
+    FirmwarePageLink& firmware_;
     LinkView& view_;
     PollTimer& timer_;
 };

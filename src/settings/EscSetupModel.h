@@ -1,4 +1,4 @@
-// The ESC setup page as a model: the page state behind one lock, the link side's SetupPage
+// The ESC setup page as a model: the page state behind one lock, the link side's SetupPageLink
 // interface, and what the window and vornactl do with it (user choices, requests, files).
 #pragma once
 
@@ -7,12 +7,12 @@
 #include <mutex>
 #include <string>
 
-#include "protocol/Pages.h"
+#include "protocol/PageLinks.h"
 #include "settings/SetupState.h"
 
 namespace vorna {
 
-class EscSetupModel : public SetupPage {
+class EscSetupModel : public SetupPageLink {
 public:
     enum class Change {
         Lists,       // entries and enabled states rebuilt (identification)
@@ -37,7 +37,7 @@ public:
     void RequestWrite() { writeRequest_ = true; }
     void RequestDefaults() { defaultRequest_ = true; }
 
-    // SetupPage
+    // SetupPageLink
     void SetVersionText(const std::string& text) override;
     int RecognizeModel(const IdentityBytes& identity) override;
     void FillOptionLists() override;

@@ -1,7 +1,7 @@
 // Windows private-profile (INI) files, read and written the way GetPrivateProfileStringW and
 // WritePrivateProfileStringW treat them, for the setup sheets and settings files.
 //
-// Why not SimpleIni (libsimpleini-dev, which is installed): its model does not give these
+// Why not SimpleIni (a well-kept INI library Debian packages): its model does not give these
 // semantics. Without multi-key mode a later duplicate key replaces an earlier one (last wins,
 // Windows reads the first); with it, writing adds keys instead of replacing the first one.
 // Duplicate sections are merged, where Windows only looks in the first one. It keeps no line

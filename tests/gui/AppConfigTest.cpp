@@ -1,6 +1,6 @@
 // config.ini: the text size conversion and the product links, read through the project's INI
 // reader from a temporary program folder.
-#include "ui/AppConfig.h"
+#include "gui/AppConfig.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 
 #include "support/TestSupport.h"
 
-namespace vorna::ui {
+namespace vorna::gui {
 namespace {
 
 void WriteConfig(const test::TempDir& dir, const std::string& text) {
@@ -77,4 +77,4 @@ TEST(AppConfigTest, ProductLinks) {
 }
 
 }  // namespace
-}  // namespace vorna::ui
+}  // namespace vorna::gui

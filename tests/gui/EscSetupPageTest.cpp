@@ -16,19 +16,20 @@
 #include <memory>
 #include <string>
 
-#include "app/CKelvaran11App.h"
-#include "res/Skin.h"
-#include "settings/CEscSetupDlg.h"
+#include "gui/Application.h"
+#include "gui/skin/Skin.h"
+#include "gui/pages/EscSetupPage.h"
 #include "settings/Catalogue.h"
 #include "settings/Codec.h"
 #include "support/TestSupport.h"
-#include "ui/CBitComboBox.h"
+#include "gui/widgets/SkinComboBox.h"
 #include "support/GuiApp.h"
 
 namespace vorna {
 namespace {
 
-using ui::CBitComboBox;
+using gui::EscSetupPage;
+using gui::SkinComboBox;
 
 constexpr int kWaitMs = 20000;
 
@@ -55,9 +56,9 @@ protected:
 
     std::string Link() const { return (dir / "bridge").string(); }
 
-    void Open(int textSize = CEscSetupDlg::kDefaultTextSize) {
+    void Open(int textSize = EscSetupPage::kDefaultTextSize) {
         rig = std::make_unique<test::Rig>(Link());
-        page = std::make_unique<CEscSetupDlg>(rig->setup, dir.Path(), textSize);
+        page = std::make_unique<EscSetupPage>(rig->setup, dir.Path(), textSize);
         page->show();
     }
 
@@ -90,7 +91,7 @@ protected:
         const SetupState state = rig->setup.Snapshot();
         for (const int id : kParameterListIds) {
             const OptionList& option = state.List(id);
-            const CBitComboBox* list = page->List(id);
+            const SkinComboBox* list = page->List(id);
             if (list->count() != static_cast<int>(option.entries.size())) {
                 return ::testing::AssertionFailure() << "list " << id << " has " << list->count()
                                                      << " entries, model " << option.entries.size();
@@ -120,7 +121,7 @@ protected:
     }
 
     // Picks entry `index` the way a user does: opens the list and clicks the entry.
-    static void Choose(CBitComboBox* list, int index) {
+    static void Choose(SkinComboBox* list, int index) {
         list->showPopup();
         QAbstractItemView* view = list->view();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
@@ -142,7 +143,7 @@ protected:
     test::TempDir dir;
     std::unique_ptr<sim::SimulatedEsc> esc;
     std::unique_ptr<test::Rig> rig;
-    std::unique_ptr<CEscSetupDlg> page;
+    std::unique_ptr<EscSetupPage> page;
 };
 
 TEST_F(EscSetupPageTest, StartsEmptyWithCategoriesAndTheGivenTextSize) {
@@ -158,7 +159,7 @@ TEST_F(EscSetupPageTest, StartsEmptyWithCategoriesAndTheGivenTextSize) {
         EXPECT_EQ(page->List(id)->count(), 0) << id;
         EXPECT_TRUE(page->List(id)->isEnabled()) << id;
     }
-    CBitComboBox* category = page->List(kIdcCategory);
+    SkinComboBox* category = page->List(kIdcCategory);
     ASSERT_EQ(category->count(), 12);
     EXPECT_EQ(category->itemText(0), "Modify Touring");
     EXPECT_EQ(category->itemText(4), "Blinky Mode (zero timing");
@@ -168,10 +169,10 @@ TEST_F(EscSetupPageTest, StartsEmptyWithCategoriesAndTheGivenTextSize) {
 
     EXPECT_FALSE(page->Memo()->isVisible());
     EXPECT_TRUE(page->Memo()->isReadOnly());
-    EXPECT_FALSE(page->Picture(CEscSetupDlg::kIdcInfoCaptions)->isVisible());
-    EXPECT_FALSE(page->Text(CEscSetupDlg::kIdcModelName)->isVisible());
-    EXPECT_TRUE(page->Text(CEscSetupDlg::kIdcFirmwareText)->isVisible());
-    EXPECT_EQ(page->MiddleCaptionBitmap(), res::kBmpMiddleCaptions);
+    EXPECT_FALSE(page->Picture(EscSetupPage::kIdcInfoCaptions)->isVisible());
+    EXPECT_FALSE(page->Text(EscSetupPage::kIdcModelName)->isVisible());
+    EXPECT_TRUE(page->Text(EscSetupPage::kIdcFirmwareText)->isVisible());
+    EXPECT_EQ(page->MiddleCaptionBitmap(), gui::kBmpMiddleCaptions);
 
     // The page is black and its texts light.
     const QImage shot = page->grab().toImage();
@@ -187,7 +188,7 @@ TEST_F(EscSetupPageTest, ReadShowsTheRecordInEveryList) {
         if (HasFailure()) return;
         const auto record = sim::FactoryRecord(model);
         for (const int id : kParameterListIds) {
-            const CBitComboBox* list = page->List(id);
+            const SkinComboBox* list = page->List(id);
             if (list->isEnabled() && list->count() > 0) {
                 EXPECT_GE(list->currentIndex(), 0) << "list " << id << " has no selection";
             }
@@ -201,12 +202,12 @@ TEST_F(EscSetupPageTest, ReadShowsTheRecordInEveryList) {
             rig->setup.Snapshot().List(kIdcDragBrake).entries.at(record[DragBrakeByte(model)]));
 
         EXPECT_EQ(page->MiddleCaptionBitmap(), UsesAlternateMiddleCaptions(model)
-                                                   ? res::kBmpMiddleCaptionsAlt
-                                                   : res::kBmpMiddleCaptions);
+                                                   ? gui::kBmpMiddleCaptionsAlt
+                                                   : gui::kBmpMiddleCaptions);
         const std::string firmware = rig->setup.FirmwareText();
         EXPECT_FALSE(firmware.empty());
-        EXPECT_EQ(page->Text(CEscSetupDlg::kIdcFirmwareText)->text().toStdString(), firmware);
-        EXPECT_EQ(page->Text(CEscSetupDlg::kIdcModelName)->text().toStdString(),
+        EXPECT_EQ(page->Text(EscSetupPage::kIdcFirmwareText)->text().toStdString(), firmware);
+        EXPECT_EQ(page->Text(EscSetupPage::kIdcModelName)->text().toStdString(),
                   rig->setup.ModelNameText());
 
         if (model == 16) {
@@ -218,23 +219,23 @@ TEST_F(EscSetupPageTest, ReadShowsTheRecordInEveryList) {
 TEST_F(EscSetupPageTest, CaptionPictureFollowsEveryIdentification) {
     Connect(14);
     ASSERT_FALSE(HasFailure());
-    EXPECT_EQ(page->MiddleCaptionBitmap(), res::kBmpMiddleCaptionsAlt);
-    const QImage alternate = page->Picture(CEscSetupDlg::kIdcMiddleCaptions)->grab().toImage();
+    EXPECT_EQ(page->MiddleCaptionBitmap(), gui::kBmpMiddleCaptionsAlt);
+    const QImage alternate = page->Picture(EscSetupPage::kIdcMiddleCaptions)->grab().toImage();
 
     // The ESC update identifies again from its own thread.
     std::async(std::launch::async, [this] {
         rig->setup.RecognizeModel(sim::IdentityForModel(8));
     }).get();
     ASSERT_TRUE(QTest::qWaitFor(
-        [this] { return page->MiddleCaptionBitmap() == res::kBmpMiddleCaptions; }, kWaitMs));
+        [this] { return page->MiddleCaptionBitmap() == gui::kBmpMiddleCaptions; }, kWaitMs));
     EXPECT_TRUE(WaitShowsModel());
-    EXPECT_NE(page->Picture(CEscSetupDlg::kIdcMiddleCaptions)->grab().toImage(), alternate);
+    EXPECT_NE(page->Picture(EscSetupPage::kIdcMiddleCaptions)->grab().toImage(), alternate);
 }
 
 TEST_F(EscSetupPageTest, PickInAListIsSentWithTheSendPicture) {
     Connect(16);
     ASSERT_FALSE(HasFailure());
-    CBitComboBox* drag = page->List(kIdcDragBrake);
+    SkinComboBox* drag = page->List(kIdcDragBrake);
     const int before = drag->currentIndex();
     const int chosen = (before + 3) % drag->count();
     Choose(drag, chosen);
@@ -259,7 +260,7 @@ TEST_F(EscSetupPageTest, PickInAListIsSentWithTheSendPicture) {
 TEST_F(EscSetupPageTest, DriveModePickCarriesItsDependency) {
     Connect(13);
     ASSERT_FALSE(HasFailure());
-    CBitComboBox* driveMode = page->List(kIdcDriveMode);
+    SkinComboBox* driveMode = page->List(kIdcDriveMode);
     ASSERT_EQ(driveMode->count(), 2);
     ASSERT_TRUE(page->List(kIdcTurboTiming)->isEnabled());
 
@@ -286,7 +287,7 @@ TEST_F(EscSetupPageTest, DefaultPictureRestoresTheFactorySettings) {
     Connect(model);
     ASSERT_FALSE(HasFailure());
     const auto factory = sim::FactoryRecord(model);
-    CBitComboBox* drag = page->List(kIdcDragBrake);
+    SkinComboBox* drag = page->List(kIdcDragBrake);
     Choose(drag, (drag->currentIndex() + 5) % drag->count());
     ASSERT_FALSE(HasFailure());
     QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
@@ -386,7 +387,7 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     // A, then b, case ignored; the first is loaded at once.
     Choose(page->List(kIdcCategory), 0);
     ASSERT_FALSE(HasFailure());
-    CBitComboBox* sheets = page->List(kIdcSetupSheet);
+    SkinComboBox* sheets = page->List(kIdcSetupSheet);
     ASSERT_EQ(sheets->count(), 2);
     EXPECT_EQ(sheets->itemText(0), "A");
     EXPECT_EQ(sheets->itemText(1), "b");
@@ -402,7 +403,7 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     EXPECT_EQ(page->Text(1054)->text(), "25C");
     EXPECT_EQ(page->Memo()->toPlainText(), "Warm track, light drag brake");
     EXPECT_TRUE(page->Memo()->isVisible());
-    EXPECT_TRUE(page->Picture(CEscSetupDlg::kIdcInfoCaptions)->isVisible());
+    EXPECT_TRUE(page->Picture(EscSetupPage::kIdcInfoCaptions)->isVisible());
 
     // Loading sends nothing; the send picture does.
     esc->ClearLogs();
@@ -418,7 +419,7 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     EXPECT_EQ(page->Text(1042)->text(), "Bo");
     EXPECT_EQ(page->Text(1043)->text(), "");
     EXPECT_FALSE(page->Memo()->isVisible());
-    EXPECT_FALSE(page->Picture(CEscSetupDlg::kIdcInfoCaptions)->isVisible());
+    EXPECT_FALSE(page->Picture(EscSetupPage::kIdcInfoCaptions)->isVisible());
 
     QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
     TickOnLinkThread();

@@ -14,14 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "res/Skin.h"
+#include "gui/skin/Skin.h"
 #include "support/TestSupport.h"
-#include "ui/CAboutDlg.h"
-#include "ui/CUserDlg.h"
-#include "ui/UrlOpener.h"
+#include "gui/pages/AboutDialog.h"
+#include "gui/pages/LinksPage.h"
+#include "gui/UrlOpener.h"
 #include "support/GuiApp.h"
 
-namespace vorna::ui {
+namespace vorna::gui {
 namespace {
 
 void EnsureApplication() { vorna::test::EnsureGuiApp(); }
@@ -52,15 +52,15 @@ protected:
         std::ofstream(dir_ / "config.ini", std::ios::binary) << text;
     }
 
-    std::unique_ptr<CUserDlg> MakePage() {
-        auto page = std::make_unique<CUserDlg>(
+    std::unique_ptr<LinksPage> MakePage() {
+        auto page = std::make_unique<LinksPage>(
             dir_.Path(), [this](const QString& text) { opened_.push_back(text.toStdString()); });
         page->resize(1000, 600);
         return page;
     }
 
     // What one click at `point` opened.
-    std::vector<std::string> Click(CUserDlg& page, QPoint point,
+    std::vector<std::string> Click(LinksPage& page, QPoint point,
                                    Qt::KeyboardModifiers modifiers = {},
                                    Qt::MouseButton button = Qt::LeftButton) {
         opened_.clear();
@@ -68,7 +68,7 @@ protected:
         return opened_;
     }
 
-    static void MoveTo(CUserDlg& page, QPoint point) {
+    static void MoveTo(LinksPage& page, QPoint point) {
         QMouseEvent move(QEvent::MouseMove, QPointF(point), QPointF(page.mapToGlobal(point)),
                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(&page, &move);
@@ -152,7 +152,7 @@ TEST_F(LinksPageTest, HandCursorOnlyInsideAnArea) {
 
 TEST_F(LinksPageTest, PictureOnBlack) {
     auto page = MakePage();
-    const QImage picture = res::SkinBitmap(res::kBmpLinksPage).toImage();
+    const QImage picture = gui::SkinBitmap(gui::kBmpLinksPage).toImage();
     const QImage shown = page->grab().toImage();
     EXPECT_EQ(QColor(shown.pixel(3, 3)), QColor(Qt::black)) << "left of the picture";
     EXPECT_EQ(QColor(shown.pixel(990, 300)), QColor(Qt::black)) << "right of the picture";
@@ -162,7 +162,7 @@ TEST_F(LinksPageTest, PictureOnBlack) {
         const QPoint p(x, 110);
         if (QColor(picture.pixel(p)) == QColor(Qt::black)) continue;
         ++compared;
-        ASSERT_EQ(QColor(shown.pixel(p + CUserDlg::kPictureOffset)), QColor(picture.pixel(p)))
+        ASSERT_EQ(QColor(shown.pixel(p + LinksPage::kPictureOffset)), QColor(picture.pixel(p)))
             << "x " << x;
     }
     EXPECT_GT(compared, 0) << "the row through the products is all black";
@@ -182,7 +182,7 @@ TEST(UrlOpenerTest, OnlyWebAddressesReachTheBrowser) {
 
 TEST(AboutBoxTest, ShowsNameAndClosesOnOkEscAndCloseBox) {
     EnsureApplication();
-    CAboutDlg about;
+    AboutDialog about;
     EXPECT_EQ(about.windowTitle(), "About Kelvaran Racing VORNA USB Link");
     EXPECT_TRUE(about.isModal());
     EXPECT_EQ(about.TitleLabel()->text(), "Kelvaran Racing VORNA USB Link V1.9");
@@ -209,4 +209,4 @@ TEST(AboutBoxTest, ShowsNameAndClosesOnOkEscAndCloseBox) {
 }
 
 }  // namespace
-}  // namespace vorna::ui
+}  // namespace vorna::gui

@@ -9,19 +9,19 @@
 #include <future>
 #include <set>
 
-#include "app/CKelvaran11App.h"
-#include "app/CKelvaran11Dlg.h"
-#include "res/Skin.h"
-#include "settings/CEscSetupDlg.h"
-#include "ui/CBitComboBox.h"
+#include "gui/Application.h"
+#include "gui/MainWindow.h"
+#include "gui/skin/Skin.h"
+#include "gui/pages/EscSetupPage.h"
+#include "gui/widgets/SkinComboBox.h"
 #include "support/TestSupport.h"
-#include "ui/CxSkinButton.h"
+#include "gui/widgets/SkinButton.h"
 #include "support/GuiApp.h"
 
 namespace vorna {
 namespace {
 
-using app::CKelvaran11Dlg;
+using gui::MainWindow;
 
 void EnsureApp() { vorna::test::EnsureGuiApp(); }
 
@@ -34,19 +34,19 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override { EnsureApp(); }
 
-    std::unique_ptr<CKelvaran11Dlg> Open(const std::string& port) {
-        CKelvaran11Dlg::Options options;
+    std::unique_ptr<MainWindow> Open(const std::string& port) {
+        MainWindow::Options options;
         options.location.fixedPath = port;
         options.dataDir = dir.Path();
         options.urlOpener = [this](const QString& url) { opened.push_back(url); };
         options.presenter = [this](QWidget*, const QString& text, bool error) {
             messages.push_back({text, error});
         };
-        auto window = std::make_unique<CKelvaran11Dlg>(options);
+        auto window = std::make_unique<MainWindow>(options);
         window->show();
         return window;
     }
-    bool Lamp(CKelvaran11Dlg& w, int id) { return w.PictureBitmap(id) == res::kBmpLampOn; }
+    bool Lamp(MainWindow& w, int id) { return w.PictureBitmap(id) == gui::kBmpLampOn; }
 
     test::TempDir dir;
     std::string Link() const { return (dir / "bridge").string(); }
@@ -58,16 +58,16 @@ TEST_F(MainWindowTest, StartsOnTheLinksPageWithOnlyItsButton) {
     auto w = Open(Link());
     EXPECT_EQ(w->windowTitle(), "Kelvaran Racing VORNA USB Link V1.9");
     EXPECT_EQ(w->size(), QSize(1250, 670));
-    EXPECT_EQ(w->CurrentPage(), CKelvaran11Dlg::Page::Links);
-    EXPECT_TRUE(w->PageWidget(CKelvaran11Dlg::Page::Links)->isVisible());
-    EXPECT_FALSE(w->PageWidget(CKelvaran11Dlg::Page::Setup)->isVisible());
-    EXPECT_TRUE(w->Button(app::kIdcLinksButton)->IsSelected());
-    EXPECT_TRUE(w->Button(app::kIdcLinksButton)->isEnabled());
-    EXPECT_FALSE(w->Button(app::kIdcEscButton)->isEnabled());
-    EXPECT_FALSE(w->Button(app::kIdcFirmwareButton)->isEnabled());
-    EXPECT_FALSE(w->Button(app::kIdcWriteProgress)->isVisible());
-    EXPECT_EQ(w->Button(app::kIdcWriteProgress)->text(), "0%");
-    for (int id : {app::kIdmEsc, app::kIdmProgramCard, app::kIdmFixMode}) {
+    EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Links);
+    EXPECT_TRUE(w->PageWidget(MainWindow::Page::Links)->isVisible());
+    EXPECT_FALSE(w->PageWidget(MainWindow::Page::Setup)->isVisible());
+    EXPECT_TRUE(w->Button(gui::kIdcLinksButton)->IsSelected());
+    EXPECT_TRUE(w->Button(gui::kIdcLinksButton)->isEnabled());
+    EXPECT_FALSE(w->Button(gui::kIdcEscButton)->isEnabled());
+    EXPECT_FALSE(w->Button(gui::kIdcFirmwareButton)->isEnabled());
+    EXPECT_FALSE(w->Button(gui::kIdcWriteProgress)->isVisible());
+    EXPECT_EQ(w->Button(gui::kIdcWriteProgress)->text(), "0%");
+    for (int id : {gui::kIdmEsc, gui::kIdmProgramCard, gui::kIdmFixMode}) {
         EXPECT_FALSE(w->Action(id)->isChecked());
         EXPECT_TRUE(w->Action(id)->isEnabled());
     }
@@ -79,23 +79,23 @@ TEST_F(MainWindowTest, HintBlinksOnlyWithoutADeviceMode) {
     auto w = Open(Link());
     std::set<int> seen;
     EXPECT_TRUE(QTest::qWaitFor([&] {
-        seen.insert(w->PictureBitmap(app::kIdcHint));
+        seen.insert(w->PictureBitmap(gui::kIdcHint));
         return seen.size() == 2;
     }, 5000));
-    EXPECT_EQ(seen, (std::set<int>{res::kBmpHintOrange, res::kBmpHintWhite}));
+    EXPECT_EQ(seen, (std::set<int>{gui::kBmpHintOrange, gui::kBmpHintWhite}));
 
-    w->Action(app::kIdmEsc)->trigger();
+    w->Action(gui::kIdmEsc)->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::Esc; }, 5000));
-    const int frozen = w->PictureBitmap(app::kIdcHint);
+    const int frozen = w->PictureBitmap(gui::kIdcHint);
     QTest::qWait(600);
-    EXPECT_EQ(w->PictureBitmap(app::kIdcHint), frozen);
+    EXPECT_EQ(w->PictureBitmap(gui::kIdcHint), frozen);
 
     // Fix Mode is not one of the two modes that stop the prompt.
-    w->Action(app::kIdmFixMode)->trigger();
+    w->Action(gui::kIdmFixMode)->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::Fix; }, 5000));
     seen.clear();
     EXPECT_TRUE(QTest::qWaitFor([&] {
-        seen.insert(w->PictureBitmap(app::kIdcHint));
+        seen.insert(w->PictureBitmap(gui::kIdcHint));
         return seen.size() == 2;
     }, 5000));
 }
@@ -105,75 +105,75 @@ TEST_F(MainWindowTest, DeviceMenuChecksEnablesAndPages) {
     auto wait = [&](DeviceMode mode) {
         return QTest::qWaitFor([&] { return w->Mode() == mode; }, 5000);
     };
-    w->Action(app::kIdmEsc)->trigger();
+    w->Action(gui::kIdmEsc)->trigger();
     ASSERT_TRUE(wait(DeviceMode::Esc));
-    EXPECT_TRUE(w->Action(app::kIdmEsc)->isChecked());
-    EXPECT_TRUE(w->Button(app::kIdcEscButton)->isEnabled());
-    EXPECT_TRUE(w->Button(app::kIdcFirmwareButton)->isEnabled());
+    EXPECT_TRUE(w->Action(gui::kIdmEsc)->isChecked());
+    EXPECT_TRUE(w->Button(gui::kIdcEscButton)->isEnabled());
+    EXPECT_TRUE(w->Button(gui::kIdcFirmwareButton)->isEnabled());
 
     // Esc twice: no mode, unchecked, buttons stay enabled.
-    w->Action(app::kIdmEsc)->trigger();
+    w->Action(gui::kIdmEsc)->trigger();
     ASSERT_TRUE(wait(DeviceMode::None));
-    EXPECT_FALSE(w->Action(app::kIdmEsc)->isChecked());
-    EXPECT_TRUE(w->Button(app::kIdcEscButton)->isEnabled());
+    EXPECT_FALSE(w->Action(gui::kIdmEsc)->isChecked());
+    EXPECT_TRUE(w->Button(gui::kIdcEscButton)->isEnabled());
 
     // Program Card while Esc: the check moves, the ESC page button goes, links page shown.
-    w->Action(app::kIdmEsc)->trigger();
+    w->Action(gui::kIdmEsc)->trigger();
     ASSERT_TRUE(wait(DeviceMode::Esc));
-    QTest::mouseClick(w->Button(app::kIdcEscButton), Qt::LeftButton);
-    EXPECT_EQ(w->CurrentPage(), CKelvaran11Dlg::Page::Setup);
-    EXPECT_TRUE(w->Button(app::kIdcWriteProgress)->isVisible());
-    w->Action(app::kIdmProgramCard)->trigger();
+    QTest::mouseClick(w->Button(gui::kIdcEscButton), Qt::LeftButton);
+    EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Setup);
+    EXPECT_TRUE(w->Button(gui::kIdcWriteProgress)->isVisible());
+    w->Action(gui::kIdmProgramCard)->trigger();
     ASSERT_TRUE(wait(DeviceMode::Card));
-    EXPECT_TRUE(w->Action(app::kIdmProgramCard)->isChecked());
-    EXPECT_FALSE(w->Action(app::kIdmEsc)->isChecked());
-    EXPECT_FALSE(w->Button(app::kIdcEscButton)->isEnabled());
-    EXPECT_EQ(w->CurrentPage(), CKelvaran11Dlg::Page::Links);
+    EXPECT_TRUE(w->Action(gui::kIdmProgramCard)->isChecked());
+    EXPECT_FALSE(w->Action(gui::kIdmEsc)->isChecked());
+    EXPECT_FALSE(w->Button(gui::kIdcEscButton)->isEnabled());
+    EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Links);
 
     // Fix Mode while the ESC page is shown keeps that page although its button is disabled.
-    w->Action(app::kIdmEsc)->trigger();
+    w->Action(gui::kIdmEsc)->trigger();
     ASSERT_TRUE(wait(DeviceMode::Esc));
-    QTest::mouseClick(w->Button(app::kIdcEscButton), Qt::LeftButton);
-    w->Action(app::kIdmFixMode)->trigger();
+    QTest::mouseClick(w->Button(gui::kIdcEscButton), Qt::LeftButton);
+    w->Action(gui::kIdmFixMode)->trigger();
     ASSERT_TRUE(wait(DeviceMode::Fix));
-    EXPECT_EQ(w->CurrentPage(), CKelvaran11Dlg::Page::Setup);
-    EXPECT_FALSE(w->Button(app::kIdcEscButton)->isEnabled());
-    EXPECT_TRUE(w->Action(app::kIdmFixMode)->isChecked());
+    EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Setup);
+    EXPECT_FALSE(w->Button(gui::kIdcEscButton)->isEnabled());
+    EXPECT_TRUE(w->Action(gui::kIdmFixMode)->isChecked());
 }
 
 TEST_F(MainWindowTest, LampsFollowAnEscPluggedSilencedAndUnplugged) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     auto w = Open(Link());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, app::kIdcUsbLamp); }, 10000));
-    EXPECT_FALSE(Lamp(*w, app::kIdcEscLamp));
-    w->Action(app::kIdmEsc)->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, app::kIdcEscLamp); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::kIdcUsbLamp); }, 10000));
+    EXPECT_FALSE(Lamp(*w, gui::kIdcEscLamp));
+    w->Action(gui::kIdmEsc)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::kIdcEscLamp); }, 10000));
     EXPECT_TRUE(w->SetupModel().HasValidRecord());
-    EXPECT_FALSE(Lamp(*w, app::kIdcCardLamp));
+    EXPECT_FALSE(Lamp(*w, gui::kIdcCardLamp));
 
     esc.SetFault(sim::Fault::Silent);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !Lamp(*w, app::kIdcEscLamp); }, 10000));
-    EXPECT_TRUE(Lamp(*w, app::kIdcUsbLamp));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Lamp(*w, gui::kIdcEscLamp); }, 10000));
+    EXPECT_TRUE(Lamp(*w, gui::kIdcUsbLamp));
     esc.SetFault(sim::Fault::None);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, app::kIdcEscLamp); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::kIdcEscLamp); }, 10000));
 
     esc.Unplug();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !Lamp(*w, app::kIdcUsbLamp); }, 10000));
-    EXPECT_FALSE(Lamp(*w, app::kIdcEscLamp));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Lamp(*w, gui::kIdcUsbLamp); }, 10000));
+    EXPECT_FALSE(Lamp(*w, gui::kIdcEscLamp));
     ASSERT_TRUE(esc.Replug());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, app::kIdcEscLamp); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::kIdcEscLamp); }, 10000));
 }
 
 TEST_F(MainWindowTest, WriteShowsProgressAndMessagesWaitForTheUser) {
     sim::SimulatedEsc esc(Link(), 13);
     ASSERT_TRUE(esc.Start());
     auto w = Open(Link());
-    w->Action(app::kIdmEsc)->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, app::kIdcEscLamp); }, 10000));
+    w->Action(gui::kIdmEsc)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::kIdcEscLamp); }, 10000));
     w->SetupModel().RequestWrite();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w->SetupModel().WriteRequested(); }, 20000));
-    EXPECT_EQ(w->Button(app::kIdcWriteProgress)->text(), "100% ");
+    EXPECT_EQ(w->Button(gui::kIdcWriteProgress)->text(), "100% ");
     EXPECT_EQ(esc.Pairs().size(), 20u);
 
     // A failed pair: the message is shown, and the retry only starts once it is dismissed.
@@ -202,9 +202,9 @@ TEST_F(MainWindowTest, WindowKeepsServingEventsWhileTheLinkIsBusy) {
     int fired = 0;
     QTimer::singleShot(10, w.get(), [&] { ++fired; });
     EXPECT_TRUE(QTest::qWaitFor([&] { return fired == 1; }, 5000));
-    w->Action(app::kIdmEsc)->trigger();  // queued behind the stuck job, no freeze
-    QTest::mouseClick(w->Button(app::kIdcLinksButton), Qt::LeftButton);
-    EXPECT_EQ(w->CurrentPage(), CKelvaran11Dlg::Page::Links);
+    w->Action(gui::kIdmEsc)->trigger();  // queued behind the stuck job, no freeze
+    QTest::mouseClick(w->Button(gui::kIdcLinksButton), Qt::LeftButton);
+    EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Links);
     release.set_value();
     EXPECT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::Esc; }, 5000));
 }
@@ -217,25 +217,25 @@ namespace {
 
 TEST_F(MainWindowTest, ConfiguredTextSizeReachesThePagesOnlyOff96Dpi) {
     std::ofstream(dir / "config.ini") << "[TEXT INFO]\nsize=120\n";
-    CKelvaran11Dlg::Options options;
+    MainWindow::Options options;
     options.location.fixedPath = Link();
     options.dataDir = dir.Path();
     options.startLink = false;
     options.logicalDpi = 96;
-    CKelvaran11Dlg at96(options);
+    MainWindow at96(options);
     EXPECT_EQ(at96.TextSize(), 120);
     EXPECT_EQ(at96.PageTextSize(), 100);  // the pages keep their own default
     options.logicalDpi = 120;
-    CKelvaran11Dlg at120(options);
+    MainWindow at120(options);
     EXPECT_EQ(at120.PageTextSize(), 120);
-    auto* page = dynamic_cast<CEscSetupDlg*>(at120.PageWidget(CKelvaran11Dlg::Page::Setup));
+    auto* page = dynamic_cast<gui::EscSetupPage*>(at120.PageWidget(MainWindow::Page::Setup));
     ASSERT_NE(page, nullptr);
     for (int id : kAllListIds) EXPECT_EQ(page->List(id)->FontSize(), 120) << id;
-    auto* page96 = dynamic_cast<CEscSetupDlg*>(at96.PageWidget(CKelvaran11Dlg::Page::Setup));
+    auto* page96 = dynamic_cast<gui::EscSetupPage*>(at96.PageWidget(MainWindow::Page::Setup));
     EXPECT_EQ(page96->List(kIdcBtSoftThRange)->FontSize(), 100);
 
     std::ofstream(dir / "config.ini") << "[TEXT INFO]\nsize=abc\n";
-    CKelvaran11Dlg broken(options);
+    MainWindow broken(options);
     EXPECT_EQ(broken.TextSize(), 0);
 }
 
@@ -249,52 +249,52 @@ TEST_F(MainWindowTest, FileMenuExportsAndImportsSettings) {
     sim::SimulatedEsc esc(Link(), 12);
     ASSERT_TRUE(esc.Start());
     QString chosen;
-    CKelvaran11Dlg::Options options;
+    MainWindow::Options options;
     options.location.fixedPath = Link();
     options.dataDir = dir.Path();
     options.presenter = [this](QWidget*, const QString& text, bool error) {
         messages.push_back({text, error});
     };
     options.chooseSettingsFile = [&](QWidget*, bool) { return chosen; };
-    CKelvaran11Dlg w(options);
-    w.Action(app::kIdmEsc)->trigger();
+    MainWindow w(options);
+    w.Action(gui::kIdmEsc)->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.SetupModel().HasValidRecord(); }, 10000));
     const int drag = w.SetupModel().Snapshot().List(kIdcDragBrake).selection;
     const int offSlope = w.SetupModel().Snapshot().List(kIdcLipoCells).selection;
     ASSERT_GE(drag, 0);
 
     chosen = QString::fromStdString((dir / "race").string());
-    w.Action(app::kIdmExportSettings)->trigger();
+    w.Action(gui::kIdmExportSettings)->trigger();
     ASSERT_TRUE(std::filesystem::exists(dir / "race.cfg"));
     EXPECT_TRUE(messages.empty());
 
     w.SetupModel().SelectByUser(kIdcDragBrake, drag + 7);
     w.SetupModel().SelectByUser(kIdcLipoCells, offSlope + 1);
     chosen = QString::fromStdString((dir / "race.cfg").string());
-    w.Action(app::kIdmImportSettings)->trigger();
+    w.Action(gui::kIdmImportSettings)->trigger();
     EXPECT_EQ(w.SetupModel().Snapshot().List(kIdcDragBrake).selection, drag);
     EXPECT_EQ(w.SetupModel().Snapshot().List(kIdcLipoCells).selection, offSlope);
     EXPECT_TRUE(messages.empty());
 
     // Cancelled dialogs do nothing; a missing file and an unwritable place are said.
     chosen.clear();
-    w.Action(app::kIdmImportSettings)->trigger();
-    w.Action(app::kIdmExportSettings)->trigger();
+    w.Action(gui::kIdmImportSettings)->trigger();
+    w.Action(gui::kIdmExportSettings)->trigger();
     EXPECT_TRUE(messages.empty());
     chosen = QString::fromStdString((dir / "missing.cfg").string());
-    w.Action(app::kIdmImportSettings)->trigger();
+    w.Action(gui::kIdmImportSettings)->trigger();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.startsWith("Read File Error!"));
     EXPECT_TRUE(messages[0].error);
     chosen = QString::fromStdString((dir / "no-such-folder" / "x.cfg").string());
-    w.Action(app::kIdmExportSettings)->trigger();
+    w.Action(gui::kIdmExportSettings)->trigger();
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_TRUE(messages[1].text.contains("no-such-folder"));
 
     // Values that fit nothing are named by line and leave their lists alone.
     std::ofstream(dir / "odd.cfg") << "[option]\nDrag Brake=lots\n";
     chosen = QString::fromStdString((dir / "odd.cfg").string());
-    w.Action(app::kIdmImportSettings)->trigger();
+    w.Action(gui::kIdmImportSettings)->trigger();
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_TRUE(messages[2].text.contains("line 2: Drag Brake=lots"));
     EXPECT_EQ(w.SetupModel().Snapshot().List(kIdcDragBrake).selection, drag);

@@ -12,14 +12,14 @@
 
 #include <memory>
 
-#include "res/Skin.h"
-#include "ui/CxSkinButton.h"
+#include "gui/skin/Skin.h"
+#include "gui/widgets/SkinButton.h"
 #include "support/GuiApp.h"
 
 namespace {
 
-using vorna::ui::CxSkinButton;
-using Face = CxSkinButton::Face;
+using vorna::gui::SkinButton;
+using Face = SkinButton::Face;
 
 void EnsureApplication() { vorna::test::EnsureGuiApp(); }
 
@@ -68,7 +68,7 @@ protected:
         // Created first, so it takes the focus when the window is activated.
         other_ = new QLineEdit(host_.get());
         other_->setGeometry(5, 5, 40, 20);
-        button_ = new CxSkinButton(host_.get());
+        button_ = new SkinButton(host_.get());
         button_->setGeometry(kButtonRect);
         const auto solid = [](const QColor& colour) {
             QPixmap pixmap(kButtonRect.size());
@@ -92,7 +92,7 @@ protected:
 
     std::unique_ptr<QWidget> host_;
     QLineEdit* other_ = nullptr;
-    CxSkinButton* button_ = nullptr;
+    SkinButton* button_ = nullptr;
 };
 
 TEST_F(SkinButtonTest, LookFollowsSelectedPushedFocusHoverPrecedence) {
@@ -215,7 +215,7 @@ TEST_F(SkinButtonTest, CaptionPlacementColourAndClipping) {
 }
 
 TEST_F(SkinButtonTest, AssignSkinLoadsImagesByNumberAndOverIdZeroKeepsNormal) {
-    using namespace vorna::res;
+    using namespace vorna::gui;
     const QColor background = button_->palette().color(QPalette::Window);
     // How the button looks showing one skin image: the image over the button's own background.
     const auto looks = [&](int id) {

@@ -15,12 +15,12 @@
 #include <utility>
 #include <vector>
 
-#include "res/Skin.h"
+#include "gui/skin/Skin.h"
 #include "support/GuiApp.h"
 
 namespace {
 
-using namespace vorna::res;
+using namespace vorna::gui;
 
 void EnsureApp() { vorna::test::EnsureGuiApp(); }
 

@@ -5,7 +5,7 @@
 
 #include <QApplication>
 
-#include "app/CKelvaran11App.h"
+#include "gui/Application.h"
 
 namespace vorna::test {
 
@@ -16,7 +16,7 @@ inline QApplication* EnsureGuiApp() {
         static char name[] = "test_gui";
         static char* argv[] = {name, nullptr};
         new QApplication(argc, argv);
-        app::RegisterFontSubstitutes();
+        gui::RegisterFontSubstitutes();
     }
     return qobject_cast<QApplication*>(QApplication::instance());
 }

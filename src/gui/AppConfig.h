@@ -1,0 +1,62 @@
+// config.ini next to the program: the text size of the pages and the addresses the links page
+// opens. The file is only read, and every key has a default, so a missing or partial file is
+// never an error.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace vorna::gui {
+
+// The main window's title, also the caption of every message box.
+inline constexpr const char* kAppTitle = "Kelvaran Racing VORNA USB Link V1.9";
+
+inline constexpr const char* kConfigFileName = "config.ini";
+
+inline constexpr const char* kTextInfoSection = "TEXT INFO";
+inline constexpr const char* kTextSizeKey = "size";
+inline constexpr const char* kDefaultTextSizeText = "90";
+inline constexpr int kDefaultTextSize = 90;  // tenths of a point
+// The size was read into a 20-character buffer, which holds 19 characters.
+inline constexpr std::size_t kTextSizeMaxChars = 19;
+
+inline constexpr const char* kProductLinkSection = "PRODUCT LINK";
+// Each link was read into a 260-character buffer; a longer address is cut to 259 characters.
+inline constexpr std::size_t kLinkMaxChars = 259;
+
+// The maker's site. ".example" is reserved, so the defaults can never reach a real server.
+inline constexpr const char* kMakerHost = "www.kelvaran-racing.example";
+
+// The links in the order they are read from the file.
+enum class ProductLink : std::size_t { Zen, Class, Alta, Jvx, Main };
+inline constexpr std::size_t kProductLinkCount = 5;
+inline constexpr std::array<const char*, kProductLinkCount> kProductLinkKeys = {
+    "VORNA-ZEN", "VORNA-CLASS", "VORNA-ALTA", "VORNA-JVX", "MAIN"};
+
+constexpr std::size_t Index(ProductLink link) {
+    return static_cast<std::size_t>(link);
+}
+
+using ProductLinks = std::array<std::string, kProductLinkCount>;
+
+// `folder`/config.ini; `folder` is the program's folder or the one given with --data-dir.
+std::filesystem::path ConfigFilePath(const std::filesystem::path& folder);
+
+// Text to integer the way the text size has always been converted: leading blanks and one sign
+// allowed, conversion stops at the first non-digit, no digits give 0. A value beyond the range
+// of int gives INT_MAX or INT_MIN rather than an undefined result.
+int TextToInt(std::string_view text);
+
+// Section "TEXT INFO", key "size", default "90".
+int ReadTextSize(const std::filesystem::path& folder);
+
+// The built-in address: the bare host for MAIN, the product page for the others.
+std::string DefaultProductLink(ProductLink link);
+
+// Section "PRODUCT LINK", each key with its default, each cut to kLinkMaxChars.
+ProductLinks ReadProductLinks(const std::filesystem::path& folder);
+
+}  // namespace vorna::gui

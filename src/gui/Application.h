@@ -1,0 +1,32 @@
+// The application object: parses the command line, prepares fonts and the optional simulated
+// device, runs the main window, and the screenshot mode.
+#pragma once
+
+#include <QApplication>
+
+#include <memory>
+#include <string>
+
+namespace vorna::sim {
+class PtyDevice;
+}
+
+namespace vorna::gui {
+
+class Application {
+public:
+    Application(int& argc, char** argv);
+    ~Application();
+    int Run();
+
+private:
+    int argc_;
+    char** argv_;
+    std::unique_ptr<QApplication> qt_;
+    std::unique_ptr<sim::PtyDevice> simulated_;
+};
+
+// Fonts the layout names, mapped to the metric-compatible ones Debian ships.
+void RegisterFontSubstitutes();
+
+}  // namespace vorna::gui

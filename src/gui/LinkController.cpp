@@ -1,0 +1,85 @@
+#include "gui/LinkController.h"
+
+namespace vorna::gui {
+
+LinkController::LinkController(BridgeLocation location, EscSetupModel& setup,
+                               FirmwarePageModel& firmware, QObject* parent)
+    : QObject(parent), monitor_(link_, std::move(location), setup, firmware, *this, thread_) {}
+
+LinkController::~LinkController() { Shutdown(); }
+
+void LinkController::Start() {
+    thread_.Run([this] {
+        monitor_.OnTimer();
+        emit ticked(link_.usbState, link_.deviceState, monitor_.CardState());
+    });
+}
+
+void LinkController::Shutdown() {
+    {
+        std::lock_guard lock(messageMutex_);
+        shuttingDown_ = true;
+    }
+    messageDone_.notify_all();
+    thread_.Shutdown();
+}
+
+void LinkController::ChooseEsc() {
+    thread_.Post([this] { monitor_.ChooseEsc(); });
+}
+
+void LinkController::ChooseProgramCard() {
+    thread_.Post([this] { monitor_.ChooseProgramCard(); });
+}
+
+void LinkController::ChooseFixMode() {
+    thread_.Post([this] { monitor_.ChooseFixMode(); });
+}
+
+void LinkController::Post(std::function<void(ConnectionMonitor&)> job) {
+    thread_.Post([this, job = std::move(job)] { job(monitor_); });
+}
+
+void LinkController::ShowLamps(const LampState& lamps) {
+    emit lampsChanged(lamps.usb, lamps.esc, lamps.card);
+}
+
+void LinkController::ShowMessage(const std::string& text, MessageIcon icon) {
+    quint64 ticket = 0;
+    {
+        std::lock_guard lock(messageMutex_);
+        if (shuttingDown_) return;
+        ticket = ++nextTicket_;
+    }
+    emit messageRequested(ticket, QString::fromStdString(text), icon == MessageIcon::Error);
+    // The next tick waits for the user, as a modal box on the poll's own thread would.
+    std::unique_lock lock(messageMutex_);
+    messageDone_.wait(lock, [&] { return shuttingDown_ || dismissedTicket_ >= ticket; });
+}
+
+void LinkController::MessageDismissed(quint64 ticket) {
+    {
+        std::lock_guard lock(messageMutex_);
+        dismissedTicket_ = std::max(dismissedTicket_, ticket);
+    }
+    messageDone_.notify_all();
+}
+
+void LinkController::ShowPortProblem(const std::string& text) {
+    emit portProblem(QString::fromStdString(text));
+}
+
+void LinkController::ShowWriteProgress(const std::string& text) {
+    emit writeProgress(QString::fromStdString(text));
+}
+
+void LinkController::SettingsApplied() { emit settingsApplied(); }
+
+void LinkController::DeviceChanged() { emit deviceChanged(); }
+
+void LinkController::DeviceModeChanged(const DeviceMenuState& state, bool selectLinksPage) {
+    emit deviceModeChanged(static_cast<int>(state.mode), state.escPageEnabled,
+                           state.firmwarePageEnabled, selectLinksPage);
+}
+
+}  // namespace vorna::gui

@@ -1,0 +1,75 @@
+// Wires the device code to the window: owns the link, the monitor and the link thread, and
+// turns the monitor's reports into queued signals for the UI thread. Messages the link thread
+// asks for block it until the user has dismissed them.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
+#include "firmware/FirmwarePageModel.h"
+#include "link/BridgeDiscovery.h"
+#include "link/UsbUart.h"
+#include "protocol/ConnectionMonitor.h"
+#include "protocol/LinkThread.h"
+#include "settings/EscSetupModel.h"
+
+namespace vorna::gui {
+
+class LinkController : public QObject, public LinkView {
+    Q_OBJECT
+public:
+    LinkController(BridgeLocation location, EscSetupModel& setup, FirmwarePageModel& firmware,
+                   QObject* parent = nullptr);
+    ~LinkController() override;
+
+    void Start();
+    // Ordered shutdown: a message the link thread waits for is given up, then the thread ends.
+    void Shutdown();
+
+    // Device menu items, run on the link thread between ticks.
+    void ChooseEsc();
+    void ChooseProgramCard();
+    void ChooseFixMode();
+    // Runs `job` on the link thread between ticks.
+    void Post(std::function<void(ConnectionMonitor&)> job);
+
+    // LinkView (called on the link thread).
+    void ShowLamps(const LampState& lamps) override;
+    void ShowMessage(const std::string& text, MessageIcon icon) override;
+    void ShowPortProblem(const std::string& text) override;
+    void ShowWriteProgress(const std::string& text) override;
+    void SettingsApplied() override;
+    void DeviceChanged() override;
+    void DeviceModeChanged(const DeviceMenuState& state, bool selectLinksPage) override;
+
+    // The UI thread answers a messageRequested signal with this once the box is closed.
+    void MessageDismissed(quint64 ticket);
+
+signals:
+    void lampsChanged(bool usb, bool esc, bool card);
+    void messageRequested(quint64 ticket, const QString& text, bool errorIcon);
+    void portProblem(const QString& text);
+    void writeProgress(const QString& text);
+    void settingsApplied();
+    void deviceChanged();
+    void deviceModeChanged(int mode, bool escPageEnabled, bool firmwarePageEnabled,
+                           bool selectLinksPage);
+    // After every tick, with the monitor's states (for tests and the screenshot mode).
+    void ticked(int usbState, int deviceState, int cardState);
+
+private:
+    UsbUart link_;
+    LinkThread thread_;
+    ConnectionMonitor monitor_;
+    std::mutex messageMutex_;
+    std::condition_variable messageDone_;
+    quint64 nextTicket_ = 0;
+    quint64 dismissedTicket_ = 0;
+    bool shuttingDown_ = false;
+};
+
+}  // namespace vorna::gui

@@ -1,0 +1,326 @@
+#include "gui/MainWindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+
+#include "gui/pages/EscSetupPage.h"
+#include "gui/pages/FirmwarePage.h"
+#include "gui/skin/Skin.h"
+#include "settings/Codec.h"
+#include "settings/Profiles.h"
+#include "gui/AppConfig.h"
+#include "gui/pages/AboutDialog.h"
+#include "gui/pages/LinksPage.h"
+#include "gui/widgets/SkinButton.h"
+
+namespace vorna::gui {
+
+namespace {
+
+constexpr char kBitmapProperty[] = "bitmapId";
+constexpr int kProgressTextSize = 100;
+const QColor kProgressTextColor(247, 148, 29);
+
+QString DefaultSettingsFileChooser(QWidget* parent, bool save) {
+    const QString filter = "config Files (*.cfg)";
+    return save ? QFileDialog::getSaveFileName(parent, "Export Settings", QDir::homePath(), filter)
+                : QFileDialog::getOpenFileName(parent, "Import Settings", QDir::homePath(), filter);
+}
+
+void DefaultPresenter(QWidget* parent, const QString& text, bool errorIcon) {
+    QMessageBox box(errorIcon ? QMessageBox::Critical : QMessageBox::NoIcon, kAppTitle, text,
+                    QMessageBox::Ok, parent);
+    box.exec();
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Options options, QWidget* parent)
+    : QMainWindow(parent), options_(std::move(options)) {
+    if (!options_.presenter) options_.presenter = DefaultPresenter;
+    if (!options_.urlOpener) options_.urlOpener = DefaultUrlOpener();
+    if (!options_.chooseSettingsFile) options_.chooseSettingsFile = DefaultSettingsFileChooser;
+
+    setWindowTitle(kAppTitle);
+    setWindowIcon(QIcon(AppIconPixmap(32)));
+    setFixedSize(kWindowWidth, kWindowHeight);
+    setStyleSheet("QMainWindow { background: black; }");
+
+    textSize_ = ReadTextSize(options_.dataDir);
+    // The configured size reaches the pages only off 96 DPI; at 96 they keep their own.
+    const int dpi = options_.logicalDpi > 0 ? options_.logicalDpi : logicalDpiY();
+    if (dpi != 96) pageTextSize_ = textSize_;
+
+    BuildMenus();
+    central_ = new QWidget(this);
+    central_->setAutoFillBackground(true);
+    QPalette black = central_->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    central_->setPalette(black);
+    setCentralWidget(central_);
+    BuildPages();
+    BuildLeftColumn();
+
+    link_ = std::make_unique<LinkController>(options_.location, setup_, firmware_);
+    ConnectLink();
+
+    SelectLinksPage();
+    blinkTimer_.setInterval(200);
+    connect(&blinkTimer_, &QTimer::timeout, this, &MainWindow::Blink);
+    blinkTimer_.start();
+    if (options_.startLink) link_->Start();
+}
+
+MainWindow::~MainWindow() {
+    closing_ = true;
+    link_->Shutdown();
+    // The pages show the models; let them go before the models do.
+    delete container_;
+    container_ = nullptr;
+}
+
+QLabel* MainWindow::Picture(int bitmapId, QRect place, int controlId) {
+    auto* label = new QLabel(central_);
+    label->setGeometry(place);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    if (controlId) label->setObjectName(QString::number(controlId));
+    SetPicture(label, bitmapId);
+    return label;
+}
+
+void MainWindow::SetPicture(QLabel* label, int bitmapId) {
+    label->setPixmap(SkinBitmap(bitmapId));
+    label->setProperty(kBitmapProperty, bitmapId);
+}
+
+int MainWindow::PictureBitmap(int controlId) const {
+    const QLabel* label = nullptr;
+    if (controlId == kIdcHint) label = hint_;
+    if (controlId >= kIdcUsbLamp && controlId <= kIdcCardLamp) label = lamps_[controlId - kIdcUsbLamp];
+    return label ? label->property(kBitmapProperty).toInt() : 0;
+}
+
+void MainWindow::BuildMenus() {
+    QMenu* file = menuBar()->addMenu("&File");
+    importAction_ = file->addAction("Import Settings", this, &MainWindow::ImportSettings);
+    exportAction_ = file->addAction("Export Settings", this, &MainWindow::ExportSettings);
+    exitAction_ = file->addAction("Exit", this, &QWidget::close);
+    QMenu* device = menuBar()->addMenu("&Device");
+    escAction_ = device->addAction("Esc", this, [this] { link_->ChooseEsc(); });
+    cardAction_ = device->addAction("Program Card", this, [this] { link_->ChooseProgramCard(); });
+    fixAction_ = device->addAction("Fix Mode", this, [this] { link_->ChooseFixMode(); });
+    for (QAction* a : {escAction_, cardAction_, fixAction_}) a->setCheckable(true);
+    QMenu* help = menuBar()->addMenu("&Help");
+    aboutAction_ = help->addAction("About", this, &MainWindow::ShowAbout);
+    menuBar()->setStyleSheet(
+        "QMenuBar { background: #1a1a1a; color: #eaeaea; }"
+        "QMenuBar::item:selected { background: #b00000; }"
+        "QMenu { background: #1a1a1a; color: #eaeaea; border: 1px solid #600000; }"
+        "QMenu::item:selected { background: #d00000; }"
+        "QMenu::item:disabled { color: #707070; }");
+}
+
+QAction* MainWindow::Action(int commandId) const {
+    switch (commandId) {
+        case kIdmImportSettings: return importAction_;
+        case kIdmExportSettings: return exportAction_;
+        case kIdmExit: return exitAction_;
+        case kIdmEsc: return escAction_;
+        case kIdmProgramCard: return cardAction_;
+        case kIdmFixMode: return fixAction_;
+        case kIdmAbout: return aboutAction_;
+        default: return nullptr;
+    }
+}
+
+SkinButton* MainWindow::Button(int controlId) const {
+    switch (controlId) {
+        case kIdcLinksButton: return linksButton_;
+        case kIdcEscButton: return escButton_;
+        case kIdcFirmwareButton: return firmwareButton_;
+        case kIdcWriteProgress: return progressButton_;
+        default: return nullptr;
+    }
+}
+
+QWidget* MainWindow::PageWidget(enum Page page) const {
+    switch (page) {
+        case Page::Links: return linksPage_;
+        case Page::Setup: return setupPage_;
+        case Page::Firmware: return firmwarePage_;
+    }
+    return nullptr;
+}
+
+void MainWindow::BuildLeftColumn() {
+    Picture(kBmpProductLogo, QRect(QPoint(8, 4), SkinBitmapSize(kBmpProductLogo)));
+    for (int y : {75, 110, 145}) Picture(kBmpRedRule, QRect(5, y, 200, 5));
+
+    auto makeButton = [this](int id, int normal, int down, int over, QRect place) {
+        auto* button = new SkinButton(central_);
+        button->setObjectName(QString::number(id));
+        button->setGeometry(place);
+        button->AssignSkin(normal, down, over);
+        return button;
+    };
+    linksButton_ = makeButton(kIdcLinksButton, kBmpSupportNormal, kBmpSupportDown,
+                              kBmpSupportOver, QRect(30, 78, 200, 25));
+    escButton_ = makeButton(kIdcEscButton, kBmpEscSetupNormal, kBmpEscSetupDown,
+                            kBmpEscSetupOver, QRect(30, 113, 200, 25));
+    firmwareButton_ = makeButton(kIdcFirmwareButton, kBmpFirmwareNormal,
+                                 kBmpFirmwareDown, kBmpFirmwareOver,
+                                 QRect(30, 148, 200, 25));
+    connect(linksButton_, &QAbstractButton::clicked, this, &MainWindow::SelectLinksPage);
+    connect(escButton_, &QAbstractButton::clicked, this, &MainWindow::SelectEscPage);
+    connect(firmwareButton_, &QAbstractButton::clicked, this, &MainWindow::SelectFirmwarePage);
+    // Until a device mode is chosen only the links page can be selected.
+    escButton_->setEnabled(false);
+    firmwareButton_->setEnabled(false);
+
+    Picture(kBmpRedRule, QRect(5, 280, 200, 5));
+    Picture(kBmpRedRule, QRect(5, 340, 200, 5));
+    hint_ = Picture(kBmpHintOrange, QRect(30, 290, 200, 50), kIdcHint);
+    Picture(kBmpLampHeading, QRect(20, 360, 200, 12));
+    for (int i = 0; i < 3; ++i) {
+        lamps_[i] = Picture(kBmpLampOff, QRect(30, 380 + 30 * i, 20, 20), kIdcUsbLamp + i);
+    }
+    Picture(kBmpLampLegend, QRect(60, 390, 150, 70));
+    Picture(kBmpMakerLogo, QRect(30, 530, 160, 80));
+
+    progressButton_ = new SkinButton(central_);
+    progressButton_->setObjectName(QString::number(kIdcWriteProgress));
+    progressButton_->setGeometry(710, 555, 80, 30);
+    progressButton_->SetFontSize(kProgressTextSize);
+    progressButton_->SetFontFace("Arial");
+    progressButton_->AssignSkin(kBmpProgressBar, kBmpProgressBar, 0);
+    progressButton_->SetTextColor(kProgressTextColor);
+    progressButton_->setText("0%");
+    progressButton_->setFocusPolicy(Qt::NoFocus);
+    progressButton_->hide();
+}
+
+void MainWindow::BuildPages() {
+    container_ = new QWidget(central_);
+    container_->setObjectName(QString::number(kIdcPageContainer));
+    // The pages are 630 pixels tall; their frames start at their very top, so the container
+    // shows them whole rather than cutting their top 10 pixels off.
+    container_->setGeometry(250, 0, 985, 630);
+    const QRect pageRect(0, 0, 985, 630);
+    linksPage_ = new LinksPage(options_.dataDir, options_.urlOpener, container_);
+    setupPage_ = new EscSetupPage(setup_, options_.dataDir, pageTextSize_, container_);
+    firmwarePage_ = new FirmwarePage(firmware_, pageTextSize_, container_);
+    for (QWidget* page : {static_cast<QWidget*>(linksPage_), setupPage_, firmwarePage_}) {
+        page->setGeometry(pageRect);
+    }
+}
+
+void MainWindow::ConnectLink() {
+    connect(link_.get(), &LinkController::lampsChanged, this, [this](bool usb, bool esc, bool card) {
+        const bool on[3] = {usb, esc, card};
+        for (int i = 0; i < 3; ++i) SetPicture(lamps_[i], on[i] ? kBmpLampOn : kBmpLampOff);
+        emit lampsShown();
+    });
+    connect(link_.get(), &LinkController::messageRequested, this, &MainWindow::OnMessage);
+    connect(link_.get(), &LinkController::portProblem, this, [this](const QString& text) {
+        // Not modal for the link: it keeps retrying while the user reads this.
+        auto* box = new QMessageBox(QMessageBox::Warning, kAppTitle, text, QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    });
+    connect(link_.get(), &LinkController::writeProgress, this, [this](const QString& text) {
+        progressButton_->setText(text);
+        progressButton_->repaint();
+    });
+    connect(link_.get(), &LinkController::deviceModeChanged, this,
+            &MainWindow::OnDeviceModeChanged);
+}
+
+void MainWindow::OnMessage(quint64 ticket, const QString& text, bool errorIcon) {
+    if (!closing_) options_.presenter(this, text, errorIcon);
+    link_->MessageDismissed(ticket);
+}
+
+void MainWindow::OnDeviceModeChanged(int mode, bool escPageEnabled, bool firmwarePageEnabled,
+                                         bool selectLinksPage) {
+    mode_ = static_cast<DeviceMode>(mode);
+    escAction_->setChecked(mode_ == DeviceMode::Esc);
+    cardAction_->setChecked(mode_ == DeviceMode::Card);
+    fixAction_->setChecked(mode_ == DeviceMode::Fix);
+    if (selectLinksPage) SelectLinksPage();
+    escButton_->setEnabled(escPageEnabled);
+    firmwareButton_->setEnabled(firmwarePageEnabled);
+}
+
+void MainWindow::ShowPage(enum Page page) {
+    page_ = page;
+    linksPage_->setVisible(page == Page::Links);
+    setupPage_->setVisible(page == Page::Setup);
+    firmwarePage_->setVisible(page == Page::Firmware);
+    progressButton_->setVisible(page == Page::Setup);
+    progressButton_->raise();
+    linksButton_->SetSelected(page == Page::Links);
+    escButton_->SetSelected(page == Page::Setup);
+    firmwareButton_->SetSelected(page == Page::Firmware);
+}
+
+void MainWindow::SelectLinksPage() { ShowPage(Page::Links); }
+
+void MainWindow::SelectEscPage() { ShowPage(Page::Setup); }
+
+void MainWindow::SelectFirmwarePage() { ShowPage(Page::Firmware); }
+
+void MainWindow::Blink() {
+    // Prompt for a device only while none is chosen.
+    if (mode_ == DeviceMode::Esc || mode_ == DeviceMode::Card) return;
+    SetPicture(hint_, blinkPhase_ ? kBmpHintOrange : kBmpHintWhite);
+    blinkPhase_ = !blinkPhase_;
+}
+
+void MainWindow::ShowAbout() {
+    AboutDialog about(this);
+    about.exec();
+}
+
+void MainWindow::ExportSettings() {
+    const QString chosen = options_.chooseSettingsFile(this, true);
+    if (chosen.isEmpty()) return;
+    const ExportResult result = vorna::ExportSettings(setup_.Snapshot(), chosen.toStdString());
+    if (!result.ok) options_.presenter(this, QString::fromStdString(result.error), true);
+}
+
+void MainWindow::ImportSettings() {
+    const QString chosen = options_.chooseSettingsFile(this, false);
+    if (chosen.isEmpty()) return;
+    ImportResult result;
+    setup_.Edit([&](SetupState& state) { result = vorna::ImportSettings(state, chosen.toStdString()); });
+    if (!result.ok) {
+        options_.presenter(this, "Read File Error!\n" + QString::fromStdString(result.error), true);
+        return;
+    }
+    if (!result.problems.empty()) {
+        QString text = "Some settings in the file do not fit this ESC and were left as they were:";
+        for (const auto& p : result.problems) {
+            text += QString("\nline %1: %2=%3").arg(p.line).arg(QString::fromStdString(p.key),
+                                                                 QString::fromStdString(p.value));
+        }
+        options_.presenter(this, text, false);
+    }
+}
+
+QPixmap MainWindow::Screenshot() { return grab(); }
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    closing_ = true;
+    // A transaction under way may hold the link thread for a few seconds more; the window
+    // goes at once rather than standing frozen while it finishes.
+    hide();
+    link_->Shutdown();
+    event->accept();
+}
+
+}  // namespace vorna::gui

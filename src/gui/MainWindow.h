@@ -1,0 +1,152 @@
+// The main window: the left column (page buttons, device hint, lamps), the page container with
+// the three pages, the write-progress button, and the File / Device / Help menus. It owns the
+// link controller, whose thread runs the poll.
+#pragma once
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QTimer>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "gui/LinkController.h"
+#include "firmware/FirmwarePageModel.h"
+#include "link/BridgeDiscovery.h"
+#include "settings/EscSetupModel.h"
+#include "gui/UrlOpener.h"
+
+class QAction;
+
+namespace vorna::gui {
+class SkinButton;
+class LinksPage;
+}  // namespace vorna::gui
+
+namespace vorna::gui {
+
+// Control identifiers of the main window.
+inline constexpr int kIdcLinksButton = 1001;
+inline constexpr int kIdcEscButton = 1002;
+inline constexpr int kIdcFirmwareButton = 1003;
+inline constexpr int kIdcHint = 1004;
+inline constexpr int kIdcUsbLamp = 1005;
+inline constexpr int kIdcEscLamp = 1006;
+inline constexpr int kIdcCardLamp = 1007;
+inline constexpr int kIdcWriteProgress = 1010;
+inline constexpr int kIdcPageContainer = 1029;
+
+// Menu command identifiers.
+inline constexpr int kIdmImportSettings = 32783;
+inline constexpr int kIdmExportSettings = 32784;
+inline constexpr int kIdmExit = 32785;
+inline constexpr int kIdmEsc = 32776;
+inline constexpr int kIdmProgramCard = 32777;
+inline constexpr int kIdmFixMode = 32778;
+inline constexpr int kIdmAbout = 32781;
+
+inline constexpr int kWindowWidth = 1250;
+inline constexpr int kWindowHeight = 670;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    enum class Page { Links, Setup, Firmware };
+    // How a message is put in front of the user; returns when it was dismissed.
+    using MessagePresenter =
+        std::function<void(QWidget* parent, const QString& text, bool errorIcon)>;
+
+    struct Options {
+        BridgeLocation location;
+        std::filesystem::path dataDir;  // config.ini, Profile/, Firmware/
+        UrlOpener urlOpener;
+        MessagePresenter presenter;     // empty: modal message boxes
+        bool startLink = true;
+        int logicalDpi = 0;             // 0: the screen's
+        // Asks for a settings file to export to (save) or import from; empty: cancelled.
+        std::function<QString(QWidget* parent, bool save)> chooseSettingsFile;
+    };
+
+    explicit MainWindow(Options options, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    void SelectLinksPage();
+    void SelectEscPage();
+    void SelectFirmwarePage();
+    Page CurrentPage() const { return page_; }
+
+    // Grabs the whole window as the user sees it.
+    QPixmap Screenshot();
+
+    LinkController& Link() { return *link_; }
+    EscSetupModel& SetupModel() { return setup_; }
+    FirmwarePageModel& FirmwareModel() { return firmware_; }
+    QAction* Action(int commandId) const;
+    SkinButton* Button(int controlId) const;
+    QWidget* PageWidget(enum Page page) const;
+    // Which bitmap a picture control shows (lamps, hint).
+    int PictureBitmap(int controlId) const;
+    int TextSize() const { return textSize_; }
+    int PageTextSize() const { return pageTextSize_; }
+    DeviceMode Mode() const { return mode_; }
+
+signals:
+    void lampsShown();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QLabel* Picture(int bitmapId, QRect place, int controlId = 0);
+    void SetPicture(QLabel* label, int bitmapId);
+    void BuildMenus();
+    void BuildLeftColumn();
+    void BuildPages();
+    void ConnectLink();
+    void OnDeviceModeChanged(int mode, bool escPageEnabled, bool firmwarePageEnabled,
+                             bool selectLinksPage);
+    void OnMessage(quint64 ticket, const QString& text, bool errorIcon);
+    void ShowAbout();
+public:
+    // File menu: "Import Settings" and "Export Settings".
+    void ImportSettings();
+    void ExportSettings();
+
+private:
+    void Blink();
+    void ShowPage(enum Page page);
+
+    Options options_;
+    EscSetupModel setup_;
+    FirmwarePageModel firmware_;
+    std::unique_ptr<LinkController> link_;
+
+    QWidget* central_ = nullptr;
+    QWidget* container_ = nullptr;
+    LinksPage* linksPage_ = nullptr;
+    QWidget* setupPage_ = nullptr;
+    QWidget* firmwarePage_ = nullptr;
+    SkinButton* linksButton_ = nullptr;
+    SkinButton* escButton_ = nullptr;
+    SkinButton* firmwareButton_ = nullptr;
+    SkinButton* progressButton_ = nullptr;
+    QLabel* hint_ = nullptr;
+    QLabel* lamps_[3] = {};
+    QAction* importAction_ = nullptr;
+    QAction* exportAction_ = nullptr;
+    QAction* exitAction_ = nullptr;
+    QAction* escAction_ = nullptr;
+    QAction* cardAction_ = nullptr;
+    QAction* fixAction_ = nullptr;
+    QAction* aboutAction_ = nullptr;
+    QTimer blinkTimer_;
+    bool blinkPhase_ = true;
+    DeviceMode mode_ = DeviceMode::None;
+    enum Page page_ = Page::Links;
+    int textSize_ = 90;
+    int pageTextSize_ = 100;
+    bool closing_ = false;
+};
+
+}  // namespace vorna::gui

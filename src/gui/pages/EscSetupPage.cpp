@@ -1,0 +1,483 @@
+#include "gui/pages/EscSetupPage.h"
+
+#include <QAbstractItemView>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMetaObject>
+#include <QMouseEvent>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QSignalBlocker>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <mutex>
+
+#include "gui/skin/Skin.h"
+#include "settings/Catalogue.h"
+#include "settings/Codec.h"
+#include "settings/Profiles.h"
+#include "gui/widgets/SkinComboBox.h"
+
+namespace vorna::gui {
+namespace {
+
+const QColor kLightText(234, 234, 234);
+const QString kListFace = QStringLiteral("Microsoft Sans Serif");
+// The page's own texts keep the dialog font; only the lists follow the text size.
+const QString kDialogFace = QStringLiteral("MS Shell Dlg");
+constexpr int kDialogPointSize = 8;
+
+enum ChangeBit : unsigned { kListsBit = 1u, kSelectionsBit = 2u, kTextsBit = 4u };
+
+unsigned BitOf(EscSetupModel::Change change) {
+    switch (change) {
+        case EscSetupModel::Change::Lists:
+            return kListsBit;
+        case EscSetupModel::Change::Selections:
+            return kSelectionsBit;
+        case EscSetupModel::Change::Texts:
+            return kTextsBit;
+    }
+    return kListsBit | kSelectionsBit | kTextsBit;
+}
+
+struct PicturePlace {
+    int id;
+    int bitmap;
+    QRect place;
+};
+
+// Frames first: everything else is drawn over them.
+constexpr int kIdcLeftFrame = 1082;
+constexpr int kIdcMiddleFrame = 1083;
+constexpr int kIdcPresetFrame = 1084;
+constexpr int kIdcRightFrame = 1085;
+
+const PicturePlace kPictures[] = {
+    {kIdcLeftFrame, kBmpLeftFrame, {0, 0, 330, 625}},
+    {kIdcMiddleFrame, kBmpMiddleFrame, {330, 10, 330, 350}},
+    {kIdcPresetFrame, kBmpPresetFrame, {335, 365, 320, 180}},
+    {kIdcRightFrame, kBmpRightFrame, {660, 0, 315, 625}},
+    {1068, kBmpFirmwareVersionCaption, {30, 12, 123, 24}},
+    {1069, kBmpBasicSetup, {120, 37, 120, 18}},
+    {1070, kBmpSeparator, {35, 34, 280, 5}},
+    {1073, kBmpSeparator, {35, 54, 280, 5}},
+    {1071, kBmpLeftCaptions, {12, 64, 130, 550}},
+    {EscSetupPage::kIdcMiddleCaptions, kBmpMiddleCaptions, {325, 20, 130, 335}},
+    {1075, kBmpPresetHeading, {400, 380, 200, 30}},
+    {1076, kBmpSeparator, {360, 410, 280, 5}},
+    {1077, kBmpCategoryCaption, {370, 425, 70, 13}},
+    {1078, kBmpSheetCaption, {370, 480, 70, 14}},
+    {EscSetupPage::kIdcDefaultPicture, kBmpDefaultSetting, {350, 550, 110, 60}},
+    {EscSetupPage::kIdcSendPicture, kBmpSendSetting, {540, 550, 110, 60}},
+    {1079, kBmpCommentHeading, {730, 10, 180, 30}},
+    {1080, kBmpSeparator, {680, 40, 280, 5}},
+    {1081, kBmpSeparator, {680, 460, 280, 5}},
+    {EscSetupPage::kIdcInfoCaptions, kBmpInfoCaptions, {680, 50, 80, 380}},
+};
+
+struct ListPlace {
+    int id;
+    QPoint topLeft;
+    int width;
+    int dropHeight;  // the face and the open list together
+};
+
+const ListPlace kListPlaces[] = {
+    // Left column, 33 pixels apart.
+    {kIdcOperationMode, {145, 60}, 160, 200},
+    {kIdcReverseSpeed, {145, 93}, 160, 120},
+    {kIdcLowVoltCut, {145, 126}, 160, 120},
+    {kIdcDragBrake, {145, 159}, 160, 120},
+    {kIdcInitialBrake, {145, 192}, 160, 120},
+    {kIdcFullBrake, {145, 225}, 160, 120},
+    {kIdcBrakeFrequency, {145, 258}, 160, 120},
+    {kIdcPwLvSwPoint, {145, 291}, 160, 120},
+    {kIdcPowerLevel1, {145, 324}, 160, 120},
+    {kIdcPowerLevel2, {145, 357}, 160, 120},
+    {kIdcDriveFrequency, {145, 390}, 160, 120},
+    {kIdcNeutralDeadBand, {145, 423}, 160, 120},
+    {kIdcTempCutSet, {145, 456}, 160, 120},
+    {kIdcRotationMode, {145, 489}, 160, 120},
+    {kIdcBrakeRateControl, {145, 522}, 160, 120},
+    {kIdcCoastValue, {145, 555}, 160, 120},
+    {kIdcDriveMode, {145, 588}, 160, 120},
+    // Middle column, 31 pixels apart.
+    {kIdcBecVoltage, {458, 20}, 160, 120},
+    {kIdcBoostTiming, {458, 51}, 160, 120},
+    {kIdcBoostStartRpm, {458, 82}, 160, 120},
+    {kIdcBoostEndRpm, {458, 113}, 160, 120},
+    {kIdcBoostAcc, {458, 144}, 160, 120},
+    {kIdcTurboTiming, {458, 175}, 160, 120},
+    {kIdcTurboSlope, {458, 206}, 160, 120},
+    {kIdcLipoCells, {458, 237}, 160, 120},
+    {kIdcTurboDelay, {458, 268}, 160, 120},
+    {kIdcBtSoftPower, {458, 299}, 160, 120},
+    {kIdcBtSoftThRange, {458, 330}, 160, 120},
+    // Pre-set profiles.
+    {kIdcCategory, {370, 440}, 250, 120},
+    {kIdcSetupSheet, {370, 495}, 250, 120},
+};
+
+struct TextPlace {
+    int id;
+    QRect place;
+};
+
+const TextPlace kTextPlaces[] = {
+    {EscSetupPage::kIdcFirmwareText, {160, 19, 180, 20}},
+    {EscSetupPage::kIdcModelName, {140, 52, 100, 30}},
+    {1042, {770, 50, 170, 40}},
+    {1043, {770, 80, 170, 40}},
+    {1044, {770, 112, 170, 40}},
+    {1045, {770, 142, 170, 40}},
+    {1046, {770, 172, 170, 40}},
+    {1047, {770, 202, 170, 40}},
+    {1048, {770, 235, 170, 40}},
+    {1049, {770, 265, 190, 40}},
+    {1050, {770, 293, 170, 40}},
+    {1051, {770, 323, 170, 40}},
+    {1052, {770, 353, 170, 40}},
+    {1053, {770, 383, 170, 40}},
+    {1054, {770, 415, 170, 40}},
+};
+
+const QRect kMemoPlace(680, 470, 280, 80);
+
+// The face holds the 20-pixel arrow drawn 2 pixels down; a larger text size makes it taller.
+constexpr int kMinFaceHeight = 22;
+
+// Device and sheet texts are 8-bit: UTF-8 when they decode as such, otherwise taken byte for
+// byte, so a sheet saved in a Western code page still reads instead of turning into '?'.
+QString FromEightBit(const std::string& text) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString decoded = utf8(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+    if (!utf8.hasError()) return decoded;
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A point on the outline is outside.
+bool StrictlyInside(const QRect& r, const QPoint& p) {
+    return p.x() > r.left() && p.x() < r.left() + r.width() && p.y() > r.top() &&
+           p.y() < r.top() + r.height();
+}
+
+QPalette LightOnBlack(QPalette palette) {
+    for (const auto role : {QPalette::WindowText, QPalette::Text}) {
+        palette.setColor(QPalette::All, role, kLightText);
+    }
+    palette.setColor(QPalette::All, QPalette::Window, Qt::black);
+    palette.setColor(QPalette::All, QPalette::Base, Qt::black);
+    return palette;
+}
+
+// The open list shows as many rows as fit below the face in the height the layout gives it.
+void FitOpenListHeight(SkinComboBox* list, int dropHeight) {
+    int row = QFontMetrics(list->SkinFont()).height();
+    if (list->count() > 0) row = std::max(row, list->view()->sizeHintForRow(0));
+    list->setMaxVisibleItems(std::max(1, (dropHeight - list->height()) / std::max(1, row)));
+}
+
+int DropHeightOf(int id) {
+    for (const ListPlace& place : kListPlaces) {
+        if (place.id == id) return place.dropHeight;
+    }
+    return 120;
+}
+
+}  // namespace
+
+// Carries the model's reports to the page. The model calls its listener on whatever thread
+// made the change (mostly the link thread), and may do so while the page is being destroyed;
+// the relay outlives the page, forgets it under its lock, and coalesces a burst of reports
+// into one queued refresh.
+struct EscSetupPage::Relay {
+    std::mutex mutex;
+    EscSetupPage* page = nullptr;
+    unsigned pending = 0;
+
+    void Report(EscSetupModel::Change change) {
+        std::lock_guard lock(mutex);
+        if (page == nullptr) return;
+        const bool first = pending == 0;
+        pending |= BitOf(change);
+        if (first) {
+            EscSetupPage* target = page;
+            QMetaObject::invokeMethod(
+                target, [target] { target->ApplyPendingChanges(); }, Qt::QueuedConnection);
+        }
+    }
+
+    unsigned Take() {
+        std::lock_guard lock(mutex);
+        const unsigned changes = pending;
+        pending = 0;
+        return changes;
+    }
+};
+
+EscSetupPage::EscSetupPage(EscSetupModel& model, const std::filesystem::path& programFolder,
+                           int textSize, QWidget* parent)
+    : QWidget(parent),
+      model_(model),
+      programFolder_(programFolder),
+      textSize_(textSize),
+      relay_(std::make_shared<Relay>()) {
+    resize(kPageWidth, kPageHeight);
+    setAutoFillBackground(true);
+    setPalette(LightOnBlack(palette()));
+    // The hand cursor follows the pointer over the send and default pictures.
+    setMouseTracking(true);
+
+    BuildPictures();
+    BuildTexts();
+    BuildLists();
+    BuildMemo();
+
+    relay_->page = this;
+    model_.SetListener([relay = relay_](EscSetupModel::Change change) { relay->Report(change); });
+    // The page may be created after an ESC was already identified and read. Listening first
+    // means a change made meanwhile on the link thread is shown too, at worst twice.
+    Refresh(kListsBit | kSelectionsBit | kTextsBit);
+}
+
+EscSetupPage::~EscSetupPage() {
+    // The model may already be gone when the window tears its children down, so it is not
+    // asked to drop the listener; the relay turns any later report into nothing.
+    std::lock_guard lock(relay_->mutex);
+    relay_->page = nullptr;
+}
+
+void EscSetupPage::BuildPictures() {
+    for (const PicturePlace& p : kPictures) {
+        auto* label = new QLabel(this);
+        label->setGeometry(p.place);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        // The right frame gets less room than its bitmap; drawn for its box, its outline stays
+        // whole.
+        const QPixmap pixmap = p.id == kIdcRightFrame
+                                   ? SkinFrameBitmap(p.bitmap, p.place.size())
+                                   : SkinBitmap(p.bitmap);
+        label->setPixmap(pixmap);
+        // Pictures take no mouse input: presses and moves over them are the page's.
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        pictures_[p.id] = label;
+    }
+    sendRect_ = pictures_.at(kIdcSendPicture)->geometry();
+    defaultRect_ = pictures_.at(kIdcDefaultPicture)->geometry();
+    middleCaptionBitmap_ = kBmpMiddleCaptions;
+    pictures_.at(kIdcInfoCaptions)->hide();
+}
+
+void EscSetupPage::BuildTexts() {
+    const QFont font(kDialogFace, kDialogPointSize);
+    for (const TextPlace& t : kTextPlaces) {
+        auto* label = new QLabel(this);
+        label->setGeometry(t.place);
+        label->setFont(font);
+        label->setPalette(LightOnBlack(label->palette()));
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setWordWrap(true);
+        // Texts from sheets and devices are shown as they are, never read as markup.
+        label->setTextFormat(Qt::PlainText);
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        texts_[t.id] = label;
+    }
+    texts_.at(kIdcModelName)->hide();
+}
+
+void EscSetupPage::BuildLists() {
+    for (const ListPlace& p : kListPlaces) {
+        auto* list = new SkinComboBox(this);
+        list->SetFontFace(kListFace);
+        list->SetFontSize(textSize_);
+        const int faceHeight =
+            std::max(kMinFaceHeight, QFontMetrics(list->SkinFont()).height() + 6);
+        list->setGeometry(QRect(p.topLeft, QSize(p.width, faceHeight)));
+        lists_[p.id] = list;
+    }
+    for (const int id : kParameterListIds) {
+        connect(lists_.at(id), &QComboBox::activated, this,
+                [this, id](int index) { OnListActivated(id, index); });
+    }
+
+    SkinComboBox* category = lists_.at(kIdcCategory);
+    {
+        const QSignalBlocker quiet(category);
+        for (const std::string_view name : kCategories) {
+            category->addItem(
+                QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+        }
+        // Nothing is chosen until the user picks a category.
+        category->setCurrentIndex(-1);
+    }
+    FitOpenListHeight(category, DropHeightOf(kIdcCategory));
+    FitOpenListHeight(lists_.at(kIdcSetupSheet), DropHeightOf(kIdcSetupSheet));
+    connect(category, &QComboBox::activated, this, &EscSetupPage::OnCategoryChosen);
+    connect(lists_.at(kIdcSetupSheet), &QComboBox::activated, this,
+            [this](int) { LoadChosenSheet(); });
+}
+
+void EscSetupPage::BuildMemo() {
+    memo_ = new QPlainTextEdit(this);
+    memo_->setGeometry(kMemoPlace);
+    memo_->setReadOnly(true);
+    memo_->setFrameShape(QFrame::NoFrame);
+    memo_->setFont(QFont(kDialogFace, kDialogPointSize));
+    memo_->setPalette(LightOnBlack(memo_->palette()));
+    memo_->viewport()->setPalette(LightOnBlack(memo_->viewport()->palette()));
+    memo_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    memo_->hide();
+}
+
+SkinComboBox* EscSetupPage::List(int id) const {
+    const auto it = lists_.find(id);
+    return it == lists_.end() ? nullptr : it->second;
+}
+
+QLabel* EscSetupPage::Text(int id) const {
+    const auto it = texts_.find(id);
+    return it == texts_.end() ? nullptr : it->second;
+}
+
+QLabel* EscSetupPage::Picture(int id) const {
+    const auto it = pictures_.find(id);
+    return it == pictures_.end() ? nullptr : it->second;
+}
+
+void EscSetupPage::ApplyPendingChanges() {
+    Refresh(relay_->Take());
+}
+
+void EscSetupPage::Refresh(unsigned changes) {
+    if (changes == 0) return;
+    const SetupState state = model_.Snapshot();
+    const bool lists = (changes & kListsBit) != 0;
+    if (lists) {
+        for (const int id : kParameterListIds) FillEntries(id, state.List(id));
+        ShowMiddleCaptions(state.modelType);
+    }
+    if (lists || (changes & kSelectionsBit) != 0) {
+        for (const int id : kParameterListIds) {
+            SkinComboBox* list = lists_.at(id);
+            const OptionList& option = state.List(id);
+            if (lists) list->setEnabled(option.enabled);
+            if (list->currentIndex() != option.selection) {
+                const QSignalBlocker quiet(list);
+                list->setCurrentIndex(option.selection);
+            }
+            // The face is repainted even when the blocked signal would have asked for it.
+            list->update();
+        }
+    }
+    if ((changes & kTextsBit) != 0) {
+        texts_.at(kIdcFirmwareText)->setText(FromEightBit(model_.FirmwareText()));
+        texts_.at(kIdcModelName)->setText(FromEightBit(model_.ModelNameText()));
+    }
+}
+
+void EscSetupPage::FillEntries(int id, const OptionList& option) {
+    SkinComboBox* list = lists_.at(id);
+    // An identification usually brings the same entries again: leave the list alone then, so
+    // an open list does not flicker and the rebuild stays cheap.
+    bool same = list->count() == static_cast<int>(option.entries.size());
+    for (int i = 0; same && i < list->count(); ++i) {
+        same = list->itemText(i) == FromEightBit(option.entries[static_cast<std::size_t>(i)]);
+    }
+    if (same) return;
+    const QSignalBlocker quiet(list);
+    list->clear();
+    for (const std::string& entry : option.entries) list->addItem(FromEightBit(entry));
+    FitOpenListHeight(list, DropHeightOf(id));
+}
+
+void EscSetupPage::ShowMiddleCaptions(int modelType) {
+    const int bitmap = UsesAlternateMiddleCaptions(modelType) ? kBmpMiddleCaptionsAlt
+                                                              : kBmpMiddleCaptions;
+    QLabel* picture = pictures_.at(kIdcMiddleCaptions);
+    if (bitmap != middleCaptionBitmap_) {
+        middleCaptionBitmap_ = bitmap;
+        picture->setPixmap(SkinBitmap(bitmap));
+    }
+    picture->update();
+}
+
+void EscSetupPage::OnListActivated(int id, int index) {
+    model_.SelectByUser(id, index);
+}
+
+void EscSetupPage::OnCategoryChosen(int index) {
+    SkinComboBox* sheets = lists_.at(kIdcSetupSheet);
+    {
+        const QSignalBlocker quiet(sheets);
+        sheets->clear();
+        sheetNames_.clear();
+        if (index >= 0 && index < static_cast<int>(kCategories.size())) {
+            sheetNames_ = ListCategorySheets(programFolder_ / std::string(kProfileFolder),
+                                             kCategories[static_cast<std::size_t>(index)]);
+        }
+        for (const std::string& name : sheetNames_) sheets->addItem(FromEightBit(name));
+        sheets->setCurrentIndex(sheetNames_.empty() ? -1 : 0);
+    }
+    sheets->update();
+    FitOpenListHeight(sheets, DropHeightOf(kIdcSetupSheet));
+    if (!sheetNames_.empty()) LoadChosenSheet();
+}
+
+void EscSetupPage::LoadChosenSheet() {
+    const int category = lists_.at(kIdcCategory)->currentIndex();
+    const int sheet = lists_.at(kIdcSetupSheet)->currentIndex();
+    if (category < 0 || category >= static_cast<int>(kCategories.size())) return;
+    if (sheet < 0 || sheet >= static_cast<int>(sheetNames_.size())) return;
+
+    // The names are kept as the folder listing spelled them, so the path is the file's own
+    // even when the name is not valid UTF-8.
+    const std::filesystem::path path = SheetPath(programFolder_ / std::string(kProfileFolder),
+                                                 kCategories[static_cast<std::size_t>(category)],
+                                                 sheetNames_[static_cast<std::size_t>(sheet)]);
+    LoadedSheet loaded;
+    model_.Edit([&](SetupState& state) { loaded = LoadProfile(state, path, ClearSelections); },
+                EscSetupModel::Change::Selections);
+
+    for (int id = kIdcInfoFirst; id <= kIdcInfoLast; ++id) {
+        texts_.at(id)->setText(
+            FromEightBit(loaded.info[static_cast<std::size_t>(id - kIdcInfoFirst)]));
+    }
+    memo_->setPlainText(FromEightBit(loaded.memo));
+    memo_->setVisible(loaded.memoVisible);
+    pictures_.at(kIdcInfoCaptions)->setVisible(loaded.memoVisible);
+}
+
+void EscSetupPage::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    const bool overPicture = StrictlyInside(sendRect_, at) || StrictlyInside(defaultRect_, at);
+    if (overPicture != handCursor_) {
+        handCursor_ = overPicture;
+        if (overPicture) {
+            setCursor(Qt::PointingHandCursor);
+        } else {
+            unsetCursor();
+        }
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
+void EscSetupPage::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        const QPoint at = event->position().toPoint();
+        if (StrictlyInside(sendRect_, at)) model_.RequestWrite();
+        if (StrictlyInside(defaultRect_, at)) model_.RequestDefaults();
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void EscSetupPage::leaveEvent(QEvent* event) {
+    if (handCursor_) {
+        handCursor_ = false;
+        unsetCursor();
+    }
+    QWidget::leaveEvent(event);
+}
+
+}  // namespace vorna::gui

@@ -1,0 +1,107 @@
+// The ESC setup page: the 28 parameter lists, the firmware line, the send and default pictures,
+// the pre-set profile chooser and the setup-comment panel, drawn over EscSetupModel. The page
+// keeps no settings of its own: it shows the model's lists and hands every user choice to it.
+#pragma once
+
+#include <QRect>
+#include <QWidget>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "settings/EscSetupModel.h"
+
+class QLabel;
+class QPlainTextEdit;
+
+namespace vorna::gui {
+
+class SkinComboBox;
+
+
+class EscSetupPage : public QWidget {
+    Q_OBJECT
+
+public:
+    // Control identifiers of the page's texts and pictures (the lists use ListId).
+    static constexpr int kIdcModelName = 1000;  // hidden
+    static constexpr int kIdcFirmwareText = 1001;
+    static constexpr int kIdcInfoFirst = 1042;  // 13 information fields, 1042 to 1054
+    static constexpr int kIdcInfoLast = 1054;
+    static constexpr int kIdcMemo = 1055;
+    static constexpr int kIdcInfoCaptions = 1056;
+    static constexpr int kIdcSendPicture = 1057;
+    static constexpr int kIdcDefaultPicture = 1058;
+    static constexpr int kIdcMiddleCaptions = 1074;
+
+    static constexpr int kPageWidth = 985;
+    static constexpr int kPageHeight = 630;
+    static constexpr int kDefaultTextSize = 100;
+
+    // `programFolder` holds Profile/; `textSize` is the lists' font size in tenths of a point.
+    EscSetupPage(EscSetupModel& model, const std::filesystem::path& programFolder, int textSize,
+                 QWidget* parent = nullptr);
+    ~EscSetupPage() override;
+
+    // One of the 30 lists by control identifier; nullptr for any other number.
+    SkinComboBox* List(int id) const;
+    // Texts 1000, 1001 and 1042 to 1054; nullptr for any other number.
+    QLabel* Text(int id) const;
+    // Pictures by control identifier (1056, 1057, 1058, 1074, ...); nullptr if there is none.
+    QLabel* Picture(int id) const;
+    QPlainTextEdit* Memo() const { return memo_; }
+
+    int MiddleCaptionBitmap() const { return middleCaptionBitmap_; }
+    // A press is inside a picture when left < x < left + width and top < y < top + height:
+    // a point on the outline is outside.
+    QRect SendRect() const { return sendRect_; }
+    QRect DefaultRect() const { return defaultRect_; }
+    int TextSize() const { return textSize_; }
+    const std::filesystem::path& ProgramFolder() const { return programFolder_; }
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    struct Relay;
+
+    void BuildPictures();
+    void BuildTexts();
+    void BuildLists();
+    void BuildMemo();
+
+    // Brings the widgets in line with the model; `changes` is a set of ChangeBit values.
+    void Refresh(unsigned changes);
+    void ApplyPendingChanges();
+    void FillEntries(int id, const OptionList& option);
+    void ShowMiddleCaptions(int modelType);
+
+    void OnListActivated(int id, int index);
+    void OnCategoryChosen(int index);
+    void LoadChosenSheet();
+
+    EscSetupModel& model_;
+    std::filesystem::path programFolder_;
+    int textSize_ = kDefaultTextSize;
+
+    std::shared_ptr<Relay> relay_;
+
+    std::map<int, SkinComboBox*> lists_;
+    std::map<int, QLabel*> texts_;
+    std::map<int, QLabel*> pictures_;
+    QPlainTextEdit* memo_ = nullptr;
+
+    // The sheet list's names as the file system spells them, index for index.
+    std::vector<std::string> sheetNames_;
+    int middleCaptionBitmap_ = 0;
+    QRect sendRect_;
+    QRect defaultRect_;
+    bool handCursor_ = false;
+};
+
+}  // namespace vorna::gui

@@ -1,0 +1,112 @@
+#include "gui/pages/LinksPage.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPalette>
+#include <utility>
+
+#include "gui/skin/Skin.h"
+
+namespace vorna::gui {
+namespace {
+
+constexpr int kProductAreaX = 700;
+constexpr int kProductAreaTop = 60;
+constexpr int kProductAreaStep = 120;
+constexpr int kProductAreaWidth = 250;
+constexpr int kProductAreaHeight = 100;
+
+QRect ProductArea(int index) {
+    return {kProductAreaX, kProductAreaTop + kProductAreaStep * index, kProductAreaWidth,
+            kProductAreaHeight};
+}
+
+}  // namespace
+
+LinksPage::LinksPage(const std::filesystem::path& configFolder, UrlOpener opener, QWidget* parent)
+    : QWidget(parent),
+      areas_{{
+          {kIdcHomeArea, QRect(500, 500, 150, 60), ProductLink::Main},
+          {kIdcZenArea, ProductArea(0), ProductLink::Zen},
+          {kIdcClassArea, ProductArea(1), ProductLink::Class},
+          {kIdcAltaArea, ProductArea(2), ProductLink::Alta},
+          {kIdcJvxArea, ProductArea(3), ProductLink::Jvx},
+      }},
+      opener_(std::move(opener)),
+      picture_(SkinBitmap(kBmpLinksPage)) {
+    const ProductLinks links = ReadProductLinks(configFolder);
+    for (std::size_t i = 0; i < kProductLinkCount; ++i) {
+        links_[i] = QString::fromStdString(links[i]);
+    }
+
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    setPalette(pal);
+    setAutoFillBackground(true);
+    // The hand cursor follows the pointer without a button held.
+    setMouseTracking(true);
+}
+
+QSize LinksPage::sizeHint() const {
+    const QSize picture = picture_.isNull() ? SkinBitmapSize(kBmpLinksPage)
+                                            : picture_.deviceIndependentSize().toSize();
+    return picture + QSize(kPictureOffset.x(), kPictureOffset.y());
+}
+
+bool LinksPage::StrictlyInside(const QRect& rect, QPoint point) {
+    // QRect::contains() takes the border pixels as inside; the areas are open rectangles.
+    return rect.left() < point.x() && point.x() < rect.left() + rect.width() &&
+           rect.top() < point.y() && point.y() < rect.top() + rect.height();
+}
+
+bool LinksPage::AnyAreaContains(QPoint point) const {
+    for (const ClickArea& area : areas_) {
+        if (StrictlyInside(area.rect, point)) return true;
+    }
+    return false;
+}
+
+void LinksPage::UpdateCursor(QPoint point) {
+    if (AnyAreaContains(point)) {
+        setCursor(Qt::PointingHandCursor);
+    } else {
+        unsetCursor();
+    }
+}
+
+void LinksPage::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (picture_.isNull()) return;
+    QPainter painter(this);
+    painter.drawPixmap(kPictureOffset, picture_);
+}
+
+void LinksPage::mouseMoveEvent(QMouseEvent* event) {
+    UpdateCursor(event->position().toPoint());
+    QWidget::mouseMoveEvent(event);
+}
+
+void LinksPage::leaveEvent(QEvent* event) {
+    unsetCursor();
+    QWidget::leaveEvent(event);
+}
+
+void LinksPage::mousePressEvent(QMouseEvent* event) {
+    // Only a plain left press counts: with Shift, Ctrl or another button held the user is
+    // doing something else, and a browser window must not appear.
+    const bool plainLeft = event->button() == Qt::LeftButton &&
+                           event->buttons() == Qt::LeftButton &&
+                           !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier));
+    if (plainLeft && opener_) {
+        const QPoint point = event->position().toPoint();
+        for (const ClickArea& area : areas_) {
+            if (StrictlyInside(area.rect, point)) opener_(links_[Index(area.link)]);
+        }
+    }
+    QWidget::mousePressEvent(event);
+    // The page is a window of its own to the user: a press on it ends here and never reaches
+    // the main window behind it.
+    event->accept();
+}
+
+}  // namespace vorna::gui

@@ -1,0 +1,73 @@
+// The links page: one large picture with five invisible click areas over it. A click in an area
+// opens the maker's home page or one product's page in the user's browser.
+#pragma once
+
+#include <QPixmap>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <filesystem>
+
+#include "gui/skin/Skin.h"
+#include "gui/AppConfig.h"
+#include "gui/UrlOpener.h"
+
+namespace vorna::gui {
+
+inline constexpr int kIddLinksPage = 162;
+inline constexpr int kIdcLinksPicture = 1058;
+inline constexpr int kIdcHomeArea = 1028;
+inline constexpr int kIdcZenArea = 1041;
+inline constexpr int kIdcClassArea = 1042;
+inline constexpr int kIdcAltaArea = 1043;
+inline constexpr int kIdcJvxArea = 1044;
+
+class LinksPage : public QWidget {
+    Q_OBJECT
+
+public:
+    struct ClickArea {
+        int id;            // the control number that used to carry the rectangle
+        QRect rect;        // page coordinates; the border itself is outside the area
+        ProductLink link;  // the link it opens
+    };
+    static constexpr std::size_t kAreaCount = 5;
+
+    // The page picture is drawn 10 pixels in from the page's corner, where its dialog template
+    // put it; the main window starts every page 10 pixels above its container, so the picture
+    // ends up flush with the container's top. The click areas do not move with it.
+    static constexpr QPoint kPictureOffset{kLinksPictureLeft, kLinksPictureTop};
+
+    // Reads the links from config.ini in `configFolder`; `opener` receives the link text of
+    // every area clicked.
+    LinksPage(const std::filesystem::path& configFolder, UrlOpener opener,
+             QWidget* parent = nullptr);
+
+    // In the order they are tested: home page, then the four products.
+    const std::array<ClickArea, kAreaCount>& Areas() const { return areas_; }
+    const QString& LinkText(ProductLink link) const { return links_[Index(link)]; }
+
+    QSize sizeHint() const override;
+
+    // Strictly inside: a point on the border line belongs to no area.
+    static bool StrictlyInside(const QRect& rect, QPoint point);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    bool AnyAreaContains(QPoint point) const;
+    void UpdateCursor(QPoint point);
+
+    std::array<QString, kProductLinkCount> links_;
+    std::array<ClickArea, kAreaCount> areas_;
+    UrlOpener opener_;
+    QPixmap picture_;
+};
+
+}  // namespace vorna::gui

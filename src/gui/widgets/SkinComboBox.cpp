@@ -1,0 +1,230 @@
+#include "gui/widgets/SkinComboBox.h"
+
+#include <algorithm>
+
+#include <QAbstractItemView>
+#include <QCursor>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPalette>
+#include <QPixmap>
+#include <QStyle>
+#include <QStyledItemDelegate>
+
+#include "gui/skin/Skin.h"
+
+namespace vorna::gui {
+
+namespace {
+
+const QColor kDark(58, 58, 58);
+const QColor kRed(255, 0, 0);
+const QColor kWhite(255, 255, 255);
+const QColor kDisabledText(120, 120, 120);
+
+// The arrow sits 23 px in from the right edge, 2 px down; the text stops 18 px short of it.
+constexpr int kArrowRightInset = 23;
+constexpr int kArrowTop = 2;
+constexpr int kTextRightInset = 18;
+
+void RegisterFontSubstitutes() {
+    // The skin's face is not shipped on Linux; Liberation Sans is the nearest face Debian has.
+    static const bool registered = [] {
+        QFont::insertSubstitution(QStringLiteral("Microsoft Sans Serif"),
+                                  QStringLiteral("Liberation Sans"));
+        return true;
+    }();
+    (void)registered;
+}
+
+// Paints the list items in the skin: white text on dark, the highlighted item on red. The style
+// is bypassed altogether so that no theme can tint or outline the items.
+class SkinItemDelegate : public QStyledItemDelegate {
+public:
+    explicit SkinItemDelegate(SkinComboBox* combo) : QStyledItemDelegate(combo), combo_(combo) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        painter->save();
+        painter->setClipRect(option.rect);
+        const bool highlighted = (option.state & QStyle::State_Selected) != 0;
+        painter->fillRect(option.rect, highlighted ? kRed : kDark);
+        painter->setFont(combo_->SkinFont());
+        painter->setPen(kWhite);
+        painter->drawText(option.rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                          index.data(Qt::DisplayRole).toString());
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        // The items are drawn in the skin font, which may be taller than the list's own.
+        const QFontMetrics metrics(combo_->SkinFont());
+        size.setHeight(std::max(size.height(), metrics.height()));
+        return size;
+    }
+
+private:
+    SkinComboBox* combo_;
+};
+
+}  // namespace
+
+SkinComboBox::SkinComboBox(QWidget* parent) : QComboBox(parent) {
+    RegisterFontSubstitutes();
+    setEditable(false);
+    // Every pixel of the face is painted on each paint.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    // The red face comes with the first move over the control, button held or not.
+    setMouseTracking(true);
+
+    setItemDelegate(new SkinItemDelegate(this));
+    QAbstractItemView* list = view();
+    popup_ = list->parentWidget();
+    QPalette dark = list->palette();
+    for (const auto role : {QPalette::Base, QPalette::Window, QPalette::Button}) {
+        dark.setColor(QPalette::All, role, kDark);
+    }
+    for (const auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText}) {
+        dark.setColor(QPalette::All, role, kWhite);
+    }
+    dark.setColor(QPalette::All, QPalette::Highlight, kRed);
+    dark.setColor(QPalette::All, QPalette::HighlightedText, kWhite);
+    list->setPalette(dark);
+    if (popup_ != nullptr) {
+        popup_->setPalette(dark);
+        // Watched so that the pressed look ends when the list closes: the release of the press
+        // that opened it goes to the list, not to the control.
+        popup_->installEventFilter(this);
+    }
+
+    connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0 && index < count()) update();
+    });
+}
+
+SkinComboBox::~SkinComboBox() {
+    if (popup_ != nullptr) popup_->removeEventFilter(this);
+    popup_ = nullptr;
+}
+
+void SkinComboBox::SetFontFace(const QString& face) {
+    fontFace_ = face;
+    update();
+}
+
+void SkinComboBox::SetFontSize(int tenthsOfPoint) {
+    fontSize_ = tenthsOfPoint;
+    update();
+}
+
+QFont SkinComboBox::SkinFont() const {
+    QFont font(fontFace_);
+    // No size set means the application's default size.
+    const qreal points = fontSize_ > 0 ? fontSize_ / 10.0 : QFont().pointSizeF();
+    if (points > 0) font.setPointSizeF(points);
+    return font;
+}
+
+int SkinComboBox::PopupWidthFor() const {
+    // Measured in the font the items are drawn with, so that the widest one fits.
+    const QFontMetrics metrics(SkinFont(), this);
+    int widest = 0;
+    for (int i = 0; i < count(); ++i) {
+        widest =
+            std::max(widest, metrics.horizontalAdvance(itemText(i)) + metrics.averageCharWidth());
+    }
+    const int frame = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    return widest + 2 * frame + scrollBar;
+}
+
+void SkinComboBox::showPopup() {
+    if (popup_ != nullptr) {
+        const int wanted = PopupWidthFor();
+        if (popup_->minimumWidth() < wanted) popup_->setMinimumWidth(wanted);
+    }
+    // The item heights follow the skin font, which may have changed since the last opening.
+    view()->doItemsLayout();
+    QComboBox::showPopup();
+}
+
+void SkinComboBox::SetHoverState(int state) {
+    if (hoverState_ == state) return;
+    hoverState_ = state;
+    update();
+}
+
+void SkinComboBox::paintEvent(QPaintEvent* /*event*/) {
+    // The face is composed off-screen and put on the screen in one step.
+    const qreal ratio = devicePixelRatioF();
+    QPixmap face(size() * ratio);
+    face.setDevicePixelRatio(ratio);
+    face.fill(hoverState_ == kHoverNormal ? kDark : kRed);
+
+    QPainter painter(&face);
+    const QPixmap arrows = SkinBitmap(kBmpComboArrows);
+    if (!arrows.isNull()) {
+        const int frameWidth = arrows.width() / 3;
+        const int frame = std::clamp(hoverState_, 0, 2);
+        const QRect source(frame * frameWidth, 0, frameWidth, arrows.height());
+        const qreal arrowRatio = arrows.devicePixelRatio();
+        const QRectF target(width() - kArrowRightInset, kArrowTop, frameWidth / arrowRatio,
+                            arrows.height() / arrowRatio);
+        painter.drawPixmap(target, arrows, source);
+    }
+
+    const QRect textRect(0, 0, width() - kTextRightInset, height());
+    if (textRect.isValid()) {
+        painter.setClipRect(textRect);
+        painter.setFont(SkinFont());
+        // A list the connected ESC does not use shows its text dimmed, so it reads as such.
+        painter.setPen(isEnabled() ? kWhite : kDisabledText);
+        painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                         QLatin1Char(' ') + currentText());
+    }
+    painter.end();
+
+    QPainter(this).drawPixmap(0, 0, face);
+}
+
+void SkinComboBox::mouseMoveEvent(QMouseEvent* event) {
+    if (!tracking_) {
+        tracking_ = true;
+        SetHoverState(kHoverOver);
+    }
+    QComboBox::mouseMoveEvent(event);
+}
+
+void SkinComboBox::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) SetHoverState(kHoverPressed);
+    QComboBox::mousePressEvent(event);
+}
+
+void SkinComboBox::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) SetHoverState(kHoverOver);
+    QComboBox::mouseReleaseEvent(event);
+}
+
+void SkinComboBox::leaveEvent(QEvent* /*event*/) {
+    tracking_ = false;
+    // Opening the list moves the mouse into the list's window, which reports as leaving the
+    // control; the pressed look stays while the list is open.
+    if (popup_ != nullptr && popup_->isVisible()) return;
+    SetHoverState(kHoverNormal);
+}
+
+bool SkinComboBox::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == popup_ && event->type() == QEvent::Hide) {
+        // The list takes the release of the press that opened it, and the mouse may have gone
+        // anywhere meanwhile, so the look is settled from where the cursor is now.
+        const bool over = rect().contains(mapFromGlobal(QCursor::pos()));
+        tracking_ = over;
+        SetHoverState(over ? kHoverOver : kHoverNormal);
+    }
+    return QComboBox::eventFilter(watched, event);
+}
+
+}  // namespace vorna::gui

@@ -1,0 +1,58 @@
+// The drop-down list used for every ESC parameter and both firmware choices: a standard
+// non-editable combo box whose face, arrow and list are painted in the dark skin, with a red face
+// while the mouse is over it or pressing it.
+#pragma once
+
+#include <QComboBox>
+#include <QFont>
+#include <QString>
+
+namespace vorna::gui {
+
+class SkinComboBox : public QComboBox {
+    Q_OBJECT
+
+public:
+    // The look of the face: arrow frame and face colour follow it.
+    enum HoverStateValue { kHoverNormal = 0, kHoverOver = 1, kHoverPressed = 2 };
+
+    explicit SkinComboBox(QWidget* parent = nullptr);
+    ~SkinComboBox() override;
+
+    // Both take effect at the next paint of the face, and for the list at its next opening.
+    void SetFontFace(const QString& face);
+    const QString& FontFace() const { return fontFace_; }
+    // Tenths of a point. A size of 0 or less keeps the toolkit's default size.
+    void SetFontSize(int tenthsOfPoint);
+    int FontSize() const { return fontSize_; }
+
+    // The font the face and the list items are drawn with.
+    QFont SkinFont() const;
+
+    int HoverState() const { return hoverState_; }
+
+    // The width the list needs for its widest item (with the list's frame and scroll bar); the
+    // list is widened to it when it opens, never narrowed.
+    int PopupWidthFor() const;
+
+    void showPopup() override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void SetHoverState(int state);
+
+    QString fontFace_ = QStringLiteral("Microsoft Sans Serif");
+    int fontSize_ = 100;
+    int hoverState_ = kHoverNormal;
+    bool tracking_ = false;
+    QWidget* popup_ = nullptr;  // the list's window, owned by the combo box
+};
+
+}  // namespace vorna::gui

@@ -1,0 +1,55 @@
+// What the link side needs of the pages. The poll and the transfers run on the link thread
+// and reach the setup page and the firmware page only through these interfaces; the models
+// behind them keep their own lock, so a window can show them from its own thread.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace vorna {
+
+using IdentityBytes = std::array<std::uint8_t, 7>;
+
+class SetupPageLink {
+public:
+    virtual ~SetupPageLink() = default;
+
+    virtual void SetVersionText(const std::string& text) = 0;
+    // Turns identity bytes 0 to 3 into the model type, rebuilds the option lists and returns it.
+    virtual int RecognizeModel(const IdentityBytes& identity) = 0;
+    virtual void FillOptionLists() = 0;
+    virtual int ModelType() const = 0;
+
+    // Control 1000 (model name, hidden) and 1001 (firmware text).
+    virtual void SetModelNameText(const std::string& text) = 0;
+    virtual void SetFirmwareText(const std::string& text) = 0;
+    virtual std::string FirmwareText() const = 0;
+
+    // Settings transfer.
+    virtual void ApplySettingsRecord(const std::uint8_t* buffer, std::size_t dataBytes) = 0;
+    virtual bool HasValidRecord() const = 0;
+    virtual void BuildWritePairs(std::array<std::uint8_t, 100>& pairs) = 0;
+    virtual int BecSelection() const = 0;
+    virtual void SelectBec(int index) = 0;
+    virtual void RefreshParameterBoxes() = 0;
+
+    // Requests raised by the page's send and default pictures.
+    virtual bool WriteRequested() const = 0;
+    virtual void ClearWriteRequest() = 0;
+    virtual bool DefaultRequested() const = 0;
+    virtual void ClearDefaultRequest() = 0;
+};
+
+class FirmwarePageLink {
+public:
+    virtual ~FirmwarePageLink() = default;
+
+    virtual void StoreIdentity(const IdentityBytes& identity) = 0;
+    enum class DeviceKind { Esc = 0, Card = 1 };
+    virtual void ShowIdentity(DeviceKind kind) = 0;
+    virtual std::string EscModelText() const = 0;
+    virtual std::string CurrentFirmwareText() const = 0;
+};
+
+}  // namespace vorna
