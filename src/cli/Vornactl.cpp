@@ -68,8 +68,8 @@ int ConnectEsc(Session& session, const Options& o, std::ostream& err) {
     bool sawBridge = false;
     const bool identified = session.WaitAfterTicks(
         [&](ConnectionMonitor& m) {
-            sawBridge = sawBridge || m.Link().usbState == 2;
-            return m.Link().deviceState == 2;
+            sawBridge = sawBridge || m.Link().GetUsbState() == UsbState::Connected;
+            return m.Link().GetDeviceState() == DeviceState::Connected;
         },
         std::chrono::seconds(o.timeoutSec));
     if (!identified) {
@@ -143,9 +143,9 @@ int Identify(const Options& o, std::ostream& out, std::ostream& err) {
     bool sawBridge = false;
     const bool identified = session.WaitAfterTicks(
         [&](ConnectionMonitor& m) {
-            sawBridge = sawBridge || m.Link().usbState == 2;
-            if (mode == "card") return m.CardState() == 2;
-            if (m.Link().deviceState != 2) return false;
+            sawBridge = sawBridge || m.Link().GetUsbState() == UsbState::Connected;
+            if (mode == "card") return m.CardState() == DeviceState::Connected;
+            if (m.Link().GetDeviceState() != DeviceState::Connected) return false;
             if (mode == "fix") {
                 std::copy_n(m.Link().rxBuffer.begin(), fixIdentity.size(), fixIdentity.begin());
             }

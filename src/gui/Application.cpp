@@ -40,7 +40,27 @@ Application::~Application() {
     if (simulated_) simulated_->Stop();
 }
 
+// What the command line asked for.
+struct Application::Settings {
+    MainWindow::Options window;
+    QString simulate;     // "", "card", "esc" or "esc:MODEL"
+    QString screenshots;  // folder, or empty
+};
+
 int Application::Run() {
+    Settings settings;
+    if (const int rc = ParseCommandLine(settings); rc != 0) return rc;
+    if (const int rc = StartSimulatedDevice(settings); rc != 0) return rc;
+
+    MainWindow window(settings.window);
+    window.show();
+    QTimer quitWatch;
+    CloseOnQuitSignals(window, quitWatch);
+    if (!settings.screenshots.isEmpty()) return SaveScreenshots(window, settings);
+    return qt_->exec();
+}
+
+int Application::ParseCommandLine(Settings& settings) {
     QCommandLineParser parser;
     parser.setApplicationDescription(kAppTitle);
     parser.addHelpOption();
@@ -51,101 +71,111 @@ int Application::Run() {
     parser.addOptions({portOption, dataOption, simOption, shotOption});
     parser.process(*qt_);
 
-    MainWindow::Options options;
-    options.dataDir = parser.isSet(dataOption) ? parser.value(dataOption).toStdString()
-                                               : QCoreApplication::applicationDirPath().toStdString();
-    options.location.fixedPath = parser.value(portOption).toStdString();
+    settings.window.dataDir = parser.isSet(dataOption)
+                                  ? parser.value(dataOption).toStdString()
+                                  : QCoreApplication::applicationDirPath().toStdString();
+    settings.window.location.fixedPath = parser.value(portOption).toStdString();
+    settings.simulate = parser.value(simOption);
+    settings.screenshots = parser.value(shotOption);
+    if (parser.isSet(shotOption) && settings.screenshots.isEmpty()) {
+        std::fprintf(stderr, "vorna-link: --screenshots needs a folder\n");
+        return 2;
+    }
+    return 0;
+}
 
-    bool simulateCard = false;
-    if (parser.isSet(simOption)) {
-        const QString what = parser.value(simOption);
-        const QString link =
-            QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation))
-                .filePath(QString("vorna-link-sim-%1").arg(QCoreApplication::applicationPid()));
-        std::string error;
-        if (what == "card") {
-            simulateCard = true;
-            simulated_ = std::make_unique<sim::SimulatedCard>(link.toStdString());
-        } else if (what == "esc" || what.startsWith("esc:")) {
-            bool ok = true;
-            const int model = what == "esc" ? 16 : what.mid(4).toInt(&ok);
-            if (!ok || model < 0 || model > 17) {
-                std::fprintf(stderr, "vorna-link: --simulate esc:MODEL takes a model type from 0 to 17\n");
-                return 2;
-            }
-            simulated_ = std::make_unique<sim::SimulatedEsc>(link.toStdString(), model);
-        } else {
-            std::fprintf(stderr, "vorna-link: --simulate takes esc, esc:MODEL or card\n");
+int Application::StartSimulatedDevice(Settings& settings) {
+    const QString& what = settings.simulate;
+    if (what.isEmpty()) return 0;
+    const QString link =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation))
+            .filePath(QString("vorna-link-sim-%1").arg(QCoreApplication::applicationPid()));
+    if (what == "card") {
+        simulated_ = std::make_unique<sim::SimulatedCard>(link.toStdString());
+    } else if (what == "esc" || what.startsWith("esc:")) {
+        bool ok = true;
+        const int model = what == "esc" ? 16 : what.mid(4).toInt(&ok);
+        if (!ok || model < 0 || model > 17) {
+            std::fprintf(stderr, "vorna-link: --simulate esc:MODEL takes a model type from 0 to 17\n");
             return 2;
         }
-        if (!simulated_->Start(&error)) {
-            std::fprintf(stderr, "vorna-link: cannot start the simulated device: %s\n", error.c_str());
-            return 1;
-        }
-        options.location.fixedPath = link.toStdString();
+        simulated_ = std::make_unique<sim::SimulatedEsc>(link.toStdString(), model);
+    } else {
+        std::fprintf(stderr, "vorna-link: --simulate takes esc, esc:MODEL or card\n");
+        return 2;
     }
+    std::string error;
+    if (!simulated_->Start(&error)) {
+        std::fprintf(stderr, "vorna-link: cannot start the simulated device: %s\n", error.c_str());
+        return 1;
+    }
+    settings.window.location.fixedPath = link.toStdString();
+    return 0;
+}
 
-    MainWindow window(options);
-    window.show();
-
-    // Ctrl-C or a polite kill closes the window properly, so a simulated device's link goes too.
+// Ctrl-C or a polite kill closes the window properly, so a simulated device's link goes too.
+void Application::CloseOnQuitSignals(MainWindow& window, QTimer& watch) {
     std::signal(SIGINT, OnQuitSignal);
     std::signal(SIGTERM, OnQuitSignal);
-    QTimer quitWatch;
-    QObject::connect(&quitWatch, &QTimer::timeout, &window, [&window] {
+    QObject::connect(&watch, &QTimer::timeout, &window, [&window] {
         if (gQuitRequested) window.close();
     });
-    quitWatch.start(200);
+    watch.start(200);
+}
 
-    if (parser.isSet(shotOption)) {
-        const QDir dir(parser.value(shotOption));
-        if (!QDir().mkpath(dir.path())) {
-            std::fprintf(stderr, "vorna-link: cannot create %s\n", qPrintable(dir.path()));
-            return 3;
-        }
-        int exitCode = 1;
-        auto save = [&] {
-            struct Shot { const char* name; void (MainWindow::*select)(); };
-            const Shot shots[] = {{"links.png", &MainWindow::SelectLinksPage},
-                                  {"setup.png", &MainWindow::SelectEscPage},
-                                  {"firmware.png", &MainWindow::SelectFirmwarePage}};
-            exitCode = 0;
-            for (const auto& shot : shots) {
-                (window.*shot.select)();
-                const QString path = dir.absoluteFilePath(shot.name);
-                if (!window.Screenshot().save(path)) {
-                    std::fprintf(stderr, "vorna-link: cannot save %s\n", qPrintable(path));
-                    exitCode = 3;
-                } else {
-                    std::printf("%s\n", qPrintable(path));
-                }
-            }
-            std::fflush(stdout);
-            QApplication::quit();
-        };
-        QObject::connect(&window.Link(), &LinkController::ticked, &window,
-                         [&, simulateCard](int, int deviceState, int cardState) {
-                             const bool ready = simulateCard ? cardState == 2
-                                                             : deviceState == 2 && window.SetupModel().HasValidRecord();
-                             if (ready && exitCode == 1) {
-                                 exitCode = 2;  // saving
-                                 QTimer::singleShot(300, &window, save);
-                             }
-                         });
-        if (simulateCard) {
-            window.Link().ChooseProgramCard();
-        } else {
-            window.Link().ChooseEsc();
-        }
-        QTimer::singleShot(30000, &window, [&] {
-            if (exitCode != 1) return;
-            std::fprintf(stderr, "vorna-link: no device was identified within 30 s\n");
-            QApplication::exit(1);
-        });
-        const int rc = qt_->exec();
-        return exitCode == 0 ? 0 : (rc != 0 ? rc : exitCode);
+// Chooses the simulated device's mode, waits until it is identified (and an ESC read), saves
+// the three pages and quits.
+int Application::SaveScreenshots(MainWindow& window, const Settings& settings) {
+    const QDir dir(settings.screenshots);
+    if (!QDir().mkpath(dir.path())) {
+        std::fprintf(stderr, "vorna-link: cannot create %s\n", qPrintable(dir.path()));
+        return 3;
     }
-    return qt_->exec();
+    const bool card = settings.simulate == "card";
+    int exitCode = 1;
+    auto save = [&] {
+        struct Shot {
+            const char* name;
+            void (MainWindow::*select)();
+        };
+        const Shot shots[] = {{"links.png", &MainWindow::SelectLinksPage},
+                              {"setup.png", &MainWindow::SelectEscPage},
+                              {"firmware.png", &MainWindow::SelectFirmwarePage}};
+        exitCode = 0;
+        for (const auto& shot : shots) {
+            (window.*shot.select)();
+            const QString path = dir.absoluteFilePath(shot.name);
+            if (!window.Screenshot().save(path)) {
+                std::fprintf(stderr, "vorna-link: cannot save %s\n", qPrintable(path));
+                exitCode = 3;
+            } else {
+                std::printf("%s\n", qPrintable(path));
+            }
+        }
+        std::fflush(stdout);
+        QApplication::quit();
+    };
+    QObject::connect(&window.Link(), &LinkController::ticked, &window,
+                     [&, card](bool escConnected, bool cardConnected) {
+                         const bool ready = card ? cardConnected
+                                                 : escConnected && window.SetupModel().HasValidRecord();
+                         if (ready && exitCode == 1) {
+                             exitCode = 2;  // saving
+                             QTimer::singleShot(300, &window, save);
+                         }
+                     });
+    if (card) {
+        window.Link().ChooseProgramCard();
+    } else {
+        window.Link().ChooseEsc();
+    }
+    QTimer::singleShot(30000, &window, [&] {
+        if (exitCode != 1) return;
+        std::fprintf(stderr, "vorna-link: no device was identified within 30 s\n");
+        QApplication::exit(1);
+    });
+    const int rc = qt_->exec();
+    return exitCode == 0 ? 0 : (rc != 0 ? rc : exitCode);
 }
 
 }  // namespace vorna::gui

@@ -11,7 +11,11 @@ namespace vorna::sim {
 class PtyDevice;
 }
 
+class QTimer;
+
 namespace vorna::gui {
+
+class MainWindow;
 
 class Application {
 public:
@@ -20,6 +24,13 @@ public:
     int Run();
 
 private:
+    struct Settings;
+    // Each returns 0 to go on, or the program's exit code.
+    int ParseCommandLine(Settings& settings);
+    int StartSimulatedDevice(Settings& settings);
+    static void CloseOnQuitSignals(MainWindow& window, QTimer& watch);
+    int SaveScreenshots(MainWindow& window, const Settings& settings);
+
     int argc_;
     char** argv_;
     std::unique_ptr<QApplication> qt_;

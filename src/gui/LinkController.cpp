@@ -4,14 +4,17 @@ namespace vorna::gui {
 
 LinkController::LinkController(BridgeLocation location, EscSetupModel& setup,
                                FirmwarePageModel& firmware, QObject* parent)
-    : QObject(parent), monitor_(link_, std::move(location), setup, firmware, *this, thread_) {}
+    : QObject(parent),
+      setupNews_(setup),
+      monitor_(link_, std::move(location), setup, firmware, *this, thread_) {}
 
 LinkController::~LinkController() { Shutdown(); }
 
 void LinkController::Start() {
     thread_.Run([this] {
         monitor_.OnTimer();
-        emit ticked(link_.usbState, link_.deviceState, monitor_.CardState());
+        emit ticked(link_.GetDeviceState() == DeviceState::Connected,
+                    monitor_.CardState() == DeviceState::Connected);
     });
 }
 
@@ -73,12 +76,8 @@ void LinkController::ShowWriteProgress(const std::string& text) {
     emit writeProgress(QString::fromStdString(text));
 }
 
-void LinkController::SettingsApplied() { emit settingsApplied(); }
-
-void LinkController::DeviceChanged() { emit deviceChanged(); }
-
 void LinkController::DeviceModeChanged(const DeviceMenuState& state, bool selectLinksPage) {
-    emit deviceModeChanged(static_cast<int>(state.mode), state.escPageEnabled,
+    emit deviceModeChanged(state.mode, state.escPageEnabled,
                            state.firmwarePageEnabled, selectLinksPage);
 }
 

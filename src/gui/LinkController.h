@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "firmware/FirmwarePageModel.h"
+#include "gui/ModelNews.h"
 #include "link/BridgeDiscovery.h"
 #include "link/UsbUart.h"
 #include "protocol/ConnectionMonitor.h"
@@ -42,26 +43,27 @@ public:
     void ShowMessage(const std::string& text, MessageIcon icon) override;
     void ShowPortProblem(const std::string& text) override;
     void ShowWriteProgress(const std::string& text) override;
-    void SettingsApplied() override;
-    void DeviceChanged() override;
     void DeviceModeChanged(const DeviceMenuState& state, bool selectLinksPage) override;
 
     // The UI thread answers a messageRequested signal with this once the box is closed.
     void MessageDismissed(quint64 ticket);
+
+    // Changes of the setup model, whichever thread made them, arrive here as one signal.
+    SetupModelNews& SetupNews() { return setupNews_; }
 
 signals:
     void lampsChanged(bool usb, bool esc, bool card);
     void messageRequested(quint64 ticket, const QString& text, bool errorIcon);
     void portProblem(const QString& text);
     void writeProgress(const QString& text);
-    void settingsApplied();
-    void deviceChanged();
-    void deviceModeChanged(int mode, bool escPageEnabled, bool firmwarePageEnabled,
+    void deviceModeChanged(vorna::DeviceMode mode, bool escPageEnabled, bool firmwarePageEnabled,
                            bool selectLinksPage);
-    // After every tick, with the monitor's states (for tests and the screenshot mode).
-    void ticked(int usbState, int deviceState, int cardState);
+    // After every tick: is the ESC, or in card mode the card, identified (for tests and the
+    // screenshot mode).
+    void ticked(bool escConnected, bool cardConnected);
 
 private:
+    SetupModelNews setupNews_;
     UsbUart link_;
     LinkThread thread_;
     ConnectionMonitor monitor_;

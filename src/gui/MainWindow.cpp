@@ -214,16 +214,17 @@ void MainWindow::BuildPages() {
     linksPage_ = new LinksPage(options_.dataDir, options_.urlOpener, container_);
     setupPage_ = new EscSetupPage(setup_, options_.dataDir, pageTextSize_, container_);
     firmwarePage_ = new FirmwarePage(firmware_, pageTextSize_, container_);
-    for (QWidget* page : {static_cast<QWidget*>(linksPage_), setupPage_, firmwarePage_}) {
+    for (QWidget* page : {static_cast<QWidget*>(linksPage_), static_cast<QWidget*>(setupPage_), firmwarePage_}) {
         page->setGeometry(pageRect);
     }
 }
 
+// Everything the link thread tells the window arrives through the link controller.
 void MainWindow::ConnectLink() {
+    connect(&link_->SetupNews(), &SetupModelNews::changed, setupPage_, &EscSetupPage::ShowChanges);
     connect(link_.get(), &LinkController::lampsChanged, this, [this](bool usb, bool esc, bool card) {
         const bool on[3] = {usb, esc, card};
         for (int i = 0; i < 3; ++i) SetPicture(lamps_[i], on[i] ? kBmpLampOn : kBmpLampOff);
-        emit lampsShown();
     });
     connect(link_.get(), &LinkController::messageRequested, this, &MainWindow::OnMessage);
     connect(link_.get(), &LinkController::portProblem, this, [this](const QString& text) {
@@ -245,9 +246,9 @@ void MainWindow::OnMessage(quint64 ticket, const QString& text, bool errorIcon) 
     link_->MessageDismissed(ticket);
 }
 
-void MainWindow::OnDeviceModeChanged(int mode, bool escPageEnabled, bool firmwarePageEnabled,
+void MainWindow::OnDeviceModeChanged(DeviceMode mode, bool escPageEnabled, bool firmwarePageEnabled,
                                          bool selectLinksPage) {
-    mode_ = static_cast<DeviceMode>(mode);
+    mode_ = mode;
     escAction_->setChecked(mode_ == DeviceMode::Esc);
     cardAction_->setChecked(mode_ == DeviceMode::Card);
     fixAction_->setChecked(mode_ == DeviceMode::Fix);

@@ -21,6 +21,7 @@ class QAction;
 
 namespace vorna::gui {
 class SkinButton;
+class EscSetupPage;
 class LinksPage;
 }  // namespace vorna::gui
 
@@ -91,9 +92,6 @@ public:
     int PageTextSize() const { return pageTextSize_; }
     DeviceMode Mode() const { return mode_; }
 
-signals:
-    void lampsShown();
-
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -104,7 +102,7 @@ private:
     void BuildLeftColumn();
     void BuildPages();
     void ConnectLink();
-    void OnDeviceModeChanged(int mode, bool escPageEnabled, bool firmwarePageEnabled,
+    void OnDeviceModeChanged(DeviceMode mode, bool escPageEnabled, bool firmwarePageEnabled,
                              bool selectLinksPage);
     void OnMessage(quint64 ticket, const QString& text, bool errorIcon);
     void ShowAbout();
@@ -125,7 +123,7 @@ private:
     QWidget* central_ = nullptr;
     QWidget* container_ = nullptr;
     LinksPage* linksPage_ = nullptr;
-    QWidget* setupPage_ = nullptr;
+    EscSetupPage* setupPage_ = nullptr;
     QWidget* firmwarePage_ = nullptr;
     SkinButton* linksButton_ = nullptr;
     SkinButton* escButton_ = nullptr;

@@ -34,8 +34,14 @@ std::vector<BridgeInfo> ListBridges(const std::string& sysfsRoot, const std::str
 // The port the link should use: the first bridge listed, or the explicit path while it exists.
 std::optional<std::string> LookupBridgePort(const BridgeLocation& location);
 
-// One step of the poll's port handling. 0 = port open (now or already), 1 = opening failed,
-// 2 = bridge not found. When opening fails, `failure` receives a sentence for the user.
-int OpenPort(UsbUart& link, const BridgeLocation& location, std::string* failure = nullptr);
+enum class [[nodiscard]] OpenResult {
+    Open = 0,        // the port is open (now or already)
+    CannotOpen = 1,  // the bridge is there but its port could not be opened
+    NoBridge = 2,
+};
+
+// One step of the poll's port handling. When opening fails, `failure` receives a sentence
+// for the user.
+OpenResult OpenPort(UsbUart& link, const BridgeLocation& location, std::string* failure = nullptr);
 
 }  // namespace vorna

@@ -4,17 +4,12 @@
 
 namespace vorna {
 
-int OpenPort(UsbUart& link, const BridgeLocation& location, std::string* failure) {
+OpenResult OpenPort(UsbUart& link, const BridgeLocation& location, std::string* failure) {
     // Looked up on every call: this is also how an unplugged bridge is noticed.
     const auto port = LookupBridgePort(location);
     if (!port) {
-        link.isOpen = 0;
-        link.usbState = 0;
-        link.deviceState = 0;
-        ClosePortHandle(link.portHandle);
-        link.portHandle = kNoPort;
-        link.portName.clear();
-        return 2;
+        link.ClosePort();
+        return OpenResult::NoBridge;
     }
     if (link.portHandle != kNoPort && link.portName != *port) {
         // The first bridge listed is now another one (the old node was replaced).
@@ -24,12 +19,12 @@ int OpenPort(UsbUart& link, const BridgeLocation& location, std::string* failure
         PortOpenResult opened = OpenSerialPort(*port);
         if (opened.handle == kNoPort) {
             if (failure) *failure = DescribeOpenFailure(*port, opened);
-            return 1;
+            return OpenResult::CannotOpen;
         }
         link.portHandle = opened.handle;
         link.portName = *port;
     }
-    if (link.isOpen) return 0;
+    if (link.IsOpen()) return OpenResult::Open;
 
     SleepMs(60);
     if (ConfigureSerialPort(link.portHandle, link.baudRate)) {
@@ -39,8 +34,8 @@ int OpenPort(UsbUart& link, const BridgeLocation& location, std::string* failure
         PurgePort(link.portHandle, true, true);
     }
     // Even unconfigured, the port is used with whatever settings the driver holds.
-    link.isOpen = 1;
-    return 0;
+    link.SetOpen(true);
+    return OpenResult::Open;
 }
 
 }  // namespace vorna

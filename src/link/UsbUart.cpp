@@ -5,7 +5,7 @@
 namespace vorna {
 
 UsbUart::~UsbUart() {
-    if (isOpen || portHandle != kNoPort) ClosePortHandle(portHandle);
+    if (portHandle != kNoPort) ClosePortHandle(portHandle);
 }
 
 void UsbUart::Trace(TraceDirection direction, const std::uint8_t* bytes, std::size_t count) const {
@@ -18,7 +18,7 @@ bool UsbUart::ReadWithTimeout(PortHandle port, std::uint8_t* dest, std::size_t c
     const bool complete = ReadPort(port, dest, count, timeoutMs, got);
     bytesRead = static_cast<std::uint32_t>(got);
     Trace(TraceDirection::Received, dest, got);
-    // Like an overlapped read with untouched driver time-outs: only the full count completes.
+    // A partial read is a failed read: the caller's answer has a fixed length.
     return complete;
 }
 
@@ -30,24 +30,26 @@ bool UsbUart::WriteBytes(const std::uint8_t* src, std::size_t count) {
     return ok && written == count;
 }
 
-int UsbUart::SendCommandByte(std::uint8_t command) {
+LinkResult UsbUart::SendCommandByte(std::uint8_t command) {
     // Stale input must never precede the read-back.
     PurgePort(portHandle, true, false);
     txBuffer[0] = command;
-    if (!WriteBytes(txBuffer.data(), 1)) return 1;
-    if (ReadWithTimeout(portHandle, rxBuffer.data(), 1, 1000) && bytesWritten == 1) return 0;
-    return 1;
+    if (!WriteBytes(txBuffer.data(), 1)) return LinkResult::SendFailed;
+    if (ReadWithTimeout(portHandle, rxBuffer.data(), 1, 1000) && bytesWritten == 1) {
+        return LinkResult::Ok;
+    }
+    return LinkResult::SendFailed;
 }
 
-int UsbUart::ReadReply(std::size_t count, int timeoutMs) {
+LinkResult UsbUart::ReadReply(std::size_t count, int timeoutMs) {
     count = std::min(count, kRxSize);
     if (ReadWithTimeout(portHandle, rxBuffer.data(), count, timeoutMs) && bytesRead == count) {
-        return 0;
+        return LinkResult::Ok;
     }
     // A late answer must not be taken for the next one.
     PurgePort(portHandle, true, true);
     rxBuffer.fill(0);
-    return 2;
+    return LinkResult::NoAnswer;
 }
 
 void UsbUart::PurgeAndClear() {
@@ -55,8 +57,8 @@ void UsbUart::PurgeAndClear() {
     rxBuffer.fill(0);
 }
 
-int UsbUart::SendBlock(const std::uint8_t* data, std::size_t count) {
-    if (!WriteBytes(data, count)) return 1;
+LinkResult UsbUart::SendBlock(const std::uint8_t* data, std::size_t count) {
+    if (!WriteBytes(data, count)) return LinkResult::SendFailed;
     // The read-back of a block longer than the receive buffer is taken in buffer-sized
     // pieces so that none of it is left behind to be mistaken for the device's answer.
     std::size_t remaining = count;
@@ -68,22 +70,23 @@ int UsbUart::SendBlock(const std::uint8_t* data, std::size_t count) {
         timeoutMs = 100;
     }
     // The read-back is not examined; the caller reads the device's answer.
-    return 0;
+    return LinkResult::Ok;
 }
 
-int UsbUart::SendPairAwaitAck(const std::uint8_t* pair) {
+LinkResult UsbUart::SendPairAwaitAck(const std::uint8_t* pair) {
     PurgePort(portHandle, true, true);
-    if (!WriteBytes(pair, 2)) return 1;
-    ReadWithTimeout(portHandle, rxBuffer.data(), 2, 1000);
-    if (ReadReply(1, 2000) != 0) return 1;
-    return rxBuffer[0] == 0x01 ? 0 : 1;
+    if (!WriteBytes(pair, 2)) return LinkResult::SendFailed;
+    // A missing read-back is not fatal by itself: the acknowledgement below decides.
+    static_cast<void>(ReadWithTimeout(portHandle, rxBuffer.data(), 2, 1000));
+    if (ReadReply(1, 2000) != LinkResult::Ok) return LinkResult::SendFailed;
+    return rxBuffer[0] == 0x01 ? LinkResult::Ok : LinkResult::SendFailed;
 }
 
 void UsbUart::ClosePort() {
-    isOpen = 0;
-    usbState = 0;
-    deviceState = 0;
     ClosePortHandle(portHandle);
+    isOpen_ = false;
+    usbState_ = UsbState::NoBridge;
+    deviceState_ = DeviceState::NotPolled;
     portHandle = kNoPort;
     portName.clear();
 }

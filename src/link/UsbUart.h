@@ -13,6 +13,17 @@
 
 namespace vorna {
 
+// The bridge: absent (or its port could not be opened), or present with its port open.
+enum class UsbState { NoBridge, Connected };
+
+// The device at the end of the link (ESC, or the program card in card mode): not asked yet
+// in this mode, asked and silent (or lost), or answering.
+enum class DeviceState { NotPolled, Absent, Connected };
+
+// Result of one link transaction. The numeric values are the codes the device conversation
+// has always used (1 a send, 2 an answer that did not come whole and in time).
+enum class [[nodiscard]] LinkResult { Ok = 0, SendFailed = 1, NoAnswer = 2 };
+
 class UsbUart {
 public:
     static constexpr std::size_t kRxSize = 250;
@@ -31,15 +42,16 @@ public:
     UsbUart& operator=(const UsbUart&) = delete;
 
     // Primitives: true for success.
-    bool ReadWithTimeout(PortHandle port, std::uint8_t* dest, std::size_t count, int timeoutMs);
-    bool WriteBytes(const std::uint8_t* src, std::size_t count);
+    [[nodiscard]] bool ReadWithTimeout(PortHandle port, std::uint8_t* dest, std::size_t count,
+                                       int timeoutMs);
+    [[nodiscard]] bool WriteBytes(const std::uint8_t* src, std::size_t count);
 
-    // Transactions: 0 for success, the documented nonzero code for failure.
-    int SendCommandByte(std::uint8_t command);       // 1 on failure
-    int ReadReply(std::size_t count, int timeoutMs);  // 2 on failure
+    // Transactions. On anything but Ok, rxBuffer holds nothing to be read as an answer.
+    LinkResult SendCommandByte(std::uint8_t command);       // SendFailed on failure
+    LinkResult ReadReply(std::size_t count, int timeoutMs);  // NoAnswer on failure
     void PurgeAndClear();
-    int SendBlock(const std::uint8_t* data, std::size_t count);  // 1 when the write failed
-    int SendPairAwaitAck(const std::uint8_t* pair);             // 1 on failure
+    LinkResult SendBlock(const std::uint8_t* data, std::size_t count);  // SendFailed: write failed
+    LinkResult SendPairAwaitAck(const std::uint8_t* pair);  // SendFailed unless acknowledged
     void ClosePort();
 
     static std::uint8_t ParseHexPair(const char* two);
@@ -47,10 +59,14 @@ public:
     // Every byte sent and every byte read, for `vornactl --trace`.
     void SetTraceSink(TraceSink sink) { trace_ = std::move(sink); }
 
-    // Fields, in the order the rest of the program knows them.
-    std::int32_t usbState = 0;     // 0 no bridge, 2 bridge present and port open
-    std::int32_t deviceState = 0;  // 0 not polled, 1 absent or lost, 2 connected
-    std::int32_t isOpen = 0;
+    UsbState GetUsbState() const { return usbState_; }
+    void SetUsbState(UsbState state) { usbState_ = state; }
+    DeviceState GetDeviceState() const { return deviceState_; }
+    void SetDeviceState(DeviceState state) { deviceState_ = state; }
+    // The port is open and configured for the line (set once per opening).
+    bool IsOpen() const { return isOpen_; }
+    void SetOpen(bool open) { isOpen_ = open; }
+
     std::array<std::uint8_t, kRxSize> rxBuffer{};
     std::uint32_t baudRate = kDefaultBaud;
     std::array<std::uint8_t, kTxSize> txBuffer{};
@@ -60,6 +76,10 @@ public:
     std::string portName;  // device node of the open port, for messages
 
 private:
+    UsbState usbState_ = UsbState::NoBridge;
+    DeviceState deviceState_ = DeviceState::NotPolled;
+    bool isOpen_ = false;
+
     void Trace(TraceDirection direction, const std::uint8_t* bytes, std::size_t count) const;
 
     TraceSink trace_;

@@ -27,8 +27,7 @@ ConnectionMonitor::ConnectionMonitor(UsbUart& link, BridgeLocation location, Set
 
 void ConnectionMonitor::OnTimer() {
     std::string problem;
-    const int opened = OpenPort(link_, location_, &problem);
-    if (opened == 1) {
+    if (OpenPort(link_, location_, &problem) == OpenResult::CannotOpen) {
         // Said once; the following ticks keep trying without repeating it.
         if (problem != lastPortProblem_) {
             lastPortProblem_ = problem;
@@ -45,27 +44,20 @@ void ConnectionMonitor::OnTimer() {
 }
 
 void ConnectionMonitor::PollDevice() {
-    if (link_.usbState < 2) {
-        if (link_.isOpen) {
-            link_.usbState = 2;
+    if (link_.GetUsbState() != UsbState::Connected) {
+        if (link_.IsOpen()) {
+            link_.SetUsbState(UsbState::Connected);
         } else {
-            cardState_ = 0;
+            cardState_ = DeviceState::NotPolled;
         }
         UpdateStatusLamps();
         return;  // device traffic begins on the following tick
     }
-    if (link_.usbState > 2) {
-        link_.usbState = 0;
-        cardState_ = 0;
-        UpdateStatusLamps();
-        return;
-    }
-    if (escMode_) {
-        PollEsc();
-    } else if (cardMode_) {
-        PollCard();
-    } else if (fixMode_) {
-        PollFix();
+    switch (mode_) {
+        case DeviceMode::Esc: PollEsc(); break;
+        case DeviceMode::Card: PollCard(); break;
+        case DeviceMode::Fix: PollFix(); break;
+        case DeviceMode::None: break;
     }
     UpdateStatusLamps();
 }
@@ -78,13 +70,13 @@ void ConnectionMonitor::ClearEscTexts(bool keepBlinkyText) {
 }
 
 void ConnectionMonitor::PollEsc() {
-    if (link_.SendCommandByte(cmd::kEscProbe) != 0) {
+    if (link_.SendCommandByte(cmd::kEscProbe) != LinkResult::Ok) {
         link_.ClosePort();
         return;
     }
-    if (link_.ReadReply(1, 1000) != 0) {
-        if (link_.deviceState != 1) {
-            link_.deviceState = 1;
+    if (link_.ReadReply(1, 1000) != LinkResult::Ok) {
+        if (link_.GetDeviceState() != DeviceState::Absent) {
+            link_.SetDeviceState(DeviceState::Absent);
             UpdateStatusLamps();
             ClearEscTexts(true);
             view_.DeviceChanged();
@@ -95,14 +87,15 @@ void ConnectionMonitor::PollEsc() {
         link_.PurgeAndClear();
         return;
     }
-    if (link_.deviceState == 2) return;  // keep-alive
+    if (link_.GetDeviceState() == DeviceState::Connected) return;  // keep-alive
 
-    IdentifyDevice();
-    if (link_.rxBuffer[1] != cmd::kIdentityMarker) return;  // tried again next tick
+    // Tried again on the next tick; an answer is only taken from an identification that came.
+    if (IdentifyDevice() != LinkResult::Ok) return;
+    if (link_.rxBuffer[1] != cmd::kIdentityMarker) return;
     IdentityBytes identity{};
     std::copy_n(link_.rxBuffer.begin(), identity.size(), identity.begin());
     setup_.SetVersionText(VersionTextOf(identity[3]));
-    link_.deviceState = 2;
+    link_.SetDeviceState(DeviceState::Connected);
     modelType_ = setup_.RecognizeModel(identity);
     firmware_.StoreIdentity(identity);
     firmware_.ShowIdentity(FirmwarePageLink::DeviceKind::Esc);
@@ -112,19 +105,21 @@ void ConnectionMonitor::PollEsc() {
 }
 
 void ConnectionMonitor::PollCard() {
-    if (link_.SendCommandByte(cmd::kCardProbe) != 0) {
+    if (link_.SendCommandByte(cmd::kCardProbe) != LinkResult::Ok) {
         link_.ClosePort();
-        cardState_ = 0;
+        cardState_ = DeviceState::NotPolled;
         return;
     }
-    if (link_.ReadReply(2, 150) != 0) {
-        cardState_ = 1;
+    if (link_.ReadReply(2, 150) != LinkResult::Ok) {
+        cardState_ = DeviceState::Absent;
         return;
     }
     if ((link_.rxBuffer[0] & 0xF0) == 0xD0) {
-        if (cardState_ != 2) {
-            cardState_ = 2;
-            IdentifyDevice();
+        if (cardState_ != DeviceState::Connected) {
+            // The card counts as connected once its identity came; otherwise it is asked
+            // again on the next tick rather than shown with an identity it never sent.
+            if (IdentifyDevice() != LinkResult::Ok) return;
+            cardState_ = DeviceState::Connected;
             IdentityBytes identity{};
             std::copy_n(link_.rxBuffer.begin(), identity.size(), identity.begin());
             firmware_.StoreIdentity(identity);
@@ -132,19 +127,19 @@ void ConnectionMonitor::PollCard() {
             view_.DeviceChanged();
         }
     } else {
-        cardState_ = 1;
+        cardState_ = DeviceState::Absent;
     }
 }
 
 void ConnectionMonitor::PollFix() {
-    if (link_.SendCommandByte(cmd::kFixProbe) != 0) {
+    if (link_.SendCommandByte(cmd::kFixProbe) != LinkResult::Ok) {
         link_.ClosePort();
         return;
     }
     for (int retry = 0;; ++retry) {
-        if (link_.ReadReply(1, 500) != 0) {
-            if (link_.deviceState != 1) {
-                link_.deviceState = 1;
+        if (link_.ReadReply(1, 500) != LinkResult::Ok) {
+            if (link_.GetDeviceState() != DeviceState::Absent) {
+                link_.SetDeviceState(DeviceState::Absent);
                 UpdateStatusLamps();
                 ClearEscTexts(false);
                 view_.DeviceChanged();
@@ -152,44 +147,42 @@ void ConnectionMonitor::PollFix() {
             return;
         }
         if (link_.rxBuffer[0] == cmd::kFixPresent) {
-            if (link_.deviceState != 2) {
-                // In Fix Mode the identity is neither stored nor shown, and nothing is read.
-                IdentifyDevice();
-                link_.deviceState = 2;
+            if (link_.GetDeviceState() != DeviceState::Connected) {
+                // In Fix Mode the identity is neither stored nor shown, and nothing is read:
+                // the device is asked only to keep its conversation in step.
+                static_cast<void>(IdentifyDevice());
+                link_.SetDeviceState(DeviceState::Connected);
             }
             return;
         }
         if (retry >= kFixProbeRetries) return;
-        if (link_.SendCommandByte(cmd::kFixProbe) != 0) {
+        if (link_.SendCommandByte(cmd::kFixProbe) != LinkResult::Ok) {
             link_.ClosePort();
             return;
         }
     }
 }
 
-void ConnectionMonitor::IdentifyDevice() {
-    if (link_.SendCommandByte(cmd::kIdentify) != 0) {
-        link_.SendCommandByte(cmd::kIdentify);
-        return;
+LinkResult ConnectionMonitor::IdentifyDevice() {
+    if (link_.SendCommandByte(cmd::kIdentify) != LinkResult::Ok) {
+        // The device may have taken the command without its read-back reaching us: sending
+        // it once more keeps the device's side in step. Its answer is not waited for here.
+        static_cast<void>(link_.SendCommandByte(cmd::kIdentify));
+        return LinkResult::SendFailed;
     }
-    link_.ReadReply(7, 500);
+    return link_.ReadReply(7, 500);
 }
 
 LampState ConnectionMonitor::Lamps() const {
-    return LampState{link_.usbState == 2, link_.deviceState == 2, cardState_ == 2};
+    return LampState{link_.GetUsbState() == UsbState::Connected,
+                     link_.GetDeviceState() == DeviceState::Connected,
+                     cardState_ == DeviceState::Connected};
 }
 
 void ConnectionMonitor::UpdateStatusLamps() { view_.ShowLamps(Lamps()); }
 
-DeviceMode ConnectionMonitor::Mode() const {
-    if (escMode_) return DeviceMode::Esc;
-    if (cardMode_) return DeviceMode::Card;
-    if (fixMode_) return DeviceMode::Fix;
-    return DeviceMode::None;
-}
-
 DeviceMenuState ConnectionMonitor::MenuState() const {
-    return DeviceMenuState{Mode(), escPageEnabled_, firmwarePageEnabled_};
+    return DeviceMenuState{mode_, escPageEnabled_, firmwarePageEnabled_};
 }
 
 void ConnectionMonitor::AnnounceMode(bool selectLinksPage) {
@@ -198,17 +191,15 @@ void ConnectionMonitor::AnnounceMode(bool selectLinksPage) {
 
 void ConnectionMonitor::ChooseEsc() {
     timer_.StopTimer();
-    const bool wasOn = escMode_;
-    cardMode_ = false;
-    fixMode_ = false;
-    cardState_ = 0;
+    const bool wasOn = mode_ == DeviceMode::Esc;
+    cardState_ = DeviceState::NotPolled;
     if (wasOn) {
-        escMode_ = false;
-        link_.deviceState = 0;
+        mode_ = DeviceMode::None;
+        link_.SetDeviceState(DeviceState::NotPolled);
         UpdateStatusLamps();
         AnnounceMode(false);
     } else {
-        escMode_ = true;
+        mode_ = DeviceMode::Esc;
         UpdateStatusLamps();
         escPageEnabled_ = true;
         firmwarePageEnabled_ = true;
@@ -219,17 +210,15 @@ void ConnectionMonitor::ChooseEsc() {
 
 void ConnectionMonitor::ChooseProgramCard() {
     timer_.StopTimer();
-    const bool wasOn = cardMode_;
-    escMode_ = false;
-    fixMode_ = false;
-    link_.deviceState = 0;
+    const bool wasOn = mode_ == DeviceMode::Card;
+    link_.SetDeviceState(DeviceState::NotPolled);
     if (wasOn) {
-        cardMode_ = false;
-        cardState_ = 0;
+        mode_ = DeviceMode::None;
+        cardState_ = DeviceState::NotPolled;
         UpdateStatusLamps();
         AnnounceMode(false);
     } else {
-        cardMode_ = true;
+        mode_ = DeviceMode::Card;
         UpdateStatusLamps();
         firmwarePageEnabled_ = true;
         escPageEnabled_ = false;
@@ -239,16 +228,14 @@ void ConnectionMonitor::ChooseProgramCard() {
 }
 
 void ConnectionMonitor::ChooseFixMode() {
-    const bool wasOn = fixMode_;
-    escMode_ = false;
-    cardMode_ = false;
-    link_.deviceState = 0;
-    cardState_ = 0;
+    const bool wasOn = mode_ == DeviceMode::Fix;
+    link_.SetDeviceState(DeviceState::NotPolled);
+    cardState_ = DeviceState::NotPolled;
     if (wasOn) {
-        fixMode_ = false;
+        mode_ = DeviceMode::None;
         UpdateStatusLamps();
     } else {
-        fixMode_ = true;
+        mode_ = DeviceMode::Fix;
         UpdateStatusLamps();
         firmwarePageEnabled_ = true;
         escPageEnabled_ = false;

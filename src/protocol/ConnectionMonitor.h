@@ -29,11 +29,12 @@ public:
     ConnectionMonitor(UsbUart& link, BridgeLocation location, SetupPageLink& setup,
                       FirmwarePageLink& firmware, LinkView& view, PollTimer& timer);
 
-    // One tick of timer 1: open the port, poll, then serve card update, ESC update,
-    // restore and write requests, in that order.
+    // One poll tick: open the port, poll, then serve card update, ESC update, restore and
+    // write requests, in that order.
     void OnTimer();
     void PollDevice();
-    void IdentifyDevice();
+    // Asks for the seven identity bytes; on Ok they are at the start of the link's rxBuffer.
+    LinkResult IdentifyDevice();
     void UpdateStatusLamps();
 
     // Device menu items: each toggles its mode; the modes exclude each other.
@@ -41,9 +42,9 @@ public:
     void ChooseProgramCard();
     void ChooseFixMode();
 
-    DeviceMode Mode() const;
+    DeviceMode Mode() const { return mode_; }
     DeviceMenuState MenuState() const;
-    int CardState() const { return cardState_; }
+    DeviceState CardState() const { return cardState_; }
     int ModelType() const { return modelType_; }
     LampState Lamps() const;
 
@@ -71,10 +72,8 @@ private:
     SettingsTransfer transfer_;
     FirmwareUpdates* updates_ = nullptr;
 
-    bool escMode_ = false;
-    bool cardMode_ = false;
-    bool fixMode_ = false;
-    int cardState_ = 1;
+    DeviceMode mode_ = DeviceMode::None;
+    DeviceState cardState_ = DeviceState::Absent;
     int modelType_ = 0;
     bool escPageEnabled_ = false;
     bool firmwarePageEnabled_ = false;

@@ -44,10 +44,11 @@ void SettingsTransfer::ReadSettings() {
     link_.PurgeAndClear();
     const int modelType = setup_.ModelType();
     for (int attempt = 0; attempt < 6; ++attempt) {
-        if (link_.SendCommandByte(cmd::kReadSettings) != 0) continue;
+        if (link_.SendCommandByte(cmd::kReadSettings) != LinkResult::Ok) continue;
         replyLength = ReplyLengthFor(modelType);
         const auto count = static_cast<std::size_t>(replyLength);
-        if (link_.ReadReply(count, 500) == 0 && link_.rxBuffer[count - 1] == cmd::kRecordEnd) {
+        if (link_.ReadReply(count, 500) == LinkResult::Ok &&
+            link_.rxBuffer[count - 1] == cmd::kRecordEnd) {
             setup_.ApplySettingsRecord(link_.rxBuffer.data(), count - 1);
             break;
         }
@@ -56,10 +57,14 @@ void SettingsTransfer::ReadSettings() {
         // Their record has no room for the BEC Voltage; the ESC answers a query instead.
         link_.PurgeAndClear();
         const std::uint8_t query[2] = {cmd::kBecRegister, cmd::kBecQuery};
-        link_.SendPairAwaitAck(query);
-        SleepMs(100);
-        link_.ReadReply(1, 1000);
-        setup_.SelectBec(link_.rxBuffer[0]);
+        bool answered = false;
+        if (link_.SendPairAwaitAck(query) == LinkResult::Ok) {
+            SleepMs(100);
+            answered = link_.ReadReply(1, 1000) == LinkResult::Ok;
+        }
+        // Without an answer the ESC's BEC Voltage is unknown: leave the list unselected, so a
+        // write sends nothing for it, rather than show (and later send) a guess.
+        setup_.SelectBec(answered ? link_.rxBuffer[0] : -1);
     }
     setup_.SetModelNameText(firmware_.EscModelText());
     setup_.SetFirmwareText(firmware_.CurrentFirmwareText());
@@ -70,12 +75,12 @@ void SettingsTransfer::ReadSettings() {
 }
 
 void SettingsTransfer::WriteSettings() {
-    if (link_.usbState != 2) {
+    if (link_.GetUsbState() != UsbState::Connected) {
         setup_.ClearWriteRequest();
         view_.ShowMessage(kMsgUsbConnectionError, MessageIcon::Error);
         return;
     }
-    if (link_.deviceState != 2) {
+    if (link_.GetDeviceState() != DeviceState::Connected) {
         setup_.ClearWriteRequest();
         view_.ShowMessage(kMsgEscConnectionError, MessageIcon::Error);
         return;
@@ -96,7 +101,7 @@ void SettingsTransfer::WriteSettings() {
     for (int k = 0; k < count && k < 50; ++k) {
         char progress[16];
         std::snprintf(progress, sizeof progress, "%d%% ", 100 * k / divisor);
-        if (link_.SendPairAwaitAck(&pairs[static_cast<std::size_t>(2 * k)]) != 0) {
+        if (link_.SendPairAwaitAck(&pairs[static_cast<std::size_t>(2 * k)]) != LinkResult::Ok) {
             view_.ShowMessage(kMsgSendFail, MessageIcon::None);
             timer_.StartTimer(kPollPeriodMs);
             return;  // the request stays set: the next tick starts again from the first pair
@@ -110,14 +115,14 @@ void SettingsTransfer::WriteSettings() {
         if (bec >= 0) {
             link_.PurgeAndClear();
             const std::uint8_t pair[2] = {cmd::kBecRegister, static_cast<std::uint8_t>(bec)};
-            link_.SendPairAwaitAck(pair);
-            link_.ReadReply(1, 500);
-            if (link_.rxBuffer[0] != cmd::kAck) {
+            // The ESC acknowledges the pair, then confirms the new voltage with one more byte.
+            if (link_.SendPairAwaitAck(pair) != LinkResult::Ok ||
+                link_.ReadReply(1, 500) != LinkResult::Ok || link_.rxBuffer[0] != cmd::kAck) {
                 view_.ShowMessage(kMsgBecSetFailed, MessageIcon::None);
             }
         }
     }
-    if (link_.SendCommandByte(cmd::kEndOfWrite) != 0) {
+    if (link_.SendCommandByte(cmd::kEndOfWrite) != LinkResult::Ok) {
         view_.ShowMessage(kMsgEndOfWriteFail, MessageIcon::None);
     }
     setup_.ClearWriteRequest();
@@ -125,21 +130,23 @@ void SettingsTransfer::WriteSettings() {
 }
 
 void SettingsTransfer::RestoreDefaults() {
-    if (link_.usbState != 2) {
+    if (link_.GetUsbState() != UsbState::Connected) {
         setup_.ClearDefaultRequest();
         view_.ShowMessage(kMsgUsbConnectionError, MessageIcon::Error);
         return;
     }
-    if (link_.deviceState != 2) {
+    if (link_.GetDeviceState() != DeviceState::Connected) {
         setup_.ClearDefaultRequest();
         view_.ShowMessage(kMsgEscConnectionError, MessageIcon::Error);
         return;
     }
-    if (link_.SendCommandByte(cmd::kRestoreDefaults) != 0) {
+    if (link_.SendCommandByte(cmd::kRestoreDefaults) != LinkResult::Ok) {
         view_.ShowMessage(kMsgDefaultError, MessageIcon::None);
         return;  // the request stays set and is tried again on the next tick
     }
-    link_.ReadReply(1, 100);
+    // The ESC's short answer to the restore carries nothing we use: the read that follows is
+    // what shows its settings.
+    static_cast<void>(link_.ReadReply(1, 100));
     ReadSettings();
     setup_.ClearDefaultRequest();
     setup_.RefreshParameterBoxes();

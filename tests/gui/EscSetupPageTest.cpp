@@ -18,6 +18,7 @@
 
 #include "gui/Application.h"
 #include "gui/skin/Skin.h"
+#include "gui/ModelNews.h"
 #include "gui/pages/EscSetupPage.h"
 #include "settings/Catalogue.h"
 #include "settings/Codec.h"
@@ -58,20 +59,24 @@ protected:
 
     void Open(int textSize = EscSetupPage::kDefaultTextSize) {
         rig = std::make_unique<test::Rig>(Link());
+        news = std::make_unique<gui::SetupModelNews>(rig->setup);
         page = std::make_unique<EscSetupPage>(rig->setup, dir.Path(), textSize);
+        QObject::connect(news.get(), &gui::SetupModelNews::changed, page.get(),
+                         &EscSetupPage::ShowChanges);
         page->show();
     }
 
     // A simulated ESC of `model`, identified and read; the page shows what the model holds.
     void Connect(int model) {
         page.reset();
+        news.reset();
         rig.reset();
         esc = std::make_unique<sim::SimulatedEsc>(Link(), model);
         ASSERT_TRUE(esc->Start());
         Open();
         rig->monitor.ChooseEsc();
         TickOnLinkThread(2);
-        ASSERT_EQ(rig->link.deviceState, 2);
+        ASSERT_EQ(rig->link.GetDeviceState(), DeviceState::Connected);
         ASSERT_EQ(rig->setup.ModelType(), model);
         ASSERT_TRUE(rig->setup.HasValidRecord());
         ASSERT_TRUE(WaitShowsModel());
@@ -143,6 +148,7 @@ protected:
     test::TempDir dir;
     std::unique_ptr<sim::SimulatedEsc> esc;
     std::unique_ptr<test::Rig> rig;
+    std::unique_ptr<gui::SetupModelNews> news;
     std::unique_ptr<EscSetupPage> page;
 };
 

@@ -82,31 +82,31 @@ TEST(Discovery, OpenPortFollowsTheBridgeAcrossUnplugAndReplug) {
     sysfs.Node("ttyUSB1", second.SlavePath());
 
     UsbUart link;
-    EXPECT_EQ(OpenPort(link, sysfs.Location()), 0);
-    EXPECT_EQ(link.isOpen, 1);
+    EXPECT_EQ(OpenPort(link, sysfs.Location()), OpenResult::Open);
+    EXPECT_TRUE(link.IsOpen());
     EXPECT_EQ(link.portName, (sysfs.Dev() / "ttyUSB0").string());
     const PortHandle handle = link.portHandle;
     // Open and still listed: nothing but the look-up.
-    EXPECT_EQ(OpenPort(link, sysfs.Location()), 0);
+    EXPECT_EQ(OpenPort(link, sysfs.Location()), OpenResult::Open);
     EXPECT_EQ(link.portHandle, handle);
 
     // The first bridge goes: the next call closes the port and resets the link state...
-    link.usbState = 2;
-    link.deviceState = 2;
+    link.SetUsbState(UsbState::Connected);
+    link.SetDeviceState(DeviceState::Connected);
     sysfs.Remove("ttyUSB0");
     sysfs.Remove("ttyUSB1");
-    EXPECT_EQ(OpenPort(link, sysfs.Location()), 2);
-    EXPECT_EQ(link.isOpen, 0);
-    EXPECT_EQ(link.usbState, 0);
-    EXPECT_EQ(link.deviceState, 0);
+    EXPECT_EQ(OpenPort(link, sysfs.Location()), OpenResult::NoBridge);
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_EQ(link.GetUsbState(), UsbState::NoBridge);
+    EXPECT_EQ(link.GetDeviceState(), DeviceState::NotPolled);
     EXPECT_EQ(link.portHandle, kNoPort);
 
     // ...and a bridge plugged in again (under another name) is opened on the next call.
     sysfs.AddUsbTty("ttyUSB1", "10c4", "ea60", "1-2");
-    EXPECT_EQ(OpenPort(link, sysfs.Location()), 0);
+    EXPECT_EQ(OpenPort(link, sysfs.Location()), OpenResult::Open);
     EXPECT_EQ(link.portName, (sysfs.Dev() / "ttyUSB1").string());
-    EXPECT_EQ(link.SendCommandByte(0xD7), 0);
-    ASSERT_EQ(link.ReadReply(7, 1000), 0);
+    EXPECT_EQ(link.SendCommandByte(0xD7), LinkResult::Ok);
+    ASSERT_EQ(link.ReadReply(7, 1000), LinkResult::Ok);
     EXPECT_EQ(link.rxBuffer[0], sim::IdentityForModel(8)[0]);
     EXPECT_EQ(link.rxBuffer[2], 0x85);
 }
@@ -132,19 +132,19 @@ TEST(Discovery, BusyPortIsExplainedAndLeftClosed) {
     BridgeLocation location{"/nonexistent", "/dev", esc.LinkPath()};
 
     UsbUart holder;
-    ASSERT_EQ(OpenPort(holder, location), 0);
+    ASSERT_EQ(OpenPort(holder, location), OpenResult::Open);
     UsbUart second;
     std::string problem;
-    EXPECT_EQ(OpenPort(second, location, &problem), 1);
+    EXPECT_EQ(OpenPort(second, location, &problem), OpenResult::CannotOpen);
     EXPECT_EQ(second.portHandle, kNoPort);
-    EXPECT_EQ(second.isOpen, 0);
+    EXPECT_FALSE(second.IsOpen());
     EXPECT_NE(problem.find(esc.LinkPath()), std::string::npos) << problem;
     EXPECT_NE(problem.find("in use"), std::string::npos) << problem;
 
     // Once the holder lets go, the next call opens it.
     holder.ClosePort();
-    EXPECT_EQ(OpenPort(second, location, &problem), 0);
-    EXPECT_EQ(second.isOpen, 1);
+    EXPECT_EQ(OpenPort(second, location, &problem), OpenResult::Open);
+    EXPECT_TRUE(second.IsOpen());
 }
 
 TEST(Discovery, OpenFailuresNameTheCauseAndTheFix) {

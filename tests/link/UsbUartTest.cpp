@@ -24,14 +24,14 @@ void Attach(UsbUart& link, const std::string& path) {
     ASSERT_NE(opened.handle, kNoPort) << DescribeOpenFailure(path, opened);
     ASSERT_TRUE(ConfigureSerialPort(opened.handle, link.baudRate));
     link.portHandle = opened.handle;
-    link.isOpen = 1;
+    link.SetOpen(true);
 }
 
 TEST(UsbUart, StartsClosedAndZeroed) {
     UsbUart link;
-    EXPECT_EQ(link.usbState, 0);
-    EXPECT_EQ(link.deviceState, 0);
-    EXPECT_EQ(link.isOpen, 0);
+    EXPECT_EQ(link.GetUsbState(), UsbState::NoBridge);
+    EXPECT_EQ(link.GetDeviceState(), DeviceState::NotPolled);
+    EXPECT_FALSE(link.IsOpen());
     EXPECT_EQ(link.baudRate, 19200u);
     EXPECT_EQ(link.portHandle, kNoPort);
     EXPECT_EQ(link.rxBuffer.size(), 250u);
@@ -39,11 +39,11 @@ TEST(UsbUart, StartsClosedAndZeroed) {
     EXPECT_TRUE(AllZero(link));
     EXPECT_TRUE(std::all_of(link.txBuffer.begin(), link.txBuffer.end(), [](auto b) { return b == 0; }));
     // Without a port every transaction fails with its own code.
-    EXPECT_EQ(link.SendCommandByte(0xD5), 1);
-    EXPECT_EQ(link.ReadReply(1, 10), 2);
-    EXPECT_EQ(link.SendBlock(link.txBuffer.data(), 4), 1);
+    EXPECT_EQ(link.SendCommandByte(0xD5), LinkResult::SendFailed);
+    EXPECT_EQ(link.ReadReply(1, 10), LinkResult::NoAnswer);
+    EXPECT_EQ(link.SendBlock(link.txBuffer.data(), 4), LinkResult::SendFailed);
     const std::uint8_t pair[2] = {0xE1, 0x01};
-    EXPECT_EQ(link.SendPairAwaitAck(pair), 1);
+    EXPECT_EQ(link.SendPairAwaitAck(pair), LinkResult::SendFailed);
 }
 
 TEST(UsbUart, SilentDeviceLeavesNothingBehind) {
@@ -55,15 +55,15 @@ TEST(UsbUart, SilentDeviceLeavesNothingBehind) {
     Attach(link, esc.LinkPath());
 
     // The read-back still comes (it is the line's, not the device's), the answer never does.
-    EXPECT_EQ(link.SendCommandByte(0xD5), 0);
+    EXPECT_EQ(link.SendCommandByte(0xD5), LinkResult::Ok);
     EXPECT_EQ(link.rxBuffer[0], 0xD5);
-    EXPECT_EQ(link.ReadReply(1, 300), 2);
+    EXPECT_EQ(link.ReadReply(1, 300), LinkResult::NoAnswer);
     EXPECT_TRUE(AllZero(link));
 
     // The device wakes up: the next command's read-back and answer are its own.
     esc.SetFault(sim::Fault::None);
-    EXPECT_EQ(link.SendCommandByte(0xD5), 0);
-    EXPECT_EQ(link.ReadReply(1, 1000), 0);
+    EXPECT_EQ(link.SendCommandByte(0xD5), LinkResult::Ok);
+    EXPECT_EQ(link.ReadReply(1, 1000), LinkResult::Ok);
     EXPECT_EQ(link.rxBuffer[0], 0x26);
 }
 
@@ -80,7 +80,7 @@ TEST(UsbUart, StaleInputNeverPrecedesTheReadBack) {
     auto sent = pty.Read(1, 2000);
     ASSERT_EQ(sent, std::vector<std::uint8_t>{0xD7});
     pty.Write(sent);
-    EXPECT_EQ(result.get(), 0);
+    EXPECT_EQ(result.get(), LinkResult::Ok);
     EXPECT_EQ(link.rxBuffer[0], 0xD7);
     EXPECT_EQ(link.bytesWritten, 1u);
 }
@@ -92,14 +92,14 @@ TEST(UsbUart, ShortAnswerIsAFailure) {
     esc.SetFault(sim::Fault::ShortAnswer);
     UsbUart link;
     Attach(link, esc.LinkPath());
-    ASSERT_EQ(link.SendCommandByte(0xD7), 0);
-    EXPECT_EQ(link.ReadReply(7, 500), 2);
+    ASSERT_EQ(link.SendCommandByte(0xD7), LinkResult::Ok);
+    EXPECT_EQ(link.ReadReply(7, 500), LinkResult::NoAnswer);
     EXPECT_EQ(link.bytesRead, 6u);
     EXPECT_TRUE(AllZero(link));
 
     esc.SetFault(sim::Fault::None);
-    ASSERT_EQ(link.SendCommandByte(0xD7), 0);
-    ASSERT_EQ(link.ReadReply(7, 500), 0);
+    ASSERT_EQ(link.SendCommandByte(0xD7), LinkResult::Ok);
+    ASSERT_EQ(link.ReadReply(7, 500), LinkResult::Ok);
     const auto id = sim::IdentityForModel(16);
     EXPECT_TRUE(std::equal(id.begin(), id.end(), link.rxBuffer.begin()));
 }
@@ -116,12 +116,12 @@ TEST(UsbUart, PairNeedsAnAcknowledgementOfOne) {
         ASSERT_EQ(sent, (std::vector<std::uint8_t>{0xE2, 0x0A}));
         sent.push_back(ack);
         pty.Write(sent);
-        EXPECT_EQ(result.get(), ack == 0x01 ? 0 : 1) << "ack " << int(ack);
+        EXPECT_EQ(result.get(), ack == 0x01 ? LinkResult::Ok : LinkResult::SendFailed) << "ack " << int(ack);
     }
     // No answer at all: failure after the answer's time-out.
     auto result = std::async(std::launch::async, [&] { return link.SendPairAwaitAck(pair); });
     pty.Write(pty.Read(2, 2000));
-    EXPECT_EQ(result.get(), 1);
+    EXPECT_EQ(result.get(), LinkResult::SendFailed);
     EXPECT_TRUE(AllZero(link));
 }
 
@@ -130,7 +130,7 @@ TEST(UsbUart, BlockSucceedsWithoutReadBack) {
     UsbUart link;
     Attach(link, pty.SlavePath());
     std::vector<std::uint8_t> block(40, 0x3A);
-    EXPECT_EQ(link.SendBlock(block.data(), block.size()), 0);
+    EXPECT_EQ(link.SendBlock(block.data(), block.size()), LinkResult::Ok);
     EXPECT_EQ(pty.Read(40, 2000), block);
 
     // A block longer than the receive buffer is read back whole, so no part of it is left
@@ -141,9 +141,9 @@ TEST(UsbUart, BlockSucceedsWithoutReadBack) {
     auto sent = pty.Read(600, 3000);
     ASSERT_EQ(sent, big);
     pty.Write(sent);
-    EXPECT_EQ(result.get(), 0);
+    EXPECT_EQ(result.get(), LinkResult::Ok);
     pty.Write({0x11});
-    EXPECT_EQ(link.ReadReply(1, 1000), 0);
+    EXPECT_EQ(link.ReadReply(1, 1000), LinkResult::Ok);
     EXPECT_EQ(link.rxBuffer[0], 0x11);
 }
 
@@ -153,14 +153,14 @@ TEST(UsbUart, UnpluggedPortFailsSendsAndClosePortResets) {
     ASSERT_TRUE(esc.Start());
     UsbUart link;
     Attach(link, esc.LinkPath());
-    link.usbState = 2;
-    link.deviceState = 2;
+    link.SetUsbState(UsbState::Connected);
+    link.SetDeviceState(DeviceState::Connected);
     esc.Unplug();
-    EXPECT_EQ(link.SendCommandByte(0xD5), 1);
+    EXPECT_EQ(link.SendCommandByte(0xD5), LinkResult::SendFailed);
     link.ClosePort();
-    EXPECT_EQ(link.isOpen, 0);
-    EXPECT_EQ(link.usbState, 0);
-    EXPECT_EQ(link.deviceState, 0);
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_EQ(link.GetUsbState(), UsbState::NoBridge);
+    EXPECT_EQ(link.GetDeviceState(), DeviceState::NotPolled);
     EXPECT_EQ(link.portHandle, kNoPort);
 }
 
@@ -184,8 +184,8 @@ TEST(UsbUart, TraceSeesEveryByteBothWays) {
     link.SetTraceSink([&](UsbUart::TraceDirection d, const std::uint8_t* b, std::size_t n) {
         seen.emplace_back(d, std::vector<std::uint8_t>(b, b + n));
     });
-    ASSERT_EQ(link.SendCommandByte(0xD5), 0);
-    ASSERT_EQ(link.ReadReply(1, 1000), 0);
+    ASSERT_EQ(link.SendCommandByte(0xD5), LinkResult::Ok);
+    ASSERT_EQ(link.ReadReply(1, 1000), LinkResult::Ok);
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[0].first, UsbUart::TraceDirection::Sent);
     EXPECT_EQ(seen[0].second, std::vector<std::uint8_t>{0xD5});

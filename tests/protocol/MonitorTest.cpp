@@ -24,8 +24,8 @@ TEST_F(MonitorTest, WithoutAModeThePortOpensButNothingIsSent) {
     ASSERT_TRUE(esc.Start());
     Rig rig(Link());
     rig.Tick();
-    EXPECT_EQ(rig.link.isOpen, 1);
-    EXPECT_EQ(rig.link.usbState, 2);
+    EXPECT_TRUE(rig.link.IsOpen());
+    EXPECT_EQ(rig.link.GetUsbState(), UsbState::Connected);
     EXPECT_EQ(rig.view.LastLamps(), (LampState{true, false, false}));
     rig.Tick(3);
     EXPECT_TRUE(esc.Commands().empty());
@@ -41,7 +41,7 @@ TEST_F(MonitorTest, EscIsIdentifiedReadAndKeptAlive) {
     EXPECT_TRUE(esc.Commands().empty());
     EXPECT_EQ(rig.view.LastLamps(), (LampState{true, false, false}));
     rig.Tick();
-    EXPECT_EQ(rig.link.deviceState, 2);
+    EXPECT_EQ(rig.link.GetDeviceState(), DeviceState::Connected);
     EXPECT_EQ(rig.view.LastLamps(), (LampState{true, true, false}));
     EXPECT_EQ(esc.Commands(), (std::vector<std::uint8_t>{0xD5, 0xD7, 0xD8}));
     EXPECT_EQ(rig.monitor.ModelType(), 16);
@@ -67,7 +67,7 @@ TEST_F(MonitorTest, IdentityWithoutMarkerIsRetriedEveryTick) {
     Rig rig(Link());
     rig.monitor.ChooseEsc();
     rig.Tick(4);
-    EXPECT_NE(rig.link.deviceState, 2);
+    EXPECT_NE(rig.link.GetDeviceState(), DeviceState::Connected);
     EXPECT_EQ(Count(esc.Commands(), 0xD7), 3);
     EXPECT_EQ(Count(esc.Commands(), 0xD8), 0);
     EXPECT_EQ(rig.setup.ModelType(), 0);
@@ -75,7 +75,7 @@ TEST_F(MonitorTest, IdentityWithoutMarkerIsRetriedEveryTick) {
 
     esc.SetFault(sim::Fault::None);
     rig.Tick();
-    EXPECT_EQ(rig.link.deviceState, 2);
+    EXPECT_EQ(rig.link.GetDeviceState(), DeviceState::Connected);
 }
 
 TEST_F(MonitorTest, EscSilentForOnePollIsIdentifiedAgain) {
@@ -84,21 +84,21 @@ TEST_F(MonitorTest, EscSilentForOnePollIsIdentifiedAgain) {
     Rig rig(Link());
     rig.monitor.ChooseEsc();
     rig.Tick(2);
-    ASSERT_EQ(rig.link.deviceState, 2);
+    ASSERT_EQ(rig.link.GetDeviceState(), DeviceState::Connected);
     ASSERT_FALSE(rig.setup.FirmwareText().empty());
 
     esc.SetFault(sim::Fault::Silent);
     rig.Tick();
-    EXPECT_EQ(rig.link.deviceState, 1);
+    EXPECT_EQ(rig.link.GetDeviceState(), DeviceState::Absent);
     EXPECT_EQ(rig.view.LastLamps(), (LampState{true, false, false}));
     EXPECT_EQ(rig.setup.FirmwareText(), "");
     EXPECT_EQ(rig.setup.ModelNameText(), "");
-    EXPECT_EQ(rig.link.usbState, 2);  // the bridge is still there
+    EXPECT_EQ(rig.link.GetUsbState(), UsbState::Connected);  // the bridge is still there
 
     esc.SetFault(sim::Fault::None);
     esc.ClearLogs();
     rig.Tick();
-    EXPECT_EQ(rig.link.deviceState, 2);
+    EXPECT_EQ(rig.link.GetDeviceState(), DeviceState::Connected);
     EXPECT_EQ(esc.Commands(), (std::vector<std::uint8_t>{0xD5, 0xD7, 0xD8}));
 }
 
@@ -111,7 +111,7 @@ TEST_F(MonitorTest, BlinkyRx4FirmwareTextSurvivesASilentPoll) {
     ASSERT_EQ(rig.setup.FirmwareText(), "Blinky V3.0_K7T_RX4");
     esc.SetFault(sim::Fault::Silent);
     rig.Tick();
-    EXPECT_EQ(rig.link.deviceState, 1);
+    EXPECT_EQ(rig.link.GetDeviceState(), DeviceState::Absent);
     EXPECT_EQ(rig.setup.FirmwareText(), "Blinky V3.0_K7T_RX4");
     EXPECT_EQ(rig.setup.ModelNameText(), "");
 }
@@ -123,8 +123,8 @@ TEST_F(MonitorTest, WrongPresenceByteChangesNothing) {
     Rig rig(Link());
     rig.monitor.ChooseEsc();
     rig.Tick(3);
-    EXPECT_EQ(rig.link.deviceState, 0);
-    EXPECT_EQ(rig.link.usbState, 2);
+    EXPECT_EQ(rig.link.GetDeviceState(), DeviceState::NotPolled);
+    EXPECT_EQ(rig.link.GetUsbState(), UsbState::Connected);
     EXPECT_EQ(Count(esc.Commands(), 0xD7), 0);
 }
 
@@ -139,7 +139,7 @@ TEST_F(MonitorTest, UnplugTurnsLampsOffReplugLightsThemTickByTick) {
     esc.Unplug();
     rig.Tick();
     EXPECT_EQ(rig.view.LastLamps(), (LampState{false, false, false}));
-    EXPECT_EQ(rig.link.isOpen, 0);
+    EXPECT_FALSE(rig.link.IsOpen());
     rig.Tick();
     EXPECT_EQ(rig.view.LastLamps(), (LampState{false, false, false}));
 
@@ -162,7 +162,7 @@ TEST_F(MonitorTest, AnotherModelPluggedInIsIdentifiedAfresh) {
     esc = std::make_unique<sim::SimulatedEsc>(Link(), 13);
     ASSERT_TRUE(esc->Start());
     rig.Tick(3);
-    EXPECT_EQ(rig.link.deviceState, 2);
+    EXPECT_EQ(rig.link.GetDeviceState(), DeviceState::Connected);
     EXPECT_EQ(rig.setup.ModelType(), 13);
     EXPECT_EQ(rig.setup.FirmwareText(), "1:8 ESC R5 V2.3");
 }
@@ -173,7 +173,7 @@ TEST_F(MonitorTest, FixModeThenEscKeepsTheEscConnected) {
     Rig rig(Link());
     rig.monitor.ChooseFixMode();
     rig.Tick(2);
-    EXPECT_EQ(rig.link.deviceState, 2);
+    EXPECT_EQ(rig.link.GetDeviceState(), DeviceState::Connected);
     EXPECT_EQ(esc.Commands(), (std::vector<std::uint8_t>{0xD6, 0xD7}));
     // Fix Mode neither shows the identity nor reads settings.
     EXPECT_EQ(rig.firmware.Identity(), IdentityBytes{});
@@ -181,7 +181,7 @@ TEST_F(MonitorTest, FixModeThenEscKeepsTheEscConnected) {
 
     esc.ClearLogs();
     rig.monitor.ChooseEsc();
-    EXPECT_EQ(rig.link.deviceState, 2);
+    EXPECT_EQ(rig.link.GetDeviceState(), DeviceState::Connected);
     rig.Tick(2);
     EXPECT_EQ(esc.Commands(), (std::vector<std::uint8_t>{0xD5, 0xD5}));
 
@@ -201,7 +201,7 @@ TEST_F(MonitorTest, ProgramCardIsIdentifiedOnceAndLost) {
     Rig rig(Link());
     rig.monitor.ChooseProgramCard();
     rig.Tick(3);
-    EXPECT_EQ(rig.monitor.CardState(), 2);
+    EXPECT_EQ(rig.monitor.CardState(), DeviceState::Connected);
     EXPECT_EQ(rig.view.LastLamps(), (LampState{true, false, true}));
     EXPECT_EQ(card.Commands(), (std::vector<std::uint8_t>{0xD4, 0xD7, 0xD4}));
     EXPECT_EQ(rig.firmware.CardModelText(), "VORNA PROGRAM CARD");
@@ -209,14 +209,14 @@ TEST_F(MonitorTest, ProgramCardIsIdentifiedOnceAndLost) {
 
     card.SetFault(sim::Fault::Silent);
     rig.Tick();
-    EXPECT_EQ(rig.monitor.CardState(), 1);
+    EXPECT_EQ(rig.monitor.CardState(), DeviceState::Absent);
     EXPECT_FALSE(rig.view.LastLamps().card);
     card.SetFault(sim::Fault::WrongByte);
     rig.Tick();
-    EXPECT_EQ(rig.monitor.CardState(), 1);
+    EXPECT_EQ(rig.monitor.CardState(), DeviceState::Absent);
     card.SetFault(sim::Fault::None);
     rig.Tick();
-    EXPECT_EQ(rig.monitor.CardState(), 2);
+    EXPECT_EQ(rig.monitor.CardState(), DeviceState::Connected);
 
     card.Unplug();
     rig.Tick();
@@ -233,14 +233,14 @@ TEST_F(MonitorTest, DeviceMenuTogglesModesAndResetsStates) {
     EXPECT_EQ(rig.view.LastMenu(), (DeviceMenuState{DeviceMode::Esc, true, true}));
     EXPECT_TRUE(rig.view.LastSelectLinks());
     rig.Tick(2);
-    ASSERT_EQ(rig.link.deviceState, 2);
+    ASSERT_EQ(rig.link.GetDeviceState(), DeviceState::Connected);
 
     // Esc twice: back to no mode, buttons stay enabled, the ESC is forgotten.
     m.ChooseEsc();
     EXPECT_EQ(rig.view.LastMenu(), (DeviceMenuState{DeviceMode::None, true, true}));
     EXPECT_FALSE(rig.view.LastSelectLinks());
-    EXPECT_EQ(rig.link.deviceState, 0);
-    EXPECT_EQ(m.CardState(), 0);
+    EXPECT_EQ(rig.link.GetDeviceState(), DeviceState::NotPolled);
+    EXPECT_EQ(m.CardState(), DeviceState::NotPolled);
 
     // Program Card while Esc: the check moves, the ESC page button is disabled.
     m.ChooseEsc();
@@ -262,18 +262,18 @@ TEST_F(MonitorTest, PortProblemIsSaidOnceThenRetriedSilently) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     UsbUart holder;  // another program has the port
-    ASSERT_EQ(OpenPort(holder, BridgeLocation{"/nonexistent", "/dev", Link()}), 0);
+    ASSERT_EQ(OpenPort(holder, BridgeLocation{"/nonexistent", "/dev", Link()}), OpenResult::Open);
     Rig rig(Link());
     rig.monitor.ChooseEsc();
     rig.Tick(3);
     auto problems = rig.view.Texts(Event::PortProblem);
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_NE(problems[0].find(Link()), std::string::npos);
-    EXPECT_EQ(rig.link.isOpen, 0);
+    EXPECT_FALSE(rig.link.IsOpen());
 
     holder.ClosePort();
     rig.Tick(2);
-    EXPECT_EQ(rig.link.deviceState, 2);
+    EXPECT_EQ(rig.link.GetDeviceState(), DeviceState::Connected);
     EXPECT_EQ(rig.view.Texts(Event::PortProblem).size(), 1u);
 }
 

@@ -25,7 +25,7 @@ protected:
         rig = std::make_unique<Rig>(Link());
         rig->monitor.ChooseEsc();
         rig->Tick(2);
-        ASSERT_EQ(rig->link.deviceState, 2);
+        ASSERT_EQ(rig->link.GetDeviceState(), DeviceState::Connected);
         ASSERT_EQ(rig->setup.ModelType(), model);
     }
 
@@ -56,7 +56,7 @@ TEST_F(TransferTest, ReadIsRetriedSixTimesOnABadEndMarker) {
     rig = std::make_unique<Rig>(Link());
     rig->monitor.ChooseEsc();
     rig->Tick(2);
-    EXPECT_EQ(rig->link.deviceState, 2);
+    EXPECT_EQ(rig->link.GetDeviceState(), DeviceState::Connected);
     EXPECT_EQ(Count(esc->Commands(), 0xD8), 6);
     EXPECT_FALSE(rig->setup.HasValidRecord());
     EXPECT_TRUE(rig->view.Texts(Event::Message).empty());  // nothing is said to the user
@@ -122,13 +122,20 @@ TEST_F(TransferTest, UnacknowledgedPairKeepsTheRequestAndRetriesFromTheStart) {
     EXPECT_EQ(esc->WritesEnded(), 1);
 }
 
-TEST_F(TransferTest, BecQueryWithoutAnswerSelectsTheFirstEntry) {
+TEST_F(TransferTest, BecQueryWithoutAnswerLeavesBecUnselectedAndUnsent) {
     Connect(8);
     EXPECT_EQ(rig->setup.BecSelection(), 1);  // the simulator answers index 1
     esc->SetFault(sim::Fault::NoBecAnswer);
     rig->monitor.Transfer().ReadSettings();
     EXPECT_TRUE(rig->setup.HasValidRecord());
-    EXPECT_EQ(rig->setup.BecSelection(), 0);
+    EXPECT_EQ(rig->setup.BecSelection(), -1);
+    esc->SetFault(sim::Fault::None);
+    esc->ClearLogs();
+    rig->setup.RequestWrite();
+    rig->Tick();
+    ASSERT_EQ(esc->WritesEnded(), 1);
+    for (const auto& pair : esc->Pairs()) EXPECT_NE(pair.first, 0xFE);
+    EXPECT_EQ(esc->BecIndex(), 1);
 }
 
 TEST_F(TransferTest, BecVoltageIsSentSeparatelyForTypes4And8To11) {
@@ -172,7 +179,7 @@ TEST_F(TransferTest, RequestsWithoutAConnectionAreDroppedWithOneMessage) {
     Connect(16);
     esc->SetFault(sim::Fault::Silent);
     rig->Tick();  // the ESC stops answering
-    ASSERT_EQ(rig->link.deviceState, 1);
+    ASSERT_EQ(rig->link.GetDeviceState(), DeviceState::Absent);
     rig->view.Clear();
     rig->setup.RequestDefaults();
     rig->setup.RequestWrite();

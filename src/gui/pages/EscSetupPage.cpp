@@ -11,8 +11,8 @@
 #include <QStringDecoder>
 
 #include <algorithm>
-#include <mutex>
 
+#include "gui/ModelNews.h"
 #include "gui/skin/Skin.h"
 #include "settings/Catalogue.h"
 #include "settings/Codec.h"
@@ -27,20 +27,6 @@ const QString kListFace = QStringLiteral("Microsoft Sans Serif");
 // The page's own texts keep the dialog font; only the lists follow the text size.
 const QString kDialogFace = QStringLiteral("MS Shell Dlg");
 constexpr int kDialogPointSize = 8;
-
-enum ChangeBit : unsigned { kListsBit = 1u, kSelectionsBit = 2u, kTextsBit = 4u };
-
-unsigned BitOf(EscSetupModel::Change change) {
-    switch (change) {
-        case EscSetupModel::Change::Lists:
-            return kListsBit;
-        case EscSetupModel::Change::Selections:
-            return kSelectionsBit;
-        case EscSetupModel::Change::Texts:
-            return kTextsBit;
-    }
-    return kListsBit | kSelectionsBit | kTextsBit;
-}
 
 struct PicturePlace {
     int id;
@@ -188,42 +174,12 @@ int DropHeightOf(int id) {
 
 }  // namespace
 
-// Carries the model's reports to the page. The model calls its listener on whatever thread
-// made the change (mostly the link thread), and may do so while the page is being destroyed;
-// the relay outlives the page, forgets it under its lock, and coalesces a burst of reports
-// into one queued refresh.
-struct EscSetupPage::Relay {
-    std::mutex mutex;
-    EscSetupPage* page = nullptr;
-    unsigned pending = 0;
-
-    void Report(EscSetupModel::Change change) {
-        std::lock_guard lock(mutex);
-        if (page == nullptr) return;
-        const bool first = pending == 0;
-        pending |= BitOf(change);
-        if (first) {
-            EscSetupPage* target = page;
-            QMetaObject::invokeMethod(
-                target, [target] { target->ApplyPendingChanges(); }, Qt::QueuedConnection);
-        }
-    }
-
-    unsigned Take() {
-        std::lock_guard lock(mutex);
-        const unsigned changes = pending;
-        pending = 0;
-        return changes;
-    }
-};
-
 EscSetupPage::EscSetupPage(EscSetupModel& model, const std::filesystem::path& programFolder,
                            int textSize, QWidget* parent)
     : QWidget(parent),
       model_(model),
       programFolder_(programFolder),
-      textSize_(textSize),
-      relay_(std::make_shared<Relay>()) {
+      textSize_(textSize) {
     resize(kPageWidth, kPageHeight);
     setAutoFillBackground(true);
     setPalette(LightOnBlack(palette()));
@@ -235,19 +191,10 @@ EscSetupPage::EscSetupPage(EscSetupModel& model, const std::filesystem::path& pr
     BuildLists();
     BuildMemo();
 
-    relay_->page = this;
-    model_.SetListener([relay = relay_](EscSetupModel::Change change) { relay->Report(change); });
-    // The page may be created after an ESC was already identified and read. Listening first
-    // means a change made meanwhile on the link thread is shown too, at worst twice.
-    Refresh(kListsBit | kSelectionsBit | kTextsBit);
+    ShowChanges(SetupModelNews::kAll);
 }
 
-EscSetupPage::~EscSetupPage() {
-    // The model may already be gone when the window tears its children down, so it is not
-    // asked to drop the listener; the relay turns any later report into nothing.
-    std::lock_guard lock(relay_->mutex);
-    relay_->page = nullptr;
-}
+EscSetupPage::~EscSetupPage() = default;
 
 void EscSetupPage::BuildPictures() {
     for (const PicturePlace& p : kPictures) {
@@ -346,19 +293,15 @@ QLabel* EscSetupPage::Picture(int id) const {
     return it == pictures_.end() ? nullptr : it->second;
 }
 
-void EscSetupPage::ApplyPendingChanges() {
-    Refresh(relay_->Take());
-}
-
-void EscSetupPage::Refresh(unsigned changes) {
+void EscSetupPage::ShowChanges(unsigned changes) {
     if (changes == 0) return;
     const SetupState state = model_.Snapshot();
-    const bool lists = (changes & kListsBit) != 0;
+    const bool lists = (changes & SetupModelNews::kLists) != 0;
     if (lists) {
         for (const int id : kParameterListIds) FillEntries(id, state.List(id));
         ShowMiddleCaptions(state.modelType);
     }
-    if (lists || (changes & kSelectionsBit) != 0) {
+    if (lists || (changes & SetupModelNews::kSelections) != 0) {
         for (const int id : kParameterListIds) {
             SkinComboBox* list = lists_.at(id);
             const OptionList& option = state.List(id);
@@ -371,7 +314,7 @@ void EscSetupPage::Refresh(unsigned changes) {
             list->update();
         }
     }
-    if ((changes & kTextsBit) != 0) {
+    if ((changes & SetupModelNews::kTexts) != 0) {
         texts_.at(kIdcFirmwareText)->setText(FromEightBit(model_.FirmwareText()));
         texts_.at(kIdcModelName)->setText(FromEightBit(model_.ModelNameText()));
     }

@@ -62,22 +62,20 @@ public:
     int TextSize() const { return textSize_; }
     const std::filesystem::path& ProgramFolder() const { return programFolder_; }
 
+    // Brings the widgets in line with the model; `changes` is a set of SetupModelNews bits.
+    void ShowChanges(unsigned changes);
+
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
 private:
-    struct Relay;
-
     void BuildPictures();
     void BuildTexts();
     void BuildLists();
     void BuildMemo();
 
-    // Brings the widgets in line with the model; `changes` is a set of ChangeBit values.
-    void Refresh(unsigned changes);
-    void ApplyPendingChanges();
     void FillEntries(int id, const OptionList& option);
     void ShowMiddleCaptions(int modelType);
 
@@ -88,8 +86,6 @@ private:
     EscSetupModel& model_;
     std::filesystem::path programFolder_;
     int textSize_ = kDefaultTextSize;
-
-    std::shared_ptr<Relay> relay_;
 
     std::map<int, SkinComboBox*> lists_;
     std::map<int, QLabel*> texts_;
