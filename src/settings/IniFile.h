@@ -1,5 +1,6 @@
-// Windows private-profile (INI) files, read and written the way GetPrivateProfileStringW and
-// WritePrivateProfileStringW treat them, for the setup sheets and settings files.
+// INI files, for the setup sheets and settings files, read and written the way Windows
+// programs read and write them: racers swap these files with Windows machines, so a file must
+// mean the same on both sides.
 //
 // Why not SimpleIni (a well-kept INI library Debian packages): its model does not give these
 // semantics. Without multi-key mode a later duplicate key replaces an earlier one (last wins,

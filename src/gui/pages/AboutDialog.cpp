@@ -47,7 +47,7 @@ AboutDialog::AboutDialog(QWidget* parent)
     connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
 
     // Icon at the left, the two lines beside it, OK at the bottom right; the box keeps the size
-    // its contents need, as a fixed dialog template would.
+    // its contents need and cannot be resized.
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(20, 20, 16, 14);
     layout->setHorizontalSpacing(18);

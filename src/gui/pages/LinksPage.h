@@ -35,9 +35,8 @@ public:
     };
     static constexpr std::size_t kAreaCount = 5;
 
-    // The page picture is drawn 10 pixels in from the page's corner, where its dialog template
-    // put it; the main window starts every page 10 pixels above its container, so the picture
-    // ends up flush with the container's top. The click areas do not move with it.
+    // The page picture is drawn 10 pixels in from the page's corner; the click areas are in
+    // page pixels and do not move with it, so the picture must stay exactly there.
     static constexpr QPoint kPictureOffset{kLinksPictureLeft, kLinksPictureTop};
 
     // Reads the links from config.ini in `configFolder`; `opener` receives the link text of

@@ -50,7 +50,7 @@ inline constexpr int kBmpPresetFrame = 184;             // 320 x 180
 
 // Links page.
 inline constexpr int kBmpLinksPage = 164;  // 972 x 570
-// Where the links page shows its picture, in page pixels (7 dialog units in from the corner).
+// Where the links page shows its picture, in page pixels.
 // The picture draws its products and home-page button under the page's click areas, which are
 // in page pixels, so it must be shown exactly here.
 inline constexpr int kLinksPictureLeft = 10;
