@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(g++ make cmake pkg-config libgtest-dev libgmock-dev
-          qt6-base-dev fonts-liberation)
+          qt6-base-dev fonts-liberation clang-format)
 
 missing=()
 for p in "${packages[@]}"; do
