@@ -255,7 +255,9 @@ void SimulatedEsc::OnByte(std::uint8_t byte, std::vector<std::uint8_t>& reply) {
             Answer({0x01}, reply);
             break;
         case kEndWrite: ++writesEnded_; break;
-        case kProbeFix: Answer({0xD7}, reply); break;
+        case kProbeFix:
+            Answer({fault_ == Fault::WrongByte ? std::uint8_t{0xD8} : std::uint8_t{0xD7}}, reply);
+            break;
         case kProbeCard: break;  // an ESC does not answer the card's probe
         default: break;
     }

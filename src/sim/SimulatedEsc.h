@@ -18,7 +18,7 @@ namespace vorna::sim {
 enum class Fault {
     None,
     Silent,        // read-back only: the device never answers
-    WrongByte,     // the presence probe gets a wrong first byte
+    WrongByte,     // the ESC and Fix Mode presence probes get a wrong first byte
     NoMarker,      // identity without the 0x40 marker
     ShortAnswer,   // every answer one byte short
     NoEndMarker,   // settings record without 0xDD at its end

@@ -90,10 +90,17 @@ TEST(Discovery, OpenPortFollowsTheBridgeAcrossUnplugAndReplug) {
     EXPECT_EQ(OpenPort(link, sysfs.Location()), OpenResult::Open);
     EXPECT_EQ(link.portHandle, handle);
 
-    // The first bridge goes: the next call closes the port and resets the link state...
+    // Another bridge becomes the first one listed: the port follows it.
+    sysfs.Remove("ttyUSB0");
+    EXPECT_EQ(OpenPort(link, sysfs.Location()), OpenResult::Open);
+    EXPECT_EQ(link.portName, (sysfs.Dev() / "ttyUSB1").string());
+    ASSERT_EQ(link.SendCommandByte(0xD7), LinkResult::Ok);
+    ASSERT_EQ(link.ReadReply(7, 1000), LinkResult::Ok);
+    EXPECT_EQ(link.rxBuffer[2], sim::IdentityForModel(8)[2]);
+
+    // The last bridge goes: the next call closes the port and resets the link state...
     link.SetUsbState(UsbState::Connected);
     link.SetDeviceState(DeviceState::Connected);
-    sysfs.Remove("ttyUSB0");
     sysfs.Remove("ttyUSB1");
     EXPECT_EQ(OpenPort(link, sysfs.Location()), OpenResult::NoBridge);
     EXPECT_FALSE(link.IsOpen());

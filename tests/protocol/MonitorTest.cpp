@@ -195,6 +195,39 @@ TEST_F(MonitorTest, FixModeThenEscKeepsTheEscConnected) {
     EXPECT_EQ(rig.setup.ModelType(), 16);
 }
 
+TEST_F(MonitorTest, FixProbeAnsweredWronglyIsAskedABoundedNumberOfTimesPerTick) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    esc.SetFault(sim::Fault::WrongByte);
+    Rig rig(Link());
+    rig.monitor.ChooseFixMode();
+    rig.Tick(2);  // the first tick opens the port, the second probes
+    EXPECT_EQ(Count(esc.Commands(), cmd::kFixProbe), ConnectionMonitor::kFixProbeRetries + 1);
+    EXPECT_NE(rig.link.GetDeviceState(), DeviceState::Connected);
+}
+
+TEST_F(MonitorTest, AnotherEscWhoseReadFailsLeavesNothingToWrite) {
+    auto esc = std::make_unique<sim::SimulatedEsc>(Link(), 16);
+    ASSERT_TRUE(esc->Start());
+    Rig rig(Link());
+    rig.monitor.ChooseEsc();
+    rig.Tick(2);
+    ASSERT_TRUE(rig.setup.HasValidRecord());
+    esc.reset();
+    esc = std::make_unique<sim::SimulatedEsc>(Link(), 16);
+    esc->SetFault(sim::Fault::NoEndMarker);
+    ASSERT_TRUE(esc->Start());
+    rig.Tick(3);
+    ASSERT_EQ(rig.link.GetDeviceState(), DeviceState::Connected);
+    EXPECT_FALSE(rig.setup.HasValidRecord());
+    // The first ESC's values must not reach this one.
+    esc->ClearLogs();
+    rig.setup.RequestWrite();
+    rig.Tick();
+    EXPECT_TRUE(esc->Pairs().empty());
+    EXPECT_EQ(esc->WritesEnded(), 0);
+}
+
 TEST_F(MonitorTest, ProgramCardIsIdentifiedOnceAndLost) {
     sim::SimulatedCard card(Link());
     ASSERT_TRUE(card.Start());
