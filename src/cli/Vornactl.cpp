@@ -12,6 +12,7 @@
 #include "cli/Session.h"
 #include "cli/SettingsText.h"
 #include "link/BridgeDiscovery.h"
+#include "protocol/ModelTypes.h"
 #include "settings/Catalogue.h"
 #include "settings/Codec.h"
 #include "settings/Profiles.h"
@@ -345,7 +346,7 @@ int Simulate(const Options& o, std::ostream& out, std::ostream& err) {
             } catch (const std::exception&) {
                 model = -1;
             }
-            if (model < 0 || model > 17) {
+            if (model < 0 || model >= kModelTypeCount) {
                 err << "vornactl: --model takes a model type from 0 to 17\n";
                 return kExitUsage;
             }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "protocol/VersionText.h"
+
 namespace vorna {
 namespace {
 
@@ -18,11 +20,6 @@ std::string EscVersion(std::uint8_t v) {
 }
 
 }  // namespace
-
-std::string VersionText(std::uint8_t v) {
-    const float version = static_cast<float>(v) / 10.0f + 1.0f;  // single precision, as specified
-    return Format("%.2f", static_cast<double>(version));
-}
 
 void ApplyEscIdentity(EscIdentityTexts& texts, const std::uint8_t identity[7]) {
     const std::uint8_t family = identity[0];

@@ -28,8 +28,4 @@ inline constexpr std::string_view kCardModelText = "VORNA PROGRAM CARD";
 // "VORNA JVX V" and byte 5 / 10 + 1 with two decimals (no "1.4-2" rule for the card).
 std::string CardFirmwareText(const std::uint8_t identity[7]);
 
-// An identity version byte as text: v / 10 + 1 in single precision, "%.2f" (3 gives "1.30").
-// This is the setup page's versionText; it has no "1.4-2" rule.
-std::string VersionText(std::uint8_t v);
-
 }  // namespace vorna

@@ -9,10 +9,12 @@
 #include <string>
 #include <string_view>
 
+#include "Version.h"
+
 namespace vorna::gui {
 
 // The main window's title, also the caption of every message box.
-inline constexpr const char* kAppTitle = "Kelvaran Racing VORNA USB Link V1.9";
+inline constexpr const char* kAppTitle = "Kelvaran Racing VORNA USB Link V" VORNA_VERSION;
 
 inline constexpr const char* kConfigFileName = "config.ini";
 

@@ -15,6 +15,8 @@
 #include "sim/SimulatedCard.h"
 #include "sim/SimulatedEsc.h"
 #include "gui/AppConfig.h"
+#include "protocol/ModelTypes.h"
+#include "Version.h"
 
 namespace vorna::gui {
 
@@ -32,7 +34,7 @@ void RegisterFontSubstitutes() {
 Application::Application(int& argc, char** argv) : argc_(argc), argv_(argv) {
     qt_ = std::make_unique<QApplication>(argc, argv);
     QApplication::setApplicationName("vorna-link");
-    QApplication::setApplicationVersion("1.9");
+    QApplication::setApplicationVersion(kVersion);
     RegisterFontSubstitutes();
 }
 
@@ -95,7 +97,7 @@ int Application::StartSimulatedDevice(Settings& settings) {
     } else if (what == "esc" || what.startsWith("esc:")) {
         bool ok = true;
         const int model = what == "esc" ? 16 : what.mid(4).toInt(&ok);
-        if (!ok || model < 0 || model > 17) {
+        if (!ok || model < 0 || model >= kModelTypeCount) {
             std::fprintf(stderr, "vorna-link: --simulate esc:MODEL takes a model type from 0 to 17\n");
             return 2;
         }

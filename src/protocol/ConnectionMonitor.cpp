@@ -1,19 +1,11 @@
 #include "protocol/ConnectionMonitor.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "protocol/Commands.h"
+#include "protocol/VersionText.h"
 
 namespace vorna {
-
-namespace {
-std::string VersionTextOf(std::uint8_t v) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%.2f", static_cast<double>(v) / 10.0 + 1.0);
-    return text;
-}
-}  // namespace
 
 ConnectionMonitor::ConnectionMonitor(UsbUart& link, BridgeLocation location, SetupPageLink& setup,
                                      FirmwarePageLink& firmware, LinkView& view, PollTimer& timer)
@@ -94,7 +86,7 @@ void ConnectionMonitor::PollEsc() {
     if (link_.rxBuffer[1] != cmd::kIdentityMarker) return;
     IdentityBytes identity{};
     std::copy_n(link_.rxBuffer.begin(), identity.size(), identity.begin());
-    setup_.SetVersionText(VersionTextOf(identity[3]));
+    setup_.SetVersionText(VersionText(identity[3]));
     link_.SetDeviceState(DeviceState::Connected);
     modelType_ = setup_.RecognizeModel(identity);
     firmware_.StoreIdentity(identity);

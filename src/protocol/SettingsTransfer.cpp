@@ -1,42 +1,26 @@
 #include "protocol/SettingsTransfer.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "protocol/Commands.h"
+#include "protocol/ModelTypes.h"
 
 namespace vorna {
 
 int SettingsTransfer::ReplyLengthFor(int modelType) {
-    switch (modelType) {
-        case 4:
-        case 5:
-        case 6:
-        case 7:
-        case 13: return 27;
-        case 11: return 28;
-        case 12: return 29;
-        case 14: return 32;
-        case 15:
-        case 16:
-        case 17: return 31;
-        default: return 23;
-    }
+    return ModelTypeInfoFor(modelType).replyLength;
 }
 
 int SettingsTransfer::PairCountFor(int modelType, int replyLength) {
-    if (modelType == 13) return 20;
-    if (modelType >= 14 && modelType <= 17) return 29;
+    const int fixed = ModelTypeInfoFor(modelType).writePairs;
+    if (fixed != kOnePairPerRecordByte) return fixed;
     return replyLength > 0 ? replyLength - 1 : 0;
 }
 
 int SettingsTransfer::ProgressDivisorFor(int modelType, int replyLength) {
-    if (modelType == 13) return 19;
-    if (modelType >= 14 && modelType <= 17) return 28;
-    return replyLength > 1 ? replyLength - 2 : 1;
-}
-
-bool SettingsTransfer::SendsBecSeparately(int modelType) {
-    return modelType == 4 || (modelType >= 8 && modelType <= 11);
+    // The last pair shows 100%.
+    return std::max(PairCountFor(modelType, replyLength) - 1, 1);
 }
 
 void SettingsTransfer::ReadSettings() {
@@ -53,8 +37,8 @@ void SettingsTransfer::ReadSettings() {
             break;
         }
     }
-    if (modelType >= 8 && modelType <= 10) {
-        // Their record has no room for the BEC Voltage; the ESC answers a query instead.
+    if (ModelTypeInfoFor(modelType).readQueriesBec) {
+        // The record has no room for the BEC Voltage; the ESC answers a query instead.
         link_.PurgeAndClear();
         const std::uint8_t query[2] = {cmd::kBecRegister, cmd::kBecQuery};
         bool answered = false;
@@ -109,7 +93,7 @@ void SettingsTransfer::WriteSettings() {
         view_.ShowWriteProgress(progress);
         SleepMs(100);
     }
-    if (SendsBecSeparately(modelType)) {
+    if (ModelTypeInfoFor(modelType).writeSendsBecLast) {
         const int bec = setup_.BecSelection();
         // No selection means nothing the ESC reported; leave its BEC Voltage alone.
         if (bec >= 0) {

@@ -37,8 +37,6 @@ public:
     int replyLength = 0;  // set by every read attempt; 0 before the first
 
 private:
-    static bool SendsBecSeparately(int modelType);
-
     UsbUart& link_;
     SetupPageLink& setup_;
     FirmwarePageLink& firmware_;

@@ -11,10 +11,10 @@
 #include <variant>
 #include <vector>
 
+#include "protocol/ModelTypes.h"
+
 namespace vorna {
 namespace {
-
-constexpr int kModelTypeCount = 18;  // modelType 0 to 17
 
 // A set of model types, bit t for type t.
 using TypeMask = std::uint32_t;
@@ -354,7 +354,7 @@ constexpr SpecialRule kSpecialRules[] = {
 struct CaptionRow {
     int listId;
     const char* caption;
-    const char* alternate;  // for model types 12 and 14 to 17, or nullptr
+    const char* alternate;  // for the model types with alternate captions, or nullptr
 };
 
 constexpr CaptionRow kCaptions[] = {
@@ -387,8 +387,6 @@ constexpr CaptionRow kCaptions[] = {
     {kIdcBtSoftPower, "BT Soft Power", nullptr},
     {kIdcBtSoftThRange, "BT Soft TH Range", nullptr},
 };
-
-constexpr TypeMask kAlternateCaptionTypes = Types({12, 14, 15, 16, 17});
 
 }  // namespace
 
@@ -475,7 +473,7 @@ void ApplyDriveModeChoice(SetupState& state, int index) {
 }
 
 bool UsesAlternateMiddleCaptions(int modelType) {
-    return Contains(kAlternateCaptionTypes, modelType);
+    return ModelTypeInfoFor(modelType).alternateCaptions;
 }
 
 std::string ListCaption(int listId, int modelType) {

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -344,7 +345,7 @@ constexpr PairSpec kPairsD[] = {
 // Layouts A and B share one table; a write sends its first (data-byte count) positions,
 // which gives positions 23 to 25 to types 4 to 7, 11 and 12, 26 to 11 and 12, 27 to 12.
 std::vector<PairSpec> PairsAB(int type) {
-    const bool b = type == 12;
+    const bool b = LayoutFor(type) == RecordLayout::B;
     const Code lowVolt = type == 4 ? Code::kLv8 : type == 11 ? Code::kLvm : Code::kLv4;
     const std::uint8_t turboSlopeReg = b ? 0xC1 : 0xEA;
     const std::uint8_t lipoCellsReg = b ? 0xC2 : 0xF3;  // Turbo Off Slope on type 12
@@ -396,6 +397,20 @@ std::vector<PairSpec> PairsFor(int type) {
     return PairsAB(type);
 }
 
+// A write sends as many pairs as the model type table says, taking them from these tables:
+// a layout with a fixed pair count must have exactly that many, and layouts A and B, whose
+// table is cut to the record's data bytes, must send one pair per data byte.
+constexpr bool PairTablesMatchTheModelTypes() {
+    for (const ModelTypeInfo& info : kModelTypes) {
+        int pairs = kOnePairPerRecordByte;
+        if (info.layout == RecordLayout::C) pairs = static_cast<int>(std::size(kPairsC));
+        if (info.layout == RecordLayout::D) pairs = static_cast<int>(std::size(kPairsD));
+        if (info.writePairs != pairs) return false;
+    }
+    return true;
+}
+static_assert(PairTablesMatchTheModelTypes(), "a write sends the pairs its layout's table holds");
+
 // The list's selection when it names an entry of the list, else -1.
 int SelectedIndex(const OptionList& list) {
     return list.SelectedText() != nullptr ? list.selection : -1;
@@ -404,33 +419,11 @@ int SelectedIndex(const OptionList& list) {
 }  // namespace
 
 RecordLayout LayoutFor(int modelType) {
-    if (modelType == 12) return RecordLayout::B;
-    if (modelType == 13) return RecordLayout::C;
-    if (modelType >= 14 && modelType <= 17) return RecordLayout::D;
-    return RecordLayout::A;
+    return ModelTypeInfoFor(modelType).layout;
 }
 
 int RecordDataBytes(int modelType) {
-    switch (modelType) {
-        case 4:
-        case 5:
-        case 6:
-        case 7:
-        case 13:
-            return 26;
-        case 11:
-            return 27;
-        case 12:
-            return 28;
-        case 14:
-            return 31;
-        case 15:
-        case 16:
-        case 17:
-            return 30;
-        default:
-            return 22;  // 0 to 3, 8 to 10 and any unknown type
-    }
+    return ModelTypeInfoFor(modelType).RecordDataBytes();
 }
 
 void ClearSelections(SetupState& state) {

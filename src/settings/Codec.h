@@ -4,11 +4,11 @@
 
 #include <cstdint>
 
+#include "protocol/ModelTypes.h"
 #include "settings/SetupState.h"
 
 namespace vorna {
 
-enum class RecordLayout { A, B, C, D };
 RecordLayout LayoutFor(int modelType);
 
 // Number of data bytes of the settings record (the reply without its 0xDD end marker).

@@ -3,22 +3,19 @@
 #include <algorithm>
 #include <map>
 
+#include "protocol/ModelTypes.h"
+
 namespace vorna::sim {
 namespace {
 
-enum class Layout { A, B, C, D };
-
-Layout LayoutOf(int modelType) {
-    if (modelType == 12) return Layout::B;
-    if (modelType == 13) return Layout::C;
-    if (modelType >= 14 && modelType <= 17) return Layout::D;
-    return Layout::A;
+RecordLayout LayoutOf(int modelType) {
+    return ModelTypeInfoFor(modelType).layout;
 }
 
 // Where each register lands in the record, as the ESC firmware keeps it. In layouts B and D
 // byte 19 is the brake frequency, so 0xF2 (written back from record byte 19) is kept apart
 // from the record; a register missing here is acknowledged and kept nowhere.
-const std::map<std::uint8_t, int>& RegisterMap(Layout layout) {
+const std::map<std::uint8_t, int>& RegisterMap(RecordLayout layout) {
     static const std::map<std::uint8_t, int> a = {
         {0xE1, 0},  {0xE2, 1},  {0xE3, 3},  {0xD3, 4},  {0xE4, 5},  {0xE5, 6},
         {0xE6, 7},  {0xE7, 8},  {0xE8, 9},  {0xE9, 10}, {0xEA, 11}, {0xEB, 12},
@@ -39,15 +36,16 @@ const std::map<std::uint8_t, int>& RegisterMap(Layout layout) {
         {0xED, 15}, {0xEE, 16}, {0xF0, 18}, {0xF1, 19}, {0xF5, 22}, {0xFE, 23},
         {0xFC, 24}, {0xC3, 25}, {0xC4, 26}, {0xC5, 27}, {0xC6, 28}, {0xC7, 29}};
     switch (layout) {
-        case Layout::A: return a;
-        case Layout::B: return b;
-        case Layout::C: return c;
-        case Layout::D: break;
+        case RecordLayout::A: return a;
+        case RecordLayout::B: return b;
+        case RecordLayout::C: return c;
+        case RecordLayout::D: break;
     }
     return d;
 }
 
-bool HasSeparateBec(int modelType) { return modelType >= 8 && modelType <= 10; }
+// The ESC keeps BEC Voltage outside its record and answers the query for it.
+bool HasSeparateBec(int modelType) { return ModelTypeInfoFor(modelType).readQueriesBec; }
 
 constexpr std::uint8_t kProbeEsc = 0xD5, kProbeCard = 0xD4, kProbeFix = 0xD6, kIdentify = 0xD7,
                        kRead = 0xD8, kRestore = 0xDE, kEndWrite = 0xDF;
@@ -74,7 +72,7 @@ std::string FaultNames() { return "none, silent, wrong-byte, no-marker, short, n
 
 Identity IdentityForModel(int modelType) {
     // family, marker, hardware code, firmware number, card hardware, card version, spare
-    static const std::array<std::array<std::uint8_t, 4>, 18> head = {{
+    static const std::array<std::array<std::uint8_t, 4>, kModelTypeCount> head = {{
         {0x01, 0x40, 0x81, 5},   // 0: not one of our families
         {11, 0x40, 0x81, 3},     // 1: ZEN, firmware 1.30 (with power levels)
         {13, 0x40, 0x81, 3},     // 2: ALTA
@@ -94,47 +92,34 @@ Identity IdentityForModel(int modelType) {
         {11, 0x40, 0x83, 5},     // 16
         {12, 0x40, 0x81, 5},     // 17
     }};
-    const auto& h = head[static_cast<std::size_t>(std::clamp(modelType, 0, 17))];
+    const auto& h = head[static_cast<std::size_t>(std::clamp(modelType, 0, kModelTypeCount - 1))];
     return Identity{h[0], h[1], h[2], h[3], 0x00, 0x03, 0x00};
 }
 
 int RecordLength(int modelType) {
-    switch (modelType) {
-        case 4:
-        case 5:
-        case 6:
-        case 7:
-        case 13: return 26;
-        case 11: return 27;
-        case 12: return 28;
-        case 14: return 31;
-        case 15:
-        case 16:
-        case 17: return 30;
-        default: return 22;
-    }
+    return ModelTypeInfoFor(modelType).RecordDataBytes();
 }
 
 std::vector<std::uint8_t> FactoryRecord(int modelType) {
     // Plausible out-of-the-box settings: For/Rev/Brake, light drag brake, middle power level.
     std::vector<std::uint8_t> r;
     switch (LayoutOf(modelType)) {
-        case Layout::A:
+        case RecordLayout::A:
             r = {1, 5, 0, 30, 0x5A, 4, 100, 50, 200, 6, 10, 2, 1,
                  5, 3, 2, 3,  0,    1, 0x3C, 0, 0,  0, 50, 8, 3, 0};
             if (modelType == 4) r[3] = 32;  // 3.2 V
             if (modelType == 11) r[3] = 1;  // Auto
             if (modelType == 4 || modelType == 11) r[17] = 0;
             break;
-        case Layout::B:
+        case RecordLayout::B:
             r = {1, 5, 0, 30, 0x5A, 6,  100, 50, 200, 6, 20, 3, 4,  1,
                  10, 5, 2, 0, 2,    1,  0x3C, 0, 0,  1, 50, 20, 6, 0};
             break;
-        case Layout::C:
+        case RecordLayout::C:
             r = {0, 1, 0, 4, 10, 200, 75, 100, 3, 0, 5, 0, 0,
                  5, 0, 1, 1, 0, 0,  0x3C, 0, 0, 0, 4, 0, 0};
             break;
-        case Layout::D:
+        case RecordLayout::D:
             r = {1, 5, 0, 29, 0x5A, 10, 90, 50, 200, 1, 0, 2, 2, 1, 0, 10,
                  0, 0, 3, 2,  0x3C, 0,  0,  1,  20,  0, 4, 5, 2, 5, 0};
             if (modelType == 14 || modelType == 15) {

@@ -1,6 +1,8 @@
 // A virtual ESC: identity, a settings register file that pairs change and 0xDE resets, and
 // faults on request. It knows the record layouts from the device's side (which register lands
 // in which record byte), independently of the program's codec, so tests cross-check the two.
+// Which layout a model type has, how long its record is and whether it keeps BEC Voltage
+// outside the record come from the shared model type table.
 #pragma once
 
 #include <array>

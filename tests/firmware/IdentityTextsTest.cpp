@@ -32,15 +32,6 @@ TEST(IdentityTextsCard, ModelAndFirmwareText) {
     EXPECT_EQ(CardFirmwareText(Identity{0, 0, 0, 0, 0x84, 13, 0}.data()), "VORNA JVX V2.30");
 }
 
-TEST(IdentityTextsVersion, TenthsPlusOneWithTwoDecimals) {
-    EXPECT_EQ(VersionText(0), "1.00");
-    EXPECT_EQ(VersionText(3), "1.30");
-    EXPECT_EQ(VersionText(4), "1.40");  // versionText keeps 1.40: the catalogue tests for it
-    EXPECT_EQ(VersionText(7), "1.70");
-    EXPECT_EQ(VersionText(0x14), "3.00");
-    EXPECT_EQ(VersionText(255), "26.50");
-}
-
 TEST(IdentityTextsEsc, ZenRowsAndTheFourteenRule) {
     const auto oneCell = Apply({11, 0x12, 0x82, 7, 0, 0, 0});
     EXPECT_EQ(oneCell.model, "VORNA ZEN");
