@@ -22,7 +22,7 @@ std::string Trim(const std::string& s) {
     return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
-std::string KeyOf(int listId) {
+std::string KeyOf(ParamId listId) {
     for (const auto& k : kSettingsFileKeys) {
         if (k.listId == listId) return std::string(k.key);
     }
@@ -48,7 +48,7 @@ std::string JsonString(const std::string& s) {
 
 }  // namespace
 
-bool IsUsed(const SetupState& state, int listId) {
+bool IsUsed(const SetupState& state, ParamId listId) {
     const auto& list = state.List(listId);
     return list.enabled && !list.entries.empty();
 }
@@ -56,7 +56,7 @@ bool IsUsed(const SetupState& state, int listId) {
 std::string SettingsTable(const SetupState& state, const std::string& firmwareText) {
     std::string text = "Model type: " + std::to_string(state.modelType) + "\n";
     if (!firmwareText.empty()) text += "Firmware: " + firmwareText + "\n";
-    for (int id : kPageOrder) {
+    for (ParamId id : kPageOrder) {
         if (!IsUsed(state, id)) continue;
         const auto* selected = state.List(id).SelectedText();
         text += ListCaption(id, state.modelType) + ": " + (selected ? *selected : "(none)") + "\n";
@@ -69,12 +69,12 @@ std::string SettingsJson(const SetupState& state, const std::string& firmwareTex
                        ",\n  \"version\": " + JsonString(state.versionText) +
                        ",\n  \"firmware\": " + JsonString(firmwareText) + ",\n  \"settings\": [";
     bool first = true;
-    for (int id : kPageOrder) {
+    for (ParamId id : kPageOrder) {
         if (!IsUsed(state, id)) continue;
         const auto& list = state.List(id);
         json += first ? "\n" : ",\n";
         first = false;
-        json += "    {\"id\": " + std::to_string(id) +
+        json += "    {\"id\": " + std::to_string(static_cast<int>(id)) +
                 ", \"caption\": " + JsonString(ListCaption(id, state.modelType)) +
                 ", \"key\": " + JsonString(KeyOf(id)) +
                 ", \"index\": " + std::to_string(list.selection) + ", \"value\": " +
@@ -84,33 +84,34 @@ std::string SettingsJson(const SetupState& state, const std::string& firmwareTex
     return json + "\n  ]\n}\n";
 }
 
-int ApplyAssignment(SetupState& state, const std::string& rawName, const std::string& rawValue,
-                    std::string& problem) {
+std::optional<ParamId> ApplyAssignment(SetupState& state, const std::string& rawName,
+                                       const std::string& rawValue, std::string& problem) {
     const std::string name = Lower(Trim(rawName));
     const std::string value = Trim(rawValue);
-    int listId = 0;
-    for (int id : kPageOrder) {
+    std::optional<ParamId> found;
+    for (ParamId id : kPageOrder) {
         if (Lower(ListCaption(id, state.modelType)) == name || Lower(KeyOf(id)) == name) {
-            listId = id;
+            found = id;
             break;
         }
     }
-    if (listId == 0 || !IsUsed(state, listId)) {
-        problem = listId == 0 ? "unknown setting \"" + Trim(rawName) + "\""
-                              : "\"" + Trim(rawName) + "\" is not used by this ESC (model type " +
-                                    std::to_string(state.modelType) + ")";
+    if (!found || !IsUsed(state, *found)) {
+        problem = !found ? "unknown setting \"" + Trim(rawName) + "\""
+                         : "\"" + Trim(rawName) + "\" is not used by this ESC (model type " +
+                               std::to_string(state.modelType) + ")";
         problem += ". Settings of this ESC:";
-        for (int id : kPageOrder) {
+        for (ParamId id : kPageOrder) {
             if (IsUsed(state, id)) problem += "\n  " + ListCaption(id, state.modelType);
         }
-        return 0;
+        return std::nullopt;
     }
+    const ParamId listId = *found;
     OptionList& list = state.List(listId);
     if (!SelectByPrefix(list, value)) {
         problem = "no choice of " + ListCaption(listId, state.modelType) + " begins with \"" +
                   value + "\". Choices:";
         for (const auto& entry : list.entries) problem += "\n  " + entry;
-        return 0;
+        return std::nullopt;
     }
     return listId;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "settings/SetupState.h"
@@ -9,20 +10,28 @@
 namespace vorna::cli {
 
 // The parameter lists in the page's order: left column top to bottom, then the middle column.
-inline constexpr std::array<int, 28> kPageOrder = {
-    1009, 1010, 1011, 1012, 1013, 1014, 1015, 1031, 1016, 1030, 1017, 1018, 1019, 1020,
-    1107, 1108, 1109, 1029, 1021, 1024, 1032, 1026, 1023, 1022, 1106, 1025, 1110, 1111};
+inline constexpr std::array<ParamId, 28> kPageOrder = {
+    ParamId::OperationMode,  ParamId::ReverseSpeed,   ParamId::LowVoltCut,
+    ParamId::DragBrake,      ParamId::InitialBrake,   ParamId::FullBrake,
+    ParamId::BrakeFrequency, ParamId::PwLvSwPoint,    ParamId::PowerLevel1,
+    ParamId::PowerLevel2,    ParamId::DriveFrequency, ParamId::NeutralDeadBand,
+    ParamId::TempCutSet,     ParamId::RotationMode,   ParamId::BrakeRateControl,
+    ParamId::CoastValue,     ParamId::DriveMode,      ParamId::BecVoltage,
+    ParamId::BoostTiming,    ParamId::BoostStartRpm,  ParamId::BoostEndRpm,
+    ParamId::BoostAcc,       ParamId::TurboTiming,    ParamId::TurboSlope,
+    ParamId::LipoCells,      ParamId::TurboDelay,     ParamId::BtSoftPower,
+    ParamId::BtSoftThRange};
 
 // A list the model uses: it has entries and is enabled.
-bool IsUsed(const SetupState& state, int listId);
+bool IsUsed(const SetupState& state, ParamId listId);
 
 std::string SettingsTable(const SetupState& state, const std::string& firmwareText);
 std::string SettingsJson(const SetupState& state, const std::string& firmwareText);
 
 // Selects the entry `value` begins with (case ignored) in the list named `name` (its caption
-// for this model, or its settings-file key). Returns the list id, or 0 with `problem` saying
+// for this model, or its settings-file key). Returns the list, or nothing with `problem` saying
 // what is wrong and what would be valid.
-int ApplyAssignment(SetupState& state, const std::string& name, const std::string& value,
-                    std::string& problem);
+std::optional<ParamId> ApplyAssignment(SetupState& state, const std::string& name,
+                                       const std::string& value, std::string& problem);
 
 }  // namespace vorna::cli

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -200,7 +201,7 @@ int Read(const Options& o, std::ostream& out, std::ostream& err) {
 // Sends the selections in `state` and waits for the write to finish.
 int WriteState(Session& session, const SetupState& wanted, std::ostream& err) {
     session.setup.Edit([&](SetupState& s) {
-        for (int id : kParameterListIds) s.List(id).selection = wanted.List(id).selection;
+        for (ParamId id : kParameters) s.List(id).selection = wanted.List(id).selection;
     });
     session.view.TakeMessages();
     session.view.showProgress = true;
@@ -277,18 +278,18 @@ int Set(const Options& o, std::ostream& out, std::ostream& err) {
     Session session(LocationFor(o), err, o.trace);
     if (int rc = ConnectEsc(session, o, err); rc != kExitOk) return rc;
     SetupState state = session.setup.Snapshot();
-    std::vector<int> changed;
+    std::vector<ParamId> changed;
     for (const auto& [name, value] : assignments) {
         std::string problem;
-        const int id = ApplyAssignment(state, name, value, problem);
-        if (id == 0) {
+        const std::optional<ParamId> id = ApplyAssignment(state, name, value, problem);
+        if (!id) {
             err << "vornactl: " << problem << "\n";
             return kExitUsage;
         }
-        changed.push_back(id);
+        changed.push_back(*id);
     }
     if (int rc = WriteState(session, state, err); rc != kExitOk) return rc;
-    for (int id : changed) {
+    for (ParamId id : changed) {
         out << ListCaption(id, state.modelType) << ": " << *state.List(id).SelectedText() << "\n";
     }
     return kExitOk;

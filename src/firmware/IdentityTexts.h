@@ -11,9 +11,9 @@
 namespace vorna {
 
 struct EscIdentityTexts {
-    std::string model;     // box 1034
-    std::string hardware;  // box 1035
-    std::string firmware;  // box 1036, "Now Firmware" (also copied to the setup page)
+    std::string model;     // the ESC model text
+    std::string hardware;  // the hardware version text
+    std::string firmware;  // the "Now Firmware" text (also copied to the setup page)
 };
 
 // Sets the three texts by the ESC identity table from bytes 0 to 3. A field the
@@ -21,10 +21,10 @@ struct EscIdentityTexts {
 // table keeps all three. The texts are not cleared on a disconnect; nothing here clears them.
 void ApplyEscIdentity(EscIdentityTexts& texts, const std::uint8_t identity[7]);
 
-// The program card's model text (box 1037).
+// The program card's model text.
 inline constexpr std::string_view kCardModelText = "VORNA PROGRAM CARD";
 
-// The program card's firmware text (box 1039): "VORNA JVX V1.31" when byte 4 is 0x85, otherwise
+// The program card's firmware text: "VORNA JVX V1.31" when byte 4 is 0x85, otherwise
 // "VORNA JVX V" and byte 5 / 10 + 1 with two decimals (no "1.4-2" rule for the card).
 std::string CardFirmwareText(const std::uint8_t identity[7]);
 

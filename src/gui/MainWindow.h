@@ -27,32 +27,32 @@ class LinksPage;
 
 namespace vorna::gui {
 
-// Control identifiers of the main window.
-inline constexpr int kIdcLinksButton = 1001;
-inline constexpr int kIdcEscButton = 1002;
-inline constexpr int kIdcFirmwareButton = 1003;
-inline constexpr int kIdcHint = 1004;
-inline constexpr int kIdcUsbLamp = 1005;
-inline constexpr int kIdcEscLamp = 1006;
-inline constexpr int kIdcCardLamp = 1007;
-inline constexpr int kIdcWriteProgress = 1010;
-inline constexpr int kIdcPageContainer = 1029;
-
-// Menu command identifiers.
-inline constexpr int kIdmImportSettings = 32783;
-inline constexpr int kIdmExportSettings = 32784;
-inline constexpr int kIdmExit = 32785;
-inline constexpr int kIdmEsc = 32776;
-inline constexpr int kIdmProgramCard = 32777;
-inline constexpr int kIdmFixMode = 32778;
-inline constexpr int kIdmAbout = 32781;
-
 inline constexpr int kWindowWidth = 1250;
 inline constexpr int kWindowHeight = 670;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
+    // Control identifiers of the main window (each page has its own).
+    static constexpr int kIdcLinksButton = 1001;
+    static constexpr int kIdcEscButton = 1002;
+    static constexpr int kIdcFirmwareButton = 1003;
+    static constexpr int kIdcHint = 1004;
+    static constexpr int kIdcUsbLamp = 1005;
+    static constexpr int kIdcEscLamp = 1006;
+    static constexpr int kIdcCardLamp = 1007;
+    static constexpr int kIdcWriteProgress = 1010;
+    static constexpr int kIdcPageContainer = 1029;
+
+    // Menu command identifiers.
+    static constexpr int kIdmImportSettings = 32783;
+    static constexpr int kIdmExportSettings = 32784;
+    static constexpr int kIdmExit = 32785;
+    static constexpr int kIdmEsc = 32776;
+    static constexpr int kIdmProgramCard = 32777;
+    static constexpr int kIdmFixMode = 32778;
+    static constexpr int kIdmAbout = 32781;
+
     enum class Page { Links, Setup, Firmware };
     // How a message is put in front of the user; returns when it was dismissed.
     using MessagePresenter =

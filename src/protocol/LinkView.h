@@ -13,8 +13,8 @@ enum class DeviceMode { None, Esc, Card, Fix };
 // What the Device menu and the page buttons show after a mode change.
 struct DeviceMenuState {
     DeviceMode mode = DeviceMode::None;
-    bool escPageEnabled = false;       // button 1002
-    bool firmwarePageEnabled = false;  // button 1003
+    bool escPageEnabled = false;       // the ESC page button
+    bool firmwarePageEnabled = false;  // the firmware page button
     bool operator==(const DeviceMenuState&) const = default;
 };
 

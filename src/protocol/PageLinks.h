@@ -21,7 +21,7 @@ public:
     virtual void FillOptionLists() = 0;
     virtual int ModelType() const = 0;
 
-    // Control 1000 (model name, hidden) and 1001 (firmware text).
+    // The setup page's model name text (hidden) and firmware text.
     virtual void SetModelNameText(const std::string& text) = 0;
     virtual void SetFirmwareText(const std::string& text) = 0;
     virtual std::string FirmwareText() const = 0;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
+#include <optional>
 #include <string_view>
 #include <variant>
 #include <vector>
@@ -113,7 +114,7 @@ enum class Condition {
 };
 
 struct ListRow {
-    std::vector<int> listIds;  // 1021 and 1023 share their rows
+    std::vector<ParamId> listIds;  // Boost Timing and Turbo Timing share their rows
     TypeMask types;
     std::vector<Piece> pieces;  // empty: the list stays empty
     Condition condition = Condition::kAlways;
@@ -122,129 +123,133 @@ struct ListRow {
 const std::vector<ListRow>& ListRows() {
     static const std::vector<ListRow> rows = {
         // Operation Mode, Reverse Speed
-        {{kIdcOperationMode}, kAllTypes, {"For/Brake", "For/Rev/Brake", "For/Rev"}},
-        {{kIdcReverseSpeed}, kAllTypes, {"25%", "50%", "75%", "100%"}},
+        {{ParamId::OperationMode}, kAllTypes, {"For/Brake", "For/Rev/Brake", "For/Rev"}},
+        {{ParamId::ReverseSpeed}, kAllTypes, {"25%", "50%", "75%", "100%"}},
         // Low Volt Cut
-        {{kIdcLowVoltCut}, Types({4}), {"Disable", Reals("%.1f V", 3.0, 3.6, 0.2)}},
-        {{kIdcLowVoltCut}, Types({11, 13}), {"Disable", "Auto", Reals("%1.1f V", 5.0, 20.0, 0.1)}},
-        {{kIdcLowVoltCut}, kAllTypes, {"None", "2.9 V/cell", "3.0 V/cell", "3.2 V/cell"}},
+        {{ParamId::LowVoltCut}, Types({4}), {"Disable", Reals("%.1f V", 3.0, 3.6, 0.2)}},
+        {{ParamId::LowVoltCut},
+         Types({11, 13}),
+         {"Disable", "Auto", Reals("%1.1f V", 5.0, 20.0, 0.1)}},
+        {{ParamId::LowVoltCut}, kAllTypes, {"None", "2.9 V/cell", "3.0 V/cell", "3.2 V/cell"}},
         // Drag Brake
-        {{kIdcDragBrake}, Types({4, 11}), {Ints("%d%%", 0, 50)}},
-        {{kIdcDragBrake}, Types({0}), {}},
-        {{kIdcDragBrake}, kAllTypes, {Ints("%d%%", 0, 100)}},
+        {{ParamId::DragBrake}, Types({4, 11}), {Ints("%d%%", 0, 50)}},
+        {{ParamId::DragBrake}, Types({0}), {}},
+        {{ParamId::DragBrake}, kAllTypes, {Ints("%d%%", 0, 100)}},
         // Initial Brake
-        {{kIdcInitialBrake}, kAllTypes, {"=Drag Brake", Ints("%d%%", 0, 50)}},
+        {{ParamId::InitialBrake}, kAllTypes, {"=Drag Brake", Ints("%d%%", 0, 50)}},
         // Full Brake
-        {{kIdcFullBrake},
+        {{ParamId::FullBrake},
          Types({13}),
          {"15%", "30%", "40%", "50%", "65%", "75%", "80%", "85%", "90%", "95%", "100%"}},
-        {{kIdcFullBrake}, kAllTypes, {"75%", "80%", "85%", "90%", "95%", "100%"}},
+        {{ParamId::FullBrake}, kAllTypes, {"75%", "80%", "85%", "90%", "95%", "100%"}},
         // Brake Frequency
-        {{kIdcBrakeFrequency},
+        {{ParamId::BrakeFrequency},
          Types({0, 1, 2, 3, 8, 9, 10}),
          {"1KHz", "2KHz", "4KHz", "8KHz", "16KHz", "32KHz"}},
-        {{kIdcBrakeFrequency}, Types({4, 11}), {"1KHz", "2KHz"}},
-        {{kIdcBrakeFrequency}, Types({5, 6, 7, 12}), {"1KHz", "2KHz", "3KHz", "4KHz"}},
-        {{kIdcBrakeFrequency}, Types({13}), {}},
-        {{kIdcBrakeFrequency}, TypeRange(14, 17), {"0.5KHz", "1KHz", "2KHz", "3KHz", "4KHz"}},
+        {{ParamId::BrakeFrequency}, Types({4, 11}), {"1KHz", "2KHz"}},
+        {{ParamId::BrakeFrequency}, Types({5, 6, 7, 12}), {"1KHz", "2KHz", "3KHz", "4KHz"}},
+        {{ParamId::BrakeFrequency}, Types({13}), {}},
+        {{ParamId::BrakeFrequency}, TypeRange(14, 17), {"0.5KHz", "1KHz", "2KHz", "3KHz", "4KHz"}},
         // PW LV SW Point
-        {{kIdcPwLvSwPoint}, Types({12}), {Ints("%d %%", 0, 100, 1)}},
-        {{kIdcPwLvSwPoint}, kAllTypes, {Ints("%d %%", 0, 100, 5)}},
+        {{ParamId::PwLvSwPoint}, Types({12}), {Ints("%d %%", 0, 100, 1)}},
+        {{ParamId::PwLvSwPoint}, kAllTypes, {Ints("%d %%", 0, 100, 5)}},
         // 1st Power Level
-        {{kIdcPowerLevel1},
+        {{ParamId::PowerLevel1},
          Types({1, 2, 3, 8, 9, 10}),
          {Ints("Level %d", 1, 12)},
          Condition::kPowerLevelVersion},
-        {{kIdcPowerLevel1}, Types({4}), {Ints("Level %d", 1, 10)}},
-        {{kIdcPowerLevel1}, Types({11}), {Ints("Level %d", 1, 8)}},
-        {{kIdcPowerLevel1}, Types({13}), {Ints("Level %d", 1, 9)}},
-        {{kIdcPowerLevel1}, Types({5, 6, 7, 12}), {Ints("Level %d", 0, 12)}},
-        {{kIdcPowerLevel1}, Types({14}), {Ints("Level %d", 0, 30)}},
-        {{kIdcPowerLevel1}, Types({15, 16, 17}), {Ints("Level %d", 1, 30)}},
-        {{kIdcPowerLevel1}, Types({0}), {}},
+        {{ParamId::PowerLevel1}, Types({4}), {Ints("Level %d", 1, 10)}},
+        {{ParamId::PowerLevel1}, Types({11}), {Ints("Level %d", 1, 8)}},
+        {{ParamId::PowerLevel1}, Types({13}), {Ints("Level %d", 1, 9)}},
+        {{ParamId::PowerLevel1}, Types({5, 6, 7, 12}), {Ints("Level %d", 0, 12)}},
+        {{ParamId::PowerLevel1}, Types({14}), {Ints("Level %d", 0, 30)}},
+        {{ParamId::PowerLevel1}, Types({15, 16, 17}), {Ints("Level %d", 1, 30)}},
+        {{ParamId::PowerLevel1}, Types({0}), {}},
         // 2nd Power Level
-        {{kIdcPowerLevel2}, kAllTypes, {Ints("Level %d", 0, 12)}},
+        {{ParamId::PowerLevel2}, kAllTypes, {Ints("Level %d", 0, 12)}},
         // Drive Frequency
-        {{kIdcDriveFrequency},
+        {{ParamId::DriveFrequency},
          Types({0, 1, 2, 3, 8, 9, 10}),
          {"2KHz", "4KHz", "8KHz", "16KHz", "32KHz", "64KHz"}},
-        {{kIdcDriveFrequency}, Types({4, 11}), {"8KHz"}},
-        {{kIdcDriveFrequency}, Types({5}), {"8KHz", "16KHz", "28KHz", "32KHz"}},
-        {{kIdcDriveFrequency}, Types({6, 7}), {"8KHz", "16KHz", "28KHz", "32KHz", "36KHz"}},
-        {{kIdcDriveFrequency}, Types({12}), {"2KHz", "4KHz", "8KHz", "16KHz", "28KHz", "32KHz"}},
-        {{kIdcDriveFrequency}, Types({13}), {}},
-        {{kIdcDriveFrequency},
+        {{ParamId::DriveFrequency}, Types({4, 11}), {"8KHz"}},
+        {{ParamId::DriveFrequency}, Types({5}), {"8KHz", "16KHz", "28KHz", "32KHz"}},
+        {{ParamId::DriveFrequency}, Types({6, 7}), {"8KHz", "16KHz", "28KHz", "32KHz", "36KHz"}},
+        {{ParamId::DriveFrequency},
+         Types({12}),
+         {"2KHz", "4KHz", "8KHz", "16KHz", "28KHz", "32KHz"}},
+        {{ParamId::DriveFrequency}, Types({13}), {}},
+        {{ParamId::DriveFrequency},
          TypeRange(14, 17),
          {"1KHz", "2KHz", "4KHz", "8KHz", "16KHz", "32KHz"}},
         // NEU Dead Band
-        {{kIdcNeutralDeadBand}, Types({13}), {"6%", "9%", "12%"}},
-        {{kIdcNeutralDeadBand}, TypeRange(14, 17), {"4%", "6%", "8%"}},
-        {{kIdcNeutralDeadBand}, kAllTypes, {"0%", "3%", "6%", "9%", "12%"}},
+        {{ParamId::NeutralDeadBand}, Types({13}), {"6%", "9%", "12%"}},
+        {{ParamId::NeutralDeadBand}, TypeRange(14, 17), {"4%", "6%", "8%"}},
+        {{ParamId::NeutralDeadBand}, kAllTypes, {"0%", "3%", "6%", "9%", "12%"}},
         // Temp Cut Set
-        {{kIdcTempCutSet}, Types({0, 1, 2, 3, 8, 9, 10}), {"off", "176f/80c", "194f/90c"}},
-        {{kIdcTempCutSet}, Types({4, 5, 6, 7, 11, 12}), {"off", "196f/90c"}},
-        {{kIdcTempCutSet}, TypeRange(13, 17), {"off", "221f/105c", "257f/125c"}},
+        {{ParamId::TempCutSet}, Types({0, 1, 2, 3, 8, 9, 10}), {"off", "176f/80c", "194f/90c"}},
+        {{ParamId::TempCutSet}, Types({4, 5, 6, 7, 11, 12}), {"off", "196f/90c"}},
+        {{ParamId::TempCutSet}, TypeRange(13, 17), {"off", "221f/105c", "257f/125c"}},
         // Rotation Mode
-        {{kIdcRotationMode}, Types({13}), {"CCW", "CW"}},
-        {{kIdcRotationMode}, kAllTypes, {"Normal", "Reverse"}},
+        {{ParamId::RotationMode}, Types({13}), {"CCW", "CW"}},
+        {{ParamId::RotationMode}, kAllTypes, {"Normal", "Reverse"}},
         // Brake Rate Control, Coast Value, Drive Mode (no row: stays empty)
-        {{kIdcBrakeRateControl}, TypeRange(13, 17), {Ints("%d", 1, 20)}},
-        {{kIdcCoastValue}, TypeRange(13, 17), {Ints("%d%%", 0, 20)}},
-        {{kIdcDriveMode}, Types({13}), {"Sensored/Sonsorless Hybrid", "Full Sensored"}},
+        {{ParamId::BrakeRateControl}, TypeRange(13, 17), {Ints("%d", 1, 20)}},
+        {{ParamId::CoastValue}, TypeRange(13, 17), {Ints("%d%%", 0, 20)}},
+        {{ParamId::DriveMode}, Types({13}), {"Sensored/Sonsorless Hybrid", "Full Sensored"}},
         // BEC Voltage
-        {{kIdcBecVoltage}, Types({4, 11, 12, 13, 14, 15, 16, 17}), {"6 V", "7.4 V"}},
-        {{kIdcBecVoltage}, kAllTypes, {"6 V", "7.2 V"}},
+        {{ParamId::BecVoltage}, Types({4, 11, 12, 13, 14, 15, 16, 17}), {"6 V", "7.4 V"}},
+        {{ParamId::BecVoltage}, kAllTypes, {"6 V", "7.2 V"}},
         // Boost Timing, Turbo Timing
-        {{kIdcBoostTiming, kIdcTurboTiming},
+        {{ParamId::BoostTiming, ParamId::TurboTiming},
          Types({1, 3, 5, 6, 7, 8, 9, 12, 16, 17}),
          {Ints("%d deg", 0, 60)}},
-        {{kIdcBoostTiming, kIdcTurboTiming}, Types({13}), {Ints("%d deg", 0, 15)}},
+        {{ParamId::BoostTiming, ParamId::TurboTiming}, Types({13}), {Ints("%d deg", 0, 15)}},
         // Boost Start RPM
-        {{kIdcBoostStartRpm},
+        {{ParamId::BoostStartRpm},
          Types({1, 8}),
          {"500",  "1000", "1500", "2000", "2500",  "3000",  "3500",  "4000",  "4500",  "5000",
           "6000", "7000", "8000", "9000", "10000", "11000", "12000", "13000", "14000", "15000"}},
-        {{kIdcBoostStartRpm},
+        {{ParamId::BoostStartRpm},
          Types({5, 6, 7, 12, 16, 17}),
          {"300", "400", "500", "1000", "1500", "2000", "2500", "3000", "3500", "4000", "4500",
           Ints("%d", 5000, 60000, 1000)}},
         // Boost End RPM
-        {{kIdcBoostEndRpm}, Types({5, 6, 7, 12, 16, 17}), {Ints("%d", 2000, 70000, 1000)}},
+        {{ParamId::BoostEndRpm}, Types({5, 6, 7, 12, 16, 17}), {Ints("%d", 2000, 70000, 1000)}},
         // Boost ACC / Boost Timing Activation
-        {{kIdcBoostAcc}, Types({1, 3, 8, 9}), {Ints("%d RPM/deg", 50, 700, 50)}},
-        {{kIdcBoostAcc}, Types({12, 16, 17}), {"Auto", "RPM"}},
+        {{ParamId::BoostAcc}, Types({1, 3, 8, 9}), {Ints("%d RPM/deg", 50, 700, 50)}},
+        {{ParamId::BoostAcc}, Types({12, 16, 17}), {"Auto", "RPM"}},
         // Turbo Slope / Turbo On Slope
-        {{kIdcTurboSlope},
+        {{ParamId::TurboSlope},
          Types({1, 3, 8, 9}),
          {"3  deg/0.1s", "6  deg/0.1s", "12 deg/0.1s", "18 deg/0.1s", "24 deg/0.1s", "Fastest"}},
-        {{kIdcTurboSlope},
+        {{ParamId::TurboSlope},
          Types({5, 6, 7}),
          {"3  deg/0.1s", "6  deg/0.1s", "12 deg/0.1s", "15 deg/0.1s", "18 deg/0.1s", "24 deg/0.1s",
           "Fastest"}},
-        {{kIdcTurboSlope},
+        {{ParamId::TurboSlope},
          Types({12}),
          {"3deg/0.1s", "6deg/0.1s", "10deg/0.1s", "12deg/0.1s", "14deg/0.1s", "16deg/0.1s",
           "18eg/0.1s", "20eg/0.1s", "22deg/0.1s", "24deg/0.1s", "Fastest"}},
-        {{kIdcTurboSlope},
+        {{ParamId::TurboSlope},
          Types({16, 17}),
          {"6deg/0.1s", "12deg/0.1s", "18deg/0.1s", "24deg/0.1s", "Instant"}},
         // Lipo Cells / Turbo Off Slope
-        {{kIdcLipoCells}, Types({11, 13}), {"Auto", Ints("%d S", 2, 6)}},
-        {{kIdcLipoCells},
+        {{ParamId::LipoCells}, Types({11, 13}), {"Auto", Ints("%d S", 2, 6)}},
+        {{ParamId::LipoCells},
          Types({12}),
          {"1deg/0.1s", "3deg/0.1s", "6deg/0.1s", "8deg/0.1s", "10deg/0.1s", "12deg/0.1s",
           "14eg/0.1s", "16eg/0.1s", "18deg/0.1s", "22deg/0.1s"}},
-        {{kIdcLipoCells},
+        {{ParamId::LipoCells},
          Types({16, 17}),
          {"6deg/0.1s", "12deg/0.1s", "18deg/0.1s", "24deg/0.1s", "Instant"}},
         // Turbo Delay (type 6 is enabled but has no entries, as its table row has it)
-        {{kIdcTurboDelay},
+        {{ParamId::TurboDelay},
          Types({1, 3, 5, 8, 9, 12, 16, 17}),
          {"off", Reals("%0.2fsec", 0.05, 0.40, 0.05)}},
-        {{kIdcTurboDelay}, Types({13}), {Reals("%0.2fsec", 0.0, 0.35, 0.05), "Instant"}},
+        {{ParamId::TurboDelay}, Types({13}), {Reals("%0.2fsec", 0.0, 0.35, 0.05), "Instant"}},
         // BT Soft Power, BT Soft TH Range
-        {{kIdcBtSoftPower}, Types({16, 17}), {Ints("%d", 0, 20)}},
-        {{kIdcBtSoftThRange}, Types({16, 17}), {"0", Ints("%d%%", 10, 50, 5)}},
+        {{ParamId::BtSoftPower}, Types({16, 17}), {Ints("%d", 0, 20)}},
+        {{ParamId::BtSoftThRange}, Types({16, 17}), {"0", Ints("%d%%", 10, 50, 5)}},
     };
     return rows;
 }
@@ -290,29 +295,29 @@ bool ConditionHolds(Condition condition, const SetupState& state) {
 // '+' on, '-' off, '.' keep (which, since every fill starts from the creation state, is on).
 
 struct EnableRow {
-    std::array<int, 2> listIds;  // second id 0 when the row has one list
+    std::array<std::optional<ParamId>, 2> listIds;  // the second empty: the row has one list
     std::string_view cells;
 };
 
 // clang-format off
-// Cells by model type:                       0         1
-//                                            012345678901234567
+// Cells by model type:                                0         1
+//                                                     012345678901234567
 constexpr EnableRow kEnableRows[] = {
-    {{kIdcBrakeFrequency, 0},                   "+++++++++++++-++++"},
-    {{kIdcDriveFrequency, 0},                   ".............-...."},
-    {{kIdcRotationMode, 0},                     ".............+...."},
-    {{kIdcBoostTiming, kIdcTurboTiming},        ".+-+-++-++--++--.."},
-    {{kIdcTurboSlope, 0},                       ".+-+-++-++--+---++"},
-    {{kIdcBoostStartRpm, 0},                    ".+-+-++-++--+---.."},
-    {{kIdcTurboDelay, 0},                       ".+-+-++-++--++..++"},
-    {{kIdcBoostAcc, 0},                         "+++++++++++-+-++++"},
-    {{kIdcBecVoltage, 0},                       ".---++++++++++++++"},
-    {{kIdcPowerLevel2, kIdcPwLvSwPoint},        "-----+++----+-----"},
-    {{kIdcBoostEndRpm, 0},                      "-----++-----+---++"},
-    {{kIdcLipoCells, 0},                        "................++"},
-    {{kIdcCoastValue, 0},                       "..............++++"},
-    {{kIdcDriveMode, 0},                        ".............+----"},
-    {{kIdcBtSoftPower, kIdcBtSoftThRange},      ".............-..++"},
+    {{ParamId::BrakeFrequency},                       "+++++++++++++-++++"},
+    {{ParamId::DriveFrequency},                       ".............-...."},
+    {{ParamId::RotationMode},                         ".............+...."},
+    {{ParamId::BoostTiming, ParamId::TurboTiming},    ".+-+-++-++--++--.."},
+    {{ParamId::TurboSlope},                           ".+-+-++-++--+---++"},
+    {{ParamId::BoostStartRpm},                        ".+-+-++-++--+---.."},
+    {{ParamId::TurboDelay},                           ".+-+-++-++--++..++"},
+    {{ParamId::BoostAcc},                             "+++++++++++-+-++++"},
+    {{ParamId::BecVoltage},                           ".---++++++++++++++"},
+    {{ParamId::PowerLevel2, ParamId::PwLvSwPoint},    "-----+++----+-----"},
+    {{ParamId::BoostEndRpm},                          "-----++-----+---++"},
+    {{ParamId::LipoCells},                            "................++"},
+    {{ParamId::CoastValue},                           "..............++++"},
+    {{ParamId::DriveMode},                            ".............+----"},
+    {{ParamId::BtSoftPower, ParamId::BtSoftThRange},  ".............-..++"},
 };
 // clang-format on
 
@@ -336,56 +341,58 @@ enum class SpecialAction {
 struct SpecialRule {
     TypeMask types;
     SpecialAction action;
-    std::array<int, 5> listIds;
+    std::array<ParamId, 5> listIds;
 };
 
 constexpr SpecialRule kSpecialRules[] = {
     {Types({13}),
      SpecialAction::kClearSelection,
-     {kIdcBoostStartRpm, kIdcBoostEndRpm, kIdcBoostAcc, kIdcBtSoftPower, kIdcBtSoftThRange}},
+     {ParamId::BoostStartRpm, ParamId::BoostEndRpm, ParamId::BoostAcc, ParamId::BtSoftPower,
+      ParamId::BtSoftThRange}},
     {Types({14, 15}),
      SpecialAction::kEmptyAndDisable,
-     {kIdcBoostTiming, kIdcTurboSlope, kIdcTurboTiming, kIdcBoostStartRpm, kIdcBoostEndRpm}},
+     {ParamId::BoostTiming, ParamId::TurboSlope, ParamId::TurboTiming, ParamId::BoostStartRpm,
+      ParamId::BoostEndRpm}},
 };
 
 // ---------------------------------------------------------------------------------------------
 // Captions (table "Parameter controls").
 
 struct CaptionRow {
-    int listId;
+    ParamId listId;
     const char* caption;
     const char* alternate;  // for the model types with alternate captions, or nullptr
 };
 
 constexpr CaptionRow kCaptions[] = {
-    {kIdcOperationMode, "Operation Mode", nullptr},
-    {kIdcReverseSpeed, "Reverse Speed", nullptr},
-    {kIdcLowVoltCut, "Low Volt Cut", nullptr},
-    {kIdcDragBrake, "Drag Brake", nullptr},
-    {kIdcInitialBrake, "Initial Brake", nullptr},
-    {kIdcFullBrake, "Full Brake", nullptr},
-    {kIdcBrakeFrequency, "Brake Frequency", nullptr},
-    {kIdcPwLvSwPoint, "PW LV SW Point", nullptr},
-    {kIdcPowerLevel1, "1st Power Level", nullptr},
-    {kIdcPowerLevel2, "2nd Power Level", nullptr},
-    {kIdcDriveFrequency, "Drive Frequency", nullptr},
-    {kIdcNeutralDeadBand, "NEU Dead Band", nullptr},
-    {kIdcTempCutSet, "Temp Cut Set", nullptr},
-    {kIdcRotationMode, "Rotation Mode", nullptr},
-    {kIdcBrakeRateControl, "Brake Rate Control", nullptr},
-    {kIdcCoastValue, "Coast Value", nullptr},
-    {kIdcDriveMode, "Drive Mode", nullptr},
-    {kIdcBecVoltage, "BEC Voltage", nullptr},
-    {kIdcBoostTiming, "Boost Timing", nullptr},
-    {kIdcBoostStartRpm, "Boost Start RPM", nullptr},
-    {kIdcBoostEndRpm, "Boost End RPM", nullptr},
-    {kIdcBoostAcc, "Boost ACC", "Boost Timing Activation"},
-    {kIdcTurboTiming, "Turbo Timing", nullptr},
-    {kIdcTurboSlope, "Turbo Slope", "Turbo On Slope"},
-    {kIdcLipoCells, "Lipo Cells", "Turbo Off Slope"},
-    {kIdcTurboDelay, "Turbo Delay", nullptr},
-    {kIdcBtSoftPower, "BT Soft Power", nullptr},
-    {kIdcBtSoftThRange, "BT Soft TH Range", nullptr},
+    {ParamId::OperationMode, "Operation Mode", nullptr},
+    {ParamId::ReverseSpeed, "Reverse Speed", nullptr},
+    {ParamId::LowVoltCut, "Low Volt Cut", nullptr},
+    {ParamId::DragBrake, "Drag Brake", nullptr},
+    {ParamId::InitialBrake, "Initial Brake", nullptr},
+    {ParamId::FullBrake, "Full Brake", nullptr},
+    {ParamId::BrakeFrequency, "Brake Frequency", nullptr},
+    {ParamId::PwLvSwPoint, "PW LV SW Point", nullptr},
+    {ParamId::PowerLevel1, "1st Power Level", nullptr},
+    {ParamId::PowerLevel2, "2nd Power Level", nullptr},
+    {ParamId::DriveFrequency, "Drive Frequency", nullptr},
+    {ParamId::NeutralDeadBand, "NEU Dead Band", nullptr},
+    {ParamId::TempCutSet, "Temp Cut Set", nullptr},
+    {ParamId::RotationMode, "Rotation Mode", nullptr},
+    {ParamId::BrakeRateControl, "Brake Rate Control", nullptr},
+    {ParamId::CoastValue, "Coast Value", nullptr},
+    {ParamId::DriveMode, "Drive Mode", nullptr},
+    {ParamId::BecVoltage, "BEC Voltage", nullptr},
+    {ParamId::BoostTiming, "Boost Timing", nullptr},
+    {ParamId::BoostStartRpm, "Boost Start RPM", nullptr},
+    {ParamId::BoostEndRpm, "Boost End RPM", nullptr},
+    {ParamId::BoostAcc, "Boost ACC", "Boost Timing Activation"},
+    {ParamId::TurboTiming, "Turbo Timing", nullptr},
+    {ParamId::TurboSlope, "Turbo Slope", "Turbo On Slope"},
+    {ParamId::LipoCells, "Lipo Cells", "Turbo Off Slope"},
+    {ParamId::TurboDelay, "Turbo Delay", nullptr},
+    {ParamId::BtSoftPower, "BT Soft Power", nullptr},
+    {ParamId::BtSoftThRange, "BT Soft TH Range", nullptr},
 };
 
 }  // namespace
@@ -415,7 +422,7 @@ int RecognizeModel(SetupState& state, const std::uint8_t* identity) {
 
 void FillOptionLists(SetupState& state) {
     // Back to the creation state: enabled, empty, nothing selected.
-    for (int id : kParameterListIds) {
+    for (ParamId id : kParameters) {
         OptionList& list = state.List(id);
         list.entries.clear();
         list.selection = -1;
@@ -425,10 +432,10 @@ void FillOptionLists(SetupState& state) {
     const int type = state.modelType;
 
     // Entries: per list, the first row naming the type wins.
-    std::vector<int> filled;
+    std::vector<ParamId> filled;
     for (const ListRow& row : ListRows()) {
         if (!Contains(row.types, type)) continue;
-        for (int id : row.listIds) {
+        for (ParamId id : row.listIds) {
             if (std::find(filled.begin(), filled.end(), id) != filled.end()) continue;
             filled.push_back(id);
             if (ConditionHolds(row.condition, state)) state.List(id).entries = Expand(row.pieces);
@@ -440,8 +447,8 @@ void FillOptionLists(SetupState& state) {
         for (const EnableRow& row : kEnableRows) {
             const char cell = row.cells[static_cast<std::size_t>(type)];
             if (cell == '.') continue;
-            for (int id : row.listIds) {
-                if (id != 0) state.List(id).enabled = (cell == '+');
+            for (const std::optional<ParamId>& id : row.listIds) {
+                if (id) state.List(*id).enabled = (cell == '+');
             }
         }
     }
@@ -449,7 +456,7 @@ void FillOptionLists(SetupState& state) {
     // Special rules.
     for (const SpecialRule& rule : kSpecialRules) {
         if (!Contains(rule.types, type)) continue;
-        for (int id : rule.listIds) {
+        for (ParamId id : rule.listIds) {
             OptionList& list = state.List(id);
             list.selection = -1;
             if (rule.action == SpecialAction::kEmptyAndDisable) {
@@ -461,7 +468,7 @@ void FillOptionLists(SetupState& state) {
 }
 
 void ApplyDriveModeChoice(SetupState& state, int index) {
-    for (int id : {kIdcTurboTiming, kIdcTurboDelay}) {
+    for (ParamId id : {ParamId::TurboTiming, ParamId::TurboDelay}) {
         OptionList& list = state.List(id);
         if (index == 1) {
             list.enabled = true;
@@ -476,7 +483,7 @@ bool UsesAlternateMiddleCaptions(int modelType) {
     return ModelTypeInfoFor(modelType).alternateCaptions;
 }
 
-std::string ListCaption(int listId, int modelType) {
+std::string ListCaption(ParamId listId, int modelType) {
     for (const CaptionRow& row : kCaptions) {
         if (row.listId != listId) continue;
         if (row.alternate != nullptr && UsesAlternateMiddleCaptions(modelType)) {

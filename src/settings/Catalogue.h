@@ -18,7 +18,7 @@ int RecognizeModel(SetupState& state, const std::uint8_t* identity);
 // entries and enabled/disabled cells are applied. Category and Setup Sheet are not touched.
 void FillOptionLists(SetupState& state);
 
-// The user picked `index` in Drive Mode (1109): index 1 enables Turbo Timing and Turbo Delay;
+// The user picked `index` in Drive Mode: index 1 enables Turbo Timing and Turbo Delay;
 // anything else clears their selections and disables both.
 void ApplyDriveModeChoice(SetupState& state, int index);
 
@@ -27,6 +27,6 @@ void ApplyDriveModeChoice(SetupState& state, int index);
 bool UsesAlternateMiddleCaptions(int modelType);
 
 // Caption of a parameter list as the page shows it for the model type.
-std::string ListCaption(int listId, int modelType);
+std::string ListCaption(ParamId listId, int modelType);
 
 }  // namespace vorna

@@ -49,7 +49,7 @@ int IndexIn(const std::array<int, N>& table, int r) {
 // One record byte (two for LVM) that sets one list.
 struct Field {
     int byte;
-    int list;
+    ParamId list;
     Code code = Code::kRaw;
     int valueByte = -1;  // LVM only: the byte holding the voltage
 };
@@ -134,107 +134,107 @@ bool Holds(When when, int type) {
 
 // Layout A, model types 0 to 11 (and any unknown type). Low Volt Cut's code is per type.
 constexpr RowA kLayoutA[] = {
-    {{0, kIdcOperationMode}},
-    {{1, kIdcDragBrake}},
-    {{3, kIdcLowVoltCut, Code::kLv4}},  // type 4: LV8; type 11: LVM (see FieldsFor)
-    {{5, kIdcPowerLevel1}},
-    {{6, kIdcFullBrake, Code::kFb5}},
-    {{7, kIdcReverseSpeed, Code::kRs}},
-    {{8, kIdcInitialBrake, Code::kIb}},
-    {{9, kIdcNeutralDeadBand, Code::kNd3}},
-    {{10, kIdcBoostTiming}, When::kNotType7},
-    {{11, kIdcTurboSlope}, When::kNotType7},
-    {{12, kIdcTempCutSet}},
-    {{13, kIdcTurboTiming}, When::kNotType7},
-    {{14, kIdcBoostStartRpm}, When::kNotType7},
-    {{15, kIdcTurboDelay}, When::kNotType7},
-    {{16, kIdcBoostAcc}, When::kNotType7},
-    {{17, kIdcDriveFrequency}},
-    {{18, kIdcBrakeFrequency}},
-    {{21, kIdcRotationMode}},
-    {{22, kIdcBecVoltage}, When::kTypes4To11},
-    {{23, kIdcPwLvSwPoint, Code::kP5}, When::kTypes5To7},
-    {{24, kIdcBoostEndRpm}, When::kNotType7},
-    {{25, kIdcPowerLevel2}, When::kTypes5To7},
-    {{26, kIdcLipoCells}, When::kType11},
+    {{0, ParamId::OperationMode}},
+    {{1, ParamId::DragBrake}},
+    {{3, ParamId::LowVoltCut, Code::kLv4}},  // type 4: LV8; type 11: LVM (see FieldsFor)
+    {{5, ParamId::PowerLevel1}},
+    {{6, ParamId::FullBrake, Code::kFb5}},
+    {{7, ParamId::ReverseSpeed, Code::kRs}},
+    {{8, ParamId::InitialBrake, Code::kIb}},
+    {{9, ParamId::NeutralDeadBand, Code::kNd3}},
+    {{10, ParamId::BoostTiming}, When::kNotType7},
+    {{11, ParamId::TurboSlope}, When::kNotType7},
+    {{12, ParamId::TempCutSet}},
+    {{13, ParamId::TurboTiming}, When::kNotType7},
+    {{14, ParamId::BoostStartRpm}, When::kNotType7},
+    {{15, ParamId::TurboDelay}, When::kNotType7},
+    {{16, ParamId::BoostAcc}, When::kNotType7},
+    {{17, ParamId::DriveFrequency}},
+    {{18, ParamId::BrakeFrequency}},
+    {{21, ParamId::RotationMode}},
+    {{22, ParamId::BecVoltage}, When::kTypes4To11},
+    {{23, ParamId::PwLvSwPoint, Code::kP5}, When::kTypes5To7},
+    {{24, ParamId::BoostEndRpm}, When::kNotType7},
+    {{25, ParamId::PowerLevel2}, When::kTypes5To7},
+    {{26, ParamId::LipoCells}, When::kType11},
 };
 
 // Layout B, model type 12. Bytes 2, 4, 17, 20, 21 are not decoded.
 constexpr Field kLayoutB[] = {
-    {0, kIdcOperationMode},
-    {1, kIdcDragBrake},
-    {3, kIdcLowVoltCut, Code::kLv4},
-    {5, kIdcPowerLevel1},
-    {6, kIdcFullBrake, Code::kFb5},
-    {7, kIdcReverseSpeed, Code::kRs},
-    {8, kIdcInitialBrake, Code::kIb},
-    {9, kIdcNeutralDeadBand, Code::kNd3},
-    {10, kIdcBoostTiming},
-    {11, kIdcTurboSlope},
-    {12, kIdcLipoCells},  // Turbo Off Slope
-    {13, kIdcTempCutSet},
-    {14, kIdcTurboTiming},
-    {15, kIdcBoostStartRpm},
-    {16, kIdcTurboDelay},
-    {18, kIdcDriveFrequency},
-    {19, kIdcBrakeFrequency},
-    {22, kIdcRotationMode},
-    {23, kIdcBecVoltage},
-    {24, kIdcPwLvSwPoint},
-    {25, kIdcBoostEndRpm},
-    {26, kIdcPowerLevel2},
-    {27, kIdcBoostAcc},
+    {0, ParamId::OperationMode},
+    {1, ParamId::DragBrake},
+    {3, ParamId::LowVoltCut, Code::kLv4},
+    {5, ParamId::PowerLevel1},
+    {6, ParamId::FullBrake, Code::kFb5},
+    {7, ParamId::ReverseSpeed, Code::kRs},
+    {8, ParamId::InitialBrake, Code::kIb},
+    {9, ParamId::NeutralDeadBand, Code::kNd3},
+    {10, ParamId::BoostTiming},
+    {11, ParamId::TurboSlope},
+    {12, ParamId::LipoCells},  // Turbo Off Slope
+    {13, ParamId::TempCutSet},
+    {14, ParamId::TurboTiming},
+    {15, ParamId::BoostStartRpm},
+    {16, ParamId::TurboDelay},
+    {18, ParamId::DriveFrequency},
+    {19, ParamId::BrakeFrequency},
+    {22, ParamId::RotationMode},
+    {23, ParamId::BecVoltage},
+    {24, ParamId::PwLvSwPoint},
+    {25, ParamId::BoostEndRpm},
+    {26, ParamId::PowerLevel2},
+    {27, ParamId::BoostAcc},
 };
 
 // Layout C, model type 13. Bytes 9, 11, 12, 14, 17, 18, 19 are not decoded.
 constexpr Field kLayoutC[] = {
-    {0, kIdcOperationMode},
-    {1, kIdcLowVoltCut, Code::kLvm, 2},
-    {3, kIdcPowerLevel1},
-    {4, kIdcDragBrake},
-    {5, kIdcInitialBrake, Code::kIb},
-    {6, kIdcFullBrake, Code::kFbt},
-    {7, kIdcReverseSpeed, Code::kRs},
-    {8, kIdcNeutralDeadBand, Code::kN3},
-    {10, kIdcBoostTiming},
-    {13, kIdcTurboTiming},
-    {15, kIdcTurboDelay},
-    {16, kIdcTempCutSet},
-    {20, kIdcRotationMode},
-    {21, kIdcBecVoltage},
-    {22, kIdcLipoCells, Code::kZ1},
-    {23, kIdcBrakeRateControl, Code::kM1},
-    {24, kIdcCoastValue},
-    {25, kIdcDriveMode},
+    {0, ParamId::OperationMode},
+    {1, ParamId::LowVoltCut, Code::kLvm, 2},
+    {3, ParamId::PowerLevel1},
+    {4, ParamId::DragBrake},
+    {5, ParamId::InitialBrake, Code::kIb},
+    {6, ParamId::FullBrake, Code::kFbt},
+    {7, ParamId::ReverseSpeed, Code::kRs},
+    {8, ParamId::NeutralDeadBand, Code::kN3},
+    {10, ParamId::BoostTiming},
+    {13, ParamId::TurboTiming},
+    {15, ParamId::TurboDelay},
+    {16, ParamId::TempCutSet},
+    {20, ParamId::RotationMode},
+    {21, ParamId::BecVoltage},
+    {22, ParamId::LipoCells, Code::kZ1},
+    {23, ParamId::BrakeRateControl, Code::kM1},
+    {24, ParamId::CoastValue},
+    {25, ParamId::DriveMode},
 };
 
 // Layout D, model types 14 to 17. Bytes 2, 4, 17, 20, 21 and (type 14) 30 are not decoded.
 constexpr Field kLayoutD[] = {
-    {0, kIdcOperationMode},
-    {1, kIdcDragBrake},
-    {3, kIdcLowVoltCut, Code::kLv4},
-    {5, kIdcPowerLevel1},
-    {6, kIdcFullBrake, Code::kFb5},
-    {7, kIdcReverseSpeed, Code::kRs},
-    {8, kIdcInitialBrake, Code::kIb},
-    {9, kIdcNeutralDeadBand},  // raw index
-    {10, kIdcBoostTiming},
-    {11, kIdcTurboSlope},
-    {12, kIdcLipoCells},  // Turbo Off Slope
-    {13, kIdcTempCutSet},
-    {14, kIdcTurboTiming},
-    {15, kIdcBoostStartRpm},
-    {16, kIdcTurboDelay},
-    {18, kIdcDriveFrequency},
-    {19, kIdcBrakeFrequency},
-    {22, kIdcRotationMode},
-    {23, kIdcBecVoltage},
-    {24, kIdcBoostEndRpm},
-    {25, kIdcBoostAcc},
-    {26, kIdcBrakeRateControl, Code::kM1},
-    {27, kIdcBtSoftPower},
-    {28, kIdcBtSoftThRange},
-    {29, kIdcCoastValue},
+    {0, ParamId::OperationMode},
+    {1, ParamId::DragBrake},
+    {3, ParamId::LowVoltCut, Code::kLv4},
+    {5, ParamId::PowerLevel1},
+    {6, ParamId::FullBrake, Code::kFb5},
+    {7, ParamId::ReverseSpeed, Code::kRs},
+    {8, ParamId::InitialBrake, Code::kIb},
+    {9, ParamId::NeutralDeadBand},  // raw index
+    {10, ParamId::BoostTiming},
+    {11, ParamId::TurboSlope},
+    {12, ParamId::LipoCells},  // Turbo Off Slope
+    {13, ParamId::TempCutSet},
+    {14, ParamId::TurboTiming},
+    {15, ParamId::BoostStartRpm},
+    {16, ParamId::TurboDelay},
+    {18, ParamId::DriveFrequency},
+    {19, ParamId::BrakeFrequency},
+    {22, ParamId::RotationMode},
+    {23, ParamId::BecVoltage},
+    {24, ParamId::BoostEndRpm},
+    {25, ParamId::BoostAcc},
+    {26, ParamId::BrakeRateControl, Code::kM1},
+    {27, ParamId::BtSoftPower},
+    {28, ParamId::BtSoftThRange},
+    {29, ParamId::CoastValue},
 };
 
 // The record fields the model type's layout decodes, in table order.
@@ -253,9 +253,9 @@ std::vector<Field> FieldsFor(int type) {
     for (const RowA& row : kLayoutA) {
         if (!Holds(row.when, type)) continue;
         Field f = row.field;
-        if (f.list == kIdcLowVoltCut && type == 4) f.code = Code::kLv8;
+        if (f.list == ParamId::LowVoltCut && type == 4) f.code = Code::kLv8;
         // Type 11 keeps mode and voltage in the same byte 3 (i = byte 3 - 48 past 0 and 1).
-        if (f.list == kIdcLowVoltCut && type == 11) f = {3, kIdcLowVoltCut, Code::kLvm, 3};
+        if (f.list == ParamId::LowVoltCut && type == 11) f = {3, f.list, Code::kLvm, 3};
         fields.push_back(f);
     }
     return fields;
@@ -272,74 +272,74 @@ enum class PairSource : std::uint8_t {
 struct PairSpec {
     std::uint8_t reg;
     PairSource source;
-    int list;
+    ParamId list;  // not read for kRecordByte
     Code code;
     int byte;  // kRecordByte and kLvmValue: the lastRecord byte sent back
 };
 
-constexpr PairSpec L(std::uint8_t reg, int list, Code code = Code::kRaw) {
+constexpr PairSpec L(std::uint8_t reg, ParamId list, Code code = Code::kRaw) {
     return {reg, PairSource::kList, list, code, -1};
 }
 constexpr PairSpec R(std::uint8_t reg, int byte) {
-    return {reg, PairSource::kRecordByte, 0, Code::kRaw, byte};
+    return {reg, PairSource::kRecordByte, ParamId{}, Code::kRaw, byte};
 }
 constexpr PairSpec V(std::uint8_t reg, int byte) {
-    return {reg, PairSource::kLvmValue, kIdcLowVoltCut, Code::kLvm, byte};
+    return {reg, PairSource::kLvmValue, ParamId::LowVoltCut, Code::kLvm, byte};
 }
 
 constexpr PairSpec kPairsC[] = {
-    L(0xE1, kIdcOperationMode),
-    L(0xE2, kIdcDragBrake),
-    L(0xE3, kIdcLowVoltCut, Code::kLvm),  // mode
-    V(0xD3, 2),                           // voltage, or byte 2 of lastRecord for mode 0, 1
-    L(0xE4, kIdcPowerLevel1),
-    L(0xE5, kIdcFullBrake, Code::kFbt),
-    L(0xE6, kIdcReverseSpeed, Code::kRs),
-    L(0xEB, kIdcTempCutSet),
-    L(0xE7, kIdcInitialBrake, Code::kIb),
-    L(0xE8, kIdcNeutralDeadBand, Code::kN3),
-    L(0xE9, kIdcBoostTiming),
-    L(0xEC, kIdcTurboTiming),
-    L(0xEE, kIdcTurboDelay),
+    L(0xE1, ParamId::OperationMode),
+    L(0xE2, ParamId::DragBrake),
+    L(0xE3, ParamId::LowVoltCut, Code::kLvm),  // mode
+    V(0xD3, 2),                                // voltage, or byte 2 of lastRecord for mode 0, 1
+    L(0xE4, ParamId::PowerLevel1),
+    L(0xE5, ParamId::FullBrake, Code::kFbt),
+    L(0xE6, ParamId::ReverseSpeed, Code::kRs),
+    L(0xEB, ParamId::TempCutSet),
+    L(0xE7, ParamId::InitialBrake, Code::kIb),
+    L(0xE8, ParamId::NeutralDeadBand, Code::kN3),
+    L(0xE9, ParamId::BoostTiming),
+    L(0xEC, ParamId::TurboTiming),
+    L(0xEE, ParamId::TurboDelay),
     R(0xF2, 19),
-    L(0xF5, kIdcRotationMode),
-    L(0xFE, kIdcBecVoltage),
-    L(0xF3, kIdcLipoCells, Code::kZ1),
-    L(0xC4, kIdcBrakeRateControl, Code::kM1),
-    L(0xC7, kIdcCoastValue),
-    L(0xC8, kIdcDriveMode),
+    L(0xF5, ParamId::RotationMode),
+    L(0xFE, ParamId::BecVoltage),
+    L(0xF3, ParamId::LipoCells, Code::kZ1),
+    L(0xC4, ParamId::BrakeRateControl, Code::kM1),
+    L(0xC7, ParamId::CoastValue),
+    L(0xC8, ParamId::DriveMode),
 };
 
 constexpr PairSpec kPairsD[] = {
-    L(0xE1, kIdcOperationMode),
-    L(0xE2, kIdcDragBrake),
-    L(0xE3, kIdcLowVoltCut, Code::kLv4),
+    L(0xE1, ParamId::OperationMode),
+    L(0xE2, ParamId::DragBrake),
+    L(0xE3, ParamId::LowVoltCut, Code::kLv4),
     R(0xD3, 4),
-    L(0xE4, kIdcPowerLevel1),
-    L(0xE5, kIdcFullBrake, Code::kFb5),
-    L(0xE6, kIdcReverseSpeed, Code::kRs),
-    L(0xEB, kIdcTempCutSet),
-    L(0xE7, kIdcInitialBrake, Code::kIb),
-    L(0xE8, kIdcNeutralDeadBand),
-    L(0xE9, kIdcBoostTiming),
-    L(0xEC, kIdcTurboTiming),
-    L(0xEE, kIdcTurboDelay),
+    L(0xE4, ParamId::PowerLevel1),
+    L(0xE5, ParamId::FullBrake, Code::kFb5),
+    L(0xE6, ParamId::ReverseSpeed, Code::kRs),
+    L(0xEB, ParamId::TempCutSet),
+    L(0xE7, ParamId::InitialBrake, Code::kIb),
+    L(0xE8, ParamId::NeutralDeadBand),
+    L(0xE9, ParamId::BoostTiming),
+    L(0xEC, ParamId::TurboTiming),
+    L(0xEE, ParamId::TurboDelay),
     R(0xF2, 19),
-    L(0xF5, kIdcRotationMode),
-    L(0xFE, kIdcBecVoltage),
-    L(0xF1, kIdcBrakeFrequency),
-    L(0xF0, kIdcDriveFrequency),
-    L(0xEC, kIdcTurboTiming),
-    L(0xED, kIdcBoostStartRpm),
-    L(0xEE, kIdcTurboDelay),
-    L(0xFC, kIdcBoostEndRpm),
-    L(0xC1, kIdcTurboSlope),
-    L(0xC2, kIdcLipoCells),
-    L(0xC3, kIdcBoostAcc),
-    L(0xC4, kIdcBrakeRateControl, Code::kM1),
-    L(0xC5, kIdcBtSoftPower),
-    L(0xC6, kIdcBtSoftThRange),
-    L(0xC7, kIdcCoastValue),
+    L(0xF5, ParamId::RotationMode),
+    L(0xFE, ParamId::BecVoltage),
+    L(0xF1, ParamId::BrakeFrequency),
+    L(0xF0, ParamId::DriveFrequency),
+    L(0xEC, ParamId::TurboTiming),
+    L(0xED, ParamId::BoostStartRpm),
+    L(0xEE, ParamId::TurboDelay),
+    L(0xFC, ParamId::BoostEndRpm),
+    L(0xC1, ParamId::TurboSlope),
+    L(0xC2, ParamId::LipoCells),
+    L(0xC3, ParamId::BoostAcc),
+    L(0xC4, ParamId::BrakeRateControl, Code::kM1),
+    L(0xC5, ParamId::BtSoftPower),
+    L(0xC6, ParamId::BtSoftThRange),
+    L(0xC7, ParamId::CoastValue),
 };
 
 // Layouts A and B share one table; a write sends its first (data-byte count) positions,
@@ -350,34 +350,34 @@ std::vector<PairSpec> PairsAB(int type) {
     const std::uint8_t turboSlopeReg = b ? 0xC1 : 0xEA;
     const std::uint8_t lipoCellsReg = b ? 0xC2 : 0xF3;  // Turbo Off Slope on type 12
     std::vector<PairSpec> pairs = {
-        L(0xE1, kIdcOperationMode),                            // 0
-        L(0xE2, kIdcDragBrake),                                // 1
-        L(0xE2, kIdcDragBrake),                                // 2
-        L(0xE3, kIdcLowVoltCut, lowVolt),                      // 3
-        type == 11 ? V(0xD3, 4) : R(0xD3, 4),                  // 4
-        L(0xE4, kIdcPowerLevel1),                              // 5
-        L(0xE5, kIdcFullBrake, Code::kFb5),                    // 6
-        L(0xE6, kIdcReverseSpeed, Code::kRs),                  // 7
-        L(0xE7, kIdcInitialBrake, Code::kIb),                  // 8
-        L(0xE8, kIdcNeutralDeadBand, Code::kNd3),              // 9
-        L(0xE9, kIdcBoostTiming),                              // 10
-        L(turboSlopeReg, kIdcTurboSlope),                      // 11
-        L(0xEB, kIdcTempCutSet),                               // 12
-        L(0xEC, kIdcTurboTiming),                              // 13
-        L(0xED, kIdcBoostStartRpm),                            // 14
-        L(0xEE, kIdcTurboDelay),                               // 15
-        L(0xE2, kIdcDragBrake),                                // 16 (Boost ACC is never sent in A)
-        L(0xF0, kIdcDriveFrequency),                           // 17
-        L(0xF1, kIdcBrakeFrequency),                           // 18
-        R(0xF2, 19),                                           // 19
-        L(0xE2, kIdcDragBrake),                                // 20
-        L(0xF5, kIdcRotationMode),                             // 21
-        L(0xF9, kIdcPwLvSwPoint, b ? Code::kRaw : Code::kP5),  // 22
-        L(0xFA, kIdcPowerLevel2),                              // 23
-        L(0xFC, kIdcBoostEndRpm),                              // 24
-        L(0xFE, kIdcBecVoltage),                               // 25
-        L(lipoCellsReg, kIdcLipoCells),                        // 26
-        L(0xC3, kIdcBoostAcc),                                 // 27
+        L(0xE1, ParamId::OperationMode),                            // 0
+        L(0xE2, ParamId::DragBrake),                                // 1
+        L(0xE2, ParamId::DragBrake),                                // 2
+        L(0xE3, ParamId::LowVoltCut, lowVolt),                      // 3
+        type == 11 ? V(0xD3, 4) : R(0xD3, 4),                       // 4
+        L(0xE4, ParamId::PowerLevel1),                              // 5
+        L(0xE5, ParamId::FullBrake, Code::kFb5),                    // 6
+        L(0xE6, ParamId::ReverseSpeed, Code::kRs),                  // 7
+        L(0xE7, ParamId::InitialBrake, Code::kIb),                  // 8
+        L(0xE8, ParamId::NeutralDeadBand, Code::kNd3),              // 9
+        L(0xE9, ParamId::BoostTiming),                              // 10
+        L(turboSlopeReg, ParamId::TurboSlope),                      // 11
+        L(0xEB, ParamId::TempCutSet),                               // 12
+        L(0xEC, ParamId::TurboTiming),                              // 13
+        L(0xED, ParamId::BoostStartRpm),                            // 14
+        L(0xEE, ParamId::TurboDelay),                               // 15
+        L(0xE2, ParamId::DragBrake),                                // 16 (no Boost ACC in A)
+        L(0xF0, ParamId::DriveFrequency),                           // 17
+        L(0xF1, ParamId::BrakeFrequency),                           // 18
+        R(0xF2, 19),                                                // 19
+        L(0xE2, ParamId::DragBrake),                                // 20
+        L(0xF5, ParamId::RotationMode),                             // 21
+        L(0xF9, ParamId::PwLvSwPoint, b ? Code::kRaw : Code::kP5),  // 22
+        L(0xFA, ParamId::PowerLevel2),                              // 23
+        L(0xFC, ParamId::BoostEndRpm),                              // 24
+        L(0xFE, ParamId::BecVoltage),                               // 25
+        L(lipoCellsReg, ParamId::LipoCells),                        // 26
+        L(0xC3, ParamId::BoostAcc),                                 // 27
     };
     pairs.resize(
         std::min<std::size_t>(pairs.size(), static_cast<std::size_t>(RecordDataBytes(type))));
@@ -427,8 +427,9 @@ int RecordDataBytes(int modelType) {
 }
 
 void ClearSelections(SetupState& state) {
-    for (int id : kParameterListIds) {
-        if (id >= kIdcBrakeRateControl && id <= kIdcBtSoftThRange) continue;  // 1107 to 1111
+    for (ParamId id : kParameters) {
+        // Brake Rate Control, Coast Value, Drive Mode, BT Soft Power and BT Soft TH Range.
+        if (id >= ParamId::BrakeRateControl && id <= ParamId::BtSoftThRange) continue;
         state.List(id).selection = -1;
     }
 }
@@ -467,7 +468,7 @@ void BuildWritePairs(SetupState& state) {
     // (BEC Voltage of types 8 to 10 is not in their record, byte 22 being the end marker,
     // but their write stops at position 21, so it never arises.) A selected index that a
     // table code cannot express (LV4, LV8, FBT past their tables) counts as no selection.
-    auto reported = [&](int list) -> std::uint8_t {
+    auto reported = [&](ParamId list) -> std::uint8_t {
         for (const Field& f : fields) {
             if (f.list != list) continue;
             return f.byte < dataBytes ? last[static_cast<std::size_t>(f.byte)] : 0;

@@ -14,7 +14,8 @@ RecordLayout LayoutFor(int modelType);
 // Number of data bytes of the settings record (the reply without its 0xDD end marker).
 int RecordDataBytes(int modelType);
 
-// Leaves every parameter list without a selection, except 1107 to 1111 which are not touched.
+// Leaves every parameter list without a selection, except Brake Rate Control, Coast Value,
+// Drive Mode, BT Soft Power and BT Soft TH Range, which are not touched.
 void ClearSelections(SetupState& state);
 
 // Decodes a settings record (the 250-byte receive buffer, record at its start) into the

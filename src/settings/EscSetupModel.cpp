@@ -31,13 +31,13 @@ std::string EscSetupModel::ModelNameText() const {
     return modelNameText_;
 }
 
-void EscSetupModel::SelectByUser(int listId, int index) {
+void EscSetupModel::SelectByUser(ParamId listId, int index) {
     {
         std::lock_guard lock(mutex_);
         state_.List(listId).Select(index);
-        if (listId == kIdcDriveMode) ApplyDriveModeChoice(state_, index);
+        if (listId == ParamId::DriveMode) ApplyDriveModeChoice(state_, index);
     }
-    Notify(listId == kIdcDriveMode ? Change::Lists : Change::Selections);
+    Notify(listId == ParamId::DriveMode ? Change::Lists : Change::Selections);
 }
 
 void EscSetupModel::Edit(const std::function<void(SetupState&)>& edit, Change change) {
@@ -123,13 +123,13 @@ void EscSetupModel::BuildWritePairs(std::array<std::uint8_t, 100>& pairs) {
 
 int EscSetupModel::BecSelection() const {
     std::lock_guard lock(mutex_);
-    return state_.List(kIdcBecVoltage).selection;
+    return state_.List(ParamId::BecVoltage).selection;
 }
 
 void EscSetupModel::SelectBec(int index) {
     {
         std::lock_guard lock(mutex_);
-        state_.List(kIdcBecVoltage).Select(index);
+        state_.List(ParamId::BecVoltage).Select(index);
     }
     Notify(Change::Selections);
 }

@@ -17,7 +17,7 @@ public:
     enum class Change {
         Lists,       // entries and enabled states rebuilt (identification)
         Selections,  // selections set in bulk (record read, restore, profile, import)
-        Texts,       // controls 1000 / 1001
+        Texts,       // the model name text and the firmware text
     };
     using Listener = std::function<void(Change)>;
 
@@ -30,7 +30,7 @@ public:
     std::string ModelNameText() const;
 
     // A choice the user made in a list (Drive Mode carries its dependency).
-    void SelectByUser(int listId, int index);
+    void SelectByUser(ParamId listId, int index);
     // Runs `edit` on the state under the lock, then reports `change`.
     void Edit(const std::function<void(SetupState&)>& edit, Change change = Change::Selections);
 
@@ -61,8 +61,8 @@ private:
 
     mutable std::mutex mutex_;
     SetupState state_;
-    std::string modelNameText_;  // control 1000
-    std::string firmwareText_;   // control 1001
+    std::string modelNameText_;  // the model name text (hidden on the page)
+    std::string firmwareText_;   // the firmware text
     std::atomic<bool> writeRequest_{false};
     std::atomic<bool> defaultRequest_{false};
     std::mutex listenerMutex_;

@@ -5,8 +5,8 @@
 // a loaded profile is sent with the next write.
 //
 // Choices made here:
-// - A sheet's "BEC Voltage" key is read and applied to BEC Voltage (1029) like keys 0 to 17
-//   No sheet value goes to 1106 (Lipo Cells / Turbo Off Slope has no sheet key).
+// - A sheet's "BEC Voltage" key is read and applied to BEC Voltage like keys 0 to 17
+//   No sheet value goes to Lipo Cells / Turbo Off Slope (it has no sheet key).
 // - Settings files keep the 19 classic keys and add nine keys after them for the lists the
 //   19 keys cannot carry (kExtraSettingsKeys), so a round trip keeps every list. Files with
 //   only the 19 keys read fine: their missing extra keys leave those lists unchanged.
@@ -31,7 +31,7 @@
 
 namespace vorna {
 
-// The Category list (1027), index 0 to 11; each text is also a folder below the profile root.
+// The Category list, index 0 to 11; each text is also a folder below the profile root.
 // "Blinky Mode (zero timing" has no closing parenthesis, as the installed folder is named.
 inline constexpr std::array<std::string_view, 12> kCategories = {"Modify Touring",
                                                                  "Stock 10.5T Touring",
@@ -48,35 +48,35 @@ inline constexpr std::array<std::string_view, 12> kCategories = {"Modify Touring
 
 struct ParameterKey {
     std::string_view key;
-    int listId;
+    ParamId listId;
 };
 
 // The [option] keys, index 0 to 18. Setup sheets carry 0 to 17 (and we also read
 // 18); settings files carry all 19.
 inline constexpr std::array<ParameterKey, 19> kParameterKeys = {{
-    {"Operation Mode", kIdcOperationMode},   {"Reverse Speed", kIdcReverseSpeed},
-    {"Low Volt Cut", kIdcLowVoltCut},        {"Drag Brake", kIdcDragBrake},
-    {"Initial Brake", kIdcInitialBrake},     {"Full Brake", kIdcFullBrake},
-    {"Brake Frequency", kIdcBrakeFrequency}, {"Power Profile", kIdcPowerLevel1},
-    {"Drive Frequency", kIdcDriveFrequency}, {"Neutral DeadBand", kIdcNeutralDeadBand},
-    {"Temp Cut Set", kIdcTempCutSet},        {"Boost Timing", kIdcBoostTiming},
-    {"Boost RPM", kIdcBoostStartRpm},        {"Boost ACC", kIdcBoostAcc},
-    {"Turbo Timing", kIdcTurboTiming},       {"Turbo Slope", kIdcTurboSlope},
-    {"Turbo Delay", kIdcTurboDelay},         {"Rotation Mode", kIdcRotationMode},
-    {"BEC Voltage", kIdcBecVoltage},
+    {"Operation Mode", ParamId::OperationMode},   {"Reverse Speed", ParamId::ReverseSpeed},
+    {"Low Volt Cut", ParamId::LowVoltCut},        {"Drag Brake", ParamId::DragBrake},
+    {"Initial Brake", ParamId::InitialBrake},     {"Full Brake", ParamId::FullBrake},
+    {"Brake Frequency", ParamId::BrakeFrequency}, {"Power Profile", ParamId::PowerLevel1},
+    {"Drive Frequency", ParamId::DriveFrequency}, {"Neutral DeadBand", ParamId::NeutralDeadBand},
+    {"Temp Cut Set", ParamId::TempCutSet},        {"Boost Timing", ParamId::BoostTiming},
+    {"Boost RPM", ParamId::BoostStartRpm},        {"Boost ACC", ParamId::BoostAcc},
+    {"Turbo Timing", ParamId::TurboTiming},       {"Turbo Slope", ParamId::TurboSlope},
+    {"Turbo Delay", ParamId::TurboDelay},         {"Rotation Mode", ParamId::RotationMode},
+    {"BEC Voltage", ParamId::BecVoltage},
 }};
 
 // Further settings-file keys, written after the 19, for the lists those do not cover.
 inline constexpr std::array<ParameterKey, 9> kExtraSettingsKeys = {{
-    {"2nd Power Level", kIdcPowerLevel2},
-    {"PW LV SW Point", kIdcPwLvSwPoint},
-    {"Boost End RPM", kIdcBoostEndRpm},
-    {"Lipo Cells", kIdcLipoCells},  // Turbo Off Slope on model types 12, 14 to 17
-    {"Brake Rate Control", kIdcBrakeRateControl},
-    {"Coast Value", kIdcCoastValue},
-    {"Drive Mode", kIdcDriveMode},
-    {"BT Soft Power", kIdcBtSoftPower},
-    {"BT Soft TH Range", kIdcBtSoftThRange},
+    {"2nd Power Level", ParamId::PowerLevel2},
+    {"PW LV SW Point", ParamId::PwLvSwPoint},
+    {"Boost End RPM", ParamId::BoostEndRpm},
+    {"Lipo Cells", ParamId::LipoCells},  // Turbo Off Slope on model types 12, 14 to 17
+    {"Brake Rate Control", ParamId::BrakeRateControl},
+    {"Coast Value", ParamId::CoastValue},
+    {"Drive Mode", ParamId::DriveMode},
+    {"BT Soft Power", ParamId::BtSoftPower},
+    {"BT Soft TH Range", ParamId::BtSoftThRange},
 }};
 
 // All 28 settings-file keys in file order: kParameterKeys, then kExtraSettingsKeys.
@@ -91,7 +91,7 @@ inline constexpr std::array<ParameterKey, 28> kSettingsFileKeys = [] {
 // Number of kParameterKeys a setup sheet is defined to carry (0 to 17).
 inline constexpr std::size_t kSheetParameterKeys = 18;
 
-// [info] keys, shown in the information fields 1042 to 1054 in this order.
+// [info] keys, shown in the 13 information fields in this order.
 inline constexpr std::array<std::string_view, 13> kInfoKeys = {
     "Driver", "Date",       "Event",      "Firmware",     "Motor",          "Gear Ratio", "Timing",
     "Rotor",  "Track Name", "Track Type", "Track Design", "Traction Level", "Temp Track"};
@@ -124,9 +124,9 @@ std::filesystem::path SheetPath(const std::filesystem::path& profileRoot, std::s
 
 struct LoadedSheet {
     bool fileFound = false;            // false: the sheet could not be read (all empty)
-    std::array<std::string, 13> info;  // by kInfoKeys, for fields 1042 to 1054
-    std::string memo;                  // for the memo field 1055
-    bool memoVisible = false;          // show 1055 and 1056: "Temp Track" is not empty
+    std::array<std::string, 13> info;  // by kInfoKeys, for the information fields
+    std::string memo;                  // for the memo field
+    bool memoVisible = false;          // show the memo and its captions: "Temp Track" is set
 };
 
 // Loads a setup sheet into the parameter lists: calls clearSelections(state) first (the

@@ -1,58 +1,80 @@
 // What the ESC setup page holds, as plain data: the 28 parameter lists and the two profile
-// lists (by control identifier), the model type, the firmware version text, the last settings
+// lists (by ParamId), the model type, the firmware version text, the last settings
 // record and the write pairs. No locking here; EscSetupModel guards one instance.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace vorna {
 
-// Control identifiers of the setup page's lists.
-enum ListId : int {
-    kIdcOperationMode = 1009,
-    kIdcReverseSpeed = 1010,
-    kIdcLowVoltCut = 1011,
-    kIdcDragBrake = 1012,
-    kIdcInitialBrake = 1013,
-    kIdcFullBrake = 1014,
-    kIdcBrakeFrequency = 1015,
-    kIdcPowerLevel1 = 1016,
-    kIdcDriveFrequency = 1017,
-    kIdcNeutralDeadBand = 1018,
-    kIdcTempCutSet = 1019,
-    kIdcRotationMode = 1020,
-    kIdcBoostTiming = 1021,
-    kIdcTurboSlope = 1022,  // Turbo On Slope on model types 12, 14 to 17
-    kIdcTurboTiming = 1023,
-    kIdcBoostStartRpm = 1024,
-    kIdcTurboDelay = 1025,
-    kIdcBoostAcc = 1026,  // Boost Timing Activation on model types 12, 14 to 17
-    kIdcCategory = 1027,
-    kIdcSetupSheet = 1028,
-    kIdcBecVoltage = 1029,
-    kIdcPowerLevel2 = 1030,
-    kIdcPwLvSwPoint = 1031,
-    kIdcBoostEndRpm = 1032,
-    kIdcLipoCells = 1106,  // Turbo Off Slope on model types 12, 14 to 17
-    kIdcBrakeRateControl = 1107,
-    kIdcCoastValue = 1108,
-    kIdcDriveMode = 1109,
-    kIdcBtSoftPower = 1110,
-    kIdcBtSoftThRange = 1111,
+// The lists of the setup state: the 28 parameters, then the two profile lists. The values are
+// ordinals (the index of the list in SetupState), nothing the ESC or the window knows.
+enum class ParamId : int {
+    OperationMode,
+    ReverseSpeed,
+    LowVoltCut,
+    DragBrake,
+    InitialBrake,
+    FullBrake,
+    BrakeFrequency,
+    PowerLevel1,
+    DriveFrequency,
+    NeutralDeadBand,
+    TempCutSet,
+    RotationMode,
+    BoostTiming,
+    TurboSlope,  // Turbo On Slope on model types 12, 14 to 17
+    TurboTiming,
+    BoostStartRpm,
+    TurboDelay,
+    BoostAcc,  // Boost Timing Activation on model types 12, 14 to 17
+    BecVoltage,
+    PowerLevel2,
+    PwLvSwPoint,
+    BoostEndRpm,
+    LipoCells,  // Turbo Off Slope on model types 12, 14 to 17
+    BrakeRateControl,
+    CoastValue,
+    DriveMode,
+    BtSoftPower,
+    BtSoftThRange,
+    Category,
+    SetupSheet,
 };
 
 // The 28 parameter lists, in the page's field order.
-inline constexpr std::array<int, 28> kParameterListIds = {
-    1009, 1010, 1011, 1012, 1013, 1014, 1015, 1016, 1017, 1018, 1019, 1020, 1021, 1022,
-    1023, 1024, 1025, 1026, 1029, 1030, 1031, 1032, 1106, 1107, 1108, 1109, 1110, 1111};
+inline constexpr std::array<ParamId, 28> kParameters = {
+    ParamId::OperationMode,   ParamId::ReverseSpeed, ParamId::LowVoltCut,
+    ParamId::DragBrake,       ParamId::InitialBrake, ParamId::FullBrake,
+    ParamId::BrakeFrequency,  ParamId::PowerLevel1,  ParamId::DriveFrequency,
+    ParamId::NeutralDeadBand, ParamId::TempCutSet,   ParamId::RotationMode,
+    ParamId::BoostTiming,     ParamId::TurboSlope,   ParamId::TurboTiming,
+    ParamId::BoostStartRpm,   ParamId::TurboDelay,   ParamId::BoostAcc,
+    ParamId::BecVoltage,      ParamId::PowerLevel2,  ParamId::PwLvSwPoint,
+    ParamId::BoostEndRpm,     ParamId::LipoCells,    ParamId::BrakeRateControl,
+    ParamId::CoastValue,      ParamId::DriveMode,    ParamId::BtSoftPower,
+    ParamId::BtSoftThRange};
 
 // All 30 lists: the parameter lists, then Category and Setup Sheet.
-inline constexpr std::array<int, 30> kAllListIds = {
-    1009, 1010, 1011, 1012, 1013, 1014, 1015, 1016, 1017, 1018, 1019, 1020, 1021, 1022, 1023,
-    1024, 1025, 1026, 1029, 1030, 1031, 1032, 1106, 1107, 1108, 1109, 1110, 1111, 1027, 1028};
+inline constexpr std::array<ParamId, 30> kAllLists = [] {
+    std::array<ParamId, 30> all{};
+    for (std::size_t i = 0; i < kParameters.size(); ++i) all[i] = kParameters[i];
+    all[28] = ParamId::Category;
+    all[29] = ParamId::SetupSheet;
+    return all;
+}();
+
+// A list's ordinal is its place in kAllLists.
+static_assert([] {
+    for (std::size_t i = 0; i < kAllLists.size(); ++i) {
+        if (static_cast<std::size_t>(kAllLists[i]) != i) return false;
+    }
+    return true;
+}());
 
 struct OptionList {
     std::vector<std::string> entries;
@@ -70,10 +92,10 @@ struct OptionList {
 };
 
 struct SetupState {
-    SetupState() { lists_.resize(kAllListIds.size()); }
+    SetupState() { lists_.resize(kAllLists.size()); }
 
-    OptionList& List(int id) { return lists_.at(IndexOf(id)); }
-    const OptionList& List(int id) const { return lists_.at(IndexOf(id)); }
+    OptionList& List(ParamId id) { return lists_.at(IndexOf(id)); }
+    const OptionList& List(ParamId id) const { return lists_.at(IndexOf(id)); }
 
     std::int32_t modelType = 0;      // 0 to 17; 0 before any ESC is identified
     std::string versionText;         // "1.30" etc., from identity byte 3
@@ -83,12 +105,8 @@ struct SetupState {
     // a write without it would send registers we never learnt.
     bool recordValid = false;
 
-    static std::size_t IndexOf(int id) {
-        for (std::size_t i = 0; i < kAllListIds.size(); ++i) {
-            if (kAllListIds[i] == id) return i;
-        }
-        return kAllListIds.size();  // makes List() throw std::out_of_range
-    }
+    // A value outside the enum makes List() throw std::out_of_range.
+    static std::size_t IndexOf(ParamId id) { return static_cast<std::size_t>(id); }
 
 private:
     std::vector<OptionList> lists_;

@@ -94,7 +94,7 @@ protected:
     // Every parameter list shows the model's entries, enabled state and selection.
     ::testing::AssertionResult ShowsModel() const {
         const SetupState state = rig->setup.Snapshot();
-        for (const int id : kParameterListIds) {
+        for (const ParamId id : kParameters) {
             const OptionList& option = state.List(id);
             const SkinComboBox* list = page->List(id);
             if (list->count() != static_cast<int>(option.entries.size())) {
@@ -156,22 +156,22 @@ TEST_F(EscSetupPageTest, StartsEmptyWithCategoriesAndTheGivenTextSize) {
     Open(120);
     EXPECT_EQ(page->size(), QSize(985, 630));
     EXPECT_EQ(page->TextSize(), 120);
-    for (const int id : kAllListIds) {
+    for (const ParamId id : kAllLists) {
         ASSERT_NE(page->List(id), nullptr) << id;
         EXPECT_EQ(page->List(id)->FontSize(), 120) << id;
         EXPECT_EQ(page->List(id)->FontFace(), "Microsoft Sans Serif") << id;
     }
-    for (const int id : kParameterListIds) {
+    for (const ParamId id : kParameters) {
         EXPECT_EQ(page->List(id)->count(), 0) << id;
         EXPECT_TRUE(page->List(id)->isEnabled()) << id;
     }
-    SkinComboBox* category = page->List(kIdcCategory);
+    SkinComboBox* category = page->List(ParamId::Category);
     ASSERT_EQ(category->count(), 12);
     EXPECT_EQ(category->itemText(0), "Modify Touring");
     EXPECT_EQ(category->itemText(4), "Blinky Mode (zero timing");
     EXPECT_EQ(category->itemText(11), "1-12 On road");
     EXPECT_EQ(category->currentIndex(), -1);  // no sheet is loaded before the user picks one
-    EXPECT_EQ(page->List(kIdcSetupSheet)->count(), 0);
+    EXPECT_EQ(page->List(ParamId::SetupSheet)->count(), 0);
 
     EXPECT_FALSE(page->Memo()->isVisible());
     EXPECT_TRUE(page->Memo()->isReadOnly());
@@ -193,19 +193,21 @@ TEST_F(EscSetupPageTest, ReadShowsTheRecordInEveryList) {
         Connect(model);
         if (HasFailure()) return;
         const auto record = sim::FactoryRecord(model);
-        for (const int id : kParameterListIds) {
+        for (const ParamId id : kParameters) {
             const SkinComboBox* list = page->List(id);
             if (list->isEnabled() && list->count() > 0) {
                 EXPECT_GE(list->currentIndex(), 0) << "list " << id << " has no selection";
             }
         }
         // Straight from the device's bytes, past the codec: raw-coded parameters.
-        EXPECT_EQ(page->List(kIdcOperationMode)->currentIndex(), record[0]);
-        EXPECT_EQ(page->List(kIdcDragBrake)->currentIndex(), record[DragBrakeByte(model)]);
-        EXPECT_EQ(page->List(kIdcRotationMode)->currentIndex(), record[RotationModeByte(model)]);
-        EXPECT_EQ(
-            page->List(kIdcDragBrake)->currentText().toStdString(),
-            rig->setup.Snapshot().List(kIdcDragBrake).entries.at(record[DragBrakeByte(model)]));
+        EXPECT_EQ(page->List(ParamId::OperationMode)->currentIndex(), record[0]);
+        EXPECT_EQ(page->List(ParamId::DragBrake)->currentIndex(), record[DragBrakeByte(model)]);
+        EXPECT_EQ(page->List(ParamId::RotationMode)->currentIndex(),
+                  record[RotationModeByte(model)]);
+        EXPECT_EQ(page->List(ParamId::DragBrake)->currentText().toStdString(),
+                  rig->setup.Snapshot()
+                      .List(ParamId::DragBrake)
+                      .entries.at(record[DragBrakeByte(model)]));
 
         EXPECT_EQ(page->MiddleCaptionBitmap(), UsesAlternateMiddleCaptions(model)
                                                    ? gui::kBmpMiddleCaptionsAlt
@@ -241,12 +243,12 @@ TEST_F(EscSetupPageTest, CaptionPictureFollowsEveryIdentification) {
 TEST_F(EscSetupPageTest, PickInAListIsSentWithTheSendPicture) {
     Connect(16);
     ASSERT_FALSE(HasFailure());
-    SkinComboBox* drag = page->List(kIdcDragBrake);
+    SkinComboBox* drag = page->List(ParamId::DragBrake);
     const int before = drag->currentIndex();
     const int chosen = (before + 3) % drag->count();
     Choose(drag, chosen);
     ASSERT_FALSE(HasFailure());
-    EXPECT_EQ(rig->setup.Snapshot().List(kIdcDragBrake).selection, chosen);
+    EXPECT_EQ(rig->setup.Snapshot().List(ParamId::DragBrake).selection, chosen);
     EXPECT_FALSE(rig->setup.WriteRequested());  // a pick alone sends nothing
 
     QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
@@ -266,25 +268,25 @@ TEST_F(EscSetupPageTest, PickInAListIsSentWithTheSendPicture) {
 TEST_F(EscSetupPageTest, DriveModePickCarriesItsDependency) {
     Connect(13);
     ASSERT_FALSE(HasFailure());
-    SkinComboBox* driveMode = page->List(kIdcDriveMode);
+    SkinComboBox* driveMode = page->List(ParamId::DriveMode);
     ASSERT_EQ(driveMode->count(), 2);
-    ASSERT_TRUE(page->List(kIdcTurboTiming)->isEnabled());
+    ASSERT_TRUE(page->List(ParamId::TurboTiming)->isEnabled());
 
     Choose(driveMode, 1);
     Choose(driveMode, 0);
     ASSERT_FALSE(HasFailure());
     ASSERT_TRUE(
-        QTest::qWaitFor([this] { return !page->List(kIdcTurboDelay)->isEnabled(); }, kWaitMs));
-    EXPECT_FALSE(page->List(kIdcTurboTiming)->isEnabled());
-    EXPECT_EQ(page->List(kIdcTurboTiming)->currentIndex(), -1);
-    EXPECT_EQ(page->List(kIdcTurboDelay)->currentIndex(), -1);
+        QTest::qWaitFor([this] { return !page->List(ParamId::TurboDelay)->isEnabled(); }, kWaitMs));
+    EXPECT_FALSE(page->List(ParamId::TurboTiming)->isEnabled());
+    EXPECT_EQ(page->List(ParamId::TurboTiming)->currentIndex(), -1);
+    EXPECT_EQ(page->List(ParamId::TurboDelay)->currentIndex(), -1);
     EXPECT_TRUE(WaitShowsModel());
 
     Choose(driveMode, 1);
     ASSERT_FALSE(HasFailure());
     ASSERT_TRUE(
-        QTest::qWaitFor([this] { return page->List(kIdcTurboDelay)->isEnabled(); }, kWaitMs));
-    EXPECT_TRUE(page->List(kIdcTurboTiming)->isEnabled());
+        QTest::qWaitFor([this] { return page->List(ParamId::TurboDelay)->isEnabled(); }, kWaitMs));
+    EXPECT_TRUE(page->List(ParamId::TurboTiming)->isEnabled());
     EXPECT_TRUE(WaitShowsModel());
 }
 
@@ -293,7 +295,7 @@ TEST_F(EscSetupPageTest, DefaultPictureRestoresTheFactorySettings) {
     Connect(model);
     ASSERT_FALSE(HasFailure());
     const auto factory = sim::FactoryRecord(model);
-    SkinComboBox* drag = page->List(kIdcDragBrake);
+    SkinComboBox* drag = page->List(ParamId::DragBrake);
     Choose(drag, (drag->currentIndex() + 5) % drag->count());
     ASSERT_FALSE(HasFailure());
     QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
@@ -362,8 +364,8 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     Connect(16);
     ASSERT_FALSE(HasFailure());
     const SetupState read = rig->setup.Snapshot();
-    const auto& dragEntries = read.List(kIdcDragBrake).entries;
-    const auto& fullEntries = read.List(kIdcFullBrake).entries;
+    const auto& dragEntries = read.List(ParamId::DragBrake).entries;
+    const auto& fullEntries = read.List(ParamId::FullBrake).entries;
     ASSERT_GE(dragEntries.size(), 8u);
     ASSERT_GE(fullEntries.size(), 3u);
 
@@ -380,28 +382,28 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     std::filesystem::create_directories(dir.Path() / "Profile" / "Drift Car");
 
     // A category without sheets loads nothing.
-    Choose(page->List(kIdcCategory), 8);
+    Choose(page->List(ParamId::Category), 8);
     ASSERT_FALSE(HasFailure());
-    EXPECT_EQ(page->List(kIdcSetupSheet)->count(), 0);
+    EXPECT_EQ(page->List(ParamId::SetupSheet)->count(), 0);
     QTest::qWait(50);  // a wrongly queued refresh would land now
-    for (const int id : kParameterListIds) {
+    for (const ParamId id : kParameters) {
         EXPECT_EQ(rig->setup.Snapshot().List(id).selection, read.List(id).selection) << id;
     }
     EXPECT_TRUE(ShowsModel());
     EXPECT_FALSE(page->Memo()->isVisible());
 
     // A, then b, case ignored; the first is loaded at once.
-    Choose(page->List(kIdcCategory), 0);
+    Choose(page->List(ParamId::Category), 0);
     ASSERT_FALSE(HasFailure());
-    SkinComboBox* sheets = page->List(kIdcSetupSheet);
+    SkinComboBox* sheets = page->List(ParamId::SetupSheet);
     ASSERT_EQ(sheets->count(), 2);
     EXPECT_EQ(sheets->itemText(0), "A");
     EXPECT_EQ(sheets->itemText(1), "b");
     EXPECT_EQ(sheets->currentIndex(), 0);
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return page->List(kIdcDragBrake)->currentIndex() == 6; }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->List(ParamId::DragBrake)->currentIndex() == 6; },
+                                kWaitMs));
     // The sheet starts from cleared selections: a key it lacks leaves its list empty.
-    EXPECT_EQ(page->List(kIdcFullBrake)->currentIndex(), -1);
+    EXPECT_EQ(page->List(ParamId::FullBrake)->currentIndex(), -1);
     EXPECT_TRUE(WaitShowsModel());
     EXPECT_EQ(page->Text(1042)->text(), "Ann <b>Lee</b>");  // shown as written, not as markup
     EXPECT_EQ(page->Text(1043)->text(), "2024-05-01");
@@ -419,9 +421,9 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
 
     Choose(sheets, 1);
     ASSERT_FALSE(HasFailure());
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return page->List(kIdcDragBrake)->currentIndex() == 7; }, kWaitMs));
-    EXPECT_EQ(page->List(kIdcFullBrake)->currentIndex(), 2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->List(ParamId::DragBrake)->currentIndex() == 7; },
+                                kWaitMs));
+    EXPECT_EQ(page->List(ParamId::FullBrake)->currentIndex(), 2);
     EXPECT_EQ(page->Text(1042)->text(), "Bo");
     EXPECT_EQ(page->Text(1043)->text(), "");
     EXPECT_FALSE(page->Memo()->isVisible());

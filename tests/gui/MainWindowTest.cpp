@@ -61,13 +61,14 @@ TEST_F(MainWindowTest, StartsOnTheLinksPageWithOnlyItsButton) {
     EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Links);
     EXPECT_TRUE(w->PageWidget(MainWindow::Page::Links)->isVisible());
     EXPECT_FALSE(w->PageWidget(MainWindow::Page::Setup)->isVisible());
-    EXPECT_TRUE(w->Button(gui::kIdcLinksButton)->IsSelected());
-    EXPECT_TRUE(w->Button(gui::kIdcLinksButton)->isEnabled());
-    EXPECT_FALSE(w->Button(gui::kIdcEscButton)->isEnabled());
-    EXPECT_FALSE(w->Button(gui::kIdcFirmwareButton)->isEnabled());
-    EXPECT_FALSE(w->Button(gui::kIdcWriteProgress)->isVisible());
-    EXPECT_EQ(w->Button(gui::kIdcWriteProgress)->text(), "0%");
-    for (int id : {gui::kIdmEsc, gui::kIdmProgramCard, gui::kIdmFixMode}) {
+    EXPECT_TRUE(w->Button(gui::MainWindow::kIdcLinksButton)->IsSelected());
+    EXPECT_TRUE(w->Button(gui::MainWindow::kIdcLinksButton)->isEnabled());
+    EXPECT_FALSE(w->Button(gui::MainWindow::kIdcEscButton)->isEnabled());
+    EXPECT_FALSE(w->Button(gui::MainWindow::kIdcFirmwareButton)->isEnabled());
+    EXPECT_FALSE(w->Button(gui::MainWindow::kIdcWriteProgress)->isVisible());
+    EXPECT_EQ(w->Button(gui::MainWindow::kIdcWriteProgress)->text(), "0%");
+    for (int id : {gui::MainWindow::kIdmEsc, gui::MainWindow::kIdmProgramCard,
+                   gui::MainWindow::kIdmFixMode}) {
         EXPECT_FALSE(w->Action(id)->isChecked());
         EXPECT_TRUE(w->Action(id)->isEnabled());
     }
@@ -79,23 +80,23 @@ TEST_F(MainWindowTest, HintBlinksOnlyWithoutADeviceMode) {
     auto w = Open(Link());
     std::set<int> seen;
     EXPECT_TRUE(QTest::qWaitFor([&] {
-        seen.insert(w->PictureBitmap(gui::kIdcHint));
+        seen.insert(w->PictureBitmap(gui::MainWindow::kIdcHint));
         return seen.size() == 2;
     }, 5000));
     EXPECT_EQ(seen, (std::set<int>{gui::kBmpHintOrange, gui::kBmpHintWhite}));
 
-    w->Action(gui::kIdmEsc)->trigger();
+    w->Action(gui::MainWindow::kIdmEsc)->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::Esc; }, 5000));
-    const int frozen = w->PictureBitmap(gui::kIdcHint);
+    const int frozen = w->PictureBitmap(gui::MainWindow::kIdcHint);
     QTest::qWait(600);
-    EXPECT_EQ(w->PictureBitmap(gui::kIdcHint), frozen);
+    EXPECT_EQ(w->PictureBitmap(gui::MainWindow::kIdcHint), frozen);
 
     // Fix Mode is not one of the two modes that stop the prompt.
-    w->Action(gui::kIdmFixMode)->trigger();
+    w->Action(gui::MainWindow::kIdmFixMode)->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::Fix; }, 5000));
     seen.clear();
     EXPECT_TRUE(QTest::qWaitFor([&] {
-        seen.insert(w->PictureBitmap(gui::kIdcHint));
+        seen.insert(w->PictureBitmap(gui::MainWindow::kIdcHint));
         return seen.size() == 2;
     }, 5000));
 }
@@ -105,75 +106,75 @@ TEST_F(MainWindowTest, DeviceMenuChecksEnablesAndPages) {
     auto wait = [&](DeviceMode mode) {
         return QTest::qWaitFor([&] { return w->Mode() == mode; }, 5000);
     };
-    w->Action(gui::kIdmEsc)->trigger();
+    w->Action(gui::MainWindow::kIdmEsc)->trigger();
     ASSERT_TRUE(wait(DeviceMode::Esc));
-    EXPECT_TRUE(w->Action(gui::kIdmEsc)->isChecked());
-    EXPECT_TRUE(w->Button(gui::kIdcEscButton)->isEnabled());
-    EXPECT_TRUE(w->Button(gui::kIdcFirmwareButton)->isEnabled());
+    EXPECT_TRUE(w->Action(gui::MainWindow::kIdmEsc)->isChecked());
+    EXPECT_TRUE(w->Button(gui::MainWindow::kIdcEscButton)->isEnabled());
+    EXPECT_TRUE(w->Button(gui::MainWindow::kIdcFirmwareButton)->isEnabled());
 
     // Esc twice: no mode, unchecked, buttons stay enabled.
-    w->Action(gui::kIdmEsc)->trigger();
+    w->Action(gui::MainWindow::kIdmEsc)->trigger();
     ASSERT_TRUE(wait(DeviceMode::None));
-    EXPECT_FALSE(w->Action(gui::kIdmEsc)->isChecked());
-    EXPECT_TRUE(w->Button(gui::kIdcEscButton)->isEnabled());
+    EXPECT_FALSE(w->Action(gui::MainWindow::kIdmEsc)->isChecked());
+    EXPECT_TRUE(w->Button(gui::MainWindow::kIdcEscButton)->isEnabled());
 
     // Program Card while Esc: the check moves, the ESC page button goes, links page shown.
-    w->Action(gui::kIdmEsc)->trigger();
+    w->Action(gui::MainWindow::kIdmEsc)->trigger();
     ASSERT_TRUE(wait(DeviceMode::Esc));
-    QTest::mouseClick(w->Button(gui::kIdcEscButton), Qt::LeftButton);
+    QTest::mouseClick(w->Button(gui::MainWindow::kIdcEscButton), Qt::LeftButton);
     EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Setup);
-    EXPECT_TRUE(w->Button(gui::kIdcWriteProgress)->isVisible());
-    w->Action(gui::kIdmProgramCard)->trigger();
+    EXPECT_TRUE(w->Button(gui::MainWindow::kIdcWriteProgress)->isVisible());
+    w->Action(gui::MainWindow::kIdmProgramCard)->trigger();
     ASSERT_TRUE(wait(DeviceMode::Card));
-    EXPECT_TRUE(w->Action(gui::kIdmProgramCard)->isChecked());
-    EXPECT_FALSE(w->Action(gui::kIdmEsc)->isChecked());
-    EXPECT_FALSE(w->Button(gui::kIdcEscButton)->isEnabled());
+    EXPECT_TRUE(w->Action(gui::MainWindow::kIdmProgramCard)->isChecked());
+    EXPECT_FALSE(w->Action(gui::MainWindow::kIdmEsc)->isChecked());
+    EXPECT_FALSE(w->Button(gui::MainWindow::kIdcEscButton)->isEnabled());
     EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Links);
 
     // Fix Mode while the ESC page is shown keeps that page although its button is disabled.
-    w->Action(gui::kIdmEsc)->trigger();
+    w->Action(gui::MainWindow::kIdmEsc)->trigger();
     ASSERT_TRUE(wait(DeviceMode::Esc));
-    QTest::mouseClick(w->Button(gui::kIdcEscButton), Qt::LeftButton);
-    w->Action(gui::kIdmFixMode)->trigger();
+    QTest::mouseClick(w->Button(gui::MainWindow::kIdcEscButton), Qt::LeftButton);
+    w->Action(gui::MainWindow::kIdmFixMode)->trigger();
     ASSERT_TRUE(wait(DeviceMode::Fix));
     EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Setup);
-    EXPECT_FALSE(w->Button(gui::kIdcEscButton)->isEnabled());
-    EXPECT_TRUE(w->Action(gui::kIdmFixMode)->isChecked());
+    EXPECT_FALSE(w->Button(gui::MainWindow::kIdcEscButton)->isEnabled());
+    EXPECT_TRUE(w->Action(gui::MainWindow::kIdmFixMode)->isChecked());
 }
 
 TEST_F(MainWindowTest, LampsFollowAnEscPluggedSilencedAndUnplugged) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     auto w = Open(Link());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::kIdcUsbLamp); }, 10000));
-    EXPECT_FALSE(Lamp(*w, gui::kIdcEscLamp));
-    w->Action(gui::kIdmEsc)->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::kIdcEscLamp); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::MainWindow::kIdcUsbLamp); }, 10000));
+    EXPECT_FALSE(Lamp(*w, gui::MainWindow::kIdcEscLamp));
+    w->Action(gui::MainWindow::kIdmEsc)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::MainWindow::kIdcEscLamp); }, 10000));
     EXPECT_TRUE(w->SetupModel().HasValidRecord());
-    EXPECT_FALSE(Lamp(*w, gui::kIdcCardLamp));
+    EXPECT_FALSE(Lamp(*w, gui::MainWindow::kIdcCardLamp));
 
     esc.SetFault(sim::Fault::Silent);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !Lamp(*w, gui::kIdcEscLamp); }, 10000));
-    EXPECT_TRUE(Lamp(*w, gui::kIdcUsbLamp));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Lamp(*w, gui::MainWindow::kIdcEscLamp); }, 10000));
+    EXPECT_TRUE(Lamp(*w, gui::MainWindow::kIdcUsbLamp));
     esc.SetFault(sim::Fault::None);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::kIdcEscLamp); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::MainWindow::kIdcEscLamp); }, 10000));
 
     esc.Unplug();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !Lamp(*w, gui::kIdcUsbLamp); }, 10000));
-    EXPECT_FALSE(Lamp(*w, gui::kIdcEscLamp));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Lamp(*w, gui::MainWindow::kIdcUsbLamp); }, 10000));
+    EXPECT_FALSE(Lamp(*w, gui::MainWindow::kIdcEscLamp));
     ASSERT_TRUE(esc.Replug());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::kIdcEscLamp); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::MainWindow::kIdcEscLamp); }, 10000));
 }
 
 TEST_F(MainWindowTest, WriteShowsProgressAndMessagesWaitForTheUser) {
     sim::SimulatedEsc esc(Link(), 13);
     ASSERT_TRUE(esc.Start());
     auto w = Open(Link());
-    w->Action(gui::kIdmEsc)->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::kIdcEscLamp); }, 10000));
+    w->Action(gui::MainWindow::kIdmEsc)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::MainWindow::kIdcEscLamp); }, 10000));
     w->SetupModel().RequestWrite();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w->SetupModel().WriteRequested(); }, 20000));
-    EXPECT_EQ(w->Button(gui::kIdcWriteProgress)->text(), "100% ");
+    EXPECT_EQ(w->Button(gui::MainWindow::kIdcWriteProgress)->text(), "100% ");
     EXPECT_EQ(esc.Pairs().size(), 20u);
 
     // A failed pair: the message is shown, and the retry only starts once it is dismissed.
@@ -202,8 +203,8 @@ TEST_F(MainWindowTest, WindowKeepsServingEventsWhileTheLinkIsBusy) {
     int fired = 0;
     QTimer::singleShot(10, w.get(), [&] { ++fired; });
     EXPECT_TRUE(QTest::qWaitFor([&] { return fired == 1; }, 5000));
-    w->Action(gui::kIdmEsc)->trigger();  // queued behind the stuck job, no freeze
-    QTest::mouseClick(w->Button(gui::kIdcLinksButton), Qt::LeftButton);
+    w->Action(gui::MainWindow::kIdmEsc)->trigger();  // queued behind the stuck job, no freeze
+    QTest::mouseClick(w->Button(gui::MainWindow::kIdcLinksButton), Qt::LeftButton);
     EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Links);
     release.set_value();
     EXPECT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::Esc; }, 5000));
@@ -230,9 +231,9 @@ TEST_F(MainWindowTest, ConfiguredTextSizeReachesThePagesOnlyOff96Dpi) {
     EXPECT_EQ(at120.PageTextSize(), 120);
     auto* page = dynamic_cast<gui::EscSetupPage*>(at120.PageWidget(MainWindow::Page::Setup));
     ASSERT_NE(page, nullptr);
-    for (int id : kAllListIds) EXPECT_EQ(page->List(id)->FontSize(), 120) << id;
+    for (ParamId id : kAllLists) EXPECT_EQ(page->List(id)->FontSize(), 120) << id;
     auto* page96 = dynamic_cast<gui::EscSetupPage*>(at96.PageWidget(MainWindow::Page::Setup));
-    EXPECT_EQ(page96->List(kIdcBtSoftThRange)->FontSize(), 100);
+    EXPECT_EQ(page96->List(ParamId::BtSoftThRange)->FontSize(), 100);
 
     std::ofstream(dir / "config.ini") << "[TEXT INFO]\nsize=abc\n";
     MainWindow broken(options);
@@ -257,47 +258,47 @@ TEST_F(MainWindowTest, FileMenuExportsAndImportsSettings) {
     };
     options.chooseSettingsFile = [&](QWidget*, bool) { return chosen; };
     MainWindow w(options);
-    w.Action(gui::kIdmEsc)->trigger();
+    w.Action(gui::MainWindow::kIdmEsc)->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.SetupModel().HasValidRecord(); }, 10000));
-    const int drag = w.SetupModel().Snapshot().List(kIdcDragBrake).selection;
-    const int offSlope = w.SetupModel().Snapshot().List(kIdcLipoCells).selection;
+    const int drag = w.SetupModel().Snapshot().List(ParamId::DragBrake).selection;
+    const int offSlope = w.SetupModel().Snapshot().List(ParamId::LipoCells).selection;
     ASSERT_GE(drag, 0);
 
     chosen = QString::fromStdString((dir / "race").string());
-    w.Action(gui::kIdmExportSettings)->trigger();
+    w.Action(gui::MainWindow::kIdmExportSettings)->trigger();
     ASSERT_TRUE(std::filesystem::exists(dir / "race.cfg"));
     EXPECT_TRUE(messages.empty());
 
-    w.SetupModel().SelectByUser(kIdcDragBrake, drag + 7);
-    w.SetupModel().SelectByUser(kIdcLipoCells, offSlope + 1);
+    w.SetupModel().SelectByUser(ParamId::DragBrake, drag + 7);
+    w.SetupModel().SelectByUser(ParamId::LipoCells, offSlope + 1);
     chosen = QString::fromStdString((dir / "race.cfg").string());
-    w.Action(gui::kIdmImportSettings)->trigger();
-    EXPECT_EQ(w.SetupModel().Snapshot().List(kIdcDragBrake).selection, drag);
-    EXPECT_EQ(w.SetupModel().Snapshot().List(kIdcLipoCells).selection, offSlope);
+    w.Action(gui::MainWindow::kIdmImportSettings)->trigger();
+    EXPECT_EQ(w.SetupModel().Snapshot().List(ParamId::DragBrake).selection, drag);
+    EXPECT_EQ(w.SetupModel().Snapshot().List(ParamId::LipoCells).selection, offSlope);
     EXPECT_TRUE(messages.empty());
 
     // Cancelled dialogs do nothing; a missing file and an unwritable place are said.
     chosen.clear();
-    w.Action(gui::kIdmImportSettings)->trigger();
-    w.Action(gui::kIdmExportSettings)->trigger();
+    w.Action(gui::MainWindow::kIdmImportSettings)->trigger();
+    w.Action(gui::MainWindow::kIdmExportSettings)->trigger();
     EXPECT_TRUE(messages.empty());
     chosen = QString::fromStdString((dir / "missing.cfg").string());
-    w.Action(gui::kIdmImportSettings)->trigger();
+    w.Action(gui::MainWindow::kIdmImportSettings)->trigger();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.startsWith("Read File Error!"));
     EXPECT_TRUE(messages[0].error);
     chosen = QString::fromStdString((dir / "no-such-folder" / "x.cfg").string());
-    w.Action(gui::kIdmExportSettings)->trigger();
+    w.Action(gui::MainWindow::kIdmExportSettings)->trigger();
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_TRUE(messages[1].text.contains("no-such-folder"));
 
     // Values that fit nothing are named by line and leave their lists alone.
     std::ofstream(dir / "odd.cfg") << "[option]\nDrag Brake=lots\n";
     chosen = QString::fromStdString((dir / "odd.cfg").string());
-    w.Action(gui::kIdmImportSettings)->trigger();
+    w.Action(gui::MainWindow::kIdmImportSettings)->trigger();
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_TRUE(messages[2].text.contains("line 2: Drag Brake=lots"));
-    EXPECT_EQ(w.SetupModel().Snapshot().List(kIdcDragBrake).selection, drag);
+    EXPECT_EQ(w.SetupModel().Snapshot().List(ParamId::DragBrake).selection, drag);
 }
 
 }  // namespace

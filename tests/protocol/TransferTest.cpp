@@ -61,8 +61,8 @@ TEST_F(TransferTest, ReadIsRetriedSixTimesOnABadEndMarker) {
     EXPECT_TRUE(rig->view.Texts(Event::Message).empty());  // nothing is said to the user
     // Lists were rebuilt for the model but nothing is selected.
     const SetupState state = rig->setup.Snapshot();
-    EXPECT_FALSE(state.List(kIdcOperationMode).entries.empty());
-    EXPECT_EQ(state.List(kIdcOperationMode).selection, -1);
+    EXPECT_FALSE(state.List(ParamId::OperationMode).entries.empty());
+    EXPECT_EQ(state.List(ParamId::OperationMode).selection, -1);
     EXPECT_TRUE(rig->timer.running);
 
     // A write now would send registers the ESC never reported: refused, nothing sent.
@@ -161,7 +161,7 @@ TEST_F(TransferTest, BecVoltageIsSentSeparatelyForTypes4And8To11) {
 
 TEST_F(TransferTest, RestoreBringsTheFactoryValuesBack) {
     Connect(12);
-    rig->setup.SelectByUser(kIdcDragBrake, 40);
+    rig->setup.SelectByUser(ParamId::DragBrake, 40);
     rig->setup.RequestWrite();
     rig->Tick();
     ASSERT_EQ(esc->Record()[1], 40);
@@ -171,7 +171,7 @@ TEST_F(TransferTest, RestoreBringsTheFactoryValuesBack) {
     EXPECT_FALSE(rig->setup.DefaultRequested());
     EXPECT_EQ(esc->Restores(), 1);
     EXPECT_EQ(esc->Record(), sim::FactoryRecord(12));
-    EXPECT_EQ(rig->setup.Snapshot().List(kIdcDragBrake).selection, sim::FactoryRecord(12)[1]);
+    EXPECT_EQ(rig->setup.Snapshot().List(ParamId::DragBrake).selection, sim::FactoryRecord(12)[1]);
 }
 
 TEST_F(TransferTest, RequestsWithoutAConnectionAreDroppedWithOneMessage) {
@@ -210,19 +210,19 @@ TEST_P(RoundTripTest, EveryUsedListSurvivesWriteAndRead) {
     Connect(model);
     SetupState wanted = rig->setup.Snapshot();
     ASSERT_TRUE(wanted.recordValid);
-    std::vector<int> changed;
-    for (int id : kParameterListIds) {
+    std::vector<ParamId> changed;
+    for (ParamId id : kParameters) {
         OptionList& list = wanted.List(id);
         if (!list.enabled || list.entries.size() < 2) continue;
         // Boost ACC of models 0 to 11 is read but no pair carries it.
-        if (id == kIdcBoostAcc && model <= 11) continue;
+        if (id == ParamId::BoostAcc && model <= 11) continue;
         ASSERT_GE(list.selection, 0) << "list " << id << " not selected after the read";
         list.selection = (list.selection + 1) % static_cast<int>(list.entries.size());
         changed.push_back(id);
     }
     ASSERT_FALSE(changed.empty());
     rig->setup.Edit([&](SetupState& s) {
-        for (int id : changed) s.List(id).selection = wanted.List(id).selection;
+        for (ParamId id : changed) s.List(id).selection = wanted.List(id).selection;
     });
     rig->setup.RequestWrite();
     rig->Tick();
@@ -230,11 +230,11 @@ TEST_P(RoundTripTest, EveryUsedListSurvivesWriteAndRead) {
 
     // Forget the page's selections and read them back from the device.
     rig->setup.Edit([](SetupState& s) {
-        for (int id : kParameterListIds) s.List(id).selection = -1;
+        for (ParamId id : kParameters) s.List(id).selection = -1;
     });
     rig->monitor.Transfer().ReadSettings();
     const SetupState read = rig->setup.Snapshot();
-    for (int id : changed) {
+    for (ParamId id : changed) {
         EXPECT_EQ(read.List(id).selection, wanted.List(id).selection) << "list " << id;
     }
 }

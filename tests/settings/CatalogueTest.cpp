@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "support/TestSupport.h"
+
 namespace vorna {
 namespace {
 
@@ -174,18 +176,18 @@ TEST(CatalogueRecognizeTest, RebuildsTheListsForTheNewType) {
     SetupState state;
     state.versionText = "1.30";
     ASSERT_EQ(Identify(state, 11, 0x40, 0x85, 3), 8);
-    EXPECT_EQ(state.List(kIdcBoostStartRpm).entries.size(), 20u);
-    EXPECT_EQ(state.List(kIdcPowerLevel1).entries.size(), 12u);
+    EXPECT_EQ(state.List(ParamId::BoostStartRpm).entries.size(), 20u);
+    EXPECT_EQ(state.List(ParamId::PowerLevel1).entries.size(), 12u);
 
     // Unchanged type: the lists are still rebuilt (selections gone).
-    state.List(kIdcOperationMode).Select(2);
+    state.List(ParamId::OperationMode).Select(2);
     ASSERT_EQ(Identify(state, 11, 0x40, 0x84, 3), 8);
-    EXPECT_EQ(state.List(kIdcOperationMode).selection, -1);
-    EXPECT_EQ(state.List(kIdcBoostStartRpm).entries.size(), 20u);
+    EXPECT_EQ(state.List(ParamId::OperationMode).selection, -1);
+    EXPECT_EQ(state.List(ParamId::BoostStartRpm).entries.size(), 20u);
 
     ASSERT_EQ(Identify(state, 10, 0x40, 0x81, 3), 13);
-    EXPECT_EQ(state.List(kIdcLowVoltCut).entries.size(), 153u);
-    EXPECT_TRUE(state.List(kIdcBoostStartRpm).entries.empty());
+    EXPECT_EQ(state.List(ParamId::LowVoltCut).entries.size(), 153u);
+    EXPECT_TRUE(state.List(ParamId::BoostStartRpm).entries.empty());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -195,43 +197,43 @@ TEST(CatalogueRecognizeTest, RebuildsTheListsForTheNewType) {
 // counted from the option-list table.
 TEST(CatalogueListsTest, EntryCountsForEveryTypeMatchTheSpec) {
     struct Row {
-        int id;
+        ParamId id;
         std::array<int, kTypes> counts;  // types 0 .. 17
     };
     // clang-format off
     const Row rows[] = {
-        //         0    1    2    3    4    5    6    7    8    9   10   11   12   13   14   15   16   17
-        {1009, {   3,   3,   3,   3,   3,   3,   3,   3,   3,   3,   3,   3,   3,   3,   3,   3,   3,   3}},
-        {1010, {   4,   4,   4,   4,   4,   4,   4,   4,   4,   4,   4,   4,   4,   4,   4,   4,   4,   4}},
-        {1011, {   4,   4,   4,   4,   5,   4,   4,   4,   4,   4,   4, 153,   4, 153,   4,   4,   4,   4}},
-        {1012, {   0, 101, 101, 101,  51, 101, 101, 101, 101, 101, 101,  51, 101, 101, 101, 101, 101, 101}},
-        {1013, {  52,  52,  52,  52,  52,  52,  52,  52,  52,  52,  52,  52,  52,  52,  52,  52,  52,  52}},
-        {1014, {   6,   6,   6,   6,   6,   6,   6,   6,   6,   6,   6,   6,   6,  11,   6,   6,   6,   6}},
-        {1015, {   6,   6,   6,   6,   2,   4,   4,   4,   6,   6,   6,   2,   4,   0,   5,   5,   5,   5}},
-        {1031, {  21,  21,  21,  21,  21,  21,  21,  21,  21,  21,  21,  21, 101,  21,  21,  21,  21,  21}},
-        {1016, {   0,  12,  12,  12,  10,  13,  13,  13,  12,  12,  12,   8,  13,   9,  31,  30,  30,  30}},
-        {1030, {  13,  13,  13,  13,  13,  13,  13,  13,  13,  13,  13,  13,  13,  13,  13,  13,  13,  13}},
-        {1017, {   6,   6,   6,   6,   1,   4,   5,   5,   6,   6,   6,   1,   6,   0,   6,   6,   6,   6}},
-        {1018, {   5,   5,   5,   5,   5,   5,   5,   5,   5,   5,   5,   5,   5,   3,   3,   3,   3,   3}},
-        {1019, {   3,   3,   3,   3,   2,   2,   2,   2,   3,   3,   3,   2,   2,   3,   3,   3,   3,   3}},
-        {1020, {   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2}},
-        {1107, {   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,  20,  20,  20,  20,  20}},
-        {1108, {   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,  21,  21,  21,  21,  21}},
-        {1109, {   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   2,   0,   0,   0,   0}},
-        {1029, {   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2}},
-        {1021, {   0,  61,   0,  61,   0,  61,  61,  61,  61,  61,   0,   0,  61,  16,   0,   0,  61,  61}},
-        {1023, {   0,  61,   0,  61,   0,  61,  61,  61,  61,  61,   0,   0,  61,  16,   0,   0,  61,  61}},
-        {1024, {   0,  20,   0,   0,   0,  67,  67,  67,  20,   0,   0,   0,  67,   0,   0,   0,  67,  67}},
-        {1032, {   0,   0,   0,   0,   0,  69,  69,  69,   0,   0,   0,   0,  69,   0,   0,   0,  69,  69}},
-        {1026, {   0,  14,   0,  14,   0,   0,   0,   0,  14,  14,   0,   0,   2,   0,   0,   0,   2,   2}},
-        {1022, {   0,   6,   0,   6,   0,   7,   7,   7,   6,   6,   0,   0,  11,   0,   0,   0,   5,   5}},
-        {1106, {   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   6,  10,   6,   0,   0,   5,   5}},
-        {1025, {   0,   9,   0,   9,   0,   9,   0,   0,   9,   9,   0,   0,   9,   9,   0,   0,   9,   9}},
-        {1110, {   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,  21,  21}},
-        {1111, {   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,  10,  10}},
+        //                              0    1    2    3    4    5    6    7    8    9   10   11   12   13   14   15   16   17
+        {ParamId::OperationMode,    {   3,   3,   3,   3,   3,   3,   3,   3,   3,   3,   3,   3,   3,   3,   3,   3,   3,   3}},
+        {ParamId::ReverseSpeed,     {   4,   4,   4,   4,   4,   4,   4,   4,   4,   4,   4,   4,   4,   4,   4,   4,   4,   4}},
+        {ParamId::LowVoltCut,       {   4,   4,   4,   4,   5,   4,   4,   4,   4,   4,   4, 153,   4, 153,   4,   4,   4,   4}},
+        {ParamId::DragBrake,        {   0, 101, 101, 101,  51, 101, 101, 101, 101, 101, 101,  51, 101, 101, 101, 101, 101, 101}},
+        {ParamId::InitialBrake,     {  52,  52,  52,  52,  52,  52,  52,  52,  52,  52,  52,  52,  52,  52,  52,  52,  52,  52}},
+        {ParamId::FullBrake,        {   6,   6,   6,   6,   6,   6,   6,   6,   6,   6,   6,   6,   6,  11,   6,   6,   6,   6}},
+        {ParamId::BrakeFrequency,   {   6,   6,   6,   6,   2,   4,   4,   4,   6,   6,   6,   2,   4,   0,   5,   5,   5,   5}},
+        {ParamId::PwLvSwPoint,      {  21,  21,  21,  21,  21,  21,  21,  21,  21,  21,  21,  21, 101,  21,  21,  21,  21,  21}},
+        {ParamId::PowerLevel1,      {   0,  12,  12,  12,  10,  13,  13,  13,  12,  12,  12,   8,  13,   9,  31,  30,  30,  30}},
+        {ParamId::PowerLevel2,      {  13,  13,  13,  13,  13,  13,  13,  13,  13,  13,  13,  13,  13,  13,  13,  13,  13,  13}},
+        {ParamId::DriveFrequency,   {   6,   6,   6,   6,   1,   4,   5,   5,   6,   6,   6,   1,   6,   0,   6,   6,   6,   6}},
+        {ParamId::NeutralDeadBand,  {   5,   5,   5,   5,   5,   5,   5,   5,   5,   5,   5,   5,   5,   3,   3,   3,   3,   3}},
+        {ParamId::TempCutSet,       {   3,   3,   3,   3,   2,   2,   2,   2,   3,   3,   3,   2,   2,   3,   3,   3,   3,   3}},
+        {ParamId::RotationMode,     {   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2}},
+        {ParamId::BrakeRateControl, {   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,  20,  20,  20,  20,  20}},
+        {ParamId::CoastValue,       {   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,  21,  21,  21,  21,  21}},
+        {ParamId::DriveMode,        {   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   2,   0,   0,   0,   0}},
+        {ParamId::BecVoltage,       {   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2,   2}},
+        {ParamId::BoostTiming,      {   0,  61,   0,  61,   0,  61,  61,  61,  61,  61,   0,   0,  61,  16,   0,   0,  61,  61}},
+        {ParamId::TurboTiming,      {   0,  61,   0,  61,   0,  61,  61,  61,  61,  61,   0,   0,  61,  16,   0,   0,  61,  61}},
+        {ParamId::BoostStartRpm,    {   0,  20,   0,   0,   0,  67,  67,  67,  20,   0,   0,   0,  67,   0,   0,   0,  67,  67}},
+        {ParamId::BoostEndRpm,      {   0,   0,   0,   0,   0,  69,  69,  69,   0,   0,   0,   0,  69,   0,   0,   0,  69,  69}},
+        {ParamId::BoostAcc,         {   0,  14,   0,  14,   0,   0,   0,   0,  14,  14,   0,   0,   2,   0,   0,   0,   2,   2}},
+        {ParamId::TurboSlope,       {   0,   6,   0,   6,   0,   7,   7,   7,   6,   6,   0,   0,  11,   0,   0,   0,   5,   5}},
+        {ParamId::LipoCells,        {   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   6,  10,   6,   0,   0,   5,   5}},
+        {ParamId::TurboDelay,       {   0,   9,   0,   9,   0,   9,   0,   0,   9,   9,   0,   0,   9,   9,   0,   0,   9,   9}},
+        {ParamId::BtSoftPower,      {   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,  21,  21}},
+        {ParamId::BtSoftThRange,    {   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,  10,  10}},
     };
     // clang-format on
-    ASSERT_EQ(std::size(rows), kParameterListIds.size());
+    ASSERT_EQ(std::size(rows), kParameters.size());
     for (int type = 0; type < kTypes; ++type) {
         const SetupState state = Filled(type);
         for (const Row& row : rows) {
@@ -254,97 +256,100 @@ TEST(CatalogueListsTest, EntriesOfEveryRowMatchTheSpec) {
     const Texts delay = {"off",     "0.05sec", "0.10sec", "0.15sec", "0.20sec",
                          "0.25sec", "0.30sec", "0.35sec", "0.40sec"};
     struct Case {
-        int id;
+        ParamId id;
         std::vector<int> types;
         Texts expected;
     };
     const std::vector<Case> cases = {
-        {1009, {0, 13, 17}, {"For/Brake", "For/Rev/Brake", "For/Rev"}},
-        {1010, {0, 13, 17}, {"25%", "50%", "75%", "100%"}},
-        {1011, {4}, {"Disable", "3.0 V", "3.2 V", "3.4 V", "3.6 V"}},
-        {1011, {11, 13}, Cat({{"Disable", "Auto"}, Tenths(50, 200, 1, " V")})},
-        {1011, {0, 1, 12, 17}, {"None", "2.9 V/cell", "3.0 V/cell", "3.2 V/cell"}},
-        {1012, {4, 11}, drag50},
-        {1012, {0}, {}},
-        {1012, {1, 13, 17}, drag100},
-        {1013, {0, 4, 17}, Cat({{"=Drag Brake"}, drag50})},
-        {1014,
+        {ParamId::OperationMode, {0, 13, 17}, {"For/Brake", "For/Rev/Brake", "For/Rev"}},
+        {ParamId::ReverseSpeed, {0, 13, 17}, {"25%", "50%", "75%", "100%"}},
+        {ParamId::LowVoltCut, {4}, {"Disable", "3.0 V", "3.2 V", "3.4 V", "3.6 V"}},
+        {ParamId::LowVoltCut, {11, 13}, Cat({{"Disable", "Auto"}, Tenths(50, 200, 1, " V")})},
+        {ParamId::LowVoltCut, {0, 1, 12, 17}, {"None", "2.9 V/cell", "3.0 V/cell", "3.2 V/cell"}},
+        {ParamId::DragBrake, {4, 11}, drag50},
+        {ParamId::DragBrake, {0}, {}},
+        {ParamId::DragBrake, {1, 13, 17}, drag100},
+        {ParamId::InitialBrake, {0, 4, 17}, Cat({{"=Drag Brake"}, drag50})},
+        {ParamId::FullBrake,
          {13},
          {"15%", "30%", "40%", "50%", "65%", "75%", "80%", "85%", "90%", "95%", "100%"}},
-        {1014, {0, 12, 14}, {"75%", "80%", "85%", "90%", "95%", "100%"}},
-        {1015, {0, 1, 2, 3, 8, 9, 10}, kHz6},
-        {1015, {4, 11}, {"1KHz", "2KHz"}},
-        {1015, {5, 6, 7, 12}, {"1KHz", "2KHz", "3KHz", "4KHz"}},
-        {1015, {13}, {}},
-        {1015, {14, 15, 16, 17}, {"0.5KHz", "1KHz", "2KHz", "3KHz", "4KHz"}},
-        {1031, {12}, Numbers(0, 100, 1, "", " %")},
-        {1031, {0, 5, 13}, Numbers(0, 100, 5, "", " %")},
-        {1016, {1, 2, 3, 8, 9, 10}, Numbers(1, 12, 1, "Level ", "")},
-        {1016, {4}, Numbers(1, 10, 1, "Level ", "")},
-        {1016, {11}, Numbers(1, 8, 1, "Level ", "")},
-        {1016, {13}, Numbers(1, 9, 1, "Level ", "")},
-        {1016, {5, 6, 7, 12}, Numbers(0, 12, 1, "Level ", "")},
-        {1016, {14}, Numbers(0, 30, 1, "Level ", "")},
-        {1016, {15, 16, 17}, Numbers(1, 30, 1, "Level ", "")},
-        {1016, {0}, {}},
-        {1030, {0, 5, 17}, Numbers(0, 12, 1, "Level ", "")},
-        {1017, {0, 1, 2, 3, 8, 9, 10}, {"2KHz", "4KHz", "8KHz", "16KHz", "32KHz", "64KHz"}},
-        {1017, {4, 11}, {"8KHz"}},
-        {1017, {5}, {"8KHz", "16KHz", "28KHz", "32KHz"}},
-        {1017, {6, 7}, {"8KHz", "16KHz", "28KHz", "32KHz", "36KHz"}},
-        {1017, {12}, {"2KHz", "4KHz", "8KHz", "16KHz", "28KHz", "32KHz"}},
-        {1017, {13}, {}},
-        {1017, {14, 15, 16, 17}, kHz6},
-        {1018, {13}, {"6%", "9%", "12%"}},
-        {1018, {14, 15, 16, 17}, {"4%", "6%", "8%"}},
-        {1018, {0, 4, 12}, {"0%", "3%", "6%", "9%", "12%"}},
-        {1019, {0, 1, 2, 3, 8, 9, 10}, {"off", "176f/80c", "194f/90c"}},
-        {1019, {4, 5, 6, 7, 11, 12}, {"off", "196f/90c"}},
-        {1019, {13, 14, 15, 16, 17}, {"off", "221f/105c", "257f/125c"}},
-        {1020, {13}, {"CCW", "CW"}},
-        {1020, {0, 12, 14}, {"Normal", "Reverse"}},
-        {1107, {13, 14, 15, 16, 17}, Numbers(1, 20, 1, "", "")},
-        {1108, {13, 14, 15, 16, 17}, Numbers(0, 20, 1, "", "%")},
-        {1109, {13}, {"Sensored/Sonsorless Hybrid", "Full Sensored"}},
-        {1029, {4, 11, 12, 13, 14, 15, 16, 17}, {"6 V", "7.4 V"}},
-        {1029, {0, 1, 2, 3, 5, 6, 7, 8, 9, 10}, {"6 V", "7.2 V"}},
-        {1021, {1, 3, 5, 6, 7, 8, 9, 12, 16, 17}, deg60},
-        {1023, {1, 3, 5, 6, 7, 8, 9, 12, 16, 17}, deg60},
-        {1021, {13}, Numbers(0, 15, 1, "", " deg")},
-        {1023, {13}, Numbers(0, 15, 1, "", " deg")},
-        {1024, {1, 8}, {"500",   "1000",  "1500",  "2000",  "2500",  "3000", "3500",
-                        "4000",  "4500",  "5000",  "6000",  "7000",  "8000", "9000",
-                        "10000", "11000", "12000", "13000", "14000", "15000"}},
-        {1024, {5, 6, 7, 12, 16, 17}, rpmLong},
-        {1032, {5, 6, 7, 12, 16, 17}, Numbers(2000, 70000, 1000, "", "")},
-        {1026, {1, 3, 8, 9}, Numbers(50, 700, 50, "", " RPM/deg")},
-        {1026, {12, 16, 17}, {"Auto", "RPM"}},
-        {1022,
+        {ParamId::FullBrake, {0, 12, 14}, {"75%", "80%", "85%", "90%", "95%", "100%"}},
+        {ParamId::BrakeFrequency, {0, 1, 2, 3, 8, 9, 10}, kHz6},
+        {ParamId::BrakeFrequency, {4, 11}, {"1KHz", "2KHz"}},
+        {ParamId::BrakeFrequency, {5, 6, 7, 12}, {"1KHz", "2KHz", "3KHz", "4KHz"}},
+        {ParamId::BrakeFrequency, {13}, {}},
+        {ParamId::BrakeFrequency, {14, 15, 16, 17}, {"0.5KHz", "1KHz", "2KHz", "3KHz", "4KHz"}},
+        {ParamId::PwLvSwPoint, {12}, Numbers(0, 100, 1, "", " %")},
+        {ParamId::PwLvSwPoint, {0, 5, 13}, Numbers(0, 100, 5, "", " %")},
+        {ParamId::PowerLevel1, {1, 2, 3, 8, 9, 10}, Numbers(1, 12, 1, "Level ", "")},
+        {ParamId::PowerLevel1, {4}, Numbers(1, 10, 1, "Level ", "")},
+        {ParamId::PowerLevel1, {11}, Numbers(1, 8, 1, "Level ", "")},
+        {ParamId::PowerLevel1, {13}, Numbers(1, 9, 1, "Level ", "")},
+        {ParamId::PowerLevel1, {5, 6, 7, 12}, Numbers(0, 12, 1, "Level ", "")},
+        {ParamId::PowerLevel1, {14}, Numbers(0, 30, 1, "Level ", "")},
+        {ParamId::PowerLevel1, {15, 16, 17}, Numbers(1, 30, 1, "Level ", "")},
+        {ParamId::PowerLevel1, {0}, {}},
+        {ParamId::PowerLevel2, {0, 5, 17}, Numbers(0, 12, 1, "Level ", "")},
+        {ParamId::DriveFrequency,
+         {0, 1, 2, 3, 8, 9, 10},
+         {"2KHz", "4KHz", "8KHz", "16KHz", "32KHz", "64KHz"}},
+        {ParamId::DriveFrequency, {4, 11}, {"8KHz"}},
+        {ParamId::DriveFrequency, {5}, {"8KHz", "16KHz", "28KHz", "32KHz"}},
+        {ParamId::DriveFrequency, {6, 7}, {"8KHz", "16KHz", "28KHz", "32KHz", "36KHz"}},
+        {ParamId::DriveFrequency, {12}, {"2KHz", "4KHz", "8KHz", "16KHz", "28KHz", "32KHz"}},
+        {ParamId::DriveFrequency, {13}, {}},
+        {ParamId::DriveFrequency, {14, 15, 16, 17}, kHz6},
+        {ParamId::NeutralDeadBand, {13}, {"6%", "9%", "12%"}},
+        {ParamId::NeutralDeadBand, {14, 15, 16, 17}, {"4%", "6%", "8%"}},
+        {ParamId::NeutralDeadBand, {0, 4, 12}, {"0%", "3%", "6%", "9%", "12%"}},
+        {ParamId::TempCutSet, {0, 1, 2, 3, 8, 9, 10}, {"off", "176f/80c", "194f/90c"}},
+        {ParamId::TempCutSet, {4, 5, 6, 7, 11, 12}, {"off", "196f/90c"}},
+        {ParamId::TempCutSet, {13, 14, 15, 16, 17}, {"off", "221f/105c", "257f/125c"}},
+        {ParamId::RotationMode, {13}, {"CCW", "CW"}},
+        {ParamId::RotationMode, {0, 12, 14}, {"Normal", "Reverse"}},
+        {ParamId::BrakeRateControl, {13, 14, 15, 16, 17}, Numbers(1, 20, 1, "", "")},
+        {ParamId::CoastValue, {13, 14, 15, 16, 17}, Numbers(0, 20, 1, "", "%")},
+        {ParamId::DriveMode, {13}, {"Sensored/Sonsorless Hybrid", "Full Sensored"}},
+        {ParamId::BecVoltage, {4, 11, 12, 13, 14, 15, 16, 17}, {"6 V", "7.4 V"}},
+        {ParamId::BecVoltage, {0, 1, 2, 3, 5, 6, 7, 8, 9, 10}, {"6 V", "7.2 V"}},
+        {ParamId::BoostTiming, {1, 3, 5, 6, 7, 8, 9, 12, 16, 17}, deg60},
+        {ParamId::TurboTiming, {1, 3, 5, 6, 7, 8, 9, 12, 16, 17}, deg60},
+        {ParamId::BoostTiming, {13}, Numbers(0, 15, 1, "", " deg")},
+        {ParamId::TurboTiming, {13}, Numbers(0, 15, 1, "", " deg")},
+        {ParamId::BoostStartRpm,
+         {1, 8},
+         {"500",  "1000", "1500", "2000", "2500",  "3000",  "3500",  "4000",  "4500",  "5000",
+          "6000", "7000", "8000", "9000", "10000", "11000", "12000", "13000", "14000", "15000"}},
+        {ParamId::BoostStartRpm, {5, 6, 7, 12, 16, 17}, rpmLong},
+        {ParamId::BoostEndRpm, {5, 6, 7, 12, 16, 17}, Numbers(2000, 70000, 1000, "", "")},
+        {ParamId::BoostAcc, {1, 3, 8, 9}, Numbers(50, 700, 50, "", " RPM/deg")},
+        {ParamId::BoostAcc, {12, 16, 17}, {"Auto", "RPM"}},
+        {ParamId::TurboSlope,
          {1, 3, 8, 9},
          {"3  deg/0.1s", "6  deg/0.1s", "12 deg/0.1s", "18 deg/0.1s", "24 deg/0.1s", "Fastest"}},
-        {1022,
+        {ParamId::TurboSlope,
          {5, 6, 7},
          {"3  deg/0.1s", "6  deg/0.1s", "12 deg/0.1s", "15 deg/0.1s", "18 deg/0.1s", "24 deg/0.1s",
           "Fastest"}},
-        {1022,
+        {ParamId::TurboSlope,
          {12},
          {"3deg/0.1s", "6deg/0.1s", "10deg/0.1s", "12deg/0.1s", "14deg/0.1s", "16deg/0.1s",
           "18eg/0.1s", "20eg/0.1s", "22deg/0.1s", "24deg/0.1s", "Fastest"}},
-        {1022, {16, 17}, slope1617},
-        {1106, {11, 13}, {"Auto", "2 S", "3 S", "4 S", "5 S", "6 S"}},
-        {1106,
+        {ParamId::TurboSlope, {16, 17}, slope1617},
+        {ParamId::LipoCells, {11, 13}, {"Auto", "2 S", "3 S", "4 S", "5 S", "6 S"}},
+        {ParamId::LipoCells,
          {12},
          {"1deg/0.1s", "3deg/0.1s", "6deg/0.1s", "8deg/0.1s", "10deg/0.1s", "12deg/0.1s",
           "14eg/0.1s", "16eg/0.1s", "18deg/0.1s", "22deg/0.1s"}},
-        {1106, {16, 17}, slope1617},
-        {1025, {1, 3, 5, 8, 9, 12, 16, 17}, delay},
-        {1025,
+        {ParamId::LipoCells, {16, 17}, slope1617},
+        {ParamId::TurboDelay, {1, 3, 5, 8, 9, 12, 16, 17}, delay},
+        {ParamId::TurboDelay,
          {13},
          {"0.00sec", "0.05sec", "0.10sec", "0.15sec", "0.20sec", "0.25sec", "0.30sec", "0.35sec",
           "Instant"}},
-        {1025, {6}, {}},  // enabled but empty, as the table says
-        {1110, {16, 17}, Numbers(0, 20, 1, "", "")},
-        {1111, {16, 17}, Cat({{"0"}, Numbers(10, 50, 5, "", "%")})},
+        {ParamId::TurboDelay, {6}, {}},  // enabled but empty, as the table says
+        {ParamId::BtSoftPower, {16, 17}, Numbers(0, 20, 1, "", "")},
+        {ParamId::BtSoftThRange, {16, 17}, Cat({{"0"}, Numbers(10, 50, 5, "", "%")})},
     };
     for (const Case& c : cases) {
         for (int type : c.types) {
@@ -356,60 +361,60 @@ TEST(CatalogueListsTest, EntriesOfEveryRowMatchTheSpec) {
 
 TEST(CatalogueListsTest, LastEntriesNamedInTheSpec) {
     const SetupState t11 = Filled(11);
-    ASSERT_EQ(t11.List(kIdcLowVoltCut).entries.size(), 153u);
-    EXPECT_EQ(t11.List(kIdcLowVoltCut).entries.at(152), "20.0 V");
-    EXPECT_EQ(t11.List(kIdcLowVoltCut).entries.at(2), "5.0 V");
-    EXPECT_EQ(Filled(13).List(kIdcLowVoltCut).entries.at(152), "20.0 V");
+    ASSERT_EQ(t11.List(ParamId::LowVoltCut).entries.size(), 153u);
+    EXPECT_EQ(t11.List(ParamId::LowVoltCut).entries.at(152), "20.0 V");
+    EXPECT_EQ(t11.List(ParamId::LowVoltCut).entries.at(2), "5.0 V");
+    EXPECT_EQ(Filled(13).List(ParamId::LowVoltCut).entries.at(152), "20.0 V");
 
     const SetupState t4 = Filled(4);
-    ASSERT_EQ(t4.List(kIdcLowVoltCut).entries.size(), 5u);
-    EXPECT_EQ(Last(t4.List(kIdcLowVoltCut)), "3.6 V");
+    ASSERT_EQ(t4.List(ParamId::LowVoltCut).entries.size(), 5u);
+    EXPECT_EQ(Last(t4.List(ParamId::LowVoltCut)), "3.6 V");
 
     for (int type : {1, 3, 8, 9}) {
-        const OptionList& acc = Filled(type).List(kIdcBoostAcc);
+        const OptionList& acc = Filled(type).List(ParamId::BoostAcc);
         ASSERT_EQ(acc.entries.size(), 14u);
         EXPECT_EQ(Last(acc), "700 RPM/deg");
     }
     const SetupState t5 = Filled(5);
-    ASSERT_EQ(t5.List(kIdcBoostStartRpm).entries.size(), 67u);
-    EXPECT_EQ(t5.List(kIdcBoostStartRpm).entries.at(11), "5000");
-    EXPECT_EQ(t5.List(kIdcBoostStartRpm).entries.at(66), "60000");
-    ASSERT_EQ(t5.List(kIdcBoostEndRpm).entries.size(), 69u);
-    EXPECT_EQ(Last(t5.List(kIdcBoostEndRpm)), "70000");
-    EXPECT_EQ(t5.List(kIdcTurboDelay).entries.at(8), "0.40sec");
+    ASSERT_EQ(t5.List(ParamId::BoostStartRpm).entries.size(), 67u);
+    EXPECT_EQ(t5.List(ParamId::BoostStartRpm).entries.at(11), "5000");
+    EXPECT_EQ(t5.List(ParamId::BoostStartRpm).entries.at(66), "60000");
+    ASSERT_EQ(t5.List(ParamId::BoostEndRpm).entries.size(), 69u);
+    EXPECT_EQ(Last(t5.List(ParamId::BoostEndRpm)), "70000");
+    EXPECT_EQ(t5.List(ParamId::TurboDelay).entries.at(8), "0.40sec");
 }
 
 TEST(CatalogueListsTest, FirstPowerLevelDependsOnVersionForSixTypes) {
     for (int type : {1, 2, 3, 8, 9, 10}) {
         SCOPED_TRACE(type);
-        EXPECT_EQ(Filled(type, "1.30").List(kIdcPowerLevel1).entries.size(), 12u);
-        EXPECT_EQ(Filled(type, "1.40").List(kIdcPowerLevel1).entries.size(), 12u);
-        EXPECT_EQ(Filled(type, "1.40").List(kIdcPowerLevel1).entries.at(0), "Level 1");
-        EXPECT_EQ(Last(Filled(type, "1.40").List(kIdcPowerLevel1)), "Level 12");
-        EXPECT_TRUE(Filled(type, "1.50").List(kIdcPowerLevel1).entries.empty());
-        EXPECT_TRUE(Filled(type, "1.20").List(kIdcPowerLevel1).entries.empty());
-        EXPECT_TRUE(Filled(type, "").List(kIdcPowerLevel1).entries.empty());
-        EXPECT_TRUE(Filled(type, "1.3").List(kIdcPowerLevel1).entries.empty());
+        EXPECT_EQ(Filled(type, "1.30").List(ParamId::PowerLevel1).entries.size(), 12u);
+        EXPECT_EQ(Filled(type, "1.40").List(ParamId::PowerLevel1).entries.size(), 12u);
+        EXPECT_EQ(Filled(type, "1.40").List(ParamId::PowerLevel1).entries.at(0), "Level 1");
+        EXPECT_EQ(Last(Filled(type, "1.40").List(ParamId::PowerLevel1)), "Level 12");
+        EXPECT_TRUE(Filled(type, "1.50").List(ParamId::PowerLevel1).entries.empty());
+        EXPECT_TRUE(Filled(type, "1.20").List(ParamId::PowerLevel1).entries.empty());
+        EXPECT_TRUE(Filled(type, "").List(ParamId::PowerLevel1).entries.empty());
+        EXPECT_TRUE(Filled(type, "1.3").List(ParamId::PowerLevel1).entries.empty());
     }
     // The other types do not look at the version.
-    EXPECT_EQ(Filled(4, "1.50").List(kIdcPowerLevel1).entries.size(), 10u);
-    EXPECT_EQ(Filled(12, "").List(kIdcPowerLevel1).entries.size(), 13u);
+    EXPECT_EQ(Filled(4, "1.50").List(ParamId::PowerLevel1).entries.size(), 10u);
+    EXPECT_EQ(Filled(12, "").List(ParamId::PowerLevel1).entries.size(), 13u);
 
     // Through RecognizeModel, as the page does it.
     SetupState state;
     state.versionText = "1.30";
     ASSERT_EQ(Identify(state, 11, 0x40, 0x81, 2), 1);
-    EXPECT_EQ(state.List(kIdcPowerLevel1).entries.size(), 12u);
+    EXPECT_EQ(state.List(ParamId::PowerLevel1).entries.size(), 12u);
     state.versionText = "1.50";
     ASSERT_EQ(Identify(state, 11, 0x40, 0x81, 4), 1);
-    EXPECT_TRUE(state.List(kIdcPowerLevel1).entries.empty());
+    EXPECT_TRUE(state.List(ParamId::PowerLevel1).entries.empty());
 }
 
 TEST(CatalogueListsTest, FirstPowerLevelStartsAtZeroForType14AndOneForType15) {
-    EXPECT_EQ(Filled(14).List(kIdcPowerLevel1).entries.at(0), "Level 0");
-    EXPECT_EQ(Last(Filled(14).List(kIdcPowerLevel1)), "Level 30");
-    EXPECT_EQ(Filled(15).List(kIdcPowerLevel1).entries.at(0), "Level 1");
-    EXPECT_EQ(Last(Filled(15).List(kIdcPowerLevel1)), "Level 30");
+    EXPECT_EQ(Filled(14).List(ParamId::PowerLevel1).entries.at(0), "Level 0");
+    EXPECT_EQ(Last(Filled(14).List(ParamId::PowerLevel1)), "Level 30");
+    EXPECT_EQ(Filled(15).List(ParamId::PowerLevel1).entries.at(0), "Level 1");
+    EXPECT_EQ(Last(Filled(15).List(ParamId::PowerLevel1)), "Level 30");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -419,37 +424,41 @@ TEST(CatalogueListsTest, FirstPowerLevelStartsAtZeroForType14AndOneForType15) {
 // every fill starts from the page's creation state.
 TEST(CatalogueEnableTest, EnabledStateMatchesTheSpecForEveryType) {
     struct Row {
-        std::vector<int> ids;
+        std::vector<ParamId> ids;
         std::array<const char*, kTypes> cells;  // types 0 .. 17
     };
     // clang-format off
     const std::vector<Row> rows = {
-        //              0      1      2      3      4      5      6      7      8      9      10     11     12     13     14     15     16     17
-        {{1015},       {"on", "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "off", "on",  "on",  "on",  "on"}},
-        {{1017},       {"·",  "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "off", "·",   "·",   "·",   "·"}},
-        {{1020},       {"·",  "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "on",  "·",   "·",   "·",   "·"}},
-        {{1021, 1023}, {"·",  "on",  "off", "on",  "off", "on",  "on",  "off", "on",  "on",  "off", "off", "on",  "on",  "off", "off", "·",   "·"}},
-        {{1022},       {"·",  "on",  "off", "on",  "off", "on",  "on",  "off", "on",  "on",  "off", "off", "on",  "off", "off", "off", "on",  "on"}},
-        {{1024},       {"·",  "on",  "off", "on",  "off", "on",  "on",  "off", "on",  "on",  "off", "off", "on",  "off", "off", "off", "·",   "·"}},
-        {{1025},       {"·",  "on",  "off", "on",  "off", "on",  "on",  "off", "on",  "on",  "off", "off", "on",  "on",  "·",   "·",   "on",  "on"}},
-        {{1026},       {"on", "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "off", "on",  "off", "on",  "on",  "on",  "on"}},
-        {{1029},       {"·",  "off", "off", "off", "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on"}},
-        {{1030, 1031}, {"off", "off", "off", "off", "off", "on", "on",  "on",  "off", "off", "off", "off", "on",  "off", "off", "off", "off", "off"}},
-        {{1032},       {"off", "off", "off", "off", "off", "on", "on",  "off", "off", "off", "off", "off", "on",  "off", "off", "off", "on",  "on"}},
-        {{1106},       {"·",  "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "on",  "on"}},
-        {{1108},       {"·",  "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "on",  "on",  "on",  "on"}},
-        {{1109},       {"·",  "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "on",  "off", "off", "off", "off"}},
-        {{1110, 1111}, {"·",  "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "off", "·",   "·",   "on",  "on"}},
+        //                                                0      1      2      3      4      5      6      7      8      9      10     11     12     13     14     15     16     17
+        {{ParamId::BrakeFrequency},                      {"on", "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "off", "on",  "on",  "on",  "on"}},
+        {{ParamId::DriveFrequency},                      {"·",  "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "off", "·",   "·",   "·",   "·"}},
+        {{ParamId::RotationMode},                        {"·",  "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "on",  "·",   "·",   "·",   "·"}},
+        {{ParamId::BoostTiming, ParamId::TurboTiming},   {"·",  "on",  "off", "on",  "off", "on",  "on",  "off", "on",  "on",  "off", "off", "on",  "on",  "off", "off", "·",   "·"}},
+        {{ParamId::TurboSlope},                          {"·",  "on",  "off", "on",  "off", "on",  "on",  "off", "on",  "on",  "off", "off", "on",  "off", "off", "off", "on",  "on"}},
+        {{ParamId::BoostStartRpm},                       {"·",  "on",  "off", "on",  "off", "on",  "on",  "off", "on",  "on",  "off", "off", "on",  "off", "off", "off", "·",   "·"}},
+        {{ParamId::TurboDelay},                          {"·",  "on",  "off", "on",  "off", "on",  "on",  "off", "on",  "on",  "off", "off", "on",  "on",  "·",   "·",   "on",  "on"}},
+        {{ParamId::BoostAcc},                            {"on", "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "off", "on",  "off", "on",  "on",  "on",  "on"}},
+        {{ParamId::BecVoltage},                          {"·",  "off", "off", "off", "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on",  "on"}},
+        {{ParamId::PowerLevel2, ParamId::PwLvSwPoint},   {"off", "off", "off", "off", "off", "on", "on",  "on",  "off", "off", "off", "off", "on",  "off", "off", "off", "off", "off"}},
+        {{ParamId::BoostEndRpm},                         {"off", "off", "off", "off", "off", "on", "on",  "off", "off", "off", "off", "off", "on",  "off", "off", "off", "on",  "on"}},
+        {{ParamId::LipoCells},                           {"·",  "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "on",  "on"}},
+        {{ParamId::CoastValue},                          {"·",  "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "on",  "on",  "on",  "on"}},
+        {{ParamId::DriveMode},                           {"·",  "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "on",  "off", "off", "off", "off"}},
+        {{ParamId::BtSoftPower, ParamId::BtSoftThRange}, {"·",  "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "off", "·",   "·",   "on",  "on"}},
     };
     // clang-format on
     // Lists not in the table are never disabled.
-    const int alwaysOn[] = {1009, 1010, 1011, 1012, 1013, 1014, 1016, 1018, 1019, 1107};
+    const ParamId alwaysOn[] = {ParamId::OperationMode, ParamId::ReverseSpeed,
+                                ParamId::LowVoltCut,    ParamId::DragBrake,
+                                ParamId::InitialBrake,  ParamId::FullBrake,
+                                ParamId::PowerLevel1,   ParamId::NeutralDeadBand,
+                                ParamId::TempCutSet,    ParamId::BrakeRateControl};
 
     for (int type = 0; type < kTypes; ++type) {
         // Start from a page where everything is disabled and selected, so "keep" must really
         // come from the reset and not from the starting state.
         SetupState state;
-        for (int id : kParameterListIds) {
+        for (ParamId id : kParameters) {
             state.List(id).entries = {"stale"};
             state.List(id).selection = 0;
             state.List(id).enabled = false;
@@ -460,16 +469,16 @@ TEST(CatalogueEnableTest, EnabledStateMatchesTheSpecForEveryType) {
         for (const Row& row : rows) {
             const std::string cell = row.cells[type];
             ASSERT_TRUE(cell == "on" || cell == "off" || cell == "·") << cell;
-            for (int id : row.ids) {
+            for (ParamId id : row.ids) {
                 SCOPED_TRACE(::testing::Message() << "list " << id << ", type " << type);
                 EXPECT_EQ(state.List(id).enabled, cell != "off");
             }
         }
-        for (int id : alwaysOn) {
+        for (ParamId id : alwaysOn) {
             SCOPED_TRACE(::testing::Message() << "list " << id << ", type " << type);
             EXPECT_TRUE(state.List(id).enabled);
         }
-        for (int id : kParameterListIds) {
+        for (ParamId id : kParameters) {
             SCOPED_TRACE(::testing::Message() << "list " << id << ", type " << type);
             EXPECT_EQ(state.List(id).selection, -1);
             for (const std::string& entry : state.List(id).entries) EXPECT_NE(entry, "stale");
@@ -481,7 +490,7 @@ TEST(CatalogueEnableTest, EnabledStateMatchesTheSpecForEveryType) {
 // Fill: idempotence, reset between identifications, special rules
 
 void ExpectSameLists(const SetupState& a, const SetupState& b) {
-    for (int id : kAllListIds) {
+    for (ParamId id : kAllLists) {
         SCOPED_TRACE(::testing::Message() << "list " << id);
         EXPECT_EQ(a.List(id).entries, b.List(id).entries);
         EXPECT_EQ(a.List(id).selection, b.List(id).selection);
@@ -497,7 +506,7 @@ TEST(CatalogueFillTest, RunningTwiceEqualsRunningOnceForEveryType) {
             SetupState twice = Filled(type, version);
             FillOptionLists(twice);
             ExpectSameLists(once, twice);
-            for (int id : kParameterListIds) {
+            for (ParamId id : kParameters) {
                 const Texts& entries = once.List(id).entries;
                 EXPECT_EQ(std::set<std::string>(entries.begin(), entries.end()).size(),
                           entries.size())
@@ -514,9 +523,9 @@ TEST(CatalogueFillTest, NothingCarriesOverFromThePreviousModel) {
         for (int after = 0; after < kTypes; ++after) {
             SCOPED_TRACE(::testing::Message() << before << " -> " << after);
             SetupState state = Filled(before);
-            for (int id : kParameterListIds) {
+            for (ParamId id : kParameters) {
                 state.List(id).Select(0);
-                state.List(id).enabled = (id % 2) == 0;
+                state.List(id).enabled = (static_cast<int>(id) % 2) == 0;
             }
             state.modelType = after;
             FillOptionLists(state);
@@ -530,14 +539,14 @@ TEST(CatalogueFillTest, ListsOfATypeSixteenDoNotStayForATypeFive) {
     SetupState state;
     state.versionText = "1.30";
     ASSERT_EQ(Identify(state, 11, 0x40, 0x83, 5), 16);
-    ASSERT_EQ(state.List(kIdcBtSoftPower).entries.size(), 21u);
-    state.List(kIdcBtSoftPower).Select(3);
-    state.List(kIdcBtSoftThRange).Select(1);
-    state.List(kIdcCoastValue).Select(5);
+    ASSERT_EQ(state.List(ParamId::BtSoftPower).entries.size(), 21u);
+    state.List(ParamId::BtSoftPower).Select(3);
+    state.List(ParamId::BtSoftThRange).Select(1);
+    state.List(ParamId::CoastValue).Select(5);
 
     ASSERT_EQ(Identify(state, 11, 0x40, 0x82, 5), 5);
-    for (int id : {kIdcBrakeRateControl, kIdcCoastValue, kIdcDriveMode, kIdcBtSoftPower,
-                   kIdcBtSoftThRange}) {
+    for (ParamId id : {ParamId::BrakeRateControl, ParamId::CoastValue, ParamId::DriveMode,
+                       ParamId::BtSoftPower, ParamId::BtSoftThRange}) {
         SCOPED_TRACE(id);
         EXPECT_TRUE(state.List(id).entries.empty());
         EXPECT_TRUE(state.List(id).enabled);
@@ -546,80 +555,80 @@ TEST(CatalogueFillTest, ListsOfATypeSixteenDoNotStayForATypeFive) {
 
     // A Drive Mode choice of a type-13 ESC disables Turbo Timing; the next ESC gets it back.
     ASSERT_EQ(Identify(state, 10, 0x40, 0x81, 3), 13);
-    state.List(kIdcTurboTiming).Select(4);
+    state.List(ParamId::TurboTiming).Select(4);
     ApplyDriveModeChoice(state, 0);
-    ASSERT_FALSE(state.List(kIdcTurboTiming).enabled);
+    ASSERT_FALSE(state.List(ParamId::TurboTiming).enabled);
     ASSERT_EQ(Identify(state, 11, 0x40, 0x82, 5), 5);
-    EXPECT_TRUE(state.List(kIdcTurboTiming).enabled);
-    EXPECT_TRUE(state.List(kIdcTurboDelay).enabled);
-    EXPECT_EQ(state.List(kIdcTurboTiming).entries.size(), 61u);
+    EXPECT_TRUE(state.List(ParamId::TurboTiming).enabled);
+    EXPECT_TRUE(state.List(ParamId::TurboDelay).enabled);
+    EXPECT_EQ(state.List(ParamId::TurboTiming).entries.size(), 61u);
 }
 
 TEST(CatalogueFillTest, CategoryAndSetupSheetAreNotTouched) {
     SetupState state;
-    state.List(kIdcCategory).entries = {"Modify Touring", "Drift Car"};
-    state.List(kIdcCategory).Select(1);
-    state.List(kIdcSetupSheet).entries = {"A", "b"};
-    state.List(kIdcSetupSheet).Select(0);
-    state.List(kIdcSetupSheet).enabled = false;
+    state.List(ParamId::Category).entries = {"Modify Touring", "Drift Car"};
+    state.List(ParamId::Category).Select(1);
+    state.List(ParamId::SetupSheet).entries = {"A", "b"};
+    state.List(ParamId::SetupSheet).Select(0);
+    state.List(ParamId::SetupSheet).enabled = false;
     for (int type = 0; type < kTypes; ++type) {
         state.modelType = type;
         FillOptionLists(state);
-        EXPECT_EQ(state.List(kIdcCategory).entries, (Texts{"Modify Touring", "Drift Car"}));
-        EXPECT_EQ(state.List(kIdcCategory).selection, 1);
-        EXPECT_TRUE(state.List(kIdcCategory).enabled);
-        EXPECT_EQ(state.List(kIdcSetupSheet).entries, (Texts{"A", "b"}));
-        EXPECT_EQ(state.List(kIdcSetupSheet).selection, 0);
-        EXPECT_FALSE(state.List(kIdcSetupSheet).enabled);
+        EXPECT_EQ(state.List(ParamId::Category).entries, (Texts{"Modify Touring", "Drift Car"}));
+        EXPECT_EQ(state.List(ParamId::Category).selection, 1);
+        EXPECT_TRUE(state.List(ParamId::Category).enabled);
+        EXPECT_EQ(state.List(ParamId::SetupSheet).entries, (Texts{"A", "b"}));
+        EXPECT_EQ(state.List(ParamId::SetupSheet).selection, 0);
+        EXPECT_FALSE(state.List(ParamId::SetupSheet).enabled);
     }
 }
 
 TEST(CatalogueFillTest, Type13DisabledListsLoseTheirSelection) {
     SetupState state = Filled(13);
-    for (int id :
-         {kIdcBoostStartRpm, kIdcBoostEndRpm, kIdcBoostAcc, kIdcBtSoftPower, kIdcBtSoftThRange}) {
+    for (ParamId id : {ParamId::BoostStartRpm, ParamId::BoostEndRpm, ParamId::BoostAcc,
+                       ParamId::BtSoftPower, ParamId::BtSoftThRange}) {
         state.List(id).selection = 2;  // as if left over, whatever the list holds
     }
     FillOptionLists(state);
-    for (int id :
-         {kIdcBoostStartRpm, kIdcBoostEndRpm, kIdcBoostAcc, kIdcBtSoftPower, kIdcBtSoftThRange}) {
+    for (ParamId id : {ParamId::BoostStartRpm, ParamId::BoostEndRpm, ParamId::BoostAcc,
+                       ParamId::BtSoftPower, ParamId::BtSoftThRange}) {
         SCOPED_TRACE(id);
         EXPECT_EQ(state.List(id).selection, -1);
         EXPECT_FALSE(state.List(id).enabled);
     }
     // Type 13's Turbo Timing and Turbo Delay are usable until Drive Mode says otherwise.
-    EXPECT_TRUE(state.List(kIdcTurboTiming).enabled);
-    EXPECT_TRUE(state.List(kIdcTurboDelay).enabled);
-    EXPECT_TRUE(state.List(kIdcDriveMode).enabled);
-    EXPECT_FALSE(state.List(kIdcBrakeFrequency).enabled);
-    EXPECT_FALSE(state.List(kIdcDriveFrequency).enabled);
+    EXPECT_TRUE(state.List(ParamId::TurboTiming).enabled);
+    EXPECT_TRUE(state.List(ParamId::TurboDelay).enabled);
+    EXPECT_TRUE(state.List(ParamId::DriveMode).enabled);
+    EXPECT_FALSE(state.List(ParamId::BrakeFrequency).enabled);
+    EXPECT_FALSE(state.List(ParamId::DriveFrequency).enabled);
 }
 
 TEST(CatalogueFillTest, Types14And15EmptyAndDisableTheBoostLists) {
     for (int type : {14, 15}) {
         SCOPED_TRACE(type);
         SetupState state = Filled(5);  // a type with all these lists filled
-        ASSERT_FALSE(state.List(kIdcBoostStartRpm).entries.empty());
-        for (int id : kParameterListIds) state.List(id).Select(0);
+        ASSERT_FALSE(state.List(ParamId::BoostStartRpm).entries.empty());
+        for (ParamId id : kParameters) state.List(id).Select(0);
         state.modelType = type;
         FillOptionLists(state);
-        for (int id : {kIdcBoostTiming, kIdcTurboSlope, kIdcTurboTiming, kIdcBoostStartRpm,
-                       kIdcBoostEndRpm}) {
+        for (ParamId id : {ParamId::BoostTiming, ParamId::TurboSlope, ParamId::TurboTiming,
+                           ParamId::BoostStartRpm, ParamId::BoostEndRpm}) {
             SCOPED_TRACE(id);
             EXPECT_TRUE(state.List(id).entries.empty());
             EXPECT_FALSE(state.List(id).enabled);
             EXPECT_EQ(state.List(id).selection, -1);
         }
         // Turbo Delay is a "keep" cell for 14 and 15: enabled, and empty by its table.
-        EXPECT_TRUE(state.List(kIdcTurboDelay).enabled);
-        EXPECT_TRUE(state.List(kIdcTurboDelay).entries.empty());
+        EXPECT_TRUE(state.List(ParamId::TurboDelay).enabled);
+        EXPECT_TRUE(state.List(ParamId::TurboDelay).entries.empty());
     }
 }
 
 TEST(CatalogueFillTest, Type6TurboDelayIsEnabledButEmpty) {
     const SetupState state = Filled(6);
-    EXPECT_TRUE(state.List(kIdcTurboDelay).enabled);
-    EXPECT_TRUE(state.List(kIdcTurboDelay).entries.empty());
+    EXPECT_TRUE(state.List(ParamId::TurboDelay).enabled);
+    EXPECT_TRUE(state.List(ParamId::TurboDelay).entries.empty());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -629,37 +638,37 @@ TEST(CatalogueDriveModeTest, FullSensoredEnablesTurboTimingAndDelay) {
     SetupState state;
     state.versionText = "1.30";
     ASSERT_EQ(Identify(state, 10, 0x40, 0x81, 3), 13);
-    ASSERT_EQ(state.List(kIdcDriveMode).entries.at(0), "Sensored/Sonsorless Hybrid");
-    state.List(kIdcTurboTiming).Select(7);
-    state.List(kIdcTurboDelay).Select(2);
+    ASSERT_EQ(state.List(ParamId::DriveMode).entries.at(0), "Sensored/Sonsorless Hybrid");
+    state.List(ParamId::TurboTiming).Select(7);
+    state.List(ParamId::TurboDelay).Select(2);
 
-    state.List(kIdcDriveMode).Select(0);
+    state.List(ParamId::DriveMode).Select(0);
     ApplyDriveModeChoice(state, 0);
-    EXPECT_FALSE(state.List(kIdcTurboTiming).enabled);
-    EXPECT_FALSE(state.List(kIdcTurboDelay).enabled);
-    EXPECT_EQ(state.List(kIdcTurboTiming).selection, -1);
-    EXPECT_EQ(state.List(kIdcTurboDelay).selection, -1);
-    EXPECT_EQ(state.List(kIdcTurboTiming).entries.size(), 16u);  // entries stay
+    EXPECT_FALSE(state.List(ParamId::TurboTiming).enabled);
+    EXPECT_FALSE(state.List(ParamId::TurboDelay).enabled);
+    EXPECT_EQ(state.List(ParamId::TurboTiming).selection, -1);
+    EXPECT_EQ(state.List(ParamId::TurboDelay).selection, -1);
+    EXPECT_EQ(state.List(ParamId::TurboTiming).entries.size(), 16u);  // entries stay
 
-    state.List(kIdcDriveMode).Select(1);
+    state.List(ParamId::DriveMode).Select(1);
     ApplyDriveModeChoice(state, 1);
-    EXPECT_TRUE(state.List(kIdcTurboTiming).enabled);
-    EXPECT_TRUE(state.List(kIdcTurboDelay).enabled);
-    EXPECT_EQ(state.List(kIdcTurboTiming).selection, -1);
+    EXPECT_TRUE(state.List(ParamId::TurboTiming).enabled);
+    EXPECT_TRUE(state.List(ParamId::TurboDelay).enabled);
+    EXPECT_EQ(state.List(ParamId::TurboTiming).selection, -1);
 
     // Enabling keeps a selection made meanwhile.
-    state.List(kIdcTurboDelay).Select(3);
+    state.List(ParamId::TurboDelay).Select(3);
     ApplyDriveModeChoice(state, 1);
-    EXPECT_EQ(state.List(kIdcTurboDelay).selection, 3);
+    EXPECT_EQ(state.List(ParamId::TurboDelay).selection, 3);
 
     for (int index : {-1, 2, 5}) {
         SCOPED_TRACE(index);
-        state.List(kIdcTurboTiming).Select(1);
+        state.List(ParamId::TurboTiming).Select(1);
         ApplyDriveModeChoice(state, 1);
         ApplyDriveModeChoice(state, index);
-        EXPECT_FALSE(state.List(kIdcTurboTiming).enabled);
-        EXPECT_FALSE(state.List(kIdcTurboDelay).enabled);
-        EXPECT_EQ(state.List(kIdcTurboTiming).selection, -1);
+        EXPECT_FALSE(state.List(ParamId::TurboTiming).enabled);
+        EXPECT_FALSE(state.List(ParamId::TurboDelay).enabled);
+        EXPECT_EQ(state.List(ParamId::TurboTiming).selection, -1);
     }
 }
 
@@ -667,8 +676,8 @@ TEST(CatalogueDriveModeTest, TouchesNoOtherList) {
     SetupState state = Filled(13);
     SetupState before = state;
     ApplyDriveModeChoice(state, 0);
-    for (int id : kAllListIds) {
-        if (id == kIdcTurboTiming || id == kIdcTurboDelay) continue;
+    for (ParamId id : kAllLists) {
+        if (id == ParamId::TurboTiming || id == ParamId::TurboDelay) continue;
         SCOPED_TRACE(id);
         EXPECT_EQ(state.List(id).enabled, before.List(id).enabled);
         EXPECT_EQ(state.List(id).selection, before.List(id).selection);
@@ -685,36 +694,55 @@ TEST(CatalogueCaptionTest, AlternateMiddleCaptionsForTypes12And14To17) {
         SCOPED_TRACE(type);
         const bool alt = alternate.count(type) != 0;
         EXPECT_EQ(UsesAlternateMiddleCaptions(type), alt);
-        EXPECT_EQ(ListCaption(1026, type), alt ? "Boost Timing Activation" : "Boost ACC");
-        EXPECT_EQ(ListCaption(1022, type), alt ? "Turbo On Slope" : "Turbo Slope");
-        EXPECT_EQ(ListCaption(1106, type), alt ? "Turbo Off Slope" : "Lipo Cells");
+        EXPECT_EQ(ListCaption(ParamId::BoostAcc, type),
+                  alt ? "Boost Timing Activation" : "Boost ACC");
+        EXPECT_EQ(ListCaption(ParamId::TurboSlope, type), alt ? "Turbo On Slope" : "Turbo Slope");
+        EXPECT_EQ(ListCaption(ParamId::LipoCells, type), alt ? "Turbo Off Slope" : "Lipo Cells");
     }
 }
 
 TEST(CatalogueCaptionTest, EveryParameterListHasItsCaption) {
-    const std::vector<std::pair<int, std::string>> captions = {
-        {1009, "Operation Mode"},   {1010, "Reverse Speed"},   {1011, "Low Volt Cut"},
-        {1012, "Drag Brake"},       {1013, "Initial Brake"},   {1014, "Full Brake"},
-        {1015, "Brake Frequency"},  {1031, "PW LV SW Point"},  {1016, "1st Power Level"},
-        {1030, "2nd Power Level"},  {1017, "Drive Frequency"}, {1018, "NEU Dead Band"},
-        {1019, "Temp Cut Set"},     {1020, "Rotation Mode"},   {1107, "Brake Rate Control"},
-        {1108, "Coast Value"},      {1109, "Drive Mode"},      {1029, "BEC Voltage"},
-        {1021, "Boost Timing"},     {1024, "Boost Start RPM"}, {1032, "Boost End RPM"},
-        {1026, "Boost ACC"},        {1023, "Turbo Timing"},    {1022, "Turbo Slope"},
-        {1106, "Lipo Cells"},       {1025, "Turbo Delay"},     {1110, "BT Soft Power"},
-        {1111, "BT Soft TH Range"},
+    const std::vector<std::pair<ParamId, std::string>> captions = {
+        {ParamId::OperationMode, "Operation Mode"},
+        {ParamId::ReverseSpeed, "Reverse Speed"},
+        {ParamId::LowVoltCut, "Low Volt Cut"},
+        {ParamId::DragBrake, "Drag Brake"},
+        {ParamId::InitialBrake, "Initial Brake"},
+        {ParamId::FullBrake, "Full Brake"},
+        {ParamId::BrakeFrequency, "Brake Frequency"},
+        {ParamId::PwLvSwPoint, "PW LV SW Point"},
+        {ParamId::PowerLevel1, "1st Power Level"},
+        {ParamId::PowerLevel2, "2nd Power Level"},
+        {ParamId::DriveFrequency, "Drive Frequency"},
+        {ParamId::NeutralDeadBand, "NEU Dead Band"},
+        {ParamId::TempCutSet, "Temp Cut Set"},
+        {ParamId::RotationMode, "Rotation Mode"},
+        {ParamId::BrakeRateControl, "Brake Rate Control"},
+        {ParamId::CoastValue, "Coast Value"},
+        {ParamId::DriveMode, "Drive Mode"},
+        {ParamId::BecVoltage, "BEC Voltage"},
+        {ParamId::BoostTiming, "Boost Timing"},
+        {ParamId::BoostStartRpm, "Boost Start RPM"},
+        {ParamId::BoostEndRpm, "Boost End RPM"},
+        {ParamId::BoostAcc, "Boost ACC"},
+        {ParamId::TurboTiming, "Turbo Timing"},
+        {ParamId::TurboSlope, "Turbo Slope"},
+        {ParamId::LipoCells, "Lipo Cells"},
+        {ParamId::TurboDelay, "Turbo Delay"},
+        {ParamId::BtSoftPower, "BT Soft Power"},
+        {ParamId::BtSoftThRange, "BT Soft TH Range"},
     };
-    ASSERT_EQ(captions.size(), kParameterListIds.size());
+    ASSERT_EQ(captions.size(), kParameters.size());
     for (const auto& [id, caption] : captions) {
         EXPECT_EQ(ListCaption(id, 0), caption) << id;
         EXPECT_EQ(ListCaption(id, 13), caption) << id;
-        if (id != 1026 && id != 1022 && id != 1106) {
+        if (id != ParamId::BoostAcc && id != ParamId::TurboSlope && id != ParamId::LipoCells) {
             EXPECT_EQ(ListCaption(id, 16), caption) << id;
         }
     }
-    EXPECT_EQ(ListCaption(0, 0), "");
-    EXPECT_EQ(ListCaption(1027, 0), "");
-    EXPECT_EQ(ListCaption(9999, 12), "");
+    EXPECT_EQ(ListCaption(static_cast<ParamId>(-1), 0), "");
+    EXPECT_EQ(ListCaption(ParamId::Category, 0), "");
+    EXPECT_EQ(ListCaption(static_cast<ParamId>(9999), 12), "");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "settings/Codec.h"
+#include "support/TestSupport.h"
 
 namespace vorna {
 namespace {
@@ -25,18 +26,18 @@ bool In(int type, std::initializer_list<int> types) {
 
 // Entry counts of FillOptionLists, 1st Power Level as for versionText "1.30".
 // clang-format off
-int CatalogueCount(int id, int t) {
+int CatalogueCount(ParamId id, int t) {
     switch (id) {
-        case kIdcOperationMode: return 3;
-        case kIdcReverseSpeed: return 4;
-        case kIdcLowVoltCut: return t == 4 ? 5 : In(t, {11, 13}) ? 153 : 4;
-        case kIdcDragBrake: return In(t, {4, 11}) ? 51 : t == 0 ? 0 : 101;
-        case kIdcInitialBrake: return 52;
-        case kIdcFullBrake: return t == 13 ? 11 : 6;
-        case kIdcBrakeFrequency:
+        case ParamId::OperationMode: return 3;
+        case ParamId::ReverseSpeed: return 4;
+        case ParamId::LowVoltCut: return t == 4 ? 5 : In(t, {11, 13}) ? 153 : 4;
+        case ParamId::DragBrake: return In(t, {4, 11}) ? 51 : t == 0 ? 0 : 101;
+        case ParamId::InitialBrake: return 52;
+        case ParamId::FullBrake: return t == 13 ? 11 : 6;
+        case ParamId::BrakeFrequency:
             return In(t, {4, 11}) ? 2 : In(t, {5, 6, 7, 12}) ? 4 : t == 13 ? 0 : t >= 14 ? 5 : 6;
-        case kIdcPwLvSwPoint: return t == 12 ? 101 : 21;
-        case kIdcPowerLevel1:
+        case ParamId::PwLvSwPoint: return t == 12 ? 101 : 21;
+        case ParamId::PowerLevel1:
             return In(t, {1, 2, 3, 8, 9, 10}) ? 12
                    : t == 4                   ? 10
                    : t == 11                  ? 8
@@ -45,30 +46,32 @@ int CatalogueCount(int id, int t) {
                    : t == 14                  ? 31
                    : t >= 15                  ? 30
                                               : 0;
-        case kIdcPowerLevel2: return 13;
-        case kIdcDriveFrequency:
+        case ParamId::PowerLevel2: return 13;
+        case ParamId::DriveFrequency:
             return In(t, {4, 11}) ? 1 : t == 5 ? 4 : In(t, {6, 7}) ? 5 : t == 13 ? 0 : 6;
-        case kIdcNeutralDeadBand: return t >= 13 ? 3 : 5;
-        case kIdcTempCutSet: return In(t, {4, 5, 6, 7, 11, 12}) ? 2 : 3;
-        case kIdcRotationMode: return 2;
-        case kIdcBrakeRateControl: return t >= 13 ? 20 : 0;
-        case kIdcCoastValue: return t >= 13 ? 21 : 0;
-        case kIdcDriveMode: return t == 13 ? 2 : 0;
-        case kIdcBecVoltage: return 2;
-        case kIdcBoostTiming:
-        case kIdcTurboTiming:
+        case ParamId::NeutralDeadBand: return t >= 13 ? 3 : 5;
+        case ParamId::TempCutSet: return In(t, {4, 5, 6, 7, 11, 12}) ? 2 : 3;
+        case ParamId::RotationMode: return 2;
+        case ParamId::BrakeRateControl: return t >= 13 ? 20 : 0;
+        case ParamId::CoastValue: return t >= 13 ? 21 : 0;
+        case ParamId::DriveMode: return t == 13 ? 2 : 0;
+        case ParamId::BecVoltage: return 2;
+        case ParamId::BoostTiming:
+        case ParamId::TurboTiming:
             return In(t, {1, 3, 5, 6, 7, 8, 9, 12, 16, 17}) ? 61 : t == 13 ? 16 : 0;
-        case kIdcBoostStartRpm: return In(t, {1, 8}) ? 20 : In(t, {5, 6, 7, 12, 16, 17}) ? 67 : 0;
-        case kIdcBoostEndRpm: return In(t, {5, 6, 7, 12, 16, 17}) ? 69 : 0;
-        case kIdcBoostAcc: return In(t, {1, 3, 8, 9}) ? 14 : In(t, {12, 16, 17}) ? 2 : 0;
-        case kIdcTurboSlope:
+        case ParamId::BoostStartRpm:
+            return In(t, {1, 8}) ? 20 : In(t, {5, 6, 7, 12, 16, 17}) ? 67 : 0;
+        case ParamId::BoostEndRpm: return In(t, {5, 6, 7, 12, 16, 17}) ? 69 : 0;
+        case ParamId::BoostAcc: return In(t, {1, 3, 8, 9}) ? 14 : In(t, {12, 16, 17}) ? 2 : 0;
+        case ParamId::TurboSlope:
             return In(t, {1, 3, 8, 9}) ? 6 : In(t, {5, 6, 7}) ? 7 : t == 12 ? 11
                    : In(t, {16, 17})                                ? 5
                                                                     : 0;
-        case kIdcLipoCells: return In(t, {11, 13}) ? 6 : t == 12 ? 10 : In(t, {16, 17}) ? 5 : 0;
-        case kIdcTurboDelay: return In(t, {1, 3, 5, 8, 9, 12, 13, 16, 17}) ? 9 : 0;
-        case kIdcBtSoftPower: return In(t, {16, 17}) ? 21 : 0;
-        case kIdcBtSoftThRange: return In(t, {16, 17}) ? 10 : 0;
+        case ParamId::LipoCells:
+            return In(t, {11, 13}) ? 6 : t == 12 ? 10 : In(t, {16, 17}) ? 5 : 0;
+        case ParamId::TurboDelay: return In(t, {1, 3, 5, 8, 9, 12, 13, 16, 17}) ? 9 : 0;
+        case ParamId::BtSoftPower: return In(t, {16, 17}) ? 21 : 0;
+        case ParamId::BtSoftThRange: return In(t, {16, 17}) ? 10 : 0;
         default: return 0;
     }
 }
@@ -78,7 +81,7 @@ int CatalogueCount(int id, int t) {
 SetupState MakeState(int type) {
     SetupState s;
     s.modelType = type;
-    for (int id : kParameterListIds) {
+    for (ParamId id : kParameters) {
         OptionList& list = s.List(id);
         for (int i = 0; i < CatalogueCount(id, type); ++i) {
             list.entries.push_back("e" + std::to_string(i));
@@ -105,12 +108,12 @@ void Read(SetupState& s, const Bytes& data) {
 }
 
 // Every parameter list (1107 to 1111 only when named) has the given selection, or none.
-void ExpectSelections(const SetupState& s, const std::map<int, int>& expected) {
-    for (int id : kParameterListIds) {
+void ExpectSelections(const SetupState& s, const std::map<ParamId, int>& expected) {
+    for (ParamId id : kParameters) {
         const auto it = expected.find(id);
         if (it != expected.end()) {
             EXPECT_EQ(s.List(id).selection, it->second) << "list " << id;
-        } else if (id < kIdcBrakeRateControl) {
+        } else if (id < ParamId::BrakeRateControl) {
             EXPECT_EQ(s.List(id).selection, -1) << "list " << id;
         }
     }
@@ -154,13 +157,14 @@ TEST(CodecLayout, LayoutAndDataBytesFollowTheModelType) {
 
 TEST(CodecClear, ClearsParameterListsButNotTheLaterOnes) {
     SetupState s = MakeState(16);
-    for (int id : kAllListIds) {
+    for (ParamId id : kAllLists) {
         s.List(id).entries = {"x", "y"};
         s.List(id).selection = 1;
     }
     ClearSelections(s);
-    for (int id : kAllListIds) {
-        const bool kept = (id >= 1107 && id <= 1111) || id == kIdcCategory || id == kIdcSetupSheet;
+    for (ParamId id : kAllLists) {
+        const bool kept = (id >= ParamId::BrakeRateControl && id <= ParamId::BtSoftThRange) ||
+                          id == ParamId::Category || id == ParamId::SetupSheet;
         EXPECT_EQ(s.List(id).selection, kept ? 1 : -1) << "list " << id;
         EXPECT_EQ(s.List(id).entries.size(), 2u) << "list " << id;
     }
@@ -178,8 +182,12 @@ TEST(CodecRoundTrip, Type2LayoutA) {
                12,    3,    1,    9,    4,    2,    5,    2,    3, 0x42,
              0x99,    1});
     // Boost and turbo bytes land in lists that are empty for type 2; BEC is not decoded.
-    ExpectSelections(s, {{1009, 1}, {1012, 20}, {1011, 2}, {1016, 7}, {1014, 3}, {1010, 2},
-                         {1013, 11}, {1018, 2}, {1019, 1}, {1017, 2}, {1015, 3}, {1020, 1}});
+    ExpectSelections(s, {{ParamId::OperationMode, 1}, {ParamId::DragBrake, 20},
+                         {ParamId::LowVoltCut, 2}, {ParamId::PowerLevel1, 7},
+                         {ParamId::FullBrake, 3}, {ParamId::ReverseSpeed, 2},
+                         {ParamId::InitialBrake, 11}, {ParamId::NeutralDeadBand, 2},
+                         {ParamId::TempCutSet, 1}, {ParamId::DriveFrequency, 2},
+                         {ParamId::BrakeFrequency, 3}, {ParamId::RotationMode, 1}});
     BuildWritePairs(s);
     // Positions 10, 11, 13, 14, 15 (empty lists) send the record bytes back.
     ExpectPairs(s, {0xE1, 1,     0xE2, 20,    0xE2, 20,    0xE3, 30,    0xD3, 0x5A,  0xE4, 7,
@@ -194,9 +202,13 @@ TEST(CodecRoundTrip, Type4LayoutAWithLv8) {
                 5,    1,    1,    0,    0,    0,    0,    0,    1, 0x33,
                 0,    0,    1,   50,    7,    6});
     // LV8: byte 1 is index 1; bytes 23 and 25 are not decoded for type 4.
-    ExpectSelections(s, {{1009, 0}, {1012, 15}, {1011, 1}, {1016, 9}, {1014, 5}, {1010, 3},
-                         {1013, 0}, {1018, 0}, {1019, 1}, {1017, 0}, {1015, 1}, {1020, 0},
-                         {1029, 1}});
+    ExpectSelections(s, {{ParamId::OperationMode, 0}, {ParamId::DragBrake, 15},
+                         {ParamId::LowVoltCut, 1}, {ParamId::PowerLevel1, 9},
+                         {ParamId::FullBrake, 5}, {ParamId::ReverseSpeed, 3},
+                         {ParamId::InitialBrake, 0}, {ParamId::NeutralDeadBand, 0},
+                         {ParamId::TempCutSet, 1}, {ParamId::DriveFrequency, 0},
+                         {ParamId::BrakeFrequency, 1}, {ParamId::RotationMode, 0},
+                         {ParamId::BecVoltage, 1}});
     BuildWritePairs(s);
     // Positions 22 and 23 (PW LV SW Point, 2nd Power Level) are not in a type-4 record: 0,
     // not bytes 23 and 25. Position 24 (Boost End RPM, empty list) sends byte 24 back.
@@ -212,9 +224,13 @@ TEST(CodecRoundTrip, Type11LayoutAWithLvmAndLipoCells) {
     Read(s, {   2,   50,    0,   74, 0x20,    7,   80,   25,    0,   12,
                 0,    0,    0,    0,    0,    0,    0,    0,    0, 0x44,
                 0,    1,    0,    0,    0,    0,    3});
-    ExpectSelections(s, {{1009, 2}, {1012, 50}, {1011, 26}, {1016, 7}, {1014, 1}, {1010, 0},
-                         {1013, 1}, {1018, 4}, {1019, 0}, {1017, 0}, {1015, 0}, {1020, 1},
-                         {1029, 0}, {1106, 3}});
+    ExpectSelections(s, {{ParamId::OperationMode, 2}, {ParamId::DragBrake, 50},
+                         {ParamId::LowVoltCut, 26}, {ParamId::PowerLevel1, 7},
+                         {ParamId::FullBrake, 1}, {ParamId::ReverseSpeed, 0},
+                         {ParamId::InitialBrake, 1}, {ParamId::NeutralDeadBand, 4},
+                         {ParamId::TempCutSet, 0}, {ParamId::DriveFrequency, 0},
+                         {ParamId::BrakeFrequency, 0}, {ParamId::RotationMode, 1},
+                         {ParamId::BecVoltage, 0}, {ParamId::LipoCells, 3}});
     BuildWritePairs(s);
     ExpectPairs(s, {0xE1, 2,     0xE2, 50,    0xE2, 50,    0xE3, 2,     0xD3, 74,    0xE4, 7,
                     0xE5, 80,    0xE6, 25,    0xE7, 0,     0xE8, 12,    0xE9, 0,     0xEA, 0,
@@ -228,10 +244,18 @@ TEST(CodecRoundTrip, Type12LayoutB) {
     Read(s, {   1,    5, 0xA2,   32, 0x0B,   12,   95,   50,   49,    9,
                30,   10,    9,    1,   45,   66,    8, 0xB1,    5,    3,
              0xC0, 0xC1,    1,    0,   37,   68,   12,    1});
-    ExpectSelections(s, {{1009, 1}, {1012, 5}, {1011, 3}, {1016, 12}, {1014, 4}, {1010, 1},
-                         {1013, 50}, {1018, 3}, {1021, 30}, {1022, 10}, {1106, 9}, {1019, 1},
-                         {1023, 45}, {1024, 66}, {1025, 8}, {1017, 5}, {1015, 3}, {1020, 1},
-                         {1029, 0}, {1031, 37}, {1032, 68}, {1030, 12}, {1026, 1}});
+    ExpectSelections(s, {{ParamId::OperationMode, 1}, {ParamId::DragBrake, 5},
+                         {ParamId::LowVoltCut, 3}, {ParamId::PowerLevel1, 12},
+                         {ParamId::FullBrake, 4}, {ParamId::ReverseSpeed, 1},
+                         {ParamId::InitialBrake, 50}, {ParamId::NeutralDeadBand, 3},
+                         {ParamId::BoostTiming, 30}, {ParamId::TurboSlope, 10},
+                         {ParamId::LipoCells, 9}, {ParamId::TempCutSet, 1},
+                         {ParamId::TurboTiming, 45}, {ParamId::BoostStartRpm, 66},
+                         {ParamId::TurboDelay, 8}, {ParamId::DriveFrequency, 5},
+                         {ParamId::BrakeFrequency, 3}, {ParamId::RotationMode, 1},
+                         {ParamId::BecVoltage, 0}, {ParamId::PwLvSwPoint, 37},
+                         {ParamId::BoostEndRpm, 68}, {ParamId::PowerLevel2, 12},
+                         {ParamId::BoostAcc, 1}});
     BuildWritePairs(s);
     ExpectPairs(s, {0xE1, 1,     0xE2, 5,     0xE2, 5,     0xE3, 32,    0xD3, 0x0B,  0xE4, 12,
                     0xE5, 95,    0xE6, 50,    0xE7, 49,    0xE8, 9,     0xE9, 30,    0xC1, 10,
@@ -245,9 +269,15 @@ TEST(CodecRoundTrip, Type13LayoutC) {
     Read(s, {   0,    2,   80,    4,   30,  200,   85,  100,    6, 0xE9,
                12, 0xEB, 0xEC,   15, 0xEE,    8,    2, 0x17, 0x18, 0x19,
                 1,    1,    0,   20,   10,    1});
-    ExpectSelections(s, {{1009, 0}, {1011, 32}, {1016, 4}, {1012, 30}, {1013, 0}, {1014, 7},
-                         {1010, 3}, {1018, 2}, {1021, 12}, {1023, 15}, {1025, 8}, {1019, 2},
-                         {1020, 1}, {1029, 1}, {1106, 0}, {1107, 19}, {1108, 10}, {1109, 1}});
+    ExpectSelections(s, {{ParamId::OperationMode, 0}, {ParamId::LowVoltCut, 32},
+                         {ParamId::PowerLevel1, 4}, {ParamId::DragBrake, 30},
+                         {ParamId::InitialBrake, 0}, {ParamId::FullBrake, 7},
+                         {ParamId::ReverseSpeed, 3}, {ParamId::NeutralDeadBand, 2},
+                         {ParamId::BoostTiming, 12}, {ParamId::TurboTiming, 15},
+                         {ParamId::TurboDelay, 8}, {ParamId::TempCutSet, 2},
+                         {ParamId::RotationMode, 1}, {ParamId::BecVoltage, 1},
+                         {ParamId::LipoCells, 0}, {ParamId::BrakeRateControl, 19},
+                         {ParamId::CoastValue, 10}, {ParamId::DriveMode, 1}});
     BuildWritePairs(s);
     ExpectPairs(s, {0xE1, 0,     0xE2, 30,    0xE3, 2,     0xD3, 80,    0xE4, 4,     0xE5, 85,
                     0xE6, 100,   0xEB, 2,     0xE7, 200,   0xE8, 6,     0xE9, 12,    0xEC, 15,
@@ -262,9 +292,15 @@ TEST(CodecRoundTrip, Type14LayoutDWithEmptyBoostLists) {
              0x20, 0x21,    0,    1,    6,    1,    5,    7,    3,   12,
              0x30});
     // Boost, turbo and BT Soft lists are empty for type 14: no selection there.
-    ExpectSelections(s, {{1009, 1}, {1012, 10}, {1011, 0}, {1016, 30}, {1014, 0}, {1010, 0},
-                         {1013, 2}, {1018, 2}, {1019, 1}, {1017, 3}, {1015, 4}, {1020, 0},
-                         {1029, 1}, {1107, 4}, {1108, 12}, {1110, -1}, {1111, -1}});
+    ExpectSelections(s, {{ParamId::OperationMode, 1}, {ParamId::DragBrake, 10},
+                         {ParamId::LowVoltCut, 0}, {ParamId::PowerLevel1, 30},
+                         {ParamId::FullBrake, 0}, {ParamId::ReverseSpeed, 0},
+                         {ParamId::InitialBrake, 2}, {ParamId::NeutralDeadBand, 2},
+                         {ParamId::TempCutSet, 1}, {ParamId::DriveFrequency, 3},
+                         {ParamId::BrakeFrequency, 4}, {ParamId::RotationMode, 0},
+                         {ParamId::BecVoltage, 1}, {ParamId::BrakeRateControl, 4},
+                         {ParamId::CoastValue, 12}, {ParamId::BtSoftPower, -1},
+                         {ParamId::BtSoftThRange, -1}});
     BuildWritePairs(s);
     // ... so the write sends the bytes the ESC reported for them.
     ExpectPairs(s, {0xE1, 1,     0xE2, 10,    0xE3, 0,     0xD3, 0x04,  0xE4, 30,    0xE5, 75,
@@ -279,11 +315,19 @@ TEST(CodecRoundTrip, Type16LayoutD) {
     Read(s, {   2,  100,    0,   29, 0x44,   29,   85,   75,   50,    1,
                60,    4,    0,    2,    0,   10,    3,    0,    5,    0,
                 0,    0,    1,    0,   68,    0,    1,   20,    9,   20});
-    ExpectSelections(s, {{1009, 2}, {1012, 100}, {1011, 1}, {1016, 29}, {1014, 2}, {1010, 2},
-                         {1013, 51}, {1018, 1}, {1021, 60}, {1022, 4}, {1106, 0}, {1019, 2},
-                         {1023, 0}, {1024, 10}, {1025, 3}, {1017, 5}, {1015, 0}, {1020, 1},
-                         {1029, 0}, {1032, 68}, {1026, 0}, {1107, 0}, {1110, 20}, {1111, 9},
-                         {1108, 20}});
+    ExpectSelections(s, {{ParamId::OperationMode, 2}, {ParamId::DragBrake, 100},
+                         {ParamId::LowVoltCut, 1}, {ParamId::PowerLevel1, 29},
+                         {ParamId::FullBrake, 2}, {ParamId::ReverseSpeed, 2},
+                         {ParamId::InitialBrake, 51}, {ParamId::NeutralDeadBand, 1},
+                         {ParamId::BoostTiming, 60}, {ParamId::TurboSlope, 4},
+                         {ParamId::LipoCells, 0}, {ParamId::TempCutSet, 2},
+                         {ParamId::TurboTiming, 0}, {ParamId::BoostStartRpm, 10},
+                         {ParamId::TurboDelay, 3}, {ParamId::DriveFrequency, 5},
+                         {ParamId::BrakeFrequency, 0}, {ParamId::RotationMode, 1},
+                         {ParamId::BecVoltage, 0}, {ParamId::BoostEndRpm, 68},
+                         {ParamId::BoostAcc, 0}, {ParamId::BrakeRateControl, 0},
+                         {ParamId::BtSoftPower, 20}, {ParamId::BtSoftThRange, 9},
+                         {ParamId::CoastValue, 20}});
     BuildWritePairs(s);
     ExpectPairs(s, {0xE1, 2,     0xE2, 100,   0xE3, 29,    0xD3, 0x44,  0xE4, 29,    0xE5, 85,
                     0xE6, 75,    0xEB, 2,     0xE7, 50,    0xE8, 1,     0xE9, 60,    0xEC, 0,
@@ -292,8 +336,8 @@ TEST(CodecRoundTrip, Type16LayoutD) {
                     0xC3, 0,     0xC4, 1,     0xC5, 20,    0xC6, 9,     0xC7, 20});
 
     // The user's changes are what a write sends: LV4 index 0 encodes as 0 in layout D.
-    s.List(kIdcLowVoltCut).Select(0);
-    s.List(kIdcTurboTiming).Select(33);
+    s.List(ParamId::LowVoltCut).Select(0);
+    s.List(ParamId::TurboTiming).Select(33);
     BuildWritePairs(s);
     EXPECT_EQ(PairValue(s, 2, 0xE3), 0);
     EXPECT_EQ(PairValue(s, 11, 0xEC), 33);
@@ -310,10 +354,10 @@ TEST(CodecLayoutA, BoostAccIsDecodedButNeverSent) {
     rec[1] = 40;  // Drag Brake
     rec[16] = 3;  // Boost ACC
     Read(s, rec);
-    EXPECT_EQ(s.List(kIdcBoostAcc).selection, 3);
+    EXPECT_EQ(s.List(ParamId::BoostAcc).selection, 3);
     BuildWritePairs(s);
     const auto before = s.writePairs;
-    s.List(kIdcBoostAcc).Select(9);
+    s.List(ParamId::BoostAcc).Select(9);
     BuildWritePairs(s);
     EXPECT_EQ(s.writePairs, before);
     EXPECT_EQ(PairValue(s, 16, 0xE2), 40);  // position 16 is Drag Brake again
@@ -328,12 +372,14 @@ TEST(CodecLayoutA, Type7SkipsBoostBytesAndSendsZeroForThem) {
     rec[23] = 45;  // PW LV SW Point
     rec[25] = 4;   // 2nd Power Level
     Read(s, rec);
-    for (int id : {1021, 1022, 1023, 1024, 1025, 1026, 1032}) {
+    for (ParamId id :
+         {ParamId::BoostTiming, ParamId::TurboSlope, ParamId::TurboTiming, ParamId::BoostStartRpm,
+          ParamId::TurboDelay, ParamId::BoostAcc, ParamId::BoostEndRpm}) {
         EXPECT_EQ(s.List(id).selection, -1) << "list " << id;  // [not type 7]
     }
-    EXPECT_EQ(s.List(kIdcPwLvSwPoint).selection, 9);  // P5: 45 / 5
-    EXPECT_EQ(s.List(kIdcPowerLevel2).selection, 4);
-    EXPECT_EQ(s.List(kIdcBecVoltage).selection, 1);
+    EXPECT_EQ(s.List(ParamId::PwLvSwPoint).selection, 9);  // P5: 45 / 5
+    EXPECT_EQ(s.List(ParamId::PowerLevel2).selection, 4);
+    EXPECT_EQ(s.List(ParamId::BecVoltage).selection, 1);
     BuildWritePairs(s);
     // Type 7's record does not carry these parameters: 0, not the record byte.
     EXPECT_EQ(PairValue(s, 10, 0xE9), 0);
@@ -352,7 +398,7 @@ TEST(CodecLayoutA, PwLvSwPointIsFiveStepsExceptOnType12) {
     Bytes rec(26, 0);
     rec[23] = 47;  // remainder discarded: index 9
     Read(s, rec);
-    EXPECT_EQ(s.List(kIdcPwLvSwPoint).selection, 9);
+    EXPECT_EQ(s.List(ParamId::PwLvSwPoint).selection, 9);
     BuildWritePairs(s);
     EXPECT_EQ(PairValue(s, 22, 0xF9), 45);
 
@@ -360,7 +406,7 @@ TEST(CodecLayoutA, PwLvSwPointIsFiveStepsExceptOnType12) {
     Bytes recB(28, 0);
     recB[24] = 47;
     Read(b, recB);
-    EXPECT_EQ(b.List(kIdcPwLvSwPoint).selection, 47);
+    EXPECT_EQ(b.List(ParamId::PwLvSwPoint).selection, 47);
     BuildWritePairs(b);
     EXPECT_EQ(PairValue(b, 22, 0xF9), 47);
 }
@@ -370,8 +416,8 @@ TEST(CodecLayoutA, Types8To10BecByteIsTheEndMarker) {
         SetupState s = MakeState(type);
         Bytes rec(22, 0);
         Read(s, rec);  // the reply's byte 22 is 0xDD
-        EXPECT_EQ(s.List(kIdcBecVoltage).selection, -1) << "type " << type;
-        s.List(kIdcBecVoltage).Select(1);  // as the separate BEC query would
+        EXPECT_EQ(s.List(ParamId::BecVoltage).selection, -1) << "type " << type;
+        s.List(ParamId::BecVoltage).Select(1);  // as the separate BEC query would
         BuildWritePairs(s);
         // 22 pairs; BEC Voltage is not among them and the slots after them are untouched.
         for (std::size_t k = 0; k < 22; ++k) EXPECT_NE(s.writePairs[2 * k], 0xFE);
@@ -385,13 +431,13 @@ TEST(CodecLowVoltCut, Type11Index5SendsMode2AndVoltage53) {
     SetupState s = MakeState(11);
     s.lastRecord[3] = 0;
     s.lastRecord[4] = 0x66;
-    s.List(kIdcLowVoltCut).Select(5);
+    s.List(ParamId::LowVoltCut).Select(5);
     BuildWritePairs(s);
     EXPECT_EQ(PairValue(s, 3, 0xE3), 2);
     EXPECT_EQ(PairValue(s, 4, 0xD3), 53);
     // Index 0 and 1 are modes of their own; 0xD3 then carries byte 4 of lastRecord.
     for (int i : {0, 1}) {
-        s.List(kIdcLowVoltCut).Select(i);
+        s.List(ParamId::LowVoltCut).Select(i);
         BuildWritePairs(s);
         EXPECT_EQ(PairValue(s, 3, 0xE3), i);
         EXPECT_EQ(PairValue(s, 4, 0xD3), 0x66);
@@ -407,7 +453,7 @@ TEST(CodecLowVoltCut, Type11DecodesModeOrVoltageFromByte3) {
         rec[3] = static_cast<std::uint8_t>(r);
         rec[4] = 99;  // not consulted
         Read(s, rec);
-        EXPECT_EQ(s.List(kIdcLowVoltCut).selection, index) << "byte 3 = " << r;
+        EXPECT_EQ(s.List(ParamId::LowVoltCut).selection, index) << "byte 3 = " << r;
     }
 }
 
@@ -417,11 +463,11 @@ TEST(CodecLowVoltCut, Type13UsesModeAndValueBytes) {
     rec[1] = 1;
     rec[2] = 77;
     Read(s, rec);
-    EXPECT_EQ(s.List(kIdcLowVoltCut).selection, 1);
+    EXPECT_EQ(s.List(ParamId::LowVoltCut).selection, 1);
     BuildWritePairs(s);
     EXPECT_EQ(PairValue(s, 2, 0xE3), 1);
     EXPECT_EQ(PairValue(s, 3, 0xD3), 77);  // byte 2 of lastRecord for modes 0 and 1
-    s.List(kIdcLowVoltCut).Select(152);
+    s.List(ParamId::LowVoltCut).Select(152);
     BuildWritePairs(s);
     EXPECT_EQ(PairValue(s, 2, 0xE3), 2);
     EXPECT_EQ(PairValue(s, 3, 0xD3), 200);
@@ -435,7 +481,8 @@ TEST(CodecLowVoltCut, Lv4AndLv8Tables) {
             Bytes rec(static_cast<std::size_t>(RecordDataBytes(type)), 0);
             rec[3] = static_cast<std::uint8_t>(r);
             Read(s, rec);
-            EXPECT_EQ(s.List(kIdcLowVoltCut).selection, index) << "type " << type << " r " << r;
+            EXPECT_EQ(s.List(ParamId::LowVoltCut).selection, index)
+                << "type " << type << " r " << r;
         }
     }
     const std::map<int, int> lv8 = {{0, 0}, {1, 1}, {30, 1}, {32, 2}, {34, 3}, {36, 4}, {29, -1}};
@@ -444,12 +491,12 @@ TEST(CodecLowVoltCut, Lv4AndLv8Tables) {
         Bytes rec(26, 0);
         rec[3] = static_cast<std::uint8_t>(r);
         Read(s, rec);
-        EXPECT_EQ(s.List(kIdcLowVoltCut).selection, index) << "r " << r;
+        EXPECT_EQ(s.List(ParamId::LowVoltCut).selection, index) << "r " << r;
     }
     const std::array<int, 5> lv8Values = {0, 30, 32, 34, 36};
     SetupState s = MakeState(4);
     for (int i = 0; i < 5; ++i) {
-        s.List(kIdcLowVoltCut).Select(i);
+        s.List(ParamId::LowVoltCut).Select(i);
         BuildWritePairs(s);
         EXPECT_EQ(PairValue(s, 3, 0xE3), lv8Values[static_cast<std::size_t>(i)]);
     }
@@ -462,17 +509,17 @@ TEST(CodecCodes, InitialBrakeTwoHundredIsEqualsDragBrake) {
     Bytes rec(22, 0);
     rec[8] = 200;
     Read(s, rec);
-    EXPECT_EQ(s.List(kIdcInitialBrake).selection, 0);
+    EXPECT_EQ(s.List(ParamId::InitialBrake).selection, 0);
     rec[8] = 0;
     Read(s, rec);
-    EXPECT_EQ(s.List(kIdcInitialBrake).selection, 1);
+    EXPECT_EQ(s.List(ParamId::InitialBrake).selection, 1);
     rec[8] = 51;  // index 52 is past the 52 entries
     Read(s, rec);
-    EXPECT_EQ(s.List(kIdcInitialBrake).selection, -1);
+    EXPECT_EQ(s.List(ParamId::InitialBrake).selection, -1);
 
     const std::map<int, int> indexToValue = {{0, 200}, {1, 0}, {51, 50}};
     for (const auto& [i, value] : indexToValue) {
-        s.List(kIdcInitialBrake).Select(i);
+        s.List(ParamId::InitialBrake).Select(i);
         BuildWritePairs(s);
         EXPECT_EQ(PairValue(s, 8, 0xE7), value) << "index " << i;
     }
@@ -485,7 +532,7 @@ TEST(CodecCodes, FullBrakeTableOfLayoutC) {
         Bytes rec(26, 0);
         rec[6] = static_cast<std::uint8_t>(values[i]);
         Read(s, rec);
-        EXPECT_EQ(s.List(kIdcFullBrake).selection, static_cast<int>(i));
+        EXPECT_EQ(s.List(ParamId::FullBrake).selection, static_cast<int>(i));
         BuildWritePairs(s);
         EXPECT_EQ(PairValue(s, 5, 0xE5), values[i]);
     }
@@ -493,7 +540,7 @@ TEST(CodecCodes, FullBrakeTableOfLayoutC) {
     Bytes rec(26, 0);
     rec[6] = 60;
     Read(s, rec);
-    EXPECT_EQ(s.List(kIdcFullBrake).selection, -1);
+    EXPECT_EQ(s.List(ParamId::FullBrake).selection, -1);
 }
 
 TEST(CodecCodes, SmallCodesDecodeAsSpecified) {
@@ -504,12 +551,12 @@ TEST(CodecCodes, SmallCodesDecodeAsSpecified) {
     rec[22] = 1;  // Z1: 1 - 1 = 0
     rec[23] = 0;  // M1: -1
     Read(s, rec);
-    EXPECT_EQ(s.List(kIdcReverseSpeed).selection, -1);
-    EXPECT_EQ(s.List(kIdcNeutralDeadBand).selection, 1);
-    EXPECT_EQ(s.List(kIdcLipoCells).selection, 0);
-    EXPECT_EQ(s.List(kIdcBrakeRateControl).selection, -1);
-    s.List(kIdcLipoCells).Select(3);
-    s.List(kIdcNeutralDeadBand).Select(1);
+    EXPECT_EQ(s.List(ParamId::ReverseSpeed).selection, -1);
+    EXPECT_EQ(s.List(ParamId::NeutralDeadBand).selection, 1);
+    EXPECT_EQ(s.List(ParamId::LipoCells).selection, 0);
+    EXPECT_EQ(s.List(ParamId::BrakeRateControl).selection, -1);
+    s.List(ParamId::LipoCells).Select(3);
+    s.List(ParamId::NeutralDeadBand).Select(1);
     BuildWritePairs(s);
     EXPECT_EQ(PairValue(s, 16, 0xF3), 4);  // Z1: i + 1
     EXPECT_EQ(PairValue(s, 9, 0xE8), 3);   // N3: 3 i
@@ -520,23 +567,23 @@ TEST(CodecCodes, SmallCodesDecodeAsSpecified) {
     recA[9] = 7;   // ND3: 7 / 3 = 2
     recA[7] = 99;  // RS: 99 / 25 - 1 = 2
     Read(a, recA);
-    EXPECT_EQ(a.List(kIdcFullBrake).selection, -1);
-    EXPECT_EQ(a.List(kIdcNeutralDeadBand).selection, 2);
-    EXPECT_EQ(a.List(kIdcReverseSpeed).selection, 2);
+    EXPECT_EQ(a.List(ParamId::FullBrake).selection, -1);
+    EXPECT_EQ(a.List(ParamId::NeutralDeadBand).selection, 2);
+    EXPECT_EQ(a.List(ParamId::ReverseSpeed).selection, 2);
 }
 
 // ---- ApplySettingsRecord bookkeeping ---------------------------------------------------
 
 TEST(CodecApply, ClearsOldSelectionsAndLeavesLastRecordAlone) {
     SetupState s = MakeState(4);
-    s.List(kIdcPowerLevel2).Select(3);  // not decoded for type 4
+    s.List(ParamId::PowerLevel2).Select(3);  // not decoded for type 4
     s.lastRecord.fill(0x5C);
     Bytes rec(26, 0);
     rec[0] = 2;
     const auto buf = Reply(rec);
     ApplySettingsRecord(s, buf.data());
-    EXPECT_EQ(s.List(kIdcPowerLevel2).selection, -1);
-    EXPECT_EQ(s.List(kIdcOperationMode).selection, 2);
+    EXPECT_EQ(s.List(ParamId::PowerLevel2).selection, -1);
+    EXPECT_EQ(s.List(ParamId::OperationMode).selection, 2);
     for (std::uint8_t b : s.lastRecord) EXPECT_EQ(b, 0x5C);
 }
 
@@ -556,11 +603,11 @@ TEST(CodecNoSelection, ClearedSelectionSendsTheReportedByteBack) {
     SetupState s = MakeState(16);
     Read(s, {2,  100, 0, 29, 0x44, 29, 85, 75, 50, 1,  60, 4, 0,  2, 0,
              10, 3,   0, 5,  0,    0,  0,  1,  0,  68, 0,  1, 20, 9, 20});
-    for (int id : {kIdcFullBrake, kIdcInitialBrake, kIdcReverseSpeed, kIdcBoostEndRpm,
-                   kIdcBrakeRateControl}) {
+    for (ParamId id : {ParamId::FullBrake, ParamId::InitialBrake, ParamId::ReverseSpeed,
+                       ParamId::BoostEndRpm, ParamId::BrakeRateControl}) {
         s.List(id).selection = -1;
     }
-    s.List(kIdcDragBrake).selection = 500;  // past the end of the list: no selection either
+    s.List(ParamId::DragBrake).selection = 500;  // past the end of the list: no selection either
     BuildWritePairs(s);
     EXPECT_EQ(PairValue(s, 1, 0xE2), 100);
     EXPECT_EQ(PairValue(s, 5, 0xE5), 85);
@@ -578,7 +625,8 @@ TEST(CodecNoSelection, UndecodableBytesAreSentBackUnchanged) {
     rec[23] = 0;              // M1: index -1
     rec[24] = 40;             // Coast Value: past the 21 entries
     Read(s, rec);
-    for (int id : {kIdcLowVoltCut, kIdcFullBrake, kIdcBrakeRateControl, kIdcCoastValue}) {
+    for (ParamId id : {ParamId::LowVoltCut, ParamId::FullBrake, ParamId::BrakeRateControl,
+                       ParamId::CoastValue}) {
         EXPECT_EQ(s.List(id).selection, -1) << "list " << id;
     }
     BuildWritePairs(s);
@@ -604,7 +652,7 @@ TEST(CodecNoSelection, Type11LowVoltCutSendsByte3AndByte4Back) {
     rec[3] = 2;  // index -46 by the plain decode
     rec[4] = 0x3A;
     Read(s, rec);
-    EXPECT_EQ(s.List(kIdcLowVoltCut).selection, -1);
+    EXPECT_EQ(s.List(ParamId::LowVoltCut).selection, -1);
     BuildWritePairs(s);
     EXPECT_EQ(PairValue(s, 3, 0xE3), 2);
     EXPECT_EQ(PairValue(s, 4, 0xD3), 0x3A);

@@ -32,27 +32,30 @@ std::vector<std::string> FolderEntries(const fs::path& folder) {
     return names;
 }
 
-// Every parameter list gets entries "<id> option 0" to "<id> option 4" and no selection.
+// Every parameter list gets entries "<ordinal> option 0" to "<ordinal> option 4" and no
+// selection.
 SetupState FilledState() {
     SetupState state;
-    for (int id : kParameterListIds) {
+    for (ParamId id : kParameters) {
         OptionList& list = state.List(id);
         for (int i = 0; i < 5; ++i)
-            list.entries.push_back(std::to_string(id) + " option " + std::to_string(i));
+            list.entries.push_back(std::to_string(static_cast<int>(id)) + " option " +
+                                   std::to_string(i));
     }
     return state;
 }
 
-// What the codec's ClearSelections does: every parameter list but 1107 to 1111.
+// What the codec's ClearSelections does: every parameter list but Brake Rate Control to
+// BT Soft TH Range.
 void TestClearSelections(SetupState& state) {
-    for (int id : kParameterListIds) {
-        if (id < 1107) state.List(id).selection = -1;
+    for (ParamId id : kParameters) {
+        if (id < ParamId::BrakeRateControl) state.List(id).selection = -1;
     }
 }
 
 std::vector<int> Selections(const SetupState& state) {
     std::vector<int> out;
-    for (int id : kParameterListIds) out.push_back(state.List(id).selection);
+    for (ParamId id : kParameters) out.push_back(state.List(id).selection);
     return out;
 }
 
@@ -64,10 +67,10 @@ TEST(ProfileConstants, CategoriesAndKeysAreThoseOfTheSpec) {
     EXPECT_EQ(kCategories[4], "Blinky Mode (zero timing");
     EXPECT_EQ(kCategories[11], "1-12 On road");
     EXPECT_EQ(kParameterKeys[7].key, "Power Profile");
-    EXPECT_EQ(kParameterKeys[7].listId, 1016);
+    EXPECT_EQ(kParameterKeys[7].listId, ParamId::PowerLevel1);
     EXPECT_EQ(kParameterKeys[9].key, "Neutral DeadBand");
     EXPECT_EQ(kParameterKeys[18].key, "BEC Voltage");
-    EXPECT_EQ(kParameterKeys[18].listId, 1029);
+    EXPECT_EQ(kParameterKeys[18].listId, ParamId::BecVoltage);
     EXPECT_EQ(kInfoKeys.back(), "Temp Track");
 
     // The 28 settings-file keys: the 19, then ours; distinct names (case ignored), and
@@ -75,16 +78,16 @@ TEST(ProfileConstants, CategoriesAndKeysAreThoseOfTheSpec) {
     EXPECT_EQ(kSettingsFileKeys[18].key, "BEC Voltage");
     EXPECT_EQ(kSettingsFileKeys[19].key, "2nd Power Level");
     EXPECT_EQ(kSettingsFileKeys[22].key, "Lipo Cells");
-    EXPECT_EQ(kSettingsFileKeys[22].listId, 1106);
+    EXPECT_EQ(kSettingsFileKeys[22].listId, ParamId::LipoCells);
     EXPECT_EQ(kSettingsFileKeys[27].key, "BT Soft TH Range");
-    std::set<int> ids;
+    std::set<ParamId> ids;
     for (std::size_t i = 0; i < kSettingsFileKeys.size(); ++i) {
         ids.insert(kSettingsFileKeys[i].listId);
         for (std::size_t j = i + 1; j < kSettingsFileKeys.size(); ++j) {
             EXPECT_FALSE(IniFile::EqualNoCase(kSettingsFileKeys[i].key, kSettingsFileKeys[j].key));
         }
     }
-    EXPECT_EQ(ids, std::set<int>(kParameterListIds.begin(), kParameterListIds.end()));
+    EXPECT_EQ(ids, std::set<ParamId>(kParameters.begin(), kParameters.end()));
 }
 
 TEST(ProfileSelectByPrefix, FirstEntryBeginningWithTheValueCaseIgnored) {
@@ -137,11 +140,11 @@ TEST(ProfileLoad, AppliesOptionKeysAfterClearingAndReturnsInfoAndMemo) {
     const fs::path sheet = root.path() / "race.ini";
     WriteText(sheet,
               "[option]\r\n"
-              "Operation Mode=1009 OPTION 2\r\n"
-              "Reverse Speed=1010 option 9\r\n"  // matches nothing
-              "Power Profile=1016 option 3\r\n"
+              "Operation Mode=0 OPTION 2\r\n"
+              "Reverse Speed=1 option 9\r\n"  // matches nothing
+              "Power Profile=7 option 3\r\n"
               "Rotation Mode=\r\n"
-              "BEC Voltage=1029 option 4\r\n"
+              "BEC Voltage=18 option 4\r\n"
               "[info]\r\n"
               "Driver=Ann\r\n"
               "Track Name=\"Home Track\"\r\n"
@@ -149,7 +152,7 @@ TEST(ProfileLoad, AppliesOptionKeysAfterClearingAndReturnsInfoAndMemo) {
               "[memo]\r\n"
               "memo=Soft tyres\r\n");
     SetupState state = FilledState();
-    for (int id : kParameterListIds) state.List(id).Select(1);  // the previous selections
+    for (ParamId id : kParameters) state.List(id).Select(1);  // the previous selections
     int clears = 0;
     const LoadedSheet loaded = LoadProfile(state, sheet, [&](SetupState& s) {
         ++clears;
@@ -157,14 +160,15 @@ TEST(ProfileLoad, AppliesOptionKeysAfterClearingAndReturnsInfoAndMemo) {
     });
     EXPECT_EQ(clears, 1);
     EXPECT_TRUE(loaded.fileFound);
-    EXPECT_EQ(state.List(1009).selection, 2);
-    EXPECT_EQ(state.List(1010).selection, -1);  // cleared, and "option 9" selects nothing
-    EXPECT_EQ(state.List(1016).selection, 3);
-    EXPECT_EQ(state.List(1020).selection, -1);  // empty value matches nothing
-    EXPECT_EQ(state.List(1012).selection, -1);  // key missing from the sheet
-    EXPECT_EQ(state.List(1029).selection, 4);   // our choice: BEC Voltage is read
-    EXPECT_EQ(state.List(1106).selection, -1);  // nothing applied to 1106
-    EXPECT_EQ(state.List(1109).selection, 1);   // not cleared, not in sheets
+    EXPECT_EQ(state.List(ParamId::OperationMode).selection, 2);
+    EXPECT_EQ(state.List(ParamId::ReverseSpeed).selection,
+              -1);  // cleared, and "option 9" selects nothing
+    EXPECT_EQ(state.List(ParamId::PowerLevel1).selection, 3);
+    EXPECT_EQ(state.List(ParamId::RotationMode).selection, -1);  // empty value matches nothing
+    EXPECT_EQ(state.List(ParamId::DragBrake).selection, -1);     // key missing from the sheet
+    EXPECT_EQ(state.List(ParamId::BecVoltage).selection, 4);     // our choice: BEC Voltage is read
+    EXPECT_EQ(state.List(ParamId::LipoCells).selection, -1);     // nothing applied to Lipo Cells
+    EXPECT_EQ(state.List(ParamId::DriveMode).selection, 1);      // not cleared, not in sheets
     EXPECT_EQ(loaded.info[0], "Ann");
     EXPECT_EQ(loaded.info[8], "Home Track");
     EXPECT_EQ(loaded.info[1], "");
@@ -184,10 +188,10 @@ TEST(ProfileLoad, OptionValuesAreCutTo19CharactersInfoTo259) {
               "Driver=" +
                   longInfo + "\n");
     SetupState state = FilledState();
-    state.List(1012).entries = {"ABCDEFGHIJKLMNOPQRS-1", "ABCDEFGHIJKLMNOPQRS-2"};
+    state.List(ParamId::DragBrake).entries = {"ABCDEFGHIJKLMNOPQRS-1", "ABCDEFGHIJKLMNOPQRS-2"};
     const LoadedSheet loaded = LoadProfile(state, sheet, TestClearSelections);
     // Only the first 19 characters are read, and they begin entry 0 as well.
-    EXPECT_EQ(state.List(1012).selection, 0);
+    EXPECT_EQ(state.List(ParamId::DragBrake).selection, 0);
     EXPECT_EQ(loaded.info[0], std::string(259, 'x'));
 }
 
@@ -207,14 +211,14 @@ TEST(ProfileLoad, NoTempTrackHidesTheMemoEvenWithMemoText) {
 TEST(ProfileLoad, MissingSheetStillClearsAndGivesEmptyTexts) {
     ProfilesTempDir root;
     SetupState state = FilledState();
-    for (int id : kParameterListIds) state.List(id).Select(2);
+    for (ParamId id : kParameters) state.List(id).Select(2);
     const LoadedSheet loaded = LoadProfile(state, root.path() / "gone.ini", TestClearSelections);
     EXPECT_FALSE(loaded.fileFound);
     EXPECT_FALSE(loaded.memoVisible);
     EXPECT_EQ(loaded.memo, "");
     for (const auto& text : loaded.info) EXPECT_EQ(text, "");
-    EXPECT_EQ(state.List(1009).selection, -1);
-    EXPECT_EQ(state.List(1111).selection, 2);
+    EXPECT_EQ(state.List(ParamId::OperationMode).selection, -1);
+    EXPECT_EQ(state.List(ParamId::BtSoftThRange).selection, 2);
 }
 
 TEST(ProfileExport, NameGetsCfgOnlyWhenItLacksIt) {
@@ -234,14 +238,14 @@ TEST(ProfileExport, NameGetsCfgOnlyWhenItLacksIt) {
 
 TEST(ProfileExport, WritesTheTwentyEightKeysInOrderSelectedTextOrEmpty) {
     SetupState state = FilledState();
-    state.List(1009).Select(3);
-    state.List(1111).Select(4);
+    state.List(ParamId::OperationMode).Select(3);
+    state.List(ParamId::BtSoftThRange).Select(4);
     const std::string text = SettingsFileText(state);
     std::string expected = "[option]\n";
     for (const auto& [key, id] : kSettingsFileKeys) {
         expected += std::string(key) + "=";
-        if (id == 1009) expected += "1009 option 3";
-        if (id == 1111) expected += "1111 option 4";
+        if (id == ParamId::OperationMode) expected += "0 option 3";
+        if (id == ParamId::BtSoftThRange) expected += "27 option 4";
         expected += "\n";
     }
     EXPECT_EQ(text, expected);
@@ -292,11 +296,11 @@ TEST(ProfileImport, ExportThenImportRestoresAllTwentyEightSelections) {
     ProfilesTempDir dir;
     SetupState state = FilledState();
     int n = 0;
-    for (int id : kParameterListIds) state.List(id).Select(n++ % 5);
+    for (ParamId id : kParameters) state.List(id).Select(n++ % 5);
     const std::vector<int> exported = Selections(state);
     ASSERT_TRUE(ExportSettings(state, dir.path() / "all").ok);
 
-    for (int id : kParameterListIds) state.List(id).selection = -1;
+    for (ParamId id : kParameters) state.List(id).selection = -1;
     const ImportResult result = ImportSettings(state, dir.path() / "all.cfg");
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_TRUE(result.problems.empty());
@@ -307,12 +311,12 @@ TEST(ProfileImport, ExportThenImportRestoresAllTwentyEightSelections) {
 TEST(ProfileImport, LongEntryTextsComeBackWhole) {
     ProfilesTempDir dir;
     SetupState state = FilledState();
-    state.List(1012).entries = {"ABCDEFGHIJKLMNOPQRS-1", "ABCDEFGHIJKLMNOPQRS-2"};
-    state.List(1012).Select(1);
+    state.List(ParamId::DragBrake).entries = {"ABCDEFGHIJKLMNOPQRS-1", "ABCDEFGHIJKLMNOPQRS-2"};
+    state.List(ParamId::DragBrake).Select(1);
     ASSERT_TRUE(ExportSettings(state, dir.path() / "long").ok);
-    state.List(1012).selection = -1;
+    state.List(ParamId::DragBrake).selection = -1;
     ASSERT_TRUE(ImportSettings(state, dir.path() / "long.cfg").ok);
-    EXPECT_EQ(state.List(1012).selection, 1);
+    EXPECT_EQ(state.List(ParamId::DragBrake).selection, 1);
 }
 
 TEST(ProfileImport, MissingKeysAndEmptyValuesKeepSelectionsProblemsNameTheLine) {
@@ -321,27 +325,28 @@ TEST(ProfileImport, MissingKeysAndEmptyValuesKeepSelectionsProblemsNameTheLine) 
     // A file with only classic keys (19 at most), here with a few of them.
     WriteText(file,
               "[option]\r\n"
-              "operation mode=1009 option 4\r\n"
+              "operation mode=0 option 4\r\n"
               "Reverse Speed=\r\n"
               "Drag Brake=Hard\r\n"
-              "Drive Mode=1109 option 9\r\n"
-              "BEC Voltage=1029 option 1\r\n"
+              "Drive Mode=25 option 9\r\n"
+              "BEC Voltage=18 option 1\r\n"
               "Boost Timing=10 deg\r\n");
     SetupState state = FilledState();
-    for (int id : kParameterListIds) state.List(id).Select(2);
-    state.List(1021).entries.clear();
-    state.List(1021).selection = -1;
+    for (ParamId id : kParameters) state.List(id).Select(2);
+    state.List(ParamId::BoostTiming).entries.clear();
+    state.List(ParamId::BoostTiming).selection = -1;
 
     const ImportResult result = ImportSettings(state, file);
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_EQ(result.applied, 2);
-    EXPECT_EQ(state.List(1009).selection, 4);
-    EXPECT_EQ(state.List(1029).selection, 1);
-    EXPECT_EQ(state.List(1010).selection, 2);  // empty value: unchanged, no problem
-    EXPECT_EQ(state.List(1013).selection, 2);  // missing key: unchanged
-    EXPECT_EQ(state.List(1030).selection, 2);  // missing extra key: unchanged
-    EXPECT_EQ(state.List(1012).selection, 2);  // no match: unchanged, reported
-    EXPECT_EQ(state.List(1109).selection, 2);
+    EXPECT_EQ(state.List(ParamId::OperationMode).selection, 4);
+    EXPECT_EQ(state.List(ParamId::BecVoltage).selection, 1);
+    EXPECT_EQ(state.List(ParamId::ReverseSpeed).selection,
+              2);  // empty value: unchanged, no problem
+    EXPECT_EQ(state.List(ParamId::InitialBrake).selection, 2);  // missing key: unchanged
+    EXPECT_EQ(state.List(ParamId::PowerLevel2).selection, 2);   // missing extra key: unchanged
+    EXPECT_EQ(state.List(ParamId::DragBrake).selection, 2);     // no match: unchanged, reported
+    EXPECT_EQ(state.List(ParamId::DriveMode).selection, 2);
 
     ASSERT_EQ(result.problems.size(), 3u);
     // Reported in key order (the 19, then ours).
@@ -354,13 +359,13 @@ TEST(ProfileImport, MissingKeysAndEmptyValuesKeepSelectionsProblemsNameTheLine) 
     EXPECT_NE(result.problems[1].why.find("no entries"), std::string::npos);
     EXPECT_EQ(result.problems[2].key, "Drive Mode");
     EXPECT_EQ(result.problems[2].line, 5);
-    EXPECT_EQ(result.problems[2].value, "1109 option 9");
+    EXPECT_EQ(result.problems[2].value, "25 option 9");
 }
 
 TEST(ProfileImport, MissingFileOrNoOptionSectionChangesNothing) {
     ProfilesTempDir dir;
     SetupState state = FilledState();
-    for (int id : kParameterListIds) state.List(id).Select(3);
+    for (ParamId id : kParameters) state.List(id).Select(3);
     const std::vector<int> before = Selections(state);
 
     const fs::path missing = dir.path() / "nothing.cfg";
@@ -370,7 +375,7 @@ TEST(ProfileImport, MissingFileOrNoOptionSectionChangesNothing) {
     EXPECT_NE(result.error.find("No such file"), std::string::npos) << result.error;
 
     const fs::path sheet = dir.path() / "sheet.ini";
-    WriteText(sheet, "[info]\nOperation Mode=1009 option 0\n");
+    WriteText(sheet, "[info]\nOperation Mode=0 option 0\n");
     result = ImportSettings(state, sheet);
     EXPECT_FALSE(result.ok);
     EXPECT_NE(result.error.find(sheet.string()), std::string::npos) << result.error;

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,15 @@
 #include "settings/EscSetupModel.h"
 #include "sim/SimulatedCard.h"
 #include "sim/SimulatedEsc.h"
+
+namespace vorna {
+
+// Test messages name a list by its ordinal.
+inline std::ostream& operator<<(std::ostream& out, ParamId id) {
+    return out << "ParamId " << static_cast<int>(id);
+}
+
+}  // namespace vorna
 
 namespace vorna::test {
 

@@ -11,6 +11,8 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cstddef>
+#include <iterator>
 
 #include "gui/ModelNews.h"
 #include "gui/skin/Skin.h"
@@ -63,8 +65,42 @@ const PicturePlace kPictures[] = {
     {EscSetupPage::kIdcInfoCaptions, kBmpInfoCaptions, {680, 50, 80, 380}},
 };
 
+// The lists' control numbers, in ParamId order.
+struct ListControlRow {
+    ParamId id;
+    int control;
+};
+
+constexpr ListControlRow kListControls[] = {
+    {ParamId::OperationMode, 1009},  {ParamId::ReverseSpeed, 1010},
+    {ParamId::LowVoltCut, 1011},     {ParamId::DragBrake, 1012},
+    {ParamId::InitialBrake, 1013},   {ParamId::FullBrake, 1014},
+    {ParamId::BrakeFrequency, 1015}, {ParamId::PowerLevel1, 1016},
+    {ParamId::DriveFrequency, 1017}, {ParamId::NeutralDeadBand, 1018},
+    {ParamId::TempCutSet, 1019},     {ParamId::RotationMode, 1020},
+    {ParamId::BoostTiming, 1021},    {ParamId::TurboSlope, 1022},
+    {ParamId::TurboTiming, 1023},    {ParamId::BoostStartRpm, 1024},
+    {ParamId::TurboDelay, 1025},     {ParamId::BoostAcc, 1026},
+    {ParamId::BecVoltage, 1029},     {ParamId::PowerLevel2, 1030},
+    {ParamId::PwLvSwPoint, 1031},    {ParamId::BoostEndRpm, 1032},
+    {ParamId::LipoCells, 1106},      {ParamId::BrakeRateControl, 1107},
+    {ParamId::CoastValue, 1108},     {ParamId::DriveMode, 1109},
+    {ParamId::BtSoftPower, 1110},    {ParamId::BtSoftThRange, 1111},
+    {ParamId::Category, 1027},       {ParamId::SetupSheet, 1028},
+};
+
+static_assert(
+    [] {
+        if (std::size(kListControls) != kAllLists.size()) return false;
+        for (std::size_t i = 0; i < kAllLists.size(); ++i) {
+            if (kListControls[i].id != kAllLists[i]) return false;
+        }
+        return true;
+    }(),
+    "one control number per list, in ParamId order");
+
 struct ListPlace {
-    int id;
+    ParamId id;
     QPoint topLeft;
     int width;
     int dropHeight;  // the face and the open list together
@@ -72,38 +108,38 @@ struct ListPlace {
 
 const ListPlace kListPlaces[] = {
     // Left column, 33 pixels apart.
-    {kIdcOperationMode, {145, 60}, 160, 200},
-    {kIdcReverseSpeed, {145, 93}, 160, 120},
-    {kIdcLowVoltCut, {145, 126}, 160, 120},
-    {kIdcDragBrake, {145, 159}, 160, 120},
-    {kIdcInitialBrake, {145, 192}, 160, 120},
-    {kIdcFullBrake, {145, 225}, 160, 120},
-    {kIdcBrakeFrequency, {145, 258}, 160, 120},
-    {kIdcPwLvSwPoint, {145, 291}, 160, 120},
-    {kIdcPowerLevel1, {145, 324}, 160, 120},
-    {kIdcPowerLevel2, {145, 357}, 160, 120},
-    {kIdcDriveFrequency, {145, 390}, 160, 120},
-    {kIdcNeutralDeadBand, {145, 423}, 160, 120},
-    {kIdcTempCutSet, {145, 456}, 160, 120},
-    {kIdcRotationMode, {145, 489}, 160, 120},
-    {kIdcBrakeRateControl, {145, 522}, 160, 120},
-    {kIdcCoastValue, {145, 555}, 160, 120},
-    {kIdcDriveMode, {145, 588}, 160, 120},
+    {ParamId::OperationMode, {145, 60}, 160, 200},
+    {ParamId::ReverseSpeed, {145, 93}, 160, 120},
+    {ParamId::LowVoltCut, {145, 126}, 160, 120},
+    {ParamId::DragBrake, {145, 159}, 160, 120},
+    {ParamId::InitialBrake, {145, 192}, 160, 120},
+    {ParamId::FullBrake, {145, 225}, 160, 120},
+    {ParamId::BrakeFrequency, {145, 258}, 160, 120},
+    {ParamId::PwLvSwPoint, {145, 291}, 160, 120},
+    {ParamId::PowerLevel1, {145, 324}, 160, 120},
+    {ParamId::PowerLevel2, {145, 357}, 160, 120},
+    {ParamId::DriveFrequency, {145, 390}, 160, 120},
+    {ParamId::NeutralDeadBand, {145, 423}, 160, 120},
+    {ParamId::TempCutSet, {145, 456}, 160, 120},
+    {ParamId::RotationMode, {145, 489}, 160, 120},
+    {ParamId::BrakeRateControl, {145, 522}, 160, 120},
+    {ParamId::CoastValue, {145, 555}, 160, 120},
+    {ParamId::DriveMode, {145, 588}, 160, 120},
     // Middle column, 31 pixels apart.
-    {kIdcBecVoltage, {458, 20}, 160, 120},
-    {kIdcBoostTiming, {458, 51}, 160, 120},
-    {kIdcBoostStartRpm, {458, 82}, 160, 120},
-    {kIdcBoostEndRpm, {458, 113}, 160, 120},
-    {kIdcBoostAcc, {458, 144}, 160, 120},
-    {kIdcTurboTiming, {458, 175}, 160, 120},
-    {kIdcTurboSlope, {458, 206}, 160, 120},
-    {kIdcLipoCells, {458, 237}, 160, 120},
-    {kIdcTurboDelay, {458, 268}, 160, 120},
-    {kIdcBtSoftPower, {458, 299}, 160, 120},
-    {kIdcBtSoftThRange, {458, 330}, 160, 120},
+    {ParamId::BecVoltage, {458, 20}, 160, 120},
+    {ParamId::BoostTiming, {458, 51}, 160, 120},
+    {ParamId::BoostStartRpm, {458, 82}, 160, 120},
+    {ParamId::BoostEndRpm, {458, 113}, 160, 120},
+    {ParamId::BoostAcc, {458, 144}, 160, 120},
+    {ParamId::TurboTiming, {458, 175}, 160, 120},
+    {ParamId::TurboSlope, {458, 206}, 160, 120},
+    {ParamId::LipoCells, {458, 237}, 160, 120},
+    {ParamId::TurboDelay, {458, 268}, 160, 120},
+    {ParamId::BtSoftPower, {458, 299}, 160, 120},
+    {ParamId::BtSoftThRange, {458, 330}, 160, 120},
     // Pre-set profiles.
-    {kIdcCategory, {370, 440}, 250, 120},
-    {kIdcSetupSheet, {370, 495}, 250, 120},
+    {ParamId::Category, {370, 440}, 250, 120},
+    {ParamId::SetupSheet, {370, 495}, 250, 120},
 };
 
 struct TextPlace {
@@ -165,7 +201,7 @@ void FitOpenListHeight(SkinComboBox* list, int dropHeight) {
     list->setMaxVisibleItems(std::max(1, (dropHeight - list->height()) / std::max(1, row)));
 }
 
-int DropHeightOf(int id) {
+int DropHeightOf(ParamId id) {
     for (const ListPlace& place : kListPlaces) {
         if (place.id == id) return place.dropHeight;
     }
@@ -242,14 +278,15 @@ void EscSetupPage::BuildLists() {
         const int faceHeight =
             std::max(kMinFaceHeight, QFontMetrics(list->SkinFont()).height() + 6);
         list->setGeometry(QRect(p.topLeft, QSize(p.width, faceHeight)));
+        list->setObjectName(QString::number(ListControl(p.id)));
         lists_[p.id] = list;
     }
-    for (const int id : kParameterListIds) {
+    for (const ParamId id : kParameters) {
         connect(lists_.at(id), &QComboBox::activated, this,
                 [this, id](int index) { OnListActivated(id, index); });
     }
 
-    SkinComboBox* category = lists_.at(kIdcCategory);
+    SkinComboBox* category = lists_.at(ParamId::Category);
     {
         const QSignalBlocker quiet(category);
         for (const std::string_view name : kCategories) {
@@ -259,10 +296,10 @@ void EscSetupPage::BuildLists() {
         // Nothing is chosen until the user picks a category.
         category->setCurrentIndex(-1);
     }
-    FitOpenListHeight(category, DropHeightOf(kIdcCategory));
-    FitOpenListHeight(lists_.at(kIdcSetupSheet), DropHeightOf(kIdcSetupSheet));
+    FitOpenListHeight(category, DropHeightOf(ParamId::Category));
+    FitOpenListHeight(lists_.at(ParamId::SetupSheet), DropHeightOf(ParamId::SetupSheet));
     connect(category, &QComboBox::activated, this, &EscSetupPage::OnCategoryChosen);
-    connect(lists_.at(kIdcSetupSheet), &QComboBox::activated, this,
+    connect(lists_.at(ParamId::SetupSheet), &QComboBox::activated, this,
             [this](int) { LoadChosenSheet(); });
 }
 
@@ -278,9 +315,16 @@ void EscSetupPage::BuildMemo() {
     memo_->hide();
 }
 
-SkinComboBox* EscSetupPage::List(int id) const {
+SkinComboBox* EscSetupPage::List(ParamId id) const {
     const auto it = lists_.find(id);
     return it == lists_.end() ? nullptr : it->second;
+}
+
+int EscSetupPage::ListControl(ParamId id) {
+    for (const ListControlRow& row : kListControls) {
+        if (row.id == id) return row.control;
+    }
+    return 0;
 }
 
 QLabel* EscSetupPage::Text(int id) const {
@@ -298,11 +342,11 @@ void EscSetupPage::ShowChanges(unsigned changes) {
     const SetupState state = model_.Snapshot();
     const bool lists = (changes & SetupModelNews::kLists) != 0;
     if (lists) {
-        for (const int id : kParameterListIds) FillEntries(id, state.List(id));
+        for (const ParamId id : kParameters) FillEntries(id, state.List(id));
         ShowMiddleCaptions(state.modelType);
     }
     if (lists || (changes & SetupModelNews::kSelections) != 0) {
-        for (const int id : kParameterListIds) {
+        for (const ParamId id : kParameters) {
             SkinComboBox* list = lists_.at(id);
             const OptionList& option = state.List(id);
             if (lists) list->setEnabled(option.enabled);
@@ -320,7 +364,7 @@ void EscSetupPage::ShowChanges(unsigned changes) {
     }
 }
 
-void EscSetupPage::FillEntries(int id, const OptionList& option) {
+void EscSetupPage::FillEntries(ParamId id, const OptionList& option) {
     SkinComboBox* list = lists_.at(id);
     // An identification usually brings the same entries again: leave the list alone then, so
     // an open list does not flicker and the rebuild stays cheap.
@@ -346,12 +390,12 @@ void EscSetupPage::ShowMiddleCaptions(int modelType) {
     picture->update();
 }
 
-void EscSetupPage::OnListActivated(int id, int index) {
+void EscSetupPage::OnListActivated(ParamId id, int index) {
     model_.SelectByUser(id, index);
 }
 
 void EscSetupPage::OnCategoryChosen(int index) {
-    SkinComboBox* sheets = lists_.at(kIdcSetupSheet);
+    SkinComboBox* sheets = lists_.at(ParamId::SetupSheet);
     {
         const QSignalBlocker quiet(sheets);
         sheets->clear();
@@ -364,13 +408,13 @@ void EscSetupPage::OnCategoryChosen(int index) {
         sheets->setCurrentIndex(sheetNames_.empty() ? -1 : 0);
     }
     sheets->update();
-    FitOpenListHeight(sheets, DropHeightOf(kIdcSetupSheet));
+    FitOpenListHeight(sheets, DropHeightOf(ParamId::SetupSheet));
     if (!sheetNames_.empty()) LoadChosenSheet();
 }
 
 void EscSetupPage::LoadChosenSheet() {
-    const int category = lists_.at(kIdcCategory)->currentIndex();
-    const int sheet = lists_.at(kIdcSetupSheet)->currentIndex();
+    const int category = lists_.at(ParamId::Category)->currentIndex();
+    const int sheet = lists_.at(ParamId::SetupSheet)->currentIndex();
     if (category < 0 || category >= static_cast<int>(kCategories.size())) return;
     if (sheet < 0 || sheet >= static_cast<int>(sheetNames_.size())) return;
 

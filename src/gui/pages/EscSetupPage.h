@@ -26,7 +26,8 @@ class EscSetupPage : public QWidget {
     Q_OBJECT
 
 public:
-    // Control identifiers of the page's texts and pictures (the lists use ListId).
+    // Control identifiers of the page's texts and pictures. The lists are known by ParamId;
+    // their control numbers are in the page's list table (see ListControl).
     static constexpr int kIdcModelName = 1000;  // hidden
     static constexpr int kIdcFirmwareText = 1001;
     static constexpr int kIdcInfoFirst = 1042;  // 13 information fields, 1042 to 1054
@@ -46,8 +47,10 @@ public:
                  QWidget* parent = nullptr);
     ~EscSetupPage() override;
 
-    // One of the 30 lists by control identifier; nullptr for any other number.
-    SkinComboBox* List(int id) const;
+    // One of the 30 lists; nullptr for a value outside ParamId.
+    SkinComboBox* List(ParamId id) const;
+    // The control number of a list (1009 for Operation Mode, ...), also its object name.
+    static int ListControl(ParamId id);
     // Texts 1000, 1001 and 1042 to 1054; nullptr for any other number.
     QLabel* Text(int id) const;
     // Pictures by control identifier (1056, 1057, 1058, 1074, ...); nullptr if there is none.
@@ -76,10 +79,10 @@ private:
     void BuildLists();
     void BuildMemo();
 
-    void FillEntries(int id, const OptionList& option);
+    void FillEntries(ParamId id, const OptionList& option);
     void ShowMiddleCaptions(int modelType);
 
-    void OnListActivated(int id, int index);
+    void OnListActivated(ParamId id, int index);
     void OnCategoryChosen(int index);
     void LoadChosenSheet();
 
@@ -87,7 +90,7 @@ private:
     std::filesystem::path programFolder_;
     int textSize_ = kDefaultTextSize;
 
-    std::map<int, SkinComboBox*> lists_;
+    std::map<ParamId, SkinComboBox*> lists_;
     std::map<int, QLabel*> texts_;
     std::map<int, QLabel*> pictures_;
     QPlainTextEdit* memo_ = nullptr;

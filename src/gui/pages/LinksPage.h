@@ -16,18 +16,19 @@
 
 namespace vorna::gui {
 
-inline constexpr int kIddLinksPage = 162;
-inline constexpr int kIdcLinksPicture = 1058;
-inline constexpr int kIdcHomeArea = 1028;
-inline constexpr int kIdcZenArea = 1041;
-inline constexpr int kIdcClassArea = 1042;
-inline constexpr int kIdcAltaArea = 1043;
-inline constexpr int kIdcJvxArea = 1044;
-
 class LinksPage : public QWidget {
     Q_OBJECT
 
 public:
+    // Dialog and control identifiers of the links page.
+    static constexpr int kIddLinksPage = 162;
+    static constexpr int kIdcLinksPicture = 1058;
+    static constexpr int kIdcHomeArea = 1028;
+    static constexpr int kIdcZenArea = 1041;
+    static constexpr int kIdcClassArea = 1042;
+    static constexpr int kIdcAltaArea = 1043;
+    static constexpr int kIdcJvxArea = 1044;
+
     struct ClickArea {
         int id;            // the control number that used to carry the rectangle
         QRect rect;        // page coordinates; the border itself is outside the area
