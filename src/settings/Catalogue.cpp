@@ -39,7 +39,7 @@ constexpr bool Contains(TypeMask mask, int modelType) {
 constexpr TypeMask kAllTypes = TypeRange(0, kModelTypeCount - 1);
 
 // ---------------------------------------------------------------------------------------------
-// Model recognition (table "Model type" and algorithm "RecognizeModel").
+// Model recognition: identity bytes to model type.
 
 constexpr int kAny = -1;
 
@@ -85,7 +85,7 @@ constexpr bool Matches(int want, int have) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Option lists (table under "FillOptionLists").
+// Option lists: the entries of each list, by model type.
 
 // A generated run: entry i is first + i * step (binary floating point), printed with format,
 // for every value from first to last inclusive.
@@ -291,7 +291,7 @@ bool ConditionHolds(Condition condition, const SetupState& state) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Enabled lists (table "Which lists are usable"). One character per model type 0 to 17:
+// Enabled lists. One character per model type 0 to 17:
 // '+' on, '-' off, '.' keep (which, since every fill starts from the creation state, is on).
 
 struct EnableRow {
@@ -356,7 +356,7 @@ constexpr SpecialRule kSpecialRules[] = {
 };
 
 // ---------------------------------------------------------------------------------------------
-// Captions (table "Parameter controls").
+// Captions of the parameter lists.
 
 struct CaptionRow {
     ParamId listId;

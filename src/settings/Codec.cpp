@@ -108,7 +108,7 @@ std::optional<std::uint8_t> Encode(Code code, int i) {
 
 // ---- Decode tables ---------------------------------------------------------------------
 
-// Layout A's bracketed conditions.
+// Layout A: fields that only some model types carry.
 enum class When : std::uint8_t { kAlways, kNotType7, kTypes4To11, kTypes5To7, kType11 };
 
 struct RowA {
@@ -269,7 +269,7 @@ enum class PairSource : std::uint8_t {
     kLvmValue,    // Low Volt Cut voltage: i + 48 for i >= 2, else lastRecord[byte]
 };
 
-struct PairSpec {
+struct PairRule {
     std::uint8_t reg;
     PairSource source;
     ParamId list;  // not read for kRecordByte
@@ -277,17 +277,17 @@ struct PairSpec {
     int byte;  // kRecordByte and kLvmValue: the lastRecord byte sent back
 };
 
-constexpr PairSpec L(std::uint8_t reg, ParamId list, Code code = Code::kRaw) {
+constexpr PairRule L(std::uint8_t reg, ParamId list, Code code = Code::kRaw) {
     return {reg, PairSource::kList, list, code, -1};
 }
-constexpr PairSpec R(std::uint8_t reg, int byte) {
+constexpr PairRule R(std::uint8_t reg, int byte) {
     return {reg, PairSource::kRecordByte, ParamId{}, Code::kRaw, byte};
 }
-constexpr PairSpec V(std::uint8_t reg, int byte) {
+constexpr PairRule V(std::uint8_t reg, int byte) {
     return {reg, PairSource::kLvmValue, ParamId::LowVoltCut, Code::kLvm, byte};
 }
 
-constexpr PairSpec kPairsC[] = {
+constexpr PairRule kPairsC[] = {
     L(0xE1, ParamId::OperationMode),
     L(0xE2, ParamId::DragBrake),
     L(0xE3, ParamId::LowVoltCut, Code::kLvm),  // mode
@@ -310,7 +310,7 @@ constexpr PairSpec kPairsC[] = {
     L(0xC8, ParamId::DriveMode),
 };
 
-constexpr PairSpec kPairsD[] = {
+constexpr PairRule kPairsD[] = {
     L(0xE1, ParamId::OperationMode),
     L(0xE2, ParamId::DragBrake),
     L(0xE3, ParamId::LowVoltCut, Code::kLv4),
@@ -344,12 +344,12 @@ constexpr PairSpec kPairsD[] = {
 
 // Layouts A and B share one table; a write sends its first (data-byte count) positions,
 // which gives positions 23 to 25 to types 4 to 7, 11 and 12, 26 to 11 and 12, 27 to 12.
-std::vector<PairSpec> PairsAB(int type) {
+std::vector<PairRule> PairsAB(int type) {
     const bool b = LayoutFor(type) == RecordLayout::B;
     const Code lowVolt = type == 4 ? Code::kLv8 : type == 11 ? Code::kLvm : Code::kLv4;
     const std::uint8_t turboSlopeReg = b ? 0xC1 : 0xEA;
     const std::uint8_t lipoCellsReg = b ? 0xC2 : 0xF3;  // Turbo Off Slope on type 12
-    std::vector<PairSpec> pairs = {
+    std::vector<PairRule> pairs = {
         L(0xE1, ParamId::OperationMode),                            // 0
         L(0xE2, ParamId::DragBrake),                                // 1
         L(0xE2, ParamId::DragBrake),                                // 2
@@ -384,7 +384,7 @@ std::vector<PairSpec> PairsAB(int type) {
     return pairs;
 }
 
-std::vector<PairSpec> PairsFor(int type) {
+std::vector<PairRule> PairsFor(int type) {
     switch (LayoutFor(type)) {
         case RecordLayout::C:
             return {std::begin(kPairsC), std::end(kPairsC)};
@@ -462,7 +462,7 @@ void BuildWritePairs(SetupState& state) {
     // Where the layout's record carries no byte for the parameter, 0 is sent. That happens
     // only in layout A, where the decode skips the byte for these types:
     //   - type 7: Boost Timing, Turbo Slope, Turbo Timing, Boost Start RPM, Turbo Delay
-    //     (positions 10, 11, 13, 14, 15) and Boost End RPM (position 24) [not type 7];
+    //     (positions 10, 11, 13, 14, 15) and Boost End RPM (position 24), except on type 7;
     //   - types 4 and 11: PW LV SW Point (position 22) and 2nd Power Level (position 23)
     //     [types 5 to 7 only].
     // (BEC Voltage of types 8 to 10 is not in their record, byte 22 being the end marker,
@@ -476,9 +476,9 @@ void BuildWritePairs(SetupState& state) {
         return 0;
     };
 
-    const std::vector<PairSpec> pairs = PairsFor(type);
+    const std::vector<PairRule> pairs = PairsFor(type);
     for (std::size_t k = 0; k < pairs.size(); ++k) {
-        const PairSpec& p = pairs[k];
+        const PairRule& p = pairs[k];
         std::uint8_t value = 0;
         switch (p.source) {
             case PairSource::kRecordByte:

@@ -47,7 +47,7 @@ TEST(IdentityTextsEsc, ZenRowsAndTheFourteenRule) {
     EXPECT_EQ(Apply({11, 0x40, 0x85, 9, 0, 0, 0}).hardware, "Kelvaran V1.1MD");
 }
 
-TEST(IdentityTextsEsc, ClassSpecAndAltaRows) {
+TEST(IdentityTextsEsc, VornaClassAndAltaRows) {
     const auto stock = Apply({12, 0x40, 0x82, 2, 0, 0, 0});
     EXPECT_EQ(stock.model, "VORNA CLASS SPEC");
     EXPECT_EQ(stock.hardware, "Kelvaran V1.1ST");

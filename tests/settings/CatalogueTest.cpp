@@ -109,7 +109,7 @@ int ExpectedModel(int family, int marker, int hardware, int firmware) {
 // ---------------------------------------------------------------------------------------------
 // RecognizeModel
 
-TEST(CatalogueRecognizeTest, SpecEdgeCases) {
+TEST(CatalogueRecognizeTest, EdgeCases) {
     struct Case {
         int family, marker, hardware, firmware, expected;
     };
@@ -195,7 +195,7 @@ TEST(CatalogueRecognizeTest, RebuildsTheListsForTheNewType) {
 
 // Number of entries of every parameter list for every model type (versionText "1.30"),
 // counted from the option-list table.
-TEST(CatalogueListsTest, EntryCountsForEveryTypeMatchTheSpec) {
+TEST(CatalogueListsTest, EntryCountsForEveryType) {
     struct Row {
         ParamId id;
         std::array<int, kTypes> counts;  // types 0 .. 17
@@ -244,7 +244,7 @@ TEST(CatalogueListsTest, EntryCountsForEveryTypeMatchTheSpec) {
 }
 
 // Every row of the option-list table, for one of its types, entry by entry.
-TEST(CatalogueListsTest, EntriesOfEveryRowMatchTheSpec) {
+TEST(CatalogueListsTest, EntriesOfEveryRow) {
     const Texts drag50 = Numbers(0, 50, 1, "", "%");
     const Texts drag100 = Numbers(0, 100, 1, "", "%");
     const Texts kHz6 = {"1KHz", "2KHz", "4KHz", "8KHz", "16KHz", "32KHz"};
@@ -359,7 +359,7 @@ TEST(CatalogueListsTest, EntriesOfEveryRowMatchTheSpec) {
     }
 }
 
-TEST(CatalogueListsTest, LastEntriesNamedInTheSpec) {
+TEST(CatalogueListsTest, LastEntriesOfLongLists) {
     const SetupState t11 = Filled(11);
     ASSERT_EQ(t11.List(ParamId::LowVoltCut).entries.size(), 153u);
     EXPECT_EQ(t11.List(ParamId::LowVoltCut).entries.at(152), "20.0 V");
@@ -422,7 +422,7 @@ TEST(CatalogueListsTest, FirstPowerLevelStartsAtZeroForType14AndOneForType15) {
 
 // The "which lists are usable" table, cell by cell. "·" (keep) ends up enabled because
 // every fill starts from the page's creation state.
-TEST(CatalogueEnableTest, EnabledStateMatchesTheSpecForEveryType) {
+TEST(CatalogueEnableTest, EnabledStateForEveryType) {
     struct Row {
         std::vector<ParamId> ids;
         std::array<const char*, kTypes> cells;  // types 0 .. 17

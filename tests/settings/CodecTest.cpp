@@ -543,7 +543,7 @@ TEST(CodecCodes, FullBrakeTableOfLayoutC) {
     EXPECT_EQ(s.List(ParamId::FullBrake).selection, -1);
 }
 
-TEST(CodecCodes, SmallCodesDecodeAsSpecified) {
+TEST(CodecCodes, SmallCodesDecode) {
     SetupState s = MakeState(13);
     Bytes rec(26, 0);
     rec[7] = 0;   // RS: 0 / 25 - 1 = -1

@@ -61,7 +61,7 @@ std::vector<int> Selections(const SetupState& state) {
 
 }  // namespace
 
-TEST(ProfileConstants, CategoriesAndKeysAreThoseOfTheSpec) {
+TEST(ProfileConstants, CategoriesAndKeysAreTheShippedOnes) {
     ASSERT_EQ(kCategories.size(), 12u);
     EXPECT_EQ(kCategories[0], "Modify Touring");
     EXPECT_EQ(kCategories[4], "Blinky Mode (zero timing");
