@@ -15,7 +15,9 @@ void PrintingView::ShowMessage(const std::string& text, MessageIcon icon) {
     err_ << (icon == MessageIcon::Error ? "error: " : "message: ") << text << std::endl;
 }
 
-void PrintingView::ShowPortProblem(const std::string& text) { err_ << "port: " << text << std::endl; }
+void PrintingView::ShowPortProblem(const std::string& text) {
+    err_ << "port: " << text << std::endl;
+}
 
 void PrintingView::ShowWriteProgress(const std::string& text) {
     if (showProgress) err_ << "\rwriting " << text << std::flush;
@@ -30,28 +32,30 @@ Session::Session(BridgeLocation location, std::ostream& err, bool trace)
     : view(err), monitor_(link, std::move(location), setup, firmware, view, thread_) {
     if (trace) {
         const auto start = std::chrono::steady_clock::now();
-        link.SetTraceSink([&err, start](UsbUart::TraceDirection d, const std::uint8_t* bytes,
-                                        std::size_t n) {
-            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                std::chrono::steady_clock::now() - start)
-                                .count();
-            char stamp[32];
-            std::snprintf(stamp, sizeof stamp, "[%6lld.%03lld] ", static_cast<long long>(ms / 1000),
-                          static_cast<long long>(ms % 1000));
-            std::string line = stamp;
-            line += d == UsbUart::TraceDirection::Sent ? "> " : "< ";
-            for (std::size_t i = 0; i < n; ++i) {
-                char hex[4];
-                std::snprintf(hex, sizeof hex, "%02x ", bytes[i]);
-                line += hex;
-            }
-            line.pop_back();
-            err << line << '\n' << std::flush;
-        });
+        link.SetTraceSink(
+            [&err, start](UsbUart::TraceDirection d, const std::uint8_t* bytes, std::size_t n) {
+                const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - start)
+                                    .count();
+                char stamp[32];
+                std::snprintf(stamp, sizeof stamp, "[%6lld.%03lld] ",
+                              static_cast<long long>(ms / 1000), static_cast<long long>(ms % 1000));
+                std::string line = stamp;
+                line += d == UsbUart::TraceDirection::Sent ? "> " : "< ";
+                for (std::size_t i = 0; i < n; ++i) {
+                    char hex[4];
+                    std::snprintf(hex, sizeof hex, "%02x ", bytes[i]);
+                    line += hex;
+                }
+                line.pop_back();
+                err << line << '\n' << std::flush;
+            });
     }
 }
 
-Session::~Session() { thread_.Shutdown(); }
+Session::~Session() {
+    thread_.Shutdown();
+}
 
 void Session::Start() {
     thread_.Run([this] {

@@ -156,8 +156,9 @@ int Identify(const Options& o, std::ostream& out, std::ostream& err) {
         std::chrono::seconds(o.timeoutSec));
     if (!identified) {
         err << "vornactl: "
-            << (sawBridge ? "no device answered in " + mode + " mode"
-                          : std::string("no bridge found") + (o.port.empty() ? "" : " at " + o.port))
+            << (sawBridge
+                    ? "no device answered in " + mode + " mode"
+                    : std::string("no bridge found") + (o.port.empty() ? "" : " at " + o.port))
             << " within " << o.timeoutSec << " s.\n";
         return kExitDevice;
     }
@@ -324,7 +325,9 @@ int Defaults(const Options& o, std::ostream& out, std::ostream& err) {
 }
 
 std::atomic<bool> gStop{false};
-extern "C" void OnStopSignal(int) { gStop = true; }
+extern "C" void OnStopSignal(int) {
+    gStop = true;
+}
 
 int Simulate(const Options& o, std::ostream& out, std::ostream& err) {
     if (o.args.empty() || (o.args[0] != "esc" && o.args[0] != "card")) {
@@ -372,7 +375,9 @@ int Simulate(const Options& o, std::ostream& out, std::ostream& err) {
         err << "vornactl: simulate esc needs --model N (0 to 17)\n";
         return kExitUsage;
     }
-    if (link.empty()) link = (std::filesystem::temp_directory_path() / (esc ? "vorna-esc" : "vorna-card")).string();
+    if (link.empty())
+        link =
+            (std::filesystem::temp_directory_path() / (esc ? "vorna-esc" : "vorna-card")).string();
 
     std::unique_ptr<sim::PtyDevice> device;
     if (esc) {
@@ -390,8 +395,9 @@ int Simulate(const Options& o, std::ostream& out, std::ostream& err) {
         err << "vornactl: cannot start the simulated device: " << error << "\n";
         return kExitDevice;
     }
-    out << "Simulated " << (esc ? "ESC model type " + std::to_string(model) : std::string("program card"))
-        << " at " << link << " (" << device->SlavePath() << ").\n"
+    out << "Simulated "
+        << (esc ? "ESC model type " + std::to_string(model) : std::string("program card")) << " at "
+        << link << " (" << device->SlavePath() << ").\n"
         << "Use: vornactl --port " << link << " identify" << (esc ? "" : " --mode card") << "\n"
         << "Stop with Ctrl-C.\n"
         << std::flush;

@@ -1,3 +1,5 @@
 #include "cli/Vornactl.h"
 
-int main(int argc, char** argv) { return vorna::cli::RunVornactl(argc, argv); }
+int main(int argc, char** argv) {
+    return vorna::cli::RunVornactl(argc, argv);
+}

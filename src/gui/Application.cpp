@@ -11,18 +11,20 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "Version.h"
+#include "gui/AppConfig.h"
 #include "gui/MainWindow.h"
+#include "protocol/ModelTypes.h"
 #include "sim/SimulatedCard.h"
 #include "sim/SimulatedEsc.h"
-#include "gui/AppConfig.h"
-#include "protocol/ModelTypes.h"
-#include "Version.h"
 
 namespace vorna::gui {
 
 namespace {
 std::atomic<bool> gQuitRequested{false};
-extern "C" void OnQuitSignal(int) { gQuitRequested = true; }
+extern "C" void OnQuitSignal(int) {
+    gQuitRequested = true;
+}
 }  // namespace
 
 void RegisterFontSubstitutes() {
@@ -66,10 +68,14 @@ int Application::ParseCommandLine(Settings& settings) {
     QCommandLineParser parser;
     parser.setApplicationDescription(kAppTitle);
     parser.addHelpOption();
-    QCommandLineOption portOption("port", "Use the serial device PATH instead of looking for the bridge.", "PATH");
-    QCommandLineOption dataOption("data-dir", "Read config.ini, Profile/ and Firmware/ from DIR.", "DIR");
-    QCommandLineOption simOption("simulate", "Run against a simulated device: esc[:MODEL] or card.", "DEVICE");
-    QCommandLineOption shotOption("screenshots", "Save the three pages as PNG files in DIR and exit.", "DIR");
+    QCommandLineOption portOption(
+        "port", "Use the serial device PATH instead of looking for the bridge.", "PATH");
+    QCommandLineOption dataOption("data-dir", "Read config.ini, Profile/ and Firmware/ from DIR.",
+                                  "DIR");
+    QCommandLineOption simOption("simulate", "Run against a simulated device: esc[:MODEL] or card.",
+                                 "DEVICE");
+    QCommandLineOption shotOption("screenshots",
+                                  "Save the three pages as PNG files in DIR and exit.", "DIR");
     parser.addOptions({portOption, dataOption, simOption, shotOption});
     parser.process(*qt_);
 
@@ -98,7 +104,8 @@ int Application::StartSimulatedDevice(Settings& settings) {
         bool ok = true;
         const int model = what == "esc" ? 16 : what.mid(4).toInt(&ok);
         if (!ok || model < 0 || model >= kModelTypeCount) {
-            std::fprintf(stderr, "vorna-link: --simulate esc:MODEL takes a model type from 0 to 17\n");
+            std::fprintf(stderr,
+                         "vorna-link: --simulate esc:MODEL takes a model type from 0 to 17\n");
             return 2;
         }
         simulated_ = std::make_unique<sim::SimulatedEsc>(link.toStdString(), model);
@@ -159,8 +166,9 @@ int Application::SaveScreenshots(MainWindow& window, const Settings& settings) {
     };
     QObject::connect(&window.Link(), &LinkController::ticked, &window,
                      [&, card](bool escConnected, bool cardConnected) {
-                         const bool ready = card ? cardConnected
-                                                 : escConnected && window.SetupModel().HasValidRecord();
+                         const bool ready =
+                             card ? cardConnected
+                                  : escConnected && window.SetupModel().HasValidRecord();
                          if (ready && exitCode == 1) {
                              exitCode = 2;  // saving
                              QTimer::singleShot(300, &window, save);

@@ -8,7 +8,9 @@ LinkController::LinkController(BridgeLocation location, EscSetupModel& setup,
       setupNews_(setup),
       monitor_(link_, std::move(location), setup, firmware, *this, thread_) {}
 
-LinkController::~LinkController() { Shutdown(); }
+LinkController::~LinkController() {
+    Shutdown();
+}
 
 void LinkController::Start() {
     thread_.Run([this] {
@@ -77,8 +79,8 @@ void LinkController::ShowWriteProgress(const std::string& text) {
 }
 
 void LinkController::DeviceModeChanged(const DeviceMenuState& state, bool selectLinksPage) {
-    emit deviceModeChanged(state.mode, state.escPageEnabled,
-                           state.firmwarePageEnabled, selectLinksPage);
+    emit deviceModeChanged(state.mode, state.escPageEnabled, state.firmwarePageEnabled,
+                           selectLinksPage);
 }
 
 }  // namespace vorna::gui

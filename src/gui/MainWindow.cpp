@@ -8,15 +8,15 @@
 #include <QMessageBox>
 #include <QScreen>
 
-#include "gui/pages/EscSetupPage.h"
-#include "gui/pages/FirmwarePage.h"
-#include "gui/skin/Skin.h"
-#include "settings/Codec.h"
-#include "settings/Profiles.h"
 #include "gui/AppConfig.h"
 #include "gui/pages/AboutDialog.h"
+#include "gui/pages/EscSetupPage.h"
+#include "gui/pages/FirmwarePage.h"
 #include "gui/pages/LinksPage.h"
+#include "gui/skin/Skin.h"
 #include "gui/widgets/SkinButton.h"
+#include "settings/Codec.h"
+#include "settings/Profiles.h"
 
 namespace vorna::gui {
 
@@ -101,7 +101,8 @@ void MainWindow::SetPicture(QLabel* label, int bitmapId) {
 int MainWindow::PictureBitmap(int controlId) const {
     const QLabel* label = nullptr;
     if (controlId == kIdcHint) label = hint_;
-    if (controlId >= kIdcUsbLamp && controlId <= kIdcCardLamp) label = lamps_[controlId - kIdcUsbLamp];
+    if (controlId >= kIdcUsbLamp && controlId <= kIdcCardLamp)
+        label = lamps_[controlId - kIdcUsbLamp];
     return label ? label->property(kBitmapProperty).toInt() : 0;
 }
 
@@ -127,32 +128,48 @@ void MainWindow::BuildMenus() {
 
 QAction* MainWindow::Action(int commandId) const {
     switch (commandId) {
-        case kIdmImportSettings: return importAction_;
-        case kIdmExportSettings: return exportAction_;
-        case kIdmExit: return exitAction_;
-        case kIdmEsc: return escAction_;
-        case kIdmProgramCard: return cardAction_;
-        case kIdmFixMode: return fixAction_;
-        case kIdmAbout: return aboutAction_;
-        default: return nullptr;
+        case kIdmImportSettings:
+            return importAction_;
+        case kIdmExportSettings:
+            return exportAction_;
+        case kIdmExit:
+            return exitAction_;
+        case kIdmEsc:
+            return escAction_;
+        case kIdmProgramCard:
+            return cardAction_;
+        case kIdmFixMode:
+            return fixAction_;
+        case kIdmAbout:
+            return aboutAction_;
+        default:
+            return nullptr;
     }
 }
 
 SkinButton* MainWindow::Button(int controlId) const {
     switch (controlId) {
-        case kIdcLinksButton: return linksButton_;
-        case kIdcEscButton: return escButton_;
-        case kIdcFirmwareButton: return firmwareButton_;
-        case kIdcWriteProgress: return progressButton_;
-        default: return nullptr;
+        case kIdcLinksButton:
+            return linksButton_;
+        case kIdcEscButton:
+            return escButton_;
+        case kIdcFirmwareButton:
+            return firmwareButton_;
+        case kIdcWriteProgress:
+            return progressButton_;
+        default:
+            return nullptr;
     }
 }
 
 QWidget* MainWindow::PageWidget(enum Page page) const {
     switch (page) {
-        case Page::Links: return linksPage_;
-        case Page::Setup: return setupPage_;
-        case Page::Firmware: return firmwarePage_;
+        case Page::Links:
+            return linksPage_;
+        case Page::Setup:
+            return setupPage_;
+        case Page::Firmware:
+            return firmwarePage_;
     }
     return nullptr;
 }
@@ -168,13 +185,12 @@ void MainWindow::BuildLeftColumn() {
         button->AssignSkin(normal, down, over);
         return button;
     };
-    linksButton_ = makeButton(kIdcLinksButton, kBmpSupportNormal, kBmpSupportDown,
-                              kBmpSupportOver, QRect(30, 78, 200, 25));
-    escButton_ = makeButton(kIdcEscButton, kBmpEscSetupNormal, kBmpEscSetupDown,
-                            kBmpEscSetupOver, QRect(30, 113, 200, 25));
-    firmwareButton_ = makeButton(kIdcFirmwareButton, kBmpFirmwareNormal,
-                                 kBmpFirmwareDown, kBmpFirmwareOver,
-                                 QRect(30, 148, 200, 25));
+    linksButton_ = makeButton(kIdcLinksButton, kBmpSupportNormal, kBmpSupportDown, kBmpSupportOver,
+                              QRect(30, 78, 200, 25));
+    escButton_ = makeButton(kIdcEscButton, kBmpEscSetupNormal, kBmpEscSetupDown, kBmpEscSetupOver,
+                            QRect(30, 113, 200, 25));
+    firmwareButton_ = makeButton(kIdcFirmwareButton, kBmpFirmwareNormal, kBmpFirmwareDown,
+                                 kBmpFirmwareOver, QRect(30, 148, 200, 25));
     connect(linksButton_, &QAbstractButton::clicked, this, &MainWindow::SelectLinksPage);
     connect(escButton_, &QAbstractButton::clicked, this, &MainWindow::SelectEscPage);
     connect(firmwareButton_, &QAbstractButton::clicked, this, &MainWindow::SelectFirmwarePage);
@@ -214,7 +230,8 @@ void MainWindow::BuildPages() {
     linksPage_ = new LinksPage(options_.dataDir, options_.urlOpener, container_);
     setupPage_ = new EscSetupPage(setup_, options_.dataDir, pageTextSize_, container_);
     firmwarePage_ = new FirmwarePage(firmware_, pageTextSize_, container_);
-    for (QWidget* page : {static_cast<QWidget*>(linksPage_), static_cast<QWidget*>(setupPage_), firmwarePage_}) {
+    for (QWidget* page :
+         {static_cast<QWidget*>(linksPage_), static_cast<QWidget*>(setupPage_), firmwarePage_}) {
         page->setGeometry(pageRect);
     }
 }
@@ -222,10 +239,11 @@ void MainWindow::BuildPages() {
 // Everything the link thread tells the window arrives through the link controller.
 void MainWindow::ConnectLink() {
     connect(&link_->SetupNews(), &SetupModelNews::changed, setupPage_, &EscSetupPage::ShowChanges);
-    connect(link_.get(), &LinkController::lampsChanged, this, [this](bool usb, bool esc, bool card) {
-        const bool on[3] = {usb, esc, card};
-        for (int i = 0; i < 3; ++i) SetPicture(lamps_[i], on[i] ? kBmpLampOn : kBmpLampOff);
-    });
+    connect(link_.get(), &LinkController::lampsChanged, this,
+            [this](bool usb, bool esc, bool card) {
+                const bool on[3] = {usb, esc, card};
+                for (int i = 0; i < 3; ++i) SetPicture(lamps_[i], on[i] ? kBmpLampOn : kBmpLampOff);
+            });
     connect(link_.get(), &LinkController::messageRequested, this, &MainWindow::OnMessage);
     connect(link_.get(), &LinkController::portProblem, this, [this](const QString& text) {
         // Not modal for the link: it keeps retrying while the user reads this.
@@ -247,7 +265,7 @@ void MainWindow::OnMessage(quint64 ticket, const QString& text, bool errorIcon) 
 }
 
 void MainWindow::OnDeviceModeChanged(DeviceMode mode, bool escPageEnabled, bool firmwarePageEnabled,
-                                         bool selectLinksPage) {
+                                     bool selectLinksPage) {
     mode_ = mode;
     escAction_->setChecked(mode_ == DeviceMode::Esc);
     cardAction_->setChecked(mode_ == DeviceMode::Card);
@@ -269,11 +287,17 @@ void MainWindow::ShowPage(enum Page page) {
     firmwareButton_->SetSelected(page == Page::Firmware);
 }
 
-void MainWindow::SelectLinksPage() { ShowPage(Page::Links); }
+void MainWindow::SelectLinksPage() {
+    ShowPage(Page::Links);
+}
 
-void MainWindow::SelectEscPage() { ShowPage(Page::Setup); }
+void MainWindow::SelectEscPage() {
+    ShowPage(Page::Setup);
+}
 
-void MainWindow::SelectFirmwarePage() { ShowPage(Page::Firmware); }
+void MainWindow::SelectFirmwarePage() {
+    ShowPage(Page::Firmware);
+}
 
 void MainWindow::Blink() {
     // Prompt for a device only while none is chosen.
@@ -298,7 +322,8 @@ void MainWindow::ImportSettings() {
     const QString chosen = options_.chooseSettingsFile(this, false);
     if (chosen.isEmpty()) return;
     ImportResult result;
-    setup_.Edit([&](SetupState& state) { result = vorna::ImportSettings(state, chosen.toStdString()); });
+    setup_.Edit(
+        [&](SetupState& state) { result = vorna::ImportSettings(state, chosen.toStdString()); });
     if (!result.ok) {
         options_.presenter(this, "Read File Error!\n" + QString::fromStdString(result.error), true);
         return;
@@ -306,14 +331,17 @@ void MainWindow::ImportSettings() {
     if (!result.problems.empty()) {
         QString text = "Some settings in the file do not fit this ESC and were left as they were:";
         for (const auto& p : result.problems) {
-            text += QString("\nline %1: %2=%3").arg(p.line).arg(QString::fromStdString(p.key),
-                                                                 QString::fromStdString(p.value));
+            text += QString("\nline %1: %2=%3")
+                        .arg(p.line)
+                        .arg(QString::fromStdString(p.key), QString::fromStdString(p.value));
         }
         options_.presenter(this, text, false);
     }
 }
 
-QPixmap MainWindow::Screenshot() { return grab(); }
+QPixmap MainWindow::Screenshot() {
+    return grab();
+}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     closing_ = true;

@@ -11,11 +11,11 @@
 #include <functional>
 #include <memory>
 
-#include "gui/LinkController.h"
 #include "firmware/FirmwarePageModel.h"
+#include "gui/LinkController.h"
+#include "gui/UrlOpener.h"
 #include "link/BridgeDiscovery.h"
 #include "settings/EscSetupModel.h"
-#include "gui/UrlOpener.h"
 
 class QAction;
 
@@ -62,9 +62,9 @@ public:
         BridgeLocation location;
         std::filesystem::path dataDir;  // config.ini, Profile/, Firmware/
         UrlOpener urlOpener;
-        MessagePresenter presenter;     // empty: modal message boxes
+        MessagePresenter presenter;  // empty: modal message boxes
         bool startLink = true;
-        int logicalDpi = 0;             // 0: the screen's
+        int logicalDpi = 0;  // 0: the screen's
         // Asks for a settings file to export to (save) or import from; empty: cancelled.
         std::function<QString(QWidget* parent, bool save)> chooseSettingsFile;
     };
@@ -106,6 +106,7 @@ private:
                              bool selectLinksPage);
     void OnMessage(quint64 ticket, const QString& text, bool errorIcon);
     void ShowAbout();
+
 public:
     // File menu: "Import Settings" and "Export Settings".
     void ImportSettings();

@@ -7,9 +7,12 @@ namespace {
 
 unsigned BitOf(EscSetupModel::Change change) {
     switch (change) {
-        case EscSetupModel::Change::Lists: return SetupModelNews::kLists;
-        case EscSetupModel::Change::Selections: return SetupModelNews::kSelections;
-        case EscSetupModel::Change::Texts: return SetupModelNews::kTexts;
+        case EscSetupModel::Change::Lists:
+            return SetupModelNews::kLists;
+        case EscSetupModel::Change::Selections:
+            return SetupModelNews::kSelections;
+        case EscSetupModel::Change::Texts:
+            return SetupModelNews::kTexts;
     }
     return SetupModelNews::kAll;
 }
@@ -39,7 +42,8 @@ struct SetupModelNews::Shared {
 SetupModelNews::SetupModelNews(EscSetupModel& model, QObject* parent)
     : QObject(parent), model_(model), shared_(std::make_shared<Shared>()) {
     shared_->owner = this;
-    model_.SetListener([shared = shared_](EscSetupModel::Change change) { shared->Report(change); });
+    model_.SetListener(
+        [shared = shared_](EscSetupModel::Change change) { shared->Report(change); });
 }
 
 SetupModelNews::~SetupModelNews() {

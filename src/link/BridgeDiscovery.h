@@ -21,10 +21,10 @@ struct BridgeLocation {
 };
 
 struct BridgeInfo {
-    std::string node;       // /dev/ttyUSB0
-    std::string usbPath;    // sysfs folder of the USB device
-    std::string product;    // USB product string, when the device offers one
-    std::string serial;     // USB serial number, when the device offers one
+    std::string node;     // /dev/ttyUSB0
+    std::string usbPath;  // sysfs folder of the USB device
+    std::string product;  // USB product string, when the device offers one
+    std::string serial;   // USB serial number, when the device offers one
 };
 
 // Every tty whose USB parent is a CP210x bridge, in natural order of the tty name
@@ -34,7 +34,7 @@ std::vector<BridgeInfo> ListBridges(const std::string& sysfsRoot, const std::str
 // The port the link should use: the first bridge listed, or the explicit path while it exists.
 std::optional<std::string> LookupBridgePort(const BridgeLocation& location);
 
-enum class [[nodiscard]] OpenResult {
+enum class [[nodiscard]] OpenResult{
     Open = 0,        // the port is open (now or already)
     CannotOpen = 1,  // the bridge is there but its port could not be opened
     NoBridge = 2,

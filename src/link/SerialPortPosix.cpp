@@ -3,8 +3,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
-#include <pwd.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -29,19 +29,25 @@ int RemainingMs(Clock::time_point deadline) {
 
 speed_t SpeedFor(std::uint32_t baud) {
     switch (baud) {
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        default: return B19200;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        default:
+            return B19200;
     }
 }
 
 // Looks through /proc for another process with the node open, so the user learns which
 // program to close. Returns an empty string when it cannot tell (other users' processes).
 std::string FindHolder(const std::string& path) {
-    struct stat target{};
+    struct stat target {};
     if (stat(path.c_str(), &target) != 0) return {};
     DIR* proc = opendir("/proc");
     if (!proc) return {};
@@ -56,9 +62,9 @@ std::string FindHolder(const std::string& path) {
         if (!fds) continue;
         while (dirent* fd = readdir(fds)) {
             if (fd->d_name[0] == '.') continue;
-            struct stat st{};
-            if (stat((fdDir + "/" + fd->d_name).c_str(), &st) == 0 && st.st_rdev == target.st_rdev &&
-                S_ISCHR(st.st_mode)) {
+            struct stat st {};
+            if (stat((fdDir + "/" + fd->d_name).c_str(), &st) == 0 &&
+                st.st_rdev == target.st_rdev && S_ISCHR(st.st_mode)) {
                 std::ifstream comm(std::string("/proc/") + entry->d_name + "/comm");
                 std::string name;
                 std::getline(comm, name);
@@ -82,7 +88,7 @@ struct PermissionAdvice {
 // usual reason a freshly set-up link still says "permission denied".
 PermissionAdvice AdviseOnPermission(const std::string& path) {
     PermissionAdvice advice;
-    struct stat st{};
+    struct stat st {};
     if (stat(path.c_str(), &st) != 0) return advice;
     const group* owner = getgrgid(st.st_gid);
     if (owner == nullptr || owner->gr_name == nullptr) return advice;
@@ -111,11 +117,19 @@ PortOpenResult OpenSerialPort(const std::string& path) {
         switch (errno) {
             case ENOENT:
             case ENODEV:
-            case ENXIO: result.failure = OpenFailure::NotFound; break;
+            case ENXIO:
+                result.failure = OpenFailure::NotFound;
+                break;
             case EACCES:
-            case EPERM: result.failure = OpenFailure::NoPermission; break;
-            case EBUSY: result.failure = OpenFailure::Busy; break;
-            default: result.failure = OpenFailure::Other; break;
+            case EPERM:
+                result.failure = OpenFailure::NoPermission;
+                break;
+            case EBUSY:
+                result.failure = OpenFailure::Busy;
+                break;
+            default:
+                result.failure = OpenFailure::Other;
+                break;
         }
         if (result.failure == OpenFailure::Busy) result.holder = FindHolder(path);
         return result;
@@ -222,7 +236,8 @@ void ClosePortHandle(PortHandle port) {
 
 std::string DescribeOpenFailure(const std::string& path, const PortOpenResult& result) {
     switch (result.failure) {
-        case OpenFailure::None: return {};
+        case OpenFailure::None:
+            return {};
         case OpenFailure::NoPermission: {
             const PermissionAdvice advice = AdviseOnPermission(path);
             if (advice.memberButNotActive) {
@@ -245,7 +260,8 @@ std::string DescribeOpenFailure(const std::string& path, const PortOpenResult& r
                    std::strerror(result.errorNumber) + ").";
         case OpenFailure::NotATerminal:
             return "Cannot open " + path + ": it is not a serial port.";
-        case OpenFailure::Other: break;
+        case OpenFailure::Other:
+            break;
     }
     return "Cannot open " + path + ": " + std::strerror(result.errorNumber) + ".";
 }

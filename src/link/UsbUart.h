@@ -22,7 +22,7 @@ enum class DeviceState { NotPolled, Absent, Connected };
 
 // Result of one link transaction. The numeric values are the codes the device conversation
 // has always used (1 a send, 2 an answer that did not come whole and in time).
-enum class [[nodiscard]] LinkResult { Ok = 0, SendFailed = 1, NoAnswer = 2 };
+enum class [[nodiscard]] LinkResult{Ok = 0, SendFailed = 1, NoAnswer = 2};
 
 class UsbUart {
 public:
@@ -47,7 +47,7 @@ public:
     [[nodiscard]] bool WriteBytes(const std::uint8_t* src, std::size_t count);
 
     // Transactions. On anything but Ok, rxBuffer holds nothing to be read as an answer.
-    LinkResult SendCommandByte(std::uint8_t command);       // SendFailed on failure
+    LinkResult SendCommandByte(std::uint8_t command);        // SendFailed on failure
     LinkResult ReadReply(std::size_t count, int timeoutMs);  // NoAnswer on failure
     void PurgeAndClear();
     LinkResult SendBlock(const std::uint8_t* data, std::size_t count);  // SendFailed: write failed

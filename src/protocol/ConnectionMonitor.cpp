@@ -46,10 +46,17 @@ void ConnectionMonitor::PollDevice() {
         return;  // device traffic begins on the following tick
     }
     switch (mode_) {
-        case DeviceMode::Esc: PollEsc(); break;
-        case DeviceMode::Card: PollCard(); break;
-        case DeviceMode::Fix: PollFix(); break;
-        case DeviceMode::None: break;
+        case DeviceMode::Esc:
+            PollEsc();
+            break;
+        case DeviceMode::Card:
+            PollCard();
+            break;
+        case DeviceMode::Fix:
+            PollFix();
+            break;
+        case DeviceMode::None:
+            break;
     }
     UpdateStatusLamps();
 }
@@ -171,7 +178,9 @@ LampState ConnectionMonitor::Lamps() const {
                      cardState_ == DeviceState::Connected};
 }
 
-void ConnectionMonitor::UpdateStatusLamps() { view_.ShowLamps(Lamps()); }
+void ConnectionMonitor::UpdateStatusLamps() {
+    view_.ShowLamps(Lamps());
+}
 
 DeviceMenuState ConnectionMonitor::MenuState() const {
     return DeviceMenuState{mode_, escPageEnabled_, firmwarePageEnabled_};

@@ -4,7 +4,9 @@
 
 namespace vorna {
 
-LinkThread::~LinkThread() { Shutdown(); }
+LinkThread::~LinkThread() {
+    Shutdown();
+}
 
 void LinkThread::Run(Tick tick, int periodMs) {
     {

@@ -20,8 +20,8 @@ inline constexpr const char* kMsgNotReadYet =
 
 class SettingsTransfer {
 public:
-    SettingsTransfer(UsbUart& link, SetupPageLink& setup, FirmwarePageLink& firmware, LinkView& view,
-                     PollTimer& timer)
+    SettingsTransfer(UsbUart& link, SetupPageLink& setup, FirmwarePageLink& firmware,
+                     LinkView& view, PollTimer& timer)
         : link_(link), setup_(setup), firmware_(firmware), view_(view), timer_(timer) {}
 
     void ReadSettings();

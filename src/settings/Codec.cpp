@@ -450,9 +450,9 @@ void BuildWritePairs(SetupState& state) {
     const auto& last = state.lastRecord;
 
     // Nothing is invented for an absent index (running -1 through the codes would make bytes
-    // such as 0xFF, 0xFB or 0x4A): a list without a selection -- an empty list the layout still writes, a disabled
-    // list, or a record byte the codec could not decode -- sends back what the ESC itself
-    // reported, so a write never changes a setting the user could not see. That is the
+    // such as 0xFF, 0xFB or 0x4A): a list without a selection -- an empty list the layout still
+    // writes, a disabled list, or a record byte the codec could not decode -- sends back what the
+    // ESC itself reported, so a write never changes a setting the user could not see. That is the
     // lastRecord byte where this layout's record carries the parameter (each code is the
     // inverse of its decode, so the record byte already is the register value). Low Volt
     // Cut by LVM: the mode register 0xE3 gets the mode byte (layout C byte 1; type 11 byte 3,

@@ -134,6 +134,8 @@ void EscSetupModel::SelectBec(int index) {
     Notify(Change::Selections);
 }
 
-void EscSetupModel::RefreshParameterBoxes() { Notify(Change::Selections); }
+void EscSetupModel::RefreshParameterBoxes() {
+    Notify(Change::Selections);
+}
 
 }  // namespace vorna

@@ -87,7 +87,7 @@ struct OptionList {
     }
     const std::string* SelectedText() const {
         return selection >= 0 && selection < static_cast<int>(entries.size()) ? &entries[selection]
-                                                                               : nullptr;
+                                                                              : nullptr;
     }
 };
 
@@ -97,8 +97,8 @@ struct SetupState {
     OptionList& List(ParamId id) { return lists_.at(IndexOf(id)); }
     const OptionList& List(ParamId id) const { return lists_.at(IndexOf(id)); }
 
-    std::int32_t modelType = 0;      // 0 to 17; 0 before any ESC is identified
-    std::string versionText;         // "1.30" etc., from identity byte 3
+    std::int32_t modelType = 0;  // 0 to 17; 0 before any ESC is identified
+    std::string versionText;     // "1.30" etc., from identity byte 3
     std::array<std::uint8_t, 64> lastRecord{};
     std::array<std::uint8_t, 100> writePairs{};
     // True once the connected ESC's settings record has been read since it was identified;

@@ -2,12 +2,16 @@
 
 namespace vorna::sim {
 
-Identity DefaultCardIdentity() { return Identity{0x01, 0x40, 0x00, 0x00, 0x00, 0x03, 0x00}; }
+Identity DefaultCardIdentity() {
+    return Identity{0x01, 0x40, 0x00, 0x00, 0x00, 0x03, 0x00};
+}
 
 SimulatedCard::SimulatedCard(std::string linkPath, const Identity& identity)
     : PtyDevice(std::move(linkPath)), identity_(identity) {}
 
-SimulatedCard::~SimulatedCard() { Stop(); }
+SimulatedCard::~SimulatedCard() {
+    Stop();
+}
 
 void SimulatedCard::SetFault(Fault fault) {
     std::lock_guard lock(mutex_);

@@ -22,10 +22,10 @@ const std::map<std::uint8_t, int>& RegisterMap(RecordLayout layout) {
         {0xEC, 13}, {0xED, 14}, {0xEE, 15}, {0xF0, 17}, {0xF1, 18}, {0xF2, 19},
         {0xF5, 21}, {0xFE, 22}, {0xF9, 23}, {0xFC, 24}, {0xFA, 25}, {0xF3, 26}};
     static const std::map<std::uint8_t, int> b = {
-        {0xE1, 0},  {0xE2, 1},  {0xE3, 3},  {0xD3, 4},  {0xE4, 5},  {0xE5, 6},  {0xE6, 7},
-        {0xE7, 8},  {0xE8, 9},  {0xE9, 10}, {0xC1, 11}, {0xC2, 12}, {0xEB, 13}, {0xEC, 14},
-        {0xED, 15}, {0xEE, 16}, {0xF0, 18}, {0xF1, 19}, {0xF5, 22}, {0xFE, 23},
-        {0xF9, 24}, {0xFC, 25}, {0xFA, 26}, {0xC3, 27}};
+        {0xE1, 0},  {0xE2, 1},  {0xE3, 3},  {0xD3, 4},  {0xE4, 5},  {0xE5, 6},
+        {0xE6, 7},  {0xE7, 8},  {0xE8, 9},  {0xE9, 10}, {0xC1, 11}, {0xC2, 12},
+        {0xEB, 13}, {0xEC, 14}, {0xED, 15}, {0xEE, 16}, {0xF0, 18}, {0xF1, 19},
+        {0xF5, 22}, {0xFE, 23}, {0xF9, 24}, {0xFC, 25}, {0xFA, 26}, {0xC3, 27}};
     static const std::map<std::uint8_t, int> c = {
         {0xE1, 0},  {0xE3, 1},  {0xD3, 2},  {0xE4, 3},  {0xE2, 4},  {0xE7, 5},  {0xE5, 6},
         {0xE6, 7},  {0xE8, 8},  {0xE9, 10}, {0xEC, 13}, {0xEE, 15}, {0xEB, 16}, {0xF2, 19},
@@ -33,19 +33,25 @@ const std::map<std::uint8_t, int>& RegisterMap(RecordLayout layout) {
     static const std::map<std::uint8_t, int> d = {
         {0xE1, 0},  {0xE2, 1},  {0xE3, 3},  {0xD3, 4},  {0xE4, 5},  {0xE5, 6},  {0xE6, 7},
         {0xE7, 8},  {0xE8, 9},  {0xE9, 10}, {0xC1, 11}, {0xC2, 12}, {0xEB, 13}, {0xEC, 14},
-        {0xED, 15}, {0xEE, 16}, {0xF0, 18}, {0xF1, 19}, {0xF5, 22}, {0xFE, 23},
-        {0xFC, 24}, {0xC3, 25}, {0xC4, 26}, {0xC5, 27}, {0xC6, 28}, {0xC7, 29}};
+        {0xED, 15}, {0xEE, 16}, {0xF0, 18}, {0xF1, 19}, {0xF5, 22}, {0xFE, 23}, {0xFC, 24},
+        {0xC3, 25}, {0xC4, 26}, {0xC5, 27}, {0xC6, 28}, {0xC7, 29}};
     switch (layout) {
-        case RecordLayout::A: return a;
-        case RecordLayout::B: return b;
-        case RecordLayout::C: return c;
-        case RecordLayout::D: break;
+        case RecordLayout::A:
+            return a;
+        case RecordLayout::B:
+            return b;
+        case RecordLayout::C:
+            return c;
+        case RecordLayout::D:
+            break;
     }
     return d;
 }
 
 // The ESC keeps BEC Voltage outside its record and answers the query for it.
-bool HasSeparateBec(int modelType) { return ModelTypeInfoFor(modelType).readQueriesBec; }
+bool HasSeparateBec(int modelType) {
+    return ModelTypeInfoFor(modelType).readQueriesBec;
+}
 
 constexpr std::uint8_t kProbeEsc = 0xD5, kProbeCard = 0xD4, kProbeFix = 0xD6, kIdentify = 0xD7,
                        kRead = 0xD8, kRestore = 0xDE, kEndWrite = 0xDF;
@@ -58,39 +64,44 @@ bool IsCommand(std::uint8_t b) {
 }  // namespace
 
 std::optional<Fault> FaultFromName(const std::string& name) {
-    static const std::map<std::string, Fault> names = {
-        {"none", Fault::None},           {"silent", Fault::Silent},
-        {"wrong-byte", Fault::WrongByte}, {"no-marker", Fault::NoMarker},
-        {"short", Fault::ShortAnswer},    {"no-end-marker", Fault::NoEndMarker},
-        {"no-ack", Fault::NoAck},        {"no-bec", Fault::NoBecAnswer}};
+    static const std::map<std::string, Fault> names = {{"none", Fault::None},
+                                                       {"silent", Fault::Silent},
+                                                       {"wrong-byte", Fault::WrongByte},
+                                                       {"no-marker", Fault::NoMarker},
+                                                       {"short", Fault::ShortAnswer},
+                                                       {"no-end-marker", Fault::NoEndMarker},
+                                                       {"no-ack", Fault::NoAck},
+                                                       {"no-bec", Fault::NoBecAnswer}};
     auto it = names.find(name);
     if (it == names.end()) return std::nullopt;
     return it->second;
 }
 
-std::string FaultNames() { return "none, silent, wrong-byte, no-marker, short, no-end-marker, no-ack, no-bec"; }
+std::string FaultNames() {
+    return "none, silent, wrong-byte, no-marker, short, no-end-marker, no-ack, no-bec";
+}
 
 Identity IdentityForModel(int modelType) {
     // family, marker, hardware code, firmware number, card hardware, card version, spare
     static const std::array<std::array<std::uint8_t, 4>, kModelTypeCount> head = {{
-        {0x01, 0x40, 0x81, 5},   // 0: not one of our families
-        {11, 0x40, 0x81, 3},     // 1: ZEN, firmware 1.30 (with power levels)
-        {13, 0x40, 0x81, 3},     // 2: ALTA
-        {12, 0x40, 0x81, 3},     // 3: family 12, stock class
-        {10, 0x40, 0x83, 0},     // 4: 1:8 R5
-        {11, 0x40, 0x82, 5},     // 5
-        {12, 0x40, 0x82, 5},     // 6
-        {13, 0x40, 0x82, 5},     // 7
-        {11, 0x40, 0x85, 3},     // 8
-        {12, 0x40, 0x85, 3},     // 9
-        {13, 0x40, 0x85, 3},     // 10
-        {10, 0x40, 0x83, 1},     // 11
-        {12, 0x40, 0x81, 4},     // 12
-        {10, 0x40, 0x83, 3},     // 13
-        {13, 0x40, 0x83, 20},    // 14
-        {13, 0x40, 0x83, 5},     // 15
-        {11, 0x40, 0x83, 5},     // 16
-        {12, 0x40, 0x81, 5},     // 17
+        {0x01, 0x40, 0x81, 5},  // 0: not one of our families
+        {11, 0x40, 0x81, 3},    // 1: ZEN, firmware 1.30 (with power levels)
+        {13, 0x40, 0x81, 3},    // 2: ALTA
+        {12, 0x40, 0x81, 3},    // 3: family 12, stock class
+        {10, 0x40, 0x83, 0},    // 4: 1:8 R5
+        {11, 0x40, 0x82, 5},    // 5
+        {12, 0x40, 0x82, 5},    // 6
+        {13, 0x40, 0x82, 5},    // 7
+        {11, 0x40, 0x85, 3},    // 8
+        {12, 0x40, 0x85, 3},    // 9
+        {13, 0x40, 0x85, 3},    // 10
+        {10, 0x40, 0x83, 1},    // 11
+        {12, 0x40, 0x81, 4},    // 12
+        {10, 0x40, 0x83, 3},    // 13
+        {13, 0x40, 0x83, 20},   // 14
+        {13, 0x40, 0x83, 5},    // 15
+        {11, 0x40, 0x83, 5},    // 16
+        {12, 0x40, 0x81, 5},    // 17
     }};
     const auto& h = head[static_cast<std::size_t>(std::clamp(modelType, 0, kModelTypeCount - 1))];
     return Identity{h[0], h[1], h[2], h[3], 0x00, 0x03, 0x00};
@@ -105,19 +116,19 @@ std::vector<std::uint8_t> FactoryRecord(int modelType) {
     std::vector<std::uint8_t> r;
     switch (LayoutOf(modelType)) {
         case RecordLayout::A:
-            r = {1, 5, 0, 30, 0x5A, 4, 100, 50, 200, 6, 10, 2, 1,
-                 5, 3, 2, 3,  0,    1, 0x3C, 0, 0,  0, 50, 8, 3, 0};
+            r = {1, 5, 0, 30, 0x5A, 4,    100, 50, 200, 6,  10, 2, 1, 5,
+                 3, 2, 3, 0,  1,    0x3C, 0,   0,  0,   50, 8,  3, 0};
             if (modelType == 4) r[3] = 32;  // 3.2 V
             if (modelType == 11) r[3] = 1;  // Auto
             if (modelType == 4 || modelType == 11) r[17] = 0;
             break;
         case RecordLayout::B:
-            r = {1, 5, 0, 30, 0x5A, 6,  100, 50, 200, 6, 20, 3, 4,  1,
-                 10, 5, 2, 0, 2,    1,  0x3C, 0, 0,  1, 50, 20, 6, 0};
+            r = {1,  5, 0, 30, 0x5A, 6, 100,  50, 200, 6, 20, 3,  4, 1,
+                 10, 5, 2, 0,  2,    1, 0x3C, 0,  0,   1, 50, 20, 6, 0};
             break;
         case RecordLayout::C:
-            r = {0, 1, 0, 4, 10, 200, 75, 100, 3, 0, 5, 0, 0,
-                 5, 0, 1, 1, 0, 0,  0x3C, 0, 0, 0, 4, 0, 0};
+            r = {0, 1, 0, 4, 10, 200, 75,   100, 3, 0, 5, 0, 0,
+                 5, 0, 1, 1, 0,  0,   0x3C, 0,   0, 0, 4, 0, 0};
             break;
         case RecordLayout::D:
             r = {1, 5, 0, 29, 0x5A, 10, 90, 50, 200, 1, 0, 2, 2, 1, 0, 10,
@@ -141,7 +152,9 @@ SimulatedEsc::SimulatedEsc(std::string linkPath, const Identity& identity, int m
       identity_(identity),
       record_(FactoryRecord(modelType)) {}
 
-SimulatedEsc::~SimulatedEsc() { Stop(); }
+SimulatedEsc::~SimulatedEsc() {
+    Stop();
+}
 
 void SimulatedEsc::SetFault(Fault fault) {
     std::lock_guard lock(mutex_);
@@ -239,12 +252,16 @@ void SimulatedEsc::OnByte(std::uint8_t byte, std::vector<std::uint8_t>& reply) {
             lowVoltMode_ = 0;
             Answer({0x01}, reply);
             break;
-        case kEndWrite: ++writesEnded_; break;
+        case kEndWrite:
+            ++writesEnded_;
+            break;
         case kProbeFix:
             Answer({fault_ == Fault::WrongByte ? std::uint8_t{0xD8} : std::uint8_t{0xD7}}, reply);
             break;
-        case kProbeCard: break;  // an ESC does not answer the card's probe
-        default: break;
+        case kProbeCard:
+            break;  // an ESC does not answer the card's probe
+        default:
+            break;
     }
 }
 

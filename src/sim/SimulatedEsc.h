@@ -19,13 +19,13 @@ namespace vorna::sim {
 
 enum class Fault {
     None,
-    Silent,        // read-back only: the device never answers
-    WrongByte,     // the ESC and Fix Mode presence probes get a wrong first byte
-    NoMarker,      // identity without the 0x40 marker
-    ShortAnswer,   // every answer one byte short
-    NoEndMarker,   // settings record without 0xDD at its end
-    NoAck,         // write pairs answered with 0x00
-    NoBecAnswer,   // the BEC Voltage query is acknowledged but its index never comes
+    Silent,       // read-back only: the device never answers
+    WrongByte,    // the ESC and Fix Mode presence probes get a wrong first byte
+    NoMarker,     // identity without the 0x40 marker
+    ShortAnswer,  // every answer one byte short
+    NoEndMarker,  // settings record without 0xDD at its end
+    NoAck,        // write pairs answered with 0x00
+    NoBecAnswer,  // the BEC Voltage query is acknowledged but its index never comes
 };
 
 std::optional<Fault> FaultFromName(const std::string& name);
@@ -54,9 +54,9 @@ public:
     std::vector<std::uint8_t> Record() const;
     std::uint8_t BecIndex() const;
     std::vector<std::pair<std::uint8_t, std::uint8_t>> Pairs() const;  // every pair received
-    std::vector<std::uint8_t> Commands() const;                         // every command byte
-    int WritesEnded() const;                                            // 0xDF count
-    int Restores() const;                                               // 0xDE count
+    std::vector<std::uint8_t> Commands() const;                        // every command byte
+    int WritesEnded() const;                                           // 0xDF count
+    int Restores() const;                                              // 0xDE count
     void ClearLogs();
 
 protected:

@@ -17,14 +17,14 @@
 #include <string>
 
 #include "gui/Application.h"
-#include "gui/skin/Skin.h"
 #include "gui/ModelNews.h"
 #include "gui/pages/EscSetupPage.h"
+#include "gui/skin/Skin.h"
+#include "gui/widgets/SkinComboBox.h"
 #include "settings/Catalogue.h"
 #include "settings/Codec.h"
-#include "support/TestSupport.h"
-#include "gui/widgets/SkinComboBox.h"
 #include "support/GuiApp.h"
+#include "support/TestSupport.h"
 
 namespace vorna {
 namespace {
@@ -34,7 +34,9 @@ using gui::SkinComboBox;
 
 constexpr int kWaitMs = 20000;
 
-void EnsureApp() { vorna::test::EnsureGuiApp(); }
+void EnsureApp() {
+    vorna::test::EnsureGuiApp();
+}
 
 // Where the simulated ESC keeps a few parameters, from the device's side of the record.
 int DragBrakeByte(int model) {

@@ -14,17 +14,19 @@
 #include <string>
 #include <vector>
 
-#include "gui/skin/Skin.h"
-#include "support/TestSupport.h"
+#include "gui/UrlOpener.h"
 #include "gui/pages/AboutDialog.h"
 #include "gui/pages/LinksPage.h"
-#include "gui/UrlOpener.h"
+#include "gui/skin/Skin.h"
 #include "support/GuiApp.h"
+#include "support/TestSupport.h"
 
 namespace vorna::gui {
 namespace {
 
-void EnsureApplication() { vorna::test::EnsureGuiApp(); }
+void EnsureApplication() {
+    vorna::test::EnsureGuiApp();
+}
 
 const std::string kHome = "www.kelvaran-racing.example";
 const std::string kZen = "http://www.kelvaran-racing.example/product/VORNA-ZEN/";

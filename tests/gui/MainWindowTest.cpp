@@ -11,19 +11,21 @@
 
 #include "gui/Application.h"
 #include "gui/MainWindow.h"
-#include "gui/skin/Skin.h"
 #include "gui/pages/EscSetupPage.h"
-#include "gui/widgets/SkinComboBox.h"
-#include "support/TestSupport.h"
+#include "gui/skin/Skin.h"
 #include "gui/widgets/SkinButton.h"
+#include "gui/widgets/SkinComboBox.h"
 #include "support/GuiApp.h"
+#include "support/TestSupport.h"
 
 namespace vorna {
 namespace {
 
 using gui::MainWindow;
 
-void EnsureApp() { vorna::test::EnsureGuiApp(); }
+void EnsureApp() {
+    vorna::test::EnsureGuiApp();
+}
 
 struct Shown {
     QString text;
@@ -79,10 +81,12 @@ TEST_F(MainWindowTest, StartsOnTheLinksPageWithOnlyItsButton) {
 TEST_F(MainWindowTest, HintBlinksOnlyWithoutADeviceMode) {
     auto w = Open(Link());
     std::set<int> seen;
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        seen.insert(w->PictureBitmap(gui::MainWindow::kIdcHint));
-        return seen.size() == 2;
-    }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            seen.insert(w->PictureBitmap(gui::MainWindow::kIdcHint));
+            return seen.size() == 2;
+        },
+        5000));
     EXPECT_EQ(seen, (std::set<int>{gui::kBmpHintOrange, gui::kBmpHintWhite}));
 
     w->Action(gui::MainWindow::kIdmEsc)->trigger();
@@ -95,10 +99,12 @@ TEST_F(MainWindowTest, HintBlinksOnlyWithoutADeviceMode) {
     w->Action(gui::MainWindow::kIdmFixMode)->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::Fix; }, 5000));
     seen.clear();
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        seen.insert(w->PictureBitmap(gui::MainWindow::kIdcHint));
-        return seen.size() == 2;
-    }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            seen.insert(w->PictureBitmap(gui::MainWindow::kIdcHint));
+            return seen.size() == 2;
+        },
+        5000));
 }
 
 TEST_F(MainWindowTest, DeviceMenuChecksEnablesAndPages) {

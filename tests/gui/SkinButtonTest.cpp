@@ -21,7 +21,9 @@ namespace {
 using vorna::gui::SkinButton;
 using Face = SkinButton::Face;
 
-void EnsureApplication() { vorna::test::EnsureGuiApp(); }
+void EnsureApplication() {
+    vorna::test::EnsureGuiApp();
+}
 
 const QColor kNormal(0, 0, 255);
 const QColor kDown(0, 160, 0);

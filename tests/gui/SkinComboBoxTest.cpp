@@ -21,7 +21,9 @@ namespace {
 
 using vorna::gui::SkinComboBox;
 
-void EnsureApplication() { vorna::test::EnsureGuiApp(); }
+void EnsureApplication() {
+    vorna::test::EnsureGuiApp();
+}
 
 const QColor kDark(58, 58, 58);
 const QColor kRed(255, 0, 0);

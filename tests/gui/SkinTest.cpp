@@ -22,7 +22,9 @@ namespace {
 
 using namespace vorna::gui;
 
-void EnsureApp() { vorna::test::EnsureGuiApp(); }
+void EnsureApp() {
+    vorna::test::EnsureGuiApp();
+}
 
 class SkinTest : public ::testing::Test {
 protected:

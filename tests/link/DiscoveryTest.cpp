@@ -39,7 +39,9 @@ public:
         fs::create_directory_symlink(fs::relative(tty, Sys() / "class" / "tty" / name),
                                      Sys() / "class" / "tty" / name / "device");
     }
-    void AddConsole(const std::string& name) { fs::create_directories(Sys() / "class" / "tty" / name); }
+    void AddConsole(const std::string& name) {
+        fs::create_directories(Sys() / "class" / "tty" / name);
+    }
     void Remove(const std::string& name) { fs::remove_all(Sys() / "class" / "tty" / name); }
     // The device node: a symlink to a terminal the test controls.
     void Node(const std::string& name, const std::string& target) {
@@ -56,9 +58,9 @@ TEST(Discovery, ListsOnlyBridgesInNaturalOrder) {
     FakeSysfs sysfs;
     sysfs.AddConsole("tty0");
     sysfs.AddUsbTty("ttyUSB10", "10c4", "ea60", "1-4");
-    sysfs.AddUsbTty("ttyUSB2", "10C4", "EA60", "1-3");     // ids in upper case too
-    sysfs.AddUsbTty("ttyUSB0", "0403", "6001", "1-1");     // another maker's bridge
-    sysfs.AddUsbTty("ttyUSB1", "10c4", "ea70", "1-2");     // same maker, other product
+    sysfs.AddUsbTty("ttyUSB2", "10C4", "EA60", "1-3");  // ids in upper case too
+    sysfs.AddUsbTty("ttyUSB0", "0403", "6001", "1-1");  // another maker's bridge
+    sysfs.AddUsbTty("ttyUSB1", "10c4", "ea70", "1-2");  // same maker, other product
     auto bridges = ListBridges(sysfs.Sys().string(), sysfs.Dev().string());
     ASSERT_EQ(bridges.size(), 2u);
     EXPECT_EQ(bridges[0].node, (sysfs.Dev() / "ttyUSB2").string());

@@ -37,7 +37,8 @@ TEST(UsbUart, StartsClosedAndZeroed) {
     EXPECT_EQ(link.rxBuffer.size(), 250u);
     EXPECT_EQ(link.txBuffer.size(), 100u);
     EXPECT_TRUE(AllZero(link));
-    EXPECT_TRUE(std::all_of(link.txBuffer.begin(), link.txBuffer.end(), [](auto b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(link.txBuffer.begin(), link.txBuffer.end(), [](auto b) { return b == 0; }));
     // Without a port every transaction fails with its own code.
     EXPECT_EQ(link.SendCommandByte(0xD5), LinkResult::SendFailed);
     EXPECT_EQ(link.ReadReply(1, 10), LinkResult::NoAnswer);
@@ -109,14 +110,15 @@ TEST(UsbUart, PairNeedsAnAcknowledgementOfOne) {
     UsbUart link;
     Attach(link, pty.SlavePath());
     const std::uint8_t pair[2] = {0xE2, 0x0A};
-    for (std::uint8_t ack : {std::uint8_t{0x00}, std::uint8_t{0x02}, std::uint8_t{0xFF},
-                             std::uint8_t{0x01}}) {
+    for (std::uint8_t ack :
+         {std::uint8_t{0x00}, std::uint8_t{0x02}, std::uint8_t{0xFF}, std::uint8_t{0x01}}) {
         auto result = std::async(std::launch::async, [&] { return link.SendPairAwaitAck(pair); });
         auto sent = pty.Read(2, 2000);
         ASSERT_EQ(sent, (std::vector<std::uint8_t>{0xE2, 0x0A}));
         sent.push_back(ack);
         pty.Write(sent);
-        EXPECT_EQ(result.get(), ack == 0x01 ? LinkResult::Ok : LinkResult::SendFailed) << "ack " << int(ack);
+        EXPECT_EQ(result.get(), ack == 0x01 ? LinkResult::Ok : LinkResult::SendFailed)
+            << "ack " << int(ack);
     }
     // No answer at all: failure after the answer's time-out.
     auto result = std::async(std::launch::async, [&] { return link.SendPairAwaitAck(pair); });
@@ -137,7 +139,8 @@ TEST(UsbUart, BlockSucceedsWithoutReadBack) {
     // to be taken for the device's answer.
     std::vector<std::uint8_t> big(600);
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i);
-    auto result = std::async(std::launch::async, [&] { return link.SendBlock(big.data(), big.size()); });
+    auto result =
+        std::async(std::launch::async, [&] { return link.SendBlock(big.data(), big.size()); });
     auto sent = pty.Read(600, 3000);
     ASSERT_EQ(sent, big);
     pty.Write(sent);

@@ -9,8 +9,8 @@
 namespace vorna {
 namespace {
 
-using test::Event;
 using test::Count;
+using test::Event;
 using test::Rig;
 
 class MonitorTest : public ::testing::Test {

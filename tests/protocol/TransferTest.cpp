@@ -10,8 +10,8 @@
 namespace vorna {
 namespace {
 
-using test::Event;
 using test::Count;
+using test::Event;
 using test::Rig;
 
 class TransferTest : public ::testing::Test {
@@ -35,7 +35,8 @@ protected:
 };
 
 TEST_F(TransferTest, ReplyLengthsAndPairCountsByModelType) {
-    const int lengths[18] = {23, 23, 23, 23, 27, 27, 27, 27, 23, 23, 23, 28, 29, 27, 32, 31, 31, 31};
+    const int lengths[18] = {23, 23, 23, 23, 27, 27, 27, 27, 23,
+                             23, 23, 28, 29, 27, 32, 31, 31, 31};
     const int pairs[18] = {22, 22, 22, 22, 26, 26, 26, 26, 22, 22, 22, 27, 28, 20, 29, 29, 29, 29};
     for (int type = 0; type < 18; ++type) {
         const int length = SettingsTransfer::ReplyLengthFor(type);

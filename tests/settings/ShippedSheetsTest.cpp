@@ -46,8 +46,8 @@ fs::path ProfileRoot() {
 //  - Rock Crawler: the VORNA ALTA built for two and more cells (2, 10, 14, 15): no timing,
 //    strong drag brake, high drive frequency.
 //  - 1-12 On road: the one-cell variants (ZEN 5, family-12 6, ALTA 7) and family-12 type 12,
-//    whose lists follow the one-cell ones. Turbo Slope is written as its leading number ("12"), which
-//    selects the same step whether the list spells it "12 deg/0.1s" or "12deg/0.1s".
+//    whose lists follow the one-cell ones. Turbo Slope is written as its leading number ("12"),
+//    which selects the same step whether the list spells it "12 deg/0.1s" or "12deg/0.1s".
 struct CategoryModels {
     std::string_view category;
     std::vector<int> modelTypes;

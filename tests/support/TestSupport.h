@@ -102,7 +102,10 @@ private:
 
 class ManualTimer : public PollTimer {
 public:
-    void StopTimer() override { running = false; ++stops; }
+    void StopTimer() override {
+        running = false;
+        ++stops;
+    }
     void StartTimer(int periodMs) override {
         running = true;
         period = periodMs;

@@ -5,8 +5,8 @@
 #include <QPalette>
 #include <QPushButton>
 
-#include "gui/skin/Skin.h"
 #include "gui/AppConfig.h"
+#include "gui/skin/Skin.h"
 
 namespace vorna::gui {
 namespace {

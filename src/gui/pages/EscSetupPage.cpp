@@ -16,10 +16,10 @@
 
 #include "gui/ModelNews.h"
 #include "gui/skin/Skin.h"
+#include "gui/widgets/SkinComboBox.h"
 #include "settings/Catalogue.h"
 #include "settings/Codec.h"
 #include "settings/Profiles.h"
-#include "gui/widgets/SkinComboBox.h"
 
 namespace vorna::gui {
 namespace {
@@ -212,10 +212,7 @@ int DropHeightOf(ParamId id) {
 
 EscSetupPage::EscSetupPage(EscSetupModel& model, const std::filesystem::path& programFolder,
                            int textSize, QWidget* parent)
-    : QWidget(parent),
-      model_(model),
-      programFolder_(programFolder),
-      textSize_(textSize) {
+    : QWidget(parent), model_(model), programFolder_(programFolder), textSize_(textSize) {
     resize(kPageWidth, kPageHeight);
     setAutoFillBackground(true);
     setPalette(LightOnBlack(palette()));
@@ -239,9 +236,8 @@ void EscSetupPage::BuildPictures() {
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         // The right frame gets less room than its bitmap; drawn for its box, its outline stays
         // whole.
-        const QPixmap pixmap = p.id == kIdcRightFrame
-                                   ? SkinFrameBitmap(p.bitmap, p.place.size())
-                                   : SkinBitmap(p.bitmap);
+        const QPixmap pixmap = p.id == kIdcRightFrame ? SkinFrameBitmap(p.bitmap, p.place.size())
+                                                      : SkinBitmap(p.bitmap);
         label->setPixmap(pixmap);
         // Pictures take no mouse input: presses and moves over them are the page's.
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -380,8 +376,8 @@ void EscSetupPage::FillEntries(ParamId id, const OptionList& option) {
 }
 
 void EscSetupPage::ShowMiddleCaptions(int modelType) {
-    const int bitmap = UsesAlternateMiddleCaptions(modelType) ? kBmpMiddleCaptionsAlt
-                                                              : kBmpMiddleCaptions;
+    const int bitmap =
+        UsesAlternateMiddleCaptions(modelType) ? kBmpMiddleCaptionsAlt : kBmpMiddleCaptions;
     QLabel* picture = pictures_.at(kIdcMiddleCaptions);
     if (bitmap != middleCaptionBitmap_) {
         middleCaptionBitmap_ = bitmap;

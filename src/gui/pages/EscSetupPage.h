@@ -21,7 +21,6 @@ namespace vorna::gui {
 
 class SkinComboBox;
 
-
 class EscSetupPage : public QWidget {
     Q_OBJECT
 

@@ -10,9 +10,9 @@
 #include <array>
 #include <filesystem>
 
-#include "gui/skin/Skin.h"
 #include "gui/AppConfig.h"
 #include "gui/UrlOpener.h"
+#include "gui/skin/Skin.h"
 
 namespace vorna::gui {
 
@@ -43,7 +43,7 @@ public:
     // Reads the links from config.ini in `configFolder`; `opener` receives the link text of
     // every area clicked.
     LinksPage(const std::filesystem::path& configFolder, UrlOpener opener,
-             QWidget* parent = nullptr);
+              QWidget* parent = nullptr);
 
     // In the order they are tested: home page, then the four products.
     const std::array<ClickArea, kAreaCount>& Areas() const { return areas_; }

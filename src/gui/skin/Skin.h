@@ -8,17 +8,17 @@
 namespace vorna::gui {
 
 // Main window, left column.
-inline constexpr int kBmpProductLogo = 132;      // 200 x 66
-inline constexpr int kBmpRedRule = 133;          // 190 x 5
-inline constexpr int kBmpHintOrange = 134;       // 160 x 46
-inline constexpr int kBmpHintWhite = 135;        // 160 x 46
-inline constexpr int kBmpLampHeading = 136;      // 191 x 12
-inline constexpr int kBmpLampLegend = 137;       // 156 x 69
-inline constexpr int kBmpLampOff = 138;          // 26 x 24
-inline constexpr int kBmpLampOn = 139;           // 26 x 24
-inline constexpr int kBmpMakerLogo = 140;        // 160 x 65
-inline constexpr int kBmpSupportDown = 141;      // 155 x 38, page-button captions drawn in the
-                                                 // top 25 rows (the buttons are 25 high)
+inline constexpr int kBmpProductLogo = 132;  // 200 x 66
+inline constexpr int kBmpRedRule = 133;      // 190 x 5
+inline constexpr int kBmpHintOrange = 134;   // 160 x 46
+inline constexpr int kBmpHintWhite = 135;    // 160 x 46
+inline constexpr int kBmpLampHeading = 136;  // 191 x 12
+inline constexpr int kBmpLampLegend = 137;   // 156 x 69
+inline constexpr int kBmpLampOff = 138;      // 26 x 24
+inline constexpr int kBmpLampOn = 139;       // 26 x 24
+inline constexpr int kBmpMakerLogo = 140;    // 160 x 65
+inline constexpr int kBmpSupportDown = 141;  // 155 x 38, page-button captions drawn in the
+                                             // top 25 rows (the buttons are 25 high)
 inline constexpr int kBmpSupportNormal = 142;
 inline constexpr int kBmpSupportOver = 143;
 inline constexpr int kBmpFirmwareDown = 144;
@@ -27,9 +27,9 @@ inline constexpr int kBmpFirmwareOver = 146;
 inline constexpr int kBmpEscSetupDown = 147;
 inline constexpr int kBmpEscSetupNormal = 148;
 inline constexpr int kBmpEscSetupOver = 149;
-inline constexpr int kBmpSendSetting = 150;      // 110 x 60
-inline constexpr int kBmpDefaultSetting = 151;   // 110 x 60
-inline constexpr int kBmpProgressBar = 152;      // 91 x 30
+inline constexpr int kBmpSendSetting = 150;     // 110 x 60
+inline constexpr int kBmpDefaultSetting = 151;  // 110 x 60
+inline constexpr int kBmpProgressBar = 152;     // 91 x 30
 
 // ESC setup page.
 inline constexpr int kBmpFirmwareVersionCaption = 131;  // 123 x 24

@@ -317,8 +317,7 @@ void PaintSupportPanel(QPainter& p) {
     DrawHeadingLine(p, QStringLiteral("USER SUPPORT"), SkinFont(30, true, true), left, right, 46.0,
                     Qt::AlignLeft);
     const QFont tag = SkinFont(13);
-    DrawTextLine(p, QString::fromUtf8(kAppTitle), tag, kDimInk, left, right, 46.0,
-                 Qt::AlignRight);
+    DrawTextLine(p, QString::fromUtf8(kAppTitle), tag, kDimInk, left, right, 46.0, Qt::AlignRight);
     DrawGlowRule(p, QRectF(left - 8.0, 68.0, right - left + 16.0, 6.0), 1.6);
 
     // How the parts connect: the PC, the USB link, then the ESC or the program card.
