@@ -107,9 +107,9 @@ std::optional<ParamId> ApplyAssignment(SetupState& state, const std::string& raw
     }
     const ParamId listId = *found;
     OptionList& list = state.List(listId);
-    if (!SelectByPrefix(list, value)) {
-        problem = "no choice of " + ListCaption(listId, state.modelType) + " begins with \"" +
-                  value + "\". Choices:";
+    if (!SelectByText(list, value)) {
+        problem =
+            ListCaption(listId, state.modelType) + ": " + NoMatchReason(list, value) + ". Choices:";
         for (const auto& entry : list.entries) problem += "\n  " + entry;
         return std::nullopt;
     }

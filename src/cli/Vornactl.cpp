@@ -199,7 +199,8 @@ int Read(const Options& o, std::ostream& out, std::ostream& err) {
     return kExitOk;
 }
 
-// Sends the selections in `state` and waits for the write to finish.
+// Sends the selections in `state`, waits for the write and its read-back, and says how it
+// ended. Only a write whose read-back matches counts as done.
 int WriteState(Session& session, const SetupState& wanted, std::ostream& err) {
     session.setup.Edit([&](SetupState& s) {
         for (ParamId id : kParameters) s.List(id).selection = wanted.List(id).selection;
@@ -207,24 +208,24 @@ int WriteState(Session& session, const SetupState& wanted, std::ostream& err) {
     session.view.TakeMessages();
     session.view.showProgress = true;
     session.setup.RequestWrite();
-    std::vector<std::string> messages;
+    WriteOutcome outcome = WriteOutcome::None;
     const bool finished = session.WaitAfterTicks(
-        [&](ConnectionMonitor&) {
-            auto more = session.view.TakeMessages();
-            messages.insert(messages.end(), more.begin(), more.end());
-            // A failed pair keeps the request for another try; here one failure is the answer.
-            if (!messages.empty()) session.setup.ClearWriteRequest();
-            return !session.setup.WriteRequested();
+        [&](ConnectionMonitor& m) {
+            if (session.setup.WriteRequested() || m.Transfer().VerifyPending()) return false;
+            outcome = m.Transfer().LastWrite();
+            return true;
         },
         60s);
     session.view.showProgress = false;
     err << "\n";
+    const std::vector<std::string> messages = session.view.TakeMessages();
     if (!finished) {
         err << "vornactl: the write did not finish within 60 s.\n";
         return kExitDevice;
     }
-    if (!messages.empty()) {
-        err << "vornactl: the write failed: " << messages.front() << "\n";
+    if (outcome != WriteOutcome::Verified) {
+        err << "vornactl: the write failed"
+            << (messages.empty() ? std::string() : ": " + messages.back()) << "\n";
         return kExitDevice;
     }
     return kExitOk;

@@ -50,22 +50,35 @@ void LinkController::ShowLamps(const LampState& lamps) {
 }
 
 void LinkController::ShowMessage(const std::string& text, MessageIcon icon) {
+    static_cast<void>(AwaitAnswer([&](quint64 ticket) {
+        emit messageRequested(ticket, QString::fromStdString(text), icon == MessageIcon::Error);
+    }));
+}
+
+bool LinkController::AskRetry(const std::string& text) {
+    return AwaitAnswer(
+        [&](quint64 ticket) { emit retryRequested(ticket, QString::fromStdString(text)); });
+}
+
+// The next tick waits for the user, as a modal box on the poll's own thread would.
+bool LinkController::AwaitAnswer(const std::function<void(quint64)>& ask) {
     quint64 ticket = 0;
     {
         std::lock_guard lock(messageMutex_);
-        if (shuttingDown_) return;
+        if (shuttingDown_) return false;
         ticket = ++nextTicket_;
     }
-    emit messageRequested(ticket, QString::fromStdString(text), icon == MessageIcon::Error);
-    // The next tick waits for the user, as a modal box on the poll's own thread would.
+    ask(ticket);
     std::unique_lock lock(messageMutex_);
     messageDone_.wait(lock, [&] { return shuttingDown_ || dismissedTicket_ >= ticket; });
+    return !shuttingDown_ && retryChosen_;
 }
 
-void LinkController::MessageDismissed(quint64 ticket) {
+void LinkController::MessageDismissed(quint64 ticket, bool retry) {
     {
         std::lock_guard lock(messageMutex_);
         dismissedTicket_ = std::max(dismissedTicket_, ticket);
+        retryChosen_ = retry;
     }
     messageDone_.notify_all();
 }

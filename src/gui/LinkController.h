@@ -41,12 +41,13 @@ public:
     // LinkView (called on the link thread).
     void ShowLamps(const LampState& lamps) override;
     void ShowMessage(const std::string& text, MessageIcon icon) override;
+    bool AskRetry(const std::string& text) override;
     void ShowPortProblem(const std::string& text) override;
     void ShowWriteProgress(const std::string& text) override;
     void DeviceModeChanged(const DeviceMenuState& state, bool selectLinksPage) override;
 
     // The UI thread answers a messageRequested signal with this once the box is closed.
-    void MessageDismissed(quint64 ticket);
+    void MessageDismissed(quint64 ticket, bool retry = false);
 
     // Changes of the setup model, whichever thread made them, arrive here as one signal.
     SetupModelNews& SetupNews() { return setupNews_; }
@@ -54,6 +55,8 @@ public:
 signals:
     void lampsChanged(bool usb, bool esc, bool card);
     void messageRequested(quint64 ticket, const QString& text, bool errorIcon);
+    // Answered with MessageDismissed(ticket, retry).
+    void retryRequested(quint64 ticket, const QString& text);
     void portProblem(const QString& text);
     void writeProgress(const QString& text);
     void deviceModeChanged(vorna::DeviceMode mode, bool escPageEnabled, bool firmwarePageEnabled,
@@ -63,6 +66,9 @@ signals:
     void ticked(bool escConnected, bool cardConnected);
 
 private:
+    // Emits the question through `ask` with a fresh ticket and waits for its answer.
+    bool AwaitAnswer(const std::function<void(quint64)>& ask);
+
     SetupModelNews setupNews_;
     UsbUart link_;
     LinkThread thread_;
@@ -71,6 +77,7 @@ private:
     std::condition_variable messageDone_;
     quint64 nextTicket_ = 0;
     quint64 dismissedTicket_ = 0;
+    bool retryChosen_ = false;
     bool shuttingDown_ = false;
 };
 

@@ -38,11 +38,19 @@ void DefaultPresenter(QWidget* parent, const QString& text, bool errorIcon) {
     box.exec();
 }
 
+bool DefaultRetryQuestion(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, kAppTitle, text, QMessageBox::Retry | QMessageBox::Cancel,
+                    parent);
+    box.setDefaultButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Retry;
+}
+
 }  // namespace
 
 MainWindow::MainWindow(Options options, QWidget* parent)
     : QMainWindow(parent), options_(std::move(options)) {
     if (!options_.presenter) options_.presenter = DefaultPresenter;
+    if (!options_.askRetry) options_.askRetry = DefaultRetryQuestion;
     if (!options_.urlOpener) options_.urlOpener = DefaultUrlOpener();
     if (!options_.chooseSettingsFile) options_.chooseSettingsFile = DefaultSettingsFileChooser;
 
@@ -245,6 +253,11 @@ void MainWindow::ConnectLink() {
                 for (int i = 0; i < 3; ++i) SetPicture(lamps_[i], on[i] ? kBmpLampOn : kBmpLampOff);
             });
     connect(link_.get(), &LinkController::messageRequested, this, &MainWindow::OnMessage);
+    connect(link_.get(), &LinkController::retryRequested, this,
+            [this](quint64 ticket, const QString& text) {
+                const bool retry = !closing_ && options_.askRetry(this, text);
+                link_->MessageDismissed(ticket, retry);
+            });
     connect(link_.get(), &LinkController::portProblem, this, [this](const QString& text) {
         // Not modal for the link: it keeps retrying while the user reads this.
         auto* box = new QMessageBox(QMessageBox::Warning, kAppTitle, text, QMessageBox::Ok, this);

@@ -63,6 +63,8 @@ public:
         std::filesystem::path dataDir;  // config.ini, Profile/, Firmware/
         UrlOpener urlOpener;
         MessagePresenter presenter;  // empty: modal message boxes
+        // Asks Retry or Cancel; true for Retry. Empty: a modal message box.
+        std::function<bool(QWidget* parent, const QString& text)> askRetry;
         bool startLink = true;
         int logicalDpi = 0;  // 0: the screen's
         // Asks for a settings file to export to (save) or import from; empty: cancelled.

@@ -29,6 +29,7 @@ void ConnectionMonitor::OnTimer() {
         lastPortProblem_.clear();
     }
     PollDevice();
+    if (transfer_.VerifyPending()) transfer_.VerifyWrite();
     if (updates_ && updates_->CardUpdateRequested()) updates_->RunCardUpdate();
     if (updates_ && updates_->EscUpdateRequested()) updates_->RunEscUpdate();
     if (setup_.DefaultRequested()) transfer_.RestoreDefaults();
@@ -37,6 +38,7 @@ void ConnectionMonitor::OnTimer() {
 
 void ConnectionMonitor::PollDevice() {
     if (link_.GetUsbState() != UsbState::Connected) {
+        setup_.ForgetEscValues();  // unplugged: the next ESC may be another one
         if (link_.IsOpen()) {
             link_.SetUsbState(UsbState::Connected);
         } else {
@@ -76,6 +78,7 @@ void ConnectionMonitor::PollEsc() {
     if (link_.ReadReply(1, 1000) != LinkResult::Ok) {
         if (link_.GetDeviceState() != DeviceState::Absent) {
             link_.SetDeviceState(DeviceState::Absent);
+            setup_.ForgetEscValues();
             UpdateStatusLamps();
             ClearEscTexts(true);
             view_.DeviceChanged();
@@ -86,7 +89,10 @@ void ConnectionMonitor::PollEsc() {
         link_.PurgeAndClear();
         return;
     }
-    if (link_.GetDeviceState() == DeviceState::Connected) return;  // keep-alive
+    if (link_.GetDeviceState() == DeviceState::Connected) {
+        RetryFailedRead();  // otherwise a keep-alive
+        return;
+    }
 
     // Tried again on the next tick; an answer is only taken from an identification that came.
     if (IdentifyDevice() != LinkResult::Ok) return;
@@ -100,7 +106,23 @@ void ConnectionMonitor::PollEsc() {
     firmware_.ShowIdentity(FirmwarePageLink::DeviceKind::Esc);
     setup_.FillOptionLists();
     view_.DeviceChanged();
-    transfer_.ReadSettings();
+    readRetryInTicks_ = 0;
+    readRetryDelay_ = 1;
+    // Said once for this ESC; the read is then tried again on later ticks without a word.
+    if (!transfer_.ReadSettings()) view_.ShowMessage(kMsgReadFailed, MessageIcon::Error);
+}
+
+void ConnectionMonitor::RetryFailedRead() {
+    if (!transfer_.LastReadFailed() || setup_.HasValidRecord()) return;
+    if (readRetryInTicks_ > 0) {
+        --readRetryInTicks_;
+        return;
+    }
+    if (!transfer_.ReadSettings()) {
+        // Waits twice as long each time, at most kMaxReadRetryTicks ticks.
+        readRetryDelay_ = std::min(readRetryDelay_ * 2, kMaxReadRetryTicks);
+        readRetryInTicks_ = readRetryDelay_;
+    }
 }
 
 void ConnectionMonitor::PollCard() {
@@ -192,6 +214,7 @@ void ConnectionMonitor::AnnounceMode(bool selectLinksPage) {
 
 void ConnectionMonitor::ChooseEsc() {
     timer_.StopTimer();
+    setup_.ForgetEscValues();  // the values belong to the ESC of the mode left
     const bool wasOn = mode_ == DeviceMode::Esc;
     cardState_ = DeviceState::NotPolled;
     if (wasOn) {
@@ -201,6 +224,8 @@ void ConnectionMonitor::ChooseEsc() {
         AnnounceMode(false);
     } else {
         mode_ = DeviceMode::Esc;
+        // Whatever answered in another mode is identified afresh before anything is read.
+        link_.SetDeviceState(DeviceState::NotPolled);
         UpdateStatusLamps();
         escPageEnabled_ = true;
         firmwarePageEnabled_ = true;
@@ -211,6 +236,7 @@ void ConnectionMonitor::ChooseEsc() {
 
 void ConnectionMonitor::ChooseProgramCard() {
     timer_.StopTimer();
+    setup_.ForgetEscValues();  // the values belong to the ESC of the mode left
     const bool wasOn = mode_ == DeviceMode::Card;
     link_.SetDeviceState(DeviceState::NotPolled);
     if (wasOn) {
@@ -229,6 +255,7 @@ void ConnectionMonitor::ChooseProgramCard() {
 }
 
 void ConnectionMonitor::ChooseFixMode() {
+    setup_.ForgetEscValues();  // the values belong to the ESC of the mode left
     const bool wasOn = mode_ == DeviceMode::Fix;
     link_.SetDeviceState(DeviceState::NotPolled);
     cardState_ = DeviceState::NotPolled;

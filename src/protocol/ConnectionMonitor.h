@@ -55,11 +55,14 @@ public:
     // A device answering Fix Mode's probe with anything but 0xD7 is asked again; this many
     // times per tick at most, so a babbling line cannot hold the link thread for ever.
     static constexpr int kFixProbeRetries = 20;
+    // A read that failed is tried again after 1, 2, 4, 8 and then every 16 ticks.
+    static constexpr int kMaxReadRetryTicks = 16;
 
 private:
     void PollEsc();
     void PollCard();
     void PollFix();
+    void RetryFailedRead();
     void ClearEscTexts(bool keepBlinkyText);
     void AnnounceMode(bool selectLinksPage);
 
@@ -74,6 +77,8 @@ private:
 
     DeviceMode mode_ = DeviceMode::None;
     DeviceState cardState_ = DeviceState::Absent;
+    int readRetryInTicks_ = 0;
+    int readRetryDelay_ = 1;
     int modelType_ = 0;
     bool escPageEnabled_ = false;
     bool firmwarePageEnabled_ = false;

@@ -33,6 +33,12 @@ public:
     // Modal: returns only when the user has dismissed the message, so "show the message,
     // then the next tick" keeps its order.
     virtual void ShowMessage(const std::string& text, MessageIcon icon) = 0;
+    // Modal, like ShowMessage, with Retry and Cancel: true when the user chose Retry. Where
+    // nobody can answer, the default reports the text and gives up.
+    virtual bool AskRetry(const std::string& text) {
+        ShowMessage(text, MessageIcon::Error);
+        return false;
+    }
     // A port that exists but cannot be opened; said once until the situation changes.
     virtual void ShowPortProblem(const std::string& text) = 0;
     // Caption of the write-progress button ("50% ").

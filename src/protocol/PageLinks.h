@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vorna {
 
@@ -29,6 +30,13 @@ public:
     // Settings transfer.
     virtual void ApplySettingsRecord(const std::uint8_t* buffer, std::size_t dataBytes) = 0;
     virtual bool HasValidRecord() const = 0;
+    // The values on the page belong to one ESC: when it is gone, replaced or cannot be read,
+    // they are cleared and nothing can be sent until the next successful read.
+    virtual void ForgetEscValues() = 0;
+    // Remembers the selections a write is about to send, and names (by caption) the settings
+    // whose selection now differs from them, after the settings were read back.
+    virtual void RememberSentSelections() = 0;
+    virtual std::vector<std::string> SettingsDifferingFromSent() const = 0;
     virtual void BuildWritePairs(std::array<std::uint8_t, 100>& pairs) = 0;
     virtual int BecSelection() const = 0;
     virtual void SelectBec(int index) = 0;

@@ -23,10 +23,7 @@ int SettingsTransfer::ProgressDivisorFor(int modelType, int replyLength) {
     return std::max(PairCountFor(modelType, replyLength) - 1, 1);
 }
 
-void SettingsTransfer::ReadSettings() {
-    timer_.StopTimer();
-    link_.PurgeAndClear();
-    const int modelType = setup_.ModelType();
+bool SettingsTransfer::ReadRecord(int modelType) {
     for (int attempt = 0; attempt < 6; ++attempt) {
         if (link_.SendCommandByte(cmd::kReadSettings) != LinkResult::Ok) continue;
         replyLength = ReplyLengthFor(modelType);
@@ -34,10 +31,19 @@ void SettingsTransfer::ReadSettings() {
         if (link_.ReadReply(count, 500) == LinkResult::Ok &&
             link_.rxBuffer[count - 1] == cmd::kRecordEnd) {
             setup_.ApplySettingsRecord(link_.rxBuffer.data(), count - 1);
-            break;
+            return true;
         }
     }
-    if (ModelTypeInfoFor(modelType).readQueriesBec) {
+    return false;
+}
+
+bool SettingsTransfer::ReadSettings() {
+    timer_.StopTimer();
+    link_.PurgeAndClear();
+    const int modelType = setup_.ModelType();
+    const bool read = ReadRecord(modelType);
+    if (!read) setup_.ForgetEscValues();
+    if (read && ModelTypeInfoFor(modelType).readQueriesBec) {
         // The record has no room for the BEC Voltage; the ESC answers a query instead.
         link_.PurgeAndClear();
         const std::uint8_t query[2] = {cmd::kBecRegister, cmd::kBecQuery};
@@ -55,7 +61,9 @@ void SettingsTransfer::ReadSettings() {
     link_.PurgeAndClear();
     SleepMs(150);
     timer_.StartTimer(kPollPeriodMs);
-    view_.SettingsApplied();
+    lastReadFailed_ = !read;
+    if (read) view_.SettingsApplied();
+    return read;
 }
 
 void SettingsTransfer::WriteSettings() {
@@ -73,12 +81,15 @@ void SettingsTransfer::WriteSettings() {
         // Without a record of this ESC the registers sent back unchanged (and every list the
         // read would have selected) hold nothing it reported: refuse rather than send guesses.
         setup_.ClearWriteRequest();
-        view_.ShowMessage(kMsgNotReadYet, MessageIcon::Error);
+        lastWrite_ = WriteOutcome::Refused;
+        view_.ShowMessage(lastReadFailed_ ? kMsgReadFailedNothingSent : kMsgNotReadYet,
+                          MessageIcon::Error);
         return;
     }
     timer_.StopTimer();
     std::array<std::uint8_t, 100> pairs{};
     setup_.BuildWritePairs(pairs);
+    setup_.RememberSentSelections();
     const int modelType = setup_.ModelType();
     const int count = PairCountFor(modelType, replyLength);
     const int divisor = ProgressDivisorFor(modelType, replyLength);
@@ -86,9 +97,14 @@ void SettingsTransfer::WriteSettings() {
         char progress[16];
         std::snprintf(progress, sizeof progress, "%d%% ", 100 * k / divisor);
         if (link_.SendPairAwaitAck(&pairs[static_cast<std::size_t>(2 * k)]) != LinkResult::Ok) {
-            view_.ShowMessage(kMsgSendFail, MessageIcon::None);
+            // Retry starts again from the first pair on the next tick; Cancel ends the request
+            // and leaves the page as it is.
+            if (!view_.AskRetry(kMsgSendFail)) {
+                setup_.ClearWriteRequest();
+                lastWrite_ = WriteOutcome::SendFailed;
+            }
             timer_.StartTimer(kPollPeriodMs);
-            return;  // the request stays set: the next tick starts again from the first pair
+            return;
         }
         view_.ShowWriteProgress(progress);
         SleepMs(100);
@@ -107,10 +123,35 @@ void SettingsTransfer::WriteSettings() {
         }
     }
     if (link_.SendCommandByte(cmd::kEndOfWrite) != LinkResult::Ok) {
+        lastWrite_ = WriteOutcome::SendFailed;
         view_.ShowMessage(kMsgEndOfWriteFail, MessageIcon::None);
+    } else {
+        verifyPending_ = true;
     }
     setup_.ClearWriteRequest();
     timer_.StartTimer(kPollPeriodMs);
+}
+
+void SettingsTransfer::VerifyWrite() {
+    verifyPending_ = false;
+    // A read of what the ESC now holds also refreshes the bytes sent back for lists without a
+    // selection, so a later write cannot undo this one.
+    if (link_.GetDeviceState() != DeviceState::Connected || !ReadSettings()) {
+        setup_.ForgetEscValues();
+        lastWrite_ = WriteOutcome::NotVerified;
+        view_.ShowMessage(kMsgSentNotVerified, MessageIcon::Error);
+        return;
+    }
+    const std::vector<std::string> differing = setup_.SettingsDifferingFromSent();
+    if (differing.empty()) {
+        lastWrite_ = WriteOutcome::Verified;
+        view_.ShowMessage(kMsgSentAndVerified, MessageIcon::None);
+        return;
+    }
+    std::string names;
+    for (const std::string& name : differing) names += (names.empty() ? "" : ", ") + name;
+    lastWrite_ = WriteOutcome::Differs;
+    view_.ShowMessage(kMsgSentButDiffers + names, MessageIcon::Error);
 }
 
 void SettingsTransfer::RestoreDefaults() {
@@ -124,6 +165,13 @@ void SettingsTransfer::RestoreDefaults() {
         view_.ShowMessage(kMsgEscConnectionError, MessageIcon::Error);
         return;
     }
+    if (!setup_.HasValidRecord()) {
+        // The page's values are not this ESC's: the user could not see what would be replaced.
+        setup_.ClearDefaultRequest();
+        view_.ShowMessage(lastReadFailed_ ? kMsgReadFailedNothingSent : kMsgNotReadYet,
+                          MessageIcon::Error);
+        return;
+    }
     if (link_.SendCommandByte(cmd::kRestoreDefaults) != LinkResult::Ok) {
         view_.ShowMessage(kMsgDefaultError, MessageIcon::None);
         return;  // the request stays set and is tried again on the next tick
@@ -131,8 +179,9 @@ void SettingsTransfer::RestoreDefaults() {
     // The ESC's short answer to the restore carries nothing we use: the read that follows is
     // what shows its settings.
     static_cast<void>(link_.ReadReply(1, 100));
-    ReadSettings();
+    const bool read = ReadSettings();
     setup_.ClearDefaultRequest();
+    if (!read) view_.ShowMessage(kMsgRestoredButReadFailed, MessageIcon::Error);
     setup_.RefreshParameterBoxes();
 }
 

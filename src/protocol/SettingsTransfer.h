@@ -17,6 +17,25 @@ inline constexpr const char* kMsgDefaultError = "Default Setting error!";
 inline constexpr const char* kMsgNotReadYet =
     "The settings of this ESC have not been read yet, so nothing was sent.\n"
     "Wait until the ESC lamp is lit and the page shows its settings, then send again.";
+inline constexpr const char* kMsgReadFailed =
+    "The settings of this ESC could not be read: it did not answer with a whole settings "
+    "record after 6 tries.\nThe page shows no values until a read succeeds; the read is "
+    "tried again every few seconds.";
+inline constexpr const char* kMsgReadFailedNothingSent =
+    "The settings of this ESC could not be read, so nothing was sent.\n"
+    "The read is tried again every few seconds; send again once the page shows its settings.";
+inline constexpr const char* kMsgRestoredButReadFailed =
+    "The ESC restored its factory settings, but reading them back failed: it did not answer "
+    "with a whole settings record.\nThe page shows no values until they are read.";
+inline constexpr const char* kMsgSentAndVerified = "Settings sent and verified";
+inline constexpr const char* kMsgSentButDiffers =
+    "Settings sent, but the ESC holds other values for: ";
+inline constexpr const char* kMsgSentNotVerified =
+    "Settings sent, but reading them back failed, so they could not be verified.\n"
+    "The page shows no values until they are read.";
+
+// How the last write ended, for those who cannot read a message box (vornactl).
+enum class WriteOutcome { None, Refused, SendFailed, NotVerified, Differs, Verified };
 
 class SettingsTransfer {
 public:
@@ -24,9 +43,16 @@ public:
                      LinkView& view, PollTimer& timer)
         : link_(link), setup_(setup), firmware_(firmware), view_(view), timer_(timer) {}
 
-    void ReadSettings();
+    // True when a whole settings record came and the page shows it. When not, the page's
+    // values are forgotten: they may no longer be the ESC's.
+    bool ReadSettings();
     void WriteSettings();
+    // On the tick after a write: reads the settings back and compares them with what was sent.
+    bool VerifyPending() const { return verifyPending_; }
+    void VerifyWrite();
     void RestoreDefaults();
+    bool LastReadFailed() const { return lastReadFailed_; }
+    WriteOutcome LastWrite() const { return lastWrite_; }
 
     // Length of the settings reply, end marker included, for a model type.
     static int ReplyLengthFor(int modelType);
@@ -37,6 +63,11 @@ public:
     int replyLength = 0;  // set by every read attempt; 0 before the first
 
 private:
+    bool ReadRecord(int modelType);
+
+    bool verifyPending_ = false;
+    bool lastReadFailed_ = false;
+    WriteOutcome lastWrite_ = WriteOutcome::None;
     UsbUart& link_;
     SetupPageLink& setup_;
     FirmwarePageLink& firmware_;

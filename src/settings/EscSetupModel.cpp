@@ -115,6 +115,40 @@ bool EscSetupModel::HasValidRecord() const {
     return state_.recordValid;
 }
 
+void EscSetupModel::ForgetEscValues() {
+    {
+        std::lock_guard lock(mutex_);
+        if (!state_.recordValid) return;
+        state_.recordValid = false;
+        for (const ParamId id : kParameters) state_.List(id).selection = -1;
+        state_.lastRecord.fill(0);
+        sentSelections_.clear();
+    }
+    Notify(Change::Selections);
+}
+
+void EscSetupModel::RememberSentSelections() {
+    std::lock_guard lock(mutex_);
+    sentSelections_.clear();
+    for (const ParamId id : kParameters) {
+        const OptionList& list = state_.List(id);
+        sentSelections_.push_back(list.enabled ? list.selection : -1);
+    }
+}
+
+std::vector<std::string> EscSetupModel::SettingsDifferingFromSent() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> differing;
+    for (std::size_t i = 0; i < sentSelections_.size() && i < kParameters.size(); ++i) {
+        const int sent = sentSelections_[i];
+        const OptionList& now = state_.List(kParameters[i]);
+        if (sent >= 0 && now.selection != sent) {
+            differing.push_back(ListCaption(kParameters[i], state_.modelType));
+        }
+    }
+    return differing;
+}
+
 void EscSetupModel::BuildWritePairs(std::array<std::uint8_t, 100>& pairs) {
     std::lock_guard lock(mutex_);
     vorna::BuildWritePairs(state_);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "protocol/PageLinks.h"
 #include "settings/SetupState.h"
@@ -47,6 +48,9 @@ public:
     std::string FirmwareText() const override;
     void ApplySettingsRecord(const std::uint8_t* buffer, std::size_t dataBytes) override;
     bool HasValidRecord() const override;
+    void ForgetEscValues() override;
+    void RememberSentSelections() override;
+    std::vector<std::string> SettingsDifferingFromSent() const override;
     void BuildWritePairs(std::array<std::uint8_t, 100>& pairs) override;
     int BecSelection() const override;
     void SelectBec(int index) override;
@@ -61,8 +65,9 @@ private:
 
     mutable std::mutex mutex_;
     SetupState state_;
-    std::string modelNameText_;  // the model name text (hidden on the page)
-    std::string firmwareText_;   // the firmware text
+    std::vector<int> sentSelections_;  // by position in kParameters; -1: nothing was chosen
+    std::string modelNameText_;        // the model name text (hidden on the page)
+    std::string firmwareText_;         // the firmware text
     std::atomic<bool> writeRequest_{false};
     std::atomic<bool> defaultRequest_{false};
     std::mutex listenerMutex_;

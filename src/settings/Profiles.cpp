@@ -28,15 +28,43 @@ std::string Quoted(const std::filesystem::path& p) {
 
 }  // namespace
 
-bool SelectByPrefix(OptionList& list, std::string_view value) {
-    if (value.empty()) return false;
+EntryMatch MatchEntry(const OptionList& list, std::string_view value) {
+    EntryMatch match;
+    if (value.empty()) return match;
+    std::vector<int> beginning;
     for (std::size_t i = 0; i < list.entries.size(); ++i) {
+        if (IniFile::EqualNoCase(list.entries[i], value)) {
+            match.index = static_cast<int>(i);
+            return match;
+        }
         if (IniFile::StartsWithNoCase(list.entries[i], value)) {
-            list.Select(static_cast<int>(i));
-            return true;
+            beginning.push_back(static_cast<int>(i));
         }
     }
-    return false;
+    if (beginning.size() == 1) {
+        match.index = beginning.front();
+    } else {
+        for (int i : beginning)
+            match.candidates.push_back(list.entries[static_cast<std::size_t>(i)]);
+    }
+    return match;
+}
+
+bool SelectByText(OptionList& list, std::string_view value) {
+    const EntryMatch match = MatchEntry(list, value);
+    if (match.index < 0) return false;
+    list.Select(match.index);
+    return true;
+}
+
+std::string NoMatchReason(const OptionList& list, std::string_view value) {
+    if (list.entries.empty()) return "the list has no entries (is an ESC identified?)";
+    const EntryMatch match = MatchEntry(list, value);
+    if (match.candidates.empty())
+        return "no entry is or begins with \"" + std::string(value) + "\"";
+    std::string text = "\"" + std::string(value) + "\" fits several entries:";
+    for (const auto& entry : match.candidates) text += " \"" + entry + "\"";
+    return text;
 }
 
 std::vector<std::string> ListCategorySheets(const std::filesystem::path& profileRoot,
@@ -76,7 +104,7 @@ LoadedSheet LoadProfile(SetupState& state, const std::filesystem::path& sheetPat
     // Keys 0 to 17, and 18 "BEC Voltage" as well (see Profiles.h).
     for (const auto& [key, listId] : kParameterKeys) {
         const std::string value = ini.Get(kOptionSection, key, "", kOptionValueChars);
-        SelectByPrefix(state.List(listId), value);
+        SelectByText(state.List(listId), value);
     }
     for (std::size_t i = 0; i < kInfoKeys.size(); ++i) {
         sheet.info[i] = ini.Get(kInfoSection, kInfoKeys[i], "", kInfoValueChars);
@@ -128,13 +156,12 @@ ImportResult ImportSettings(SetupState& state, const std::filesystem::path& path
         const IniFile::Value v = ini.Find(kOptionSection, key, kSettingsValueChars);
         if (!v.found || v.text.empty()) continue;  // the list keeps its selection
         OptionList& list = state.List(listId);
-        if (SelectByPrefix(list, v.text)) {
+        if (SelectByText(list, v.text)) {
             ++result.applied;
             continue;
         }
         ImportProblem problem{std::string(key), v.line, v.text, {}};
-        problem.why = list.entries.empty() ? "the list has no entries (is an ESC identified?)"
-                                           : "no entry of the list begins with \"" + v.text + "\"";
+        problem.why = NoMatchReason(list, v.text);
         result.problems.push_back(std::move(problem));
     }
     return result;

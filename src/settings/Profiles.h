@@ -1,8 +1,8 @@
 // Setup sheets and settings files, without any window: the GUI shows the results.
 //
 // Both kinds of file store a parameter as the text of its selected entry; loading selects the
-// first entry that begins with the stored text (SelectByPrefix). Nothing reaches the ESC here:
-// a loaded profile is sent with the next write.
+// entry equal to the stored text, or the only one that begins with it (SelectByText). Nothing
+// reaches the ESC here: a loaded profile is sent with the next write.
 //
 // Choices made here:
 // - A sheet's "BEC Voltage" key is read and applied to BEC Voltage like keys 0 to 17
@@ -108,9 +108,20 @@ inline constexpr std::size_t kOptionValueChars = 19;
 inline constexpr std::size_t kInfoValueChars = 259;
 inline constexpr std::size_t kSettingsValueChars = 259;  // import: see the note at the top
 
-// Selects the first entry that begins with `value`, ASCII case ignored. An empty value matches
-// nothing; without a match the list is unchanged. True when an entry was selected.
-bool SelectByPrefix(OptionList& list, std::string_view value);
+// How a stored text picks an entry: the entry that equals it (ASCII case ignored), else the
+// only entry that begins with it. "For/Rev" must not land on "For/Rev/Brake", so a prefix
+// that several entries begin with selects nothing and names them.
+struct EntryMatch {
+    int index = -1;                       // -1: nothing selected
+    std::vector<std::string> candidates;  // the entries a too-short prefix fits
+};
+EntryMatch MatchEntry(const OptionList& list, std::string_view value);
+
+// Selects what MatchEntry finds; without a match the list is unchanged. True when selected.
+bool SelectByText(OptionList& list, std::string_view value);
+
+// Why `value` selected nothing in `list`, for messages.
+std::string NoMatchReason(const OptionList& list, std::string_view value);
 
 // The sheet names (file names without ".ini", extension in any case) of the regular files in
 // profileRoot/category, sorted with case ignored (ties by byte order). A missing folder or an
@@ -131,7 +142,7 @@ struct LoadedSheet {
 
 // Loads a setup sheet into the parameter lists: calls clearSelections(state) first (the
 // codec's ClearSelections; skipped when empty), then applies [option] keys 0 to 18 with
-// SelectByPrefix (a missing key reads as empty and matches nothing) and returns the [info]
+// SelectByText (a missing key reads as empty and matches nothing) and returns the [info]
 // texts and the memo. A missing file still clears the lists.
 LoadedSheet LoadProfile(SetupState& state, const std::filesystem::path& sheetPath,
                         const std::function<void(SetupState&)>& clearSelections);

@@ -44,6 +44,10 @@ protected:
         options.presenter = [this](QWidget*, const QString& text, bool error) {
             messages.push_back({text, error});
         };
+        options.askRetry = [this](QWidget*, const QString& text) {
+            questions.push_back(text);
+            return true;
+        };
         auto window = std::make_unique<MainWindow>(options);
         window->show();
         return window;
@@ -54,6 +58,7 @@ protected:
     std::string Link() const { return (dir / "bridge").string(); }
     std::vector<QString> opened;
     std::vector<Shown> messages;
+    std::vector<QString> questions;
 };
 
 TEST_F(MainWindowTest, StartsOnTheLinksPageWithOnlyItsButton) {
@@ -183,16 +188,20 @@ TEST_F(MainWindowTest, WriteShowsProgressAndMessagesWaitForTheUser) {
     EXPECT_EQ(w->Button(gui::MainWindow::kIdcWriteProgress)->text(), "100% ");
     EXPECT_EQ(esc.Pairs().size(), 20u);
 
-    // A failed pair: the message is shown, and the retry only starts once it is dismissed.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 20000));
+    EXPECT_EQ(messages[0].text, "Settings sent and verified");
+
+    // A failed pair: Retry or Cancel is asked, and the retry only starts once it is answered.
     esc.SetFault(sim::Fault::NoAck);
     esc.ClearLogs();
+    messages.clear();
     w->SetupModel().RequestWrite();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 20000));
-    EXPECT_EQ(messages[0].text, "Send fail");
-    EXPECT_FALSE(messages[0].error);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !questions.empty(); }, 20000));
+    EXPECT_EQ(questions[0], "Send fail");
     esc.SetFault(sim::Fault::None);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w->SetupModel().WriteRequested(); }, 20000));
-    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(questions.size(), 1u);
+    EXPECT_EQ(esc.WritesEnded(), 1);
 }
 
 TEST_F(MainWindowTest, WindowKeepsServingEventsWhileTheLinkIsBusy) {

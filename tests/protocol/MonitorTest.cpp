@@ -167,7 +167,7 @@ TEST_F(MonitorTest, AnotherModelPluggedInIsIdentifiedAfresh) {
     EXPECT_EQ(rig.setup.FirmwareText(), "1:8 ESC R5 V2.3");
 }
 
-TEST_F(MonitorTest, FixModeThenEscKeepsTheEscConnected) {
+TEST_F(MonitorTest, FixModeThenEscIdentifiesTheEscAfresh) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     Rig rig(Link());
@@ -179,11 +179,13 @@ TEST_F(MonitorTest, FixModeThenEscKeepsTheEscConnected) {
     EXPECT_EQ(rig.firmware.Identity(), IdentityBytes{});
     EXPECT_EQ(rig.setup.ModelType(), 0);
 
+    // Whatever answered in Fix Mode is identified and read before its values are shown.
     esc.ClearLogs();
     rig.monitor.ChooseEsc();
-    EXPECT_EQ(rig.link.GetDeviceState(), DeviceState::Connected);
+    EXPECT_EQ(rig.link.GetDeviceState(), DeviceState::NotPolled);
     rig.Tick(2);
-    EXPECT_EQ(esc.Commands(), (std::vector<std::uint8_t>{0xD5, 0xD5}));
+    EXPECT_EQ(esc.Commands(), (std::vector<std::uint8_t>{0xD5, 0xD7, 0xD8, 0xD5}));
+    EXPECT_TRUE(rig.setup.HasValidRecord());
 
     // Until it once fails to answer.
     esc.SetFault(sim::Fault::Silent);

@@ -49,7 +49,7 @@ TEST_F(TransferTest, ReplyLengthsAndPairCountsByModelType) {
     EXPECT_EQ(SettingsTransfer::PairCountFor(2, 0), 0);
 }
 
-TEST_F(TransferTest, ReadIsRetriedSixTimesOnABadEndMarker) {
+TEST_F(TransferTest, ReadFailureIsSaidOnceAndTriedAgainLessAndLessOften) {
     esc = std::make_unique<sim::SimulatedEsc>(Link(), 16);
     ASSERT_TRUE(esc->Start());
     esc->SetFault(sim::Fault::NoEndMarker);
@@ -59,7 +59,7 @@ TEST_F(TransferTest, ReadIsRetriedSixTimesOnABadEndMarker) {
     EXPECT_EQ(rig->link.GetDeviceState(), DeviceState::Connected);
     EXPECT_EQ(Count(esc->Commands(), 0xD8), 6);
     EXPECT_FALSE(rig->setup.HasValidRecord());
-    EXPECT_TRUE(rig->view.Texts(Event::Message).empty());  // nothing is said to the user
+    EXPECT_EQ(rig->view.Texts(Event::Message), std::vector<std::string>{kMsgReadFailed});
     // Lists were rebuilt for the model but nothing is selected.
     const SetupState state = rig->setup.Snapshot();
     EXPECT_FALSE(state.List(ParamId::OperationMode).entries.empty());
@@ -73,8 +73,24 @@ TEST_F(TransferTest, ReadIsRetriedSixTimesOnABadEndMarker) {
     EXPECT_FALSE(rig->setup.WriteRequested());
     EXPECT_TRUE(esc->Pairs().empty());
     EXPECT_EQ(esc->WritesEnded(), 0);
-    ASSERT_EQ(rig->view.Texts(Event::Message).size(), 1u);
-    EXPECT_EQ(rig->view.Texts(Event::Message)[0], kMsgNotReadYet);
+    ASSERT_EQ(rig->view.Texts(Event::Message).size(), 2u);
+    EXPECT_EQ(rig->view.Texts(Event::Message)[1], kMsgReadFailedNothingSent);
+
+    // While the fault lasts the read is tried again, each time after a longer pause, quietly.
+    esc->ClearLogs();
+    rig->Tick(6);
+    const int rounds = Count(esc->Commands(), 0xD8) / 6;
+    EXPECT_GE(rounds, 1);
+    EXPECT_LE(rounds, 2);
+    EXPECT_EQ(rig->view.Texts(Event::Message).size(), 2u);
+
+    // Once the ESC answers, the page gets its values without the user doing anything.
+    esc->SetFault(sim::Fault::None);
+    for (int tick = 0;
+         tick <= ConnectionMonitor::kMaxReadRetryTicks && !rig->setup.HasValidRecord(); ++tick) {
+        rig->Tick();
+    }
+    EXPECT_TRUE(rig->setup.HasValidRecord());
 }
 
 TEST_F(TransferTest, WriteSendsEveryPairWithProgressThenEnds) {
@@ -101,10 +117,11 @@ TEST_F(TransferTest, WriteSendsEveryPairWithProgressThenEnds) {
     }
 }
 
-TEST_F(TransferTest, UnacknowledgedPairKeepsTheRequestAndRetriesFromTheStart) {
+TEST_F(TransferTest, SendFailAsksRetryOrCancel) {
     Connect(16);
     esc->ClearLogs();
     esc->SetFault(sim::Fault::NoAck);
+    rig->view.retryAnswers = {true};
     rig->setup.RequestWrite();
     rig->Tick();
     EXPECT_EQ(rig->view.Texts(Event::Message), std::vector<std::string>{"Send fail"});
@@ -113,13 +130,26 @@ TEST_F(TransferTest, UnacknowledgedPairKeepsTheRequestAndRetriesFromTheStart) {
     EXPECT_EQ(esc->WritesEnded(), 0);
     EXPECT_TRUE(rig->timer.running);
 
+    // Retry: the next tick starts again from the first pair.
     esc->SetFault(sim::Fault::None);
     esc->ClearLogs();
     rig->Tick();
     EXPECT_FALSE(rig->setup.WriteRequested());
     ASSERT_EQ(esc->Pairs().size(), 29u);
-    EXPECT_EQ(esc->Pairs().front().first, 0xE1);  // from the first pair again
+    EXPECT_EQ(esc->Pairs().front().first, 0xE1);
     EXPECT_EQ(esc->WritesEnded(), 1);
+
+    // Cancel ends the request: nothing more is sent.
+    rig->Tick();  // the read-back of the write above
+    esc->SetFault(sim::Fault::NoAck);
+    esc->ClearLogs();
+    rig->view.Clear();
+    rig->setup.RequestWrite();
+    rig->Tick(3);
+    EXPECT_FALSE(rig->setup.WriteRequested());
+    EXPECT_EQ(esc->Pairs().size(), 1u);
+    EXPECT_EQ(rig->view.Texts(Event::Message), std::vector<std::string>{"Send fail"});
+    EXPECT_EQ(rig->monitor.Transfer().LastWrite(), WriteOutcome::SendFailed);
 }
 
 TEST_F(TransferTest, BecQueryWithoutAnswerLeavesBecUnselectedAndUnsent) {
@@ -201,6 +231,71 @@ TEST_F(TransferTest, RequestsWithoutAConnectionAreDroppedWithOneMessage) {
     rig->setup.RequestWrite();
     rig->Tick();
     EXPECT_EQ(rig->view.Texts(Event::Message), std::vector<std::string>{"USB Connection Error!"});
+}
+
+TEST_F(TransferTest, RestoreWhoseReadFailsSaysSoAndLeavesNothingToSend) {
+    Connect(16);
+    esc->SetFault(sim::Fault::NoEndMarker);
+    rig->view.Clear();
+    rig->setup.RequestDefaults();
+    rig->Tick();
+    EXPECT_EQ(esc->Restores(), 1);
+    EXPECT_EQ(rig->view.Texts(Event::Message), std::vector<std::string>{kMsgRestoredButReadFailed});
+    EXPECT_FALSE(rig->setup.HasValidRecord());
+    EXPECT_EQ(rig->setup.Snapshot().List(ParamId::DragBrake).selection, -1);
+    // The old values are gone from the page, so they cannot be written back.
+    esc->ClearLogs();
+    rig->setup.RequestWrite();
+    rig->Tick();
+    EXPECT_TRUE(esc->Pairs().empty());
+}
+
+TEST_F(TransferTest, SendIsReadBackAndAnEarlierChangeIsNotUndone) {
+    Connect(16);
+    const int neutral = 2;  // 8 %
+    ASSERT_NE(rig->setup.Snapshot().List(ParamId::NeutralDeadBand).selection, neutral);
+    rig->setup.SelectByUser(ParamId::NeutralDeadBand, neutral);
+    rig->setup.RequestWrite();
+    rig->view.Clear();
+    rig->Tick(2);  // the write, then its read-back
+    EXPECT_EQ(rig->view.Texts(Event::Message), std::vector<std::string>{kMsgSentAndVerified});
+    EXPECT_EQ(rig->monitor.Transfer().LastWrite(), WriteOutcome::Verified);
+
+    // A later write that leaves the list unselected sends back what the ESC now holds.
+    rig->setup.Edit([](SetupState& s) { s.List(ParamId::NeutralDeadBand).selection = -1; });
+    rig->setup.RequestWrite();
+    rig->Tick(2);
+    EXPECT_EQ(rig->setup.Snapshot().List(ParamId::NeutralDeadBand).selection, neutral);
+}
+
+TEST_F(TransferTest, AValueTheEscDoesNotKeepIsNamedAfterTheSend) {
+    Connect(1);  // Boost ACC is shown on this model but no pair carries it
+    const int before = rig->setup.Snapshot().List(ParamId::BoostAcc).selection;
+    ASSERT_GE(before, 0);
+    rig->setup.SelectByUser(ParamId::BoostAcc, before + 1);
+    rig->setup.RequestWrite();
+    rig->view.Clear();
+    rig->Tick(2);
+    EXPECT_EQ(rig->monitor.Transfer().LastWrite(), WriteOutcome::Differs);
+    EXPECT_EQ(rig->view.Texts(Event::Message),
+              std::vector<std::string>{std::string(kMsgSentButDiffers) + "Boost ACC"});
+    EXPECT_EQ(rig->setup.Snapshot().List(ParamId::BoostAcc).selection, before);
+}
+
+TEST_F(TransferTest, ValuesOfTheEscReadAreNotSentInAnotherMode) {
+    Connect(16);
+    rig->monitor.ChooseFixMode();
+    rig->Tick(2);
+    ASSERT_EQ(rig->link.GetDeviceState(), DeviceState::Connected);  // answering Fix Mode
+    EXPECT_EQ(rig->setup.Snapshot().List(ParamId::DragBrake).selection, -1);
+    esc->ClearLogs();
+    rig->setup.RequestWrite();
+    rig->setup.RequestDefaults();
+    rig->Tick();
+    EXPECT_TRUE(esc->Pairs().empty());
+    EXPECT_EQ(esc->Restores(), 0);
+    EXPECT_FALSE(rig->setup.WriteRequested());
+    EXPECT_FALSE(rig->setup.DefaultRequested());
 }
 
 // Every setting a model has, changed in the page, written, and read back from the device.

@@ -90,23 +90,27 @@ TEST(ProfileConstants, CategoriesAndKeysAreTheShippedOnes) {
     EXPECT_EQ(ids, std::set<ParamId>(kParameters.begin(), kParameters.end()));
 }
 
-TEST(ProfileSelectByPrefix, FirstEntryBeginningWithTheValueCaseIgnored) {
+TEST(ProfileSelectByText, EqualEntryFirstThenOnlyPrefixCaseIgnored) {
     OptionList list;
-    list.entries = {"5%", "50%", "500", "For/Brake/Rev"};
-    EXPECT_TRUE(SelectByPrefix(list, "50"));
+    list.entries = {"5%", "50%", "500", "For/Rev/Brake", "For/Rev", "For/Brake"};
+    EXPECT_TRUE(SelectByText(list, "for/rev"));  // equal, though another entry begins with it
+    EXPECT_EQ(list.selection, 4);
+    EXPECT_TRUE(SelectByText(list, "50%"));
     EXPECT_EQ(list.selection, 1);
-    EXPECT_TRUE(SelectByPrefix(list, "for/b"));
-    EXPECT_EQ(list.selection, 3);
-    // No match and the empty value leave the selection as it was.
-    EXPECT_FALSE(SelectByPrefix(list, "60"));
-    EXPECT_EQ(list.selection, 3);
-    EXPECT_FALSE(SelectByPrefix(list, ""));
-    EXPECT_EQ(list.selection, 3);
-    EXPECT_FALSE(SelectByPrefix(list, "500%"));  // longer than every entry it starts like
-    EXPECT_EQ(list.selection, 3);
+    EXPECT_TRUE(SelectByText(list, "For/B"));  // the only entry beginning so
+    EXPECT_EQ(list.selection, 5);
+    // A prefix several entries begin with, no match and the empty value leave the selection.
+    EXPECT_FALSE(SelectByText(list, "50"));
+    EXPECT_EQ(list.selection, 5);
+    EXPECT_EQ(MatchEntry(list, "50").candidates, (std::vector<std::string>{"50%", "500"}));
+    EXPECT_NE(NoMatchReason(list, "50").find("\"500\""), std::string::npos);
+    EXPECT_FALSE(SelectByText(list, "60"));
+    EXPECT_FALSE(SelectByText(list, ""));
+    EXPECT_FALSE(SelectByText(list, "500%"));  // longer than every entry it starts like
+    EXPECT_EQ(list.selection, 5);
 
     OptionList empty;
-    EXPECT_FALSE(SelectByPrefix(empty, "5"));
+    EXPECT_FALSE(SelectByText(empty, "5"));
     EXPECT_EQ(empty.selection, -1);
 }
 
@@ -190,8 +194,8 @@ TEST(ProfileLoad, OptionValuesAreCutTo19CharactersInfoTo259) {
     SetupState state = FilledState();
     state.List(ParamId::DragBrake).entries = {"ABCDEFGHIJKLMNOPQRS-1", "ABCDEFGHIJKLMNOPQRS-2"};
     const LoadedSheet loaded = LoadProfile(state, sheet, TestClearSelections);
-    // Only the first 19 characters are read, and they begin entry 0 as well.
-    EXPECT_EQ(state.List(ParamId::DragBrake).selection, 0);
+    // Only the first 19 characters are read; both entries begin with them, so neither is taken.
+    EXPECT_EQ(state.List(ParamId::DragBrake).selection, -1);
     EXPECT_EQ(loaded.info[0], std::string(259, 'x'));
 }
 

@@ -3,6 +3,8 @@
 // stores selects an entry on each ESC its category is written for.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -338,7 +340,8 @@ TEST(ShippedSheets, EveryValueSelectsOneEntryOnEveryEscOfItsCategory) {
                 ++listsWithEntries;
                 const std::string where = sheet.Where() + " " + std::string(key.key) + "=" + value +
                                           " on model type " + std::to_string(type);
-                EXPECT_TRUE(SelectByPrefix(list, value)) << where << ": no entry begins with it";
+                EXPECT_TRUE(SelectByText(list, value))
+                    << where << ": " << NoMatchReason(list, value);
                 int beginning = 0;
                 bool exact = false;
                 for (const auto& entry : list.entries) {
@@ -357,7 +360,8 @@ TEST(ShippedSheets, EveryValueSelectsOneEntryOnEveryEscOfItsCategory) {
 
 // The whole path the page takes: identify the ESC, load the sheet (clearing the selections
 // first, reading 19 characters per value); every list the sheet names that the ESC has is then
-// selected on an entry that begins with the stored text, and the setup comment is there.
+// selected on the entry equal to the stored text (or, without one, the entry that begins with
+// it), and the setup comment is there.
 TEST(ShippedSheets, LoadingEachSheetOnEachEscOfItsCategorySelectsEveryListItNames) {
     const auto sheets = AllSheets();
     ASSERT_FALSE(sheets.empty());
@@ -376,7 +380,11 @@ TEST(ShippedSheets, LoadingEachSheetOnEachEscOfItsCategorySelectsEveryListItName
                 if (list.entries.empty()) continue;
                 const std::string* text = list.SelectedText();
                 ASSERT_NE(text, nullptr) << key.key << "=" << value << " selected nothing";
-                EXPECT_TRUE(IniFile::StartsWithNoCase(*text, value))
+                const bool hasEqual = std::any_of(
+                    list.entries.begin(), list.entries.end(),
+                    [&](const std::string& e) { return IniFile::EqualNoCase(e, value); });
+                EXPECT_TRUE(hasEqual ? IniFile::EqualNoCase(*text, value)
+                                     : IniFile::StartsWithNoCase(*text, value))
                     << key.key << "=" << value << " selected \"" << *text << "\"";
             }
             for (std::size_t i = 0; i + 1 < kInfoKeys.size(); ++i) {

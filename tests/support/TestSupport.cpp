@@ -96,6 +96,15 @@ void RecordingView::ShowMessage(const std::string& text, MessageIcon icon) {
     if (onMessage) onMessage(text);
 }
 
+bool RecordingView::AskRetry(const std::string& text) {
+    ShowMessage(text, MessageIcon::None);
+    std::lock_guard lock(mutex_);
+    if (retryAnswers.empty()) return false;
+    const bool retry = retryAnswers.front();
+    retryAnswers.pop_front();
+    return retry;
+}
+
 void RecordingView::ShowPortProblem(const std::string& text) {
     std::lock_guard lock(mutex_);
     events_.push_back({Event::PortProblem, text, {}, MessageIcon::None});

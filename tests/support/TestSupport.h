@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -77,6 +78,8 @@ class RecordingView : public LinkView {
 public:
     void ShowLamps(const LampState& lamps) override;
     void ShowMessage(const std::string& text, MessageIcon icon) override;
+    // Recorded as a message; answered from `retryAnswers` (Cancel when it runs out).
+    bool AskRetry(const std::string& text) override;
     void ShowPortProblem(const std::string& text) override;
     void ShowWriteProgress(const std::string& text) override;
     void SettingsApplied() override;
@@ -92,6 +95,7 @@ public:
 
     // Runs when a message is shown, as if the user did something before dismissing it.
     std::function<void(const std::string&)> onMessage;
+    std::deque<bool> retryAnswers;
 
 private:
     mutable std::mutex mutex_;
