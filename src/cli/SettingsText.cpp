@@ -107,6 +107,12 @@ std::optional<ParamId> ApplyAssignment(SetupState& state, const std::string& raw
     }
     const ParamId listId = *found;
     OptionList& list = state.List(listId);
+    if (!list.writable) {
+        problem = ListCaption(listId, state.modelType) +
+                  " cannot be changed from the PC on this ESC (model type " +
+                  std::to_string(state.modelType) + "): it keeps its own value";
+        return std::nullopt;
+    }
     if (!SelectByText(list, value)) {
         problem =
             ListCaption(listId, state.modelType) + ": " + NoMatchReason(list, value) + ". Choices:";

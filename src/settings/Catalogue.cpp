@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "protocol/ModelTypes.h"
+#include "settings/Codec.h"
 
 namespace vorna {
 namespace {
@@ -430,6 +431,7 @@ void FillOptionLists(SetupState& state) {
     }
 
     const int type = state.modelType;
+    for (ParamId id : kParameters) state.List(id).writable = WritesParameter(type, id);
 
     // Entries: per list, the first row naming the type wins.
     std::vector<ParamId> filled;

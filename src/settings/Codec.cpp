@@ -443,6 +443,14 @@ void ApplySettingsRecord(SetupState& state, const std::uint8_t* buffer) {
     }
 }
 
+bool WritesParameter(int modelType, ParamId id) {
+    if (id == ParamId::BecVoltage && ModelTypeInfoFor(modelType).writeSendsBecLast) return true;
+    for (const PairRule& p : PairsFor(modelType)) {
+        if (p.source != PairSource::kRecordByte && p.list == id) return true;
+    }
+    return false;
+}
+
 void BuildWritePairs(SetupState& state) {
     const int type = state.modelType;
     const std::vector<Field> fields = FieldsFor(type);

@@ -27,4 +27,7 @@ void ApplySettingsRecord(SetupState& state, const std::uint8_t* buffer);
 // carries that parameter, so a write never changes a setting the user could not see.
 void BuildWritePairs(SetupState& state);
 
+// True when a write to an ESC of the model type carries this parameter's selection.
+bool WritesParameter(int modelType, ParamId id);
+
 }  // namespace vorna

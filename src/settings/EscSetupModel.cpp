@@ -34,6 +34,7 @@ std::string EscSetupModel::ModelNameText() const {
 void EscSetupModel::SelectByUser(ParamId listId, int index) {
     {
         std::lock_guard lock(mutex_);
+        if (!state_.List(listId).writable) return;  // the ESC keeps its own value
         state_.List(listId).Select(index);
         if (listId == ParamId::DriveMode) ApplyDriveModeChoice(state_, index);
     }

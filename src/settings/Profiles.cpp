@@ -104,7 +104,8 @@ LoadedSheet LoadProfile(SetupState& state, const std::filesystem::path& sheetPat
     // Keys 0 to 17, and 18 "BEC Voltage" as well (see Profiles.h).
     for (const auto& [key, listId] : kParameterKeys) {
         const std::string value = ini.Get(kOptionSection, key, "", kOptionValueChars);
-        SelectByText(state.List(listId), value);
+        OptionList& list = state.List(listId);
+        if (list.writable) SelectByText(list, value);  // else the ESC keeps its own value
     }
     for (std::size_t i = 0; i < kInfoKeys.size(); ++i) {
         sheet.info[i] = ini.Get(kInfoSection, kInfoKeys[i], "", kInfoValueChars);
@@ -156,6 +157,14 @@ ImportResult ImportSettings(SetupState& state, const std::filesystem::path& path
         const IniFile::Value v = ini.Find(kOptionSection, key, kSettingsValueChars);
         if (!v.found || v.text.empty()) continue;  // the list keeps its selection
         OptionList& list = state.List(listId);
+        if (!list.writable) {
+            // The ESC keeps its own value; a file that asks for another one is not applied.
+            const EntryMatch match = MatchEntry(list, v.text);
+            if (match.index >= 0 && match.index == list.selection) continue;
+            result.problems.push_back({std::string(key), v.line, v.text,
+                                       "this ESC does not take this setting from the PC"});
+            continue;
+        }
         if (SelectByText(list, v.text)) {
             ++result.applied;
             continue;

@@ -80,6 +80,9 @@ struct OptionList {
     std::vector<std::string> entries;
     int selection = -1;  // -1: nothing selected
     bool enabled = true;
+    // False where the model shows the setting but takes no value for it from the PC: the list
+    // shows what the ESC reports and cannot be changed.
+    bool writable = true;
 
     // Selecting past the end (or below 0) leaves the list without a selection.
     void Select(int index) {

@@ -97,6 +97,22 @@ TEST_F(VornactlTest, SetWritesAndReadShowsIt) {
     EXPECT_TRUE(esc.Pairs().empty());
 }
 
+TEST_F(VornactlTest, SettingsTheEscDoesNotTakeOrAmbiguousValuesAreRefused) {
+    sim::SimulatedEsc esc(Link(), 1);
+    ASSERT_TRUE(esc.Start());
+    CliRun r = Vornactl({"--port", Link(), "set", "Boost ACC=700"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("cannot be changed"), std::string::npos) << r.err;
+    // "For/Rev" is an entry of its own, not the start of "For/Rev/Brake".
+    r = Vornactl({"--port", Link(), "set", "Operation Mode=For/Rev"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Operation Mode: For/Rev\n"), std::string::npos) << r.out;
+    r = Vornactl({"--port", Link(), "set", "Operation Mode=For"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("fits several entries"), std::string::npos) << r.err;
+    EXPECT_EQ(esc.WritesEnded(), 1);
+}
+
 TEST_F(VornactlTest, CfgFromReadReproducesEverySettingOnAnotherEsc) {
     sim::SimulatedEsc first(Link("a"), 12);
     sim::SimulatedEsc second(Link("b"), 12);

@@ -109,7 +109,7 @@ protected:
                     return ::testing::AssertionFailure() << "list " << id << " entry " << i;
                 }
             }
-            if (list->isEnabled() != option.enabled) {
+            if (list->isEnabled() != (option.enabled && option.writable)) {
                 return ::testing::AssertionFailure() << "list " << id << " enabled state";
             }
             if (list->currentIndex() != option.selection) {

@@ -268,11 +268,16 @@ TEST_F(TransferTest, SendIsReadBackAndAnEarlierChangeIsNotUndone) {
     EXPECT_EQ(rig->setup.Snapshot().List(ParamId::NeutralDeadBand).selection, neutral);
 }
 
-TEST_F(TransferTest, AValueTheEscDoesNotKeepIsNamedAfterTheSend) {
+TEST_F(TransferTest, ASettingTheEscDoesNotTakeIsReadOnlyAndAMismatchIsNamed) {
     Connect(1);  // Boost ACC is shown on this model but no pair carries it
     const int before = rig->setup.Snapshot().List(ParamId::BoostAcc).selection;
     ASSERT_GE(before, 0);
+    EXPECT_FALSE(rig->setup.Snapshot().List(ParamId::BoostAcc).writable);
     rig->setup.SelectByUser(ParamId::BoostAcc, before + 1);
+    EXPECT_EQ(rig->setup.Snapshot().List(ParamId::BoostAcc).selection, before);
+
+    // Should a value still not stick, the read-back after the send names it.
+    rig->setup.Edit([&](SetupState& s) { s.List(ParamId::BoostAcc).selection = before + 1; });
     rig->setup.RequestWrite();
     rig->view.Clear();
     rig->Tick(2);

@@ -345,7 +345,14 @@ void EscSetupPage::ShowChanges(unsigned changes) {
         for (const ParamId id : kParameters) {
             SkinComboBox* list = lists_.at(id);
             const OptionList& option = state.List(id);
-            if (lists) list->setEnabled(option.enabled);
+            if (lists) {
+                // A setting the ESC does not take from the PC shows its value, dimmed.
+                list->setEnabled(option.enabled && option.writable);
+                list->setToolTip(option.writable || option.entries.empty()
+                                     ? QString()
+                                     : QStringLiteral("This ESC does not take this setting from "
+                                                      "the PC: the list shows its own value."));
+            }
             if (list->currentIndex() != option.selection) {
                 const QSignalBlocker quiet(list);
                 list->setCurrentIndex(option.selection);
