@@ -4,6 +4,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -304,23 +305,40 @@ int Defaults(const Options& o, std::ostream& out, std::ostream& err) {
     }
     Session session(LocationFor(o), err, o.trace);
     if (int rc = ConnectEsc(session, o, err); rc != kExitOk) return rc;
+    // The settings about to be replaced are kept, as the window keeps them.
+    const ExportResult backup =
+        BackUpSettings(session.setup.Snapshot(), BackupFolder(), std::time(nullptr));
+    if (!backup.ok) {
+        err << "vornactl: " << backup.error << "; nothing was restored.\n";
+        return kExitFile;
+    }
     session.view.TakeMessages();
-    session.setup.RequestDefaults();
-    std::vector<std::string> messages;
+    session.setup.RequestDefaults(backup.writtenPath.string());
+    RestoreOutcome outcome = RestoreOutcome::None;
     const bool finished = session.WaitAfterTicks(
-        [&](ConnectionMonitor&) {
-            auto more = session.view.TakeMessages();
-            messages.insert(messages.end(), more.begin(), more.end());
-            if (!messages.empty()) session.setup.ClearDefaultRequest();
-            return !session.setup.DefaultRequested();
+        [&](ConnectionMonitor& m) {
+            if (!session.setup.DefaultRequested()) {
+                outcome = m.Transfer().LastRestore();
+                return true;
+            }
+            // A restore whose command was not taken is tried again by the window; here one
+            // failure is the answer.
+            if (m.Transfer().LastRestore() == RestoreOutcome::Failed) {
+                session.setup.ClearDefaultRequest();
+                outcome = RestoreOutcome::Failed;
+                return true;
+            }
+            return false;
         },
         30s);
-    if (!finished || !messages.empty()) {
+    const std::vector<std::string> messages = session.view.TakeMessages();
+    if (!finished || outcome != RestoreOutcome::Restored) {
         err << "vornactl: restoring the defaults failed"
-            << (messages.empty() ? std::string(" (no answer)") : ": " + messages.front()) << "\n";
+            << (messages.empty() ? std::string(" (no answer)") : ": " + messages.back()) << "\n";
         return kExitDevice;
     }
-    out << "Factory settings restored.\n"
+    out << "Factory settings restored. The settings before are saved in "
+        << backup.writtenPath.string() << ".\n"
         << SettingsTable(session.setup.Snapshot(), session.setup.FirmwareText());
     return kExitOk;
 }

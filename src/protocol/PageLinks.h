@@ -46,6 +46,8 @@ public:
     virtual bool WriteRequested() const = 0;
     virtual void ClearWriteRequest() = 0;
     virtual bool DefaultRequested() const = 0;
+    // Where the settings replaced by the requested restore were saved; empty when nowhere.
+    virtual std::string DefaultsBackupPath() const = 0;
     virtual void ClearDefaultRequest() = 0;
 };
 

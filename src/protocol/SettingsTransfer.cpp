@@ -157,22 +157,26 @@ void SettingsTransfer::VerifyWrite() {
 void SettingsTransfer::RestoreDefaults() {
     if (link_.GetUsbState() != UsbState::Connected) {
         setup_.ClearDefaultRequest();
+        lastRestore_ = RestoreOutcome::Refused;
         view_.ShowMessage(kMsgUsbConnectionError, MessageIcon::Error);
         return;
     }
     if (link_.GetDeviceState() != DeviceState::Connected) {
         setup_.ClearDefaultRequest();
+        lastRestore_ = RestoreOutcome::Refused;
         view_.ShowMessage(kMsgEscConnectionError, MessageIcon::Error);
         return;
     }
     if (!setup_.HasValidRecord()) {
         // The page's values are not this ESC's: the user could not see what would be replaced.
         setup_.ClearDefaultRequest();
+        lastRestore_ = RestoreOutcome::Refused;
         view_.ShowMessage(lastReadFailed_ ? kMsgReadFailedNothingSent : kMsgNotReadYet,
                           MessageIcon::Error);
         return;
     }
     if (link_.SendCommandByte(cmd::kRestoreDefaults) != LinkResult::Ok) {
+        lastRestore_ = RestoreOutcome::Failed;
         view_.ShowMessage(kMsgDefaultError, MessageIcon::None);
         return;  // the request stays set and is tried again on the next tick
     }
@@ -181,7 +185,15 @@ void SettingsTransfer::RestoreDefaults() {
     static_cast<void>(link_.ReadReply(1, 100));
     const bool read = ReadSettings();
     setup_.ClearDefaultRequest();
-    if (!read) view_.ShowMessage(kMsgRestoredButReadFailed, MessageIcon::Error);
+    const std::string backup = setup_.DefaultsBackupPath();
+    const std::string where = backup.empty() ? "" : "\n" + (kMsgBackupWhere + backup + ".");
+    if (read) {
+        lastRestore_ = RestoreOutcome::Restored;
+        view_.ShowMessage(kMsgRestored + where, MessageIcon::None);
+    } else {
+        lastRestore_ = RestoreOutcome::NotReadBack;
+        view_.ShowMessage(kMsgRestoredButReadFailed + where, MessageIcon::Error);
+    }
     setup_.RefreshParameterBoxes();
 }
 

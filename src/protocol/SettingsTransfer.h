@@ -27,6 +27,8 @@ inline constexpr const char* kMsgReadFailedNothingSent =
 inline constexpr const char* kMsgRestoredButReadFailed =
     "The ESC restored its factory settings, but reading them back failed: it did not answer "
     "with a whole settings record.\nThe page shows no values until they are read.";
+inline constexpr const char* kMsgRestored = "Factory settings restored.";
+inline constexpr const char* kMsgBackupWhere = "The settings the ESC had before are saved in ";
 inline constexpr const char* kMsgSentAndVerified = "Settings sent and verified";
 inline constexpr const char* kMsgSentButDiffers =
     "Settings sent, but the ESC holds other values for: ";
@@ -34,8 +36,10 @@ inline constexpr const char* kMsgSentNotVerified =
     "Settings sent, but reading them back failed, so they could not be verified.\n"
     "The page shows no values until they are read.";
 
-// How the last write ended, for those who cannot read a message box (vornactl).
+// How the last write and the last restore ended, for those who cannot read a message box
+// (vornactl).
 enum class WriteOutcome { None, Refused, SendFailed, NotVerified, Differs, Verified };
+enum class RestoreOutcome { None, Refused, Failed, NotReadBack, Restored };
 
 class SettingsTransfer {
 public:
@@ -53,6 +57,7 @@ public:
     void RestoreDefaults();
     bool LastReadFailed() const { return lastReadFailed_; }
     WriteOutcome LastWrite() const { return lastWrite_; }
+    RestoreOutcome LastRestore() const { return lastRestore_; }
 
     // Length of the settings reply, end marker included, for a model type.
     static int ReplyLengthFor(int modelType);
@@ -68,6 +73,7 @@ private:
     bool verifyPending_ = false;
     bool lastReadFailed_ = false;
     WriteOutcome lastWrite_ = WriteOutcome::None;
+    RestoreOutcome lastRestore_ = RestoreOutcome::None;
     UsbUart& link_;
     SetupPageLink& setup_;
     FirmwarePageLink& firmware_;

@@ -116,6 +116,19 @@ bool EscSetupModel::HasValidRecord() const {
     return state_.recordValid;
 }
 
+void EscSetupModel::RequestDefaults(std::string backupPath) {
+    {
+        std::lock_guard lock(mutex_);
+        defaultsBackupPath_ = std::move(backupPath);
+    }
+    defaultRequest_ = true;
+}
+
+std::string EscSetupModel::DefaultsBackupPath() const {
+    std::lock_guard lock(mutex_);
+    return defaultsBackupPath_;
+}
+
 void EscSetupModel::ForgetEscValues() {
     {
         std::lock_guard lock(mutex_);

@@ -36,7 +36,8 @@ public:
     void Edit(const std::function<void(SetupState&)>& edit, Change change = Change::Selections);
 
     void RequestWrite() { writeRequest_ = true; }
-    void RequestDefaults() { defaultRequest_ = true; }
+    // `backupPath`: where the settings about to be replaced were saved, for the message after.
+    void RequestDefaults(std::string backupPath = {});
 
     // SetupPageLink
     void SetVersionText(const std::string& text) override;
@@ -59,6 +60,7 @@ public:
     void ClearWriteRequest() override { writeRequest_ = false; }
     bool DefaultRequested() const override { return defaultRequest_; }
     void ClearDefaultRequest() override { defaultRequest_ = false; }
+    std::string DefaultsBackupPath() const override;
 
 private:
     void Notify(Change change);
@@ -70,6 +72,7 @@ private:
     std::string firmwareText_;         // the firmware text
     std::atomic<bool> writeRequest_{false};
     std::atomic<bool> defaultRequest_{false};
+    std::string defaultsBackupPath_;  // guarded by mutex_
     std::mutex listenerMutex_;
     Listener listener_;
 };

@@ -1,6 +1,7 @@
 #include "settings/Profiles.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <system_error>
 
 #include "settings/IniFile.h"
@@ -141,6 +142,42 @@ ExportResult ExportSettings(const SetupState& state, const std::filesystem::path
     result.writtenPath = SettingsFilePath(chosen);
     result.ok = WriteFileReplacing(result.writtenPath, SettingsFileText(state), &result.error);
     return result;
+}
+
+std::filesystem::path BackupFolder() {
+    namespace fs = std::filesystem;
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data != nullptr && *data == '/') return fs::path(data) / "vorna-link" / "backups";
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0') return {};
+    return fs::path(home) / ".local" / "share" / "vorna-link" / "backups";
+}
+
+ExportResult BackUpSettings(const SetupState& state, const std::filesystem::path& folder,
+                            std::time_t now) {
+    namespace fs = std::filesystem;
+    ExportResult result;
+    std::error_code ec;
+    if (folder.empty()) {
+        result.error = "There is no folder for backups: neither XDG_DATA_HOME nor HOME is set";
+        return result;
+    }
+    fs::create_directories(folder, ec);
+    if (ec) {
+        result.writtenPath = folder;
+        result.error = "Cannot create " + Quoted(folder) + ": " + ec.message();
+        return result;
+    }
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
+    const std::string base = std::string(stamp) + "_model-" + std::to_string(state.modelType);
+    fs::path path = folder / (base + ".cfg");
+    for (int n = 2; fs::exists(path, ec) && n < 1000; ++n) {
+        path = folder / (base + "_" + std::to_string(n) + ".cfg");
+    }
+    return ExportSettings(state, path);
 }
 
 ImportResult ImportSettings(SetupState& state, const std::filesystem::path& path) {

@@ -21,6 +21,7 @@
 
 #include <array>
 #include <cstddef>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -160,6 +161,16 @@ struct ExportResult {
 };
 
 ExportResult ExportSettings(const SetupState& state, const std::filesystem::path& chosen);
+
+// Where settings are saved before something replaces them on the ESC:
+// $XDG_DATA_HOME/vorna-link/backups, or ~/.local/share/vorna-link/backups. Empty when neither
+// variable is set.
+std::filesystem::path BackupFolder();
+
+// Saves `state` as a settings file in `folder` (made when missing), named with the date, the
+// time and the model type ("2026-12-07_23-10-05_model-16.cfg"); an existing name gets a number.
+ExportResult BackUpSettings(const SetupState& state, const std::filesystem::path& folder,
+                            std::time_t now);
 
 struct ImportProblem {
     std::string key;

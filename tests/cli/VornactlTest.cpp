@@ -1,6 +1,8 @@
 // vornactl end to end, in process, against simulated devices.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -9,6 +11,8 @@
 
 namespace vorna {
 namespace {
+
+namespace fs = std::filesystem;
 
 struct CliRun {
     int code = -1;
@@ -144,10 +148,20 @@ TEST_F(VornactlTest, DefaultsRestoresTheFactorySettings) {
     ASSERT_TRUE(esc.Start());
     ASSERT_EQ(Vornactl({"--port", Link(), "set", "Coast Value=15%"}).code, 0);
     ASSERT_NE(esc.Record(), sim::FactoryRecord(13));
+    const fs::path data = dir / "data";
+    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
     CliRun r = Vornactl({"--port", Link(), "defaults"});
+    ::unsetenv("XDG_DATA_HOME");
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(esc.Record(), sim::FactoryRecord(13));
     EXPECT_NE(r.out.find("Coast Value: 0%"), std::string::npos) << r.out;
+    // The settings it had are kept in a file named with the date, the time and the model.
+    const fs::path backups = data / "vorna-link" / "backups";
+    ASSERT_TRUE(fs::is_directory(backups));
+    const fs::path saved = fs::directory_iterator(backups)->path();
+    EXPECT_NE(saved.filename().string().find("_model-13.cfg"), std::string::npos) << saved;
+    EXPECT_NE(r.out.find(saved.string()), std::string::npos) << r.out;
+    EXPECT_NE(test::ReadText(saved).find("Coast Value=15%"), std::string::npos);
 }
 
 TEST_F(VornactlTest, JsonListsEveryUsedSetting) {
