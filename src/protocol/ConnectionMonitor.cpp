@@ -32,6 +32,14 @@ void ConnectionMonitor::OnTimer() {
     if (transfer_.VerifyPending()) transfer_.VerifyWrite();
     if (updates_ && updates_->CardUpdateRequested()) updates_->RunCardUpdate();
     if (updates_ && updates_->EscUpdateRequested()) updates_->RunEscUpdate();
+    if (mode_ == DeviceMode::Card || mode_ == DeviceMode::Fix) {
+        // What answers in these modes is no ESC whose settings the page could show.
+        if (setup_.DefaultRequested() || setup_.WriteRequested()) {
+            setup_.ClearDefaultRequest();
+            setup_.ClearWriteRequest();
+            view_.ShowMessage(kMsgNotInEscMode, MessageIcon::Error);
+        }
+    }
     if (setup_.DefaultRequested()) transfer_.RestoreDefaults();
     if (setup_.WriteRequested()) transfer_.WriteSettings();
 }

@@ -17,6 +17,9 @@ inline constexpr const char* kMsgDefaultError = "Default Setting error!";
 inline constexpr const char* kMsgNotReadYet =
     "The settings of this ESC have not been read yet, so nothing was sent.\n"
     "Wait until the ESC lamp is lit and the page shows its settings, then send again.";
+inline constexpr const char* kMsgNotInEscMode =
+    "Settings are sent to an ESC in Esc mode only, so nothing was sent.\n"
+    "Choose Device > Esc; its settings are read first.";
 inline constexpr const char* kMsgReadFailed =
     "The settings of this ESC could not be read: it did not answer with a whole settings "
     "record after 6 tries.\nThe page shows no values until a read succeeds; the read is "

@@ -301,6 +301,7 @@ TEST_F(TransferTest, ValuesOfTheEscReadAreNotSentInAnotherMode) {
     EXPECT_EQ(esc->Restores(), 0);
     EXPECT_FALSE(rig->setup.WriteRequested());
     EXPECT_FALSE(rig->setup.DefaultRequested());
+    EXPECT_EQ(rig->view.Texts(Event::Message).back(), kMsgNotInEscMode);
 }
 
 // Every setting a model has, changed in the page, written, and read back from the device.
