@@ -74,8 +74,8 @@ std::string SettingsJson(const SetupState& state, const std::string& firmwareTex
         const auto& list = state.List(id);
         json += first ? "\n" : ",\n";
         first = false;
-        json += "    {\"id\": " + std::to_string(static_cast<int>(id)) +
-                ", \"caption\": " + JsonString(ListCaption(id, state.modelType)) +
+        // The settings-file key names a setting for scripts; the caption follows the model.
+        json += "    {\"caption\": " + JsonString(ListCaption(id, state.modelType)) +
                 ", \"key\": " + JsonString(KeyOf(id)) +
                 ", \"index\": " + std::to_string(list.selection) + ", \"value\": " +
                 (list.SelectedText() ? JsonString(*list.SelectedText()) : std::string("null")) +
