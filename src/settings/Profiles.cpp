@@ -104,7 +104,7 @@ LoadedSheet LoadProfile(SetupState& state, const std::filesystem::path& sheetPat
     // Keys 0 to 17, and 18 "BEC Voltage" as well (see Profiles.h).
     for (const auto& [key, listId] : kParameterKeys) {
         const std::string value = ini.Get(kOptionSection, key, "", kOptionValueChars);
-        SelectByText(state.List(listId), value);
+        if (SelectByText(state.List(listId), value)) sheet.selected.push_back(listId);
     }
     for (std::size_t i = 0; i < kInfoKeys.size(); ++i) {
         sheet.info[i] = ini.Get(kInfoSection, kInfoKeys[i], "", kInfoValueChars);
