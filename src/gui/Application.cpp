@@ -127,7 +127,7 @@ void Application::CloseOnQuitSignals(MainWindow& window, QTimer& watch) {
     std::signal(SIGINT, OnQuitSignal);
     std::signal(SIGTERM, OnQuitSignal);
     QObject::connect(&watch, &QTimer::timeout, &window, [&window] {
-        if (gQuitRequested) window.close();
+        if (gQuitRequested) window.CloseWithoutAsking();
     });
     watch.start(200);
 }

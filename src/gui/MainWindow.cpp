@@ -120,9 +120,11 @@ void MainWindow::BuildMenus() {
     exportAction_ = file->addAction("Export Settings", this, &MainWindow::ExportSettings);
     exitAction_ = file->addAction("Exit", this, &QWidget::close);
     QMenu* device = menuBar()->addMenu("&Device");
-    escAction_ = device->addAction("Esc", this, [this] { link_->ChooseEsc(); });
-    cardAction_ = device->addAction("Program Card", this, [this] { link_->ChooseProgramCard(); });
-    fixAction_ = device->addAction("Fix Mode", this, [this] { link_->ChooseFixMode(); });
+    escAction_ = device->addAction("Esc", this, [this] { ChooseMode(&LinkController::ChooseEsc); });
+    cardAction_ = device->addAction("Program Card", this,
+                                    [this] { ChooseMode(&LinkController::ChooseProgramCard); });
+    fixAction_ =
+        device->addAction("Fix Mode", this, [this] { ChooseMode(&LinkController::ChooseFixMode); });
     for (QAction* a : {escAction_, cardAction_, fixAction_}) a->setCheckable(true);
     QMenu* help = menuBar()->addMenu("&Help");
     aboutAction_ = help->addAction("About", this, &MainWindow::ShowAbout);
@@ -237,6 +239,7 @@ void MainWindow::BuildPages() {
     const QRect pageRect(0, 0, 985, 630);
     linksPage_ = new LinksPage(options_.dataDir, options_.urlOpener, container_);
     setupPage_ = new EscSetupPage(setup_, options_.dataDir, pageTextSize_, container_);
+    setupPage_->SetConfirm(options_.confirm);
     firmwarePage_ = new FirmwarePage(firmware_, pageTextSize_, container_);
     for (QWidget* page :
          {static_cast<QWidget*>(linksPage_), static_cast<QWidget*>(setupPage_), firmwarePage_}) {
@@ -280,12 +283,25 @@ void MainWindow::OnMessage(quint64 ticket, const QString& text, bool errorIcon) 
 void MainWindow::OnDeviceModeChanged(DeviceMode mode, bool escPageEnabled, bool firmwarePageEnabled,
                                      bool selectLinksPage) {
     mode_ = mode;
-    escAction_->setChecked(mode_ == DeviceMode::Esc);
-    cardAction_->setChecked(mode_ == DeviceMode::Card);
-    fixAction_->setChecked(mode_ == DeviceMode::Fix);
+    ShowModeChecks();
     if (selectLinksPage) SelectLinksPage();
     escButton_->setEnabled(escPageEnabled);
     firmwareButton_->setEnabled(firmwarePageEnabled);
+}
+
+void MainWindow::ShowModeChecks() {
+    escAction_->setChecked(mode_ == DeviceMode::Esc);
+    cardAction_->setChecked(mode_ == DeviceMode::Card);
+    fixAction_->setChecked(mode_ == DeviceMode::Fix);
+}
+
+// Every Device menu choice leaves the ESC's values behind, and unsent changes with them.
+void MainWindow::ChooseMode(void (LinkController::*choose)()) {
+    if (!setupPage_->MayDiscardUnsentChanges()) {
+        ShowModeChecks();  // the menu has already checked or unchecked the item
+        return;
+    }
+    (link_.get()->*choose)();
 }
 
 void MainWindow::ShowPage(enum Page page) {
@@ -334,6 +350,7 @@ void MainWindow::ExportSettings() {
 void MainWindow::ImportSettings() {
     const QString chosen = options_.chooseSettingsFile(this, false);
     if (chosen.isEmpty()) return;
+    if (!setupPage_->MayDiscardUnsentChanges()) return;
     ImportResult result;
     setup_.Edit(
         [&](SetupState& state) { result = vorna::ImportSettings(state, chosen.toStdString()); });
@@ -356,7 +373,16 @@ QPixmap MainWindow::Screenshot() {
     return grab();
 }
 
+void MainWindow::CloseWithoutAsking() {
+    closing_ = true;
+    close();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!closing_ && !setupPage_->MayDiscardUnsentChanges()) {
+        event->ignore();
+        return;
+    }
     closing_ = true;
     // A transaction under way may hold the link thread for a few seconds more; the window
     // goes at once rather than standing frozen while it finishes.

@@ -69,6 +69,9 @@ public:
         int logicalDpi = 0;  // 0: the screen's
         // Asks for a settings file to export to (save) or import from; empty: cancelled.
         std::function<QString(QWidget* parent, bool save)> chooseSettingsFile;
+        // Asks Yes or No before changes not yet sent to the ESC are discarded; true for Yes.
+        // Empty: a modal message box.
+        std::function<bool(QWidget* parent, const QString& question)> confirm;
     };
 
     explicit MainWindow(Options options, QWidget* parent = nullptr);
@@ -94,6 +97,10 @@ public:
     int PageTextSize() const { return pageTextSize_; }
     DeviceMode Mode() const { return mode_; }
 
+    // Closes for a quit asked for outside the window (Ctrl-C, a polite kill), without asking
+    // about unsent changes.
+    void CloseWithoutAsking();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -106,6 +113,8 @@ private:
     void ConnectLink();
     void OnDeviceModeChanged(DeviceMode mode, bool escPageEnabled, bool firmwarePageEnabled,
                              bool selectLinksPage);
+    void ChooseMode(void (LinkController::*choose)());
+    void ShowModeChecks();
     void OnMessage(quint64 ticket, const QString& text, bool errorIcon);
     void ShowAbout();
 

@@ -49,6 +49,61 @@ void EscSetupModel::Edit(const std::function<void(SetupState&)>& edit, Change ch
     Notify(change);
 }
 
+std::vector<ParamId> EscSetupModel::UnsentChanges() const {
+    std::lock_guard lock(mutex_);
+    std::vector<ParamId> changed;
+    for (std::size_t i = 0; i < kParameters.size(); ++i) {
+        const int selection = state_.List(kParameters[i]).selection;
+        if (selection >= 0 && selection != escSelections_[i]) changed.push_back(kParameters[i]);
+    }
+    return changed;
+}
+
+bool EscSetupModel::HasUnsentChanges() const {
+    return !UnsentChanges().empty();
+}
+
+bool EscSetupModel::SelectEscValues() {
+    const int driveMode = state_.List(ParamId::DriveMode).selection;
+    for (std::size_t i = 0; i < kParameters.size(); ++i) {
+        state_.List(kParameters[i]).Select(escSelections_[i]);
+    }
+    const int escDriveMode = state_.List(ParamId::DriveMode).selection;
+    if (escDriveMode < 0 || escDriveMode == driveMode) return false;
+    ApplyDriveModeChoice(state_, escDriveMode);
+    return true;
+}
+
+LoadedSheet EscSetupModel::LoadSheet(const std::filesystem::path& sheetPath,
+                                     std::vector<ParamId>* leftAtEscValues) {
+    LoadedSheet loaded;
+    bool enabledChanged = false;
+    {
+        std::lock_guard lock(mutex_);
+        const bool overEscValues = state_.recordValid;
+        if (overEscValues) {
+            enabledChanged = SelectEscValues();
+            loaded = LoadProfile(state_, sheetPath, nullptr);
+        } else {
+            loaded = LoadProfile(state_, sheetPath, ClearSelections);
+        }
+        if (leftAtEscValues != nullptr) {
+            leftAtEscValues->clear();
+            for (const ParamId id : kParameters) {
+                const OptionList& list = state_.List(id);
+                if (!overEscValues || list.entries.empty() || !list.enabled) continue;
+                if (std::find(loaded.selected.begin(), loaded.selected.end(), id) !=
+                    loaded.selected.end()) {
+                    continue;
+                }
+                leftAtEscValues->push_back(id);
+            }
+        }
+    }
+    Notify(enabledChanged ? Change::Lists : Change::Selections);
+    return loaded;
+}
+
 void EscSetupModel::SetVersionText(const std::string& text) {
     std::lock_guard lock(mutex_);
     state_.versionText = text;
@@ -61,6 +116,7 @@ int EscSetupModel::RecognizeModel(const IdentityBytes& identity) {
         modelType = vorna::RecognizeModel(state_, identity.data());
         // A newly identified ESC has not been read yet.
         state_.recordValid = false;
+        std::fill(escSelections_.begin(), escSelections_.end(), -1);
     }
     Notify(Change::Lists);
     return modelType;
@@ -107,6 +163,9 @@ void EscSetupModel::ApplySettingsRecord(const std::uint8_t* buffer, std::size_t 
         const std::size_t n = std::min(dataBytes, state_.lastRecord.size());
         std::copy_n(buffer, n, state_.lastRecord.begin());
         state_.recordValid = true;
+        for (std::size_t i = 0; i < kParameters.size(); ++i) {
+            escSelections_[i] = state_.List(kParameters[i]).selection;
+        }
     }
     Notify(Change::Selections);
 }
@@ -137,6 +196,7 @@ void EscSetupModel::ForgetEscValues() {
         for (const ParamId id : kParameters) state_.List(id).selection = -1;
         state_.lastRecord.fill(0);
         sentSelections_.clear();
+        std::fill(escSelections_.begin(), escSelections_.end(), -1);
     }
     Notify(Change::Selections);
 }
@@ -177,7 +237,9 @@ int EscSetupModel::BecSelection() const {
 void EscSetupModel::SelectBec(int index) {
     {
         std::lock_guard lock(mutex_);
-        state_.List(ParamId::BecVoltage).Select(index);
+        OptionList& bec = state_.List(ParamId::BecVoltage);
+        bec.Select(index);
+        escSelections_[SetupState::IndexOf(ParamId::BecVoltage)] = bec.selection;
     }
     Notify(Change::Selections);
 }

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "protocol/PageLinks.h"
+#include "settings/Profiles.h"
 #include "settings/SetupState.h"
 
 namespace vorna {
@@ -35,6 +37,19 @@ public:
     // Runs `edit` on the state under the lock, then reports `change`.
     void Edit(const std::function<void(SetupState&)>& edit, Change change = Change::Selections);
 
+    // The parameter lists whose selection differs from the ESC's value as last read (a send
+    // counts once it has been read back), in kParameters order: what a send would change. A
+    // list without a selection sends the ESC's own value back, so it never counts.
+    std::vector<ParamId> UnsentChanges() const;
+    bool HasUnsentChanges() const;
+
+    // Loads a setup sheet (LoadProfile) over the ESC's values as last read, so a list the sheet
+    // does not set keeps what a send would keep for it; without a valid record, over cleared
+    // selections. `leftAtEscValues` (if given) gets the lists in use (with entries, enabled)
+    // that the sheet did not set; none without a valid record.
+    LoadedSheet LoadSheet(const std::filesystem::path& sheetPath,
+                          std::vector<ParamId>* leftAtEscValues = nullptr);
+
     void RequestWrite() { writeRequest_ = true; }
     // `backupPath`: where the settings about to be replaced were saved, for the message after.
     void RequestDefaults(std::string backupPath = {});
@@ -54,6 +69,8 @@ public:
     std::vector<std::string> SettingsDifferingFromSent() const override;
     void BuildWritePairs(std::array<std::uint8_t, 100>& pairs) override;
     int BecSelection() const override;
+    // Called by a read with the BEC Voltage the ESC answered apart from its record, so the
+    // selection counts as one of the ESC's values.
     void SelectBec(int index) override;
     void RefreshParameterBoxes() override;
     bool WriteRequested() const override { return writeRequest_; }
@@ -64,12 +81,17 @@ public:
 
 private:
     void Notify(Change change);
+    // Under the lock: back to the ESC's values in every parameter list, Drive Mode carrying its
+    // dependency as a choice in the list does. True when that changed which lists are enabled.
+    bool SelectEscValues();
 
     mutable std::mutex mutex_;
     SetupState state_;
     std::vector<int> sentSelections_;  // by position in kParameters; -1: nothing was chosen
     std::string modelNameText_;        // the model name text (hidden on the page)
     std::string firmwareText_;         // the firmware text
+    // What the last read selected, by position in kParameters (-1: nothing): the ESC's values.
+    std::vector<int> escSelections_ = std::vector<int>(kParameters.size(), -1);
     std::atomic<bool> writeRequest_{false};
     std::atomic<bool> defaultRequest_{false};
     std::string defaultsBackupPath_;  // guarded by mutex_

@@ -106,7 +106,8 @@ LoadedSheet LoadProfile(SetupState& state, const std::filesystem::path& sheetPat
     for (const auto& [key, listId] : kParameterKeys) {
         const std::string value = ini.Get(kOptionSection, key, "", kOptionValueChars);
         OptionList& list = state.List(listId);
-        if (list.writable) SelectByText(list, value);  // else the ESC keeps its own value
+        // A list the ESC does not take from the PC keeps the ESC's value.
+        if (list.writable && SelectByText(list, value)) sheet.selected.push_back(listId);
     }
     for (std::size_t i = 0; i < kInfoKeys.size(); ++i) {
         sheet.info[i] = ini.Get(kInfoSection, kInfoKeys[i], "", kInfoValueChars);

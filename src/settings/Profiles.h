@@ -139,6 +139,7 @@ struct LoadedSheet {
     std::array<std::string, 13> info;  // by kInfoKeys, for the information fields
     std::string memo;                  // for the memo field
     bool memoVisible = false;          // show the memo and its captions: "Temp Track" is set
+    std::vector<ParamId> selected;     // the lists a key of the sheet selected an entry in
 };
 
 // Loads a setup sheet into the parameter lists: calls clearSelections(state) first (the

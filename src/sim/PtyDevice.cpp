@@ -128,9 +128,11 @@ void PtyDevice::Loop() {
         ssize_t n = ::read(master_, buffer, sizeof buffer);
         if (n <= 0) continue;
         for (ssize_t i = 0; i < n; ++i) {
-            Send(&buffer[i], 1);
+            // The device takes the byte in before the line echoes it, so whoever sees the echo
+            // also sees what the byte did (a test reading the logs right after a command).
             reply.clear();
             OnByte(buffer[i], reply);
+            Send(&buffer[i], 1);
             if (!reply.empty()) Send(reply.data(), reply.size());
         }
     }

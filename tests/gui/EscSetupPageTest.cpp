@@ -63,6 +63,10 @@ protected:
         rig = std::make_unique<test::Rig>(Link());
         news = std::make_unique<gui::SetupModelNews>(rig->setup);
         page = std::make_unique<EscSetupPage>(rig->setup, dir.Path(), textSize);
+        page->SetConfirm([this](QWidget*, const QString& question) {
+            questions.push_back(question);
+            return answer;
+        });
         QObject::connect(news.get(), &gui::SetupModelNews::changed, page.get(),
                          &EscSetupPage::ShowChanges);
         page->show();
@@ -129,6 +133,10 @@ protected:
 
     // Picks entry `index` the way a user does: opens the list and clicks the entry.
     static void Choose(SkinComboBox* list, int index) {
+        Pick(list, index);
+        ASSERT_EQ(list->currentIndex(), index);
+    }
+    static void Pick(SkinComboBox* list, int index) {
         list->showPopup();
         QAbstractItemView* view = list->view();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
@@ -136,7 +144,14 @@ protected:
         view->scrollTo(item);
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(item).center());
         ASSERT_TRUE(QTest::qWaitFor([&] { return !view->window()->isVisible(); }, kWaitMs));
-        ASSERT_EQ(list->currentIndex(), index);
+    }
+
+    std::vector<ParamId> ShownUnsentMarks() const {
+        std::vector<ParamId> shown;
+        for (const ParamId id : kParameters) {
+            if (page->UnsentMark(id)->isVisible()) shown.push_back(id);
+        }
+        return shown;
     }
 
     static QPoint OnePixelInside(const QRect& r) { return r.topLeft() + QPoint(1, 1); }
@@ -152,6 +167,8 @@ protected:
     std::unique_ptr<test::Rig> rig;
     std::unique_ptr<gui::SetupModelNews> news;
     std::unique_ptr<EscSetupPage> page;
+    std::vector<QString> questions;  // asked before unsent changes would be lost
+    bool answer = true;
 };
 
 TEST_F(EscSetupPageTest, StartsEmptyWithCategoriesAndTheGivenTextSize) {
@@ -265,6 +282,23 @@ TEST_F(EscSetupPageTest, PickInAListIsSentWithTheSendPicture) {
     EXPECT_EQ(esc->Record()[1], chosen);
     EXPECT_EQ(esc->WritesEnded(), 1);
     EXPECT_TRUE(ShowsModel());
+}
+
+TEST_F(EscSetupPageTest, ChangedListsAreMarkedUntilTheSendIsReadBack) {
+    Connect(16);
+    ASSERT_FALSE(HasFailure());
+    EXPECT_TRUE(ShownUnsentMarks().empty());
+    SkinComboBox* drag = page->List(ParamId::DragBrake);
+    Choose(drag, (drag->currentIndex() + 3) % drag->count());
+    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return ShownUnsentMarks() == std::vector<ParamId>{ParamId::DragBrake}; },
+        kWaitMs));
+    EXPECT_FALSE(page->UnsentMark(ParamId::DragBrake)->geometry().intersects(drag->geometry()));
+
+    QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
+    TickOnLinkThread(2);  // the write, then its read-back
+    EXPECT_TRUE(QTest::qWaitFor([this] { return ShownUnsentMarks().empty(); }, kWaitMs));
 }
 
 TEST_F(EscSetupPageTest, DriveModePickCarriesItsDependency) {
@@ -381,6 +415,7 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
                    "Date=2024-05-01\nRotor=12.5\nTemp Track=25C\n[memo]\nmemo=Warm track, light "
                    "drag brake\n");
     WriteSheet("Modify Touring", "notes.txt", "not a sheet");
+    WriteSheet("Fun Car", "c.ini", "[option]\nDrag Brake=" + dragEntries[1] + "\n");
     std::filesystem::create_directories(dir.Path() / "Profile" / "Drift Car");
 
     // A category without sheets loads nothing.
@@ -404,8 +439,13 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     EXPECT_EQ(sheets->currentIndex(), 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return page->List(ParamId::DragBrake)->currentIndex() == 6; },
                                 kWaitMs));
-    // The sheet starts from cleared selections: a key it lacks leaves its list empty.
-    EXPECT_EQ(page->List(ParamId::FullBrake)->currentIndex(), -1);
+    // A key the sheet lacks leaves its list at the ESC's value, and the page says so.
+    EXPECT_EQ(page->List(ParamId::FullBrake)->currentIndex(),
+              read.List(ParamId::FullBrake).selection);
+    EXPECT_TRUE(page->SheetNote()->isVisible());
+    EXPECT_TRUE(page->SheetNote()->toolTip().contains("Full Brake"));
+    EXPECT_FALSE(page->SheetNote()->toolTip().contains("Drag Brake"));
+    EXPECT_TRUE(questions.empty());  // nothing unsent was there to lose
     EXPECT_TRUE(WaitShowsModel());
     EXPECT_EQ(page->Text(1042)->text(), "Ann <b>Lee</b>");  // shown as written, not as markup
     EXPECT_EQ(page->Text(1043)->text(), "2024-05-01");
@@ -426,10 +466,23 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return page->List(ParamId::DragBrake)->currentIndex() == 7; },
                                 kWaitMs));
     EXPECT_EQ(page->List(ParamId::FullBrake)->currentIndex(), 2);
+    EXPECT_EQ(questions.size(), 1u);  // sheet A's values were not sent
     EXPECT_EQ(page->Text(1042)->text(), "Bo");
     EXPECT_EQ(page->Text(1043)->text(), "");
     EXPECT_FALSE(page->Memo()->isVisible());
     EXPECT_FALSE(page->Picture(EscSetupPage::kIdcInfoCaptions)->isVisible());
+
+    // Keeping the unsent values puts either chooser back and loads nothing.
+    answer = false;
+    Pick(sheets, 0);
+    ASSERT_FALSE(HasFailure());
+    EXPECT_EQ(sheets->currentIndex(), 1);
+    Pick(page->List(ParamId::Category), 9);
+    ASSERT_FALSE(HasFailure());
+    EXPECT_EQ(page->List(ParamId::Category)->currentIndex(), 0);
+    EXPECT_EQ(sheets->count(), 2);
+    EXPECT_EQ(questions.size(), 3u);
+    EXPECT_EQ(rig->setup.Snapshot().List(ParamId::DragBrake).selection, 7);
 
     QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
     TickOnLinkThread();

@@ -48,6 +48,10 @@ protected:
             questions.push_back(text);
             return true;
         };
+        options.confirm = [this](QWidget*, const QString& text) {
+            confirmations.push_back(text);
+            return confirmAnswer;
+        };
         auto window = std::make_unique<MainWindow>(options);
         window->show();
         return window;
@@ -59,6 +63,8 @@ protected:
     std::vector<QString> opened;
     std::vector<Shown> messages;
     std::vector<QString> questions;
+    std::vector<QString> confirmations;  // asked before unsent changes would be lost
+    bool confirmAnswer = true;
 };
 
 TEST_F(MainWindowTest, StartsOnTheLinksPageWithOnlyItsButton) {
@@ -204,6 +210,37 @@ TEST_F(MainWindowTest, WriteShowsProgressAndMessagesWaitForTheUser) {
     EXPECT_EQ(esc.WritesEnded(), 1);
 }
 
+TEST_F(MainWindowTest, UnsentChangesAreAskedAboutBeforeAModeChangeOrClose) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    auto w = Open(Link());
+    w->Action(gui::MainWindow::kIdmEsc)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
+    EXPECT_TRUE(confirmations.empty());  // nothing to lose then
+    const int drag = w->SetupModel().Snapshot().List(ParamId::DragBrake).selection;
+    w->SetupModel().SelectByUser(ParamId::DragBrake, drag + 1);
+
+    confirmAnswer = false;
+    w->Action(gui::MainWindow::kIdmProgramCard)->trigger();
+    ASSERT_EQ(confirmations.size(), 1u);
+    EXPECT_TRUE(confirmations[0].contains("not sent to the ESC"));
+    EXPECT_TRUE(w->Action(gui::MainWindow::kIdmEsc)->isChecked());
+    EXPECT_FALSE(w->Action(gui::MainWindow::kIdmProgramCard)->isChecked());
+    // A job queued after the menu choice finds the link still in Esc mode.
+    std::atomic<int> mode{-1};
+    w->Link().Post([&](ConnectionMonitor& m) { mode = static_cast<int>(m.Mode()); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return mode.load() >= 0; }, 10000));
+    EXPECT_EQ(mode.load(), static_cast<int>(DeviceMode::Esc));
+    EXPECT_EQ(w->SetupModel().Snapshot().List(ParamId::DragBrake).selection, drag + 1);
+
+    w->close();
+    EXPECT_EQ(confirmations.size(), 2u);
+    EXPECT_TRUE(w->isVisible());
+    confirmAnswer = true;
+    w->close();
+    EXPECT_FALSE(w->isVisible());
+}
+
 TEST_F(MainWindowTest, WindowKeepsServingEventsWhileTheLinkIsBusy) {
     auto w = Open(Link());
     std::promise<void> release;
@@ -272,6 +309,10 @@ TEST_F(MainWindowTest, FileMenuExportsAndImportsSettings) {
         messages.push_back({text, error});
     };
     options.chooseSettingsFile = [&](QWidget*, bool) { return chosen; };
+    options.confirm = [this](QWidget*, const QString& text) {
+        confirmations.push_back(text);
+        return true;
+    };
     MainWindow w(options);
     w.Action(gui::MainWindow::kIdmEsc)->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.SetupModel().HasValidRecord(); }, 10000));
@@ -288,6 +329,7 @@ TEST_F(MainWindowTest, FileMenuExportsAndImportsSettings) {
     w.SetupModel().SelectByUser(ParamId::LipoCells, offSlope + 1);
     chosen = QString::fromStdString((dir / "race.cfg").string());
     w.Action(gui::MainWindow::kIdmImportSettings)->trigger();
+    EXPECT_EQ(confirmations.size(), 1u);  // over the two unsent changes
     EXPECT_EQ(w.SetupModel().Snapshot().List(ParamId::DragBrake).selection, drag);
     EXPECT_EQ(w.SetupModel().Snapshot().List(ParamId::LipoCells).selection, offSlope);
     EXPECT_TRUE(messages.empty());

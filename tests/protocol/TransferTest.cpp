@@ -268,6 +268,29 @@ TEST_F(TransferTest, SendIsReadBackAndAnEarlierChangeIsNotUndone) {
     EXPECT_EQ(rig->setup.Snapshot().List(ParamId::NeutralDeadBand).selection, neutral);
 }
 
+TEST_F(TransferTest, ChangesAreUnsentUntilTheSendIsReadBack) {
+    for (const int model : {9, 16}) {  // 9: BEC Voltage is read apart from the record
+        SCOPED_TRACE(model);
+        Connect(model);
+        EXPECT_FALSE(rig->setup.HasUnsentChanges());
+        const OptionList drag = rig->setup.Snapshot().List(ParamId::DragBrake);
+        ASSERT_GE(drag.selection, 0);
+        const int other = (drag.selection + 1) % static_cast<int>(drag.entries.size());
+        rig->setup.SelectByUser(ParamId::DragBrake, other);
+        EXPECT_EQ(rig->setup.UnsentChanges(), std::vector<ParamId>{ParamId::DragBrake});
+        rig->setup.SelectByUser(ParamId::DragBrake, drag.selection);  // the ESC's value again
+        EXPECT_FALSE(rig->setup.HasUnsentChanges());
+
+        rig->setup.SelectByUser(ParamId::DragBrake, other);
+        rig->setup.RequestWrite();
+        rig->Tick();
+        EXPECT_TRUE(rig->setup.HasUnsentChanges());  // sent, not yet read back
+        rig->Tick();
+        EXPECT_EQ(rig->monitor.Transfer().LastWrite(), WriteOutcome::Verified);
+        EXPECT_FALSE(rig->setup.HasUnsentChanges());
+    }
+}
+
 TEST_F(TransferTest, ASettingTheEscDoesNotTakeIsReadOnlyAndAMismatchIsNamed) {
     Connect(1);  // Boost ACC is shown on this model but no pair carries it
     const int before = rig->setup.Snapshot().List(ParamId::BoostAcc).selection;

@@ -3,8 +3,10 @@
 #include <QAbstractItemView>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMetaObject>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
@@ -14,11 +16,11 @@
 #include <cstddef>
 #include <iterator>
 
+#include "gui/AppConfig.h"
 #include "gui/ModelNews.h"
 #include "gui/skin/Skin.h"
 #include "gui/widgets/SkinComboBox.h"
 #include "settings/Catalogue.h"
-#include "settings/Codec.h"
 #include "settings/Profiles.h"
 
 namespace vorna::gui {
@@ -167,6 +169,37 @@ const TextPlace kTextPlaces[] = {
 
 const QRect kMemoPlace(680, 470, 280, 80);
 
+// The unsent-change mark sits in the gap between a list and its caption: the captions end at
+// least 13 pixels before their lists.
+constexpr int kMarkWidth = 8;
+constexpr int kMarkGap = 2;  // between the mark and its list
+const QColor kMarkColor(235, 40, 40);
+
+// The sheet note runs under the sheet chooser, inside the pre-set frame above its bottom edge.
+constexpr int kSheetNoteLeft = 352;
+constexpr int kSheetNoteRight = 640;
+constexpr int kSheetNoteBottom = 536;
+constexpr int kSheetNotePointSize = 7;
+const QColor kSheetNoteColor(165, 165, 165);
+
+QPixmap MarkPixmap() {
+    QPixmap pixmap(kMarkWidth, kMarkWidth);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kMarkColor);
+    painter.drawEllipse(QRectF(1, 1, kMarkWidth - 2, kMarkWidth - 2));
+    return pixmap;
+}
+
+bool DefaultConfirm(QWidget* parent, const QString& question) {
+    QMessageBox box(QMessageBox::Question, kAppTitle, question, QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 // The face holds the 20-pixel arrow drawn 2 pixels down; a larger text size makes it taller.
 constexpr int kMinFaceHeight = 22;
 
@@ -223,6 +256,8 @@ EscSetupPage::EscSetupPage(EscSetupModel& model, const std::filesystem::path& pr
     BuildTexts();
     BuildLists();
     BuildMemo();
+    BuildUnsentMarks();
+    BuildSheetNote();
 
     ShowChanges(SetupModelNews::kAll);
 }
@@ -296,7 +331,36 @@ void EscSetupPage::BuildLists() {
     FitOpenListHeight(lists_.at(ParamId::SetupSheet), DropHeightOf(ParamId::SetupSheet));
     connect(category, &QComboBox::activated, this, &EscSetupPage::OnCategoryChosen);
     connect(lists_.at(ParamId::SetupSheet), &QComboBox::activated, this,
-            [this](int) { LoadChosenSheet(); });
+            [this](int) { OnSheetChosen(); });
+}
+
+void EscSetupPage::BuildUnsentMarks() {
+    const QPixmap pixmap = MarkPixmap();
+    for (const ParamId id : kParameters) {
+        const QRect face = lists_.at(id)->geometry();
+        auto* mark = new QLabel(this);
+        mark->setGeometry(face.left() - kMarkGap - kMarkWidth, face.top(), kMarkWidth,
+                          face.height());
+        mark->setAlignment(Qt::AlignCenter);
+        mark->setPixmap(pixmap);
+        mark->setToolTip(QStringLiteral("Changed here, not sent to the ESC yet"));
+        mark->hide();
+        unsentMarks_[id] = mark;
+    }
+}
+
+void EscSetupPage::BuildSheetNote() {
+    sheetNote_ = new QLabel(this);
+    const int top = lists_.at(ParamId::SetupSheet)->geometry().bottom() + 2;
+    sheetNote_->setGeometry(kSheetNoteLeft, top, kSheetNoteRight - kSheetNoteLeft,
+                            std::max(1, kSheetNoteBottom - top));
+    sheetNote_->setFont(QFont(kDialogFace, kSheetNotePointSize));
+    QPalette palette = LightOnBlack(sheetNote_->palette());
+    palette.setColor(QPalette::All, QPalette::WindowText, kSheetNoteColor);
+    sheetNote_->setPalette(palette);
+    sheetNote_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    sheetNote_->setTextFormat(Qt::PlainText);
+    sheetNote_->hide();
 }
 
 void EscSetupPage::BuildMemo() {
@@ -333,6 +397,21 @@ QLabel* EscSetupPage::Picture(int id) const {
     return it == pictures_.end() ? nullptr : it->second;
 }
 
+QLabel* EscSetupPage::UnsentMark(ParamId id) const {
+    const auto it = unsentMarks_.find(id);
+    return it == unsentMarks_.end() ? nullptr : it->second;
+}
+
+void EscSetupPage::SetConfirm(Confirm confirm) {
+    confirm_ = std::move(confirm);
+}
+
+bool EscSetupPage::MayDiscardUnsentChanges() {
+    if (!model_.HasUnsentChanges()) return true;
+    const QString question = QString::fromLatin1(kDiscardQuestion);
+    return confirm_ ? confirm_(window(), question) : DefaultConfirm(window(), question);
+}
+
 void EscSetupPage::ShowChanges(unsigned changes) {
     if (changes == 0) return;
     const SetupState state = model_.Snapshot();
@@ -360,6 +439,9 @@ void EscSetupPage::ShowChanges(unsigned changes) {
             // The face is repainted even when the blocked signal would have asked for it.
             list->update();
         }
+        ShowUnsentMarks();
+        // The note speaks of one ESC's values; they are gone with it.
+        if (!state.recordValid) sheetNote_->hide();
     }
     if ((changes & SetupModelNews::kTexts) != 0) {
         texts_.at(kIdcFirmwareText)->setText(FromEightBit(model_.FirmwareText()));
@@ -393,26 +475,73 @@ void EscSetupPage::ShowMiddleCaptions(int modelType) {
     picture->update();
 }
 
+void EscSetupPage::ShowUnsentMarks() {
+    const std::vector<ParamId> unsent = model_.UnsentChanges();
+    for (const auto& [id, mark] : unsentMarks_) {
+        mark->setVisible(std::find(unsent.begin(), unsent.end(), id) != unsent.end());
+    }
+}
+
+void EscSetupPage::ShowLeftAtEscValues(const std::vector<ParamId>& lists) {
+    if (lists.empty()) {
+        sheetNote_->hide();
+        return;
+    }
+    const int modelType = model_.ModelType();
+    QStringList names;
+    for (const ParamId id : lists) names << FromEightBit(ListCaption(id, modelType));
+    // One line: as many names as fit, then how many more; the tip names them all.
+    const QString lead = QStringLiteral("Left at the ESC's values: ");
+    const QFontMetrics metrics(sheetNote_->font());
+    QString text = lead + names.join(QStringLiteral(", "));
+    for (qsizetype shown = names.size() - 1;
+         shown > 0 && metrics.horizontalAdvance(text) > sheetNote_->width(); --shown) {
+        text = lead + names.first(shown).join(QStringLiteral(", ")) +
+               QStringLiteral(" and %1 more").arg(names.size() - shown);
+    }
+    sheetNote_->setText(text);
+    sheetNote_->setToolTip(lead + QStringLiteral("\n") + names.join(QStringLiteral("\n")));
+    sheetNote_->show();
+}
+
 void EscSetupPage::OnListActivated(ParamId id, int index) {
     model_.SelectByUser(id, index);
 }
 
 void EscSetupPage::OnCategoryChosen(int index) {
+    std::vector<std::string> names;
+    if (index >= 0 && index < static_cast<int>(kCategories.size())) {
+        names = ListCategorySheets(programFolder_ / std::string(kProfileFolder),
+                                   kCategories[static_cast<std::size_t>(index)]);
+    }
+    // A category with sheets loads its first one over the page's values.
+    if (!names.empty() && !MayDiscardUnsentChanges()) {
+        const QSignalBlocker quiet(lists_.at(ParamId::Category));
+        lists_.at(ParamId::Category)->setCurrentIndex(shownCategory_);
+        return;
+    }
+    shownCategory_ = index;
+    shownSheet_ = -1;
     SkinComboBox* sheets = lists_.at(ParamId::SetupSheet);
     {
         const QSignalBlocker quiet(sheets);
         sheets->clear();
-        sheetNames_.clear();
-        if (index >= 0 && index < static_cast<int>(kCategories.size())) {
-            sheetNames_ = ListCategorySheets(programFolder_ / std::string(kProfileFolder),
-                                             kCategories[static_cast<std::size_t>(index)]);
-        }
+        sheetNames_ = std::move(names);
         for (const std::string& name : sheetNames_) sheets->addItem(FromEightBit(name));
         sheets->setCurrentIndex(sheetNames_.empty() ? -1 : 0);
     }
     sheets->update();
     FitOpenListHeight(sheets, DropHeightOf(ParamId::SetupSheet));
     if (!sheetNames_.empty()) LoadChosenSheet();
+}
+
+void EscSetupPage::OnSheetChosen() {
+    if (!MayDiscardUnsentChanges()) {
+        const QSignalBlocker quiet(lists_.at(ParamId::SetupSheet));
+        lists_.at(ParamId::SetupSheet)->setCurrentIndex(shownSheet_);
+        return;
+    }
+    LoadChosenSheet();
 }
 
 void EscSetupPage::LoadChosenSheet() {
@@ -426,9 +555,10 @@ void EscSetupPage::LoadChosenSheet() {
     const std::filesystem::path path = SheetPath(programFolder_ / std::string(kProfileFolder),
                                                  kCategories[static_cast<std::size_t>(category)],
                                                  sheetNames_[static_cast<std::size_t>(sheet)]);
-    LoadedSheet loaded;
-    model_.Edit([&](SetupState& state) { loaded = LoadProfile(state, path, ClearSelections); },
-                EscSetupModel::Change::Selections);
+    shownSheet_ = sheet;
+    std::vector<ParamId> leftAtEscValues;
+    const LoadedSheet loaded = model_.LoadSheet(path, &leftAtEscValues);
+    ShowLeftAtEscValues(leftAtEscValues);
 
     for (int id = kIdcInfoFirst; id <= kIdcInfoLast; ++id) {
         texts_.at(id)->setText(

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -36,6 +37,9 @@ public:
     static constexpr int kIdcSendPicture = 1057;
     static constexpr int kIdcDefaultPicture = 1058;
     static constexpr int kIdcMiddleCaptions = 1074;
+
+    static constexpr char kDiscardQuestion[] =
+        "You have changed settings that were not sent to the ESC. Discard them?";
 
     static constexpr int kPageWidth = 985;
     static constexpr int kPageHeight = 630;
@@ -67,6 +71,19 @@ public:
     // Brings the widgets in line with the model; `changes` is a set of SetupModelNews bits.
     void ShowChanges(unsigned changes);
 
+    // Asks a yes or no question; true for yes. Without one set, a message box asks.
+    using Confirm = std::function<bool(QWidget* parent, const QString& question)>;
+    void SetConfirm(Confirm confirm);
+    // Before something replaces the page's values: true when nothing unsent would be lost, or
+    // the user lets the unsent changes go.
+    bool MayDiscardUnsentChanges();
+
+    // The mark beside a parameter list, shown while it holds a change not yet on the ESC;
+    // nullptr for a list that has none (Category, Setup Sheet).
+    QLabel* UnsentMark(ParamId id) const;
+    // The line under the sheet chooser naming the lists the last sheet left at the ESC's values.
+    QLabel* SheetNote() const { return sheetNote_; }
+
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -77,12 +94,17 @@ private:
     void BuildTexts();
     void BuildLists();
     void BuildMemo();
+    void BuildUnsentMarks();
+    void BuildSheetNote();
 
     void FillEntries(ParamId id, const OptionList& option);
     void ShowMiddleCaptions(int modelType);
+    void ShowUnsentMarks();
+    void ShowLeftAtEscValues(const std::vector<ParamId>& lists);
 
     void OnListActivated(ParamId id, int index);
     void OnCategoryChosen(int index);
+    void OnSheetChosen();
     void LoadChosenSheet();
 
     EscSetupModel& model_;
@@ -93,9 +115,16 @@ private:
     std::map<int, QLabel*> texts_;
     std::map<int, QLabel*> pictures_;
     QPlainTextEdit* memo_ = nullptr;
+    std::map<ParamId, QLabel*> unsentMarks_;
+    QLabel* sheetNote_ = nullptr;
+    Confirm confirm_;
 
     // The sheet list's names as the file system spells them, index for index.
     std::vector<std::string> sheetNames_;
+    // What the two choosers showed before the user's last accepted pick, shown again when the
+    // user keeps unsent changes rather than load a sheet over them; -1: nothing.
+    int shownCategory_ = -1;
+    int shownSheet_ = -1;
     int middleCaptionBitmap_ = 0;
     QRect sendRect_;
     QRect defaultRect_;
