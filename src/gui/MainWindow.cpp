@@ -240,6 +240,8 @@ void MainWindow::BuildPages() {
     linksPage_ = new LinksPage(options_.dataDir, options_.urlOpener, container_);
     setupPage_ = new EscSetupPage(setup_, options_.dataDir, pageTextSize_, container_);
     setupPage_->SetConfirm(options_.confirm);
+    setupPage_->SetInform(
+        [this](QWidget* parent, const QString& text) { options_.presenter(parent, text, true); });
     firmwarePage_ = new FirmwarePage(firmware_, pageTextSize_, container_);
     for (QWidget* page :
          {static_cast<QWidget*>(linksPage_), static_cast<QWidget*>(setupPage_), firmwarePage_}) {

@@ -63,6 +63,15 @@ bool EscSetupModel::HasUnsentChanges() const {
     return !UnsentChanges().empty();
 }
 
+SetupState EscSetupModel::EscValues() const {
+    std::lock_guard lock(mutex_);
+    SetupState values = state_;
+    for (std::size_t i = 0; i < kParameters.size(); ++i) {
+        values.List(kParameters[i]).Select(escSelections_[i]);
+    }
+    return values;
+}
+
 bool EscSetupModel::SelectEscValues() {
     const int driveMode = state_.List(ParamId::DriveMode).selection;
     for (std::size_t i = 0; i < kParameters.size(); ++i) {

@@ -30,6 +30,8 @@ public:
     void SetListener(Listener listener);
 
     SetupState Snapshot() const;
+    // The page state with the ESC's values as last read in place of the user's picks.
+    SetupState EscValues() const;
     std::string ModelNameText() const;
 
     // A choice the user made in a list (Drive Mode carries its dependency).

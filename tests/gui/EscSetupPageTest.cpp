@@ -335,10 +335,29 @@ TEST_F(EscSetupPageTest, DefaultPictureRestoresTheFactorySettings) {
     Choose(drag, (drag->currentIndex() + 5) % drag->count());
     ASSERT_FALSE(HasFailure());
     QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
-    TickOnLinkThread();
+    TickOnLinkThread(2);  // the write and its read-back
     ASSERT_NE(esc->Record(), factory);
+    const std::string sent = drag->currentText().toStdString();
 
+    // Asked first: No restores nothing.
+    const std::filesystem::path data = dir / "data";
+    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+    answer = false;
     QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->DefaultRect()));
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_NE(questions[0].indexOf("replaced"), -1) << questions[0].toStdString();
+    EXPECT_FALSE(rig->setup.DefaultRequested());
+    EXPECT_FALSE(std::filesystem::exists(data));
+
+    // Yes keeps the ESC's settings in a backup file first.
+    answer = true;
+    QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->DefaultRect()));
+    ::unsetenv("XDG_DATA_HOME");
+    const std::filesystem::path backups = data / "vorna-link" / "backups";
+    ASSERT_TRUE(std::filesystem::is_directory(backups));
+    const std::filesystem::path saved = std::filesystem::directory_iterator(backups)->path();
+    EXPECT_NE(test::ReadText(saved).find("Drag Brake=" + sent), std::string::npos);
+    EXPECT_EQ(rig->setup.DefaultsBackupPath(), saved.string());
     EXPECT_TRUE(rig->setup.DefaultRequested());
     EXPECT_FALSE(rig->setup.WriteRequested());
     TickOnLinkThread();

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <ctime>
 #include <iterator>
 
 #include "gui/AppConfig.h"
@@ -406,6 +407,40 @@ void EscSetupPage::SetConfirm(Confirm confirm) {
     confirm_ = std::move(confirm);
 }
 
+void EscSetupPage::SetInform(Inform inform) {
+    inform_ = std::move(inform);
+}
+
+void EscSetupPage::RestoreDefaults() {
+    // Without the ESC's settings on the page there is nothing to keep; the link explains why
+    // nothing can be restored yet.
+    if (!model_.HasValidRecord()) {
+        model_.RequestDefaults();
+        return;
+    }
+    const std::filesystem::path folder = BackupFolder();
+    const QString question =
+        QStringLiteral(
+            "Restore the factory settings of this ESC?\n\nIts current settings will "
+            "be replaced. They are saved first in %1.")
+            .arg(QString::fromStdString(folder.string()));
+    if (!(confirm_ ? confirm_(window(), question) : DefaultConfirm(window(), question))) return;
+    const ExportResult backup = BackUpSettings(model_.EscValues(), folder, std::time(nullptr));
+    if (!backup.ok) {
+        const QString text = QStringLiteral(
+                                 "The current settings could not be saved, so the "
+                                 "factory settings were not restored.\n\n%1")
+                                 .arg(QString::fromStdString(backup.error));
+        if (inform_) {
+            inform_(window(), text);
+        } else {
+            QMessageBox::warning(window(), kAppTitle, text);
+        }
+        return;
+    }
+    model_.RequestDefaults(backup.writtenPath.string());
+}
+
 bool EscSetupPage::MayDiscardUnsentChanges() {
     if (!model_.HasUnsentChanges()) return true;
     const QString question = QString::fromLatin1(kDiscardQuestion);
@@ -587,7 +622,7 @@ void EscSetupPage::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         const QPoint at = event->position().toPoint();
         if (StrictlyInside(sendRect_, at)) model_.RequestWrite();
-        if (StrictlyInside(defaultRect_, at)) model_.RequestDefaults();
+        if (StrictlyInside(defaultRect_, at)) RestoreDefaults();
     }
     QWidget::mousePressEvent(event);
 }

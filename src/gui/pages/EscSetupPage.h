@@ -74,6 +74,9 @@ public:
     // Asks a yes or no question; true for yes. Without one set, a message box asks.
     using Confirm = std::function<bool(QWidget* parent, const QString& question)>;
     void SetConfirm(Confirm confirm);
+    // Tells the user something went wrong; without one set, a message box tells.
+    using Inform = std::function<void(QWidget* parent, const QString& text)>;
+    void SetInform(Inform inform);
     // Before something replaces the page's values: true when nothing unsent would be lost, or
     // the user lets the unsent changes go.
     bool MayDiscardUnsentChanges();
@@ -106,6 +109,8 @@ private:
     void OnCategoryChosen(int index);
     void OnSheetChosen();
     void LoadChosenSheet();
+    // DEFAULT SETTING: asks first, keeps the ESC's settings in a backup file, then requests.
+    void RestoreDefaults();
 
     EscSetupModel& model_;
     std::filesystem::path programFolder_;
@@ -118,6 +123,7 @@ private:
     std::map<ParamId, QLabel*> unsentMarks_;
     QLabel* sheetNote_ = nullptr;
     Confirm confirm_;
+    Inform inform_;
 
     // The sheet list's names as the file system spells them, index for index.
     std::vector<std::string> sheetNames_;
