@@ -326,6 +326,16 @@ TEST_F(EscSetupPageTest, DriveModePickCarriesItsDependency) {
     EXPECT_TRUE(WaitShowsModel());
 }
 
+TEST_F(EscSetupPageTest, ValuesOfAnEscNoLongerThereAreClearedAndSaySo) {
+    Connect(16);
+    ASSERT_FALSE(HasFailure());
+    SkinComboBox* drag = page->List(ParamId::DragBrake);
+    EXPECT_TRUE(drag->placeholderText().isEmpty());
+    rig->monitor.ChooseFixMode();  // whatever answers now is not the ESC that was read
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drag->currentIndex() < 0; }, kWaitMs));
+    EXPECT_EQ(drag->placeholderText(), EscSetupPage::kNotReadText);
+}
+
 TEST_F(EscSetupPageTest, DefaultPictureRestoresTheFactorySettings) {
     const int model = 16;
     Connect(model);

@@ -467,6 +467,10 @@ void EscSetupPage::ShowChanges(unsigned changes) {
                                      : QStringLiteral("This ESC does not take this setting from "
                                                       "the PC: the list shows its own value."));
             }
+            // Lists of a model whose settings are not (or no longer) the ESC's say so.
+            list->setPlaceholderText(!state.recordValid && !option.entries.empty()
+                                         ? QString::fromLatin1(kNotReadText)
+                                         : QString());
             if (list->currentIndex() != option.selection) {
                 const QSignalBlocker quiet(list);
                 list->setCurrentIndex(option.selection);

@@ -38,6 +38,9 @@ public:
     static constexpr int kIdcDefaultPicture = 1058;
     static constexpr int kIdcMiddleCaptions = 1074;
 
+    // Shown in every list while the page holds no values of the ESC: before its first read,
+    // after a failed read, or once the ESC is gone or another Device mode is chosen.
+    static constexpr char kNotReadText[] = "not read";
     static constexpr char kDiscardQuestion[] =
         "You have changed settings that were not sent to the ESC. Discard them?";
 

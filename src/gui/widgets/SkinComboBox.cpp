@@ -180,10 +180,12 @@ void SkinComboBox::paintEvent(QPaintEvent* /*event*/) {
     if (textRect.isValid()) {
         painter.setClipRect(textRect);
         painter.setFont(SkinFont());
-        // A list the connected ESC does not use shows its text dimmed, so it reads as such.
-        painter.setPen(isEnabled() ? kWhite : kDisabledText);
+        // A list the connected ESC does not use shows its text dimmed, so it reads as such;
+        // without a selection the placeholder says why, dimmed too.
+        const bool placeholder = currentIndex() < 0 && !placeholderText().isEmpty();
+        painter.setPen(isEnabled() && !placeholder ? kWhite : kDisabledText);
         painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                         QLatin1Char(' ') + currentText());
+                         QLatin1Char(' ') + (placeholder ? placeholderText() : currentText()));
     }
     painter.end();
 
