@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 
 namespace vorna {
 
@@ -17,6 +18,22 @@ enum class RecordLayout { A, B, C, D };
 
 // writePairs of a layout whose write sends one pair per data byte of the record last read.
 inline constexpr int kOnePairPerRecordByte = 0;
+
+// How a layout-A record and its write code Low Volt Cut.
+enum class LowVoltCoding : std::uint8_t {
+    Lv4,            // one byte, the common table
+    Lv8,            // one byte, the table of the 8-cell ESC
+    ModeAndVoltage  // mode and voltage share byte 3 (the voltage register gets its own pair)
+};
+
+// Optional field groups of a layout-A record: which of them this model's record carries.
+enum RecordFields : std::uint8_t {
+    kBoostTurboFields = 1u << 0,  // Boost Timing, Turbo Slope / Timing / Delay, Boost Start RPM,
+                                  // Boost ACC, Boost End RPM
+    kBecField = 1u << 1,          // BEC Voltage at byte 22
+    kPowerLevelFields = 1u << 2,  // PW LV SW Point and 2nd Power Level
+    kLipoCellsField = 1u << 3,    // Lipo Cells at byte 26
+};
 
 struct ModelTypeInfo {
     RecordLayout layout;
@@ -33,6 +50,10 @@ struct ModelTypeInfo {
     // The page calls Boost ACC, Turbo Slope and Lipo Cells "Boost Timing Activation", "Turbo On
     // Slope" and "Turbo Off Slope": on these ESCs the three lists set those settings.
     bool alternateCaptions;
+    // Layout A only: how Low Volt Cut is coded, and which optional field groups (RecordFields)
+    // the record carries.
+    LowVoltCoding lowVoltCut;
+    std::uint8_t recordFields;
 
     // The settings record without its end marker.
     constexpr int RecordDataBytes() const { return replyLength - 1; }
@@ -42,24 +63,43 @@ struct ModelTypeInfo {
 inline constexpr std::array<ModelTypeInfo, kModelTypeCount> kModelTypes = {{
     // layout         reply  writePairs              readQueries  writeSends  alternate
     //                Length                         Bec          BecLast     Captions
-    {RecordLayout::A, 23,    kOnePairPerRecordByte,  false,       false,      false},   // 0
-    {RecordLayout::A, 23,    kOnePairPerRecordByte,  false,       false,      false},   // 1
-    {RecordLayout::A, 23,    kOnePairPerRecordByte,  false,       false,      false},   // 2
-    {RecordLayout::A, 23,    kOnePairPerRecordByte,  false,       false,      false},   // 3
-    {RecordLayout::A, 27,    kOnePairPerRecordByte,  false,       true,       false},   // 4
-    {RecordLayout::A, 27,    kOnePairPerRecordByte,  false,       false,      false},   // 5
-    {RecordLayout::A, 27,    kOnePairPerRecordByte,  false,       false,      false},   // 6
-    {RecordLayout::A, 27,    kOnePairPerRecordByte,  false,       false,      false},   // 7
-    {RecordLayout::A, 23,    kOnePairPerRecordByte,  true,        true,       false},   // 8
-    {RecordLayout::A, 23,    kOnePairPerRecordByte,  true,        true,       false},   // 9
-    {RecordLayout::A, 23,    kOnePairPerRecordByte,  true,        true,       false},   // 10
-    {RecordLayout::A, 28,    kOnePairPerRecordByte,  false,       true,       false},   // 11
-    {RecordLayout::B, 29,    kOnePairPerRecordByte,  false,       false,      true},    // 12
-    {RecordLayout::C, 27,    20,                     false,       false,      false},   // 13
-    {RecordLayout::D, 32,    29,                     false,       false,      true},    // 14
-    {RecordLayout::D, 31,    29,                     false,       false,      true},    // 15
-    {RecordLayout::D, 31,    29,                     false,       false,      true},    // 16
-    {RecordLayout::D, 31,    29,                     false,       false,      true},    // 17
+    //  lowVoltCut          recordFields (layout A)
+    {RecordLayout::A, 23,    kOnePairPerRecordByte,  false,       false,      false,  // 0
+     LowVoltCoding::Lv4, kBoostTurboFields},
+    {RecordLayout::A, 23,    kOnePairPerRecordByte,  false,       false,      false,  // 1
+     LowVoltCoding::Lv4, kBoostTurboFields},
+    {RecordLayout::A, 23,    kOnePairPerRecordByte,  false,       false,      false,  // 2
+     LowVoltCoding::Lv4, kBoostTurboFields},
+    {RecordLayout::A, 23,    kOnePairPerRecordByte,  false,       false,      false,  // 3
+     LowVoltCoding::Lv4, kBoostTurboFields},
+    {RecordLayout::A, 27,    kOnePairPerRecordByte,  false,       true,       false,  // 4
+     LowVoltCoding::Lv8, kBoostTurboFields | kBecField},
+    {RecordLayout::A, 27,    kOnePairPerRecordByte,  false,       false,      false,  // 5
+     LowVoltCoding::Lv4, kBoostTurboFields | kBecField | kPowerLevelFields},
+    {RecordLayout::A, 27,    kOnePairPerRecordByte,  false,       false,      false,  // 6
+     LowVoltCoding::Lv4, kBoostTurboFields | kBecField | kPowerLevelFields},
+    {RecordLayout::A, 27,    kOnePairPerRecordByte,  false,       false,      false,  // 7
+     LowVoltCoding::Lv4, kBecField | kPowerLevelFields},
+    {RecordLayout::A, 23,    kOnePairPerRecordByte,  true,        true,       false,  // 8
+     LowVoltCoding::Lv4, kBoostTurboFields | kBecField},
+    {RecordLayout::A, 23,    kOnePairPerRecordByte,  true,        true,       false,  // 9
+     LowVoltCoding::Lv4, kBoostTurboFields | kBecField},
+    {RecordLayout::A, 23,    kOnePairPerRecordByte,  true,        true,       false,  // 10
+     LowVoltCoding::Lv4, kBoostTurboFields | kBecField},
+    {RecordLayout::A, 28,    kOnePairPerRecordByte,  false,       true,       false,  // 11
+     LowVoltCoding::ModeAndVoltage, kBoostTurboFields | kBecField | kLipoCellsField},
+    {RecordLayout::B, 29,    kOnePairPerRecordByte,  false,       false,      true,  // 12
+     LowVoltCoding::Lv4, 0},
+    {RecordLayout::C, 27,    20,                     false,       false,      false,  // 13
+     LowVoltCoding::Lv4, 0},
+    {RecordLayout::D, 32,    29,                     false,       false,      true,  // 14
+     LowVoltCoding::Lv4, 0},
+    {RecordLayout::D, 31,    29,                     false,       false,      true,  // 15
+     LowVoltCoding::Lv4, 0},
+    {RecordLayout::D, 31,    29,                     false,       false,      true,  // 16
+     LowVoltCoding::Lv4, 0},
+    {RecordLayout::D, 31,    29,                     false,       false,      true,  // 17
+     LowVoltCoding::Lv4, 0},
 }};
 // clang-format on
 

@@ -108,28 +108,14 @@ std::optional<std::uint8_t> Encode(Code code, int i) {
 
 // ---- Decode tables ---------------------------------------------------------------------
 
-// Layout A: fields that only some model types carry.
-enum class When : std::uint8_t { kAlways, kNotType7, kTypes4To11, kTypes5To7, kType11 };
-
+// Layout A: fields that only some model types carry (the model-type table says which).
 struct RowA {
     Field field;
-    When when = When::kAlways;
+    std::uint8_t group = 0;  // a RecordFields group, or 0: every layout-A record has it
 };
 
-bool Holds(When when, int type) {
-    switch (when) {
-        case When::kAlways:
-            return true;
-        case When::kNotType7:
-            return type != 7;
-        case When::kTypes4To11:
-            return type >= 4 && type <= 11;
-        case When::kTypes5To7:
-            return type >= 5 && type <= 7;
-        case When::kType11:
-            return type == 11;
-    }
-    return false;
+bool Holds(std::uint8_t group, int type) {
+    return group == 0 || (ModelTypeInfoFor(type).recordFields & group) != 0;
 }
 
 // Layout A, model types 0 to 11 (and any unknown type). Low Volt Cut's code is per type.
@@ -142,21 +128,21 @@ constexpr RowA kLayoutA[] = {
     {{7, ParamId::ReverseSpeed, Code::kRs}},
     {{8, ParamId::InitialBrake, Code::kIb}},
     {{9, ParamId::NeutralDeadBand, Code::kNd3}},
-    {{10, ParamId::BoostTiming}, When::kNotType7},
-    {{11, ParamId::TurboSlope}, When::kNotType7},
+    {{10, ParamId::BoostTiming}, kBoostTurboFields},
+    {{11, ParamId::TurboSlope}, kBoostTurboFields},
     {{12, ParamId::TempCutSet}},
-    {{13, ParamId::TurboTiming}, When::kNotType7},
-    {{14, ParamId::BoostStartRpm}, When::kNotType7},
-    {{15, ParamId::TurboDelay}, When::kNotType7},
-    {{16, ParamId::BoostAcc}, When::kNotType7},
+    {{13, ParamId::TurboTiming}, kBoostTurboFields},
+    {{14, ParamId::BoostStartRpm}, kBoostTurboFields},
+    {{15, ParamId::TurboDelay}, kBoostTurboFields},
+    {{16, ParamId::BoostAcc}, kBoostTurboFields},
     {{17, ParamId::DriveFrequency}},
     {{18, ParamId::BrakeFrequency}},
     {{21, ParamId::RotationMode}},
-    {{22, ParamId::BecVoltage}, When::kTypes4To11},
-    {{23, ParamId::PwLvSwPoint, Code::kP5}, When::kTypes5To7},
-    {{24, ParamId::BoostEndRpm}, When::kNotType7},
-    {{25, ParamId::PowerLevel2}, When::kTypes5To7},
-    {{26, ParamId::LipoCells}, When::kType11},
+    {{22, ParamId::BecVoltage}, kBecField},
+    {{23, ParamId::PwLvSwPoint, Code::kP5}, kPowerLevelFields},
+    {{24, ParamId::BoostEndRpm}, kBoostTurboFields},
+    {{25, ParamId::PowerLevel2}, kPowerLevelFields},
+    {{26, ParamId::LipoCells}, kLipoCellsField},
 };
 
 // Layout B, model type 12. Bytes 2, 4, 17, 20, 21 are not decoded.
@@ -251,11 +237,21 @@ std::vector<Field> FieldsFor(int type) {
     }
     std::vector<Field> fields;
     for (const RowA& row : kLayoutA) {
-        if (!Holds(row.when, type)) continue;
+        if (!Holds(row.group, type)) continue;
         Field f = row.field;
-        if (f.list == ParamId::LowVoltCut && type == 4) f.code = Code::kLv8;
-        // Type 11 keeps mode and voltage in the same byte 3 (i = byte 3 - 48 past 0 and 1).
-        if (f.list == ParamId::LowVoltCut && type == 11) f = {3, f.list, Code::kLvm, 3};
+        if (f.list == ParamId::LowVoltCut) {
+            switch (ModelTypeInfoFor(type).lowVoltCut) {
+                case LowVoltCoding::Lv4:
+                    break;
+                case LowVoltCoding::Lv8:
+                    f.code = Code::kLv8;
+                    break;
+                // Mode and voltage in the same byte 3 (i = byte 3 - 48 past 0 and 1).
+                case LowVoltCoding::ModeAndVoltage:
+                    f = {3, f.list, Code::kLvm, 3};
+                    break;
+            }
+        }
         fields.push_back(f);
     }
     return fields;
@@ -346,26 +342,29 @@ constexpr PairRule kPairsD[] = {
 // which gives positions 23 to 25 to types 4 to 7, 11 and 12, 26 to 11 and 12, 27 to 12.
 std::vector<PairRule> PairsAB(int type) {
     const bool b = LayoutFor(type) == RecordLayout::B;
-    const Code lowVolt = type == 4 ? Code::kLv8 : type == 11 ? Code::kLvm : Code::kLv4;
+    const LowVoltCoding coding = ModelTypeInfoFor(type).lowVoltCut;
+    const Code lowVolt = coding == LowVoltCoding::Lv8              ? Code::kLv8
+                         : coding == LowVoltCoding::ModeAndVoltage ? Code::kLvm
+                                                                   : Code::kLv4;
     const std::uint8_t turboSlopeReg = b ? 0xC1 : 0xEA;
     const std::uint8_t lipoCellsReg = b ? 0xC2 : 0xF3;  // Turbo Off Slope on type 12
     std::vector<PairRule> pairs = {
-        L(0xE1, ParamId::OperationMode),                            // 0
-        L(0xE2, ParamId::DragBrake),                                // 1
-        L(0xE2, ParamId::DragBrake),                                // 2
-        L(0xE3, ParamId::LowVoltCut, lowVolt),                      // 3
-        type == 11 ? V(0xD3, 4) : R(0xD3, 4),                       // 4
-        L(0xE4, ParamId::PowerLevel1),                              // 5
-        L(0xE5, ParamId::FullBrake, Code::kFb5),                    // 6
-        L(0xE6, ParamId::ReverseSpeed, Code::kRs),                  // 7
-        L(0xE7, ParamId::InitialBrake, Code::kIb),                  // 8
-        L(0xE8, ParamId::NeutralDeadBand, Code::kNd3),              // 9
-        L(0xE9, ParamId::BoostTiming),                              // 10
-        L(turboSlopeReg, ParamId::TurboSlope),                      // 11
-        L(0xEB, ParamId::TempCutSet),                               // 12
-        L(0xEC, ParamId::TurboTiming),                              // 13
-        L(0xED, ParamId::BoostStartRpm),                            // 14
-        L(0xEE, ParamId::TurboDelay),                               // 15
+        L(0xE1, ParamId::OperationMode),                                    // 0
+        L(0xE2, ParamId::DragBrake),                                        // 1
+        L(0xE2, ParamId::DragBrake),                                        // 2
+        L(0xE3, ParamId::LowVoltCut, lowVolt),                              // 3
+        coding == LowVoltCoding::ModeAndVoltage ? V(0xD3, 4) : R(0xD3, 4),  // 4
+        L(0xE4, ParamId::PowerLevel1),                                      // 5
+        L(0xE5, ParamId::FullBrake, Code::kFb5),                            // 6
+        L(0xE6, ParamId::ReverseSpeed, Code::kRs),                          // 7
+        L(0xE7, ParamId::InitialBrake, Code::kIb),                          // 8
+        L(0xE8, ParamId::NeutralDeadBand, Code::kNd3),                      // 9
+        L(0xE9, ParamId::BoostTiming),                                      // 10
+        L(turboSlopeReg, ParamId::TurboSlope),                              // 11
+        L(0xEB, ParamId::TempCutSet),                                       // 12
+        L(0xEC, ParamId::TurboTiming),                                      // 13
+        L(0xED, ParamId::BoostStartRpm),                                    // 14
+        L(0xEE, ParamId::TurboDelay),                                       // 15
         L(0xE2, ParamId::DragBrake),                                // 16 (no Boost ACC in A)
         L(0xF0, ParamId::DriveFrequency),                           // 17
         L(0xF1, ParamId::BrakeFrequency),                           // 18
