@@ -1,6 +1,6 @@
 // What the skin's painters share: the palette, fonts that are measured to fit, and the few
 // shapes every page repeats (glowing rules, rounded panel frames, plates and badges).
-// Private to src/res.
+// Private to src/gui/skin.
 #pragma once
 
 #include <QColor>
