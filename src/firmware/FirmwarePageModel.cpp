@@ -60,4 +60,73 @@ std::string FirmwarePageModel::CurrentFirmwareText() const {
     return escTexts_.firmware;
 }
 
+void FirmwarePageModel::ReadFirmwareFiles(const std::filesystem::path& dataFolder,
+                                          const std::filesystem::path& userFolder) {
+    FirmwareCatalogue catalogue = ReadFirmwareCatalogue(dataFolder, userFolder);
+    std::string information = ReadFirmwareInformation(dataFolder);
+    std::lock_guard lock(mutex_);
+    dataFolder_ = dataFolder;
+    catalogue_ = std::move(catalogue);
+    informationText_ = std::move(information);
+}
+
+FirmwareCatalogue FirmwarePageModel::Catalogue() const {
+    std::lock_guard lock(mutex_);
+    return catalogue_;
+}
+
+std::string FirmwarePageModel::InformationText() const {
+    std::lock_guard lock(mutex_);
+    return informationText_;
+}
+
+FirmwarePageModel::StartClick FirmwarePageModel::ClickStart(
+    ImageKind kind, const std::optional<std::string>& chosenEntry) {
+    StartClick click;
+    if (!chosenEntry) {
+        click.message = std::string(kind == ImageKind::Card ? kSelectCardFirmwareMessage
+                                                            : kSelectEscFirmwareMessage);
+        return click;
+    }
+    const std::size_t start = chosenEntry->find_first_not_of(' ');
+    if (start == std::string::npos) return click;
+    const std::string name = chosenEntry->substr(start) + "." + std::string(ImageExtension(kind));
+
+    std::lock_guard lock(mutex_);
+    Selection& selection = selections_[static_cast<std::size_t>(kind)];
+    selection.name = name;
+    // The catalogue knows the file behind the entry (which folder, and "abcmmc" is not
+    // "abcmmc.mmc"); an entry it does not know is looked for among the shipped images.
+    const FirmwareImage* image = catalogue_.Find(kind, *chosenEntry);
+    selection.path = image ? image->path : dataFolder_ / kFirmwareFolderName / name;
+    selection.requested = true;
+    click.accepted = true;
+    return click;
+}
+
+bool FirmwarePageModel::UpdateRequested(ImageKind kind) const {
+    std::lock_guard lock(mutex_);
+    return selections_[static_cast<std::size_t>(kind)].requested;
+}
+
+bool FirmwarePageModel::AnyUpdateRequested() const {
+    std::lock_guard lock(mutex_);
+    return selections_[0].requested || selections_[1].requested;
+}
+
+void FirmwarePageModel::ClearUpdateRequest(ImageKind kind) {
+    std::lock_guard lock(mutex_);
+    selections_[static_cast<std::size_t>(kind)].requested = false;
+}
+
+std::string FirmwarePageModel::SelectedImageName(ImageKind kind) const {
+    std::lock_guard lock(mutex_);
+    return selections_[static_cast<std::size_t>(kind)].name;
+}
+
+std::filesystem::path FirmwarePageModel::SelectedImagePath(ImageKind kind) const {
+    std::lock_guard lock(mutex_);
+    return selections_[static_cast<std::size_t>(kind)].path;
+}
+
 }  // namespace vorna

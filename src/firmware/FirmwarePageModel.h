@@ -1,15 +1,25 @@
 // The firmware page as a model: the identity bytes of the last identified device and the
-// texts the page shows for it.
+// texts the page shows for it, the firmware on disk it offers, and the update a click on one of
+// its start pictures asks for.
 #pragma once
 
+#include <array>
+#include <filesystem>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
 
+#include "firmware/FirmwareCatalogue.h"
 #include "firmware/IdentityTexts.h"
 #include "protocol/PageLinks.h"
 
 namespace vorna {
+
+inline constexpr std::string_view kSelectEscFirmwareMessage = "Please select ESC Firmware version!";
+inline constexpr std::string_view kSelectCardFirmwareMessage =
+    "Please select Program Card Firmware version!";
 
 class FirmwarePageModel : public FirmwarePageLink {
 public:
@@ -27,12 +37,50 @@ public:
     std::string EscModelText() const override;
     std::string CurrentFirmwareText() const override;
 
+    // Reads the images and the information text again; the page does so each time it is shown,
+    // so images copied in meanwhile appear. A selection can be kept with Catalogue().IndexOf().
+    void ReadFirmwareFiles(const std::filesystem::path& dataFolder,
+                           const std::filesystem::path& userFolder);
+    FirmwareCatalogue Catalogue() const;
+    std::string InformationText() const;
+
+    // A click on the ESC or the card start picture, with the entry chosen in that kind's list
+    // (nullopt when none is). Refused with a message for the user when nothing is chosen;
+    // ignored when the entry is only spaces; otherwise the image is selected and its update
+    // requested.
+    struct StartClick {
+        bool accepted = false;
+        std::string message;  // to show with an OK button when not empty
+    };
+    StartClick ClickStart(ImageKind kind, const std::optional<std::string>& chosenEntry);
+
+    // Read by the link thread, which clears a request when the update it started has ended, and
+    // by the window, which ignores clicks while any is set.
+    bool UpdateRequested(ImageKind kind) const;
+    bool AnyUpdateRequested() const;
+    void ClearUpdateRequest(ImageKind kind);
+    // The image of that kind chosen by the last accepted click: the entry without its leading
+    // spaces plus ".mmc" or ".xup", and the file it came from. Kept per kind so that a card
+    // click between an ESC request and the start of its update cannot hand the ESC a card image.
+    std::string SelectedImageName(ImageKind kind) const;
+    std::filesystem::path SelectedImagePath(ImageKind kind) const;
+
 private:
+    struct Selection {
+        std::string name;
+        std::filesystem::path path;
+        bool requested = false;
+    };
+
     mutable std::mutex mutex_;
     IdentityBytes identityBytes_{};
     EscIdentityTexts escTexts_;
     std::string cardModelText_;
     std::string cardFirmwareText_;
+    std::filesystem::path dataFolder_;
+    FirmwareCatalogue catalogue_;
+    std::string informationText_;
+    std::array<Selection, 2> selections_;  // by ImageKind
     std::mutex listenerMutex_;
     Listener listener_;
 };

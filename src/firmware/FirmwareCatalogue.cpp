@@ -1,0 +1,235 @@
+#include "firmware/FirmwareCatalogue.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <tuple>
+
+namespace vorna {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Candidate {
+    FirmwareImage image;
+    bool exactName = false;  // the file is called title + "." + extension
+};
+
+std::string Lowered(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+// Lists read easier when "Beta" does not sort before "alpha"; ties fall back to the bytes so
+// the order never depends on how the folder was read.
+bool EntryLess(const std::string& a, const std::string& b) {
+    const std::string lowerA = Lowered(a);
+    const std::string lowerB = Lowered(b);
+    if (lowerA != lowerB) return lowerA < lowerB;
+    return a < b;
+}
+
+void Collect(const fs::path& folder, bool fromUser, std::vector<Candidate>& esc,
+             std::vector<Candidate>& card) {
+    if (folder.empty()) return;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        // A folder or a device named like an image would only fail once the update opens it.
+        if (!it->is_regular_file(typeError)) continue;
+        const std::string name = it->path().filename().string();
+        if (name.size() < 3) continue;
+        const std::string_view last3 = std::string_view(name).substr(name.size() - 3);
+        std::vector<Candidate>* list = nullptr;
+        ImageKind kind{};
+        if (last3 == ImageExtension(ImageKind::Esc)) {
+            list = &esc;
+            kind = ImageKind::Esc;
+        } else if (last3 == ImageExtension(ImageKind::Card)) {
+            list = &card;
+            kind = ImageKind::Card;
+        } else {
+            continue;
+        }
+        const std::size_t dot = name.rfind('.');
+        const std::string title = dot == std::string::npos ? name : name.substr(0, dot);
+        if (title.find_first_not_of(' ') == std::string::npos) continue;
+        Candidate candidate;
+        candidate.image.entry = " " + title;
+        candidate.image.path = it->path();
+        candidate.image.fromUserFolder = fromUser;
+        candidate.exactName = name == title + "." + std::string(ImageExtension(kind));
+        list->push_back(std::move(candidate));
+    }
+}
+
+std::vector<FirmwareImage> SortedUnique(std::vector<Candidate> candidates) {
+    std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+        if (a.image.entry != b.image.entry) return EntryLess(a.image.entry, b.image.entry);
+        // The preferred file of a clash comes first and is the one kept.
+        return std::tuple(!a.image.fromUserFolder, !a.exactName, a.image.path.native()) <
+               std::tuple(!b.image.fromUserFolder, !b.exactName, b.image.path.native());
+    });
+    std::vector<FirmwareImage> images;
+    for (auto& candidate : candidates) {
+        if (!images.empty() && images.back().entry == candidate.image.entry) continue;
+        images.push_back(std::move(candidate.image));
+    }
+    return images;
+}
+
+// Length of the UTF-8 sequence starting at `i`, or 0 when it is not valid UTF-8.
+std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(text[k]); };
+    const std::uint8_t lead = byte(i);
+    std::size_t length = 0;
+    std::uint32_t code = 0;
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code = lead & 0x07u;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size()) return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0u) != 0x80u) return 0;
+        code = (code << 6) | (byte(i + k) & 0x3Fu);
+    }
+    static constexpr std::array<std::uint32_t, 5> kSmallest = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kSmallest[length] || code > 0x10FFFF) return 0;
+    if (code >= 0xD800 && code <= 0xDFFF) return 0;
+    return length;
+}
+
+bool IsUtf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8SequenceLength(text, i);
+        if (length == 0) return false;
+        i += length;
+    }
+    return true;
+}
+
+void AppendUtf8(std::string& out, std::uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// Bytes 0x80 to 0x9F of Windows-1252; the five it leaves undefined stay the control
+// characters of the same number.
+constexpr std::array<std::uint16_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+std::string FromWindows1252(const std::string& bytes) {
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto byte = static_cast<std::uint8_t>(c);
+        if (byte >= 0x80 && byte <= 0x9F) {
+            AppendUtf8(out, kHighControls[byte - 0x80]);
+        } else {
+            AppendUtf8(out, byte);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string_view ImageExtension(ImageKind kind) {
+    return kind == ImageKind::Card ? "xup" : "mmc";
+}
+
+fs::path UserFirmwareFolder() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data != nullptr && *data == '/') return fs::path(data) / "vorna-link" / "Firmware";
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0') return {};
+    return fs::path(home) / ".local" / "share" / "vorna-link" / "Firmware";
+}
+
+const std::vector<FirmwareImage>& FirmwareCatalogue::Images(ImageKind kind) const {
+    return kind == ImageKind::Card ? card : esc;
+}
+
+std::vector<std::string> FirmwareCatalogue::Entries(ImageKind kind) const {
+    std::vector<std::string> entries;
+    for (const auto& image : Images(kind)) entries.push_back(image.entry);
+    return entries;
+}
+
+std::optional<std::size_t> FirmwareCatalogue::IndexOf(ImageKind kind,
+                                                      std::string_view entry) const {
+    const auto& images = Images(kind);
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        if (images[i].entry == entry) return i;
+    }
+    return std::nullopt;
+}
+
+const FirmwareImage* FirmwareCatalogue::Find(ImageKind kind, std::string_view entry) const {
+    const auto index = IndexOf(kind, entry);
+    return index ? &Images(kind)[*index] : nullptr;
+}
+
+FirmwareCatalogue ReadFirmwareCatalogue(const fs::path& dataFolder, const fs::path& userFolder) {
+    std::vector<Candidate> esc;
+    std::vector<Candidate> card;
+    if (!dataFolder.empty()) Collect(dataFolder / kFirmwareFolderName, false, esc, card);
+    Collect(userFolder, true, esc, card);
+    FirmwareCatalogue catalogue;
+    catalogue.esc = SortedUnique(std::move(esc));
+    catalogue.card = SortedUnique(std::move(card));
+    return catalogue;
+}
+
+std::string ReadFirmwareInformation(const fs::path& dataFolder) {
+    std::ifstream in(dataFolder / kFirmwareInformationName, std::ios::binary);
+    if (!in) return {};
+    std::ostringstream raw;
+    raw << in.rdbuf();
+    std::string bytes = raw.str();
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
+    if (!IsUtf8(bytes)) bytes = FromWindows1252(bytes);
+
+    std::string text;
+    text.reserve(bytes.size() + bytes.size() / 16);
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = bytes.find('\n', start);
+        const std::size_t next = end == std::string::npos ? bytes.size() : end + 1;
+        if (end == std::string::npos) end = bytes.size();
+        // A file written with CR LF reads the same as one written with LF.
+        std::size_t lineEnd = end;
+        if (lineEnd > start && bytes[lineEnd - 1] == '\r') --lineEnd;
+        text.append(bytes, start, lineEnd - start);
+        text += "\r\n";
+        start = next;
+    }
+    return text;
+}
+
+}  // namespace vorna
