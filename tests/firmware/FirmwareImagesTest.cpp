@@ -1,0 +1,200 @@
+// The ESC and program card image readers: what they send, and what they refuse.
+#include "firmware/FirmwareImages.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "support/TestSupport.h"
+
+using namespace vorna;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes MadeUpBytes(std::size_t count, std::uint8_t seed) {
+    Bytes bytes(count);
+    for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(seed + i * 37);
+    return bytes;
+}
+
+ImageRefusal EscRefusal(const std::string& text) {
+    const auto result = ParseEscImage(text, "t.mmc");
+    EXPECT_FALSE(result.Ok()) << text;
+    return result.Ok() ? ImageRefusal{} : result.Refusal();
+}
+
+ImageRefusal CardRefusal(const std::string& text) {
+    const auto result = ParseCardImage(text, "t.xup");
+    EXPECT_FALSE(result.Ok());
+    return result.Ok() ? ImageRefusal{} : result.Refusal();
+}
+
+}  // namespace
+
+TEST(EscImage, RecordsFromLinesOfOddAndEvenLengthWithEitherLineEnd) {
+    // Line 3 has 18 characters: its lone last character is not read, whatever it is.
+    const auto result = ParseEscImage(":0123456789ABCDEF\r\n\n:0123456789ABCDEFx\n\r\n:A5B");
+    ASSERT_TRUE(result.Ok()) << result.Refusal().Text();
+    const EscImage& image = result.Value();
+    const Bytes nine{0x3A, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
+    ASSERT_EQ(image.records.size(), 3u);
+    EXPECT_EQ(image.records[0].bytes, nine);
+    EXPECT_EQ(image.records[0].line, 1u);
+    EXPECT_EQ(image.records[1].bytes, nine);
+    EXPECT_EQ(image.records[1].line, 3u);
+    EXPECT_EQ(image.records[2].bytes, (Bytes{0x3A, 0xA5}));
+    EXPECT_EQ(image.records[2].line, 5u);
+    EXPECT_EQ(image.total, 20u);
+}
+
+TEST(EscImage, RefusesWhatCannotBeSentFaithfully) {
+    const std::string good = ":00000001FF\n";
+    auto refusal = EscRefusal(good + good + ":0000000aFF\n");
+    EXPECT_EQ(refusal.line, 3u);
+    EXPECT_NE(refusal.problem.find("upper case"), std::string::npos) << refusal.problem;
+    EXPECT_EQ(refusal.Text().rfind("t.mmc, line 3: ", 0), 0u) << refusal.Text();
+
+    EXPECT_EQ(EscRefusal(good + ":0000 0001FF\n").line, 2u);
+    EXPECT_EQ(EscRefusal(good + ":0\r\n" + good).line, 2u);
+    EXPECT_EQ(EscRefusal(good + good + "\r\r\n").line, 3u);
+
+    // 499 and 500 characters make 250 bytes, the most the link takes; 501 make 251.
+    const std::string digits(600, '0');
+    EXPECT_TRUE(ParseEscImage(":" + digits.substr(0, 498) + "\n:" + digits.substr(0, 499)).Ok());
+    refusal = EscRefusal(good + ":" + digits.substr(0, 500) + "\n");
+    EXPECT_EQ(refusal.line, 2u);
+    EXPECT_NE(refusal.problem.find("251"), std::string::npos) << refusal.problem;
+
+    // An image without records is read as such: the update then runs only its handshake.
+    const auto empty = ParseEscImage("\n\r\n");
+    ASSERT_TRUE(empty.Ok());
+    EXPECT_TRUE(empty.Value().records.empty());
+    EXPECT_EQ(empty.Value().total, 0u);
+}
+
+TEST(EscImage, DoubtfulRecordsAreSentAsTheyAreButTheFirstIsReported) {
+    // Three data records of 16 bytes, 44 characters a line with its line end.
+    std::string text = MakeEscImage(MadeUpBytes(48, 7));
+    const std::size_t checksumAt = 2 * 44 + 41;
+    const auto wrong =
+        static_cast<std::uint8_t>(std::stoi(text.substr(checksumAt, 2), nullptr, 16) + 1);
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02X", wrong);
+    text.replace(checksumAt, 2, hex);
+    const auto checksum = ParseEscImage(text);
+    ASSERT_TRUE(checksum.Ok()) << checksum.Refusal().Text();
+    EXPECT_EQ(checksum.Value().firstSuspectLine, 3u);
+    EXPECT_NE(checksum.Value().suspectProblem.find("checksum"), std::string::npos);
+    EXPECT_EQ(checksum.Value().records[2].bytes.back(), wrong);
+
+    text.replace(1, 2, "0F");  // line 1 now says 15 data bytes but holds 16
+    const auto count = ParseEscImage(text);
+    ASSERT_TRUE(count.Ok());
+    EXPECT_EQ(count.Value().firstSuspectLine, 1u);
+    EXPECT_NE(count.Value().suspectProblem.find("15"), std::string::npos);
+    EXPECT_EQ(count.Value().records[0].bytes[1], 0x0F);
+
+    EXPECT_EQ(ParseEscImage(";00000001FF").Value().firstSuspectLine, 1u);
+    EXPECT_EQ(ParseEscImage(":00000001FF0").Value().firstSuspectLine, 1u);
+}
+
+TEST(EscImage, GeneratedImageRoundTrips) {
+    const Bytes payload = MadeUpBytes(300, 0xC3);
+    const auto result = ParseEscImage(MakeEscImage(payload, 32, "\r\n"));
+    ASSERT_TRUE(result.Ok()) << result.Refusal().Text();
+    const EscImage& image = result.Value();
+    EXPECT_FALSE(image.firstSuspectLine.has_value()) << image.suspectProblem;
+    ASSERT_EQ(image.records.size(), 11u);  // ten data records and the end-of-file record
+    Bytes data;
+    std::size_t total = 0;
+    for (const EscRecord& record : image.records) {
+        data.insert(data.end(), record.bytes.begin() + 5, record.bytes.end() - 1);
+        total += record.bytes.size();
+    }
+    EXPECT_EQ(data, payload);
+    EXPECT_EQ(image.total, total);
+    EXPECT_EQ(image.records.back().bytes, (Bytes{0x3A, 0x00, 0x00, 0x00, 0x01, 0xFF}));
+}
+
+TEST(FirmwareProgress, StartsAtOnePercentAndNeverDividesByZero) {
+    EXPECT_EQ(ProgressPercent(0, 250), 1);
+    EXPECT_EQ(ProgressPercent(125, 250), 51);
+    EXPECT_EQ(ProgressPercent(249, 250), 100);
+    EXPECT_EQ(ProgressPercent(250, 250), 100);
+    EXPECT_EQ(ProgressPercent(0, 0), 100);
+}
+
+TEST(CardImage, DecodesBlocksAndIgnoresLineEndsAtTheEnd) {
+    const Bytes body = MadeUpBytes(248, 0x5A);
+    // A last single character is not read.
+    const auto result = ParseCardImage(MakeCardImage({{0xDE, 0xAD}, {}, body}) + "7\r\n\n");
+    ASSERT_TRUE(result.Ok()) << result.Refusal().Text();
+    const CardImage& image = result.Value();
+    ASSERT_EQ(image.bytes.size(), 256u);
+    EXPECT_EQ(Bytes(image.bytes.begin(), image.bytes.begin() + 6),
+              (Bytes{0x00, 0x02, 0xDE, 0xAD, 0x00, 0x00}));
+    EXPECT_EQ(Bytes(image.bytes.begin() + 8, image.bytes.end()), body);
+    ASSERT_EQ(image.blocks.size(), 3u);
+    EXPECT_EQ(image.blocks[1].offset, 4u);
+    EXPECT_EQ(image.blocks[1].size, 2u);
+    EXPECT_EQ(image.blocks[2].offset, 6u);
+    EXPECT_EQ(image.blocks[2].size, 250u);
+}
+
+TEST(CardImage, RefusesCharactersThatWouldShiftOrCorruptTheBody) {
+    std::string text = MakeCardImage({{1, 2, 3}, {4}});
+    auto refusal = CardRefusal(text.substr(0, 6) + "\r\n" + text.substr(6));
+    EXPECT_EQ(refusal.offset, 6u);
+    EXPECT_EQ(refusal.Text().rfind("t.xup, offset 6: ", 0), 0u) << refusal.Text();
+    EXPECT_EQ(CardRefusal(text.substr(0, 9) + "c" + text.substr(10)).offset, 9u);
+    EXPECT_EQ(CardRefusal(text + "G").offset, text.size());
+    // Line ends alone at the end are no image content: an empty card image is read as such.
+    const auto empty = ParseCardImage("\r\n");
+    ASSERT_TRUE(empty.Ok());
+    EXPECT_TRUE(empty.Value().blocks.empty());
+}
+
+TEST(CardImage, RefusesOverlongImagesAndBlocksThatDoNotFit) {
+    // Two-byte blocks of length 0: 65,536 bytes are taken, 65,538 are not.
+    std::string full;
+    for (int i = 0; i < 32768; ++i) full += "0000";
+    EXPECT_TRUE(ParseCardImage(full).Ok());
+    EXPECT_EQ(CardRefusal(full + "0000").offset, 131072u);
+
+    const std::string block = MakeCardImage({MadeUpBytes(10, 1)});
+    EXPECT_EQ(CardRefusal(block + block.substr(0, block.size() - 2)).offset, block.size());
+    EXPECT_EQ(CardRefusal(block + "00").offset, block.size());
+
+    std::string tooLong = MakeCardImage({MadeUpBytes(249 - 1, 2)});
+    tooLong.replace(0, 4, "00F9");  // a length of 249 makes 251 bytes on the wire
+    tooLong += "00";
+    const auto refusal = CardRefusal(tooLong);
+    EXPECT_EQ(refusal.offset, 0u);
+    EXPECT_NE(refusal.problem.find("251"), std::string::npos) << refusal.problem;
+}
+
+TEST(FirmwareImageFiles, ReadFromDiskAndNameTheFile) {
+    test::TempDir dir;
+    const auto missing = ReadEscImage(dir / "missing.mmc");
+    ASSERT_FALSE(missing.Ok());
+    EXPECT_EQ(missing.Refusal().file, (dir / "missing.mmc").string());
+    EXPECT_NE(missing.Refusal().Text().find("cannot be opened"), std::string::npos);
+    EXPECT_FALSE(ReadCardImage(dir / "missing.xup").Ok());
+
+    test::WriteText(dir / "esc.mmc", MakeEscImage(MadeUpBytes(20, 3), 16, "\r\n") + "\x01\r\n");
+    const auto esc = ReadEscImage(dir / "esc.mmc");
+    ASSERT_FALSE(esc.Ok());
+    EXPECT_EQ(esc.Refusal().Text(), (dir / "esc.mmc").string() +
+                                        ", line 4: the line has only 1 character(s); a record "
+                                        "needs a start character and digit pairs");
+
+    test::WriteText(dir / "card.xup", MakeCardImage({MadeUpBytes(30, 9)}) + "\n");
+    const auto card = ReadCardImage(dir / "card.xup");
+    ASSERT_TRUE(card.Ok()) << card.Refusal().Text();
+    EXPECT_EQ(card.Value().bytes.size(), 32u);
+}
