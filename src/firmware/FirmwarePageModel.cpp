@@ -42,6 +42,10 @@ void FirmwarePageModel::ShowIdentity(DeviceKind kind) {
             ApplyEscIdentity(escTexts_, identityBytes_.data());
         }
     }
+    Notify();
+}
+
+void FirmwarePageModel::Notify() {
     Listener listener;
     {
         std::lock_guard lock(listenerMutex_);
@@ -127,6 +131,42 @@ std::string FirmwarePageModel::SelectedImageName(ImageKind kind) const {
 std::filesystem::path FirmwarePageModel::SelectedImagePath(ImageKind kind) const {
     std::lock_guard lock(mutex_);
     return selections_[static_cast<std::size_t>(kind)].path;
+}
+
+void FirmwarePageModel::SetCurrentFirmwareText(const std::string& text) {
+    {
+        std::lock_guard lock(mutex_);
+        escTexts_.firmware = text;
+    }
+    Notify();
+}
+
+void FirmwarePageModel::ShowUpdateStatus(DeviceKind kind, UpdateStatus status) {
+    {
+        std::lock_guard lock(mutex_);
+        Selection& s = selections_[static_cast<std::size_t>(kind)];
+        s.status = status;
+        if (status != UpdateStatus::Running) s.progress = -1;
+    }
+    Notify();
+}
+
+void FirmwarePageModel::ShowUpdateProgress(DeviceKind kind, int percent) {
+    {
+        std::lock_guard lock(mutex_);
+        selections_[static_cast<std::size_t>(kind)].progress = percent;
+    }
+    Notify();
+}
+
+FirmwarePageLink::UpdateStatus FirmwarePageModel::Status(DeviceKind kind) const {
+    std::lock_guard lock(mutex_);
+    return selections_[static_cast<std::size_t>(kind)].status;
+}
+
+int FirmwarePageModel::Progress(DeviceKind kind) const {
+    std::lock_guard lock(mutex_);
+    return selections_[static_cast<std::size_t>(kind)].progress;
 }
 
 }  // namespace vorna

@@ -36,6 +36,11 @@ public:
     void ShowIdentity(DeviceKind kind) override;
     std::string EscModelText() const override;
     std::string CurrentFirmwareText() const override;
+    void SetCurrentFirmwareText(const std::string& text) override;
+    void ShowUpdateStatus(DeviceKind kind, UpdateStatus status) override;
+    void ShowUpdateProgress(DeviceKind kind, int percent) override;
+    UpdateStatus Status(DeviceKind kind) const;
+    int Progress(DeviceKind kind) const;  // -1: no update running
 
     // Reads the images and the information text again; the page does so each time it is shown,
     // so images copied in meanwhile appear. A selection can be kept with Catalogue().IndexOf().
@@ -56,21 +61,24 @@ public:
 
     // Read by the link thread, which clears a request when the update it started has ended, and
     // by the window, which ignores clicks while any is set.
-    bool UpdateRequested(ImageKind kind) const;
+    bool UpdateRequested(ImageKind kind) const override;
     bool AnyUpdateRequested() const;
-    void ClearUpdateRequest(ImageKind kind);
+    void ClearUpdateRequest(ImageKind kind) override;
     // The image of that kind chosen by the last accepted click: the entry without its leading
     // spaces plus ".mmc" or ".xup", and the file it came from. Kept per kind so that a card
     // click between an ESC request and the start of its update cannot hand the ESC a card image.
     std::string SelectedImageName(ImageKind kind) const;
-    std::filesystem::path SelectedImagePath(ImageKind kind) const;
+    std::filesystem::path SelectedImagePath(ImageKind kind) const override;
 
 private:
     struct Selection {
         std::string name;
         std::filesystem::path path;
         bool requested = false;
+        UpdateStatus status = UpdateStatus::Ready;
+        int progress = -1;
     };
+    void Notify();
 
     mutable std::mutex mutex_;
     IdentityBytes identityBytes_{};

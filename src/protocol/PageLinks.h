@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,18 @@ public:
     virtual void ShowIdentity(DeviceKind kind) = 0;
     virtual std::string EscModelText() const = 0;
     virtual std::string CurrentFirmwareText() const = 0;
+    // After an ESC update, the firmware the ESC reports now.
+    virtual void SetCurrentFirmwareText(const std::string& text) = 0;
+
+    // The updates: the requests the start pictures raise, the image chosen for each kind, and
+    // what the page shows while one runs.
+    virtual bool UpdateRequested(DeviceKind kind) const = 0;
+    virtual void ClearUpdateRequest(DeviceKind kind) = 0;
+    virtual std::filesystem::path SelectedImagePath(DeviceKind kind) const = 0;
+    enum class UpdateStatus { Ready, Running, Finished, Failed };
+    virtual void ShowUpdateStatus(DeviceKind kind, UpdateStatus status) = 0;
+    // Progress in percent of the image sent; shown over the status picture while running.
+    virtual void ShowUpdateProgress(DeviceKind kind, int percent) = 0;
 };
 
 }  // namespace vorna
