@@ -45,6 +45,8 @@ public:
     DeviceMode Mode() const { return mode_; }
     DeviceMenuState MenuState() const;
     DeviceState CardState() const { return cardState_; }
+    // The card's firmware was replaced: it is identified afresh on the next tick.
+    void CardReplaced() { cardState_ = DeviceState::Absent; }
     int ModelType() const { return modelType_; }
     LampState Lamps() const;
 

@@ -28,6 +28,9 @@ std::string PtyDevice::SlavePath() const {
 
 bool PtyDevice::Start(std::string* error) {
     if (running_) return true;
+    // The device may have pulled its own plug: its finished thread and remaining handles go.
+    if (thread_.joinable()) Stop();
+    pullPlug_ = false;
     auto fail = [&](const std::string& what) {
         if (error) *error = what + ": " + std::strerror(errno);
         if (master_ >= 0) ::close(master_);
@@ -116,6 +119,17 @@ void PtyDevice::Send(const std::uint8_t* bytes, std::size_t count) {
     }
 }
 
+void PtyDevice::HangUp() {
+    // Closing both the master and our hold on the slave is what the program sees as the
+    // bridge vanishing; Stop() (or Start()) joins this thread and closes the wake handle.
+    running_ = false;
+    std::error_code ec;
+    std::filesystem::remove(linkPath_, ec);
+    ::close(master_);
+    ::close(slaveKeepAlive_);
+    master_ = slaveKeepAlive_ = -1;
+}
+
 void PtyDevice::Loop() {
     std::uint8_t buffer[512];
     std::vector<std::uint8_t> reply;
@@ -132,6 +146,7 @@ void PtyDevice::Loop() {
             // also sees what the byte did (a test reading the logs right after a command).
             reply.clear();
             OnByte(buffer[i], reply);
+            if (pullPlug_) return HangUp();
             Send(&buffer[i], 1);
             if (!reply.empty()) Send(reply.data(), reply.size());
         }

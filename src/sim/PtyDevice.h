@@ -42,10 +42,14 @@ protected:
     virtual void OnByte(std::uint8_t byte, std::vector<std::uint8_t>& reply) = 0;
     // Called (device thread) when the terminal was reopened, so a half-received frame is dropped.
     virtual void OnReset() {}
+    // From OnByte: the plug is pulled before the byte is echoed, as if the cable came out
+    // while it was on the line. Replug() plugs back in.
+    void PullPlug() { pullPlug_ = true; }
 
 private:
     void Loop();
     void Send(const std::uint8_t* bytes, std::size_t count);
+    void HangUp();
 
     std::string linkPath_;
     mutable std::mutex mutex_;
@@ -55,6 +59,7 @@ private:
     int wakeFd_ = -1;
     std::atomic<bool> running_{false};
     std::atomic<bool> paced_{false};
+    std::atomic<bool> pullPlug_{false};
     std::thread thread_;
 };
 

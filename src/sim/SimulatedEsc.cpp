@@ -64,21 +64,33 @@ bool IsCommand(std::uint8_t b) {
 }  // namespace
 
 std::optional<Fault> FaultFromName(const std::string& name) {
-    static const std::map<std::string, Fault> names = {{"none", Fault::None},
-                                                       {"silent", Fault::Silent},
-                                                       {"wrong-byte", Fault::WrongByte},
-                                                       {"no-marker", Fault::NoMarker},
-                                                       {"short", Fault::ShortAnswer},
-                                                       {"no-end-marker", Fault::NoEndMarker},
-                                                       {"no-ack", Fault::NoAck},
-                                                       {"no-bec", Fault::NoBecAnswer}};
+    static const std::map<std::string, Fault> names = {
+        {"none", Fault::None},
+        {"silent", Fault::Silent},
+        {"wrong-byte", Fault::WrongByte},
+        {"no-marker", Fault::NoMarker},
+        {"short", Fault::ShortAnswer},
+        {"no-end-marker", Fault::NoEndMarker},
+        {"no-ack", Fault::NoAck},
+        {"no-bec", Fault::NoBecAnswer},
+        {"stage1-silent", Fault::StageOneSilent},
+        {"stage1-wrong", Fault::StageOneWrong},
+        {"stage1-late", Fault::StageOneLate},
+        {"stage2-silent", Fault::StageTwoSilent},
+        {"stage2-wrong", Fault::StageTwoWrong},
+        {"block-no-ack", Fault::BlockNoAck},
+        {"block-crc", Fault::BlockCrc},
+        {"block-resend", Fault::BlockResend},
+        {"unplug-after-block", Fault::UnplugAfterBlock}};
     auto it = names.find(name);
     if (it == names.end()) return std::nullopt;
     return it->second;
 }
 
 std::string FaultNames() {
-    return "none, silent, wrong-byte, no-marker, short, no-end-marker, no-ack, no-bec";
+    return "none, silent, wrong-byte, no-marker, short, no-end-marker, no-ack, no-bec; card only: "
+           "stage1-silent, stage1-wrong, stage1-late, stage2-silent, stage2-wrong, block-no-ack, "
+           "block-crc, block-resend, unplug-after-block";
 }
 
 Identity IdentityForModel(int modelType) {

@@ -26,6 +26,16 @@ enum class Fault {
     NoEndMarker,  // settings record without 0xDD at its end
     NoAck,        // write pairs answered with 0x00
     NoBecAnswer,  // the BEC Voltage query is acknowledged but its index never comes
+    // Program card update mode (the card's block faults hit the block SimulatedCard names).
+    StageOneSilent,    // 0xD7 of the first stage never answered
+    StageOneWrong,     // 0xD7 of the first stage answered with a wrong byte
+    StageOneLate,      // 0xD8 comes only for the fourth 0xD7 (the third retry)
+    StageTwoSilent,    // 0xD6 of the second stage never answered
+    StageTwoWrong,     // 0xD6 of the second stage answered with a wrong byte
+    BlockNoAck,        // the block is taken in but never answered
+    BlockCrc,          // the block is rejected as if its check failed
+    BlockResend,       // the block is asked for again (0x13) before it is accepted
+    UnplugAfterBlock,  // the line drops as the block after it arrives
 };
 
 std::optional<Fault> FaultFromName(const std::string& name);
