@@ -50,6 +50,9 @@ public:
     bool WaitAfterTicks(const std::function<bool(ConnectionMonitor&)>& done,
                         std::chrono::milliseconds timeout);
 
+    // The poll timer, for the firmware updates that pause it while they own the line.
+    PollTimer& Timer() { return thread_; }
+
     EscSetupModel setup;
     FirmwarePageModel firmware;
     PrintingView view;

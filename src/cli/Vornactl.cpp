@@ -13,6 +13,8 @@
 
 #include "cli/Session.h"
 #include "cli/SettingsText.h"
+#include "firmware/CardUpdate.h"
+#include "firmware/FirmwareImages.h"
 #include "link/BridgeDiscovery.h"
 #include "protocol/ModelTypes.h"
 #include "settings/Catalogue.h"
@@ -34,6 +36,7 @@ constexpr const char* kUsage =
     "  vornactl [--port PATH] [--trace] [--timeout SEC] write FILE.cfg\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] set \"NAME=VALUE\" ...\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] defaults\n"
+    "  vornactl [--port PATH] [--trace] [--timeout SEC] flash-card IMAGE.xup\n"
     "  vornactl simulate esc --model N | card  [--link PATH] [--line-rate] [--fault NAME]\n"
     "\n"
     "Without --port the first CP210x bridge (USB 10c4:ea60) is used.\n"
@@ -343,6 +346,113 @@ int Defaults(const Options& o, std::ostream& out, std::ostream& err) {
     return kExitOk;
 }
 
+// The firmware page as flash-card sees it: the image named on the command line stands in for
+// the page's choice, progress goes to standard error as percentage lines, and the rest is the
+// session's own page.
+class CommandLineCardPage : public FirmwarePageLink {
+public:
+    CommandLineCardPage(FirmwarePageLink& page, std::filesystem::path image, std::ostream& err)
+        : page_(page), image_(std::move(image)), err_(err) {}
+
+    void Request() { requested_ = true; }
+    UpdateStatus CardStatus() const { return cardStatus_; }
+
+    void StoreIdentity(const IdentityBytes& identity) override { page_.StoreIdentity(identity); }
+    void ShowIdentity(DeviceKind kind) override { page_.ShowIdentity(kind); }
+    std::string EscModelText() const override { return page_.EscModelText(); }
+    std::string CurrentFirmwareText() const override { return page_.CurrentFirmwareText(); }
+    void SetCurrentFirmwareText(const std::string& text) override {
+        page_.SetCurrentFirmwareText(text);
+    }
+    bool UpdateRequested(DeviceKind kind) const override {
+        return kind == DeviceKind::Card && requested_;
+    }
+    void ClearUpdateRequest(DeviceKind kind) override {
+        if (kind == DeviceKind::Card) requested_ = false;
+    }
+    std::filesystem::path SelectedImagePath(DeviceKind kind) const override {
+        return kind == DeviceKind::Card ? image_ : std::filesystem::path{};
+    }
+    void ShowUpdateStatus(DeviceKind kind, UpdateStatus status) override {
+        if (kind == DeviceKind::Card) cardStatus_ = status;
+    }
+    void ShowUpdateProgress(DeviceKind kind, int percent) override {
+        if (kind != DeviceKind::Card || percent == lastPercent_) return;
+        lastPercent_ = percent;
+        err_ << percent << "%" << std::endl;
+    }
+
+private:
+    FirmwarePageLink& page_;
+    std::filesystem::path image_;
+    std::ostream& err_;
+    std::atomic<bool> requested_{false};
+    std::atomic<UpdateStatus> cardStatus_{UpdateStatus::Ready};
+    int lastPercent_ = -1;
+};
+
+int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.args.size() != 1) {
+        err << "vornactl: flash-card takes one card image\n" << kUsage;
+        return kExitUsage;
+    }
+    const std::filesystem::path imagePath = o.args[0];
+    // Checked before the port is even opened: a refused image never reaches the card.
+    const ImageResult<CardImage> image = ReadCardImage(imagePath);
+    if (!image.Ok()) {
+        err << "vornactl: " << image.Refusal().Text() << "; nothing was sent.\n";
+        return kExitFile;
+    }
+
+    Session session(LocationFor(o), err, o.trace);
+    CommandLineCardPage page(session.firmware, imagePath, err);
+    ConnectionMonitor* monitor = nullptr;
+    CardUpdate update(
+        session.link, page, session.view, session.Timer(),
+        [&monitor] { return monitor->CardState() == DeviceState::Connected; },
+        [&monitor] { monitor->CardReplaced(); });
+    CardOnlyUpdates updates(update);
+    session.Start();
+    session.Do([&](ConnectionMonitor& m) {
+        monitor = &m;
+        m.SetFirmwareUpdates(&updates);
+        m.ChooseProgramCard();
+    });
+    // The update refers to objects of this function: it leaves the tick before they go.
+    auto detach = [&session] {
+        session.Do([](ConnectionMonitor& m) { m.SetFirmwareUpdates(nullptr); });
+    };
+
+    const bool found = session.WaitAfterTicks(
+        [](ConnectionMonitor& m) { return m.CardState() == DeviceState::Connected; },
+        std::chrono::seconds(o.timeoutSec));
+    if (!found) {
+        detach();
+        err << "vornactl: no program card answered within " << o.timeoutSec
+            << " s. Is the card connected to the link?\n";
+        return kExitDevice;
+    }
+    session.view.TakeMessages();
+    page.Request();
+    // Each block may be sent four times and each send waits up to two seconds for the card.
+    const auto limit = std::chrono::seconds(60) + image.Value().blocks.size() * 10s;
+    const bool ended = session.WaitAfterTicks(
+        [&page](ConnectionMonitor&) {
+            return !page.UpdateRequested(FirmwarePageLink::DeviceKind::Card);
+        },
+        limit);
+    detach();
+    const std::vector<std::string> messages = session.view.TakeMessages();
+    if (!ended || page.CardStatus() != FirmwarePageLink::UpdateStatus::Finished) {
+        err << "vornactl: the program card update failed"
+            << (messages.empty() ? std::string(" (no answer)") : ": " + messages.back()) << "\n";
+        return kExitDevice;
+    }
+    out << "Program card firmware updated: " << image.Value().bytes.size() << " bytes in "
+        << image.Value().blocks.size() << " blocks.\n";
+    return kExitOk;
+}
+
 std::atomic<bool> gStop{false};
 extern "C" void OnStopSignal(int) {
     gStop = true;
@@ -472,6 +582,7 @@ int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::os
     if (o.command == "write") return Write(o, out, err);
     if (o.command == "set") return Set(o, out, err);
     if (o.command == "defaults") return Defaults(o, out, err);
+    if (o.command == "flash-card") return FlashCard(o, out, err);
     if (o.command == "simulate") return Simulate(o, out, err);
     err << "vornactl: unknown command " << o.command << "\n" << kUsage;
     return kExitUsage;

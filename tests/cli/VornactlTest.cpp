@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/Vornactl.h"
+#include "firmware/FirmwareImages.h"
 #include "support/TestSupport.h"
 
 namespace vorna {
@@ -174,6 +175,32 @@ TEST_F(VornactlTest, JsonListsEveryUsedSetting) {
                          "\"value\": \"7.2 V\""),
               std::string::npos)
         << r.out;
+}
+
+TEST_F(VornactlTest, FlashCardWritesTheImageOrSaysWhyNot) {
+    sim::SimulatedCard card(Link("card"));
+    ASSERT_TRUE(card.Start());
+    const std::vector<std::vector<std::uint8_t>> bodies = {sim::WithCardCheck({1, 2, 3}),
+                                                           sim::WithCardCheck({4, 5})};
+    const std::string text = MakeCardImage(bodies);
+    test::WriteText(dir / "new.xup", text);
+    test::WriteText(dir / "bad.xup", text + "x1");
+
+    CliRun r = Vornactl({"--port", Link("card"), "flash-card", (dir / "bad.xup").string()});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_NE(r.err.find("offset " + std::to_string(text.size())), std::string::npos) << r.err;
+    EXPECT_TRUE(card.Commands().empty());
+
+    r = Vornactl({"--port", Link("card"), "flash-card", (dir / "new.xup").string()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(card.Flashed(), ParseCardImage(text).Value().bytes);
+    EXPECT_NE(r.err.find("1%\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("updated"), std::string::npos) << r.out;
+
+    card.SetFault(sim::Fault::BlockCrc, 1);
+    r = Vornactl({"--port", Link("card"), "flash-card", (dir / "new.xup").string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Update Error: Data transfer crc error!"), std::string::npos) << r.err;
 }
 
 }  // namespace
