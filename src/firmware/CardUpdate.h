@@ -39,9 +39,9 @@ public:
     void Run();
 
     // Codes of the card's update mode.
-    static constexpr std::uint8_t kEnter = 0xD6;        // first stage opener, second stage code
-    static constexpr std::uint8_t kStageOne = 0xD7;     // answered with kStageOneAck
-    static constexpr std::uint8_t kStageOneAck = 0xD8;  //
+    static constexpr std::uint8_t kEnter = 0xD6;     // first stage opener, second stage code
+    static constexpr std::uint8_t kStageOne = 0xD7;  // answered with kStageOneAck
+    static constexpr std::uint8_t kStageOneAck = 0xD8;
     static constexpr std::uint8_t kStageTwoAck = 0xD7;  // the answer to the second kEnter
     static constexpr std::uint8_t kBlockAccepted = 0x11;
     static constexpr std::uint8_t kBlockRejected = 0x12;  // the card's check of the block failed
