@@ -97,7 +97,10 @@ void EscUpdate::Run(const EscImage& image) {
 
 void EscUpdate::Transfer(const EscImage& image) {
     // The settings of the ESC the page shows, saved before its firmware is replaced.
-    if (backup && setup_.HasValidRecord() && link_.GetDeviceState() == DeviceState::Connected) {
+    // In Fix Mode no settings are read, so what the page holds is not this ESC's.
+    const bool fix = isFixMode_ && isFixMode_();
+    if (backup && !fix && setup_.HasValidRecord() &&
+        link_.GetDeviceState() == DeviceState::Connected) {
         result_.backup = backup();
         if (!result_.backup.error.empty()) {
             view_.ShowMessage("The settings of the ESC could not be saved: " +

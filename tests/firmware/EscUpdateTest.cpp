@@ -181,6 +181,27 @@ TEST_F(EscUpdateTest, ARecordWithoutAckEndsTheUpdateAndClosesThePort) {
     EXPECT_FALSE(update->Requested());
 }
 
+TEST_F(EscUpdateTest, AnUnpluggedLinkEndsTheUpdateAsFailed) {
+    sim::SimulatedEsc esc(Link(), 16);
+    esc.SetFault(sim::Fault::UnplugAfter, 1);
+    ASSERT_TRUE(esc.Start());
+    Wire();
+    rig->monitor.ChooseEsc();
+    rig->Tick(2);
+    update->Request(Image(MakeEscImage(std::vector<std::uint8_t>(64, 0x55), 16)));
+    update->Run();
+    EXPECT_EQ(update->LastResult().outcome, EscUpdate::Outcome::Failed);
+    const std::string text = update->LastResult().message;
+    EXPECT_TRUE(text == "Update Error: Data transfer no ack!" ||
+                text == "Update Error: Data transfer error!")
+        << text;
+    EXPECT_TRUE(test::WaitFor([&] { return !esc.Plugged(); }));
+    // The second record may still have reached the device before its plug was pulled.
+    EXPECT_GE(esc.UpdateRecords().size(), 1u);
+    EXPECT_LE(esc.UpdateRecords().size(), 2u);
+    EXPECT_FALSE(rig->link.IsOpen());
+}
+
 TEST_F(EscUpdateTest, ARefusedOrSuspectImageSendsNoByte) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
