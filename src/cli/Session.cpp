@@ -29,7 +29,12 @@ std::vector<std::string> PrintingView::TakeMessages() {
 }
 
 Session::Session(BridgeLocation location, std::ostream& err, bool trace)
-    : view(err), monitor_(link, std::move(location), setup, firmware, view, thread_) {
+    : view(err),
+      monitor_(link, std::move(location), setup, firmware, view, thread_),
+      escUpdate_(link, setup, firmware, view, thread_,
+                 [this] { return monitor_.Mode() == DeviceMode::Fix; }),
+      updater_(&escUpdate_, nullptr) {
+    monitor_.SetFirmwareUpdates(&updater_);
     if (trace) {
         const auto start = std::chrono::steady_clock::now();
         link.SetTraceSink(

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "firmware/EscUpdate.h"
 #include "firmware/FirmwarePageModel.h"
+#include "firmware/FirmwareUpdater.h"
 #include "link/BridgeDiscovery.h"
 #include "link/UsbUart.h"
 #include "protocol/ConnectionMonitor.h"
@@ -58,9 +60,14 @@ public:
     PrintingView view;
     UsbUart link;
 
+    // The ESC firmware update, served by the monitor's tick. Use it on the link thread (Do).
+    EscUpdate& Esc() { return escUpdate_; }
+
 private:
     LinkThread thread_;
     ConnectionMonitor monitor_;
+    EscUpdate escUpdate_;
+    FirmwareUpdater updater_;
     std::mutex mutex_;
     std::condition_variable ticked_;
     long tickCount_ = 0;

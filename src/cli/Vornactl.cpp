@@ -15,6 +15,7 @@
 #include "cli/SettingsText.h"
 #include "firmware/CardUpdate.h"
 #include "firmware/FirmwareImages.h"
+#include "firmware/FirmwareUpdater.h"
 #include "link/BridgeDiscovery.h"
 #include "protocol/ModelTypes.h"
 #include "settings/Catalogue.h"
@@ -36,6 +37,7 @@ constexpr const char* kUsage =
     "  vornactl [--port PATH] [--trace] [--timeout SEC] write FILE.cfg\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] set \"NAME=VALUE\" ...\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] defaults\n"
+    "  vornactl [--port PATH] [--trace] [--timeout SEC] flash-esc IMAGE.mmc [--fix] [--force]\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] flash-card IMAGE.xup\n"
     "  vornactl simulate esc --model N | card  [--link PATH] [--line-rate] [--fault NAME]\n"
     "\n"
@@ -346,6 +348,129 @@ int Defaults(const Options& o, std::ostream& out, std::ostream& err) {
     return kExitOk;
 }
 
+// Replaces the ESC's firmware with IMAGE (any .mmc file). The image is read and checked before
+// the port is opened: a refused image, or a suspect one without --force, exits 3 with no byte
+// sent. In Esc mode the ESC must be identified first (its settings are saved as a backup); with
+// --fix the update starts in Fix Mode, also without an identified ESC.
+int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
+    std::string imageArg;
+    bool fix = false;
+    bool force = false;
+    for (const std::string& a : o.args) {
+        if (a == "--fix") {
+            fix = true;
+        } else if (a == "--force") {
+            force = true;
+        } else if (!a.empty() && a[0] == '-') {
+            err << "vornactl: unknown argument to flash-esc: " << a << "\n" << kUsage;
+            return kExitUsage;
+        } else if (imageArg.empty()) {
+            imageArg = a;
+        } else {
+            err << "vornactl: flash-esc takes one image file\n" << kUsage;
+            return kExitUsage;
+        }
+    }
+    if (imageArg.empty()) {
+        err << "vornactl: flash-esc needs an image file\n" << kUsage;
+        return kExitUsage;
+    }
+    const std::filesystem::path image = imageArg;
+    const auto read = ReadEscImage(image);
+    if (!read.Ok()) {
+        err << "vornactl: image refused: " << read.Refusal().Text() << "\nNothing was sent.\n";
+        return kExitFile;
+    }
+    if (read.Value().firstSuspectLine && !force) {
+        const ImageRefusal suspect{image.string(), read.Value().firstSuspectLine, std::nullopt,
+                                   read.Value().suspectProblem};
+        err << "vornactl: the image does not look sound: " << suspect.Text()
+            << "\nNothing was sent. Use --force to flash it anyway.\n";
+        return kExitFile;
+    }
+
+    Session session(LocationFor(o), err, o.trace);
+    if (fix) {
+        session.Start();
+        session.Do([](ConnectionMonitor& m) { m.ChooseFixMode(); });
+        bool sawBridge = false;
+        const bool answered = session.WaitAfterTicks(
+            [&](ConnectionMonitor& m) {
+                sawBridge = sawBridge || m.Link().GetUsbState() == UsbState::Connected;
+                return m.Link().GetDeviceState() == DeviceState::Connected;
+            },
+            std::chrono::seconds(o.timeoutSec));
+        if (!sawBridge) {
+            err << "vornactl: no bridge found" << (o.port.empty() ? "" : " at " + o.port)
+                << " within " << o.timeoutSec << " s. Is the USB link plugged in?\n";
+            return kExitDevice;
+        }
+        if (!answered) err << "vornactl: nothing answered in Fix Mode; trying the update anyway.\n";
+    } else if (int rc = ConnectEsc(session, o, err); rc != kExitOk) {
+        return rc;
+    }
+
+    int lastPercent = -1;
+    session.firmware.SetListener([&] {
+        const int percent = session.firmware.Progress(FirmwarePageLink::DeviceKind::Esc);
+        if (percent >= 0 && percent != lastPercent) {
+            lastPercent = percent;
+            err << percent << "%\n" << std::flush;
+        }
+    });
+    session.view.TakeMessages();
+    session.Do([&](ConnectionMonitor&) {
+        EscUpdate& update = session.Esc();
+        if (force) update.confirmSuspect = [](const std::string&) { return true; };
+        update.backup = [&session] {
+            const ExportResult backup =
+                BackUpSettings(session.setup.Snapshot(), BackupFolder(), std::time(nullptr));
+            return SettingsBackupResult{backup.ok ? backup.writtenPath.string() : "",
+                                        backup.ok ? "" : backup.error};
+        };
+        update.Request(image);
+    });
+    // Each record may take its reply time-out and the read-back of its bytes.
+    const auto budget = std::chrono::seconds(o.timeoutSec + 10) +
+                        read.Value().records.size() * std::chrono::milliseconds(2500);
+    EscUpdate::Result result;
+    const bool ended = session.WaitAfterTicks(
+        [&](ConnectionMonitor&) {
+            if (session.Esc().Requested()) return false;
+            result = session.Esc().LastResult();
+            return true;
+        },
+        std::chrono::duration_cast<std::chrono::milliseconds>(budget));
+    session.firmware.SetListener(nullptr);
+    if (!ended) {
+        err << "vornactl: the update did not end in time\n";
+        return kExitDevice;
+    }
+    switch (result.outcome) {
+        case EscUpdate::Outcome::Finished:
+            out << "ESC firmware updated from " << image.string() << ".\n";
+            if (result.identified) {
+                out << "The ESC now reports: " << result.firmwareText << "\n";
+            } else {
+                out << "The check after the update got no answer from the ESC.\n";
+            }
+            if (!result.backup.path.empty()) {
+                out << "Its settings from before the update are saved in " << result.backup.path
+                    << ".\n";
+            } else if (!result.backup.error.empty()) {
+                out << "Its settings could not be saved before the update: " << result.backup.error
+                    << "\n";
+            }
+            return kExitOk;
+        case EscUpdate::Outcome::Refused:
+            err << "vornactl: " << result.message << "\n";
+            return kExitFile;
+        default:
+            err << "vornactl: " << result.message << "\n";
+            return kExitDevice;
+    }
+}
+
 // The firmware page as flash-card sees it: the image named on the command line stands in for
 // the page's choice, progress goes to standard error as percentage lines, and the rest is the
 // session's own page.
@@ -411,7 +536,7 @@ int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
         session.link, page, session.view, session.Timer(),
         [&monitor] { return monitor->CardState() == DeviceState::Connected; },
         [&monitor] { monitor->CardReplaced(); });
-    CardOnlyUpdates updates(update);
+    FirmwareUpdater updates(nullptr, &update);
     session.Start();
     session.Do([&](ConnectionMonitor& m) {
         monitor = &m;
@@ -467,7 +592,7 @@ int Simulate(const Options& o, std::ostream& out, std::ostream& err) {
     int model = -1;
     std::string link;
     bool lineRate = false;
-    sim::Fault fault = sim::Fault::None;
+    sim::FaultChoice fault;
     for (std::size_t i = 1; i < o.args.size(); ++i) {
         const std::string& a = o.args[i];
         const bool hasValue = i + 1 < o.args.size();
@@ -488,7 +613,7 @@ int Simulate(const Options& o, std::ostream& out, std::ostream& err) {
         } else if (a == "--line-rate") {
             lineRate = true;
         } else if (a == "--fault" && hasValue) {
-            auto f = sim::FaultFromName(o.args[++i]);
+            auto f = sim::ParseFault(o.args[++i]);
             if (!f) {
                 err << "vornactl: unknown fault " << o.args[i] << "; one of " << sim::FaultNames()
                     << "\n";
@@ -511,11 +636,11 @@ int Simulate(const Options& o, std::ostream& out, std::ostream& err) {
     std::unique_ptr<sim::PtyDevice> device;
     if (esc) {
         auto e = std::make_unique<sim::SimulatedEsc>(link, model);
-        e->SetFault(fault);
+        e->SetFault(fault.fault, fault.record);
         device = std::move(e);
     } else {
         auto c = std::make_unique<sim::SimulatedCard>(link);
-        c->SetFault(fault);
+        c->SetFault(fault.fault);
         device = std::move(c);
     }
     device->SetLineRate(lineRate);
@@ -582,6 +707,7 @@ int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::os
     if (o.command == "write") return Write(o, out, err);
     if (o.command == "set") return Set(o, out, err);
     if (o.command == "defaults") return Defaults(o, out, err);
+    if (o.command == "flash-esc") return FlashEsc(o, out, err);
     if (o.command == "flash-card") return FlashCard(o, out, err);
     if (o.command == "simulate") return Simulate(o, out, err);
     err << "vornactl: unknown command " << o.command << "\n" << kUsage;

@@ -66,18 +66,4 @@ private:
     std::string staged_;
 };
 
-// Runs only the card update from the tick, until the ESC update joins it behind one
-// FirmwareUpdates.
-class CardOnlyUpdates : public FirmwareUpdates {
-public:
-    explicit CardOnlyUpdates(CardUpdate& card) : card_(card) {}
-    bool CardUpdateRequested() const override { return card_.Requested(); }
-    void RunCardUpdate() override { card_.Run(); }
-    bool EscUpdateRequested() const override { return false; }
-    void RunEscUpdate() override {}
-
-private:
-    CardUpdate& card_;
-};
-
 }  // namespace vorna

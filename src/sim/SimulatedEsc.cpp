@@ -73,6 +73,12 @@ std::optional<Fault> FaultFromName(const std::string& name) {
         {"no-end-marker", Fault::NoEndMarker},
         {"no-ack", Fault::NoAck},
         {"no-bec", Fault::NoBecAnswer},
+        {"d6-silent", Fault::D6Silent},
+        {"d6-wrong", Fault::D6Wrong},
+        {"39-silent", Fault::Silent39},
+        {"39-wrong", Fault::Wrong39},
+        {"31-silent", Fault::Silent31},
+        {"31-wrong", Fault::Wrong31},
         {"stage1-silent", Fault::StageOneSilent},
         {"stage1-wrong", Fault::StageOneWrong},
         {"stage1-late", Fault::StageOneLate},
@@ -88,9 +94,35 @@ std::optional<Fault> FaultFromName(const std::string& name) {
 }
 
 std::string FaultNames() {
-    return "none, silent, wrong-byte, no-marker, short, no-end-marker, no-ack, no-bec; card only: "
-           "stage1-silent, stage1-wrong, stage1-late, stage2-silent, stage2-wrong, block-no-ack, "
-           "block-crc, block-resend, unplug-after-block";
+    return "none, silent, wrong-byte, no-marker, short, no-end-marker, no-ack, no-bec; ESC "
+           "update: d6-silent, d6-wrong, 39-silent, 39-wrong, 31-silent, 31-wrong, "
+           "no-ack-after:N, unplug-after:N; card only: stage1-silent, stage1-wrong, stage1-late, "
+           "stage2-silent, stage2-wrong, block-no-ack, block-crc, block-resend, "
+           "unplug-after-block";
+}
+
+std::optional<FaultChoice> ParseFault(const std::string& text) {
+    const auto colon = text.find(':');
+    if (colon == std::string::npos) {
+        auto f = FaultFromName(text);
+        if (!f) return std::nullopt;
+        return FaultChoice{*f, 0};
+    }
+    const std::string name = text.substr(0, colon);
+    const std::string number = text.substr(colon + 1);
+    Fault fault;
+    if (name == "no-ack-after") {
+        fault = Fault::NoAckAfter;
+    } else if (name == "unplug-after") {
+        fault = Fault::UnplugAfter;
+    } else {
+        return std::nullopt;
+    }
+    if (number.empty() || number.size() > 6 ||
+        !std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    return FaultChoice{fault, std::stoi(number)};
 }
 
 Identity IdentityForModel(int modelType) {
@@ -165,12 +197,124 @@ SimulatedEsc::SimulatedEsc(std::string linkPath, const Identity& identity, int m
       record_(FactoryRecord(modelType)) {}
 
 SimulatedEsc::~SimulatedEsc() {
+    if (unplugger_.joinable()) unplugger_.join();
     Stop();
 }
 
-void SimulatedEsc::SetFault(Fault fault) {
+void SimulatedEsc::SetFault(Fault fault, int record) {
     std::lock_guard lock(mutex_);
     fault_ = fault;
+    faultRecord_ = record;
+}
+
+bool SimulatedEsc::InUpdateMode() const {
+    std::lock_guard lock(mutex_);
+    return stage_ == Stage::Records;
+}
+
+std::vector<std::vector<std::uint8_t>> SimulatedEsc::UpdateRecords() const {
+    std::lock_guard lock(mutex_);
+    return updateRecords_;
+}
+
+std::vector<std::uint8_t> SimulatedEsc::UpdateImage() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::uint8_t> data;
+    for (const auto& r : updateRecords_) {
+        if (r.size() >= 6 && r[4] == 0x00) data.insert(data.end(), r.begin() + 5, r.end() - 1);
+    }
+    return data;
+}
+
+int SimulatedEsc::UpdatesFinished() const {
+    std::lock_guard lock(mutex_);
+    return updatesFinished_;
+}
+
+Identity SimulatedEsc::CurrentIdentity() const {
+    std::lock_guard lock(mutex_);
+    return identity_;
+}
+
+void SimulatedEsc::UnplugSoon() {
+    // Stop() joins the device thread, so it cannot run on it.
+    if (unplugger_.joinable()) return;
+    unplugger_ = std::thread([this] { Unplug(); });
+}
+
+// The bootloader's side of the conversation; true when the byte was its business.
+bool SimulatedEsc::OnUpdateByte(std::uint8_t byte, std::vector<std::uint8_t>& reply) {
+    switch (stage_) {
+        case Stage::Normal:
+            return false;
+        case Stage::Armed:
+            if (byte == 0x39) {
+                commands_.push_back(byte);
+                if (fault_ == Fault::Silent39) return true;
+                reply.push_back(fault_ == Fault::Wrong39 ? 0x60 : 0x61);
+                if (fault_ != Fault::Wrong39) stage_ = Stage::Entered;
+                return true;
+            }
+            if (byte != kProbeFix) stage_ = Stage::Normal;
+            return false;
+        case Stage::Entered:
+            if (byte == 0x31) {
+                commands_.push_back(byte);
+                if (fault_ == Fault::Silent31) return true;
+                reply.push_back(fault_ == Fault::Wrong31 ? 0x00 : 0x01);
+                if (fault_ != Fault::Wrong31) {
+                    stage_ = Stage::Records;
+                    partial_.clear();
+                    updateRecords_.clear();
+                }
+                return true;
+            }
+            stage_ = Stage::Normal;
+            return false;
+        case Stage::Records:
+            break;
+    }
+    if (partial_.empty() && byte != 0x3A) {
+        if (byte == kProbeFix) {
+            // A new handshake: the last update was given up.
+            stage_ = Stage::Normal;
+            return false;
+        }
+        return true;  // noise between records
+    }
+    partial_.push_back(byte);
+    if (partial_.size() < 2 || partial_.size() < static_cast<std::size_t>(partial_[1]) + 6u) {
+        return true;
+    }
+    std::uint8_t sum = 0;
+    for (std::size_t i = 1; i < partial_.size(); ++i)
+        sum = static_cast<std::uint8_t>(sum + partial_[i]);
+    std::vector<std::uint8_t> record = std::move(partial_);
+    partial_.clear();
+    if (sum != 0) return true;  // a damaged record is not acknowledged
+    updateRecords_.push_back(record);
+    const int n = static_cast<int>(updateRecords_.size());
+    if (fault_ == Fault::NoAckAfter && n > faultRecord_) return true;
+    if (fault_ == Fault::UnplugAfter && n > faultRecord_) {
+        UnplugSoon();
+        return true;
+    }
+    reply.push_back(0x01);
+    if (fault_ == Fault::UnplugAfter && n == faultRecord_) UnplugSoon();
+    if (record[4] == 0x01) {
+        // End of file: the new firmware starts.
+        stage_ = Stage::Normal;
+        ++updatesFinished_;
+        std::uint8_t version = static_cast<std::uint8_t>(identity_[3] + 1);
+        for (const auto& r : updateRecords_) {
+            if (r[4] == 0x00 && r[1] > 0) {
+                version = r[5];
+                break;
+            }
+        }
+        identity_[3] = version;
+    }
+    return true;
 }
 
 void SimulatedEsc::SetIdentity(const Identity& identity) {
@@ -219,6 +363,7 @@ void SimulatedEsc::ClearLogs() {
 void SimulatedEsc::OnReset() {
     std::lock_guard lock(mutex_);
     pendingRegister_.reset();
+    partial_.clear();
 }
 
 void SimulatedEsc::Answer(std::vector<std::uint8_t> bytes, std::vector<std::uint8_t>& reply) const {
@@ -229,6 +374,7 @@ void SimulatedEsc::Answer(std::vector<std::uint8_t> bytes, std::vector<std::uint
 
 void SimulatedEsc::OnByte(std::uint8_t byte, std::vector<std::uint8_t>& reply) {
     std::lock_guard lock(mutex_);
+    if (OnUpdateByte(byte, reply)) return;
     if (pendingRegister_) {
         const std::uint8_t reg = *pendingRegister_;
         pendingRegister_.reset();
@@ -268,7 +414,13 @@ void SimulatedEsc::OnByte(std::uint8_t byte, std::vector<std::uint8_t>& reply) {
             ++writesEnded_;
             break;
         case kProbeFix:
-            Answer({fault_ == Fault::WrongByte ? std::uint8_t{0xD8} : std::uint8_t{0xD7}}, reply);
+            if (fault_ == Fault::D6Silent) break;
+            Answer({fault_ == Fault::WrongByte || fault_ == Fault::D6Wrong ? std::uint8_t{0xD8}
+                                                                           : std::uint8_t{0xD7}},
+                   reply);
+            if (fault_ != Fault::Silent && fault_ != Fault::WrongByte && fault_ != Fault::D6Wrong) {
+                stage_ = Stage::Armed;
+            }
             break;
         case kProbeCard:
             break;  // an ESC does not answer the card's probe

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -36,10 +37,28 @@ enum class Fault {
     BlockCrc,          // the block is rejected as if its check failed
     BlockResend,       // the block is asked for again (0x13) before it is accepted
     UnplugAfterBlock,  // the line drops as the block after it arrives
+    // The update's handshake (0xD6 -> 0xD7, 0x39 -> 0x61, 0x31 -> 0x01): no answer, or a
+    // wrong one, at one step. The 0xD6 faults hit the Fix Mode probe too.
+    D6Silent,
+    D6Wrong,
+    Silent39,
+    Wrong39,
+    Silent31,
+    Wrong31,
+    NoAckAfter,   // records after record N (the fault's number) get no reply byte
+    UnplugAfter,  // the device is unplugged once record N was acknowledged
 };
 
 std::optional<Fault> FaultFromName(const std::string& name);
 std::string FaultNames();  // "silent, wrong-byte, ..." for usage texts
+
+// A fault with its record number: "no-ack-after:N" and "unplug-after:N" take one (N >= 0; 0
+// means before the first record), the others none.
+struct FaultChoice {
+    Fault fault = Fault::None;
+    int record = 0;
+};
+std::optional<FaultChoice> ParseFault(const std::string& text);
 
 using Identity = std::array<std::uint8_t, 7>;
 
@@ -57,7 +76,7 @@ public:
     SimulatedEsc(std::string linkPath, const Identity& identity, int modelType);
     ~SimulatedEsc() override;
 
-    void SetFault(Fault fault);
+    void SetFault(Fault fault, int record = 0);
     void SetIdentity(const Identity& identity);
 
     // Inspection for tests and `vornactl simulate`.
@@ -69,6 +88,20 @@ public:
     int Restores() const;                                              // 0xDE count
     void ClearLogs();
 
+    // The bootloader. After an answered 0xD6, 0x39 (answered 0x61) and 0x31 (answered 0x01)
+    // open the update mode; then every record (0x3A, byte count, two address bytes, type,
+    // count data bytes, checksum: count + 6 bytes) is checked and answered with 0x01, or not at
+    // all when its checksum is wrong. The end-of-file record (type 0x01) leaves the update mode:
+    // the firmware version (identity byte 3) becomes the image's first data byte, or one more
+    // than before when the image had no data, and the ESC answers 0xD6 and 0xD7 as before.
+    bool InUpdateMode() const;
+    // Every record received in the update that is running or ran last, as received.
+    std::vector<std::vector<std::uint8_t>> UpdateRecords() const;
+    // The data bytes of those records (type 0x00), in order.
+    std::vector<std::uint8_t> UpdateImage() const;
+    int UpdatesFinished() const;
+    Identity CurrentIdentity() const;
+
 protected:
     void OnByte(std::uint8_t byte, std::vector<std::uint8_t>& reply) override;
     void OnReset() override;
@@ -76,6 +109,16 @@ protected:
 private:
     void ApplyPair(std::uint8_t reg, std::uint8_t value, std::vector<std::uint8_t>& reply);
     void Answer(std::vector<std::uint8_t> bytes, std::vector<std::uint8_t>& reply) const;
+    bool OnUpdateByte(std::uint8_t byte, std::vector<std::uint8_t>& reply);
+    void UnplugSoon();
+
+    enum class Stage { Normal, Armed, Entered, Records };
+    Stage stage_ = Stage::Normal;
+    std::vector<std::uint8_t> partial_;
+    std::vector<std::vector<std::uint8_t>> updateRecords_;
+    int updatesFinished_ = 0;
+    int faultRecord_ = 0;
+    std::thread unplugger_;
 
     mutable std::mutex mutex_;
     int modelType_;

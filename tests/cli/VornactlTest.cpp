@@ -165,6 +165,51 @@ TEST_F(VornactlTest, DefaultsRestoresTheFactorySettings) {
     EXPECT_NE(test::ReadText(saved).find("Coast Value=15%"), std::string::npos);
 }
 
+TEST_F(VornactlTest, FlashEscUpdatesTheFirmwareAndKeepsTheSettings) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    const fs::path image = dir / "new firmware.mmc";
+    test::WriteText(image, MakeEscImage({0x08, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 4));
+    const fs::path data = dir / "data";
+    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+    CliRun r = Vornactl({"--port", Link(), "flash-esc", image.string()});
+    ::unsetenv("XDG_DATA_HOME");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(esc.UpdatesFinished(), 1);
+    EXPECT_EQ(esc.CurrentIdentity()[3], 8);
+    EXPECT_NE(r.err.find("1%\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("100%\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("The ESC now reports: Expert V1.80"), std::string::npos) << r.out;
+    const fs::path backups = data / "vorna-link" / "backups";
+    ASSERT_TRUE(fs::is_directory(backups));
+    EXPECT_NE(r.out.find(fs::directory_iterator(backups)->path().string()), std::string::npos)
+        << r.out;
+}
+
+TEST_F(VornactlTest, FlashEscRefusesBadImagesAndReportsFailures) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    const fs::path bad = dir / "bad.mmc";
+    test::WriteText(bad, ":0100000000FG\n");
+    CliRun r = Vornactl({"--port", Link(), "flash-esc", bad.string()});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_NE(r.err.find("line 1"), std::string::npos) << r.err;
+    const fs::path suspect = dir / "suspect.mmc";
+    test::WriteText(suspect, ":0100000000FE\n:00000001FF\n");
+    r = Vornactl({"--port", Link(), "flash-esc", suspect.string()});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
+    EXPECT_TRUE(esc.Commands().empty());  // nothing reached the device
+
+    esc.SetFault(sim::Fault::NoAckAfter, 1);
+    const fs::path image = dir / "image.mmc";
+    test::WriteText(image, MakeEscImage({1, 2, 3, 4, 5, 6, 7, 8}, 4));
+    r = Vornactl({"--port", Link(), "flash-esc", image.string(), "--fix"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("vornactl: Update Error: Data transfer no ack!"), std::string::npos)
+        << r.err;
+}
+
 TEST_F(VornactlTest, JsonListsEveryUsedSetting) {
     sim::SimulatedEsc esc(Link(), 8);
     ASSERT_TRUE(esc.Start());

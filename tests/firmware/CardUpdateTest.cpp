@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "firmware/FirmwareImages.h"
+#include "firmware/FirmwareUpdater.h"
 #include "support/TestSupport.h"
 
 namespace vorna {
@@ -51,7 +52,7 @@ protected:
             rig->link, rig->firmware, rig->view, rig->timer,
             [this] { return rig->monitor.CardState() == DeviceState::Connected; },
             [this] { rig->monitor.CardReplaced(); });
-        updates = std::make_unique<CardOnlyUpdates>(*update);
+        updates = std::make_unique<FirmwareUpdater>(nullptr, update.get());
         rig->monitor.SetFirmwareUpdates(updates.get());
         rig->monitor.ChooseProgramCard();
         rig->Tick(2);
@@ -78,7 +79,7 @@ protected:
     std::unique_ptr<sim::SimulatedCard> card;
     std::unique_ptr<test::Rig> rig;
     std::unique_ptr<CardUpdate> update;
-    std::unique_ptr<CardOnlyUpdates> updates;
+    std::unique_ptr<FirmwareUpdater> updates;
 };
 
 TEST_F(CardUpdateTest, ImageIsFlashedWholeAndTheCardIsIdentifiedAfresh) {
