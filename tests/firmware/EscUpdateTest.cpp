@@ -30,6 +30,12 @@ protected:
         updater = std::make_unique<FirmwareUpdater>(update.get(), nullptr);
         rig->monitor.SetFirmwareUpdates(updater.get());
     }
+    // Wired, in Esc mode, with the simulated ESC identified and read.
+    void WireIdentifiedEsc() {
+        Wire();
+        rig->monitor.ChooseEsc();
+        rig->Tick(2);
+    }
     std::filesystem::path Image(const std::string& text) {
         auto file = dir / "image.mmc";
         test::WriteText(file, text);
@@ -96,9 +102,7 @@ TEST_F(EscUpdateTest, AnImageIsFlashedAndTheEscIdentifiedAfresh) {
 TEST_F(EscUpdateTest, AnEmptyImageRunsOnlyTheHandshakeAndFinishes) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
-    Wire();
-    rig->monitor.ChooseEsc();
-    rig->Tick(2);
+    WireIdentifiedEsc();
     esc.ClearLogs();
     update->Run(EscImage{});
     EXPECT_EQ(update->LastResult().outcome, EscUpdate::Outcome::Finished);
@@ -168,9 +172,7 @@ TEST_F(EscUpdateTest, ARecordWithoutAckEndsTheUpdateAndClosesThePort) {
     sim::SimulatedEsc esc(Link(), 16);
     esc.SetFault(sim::Fault::NoAckAfter, 2);
     ASSERT_TRUE(esc.Start());
-    Wire();
-    rig->monitor.ChooseEsc();
-    rig->Tick(2);
+    WireIdentifiedEsc();
     update->Request(Image(MakeEscImage(std::vector<std::uint8_t>(64, 0x55), 16)));
     update->Run();
     EXPECT_EQ(update->LastResult().outcome, EscUpdate::Outcome::Failed);
@@ -186,9 +188,7 @@ TEST_F(EscUpdateTest, AnUnpluggedLinkEndsTheUpdateAsFailed) {
     sim::SimulatedEsc esc(Link(), 16);
     esc.SetFault(sim::Fault::UnplugAfter, 1);
     ASSERT_TRUE(esc.Start());
-    Wire();
-    rig->monitor.ChooseEsc();
-    rig->Tick(2);
+    WireIdentifiedEsc();
     update->Request(Image(MakeEscImage(std::vector<std::uint8_t>(64, 0x55), 16)));
     update->Run();
     EXPECT_EQ(update->LastResult().outcome, EscUpdate::Outcome::Failed);
@@ -206,9 +206,7 @@ TEST_F(EscUpdateTest, AnUnpluggedLinkEndsTheUpdateAsFailed) {
 TEST_F(EscUpdateTest, ARefusedOrSuspectImageSendsNoByte) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
-    Wire();
-    rig->monitor.ChooseEsc();
-    rig->Tick(2);
+    WireIdentifiedEsc();
     esc.ClearLogs();
     update->Request(Image(":10000000zz\n"));
     update->Run();
@@ -238,9 +236,7 @@ TEST_F(EscUpdateTest, ARefusedOrSuspectImageSendsNoByte) {
 TEST_F(EscUpdateTest, BlinkyFirmwareKeepsTheModelTypeAndSetsItsText) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
-    Wire();
-    rig->monitor.ChooseEsc();
-    rig->Tick(2);
+    WireIdentifiedEsc();
     const int model = rig->setup.ModelType();
     update->Request(Image(MakeEscImage({0x14, 0x00})));
     update->Run();
