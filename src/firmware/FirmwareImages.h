@@ -75,9 +75,8 @@ struct EscImage {
 // A line of L characters becomes a record of (L + 1) / 2 bytes: 0x3A, then the pairs at
 // characters 1-2, 3-4, ...; a lone last character is not read. Lines end at LF or CR LF.
 // Refused: a character other than 0-9 and A-F in a digit position that is read, a non-empty
-// line shorter than three characters, a record over kMaxWireBytes, and an image without
-// records (the ESC would be left in its update mode with nothing written, yet the update would
-// look finished).
+// line shorter than three characters and a record over kMaxWireBytes. An image without records
+// is kept: its update runs the handshake alone.
 ImageResult<EscImage> ParseEscImage(std::string_view text, std::string_view fileName = {});
 ImageResult<EscImage> ReadEscImage(const std::filesystem::path& file);
 
