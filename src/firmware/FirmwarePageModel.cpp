@@ -96,7 +96,7 @@ FirmwarePageModel::StartClick FirmwarePageModel::ClickStart(
     if (start == std::string::npos) return click;
     const std::string name = chosenEntry->substr(start) + "." + std::string(ImageExtension(kind));
 
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     Selection& selection = selections_[static_cast<std::size_t>(kind)];
     selection.name = name;
     // The catalogue knows the file behind the entry (which folder, and "abcmmc" is not
@@ -105,6 +105,8 @@ FirmwarePageModel::StartClick FirmwarePageModel::ClickStart(
     selection.path = image ? image->path : dataFolder_ / kFirmwareFolderName / name;
     selection.requested = true;
     click.accepted = true;
+    lock.unlock();
+    Notify();
     return click;
 }
 
@@ -119,8 +121,23 @@ bool FirmwarePageModel::AnyUpdateRequested() const {
 }
 
 void FirmwarePageModel::ClearUpdateRequest(ImageKind kind) {
-    std::lock_guard lock(mutex_);
-    selections_[static_cast<std::size_t>(kind)].requested = false;
+    {
+        std::lock_guard lock(mutex_);
+        selections_[static_cast<std::size_t>(kind)].requested = false;
+    }
+    Notify();
+}
+
+bool FirmwarePageModel::ResetStatusesIfIdle() {
+    {
+        std::lock_guard lock(mutex_);
+        for (const Selection& s : selections_) {
+            if (s.status == UpdateStatus::Running) return false;
+        }
+        for (Selection& s : selections_) s.status = UpdateStatus::Ready;
+    }
+    Notify();
+    return true;
 }
 
 std::string FirmwarePageModel::SelectedImageName(ImageKind kind) const {

@@ -40,6 +40,9 @@ public:
     void ShowUpdateStatus(DeviceKind kind, UpdateStatus status) override;
     void ShowUpdateProgress(DeviceKind kind, int percent) override;
     UpdateStatus Status(DeviceKind kind) const;
+    // Both status pictures back to Ready, unless an update is running (whose outcome is still
+    // to come); the page does this when it is opened. False when one is running.
+    bool ResetStatusesIfIdle();
     int Progress(DeviceKind kind) const;  // -1: no update running
 
     // Reads the images and the information text again; the page does so each time it is shown,

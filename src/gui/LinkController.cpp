@@ -1,12 +1,39 @@
 #include "gui/LinkController.h"
 
+#include <ctime>
+
+#include "settings/Profiles.h"
+
 namespace vorna::gui {
 
 LinkController::LinkController(BridgeLocation location, EscSetupModel& setup,
                                FirmwarePageModel& firmware, QObject* parent)
     : QObject(parent),
       setupNews_(setup),
-      monitor_(link_, std::move(location), setup, firmware, *this, thread_) {}
+      monitor_(link_, std::move(location), setup, firmware, *this, thread_),
+      escUpdate_(link_, setup, firmware, *this, thread_,
+                 [this] { return monitor_.Mode() == DeviceMode::Fix; }),
+      cardUpdate_(
+          link_, firmware, *this, thread_,
+          [this] { return monitor_.CardState() == DeviceState::Connected; },
+          [this] { monitor_.CardReplaced(); }),
+      updater_(&escUpdate_, &cardUpdate_) {
+    // The settings the ESC had are kept before its firmware is replaced.
+    escUpdate_.backup = [&setup] {
+        const ExportResult saved =
+            BackUpSettings(setup.Snapshot(), BackupFolder(), std::time(nullptr));
+        return SettingsBackupResult{saved.ok ? saved.writtenPath.string() : "",
+                                    saved.ok ? "" : saved.error};
+    };
+    escUpdate_.confirmSuspect = [this](const std::string& where) {
+        const QString question =
+            "This firmware image does not look sound:\n" + QString::fromStdString(where) +
+            "\n\nFlashing a damaged image can leave the ESC without working firmware. Flash it "
+            "anyway?";
+        return AwaitAnswer([&](quint64 ticket) { emit questionRequested(ticket, question); });
+    };
+    monitor_.SetFirmwareUpdates(&updater_);
+}
 
 LinkController::~LinkController() {
     Shutdown();

@@ -10,7 +10,10 @@
 #include <functional>
 #include <mutex>
 
+#include "firmware/CardUpdate.h"
+#include "firmware/EscUpdate.h"
 #include "firmware/FirmwarePageModel.h"
+#include "firmware/FirmwareUpdater.h"
 #include "gui/ModelNews.h"
 #include "link/BridgeDiscovery.h"
 #include "link/UsbUart.h"
@@ -57,6 +60,8 @@ signals:
     void messageRequested(quint64 ticket, const QString& text, bool errorIcon);
     // Answered with MessageDismissed(ticket, retry).
     void retryRequested(quint64 ticket, const QString& text);
+    // A yes or no question, No by default; answered with MessageDismissed(ticket, yes).
+    void questionRequested(quint64 ticket, const QString& text);
     void portProblem(const QString& text);
     void writeProgress(const QString& text);
     void deviceModeChanged(vorna::DeviceMode mode, bool escPageEnabled, bool firmwarePageEnabled,
@@ -73,6 +78,9 @@ private:
     UsbUart link_;
     LinkThread thread_;
     ConnectionMonitor monitor_;
+    EscUpdate escUpdate_;
+    CardUpdate cardUpdate_;
+    FirmwareUpdater updater_;
     std::mutex messageMutex_;
     std::condition_variable messageDone_;
     quint64 nextTicket_ = 0;

@@ -8,7 +8,10 @@
 #include <QMessageBox>
 #include <QScreen>
 
+#include <cstdio>
+
 #include "gui/AppConfig.h"
+#include "gui/ModelNews.h"
 #include "gui/pages/AboutDialog.h"
 #include "gui/pages/EscSetupPage.h"
 #include "gui/pages/FirmwarePage.h"
@@ -38,6 +41,13 @@ void DefaultPresenter(QWidget* parent, const QString& text, bool errorIcon) {
     box.exec();
 }
 
+bool DefaultConfirm(QWidget* parent, const QString& question) {
+    QMessageBox box(QMessageBox::Question, kAppTitle, question, QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 bool DefaultRetryQuestion(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Warning, kAppTitle, text, QMessageBox::Retry | QMessageBox::Cancel,
                     parent);
@@ -53,6 +63,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     if (!options_.askRetry) options_.askRetry = DefaultRetryQuestion;
     if (!options_.urlOpener) options_.urlOpener = DefaultUrlOpener();
     if (!options_.chooseSettingsFile) options_.chooseSettingsFile = DefaultSettingsFileChooser;
+    if (!options_.confirm) options_.confirm = DefaultConfirm;
 
     setWindowTitle(kAppTitle);
     setWindowIcon(QIcon(AppIconPixmap(32)));
@@ -62,7 +73,10 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     textSize_ = ReadTextSize(options_.dataDir);
     // The configured size reaches the pages only off 96 DPI; at 96 they keep their own.
     const int dpi = options_.logicalDpi > 0 ? options_.logicalDpi : logicalDpiY();
-    if (dpi != 96) pageTextSize_ = textSize_;
+    if (dpi != 96) {
+        pageTextSize_ = textSize_;
+        firmwareTextSize_ = textSize_;
+    }
 
     BuildMenus();
     central_ = new QWidget(this);
@@ -242,9 +256,12 @@ void MainWindow::BuildPages() {
     setupPage_->SetConfirm(options_.confirm);
     setupPage_->SetInform(
         [this](QWidget* parent, const QString& text) { options_.presenter(parent, text, true); });
-    firmwarePage_ = new FirmwarePage(firmware_, pageTextSize_, container_);
-    for (QWidget* page :
-         {static_cast<QWidget*>(linksPage_), static_cast<QWidget*>(setupPage_), firmwarePage_}) {
+    firmwarePage_ = new FirmwarePage(firmware_, options_.dataDir, UserFirmwareFolder(),
+                                     firmwareTextSize_, container_);
+    firmwarePage_->SetInform(
+        [this](QWidget* parent, const QString& text) { options_.presenter(parent, text, false); });
+    for (QWidget* page : {static_cast<QWidget*>(linksPage_), static_cast<QWidget*>(setupPage_),
+                          static_cast<QWidget*>(firmwarePage_)}) {
         page->setGeometry(pageRect);
     }
 }
@@ -263,6 +280,15 @@ void MainWindow::ConnectLink() {
                 const bool retry = !closing_ && options_.askRetry(this, text);
                 link_->MessageDismissed(ticket, retry);
             });
+    connect(link_.get(), &LinkController::questionRequested, this,
+            [this](quint64 ticket, const QString& text) {
+                const bool yes = !closing_ && options_.confirm(this, text);
+                link_->MessageDismissed(ticket, yes);
+            });
+    firmwareNews_ = std::make_unique<FirmwareModelNews>(firmware_);
+    connect(firmwareNews_.get(), &FirmwareModelNews::changed, this, &MainWindow::ShowFirmwareNews);
+    // At once, not on the news that follows: the very next input must find the window guarded.
+    connect(firmwarePage_, &FirmwarePage::updateRequested, this, &MainWindow::ApplyUpdateGuard);
     connect(link_.get(), &LinkController::portProblem, this, [this](const QString& text) {
         // Not modal for the link: it keeps retrying while the user reads this.
         auto* box = new QMessageBox(QMessageBox::Warning, kAppTitle, text, QMessageBox::Ok, this);
@@ -287,8 +313,33 @@ void MainWindow::OnDeviceModeChanged(DeviceMode mode, bool escPageEnabled, bool 
     mode_ = mode;
     ShowModeChecks();
     if (selectLinksPage) SelectLinksPage();
-    escButton_->setEnabled(escPageEnabled);
-    firmwareButton_->setEnabled(firmwarePageEnabled);
+    escPageEnabled_ = escPageEnabled;
+    firmwarePageEnabled_ = firmwarePageEnabled;
+    ApplyUpdateGuard();
+}
+
+void MainWindow::ShowFirmwareNews() {
+    firmwarePage_->ShowChanges();
+    ApplyUpdateGuard();
+}
+
+bool MainWindow::UpdateBusy() const {
+    return firmware_.AnyUpdateRequested() ||
+           firmware_.Status(ImageKind::Esc) == FirmwarePageLink::UpdateStatus::Running ||
+           firmware_.Status(ImageKind::Card) == FirmwarePageLink::UpdateStatus::Running;
+}
+
+// While an update is requested or running nothing may change the Device mode, the page or the
+// settings, nor start another update: the update owns the link and the page shows its progress.
+// Disabled rather than ignored, so the keyboard cannot reach them either.
+void MainWindow::ApplyUpdateGuard() {
+    updateGuard_ = UpdateBusy();
+    const bool free = !updateGuard_;
+    for (QAction* a : {escAction_, cardAction_, fixAction_, importAction_}) a->setEnabled(free);
+    linksButton_->setEnabled(free);
+    escButton_->setEnabled(free && escPageEnabled_);
+    firmwareButton_->setEnabled(free && firmwarePageEnabled_);
+    firmwarePage_->SetStartEnabled(free);
 }
 
 void MainWindow::ShowModeChecks() {
@@ -328,6 +379,8 @@ void MainWindow::SelectEscPage() {
 
 void MainWindow::SelectFirmwarePage() {
     ShowPage(Page::Firmware);
+    // A finished or failed update's picture stays until the page is opened again.
+    if (firmware_.ResetStatusesIfIdle()) firmwarePage_->ShowChanges();
 }
 
 void MainWindow::Blink() {
@@ -376,11 +429,24 @@ QPixmap MainWindow::Screenshot() {
 }
 
 void MainWindow::CloseWithoutAsking() {
+    if (UpdateBusy()) {
+        if (!toldWaitingForUpdate_) {
+            std::fprintf(stderr, "vorna-link: waiting for the firmware update to end\n");
+            toldWaitingForUpdate_ = true;
+        }
+        return;
+    }
     closing_ = true;
     close();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // Asked whatever the way of closing: a device whose update is cut off may not start again.
+    if (UpdateBusy()) {
+        event->ignore();
+        if (!closing_) options_.presenter(this, kCloseRefusedText, false);
+        return;
+    }
     if (!closing_ && !setupPage_->MayDiscardUnsentChanges()) {
         event->ignore();
         return;

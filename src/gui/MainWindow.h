@@ -22,6 +22,8 @@ class QAction;
 namespace vorna::gui {
 class SkinButton;
 class EscSetupPage;
+class FirmwarePage;
+class FirmwareModelNews;
 class LinksPage;
 }  // namespace vorna::gui
 
@@ -95,11 +97,20 @@ public:
     int PictureBitmap(int controlId) const;
     int TextSize() const { return textSize_; }
     int PageTextSize() const { return pageTextSize_; }
+    int FirmwareTextSize() const { return firmwareTextSize_; }
     DeviceMode Mode() const { return mode_; }
 
     // Closes for a quit asked for outside the window (Ctrl-C, a polite kill), without asking
-    // about unsent changes.
+    // about unsent changes. While a firmware update is requested or running it does nothing
+    // (and says so once on standard error): ask again after it.
     void CloseWithoutAsking();
+
+    // A firmware update is requested or running: the window cannot be closed, and the Device
+    // menu, File import, the page buttons and the start pictures take no input.
+    bool UpdateBusy() const;
+    static constexpr char kCloseRefusedText[] =
+        "A firmware update is running. Please wait until it has finished before closing the "
+        "program: an interrupted update can leave the device without working firmware.";
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -117,6 +128,8 @@ private:
     void ShowModeChecks();
     void OnMessage(quint64 ticket, const QString& text, bool errorIcon);
     void ShowAbout();
+    void ShowFirmwareNews();
+    void ApplyUpdateGuard();
 
 public:
     // File menu: "Import Settings" and "Export Settings".
@@ -136,7 +149,8 @@ private:
     QWidget* container_ = nullptr;
     LinksPage* linksPage_ = nullptr;
     EscSetupPage* setupPage_ = nullptr;
-    QWidget* firmwarePage_ = nullptr;
+    FirmwarePage* firmwarePage_ = nullptr;
+    std::unique_ptr<FirmwareModelNews> firmwareNews_;
     SkinButton* linksButton_ = nullptr;
     SkinButton* escButton_ = nullptr;
     SkinButton* firmwareButton_ = nullptr;
@@ -155,8 +169,13 @@ private:
     DeviceMode mode_ = DeviceMode::None;
     enum Page page_ = Page::Links;
     int textSize_ = 90;
-    int pageTextSize_ = 100;
+    int pageTextSize_ = 100;     // the ESC setup page's
+    int firmwareTextSize_ = 85;  // the firmware page's
     bool closing_ = false;
+    bool escPageEnabled_ = false;
+    bool firmwarePageEnabled_ = false;
+    bool updateGuard_ = false;
+    bool toldWaitingForUpdate_ = false;
 };
 
 }  // namespace vorna::gui

@@ -64,4 +64,41 @@ void SetupModelNews::Deliver() {
     if (changes != 0) emit changed(changes);
 }
 
+struct FirmwareModelNews::Shared {
+    std::mutex mutex;
+    FirmwareModelNews* owner = nullptr;
+    bool pending = false;
+
+    void Report() {
+        std::lock_guard lock(mutex);
+        if (owner == nullptr || pending) return;
+        pending = true;
+        FirmwareModelNews* target = owner;
+        QMetaObject::invokeMethod(
+            target,
+            [target, this] {
+                {
+                    std::lock_guard inner(mutex);
+                    pending = false;
+                }
+                emit target->changed();
+            },
+            Qt::QueuedConnection);
+    }
+};
+
+FirmwareModelNews::FirmwareModelNews(FirmwarePageModel& model, QObject* parent)
+    : QObject(parent), model_(model), shared_(std::make_shared<Shared>()) {
+    shared_->owner = this;
+    model_.SetListener([shared = shared_] { shared->Report(); });
+}
+
+FirmwareModelNews::~FirmwareModelNews() {
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->owner = nullptr;
+    }
+    model_.SetListener(nullptr);
+}
+
 }  // namespace vorna::gui

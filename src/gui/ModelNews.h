@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "firmware/FirmwarePageModel.h"
 #include "settings/EscSetupModel.h"
 
 namespace vorna::gui {
@@ -28,6 +29,24 @@ private:
     void Deliver();
 
     EscSetupModel& model_;
+    std::shared_ptr<Shared> shared_;
+};
+
+// The same for the firmware page's model: identity texts, requests, update status and progress
+// reported from the link thread become one queued `changed` signal per burst.
+class FirmwareModelNews : public QObject {
+    Q_OBJECT
+public:
+    explicit FirmwareModelNews(FirmwarePageModel& model, QObject* parent = nullptr);
+    ~FirmwareModelNews() override;
+
+signals:
+    void changed();
+
+private:
+    struct Shared;
+
+    FirmwarePageModel& model_;
     std::shared_ptr<Shared> shared_;
 };
 

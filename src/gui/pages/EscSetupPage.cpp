@@ -19,6 +19,7 @@
 
 #include "gui/AppConfig.h"
 #include "gui/ModelNews.h"
+#include "gui/pages/PageLook.h"
 #include "gui/skin/Skin.h"
 #include "gui/widgets/SkinComboBox.h"
 #include "settings/Catalogue.h"
@@ -27,7 +28,6 @@
 namespace vorna::gui {
 namespace {
 
-const QColor kLightText(234, 234, 234);
 const QString kListFace = QStringLiteral("Microsoft Sans Serif");
 // The page's own texts keep the dialog font; only the lists follow the text size.
 const QString kDialogFace = QStringLiteral("MS Shell Dlg");
@@ -211,21 +211,6 @@ QString FromEightBit(const std::string& text) {
     QString decoded = utf8(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
     if (!utf8.hasError()) return decoded;
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// A point on the outline is outside.
-bool StrictlyInside(const QRect& r, const QPoint& p) {
-    return p.x() > r.left() && p.x() < r.left() + r.width() && p.y() > r.top() &&
-           p.y() < r.top() + r.height();
-}
-
-QPalette LightOnBlack(QPalette palette) {
-    for (const auto role : {QPalette::WindowText, QPalette::Text}) {
-        palette.setColor(QPalette::All, role, kLightText);
-    }
-    palette.setColor(QPalette::All, QPalette::Window, Qt::black);
-    palette.setColor(QPalette::All, QPalette::Base, Qt::black);
-    return palette;
 }
 
 // The open list shows as many rows as fit below the face in the height the layout gives it.

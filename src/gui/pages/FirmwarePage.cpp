@@ -1,29 +1,368 @@
 #include "gui/pages/FirmwarePage.h"
 
+#include <QFontMetrics>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QSignalBlocker>
 
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+#include "gui/AppConfig.h"
+#include "gui/pages/PageLook.h"
 #include "gui/skin/Skin.h"
+#include "gui/widgets/SkinButton.h"
+#include "gui/widgets/SkinComboBox.h"
 
 namespace vorna::gui {
 namespace {
 
-void Frame(QWidget* page, int bitmapId, QRect place) {
-    auto* label = new QLabel(page);
-    label->setGeometry(place);
-    label->setPixmap(SkinFrameBitmap(bitmapId, place.size()));
+const QString kLabelFace = QStringLiteral("Arial");
+constexpr int kLabelPointSize = 9;
+constexpr int kInformationPointSize = 8;
+const QString kBoxFace = QStringLiteral("Microsoft Sans Serif");
+const QColor kBoxBackground(58, 58, 58);
+const QString kProgressFace = QStringLiteral("Arial");
+constexpr int kProgressTextSize = 200;
+const QColor kProgressTextColor(247, 148, 29);
+constexpr int kMinListHeight = 22;
+
+// Where each panel's parts go, in page pixels.
+struct PanelPlaces {
+    int titleBitmap;
+    QRect title;
+    QRect rule;
+    QRect nowLabel;
+    int firmwareBox;
+    QRect firmwareBoxPlace;
+    QRect changeLabel;
+    int listId;
+    QPoint list;
+    int startBitmap;
+    QRect start;
+    int statusId;
+    int progressId;
+    QRect status;  // the progress button covers it
+};
+
+const PanelPlaces kPanelPlaces[2] = {
+    {kBmpEscFirmwareTitle, QRect(200, 40, 180, 32), QRect(70, 70, 420, 10), QRect(80, 135, 100, 20),
+     FirmwarePage::kIdcEscFirmware, QRect(200, 133, 180, 23), QRect(80, 205, 100, 20),
+     FirmwarePage::kIdcEscList, QPoint(200, 205), kBmpEscFirmwareSave, QRect(440, 105, 150, 75),
+     FirmwarePage::kIdcEscStatus, FirmwarePage::kIdcEscProgress, QRect(440, 180, 150, 75)},
+    {kBmpCardFirmwareTitle, QRect(170, 290, 270, 32), QRect(70, 320, 420, 10),
+     QRect(80, 390, 100, 20), FirmwarePage::kIdcCardFirmware, QRect(200, 390, 180, 23),
+     QRect(80, 460, 100, 20), FirmwarePage::kIdcCardList, QPoint(200, 460), kBmpCardFirmwareSave,
+     QRect(440, 355, 150, 75), FirmwarePage::kIdcCardStatus, FirmwarePage::kIdcCardProgress,
+     QRect(440, 430, 150, 75)},
+};
+
+// The boxes the page keeps but does not show: the models and hardware versions.
+struct HiddenBox {
+    int id;
+    QRect place;
+};
+constexpr HiddenBox kHiddenBoxes[] = {
+    {FirmwarePage::kIdcEscModel, QRect(200, 103, 180, 23)},
+    {FirmwarePage::kIdcEscHardware, QRect(200, 143, 180, 23)},
+    {FirmwarePage::kIdcCardModel, QRect(200, 355, 180, 23)},
+    {FirmwarePage::kIdcCardHardware, QRect(200, 420, 180, 23)},
+};
+
+int StatusBitmapOf(FirmwarePageLink::UpdateStatus status) {
+    switch (status) {
+        case FirmwarePageLink::UpdateStatus::Finished:
+            return kBmpStatusFinished;
+        case FirmwarePageLink::UpdateStatus::Failed:
+            return kBmpStatusFailed;
+        default:
+            return kBmpStatusReady;
+    }
+}
+
+// A start picture that takes no click looks it: faded into the black page.
+QPixmap Faded(const QPixmap& picture) {
+    QPixmap faded(picture.size());
+    faded.setDevicePixelRatio(picture.devicePixelRatio());
+    faded.fill(Qt::black);
+    QPainter p(&faded);
+    p.setOpacity(0.35);
+    p.drawPixmap(0, 0, picture);
+    return faded;
+}
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void DefaultInform(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, kAppTitle, text, QMessageBox::Ok, parent);
+    box.exec();
 }
 
 }  // namespace
 
-// Only the panels so far; the page's controls come with firmware updates.
-FirmwarePage::FirmwarePage(FirmwarePageModel& /*model*/, int /*textSize*/, QWidget* parent)
-    : QWidget(parent) {
+FirmwarePage::FirmwarePage(FirmwarePageModel& model, std::filesystem::path dataFolder,
+                           std::filesystem::path userFolder, int textSize, QWidget* parent)
+    : QWidget(parent),
+      model_(model),
+      dataFolder_(std::move(dataFolder)),
+      userFolder_(std::move(userFolder)),
+      textSize_(textSize),
+      inform_(DefaultInform) {
     setAutoFillBackground(true);
-    QPalette black = palette();
-    black.setColor(QPalette::Window, Qt::black);
-    setPalette(black);
-    Frame(this, kBmpFirmwarePanel, QRect(20, 50, 600, 520));
-    Frame(this, kBmpRightFrame, QRect(650, 0, 330, 620));
+    setPalette(LightOnBlack(palette()));
+    // The hand cursor follows the pointer over the start pictures.
+    setMouseTracking(true);
+
+    Picture(kBmpFirmwarePanel, QRect(20, 50, 600, 520))
+        ->setPixmap(SkinFrameBitmap(kBmpFirmwarePanel, QSize(600, 520)));
+    Picture(kBmpRightFrame, QRect(650, 0, 330, 620))
+        ->setPixmap(SkinFrameBitmap(kBmpRightFrame, QSize(330, 620)));
+    Picture(kBmpFirmwareInfoTitle, QRect(680, 25, 250, 37));
+
+    BuildIdentityBoxes();
+    BuildPanel(ImageKind::Esc);
+    BuildPanel(ImageKind::Card);
+
+    information_ = new QPlainTextEdit(this);
+    information_->setObjectName(QString::number(kIdcInformation));
+    information_->setGeometry(665, 70, 300, 525);
+    information_->setReadOnly(true);
+    information_->setFont(QFont(kLabelFace, kInformationPointSize));
+    information_->setPalette(LightOnBlack(information_->palette()));
+    information_->viewport()->setPalette(LightOnBlack(information_->viewport()->palette()));
+    information_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    information_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    information_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    information_->setFrameShape(QFrame::NoFrame);
+
+    ReadFirmwareFiles();
+    ShowChanges();
+}
+
+FirmwarePage::~FirmwarePage() = default;
+
+QLabel* FirmwarePage::Picture(int bitmapId, QRect place) {
+    auto* label = new QLabel(this);
+    label->setGeometry(place);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setPixmap(SkinBitmap(bitmapId));
+    // The page itself takes the clicks and the hover over its pictures.
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return label;
+}
+
+void FirmwarePage::BuildPanel(ImageKind kind) {
+    const PanelPlaces& at = kPanelPlaces[static_cast<int>(kind)];
+    Panel& panel = panels_[static_cast<std::size_t>(kind)];
+    Picture(at.titleBitmap, at.title);
+    Picture(kBmpPanelRule, at.rule);
+
+    const QFont labelFont(kLabelFace, kLabelPointSize);
+    for (const auto& [text, place] :
+         {std::pair{"Now Firmware", at.nowLabel}, std::pair{"Change Firmware", at.changeLabel}}) {
+        auto* label = new QLabel(QString::fromLatin1(text), this);
+        label->setGeometry(place);
+        label->setFont(labelFont);
+        label->setPalette(LightOnBlack(label->palette()));
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+    panel.list = new SkinComboBox(this);
+    panel.list->setObjectName(QString::number(at.listId));
+    panel.list->SetFontFace(kBoxFace);
+    panel.list->SetFontSize(textSize_);
+    const int listHeight =
+        std::max(kMinListHeight, QFontMetrics(panel.list->SkinFont()).height() + 6);
+    panel.list->setGeometry(QRect(at.list, QSize(180, listHeight)));
+
+    panel.start = Picture(at.startBitmap, at.start);
+    panel.start->setObjectName(
+        QString::number(kind == ImageKind::Esc ? kIdcEscStart : kIdcCardStart));
+    panel.startRect = at.start;
+    panel.status = Picture(kBmpStatusReady, at.status);
+    panel.status->setObjectName(QString::number(at.statusId));
+
+    panel.progress = new SkinButton(this);
+    panel.progress->setObjectName(QString::number(at.progressId));
+    panel.progress->setGeometry(at.status);
+    panel.progress->AssignSkin(kBmpProgressFrame, kBmpProgressFrame, 0);
+    panel.progress->SetFontFace(kProgressFace);
+    panel.progress->SetFontSize(kProgressTextSize);
+    panel.progress->SetTextColor(kProgressTextColor);
+    panel.progress->setText(QStringLiteral("0%"));
+    panel.progress->setFocusPolicy(Qt::NoFocus);
+    // It only shows the percentage; a click on it must not reach anything.
+    panel.progress->setAttribute(Qt::WA_TransparentForMouseEvents);
+    panel.progress->hide();
+    panel.progress->raise();
+}
+
+void FirmwarePage::BuildIdentityBoxes() {
+    QPalette palette = this->palette();
+    for (const auto role : {QPalette::Text, QPalette::WindowText}) {
+        palette.setColor(QPalette::All, role, Qt::white);
+    }
+    palette.setColor(QPalette::All, QPalette::Base, kBoxBackground);
+    QFont font(kBoxFace);
+    if (textSize_ > 0) font.setPointSizeF(textSize_ / 10.0);
+
+    auto makeBox = [&](int id, QRect place, bool shown) {
+        auto* box = new QLineEdit(this);
+        box->setObjectName(QString::number(id));
+        box->setGeometry(place);
+        box->setReadOnly(true);
+        box->setFrame(false);
+        box->setFont(font);
+        box->setPalette(palette);
+        // The window's style sheet would otherwise give every box the style's white face.
+        box->setStyleSheet(
+            QStringLiteral("QLineEdit { background: rgb(58, 58, 58); color: white; "
+                           "border: none; }"));
+        // The text sits in the middle of the box, across and down.
+        box->setAlignment(Qt::AlignCenter);
+        box->setFocusPolicy(Qt::ClickFocus);
+        box->setVisible(shown);
+        boxes_[id] = box;
+    };
+    for (const PanelPlaces& at : kPanelPlaces) makeBox(at.firmwareBox, at.firmwareBoxPlace, true);
+    for (const HiddenBox& h : kHiddenBoxes) makeBox(h.id, h.place, false);
+}
+
+void FirmwarePage::SetInform(Inform inform) {
+    inform_ = inform ? std::move(inform) : Inform(DefaultInform);
+}
+
+void FirmwarePage::ShowChanges() {
+    const EscIdentityTexts esc = model_.EscTexts();
+    const std::pair<int, std::string> texts[] = {
+        {kIdcEscModel, esc.model},
+        {kIdcEscHardware, esc.hardware},
+        {kIdcEscFirmware, esc.firmware},
+        {kIdcCardModel, model_.CardModelText()},
+        {kIdcCardFirmware, model_.CardFirmwareText()},
+    };
+    for (const auto& [id, text] : texts) {
+        const QString shown = FromUtf8(text);
+        if (boxes_.at(id)->text() != shown) boxes_.at(id)->setText(shown);
+    }
+    for (const ImageKind kind : {ImageKind::Esc, ImageKind::Card}) {
+        Panel& panel = panels_[static_cast<std::size_t>(kind)];
+        const auto status = model_.Status(kind);
+        const int bitmap = StatusBitmapOf(status);
+        if (panel.status->property("bitmapId").toInt() != bitmap) {
+            panel.status->setPixmap(SkinBitmap(bitmap));
+            panel.status->setProperty("bitmapId", bitmap);
+        }
+        const int percent = model_.Progress(kind);
+        const bool running = status == FirmwarePageLink::UpdateStatus::Running;
+        if (running) panel.progress->setText(QString("%1%").arg(std::max(percent, 0)));
+        panel.progress->setVisible(running);
+        panel.status->setVisible(!running);
+    }
+}
+
+void FirmwarePage::ReadFirmwareFiles() {
+    model_.ReadFirmwareFiles(dataFolder_, userFolder_);
+    const FirmwareCatalogue catalogue = model_.Catalogue();
+    for (const ImageKind kind : {ImageKind::Esc, ImageKind::Card}) {
+        SkinComboBox* list = panels_[static_cast<std::size_t>(kind)].list;
+        const QString chosen = list->currentIndex() >= 0 ? list->currentText() : QString();
+        const QSignalBlocker quiet(list);
+        list->clear();
+        for (const std::string& entry : catalogue.Entries(kind)) list->addItem(FromUtf8(entry));
+        list->setCurrentIndex(chosen.isEmpty() ? -1 : list->findText(chosen, Qt::MatchExactly));
+    }
+    QString text = FromUtf8(model_.InformationText());
+    text.remove(QLatin1Char('\r'));
+    if (information_->toPlainText() != text) information_->setPlainText(text);
+}
+
+void FirmwarePage::SetStartEnabled(bool enabled) {
+    if (enabled == startEnabled_) return;
+    startEnabled_ = enabled;
+    ShowStartPictures();
+    if (!enabled) SetHandCursor(false);
+}
+
+void FirmwarePage::ShowStartPictures() {
+    for (const ImageKind kind : {ImageKind::Esc, ImageKind::Card}) {
+        const QPixmap picture = SkinBitmap(kPanelPlaces[static_cast<int>(kind)].startBitmap);
+        panels_[static_cast<std::size_t>(kind)].start->setPixmap(startEnabled_ ? picture
+                                                                               : Faded(picture));
+    }
+}
+
+SkinComboBox* FirmwarePage::List(ImageKind kind) const {
+    return panels_[static_cast<std::size_t>(kind)].list;
+}
+
+SkinButton* FirmwarePage::ProgressButton(ImageKind kind) const {
+    return panels_[static_cast<std::size_t>(kind)].progress;
+}
+
+QLineEdit* FirmwarePage::Box(int id) const {
+    const auto it = boxes_.find(id);
+    return it == boxes_.end() ? nullptr : it->second;
+}
+
+int FirmwarePage::StatusBitmap(ImageKind kind) const {
+    return StatusBitmapOf(model_.Status(kind));
+}
+
+QRect FirmwarePage::StartRect(ImageKind kind) const {
+    return panels_[static_cast<std::size_t>(kind)].startRect;
+}
+
+void FirmwarePage::ClickStart(ImageKind kind) {
+    SkinComboBox* list = List(kind);
+    std::optional<std::string> chosen;
+    if (list->currentIndex() >= 0) chosen = list->currentText().toStdString();
+    const FirmwarePageModel::StartClick click = model_.ClickStart(kind, chosen);
+    if (click.accepted) emit updateRequested();
+    if (!click.message.empty()) inform_(this, FromUtf8(click.message));
+}
+
+void FirmwarePage::showEvent(QShowEvent* event) {
+    ReadFirmwareFiles();
+    QWidget::showEvent(event);
+}
+
+void FirmwarePage::SetHandCursor(bool hand) {
+    if (hand == handCursor_) return;
+    handCursor_ = hand;
+    if (hand) {
+        setCursor(Qt::PointingHandCursor);
+    } else {
+        unsetCursor();
+    }
+}
+
+void FirmwarePage::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    SetHandCursor(startEnabled_ && (StrictlyInside(StartRect(ImageKind::Esc), at) ||
+                                    StrictlyInside(StartRect(ImageKind::Card), at)));
+    QWidget::mouseMoveEvent(event);
+}
+
+void FirmwarePage::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && startEnabled_) {
+        const QPoint at = event->position().toPoint();
+        if (StrictlyInside(StartRect(ImageKind::Esc), at)) ClickStart(ImageKind::Esc);
+        if (StrictlyInside(StartRect(ImageKind::Card), at)) ClickStart(ImageKind::Card);
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void FirmwarePage::leaveEvent(QEvent* event) {
+    SetHandCursor(false);
+    QWidget::leaveEvent(event);
 }
 
 }  // namespace vorna::gui

@@ -1,17 +1,117 @@
-// The firmware page as the window shows it: its panels over FirmwarePageModel.
+// The firmware page: the ESC and program card panels (the device's current firmware, a list of
+// images, a start picture, a status picture with the progress of a running update over it) and
+// the release notes beside them, drawn over FirmwarePageModel. A click on a start picture asks
+// the model for the update; the link thread runs it.
 #pragma once
 
+#include <QRect>
 #include <QWidget>
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <map>
 
 #include "firmware/FirmwarePageModel.h"
 
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+
 namespace vorna::gui {
+
+class SkinButton;
+class SkinComboBox;
 
 class FirmwarePage : public QWidget {
     Q_OBJECT
 
 public:
-    FirmwarePage(FirmwarePageModel& model, int textSize, QWidget* parent = nullptr);
+    // Control identifiers of the page.
+    static constexpr int kIdcEscList = 1012;
+    static constexpr int kIdcCardList = 1013;
+    static constexpr int kIdcEscStatus = 1031;
+    static constexpr int kIdcCardStart = 1032;
+    static constexpr int kIdcCardStatus = 1033;
+    static constexpr int kIdcEscModel = 1034;     // hidden
+    static constexpr int kIdcEscHardware = 1035;  // hidden
+    static constexpr int kIdcEscFirmware = 1036;
+    static constexpr int kIdcCardModel = 1037;     // hidden
+    static constexpr int kIdcCardHardware = 1038;  // hidden, stays empty
+    static constexpr int kIdcCardFirmware = 1039;
+    static constexpr int kIdcInformation = 1040;
+    static constexpr int kIdcEscStart = 1041;
+    static constexpr int kIdcEscProgress = 1101;
+    static constexpr int kIdcCardProgress = 1102;
+
+    static constexpr int kDefaultTextSize = 85;
+
+    // `textSize` is the lists' and identity boxes' font size in tenths of a point. The images
+    // are listed from `dataFolder`/Firmware and `userFolder`.
+    FirmwarePage(FirmwarePageModel& model, std::filesystem::path dataFolder,
+                 std::filesystem::path userFolder, int textSize, QWidget* parent = nullptr);
+    ~FirmwarePage() override;
+
+    // Tells the user something (the start pictures' "please select" messages); without one
+    // set, a message box with an OK button and no icon tells.
+    using Inform = std::function<void(QWidget* parent, const QString& text)>;
+    void SetInform(Inform inform);
+
+    // Brings the boxes, status pictures and progress buttons in line with the model.
+    void ShowChanges();
+    // Lists the images again, keeping each list's choice while its file is still there, and
+    // shows the release notes again. Done each time the page is shown.
+    void ReadFirmwareFiles();
+    // While an update is requested or running the start pictures take no clicks.
+    void SetStartEnabled(bool enabled);
+    bool StartEnabled() const { return startEnabled_; }
+
+    SkinComboBox* List(ImageKind kind) const;
+    SkinButton* ProgressButton(ImageKind kind) const;
+    // Identity boxes 1034 to 1039; nullptr for another number.
+    QLineEdit* Box(int id) const;
+    QPlainTextEdit* InformationBox() const { return information_; }
+    // The skin bitmap a status picture shows (Ready, Finished or Failed).
+    int StatusBitmap(ImageKind kind) const;
+    // A click is taken when left < x < left + width and top < y < top + height.
+    QRect StartRect(ImageKind kind) const;
+    int TextSize() const { return textSize_; }
+
+signals:
+    // A click on a start picture has requested an update.
+    void updateRequested();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    struct Panel {
+        SkinComboBox* list = nullptr;
+        QLabel* start = nullptr;
+        QLabel* status = nullptr;
+        SkinButton* progress = nullptr;
+        QRect startRect;
+    };
+    QLabel* Picture(int bitmapId, QRect place);
+    void BuildPanel(ImageKind kind);
+    void BuildIdentityBoxes();
+    void ShowStartPictures();
+    void ClickStart(ImageKind kind);
+    void SetHandCursor(bool hand);
+
+    FirmwarePageModel& model_;
+    std::filesystem::path dataFolder_;
+    std::filesystem::path userFolder_;
+    int textSize_;
+    Inform inform_;
+    std::array<Panel, 2> panels_;  // by ImageKind
+    std::map<int, QLineEdit*> boxes_;
+    QPlainTextEdit* information_ = nullptr;
+    bool startEnabled_ = true;
+    bool handCursor_ = false;
 };
 
 }  // namespace vorna::gui

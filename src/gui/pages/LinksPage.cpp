@@ -5,6 +5,7 @@
 #include <QPalette>
 #include <utility>
 
+#include "gui/pages/PageLook.h"
 #include "gui/skin/Skin.h"
 
 namespace vorna::gui {
@@ -54,9 +55,7 @@ QSize LinksPage::sizeHint() const {
 }
 
 bool LinksPage::StrictlyInside(const QRect& rect, QPoint point) {
-    // QRect::contains() takes the border pixels as inside; the areas are open rectangles.
-    return rect.left() < point.x() && point.x() < rect.left() + rect.width() &&
-           rect.top() < point.y() && point.y() < rect.top() + rect.height();
+    return gui::StrictlyInside(rect, point);
 }
 
 bool LinksPage::AnyAreaContains(QPoint point) const {

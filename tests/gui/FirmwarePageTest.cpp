@@ -1,0 +1,206 @@
+// The firmware page alone and inside the window, with updates run against simulated devices.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLineEdit>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+
+#include "firmware/FirmwareImages.h"
+#include "gui/MainWindow.h"
+#include "gui/pages/FirmwarePage.h"
+#include "gui/skin/Skin.h"
+#include "gui/widgets/SkinButton.h"
+#include "gui/widgets/SkinComboBox.h"
+#include "sim/SimulatedCard.h"
+#include "sim/SimulatedEsc.h"
+#include "support/GuiApp.h"
+#include "support/TestSupport.h"
+
+namespace vorna {
+namespace {
+
+using gui::FirmwarePage;
+using gui::MainWindow;
+
+void Write(const std::filesystem::path& file, const std::string& text) {
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+void ClickAt(QWidget* page, QPoint at) {
+    QTest::mouseClick(page, Qt::LeftButton, Qt::NoModifier, at);
+}
+
+TEST(FirmwarePageTest, StartPicturesTakeClicksOnlyInsideAndWhileFree) {
+    test::EnsureGuiApp();
+    test::TempDir dir;
+    for (const char* name : {"b.mmc", "a.mmc", "upper.MMC", "card.xup"}) {
+        Write(dir / "data" / "Firmware" / name, ":00000001FF\n");
+    }
+    FirmwarePageModel model;
+    std::vector<QString> told;
+    FirmwarePage page(model, dir / "data", dir / "user", FirmwarePage::kDefaultTextSize);
+    page.SetInform([&](QWidget*, const QString& text) { told.push_back(text); });
+    page.resize(985, 630);
+    page.show();
+
+    gui::SkinComboBox* esc = page.List(ImageKind::Esc);
+    ASSERT_EQ(esc->count(), 2);
+    EXPECT_EQ(esc->itemText(0), " a");
+    EXPECT_EQ(esc->currentIndex(), -1);
+    const QRect start = page.StartRect(ImageKind::Esc);
+    ClickAt(&page, start.center());
+    EXPECT_EQ(told, std::vector<QString>{"Please select ESC Firmware version!"});
+    EXPECT_FALSE(model.AnyUpdateRequested());
+
+    esc->setCurrentIndex(1);
+    ClickAt(&page, start.topLeft() + QPoint(0, 10));  // on the outline
+    EXPECT_FALSE(model.AnyUpdateRequested());
+    page.SetStartEnabled(false);
+    ClickAt(&page, start.center());
+    EXPECT_FALSE(model.AnyUpdateRequested());
+    page.SetStartEnabled(true);
+    ClickAt(&page, start.topLeft() + QPoint(1, 1));
+    EXPECT_TRUE(model.UpdateRequested(ImageKind::Esc));
+    EXPECT_EQ(model.SelectedImagePath(ImageKind::Esc), dir / "data" / "Firmware" / "b.mmc");
+    EXPECT_FALSE(model.UpdateRequested(ImageKind::Card));
+
+    // Shown again, the page finds images added meanwhile and keeps the choice.
+    Write(dir / "user" / "0 first.mmc", ":00000001FF\n");
+    page.hide();
+    page.show();
+    ASSERT_EQ(esc->count(), 3);
+    EXPECT_EQ(esc->currentText(), " b");
+}
+
+class FirmwareWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::EnsureGuiApp();
+        ::setenv("XDG_DATA_HOME", (dir / "user").c_str(), 1);
+    }
+    void TearDown() override { ::unsetenv("XDG_DATA_HOME"); }
+
+    std::unique_ptr<MainWindow> Open() {
+        MainWindow::Options options;
+        options.location.fixedPath = Link();
+        options.dataDir = dir.Path();
+        options.presenter = [this](QWidget*, const QString& text, bool) {
+            messages.push_back(text);
+        };
+        options.confirm = [this](QWidget*, const QString& text) {
+            questions.push_back(text);
+            return false;
+        };
+        auto window = std::make_unique<MainWindow>(options);
+        window->show();
+        return window;
+    }
+    FirmwarePage* Page(MainWindow& w) {
+        return dynamic_cast<FirmwarePage*>(w.PageWidget(MainWindow::Page::Firmware));
+    }
+    // Chooses the image on the firmware page and clicks its start picture.
+    void Start(MainWindow& w, ImageKind kind, const QString& entry) {
+        w.SelectFirmwarePage();
+        FirmwarePage* page = Page(w);
+        page->List(kind)->setCurrentIndex(page->List(kind)->findText(entry));
+        ClickAt(page, page->StartRect(kind).center());
+    }
+    std::string Link() const { return (dir / "bridge").string(); }
+    bool Free(MainWindow& w) {
+        return w.Action(MainWindow::kIdmEsc)->isEnabled() &&
+               w.Button(MainWindow::kIdcFirmwareButton)->isEnabled();
+    }
+
+    test::TempDir dir;
+    std::vector<QString> messages;
+    std::vector<QString> questions;
+};
+
+TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
+    std::vector<std::uint8_t> payload(40 * 16);
+    for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<std::uint8_t>(i * 7);
+    payload[0] = 7;  // the version the ESC reports afterwards: 1.70
+    Write(dir / "Firmware" / "Expert V1.70.mmc", MakeEscImage(payload));
+    std::string damaged = MakeEscImage(payload);
+    damaged[damaged.find('\n') - 1] ^= 1;  // the first record's checksum
+    Write(dir / "Firmware" / "Damaged.mmc", damaged);
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    auto w = Open();
+    w->Action(MainWindow::kIdmEsc)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
+    FirmwarePage* page = Page(*w);
+
+    Start(*w, ImageKind::Esc, " Expert V1.70");
+    EXPECT_TRUE(w->UpdateBusy());
+    EXPECT_FALSE(Free(*w));
+    EXPECT_FALSE(w->Action(MainWindow::kIdmImportSettings)->isEnabled());
+    EXPECT_FALSE(page->StartEnabled());
+    w->close();
+    EXPECT_TRUE(w->isVisible());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], MainWindow::kCloseRefusedText);
+    w->CloseWithoutAsking();  // Ctrl-C waits too
+    EXPECT_TRUE(w->isVisible());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return page->ProgressButton(ImageKind::Esc)->isVisible(); }, 10000));
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->UpdateBusy(); }, 60000));
+    EXPECT_EQ(esc.UpdateImage(), payload);
+    EXPECT_EQ(page->StatusBitmap(ImageKind::Esc), gui::kBmpStatusFinished);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Free(*w) && page->StartEnabled(); }, 5000));
+    EXPECT_FALSE(page->ProgressButton(ImageKind::Esc)->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return messages.size() == 2; }, 5000));
+    EXPECT_TRUE(messages[1].contains("saved to " + QString::fromStdString((dir / "user").string())))
+        << messages[1].toStdString();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return page->Box(FirmwarePage::kIdcEscFirmware)->text().endsWith("1.70"); }, 10000));
+
+    // A damaged image is asked about (No by default here) and nothing is sent.
+    esc.ClearLogs();
+    Start(*w, ImageKind::Esc, " Damaged");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->UpdateBusy(); }, 20000));
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_TRUE(questions[0].contains("Damaged.mmc, line 1")) << questions[0].toStdString();
+    const auto sent = esc.Commands();
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), 0x39), 0);
+
+    // A silent handshake fails the update; opening the page again shows Ready.
+    esc.SetFault(sim::Fault::D6Silent);
+    Start(*w, ImageKind::Esc, " Expert V1.70");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->UpdateBusy(); }, 30000));
+    EXPECT_EQ(page->StatusBitmap(ImageKind::Esc), gui::kBmpStatusFailed);
+    w->SelectLinksPage();
+    w->SelectFirmwarePage();
+    EXPECT_EQ(page->StatusBitmap(ImageKind::Esc), gui::kBmpStatusReady);
+    w->close();
+    EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(FirmwareWindowTest, CardUpdateFromThePage) {
+    // The simulated card takes a block whose last byte sums the others.
+    const std::string image = MakeCardImage({{1, 2, 3, 6}, {5, 6, 11}});
+    Write(dir / "Firmware" / "Card V1.40.xup", image);
+    sim::SimulatedCard card(Link());
+    ASSERT_TRUE(card.Start());
+    auto w = Open();
+    w->Action(MainWindow::kIdmProgramCard)->trigger();
+    FirmwarePage* page = Page(*w);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !page->Box(FirmwarePage::kIdcCardFirmware)->text().isEmpty(); }, 10000));
+
+    Start(*w, ImageKind::Card, " Card V1.40");
+    EXPECT_FALSE(Free(*w));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->UpdateBusy(); }, 30000));
+    EXPECT_EQ(page->StatusBitmap(ImageKind::Card), gui::kBmpStatusFinished);
+    EXPECT_EQ(card.Flashed(), ParseCardImage(image).Value().bytes);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Free(*w); }, 5000));
+}
+
+}  // namespace
+}  // namespace vorna
