@@ -336,9 +336,10 @@ void MainWindow::ApplyUpdateGuard() {
     updateGuard_ = UpdateBusy();
     const bool free = !updateGuard_;
     for (QAction* a : {escAction_, cardAction_, fixAction_, importAction_}) a->setEnabled(free);
-    linksButton_->setEnabled(free);
-    escButton_->setEnabled(free && escPageEnabled_);
-    firmwareButton_->setEnabled(free && firmwarePageEnabled_);
+    // The current page's button stays as it is, so the page shown stays marked.
+    linksButton_->setEnabled(free || page_ == Page::Links);
+    escButton_->setEnabled((free || page_ == Page::Setup) && escPageEnabled_);
+    firmwareButton_->setEnabled((free || page_ == Page::Firmware) && firmwarePageEnabled_);
     firmwarePage_->SetStartEnabled(free);
 }
 

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace vorna {
 
@@ -108,6 +109,71 @@ inline constexpr std::array<ModelTypeInfo, kModelTypeCount> kModelTypes = {{
 constexpr const ModelTypeInfo& ModelTypeInfoFor(int modelType) {
     const bool known = modelType >= 0 && modelType < kModelTypeCount;
     return kModelTypes[static_cast<std::size_t>(known ? modelType : 0)];
+}
+
+// Identity bytes to model type: which ESC, with which firmware, speaks which record. The
+// simulated ESC reads it too, so that an ESC given new firmware answers as the program then
+// expects.
+namespace model_rules {
+inline constexpr int kAny = -1;
+
+struct ModelRule {
+    int family;    // identity byte 0
+    int hardware;  // byte 2, or kAny
+    int firmware;  // byte 3, or kAny
+    int marker;    // byte 1, or kAny
+    int modelType;
+};
+
+// First matching rule wins. A family listed here whose identity matches no rule keeps the
+// previous model type; a family not listed gives type 0.
+inline constexpr ModelRule kModelRules[] = {
+    // 1:8 ESC R5: byte 3 only.
+    {10, kAny, 0, kAny, 4},
+    {10, kAny, 1, kAny, 11},
+    {10, kAny, 3, kAny, 13},
+    // VORNA ZEN
+    {11, 0x81, kAny, kAny, 1},
+    {11, 0x82, kAny, kAny, 5},
+    {11, 0x83, 5, 0x40, 16},
+    {11, 0x83, kAny, kAny, 5},
+    {11, 0x85, kAny, kAny, 8},
+    // Family 12, the stock-class ESC (type 17 does not test the marker)
+    {12, 0x81, 4, kAny, 12},
+    {12, 0x81, 5, kAny, 17},
+    {12, 0x81, kAny, kAny, 3},
+    {12, 0x82, kAny, kAny, 6},
+    {12, 0x83, kAny, kAny, 6},
+    {12, 0x85, kAny, kAny, 9},
+    // VORNA ALTA
+    {13, 0x81, kAny, kAny, 2},
+    {13, 0x82, kAny, kAny, 7},
+    {13, 0x83, 20, 0x40, 14},
+    {13, 0x83, 5, 0x40, 15},
+    {13, 0x83, kAny, kAny, 7},
+    {13, 0x85, kAny, kAny, 10},
+};
+
+constexpr bool Matches(int want, int have) {
+    return want == kAny || want == have;
+}
+}  // namespace model_rules
+
+// The model type the first matching rule gives; 0 for a family no rule lists; no value for a
+// listed family whose identity matches no rule (the caller keeps the type it had).
+constexpr std::optional<int> ModelTypeForIdentity(const std::uint8_t* identity) {
+    using namespace model_rules;
+    bool knownFamily = false;
+    for (const ModelRule& rule : kModelRules) {
+        if (rule.family != identity[0]) continue;
+        knownFamily = true;
+        if (Matches(rule.hardware, identity[2]) && Matches(rule.firmware, identity[3]) &&
+            Matches(rule.marker, identity[1])) {
+            return rule.modelType;
+        }
+    }
+    if (!knownFamily) return 0;
+    return std::nullopt;
 }
 
 }  // namespace vorna

@@ -40,52 +40,6 @@ constexpr bool Contains(TypeMask mask, int modelType) {
 constexpr TypeMask kAllTypes = TypeRange(0, kModelTypeCount - 1);
 
 // ---------------------------------------------------------------------------------------------
-// Model recognition: identity bytes to model type.
-
-constexpr int kAny = -1;
-
-struct ModelRule {
-    int family;    // identity byte 0
-    int hardware;  // byte 2, or kAny
-    int firmware;  // byte 3, or kAny
-    int marker;    // byte 1, or kAny
-    int modelType;
-};
-
-// First matching rule wins. A family listed here whose identity matches no rule keeps the
-// previous model type; a family not listed gives type 0.
-constexpr ModelRule kModelRules[] = {
-    // 1:8 ESC R5: byte 3 only.
-    {10, kAny, 0, kAny, 4},
-    {10, kAny, 1, kAny, 11},
-    {10, kAny, 3, kAny, 13},
-    // VORNA ZEN
-    {11, 0x81, kAny, kAny, 1},
-    {11, 0x82, kAny, kAny, 5},
-    {11, 0x83, 5, 0x40, 16},
-    {11, 0x83, kAny, kAny, 5},
-    {11, 0x85, kAny, kAny, 8},
-    // Family 12, the stock-class ESC (type 17 does not test the marker)
-    {12, 0x81, 4, kAny, 12},
-    {12, 0x81, 5, kAny, 17},
-    {12, 0x81, kAny, kAny, 3},
-    {12, 0x82, kAny, kAny, 6},
-    {12, 0x83, kAny, kAny, 6},
-    {12, 0x85, kAny, kAny, 9},
-    // VORNA ALTA
-    {13, 0x81, kAny, kAny, 2},
-    {13, 0x82, kAny, kAny, 7},
-    {13, 0x83, 20, 0x40, 14},
-    {13, 0x83, 5, 0x40, 15},
-    {13, 0x83, kAny, kAny, 7},
-    {13, 0x85, kAny, kAny, 10},
-};
-
-constexpr bool Matches(int want, int have) {
-    return want == kAny || want == have;
-}
-
-// ---------------------------------------------------------------------------------------------
 // Option lists: the entries of each list, by model type.
 
 // A generated run: entry i is first + i * step (binary floating point), printed with format,
@@ -399,23 +353,8 @@ constexpr CaptionRow kCaptions[] = {
 }  // namespace
 
 int RecognizeModel(SetupState& state, const std::uint8_t* identity) {
-    const int family = identity[0];
-    const int marker = identity[1];
-    const int hardware = identity[2];
-    const int firmware = identity[3];
-
-    // An unlisted family gives 0; a listed family without a matching rule keeps the type.
-    bool knownFamily = false;
-    for (const ModelRule& rule : kModelRules) {
-        if (rule.family != family) continue;
-        knownFamily = true;
-        if (Matches(rule.hardware, hardware) && Matches(rule.firmware, firmware) &&
-            Matches(rule.marker, marker)) {
-            state.modelType = rule.modelType;
-            break;
-        }
-    }
-    if (!knownFamily) state.modelType = 0;
+    // A listed family without a matching rule keeps the type.
+    if (const auto type = ModelTypeForIdentity(identity)) state.modelType = *type;
 
     FillOptionLists(state);
     return state.modelType;

@@ -313,6 +313,13 @@ bool SimulatedEsc::OnUpdateByte(std::uint8_t byte, std::vector<std::uint8_t>& re
             }
         }
         identity_[3] = version;
+        // The new firmware may speak another record (its model type follows the version); it
+        // starts from its own factory settings then.
+        const auto type = ModelTypeForIdentity(identity_.data());
+        if (type && *type != modelType_) {
+            modelType_ = *type;
+            record_ = FactoryRecord(modelType_);
+        }
     }
     return true;
 }

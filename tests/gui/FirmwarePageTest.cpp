@@ -113,7 +113,7 @@ protected:
     std::string Link() const { return (dir / "bridge").string(); }
     bool Free(MainWindow& w) {
         return w.Action(MainWindow::kIdmEsc)->isEnabled() &&
-               w.Button(MainWindow::kIdcFirmwareButton)->isEnabled();
+               w.Button(MainWindow::kIdcLinksButton)->isEnabled();
     }
 
     test::TempDir dir;
@@ -160,6 +160,11 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
         << messages[1].toStdString();
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return page->Box(FirmwarePage::kIdcEscFirmware)->text().endsWith("1.70"); }, 10000));
+    // Identified afresh: version 1.70 makes it a type 5 ESC, whose settings are read.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return w->SetupModel().HasValidRecord() && w->SetupModel().ModelType() == 5; },
+        10000));
+    EXPECT_EQ(messages.size(), 2u);
 
     // A damaged image is asked about (No by default here) and nothing is sent.
     esc.ClearLogs();
