@@ -2,8 +2,9 @@
 # Installs the Debian packages the build and the tests need, when any is missing.
 set -euo pipefail
 
+# clang and libclang-rt-dev build the libFuzzer targets (tests/fuzz).
 packages=(g++ make cmake pkg-config libgtest-dev libgmock-dev
-          qt6-base-dev fonts-liberation clang-format)
+          qt6-base-dev fonts-liberation clang-format clang libclang-rt-dev)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -12,6 +12,7 @@ void PrintingView::ShowMessage(const std::string& text, MessageIcon icon) {
         std::lock_guard lock(mutex_);
         messages_.push_back(text);
     }
+    if (!echoMessages) return;
     err_ << (icon == MessageIcon::Error ? "error: " : "message: ") << text << std::endl;
 }
 

@@ -2,6 +2,7 @@
 // in the window, with a view that prints. Commands drive the tick and wait for its results.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -32,6 +33,9 @@ public:
 
     std::vector<std::string> TakeMessages();
     bool showProgress = false;
+    // While false, messages are only kept for TakeMessages: a command that words the outcome
+    // itself then prints each one once.
+    std::atomic<bool> echoMessages{true};
 
 private:
     std::ostream& err_;

@@ -11,8 +11,11 @@
 #include <sstream>
 #include <thread>
 
+#include <unistd.h>
+
 #include "cli/Session.h"
 #include "cli/SettingsText.h"
+#include "cli/TransferProgress.h"
 #include "firmware/CardUpdate.h"
 #include "firmware/FirmwareImages.h"
 #include "firmware/FirmwareUpdater.h"
@@ -42,12 +45,16 @@ constexpr const char* kUsage =
     "  vornactl simulate esc --model N | card  [--link PATH] [--line-rate] [--fault NAME]\n"
     "\n"
     "Without --port the first CP210x bridge (USB 10c4:ea60) is used.\n"
+    "flash-esc and flash-card check the image before anything is sent; --force flashes an ESC\n"
+    "image with a doubtful record. Their progress goes to standard error: a bar on a terminal,\n"
+    "else a line per percentage.\n"
     "Exit codes: 0 done, 1 device or link failure, 2 usage, 3 file problem.\n";
 
 struct Options {
     std::string port;
     bool trace = false;
     int timeoutSec = 10;
+    bool errTerminal = false;  // standard error is a terminal: progress as a bar
     std::string command;
     std::vector<std::string> args;
 };
@@ -348,6 +355,15 @@ int Defaults(const Options& o, std::ostream& out, std::ostream& err) {
     return kExitOk;
 }
 
+// Prints the messages an update left while the command held them, but `worded`, which the
+// command prints in its own words.
+void PrintMessagesBut(const std::string& worded, const std::vector<std::string>& messages,
+                      std::ostream& err) {
+    for (const std::string& m : messages) {
+        if (m != worded) err << "vornactl: " << m << "\n";
+    }
+}
+
 // Replaces the ESC's firmware with IMAGE (any .mmc file). The image is read and checked before
 // the port is opened: a refused image, or a suspect one without --force, exits 3 with no byte
 // sent. In Esc mode the ESC must be identified first (its settings are saved as a backup); with
@@ -389,6 +405,8 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
         return kExitFile;
     }
 
+    // Declared first: the link thread may draw it until the session has stopped.
+    TransferProgress progress(err, o.errTerminal);
     Session session(LocationFor(o), err, o.trace);
     if (fix) {
         session.Start();
@@ -410,15 +428,14 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
         return rc;
     }
 
-    int lastPercent = -1;
     session.firmware.SetListener([&] {
-        const int percent = session.firmware.Progress(FirmwarePageLink::DeviceKind::Esc);
-        if (percent >= 0 && percent != lastPercent) {
-            lastPercent = percent;
-            err << percent << "%\n" << std::flush;
-        }
+        constexpr auto kEsc = FirmwarePageLink::DeviceKind::Esc;
+        progress.Percent(session.firmware.Progress(kEsc));
+        if (const auto sent = session.firmware.Sent(kEsc)) progress.Bytes(sent->sent, sent->total);
     });
     session.view.TakeMessages();
+    // The update's messages are worded below, once.
+    session.view.echoMessages = false;
     session.Do([&](ConnectionMonitor&) {
         EscUpdate& update = session.Esc();
         if (force) update.confirmSuspect = [](const std::string&) { return true; };
@@ -442,42 +459,44 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
         },
         std::chrono::duration_cast<std::chrono::milliseconds>(budget));
     session.firmware.SetListener(nullptr);
+    progress.End();
+    const std::vector<std::string> messages = session.view.TakeMessages();
+    session.view.echoMessages = true;
     if (!ended) {
+        PrintMessagesBut("", messages, err);
         err << "vornactl: the update did not end in time\n";
         return kExitDevice;
     }
-    switch (result.outcome) {
-        case EscUpdate::Outcome::Finished:
-            out << "ESC firmware updated from " << image.string() << ".\n";
-            if (result.identified) {
-                out << "The ESC now reports: " << result.firmwareText << "\n";
-            } else {
-                out << "The check after the update got no answer from the ESC.\n";
-            }
-            if (!result.backup.path.empty()) {
-                out << "Its settings from before the update are saved in " << result.backup.path
-                    << ".\n";
-            } else if (!result.backup.error.empty()) {
-                out << "Its settings could not be saved before the update: " << result.backup.error
-                    << "\n";
-            }
-            return kExitOk;
-        case EscUpdate::Outcome::Refused:
-            err << "vornactl: " << result.message << "\n";
-            return kExitFile;
-        default:
-            err << "vornactl: " << result.message << "\n";
-            return kExitDevice;
+    if (result.outcome != EscUpdate::Outcome::Finished) {
+        // A refusal found when the update read the image again: nothing was sent either.
+        PrintMessagesBut(result.message, messages, err);
+        err << "vornactl: "
+            << (result.message.empty() ? std::string("the update did not run") : result.message)
+            << "\n";
+        return result.outcome == EscUpdate::Outcome::Refused ? kExitFile : kExitDevice;
     }
+    // The update's own messages say nothing that these lines do not.
+    out << "ESC firmware updated from " << image.string() << ".\n";
+    if (result.identified) {
+        out << "The ESC now reports: " << result.firmwareText << "\n";
+    } else {
+        out << "The check after the update got no answer from the ESC.\n";
+    }
+    if (!result.backup.path.empty()) {
+        out << "Its settings from before the update are saved in " << result.backup.path << ".\n";
+    } else if (!result.backup.error.empty()) {
+        out << "Its settings could not be saved before the update: " << result.backup.error << "\n";
+    }
+    return kExitOk;
 }
 
 // The firmware page as flash-card sees it: the image named on the command line stands in for
-// the page's choice, progress goes to standard error as percentage lines, and the rest is the
-// session's own page.
+// the page's choice, progress goes to standard error, and the rest is the session's own page.
 class CommandLineCardPage : public FirmwarePageLink {
 public:
-    CommandLineCardPage(FirmwarePageLink& page, std::filesystem::path image, std::ostream& err)
-        : page_(page), image_(std::move(image)), err_(err) {}
+    CommandLineCardPage(FirmwarePageLink& page, std::filesystem::path image,
+                        TransferProgress& progress)
+        : page_(page), image_(std::move(image)), progress_(progress) {}
 
     void Request() { requested_ = true; }
     UpdateStatus CardStatus() const { return cardStatus_; }
@@ -502,18 +521,18 @@ public:
         if (kind == DeviceKind::Card) cardStatus_ = status;
     }
     void ShowUpdateProgress(DeviceKind kind, int percent) override {
-        if (kind != DeviceKind::Card || percent == lastPercent_) return;
-        lastPercent_ = percent;
-        err_ << percent << "%" << std::endl;
+        if (kind == DeviceKind::Card) progress_.Percent(percent);
+    }
+    void ShowBytesSent(DeviceKind kind, std::size_t sent, std::size_t total) override {
+        if (kind == DeviceKind::Card) progress_.Bytes(sent, total);
     }
 
 private:
     FirmwarePageLink& page_;
     std::filesystem::path image_;
-    std::ostream& err_;
+    TransferProgress& progress_;
     std::atomic<bool> requested_{false};
     std::atomic<UpdateStatus> cardStatus_{UpdateStatus::Ready};
-    int lastPercent_ = -1;
 };
 
 int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
@@ -529,8 +548,9 @@ int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
         return kExitFile;
     }
 
+    TransferProgress progress(err, o.errTerminal);
     Session session(LocationFor(o), err, o.trace);
-    CommandLineCardPage page(session.firmware, imagePath, err);
+    CommandLineCardPage page(session.firmware, imagePath, progress);
     ConnectionMonitor* monitor = nullptr;
     CardUpdate update(
         session.link, page, session.view, session.Timer(),
@@ -558,6 +578,8 @@ int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
         return kExitDevice;
     }
     session.view.TakeMessages();
+    // The update's messages are worded below, once.
+    session.view.echoMessages = false;
     page.Request();
     // Each block may be sent four times and each send waits up to two seconds for the card.
     const auto limit = std::chrono::seconds(60) + image.Value().blocks.size() * 10s;
@@ -567,10 +589,14 @@ int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
         },
         limit);
     detach();
+    progress.End();
     const std::vector<std::string> messages = session.view.TakeMessages();
+    session.view.echoMessages = true;
     if (!ended || page.CardStatus() != FirmwarePageLink::UpdateStatus::Finished) {
+        const std::string last = messages.empty() ? std::string() : messages.back();
+        PrintMessagesBut(last, messages, err);
         err << "vornactl: the program card update failed"
-            << (messages.empty() ? std::string(" (no answer)") : ": " + messages.back()) << "\n";
+            << (last.empty() ? std::string(" (no answer)") : ": " + last) << "\n";
         return kExitDevice;
     }
     out << "Program card firmware updated: " << image.Value().bytes.size() << " bytes in "
@@ -665,8 +691,10 @@ int Simulate(const Options& o, std::ostream& out, std::ostream& err) {
 
 }  // namespace
 
-int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                bool errIsTerminal) {
     Options o;
+    o.errTerminal = errIsTerminal;
     std::size_t i = 0;
     for (; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -717,7 +745,7 @@ int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::os
 int RunVornactl(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     std::vector<std::string> args(argv + 1, argv + argc);
-    return RunVornactl(args, std::cout, std::cerr);
+    return RunVornactl(args, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
 }
 
 }  // namespace vorna::cli

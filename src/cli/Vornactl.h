@@ -11,6 +11,9 @@ namespace vorna::cli {
 enum ExitCode { kExitOk = 0, kExitDevice = 1, kExitUsage = 2, kExitFile = 3 };
 
 int RunVornactl(int argc, char** argv);
-int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// `errIsTerminal`: standard error is a terminal, where a firmware transfer's progress is drawn
+// as a bar instead of percentage lines.
+int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                bool errIsTerminal = false);
 
 }  // namespace vorna::cli

@@ -71,6 +71,7 @@ void CardUpdate::Run() {
 
     std::size_t sent = 0;
     int negativeReplies = 0;
+    page_.ShowBytesSent(Kind::Card, sent, image.bytes.size());
     for (std::size_t index = 0; index < image.blocks.size();) {
         const CardBlock& block = image.blocks[index];
         const int percent = ProgressPercent(sent, image.bytes.size());
@@ -86,6 +87,7 @@ void CardUpdate::Run() {
         const std::uint8_t reply = link_.rxBuffer[0];
         if (reply == kBlockAccepted) {
             sent += block.size;
+            page_.ShowBytesSent(Kind::Card, sent, image.bytes.size());
             negativeReplies = 0;
             ++index;
         } else if (reply == kBlockRejected) {

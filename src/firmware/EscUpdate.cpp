@@ -129,6 +129,7 @@ void EscUpdate::Transfer(const EscImage& image) {
     if (!exchange(kStartUpdate, kStartUpdateReply)) return ErrorExit(k31Error);
 
     std::size_t sent = 0;
+    firmware_.ShowBytesSent(kEsc, sent, image.total);
     for (const EscRecord& record : image.records) {
         firmware_.ShowUpdateProgress(kEsc, ProgressPercent(sent, image.total));
         if (link_.SendBlock(record.bytes.data(), record.bytes.size()) != LinkResult::Ok) {
@@ -136,6 +137,7 @@ void EscUpdate::Transfer(const EscImage& image) {
         }
         if (link_.ReadReply(1, kRecordReplyMs) != LinkResult::Ok) return ErrorExit(kNoAckError);
         sent += record.bytes.size();
+        firmware_.ShowBytesSent(kEsc, sent, image.total);
     }
     if (sent != image.total) return ErrorExit(kCountError);
     firmware_.ShowUpdateProgress(kEsc, 100);

@@ -93,8 +93,9 @@ struct CardImage {
 // Digit pairs, high nibble first; a last single character is not read. CR and LF at the very
 // end of the file are ignored; any other character that is not 0-9 or A-F is refused with its
 // offset, since a line end or stray character inside the text would shift every pair after it.
-// Also refused: more than kMaxCardImageBytes, a block over kMaxWireBytes, a block chain that
-// does not end exactly at the image's end, and an image that decodes to nothing.
+// Also refused: more than kMaxCardImageBytes, a block over kMaxWireBytes, and a block chain
+// that does not end exactly at the image's end. An image without blocks is kept: its update
+// runs the handshake alone.
 ImageResult<CardImage> ParseCardImage(std::string_view text, std::string_view fileName = {});
 ImageResult<CardImage> ReadCardImage(const std::filesystem::path& file);
 

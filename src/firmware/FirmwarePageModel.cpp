@@ -163,6 +163,7 @@ void FirmwarePageModel::ShowUpdateStatus(DeviceKind kind, UpdateStatus status) {
         std::lock_guard lock(mutex_);
         Selection& s = selections_[static_cast<std::size_t>(kind)];
         s.status = status;
+        s.sent.reset();
         if (status != UpdateStatus::Running) s.progress = -1;
     }
     Notify();
@@ -174,6 +175,19 @@ void FirmwarePageModel::ShowUpdateProgress(DeviceKind kind, int percent) {
         selections_[static_cast<std::size_t>(kind)].progress = percent;
     }
     Notify();
+}
+
+void FirmwarePageModel::ShowBytesSent(DeviceKind kind, std::size_t sent, std::size_t total) {
+    {
+        std::lock_guard lock(mutex_);
+        selections_[static_cast<std::size_t>(kind)].sent = BytesSent{sent, total};
+    }
+    Notify();
+}
+
+std::optional<FirmwarePageModel::BytesSent> FirmwarePageModel::Sent(DeviceKind kind) const {
+    std::lock_guard lock(mutex_);
+    return selections_[static_cast<std::size_t>(kind)].sent;
 }
 
 FirmwarePageLink::UpdateStatus FirmwarePageModel::Status(DeviceKind kind) const {

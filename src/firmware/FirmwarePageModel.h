@@ -39,11 +39,18 @@ public:
     void SetCurrentFirmwareText(const std::string& text) override;
     void ShowUpdateStatus(DeviceKind kind, UpdateStatus status) override;
     void ShowUpdateProgress(DeviceKind kind, int percent) override;
+    void ShowBytesSent(DeviceKind kind, std::size_t sent, std::size_t total) override;
     UpdateStatus Status(DeviceKind kind) const;
     // Both status pictures back to Ready, unless an update is running (whose outcome is still
     // to come); the page does this when it is opened. False when one is running.
     bool ResetStatusesIfIdle();
     int Progress(DeviceKind kind) const;  // -1: no update running
+    struct BytesSent {
+        std::size_t sent = 0;
+        std::size_t total = 0;
+    };
+    // Nothing until the running update has sent its first record or block.
+    std::optional<BytesSent> Sent(DeviceKind kind) const;
 
     // Reads the images and the information text again; the page does so each time it is shown,
     // so images copied in meanwhile appear. A selection can be kept with Catalogue().IndexOf().
@@ -80,6 +87,7 @@ private:
         bool requested = false;
         UpdateStatus status = UpdateStatus::Ready;
         int progress = -1;
+        std::optional<BytesSent> sent;
     };
     void Notify();
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -73,6 +74,10 @@ public:
     virtual void ShowUpdateStatus(DeviceKind kind, UpdateStatus status) = 0;
     // Progress in percent of the image sent; shown over the status picture while running.
     virtual void ShowUpdateProgress(DeviceKind kind, int percent) = 0;
+    // The bytes of the image the device has taken so far, of `total`: 0 once the handshake is
+    // done, then after each acknowledged record or block. For displays that show amounts and
+    // rates; the page itself shows only the percentage, so by default nothing happens.
+    virtual void ShowBytesSent(DeviceKind /*kind*/, std::size_t /*sent*/, std::size_t /*total*/) {}
 };
 
 }  // namespace vorna

@@ -21,13 +21,20 @@ struct CliRun {
     std::string err;
 };
 
-CliRun Vornactl(std::vector<std::string> args) {
+// `terminal`: as if standard error were a terminal.
+CliRun Vornactl(std::vector<std::string> args, bool terminal = false) {
     std::ostringstream out, err;
     CliRun run;
-    run.code = cli::RunVornactl(args, out, err);
+    run.code = cli::RunVornactl(args, out, err, terminal);
     run.out = out.str();
     run.err = err.str();
     return run;
+}
+
+int Occurrences(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
 }
 
 class VornactlTest : public ::testing::Test {
@@ -208,6 +215,40 @@ TEST_F(VornactlTest, FlashEscRefusesBadImagesAndReportsFailures) {
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("vornactl: Update Error: Data transfer no ack!"), std::string::npos)
         << r.err;
+    EXPECT_EQ(Occurrences(r.err, "Data transfer no ack"), 1) << r.err;
+
+    // Forced, the record with the wrong checksum goes out and the ESC does not take it.
+    esc.SetFault(sim::Fault::None);
+    r = Vornactl({"--port", Link(), "flash-esc", suspect.string(), "--fix", "--force"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(Occurrences(r.err, "Data transfer no ack"), 1) << r.err;
+    EXPECT_EQ(esc.UpdatesFinished(), 0);
+}
+
+TEST_F(VornactlTest, FlashEscSendsADoubtfulImageOnlyWithForce) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    // A stray character at the end of the first record: it is not sent, so the ESC takes the
+    // record, but the image does not look as the ESC's tools write them.
+    std::string text = MakeEscImage({0x09, 1, 2, 3}, 4);
+    text.insert(text.find('\n'), "7");
+    const fs::path image = dir / "stray.mmc";
+    test::WriteText(image, text);
+    CliRun r = Vornactl({"--port", Link(), "flash-esc", image.string()});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_NE(r.err.find("stray.mmc, line 1: the last character"), std::string::npos) << r.err;
+    EXPECT_TRUE(esc.Commands().empty());
+
+    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    r = Vornactl({"--port", Link(), "flash-esc", image.string(), "--force"}, true);
+    ::unsetenv("XDG_DATA_HOME");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(esc.UpdatesFinished(), 1);
+    EXPECT_EQ(esc.UpdateImage(), (std::vector<std::uint8_t>{0x09, 1, 2, 3}));
+    // A data record of 10 bytes and the end record of 6, as the bar counts them.
+    EXPECT_NE(r.err.find("] 100%  16/16 B"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("The ESC now reports: Expert V1.90"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("saved in " + (dir / "data").string()), std::string::npos) << r.out;
 }
 
 TEST_F(VornactlTest, JsonListsEveryUsedSetting) {
@@ -236,16 +277,22 @@ TEST_F(VornactlTest, FlashCardWritesTheImageOrSaysWhyNot) {
     EXPECT_NE(r.err.find("offset " + std::to_string(text.size())), std::string::npos) << r.err;
     EXPECT_TRUE(card.Commands().empty());
 
-    r = Vornactl({"--port", Link("card"), "flash-card", (dir / "new.xup").string()});
+    // On a terminal the bar, redrawn in place, ends with every byte acknowledged.
+    r = Vornactl({"--port", Link("card"), "flash-card", (dir / "new.xup").string()}, true);
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(card.Flashed(), ParseCardImage(text).Value().bytes);
-    EXPECT_NE(r.err.find("1%\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\r[####################] 100%  11/11 B"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("%\n"), std::string::npos) << r.err;
     EXPECT_NE(r.out.find("updated"), std::string::npos) << r.out;
 
     card.SetFault(sim::Fault::BlockCrc, 1);
     r = Vornactl({"--port", Link("card"), "flash-card", (dir / "new.xup").string()});
     EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("Update Error: Data transfer crc error!"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("1%\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("update failed: Update Error: Data transfer crc error!"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(Occurrences(r.err, "crc error"), 1) << r.err;
 }
 
 }  // namespace
