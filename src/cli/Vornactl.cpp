@@ -364,6 +364,35 @@ void PrintMessagesBut(const std::string& worded, const std::vector<std::string>&
     }
 }
 
+extern "C" void OnQuitDuringUpdate(int) {
+    static const char kText[] = "\nvornactl: waiting for the firmware update to end\n";
+    static_cast<void>(::write(STDERR_FILENO, kText, sizeof kText - 1));
+}
+
+// An update cut off half-way can leave the device without working firmware, so while one runs
+// Ctrl-C and a polite kill only say that the command waits for it.
+class QuitSignalsHeld {
+public:
+    QuitSignalsHeld() {
+        struct sigaction held {};
+        held.sa_handler = OnQuitDuringUpdate;
+        held.sa_flags = SA_RESTART;
+        sigemptyset(&held.sa_mask);
+        sigaction(SIGINT, &held, &int_);
+        sigaction(SIGTERM, &held, &term_);
+    }
+    ~QuitSignalsHeld() {
+        sigaction(SIGINT, &int_, nullptr);
+        sigaction(SIGTERM, &term_, nullptr);
+    }
+    QuitSignalsHeld(const QuitSignalsHeld&) = delete;
+    QuitSignalsHeld& operator=(const QuitSignalsHeld&) = delete;
+
+private:
+    struct sigaction int_ {};
+    struct sigaction term_ {};
+};
+
 // Replaces the ESC's firmware with IMAGE (any .mmc file). The image is read and checked before
 // the port is opened: a refused image, or a suspect one without --force, exits 3 with no byte
 // sent. In Esc mode the ESC must be identified first (its settings are saved as a backup); with
@@ -436,6 +465,7 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
     session.view.TakeMessages();
     // The update's messages are worded below, once.
     session.view.echoMessages = false;
+    std::optional<QuitSignalsHeld> held(std::in_place);
     session.Do([&](ConnectionMonitor&) {
         EscUpdate& update = session.Esc();
         if (force) update.confirmSuspect = [](const std::string&) { return true; };
@@ -458,6 +488,7 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
             return true;
         },
         std::chrono::duration_cast<std::chrono::milliseconds>(budget));
+    held.reset();
     session.firmware.SetListener(nullptr);
     progress.End();
     const std::vector<std::string> messages = session.view.TakeMessages();
@@ -580,6 +611,7 @@ int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
     session.view.TakeMessages();
     // The update's messages are worded below, once.
     session.view.echoMessages = false;
+    std::optional<QuitSignalsHeld> held(std::in_place);
     page.Request();
     // Each block may be sent four times and each send waits up to two seconds for the card.
     const auto limit = std::chrono::seconds(60) + image.Value().blocks.size() * 10s;
@@ -588,6 +620,7 @@ int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
             return !page.UpdateRequested(FirmwarePageLink::DeviceKind::Card);
         },
         limit);
+    held.reset();
     detach();
     progress.End();
     const std::vector<std::string> messages = session.view.TakeMessages();
