@@ -75,7 +75,7 @@ void CardUpdate::Run() {
     for (std::size_t index = 0; index < image.blocks.size();) {
         const CardBlock& block = image.blocks[index];
         const int percent = ProgressPercent(sent, image.bytes.size());
-        Pause(5);
+        Pause(kBlockPauseMs);
         page_.ShowUpdateProgress(Kind::Card, percent);
         link_.PurgeAndClear();
         Stage(kMsgCardBlockWriteFailed);
@@ -104,7 +104,7 @@ void CardUpdate::Run() {
         return Fail();
     }
     // The card starts its new firmware once the last block is in.
-    Pause(1000);
+    Pause(kStartPauseMs);
     page_.ClearUpdateRequest(Kind::Card);
     page_.ShowUpdateStatus(Kind::Card, FirmwarePageLink::UpdateStatus::Finished);
     cardReplaced_();

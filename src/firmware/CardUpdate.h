@@ -47,6 +47,10 @@ public:
     static constexpr std::uint8_t kBlockRejected = 0x12;  // the card's check of the block failed
     // Negative replies in a row after which the block is given up.
     static constexpr int kMaxNegativeReplies = 4;
+    // The pause before each block, and the one after the last block while the card starts
+    // its new firmware (ms).
+    static constexpr int kBlockPauseMs = 5;
+    static constexpr int kStartPauseMs = 1000;
 
 private:
     // Sends `code` until the card answers `wanted`: the first answer within `firstWaitMs`,

@@ -4,9 +4,11 @@
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/eventfd.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -98,15 +100,21 @@ void PtyDevice::Stop() {
     slavePath_.clear();
 }
 
-void PtyDevice::Send(const std::uint8_t* bytes, std::size_t count) {
-    using namespace std::chrono;
+void PtyDevice::Send(const std::uint8_t* bytes, std::size_t count, Clock::time_point ready) {
+    // 10 bits a byte at 19200 baud.
+    constexpr auto kByteTime = std::chrono::nanoseconds(520833);
     for (std::size_t i = 0; i < count;) {
         const std::size_t chunk = paced_ ? 1 : count - i;
+        if (paced_) {
+            // A byte goes on the line once it is ready and the byte before it has gone, and
+            // arrives when it has crossed. The times run on the line's own clock rather than
+            // from each wake-up, so a sleep that ends late delays one byte, not all after it.
+            lineFree_ = std::max(lineFree_, ready) + kByteTime;
+            std::this_thread::sleep_until(lineFree_);
+        }
         ssize_t n = ::write(master_, bytes + i, chunk);
         if (n > 0) {
             i += static_cast<std::size_t>(n);
-            // 10 bits a byte at 19200 baud.
-            if (paced_) std::this_thread::sleep_for(microseconds(521));
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
@@ -131,6 +139,9 @@ void PtyDevice::HangUp() {
 }
 
 void PtyDevice::Loop() {
+    // A paced line sleeps about a byte time at a time; the default timer slack (50 us) would
+    // make each of those bytes late by a tenth.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     std::uint8_t buffer[512];
     std::vector<std::uint8_t> reply;
     while (running_) {
@@ -141,14 +152,15 @@ void PtyDevice::Loop() {
         if (r <= 0 || !(fds[0].revents & POLLIN)) continue;
         ssize_t n = ::read(master_, buffer, sizeof buffer);
         if (n <= 0) continue;
+        const auto arrived = Clock::now();
         for (ssize_t i = 0; i < n; ++i) {
             // The device takes the byte in before the line echoes it, so whoever sees the echo
             // also sees what the byte did (a test reading the logs right after a command).
             reply.clear();
             OnByte(buffer[i], reply);
             if (pullPlug_) return HangUp();
-            Send(&buffer[i], 1);
-            if (!reply.empty()) Send(reply.data(), reply.size());
+            Send(&buffer[i], 1, arrived);
+            if (!reply.empty()) Send(reply.data(), reply.size(), arrived);
         }
     }
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -33,7 +34,8 @@ public:
     const std::string& LinkPath() const { return linkPath_; }
     std::string SlavePath() const;
 
-    // Sends bytes no faster than the real line (10 bits a byte at 19200 baud).
+    // Sends bytes no faster than the real line (10 bits a byte at 19200 baud): each byte, echo
+    // or answer, reaches the program only once it would have crossed the line.
     void SetLineRate(bool paced) { paced_ = paced; }
 
 protected:
@@ -47,8 +49,11 @@ protected:
     void PullPlug() { pullPlug_ = true; }
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     void Loop();
-    void Send(const std::uint8_t* bytes, std::size_t count);
+    // `ready`: when the bytes could first go on the line (when they arrived, for an echo).
+    void Send(const std::uint8_t* bytes, std::size_t count, Clock::time_point ready);
     void HangUp();
 
     std::string linkPath_;
@@ -60,6 +65,8 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<bool> paced_{false};
     std::atomic<bool> pullPlug_{false};
+    // When the line has finished carrying the last byte sent (device thread only).
+    Clock::time_point lineFree_{};
     std::thread thread_;
 };
 

@@ -1,0 +1,131 @@
+// Writes the firmware images that ship in data/Firmware: one ESC image per ESC family and one
+// program card image, all made of made-up bytes. The same program always writes the same bytes,
+// so the shipped files can be checked against a fresh run (the shipped-firmware test does).
+//
+//   vorna-make-firmware OUTDIR
+//
+// Each ESC image's first data byte is the version byte the ESC reports once it runs the image,
+// so the file's title is the firmware text the program shows after flashing it.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "firmware/FirmwareImages.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct EscRelease {
+    const char* title;         // the file title and the firmware text the ESC then reports
+    std::uint8_t versionByte;  // identity byte 3 after the update
+    std::size_t payloadBytes;
+};
+
+// Titles as the release notes (FirmwareInformation.txt) name them.
+constexpr EscRelease kEscReleases[] = {
+    {"Expert V1.70", 7, 14 * 1024},           // ZEN: 7 shows as 1.70
+    {"Stock V1.20", 2, 12 * 1024},            // CLASS: 2 shows as 1.20
+    {"Blinky V3.0_K7T_RX4", 0x14, 9 * 1024},  // ALTA: 0x14 is the zero-timing firmware
+    {"1:8 ESC R5 V2.0", 0, 16 * 1024},        // 1:8 R5: 0 shows as 2.0
+};
+
+struct CardRelease {
+    const char* title;
+    std::size_t blocks;
+};
+
+constexpr CardRelease kCardReleases[] = {{"VORNA JVX V2.30", 48}};
+
+// Data bytes per card block; each block body is a two-byte address, the data and the card's
+// check byte.
+constexpr std::size_t kCardBlockData = 128;
+
+// A small fixed generator (xorshift32) rather than <random>, whose distributions may differ
+// between standard libraries: the bytes must not depend on the toolchain.
+class MadeUpBytes {
+public:
+    explicit MadeUpBytes(std::string_view title) {
+        // FNV-1a of the title, so every image gets its own bytes.
+        std::uint32_t hash = 2166136261u;
+        for (char c : title) hash = (hash ^ static_cast<std::uint8_t>(c)) * 16777619u;
+        state_ = hash == 0 ? 1u : hash;
+    }
+    std::uint8_t Next() {
+        state_ ^= state_ << 13;
+        state_ ^= state_ >> 17;
+        state_ ^= state_ << 5;
+        return static_cast<std::uint8_t>(state_ >> 24);
+    }
+
+private:
+    std::uint32_t state_;
+};
+
+Bytes EscPayload(const EscRelease& release) {
+    MadeUpBytes bytes(release.title);
+    Bytes payload(release.payloadBytes);
+    payload[0] = release.versionByte;
+    for (std::size_t i = 1; i < payload.size(); ++i) payload[i] = bytes.Next();
+    return payload;
+}
+
+std::vector<Bytes> CardBodies(const CardRelease& release) {
+    MadeUpBytes bytes(release.title);
+    std::vector<Bytes> bodies;
+    for (std::size_t block = 0; block < release.blocks; ++block) {
+        const std::size_t address = block * kCardBlockData;
+        Bytes body{static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address)};
+        for (std::size_t i = 0; i < kCardBlockData; ++i) body.push_back(bytes.Next());
+        // The card takes a block whose last byte is the sum of the others, modulo 256.
+        std::uint8_t sum = 0;
+        for (std::uint8_t b : body) sum = static_cast<std::uint8_t>(sum + b);
+        body.push_back(sum);
+        bodies.push_back(std::move(body));
+    }
+    return bodies;
+}
+
+bool WriteFile(const std::filesystem::path& file, const std::string& text) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    if (!out) {
+        std::cerr << "vorna-make-firmware: cannot write " << file.string() << "\n";
+        return false;
+    }
+    std::cout << file.string() << "\n";
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: vorna-make-firmware OUTDIR\n";
+        return 2;
+    }
+    const std::filesystem::path folder = argv[1];
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+        std::cerr << "vorna-make-firmware: cannot create " << folder.string() << ": "
+                  << ec.message() << "\n";
+        return 3;
+    }
+    bool ok = true;
+    for (const EscRelease& release : kEscReleases) {
+        const std::string text = vorna::MakeEscImage(EscPayload(release), 16, "\n");
+        ok = WriteFile(folder / (std::string(release.title) + ".mmc"), text) && ok;
+    }
+    for (const CardRelease& release : kCardReleases) {
+        const std::string text = vorna::MakeCardImage(CardBodies(release));
+        ok = WriteFile(folder / (std::string(release.title) + ".xup"), text) && ok;
+    }
+    return ok ? 0 : 3;
+}
