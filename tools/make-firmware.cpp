@@ -6,6 +6,7 @@
 //
 // Each ESC image's first data byte is the version byte the ESC reports once it runs the image,
 // so the file's title is the firmware text the program shows after flashing it.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -22,7 +23,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 struct EscRelease {
-    const char* title;         // the file title and the firmware text the ESC then reports
+    const char* title;  // the firmware text the ESC then reports, and (see FileTitle) the file's
     std::uint8_t versionByte;  // identity byte 3 after the update
     std::size_t payloadBytes;
 };
@@ -37,14 +38,23 @@ constexpr EscRelease kEscReleases[] = {
 
 struct CardRelease {
     const char* title;
+    std::uint8_t versionByte;  // identity byte 5 after the update: the image's first data byte
     std::size_t blocks;
 };
 
-constexpr CardRelease kCardReleases[] = {{"VORNA JVX V2.30", 48}};
+constexpr CardRelease kCardReleases[] = {{"VORNA JVX V2.30", 13, 48}};  // 13 shows as 2.30
 
 // Data bytes per card block; each block body is a two-byte address, the data and the card's
 // check byte.
 constexpr std::size_t kCardBlockData = 128;
+
+// The firmware text as a file title: a colon cannot be in a file name on every system the
+// files may be copied to, so "1:8" becomes "1-8".
+std::string FileTitle(std::string_view title) {
+    std::string name(title);
+    std::replace(name.begin(), name.end(), ':', '-');
+    return name;
+}
 
 // A small fixed generator (xorshift32) rather than <random>, whose distributions may differ
 // between standard libraries: the bytes must not depend on the toolchain.
@@ -82,6 +92,7 @@ std::vector<Bytes> CardBodies(const CardRelease& release) {
         const std::size_t address = block * kCardBlockData;
         Bytes body{static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address)};
         for (std::size_t i = 0; i < kCardBlockData; ++i) body.push_back(bytes.Next());
+        if (block == 0) body[2] = release.versionByte;
         // The card takes a block whose last byte is the sum of the others, modulo 256.
         std::uint8_t sum = 0;
         for (std::uint8_t b : body) sum = static_cast<std::uint8_t>(sum + b);
@@ -121,11 +132,11 @@ int main(int argc, char** argv) {
     bool ok = true;
     for (const EscRelease& release : kEscReleases) {
         const std::string text = vorna::MakeEscImage(EscPayload(release), 16, "\n");
-        ok = WriteFile(folder / (std::string(release.title) + ".mmc"), text) && ok;
+        ok = WriteFile(folder / (FileTitle(release.title) + ".mmc"), text) && ok;
     }
     for (const CardRelease& release : kCardReleases) {
         const std::string text = vorna::MakeCardImage(CardBodies(release));
-        ok = WriteFile(folder / (std::string(release.title) + ".xup"), text) && ok;
+        ok = WriteFile(folder / (FileTitle(release.title) + ".xup"), text) && ok;
     }
     return ok ? 0 : 3;
 }

@@ -77,6 +77,12 @@ void SimulatedCard::OnByte(std::uint8_t byte, std::vector<std::uint8_t>& reply) 
     if (mode_ == Mode::Blocks && quiet) {
         mode_ = Mode::Normal;
         block_.clear();
+        // The new firmware runs: it reports the image's first data byte (after the first
+        // block's length and address) as its version.
+        if (flashed_.size() > 4) {
+            identity_[4] = 0x00;
+            identity_[5] = flashed_[4];
+        }
     }
 
     switch (mode_) {

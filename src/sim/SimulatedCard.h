@@ -6,7 +6,9 @@
 // length bytes (high first) and a body of that length. The card's check of a block: the last
 // body byte is the sum of the others modulo 256 (an empty body has nothing to check). A good
 // block is kept and answered 0x11, a bad one 0x12. Once the line has been quiet for half a
-// second between blocks, the card starts its new firmware and answers as before.
+// second between blocks, the card starts its new firmware and answers as before, with the
+// image's first data byte (after the first block's length and two address bytes) as its
+// version byte.
 #pragma once
 
 #include <array>

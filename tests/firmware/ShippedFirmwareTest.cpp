@@ -35,6 +35,8 @@ std::vector<std::string> EscFirmwareTexts(std::uint8_t versionByte) {
                                               0};
             EscIdentityTexts shown;
             ApplyEscIdentity(shown, identity);
+            // As a file title: no colon ("1:8" is named "1-8").
+            std::replace(shown.firmware.begin(), shown.firmware.end(), ':', '-');
             texts.push_back(shown.firmware);
         }
     }
@@ -83,5 +85,9 @@ TEST(ShippedFirmware, EveryImageReadsCleanlyIsNamedForItsVersionAndHasReleaseNot
             EXPECT_EQ(sim::WithCardCheck(summed).back(), body[length - 1])
                 << "block at byte " << block.offset;
         }
+        // The card takes the first data byte as its new version byte.
+        ASSERT_GT(image.bytes.size(), 4u);
+        const std::uint8_t identity[7] = {0x01, 0x40, 0, 0, 0, image.bytes[4], 0};
+        EXPECT_EQ(CardFirmwareText(identity), file.entry.substr(1));
     }
 }

@@ -188,8 +188,9 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
 }
 
 TEST_F(FirmwareWindowTest, CardUpdateFromThePage) {
-    // The simulated card takes a block whose last byte sums the others.
-    const std::string image = MakeCardImage({{1, 2, 3, 6}, {5, 6, 11}});
+    // The simulated card takes a block whose last byte sums the others, and the first data
+    // byte after the address as its version: 4 shows as 1.40.
+    const std::string image = MakeCardImage({{0, 0, 4, 4}, {5, 6, 11}});
     Write(dir / "Firmware" / "Card V1.40.xup", image);
     sim::SimulatedCard card(Link());
     ASSERT_TRUE(card.Start());
@@ -205,6 +206,10 @@ TEST_F(FirmwareWindowTest, CardUpdateFromThePage) {
     EXPECT_EQ(page->StatusBitmap(ImageKind::Card), gui::kBmpStatusFinished);
     EXPECT_EQ(card.Flashed(), ParseCardImage(image).Value().bytes);
     EXPECT_TRUE(QTest::qWaitFor([&] { return Free(*w); }, 5000));
+    // Identified afresh, the card shows its new firmware.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return page->Box(FirmwarePage::kIdcCardFirmware)->text() == "VORNA JVX V1.40"; },
+        10000));
 }
 
 }  // namespace
