@@ -79,7 +79,7 @@ void SimulatedCard::OnByte(std::uint8_t byte, std::vector<std::uint8_t>& reply) 
         block_.clear();
         // The new firmware runs: it reports the image's first data byte (after the first
         // block's length and address) as its version.
-        if (flashed_.size() > 4) {
+        if (flashed_.size() > 4 && !blockRefused_) {
             identity_[4] = 0x00;
             identity_[5] = flashed_[4];
         }
@@ -114,6 +114,7 @@ void SimulatedCard::OnByte(std::uint8_t byte, std::vector<std::uint8_t>& reply) 
                 resendsAsked_ = 0;
                 flashed_.clear();
                 blocksReceived_ = 0;
+                blockRefused_ = false;
             } else if (byte == kStageOne) {
                 reply.push_back(kStageOneAck);  // the first stage's answer got lost: say it again
             } else {
@@ -155,15 +156,22 @@ void SimulatedCard::OnBlockByte(std::uint8_t byte, std::vector<std::uint8_t>& re
     std::vector<std::uint8_t> block = std::move(block_);
     block_.clear();
     const bool faultHere = blockIndex_ == faultBlock_;
-    if (faultHere && fault_ == Fault::BlockNoAck) return;
-    if (faultHere && fault_ == Fault::BlockCrc) return reply.push_back(kRejected);
+    if (faultHere && (fault_ == Fault::BlockNoAck || fault_ == Fault::BlockCrc)) {
+        // A card whose update broke off keeps reporting what it had.
+        blockRefused_ = true;
+        if (fault_ == Fault::BlockCrc) reply.push_back(kRejected);
+        return;
+    }
     if (faultHere && fault_ == Fault::BlockResend && resendsAsked_ < faultTimes_) {
         ++resendsAsked_;
         return reply.push_back(kSendAgain);
     }
     const bool sound =
         length == 0 || SumOf(block.data() + 2, block.data() + block.size() - 1) == block.back();
-    if (!sound) return reply.push_back(kRejected);
+    if (!sound) {
+        blockRefused_ = true;
+        return reply.push_back(kRejected);
+    }
     flashed_.insert(flashed_.end(), block.begin(), block.end());
     ++blockIndex_;
     reply.push_back(kAccepted);

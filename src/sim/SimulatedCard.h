@@ -52,6 +52,7 @@ private:
 
     mutable std::mutex mutex_;
     Identity identity_;
+    bool blockRefused_ = false;  // in the update under way
     Fault fault_ = Fault::None;
     std::size_t faultBlock_ = 1;
     int faultTimes_ = 2;

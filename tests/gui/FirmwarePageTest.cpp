@@ -115,6 +115,9 @@ protected:
         return w.Action(MainWindow::kIdmEsc)->isEnabled() &&
                w.Button(MainWindow::kIdcLinksButton)->isEnabled();
     }
+    // Until the window has taken the news that the update ended, its start pictures still
+    // take no click.
+    bool Ended(MainWindow& w) { return !w.UpdateBusy() && Free(w) && Page(w)->StartEnabled(); }
 
     test::TempDir dir;
     std::vector<QString> messages;
@@ -150,10 +153,9 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return page->ProgressButton(ImageKind::Esc)->isVisible(); }, 10000));
 
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->UpdateBusy(); }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w); }, 60000));
     EXPECT_EQ(esc.UpdateImage(), payload);
     EXPECT_EQ(page->StatusBitmap(ImageKind::Esc), gui::kBmpStatusFinished);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Free(*w) && page->StartEnabled(); }, 5000));
     EXPECT_FALSE(page->ProgressButton(ImageKind::Esc)->isVisible());
     ASSERT_TRUE(QTest::qWaitFor([&] { return messages.size() == 2; }, 5000));
     EXPECT_TRUE(messages[1].contains("saved to " + QString::fromStdString((dir / "user").string())))
@@ -169,7 +171,8 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     // A damaged image is asked about (No by default here) and nothing is sent.
     esc.ClearLogs();
     Start(*w, ImageKind::Esc, " Damaged");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->UpdateBusy(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && messages.size() == 3; }, 20000));
+    EXPECT_TRUE(messages[2].contains("not flashed")) << messages[2].toStdString();
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_TRUE(questions[0].contains("Damaged.mmc, line 1")) << questions[0].toStdString();
     const auto sent = esc.Commands();
@@ -178,7 +181,7 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     // A silent handshake fails the update; opening the page again shows Ready.
     esc.SetFault(sim::Fault::D6Silent);
     Start(*w, ImageKind::Esc, " Expert V1.70");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->UpdateBusy(); }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && messages.size() == 4; }, 30000));
     EXPECT_EQ(page->StatusBitmap(ImageKind::Esc), gui::kBmpStatusFailed);
     w->SelectLinksPage();
     w->SelectFirmwarePage();
@@ -202,10 +205,9 @@ TEST_F(FirmwareWindowTest, CardUpdateFromThePage) {
 
     Start(*w, ImageKind::Card, " Card V1.40");
     EXPECT_FALSE(Free(*w));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->UpdateBusy(); }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w); }, 30000));
     EXPECT_EQ(page->StatusBitmap(ImageKind::Card), gui::kBmpStatusFinished);
     EXPECT_EQ(card.Flashed(), ParseCardImage(image).Value().bytes);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Free(*w); }, 5000));
     // Identified afresh, the card shows its new firmware.
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return page->Box(FirmwarePage::kIdcCardFirmware)->text() == "VORNA JVX V1.40"; },
