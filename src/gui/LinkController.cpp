@@ -48,12 +48,29 @@ void LinkController::Start() {
 }
 
 void LinkController::Shutdown() {
+    if (stopper_.joinable()) {
+        stopper_.join();  // it has asked the link thread to end and waited for it
+        return;
+    }
     {
         std::lock_guard lock(messageMutex_);
         shuttingDown_ = true;
     }
     messageDone_.notify_all();
     thread_.Shutdown();
+}
+
+void LinkController::ShutdownLater(std::function<void()> stopped) {
+    if (stopper_.joinable()) return;
+    {
+        std::lock_guard lock(messageMutex_);
+        shuttingDown_ = true;
+    }
+    messageDone_.notify_all();
+    stopper_ = std::thread([this, stopped = std::move(stopped)] {
+        thread_.Shutdown();
+        QMetaObject::invokeMethod(this, stopped, Qt::QueuedConnection);
+    });
 }
 
 void LinkController::ChooseEsc() {

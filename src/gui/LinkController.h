@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <thread>
 
 #include "firmware/CardUpdate.h"
 #include "firmware/EscUpdate.h"
@@ -33,6 +34,9 @@ public:
     void Start();
     // Ordered shutdown: a message the link thread waits for is given up, then the thread ends.
     void Shutdown();
+    // The same without waiting here: the link thread finishes the tick or job under way (a
+    // write, say) and ends; `stopped` then runs on this object's thread.
+    void ShutdownLater(std::function<void()> stopped);
 
     // Device menu items, run on the link thread between ticks.
     void ChooseEsc();
@@ -87,6 +91,7 @@ private:
     quint64 dismissedTicket_ = 0;
     bool retryChosen_ = false;
     bool shuttingDown_ = false;
+    std::thread stopper_;  // ShutdownLater's wait for the link thread
 };
 
 }  // namespace vorna::gui

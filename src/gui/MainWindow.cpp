@@ -2,13 +2,19 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QScreen>
+#include <QScrollArea>
+#include <QShowEvent>
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "gui/AppConfig.h"
 #include "gui/ModelNews.h"
@@ -26,6 +32,27 @@ namespace vorna::gui {
 namespace {
 
 constexpr char kBitmapProperty[] = "bitmapId";
+
+// The window and every box it raises share the dark skin: light text on near-black, so no
+// box's labels end up black on black and none flashes white over the window.
+constexpr char kWindowStyle[] =
+    "QMainWindow { background: black; }"
+    "QDialog { background: #161616; }"
+    "QDialog QLabel { color: #eaeaea; background: transparent; }"
+    "QDialog QPushButton { background: #303030; color: #eaeaea; border: 1px solid #6a0000;"
+    " padding: 4px 16px; min-width: 64px; }"
+    "QDialog QPushButton:hover { background: #b00000; }"
+    "QDialog QPushButton:pressed { background: #d00000; }"
+    "QDialog QPushButton:focus { border: 2px solid #ff7a3c; }";
+
+// What the write progress shows while no write runs.
+constexpr char kProgressRestingText[] = "0%";
+// How long a finished write's last figure stays, in blink ticks (200 ms each).
+constexpr int kProgressLingerTicks = 10;
+
+// Room for the title bar and frame a window manager adds around the window.
+constexpr int kFrameAllowanceWidth = 16;
+constexpr int kFrameAllowanceHeight = 48;
 constexpr int kProgressTextSize = 100;
 const QColor kProgressTextColor(247, 148, 29);
 
@@ -67,8 +94,9 @@ MainWindow::MainWindow(Options options, QWidget* parent)
 
     setWindowTitle(kAppTitle);
     setWindowIcon(QIcon(AppIconPixmap(32)));
-    setFixedSize(kWindowWidth, kWindowHeight);
-    setStyleSheet("QMainWindow { background: black; }");
+    // The skin has one size; a maximised window would only add black around it.
+    setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+    setStyleSheet(kWindowStyle);
 
     textSize_ = ReadTextSize(options_.dataDir);
     // The configured size reaches the pages only off 96 DPI; at 96 they keep their own.
@@ -79,14 +107,24 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     }
 
     BuildMenus();
-    central_ = new QWidget(this);
+    central_ = new QWidget;
     central_->setAutoFillBackground(true);
     QPalette black = central_->palette();
     black.setColor(QPalette::Window, Qt::black);
     central_->setPalette(black);
-    setCentralWidget(central_);
+    // The skin keeps its layout in window pixels. Where the screen is too small for it (a small
+    // laptop, or a high DPI setting that makes every pixel larger) the window shows what fits
+    // and scrolls, so no part is ever out of reach.
+    central_->setFixedSize(kWindowWidth, kWindowHeight - menuBar()->sizeHint().height());
+    scroll_ = new QScrollArea(this);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setPalette(black);
+    scroll_->setBackgroundRole(QPalette::Window);
+    scroll_->setWidget(central_);
+    setCentralWidget(scroll_);
     BuildPages();
     BuildLeftColumn();
+    FitToScreen();
 
     link_ = std::make_unique<LinkController>(options_.location, setup_, firmware_);
     ConnectLink();
@@ -130,18 +168,19 @@ int MainWindow::PictureBitmap(int controlId) const {
 
 void MainWindow::BuildMenus() {
     QMenu* file = menuBar()->addMenu("&File");
-    importAction_ = file->addAction("Import Settings", this, &MainWindow::ImportSettings);
-    exportAction_ = file->addAction("Export Settings", this, &MainWindow::ExportSettings);
-    exitAction_ = file->addAction("Exit", this, &QWidget::close);
+    importAction_ = file->addAction("&Import Settings", this, &MainWindow::ImportSettings);
+    exportAction_ = file->addAction("&Export Settings", this, &MainWindow::ExportSettings);
+    exitAction_ = file->addAction("E&xit", this, &QWidget::close);
     QMenu* device = menuBar()->addMenu("&Device");
-    escAction_ = device->addAction("Esc", this, [this] { ChooseMode(&LinkController::ChooseEsc); });
-    cardAction_ = device->addAction("Program Card", this,
+    escAction_ =
+        device->addAction("&Esc", this, [this] { ChooseMode(&LinkController::ChooseEsc); });
+    cardAction_ = device->addAction("&Program Card", this,
                                     [this] { ChooseMode(&LinkController::ChooseProgramCard); });
-    fixAction_ =
-        device->addAction("Fix Mode", this, [this] { ChooseMode(&LinkController::ChooseFixMode); });
+    fixAction_ = device->addAction("&Fix Mode", this,
+                                   [this] { ChooseMode(&LinkController::ChooseFixMode); });
     for (QAction* a : {escAction_, cardAction_, fixAction_}) a->setCheckable(true);
     QMenu* help = menuBar()->addMenu("&Help");
-    aboutAction_ = help->addAction("About", this, &MainWindow::ShowAbout);
+    aboutAction_ = help->addAction("&About", this, &MainWindow::ShowAbout);
     menuBar()->setStyleSheet(
         "QMenuBar { background: #1a1a1a; color: #eaeaea; }"
         "QMenuBar::item:selected { background: #b00000; }"
@@ -271,6 +310,7 @@ void MainWindow::ConnectLink() {
     connect(&link_->SetupNews(), &SetupModelNews::changed, setupPage_, &EscSetupPage::ShowChanges);
     connect(link_.get(), &LinkController::lampsChanged, this,
             [this](bool usb, bool esc, bool card) {
+                if (!esc) RestProgress();  // nothing is being written to an ESC that is gone
                 const bool on[3] = {usb, esc, card};
                 for (int i = 0; i < 3; ++i) SetPicture(lamps_[i], on[i] ? kBmpLampOn : kBmpLampOff);
             });
@@ -296,6 +336,7 @@ void MainWindow::ConnectLink() {
         box->open();
     });
     connect(link_.get(), &LinkController::writeProgress, this, [this](const QString& text) {
+        progressLinger_ = 0;
         progressButton_->setText(text);
         progressButton_->repaint();
     });
@@ -315,7 +356,41 @@ void MainWindow::OnDeviceModeChanged(DeviceMode mode, bool escPageEnabled, bool 
     if (selectLinksPage) SelectLinksPage();
     escPageEnabled_ = escPageEnabled;
     firmwarePageEnabled_ = firmwarePageEnabled;
+    // A page whose button goes dim would be shown with no button marked; show one that is
+    // still offered (Fix Mode repairs firmware, so its page).
+    if ((page_ == Page::Setup && !escPageEnabled) ||
+        (page_ == Page::Firmware && !firmwarePageEnabled)) {
+        if (firmwarePageEnabled) {
+            SelectFirmwarePage();
+        } else {
+            SelectLinksPage();
+        }
+    }
+    ShowHint();
+    if (mode_ != DeviceMode::Esc) RestProgress();
     ApplyUpdateGuard();
+}
+
+// The hint says which device is chosen, or asks for one (blinking, see Blink).
+void MainWindow::ShowHint() {
+    switch (mode_) {
+        case DeviceMode::Esc:
+            return SetPicture(hint_, kBmpHintEsc);
+        case DeviceMode::Card:
+            return SetPicture(hint_, kBmpHintCard);
+        case DeviceMode::Fix:
+            return SetPicture(hint_, kBmpHintFix);
+        default:
+            blinkPhase_ = true;
+            return SetPicture(hint_, kBmpHintOrange);
+    }
+}
+
+void MainWindow::RestProgress() {
+    progressLinger_ = 0;
+    if (progressButton_->text() != kProgressRestingText) {
+        progressButton_->setText(kProgressRestingText);
+    }
 }
 
 void MainWindow::ShowFirmwareNews() {
@@ -385,8 +460,13 @@ void MainWindow::SelectFirmwarePage() {
 }
 
 void MainWindow::Blink() {
+    // A finished or broken-off write's figure goes back to rest after a moment.
+    if (progressButton_->text() != kProgressRestingText && !setup_.WriteRequested() &&
+        !setup_.DefaultRequested() && ++progressLinger_ >= kProgressLingerTicks) {
+        RestProgress();
+    }
     // Prompt for a device only while none is chosen.
-    if (mode_ == DeviceMode::Esc || mode_ == DeviceMode::Card) return;
+    if (mode_ != DeviceMode::None) return;
     SetPicture(hint_, blinkPhase_ ? kBmpHintOrange : kBmpHintWhite);
     blinkPhase_ = !blinkPhase_;
 }
@@ -425,8 +505,56 @@ void MainWindow::ImportSettings() {
     }
 }
 
+// The whole window as laid out, menu bar and all, even where a small screen makes it scroll.
 QPixmap MainWindow::Screenshot() {
-    return grab();
+    const QPixmap menu = menuBar()->grab();
+    const QPixmap content = central_->grab();
+    QPixmap shot(QSize(content.width(), menu.height() + content.height()) *
+                 content.devicePixelRatio());
+    shot.setDevicePixelRatio(content.devicePixelRatio());
+    shot.fill(Qt::black);
+    QPainter painter(&shot);
+    painter.drawPixmap(0, 0, menu);
+    painter.drawPixmap(0, menu.deviceIndependentSize().toSize().height(), content);
+    return shot;
+}
+
+void MainWindow::FitToScreen() {
+    const QSize full(kWindowWidth, kWindowHeight);
+    setMaximumSize(full);
+    QSize size = full;
+    if (const QScreen* screen = this->screen()) {
+        QSize room = screen->availableGeometry().size();
+        // Once shown, the window manager's frame is known; before, allow for a usual one.
+        const QSize frame = isVisible() ? frameGeometry().size() - geometry().size()
+                                        : QSize(kFrameAllowanceWidth, kFrameAllowanceHeight);
+        room -= frame;
+        size = size.boundedTo(room);
+    }
+    resize(size);
+}
+
+void MainWindow::CentreOnScreen() {
+    const QScreen* screen = this->screen();
+    if (screen == nullptr) return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    const QPoint topLeft = frame.topLeft();
+    move(std::max(topLeft.x(), screen->availableGeometry().left()),
+         std::max(topLeft.y(), screen->availableGeometry().top()));
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (placed_) return;
+    placed_ = true;
+    FitToScreen();
+    CentreOnScreen();
+    // The frame the window manager adds is known only once it has framed the window.
+    QTimer::singleShot(0, this, [this] {
+        FitToScreen();
+        CentreOnScreen();
+    });
 }
 
 void MainWindow::CloseWithoutAsking() {
@@ -442,22 +570,33 @@ void MainWindow::CloseWithoutAsking() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (linkStopped_) {
+        event->accept();
+        return;
+    }
+    event->ignore();
     // Asked whatever the way of closing: a device whose update is cut off may not start again.
     if (UpdateBusy()) {
-        event->ignore();
         if (!closing_) options_.presenter(this, kCloseRefusedText, false);
         return;
     }
-    if (!closing_ && !setupPage_->MayDiscardUnsentChanges()) {
-        event->ignore();
+    if (!closing_ && !setupPage_->MayDiscardUnsentChanges()) return;
+    if (!closing_ && (setup_.WriteRequested() || setup_.DefaultRequested()) &&
+        !options_.confirm(this, kWriteUnderWayQuestion)) {
         return;
     }
-    closing_ = true;
-    // A transaction under way may hold the link thread for a few seconds more; the window
-    // goes at once rather than standing frozen while it finishes.
+    if (std::exchange(closing_, true) && !isVisible()) return;  // already on its way
+    // The link thread may be in a transaction for a few seconds more: the window goes at once
+    // and the program ends when the thread has, never freezing meanwhile.
     hide();
-    link_->Shutdown();
-    event->accept();
+    link_->ShutdownLater([this] {
+        linkStopped_ = true;
+        // A box still open would keep the program running with no window behind it.
+        for (QDialog* box : findChildren<QDialog*>()) {
+            if (box->isVisible()) box->reject();
+        }
+        close();
+    });
 }
 
 }  // namespace vorna::gui

@@ -18,6 +18,7 @@
 #include "settings/EscSetupModel.h"
 
 class QAction;
+class QScrollArea;
 
 namespace vorna::gui {
 class SkinButton;
@@ -108,12 +109,15 @@ public:
     // A firmware update is requested or running: the window cannot be closed, and the Device
     // menu, File import, the page buttons and the start pictures take no input.
     bool UpdateBusy() const;
+    static constexpr char kWriteUnderWayQuestion[] =
+        "Settings are still being sent to the ESC. Close the program once they are written?";
     static constexpr char kCloseRefusedText[] =
         "A firmware update is running. Please wait until it has finished before closing the "
         "program: an interrupted update can leave the device without working firmware.";
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     QLabel* Picture(int bitmapId, QRect place, int controlId = 0);
@@ -129,6 +133,10 @@ private:
     void OnMessage(quint64 ticket, const QString& text, bool errorIcon);
     void ShowAbout();
     void ShowFirmwareNews();
+    void ShowHint();
+    void RestProgress();
+    void FitToScreen();
+    void CentreOnScreen();
     void ApplyUpdateGuard();
 
 public:
@@ -145,7 +153,8 @@ private:
     FirmwarePageModel firmware_;
     std::unique_ptr<LinkController> link_;
 
-    QWidget* central_ = nullptr;
+    QScrollArea* scroll_ = nullptr;
+    QWidget* central_ = nullptr;  // the skin, at its one size
     QWidget* container_ = nullptr;
     LinksPage* linksPage_ = nullptr;
     EscSetupPage* setupPage_ = nullptr;
@@ -176,6 +185,9 @@ private:
     bool firmwarePageEnabled_ = false;
     bool updateGuard_ = false;
     bool toldWaitingForUpdate_ = false;
+    bool placed_ = false;
+    bool linkStopped_ = false;
+    int progressLinger_ = 0;
 };
 
 }  // namespace vorna::gui

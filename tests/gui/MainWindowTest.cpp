@@ -70,7 +70,10 @@ protected:
 TEST_F(MainWindowTest, StartsOnTheLinksPageWithOnlyItsButton) {
     auto w = Open(Link());
     EXPECT_EQ(w->windowTitle(), "Kelvaran Racing VORNA USB Link V1.9");
-    EXPECT_EQ(w->size(), QSize(1250, 670));
+    // The skin's one size; a smaller screen gets a smaller window that scrolls, never a larger.
+    EXPECT_EQ(w->maximumSize(), QSize(1250, 670));
+    EXPECT_EQ(w->Screenshot().deviceIndependentSize().toSize(), QSize(1250, 670));
+    EXPECT_FALSE(w->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Links);
     EXPECT_TRUE(w->PageWidget(MainWindow::Page::Links)->isVisible());
     EXPECT_FALSE(w->PageWidget(MainWindow::Page::Setup)->isVisible());
@@ -89,7 +92,7 @@ TEST_F(MainWindowTest, StartsOnTheLinksPageWithOnlyItsButton) {
     EXPECT_EQ(w->TextSize(), 90);
 }
 
-TEST_F(MainWindowTest, HintBlinksOnlyWithoutADeviceMode) {
+TEST_F(MainWindowTest, HintBlinksWithoutADeviceModeAndNamesTheChosenOne) {
     auto w = Open(Link());
     std::set<int> seen;
     EXPECT_TRUE(QTest::qWaitFor(
@@ -100,15 +103,21 @@ TEST_F(MainWindowTest, HintBlinksOnlyWithoutADeviceMode) {
         5000));
     EXPECT_EQ(seen, (std::set<int>{gui::kBmpHintOrange, gui::kBmpHintWhite}));
 
-    w->Action(gui::MainWindow::kIdmEsc)->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::Esc; }, 5000));
-    const int frozen = w->PictureBitmap(gui::MainWindow::kIdcHint);
-    QTest::qWait(600);
-    EXPECT_EQ(w->PictureBitmap(gui::MainWindow::kIdcHint), frozen);
-
-    // Fix Mode is not one of the two modes that stop the prompt.
+    // A chosen mode is shown steadily, whatever the blink phase was.
+    const std::pair<int, int> modes[] = {{gui::MainWindow::kIdmEsc, gui::kBmpHintEsc},
+                                         {gui::MainWindow::kIdmProgramCard, gui::kBmpHintCard},
+                                         {gui::MainWindow::kIdmFixMode, gui::kBmpHintFix}};
+    for (const auto& [action, hint] : modes) {
+        w->Action(action)->trigger();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&, hint = hint] { return w->PictureBitmap(gui::MainWindow::kIdcHint) == hint; },
+            5000));
+        QTest::qWait(450);
+        EXPECT_EQ(w->PictureBitmap(gui::MainWindow::kIdcHint), hint);
+    }
+    // Choosing Fix Mode again leaves no mode: the prompt is back.
     w->Action(gui::MainWindow::kIdmFixMode)->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::Fix; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::None; }, 5000));
     seen.clear();
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
@@ -116,6 +125,7 @@ TEST_F(MainWindowTest, HintBlinksOnlyWithoutADeviceMode) {
             return seen.size() == 2;
         },
         5000));
+    EXPECT_EQ(seen, (std::set<int>{gui::kBmpHintOrange, gui::kBmpHintWhite}));
 }
 
 TEST_F(MainWindowTest, DeviceMenuChecksEnablesAndPages) {
@@ -148,13 +158,15 @@ TEST_F(MainWindowTest, DeviceMenuChecksEnablesAndPages) {
     EXPECT_FALSE(w->Button(gui::MainWindow::kIdcEscButton)->isEnabled());
     EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Links);
 
-    // Fix Mode while the ESC page is shown keeps that page although its button is disabled.
+    // Fix Mode while the ESC page is shown moves to the firmware page, whose button is marked,
+    // rather than showing a page whose button is dimmed.
     w->Action(gui::MainWindow::kIdmEsc)->trigger();
     ASSERT_TRUE(wait(DeviceMode::Esc));
     QTest::mouseClick(w->Button(gui::MainWindow::kIdcEscButton), Qt::LeftButton);
     w->Action(gui::MainWindow::kIdmFixMode)->trigger();
     ASSERT_TRUE(wait(DeviceMode::Fix));
-    EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Setup);
+    EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Firmware);
+    EXPECT_TRUE(w->Button(gui::MainWindow::kIdcFirmwareButton)->IsSelected());
     EXPECT_FALSE(w->Button(gui::MainWindow::kIdcEscButton)->isEnabled());
     EXPECT_TRUE(w->Action(gui::MainWindow::kIdmFixMode)->isChecked());
 }
@@ -196,6 +208,9 @@ TEST_F(MainWindowTest, WriteShowsProgressAndMessagesWaitForTheUser) {
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 20000));
     EXPECT_EQ(messages[0].text, "Settings sent and verified");
+    // The figure goes back to rest once the write is over.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return w->Button(gui::MainWindow::kIdcWriteProgress)->text() == "0%"; }, 10000));
 
     // A failed pair: Retry or Cancel is asked, and the retry only starts once it is answered.
     esc.SetFault(sim::Fault::NoAck);
@@ -260,6 +275,23 @@ TEST_F(MainWindowTest, WindowKeepsServingEventsWhileTheLinkIsBusy) {
     EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Links);
     release.set_value();
     EXPECT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::Esc; }, 5000));
+
+    // Closing while the link thread is stuck returns at once; the thread ends on its own time.
+    // (Were close() to wait for the link thread, only the watchdog would free it.)
+    std::promise<void> release2;
+    std::shared_future<void> released2 = release2.get_future().share();
+    blocked = false;
+    std::atomic<bool> jobDone{false};
+    w->Link().Post([&, released2](ConnectionMonitor&) {
+        blocked = true;
+        released2.wait_for(std::chrono::seconds(20));
+        jobDone = true;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return blocked.load(); }, 5000));
+    w->close();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(jobDone.load());
+    release2.set_value();
 }
 
 }  // namespace

@@ -37,6 +37,9 @@ const std::map<int, QSize>& ExpectedSizes() {
         {kBmpRedRule, {190, 5}},
         {kBmpHintOrange, {160, 46}},
         {kBmpHintWhite, {160, 46}},
+        {kBmpHintEsc, {160, 46}},
+        {kBmpHintCard, {160, 46}},
+        {kBmpHintFix, {160, 46}},
         {kBmpLampHeading, {191, 12}},
         {kBmpLampLegend, {156, 69}},
         {kBmpLampOff, {26, 24}},
@@ -159,7 +162,7 @@ TEST_F(SkinTest, EveryKnownBitmapHasItsSizeAndUnknownNumbersGiveNothing) {
 
 TEST_F(SkinTest, LooksTheProgramSwitchesBetweenDiffer) {
     const std::vector<std::vector<int>> groups{
-        {kBmpHintOrange, kBmpHintWhite},
+        {kBmpHintOrange, kBmpHintWhite, kBmpHintEsc, kBmpHintCard, kBmpHintFix},
         {kBmpLampOff, kBmpLampOn},
         {kBmpSupportNormal, kBmpSupportDown, kBmpSupportOver},
         {kBmpFirmwareNormal, kBmpFirmwareDown, kBmpFirmwareOver},
@@ -246,11 +249,17 @@ TEST_F(SkinTest, CaptionsSitOnTheRowsOfTheirControls) {
 
 TEST_F(SkinTest, NothingIsCutByTheBoxItIsShownIn) {
     // Text cut by the picture's edge shows as ink on its outermost columns or rows.
-    for (int id : {kBmpHintOrange, kBmpHintWhite, kBmpLampHeading, kBmpLampLegend,
-                   kBmpFirmwareVersionCaption, kBmpBasicSetup, kBmpLeftCaptions, kBmpMiddleCaptions,
-                   kBmpMiddleCaptionsAlt, kBmpPresetHeading, kBmpCategoryCaption, kBmpSheetCaption,
-                   kBmpCommentHeading, kBmpInfoCaptions, kBmpEscFirmwareTitle,
-                   kBmpCardFirmwareTitle, kBmpFirmwareInfoTitle, kBmpMakerLogo, kBmpProductLogo}) {
+    for (int id : {kBmpHintOrange,        kBmpHintWhite,
+                   kBmpHintEsc,           kBmpHintCard,
+                   kBmpHintFix,           kBmpLampHeading,
+                   kBmpLampLegend,        kBmpFirmwareVersionCaption,
+                   kBmpBasicSetup,        kBmpLeftCaptions,
+                   kBmpMiddleCaptions,    kBmpMiddleCaptionsAlt,
+                   kBmpPresetHeading,     kBmpCategoryCaption,
+                   kBmpSheetCaption,      kBmpCommentHeading,
+                   kBmpInfoCaptions,      kBmpEscFirmwareTitle,
+                   kBmpCardFirmwareTitle, kBmpFirmwareInfoTitle,
+                   kBmpMakerLogo,         kBmpProductLogo}) {
         SCOPED_TRACE(testing::Message() << "bitmap " << id);
         const QImage image = Image(id);
         const int w = image.width();

@@ -34,6 +34,9 @@ const std::array kEntries = {
     Entry{kBmpRedRule, {190, 5}, Ground::Clear},
     Entry{kBmpHintOrange, {160, 46}, Ground::Clear},
     Entry{kBmpHintWhite, {160, 46}, Ground::Clear},
+    Entry{kBmpHintEsc, {160, 46}, Ground::Clear},
+    Entry{kBmpHintCard, {160, 46}, Ground::Clear},
+    Entry{kBmpHintFix, {160, 46}, Ground::Clear},
     Entry{kBmpLampHeading, {191, 12}, Ground::Clear},
     Entry{kBmpLampLegend, {156, 69}, Ground::Clear},
     Entry{kBmpLampOff, {26, 24}, Ground::Clear},
@@ -97,15 +100,26 @@ void Paint(int id, QPainter& p, QSize size) {
     const QString support = QStringLiteral("USER SUPPORT");
     const QString firmware = QStringLiteral("FIRMWARE");
     const QString escSetup = QStringLiteral("ESC SETUP");
+    const QString selectDevice = QStringLiteral("Please select a device:");
+    const QString howToSelect = QStringLiteral("Device > Esc or Program Card");
+    const QString changeIt = QStringLiteral("change it in the Device menu");
     switch (id) {
         case kBmpProductLogo:
             return PaintProductLogo(p, size);
         case kBmpRedRule:
             return PaintRedRule(p, size);
         case kBmpHintOrange:
-            return PaintDeviceHint(p, size, kOrange);
+            return PaintDeviceHint(p, size, kOrange, selectDevice, howToSelect);
         case kBmpHintWhite:
-            return PaintDeviceHint(p, size, Qt::white);
+            return PaintDeviceHint(p, size, Qt::white, selectDevice, howToSelect);
+        case kBmpHintEsc:
+            return PaintDeviceHint(p, size, kOrange, QStringLiteral("Device: ESC"), changeIt);
+        case kBmpHintCard:
+            return PaintDeviceHint(p, size, kOrange, QStringLiteral("Device: Program Card"),
+                                   changeIt);
+        case kBmpHintFix:
+            return PaintDeviceHint(p, size, kOrange, QStringLiteral("Device: Fix Mode"),
+                                   QStringLiteral("ESC firmware repair"));
         case kBmpLampHeading:
             return PaintLampHeading(p, size);
         case kBmpLampLegend:

@@ -12,6 +12,10 @@ inline constexpr int kBmpProductLogo = 132;  // 200 x 66
 inline constexpr int kBmpRedRule = 133;      // 190 x 5
 inline constexpr int kBmpHintOrange = 134;   // 160 x 46
 inline constexpr int kBmpHintWhite = 135;    // 160 x 46
+// The hint once a Device mode is chosen (160 x 46); numbers of this program's own.
+inline constexpr int kBmpHintEsc = 201;
+inline constexpr int kBmpHintCard = 202;
+inline constexpr int kBmpHintFix = 203;
 inline constexpr int kBmpLampHeading = 136;  // 191 x 12
 inline constexpr int kBmpLampLegend = 137;   // 156 x 69
 inline constexpr int kBmpLampOff = 138;      // 26 x 24

@@ -73,11 +73,10 @@ void PaintRedRule(QPainter& p, QSize size) {
     DrawGlowRule(p, QRectF(0, 0, size.width(), size.height()), 1.6);
 }
 
-void PaintDeviceHint(QPainter& p, QSize size, const QColor& colour) {
+void PaintDeviceHint(QPainter& p, QSize size, const QColor& colour, const QString& first,
+                     const QString& second) {
     const qreal w = size.width();
     const qreal h = size.height();
-    const QString first = QStringLiteral("Please select a device:");
-    const QString second = QStringLiteral("Device > Esc or Program Card");
     const QFont heading = FitFont(SkinFont(14, true), first, w - 4.0);
     const QFont body = FitFont(SkinFont(13), second, w - 4.0);
     DrawTextLine(p, first, heading, colour, 0, w, h * 0.3, Qt::AlignHCenter);

@@ -84,7 +84,8 @@ enum class CaptionLook { Normal, Down, Over };
 
 void PaintProductLogo(QPainter& p, QSize size);
 void PaintRedRule(QPainter& p, QSize size);
-void PaintDeviceHint(QPainter& p, QSize size, const QColor& colour);
+void PaintDeviceHint(QPainter& p, QSize size, const QColor& colour, const QString& first,
+                     const QString& second);
 void PaintLampHeading(QPainter& p, QSize size);
 void PaintLampLegend(QPainter& p, QSize size);
 void PaintLamp(QPainter& p, QSize size, bool lit);
