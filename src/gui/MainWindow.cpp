@@ -43,7 +43,16 @@ constexpr char kWindowStyle[] =
     " padding: 4px 16px; min-width: 64px; }"
     "QDialog QPushButton:hover { background: #b00000; }"
     "QDialog QPushButton:pressed { background: #d00000; }"
-    "QDialog QPushButton:focus { border: 2px solid #ff7a3c; }";
+    "QDialog QPushButton:focus { border: 2px solid #ff7a3c; }"
+    "QScrollBar { background: #101010; }"
+    "QScrollBar:vertical { width: 14px; }"
+    "QScrollBar:horizontal { height: 14px; }"
+    "QScrollBar::handle { background: #7a1010; border-radius: 3px; }"
+    "QScrollBar::handle:hover { background: #b00000; }"
+    "QScrollBar::handle:vertical { min-height: 30px; }"
+    "QScrollBar::handle:horizontal { min-width: 30px; }"
+    "QScrollBar::add-line, QScrollBar::sub-line { width: 0px; height: 0px; }"
+    "QScrollBar::add-page, QScrollBar::sub-page { background: none; }";
 
 // What the write progress shows while no write runs.
 constexpr char kProgressRestingText[] = "0%";
@@ -525,9 +534,10 @@ void MainWindow::FitToScreen() {
     QSize size = full;
     if (const QScreen* screen = this->screen()) {
         QSize room = screen->availableGeometry().size();
-        // Once shown, the window manager's frame is known; before, allow for a usual one.
-        const QSize frame = isVisible() ? frameGeometry().size() - geometry().size()
-                                        : QSize(kFrameAllowanceWidth, kFrameAllowanceHeight);
+        // The window manager's frame is known only some time after the window is shown; until
+        // then (and should it be thinner) allow for a usual one.
+        const QSize frame = (frameGeometry().size() - geometry().size())
+                                .expandedTo(QSize(kFrameAllowanceWidth, kFrameAllowanceHeight));
         room -= frame;
         size = size.boundedTo(room);
     }
@@ -551,10 +561,12 @@ void MainWindow::showEvent(QShowEvent* event) {
     FitToScreen();
     CentreOnScreen();
     // The frame the window manager adds is known only once it has framed the window.
-    QTimer::singleShot(0, this, [this] {
-        FitToScreen();
-        CentreOnScreen();
-    });
+    for (const int ms : {0, 300}) {
+        QTimer::singleShot(ms, this, [this] {
+            FitToScreen();
+            CentreOnScreen();
+        });
+    }
 }
 
 void MainWindow::CloseWithoutAsking() {
