@@ -13,6 +13,7 @@
 #include <QShowEvent>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <utility>
 
@@ -133,6 +134,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     setCentralWidget(scroll_);
     BuildPages();
     BuildLeftColumn();
+    OrderKeyboardRoute();
     FitToScreen();
 
     link_ = std::make_unique<LinkController>(options_.location, setup_, firmware_);
@@ -290,6 +292,23 @@ void MainWindow::BuildLeftColumn() {
     progressButton_->setText("0%");
     progressButton_->setFocusPolicy(Qt::NoFocus);
     progressButton_->hide();
+}
+
+// Tab goes down the page buttons, then through the page shown in its reading order (the pages
+// create their controls in that order); hidden pages are skipped by the toolkit itself.
+void MainWindow::OrderKeyboardRoute() {
+    QWidget* previous = firmwareButton_;
+    for (QWidget* page : PagesInOrder()) {
+        for (QWidget* w : page->findChildren<QWidget*>()) {
+            if ((w->focusPolicy() & Qt::TabFocus) == 0 || w->window() != this) continue;
+            setTabOrder(previous, w);
+            previous = w;
+        }
+    }
+}
+
+std::array<QWidget*, 3> MainWindow::PagesInOrder() const {
+    return {linksPage_, setupPage_, firmwarePage_};
 }
 
 void MainWindow::BuildPages() {

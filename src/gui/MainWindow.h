@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -136,6 +137,8 @@ private:
     void ShowHint();
     void RestProgress();
     void FitToScreen();
+    void OrderKeyboardRoute();
+    std::array<QWidget*, 3> PagesInOrder() const;
     void CentreOnScreen();
     void ApplyUpdateGuard();
 

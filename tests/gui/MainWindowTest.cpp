@@ -392,3 +392,31 @@ TEST_F(MainWindowTest, FileMenuExportsAndImportsSettings) {
 
 }  // namespace
 }  // namespace vorna
+
+namespace vorna {
+namespace {
+
+TEST_F(MainWindowTest, TabRunsDownThePageButtonsThenThroughThePageShown) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    auto w = Open(Link());
+    w->Action(gui::MainWindow::kIdmEsc)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return w->Button(gui::MainWindow::kIdcEscButton)->isEnabled(); }, 10000));
+    w->SelectEscPage();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    w->Button(gui::MainWindow::kIdcLinksButton)->setFocus(Qt::TabFocusReason);
+    auto* page = dynamic_cast<gui::EscSetupPage*>(w->PageWidget(MainWindow::Page::Setup));
+    const std::vector<QWidget*> route{
+        w->Button(gui::MainWindow::kIdcEscButton), w->Button(gui::MainWindow::kIdcFirmwareButton),
+        page->List(ParamId::OperationMode), page->List(ParamId::ReverseSpeed)};
+    for (QWidget* next : route) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next)
+            << QApplication::focusWidget()->objectName().toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace vorna

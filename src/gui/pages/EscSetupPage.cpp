@@ -353,6 +353,7 @@ void EscSetupPage::BuildMemo() {
     memo_ = new QPlainTextEdit(this);
     memo_->setGeometry(kMemoPlace);
     memo_->setReadOnly(true);
+    memo_->setTabChangesFocus(true);
     memo_->setFrameShape(QFrame::NoFrame);
     memo_->setFont(QFont(kDialogFace, kDialogPointSize));
     memo_->setPalette(LightOnBlack(memo_->palette()));

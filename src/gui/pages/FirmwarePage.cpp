@@ -134,6 +134,7 @@ FirmwarePage::FirmwarePage(FirmwarePageModel& model, std::filesystem::path dataF
     information_->setObjectName(QString::number(kIdcInformation));
     information_->setGeometry(665, 70, 300, 525);
     information_->setReadOnly(true);
+    information_->setTabChangesFocus(true);
     information_->setFont(QFont(kLabelFace, kInformationPointSize));
     information_->setPalette(LightOnBlack(information_->palette()));
     information_->viewport()->setPalette(LightOnBlack(information_->viewport()->palette()));
