@@ -1,5 +1,5 @@
 // The skinned push button: the image each state shows, the pushed look under a held mouse,
-// which presses become clicks, and where the caption goes.
+// which presses and keys become clicks, the focus mark, and where the caption goes.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,10 +10,12 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <cstdlib>
 #include <memory>
 
 #include "gui/skin/Skin.h"
 #include "gui/widgets/SkinButton.h"
+#include "gui/widgets/WidgetLook.h"
 #include "support/GuiApp.h"
 
 namespace {
@@ -36,6 +38,16 @@ const QPoint kOutside(-15, 10);
 
 QImage Shot(QWidget* widget) {
     return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// A face colour at 40 % of its brightness, as a disabled control shows it.
+QColor DimOf(const QColor& colour) {
+    return QColor(colour.red() * 2 / 5, colour.green() * 2 / 5, colour.blue() * 2 / 5);
+}
+
+bool Near(const QColor& a, const QColor& b) {
+    return std::abs(a.red() - b.red()) <= 2 && std::abs(a.green() - b.green()) <= 2 &&
+           std::abs(a.blue() - b.blue()) <= 2;
 }
 
 bool Contains(const QImage& image, const QColor& colour) {
@@ -129,11 +141,44 @@ TEST_F(SkinButtonTest, LookFollowsSelectedPushedFocusHoverPrecedence) {
     other_->setFocus();
     EXPECT_EQ(button_->CurrentFace(), Face::Over);
 
-    // Disabled beats everything and shows the normal image.
+    // Disabled beats everything and dims the image; a selected button keeps its down image.
     button_->SetSelected(true);
     button_->setEnabled(false);
     EXPECT_EQ(button_->CurrentFace(), Face::Disabled);
-    EXPECT_EQ(FacePixel(), kNormal);
+    EXPECT_TRUE(Near(FacePixel(), DimOf(kDown))) << FacePixel().name().toStdString();
+    button_->SetSelected(false);
+    EXPECT_TRUE(Near(FacePixel(), DimOf(kNormal))) << FacePixel().name().toStdString();
+}
+
+TEST_F(SkinButtonTest, FocusMarkHugsTheImageAndEnterOrReturnClicks) {
+    const QImage plain = Shot(button_);
+    button_->setFocus(Qt::TabFocusReason);
+    const QImage marked = Shot(button_);
+    EXPECT_EQ(marked.pixelColor(1, 1), vorna::gui::kFocusMark);
+    EXPECT_EQ(marked.pixelColor(kButtonRect.width() - 2, kButtonRect.height() - 2),
+              vorna::gui::kFocusMark);
+    // Only the outline changes.
+    EXPECT_EQ(marked.copy(2, 2, kButtonRect.width() - 4, kButtonRect.height() - 4),
+              plain.copy(2, 2, kButtonRect.width() - 4, kButtonRect.height() - 4));
+    EXPECT_EQ(marked.pixelColor(0, 0), plain.pixelColor(0, 0));
+
+    // An image narrower than the button: the mark goes round the image.
+    QPixmap narrow(100, kButtonRect.height());
+    narrow.fill(kNormal);
+    button_->SetImages(narrow, narrow);
+    const QImage narrowMarked = Shot(button_);
+    EXPECT_EQ(narrowMarked.pixelColor(98, 10), vorna::gui::kFocusMark);
+    EXPECT_NE(narrowMarked.pixelColor(kButtonRect.width() - 2, 10), vorna::gui::kFocusMark);
+
+    QSignalSpy clicks(button_, &QAbstractButton::clicked);
+    QTest::keyClick(button_, Qt::Key_Return);
+    QTest::keyClick(button_, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(clicks.count(), 2);
+    QTest::keyClick(button_, Qt::Key_Space);
+    EXPECT_EQ(clicks.count(), 3);
+
+    other_->setFocus();
+    EXPECT_FALSE(Contains(Shot(button_), vorna::gui::kFocusMark));
 }
 
 TEST_F(SkinButtonTest, PushedLookFollowsHeldMouseAndOnlyReleaseInsideClicks) {
@@ -238,8 +283,15 @@ TEST_F(SkinButtonTest, AssignSkinLoadsImagesByNumberAndOverIdZeroKeepsNormal) {
     EXPECT_EQ(Shot(button_), looks(kBmpSupportOver));
     button_->SetSelected(true);
     EXPECT_EQ(Shot(button_), looks(kBmpSupportDown));
+
+    // Disabled, the selected and the plain button still differ, and neither looks enabled.
     button_->setEnabled(false);
-    EXPECT_EQ(Shot(button_), looks(kBmpSupportNormal));
+    const QImage disabledSelected = Shot(button_);
+    EXPECT_NE(disabledSelected, looks(kBmpSupportDown));
+    button_->SetSelected(false);
+    const QImage disabledPlain = Shot(button_);
+    EXPECT_NE(disabledPlain, looks(kBmpSupportNormal));
+    EXPECT_NE(disabledPlain, disabledSelected);
 }
 
 }  // namespace
