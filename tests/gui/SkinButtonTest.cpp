@@ -1,5 +1,6 @@
 // The skinned push button: the image each state shows, the pushed look under a held mouse,
-// which presses and keys become clicks, the focus mark, and where the caption goes.
+// which presses and keys become clicks, the focus mark, and where the caption goes. Then the
+// picture button that gives the keyboard a way to a page's clickable pictures.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <memory>
 
 #include "gui/skin/Skin.h"
+#include "gui/widgets/PictureButton.h"
 #include "gui/widgets/SkinButton.h"
 #include "gui/widgets/WidgetLook.h"
 #include "support/GuiApp.h"
@@ -292,6 +294,74 @@ TEST_F(SkinButtonTest, AssignSkinLoadsImagesByNumberAndOverIdZeroKeepsNormal) {
     const QImage disabledPlain = Shot(button_);
     EXPECT_NE(disabledPlain, looks(kBmpSupportNormal));
     EXPECT_NE(disabledPlain, disabledSelected);
+}
+
+class PictureButtonTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureApplication();
+        host_ = std::make_unique<QWidget>();
+        host_->resize(200, 120);
+        other_ = new QLineEdit(host_.get());
+        other_->setGeometry(5, 5, 40, 20);
+        button_ = new vorna::gui::PictureButton(host_.get());
+        button_->setGeometry(kPlace);
+        QPixmap picture(kPlace.size());
+        picture.fill(kNormal);
+        button_->SetPicture(picture);
+        host_->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(host_.get()));
+        host_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(host_.get()));
+        other_->setFocus();
+    }
+
+    void TearDown() override { host_.reset(); }
+
+    // A click as the window system delivers it, to whatever lies under the mouse.
+    void ClickHost(QPoint inButton) {
+        QTest::mouseClick(host_->windowHandle(), Qt::LeftButton, {}, kPlace.topLeft() + inButton);
+    }
+
+    const QRect kPlace{60, 40, 50, 30};
+    std::unique_ptr<QWidget> host_;
+    QLineEdit* other_ = nullptr;
+    vorna::gui::PictureButton* button_ = nullptr;
+};
+
+TEST_F(PictureButtonTest, KeysPressTheFocusedButtonWhichShowsTheMark) {
+    QSignalSpy clicks(button_, &QAbstractButton::clicked);
+    EXPECT_FALSE(Contains(Shot(button_), vorna::gui::kFocusMark));
+    QWidget::setTabOrder(other_, button_);
+    QTest::keyClick(other_, Qt::Key_Tab);
+    ASSERT_TRUE(button_->hasFocus());
+    const QImage marked = Shot(button_);
+    EXPECT_EQ(marked.pixelColor(1, 1), vorna::gui::kFocusMark);
+    EXPECT_EQ(marked.pixelColor(5, 5), kNormal);
+
+    QTest::keyClick(button_, Qt::Key_Space);
+    QTest::keyClick(button_, Qt::Key_Return);
+    QTest::keyClick(button_, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(clicks.count(), 3);
+
+    button_->setEnabled(false);
+    EXPECT_TRUE(Near(Shot(button_).pixelColor(5, 5), DimOf(kNormal)));
+}
+
+TEST_F(PictureButtonTest, MouseClicksStrictlyInsideOrPassesThroughWhenTransparent) {
+    QSignalSpy clicks(button_, &QAbstractButton::clicked);
+    ClickHost(QPoint(0, 10));
+    ClickHost(QPoint(10, 0));
+    EXPECT_EQ(clicks.count(), 0);
+    ClickHost(QPoint(1, 1));
+    EXPECT_EQ(clicks.count(), 1);
+
+    button_->SetMouseTransparent(true);
+    ClickHost(QPoint(10, 10));
+    EXPECT_EQ(clicks.count(), 1);
+    button_->SetMouseTransparent(false);
+    ClickHost(QPoint(10, 10));
+    EXPECT_EQ(clicks.count(), 2);
 }
 
 }  // namespace
