@@ -1,5 +1,6 @@
 // The skinned push button: the image each state shows, the pushed look under a held mouse,
-// which presses become clicks, and where the caption goes.
+// which presses and keys become clicks, the focus mark, and where the caption goes. Then the
+// picture button that gives the keyboard a way to a page's clickable pictures.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,10 +11,13 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <cstdlib>
 #include <memory>
 
 #include "gui/skin/Skin.h"
+#include "gui/widgets/PictureButton.h"
 #include "gui/widgets/SkinButton.h"
+#include "gui/widgets/WidgetLook.h"
 #include "support/GuiApp.h"
 
 namespace {
@@ -36,6 +40,16 @@ const QPoint kOutside(-15, 10);
 
 QImage Shot(QWidget* widget) {
     return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// A face colour at 40 % of its brightness, as a disabled control shows it.
+QColor DimOf(const QColor& colour) {
+    return QColor(colour.red() * 2 / 5, colour.green() * 2 / 5, colour.blue() * 2 / 5);
+}
+
+bool Near(const QColor& a, const QColor& b) {
+    return std::abs(a.red() - b.red()) <= 2 && std::abs(a.green() - b.green()) <= 2 &&
+           std::abs(a.blue() - b.blue()) <= 2;
 }
 
 bool Contains(const QImage& image, const QColor& colour) {
@@ -129,11 +143,44 @@ TEST_F(SkinButtonTest, LookFollowsSelectedPushedFocusHoverPrecedence) {
     other_->setFocus();
     EXPECT_EQ(button_->CurrentFace(), Face::Over);
 
-    // Disabled beats everything and shows the normal image.
+    // Disabled beats everything and dims the image; a selected button keeps its down image.
     button_->SetSelected(true);
     button_->setEnabled(false);
     EXPECT_EQ(button_->CurrentFace(), Face::Disabled);
-    EXPECT_EQ(FacePixel(), kNormal);
+    EXPECT_TRUE(Near(FacePixel(), DimOf(kDown))) << FacePixel().name().toStdString();
+    button_->SetSelected(false);
+    EXPECT_TRUE(Near(FacePixel(), DimOf(kNormal))) << FacePixel().name().toStdString();
+}
+
+TEST_F(SkinButtonTest, FocusMarkHugsTheImageAndEnterOrReturnClicks) {
+    const QImage plain = Shot(button_);
+    button_->setFocus(Qt::TabFocusReason);
+    const QImage marked = Shot(button_);
+    EXPECT_EQ(marked.pixelColor(1, 1), vorna::gui::kFocusMark);
+    EXPECT_EQ(marked.pixelColor(kButtonRect.width() - 2, kButtonRect.height() - 2),
+              vorna::gui::kFocusMark);
+    // Only the outline changes.
+    EXPECT_EQ(marked.copy(2, 2, kButtonRect.width() - 4, kButtonRect.height() - 4),
+              plain.copy(2, 2, kButtonRect.width() - 4, kButtonRect.height() - 4));
+    EXPECT_EQ(marked.pixelColor(0, 0), plain.pixelColor(0, 0));
+
+    // An image narrower than the button: the mark goes round the image.
+    QPixmap narrow(100, kButtonRect.height());
+    narrow.fill(kNormal);
+    button_->SetImages(narrow, narrow);
+    const QImage narrowMarked = Shot(button_);
+    EXPECT_EQ(narrowMarked.pixelColor(98, 10), vorna::gui::kFocusMark);
+    EXPECT_NE(narrowMarked.pixelColor(kButtonRect.width() - 2, 10), vorna::gui::kFocusMark);
+
+    QSignalSpy clicks(button_, &QAbstractButton::clicked);
+    QTest::keyClick(button_, Qt::Key_Return);
+    QTest::keyClick(button_, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(clicks.count(), 2);
+    QTest::keyClick(button_, Qt::Key_Space);
+    EXPECT_EQ(clicks.count(), 3);
+
+    other_->setFocus();
+    EXPECT_FALSE(Contains(Shot(button_), vorna::gui::kFocusMark));
 }
 
 TEST_F(SkinButtonTest, PushedLookFollowsHeldMouseAndOnlyReleaseInsideClicks) {
@@ -238,8 +285,83 @@ TEST_F(SkinButtonTest, AssignSkinLoadsImagesByNumberAndOverIdZeroKeepsNormal) {
     EXPECT_EQ(Shot(button_), looks(kBmpSupportOver));
     button_->SetSelected(true);
     EXPECT_EQ(Shot(button_), looks(kBmpSupportDown));
+
+    // Disabled, the selected and the plain button still differ, and neither looks enabled.
     button_->setEnabled(false);
-    EXPECT_EQ(Shot(button_), looks(kBmpSupportNormal));
+    const QImage disabledSelected = Shot(button_);
+    EXPECT_NE(disabledSelected, looks(kBmpSupportDown));
+    button_->SetSelected(false);
+    const QImage disabledPlain = Shot(button_);
+    EXPECT_NE(disabledPlain, looks(kBmpSupportNormal));
+    EXPECT_NE(disabledPlain, disabledSelected);
+}
+
+class PictureButtonTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureApplication();
+        host_ = std::make_unique<QWidget>();
+        host_->resize(200, 120);
+        other_ = new QLineEdit(host_.get());
+        other_->setGeometry(5, 5, 40, 20);
+        button_ = new vorna::gui::PictureButton(host_.get());
+        button_->setGeometry(kPlace);
+        QPixmap picture(kPlace.size());
+        picture.fill(kNormal);
+        button_->SetPicture(picture);
+        host_->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(host_.get()));
+        host_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(host_.get()));
+        other_->setFocus();
+    }
+
+    void TearDown() override { host_.reset(); }
+
+    // A click as the window system delivers it, to whatever lies under the mouse.
+    void ClickHost(QPoint inButton) {
+        QTest::mouseClick(host_->windowHandle(), Qt::LeftButton, {}, kPlace.topLeft() + inButton);
+    }
+
+    const QRect kPlace{60, 40, 50, 30};
+    std::unique_ptr<QWidget> host_;
+    QLineEdit* other_ = nullptr;
+    vorna::gui::PictureButton* button_ = nullptr;
+};
+
+TEST_F(PictureButtonTest, KeysPressTheFocusedButtonWhichShowsTheMark) {
+    QSignalSpy clicks(button_, &QAbstractButton::clicked);
+    EXPECT_FALSE(Contains(Shot(button_), vorna::gui::kFocusMark));
+    QWidget::setTabOrder(other_, button_);
+    QTest::keyClick(other_, Qt::Key_Tab);
+    ASSERT_TRUE(button_->hasFocus());
+    const QImage marked = Shot(button_);
+    EXPECT_EQ(marked.pixelColor(1, 1), vorna::gui::kFocusMark);
+    EXPECT_EQ(marked.pixelColor(5, 5), kNormal);
+
+    QTest::keyClick(button_, Qt::Key_Space);
+    QTest::keyClick(button_, Qt::Key_Return);
+    QTest::keyClick(button_, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(clicks.count(), 3);
+
+    button_->setEnabled(false);
+    EXPECT_TRUE(Near(Shot(button_).pixelColor(5, 5), DimOf(kNormal)));
+}
+
+TEST_F(PictureButtonTest, MouseClicksStrictlyInsideOrPassesThroughWhenTransparent) {
+    QSignalSpy clicks(button_, &QAbstractButton::clicked);
+    ClickHost(QPoint(0, 10));
+    ClickHost(QPoint(10, 0));
+    EXPECT_EQ(clicks.count(), 0);
+    ClickHost(QPoint(1, 1));
+    EXPECT_EQ(clicks.count(), 1);
+
+    button_->SetMouseTransparent(true);
+    ClickHost(QPoint(10, 10));
+    EXPECT_EQ(clicks.count(), 1);
+    button_->SetMouseTransparent(false);
+    ClickHost(QPoint(10, 10));
+    EXPECT_EQ(clicks.count(), 2);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The bitmap combo box: face colour and arrow frame for each hover state, the colours of the face
-// and the list, the width the list opens at, item order and font changes.
+// and the list, the width and height the list opens at, item order and font changes, the wheel
+// and the focus mark.
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
@@ -7,14 +8,20 @@
 #include <QCursor>
 #include <QFontMetrics>
 #include <QImage>
+#include <QLineEdit>
+#include <QMainWindow>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScopeGuard>
+#include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <memory>
 
 #include "gui/skin/Skin.h"
 #include "gui/widgets/SkinComboBox.h"
+#include "gui/widgets/WidgetLook.h"
 #include "support/GuiApp.h"
 
 namespace {
@@ -57,6 +64,15 @@ int TextRows(const QImage& image) {
     });
 }
 
+// Pixels of the colour `colour`.
+int PixelsOf(const QImage& image, const QColor& colour) {
+    int pixels = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) pixels += image.pixelColor(x, y) == colour ? 1 : 0;
+    }
+    return pixels;
+}
+
 // One third of the skin's arrow strip over the face colour, as the face should show it.
 QImage ArrowFrame(int frame, const QColor& face) {
     const QPixmap arrows = vorna::gui::SkinBitmap(vorna::gui::kBmpComboArrows);
@@ -79,6 +95,9 @@ protected:
         ASSERT_EQ(vorna::gui::SkinBitmap(vorna::gui::kBmpComboArrows).size(), QSize(63, 20));
         host_ = std::make_unique<QWidget>();
         host_->resize(420, 200);
+        // Created first, so it takes the focus when the window is activated.
+        other_ = new QLineEdit(host_.get());
+        other_->setGeometry(250, 30, 60, 20);
         combo_ = new SkinComboBox(host_.get());
         combo_->setGeometry(40, 30, 160, 24);
         host_->show();
@@ -108,7 +127,16 @@ protected:
         QCoreApplication::sendEvent(combo_, &press);
     }
 
+    // Activated with the focus away from the combo box.
+    void Activate() {
+        host_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(host_.get()));
+        other_->setFocus();
+        ASSERT_FALSE(combo_->hasFocus());
+    }
+
     std::unique_ptr<QWidget> host_;
+    QLineEdit* other_ = nullptr;
     SkinComboBox* combo_ = nullptr;
 };
 
@@ -256,6 +284,100 @@ TEST_F(SkinComboBoxTest, DisabledListShowsItsTextDimmed) {
     EXPECT_GT(RowsWith(face, [](const QColor& c) { return c == QColor(120, 120, 120); }), 0);
     combo_->setEnabled(true);
     EXPECT_GT(RowsWith(Shot(combo_), [](const QColor& c) { return c == kWhite; }), 0);
+}
+
+// The main window has a style sheet, and with one the toolkit's style opens lists like menus as
+// tall as the screen; a sheet that asks for exactly that must not win either. Last, a list whose
+// own sheet is replaced by one that opens it like a menu is still cut to its height.
+TEST(SkinComboBoxListHeight, OpenListStaysWithinItsDropHeightUnderAnyStyleSheet) {
+    EnsureApplication();
+    const QString sheet =
+        QStringLiteral("QMainWindow { background: black; } QComboBox { combobox-popup: 1; }");
+    enum Case { kWindowSheet, kApplicationSheet, kOwnSheetReplaced };
+    for (const Case at : {kWindowSheet, kApplicationSheet, kOwnSheetReplaced}) {
+        SCOPED_TRACE(at);
+        if (at == kApplicationSheet) qApp->setStyleSheet(sheet);
+        const auto plainAgain = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+        QMainWindow window;
+        if (at != kApplicationSheet) window.setStyleSheet(sheet);
+        window.setCentralWidget(new QWidget);
+        window.resize(420, 300);
+        auto* combo = new SkinComboBox(window.centralWidget());
+        if (at == kOwnSheetReplaced) combo->setStyleSheet(QStringLiteral("combobox-popup: 1;"));
+        combo->setGeometry(40, 30, 160, 24);
+        for (int i = 0; i < 153; ++i) combo->addItem(QString::number(1000 + 500 * i));
+        combo->SetDropHeight(120);
+        combo->setCurrentIndex(100);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+        combo->showPopup();
+        QAbstractItemView* list = combo->view();
+        QWidget* popup = list->window();
+        ASSERT_TRUE(popup->isVisible());
+        const int row = list->visualRect(list->model()->index(0, 0)).height();
+        EXPECT_LE(popup->height(), 120 - combo->height());
+        EXPECT_GE(popup->height(), 4 * row);
+        // Below the face and scrolled to the current entry.
+        EXPECT_GE(popup->y(), combo->mapToGlobal(QPoint(0, combo->height() - 1)).y());
+        const QRect current = list->visualRect(list->model()->index(100, 0));
+        EXPECT_TRUE(list->viewport()->rect().contains(current.center()));
+        if (at != kOwnSheetReplaced) {
+            // A dark scroll bar and frame.
+            QScrollBar* bar = list->verticalScrollBar();
+            ASSERT_TRUE(bar->isVisible());
+            const auto light = [](const QColor& c) { return c.value() > 160; };
+            EXPECT_EQ(RowsWith(Shot(bar), light), 0);
+            const QImage popupShot = Shot(popup);
+            EXPECT_EQ(RowsWith(popupShot.copy(0, 0, 1, popupShot.height()), light), 0);
+        }
+        combo->hidePopup();
+    }
+}
+
+TEST_F(SkinComboBoxTest, WheelTurnsOnlyAFocusedListAndNeverTakesTheFocus) {
+    Activate();
+    combo_->addItems({QStringLiteral("Off"), QStringLiteral("5%"), QStringLiteral("10%")});
+    combo_->setCurrentIndex(1);
+    // As the window system delivers it: to the window, which finds the widget under the mouse
+    // and passes the event up while it is ignored.
+    const auto turn = [this](int delta) {
+        const QPoint at = combo_->mapTo(host_.get(), kInside);
+        QWheelEvent wheel(QPointF(at), QPointF(host_->mapToGlobal(at)), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QSpontaneKeyEvent::setSpontaneous(&wheel);
+        QApplication::sendEvent(host_->windowHandle(), &wheel);
+    };
+    turn(-120);
+    turn(-120);
+    EXPECT_EQ(combo_->currentIndex(), 1);
+    EXPECT_FALSE(combo_->hasFocus());
+    // The toolkit hands the focus to a widget under the wheel if it takes the focus by wheel.
+    EXPECT_NE(combo_->focusPolicy() & Qt::WheelFocus, Qt::WheelFocus);
+
+    combo_->setFocus(Qt::TabFocusReason);
+    turn(-120);
+    EXPECT_EQ(combo_->currentIndex(), 2);
+    turn(120);
+    turn(120);
+    EXPECT_EQ(combo_->currentIndex(), 0);
+}
+
+TEST_F(SkinComboBoxTest, FocusMarkShowsInsideTheFaceWhileFocused) {
+    Activate();
+    combo_->addItem(QStringLiteral("Normal"));
+    const QImage plain = Shot(combo_);
+    EXPECT_EQ(PixelsOf(plain, vorna::gui::kFocusMark), 0);
+
+    combo_->setFocus(Qt::TabFocusReason);
+    const QImage marked = Shot(combo_);
+    EXPECT_GT(PixelsOf(marked, vorna::gui::kFocusMark), 2 * combo_->width());
+    // The face's own edge stays as it was.
+    EXPECT_EQ(marked.copy(0, 0, marked.width(), 1), plain.copy(0, 0, plain.width(), 1));
+    EXPECT_EQ(marked.copy(0, 0, 1, marked.height()), plain.copy(0, 0, 1, plain.height()));
+
+    other_->setFocus();
+    EXPECT_EQ(Shot(combo_), plain);
 }
 
 }  // namespace

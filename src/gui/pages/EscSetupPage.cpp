@@ -1,6 +1,5 @@
 #include "gui/pages/EscSetupPage.h"
 
-#include <QAbstractItemView>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMessageBox>
@@ -213,20 +212,6 @@ QString FromEightBit(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The open list shows as many rows as fit below the face in the height the layout gives it.
-void FitOpenListHeight(SkinComboBox* list, int dropHeight) {
-    int row = QFontMetrics(list->SkinFont()).height();
-    if (list->count() > 0) row = std::max(row, list->view()->sizeHintForRow(0));
-    list->setMaxVisibleItems(std::max(1, (dropHeight - list->height()) / std::max(1, row)));
-}
-
-int DropHeightOf(ParamId id) {
-    for (const ListPlace& place : kListPlaces) {
-        if (place.id == id) return place.dropHeight;
-    }
-    return 120;
-}
-
 }  // namespace
 
 EscSetupPage::EscSetupPage(EscSetupModel& model, const std::filesystem::path& programFolder,
@@ -296,6 +281,8 @@ void EscSetupPage::BuildLists() {
             std::max(kMinFaceHeight, QFontMetrics(list->SkinFont()).height() + 6);
         list->setGeometry(QRect(p.topLeft, QSize(p.width, faceHeight)));
         list->setObjectName(QString::number(ListControl(p.id)));
+        // The open list scrolls within the height the layout gives it.
+        list->SetDropHeight(p.dropHeight);
         lists_[p.id] = list;
     }
     for (const ParamId id : kParameters) {
@@ -313,8 +300,6 @@ void EscSetupPage::BuildLists() {
         // Nothing is chosen until the user picks a category.
         category->setCurrentIndex(-1);
     }
-    FitOpenListHeight(category, DropHeightOf(ParamId::Category));
-    FitOpenListHeight(lists_.at(ParamId::SetupSheet), DropHeightOf(ParamId::SetupSheet));
     connect(category, &QComboBox::activated, this, &EscSetupPage::OnCategoryChosen);
     connect(lists_.at(ParamId::SetupSheet), &QComboBox::activated, this,
             [this](int) { OnSheetChosen(); });
@@ -486,7 +471,6 @@ void EscSetupPage::FillEntries(ParamId id, const OptionList& option) {
     const QSignalBlocker quiet(list);
     list->clear();
     for (const std::string& entry : option.entries) list->addItem(FromEightBit(entry));
-    FitOpenListHeight(list, DropHeightOf(id));
 }
 
 void EscSetupPage::ShowMiddleCaptions(int modelType) {
@@ -556,7 +540,6 @@ void EscSetupPage::OnCategoryChosen(int index) {
         sheets->setCurrentIndex(sheetNames_.empty() ? -1 : 0);
     }
     sheets->update();
-    FitOpenListHeight(sheets, DropHeightOf(ParamId::SetupSheet));
     if (!sheetNames_.empty()) LoadChosenSheet();
 }
 

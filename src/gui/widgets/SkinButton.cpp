@@ -3,11 +3,13 @@
 #include <QFocusEvent>
 #include <QFont>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
 
 #include "gui/skin/Skin.h"
+#include "gui/widgets/WidgetLook.h"
 
 namespace vorna::gui {
 
@@ -38,7 +40,8 @@ void SkinButton::SetImages(const QPixmap& normal, const QPixmap& down, const QPi
     normal_ = normal;
     down_ = down;
     over_ = over;
-    disabled_ = normal;
+    disabled_ = Dimmed(normal);
+    disabledDown_ = Dimmed(down);
     updateGeometry();
     update();
 }
@@ -79,7 +82,7 @@ const QPixmap& SkinButton::ImageFor(Face face) const {
         case Face::Over:
             return over_;
         case Face::Disabled:
-            return disabled_;
+            return selected_ ? disabledDown_ : disabled_;
         case Face::Normal:
             break;
     }
@@ -120,17 +123,26 @@ void SkinButton::paintEvent(QPaintEvent* /*event*/) {
         painter.drawPixmap(0, 0, image);
     }
 
-    if (caption.isEmpty()) return;
-    if (face == Face::Disabled) {
-        // Embossed: a light copy one pixel down and right under the grey text.
-        painter.setPen(palette().color(QPalette::Active, QPalette::Light));
-        painter.drawText(x + 1, baseline + 1, caption);
-        painter.setPen(palette().color(QPalette::Disabled, QPalette::ButtonText));
-        painter.drawText(x, baseline, caption);
-        return;
+    if (!caption.isEmpty()) {
+        if (face == Face::Disabled) {
+            // Embossed: a light copy one pixel down and right under the grey text.
+            painter.setPen(palette().color(QPalette::Active, QPalette::Light));
+            painter.drawText(x + 1, baseline + 1, caption);
+            painter.setPen(palette().color(QPalette::Disabled, QPalette::ButtonText));
+            painter.drawText(x, baseline, caption);
+        } else {
+            painter.setPen(textColor_);
+            painter.drawText(x, baseline, caption);
+        }
     }
-    painter.setPen(textColor_);
-    painter.drawText(x, baseline, caption);
+    if (hasFocus()) {
+        // Around the image rather than the whole button, which may be wider than its picture.
+        QRect marked = rect();
+        if (!image.isNull()) {
+            marked &= QRect(QPoint(0, 0), image.deviceIndependentSize().toSize());
+        }
+        DrawFocusMark(painter, marked);
+    }
 }
 
 void SkinButton::mousePressEvent(QMouseEvent* event) {
@@ -153,6 +165,17 @@ void SkinButton::mouseDoubleClickEvent(QMouseEvent* event) {
     // The second click of a double click is an ordinary press, so two quick clicks give two
     // clicks.
     mousePressEvent(event);
+}
+
+void SkinButton::keyPressEvent(QKeyEvent* event) {
+    // Space pushes the button in the base class; Enter and Return click it at once, as they do
+    // the default button of a dialog. A held key clicks once.
+    if (IsEnterKey(*event)) {
+        if (!event->isAutoRepeat()) click();
+        event->accept();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void SkinButton::mouseMoveEvent(QMouseEvent* event) {

@@ -1,6 +1,7 @@
 // A push button that shows one of three bitmaps (normal, down, mouse over) instead of the
 // platform's face and prints its caption over the bitmap in its own font and colour. The owner
-// can pin the down look with the selected flag to mark the current page.
+// can pin the down look with the selected flag to mark the current page. A light outline shows
+// the keyboard focus; Space, Enter and Return press the focused button.
 #pragma once
 
 #include <QAbstractButton>
@@ -23,7 +24,8 @@ public:
     ~SkinButton() override;
 
     // Loads the images from the skin by resource number. The over image is loaded only for an
-    // id above 0; the disabled image is always the normal one.
+    // id above 0. A disabled button shows its normal image dimmed, or its down image dimmed while
+    // it is selected, so the current page's button stays recognisable.
     void AssignSkin(int normalId, int downId, int overId);
     // The same with images the caller already has; a null `over` means no over image.
     void SetImages(const QPixmap& normal, const QPixmap& down, const QPixmap& over = QPixmap());
@@ -53,6 +55,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
@@ -69,6 +72,7 @@ private:
     QPixmap normal_;
     QPixmap down_;
     QPixmap disabled_;
+    QPixmap disabledDown_;
     QPixmap over_;
     QColor textColor_;
 };

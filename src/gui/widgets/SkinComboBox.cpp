@@ -10,10 +10,13 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
+#include <QScreen>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QWheelEvent>
 
 #include "gui/skin/Skin.h"
+#include "gui/widgets/WidgetLook.h"
 
 namespace vorna::gui {
 
@@ -28,6 +31,23 @@ const QColor kDisabledText(120, 120, 120);
 constexpr int kArrowRightInset = 23;
 constexpr int kArrowTop = 2;
 constexpr int kTextRightInset = 18;
+
+// Styles differ on how a combo box opens its list: some open it like a menu laid over the face,
+// as tall as all its entries up to the whole screen, heedless of maxVisibleItems, with scroll
+// arrows at its ends in the light menu colours. The combo box's own sheet asks for a plain list
+// below the face with a scroll bar, and paints the list's window and scroll bar in the skin. A
+// widget's own sheet wins over those of the window and the application, so theirs cannot undo it.
+const char* const kListStyleSheet =
+    "QComboBox { combobox-popup: 0; }"
+    "QAbstractItemView { background: rgb(58, 58, 58);"
+    " border: 1px solid rgb(120, 120, 120); }"
+    "QScrollBar:vertical { background: rgb(32, 32, 32); width: 12px; margin: 0px; border: none; }"
+    "QScrollBar::handle:vertical { background: rgb(130, 130, 130); min-height: 20px; }"
+    "QScrollBar::handle:vertical:hover, QScrollBar::handle:vertical:pressed {"
+    " background: rgb(255, 0, 0); }"
+    "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical {"
+    " height: 0px; border: none; background: none; }"
+    "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }";
 
 void RegisterFontSubstitutes() {
     // The skin's face is not shipped on Linux; Liberation Sans is the nearest face Debian has.
@@ -74,7 +94,11 @@ private:
 
 SkinComboBox::SkinComboBox(QWidget* parent) : QComboBox(parent) {
     RegisterFontSubstitutes();
+    // Before the list's window exists: it is built for the way the style says lists open.
+    setStyleSheet(QString::fromLatin1(kListStyleSheet));
     setEditable(false);
+    // The wheel alone never takes the focus (see wheelEvent); a click or Tab does.
+    setFocusPolicy(Qt::StrongFocus);
     // Every pixel of the face is painted on each paint.
     setAttribute(Qt::WA_OpaquePaintEvent);
     // The red face comes with the first move over the control, button held or not.
@@ -83,6 +107,7 @@ SkinComboBox::SkinComboBox(QWidget* parent) : QComboBox(parent) {
     setItemDelegate(new SkinItemDelegate(this));
     QAbstractItemView* list = view();
     popup_ = list->parentWidget();
+    list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     QPalette dark = list->palette();
     for (const auto role : {QPalette::Base, QPalette::Window, QPalette::Button}) {
         dark.setColor(QPalette::All, role, kDark);
@@ -148,7 +173,57 @@ void SkinComboBox::showPopup() {
     }
     // The item heights follow the skin font, which may have changed since the last opening.
     view()->doItemsLayout();
+    if (dropHeight_ > 0) {
+        setMaxVisibleItems(std::max(1, (OpenListHeightLimit() - ListMargins()) / RowHeight()));
+    }
     QComboBox::showPopup();
+    LimitOpenListHeight();
+}
+
+void SkinComboBox::SetDropHeight(int px) {
+    dropHeight_ = px;
+}
+
+int SkinComboBox::ListMargins() const {
+    int margins = view()->contentsMargins().top() + view()->contentsMargins().bottom();
+    if (popup_ != nullptr) {
+        margins += popup_->contentsMargins().top() + popup_->contentsMargins().bottom();
+    }
+    return margins;
+}
+
+int SkinComboBox::RowHeight() const {
+    int row = QFontMetrics(SkinFont()).height();
+    if (count() > 0) row = std::max(row, view()->sizeHintForRow(0));
+    return std::max(row, 1);
+}
+
+int SkinComboBox::OpenListHeightLimit() const {
+    return std::max(dropHeight_ - height(), RowHeight() + ListMargins());
+}
+
+void SkinComboBox::LimitOpenListHeight() {
+    if (dropHeight_ <= 0 || popup_ == nullptr || !popup_->isVisible()) return;
+    const int limit = OpenListHeightLimit();
+    QRect list = popup_->geometry();
+    if (list.height() <= limit) return;
+    // Only a style that ignores the row count gets here; the list then goes where a plain list
+    // goes: below the face, or above it when the screen ends first.
+    const QRect face(mapToGlobal(QPoint(0, 0)), size());
+    const QRect screenArea = screen() != nullptr ? screen()->availableGeometry() : QRect();
+    // A plain list overlaps the face's last row of pixels, or its first one when above it.
+    if (list.top() >= face.bottom()) {
+        list.setHeight(limit);
+    } else if (list.bottom() <= face.top()) {
+        list.setTop(list.bottom() - limit + 1);
+    } else if (screenArea.isValid() && face.bottom() + limit > screenArea.bottom() &&
+               face.top() - limit >= screenArea.top()) {
+        list = QRect(list.left(), face.top() - limit, list.width(), limit);
+    } else {
+        list = QRect(list.left(), face.bottom() + 1, list.width(), limit);
+    }
+    popup_->setGeometry(list);
+    view()->scrollTo(view()->currentIndex(), QAbstractItemView::EnsureVisible);
 }
 
 void SkinComboBox::SetHoverState(int state) {
@@ -187,6 +262,8 @@ void SkinComboBox::paintEvent(QPaintEvent* /*event*/) {
         painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                          QLatin1Char(' ') + (placeholder ? placeholderText() : currentText()));
     }
+    painter.setClipping(false);
+    if (hasFocus()) DrawFocusMark(painter, rect());
     painter.end();
 
     QPainter(this).drawPixmap(0, 0, face);
@@ -216,6 +293,17 @@ void SkinComboBox::leaveEvent(QEvent* /*event*/) {
     // control; the pressed look stays while the list is open.
     if (popup_ != nullptr && popup_->isVisible()) return;
     SetHoverState(kHoverNormal);
+}
+
+void SkinComboBox::wheelEvent(QWheelEvent* event) {
+    // A wheel turned to scroll, with the mouse passing over a list on its way, must not change an
+    // ESC setting unseen; the list turns with the wheel only once a click or Tab has chosen it.
+    // The open list takes the wheel itself.
+    if (!hasFocus()) {
+        event->ignore();
+        return;
+    }
+    QComboBox::wheelEvent(event);
 }
 
 bool SkinComboBox::eventFilter(QObject* watched, QEvent* event) {
