@@ -2,9 +2,13 @@
 # Installs the Debian packages the build and the tests need, when any is missing.
 set -euo pipefail
 
-# clang and libclang-rt-dev build the libFuzzer targets (tests/fuzz).
+# clang and libclang-rt-dev build the libFuzzer targets (tests/fuzz). xvfb and openbox are the
+# X server and window manager of the tests on a real screen (scripts/on-xvfb.sh); Qt's X11
+# platform plugin and the xcb libraries it loads come with libqt6gui6 (through qt6-base-dev),
+# and no X authority file is used, so xauth is not needed.
 packages=(g++ make cmake pkg-config libgtest-dev libgmock-dev
-          qt6-base-dev fonts-liberation clang-format clang libclang-rt-dev)
+          qt6-base-dev fonts-liberation clang-format clang libclang-rt-dev
+          xvfb openbox)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,343 @@
+// Acceptance tests on a real X server, run by scripts/on-xvfb.sh under Xvfb with a window
+// manager, at 96 and at 144 DPI. They check what only a screen shows and the offscreen platform
+// cannot: the window manager's frame, text in the colours it really gets, focus marks, the list
+// windows. Every check looks at pixels grabbed from the screen, as a person would, and every test
+// saves what it grabbed as PNG files (VORNA_XSERVER_SHOTS, else xserver-shots/ in the build
+// folder).
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "gui/MainWindow.h"
+#include "gui/pages/AboutDialog.h"
+#include "gui/pages/EscSetupPage.h"
+#include "gui/widgets/SkinButton.h"
+#include "gui/widgets/SkinComboBox.h"
+#include "support/GuiApp.h"
+#include "support/TestSupport.h"
+
+namespace vorna {
+namespace {
+
+using gui::MainWindow;
+
+// Generous: Xvfb, the window manager and the link share two slow cores with other tests.
+constexpr int kWaitMs = 30000;
+
+// A colour this far from the background in some channel reads as a stroke; dark grey text on
+// black or light grey on white stays below it.
+constexpr int kClearContrast = 96;
+// Even a small glyph such as "." or "i" puts this many strokes on the screen.
+constexpr int kStrokesPerCharacter = 3;
+
+QString ShotFolder() {
+    const QByteArray chosen = qgetenv("VORNA_XSERVER_SHOTS");
+    return chosen.isEmpty() ? QStringLiteral(VORNA_BINARY_DIR "/xserver-shots")
+                            : QString::fromLocal8Bit(chosen);
+}
+
+void Save(const QImage& image, const QString& name) {
+    QDir().mkpath(ShotFolder());
+    const QString path = QDir(ShotFolder()).filePath(name + ".png");
+    EXPECT_TRUE(image.save(path)) << "cannot save " << path.toStdString();
+}
+
+QRect OnScreen(const QWidget* widget) {
+    return QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+}
+
+// What the screen shows in `area` (device-independent pixels), once painting has settled: two
+// grabs in a row agree.
+QImage Grab(const QRect& area) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    auto grab = [&] {
+        return screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage();
+    };
+    QImage last = grab();
+    QImage now;
+    const bool settled = QTest::qWaitFor(
+        [&] {
+            QTest::qWait(50);
+            now = grab();
+            if (now == last) return true;
+            last = now;
+            return false;
+        },
+        kWaitMs);
+    if (!settled) ADD_FAILURE() << "the screen kept changing";
+    return last;
+}
+
+// The part of a grab that shows `area`, given in the grab's device-independent pixels.
+QImage Part(const QImage& grab, const QRect& area) {
+    const qreal ratio = grab.devicePixelRatio();
+    const QRect pixels(qFloor(area.x() * ratio), qFloor(area.y() * ratio),
+                       qCeil(area.width() * ratio), qCeil(area.height() * ratio));
+    return grab.copy(pixels.intersected(grab.rect()));
+}
+
+QRgb MostFrequentColour(const QImage& image) {
+    std::map<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) ++counts[image.pixel(x, y) | 0xff000000u];
+    }
+    return std::max_element(counts.begin(), counts.end(),
+                            [](const auto& a, const auto& b) { return a.second < b.second; })
+        ->first;
+}
+
+int ContrastingPixels(const QImage& image, QRgb background) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = image.pixel(x, y);
+            const int apart = std::max({std::abs(qRed(c) - qRed(background)),
+                                        std::abs(qGreen(c) - qGreen(background)),
+                                        std::abs(qBlue(c) - qBlue(background))});
+            if (apart >= kClearContrast) ++count;
+        }
+    }
+    return count;
+}
+
+// A label reads when its text stands out from what is around it on the screen. The background
+// is the colour most of the label's area shows, whatever the style or palette chose.
+::testing::AssertionResult Readable(const QLabel* label, const QString& shotName) {
+    const QImage shown = Grab(OnScreen(label));
+    Save(shown, shotName);
+    const QRgb background = MostFrequentColour(shown);
+    const int strokes = ContrastingPixels(shown, background);
+    const int characters = static_cast<int>(label->text().simplified().remove(' ').size());
+    const int needed = kStrokesPerCharacter * characters;
+    if (strokes >= needed) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "\"" << label->text().toStdString() << "\" is not readable: " << strokes
+           << " pixels stand out from its background " << QColor(background).name().toStdString()
+           << ", at least " << needed << " needed (see " << shotName.toStdString() << ".png)";
+}
+
+class XServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::EnsureGuiApp();
+        ASSERT_EQ(QGuiApplication::platformName(), "xcb")
+            << "these tests look at a real X server: run them through scripts/on-xvfb.sh";
+    }
+    void TearDown() override {
+        window.reset();
+        if (esc) esc->Stop();
+    }
+
+    // The window as the program opens it, over the shipped data. With `messageBoxes` the
+    // program's own message boxes come up; otherwise any message is a failure of the test.
+    void Open(bool messageBoxes = false) {
+        MainWindow::Options options;
+        options.location.fixedPath = (dir / "bridge").string();
+        options.dataDir = VORNA_BINARY_DIR "/bin";
+        options.urlOpener = [](const QString& url) {
+            ADD_FAILURE() << "opened " << url.toStdString();
+        };
+        if (!messageBoxes) {
+            options.presenter = [](QWidget*, const QString& text, bool) {
+                ADD_FAILURE() << "message: " << text.toStdString();
+            };
+        }
+        options.chooseSettingsFile = [this](QWidget*, bool) {
+            return QString::fromStdString((dir / "missing.cfg").string());
+        };
+        window = std::make_unique<MainWindow>(options);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get(), kWaitMs));
+    }
+
+    // A simulated ESC of `model` on the link, chosen in the Device menu, identified and read.
+    void OpenWithEsc(int model) {
+        esc = std::make_unique<sim::SimulatedEsc>((dir / "bridge").string(), model);
+        ASSERT_TRUE(esc->Start());
+        ASSERT_NO_FATAL_FAILURE(Open());
+        window->Action(MainWindow::kIdmEsc)->trigger();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return window->SetupModel().HasValidRecord() &&
+                       window->Button(MainWindow::kIdcEscButton)->isEnabled();
+            },
+            kWaitMs));
+    }
+
+    gui::EscSetupPage* ShowSetupPage() {
+        QTest::mouseClick(window->Button(MainWindow::kIdcEscButton), Qt::LeftButton);
+        EXPECT_EQ(window->CurrentPage(), MainWindow::Page::Setup);
+        return static_cast<gui::EscSetupPage*>(window->PageWidget(MainWindow::Page::Setup));
+    }
+
+    // Runs `look` on the modal box that `open` puts up, then closes the box, so that a failed
+    // check never leaves the test waiting on it.
+    static void WithModalBox(const std::function<void()>& open,
+                             const std::function<void(QWidget*)>& look) {
+        bool looked = false;
+        QTimer::singleShot(0, qApp, [&] {
+            QWidget* box = nullptr;
+            if (!QTest::qWaitFor(
+                    [&] {
+                        box = QApplication::activeModalWidget();
+                        return box != nullptr && box->isVisible();
+                    },
+                    kWaitMs)) {
+                ADD_FAILURE() << "no box came up";
+            } else if (!QTest::qWaitForWindowExposed(box, kWaitMs)) {
+                ADD_FAILURE() << "the box never showed on the screen";
+            } else {
+                look(box);
+            }
+            if (auto* dialog = qobject_cast<QDialog*>(box)) dialog->done(0);
+            looked = true;
+        });
+        open();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return looked; }, kWaitMs));
+    }
+
+    test::TempDir dir;
+    std::unique_ptr<sim::SimulatedEsc> esc;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(XServerTest, AboutBoxTextIsReadable) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    WithModalBox([&] { window->Action(MainWindow::kIdmAbout)->trigger(); },
+                 [&](QWidget* box) {
+                     auto* about = qobject_cast<gui::AboutDialog*>(box);
+                     ASSERT_NE(about, nullptr);
+                     Save(Grab(box->frameGeometry()), "about-box");
+                     EXPECT_TRUE(Readable(about->TitleLabel(), "about-box-title"));
+                     EXPECT_TRUE(Readable(about->NoticeLabel(), "about-box-notice"));
+                 });
+}
+
+TEST_F(XServerTest, MessageBoxOverTheWindowIsReadable) {
+    // A settings file that is not there: the window says so in its own message box.
+    ASSERT_NO_FATAL_FAILURE(Open(true));
+    WithModalBox([&] { window->Action(MainWindow::kIdmImportSettings)->trigger(); },
+                 [&](QWidget* box) {
+                     ASSERT_NE(qobject_cast<QMessageBox*>(box), nullptr);
+                     EXPECT_EQ(box->parentWidget(), window.get());
+                     Save(Grab(box->frameGeometry()), "message-box");
+                     auto* text = box->findChild<QLabel*>("qt_msgbox_label");
+                     ASSERT_NE(text, nullptr);
+                     EXPECT_TRUE(text->text().contains("missing.cfg"));
+                     EXPECT_TRUE(Readable(text, "message-box-text"));
+                 });
+}
+
+TEST_F(XServerTest, WindowFitsTheScreenWithItsFrame) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    // The window manager frames the window a moment after it appears.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return window->frameGeometry() != window->geometry(); }, kWaitMs))
+        << "the window manager put no frame around the window";
+    const QScreen* screen = window->screen();
+    Save(Grab(screen->geometry()), "window-at-start");
+    const QRect frame = window->frameGeometry();
+    const QRect available = screen->availableGeometry();
+    EXPECT_TRUE(available.contains(frame))
+        << "the window with its frame, " << frame.width() << "x" << frame.height() << " at "
+        << frame.x() << "," << frame.y() << ", does not fit the screen's " << available.width()
+        << "x" << available.height() << " (device pixel ratio " << screen->devicePixelRatio()
+        << ")";
+}
+
+TEST_F(XServerTest, EachPageShowsWhenItsButtonIsClicked) {
+    ASSERT_NO_FATAL_FAILURE(OpenWithEsc(16));
+    struct Shown {
+        MainWindow::Page page;
+        int button;
+        const char* name;
+    };
+    const Shown pages[] = {
+        {MainWindow::Page::Setup, MainWindow::kIdcEscButton, "page-setup"},
+        {MainWindow::Page::Firmware, MainWindow::kIdcFirmwareButton, "page-firmware"},
+        {MainWindow::Page::Links, MainWindow::kIdcLinksButton, "page-links"}};
+    std::vector<QImage> seen;
+    for (const Shown& shown : pages) {
+        QTest::mouseClick(window->Button(shown.button), Qt::LeftButton);
+        EXPECT_EQ(window->CurrentPage(), shown.page) << shown.name;
+        QWidget* page = window->PageWidget(shown.page);
+        EXPECT_TRUE(page->isVisible()) << shown.name;
+        Save(Grab(window->frameGeometry()), shown.name);
+        seen.push_back(Grab(OnScreen(page)));
+    }
+    // A page that never reached the screen leaves the one before it showing.
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        EXPECT_TRUE(seen[i] != seen[(i + 1) % seen.size()])
+            << pages[i].name << " and " << pages[(i + 1) % seen.size()].name << " look the same";
+    }
+}
+
+TEST_F(XServerTest, TabMovesAVisibleFocusMark) {
+    ASSERT_NO_FATAL_FAILURE(OpenWithEsc(16));
+    gui::EscSetupPage* page = ShowSetupPage();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get(), kWaitMs));
+    page->List(ParamId::OperationMode)->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() != nullptr; }, kWaitMs));
+
+    for (int press = 1; press <= 3; ++press) {
+        QWidget* before = QApplication::focusWidget();
+        const QImage was = Grab(OnScreen(window.get()));
+        QTest::keyClick(before, Qt::Key_Tab);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() != before; }, kWaitMs))
+            << "Tab left the focus on " << before->objectName().toStdString();
+        QWidget* now = QApplication::focusWidget();
+        const QImage is = Grab(OnScreen(window.get()));
+        Save(is, QString("tab-%1").arg(press));
+        // The mark belongs on the control that took the focus, or just around it.
+        const QRect around =
+            QRect(now->mapTo(window.get(), QPoint(0, 0)), now->size()).adjusted(-3, -3, 3, 3);
+        EXPECT_TRUE(Part(was, around) != Part(is, around))
+            << "Tab " << press << " moved the focus to " << now->metaObject()->className() << " "
+            << now->objectName().toStdString() << ", but nothing changed on the screen there";
+    }
+}
+
+TEST_F(XServerTest, OpenListsKeepTheirHeight) {
+    ASSERT_NO_FATAL_FAILURE(OpenWithEsc(13));
+    gui::EscSetupPage* page = ShowSetupPage();
+    struct Limit {
+        ParamId id;
+        int height;  // the face and the open list together
+        const char* name;
+    };
+    for (const Limit& limit : {Limit{ParamId::OperationMode, 200, "list-operation-mode"},
+                               Limit{ParamId::LowVoltCut, 120, "list-low-volt-cut"}}) {
+        gui::SkinComboBox* list = page->List(limit.id);
+        ASSERT_GT(list->count(), 1) << limit.name;
+        QTest::mouseClick(list, Qt::LeftButton);
+        QWidget* open = list->view()->window();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(open, kWaitMs)) << limit.name;
+        const QRect covered = OnScreen(list).united(open->frameGeometry());
+        Save(Grab(covered), limit.name);
+        EXPECT_LE(covered.height(), limit.height)
+            << limit.name << " with " << list->count() << " entries covers " << covered.height()
+            << " pixels from top to bottom with its face and open list";
+        list->hidePopup();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !open->isVisible(); }, kWaitMs));
+    }
+}
+
+}  // namespace
+}  // namespace vorna
