@@ -128,6 +128,8 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     central_->setFixedSize(kWindowWidth, kWindowHeight - menuBar()->sizeHint().height());
     scroll_ = new QScrollArea(this);
     scroll_->setFrameShape(QFrame::NoFrame);
+    // Tab runs through the controls and round again; the scroll area is no stop of its own.
+    scroll_->setFocusPolicy(Qt::NoFocus);
     scroll_->setPalette(black);
     scroll_->setBackgroundRole(QPalette::Window);
     scroll_->setWidget(central_);

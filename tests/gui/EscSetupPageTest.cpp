@@ -20,6 +20,7 @@
 #include "gui/ModelNews.h"
 #include "gui/pages/EscSetupPage.h"
 #include "gui/skin/Skin.h"
+#include "gui/widgets/PictureButton.h"
 #include "gui/widgets/SkinComboBox.h"
 #include "settings/Catalogue.h"
 #include "settings/Codec.h"
@@ -423,6 +424,20 @@ TEST_F(EscSetupPageTest, OnlyPressesStrictlyInsideThePicturesAreRequests) {
         EXPECT_NE(page->cursor().shape(), Qt::PointingHandCursor);
     }
     EXPECT_FALSE(rig->setup.WriteRequested() || rig->setup.DefaultRequested());
+}
+
+TEST_F(EscSetupPageTest, KeysPressSendAndDefaultWhileTheMouseStaysWithThePage) {
+    Open();
+    // A mouse press must reach the page, which alone knows the pictures' strict edges.
+    EXPECT_EQ(page->childAt(page->SendRect().center()), nullptr);
+    EXPECT_EQ(page->childAt(page->DefaultRect().center()), nullptr);
+
+    QTest::keyClick(page->SendButton(), Qt::Key_Space);
+    EXPECT_TRUE(rig->setup.WriteRequested());
+    rig->setup.ClearWriteRequest();
+    QTest::keyClick(page->DefaultButton(), Qt::Key_Return);
+    EXPECT_TRUE(rig->setup.DefaultRequested());
+    EXPECT_FALSE(rig->setup.WriteRequested());
 }
 
 TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {

@@ -13,6 +13,7 @@
 #include "gui/MainWindow.h"
 #include "gui/pages/FirmwarePage.h"
 #include "gui/skin/Skin.h"
+#include "gui/widgets/PictureButton.h"
 #include "gui/widgets/SkinButton.h"
 #include "gui/widgets/SkinComboBox.h"
 #include "sim/SimulatedCard.h"
@@ -62,12 +63,17 @@ TEST(FirmwarePageTest, StartPicturesTakeClicksOnlyInsideAndWhileFree) {
     EXPECT_FALSE(model.AnyUpdateRequested());
     page.SetStartEnabled(false);
     ClickAt(&page, start.center());
+    EXPECT_FALSE(page.StartButton(ImageKind::Esc)->isEnabled());
+    QTest::keyClick(page.StartButton(ImageKind::Esc), Qt::Key_Space);
     EXPECT_FALSE(model.AnyUpdateRequested());
     page.SetStartEnabled(true);
     ClickAt(&page, start.topLeft() + QPoint(1, 1));
     EXPECT_TRUE(model.UpdateRequested(ImageKind::Esc));
     EXPECT_EQ(model.SelectedImagePath(ImageKind::Esc), dir / "data" / "Firmware" / "b.mmc");
     EXPECT_FALSE(model.UpdateRequested(ImageKind::Card));
+    page.List(ImageKind::Card)->setCurrentIndex(0);
+    QTest::keyClick(page.StartButton(ImageKind::Card), Qt::Key_Enter);
+    EXPECT_TRUE(model.UpdateRequested(ImageKind::Card));
 
     // Shown again, the page finds images added meanwhile and keeps the choice.
     Write(dir / "user" / "0 first.mmc", ":00000001FF\n");

@@ -18,6 +18,7 @@
 #include "gui/pages/AboutDialog.h"
 #include "gui/pages/LinksPage.h"
 #include "gui/skin/Skin.h"
+#include "gui/widgets/PictureButton.h"
 #include "support/GuiApp.h"
 #include "support/TestSupport.h"
 
@@ -118,6 +119,19 @@ TEST_F(LinksPageTest, OnlyAPlainLeftPressOpens) {
     EXPECT_EQ(opened_, Opened{}) << "left with right held";
 
     EXPECT_EQ(Click(*page, p), Opened{kZen}) << "the same point, plain";
+}
+
+TEST_F(LinksPageTest, KeyboardReachesProductsThenHome) {
+    auto page = MakePage();
+    const auto buttons = page->findChildren<PictureButton*>();
+    ASSERT_EQ(buttons.size(), 5);
+    const Opened expected[] = {{kZen}, {kClass}, {kAlta}, {kJvx}, {kHome}};
+    for (int i = 0; i < 5; ++i) {
+        opened_.clear();
+        QTest::keyClick(buttons[i], i % 2 ? Qt::Key_Space : Qt::Key_Return);
+        EXPECT_EQ(opened_, expected[i]) << i;
+        EXPECT_EQ(page->childAt(buttons[i]->geometry().center()), nullptr) << "mouse goes by";
+    }
 }
 
 TEST_F(LinksPageTest, ConfiguredLinks) {

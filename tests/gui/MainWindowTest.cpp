@@ -13,6 +13,7 @@
 #include "gui/MainWindow.h"
 #include "gui/pages/EscSetupPage.h"
 #include "gui/skin/Skin.h"
+#include "gui/widgets/PictureButton.h"
 #include "gui/widgets/SkinButton.h"
 #include "gui/widgets/SkinComboBox.h"
 #include "support/GuiApp.h"
@@ -411,11 +412,17 @@ TEST_F(MainWindowTest, TabRunsDownThePageButtonsThenThroughThePageShown) {
     const std::vector<QWidget*> route{
         w->Button(gui::MainWindow::kIdcEscButton), w->Button(gui::MainWindow::kIdcFirmwareButton),
         page->List(ParamId::OperationMode), page->List(ParamId::ReverseSpeed)};
-    for (QWidget* next : route) {
+    const auto tab = [](QWidget* next) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), next)
             << QApplication::focusWidget()->objectName().toStdString();
-    }
+    };
+    for (QWidget* next : route) tab(next);
+    // DEFAULT and SEND close the page's round; the next Tab starts the window's again.
+    page->List(ParamId::SetupSheet)->setFocus(Qt::TabFocusReason);
+    tab(page->DefaultButton());
+    tab(page->SendButton());
+    tab(w->Button(gui::MainWindow::kIdcLinksButton));
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "gui/ModelNews.h"
 #include "gui/pages/PageLook.h"
 #include "gui/skin/Skin.h"
+#include "gui/widgets/PictureButton.h"
 #include "gui/widgets/SkinComboBox.h"
 #include "settings/Catalogue.h"
 #include "settings/Profiles.h"
@@ -226,6 +227,7 @@ EscSetupPage::EscSetupPage(EscSetupModel& model, const std::filesystem::path& pr
     BuildPictures();
     BuildTexts();
     BuildLists();
+    BuildKeyboardButtons();
     BuildMemo();
     BuildUnsentMarks();
     BuildSheetNote();
@@ -589,6 +591,14 @@ void EscSetupPage::mouseMoveEvent(QMouseEvent* event) {
         }
     }
     QWidget::mouseMoveEvent(event);
+}
+
+void EscSetupPage::BuildKeyboardButtons() {
+    // Made after the lists, so Tab comes to DEFAULT and SEND once the settings are chosen.
+    defaultButton_ = KeyboardButtonOver(this, defaultRect_, "DEFAULT SETTING");
+    connect(defaultButton_, &PictureButton::clicked, this, &EscSetupPage::RestoreDefaults);
+    sendButton_ = KeyboardButtonOver(this, sendRect_, "SEND SETTING");
+    connect(sendButton_, &PictureButton::clicked, this, [this] { model_.RequestWrite(); });
 }
 
 void EscSetupPage::mousePressEvent(QMouseEvent* event) {

@@ -20,6 +20,7 @@ class QPlainTextEdit;
 
 namespace vorna::gui {
 
+class PictureButton;
 class SkinComboBox;
 
 class EscSetupPage : public QWidget {
@@ -68,6 +69,9 @@ public:
     // a point on the outline is outside.
     QRect SendRect() const { return sendRect_; }
     QRect DefaultRect() const { return defaultRect_; }
+    // The keyboard's way to the send and default pictures: Space, Enter or Return act as a click.
+    PictureButton* SendButton() const { return sendButton_; }
+    PictureButton* DefaultButton() const { return defaultButton_; }
     int TextSize() const { return textSize_; }
     const std::filesystem::path& ProgramFolder() const { return programFolder_; }
 
@@ -99,6 +103,7 @@ private:
     void BuildPictures();
     void BuildTexts();
     void BuildLists();
+    void BuildKeyboardButtons();
     void BuildMemo();
     void BuildUnsentMarks();
     void BuildSheetNote();
@@ -137,6 +142,8 @@ private:
     int middleCaptionBitmap_ = 0;
     QRect sendRect_;
     QRect defaultRect_;
+    PictureButton* sendButton_ = nullptr;
+    PictureButton* defaultButton_ = nullptr;
     bool handCursor_ = false;
 };
 

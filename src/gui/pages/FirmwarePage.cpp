@@ -16,6 +16,7 @@
 #include "gui/AppConfig.h"
 #include "gui/pages/PageLook.h"
 #include "gui/skin/Skin.h"
+#include "gui/widgets/PictureButton.h"
 #include "gui/widgets/SkinButton.h"
 #include "gui/widgets/SkinComboBox.h"
 
@@ -191,6 +192,11 @@ void FirmwarePage::BuildPanel(ImageKind kind) {
     panel.start->setObjectName(
         QString::number(kind == ImageKind::Esc ? kIdcEscStart : kIdcCardStart));
     panel.startRect = at.start;
+    panel.startKey = KeyboardButtonOver(
+        this, at.start, kind == ImageKind::Esc ? "Update the ESC" : "Update the program card");
+    connect(panel.startKey, &PictureButton::clicked, this, [this, kind] {
+        if (startEnabled_) ClickStart(kind);
+    });
     panel.status = Picture(kBmpStatusReady, at.status);
     panel.status->setObjectName(QString::number(at.statusId));
 
@@ -293,6 +299,7 @@ void FirmwarePage::SetStartEnabled(bool enabled) {
     if (enabled == startEnabled_) return;
     startEnabled_ = enabled;
     ShowStartPictures();
+    for (const Panel& panel : panels_) panel.startKey->setEnabled(enabled);
     if (!enabled) SetHandCursor(false);
 }
 
@@ -302,6 +309,10 @@ void FirmwarePage::ShowStartPictures() {
         panels_[static_cast<std::size_t>(kind)].start->setPixmap(startEnabled_ ? picture
                                                                                : Faded(picture));
     }
+}
+
+PictureButton* FirmwarePage::StartButton(ImageKind kind) const {
+    return panels_[static_cast<std::size_t>(kind)].startKey;
 }
 
 SkinComboBox* FirmwarePage::List(ImageKind kind) const {

@@ -20,6 +20,7 @@ class QPlainTextEdit;
 
 namespace vorna::gui {
 
+class PictureButton;
 class SkinButton;
 class SkinComboBox;
 
@@ -75,6 +76,8 @@ public:
     int StatusBitmap(ImageKind kind) const;
     // A click is taken when left < x < left + width and top < y < top + height.
     QRect StartRect(ImageKind kind) const;
+    // The keyboard's way to a start picture; disabled with the pictures.
+    PictureButton* StartButton(ImageKind kind) const;
     int TextSize() const { return textSize_; }
 
 signals:
@@ -91,6 +94,7 @@ private:
     struct Panel {
         SkinComboBox* list = nullptr;
         QLabel* start = nullptr;
+        PictureButton* startKey = nullptr;
         QLabel* status = nullptr;
         SkinButton* progress = nullptr;
         QRect startRect;

@@ -7,6 +7,7 @@
 
 #include "gui/pages/PageLook.h"
 #include "gui/skin/Skin.h"
+#include "gui/widgets/PictureButton.h"
 
 namespace vorna::gui {
 namespace {
@@ -46,6 +47,17 @@ LinksPage::LinksPage(const std::filesystem::path& configFolder, UrlOpener opener
     setAutoFillBackground(true);
     // The hand cursor follows the pointer without a button held.
     setMouseTracking(true);
+
+    // The keyboard reaches the products from the top, then the home page.
+    for (std::size_t i : {1, 2, 3, 4, 0}) {
+        const ClickArea& area = areas_[i];
+        const QString& link = links_[Index(area.link)];
+        auto* button = KeyboardButtonOver(this, area.rect, link);
+        button->setObjectName(QString::number(area.id));
+        connect(button, &PictureButton::clicked, this, [this, &link] {
+            if (opener_) opener_(link);
+        });
+    }
 }
 
 QSize LinksPage::sizeHint() const {

@@ -53,4 +53,12 @@ bool PictureButton::hitButton(const QPoint& pos) const {
     return pos.x() > 0 && pos.y() > 0 && pos.x() < width() && pos.y() < height();
 }
 
+PictureButton* KeyboardButtonOver(QWidget* parent, QRect place, const QString& name) {
+    auto* button = new PictureButton(parent);
+    button->setGeometry(place);
+    button->setAccessibleName(name);
+    button->SetMouseTransparent(true);
+    return button;
+}
+
 }  // namespace vorna::gui

@@ -39,4 +39,9 @@ private:
     QPixmap dimmed_;
 };
 
+// The keyboard's way to a picture the page itself handles clicks on: a button without a picture
+// of its own over `place`, transparent to the mouse, named `name` for screen readers. Only its
+// focus mark shows; the page connects `clicked` to what a click on the picture does.
+PictureButton* KeyboardButtonOver(QWidget* parent, QRect place, const QString& name);
+
 }  // namespace vorna::gui
