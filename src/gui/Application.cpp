@@ -57,6 +57,8 @@ int Application::Run() {
     if (const int rc = StartSimulatedDevice(settings); rc != 0) return rc;
 
     MainWindow window(settings.window);
+    QObject::connect(&window, &MainWindow::closed, qt_.get(), &QCoreApplication::quit,
+                     Qt::QueuedConnection);
     window.show();
     QTimer quitWatch;
     CloseOnQuitSignals(window, quitWatch);

@@ -45,6 +45,9 @@ constexpr char kWindowStyle[] =
     "QDialog QPushButton:hover { background: #b00000; }"
     "QDialog QPushButton:pressed { background: #d00000; }"
     "QDialog QPushButton:focus { border: 2px solid #ff7a3c; }"
+    // The text panels take the focus so the keyboard can scroll them; this is their mark.
+    "QPlainTextEdit { border: 1px solid transparent; }"
+    "QPlainTextEdit:focus { border-color: rgb(255, 200, 64); }"
     "QScrollBar { background: #101010; }"
     "QScrollBar:vertical { width: 14px; }"
     "QScrollBar:horizontal { height: 14px; }"
@@ -299,6 +302,8 @@ void MainWindow::BuildLeftColumn() {
 // Tab goes down the page buttons, then through the page shown in its reading order (the pages
 // create their controls in that order); hidden pages are skipped by the toolkit itself.
 void MainWindow::OrderKeyboardRoute() {
+    // The round starts at the first page button when the window opens.
+    linksButton_->setFocus(Qt::OtherFocusReason);
     QWidget* previous = firmwareButton_;
     for (QWidget* page : PagesInOrder()) {
         for (QWidget* w : page->findChildren<QWidget*>()) {
@@ -629,6 +634,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
             if (box->isVisible()) box->reject();
         }
         close();
+        emit closed();
     });
 }
 

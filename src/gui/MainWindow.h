@@ -116,6 +116,12 @@ public:
         "A firmware update is running. Please wait until it has finished before closing the "
         "program: an interrupted update can leave the device without working firmware.";
 
+signals:
+    // The window has closed for good: the link thread has stopped and nothing is left open.
+    // Hidden while the link finished its transaction, the window is no longer a visible one
+    // whose closing ends the program by itself, so the program ends on this.
+    void closed();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QPlainTextEdit>
 #include <QTest>
 
 #include <fstream>
@@ -12,10 +13,12 @@
 #include "gui/Application.h"
 #include "gui/MainWindow.h"
 #include "gui/pages/EscSetupPage.h"
+#include "gui/pages/FirmwarePage.h"
 #include "gui/skin/Skin.h"
 #include "gui/widgets/PictureButton.h"
 #include "gui/widgets/SkinButton.h"
 #include "gui/widgets/SkinComboBox.h"
+#include "gui/widgets/WidgetLook.h"
 #include "support/GuiApp.h"
 #include "support/TestSupport.h"
 
@@ -289,10 +292,15 @@ TEST_F(MainWindowTest, WindowKeepsServingEventsWhileTheLinkIsBusy) {
         jobDone = true;
     });
     ASSERT_TRUE(QTest::qWaitFor([&] { return blocked.load(); }, 5000));
+    int closed = 0;
+    QObject::connect(w.get(), &MainWindow::closed, [&] { ++closed; });
     w->close();
     EXPECT_FALSE(w->isVisible());
     EXPECT_FALSE(jobDone.load());
+    EXPECT_EQ(closed, 0);
     release2.set_value();
+    // Only then is the window gone for good, which ends the program.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return closed == 1; }, 5000));
 }
 
 }  // namespace
@@ -401,13 +409,13 @@ TEST_F(MainWindowTest, TabRunsDownThePageButtonsThenThroughThePageShown) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     auto w = Open(Link());
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    EXPECT_EQ(QApplication::focusWidget(), w->Button(gui::MainWindow::kIdcLinksButton));
     w->Action(gui::MainWindow::kIdmEsc)->trigger();
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return w->Button(gui::MainWindow::kIdcEscButton)->isEnabled(); }, 10000));
     w->SelectEscPage();
-    w->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
-    w->Button(gui::MainWindow::kIdcLinksButton)->setFocus(Qt::TabFocusReason);
     auto* page = dynamic_cast<gui::EscSetupPage*>(w->PageWidget(MainWindow::Page::Setup));
     const std::vector<QWidget*> route{
         w->Button(gui::MainWindow::kIdcEscButton), w->Button(gui::MainWindow::kIdcFirmwareButton),
@@ -423,6 +431,25 @@ TEST_F(MainWindowTest, TabRunsDownThePageButtonsThenThroughThePageShown) {
     tab(page->DefaultButton());
     tab(page->SendButton());
     tab(w->Button(gui::MainWindow::kIdcLinksButton));
+}
+
+TEST_F(MainWindowTest, FirmwarePageRouteEndsOnTheReleaseNotesWithAVisibleMark) {
+    auto w = Open(Link());
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    w->SelectFirmwarePage();
+    auto* page = dynamic_cast<gui::FirmwarePage*>(w->PageWidget(MainWindow::Page::Firmware));
+    const std::vector<QWidget*> route{page->List(ImageKind::Esc), page->StartButton(ImageKind::Esc),
+                                      page->List(ImageKind::Card),
+                                      page->StartButton(ImageKind::Card), page->InformationBox()};
+    for (QWidget* next : route) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), next);
+    }
+    const auto corner = [&] { return page->InformationBox()->grab().toImage().pixelColor(0, 0); };
+    EXPECT_EQ(corner(), gui::kFocusMark);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_NE(corner(), gui::kFocusMark);
 }
 
 }  // namespace
