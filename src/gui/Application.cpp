@@ -153,6 +153,8 @@ int Application::SaveScreenshots(MainWindow& window, const Settings& settings) {
                               {"setup.png", &MainWindow::SelectEscPage},
                               {"firmware.png", &MainWindow::SelectFirmwarePage}};
         exitCode = 0;
+        // The pictures show the pages, not where the keyboard happens to be.
+        if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
         for (const auto& shot : shots) {
             (window.*shot.select)();
             const QString path = dir.absoluteFilePath(shot.name);
