@@ -197,7 +197,6 @@ SimulatedEsc::SimulatedEsc(std::string linkPath, const Identity& identity, int m
       record_(FactoryRecord(modelType)) {}
 
 SimulatedEsc::~SimulatedEsc() {
-    if (unplugger_.joinable()) unplugger_.join();
     Stop();
 }
 
@@ -236,12 +235,6 @@ Identity SimulatedEsc::CurrentIdentity() const {
     return identity_;
 }
 
-void SimulatedEsc::UnplugSoon() {
-    // Stop() joins the device thread, so it cannot run on it.
-    if (unplugger_.joinable()) return;
-    unplugger_ = std::thread([this] { Unplug(); });
-}
-
 // The bootloader's side of the conversation; true when the byte was its business.
 bool SimulatedEsc::OnUpdateByte(std::uint8_t byte, std::vector<std::uint8_t>& reply) {
     switch (stage_) {
@@ -266,6 +259,7 @@ bool SimulatedEsc::OnUpdateByte(std::uint8_t byte, std::vector<std::uint8_t>& re
                     stage_ = Stage::Records;
                     partial_.clear();
                     updateRecords_.clear();
+                    unplugPending_ = fault_ == Fault::UnplugAfter && faultRecord_ == 0;
                 }
                 return true;
             }
@@ -296,11 +290,11 @@ bool SimulatedEsc::OnUpdateByte(std::uint8_t byte, std::vector<std::uint8_t>& re
     const int n = static_cast<int>(updateRecords_.size());
     if (fault_ == Fault::NoAckAfter && n > faultRecord_) return true;
     if (fault_ == Fault::UnplugAfter && n > faultRecord_) {
-        UnplugSoon();
+        PullPlug();  // the fault was set during the update, after record N
         return true;
     }
     reply.push_back(0x01);
-    if (fault_ == Fault::UnplugAfter && n == faultRecord_) UnplugSoon();
+    if (fault_ == Fault::UnplugAfter && n == faultRecord_) unplugPending_ = true;
     if (record[4] == 0x01) {
         // End of file: the new firmware starts.
         stage_ = Stage::Normal;
@@ -371,6 +365,7 @@ void SimulatedEsc::OnReset() {
     std::lock_guard lock(mutex_);
     pendingRegister_.reset();
     partial_.clear();
+    unplugPending_ = false;
 }
 
 void SimulatedEsc::Answer(std::vector<std::uint8_t> bytes, std::vector<std::uint8_t>& reply) const {
@@ -381,6 +376,11 @@ void SimulatedEsc::Answer(std::vector<std::uint8_t> bytes, std::vector<std::uint
 
 void SimulatedEsc::OnByte(std::uint8_t byte, std::vector<std::uint8_t>& reply) {
     std::lock_guard lock(mutex_);
+    if (unplugPending_) {
+        // Record N was acknowledged: the cable comes out as the next byte is on the line.
+        unplugPending_ = false;
+        return PullPlug();
+    }
     if (OnUpdateByte(byte, reply)) return;
     if (pendingRegister_) {
         const std::uint8_t reg = *pendingRegister_;

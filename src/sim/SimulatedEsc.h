@@ -10,7 +10,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -46,7 +45,7 @@ enum class Fault {
     Silent31,
     Wrong31,
     NoAckAfter,   // records after record N (the fault's number) get no reply byte
-    UnplugAfter,  // the device is unplugged once record N was acknowledged
+    UnplugAfter,  // once record N was acknowledged, the line drops as the next byte arrives
 };
 
 std::optional<Fault> FaultFromName(const std::string& name);
@@ -110,7 +109,6 @@ private:
     void ApplyPair(std::uint8_t reg, std::uint8_t value, std::vector<std::uint8_t>& reply);
     void Answer(std::vector<std::uint8_t> bytes, std::vector<std::uint8_t>& reply) const;
     bool OnUpdateByte(std::uint8_t byte, std::vector<std::uint8_t>& reply);
-    void UnplugSoon();
 
     enum class Stage { Normal, Armed, Entered, Records };
     Stage stage_ = Stage::Normal;
@@ -118,7 +116,9 @@ private:
     std::vector<std::vector<std::uint8_t>> updateRecords_;
     int updatesFinished_ = 0;
     int faultRecord_ = 0;
-    std::thread unplugger_;
+    // UnplugAfter: record N was acknowledged, so the next byte pulls the plug. The device
+    // thread pulls it itself, between bytes: no other thread stops the device under it.
+    bool unplugPending_ = false;
 
     mutable std::mutex mutex_;
     int modelType_;

@@ -371,7 +371,9 @@ TEST(CatalogueListsTest, LastEntriesOfLongLists) {
     EXPECT_EQ(Last(t4.List(ParamId::LowVoltCut)), "3.6 V");
 
     for (int type : {1, 3, 8, 9}) {
-        const OptionList& acc = Filled(type).List(ParamId::BoostAcc);
+        // The list belongs to the state: keep the state, not a reference into a temporary.
+        const SetupState state = Filled(type);
+        const OptionList& acc = state.List(ParamId::BoostAcc);
         ASSERT_EQ(acc.entries.size(), 14u);
         EXPECT_EQ(Last(acc), "700 RPM/deg");
     }
