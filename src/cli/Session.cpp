@@ -5,6 +5,8 @@
 #include <ostream>
 #include <utility>
 
+#include "cli/TerminalText.h"
+
 namespace vorna::cli {
 
 void PrintingView::ShowMessage(const std::string& text, MessageIcon icon) {
@@ -13,11 +15,11 @@ void PrintingView::ShowMessage(const std::string& text, MessageIcon icon) {
         messages_.push_back(text);
     }
     if (!echoMessages) return;
-    err_ << (icon == MessageIcon::Error ? "error: " : "message: ") << text << std::endl;
+    err_ << (icon == MessageIcon::Error ? "error: " : "message: ") << ShownLines(text) << std::endl;
 }
 
 void PrintingView::ShowPortProblem(const std::string& text) {
-    err_ << "port: " << text << std::endl;
+    err_ << "port: " << ShownLines(text) << std::endl;
 }
 
 void PrintingView::ShowWriteProgress(const std::string& text) {
