@@ -82,21 +82,53 @@ BridgeLocation LocationFor(const Options& o) {
     return location;
 }
 
+// What a wait saw of the link, for the line that says why nothing was identified. Noted after
+// every tick, on the link thread.
+struct LinkSeen {
+    bool bridge = false;         // the port was open at some tick
+    PortOpenResult portFailure;  // why the port could not be opened, at the last tick
+    std::string oddAnswer;       // what answered in place of the device, at the last tick
+    void Note(ConnectionMonitor& m) {
+        bridge = bridge || m.Link().GetUsbState() == UsbState::Connected;
+        portFailure = m.Link().openFailure;
+        oddAnswer = m.OddAnswer();
+    }
+};
+
+// The last line when nothing was identified: a port that could not be opened (the final word,
+// not "no bridge"), no bridge at all, or something that answered but not as the device does.
+// Empty when the port was open and nothing answered; each command says that in its own words.
+std::string WhyNothingIdentified(const LinkSeen& seen, const Options& o) {
+    if (seen.portFailure.failure != OpenFailure::None) {
+        return "vornactl: " + DescribeOpenFailure(seen.portFailure.path, seen.portFailure, false) +
+               "\n";
+    }
+    if (!seen.bridge) {
+        return "vornactl: no bridge found" + (o.port.empty() ? std::string() : " at " + o.port) +
+               " within " + std::to_string(o.timeoutSec) + " s. Is the USB link plugged in?\n";
+    }
+    if (!seen.oddAnswer.empty()) {
+        return "vornactl: " + seen.oddAnswer +
+               " Is this the VORNA USB link, with the right device connected to it?\n";
+    }
+    return {};
+}
+
 // Chooses Esc mode and waits until the ESC is identified and its settings read.
 int ConnectEsc(Session& session, const Options& o, std::ostream& err) {
     session.Start();
     session.Do([](ConnectionMonitor& m) { m.ChooseEsc(); });
-    bool sawBridge = false;
+    LinkSeen seen;
     const bool identified = session.WaitAfterTicks(
         [&](ConnectionMonitor& m) {
-            sawBridge = sawBridge || m.Link().GetUsbState() == UsbState::Connected;
+            seen.Note(m);
             return m.Link().GetDeviceState() == DeviceState::Connected;
         },
         std::chrono::seconds(o.timeoutSec));
     if (!identified) {
-        if (!sawBridge) {
-            err << "vornactl: no bridge found" << (o.port.empty() ? "" : " at " + o.port)
-                << " within " << o.timeoutSec << " s. Is the USB link plugged in?\n";
+        const std::string why = WhyNothingIdentified(seen, o);
+        if (!why.empty()) {
+            err << why;
         } else {
             err << "vornactl: no ESC answered within " << o.timeoutSec
                 << " s. Is the ESC connected to the link and switched on?\n";
@@ -162,10 +194,10 @@ int Identify(const Options& o, std::ostream& out, std::ostream& err) {
         if (mode == "card") m.ChooseProgramCard();
         if (mode == "fix") m.ChooseFixMode();
     });
-    bool sawBridge = false;
+    LinkSeen seen;
     const bool identified = session.WaitAfterTicks(
         [&](ConnectionMonitor& m) {
-            sawBridge = sawBridge || m.Link().GetUsbState() == UsbState::Connected;
+            seen.Note(m);
             if (mode == "card") return m.CardState() == DeviceState::Connected;
             if (m.Link().GetDeviceState() != DeviceState::Connected) return false;
             if (mode == "fix") {
@@ -175,11 +207,13 @@ int Identify(const Options& o, std::ostream& out, std::ostream& err) {
         },
         std::chrono::seconds(o.timeoutSec));
     if (!identified) {
-        err << "vornactl: "
-            << (sawBridge
-                    ? "no device answered in " + mode + " mode"
-                    : std::string("no bridge found") + (o.port.empty() ? "" : " at " + o.port))
-            << " within " << o.timeoutSec << " s.\n";
+        const std::string why = WhyNothingIdentified(seen, o);
+        if (!why.empty()) {
+            err << why;
+        } else {
+            err << "vornactl: no device answered in " << mode << " mode within " << o.timeoutSec
+                << " s.\n";
+        }
         return kExitDevice;
     }
     if (mode == "card") {
@@ -277,6 +311,11 @@ int WriteState(Session& session, const SetupState& wanted, std::ostream& err) {
     const std::vector<std::string> messages = session.view.TakeMessages();
     if (!finished) {
         err << "vornactl: the write did not finish within 60 s.\n";
+        return kExitDevice;
+    }
+    if (outcome == WriteOutcome::LinkLost) {
+        err << "vornactl: the link was lost during the write, so the ESC may now hold a mix of its "
+               "old and new settings. Connect it again and check them with 'vornactl read'.\n";
         return kExitDevice;
     }
     if (outcome != WriteOutcome::Verified) {
@@ -489,19 +528,24 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
     if (fix) {
         session.Start();
         session.Do([](ConnectionMonitor& m) { m.ChooseFixMode(); });
-        bool sawBridge = false;
+        LinkSeen seen;
         const bool answered = session.WaitAfterTicks(
             [&](ConnectionMonitor& m) {
-                sawBridge = sawBridge || m.Link().GetUsbState() == UsbState::Connected;
+                seen.Note(m);
                 return m.Link().GetDeviceState() == DeviceState::Connected;
             },
             std::chrono::seconds(o.timeoutSec));
-        if (!sawBridge) {
-            err << "vornactl: no bridge found" << (o.port.empty() ? "" : " at " + o.port)
-                << " within " << o.timeoutSec << " s. Is the USB link plugged in?\n";
-            return kExitDevice;
+        if (!answered) {
+            if (!seen.bridge || seen.portFailure.failure != OpenFailure::None) {
+                err << WhyNothingIdentified(seen, o);
+                return kExitDevice;
+            }
+            if (seen.oddAnswer.empty()) {
+                err << "vornactl: nothing answered in Fix Mode; trying the update anyway.\n";
+            } else {
+                err << "vornactl: " << seen.oddAnswer << " Trying the update anyway.\n";
+            }
         }
-        if (!answered) err << "vornactl: nothing answered in Fix Mode; trying the update anyway.\n";
     } else if (int rc = ConnectEsc(session, o, err); rc != kExitOk) {
         return rc;
     }
@@ -651,13 +695,22 @@ int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
         session.Do([](ConnectionMonitor& m) { m.SetFirmwareUpdates(nullptr); });
     };
 
+    LinkSeen seen;
     const bool found = session.WaitAfterTicks(
-        [](ConnectionMonitor& m) { return m.CardState() == DeviceState::Connected; },
+        [&seen](ConnectionMonitor& m) {
+            seen.Note(m);
+            return m.CardState() == DeviceState::Connected;
+        },
         std::chrono::seconds(o.timeoutSec));
     if (!found) {
         detach();
-        err << "vornactl: no program card answered within " << o.timeoutSec
-            << " s. Is the card connected to the link?\n";
+        const std::string why = WhyNothingIdentified(seen, o);
+        if (!why.empty()) {
+            err << why;
+        } else {
+            err << "vornactl: no program card answered within " << o.timeoutSec
+                << " s. Is the card connected to the link?\n";
+        }
         return kExitDevice;
     }
     session.view.TakeMessages();
