@@ -3,7 +3,7 @@
 // session, monitor and update classes vornactl uses, and the time taken is set against the least
 // the update can take.
 //
-//   vorna-bench-flash [--data-dir DIR] [--runs N]
+//   vorna-bench-flash [--data-dir DIR] [--runs N] [--markdown]
 //
 // The least time is every byte on the line at 1,920 bytes a second (10 bits a byte) plus the
 // fixed waits of the update. Counted waits:
@@ -250,7 +250,7 @@ void Take(Row& row, Run run) {
 }
 
 int Usage() {
-    std::cerr << "usage: vorna-bench-flash [--data-dir DIR] [--runs N]\n"
+    std::cerr << "usage: vorna-bench-flash [--data-dir DIR] [--runs N] [--markdown]\n"
                  "Flashes every image in DIR/Firmware (default: the source tree's data/) into a\n"
                  "simulated device paced at 19200 baud and compares the time with the floor.\n";
     return 2;
@@ -261,6 +261,7 @@ int Usage() {
 int main(int argc, char** argv) {
     std::filesystem::path dataDir = VORNA_BENCH_DATA_DIR;
     int runs = 1;
+    bool markdown = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--data-dir" && i + 1 < argc) {
@@ -268,6 +269,8 @@ int main(int argc, char** argv) {
         } else if (a == "--runs" && i + 1 < argc) {
             runs = std::atoi(argv[++i]);
             if (runs < 1) return Usage();
+        } else if (a == "--markdown") {
+            markdown = true;
         } else {
             return Usage();
         }
@@ -302,11 +305,23 @@ int main(int argc, char** argv) {
     }
 
     bool allOk = true;
-    std::printf("%-26s %14s %10s %11s %7s %8s\n", "image", "bytes on wire", "minimum s",
-                "measured s", "ratio", "target");
+    if (markdown) {
+        std::printf(
+            "| image | bytes on wire | minimum s | measured s | ratio | target |\n"
+            "|---|---:|---:|---:|---:|---:|\n");
+    } else {
+        std::printf("%-26s %14s %10s %11s %7s %8s\n", "image", "bytes on wire", "minimum s",
+                    "measured s", "ratio", "target");
+    }
     for (const Row& row : rows) {
         if (!row.best) {
             allOk = false;
+            if (markdown) {
+                std::printf("| %s | %zu | %.2f | - | - | %.2f (FAILED: %s) |\n", row.image.c_str(),
+                            row.floor.WireBytes(), row.floor.Seconds(), row.target,
+                            row.failure.c_str());
+                continue;
+            }
             std::printf("%-26s %14zu %10.2f %11s %7s %8.2f  FAILED: %s\n", row.image.c_str(),
                         row.floor.WireBytes(), row.floor.Seconds(), "-", "-", row.target,
                         row.failure.c_str());
@@ -318,6 +333,12 @@ int main(int argc, char** argv) {
                               : ratio > row.target ? "  over target"
                                                    : "";
         allOk = allOk && *verdict == '\0';
+        if (markdown) {
+            std::printf("| %s | %zu | %.2f | %.2f | %.3f | %.2f%s |\n", row.image.c_str(),
+                        row.floor.WireBytes(), row.floor.Seconds(), row.best->seconds, ratio,
+                        row.target, verdict);
+            continue;
+        }
         std::printf("%-26s %14zu %10.2f %11.2f %7.3f %8.2f%s\n", row.image.c_str(),
                     row.floor.WireBytes(), row.floor.Seconds(), row.best->seconds, ratio,
                     row.target, verdict);

@@ -5,6 +5,8 @@
 #include <ostream>
 #include <utility>
 
+#include "cli/TerminalText.h"
+
 namespace vorna::cli {
 
 void PrintingView::ShowMessage(const std::string& text, MessageIcon icon) {
@@ -13,11 +15,11 @@ void PrintingView::ShowMessage(const std::string& text, MessageIcon icon) {
         messages_.push_back(text);
     }
     if (!echoMessages) return;
-    err_ << (icon == MessageIcon::Error ? "error: " : "message: ") << text << std::endl;
+    err_ << (icon == MessageIcon::Error ? "error: " : "message: ") << ShownLines(text) << std::endl;
 }
 
 void PrintingView::ShowPortProblem(const std::string& text) {
-    err_ << "port: " << text << std::endl;
+    err_ << "port: " << ShownLines(text) << std::endl;
 }
 
 void PrintingView::ShowWriteProgress(const std::string& text) {
@@ -63,12 +65,51 @@ Session::~Session() {
     thread_.Shutdown();
 }
 
+namespace {
+
+// What a tick can move on: when none of it changed, the next tick would only repeat this one.
+struct LinkProgress {
+    UsbState usb;
+    DeviceState device;
+    DeviceState card;
+    DeviceMode mode;
+    bool validRecord;
+    bool writeRequested;
+    bool verifyPending;
+    bool defaultRequested;
+    WriteOutcome lastWrite;
+    RestoreOutcome lastRestore;
+    bool operator==(const LinkProgress&) const = default;
+};
+
+LinkProgress ProgressOf(ConnectionMonitor& m, const EscSetupModel& setup) {
+    return LinkProgress{m.Link().GetUsbState(),
+                        m.Link().GetDeviceState(),
+                        m.CardState(),
+                        m.Mode(),
+                        setup.HasValidRecord(),
+                        setup.WriteRequested(),
+                        m.Transfer().VerifyPending(),
+                        setup.DefaultRequested(),
+                        m.Transfer().LastWrite(),
+                        m.Transfer().LastRestore()};
+}
+
+}  // namespace
+
 void Session::Start() {
     thread_.Run([this] {
+        const LinkProgress before = ProgressOf(monitor_, setup);
         monitor_.OnTimer();
+        const bool moved = !(ProgressOf(monitor_, setup) == before);
         std::lock_guard lock(mutex_);
         ++tickCount_;
-        if (condition_ && !conditionMet_) conditionMet_ = condition_(monitor_);
+        if (condition_ && !conditionMet_) {
+            conditionMet_ = condition_(monitor_);
+            // The next step (the first traffic after the port opened, the read-back after a
+            // write) needs no more than the next tick: it runs now rather than in 500 ms.
+            if (!conditionMet_ && moved) thread_.TickNow();
+        }
         ticked_.notify_all();
     });
 }
@@ -87,6 +128,8 @@ bool Session::WaitAfterTicks(const std::function<bool(ConnectionMonitor&)>& done
     std::unique_lock lock(mutex_);
     condition_ = done;
     conditionMet_ = false;
+    // What the command asked for (a mode, a request) is served by the next tick: now.
+    thread_.TickNow();
     const bool met = ticked_.wait_for(lock, timeout, [&] { return conditionMet_; });
     condition_ = nullptr;
     return met;

@@ -1,5 +1,6 @@
 // One device session for vornactl: the real link, models, monitor and link thread, wired as
-// in the window, with a view that prints. Commands drive the tick and wait for its results.
+// in the window, with a view that prints. Commands drive the tick and wait for its results;
+// unlike the window they do not wait for the poll's rhythm while the link moves on.
 #pragma once
 
 #include <atomic>
@@ -48,11 +49,18 @@ public:
     Session(BridgeLocation location, std::ostream& err, bool trace);
     ~Session();
 
-    // Starts the link thread; the tick runs every 500 ms from then on.
+    // Starts the link thread; the tick runs every 500 ms from then on, and sooner while a
+    // command waits (WaitAfterTicks).
     void Start();
     // Runs `job` on the link thread between ticks and waits for it.
     void Do(const std::function<void(ConnectionMonitor&)>& job);
     // Waits until `done` (evaluated on the link thread after each tick) holds, or the timeout.
+    // The first tick runs at once. While `done` does not hold, a tick that moved the link on
+    // (the port opened, a device was found or lost, a request was served) is followed by the
+    // next at once; a tick that changed nothing is followed by the next of the 500 ms poll,
+    // so a device that does not answer is asked no more often than the window asks it. The
+    // pauses inside a tick (after a read, between the pairs of a write) are the protocol's
+    // and stay.
     bool WaitAfterTicks(const std::function<bool(ConnectionMonitor&)>& done,
                         std::chrono::milliseconds timeout);
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 
+#include "cli/TerminalText.h"
 #include "settings/Catalogue.h"
 #include "settings/Profiles.h"
 
@@ -30,20 +30,7 @@ std::string KeyOf(ParamId listId) {
 }
 
 std::string JsonString(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+    return JsonQuoted(s);
 }
 
 }  // namespace
@@ -55,11 +42,12 @@ bool IsUsed(const SetupState& state, ParamId listId) {
 
 std::string SettingsTable(const SetupState& state, const std::string& firmwareText) {
     std::string text = "Model type: " + std::to_string(state.modelType) + "\n";
-    if (!firmwareText.empty()) text += "Firmware: " + firmwareText + "\n";
+    if (!firmwareText.empty()) text += "Firmware: " + Shown(firmwareText) + "\n";
     for (ParamId id : kPageOrder) {
         if (!IsUsed(state, id)) continue;
         const auto* selected = state.List(id).SelectedText();
-        text += ListCaption(id, state.modelType) + ": " + (selected ? *selected : "(none)") + "\n";
+        text += ListCaption(id, state.modelType) + ": " + (selected ? Shown(*selected) : "(none)") +
+                "\n";
     }
     return text;
 }

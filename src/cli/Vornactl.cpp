@@ -15,6 +15,7 @@
 
 #include "cli/Session.h"
 #include "cli/SettingsText.h"
+#include "cli/TerminalText.h"
 #include "cli/TransferProgress.h"
 #include "firmware/CardUpdate.h"
 #include "firmware/FirmwareImages.h"
@@ -23,6 +24,7 @@
 #include "protocol/ModelTypes.h"
 #include "settings/Catalogue.h"
 #include "settings/Codec.h"
+#include "settings/IniFile.h"
 #include "settings/Profiles.h"
 #include "sim/SimulatedCard.h"
 #include "sim/SimulatedEsc.h"
@@ -36,7 +38,7 @@ constexpr const char* kUsage =
     "usage:\n"
     "  vornactl ports\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] identify [--mode esc|card|fix]\n"
-    "  vornactl [--port PATH] [--trace] [--timeout SEC] read [--format text|cfg|json]\n"
+    "  vornactl [--port PATH] [--trace] [--timeout SEC] read [--format text|cfg|json] [-o FILE]\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] write FILE.cfg\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] set \"NAME=VALUE\" ...\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] defaults\n"
@@ -44,11 +46,15 @@ constexpr const char* kUsage =
     "  vornactl [--port PATH] [--trace] [--timeout SEC] flash-card IMAGE.xup\n"
     "  vornactl simulate esc --model N | card  [--link PATH] [--line-rate] [--fault NAME]\n"
     "\n"
-    "Without --port the first CP210x bridge (USB 10c4:ea60) is used.\n"
+    "Without --port the first CP210x bridge (USB 10c4:ea60) is used. --timeout takes 1 to 3600\n"
+    "seconds (default 10). read -o FILE replaces FILE only once the settings were read.\n"
     "flash-esc and flash-card check the image before anything is sent; --force flashes an ESC\n"
     "image with a doubtful record. Their progress goes to standard error: a bar on a terminal,\n"
     "else a line per percentage.\n"
     "Exit codes: 0 done, 1 device or link failure, 2 usage, 3 file problem.\n";
+
+// Long enough for any device; short enough that the waits computed from it cannot overflow.
+constexpr int kMaxTimeoutSec = 3600;
 
 struct Options {
     std::string port;
@@ -76,21 +82,53 @@ BridgeLocation LocationFor(const Options& o) {
     return location;
 }
 
+// What a wait saw of the link, for the line that says why nothing was identified. Noted after
+// every tick, on the link thread.
+struct LinkSeen {
+    bool bridge = false;         // the port was open at some tick
+    PortOpenResult portFailure;  // why the port could not be opened, at the last tick
+    std::string oddAnswer;       // what answered in place of the device, at the last tick
+    void Note(ConnectionMonitor& m) {
+        bridge = bridge || m.Link().GetUsbState() == UsbState::Connected;
+        portFailure = m.Link().openFailure;
+        oddAnswer = m.OddAnswer();
+    }
+};
+
+// The last line when nothing was identified: a port that could not be opened (the final word,
+// not "no bridge"), no bridge at all, or something that answered but not as the device does.
+// Empty when the port was open and nothing answered; each command says that in its own words.
+std::string WhyNothingIdentified(const LinkSeen& seen, const Options& o) {
+    if (seen.portFailure.failure != OpenFailure::None) {
+        return "vornactl: " + DescribeOpenFailure(seen.portFailure.path, seen.portFailure, false) +
+               "\n";
+    }
+    if (!seen.bridge) {
+        return "vornactl: no bridge found" + (o.port.empty() ? std::string() : " at " + o.port) +
+               " within " + std::to_string(o.timeoutSec) + " s. Is the USB link plugged in?\n";
+    }
+    if (!seen.oddAnswer.empty()) {
+        return "vornactl: " + seen.oddAnswer +
+               " Is this the VORNA USB link, with the right device connected to it?\n";
+    }
+    return {};
+}
+
 // Chooses Esc mode and waits until the ESC is identified and its settings read.
 int ConnectEsc(Session& session, const Options& o, std::ostream& err) {
     session.Start();
     session.Do([](ConnectionMonitor& m) { m.ChooseEsc(); });
-    bool sawBridge = false;
+    LinkSeen seen;
     const bool identified = session.WaitAfterTicks(
         [&](ConnectionMonitor& m) {
-            sawBridge = sawBridge || m.Link().GetUsbState() == UsbState::Connected;
+            seen.Note(m);
             return m.Link().GetDeviceState() == DeviceState::Connected;
         },
         std::chrono::seconds(o.timeoutSec));
     if (!identified) {
-        if (!sawBridge) {
-            err << "vornactl: no bridge found" << (o.port.empty() ? "" : " at " + o.port)
-                << " within " << o.timeoutSec << " s. Is the USB link plugged in?\n";
+        const std::string why = WhyNothingIdentified(seen, o);
+        if (!why.empty()) {
+            err << why;
         } else {
             err << "vornactl: no ESC answered within " << o.timeoutSec
                 << " s. Is the ESC connected to the link and switched on?\n";
@@ -111,10 +149,11 @@ int Ports(std::ostream& out) {
         return kExitOk;
     }
     for (const auto& b : bridges) {
-        out << b.node;
-        if (!b.product.empty()) out << "  " << b.product;
-        if (!b.serial.empty()) out << "  serial " << b.serial;
-        out << "  (" << b.usbPath << ")\n";
+        // Product and serial are the device's own strings, shown escaped.
+        out << Shown(b.node);
+        if (!b.product.empty()) out << "  " << Shown(b.product);
+        if (!b.serial.empty()) out << "  serial " << Shown(b.serial);
+        out << "  (" << Shown(b.usbPath) << ")\n";
     }
     return kExitOk;
 }
@@ -128,7 +167,7 @@ bool ReadChoiceOption(const Options& o, const std::string& option,
         if (o.args[i] == option && i + 1 < o.args.size()) {
             value = o.args[++i];
         } else {
-            err << "vornactl: unknown argument to " << o.command << ": " << o.args[i] << "\n"
+            err << "vornactl: unknown argument to " << o.command << ": " << Shown(o.args[i]) << "\n"
                 << kUsage;
             return false;
         }
@@ -138,7 +177,7 @@ bool ReadChoiceOption(const Options& o, const std::string& option,
         for (std::size_t i = 0; i < choices.size(); ++i) {
             err << (i == 0 ? "" : i + 1 == choices.size() ? " or " : ", ") << choices[i];
         }
-        err << ", not " << value << "\n";
+        err << ", not " << Shown(value) << "\n";
         return false;
     }
     return true;
@@ -155,10 +194,10 @@ int Identify(const Options& o, std::ostream& out, std::ostream& err) {
         if (mode == "card") m.ChooseProgramCard();
         if (mode == "fix") m.ChooseFixMode();
     });
-    bool sawBridge = false;
+    LinkSeen seen;
     const bool identified = session.WaitAfterTicks(
         [&](ConnectionMonitor& m) {
-            sawBridge = sawBridge || m.Link().GetUsbState() == UsbState::Connected;
+            seen.Note(m);
             if (mode == "card") return m.CardState() == DeviceState::Connected;
             if (m.Link().GetDeviceState() != DeviceState::Connected) return false;
             if (mode == "fix") {
@@ -168,17 +207,19 @@ int Identify(const Options& o, std::ostream& out, std::ostream& err) {
         },
         std::chrono::seconds(o.timeoutSec));
     if (!identified) {
-        err << "vornactl: "
-            << (sawBridge
-                    ? "no device answered in " + mode + " mode"
-                    : std::string("no bridge found") + (o.port.empty() ? "" : " at " + o.port))
-            << " within " << o.timeoutSec << " s.\n";
+        const std::string why = WhyNothingIdentified(seen, o);
+        if (!why.empty()) {
+            err << why;
+        } else {
+            err << "vornactl: no device answered in " << mode << " mode within " << o.timeoutSec
+                << " s.\n";
+        }
         return kExitDevice;
     }
     if (mode == "card") {
         out << "Identity: " << Hex(session.firmware.Identity()) << "\n"
-            << "Model: " << session.firmware.CardModelText() << "\n"
-            << "Firmware: " << session.firmware.CardFirmwareText() << "\n";
+            << "Model: " << Shown(session.firmware.CardModelText()) << "\n"
+            << "Firmware: " << Shown(session.firmware.CardFirmwareText()) << "\n";
     } else if (mode == "fix") {
         out << "Identity: " << Hex(fixIdentity) << "\n"
             << "A device answers in Fix Mode.\n";
@@ -187,28 +228,64 @@ int Identify(const Options& o, std::ostream& out, std::ostream& err) {
         const SetupState state = session.setup.Snapshot();
         out << "Identity: " << Hex(session.firmware.Identity()) << "\n"
             << "Model type: " << state.modelType << "\n"
-            << "Version: " << state.versionText << "\n"
-            << "Model: " << texts.model << "\n"
-            << "Hardware: " << texts.hardware << "\n"
-            << "Firmware: " << texts.firmware << "\n";
+            << "Version: " << Shown(state.versionText) << "\n"
+            << "Model: " << Shown(texts.model) << "\n"
+            << "Hardware: " << Shown(texts.hardware) << "\n"
+            << "Firmware: " << Shown(texts.firmware) << "\n";
     }
     return kExitOk;
 }
 
+// With `-o FILE` the text replaces FILE only once the settings were read, through a temporary
+// file renamed over it (WriteFileReplacing): a failed read leaves FILE as it was, where a shell
+// redirection would already have emptied it.
 int Read(const Options& o, std::ostream& out, std::ostream& err) {
     std::string format = "text";
-    if (!ReadChoiceOption(o, "--format", {"text", "cfg", "json"}, format, err)) return kExitUsage;
+    std::optional<std::filesystem::path> output;
+    Options choice = o;
+    choice.args.clear();
+    for (std::size_t i = 0; i < o.args.size(); ++i) {
+        if ((o.args[i] == "-o" || o.args[i] == "--output") && i + 1 < o.args.size()) {
+            output = o.args[++i];
+            if (output->empty()) {
+                err << "vornactl: " << o.args[i - 1] << " takes a file name\n";
+                return kExitUsage;
+            }
+        } else {
+            choice.args.push_back(o.args[i]);
+        }
+    }
+    if (!ReadChoiceOption(choice, "--format", {"text", "cfg", "json"}, format, err)) {
+        return kExitUsage;
+    }
+    const std::string_view kind = format == "cfg" ? kSettingsFileKind : std::string_view("file");
+    std::string problem;
+    // Checked before the device is asked, and again when written.
+    if (output && !CheckReplaceable(*output, kind, &problem)) {
+        err << "vornactl: " << Shown(problem) << "\n";
+        return kExitFile;
+    }
     Session session(LocationFor(o), err, o.trace);
     if (int rc = ConnectEsc(session, o, err); rc != kExitOk) return rc;
     const SetupState state = session.setup.Snapshot();
     const std::string firmware = session.setup.FirmwareText();
+    std::string text;
     if (format == "cfg") {
-        out << SettingsFileText(state);
+        text = SettingsFileText(state);
     } else if (format == "json") {
-        out << SettingsJson(state, firmware);
+        text = SettingsJson(state, firmware);
     } else {
-        out << SettingsTable(state, firmware);
+        text = SettingsTable(state, firmware);
     }
+    if (!output) {
+        out << text;
+        return kExitOk;
+    }
+    if (!WriteFileReplacing(*output, text, &problem, kind)) {
+        err << "vornactl: " << Shown(problem) << "\n";
+        return kExitFile;
+    }
+    out << "Settings saved in " << Shown(output->string()) << ".\n";
     return kExitOk;
 }
 
@@ -236,6 +313,11 @@ int WriteState(Session& session, const SetupState& wanted, std::ostream& err) {
         err << "vornactl: the write did not finish within 60 s.\n";
         return kExitDevice;
     }
+    if (outcome == WriteOutcome::LinkLost) {
+        err << "vornactl: the link was lost during the write, so the ESC may now hold a mix of its "
+               "old and new settings. Connect it again and check them with 'vornactl read'.\n";
+        return kExitDevice;
+    }
     if (outcome != WriteOutcome::Verified) {
         err << "vornactl: the write failed"
             << (messages.empty() ? std::string() : ": " + messages.back()) << "\n";
@@ -250,29 +332,32 @@ int Write(const Options& o, std::ostream& out, std::ostream& err) {
         return kExitUsage;
     }
     const std::filesystem::path file = o.args[0];
-    if (!std::filesystem::is_regular_file(file)) {
-        err << "vornactl: cannot read " << file.string() << ": no such file\n";
+    // Read and checked before the port is opened: a folder, a FIFO or device, a file too large
+    // or one that is no settings file is refused with nothing sent.
+    const SettingsFile settings = ReadSettingsFile(file);
+    if (!settings.ok) {
+        err << "vornactl: " << Shown(settings.error) << "\n";
         return kExitFile;
     }
     Session session(LocationFor(o), err, o.trace);
     if (int rc = ConnectEsc(session, o, err); rc != kExitOk) return rc;
     SetupState state = session.setup.Snapshot();
-    const ImportResult imported = ImportSettings(state, file);
+    const ImportResult imported = ApplySettingsFile(state, settings);
     if (!imported.ok) {
-        err << "vornactl: " << imported.error << "\n";
+        err << "vornactl: " << Shown(imported.error) << "\n";
         return kExitFile;
     }
     if (!imported.problems.empty()) {
         // Nothing is sent when any value of the file does not fit this ESC.
         for (const auto& p : imported.problems) {
-            err << file.string() << ":" << p.line << ": " << p.key << "=" << p.value << ": "
-                << p.why << "\n";
+            err << Shown(file.string()) << ":" << p.line << ": " << Shown(p.key) << "="
+                << Shown(p.value) << ": " << Shown(p.why) << "\n";
         }
         err << "vornactl: nothing was sent.\n";
         return kExitFile;
     }
     if (int rc = WriteState(session, state, err); rc != kExitOk) return rc;
-    out << "Wrote " << imported.applied << " settings from " << file.string() << ".\n";
+    out << "Wrote " << imported.applied << " settings from " << Shown(file.string()) << ".\n";
     return kExitOk;
 }
 
@@ -285,7 +370,7 @@ int Set(const Options& o, std::ostream& out, std::ostream& err) {
     for (const auto& arg : o.args) {
         const auto eq = arg.find('=');
         if (eq == std::string::npos || eq == 0) {
-            err << "vornactl: expected NAME=VALUE, not \"" << arg << "\"\n";
+            err << "vornactl: expected NAME=VALUE, not \"" << Shown(arg) << "\"\n";
             return kExitUsage;
         }
         assignments.emplace_back(arg.substr(0, eq), arg.substr(eq + 1));
@@ -298,14 +383,15 @@ int Set(const Options& o, std::ostream& out, std::ostream& err) {
         std::string problem;
         const std::optional<ParamId> id = ApplyAssignment(state, name, value, problem);
         if (!id) {
-            err << "vornactl: " << problem << "\n";
+            err << "vornactl: " << ShownLines(problem) << "\n";
             return kExitUsage;
         }
         changed.push_back(*id);
     }
     if (int rc = WriteState(session, state, err); rc != kExitOk) return rc;
     for (ParamId id : changed) {
-        out << ListCaption(id, state.modelType) << ": " << *state.List(id).SelectedText() << "\n";
+        out << ListCaption(id, state.modelType) << ": " << Shown(*state.List(id).SelectedText())
+            << "\n";
     }
     return kExitOk;
 }
@@ -321,7 +407,7 @@ int Defaults(const Options& o, std::ostream& out, std::ostream& err) {
     const ExportResult backup =
         BackUpSettings(session.setup.Snapshot(), BackupFolder(), std::time(nullptr));
     if (!backup.ok) {
-        err << "vornactl: " << backup.error << "; nothing was restored.\n";
+        err << "vornactl: " << Shown(backup.error) << "; nothing was restored.\n";
         return kExitFile;
     }
     session.view.TakeMessages();
@@ -346,11 +432,12 @@ int Defaults(const Options& o, std::ostream& out, std::ostream& err) {
     const std::vector<std::string> messages = session.view.TakeMessages();
     if (!finished || outcome != RestoreOutcome::Restored) {
         err << "vornactl: restoring the defaults failed"
-            << (messages.empty() ? std::string(" (no answer)") : ": " + messages.back()) << "\n";
+            << (messages.empty() ? std::string(" (no answer)") : ": " + ShownLines(messages.back()))
+            << "\n";
         return kExitDevice;
     }
     out << "Factory settings restored. The settings before are saved in "
-        << backup.writtenPath.string() << ".\n"
+        << Shown(backup.writtenPath.string()) << ".\n"
         << SettingsTable(session.setup.Snapshot(), session.setup.FirmwareText());
     return kExitOk;
 }
@@ -360,7 +447,7 @@ int Defaults(const Options& o, std::ostream& out, std::ostream& err) {
 void PrintMessagesBut(const std::string& worded, const std::vector<std::string>& messages,
                       std::ostream& err) {
     for (const std::string& m : messages) {
-        if (m != worded) err << "vornactl: " << m << "\n";
+        if (m != worded) err << "vornactl: " << ShownLines(m) << "\n";
     }
 }
 
@@ -407,7 +494,7 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
         } else if (a == "--force") {
             force = true;
         } else if (!a.empty() && a[0] == '-') {
-            err << "vornactl: unknown argument to flash-esc: " << a << "\n" << kUsage;
+            err << "vornactl: unknown argument to flash-esc: " << Shown(a) << "\n" << kUsage;
             return kExitUsage;
         } else if (imageArg.empty()) {
             imageArg = a;
@@ -423,13 +510,14 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
     const std::filesystem::path image = imageArg;
     const auto read = ReadEscImage(image);
     if (!read.Ok()) {
-        err << "vornactl: image refused: " << read.Refusal().Text() << "\nNothing was sent.\n";
+        err << "vornactl: image refused: " << Shown(read.Refusal().Text())
+            << "\nNothing was sent.\n";
         return kExitFile;
     }
     if (read.Value().firstSuspectLine && !force) {
         const ImageRefusal suspect{image.string(), read.Value().firstSuspectLine, std::nullopt,
                                    read.Value().suspectProblem};
-        err << "vornactl: the image does not look sound: " << suspect.Text()
+        err << "vornactl: the image does not look sound: " << Shown(suspect.Text())
             << "\nNothing was sent. Use --force to flash it anyway.\n";
         return kExitFile;
     }
@@ -440,19 +528,24 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
     if (fix) {
         session.Start();
         session.Do([](ConnectionMonitor& m) { m.ChooseFixMode(); });
-        bool sawBridge = false;
+        LinkSeen seen;
         const bool answered = session.WaitAfterTicks(
             [&](ConnectionMonitor& m) {
-                sawBridge = sawBridge || m.Link().GetUsbState() == UsbState::Connected;
+                seen.Note(m);
                 return m.Link().GetDeviceState() == DeviceState::Connected;
             },
             std::chrono::seconds(o.timeoutSec));
-        if (!sawBridge) {
-            err << "vornactl: no bridge found" << (o.port.empty() ? "" : " at " + o.port)
-                << " within " << o.timeoutSec << " s. Is the USB link plugged in?\n";
-            return kExitDevice;
+        if (!answered) {
+            if (!seen.bridge || seen.portFailure.failure != OpenFailure::None) {
+                err << WhyNothingIdentified(seen, o);
+                return kExitDevice;
+            }
+            if (seen.oddAnswer.empty()) {
+                err << "vornactl: nothing answered in Fix Mode; trying the update anyway.\n";
+            } else {
+                err << "vornactl: " << seen.oddAnswer << " Trying the update anyway.\n";
+            }
         }
-        if (!answered) err << "vornactl: nothing answered in Fix Mode; trying the update anyway.\n";
     } else if (int rc = ConnectEsc(session, o, err); rc != kExitOk) {
         return rc;
     }
@@ -502,21 +595,24 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
         // A refusal found when the update read the image again: nothing was sent either.
         PrintMessagesBut(result.message, messages, err);
         err << "vornactl: "
-            << (result.message.empty() ? std::string("the update did not run") : result.message)
+            << (result.message.empty() ? std::string("the update did not run")
+                                       : ShownLines(result.message))
             << "\n";
         return result.outcome == EscUpdate::Outcome::Refused ? kExitFile : kExitDevice;
     }
     // The update's own messages say nothing that these lines do not.
-    out << "ESC firmware updated from " << image.string() << ".\n";
+    out << "ESC firmware updated from " << Shown(image.string()) << ".\n";
     if (result.identified) {
-        out << "The ESC now reports: " << result.firmwareText << "\n";
+        out << "The ESC now reports: " << Shown(result.firmwareText) << "\n";
     } else {
         out << "The check after the update got no answer from the ESC.\n";
     }
     if (!result.backup.path.empty()) {
-        out << "Its settings from before the update are saved in " << result.backup.path << ".\n";
+        out << "Its settings from before the update are saved in " << Shown(result.backup.path)
+            << ".\n";
     } else if (!result.backup.error.empty()) {
-        out << "Its settings could not be saved before the update: " << result.backup.error << "\n";
+        out << "Its settings could not be saved before the update: " << Shown(result.backup.error)
+            << "\n";
     }
     return kExitOk;
 }
@@ -575,7 +671,7 @@ int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
     // Checked before the port is even opened: a refused image never reaches the card.
     const ImageResult<CardImage> image = ReadCardImage(imagePath);
     if (!image.Ok()) {
-        err << "vornactl: " << image.Refusal().Text() << "; nothing was sent.\n";
+        err << "vornactl: " << Shown(image.Refusal().Text()) << "; nothing was sent.\n";
         return kExitFile;
     }
 
@@ -599,13 +695,22 @@ int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
         session.Do([](ConnectionMonitor& m) { m.SetFirmwareUpdates(nullptr); });
     };
 
+    LinkSeen seen;
     const bool found = session.WaitAfterTicks(
-        [](ConnectionMonitor& m) { return m.CardState() == DeviceState::Connected; },
+        [&seen](ConnectionMonitor& m) {
+            seen.Note(m);
+            return m.CardState() == DeviceState::Connected;
+        },
         std::chrono::seconds(o.timeoutSec));
     if (!found) {
         detach();
-        err << "vornactl: no program card answered within " << o.timeoutSec
-            << " s. Is the card connected to the link?\n";
+        const std::string why = WhyNothingIdentified(seen, o);
+        if (!why.empty()) {
+            err << why;
+        } else {
+            err << "vornactl: no program card answered within " << o.timeoutSec
+                << " s. Is the card connected to the link?\n";
+        }
         return kExitDevice;
     }
     session.view.TakeMessages();
@@ -629,7 +734,7 @@ int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
         const std::string last = messages.empty() ? std::string() : messages.back();
         PrintMessagesBut(last, messages, err);
         err << "vornactl: the program card update failed"
-            << (last.empty() ? std::string(" (no answer)") : ": " + last) << "\n";
+            << (last.empty() ? std::string(" (no answer)") : ": " + ShownLines(last)) << "\n";
         return kExitDevice;
     }
     out << "Program card firmware updated: " << image.Value().bytes.size() << " bytes in "
@@ -655,18 +760,17 @@ int Simulate(const Options& o, std::ostream& out, std::ostream& err) {
     for (std::size_t i = 1; i < o.args.size(); ++i) {
         const std::string& a = o.args[i];
         const bool hasValue = i + 1 < o.args.size();
-        if (a == "--model" && hasValue && esc) {
-            try {
-                std::size_t used = 0;
-                model = std::stoi(o.args[++i], &used);
-                if (used != o.args[i].size()) model = -1;
-            } catch (const std::exception&) {
-                model = -1;
-            }
-            if (model < 0 || model >= kModelTypeCount) {
-                err << "vornactl: --model takes a model type from 0 to 17\n";
+        if (a == "--model" && esc) {
+            const std::optional<int> type =
+                hasValue ? WholeNumber(o.args[i + 1], 0, kModelTypeCount - 1) : std::nullopt;
+            if (!type) {
+                err << "vornactl: --model takes a model type from 0 to " << kModelTypeCount - 1
+                    << (hasValue ? ", not \"" + Shown(o.args[i + 1]) + "\"" : std::string())
+                    << "\n";
                 return kExitUsage;
             }
+            model = *type;
+            ++i;
         } else if (a == "--link" && hasValue) {
             link = o.args[++i];
         } else if (a == "--line-rate") {
@@ -674,13 +778,13 @@ int Simulate(const Options& o, std::ostream& out, std::ostream& err) {
         } else if (a == "--fault" && hasValue) {
             auto f = sim::ParseFault(o.args[++i]);
             if (!f) {
-                err << "vornactl: unknown fault " << o.args[i] << "; one of " << sim::FaultNames()
-                    << "\n";
+                err << "vornactl: unknown fault " << Shown(o.args[i]) << "; one of "
+                    << sim::FaultNames() << "\n";
                 return kExitUsage;
             }
             fault = *f;
         } else {
-            err << "vornactl: unknown argument to simulate: " << a << "\n" << kUsage;
+            err << "vornactl: unknown argument to simulate: " << Shown(a) << "\n" << kUsage;
             return kExitUsage;
         }
     }
@@ -705,13 +809,14 @@ int Simulate(const Options& o, std::ostream& out, std::ostream& err) {
     device->SetLineRate(lineRate);
     std::string error;
     if (!device->Start(&error)) {
-        err << "vornactl: cannot start the simulated device: " << error << "\n";
+        err << "vornactl: cannot start the simulated device: " << Shown(error) << "\n";
         return kExitDevice;
     }
     out << "Simulated "
         << (esc ? "ESC model type " + std::to_string(model) : std::string("program card")) << " at "
-        << link << " (" << device->SlavePath() << ").\n"
-        << "Use: vornactl --port " << link << " identify" << (esc ? "" : " --mode card") << "\n"
+        << Shown(link) << " (" << Shown(device->SlavePath()) << ").\n"
+        << "Use: vornactl --port " << Shown(link) << " identify" << (esc ? "" : " --mode card")
+        << "\n"
         << "Stop with Ctrl-C.\n"
         << std::flush;
     std::signal(SIGINT, OnStopSignal);
@@ -736,21 +841,23 @@ int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::os
             o.port = args[++i];
         } else if (a == "--trace") {
             o.trace = true;
-        } else if (a == "--timeout" && hasValue) {
-            try {
-                o.timeoutSec = std::stoi(args[++i]);
-            } catch (const std::exception&) {
-                o.timeoutSec = -1;
-            }
-            if (o.timeoutSec <= 0) {
-                err << "vornactl: --timeout takes a number of seconds above 0\n";
+        } else if (a == "--timeout") {
+            // Digits only: "1x", "-3", " 5", "" and numbers past the range are usage errors.
+            const std::optional<int> seconds =
+                hasValue ? WholeNumber(args[i + 1], 1, kMaxTimeoutSec) : std::nullopt;
+            if (!seconds) {
+                err << "vornactl: --timeout takes a whole number of seconds from 1 to "
+                    << kMaxTimeoutSec
+                    << (hasValue ? ", not \"" + Shown(args[i + 1]) + "\"" : std::string()) << "\n";
                 return kExitUsage;
             }
+            o.timeoutSec = *seconds;
+            ++i;
         } else if (a == "--help" || a == "-h") {
             out << kUsage;
             return kExitOk;
         } else if (!a.empty() && a[0] == '-') {
-            err << "vornactl: unknown option " << a << "\n" << kUsage;
+            err << "vornactl: unknown option " << Shown(a) << "\n" << kUsage;
             return kExitUsage;
         } else {
             break;
@@ -771,7 +878,7 @@ int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::os
     if (o.command == "flash-esc") return FlashEsc(o, out, err);
     if (o.command == "flash-card") return FlashCard(o, out, err);
     if (o.command == "simulate") return Simulate(o, out, err);
-    err << "vornactl: unknown command " << o.command << "\n" << kUsage;
+    err << "vornactl: unknown command " << Shown(o.command) << "\n" << kUsage;
     return kExitUsage;
 }
 

@@ -34,7 +34,7 @@ void CardUpdate::Run() {
     const std::filesystem::path imagePath = page_.SelectedImagePath(Kind::Card);
     if (link_.GetUsbState() != UsbState::Connected) {
         page_.ClearUpdateRequest(Kind::Card);
-        view_.ShowMessage(kMsgCardUsbError, MessageIcon::Error);
+        view_.ShowMessage(UsbConnectionError(link_), MessageIcon::Error);
         return;
     }
     if (!cardConnected_()) {

@@ -15,7 +15,6 @@ constexpr auto kEsc = FirmwarePageLink::DeviceKind::Esc;
 constexpr std::uint8_t kEnterUpdate = 0x39, kEnterUpdateReply = 0x61;
 constexpr std::uint8_t kStartUpdate = 0x31, kStartUpdateReply = 0x01;
 
-constexpr const char* kUsbError = "USB Connection Error!";
 constexpr const char* kEscError = "ESC Connection Error!";
 constexpr const char* kReadFileError = "Read File Error!";
 constexpr const char* kD6Error = "Update Error: TX=0xd6, TX Timeover!";
@@ -54,7 +53,7 @@ void EscUpdate::End(Outcome outcome, const std::string& message, MessageIcon ico
 
 bool EscUpdate::ConnectionChecked() {
     if (link_.GetUsbState() != UsbState::Connected) {
-        End(Outcome::NoConnection, kUsbError, MessageIcon::Error);
+        End(Outcome::NoConnection, UsbConnectionError(link_), MessageIcon::Error);
         return false;
     }
     const bool fix = isFixMode_ && isFixMode_();

@@ -1,5 +1,9 @@
 #include "firmware/FirmwareImages.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -51,30 +55,57 @@ ImageRefusal AtOffset(std::string_view file, std::size_t offset, std::string pro
     return {std::string(file), std::nullopt, offset, std::move(problem)};
 }
 
-// Reads the whole file as bytes, or says why it cannot.
+// Reads the whole file as bytes, or says why it cannot. A folder, FIFO or device is refused
+// before it is opened (opening a FIFO would wait for a writer), the file is opened without
+// blocking and looked at again, and no more than the limit and one byte is read.
 std::variant<std::string, ImageRefusal> ReadWholeFile(const std::filesystem::path& path) {
     const std::string name = path.string();
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                         &std::fclose);
-    if (!file) {
-        return ImageRefusal{name, std::nullopt, std::nullopt,
-                            std::string("cannot be opened (") + std::strerror(errno) + ")"};
+    const auto refuse = [&name](std::string problem) {
+        return ImageRefusal{name, std::nullopt, std::nullopt, std::move(problem)};
+    };
+    const auto typeProblem = [](mode_t mode) -> std::string {
+        if (S_ISDIR(mode)) return "is a folder, not a firmware image";
+        const char* kind = S_ISFIFO(mode)   ? "a FIFO (named pipe)"
+                           : S_ISCHR(mode)  ? "a character device"
+                           : S_ISBLK(mode)  ? "a block device"
+                           : S_ISSOCK(mode) ? "a socket"
+                                            : "of another type";
+        return std::string("is not a regular file but ") + kind +
+               ", so it is not read as a firmware image";
+    };
+    const auto tooLarge = [&refuse] {
+        return refuse("is larger than " + std::to_string(kMaxImageFileBytes) +
+                      " bytes, far too large for a firmware image");
+    };
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return refuse(std::string("cannot be opened (") + std::strerror(errno) + ")");
     }
+    if (!S_ISREG(st.st_mode)) return refuse(typeProblem(st.st_mode));
+    if (static_cast<std::uintmax_t>(st.st_size) > kMaxImageFileBytes) return tooLarge();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return refuse(std::string("cannot be opened (") + std::strerror(errno) + ")");
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } const closer{fd};
+    if (::fstat(fd, &st) != 0) {
+        return refuse(std::string("cannot be read (") + std::strerror(errno) + ")");
+    }
+    if (!S_ISREG(st.st_mode)) return refuse(typeProblem(st.st_mode));
     std::string data;
     char buffer[16384];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        data.append(buffer, got);
-        if (data.size() > kMaxImageFileBytes) {
-            return ImageRefusal{name, std::nullopt, std::nullopt,
-                                "is larger than " + std::to_string(kMaxImageFileBytes) +
-                                    " bytes, far too large for a firmware image"};
+    while (data.size() <= kMaxImageFileBytes) {
+        const std::size_t room = kMaxImageFileBytes + 1 - data.size();
+        const ssize_t got = ::read(fd, buffer, std::min(sizeof buffer, room));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return refuse(std::string("cannot be read (") + std::strerror(errno) + ")");
         }
+        if (got == 0) break;
+        data.append(buffer, static_cast<std::size_t>(got));
     }
-    if (std::ferror(file.get())) {
-        return ImageRefusal{name, std::nullopt, std::nullopt,
-                            std::string("cannot be read (") + std::strerror(errno) + ")"};
-    }
+    if (data.size() > kMaxImageFileBytes) return tooLarge();
     return data;
 }
 

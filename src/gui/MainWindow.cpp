@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
 #include <QScrollArea>
@@ -18,6 +17,7 @@
 #include <utility>
 
 #include "gui/AppConfig.h"
+#include "gui/MessageBoxes.h"
 #include "gui/ModelNews.h"
 #include "gui/pages/AboutDialog.h"
 #include "gui/pages/EscSetupPage.h"
@@ -76,23 +76,18 @@ QString DefaultSettingsFileChooser(QWidget* parent, bool save) {
 }
 
 void DefaultPresenter(QWidget* parent, const QString& text, bool errorIcon) {
-    QMessageBox box(errorIcon ? QMessageBox::Critical : QMessageBox::NoIcon, kAppTitle, text,
-                    QMessageBox::Ok, parent);
-    box.exec();
+    ShowPlainMessage(parent, errorIcon ? QMessageBox::Critical : QMessageBox::NoIcon, text);
 }
 
 bool DefaultConfirm(QWidget* parent, const QString& question) {
-    QMessageBox box(QMessageBox::Question, kAppTitle, question, QMessageBox::Yes | QMessageBox::No,
-                    parent);
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    return ExecPlainBox(parent, QMessageBox::Question, question, QMessageBox::Yes | QMessageBox::No,
+                        QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool DefaultRetryQuestion(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Warning, kAppTitle, text, QMessageBox::Retry | QMessageBox::Cancel,
-                    parent);
-    box.setDefaultButton(QMessageBox::Cancel);
-    return box.exec() == QMessageBox::Retry;
+    return ExecPlainBox(parent, QMessageBox::Warning, text,
+                        QMessageBox::Retry | QMessageBox::Cancel,
+                        QMessageBox::Cancel) == QMessageBox::Retry;
 }
 
 }  // namespace
@@ -366,9 +361,7 @@ void MainWindow::ConnectLink() {
     connect(firmwarePage_, &FirmwarePage::updateRequested, this, &MainWindow::ApplyUpdateGuard);
     connect(link_.get(), &LinkController::portProblem, this, [this](const QString& text) {
         // Not modal for the link: it keeps retrying while the user reads this.
-        auto* box = new QMessageBox(QMessageBox::Warning, kAppTitle, text, QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
+        OpenPlainBox(this, QMessageBox::Warning, text);
     });
     connect(link_.get(), &LinkController::writeProgress, this, [this](const QString& text) {
         progressLinger_ = 0;
@@ -521,14 +514,16 @@ void MainWindow::ExportSettings() {
 void MainWindow::ImportSettings() {
     const QString chosen = options_.chooseSettingsFile(this, false);
     if (chosen.isEmpty()) return;
-    if (!setupPage_->MayDiscardUnsentChanges()) return;
-    ImportResult result;
-    setup_.Edit(
-        [&](SetupState& state) { result = vorna::ImportSettings(state, chosen.toStdString()); });
-    if (!result.ok) {
-        options_.presenter(this, "Read File Error!\n" + QString::fromStdString(result.error), true);
+    // Read whole first: a refused file asks nothing, and the model's lock is held only to
+    // apply it, never while a file is read.
+    const SettingsFile file = ReadSettingsFile(chosen.toStdString());
+    if (!file.ok) {
+        options_.presenter(this, "Read File Error!\n" + QString::fromStdString(file.error), true);
         return;
     }
+    if (!setupPage_->MayDiscardUnsentChanges()) return;
+    ImportResult result;
+    setup_.Edit([&](SetupState& state) { result = ApplySettingsFile(state, file); });
     if (!result.problems.empty()) {
         QString text = "Some settings in the file do not fit this ESC and were left as they were:";
         for (const auto& p : result.problems) {

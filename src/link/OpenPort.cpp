@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <utility>
 
 #include "link/BridgeDiscovery.h"
 
@@ -9,6 +10,7 @@ OpenResult OpenPort(UsbUart& link, const BridgeLocation& location, std::string* 
     const auto port = LookupBridgePort(location);
     if (!port) {
         link.ClosePort();
+        link.openFailure = {};
         return OpenResult::NoBridge;
     }
     if (link.portHandle != kNoPort && link.portName != *port) {
@@ -19,11 +21,13 @@ OpenResult OpenPort(UsbUart& link, const BridgeLocation& location, std::string* 
         PortOpenResult opened = OpenSerialPort(*port);
         if (opened.handle == kNoPort) {
             if (failure) *failure = DescribeOpenFailure(*port, opened);
+            link.openFailure = std::move(opened);
             return OpenResult::CannotOpen;
         }
         link.portHandle = opened.handle;
         link.portName = *port;
     }
+    link.openFailure = {};
     if (link.IsOpen()) return OpenResult::Open;
 
     SleepMs(60);

@@ -8,14 +8,23 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <thread>
+#include <vector>
 
 namespace vorna {
 namespace {
@@ -44,40 +53,140 @@ speed_t SpeedFor(std::uint32_t baud) {
     }
 }
 
-// Looks through /proc for another process with the node open, so the user learns which
-// program to close. Returns an empty string when it cannot tell (other users' processes).
-std::string FindHolder(const std::string& path) {
-    struct stat target {};
-    if (stat(path.c_str(), &target) != 0) return {};
-    DIR* proc = opendir("/proc");
-    if (!proc) return {};
-    std::string found;
-    const pid_t self = getpid();
-    while (dirent* entry = readdir(proc)) {
-        char* end = nullptr;
-        long pid = std::strtol(entry->d_name, &end, 10);
-        if (*end != '\0' || pid <= 0 || pid == self) continue;
-        std::string fdDir = std::string("/proc/") + entry->d_name + "/fd";
-        DIR* fds = opendir(fdDir.c_str());
-        if (!fds) continue;
-        while (dirent* fd = readdir(fds)) {
-            if (fd->d_name[0] == '.') continue;
-            struct stat st {};
-            if (stat((fdDir + "/" + fd->d_name).c_str(), &st) == 0 &&
-                st.st_rdev == target.st_rdev && S_ISCHR(st.st_mode)) {
-                std::ifstream comm(std::string("/proc/") + entry->d_name + "/comm");
-                std::string name;
-                std::getline(comm, name);
-                found = name + " (pid " + std::to_string(pid) + ")";
-                break;
-            }
+std::string ReadFirstLine(const std::string& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// "name (pid N)" from <procRoot>/N/comm; "a program (pid N)" when the name cannot be read.
+std::string NameProcess(const std::string& procRoot, long pid) {
+    const std::string name = ReadFirstLine(procRoot + "/" + std::to_string(pid) + "/comm");
+    return (name.empty() ? std::string("a program") : name) + " (pid " + std::to_string(pid) + ")";
+}
+
+// Whether process `pid` has a descriptor open on the character device `rdev`: 1 yes, 0 no, -1
+// cannot tell (its descriptors are another user's to see, or the process has ended).
+int HasDescriptorOn(const std::string& procRoot, long pid, dev_t rdev) {
+    const std::string fdDir = procRoot + "/" + std::to_string(pid) + "/fd";
+    DIR* fds = opendir(fdDir.c_str());
+    if (!fds) return -1;
+    int found = 0;
+    while (dirent* fd = readdir(fds)) {
+        if (fd->d_name[0] == '.') continue;
+        struct stat st {};
+        if (stat((fdDir + "/" + fd->d_name).c_str(), &st) == 0 && S_ISCHR(st.st_mode) &&
+            st.st_rdev == rdev) {
+            found = 1;
+            break;
         }
-        closedir(fds);
-        if (!found.empty()) break;
     }
-    closedir(proc);
+    closedir(fds);
     return found;
 }
+
+// A lock names its holder when that is another live process that, as far as can be seen, still
+// has the port open: not a pid reused since, nor a parent that handed the port to a child.
+bool HoldsPort(const std::string& procRoot, long pid, const struct stat& node) {
+    if (pid <= 0 || pid == static_cast<long>(getpid())) return false;
+    if (!IsDirectory(procRoot + "/" + std::to_string(pid))) return false;
+    return !S_ISCHR(node.st_mode) || HasDescriptorOn(procRoot, pid, node.st_rdev) != 0;
+}
+
+// The process holding a lock (flock or fcntl) on the node, from <procRoot>/locks:
+// "1: FLOCK  ADVISORY  WRITE 1234 00:05:1234 0 EOF". Waiters ("1: -> FLOCK ...") hold nothing;
+// a pid of 0 or -1 is a holder outside this pid namespace or an open-file lock.
+long LockHolderPid(const std::string& procRoot, const struct stat& node) {
+    std::ifstream locks(procRoot + "/locks");
+    std::string line;
+    while (std::getline(locks, line)) {
+        std::istringstream fields(line);
+        std::string id, kind, mode, access, owner, where;
+        if (!(fields >> id >> kind) || kind == "->") continue;
+        if (!(fields >> mode >> access >> owner >> where)) continue;
+        unsigned major = 0, minor = 0;
+        unsigned long long inode = 0;
+        if (std::sscanf(where.c_str(), "%x:%x:%llu", &major, &minor, &inode) != 3) continue;
+        if (makedev(major, minor) != node.st_dev || inode != node.st_ino) continue;
+        char* end = nullptr;
+        const long pid = std::strtol(owner.c_str(), &end, 10);
+        if (*end == '\0' && HoldsPort(procRoot, pid, node)) return pid;
+    }
+    return 0;
+}
+
+// The live owner named by a UUCP lock file (LCK..ttyUSB0: the pid in ASCII, or as a binary int
+// by old programs); stale files of ended programs name nobody.
+long LockFilePid(const HolderSearch& where, const std::vector<std::string>& names,
+                 const struct stat& node) {
+    for (const std::string& dir : where.lockDirs) {
+        for (const std::string& name : names) {
+            std::ifstream in(dir + "/LCK.." + name, std::ios::binary);
+            if (!in) continue;
+            std::string text((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+            long pid = 0;
+            const bool ascii = std::all_of(text.begin(), text.end(), [](char c) {
+                return std::isdigit(static_cast<unsigned char>(c)) || c == ' ' || c == '\n';
+            });
+            if (text.size() == sizeof(int) && !ascii) {
+                int binary = 0;
+                std::memcpy(&binary, text.data(), sizeof binary);
+                pid = binary;
+            } else {
+                pid = std::strtol(text.c_str(), nullptr, 10);
+            }
+            if (HoldsPort(where.procRoot, pid, node)) return pid;
+        }
+    }
+    return 0;
+}
+
+// Every other process with a descriptor open on the character device `rdev`, in pid order.
+std::vector<long> DescriptorHolders(const std::string& procRoot, dev_t rdev) {
+    std::vector<long> holders;
+    DIR* proc = opendir(procRoot.c_str());
+    if (!proc) return holders;
+    const long self = static_cast<long>(getpid());
+    while (dirent* entry = readdir(proc)) {
+        char* end = nullptr;
+        const long pid = std::strtol(entry->d_name, &end, 10);
+        if (*end != '\0' || pid <= 0 || pid == self) continue;
+        if (HasDescriptorOn(procRoot, pid, rdev) == 1) holders.push_back(pid);
+    }
+    closedir(proc);
+    std::sort(holders.begin(), holders.end());
+    return holders;
+}
+
+}  // namespace
+
+std::string FindPortHolder(const std::string& path, const HolderSearch& where) {
+    struct stat node {};
+    if (stat(path.c_str(), &node) != 0) return {};
+    // A lock says who took the port; a descriptor alone may be a bystander's.
+    if (const long pid = LockHolderPid(where.procRoot, node))
+        return NameProcess(where.procRoot, pid);
+    std::vector<std::string> names{std::filesystem::path(path).filename().string()};
+    std::error_code ec;
+    const std::string real = std::filesystem::canonical(path, ec).filename().string();
+    if (!ec && real != names.front()) names.push_back(real);
+    if (const long pid = LockFilePid(where, names, node)) return NameProcess(where.procRoot, pid);
+    if (!S_ISCHR(node.st_mode)) return {};
+    std::string found;
+    for (const long pid : DescriptorHolders(where.procRoot, node.st_rdev)) {
+        found += (found.empty() ? "" : " and ") + NameProcess(where.procRoot, pid);
+    }
+    return found;
+}
+
+namespace {
 
 struct PermissionAdvice {
     std::string group = "dialout";
@@ -109,8 +218,9 @@ PermissionAdvice AdviseOnPermission(const std::string& path) {
 
 }  // namespace
 
-PortOpenResult OpenSerialPort(const std::string& path) {
+PortOpenResult OpenSerialPort(const std::string& path, const HolderSearch& holders) {
     PortOpenResult result;
+    result.path = path;
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         result.errorNumber = errno;
@@ -131,7 +241,7 @@ PortOpenResult OpenSerialPort(const std::string& path) {
                 result.failure = OpenFailure::Other;
                 break;
         }
-        if (result.failure == OpenFailure::Busy) result.holder = FindHolder(path);
+        if (result.failure == OpenFailure::Busy) result.holder = FindPortHolder(path, holders);
         return result;
     }
     if (!isatty(fd)) {
@@ -146,7 +256,7 @@ PortOpenResult OpenSerialPort(const std::string& path) {
         result.errorNumber = errno;
         ::close(fd);
         result.failure = OpenFailure::Busy;
-        result.holder = FindHolder(path);
+        result.holder = FindPortHolder(path, holders);
         return result;
     }
     if (ioctl(fd, TIOCEXCL) != 0) {
@@ -231,10 +341,22 @@ void PurgePort(PortHandle port, bool input, bool output) {
 }
 
 void ClosePortHandle(PortHandle port) {
-    if (port != kNoPort) ::close(port);
+    if (port == kNoPort) return;
+    // Not fatal when it fails: a port that has gone keeps nobody out.
+    static_cast<void>(ioctl(port, TIOCNXCL));
+    ::close(port);
 }
 
-std::string DescribeOpenFailure(const std::string& path, const PortOpenResult& result) {
+bool PortHasGone(PortHandle port) {
+    if (port == kNoPort) return true;
+    // No events asked for: a hang-up, an error and a closed handle are reported regardless.
+    pollfd pfd{port, 0, 0};
+    if (::poll(&pfd, 1, 0) < 0) return false;
+    return (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+std::string DescribeOpenFailure(const std::string& path, const PortOpenResult& result,
+                                bool retrying) {
     switch (result.failure) {
         case OpenFailure::None:
             return {};
@@ -254,7 +376,8 @@ std::string DescribeOpenFailure(const std::string& path, const PortOpenResult& r
         case OpenFailure::Busy:
             return "Cannot open " + path + ": the port is in use by " +
                    (result.holder.empty() ? std::string("another program") : result.holder) +
-                   ". Close that program; the link retries by itself.";
+                   (retrying ? ". Close that program; the link retries by itself."
+                             : ". Close that program and try again.");
         case OpenFailure::NotFound:
             return "Cannot open " + path + ": the device node has gone (" +
                    std::strerror(result.errorNumber) + ").";

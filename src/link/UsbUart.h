@@ -66,6 +66,9 @@ public:
     // The port is open and configured for the line (set once per opening).
     bool IsOpen() const { return isOpen_; }
     void SetOpen(bool open) { isOpen_ = open; }
+    // The open port has gone (unplugged, hung up): a transaction that failed on it lost the
+    // link, rather than waited in vain for the device.
+    bool PortGone() const { return portHandle != kNoPort && PortHasGone(portHandle); }
 
     std::array<std::uint8_t, kRxSize> rxBuffer{};
     std::uint32_t baudRate = kDefaultBaud;
@@ -74,6 +77,9 @@ public:
     std::uint32_t bytesRead = 0;
     PortHandle portHandle = kNoPort;
     std::string portName;  // device node of the open port, for messages
+    // Why the bridge's port could not be opened at the last try (failure None once it opened,
+    // and while no bridge is there): messages name this rather than a missing bridge.
+    PortOpenResult openFailure;
 
 private:
     UsbState usbState_ = UsbState::NoBridge;

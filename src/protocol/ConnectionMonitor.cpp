@@ -1,11 +1,43 @@
 #include "protocol/ConnectionMonitor.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "protocol/Commands.h"
 #include "protocol/VersionText.h"
 
 namespace vorna {
+namespace {
+
+std::string Hex(std::uint8_t byte) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02x", byte);
+    return text;
+}
+
+std::string HexBytes(const std::uint8_t* bytes, std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%02x", bytes[i]);
+        text += (i == 0 ? "" : " ") + std::string(hex);
+    }
+    return text;
+}
+
+// Why an identification that was asked for did not come whole; "" when the asking itself
+// failed (its read-back did not come), which says nothing about the device.
+std::string IdentityProblem(LinkResult result, const UsbUart& link, const char* device) {
+    if (result != LinkResult::NoAnswer) return {};
+    if (link.bytesRead == 0) {
+        return "it answered the check but sent no identity when asked (" + Hex(cmd::kIdentify) +
+               ")";
+    }
+    return "its identity came " + std::to_string(link.bytesRead) + " bytes long, where " + device +
+           " sends 7";
+}
+
+}  // namespace
 
 ConnectionMonitor::ConnectionMonitor(UsbUart& link, BridgeLocation location, SetupPageLink& setup,
                                      FirmwarePageLink& firmware, LinkView& view, PollTimer& timer)
@@ -47,6 +79,7 @@ void ConnectionMonitor::OnTimer() {
 void ConnectionMonitor::PollDevice() {
     if (link_.GetUsbState() != UsbState::Connected) {
         setup_.ForgetEscValues();  // unplugged: the next ESC may be another one
+        NoteOddAnswer("");
         if (link_.IsOpen()) {
             link_.SetUsbState(UsbState::Connected);
         } else {
@@ -81,9 +114,11 @@ void ConnectionMonitor::ClearEscTexts(bool keepBlinkyText) {
 void ConnectionMonitor::PollEsc() {
     if (link_.SendCommandByte(cmd::kEscProbe) != LinkResult::Ok) {
         link_.ClosePort();
+        NoteOddAnswer("");
         return;
     }
     if (link_.ReadReply(1, 1000) != LinkResult::Ok) {
+        NoteOddAnswer("");  // nothing answered at all
         if (link_.GetDeviceState() != DeviceState::Absent) {
             link_.SetDeviceState(DeviceState::Absent);
             setup_.ForgetEscValues();
@@ -94,17 +129,32 @@ void ConnectionMonitor::PollEsc() {
         return;
     }
     if (link_.rxBuffer[0] != cmd::kEscPresent) {
+        // An identified ESC that garbles one keep-alive stays what it is.
+        if (link_.GetDeviceState() != DeviceState::Connected) {
+            NoteOddAnswer("it said " + Hex(link_.rxBuffer[0]) + " to the ESC check " +
+                          Hex(cmd::kEscProbe) + ", where an ESC says " + Hex(cmd::kEscPresent));
+        }
         link_.PurgeAndClear();
         return;
     }
     if (link_.GetDeviceState() == DeviceState::Connected) {
+        NoteOddAnswer("");
         RetryFailedRead();  // otherwise a keep-alive
         return;
     }
 
     // Tried again on the next tick; an answer is only taken from an identification that came.
-    if (IdentifyDevice() != LinkResult::Ok) return;
-    if (link_.rxBuffer[1] != cmd::kIdentityMarker) return;
+    if (const LinkResult asked = IdentifyDevice(); asked != LinkResult::Ok) {
+        const std::string problem = IdentityProblem(asked, link_, "an ESC");
+        if (!problem.empty()) NoteOddAnswer(problem);
+        return;
+    }
+    if (link_.rxBuffer[1] != cmd::kIdentityMarker) {
+        NoteOddAnswer("its identity " + HexBytes(link_.rxBuffer.data(), 7) + " lacks the mark " +
+                      Hex(cmd::kIdentityMarker) + " in its second byte");
+        return;
+    }
+    NoteOddAnswer("");
     IdentityBytes identity{};
     std::copy_n(link_.rxBuffer.begin(), identity.size(), identity.begin());
     setup_.SetVersionText(VersionText(identity[3]));
@@ -136,10 +186,15 @@ void ConnectionMonitor::RetryFailedRead() {
 void ConnectionMonitor::PollCard() {
     if (link_.SendCommandByte(cmd::kCardProbe) != LinkResult::Ok) {
         link_.ClosePort();
+        NoteOddAnswer("");
         cardState_ = DeviceState::NotPolled;
         return;
     }
     if (link_.ReadReply(2, 150) != LinkResult::Ok) {
+        NoteOddAnswer(link_.bytesRead == 0
+                          ? ""
+                          : "it sent 1 of the 2 bytes a program card answers to its check " +
+                                Hex(cmd::kCardProbe));
         cardState_ = DeviceState::Absent;
         return;
     }
@@ -147,7 +202,12 @@ void ConnectionMonitor::PollCard() {
         if (cardState_ != DeviceState::Connected) {
             // The card counts as connected once its identity came; otherwise it is asked
             // again on the next tick rather than shown with an identity it never sent.
-            if (IdentifyDevice() != LinkResult::Ok) return;
+            if (const LinkResult asked = IdentifyDevice(); asked != LinkResult::Ok) {
+                const std::string problem = IdentityProblem(asked, link_, "a program card");
+                if (!problem.empty()) NoteOddAnswer(problem);
+                return;
+            }
+            NoteOddAnswer("");
             cardState_ = DeviceState::Connected;
             IdentityBytes identity{};
             std::copy_n(link_.rxBuffer.begin(), identity.size(), identity.begin());
@@ -156,6 +216,9 @@ void ConnectionMonitor::PollCard() {
             view_.DeviceChanged();
         }
     } else {
+        NoteOddAnswer("it said " + HexBytes(link_.rxBuffer.data(), 2) + " to the card check " +
+                      Hex(cmd::kCardProbe) +
+                      ", where a program card's answer begins with 0xd0 to 0xdf");
         cardState_ = DeviceState::Absent;
     }
 }
@@ -163,10 +226,12 @@ void ConnectionMonitor::PollCard() {
 void ConnectionMonitor::PollFix() {
     if (link_.SendCommandByte(cmd::kFixProbe) != LinkResult::Ok) {
         link_.ClosePort();
+        NoteOddAnswer("");
         return;
     }
     for (int retry = 0;; ++retry) {
         if (link_.ReadReply(1, 500) != LinkResult::Ok) {
+            NoteOddAnswer("");
             if (link_.GetDeviceState() != DeviceState::Absent) {
                 link_.SetDeviceState(DeviceState::Absent);
                 UpdateStatusLamps();
@@ -176,6 +241,7 @@ void ConnectionMonitor::PollFix() {
             return;
         }
         if (link_.rxBuffer[0] == cmd::kFixPresent) {
+            NoteOddAnswer("");
             if (link_.GetDeviceState() != DeviceState::Connected) {
                 // In Fix Mode the identity is neither stored nor shown, and nothing is read:
                 // the device is asked only to keep its conversation in step.
@@ -184,9 +250,15 @@ void ConnectionMonitor::PollFix() {
             }
             return;
         }
+        if (link_.GetDeviceState() != DeviceState::Connected) {
+            NoteOddAnswer("it said " + Hex(link_.rxBuffer[0]) + " to the Fix Mode check " +
+                          Hex(cmd::kFixProbe) + ", where an ESC's boot loader says " +
+                          Hex(cmd::kFixPresent));
+        }
         if (retry >= kFixProbeRetries) return;
         if (link_.SendCommandByte(cmd::kFixProbe) != LinkResult::Ok) {
             link_.ClosePort();
+            NoteOddAnswer("");
             return;
         }
     }
@@ -217,7 +289,18 @@ DeviceMenuState ConnectionMonitor::MenuState() const {
 }
 
 void ConnectionMonitor::AnnounceMode(bool selectLinksPage) {
+    NoteOddAnswer("");  // what answered in the mode left says nothing about the next one
     view_.DeviceModeChanged(MenuState(), selectLinksPage);
+}
+
+void ConnectionMonitor::NoteOddAnswer(const std::string& detail) {
+    const char* device = mode_ == DeviceMode::Card  ? "a VORNA program card"
+                         : mode_ == DeviceMode::Fix ? "an ESC in Fix Mode"
+                                                    : "a VORNA ESC";
+    oddAnswer_ = detail.empty() ? std::string()
+                                : "Something answered on " + link_.portName + ", but not as " +
+                                      device + " does (" + detail + ").";
+    transfer_.SetOddAnswer(oddAnswer_);
 }
 
 void ConnectionMonitor::ChooseEsc() {

@@ -50,6 +50,11 @@ public:
     int ModelType() const { return modelType_; }
     LampState Lamps() const;
 
+    // Something answered the chosen mode's check or identification, but not as that device
+    // does: one sentence naming the port and what came. Empty while the device answers as it
+    // should, while nothing answers at all, and without an open port.
+    const std::string& OddAnswer() const { return oddAnswer_; }
+
     SettingsTransfer& Transfer() { return transfer_; }
     UsbUart& Link() { return link_; }
     void SetFirmwareUpdates(FirmwareUpdates* updates) { updates_ = updates; }
@@ -67,6 +72,8 @@ private:
     void RetryFailedRead();
     void ClearEscTexts(bool keepBlinkyText);
     void AnnounceMode(bool selectLinksPage);
+    // `detail` of what answered in the chosen mode ("" clears it).
+    void NoteOddAnswer(const std::string& detail);
 
     UsbUart& link_;
     BridgeLocation location_;
@@ -85,6 +92,7 @@ private:
     bool escPageEnabled_ = false;
     bool firmwarePageEnabled_ = false;
     std::string lastPortProblem_;
+    std::string oddAnswer_;
 };
 
 inline constexpr const char* kBlinkyRx4FirmwareText = "Blinky V3.0_K7T_RX4";

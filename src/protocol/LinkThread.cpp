@@ -14,6 +14,7 @@ void LinkThread::Run(Tick tick, int periodMs) {
         tick_ = std::move(tick);
         quit_ = false;
         timerRunning_ = true;
+        tickNow_ = false;
         period_ = std::chrono::milliseconds(periodMs);
         due_ = Clock::now() + period_;
     }
@@ -38,6 +39,14 @@ void LinkThread::Shutdown() {
     }
     wake_.notify_all();
     if (thread_.joinable() && !IsLinkThread()) thread_.join();
+}
+
+void LinkThread::TickNow() {
+    {
+        std::lock_guard lock(mutex_);
+        tickNow_ = true;
+    }
+    wake_.notify_all();
 }
 
 void LinkThread::StopTimer() {
@@ -66,9 +75,10 @@ void LinkThread::Loop() {
             lock.lock();
             continue;
         }
-        if (timerRunning_ && Clock::now() >= due_) {
+        if (timerRunning_ && (tickNow_ || Clock::now() >= due_)) {
             // Like a window timer, a tick that overran its period is followed by one tick at
             // once, not by a burst of the ticks it missed.
+            tickNow_ = false;
             due_ = Clock::now() + period_;
             lock.unlock();
             tick_();

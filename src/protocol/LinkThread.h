@@ -28,6 +28,11 @@ public:
     void Run(Tick tick, int periodMs = kPollPeriodMs);
     // Runs `job` on the link thread after the current tick or job.
     void Post(Job job);
+    // Brings the next tick forward: it runs as soon as the tick under way and the jobs already
+    // queued are done, instead of one period after the last, and the period counts from it.
+    // A request made while the timer is stopped waits for it to start. The window never asks:
+    // only vornactl, which has no reason to keep the poll's rhythm while a command waits.
+    void TickNow();
     // Finishes the tick or job under way, drops queued jobs and joins. Safe to call twice.
     void Shutdown();
     bool IsLinkThread() const { return std::this_thread::get_id() == thread_.get_id(); }
@@ -46,6 +51,7 @@ private:
     Tick tick_;
     bool quit_ = false;
     bool timerRunning_ = false;
+    bool tickNow_ = false;
     Clock::duration period_ = std::chrono::milliseconds(kPollPeriodMs);
     Clock::time_point due_{};
     std::thread thread_;

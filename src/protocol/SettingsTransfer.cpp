@@ -8,6 +8,27 @@
 
 namespace vorna {
 
+std::string UsbConnectionError(const UsbUart& link) {
+    if (link.openFailure.failure == OpenFailure::None) return kMsgUsbConnectionError;
+    return std::string(kMsgUsbConnectionError) + "\n" +
+           DescribeOpenFailure(link.openFailure.path, link.openFailure);
+}
+
+std::string SettingsTransfer::EscConnectionError() const {
+    return oddAnswer_.empty() ? std::string(kMsgEscConnectionError)
+                              : std::string(kMsgEscConnectionError) + "\n" + oddAnswer_;
+}
+
+void SettingsTransfer::LinkLostDuringWrite(int acknowledged, int total) {
+    setup_.ClearWriteRequest();
+    lastWrite_ = WriteOutcome::LinkLost;
+    link_.ClosePort();
+    view_.ShowMessage(std::string(kMsgLinkLostDuringWrite) + " (" + std::to_string(acknowledged) +
+                          " of " + std::to_string(total) + " were acknowledged).\n" +
+                          kMsgLinkLostMix,
+                      MessageIcon::Error);
+}
+
 int SettingsTransfer::ReplyLengthFor(int modelType) {
     return ModelTypeInfoFor(modelType).replyLength;
 }
@@ -69,12 +90,12 @@ bool SettingsTransfer::ReadSettings() {
 void SettingsTransfer::WriteSettings() {
     if (link_.GetUsbState() != UsbState::Connected) {
         setup_.ClearWriteRequest();
-        view_.ShowMessage(kMsgUsbConnectionError, MessageIcon::Error);
+        view_.ShowMessage(UsbConnectionError(link_), MessageIcon::Error);
         return;
     }
     if (link_.GetDeviceState() != DeviceState::Connected) {
         setup_.ClearWriteRequest();
-        view_.ShowMessage(kMsgEscConnectionError, MessageIcon::Error);
+        view_.ShowMessage(EscConnectionError(), MessageIcon::Error);
         return;
     }
     if (!setup_.HasValidRecord()) {
@@ -97,6 +118,11 @@ void SettingsTransfer::WriteSettings() {
         char progress[16];
         std::snprintf(progress, sizeof progress, "%d%% ", 100 * k / divisor);
         if (link_.SendPairAwaitAck(&pairs[static_cast<std::size_t>(2 * k)]) != LinkResult::Ok) {
+            if (link_.PortGone()) {
+                LinkLostDuringWrite(k, count);
+                timer_.StartTimer(kPollPeriodMs);
+                return;
+            }
             // Retry starts again from the first pair on the next tick; Cancel ends the request
             // and leaves the page as it is.
             if (!view_.AskRetry(kMsgSendFail)) {
@@ -118,11 +144,21 @@ void SettingsTransfer::WriteSettings() {
             // The ESC acknowledges the pair, then confirms the new voltage with one more byte.
             if (link_.SendPairAwaitAck(pair) != LinkResult::Ok ||
                 link_.ReadReply(1, 500) != LinkResult::Ok || link_.rxBuffer[0] != cmd::kAck) {
+                if (link_.PortGone()) {
+                    LinkLostDuringWrite(count, count);
+                    timer_.StartTimer(kPollPeriodMs);
+                    return;
+                }
                 view_.ShowMessage(kMsgBecSetFailed, MessageIcon::None);
             }
         }
     }
     if (link_.SendCommandByte(cmd::kEndOfWrite) != LinkResult::Ok) {
+        if (link_.PortGone()) {
+            LinkLostDuringWrite(count, count);
+            timer_.StartTimer(kPollPeriodMs);
+            return;
+        }
         lastWrite_ = WriteOutcome::SendFailed;
         view_.ShowMessage(kMsgEndOfWriteFail, MessageIcon::None);
     } else {
@@ -158,13 +194,13 @@ void SettingsTransfer::RestoreDefaults() {
     if (link_.GetUsbState() != UsbState::Connected) {
         setup_.ClearDefaultRequest();
         lastRestore_ = RestoreOutcome::Refused;
-        view_.ShowMessage(kMsgUsbConnectionError, MessageIcon::Error);
+        view_.ShowMessage(UsbConnectionError(link_), MessageIcon::Error);
         return;
     }
     if (link_.GetDeviceState() != DeviceState::Connected) {
         setup_.ClearDefaultRequest();
         lastRestore_ = RestoreOutcome::Refused;
-        view_.ShowMessage(kMsgEscConnectionError, MessageIcon::Error);
+        view_.ShowMessage(EscConnectionError(), MessageIcon::Error);
         return;
     }
     if (!setup_.HasValidRecord()) {

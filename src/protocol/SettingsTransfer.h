@@ -1,6 +1,8 @@
 // Reading the ESC's settings, writing them back pair by pair, and restoring its defaults.
 #pragma once
 
+#include <string>
+
 #include "link/UsbUart.h"
 #include "protocol/LinkView.h"
 #include "protocol/PageLinks.h"
@@ -35,14 +37,24 @@ inline constexpr const char* kMsgBackupWhere = "The settings the ESC had before 
 inline constexpr const char* kMsgSentAndVerified = "Settings sent and verified";
 inline constexpr const char* kMsgSentButDiffers =
     "Settings sent, but the ESC holds other values for: ";
+// Followed by "(N of M were acknowledged)" and kMsgLinkLostMix.
+inline constexpr const char* kMsgLinkLostDuringWrite =
+    "The link to the ESC was lost while its settings were being sent";
+inline constexpr const char* kMsgLinkLostMix =
+    "The ESC may now hold a mix of its old and new settings: connect it again and read them "
+    "before you drive.";
 inline constexpr const char* kMsgSentNotVerified =
     "Settings sent, but reading them back failed, so they could not be verified.\n"
     "The page shows no values until they are read.";
 
 // How the last write and the last restore ended, for those who cannot read a message box
 // (vornactl).
-enum class WriteOutcome { None, Refused, SendFailed, NotVerified, Differs, Verified };
+enum class WriteOutcome { None, Refused, SendFailed, LinkLost, NotVerified, Differs, Verified };
 enum class RestoreOutcome { None, Refused, Failed, NotReadBack, Restored };
+
+// "USB Connection Error!", followed by why when the bridge's port is there but could not be
+// opened (in use, no permission): the port's problem, not a missing bridge, is the reason.
+std::string UsbConnectionError(const UsbUart& link);
 
 class SettingsTransfer {
 public:
@@ -61,6 +73,9 @@ public:
     bool LastReadFailed() const { return lastReadFailed_; }
     WriteOutcome LastWrite() const { return lastWrite_; }
     RestoreOutcome LastRestore() const { return lastRestore_; }
+    // What answered in place of the ESC (ConnectionMonitor::OddAnswer), added to "ESC
+    // Connection Error!" so that a wrong device is not taken for a missing one.
+    void SetOddAnswer(const std::string& text) { oddAnswer_ = text; }
 
     // Length of the settings reply, end marker included, for a model type.
     static int ReplyLengthFor(int modelType);
@@ -72,11 +87,16 @@ public:
 
 private:
     bool ReadRecord(int modelType);
+    std::string EscConnectionError() const;
+    // The port went away during a write: said at once (Retry could not help), and the port is
+    // closed so that the bridge is looked for afresh.
+    void LinkLostDuringWrite(int acknowledged, int total);
 
     bool verifyPending_ = false;
     bool lastReadFailed_ = false;
     WriteOutcome lastWrite_ = WriteOutcome::None;
     RestoreOutcome lastRestore_ = RestoreOutcome::None;
+    std::string oddAnswer_;
     UsbUart& link_;
     SetupPageLink& setup_;
     FirmwarePageLink& firmware_;

@@ -85,6 +85,18 @@ bool EscSetupModel::SelectEscValues() {
 
 LoadedSheet EscSetupModel::LoadSheet(const std::filesystem::path& sheetPath,
                                      std::vector<ParamId>* leftAtEscValues) {
+    // Read and parsed first: the link thread never waits for a file.
+    return LoadSheet(ReadSetupSheet(sheetPath), leftAtEscValues);
+}
+
+LoadedSheet EscSetupModel::LoadSheet(const SheetFile& sheet,
+                                     std::vector<ParamId>* leftAtEscValues) {
+    if (leftAtEscValues != nullptr) leftAtEscValues->clear();
+    if (!sheet.error.empty()) {
+        LoadedSheet refused;
+        refused.error = sheet.error;
+        return refused;
+    }
     LoadedSheet loaded;
     bool enabledChanged = false;
     {
@@ -92,12 +104,11 @@ LoadedSheet EscSetupModel::LoadSheet(const std::filesystem::path& sheetPath,
         const bool overEscValues = state_.recordValid;
         if (overEscValues) {
             enabledChanged = SelectEscValues();
-            loaded = LoadProfile(state_, sheetPath, nullptr);
+            loaded = ApplySetupSheet(state_, sheet, nullptr);
         } else {
-            loaded = LoadProfile(state_, sheetPath, ClearSelections);
+            loaded = ApplySetupSheet(state_, sheet, ClearSelections);
         }
         if (leftAtEscValues != nullptr) {
-            leftAtEscValues->clear();
             for (const ParamId id : kParameters) {
                 const OptionList& list = state_.List(id);
                 if (!overEscValues || list.entries.empty() || !list.enabled) continue;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -89,7 +90,103 @@ std::string Quoted(const std::filesystem::path& p) {
     return "\"" + p.string() + "\"";
 }
 
+// What a file that is neither a folder nor a regular file is, for messages.
+std::string NotRegularKind(mode_t mode) {
+    if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "of another type";
+}
+
+std::string WithArticle(std::string_view kind) {
+    return (kind.empty() ? "a file" : "a " + std::string(kind));
+}
+
+class FdCloser {
+public:
+    explicit FdCloser(int fd) : fd_(fd) {}
+    ~FdCloser() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FdCloser(const FdCloser&) = delete;
+    FdCloser& operator=(const FdCloser&) = delete;
+
+private:
+    int fd_;
+};
+
 }  // namespace
+
+std::string SizeLimitText(std::uintmax_t limit) {
+    const std::string bytes = std::to_string(limit) + " bytes";
+    if (limit >= 1024 * 1024 && limit % (1024 * 1024) == 0) {
+        return std::to_string(limit / (1024 * 1024)) + " MiB (" + bytes + ")";
+    }
+    if (limit >= 1024 && limit % 1024 == 0) {
+        return std::to_string(limit / 1024) + " KiB (" + bytes + ")";
+    }
+    return bytes;
+}
+
+SmallFile ReadSmallFile(const std::filesystem::path& path, std::uintmax_t limit,
+                        std::string_view kind) {
+    SmallFile result;
+    const auto refuse = [&](ReadFailure failure, std::string text) {
+        result.failure = failure;
+        result.error = std::move(text);
+        result.text.clear();
+        return result;
+    };
+    const auto systemRefusal = [&](int err) {
+        return refuse(
+            err == ENOENT || err == ENOTDIR ? ReadFailure::Missing : ReadFailure::Unreadable,
+            "Cannot read " + Quoted(path) + ": " + SystemError(err));
+    };
+    const auto typeRefusal = [&](mode_t mode) {
+        if (S_ISDIR(mode)) {
+            return refuse(ReadFailure::Folder,
+                          Quoted(path) + " is a folder, not " + WithArticle(kind));
+        }
+        return refuse(ReadFailure::NotRegular, Quoted(path) + " is not a regular file but " +
+                                                   NotRegularKind(mode) +
+                                                   ", so it is not read as " + WithArticle(kind));
+    };
+    const auto sizeRefusal = [&] {
+        return refuse(ReadFailure::TooLarge, Quoted(path) + " is larger than " +
+                                                 SizeLimitText(limit) + ", the most " +
+                                                 WithArticle(kind) + " may be; it was not read");
+    };
+
+    // Looked at before opening: opening a FIFO would wait for a writer, and opening a device
+    // can act on it.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return systemRefusal(errno);
+    if (!S_ISREG(st.st_mode)) return typeRefusal(st.st_mode);
+    if (static_cast<std::uintmax_t>(st.st_size) > limit) return sizeRefusal();
+
+    // Without blocking, in case it was replaced by something else since.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return systemRefusal(errno);
+    const FdCloser closer(fd);
+    if (::fstat(fd, &st) != 0) return systemRefusal(errno);
+    if (!S_ISREG(st.st_mode)) return typeRefusal(st.st_mode);
+
+    char buffer[16384];
+    while (result.text.size() <= limit) {
+        const std::uintmax_t room = limit + 1 - result.text.size();
+        const ssize_t n = ::read(
+            fd, buffer, static_cast<std::size_t>(std::min<std::uintmax_t>(sizeof buffer, room)));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return systemRefusal(errno);
+        }
+        if (n == 0) break;
+        result.text.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (result.text.size() > limit) return sizeRefusal();
+    return result;
+}
 
 bool IniFile::EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -103,28 +200,16 @@ bool IniFile::StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
 }
 
-bool IniFile::Load(const std::filesystem::path& path, std::string* error) {
+bool IniFile::Load(const std::filesystem::path& path, std::string* error, std::string_view kind) {
     lines_.clear();
     bom_ = false;
     crlf_ = false;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-        const int err = errno;
-        if (error) *error = "Cannot read " + Quoted(path) + ": " + SystemError(err);
+    const SmallFile file = ReadSmallFile(path, kMaxIniFileBytes, kind);
+    if (file.failure != ReadFailure::None) {
+        if (error) *error = file.error;
         return false;
     }
-    std::string text;
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    const bool failed = std::ferror(f) != 0;
-    const int err = errno;
-    std::fclose(f);
-    if (failed) {
-        if (error) *error = "Cannot read " + Quoted(path) + ": " + SystemError(err);
-        return false;
-    }
-    Parse(text);
+    Parse(file.text);
     return true;
 }
 
@@ -246,9 +331,56 @@ bool WriteProfileString(const std::filesystem::path& path, std::string_view sect
     return ini.Save(path, error);
 }
 
+bool CheckFileName(const std::filesystem::path& path, std::string_view kind, std::string* error) {
+    const auto refuse = [&](std::string text) {
+        if (error) *error = std::move(text);
+        return false;
+    };
+    const std::string& text = path.native();
+    if (text.empty()) return refuse("No file name was given for " + WithArticle(kind));
+    if (text.back() == '/') {
+        return refuse(Quoted(path) + " ends in a folder separator, so it names a folder, not " +
+                      WithArticle(kind));
+    }
+    const std::string name = path.filename().string();
+    if (name == "." || name == "..") {
+        return refuse(Quoted(path) + " names a folder, not " + WithArticle(kind));
+    }
+    return true;
+}
+
+bool CheckReplaceable(const std::filesystem::path& path, std::string_view kind,
+                      std::string* error) {
+    const auto refuse = [&](std::string text) {
+        if (error) *error = std::move(text);
+        return false;
+    };
+    if (!CheckFileName(path, kind, error)) return false;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return true;  // a new file (or writing says why not)
+    if (S_ISDIR(st.st_mode)) return refuse(Quoted(path) + " is a folder, not " + WithArticle(kind));
+    if (!S_ISREG(st.st_mode)) {
+        return refuse(Quoted(path) + " is not a regular file but " + NotRegularKind(st.st_mode) +
+                      "; it was left alone");
+    }
+    // The mode bits first: they do not stop root, but a file nobody may write is kept as it is.
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        return refuse(Quoted(path) +
+                      " is read-only; it was left as it is. Make it writable or choose another "
+                      "name");
+    }
+    if (::access(path.c_str(), W_OK) != 0) {
+        const int err = errno;
+        return refuse("Cannot write " + Quoted(path) + ": " + SystemError(err) +
+                      "; it was left as it is");
+    }
+    return true;
+}
+
 bool WriteFileReplacing(const std::filesystem::path& path, std::string_view content,
-                        std::string* error) {
+                        std::string* error, std::string_view kind) {
     namespace fs = std::filesystem;
+    if (!CheckReplaceable(path, kind, error)) return false;
     std::error_code ec;
     fs::path target = path;
     if (fs::is_symlink(target, ec)) {
@@ -310,6 +442,17 @@ bool WriteFileReplacing(const std::filesystem::path& path, std::string_view cont
     if (::rename(temp.c_str(), target.c_str()) != 0) {
         err = errno;
         return abandon("renaming " + Quoted(temp) + " over it", err);
+    }
+    // The rename itself is on disk only once the folder is: a crash now must not bring back
+    // the old file (or none) after a save that said it was done. A folder this process may
+    // write but not read cannot be opened for it; the rename stands then as the system keeps it.
+    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+        const int synced = ::fsync(folderFd);
+        err = errno;
+        ::close(folderFd);
+        // EINVAL: a file system that has nothing to flush for folders.
+        if (synced != 0 && err != EINVAL) return fail("flushing the folder " + Quoted(folder), err);
     }
     return true;
 }

@@ -96,12 +96,28 @@ std::filesystem::path SheetPath(const std::filesystem::path& profileRoot, std::s
     return profileRoot / std::string(category) / (std::string(sheet) + ".ini");
 }
 
-LoadedSheet LoadProfile(SetupState& state, const std::filesystem::path& sheetPath,
-                        const std::function<void(SetupState&)>& clearSelections) {
+SheetFile ReadSetupSheet(const std::filesystem::path& sheetPath) {
+    SheetFile sheet;
+    const SmallFile file = ReadSmallFile(sheetPath, kMaxIniFileBytes, kSetupSheetKind);
+    if (file.failure == ReadFailure::None) {
+        sheet.found = true;
+        sheet.ini.Parse(file.text);
+    } else if (file.failure != ReadFailure::Missing) {
+        sheet.error = file.error;
+    }
+    return sheet;
+}
+
+LoadedSheet ApplySetupSheet(SetupState& state, const SheetFile& file,
+                            const std::function<void(SetupState&)>& clearSelections) {
     LoadedSheet sheet;
+    if (!file.error.empty()) {
+        sheet.error = file.error;
+        return sheet;
+    }
     if (clearSelections) clearSelections(state);
-    IniFile ini;
-    sheet.fileFound = ini.Load(sheetPath);
+    const IniFile& ini = file.ini;
+    sheet.fileFound = file.found;
     // Keys 0 to 17, and 18 "BEC Voltage" as well (see Profiles.h).
     for (const auto& [key, listId] : kParameterKeys) {
         const std::string value = ini.Get(kOptionSection, key, "", kOptionValueChars);
@@ -115,6 +131,11 @@ LoadedSheet LoadProfile(SetupState& state, const std::filesystem::path& sheetPat
     sheet.memoVisible = !sheet.info.back().empty();  // "Temp Track"
     sheet.memo = ini.Get(kMemoSection, kMemoKey, "", kInfoValueChars);
     return sheet;
+}
+
+LoadedSheet LoadProfile(SetupState& state, const std::filesystem::path& sheetPath,
+                        const std::function<void(SetupState&)>& clearSelections) {
+    return ApplySetupSheet(state, ReadSetupSheet(sheetPath), clearSelections);
 }
 
 std::filesystem::path SettingsFilePath(const std::filesystem::path& chosen) {
@@ -140,8 +161,14 @@ std::string SettingsFileText(const SetupState& state) {
 
 ExportResult ExportSettings(const SetupState& state, const std::filesystem::path& chosen) {
     ExportResult result;
+    // Checked before ".cfg" is added: "folder/" would otherwise become "folder/.cfg".
+    if (!CheckFileName(chosen, kSettingsFileKind, &result.error)) {
+        result.writtenPath = chosen;
+        return result;
+    }
     result.writtenPath = SettingsFilePath(chosen);
-    result.ok = WriteFileReplacing(result.writtenPath, SettingsFileText(state), &result.error);
+    result.ok = WriteFileReplacing(result.writtenPath, SettingsFileText(state), &result.error,
+                                   kSettingsFileKind);
     return result;
 }
 
@@ -181,15 +208,27 @@ ExportResult BackUpSettings(const SetupState& state, const std::filesystem::path
     return ExportSettings(state, path);
 }
 
-ImportResult ImportSettings(SetupState& state, const std::filesystem::path& path) {
+SettingsFile ReadSettingsFile(const std::filesystem::path& path) {
+    SettingsFile file;
+    file.path = path;
+    if (!file.ini.Load(path, &file.error, kSettingsFileKind)) return file;
+    if (!file.ini.HasSection(kOptionSection)) {
+        file.error = "Cannot import " + Quoted(path) +
+                     ": it has no [option] section, so it is not a settings file";
+        file.ini = IniFile();
+        return file;
+    }
+    file.ok = true;
+    return file;
+}
+
+ImportResult ApplySettingsFile(SetupState& state, const SettingsFile& file) {
     ImportResult result;
-    IniFile ini;
-    if (!ini.Load(path, &result.error)) return result;
-    if (!ini.HasSection(kOptionSection)) {
-        result.error = "Cannot import " + Quoted(path) +
-                       ": it has no [option] section, so it is not a settings file";
+    if (!file.ok) {
+        result.error = file.error;
         return result;
     }
+    const IniFile& ini = file.ini;
     result.ok = true;
     for (const auto& [key, listId] : kSettingsFileKeys) {
         const IniFile::Value v = ini.Find(kOptionSection, key, kSettingsValueChars);
@@ -212,6 +251,10 @@ ImportResult ImportSettings(SetupState& state, const std::filesystem::path& path
         result.problems.push_back(std::move(problem));
     }
     return result;
+}
+
+ImportResult ImportSettings(SetupState& state, const std::filesystem::path& path) {
+    return ApplySettingsFile(state, ReadSettingsFile(path));
 }
 
 }  // namespace vorna

@@ -13,10 +13,15 @@
 // - Export appends ".cfg" only when the name does not already end in it (any case), writes a
 //   fresh file (other sections or keys of an existing file are not kept: it is ours, written
 //   whole) through a temporary file renamed over the target, and reports failures.
+//   A name ending in a folder separator, an existing folder, FIFO or device and an existing
+//   file without a write bit are refused (WriteFileReplacing), and nothing is written.
 // - Import reads values with room for 259 characters (not 19) so an exported entry text comes
 //   back whole; a missing key or an empty value leaves its list unchanged; a value that
-//   selects nothing is reported with its line. A missing file, or one without an [option]
-//   section, is an error and changes nothing.
+//   selects nothing is reported with its line. A missing file, a folder, FIFO or device, a
+//   file over kMaxIniFileBytes, or one without an [option] section, is an error and changes
+//   nothing.
+// - Settings files and setup sheets are read whole (ReadSettingsFile, ReadSetupSheet) before
+//   anything is applied, so a caller can read them without holding the lock of its state.
 #pragma once
 
 #include <array>
@@ -28,6 +33,7 @@
 #include <string_view>
 #include <vector>
 
+#include "settings/IniFile.h"
 #include "settings/SetupState.h"
 
 namespace vorna {
@@ -134,7 +140,22 @@ std::vector<std::string> ListCategorySheets(const std::filesystem::path& profile
 std::filesystem::path SheetPath(const std::filesystem::path& profileRoot, std::string_view category,
                                 std::string_view sheet);
 
+// What ReadSmallFile and the messages call these files.
+inline constexpr std::string_view kSettingsFileKind = "settings file";
+inline constexpr std::string_view kSetupSheetKind = "setup sheet";
+
+// A setup sheet as read from its file, not yet applied.
+struct SheetFile {
+    bool found = false;  // read; false with an empty error: no such file (an empty sheet)
+    std::string error;   // refused (a folder, FIFO or device, too large, unreadable)
+    IniFile ini;
+};
+
+// Reads the sheet (at most kMaxIniFileBytes); touches no state.
+SheetFile ReadSetupSheet(const std::filesystem::path& sheetPath);
+
 struct LoadedSheet {
+    std::string error;                 // not empty: the sheet was refused and nothing changed
     bool fileFound = false;            // false: the sheet could not be read (all empty)
     std::array<std::string, 13> info;  // by kInfoKeys, for the information fields
     std::string memo;                  // for the memo field
@@ -145,7 +166,11 @@ struct LoadedSheet {
 // Loads a setup sheet into the parameter lists: calls clearSelections(state) first (the
 // codec's ClearSelections; skipped when empty), then applies [option] keys 0 to 18 with
 // SelectByText (a missing key reads as empty and matches nothing) and returns the [info]
-// texts and the memo. A missing file still clears the lists.
+// texts and the memo. A missing file still clears the lists; a refused one (SheetFile::error)
+// changes nothing and comes back with its error.
+LoadedSheet ApplySetupSheet(SetupState& state, const SheetFile& sheet,
+                            const std::function<void(SetupState&)>& clearSelections);
+// ReadSetupSheet, then ApplySetupSheet.
 LoadedSheet LoadProfile(SetupState& state, const std::filesystem::path& sheetPath,
                         const std::function<void(SetupState&)>& clearSelections);
 
@@ -187,6 +212,20 @@ struct ImportResult {
     int applied = 0;                      // lists whose selection was set from the file
 };
 
+// A settings file as read from disk, not yet applied.
+struct SettingsFile {
+    bool ok = false;
+    std::string error;  // when not ok: names the file and says why it was refused
+    std::filesystem::path path;
+    IniFile ini;
+};
+
+// Reads the file (at most kMaxIniFileBytes) and checks that it has an [option] section;
+// touches no state.
+SettingsFile ReadSettingsFile(const std::filesystem::path& path);
+// Applies a file ReadSettingsFile read (not ok, when it was refused: nothing changes).
+ImportResult ApplySettingsFile(SetupState& state, const SettingsFile& file);
+// ReadSettingsFile, then ApplySettingsFile.
 ImportResult ImportSettings(SetupState& state, const std::filesystem::path& path);
 
 }  // namespace vorna

@@ -96,9 +96,9 @@ std::optional<Fault> FaultFromName(const std::string& name) {
 std::string FaultNames() {
     return "none, silent, wrong-byte, no-marker, short, no-end-marker, no-ack, no-bec; ESC "
            "update: d6-silent, d6-wrong, 39-silent, 39-wrong, 31-silent, 31-wrong, "
-           "no-ack-after:N, unplug-after:N; card only: stage1-silent, stage1-wrong, stage1-late, "
-           "stage2-silent, stage2-wrong, block-no-ack, block-crc, block-resend, "
-           "unplug-after-block";
+           "no-ack-after:N, unplug-after:N; settings write: unplug-after-pair:N; card only: "
+           "stage1-silent, stage1-wrong, stage1-late, stage2-silent, stage2-wrong, block-no-ack, "
+           "block-crc, block-resend, unplug-after-block";
 }
 
 std::optional<FaultChoice> ParseFault(const std::string& text) {
@@ -115,6 +115,8 @@ std::optional<FaultChoice> ParseFault(const std::string& text) {
         fault = Fault::NoAckAfter;
     } else if (name == "unplug-after") {
         fault = Fault::UnplugAfter;
+    } else if (name == "unplug-after-pair") {
+        fault = Fault::UnplugAfterPair;
     } else {
         return std::nullopt;
     }
@@ -385,6 +387,10 @@ void SimulatedEsc::OnByte(std::uint8_t byte, std::vector<std::uint8_t>& reply) {
     if (pendingRegister_) {
         const std::uint8_t reg = *pendingRegister_;
         pendingRegister_.reset();
+        if (fault_ == Fault::UnplugAfterPair && static_cast<int>(pairs_.size()) >= faultRecord_) {
+            PullPlug();  // the cable comes out with this pair on the line
+            return;
+        }
         pairs_.emplace_back(reg, byte);
         ApplyPair(reg, byte, reply);
         return;

@@ -46,13 +46,16 @@ enum class Fault {
     Wrong31,
     NoAckAfter,   // records after record N (the fault's number) get no reply byte
     UnplugAfter,  // once record N was acknowledged, the line drops as the next byte arrives
+    // Settings write: the plug is pulled as a pair arrives once N pairs were received (Pairs()),
+    // before that pair is applied or echoed.
+    UnplugAfterPair,
 };
 
 std::optional<Fault> FaultFromName(const std::string& name);
 std::string FaultNames();  // "silent, wrong-byte, ..." for usage texts
 
-// A fault with its record number: "no-ack-after:N" and "unplug-after:N" take one (N >= 0; 0
-// means before the first record), the others none.
+// A fault with its number: "no-ack-after:N", "unplug-after:N" and "unplug-after-pair:N" take
+// one (N >= 0; 0 means before the first record or pair), the others none.
 struct FaultChoice {
     Fault fault = Fault::None;
     int record = 0;

@@ -24,6 +24,7 @@
 #include "gui/widgets/SkinComboBox.h"
 #include "settings/Catalogue.h"
 #include "settings/Codec.h"
+#include "settings/IniFile.h"
 #include "support/GuiApp.h"
 #include "support/TestSupport.h"
 
@@ -534,6 +535,45 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     EXPECT_NE(std::find(pairs.begin(), pairs.end(), std::pair<std::uint8_t, std::uint8_t>{0xE2, 7}),
               pairs.end());
     EXPECT_EQ(esc->Record()[1], 7);
+}
+
+TEST_F(EscSetupPageTest, ASheetTooLargeIsRefusedAndChangesNothing) {
+    Connect(16);
+    ASSERT_FALSE(HasFailure());
+    std::vector<QString> informed;
+    page->SetInform([&](QWidget*, const QString& text) { informed.push_back(text); });
+    const auto drag = rig->setup.Snapshot().List(ParamId::DragBrake).entries;
+    ASSERT_GE(drag.size(), 8u);
+    const std::string padding(kMaxIniFileBytes, ';');
+    WriteSheet("Modify Touring", "a.ini",
+               "[option]\nDrag Brake=" + drag[6] + "\n[info]\nDriver=Ann\n");
+    WriteSheet("Modify Touring", "b.ini", "[option]\nDrag Brake=" + drag[7] + "\n" + padding);
+    WriteSheet("Fun Car", "huge.ini", "[option]\nDrag Brake=" + drag[7] + "\n" + padding);
+
+    Choose(page->List(ParamId::Category), 0);
+    ASSERT_FALSE(HasFailure());
+    ASSERT_EQ(rig->setup.Snapshot().List(ParamId::DragBrake).selection, 6);
+
+    // Refused: the lists, the texts and the chooser stay with sheet a.
+    SkinComboBox* sheets = page->List(ParamId::SetupSheet);
+    Pick(sheets, 1);
+    ASSERT_FALSE(HasFailure());
+    ASSERT_EQ(informed.size(), 1u);
+    const std::string big = (dir.Path() / "Profile" / "Modify Touring" / "b.ini").string();
+    EXPECT_TRUE(informed[0].contains(QString::fromStdString(big))) << informed[0].toStdString();
+    EXPECT_TRUE(informed[0].contains("1 MiB (1048576 bytes)")) << informed[0].toStdString();
+    EXPECT_EQ(sheets->currentIndex(), 0);
+    EXPECT_EQ(rig->setup.Snapshot().List(ParamId::DragBrake).selection, 6);
+    EXPECT_EQ(page->Text(1042)->text(), "Ann");
+
+    // A category whose first sheet is refused shows no sheet chosen.
+    Choose(page->List(ParamId::Category), 9);
+    ASSERT_FALSE(HasFailure());
+    ASSERT_EQ(informed.size(), 2u);
+    EXPECT_TRUE(informed[1].contains("huge.ini")) << informed[1].toStdString();
+    EXPECT_EQ(sheets->currentIndex(), -1);
+    EXPECT_EQ(rig->setup.Snapshot().List(ParamId::DragBrake).selection, 6);
+    EXPECT_TRUE(WaitShowsModel());
 }
 
 }  // namespace

@@ -58,5 +58,43 @@ TEST(LinkThread, TicksRunJobsBetweenThemAndStopsInOrder) {
     EXPECT_FALSE(overlapped);
 }
 
+TEST(LinkThread, TickNowBringsTheNextTickForwardButNotPastAStoppedTimer) {
+    LinkThread thread;
+    std::atomic<int> ticks{0};
+    // A period no test lasts: every tick here is one that was asked for.
+    thread.Run([&] { ++ticks; }, 3600 * 1000);
+    thread.TickNow();
+    ASSERT_TRUE(test::WaitFor([&] { return ticks == 1; }));
+
+    // Asked for while the timer is stopped, the tick waits for it to start.
+    std::promise<void> stopped;
+    thread.Post([&] {
+        thread.StopTimer();
+        stopped.set_value();
+    });
+    stopped.get_future().wait();
+    thread.TickNow();
+    std::promise<void> probe;
+    thread.Post([&] { probe.set_value(); });
+    probe.get_future().wait();
+    EXPECT_EQ(ticks, 1);
+    thread.StartTimer(3600 * 1000);
+    ASSERT_TRUE(test::WaitFor([&] { return ticks == 2; }));
+
+    thread.Shutdown();
+
+    // Asked for from the tick itself, the next tick follows it.
+    std::atomic<int> chained{0};
+    LinkThread chain;
+    chain.Run(
+        [&] {
+            if (++chained < 3) chain.TickNow();
+        },
+        3600 * 1000);
+    chain.TickNow();
+    ASSERT_TRUE(test::WaitFor([&] { return chained == 3; }));
+    chain.Shutdown();
+}
+
 }  // namespace
 }  // namespace vorna

@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <future>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -184,6 +186,26 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return condition();
+}
+
+void MakeFifo(const std::filesystem::path& path) {
+    if (::mkfifo(path.c_str(), 0644) != 0) {
+        throw std::runtime_error("cannot make a FIFO at " + path.string());
+    }
+}
+
+bool EndsWithoutBlocking(const std::function<void()>& call, const std::filesystem::path& fifo,
+                         std::chrono::milliseconds timeout) {
+    auto done = std::async(std::launch::async, call);
+    if (done.wait_for(timeout) == std::future_status::ready) {
+        done.get();
+        return true;
+    }
+    // A reader waits in open() for a writer: give it one, which closes at once (end of file).
+    const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0) ::close(writer);
+    done.get();
+    return false;
 }
 
 }  // namespace vorna::test

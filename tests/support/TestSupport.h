@@ -143,4 +143,13 @@ inline int Count(const std::vector<std::uint8_t>& bytes, std::uint8_t byte) {
 bool WaitFor(const std::function<bool()>& condition,
              std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+// Makes a FIFO (named pipe) at `path`; throws when it cannot.
+void MakeFifo(const std::filesystem::path& path);
+
+// Runs `call` on a thread of its own; true when it ended within `timeout`. When it did not (it
+// waits in opening `fifo` for a writer), the FIFO is opened for writing once to set it free, so
+// a test that finds blocking fails instead of hanging.
+bool EndsWithoutBlocking(const std::function<void()>& call, const std::filesystem::path& fifo,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
 }  // namespace vorna::test

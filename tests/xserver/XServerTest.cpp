@@ -246,9 +246,14 @@ TEST_F(XServerTest, MessageBoxOverTheWindowIsReadable) {
 
 TEST_F(XServerTest, WindowFitsTheScreenWithItsFrame) {
     ASSERT_NO_FATAL_FAILURE(Open());
-    // The window manager frames the window a moment after it appears.
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return window->frameGeometry() != window->geometry(); }, kWaitMs))
+    // The window manager frames the window a moment after it appears. On a loaded machine Qt
+    // now and then misses the news of the frame; shown again, the window learns it anew.
+    const auto framed = [&] { return window->frameGeometry() != window->geometry(); };
+    if (!QTest::qWaitFor(framed, kWaitMs / 3)) {
+        window->hide();
+        window->show();
+    }
+    ASSERT_TRUE(QTest::qWaitFor(framed, kWaitMs))
         << "the window manager put no frame around the window";
     const QScreen* screen = window->screen();
     Save(Grab(screen->geometry()), "window-at-start");

@@ -2,7 +2,6 @@
 
 #include <QFontMetrics>
 #include <QLabel>
-#include <QMessageBox>
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QPainter>
@@ -17,6 +16,7 @@
 #include <iterator>
 
 #include "gui/AppConfig.h"
+#include "gui/MessageBoxes.h"
 #include "gui/ModelNews.h"
 #include "gui/pages/PageLook.h"
 #include "gui/skin/Skin.h"
@@ -195,10 +195,8 @@ QPixmap MarkPixmap() {
 }
 
 bool DefaultConfirm(QWidget* parent, const QString& question) {
-    QMessageBox box(QMessageBox::Question, kAppTitle, question, QMessageBox::Yes | QMessageBox::No,
-                    parent);
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    return ExecPlainBox(parent, QMessageBox::Question, question, QMessageBox::Yes | QMessageBox::No,
+                        QMessageBox::No) == QMessageBox::Yes;
 }
 
 // The face holds the 20-pixel arrow drawn 2 pixels down; a larger text size makes it taller.
@@ -407,7 +405,7 @@ void EscSetupPage::RestoreDefaults() {
         if (inform_) {
             inform_(window(), text);
         } else {
-            QMessageBox::warning(window(), kAppTitle, text);
+            ShowPlainMessage(window(), QMessageBox::Warning, text);
         }
         return;
     }
@@ -565,9 +563,27 @@ void EscSetupPage::LoadChosenSheet() {
     const std::filesystem::path path = SheetPath(programFolder_ / std::string(kProfileFolder),
                                                  kCategories[static_cast<std::size_t>(category)],
                                                  sheetNames_[static_cast<std::size_t>(sheet)]);
-    shownSheet_ = sheet;
+    // Read before the model is touched, so its lock is never held while a file is read.
+    const SheetFile file = ReadSetupSheet(path);
     std::vector<ParamId> leftAtEscValues;
-    const LoadedSheet loaded = model_.LoadSheet(path, &leftAtEscValues);
+    const LoadedSheet loaded = model_.LoadSheet(file, &leftAtEscValues);
+    if (!loaded.error.empty()) {
+        // Nothing changed: the chooser goes back to the sheet the lists show, if any.
+        {
+            SkinComboBox* sheets = lists_.at(ParamId::SetupSheet);
+            const QSignalBlocker quiet(sheets);
+            sheets->setCurrentIndex(shownSheet_);
+        }
+        const QString text =
+            QStringLiteral("The setup sheet was not loaded.\n\n%1").arg(FromEightBit(loaded.error));
+        if (inform_) {
+            inform_(window(), text);
+        } else {
+            ShowPlainMessage(window(), QMessageBox::Warning, text);
+        }
+        return;
+    }
+    shownSheet_ = sheet;
     ShowLeftAtEscValues(leftAtEscValues);
 
     for (int id = kIdcInfoFirst; id <= kIdcInfoLast; ++id) {

@@ -3,7 +3,6 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -14,6 +13,7 @@
 #include <utility>
 
 #include "gui/AppConfig.h"
+#include "gui/MessageBoxes.h"
 #include "gui/pages/PageLook.h"
 #include "gui/skin/Skin.h"
 #include "gui/widgets/PictureButton.h"
@@ -105,8 +105,7 @@ QString FromUtf8(const std::string& text) {
 }
 
 void DefaultInform(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, kAppTitle, text, QMessageBox::Ok, parent);
-    box.exec();
+    ShowPlainMessage(parent, QMessageBox::NoIcon, text);
 }
 
 }  // namespace

@@ -1,0 +1,107 @@
+// The window's words when the link goes wrong: a port another program holds, and a link lost in
+// the middle of a write.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+
+#include "gui/MainWindow.h"
+#include "gui/skin/Skin.h"
+#include "protocol/SettingsTransfer.h"
+#include "support/GuiApp.h"
+#include "support/HeldPort.h"
+#include "support/TestSupport.h"
+
+namespace vorna {
+namespace {
+
+using gui::MainWindow;
+
+struct Shown {
+    QString text;
+    bool error;
+};
+
+class LinkMessagesWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { test::EnsureGuiApp(); }
+
+    std::unique_ptr<MainWindow> Open() {
+        MainWindow::Options options;
+        options.location.fixedPath = Link();
+        options.dataDir = dir.Path();
+        options.urlOpener = [](const QString&) {};
+        options.presenter = [this](QWidget*, const QString& text, bool error) {
+            messages.push_back({text, error});
+        };
+        options.askRetry = [this](QWidget*, const QString& text) {
+            questions.push_back(text);
+            return false;
+        };
+        options.confirm = [](QWidget*, const QString&) { return true; };
+        auto window = std::make_unique<MainWindow>(options);
+        window->show();
+        return window;
+    }
+    bool Lamp(MainWindow& w, int id) { return w.PictureBitmap(id) == gui::kBmpLampOn; }
+    // The text of a message box the window opened without waiting for it, if one is open.
+    static QString OpenBoxText() {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) {
+                return box->text();
+            }
+        }
+        return {};
+    }
+
+    std::string Link() const { return (dir / "bridge").string(); }
+    test::TempDir dir;
+    std::vector<Shown> messages;
+    std::vector<QString> questions;
+};
+
+TEST_F(LinkMessagesWindowTest, APortInUseIsWhatTheWindowSaysThenAndOnSend) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    test::HeldPort held(Link(), "minicom");
+    ASSERT_TRUE(held.Holding());
+    const QString holder = QString("minicom (pid %1)").arg(held.Pid());
+    auto w = Open();
+    w->Action(MainWindow::kIdmEsc)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return OpenBoxText().contains(holder); }, 10000))
+        << OpenBoxText().toStdString();
+    EXPECT_FALSE(Lamp(*w, MainWindow::kIdcUsbLamp));
+
+    w->SetupModel().RequestWrite();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 10000));
+    EXPECT_TRUE(messages[0].error);
+    EXPECT_TRUE(messages[0].text.startsWith(QString(kMsgUsbConnectionError) + "\nCannot open " +
+                                            QString::fromStdString(Link()) +
+                                            ": the port is in use by " + holder + "."))
+        << messages[0].text.toStdString();
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget)) box->close();
+    }
+}
+
+TEST_F(LinkMessagesWindowTest, ALinkLostMidWriteSaysTheEscMayHoldAMix) {
+    sim::SimulatedEsc esc(Link(), 13);
+    ASSERT_TRUE(esc.Start());
+    auto w = Open();
+    w->Action(MainWindow::kIdmEsc)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, MainWindow::kIdcEscLamp); }, 10000));
+    esc.ClearLogs();
+    esc.SetFault(sim::Fault::UnplugAfterPair, 3);
+    w->SetupModel().RequestWrite();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 20000));
+    EXPECT_TRUE(messages[0].error);
+    EXPECT_EQ(messages[0].text, QString(kMsgLinkLostDuringWrite) +
+                                    " (3 of 20 were acknowledged).\n" + kMsgLinkLostMix);
+    EXPECT_TRUE(questions.empty());  // no Retry for a port that has gone
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !Lamp(*w, MainWindow::kIdcUsbLamp); }, 10000));
+    EXPECT_FALSE(w->SetupModel().WriteRequested());
+}
+
+}  // namespace
+}  // namespace vorna

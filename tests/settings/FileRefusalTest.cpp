@@ -1,0 +1,240 @@
+// Files that are not what they should be: too large, a folder, a FIFO or a device where a
+// settings file or sheet is read, and export targets that must be left alone.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "settings/EscSetupModel.h"
+#include "settings/IniFile.h"
+#include "settings/Profiles.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using namespace vorna;
+
+namespace {
+
+using test::ReadText;
+using test::WriteText;
+
+constexpr char kLimitWords[] = "1 MiB (1048576 bytes)";
+
+// Entries "<ordinal> option 0" to "... option 4" in every list, the third one selected.
+SetupState FilledState() {
+    SetupState state;
+    for (ParamId id : kParameters) {
+        OptionList& list = state.List(id);
+        for (int i = 0; i < 5; ++i) {
+            list.entries.push_back(std::to_string(static_cast<int>(id)) + " option " +
+                                   std::to_string(i));
+        }
+        list.Select(2);
+    }
+    return state;
+}
+
+std::vector<int> Selections(const SetupState& state) {
+    std::vector<int> out;
+    for (ParamId id : kParameters) out.push_back(state.List(id).selection);
+    return out;
+}
+
+// A valid settings file padded with comment lines to `size` bytes.
+std::string SettingsTextOfSize(std::size_t size) {
+    std::string text = "[option]\nDrag Brake=3 option 4\n";
+    while (text.size() < size)
+        text += std::string(std::min<std::size_t>(80, size - text.size()), ';');
+    return text;
+}
+
+std::vector<std::string> FolderEntries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+    return names;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(SmallFile, ReadsUpToTheLimitAndRefusesOneByteMore) {
+    test::TempDir dir;
+    WriteText(dir / "exact", std::string(100, 'x'));
+    WriteText(dir / "over", std::string(101, 'x'));
+    SmallFile read = ReadSmallFile(dir / "exact", 100, "settings file");
+    EXPECT_EQ(read.failure, ReadFailure::None) << read.error;
+    EXPECT_EQ(read.text.size(), 100u);
+    read = ReadSmallFile(dir / "over", 100, "settings file");
+    EXPECT_EQ(read.failure, ReadFailure::TooLarge);
+    EXPECT_TRUE(read.text.empty());
+    EXPECT_TRUE(Contains(read.error, (dir / "over").string())) << read.error;
+    EXPECT_TRUE(Contains(read.error, "100 bytes")) << read.error;
+}
+
+TEST(SmallFile, AFileLargerThanItsSizeSaysIsStillCutAtTheLimit) {
+    // Files under /proc report a size of 0 and hold more: as a file that grows while it is
+    // read, only the read itself can find it too large.
+    struct stat st {};
+    ASSERT_EQ(::stat("/proc/self/maps", &st), 0);
+    ASSERT_EQ(st.st_size, 0);
+    const SmallFile read = ReadSmallFile("/proc/self/maps", 64, "setup sheet");
+    EXPECT_EQ(read.failure, ReadFailure::TooLarge) << read.error;
+    EXPECT_TRUE(read.text.empty());
+}
+
+TEST(SmallFile, FolderFifoAndDeviceAreRefusedByKindWithoutBlocking) {
+    test::TempDir dir;
+    SmallFile read = ReadSmallFile(dir.path(), kMaxIniFileBytes, "settings file");
+    EXPECT_EQ(read.failure, ReadFailure::Folder);
+    EXPECT_EQ(read.error, "\"" + dir.path().string() + "\" is a folder, not a settings file");
+
+    const fs::path fifo = dir / "pipe.cfg";
+    test::MakeFifo(fifo);
+    ASSERT_TRUE(test::EndsWithoutBlocking(
+        [&] { read = ReadSmallFile(fifo, kMaxIniFileBytes, "settings file"); }, fifo));
+    EXPECT_EQ(read.failure, ReadFailure::NotRegular);
+    EXPECT_TRUE(Contains(read.error, fifo.string() + "\" is not a regular file but a FIFO"))
+        << read.error;
+
+    read = ReadSmallFile("/dev/null", kMaxIniFileBytes, "settings file");
+    EXPECT_EQ(read.failure, ReadFailure::NotRegular);
+    EXPECT_TRUE(Contains(read.error, "a character device")) << read.error;
+
+    read = ReadSmallFile(dir / "gone.cfg", kMaxIniFileBytes, "settings file");
+    EXPECT_EQ(read.failure, ReadFailure::Missing);
+    EXPECT_TRUE(Contains(read.error, "No such file")) << read.error;
+}
+
+TEST(FileRefusalImport, TooLargeFolderAndFifoChangeNothingAndSaySo) {
+    test::TempDir dir;
+    SetupState state = FilledState();
+    const std::vector<int> before = Selections(state);
+
+    // At the limit the file is read; one byte more and it is refused unread.
+    WriteText(dir / "limit.cfg", SettingsTextOfSize(kMaxIniFileBytes));
+    ImportResult result = ImportSettings(state, dir / "limit.cfg");
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(state.List(ParamId::DragBrake).selection, 4);
+    state = FilledState();
+
+    const fs::path big = dir / "big.cfg";
+    WriteText(big, SettingsTextOfSize(kMaxIniFileBytes + 1));
+    result = ImportSettings(state, big);
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(Contains(result.error, big.string())) << result.error;
+    EXPECT_TRUE(Contains(result.error, kLimitWords)) << result.error;
+
+    fs::create_directories(dir / "folder.cfg");
+    result = ImportSettings(state, dir / "folder.cfg");
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(Contains(result.error, "is a folder, not a settings file")) << result.error;
+    EXPECT_FALSE(Contains(result.error, "No such file")) << result.error;
+
+    const fs::path fifo = dir / "pipe.cfg";
+    test::MakeFifo(fifo);
+    ASSERT_TRUE(test::EndsWithoutBlocking([&] { result = ImportSettings(state, fifo); }, fifo));
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(Contains(result.error, "is not a regular file")) << result.error;
+    EXPECT_EQ(Selections(state), before);
+}
+
+TEST(FileRefusalSheet, ARefusedSheetClearsNothingAndNamesFileAndLimit) {
+    test::TempDir dir;
+    SetupState state = FilledState();
+    const std::vector<int> before = Selections(state);
+    const fs::path big = dir / "big.ini";
+    WriteText(big, SettingsTextOfSize(kMaxIniFileBytes + 1));
+    bool cleared = false;
+    LoadedSheet loaded = LoadProfile(state, big, [&](SetupState&) { cleared = true; });
+    EXPECT_FALSE(cleared);
+    EXPECT_FALSE(loaded.fileFound);
+    EXPECT_TRUE(Contains(loaded.error, big.string())) << loaded.error;
+    EXPECT_TRUE(Contains(loaded.error, kLimitWords)) << loaded.error;
+    EXPECT_TRUE(Contains(loaded.error, "setup sheet")) << loaded.error;
+    EXPECT_EQ(Selections(state), before);
+
+    fs::create_directories(dir / "folder.ini");
+    loaded = LoadProfile(state, dir / "folder.ini", [&](SetupState&) { cleared = true; });
+    EXPECT_FALSE(cleared);
+    EXPECT_TRUE(Contains(loaded.error, "is a folder, not a setup sheet")) << loaded.error;
+
+    // Through the page's model: refused before its lock is taken, and no listener news.
+    EscSetupModel model;
+    model.Edit([](SetupState& s) { s = FilledState(); });
+    int news = 0;
+    model.SetListener([&](EscSetupModel::Change) { ++news; });
+    std::vector<ParamId> left{ParamId::DragBrake};
+    loaded = model.LoadSheet(big, &left);
+    EXPECT_FALSE(loaded.error.empty());
+    EXPECT_TRUE(left.empty());
+    EXPECT_EQ(news, 0);
+    EXPECT_EQ(Selections(model.Snapshot()), before);
+}
+
+TEST(FileRefusalExport, ANameEndingInASeparatorOrNamingAFolderWritesNothing) {
+    test::TempDir dir;
+    const SetupState state = FilledState();
+    for (const std::string& name : {(dir.path() / "").string(), (dir / "sub/").string(),
+                                    (dir.path() / ".").string(), (dir.path() / "..").string()}) {
+        const ExportResult result = ExportSettings(state, name);
+        EXPECT_FALSE(result.ok) << name;
+        EXPECT_TRUE(Contains(result.error, "folder")) << result.error;
+    }
+    EXPECT_TRUE(Contains(ExportSettings(state, (dir.path() / "").string()).error,
+                         "ends in a folder separator"));
+    EXPECT_TRUE(FolderEntries(dir.path()).empty());  // no ".cfg" in it
+
+    fs::create_directories(dir / "taken.cfg");
+    const ExportResult result = ExportSettings(state, dir / "taken");
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(Contains(result.error, "is a folder, not a settings file")) << result.error;
+    EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"taken.cfg"});
+}
+
+TEST(FileRefusalExport, AFifoTargetIsLeftAFifo) {
+    test::TempDir dir;
+    const fs::path fifo = dir / "pipe.cfg";
+    test::MakeFifo(fifo);
+    ExportResult result;
+    ASSERT_TRUE(
+        test::EndsWithoutBlocking([&] { result = ExportSettings(FilledState(), fifo); }, fifo));
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(Contains(result.error, "is not a regular file but a FIFO")) << result.error;
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"pipe.cfg"});
+}
+
+// Refused from the mode bits, so also for root, whom the system would let replace it.
+TEST(FileRefusalExport, AReadOnlyTargetStaysAsItWas) {
+    test::TempDir dir;
+    const fs::path file = dir / "kept.cfg";
+    WriteText(file, "[option]\nkept=1\n");
+    ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+    ExportResult result = ExportSettings(FilledState(), file);
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(Contains(result.error, file.string() + "\" is read-only")) << result.error;
+    EXPECT_EQ(ReadText(file), "[option]\nkept=1\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+    EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"kept.cfg"});
+
+    // Through a symbolic link too: the file it names is what would be replaced.
+    fs::create_symlink(file, dir / "link.cfg");
+    result = ExportSettings(FilledState(), dir / "link.cfg");
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(Contains(result.error, "read-only")) << result.error;
+    EXPECT_EQ(ReadText(file), "[option]\nkept=1\n");
+
+    // A target with a write bit is replaced, and keeps its mode.
+    ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+    result = ExportSettings(FilledState(), file);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(ReadText(file), SettingsFileText(FilledState()));
+}
+
+}  // namespace
