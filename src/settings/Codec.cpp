@@ -262,7 +262,7 @@ std::vector<Field> FieldsFor(int type) {
 enum class PairSource : std::uint8_t {
     kList,        // the list's selection through its code
     kRecordByte,  // lastRecord[byte], whatever is selected
-    kLvmValue,    // Low Volt Cut voltage: i + 48 for i >= 2, else lastRecord[byte]
+    kLvmValue,    // Low Volt Cut voltage: i + 48 for i >= 2, else a reported byte (see below)
 };
 
 struct PairRule {
@@ -463,8 +463,11 @@ void BuildWritePairs(SetupState& state) {
     // lastRecord byte where this layout's record carries the parameter (each code is the
     // inverse of its decode, so the record byte already is the register value). Low Volt
     // Cut by LVM: the mode register 0xE3 gets the mode byte (layout C byte 1; type 11 byte 3,
-    // the only byte its decode reads) and the voltage register 0xD3 gets what it gets for
-    // index 0 and 1 (layout C byte 2; type 11 byte 4, as every other layout-A type sends).
+    // the only byte its decode reads). A mode byte of 2 and up is the voltage mode, in which
+    // the ESC keeps what 0xD3 sends as the voltage: 0xD3 then gets the byte the decode reads
+    // the voltage from (layout C byte 2; type 11 byte 3 itself, since the ESC keeps mode and
+    // voltage in one byte), else what it gets for index 0 and 1 (layout C byte 2; type 11
+    // byte 4, as every other layout-A type sends).
     //
     // Where the layout's record carries no byte for the parameter, 0 is sent. That happens
     // only in layout A, where the decode skips the byte for these types:
@@ -482,6 +485,13 @@ void BuildWritePairs(SetupState& state) {
         }
         return 0;
     };
+    auto reportedVoltage = [&](const PairRule& p) -> std::uint8_t {
+        for (const Field& f : fields) {
+            if (f.code != Code::kLvm || last[static_cast<std::size_t>(f.byte)] < 2) continue;
+            return last[static_cast<std::size_t>(f.valueByte)];
+        }
+        return last[static_cast<std::size_t>(p.byte)];
+    };
 
     const std::vector<PairRule> pairs = PairsFor(type);
     for (std::size_t k = 0; k < pairs.size(); ++k) {
@@ -493,8 +503,13 @@ void BuildWritePairs(SetupState& state) {
                 break;
             case PairSource::kLvmValue: {
                 const int i = SelectedIndex(state.List(p.list));
-                value = i >= 2 ? static_cast<std::uint8_t>(i + 48)
-                               : last[static_cast<std::size_t>(p.byte)];
+                if (i >= 2) {
+                    value = static_cast<std::uint8_t>(i + 48);
+                } else if (i < 0) {
+                    value = reportedVoltage(p);
+                } else {
+                    value = last[static_cast<std::size_t>(p.byte)];
+                }
                 break;
             }
             case PairSource::kList: {

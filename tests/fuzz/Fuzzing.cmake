@@ -1,6 +1,6 @@
 # Included by tests/CMakeLists.txt. When clang++ can build libFuzzer programs, the fuzz targets
 # are built by clang in build/fuzz (a sub-build, since the main build may use gcc) and each
-# becomes a ctest, labelled "fuzz", that runs it for VORNA_FUZZ_SECONDS (default 20) seconds.
+# becomes a ctest, labelled "fuzz", that runs it for VORNA_FUZZ_SECONDS (default 10) seconds.
 option(VORNA_FUZZ "Build the libFuzzer targets when clang++ can" ON)
 if(NOT VORNA_FUZZ)
     return()
@@ -33,6 +33,7 @@ ExternalProject_Add(vorna_fuzz
     SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}
     BINARY_DIR ${CMAKE_BINARY_DIR}/fuzz
     CMAKE_ARGS -DCMAKE_CXX_COMPILER=${VORNA_FUZZ_CXX} -DCMAKE_BUILD_TYPE=RelWithDebInfo
+               -DVORNA_VERSION=${PROJECT_VERSION}
     BUILD_ALWAYS ON
     INSTALL_COMMAND "")
 

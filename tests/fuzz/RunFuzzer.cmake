@@ -1,7 +1,7 @@
-# Runs one fuzz target for $ENV{VORNA_FUZZ_SECONDS} seconds (default 20) on its committed seeds,
+# Runs one fuzz target for $ENV{VORNA_FUZZ_SECONDS} seconds (default 10) on its committed seeds,
 # the shipped files its SHIPPED globs find, and what earlier runs found (kept in WORK/corpus).
 # Fails on any crash, sanitizer report, broken invariant or input that takes over 10 s.
-set(seconds 20)
+set(seconds 10)
 if(DEFINED ENV{VORNA_FUZZ_SECONDS})
     set(seconds $ENV{VORNA_FUZZ_SECONDS})
 endif()
@@ -10,7 +10,8 @@ if(NOT EXISTS ${FUZZER})
 endif()
 
 file(MAKE_DIRECTORY ${WORK}/corpus ${WORK}/artifacts)
-# Shipped images are copied in rather than named: libFuzzer reads folders, not lists of files.
+# Shipped files are copied in rather than named: libFuzzer reads folders, not lists of files.
+# Each copy's name starts with its number, as files in different folders may share a name.
 file(REMOVE_RECURSE ${WORK}/shipped)
 file(MAKE_DIRECTORY ${WORK}/shipped)
 set(shipped_count 0)
@@ -18,8 +19,9 @@ string(REPLACE "|" ";" SHIPPED "${SHIPPED}")
 foreach(pattern IN LISTS SHIPPED)
     file(GLOB shipped_files LIST_DIRECTORIES false ${ROOT}/${pattern})
     foreach(f IN LISTS shipped_files)
-        file(COPY ${f} DESTINATION ${WORK}/shipped)
         math(EXPR shipped_count "${shipped_count} + 1")
+        get_filename_component(shipped_name "${f}" NAME)
+        file(COPY_FILE "${f}" "${WORK}/shipped/${shipped_count}-${shipped_name}")
     endforeach()
 endforeach()
 message(STATUS "${FUZZER}: ${seconds} s, ${shipped_count} shipped file(s) among the seeds")

@@ -646,16 +646,35 @@ TEST(CodecNoSelection, UndecodableBytesAreSentBackUnchanged) {
     EXPECT_EQ(PairValue(a, 6, 0xE5), 3);
 }
 
-TEST(CodecNoSelection, Type11LowVoltCutSendsByte3AndByte4Back) {
-    SetupState s = MakeState(11);
-    Bytes rec(27, 0);
-    rec[3] = 2;  // index -46 by the plain decode
-    rec[4] = 0x3A;
-    Read(s, rec);
-    EXPECT_EQ(s.List(ParamId::LowVoltCut).selection, -1);
-    BuildWritePairs(s);
-    EXPECT_EQ(PairValue(s, 3, 0xE3), 2);
-    EXPECT_EQ(PairValue(s, 4, 0xD3), 0x3A);
+// Type 11 keeps Low Volt Cut's mode and voltage in byte 3: after a mode of 2 and up in 0xE3 it
+// takes 0xD3 as the voltage and keeps it in byte 3 too. Without a selection both registers
+// therefore get byte 3 back; sending byte 4 to 0xD3 (as for modes 0 and 1) would set the ESC's
+// Low Volt Cut to byte 4 (fuzz target SettingsRecord: byte 3 = 30, byte 4 = 100 came back as
+// index 52, 10.0 V).
+TEST(CodecNoSelection, Type11LowVoltCutSendsByte3BackToBothRegisters) {
+    for (const int byte3 : {2, 30, 47, 201, 255}) {
+        SetupState s = MakeState(11);
+        Bytes rec(27, 0);
+        rec[3] = static_cast<std::uint8_t>(byte3);  // no index by the decode
+        rec[4] = 100;
+        Read(s, rec);
+        EXPECT_EQ(s.List(ParamId::LowVoltCut).selection, -1);
+        BuildWritePairs(s);
+        EXPECT_EQ(PairValue(s, 3, 0xE3), byte3);
+        EXPECT_EQ(PairValue(s, 4, 0xD3), byte3) << "byte 3 = " << byte3;
+    }
+    // Modes 0 and 1 keep the voltage register apart, in byte 4: it gets byte 4 back.
+    for (const int mode : {0, 1}) {
+        SetupState s = MakeState(11);
+        Bytes rec(27, 0);
+        rec[3] = static_cast<std::uint8_t>(mode);
+        rec[4] = 0x3A;
+        Read(s, rec);
+        s.List(ParamId::LowVoltCut).selection = -1;
+        BuildWritePairs(s);
+        EXPECT_EQ(PairValue(s, 3, 0xE3), mode);
+        EXPECT_EQ(PairValue(s, 4, 0xD3), 0x3A);
+    }
 }
 
 }  // namespace
