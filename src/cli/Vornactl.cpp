@@ -100,12 +100,15 @@ struct LinkSeen {
 // Empty when the port was open and nothing answered; each command says that in its own words.
 std::string WhyNothingIdentified(const LinkSeen& seen, const Options& o) {
     if (seen.portFailure.failure != OpenFailure::None) {
-        return "vornactl: " + DescribeOpenFailure(seen.portFailure.path, seen.portFailure, false) +
-               "\n";
+        // The holder's name comes from the system's process table: shown escaped like any text
+        // the program did not write itself.
+        return "vornactl: " +
+               Shown(DescribeOpenFailure(seen.portFailure.path, seen.portFailure, false)) + "\n";
     }
     if (!seen.bridge) {
-        return "vornactl: no bridge found" + (o.port.empty() ? std::string() : " at " + o.port) +
-               " within " + std::to_string(o.timeoutSec) + " s. Is the USB link plugged in?\n";
+        return "vornactl: no bridge found" +
+               (o.port.empty() ? std::string() : " at " + Shown(o.port)) + " within " +
+               std::to_string(o.timeoutSec) + " s. Is the USB link plugged in?\n";
     }
     if (!seen.oddAnswer.empty()) {
         return "vornactl: " + seen.oddAnswer +

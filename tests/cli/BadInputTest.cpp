@@ -148,6 +148,12 @@ TEST_F(BadInputTest, FileNamesAndFileContentsArePrintedEscaped) {
     EXPECT_EQ(r.code, 3);
     EXPECT_TRUE(TerminalSafe(r.err)) << r.err;
     EXPECT_TRUE(Contains(r.err, "x\\x1b[1m.mmc")) << r.err;
+
+    // The port named on the command line, in the last word on a link that never came.
+    r = Vornactl({"--port", (dir / "no\x1b[31mport").string(), "--timeout", "1", "identify"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(TerminalSafe(r.err)) << r.err;
+    EXPECT_TRUE(Contains(r.err, "no\\x1b[31mport")) << r.err;
 }
 
 TEST(TerminalText, ControlsAreEscapedAndPrintableUtf8Stays) {
