@@ -12,6 +12,7 @@
 #include "cli/TerminalText.h"
 #include "cli/Vornactl.h"
 #include "settings/IniFile.h"
+#include "support/CliRun.h"
 #include "support/TestSupport.h"
 
 namespace vorna {
@@ -19,20 +20,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-CliRun Vornactl(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    CliRun run;
-    run.code = cli::RunVornactl(args, out, err, false);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-}
+using test::CliRun;
+using test::Vornactl;
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/Vornactl.h"
+#include "support/CliRun.h"
 #include "support/HeldPort.h"
 #include "support/ScriptedDevice.h"
 #include "support/TestSupport.h"
@@ -12,27 +13,8 @@
 namespace vorna {
 namespace {
 
-struct CliResult {
-    int code = -1;
-    std::string out;
-    std::string err;
-    // The last line of standard error: what the command ended with.
-    std::string Last() const {
-        std::string text = err;
-        while (!text.empty() && text.back() == '\n') text.pop_back();
-        const auto at = text.rfind('\n');
-        return at == std::string::npos ? text : text.substr(at + 1);
-    }
-};
-
-CliResult Vornactl(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    CliResult run;
-    run.code = cli::RunVornactl(args, out, err, false);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-}
+using CliResult = test::CliRun;
+using test::Vornactl;
 
 class LinkMessagesCliTest : public ::testing::Test {
 protected:

@@ -8,6 +8,7 @@
 
 #include "cli/Vornactl.h"
 #include "firmware/FirmwareImages.h"
+#include "support/CliRun.h"
 #include "support/TestSupport.h"
 
 namespace vorna {
@@ -15,21 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-// `terminal`: as if standard error were a terminal.
-CliRun Vornactl(std::vector<std::string> args, bool terminal = false) {
-    std::ostringstream out, err;
-    CliRun run;
-    run.code = cli::RunVornactl(args, out, err, terminal);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-}
+using test::CliRun;
+using test::Vornactl;
 
 int Occurrences(const std::string& text, const std::string& part) {
     int count = 0;
