@@ -8,6 +8,8 @@
 #include <sstream>
 #include <tuple>
 
+#include "folders/DataFolders.h"
+
 namespace vorna {
 
 namespace fs = std::filesystem;
@@ -164,11 +166,7 @@ std::string_view ImageExtension(ImageKind kind) {
 }
 
 fs::path UserFirmwareFolder() {
-    const char* data = std::getenv("XDG_DATA_HOME");
-    if (data != nullptr && *data == '/') return fs::path(data) / "vorna-link" / "Firmware";
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || *home == '\0') return {};
-    return fs::path(home) / ".local" / "share" / "vorna-link" / "Firmware";
+    return UserFolder("Firmware");
 }
 
 const std::vector<FirmwareImage>& FirmwareCatalogue::Images(ImageKind kind) const {

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "Version.h"
+#include "folders/DataFolders.h"
 #include "gui/AppConfig.h"
 #include "gui/MainWindow.h"
 #include "protocol/ModelTypes.h"
@@ -37,6 +38,9 @@ Application::Application(int& argc, char** argv) : argc_(argc), argv_(argv) {
     qt_ = std::make_unique<QApplication>(argc, argv);
     QApplication::setApplicationName("vorna-link");
     QApplication::setApplicationVersion(kVersion);
+    // The installed desktop entry's name, so a desktop (Wayland's in particular) shows the
+    // window with that entry's icon and groups it with the launcher.
+    QGuiApplication::setDesktopFileName("example.kelvaran_racing.VornaLink");
     RegisterFontSubstitutes();
 }
 
@@ -81,9 +85,10 @@ int Application::ParseCommandLine(Settings& settings) {
     parser.addOptions({portOption, dataOption, simOption, shotOption});
     parser.process(*qt_);
 
-    settings.window.dataDir = parser.isSet(dataOption)
-                                  ? parser.value(dataOption).toStdString()
-                                  : QCoreApplication::applicationDirPath().toStdString();
+    settings.window.dataDir =
+        parser.isSet(dataOption)
+            ? std::filesystem::path(parser.value(dataOption).toStdString())
+            : ShippedDataFolder(QCoreApplication::applicationDirPath().toStdString());
     settings.window.location.fixedPath = parser.value(portOption).toStdString();
     settings.simulate = parser.value(simOption);
     settings.screenshots = parser.value(shotOption);

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "folders/DataFolders.h"
 #include "gui/AppConfig.h"
 #include "gui/MessageBoxes.h"
 #include "gui/ModelNews.h"
@@ -69,10 +70,18 @@ constexpr int kFrameAllowanceHeight = 48;
 constexpr int kProgressTextSize = 100;
 const QColor kProgressTextColor(247, 148, 29);
 
+// Settings files start in the user's own folder for them, made on the first export; an import
+// starts there once it exists, else in the home folder, where files from elsewhere are.
 QString DefaultSettingsFileChooser(QWidget* parent, bool save) {
     const QString filter = "config Files (*.cfg)";
-    return save ? QFileDialog::getSaveFileName(parent, "Export Settings", QDir::homePath(), filter)
-                : QFileDialog::getOpenFileName(parent, "Import Settings", QDir::homePath(), filter);
+    const std::filesystem::path own = UserFolder("Settings");
+    std::error_code ec;
+    if (save && !own.empty()) std::filesystem::create_directories(own, ec);
+    const QString start = !own.empty() && std::filesystem::is_directory(own, ec)
+                              ? QString::fromStdString(own.string())
+                              : QDir::homePath();
+    return save ? QFileDialog::getSaveFileName(parent, "Export Settings", start, filter)
+                : QFileDialog::getOpenFileName(parent, "Import Settings", start, filter);
 }
 
 void DefaultPresenter(QWidget* parent, const QString& text, bool errorIcon) {
@@ -322,6 +331,7 @@ void MainWindow::BuildPages() {
     const QRect pageRect(0, 0, 985, 630);
     linksPage_ = new LinksPage(options_.dataDir, options_.urlOpener, container_);
     setupPage_ = new EscSetupPage(setup_, options_.dataDir, pageTextSize_, container_);
+    setupPage_->SetOwnProfileFolder(UserFolder("Profile"));
     setupPage_->SetConfirm(options_.confirm);
     setupPage_->SetInform(
         [this](QWidget* parent, const QString& text) { options_.presenter(parent, text, true); });

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "folders/DataFolders.h"
 #include "settings/IniFile.h"
 
 namespace vorna {
@@ -68,11 +69,15 @@ std::string NoMatchReason(const OptionList& list, std::string_view value) {
     return text;
 }
 
-std::vector<std::string> ListCategorySheets(const std::filesystem::path& profileRoot,
-                                            std::string_view category) {
+namespace {
+
+// The sheet files of one category folder with the names shown for them, in the chooser's
+// order. The path is the one listed, so a sheet saved as "X.INI" is opened under that name.
+std::vector<SheetChoice> ListSheetFiles(const std::filesystem::path& profileRoot,
+                                        std::string_view category) {
     namespace fs = std::filesystem;
-    std::vector<std::string> sheets;
-    if (category.empty()) return sheets;
+    std::vector<SheetChoice> sheets;
+    if (category.empty() || profileRoot.empty()) return sheets;
     std::error_code ec;
     fs::directory_iterator it(profileRoot / fs::path(std::string(category)), ec);
     if (ec) return sheets;
@@ -85,9 +90,36 @@ std::vector<std::string> ListCategorySheets(const std::filesystem::path& profile
         if (name.size() <= kExt.size()) continue;
         const std::string_view ext = std::string_view(name).substr(name.size() - kExt.size());
         if (!IniFile::EqualNoCase(ext, kExt)) continue;
-        sheets.push_back(name.substr(0, name.size() - kExt.size()));
+        sheets.push_back({name.substr(0, name.size() - kExt.size()), it->path()});
     }
-    std::sort(sheets.begin(), sheets.end(), LessNoCase);
+    std::sort(sheets.begin(), sheets.end(), [](const SheetChoice& a, const SheetChoice& b) {
+        return LessNoCase(a.name, b.name);
+    });
+    return sheets;
+}
+
+}  // namespace
+
+std::vector<std::string> ListCategorySheets(const std::filesystem::path& profileRoot,
+                                            std::string_view category) {
+    std::vector<std::string> names;
+    for (SheetChoice& sheet : ListSheetFiles(profileRoot, category))
+        names.push_back(std::move(sheet.name));
+    return names;
+}
+
+std::vector<SheetChoice> ListSheets(const std::filesystem::path& shippedRoot,
+                                    const std::filesystem::path& ownRoot,
+                                    std::string_view category) {
+    std::vector<SheetChoice> sheets = ListSheetFiles(shippedRoot, category);
+    const std::size_t shipped = sheets.size();
+    for (SheetChoice& own : ListSheetFiles(ownRoot, category)) {
+        const bool taken = std::any_of(
+            sheets.begin(), sheets.begin() + static_cast<std::ptrdiff_t>(shipped),
+            [&](const SheetChoice& s) { return IniFile::EqualNoCase(s.name, own.name); });
+        if (taken) own.name += " (own)";
+        sheets.push_back(std::move(own));
+    }
     return sheets;
 }
 
@@ -173,12 +205,7 @@ ExportResult ExportSettings(const SetupState& state, const std::filesystem::path
 }
 
 std::filesystem::path BackupFolder() {
-    namespace fs = std::filesystem;
-    const char* data = std::getenv("XDG_DATA_HOME");
-    if (data != nullptr && *data == '/') return fs::path(data) / "vorna-link" / "backups";
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || *home == '\0') return {};
-    return fs::path(home) / ".local" / "share" / "vorna-link" / "backups";
+    return UserFolder("backups");
 }
 
 ExportResult BackUpSettings(const SetupState& state, const std::filesystem::path& folder,

@@ -136,6 +136,19 @@ std::string NoMatchReason(const OptionList& list, std::string_view value);
 std::vector<std::string> ListCategorySheets(const std::filesystem::path& profileRoot,
                                             std::string_view category);
 
+// A sheet the chooser offers: the name shown and the file it stands for.
+struct SheetChoice {
+    std::string name;
+    std::filesystem::path path;
+};
+
+// The sheets of a category: the shipped ones (shippedRoot, as ListCategorySheets orders them),
+// then the user's own (ownRoot, may be empty) in the same order. An own sheet named like a
+// shipped one is shown as "NAME (own)", so both stay reachable and neither hides the other.
+std::vector<SheetChoice> ListSheets(const std::filesystem::path& shippedRoot,
+                                    const std::filesystem::path& ownRoot,
+                                    std::string_view category);
+
 // profileRoot/category/sheet.ini
 std::filesystem::path SheetPath(const std::filesystem::path& profileRoot, std::string_view category,
                                 std::string_view sheet);

@@ -2,8 +2,8 @@
 #   vorna_fuzz_target(NAME SOURCES <files under src/ it exercises> [SEEDS <globs from the root>])
 # NAME.cpp beside this file holds its LLVMFuzzerTestOneInput and corpus/NAME/ its seeds. SEEDS
 # name shipped files that join the seeds when there are any.
-set(vorna_fuzz_settings settings/IniFile.cpp settings/Profiles.cpp settings/Catalogue.cpp
-    settings/Codec.cpp)
+set(vorna_fuzz_settings folders/DataFolders.cpp settings/IniFile.cpp settings/Profiles.cpp
+    settings/Catalogue.cpp settings/Codec.cpp)
 vorna_fuzz_target(ParseEscImage SOURCES firmware/FirmwareImages.cpp SEEDS data/Firmware/*mmc)
 vorna_fuzz_target(ParseCardImage SOURCES firmware/FirmwareImages.cpp SEEDS data/Firmware/*xup)
 vorna_fuzz_target(IniFileText SOURCES settings/IniFile.cpp

@@ -518,13 +518,13 @@ void EscSetupPage::OnListActivated(ParamId id, int index) {
 }
 
 void EscSetupPage::OnCategoryChosen(int index) {
-    std::vector<std::string> names;
+    std::vector<SheetChoice> found;
     if (index >= 0 && index < static_cast<int>(kCategories.size())) {
-        names = ListCategorySheets(programFolder_ / std::string(kProfileFolder),
-                                   kCategories[static_cast<std::size_t>(index)]);
+        found = ListSheets(programFolder_ / std::string(kProfileFolder), ownProfileFolder_,
+                           kCategories[static_cast<std::size_t>(index)]);
     }
     // A category with sheets loads its first one over the page's values.
-    if (!names.empty() && !MayDiscardUnsentChanges()) {
+    if (!found.empty() && !MayDiscardUnsentChanges()) {
         const QSignalBlocker quiet(lists_.at(ParamId::Category));
         lists_.at(ParamId::Category)->setCurrentIndex(shownCategory_);
         return;
@@ -535,12 +535,12 @@ void EscSetupPage::OnCategoryChosen(int index) {
     {
         const QSignalBlocker quiet(sheets);
         sheets->clear();
-        sheetNames_ = std::move(names);
-        for (const std::string& name : sheetNames_) sheets->addItem(FromEightBit(name));
-        sheets->setCurrentIndex(sheetNames_.empty() ? -1 : 0);
+        sheets_ = std::move(found);
+        for (const SheetChoice& sheet : sheets_) sheets->addItem(FromEightBit(sheet.name));
+        sheets->setCurrentIndex(sheets_.empty() ? -1 : 0);
     }
     sheets->update();
-    if (!sheetNames_.empty()) LoadChosenSheet();
+    if (!sheets_.empty()) LoadChosenSheet();
 }
 
 void EscSetupPage::OnSheetChosen() {
@@ -556,13 +556,11 @@ void EscSetupPage::LoadChosenSheet() {
     const int category = lists_.at(ParamId::Category)->currentIndex();
     const int sheet = lists_.at(ParamId::SetupSheet)->currentIndex();
     if (category < 0 || category >= static_cast<int>(kCategories.size())) return;
-    if (sheet < 0 || sheet >= static_cast<int>(sheetNames_.size())) return;
+    if (sheet < 0 || sheet >= static_cast<int>(sheets_.size())) return;
 
-    // The names are kept as the folder listing spelled them, so the path is the file's own
-    // even when the name is not valid UTF-8.
-    const std::filesystem::path path = SheetPath(programFolder_ / std::string(kProfileFolder),
-                                                 kCategories[static_cast<std::size_t>(category)],
-                                                 sheetNames_[static_cast<std::size_t>(sheet)]);
+    // The path is the one the folder listing gave, so it is the file's own even when its name
+    // is not valid UTF-8 or its extension is not in lower case.
+    const std::filesystem::path& path = sheets_[static_cast<std::size_t>(sheet)].path;
     // Read before the model is touched, so its lock is never held while a file is read.
     const SheetFile file = ReadSetupSheet(path);
     std::vector<ParamId> leftAtEscValues;

@@ -54,6 +54,10 @@ public:
                  QWidget* parent = nullptr);
     ~EscSetupPage() override;
 
+    // The user's own setup sheets (Profile/<category>/*.ini below it), listed after the
+    // shipped ones of each category. Empty: none.
+    void SetOwnProfileFolder(const std::filesystem::path& folder) { ownProfileFolder_ = folder; }
+
     // One of the 30 lists; nullptr for a value outside ParamId.
     SkinComboBox* List(ParamId id) const;
     // The control number of a list (1009 for Operation Mode, ...), also its object name.
@@ -122,6 +126,7 @@ private:
 
     EscSetupModel& model_;
     std::filesystem::path programFolder_;
+    std::filesystem::path ownProfileFolder_;
     int textSize_ = kDefaultTextSize;
 
     std::map<ParamId, SkinComboBox*> lists_;
@@ -133,8 +138,8 @@ private:
     Confirm confirm_;
     Inform inform_;
 
-    // The sheet list's names as the file system spells them, index for index.
-    std::vector<std::string> sheetNames_;
+    // The sheet list's entries with the files they stand for, index for index.
+    std::vector<SheetChoice> sheets_;
     // What the two choosers showed before the user's last accepted pick, shown again when the
     // user keeps unsent changes rather than load a sheet over them; -1: nothing.
     int shownCategory_ = -1;

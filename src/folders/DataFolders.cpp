@@ -1,0 +1,40 @@
+#include "folders/DataFolders.h"
+
+#include <cstdlib>
+#include <system_error>
+
+namespace vorna {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool HoldsData(const fs::path& folder) {
+    std::error_code ec;
+    return fs::is_regular_file(folder / "config.ini", ec);
+}
+
+}  // namespace
+
+fs::path ShippedDataFolder(const fs::path& programFolder) {
+    if (HoldsData(programFolder)) return programFolder;
+    const fs::path installed =
+        (programFolder / ".." / "share" / kDataFolderName).lexically_normal();
+    if (HoldsData(installed)) return installed;
+    return programFolder;
+}
+
+fs::path UserDataFolder() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data != nullptr && *data == '/') return fs::path(data) / kDataFolderName;
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0') return {};
+    return fs::path(home) / ".local" / "share" / kDataFolderName;
+}
+
+fs::path UserFolder(const char* name) {
+    const fs::path root = UserDataFolder();
+    return root.empty() ? root : root / name;
+}
+
+}  // namespace vorna
