@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package (vorna-link_VERSION-1_ARCH.deb) from a Release build in
-# build-package/ (or the folder PACKAGE_BUILD_DIR names, flags kept from its first use) and has lintian look at it when it is
-# installed. Prints the package's path last.
+# build-package/ (or the folder PACKAGE_BUILD_DIR names; its flags are those of its first use)
+# and has lintian look at it when lintian is installed. Prints the package's path last.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
