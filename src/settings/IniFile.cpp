@@ -441,6 +441,12 @@ std::string IniFile::Encode(std::string_view text) const {
 void IniFile::EndLastLine(std::size_t index) {
     Line& line = lines_[index];
     if (!line.end.empty()) return;
+    if (encoding_ == Encoding::Utf16Le && line.raw.size() % 2 != 0) {
+        // Half a code unit at the end of a UTF-16 file, read as U+FFFD: written as that, so
+        // that what follows stays aligned and the line reads as before.
+        line.raw.pop_back();
+        line.raw += Encode("\xEF\xBF\xBD");
+    }
     line.end = eol_;
     line.raw += Encode(eol_);
 }
@@ -477,8 +483,16 @@ void IniFile::Set(std::string_view section, std::string_view key, std::string_vi
     const std::string keyLine = std::string(key) + "=" + clean;
     if (header != lines_.size()) {
         EndLastLine(lastFilled);
-        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(lastFilled + 1),
-                      newLine(keyLine));
+        const std::size_t at = lastFilled + 1;
+        Line line = newLine(keyLine);
+        if (line.end == "\r" && at < lines_.size() && lines_[at].text.empty() &&
+            lines_[at].end == "\n") {
+            // A CR right before a blank line that ends in a lone LF would read as one CR LF and
+            // swallow that line.
+            line.end = "\r\n";
+            line.raw = Encode(line.text + line.end);
+        }
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
         return;
     }
     if (!lines_.empty()) EndLastLine(lines_.size() - 1);

@@ -35,7 +35,8 @@
 //   file); else the key is added after the last non-blank line of the section; else the
 //   section and key are added at the end of the file, with no blank line before them.
 // - Added lines end as the file's first line does (LF in a file without line ends); a last
-//   line without a line end gets one before anything is added after it.
+//   line without a line end gets one before anything is added after it. (A lone CR before a
+//   blank line ending in a lone LF would read as one CR LF: such a line gets CR LF instead.)
 // - Line breaks in a written value become spaces (a value is one line). A character the
 //   file's encoding cannot hold (Windows-1252) is written as '?'.
 #pragma once
