@@ -346,20 +346,23 @@ int Write(const Options& o, std::ostream& out, std::ostream& err) {
     if (int rc = ConnectEsc(session, o, err); rc != kExitOk) return rc;
     SetupState state = session.setup.Snapshot();
     const ImportResult imported = ApplySettingsFile(state, settings);
+    // Nothing is sent when any value of the file does not fit this ESC, nor when it sets none.
+    for (const auto& p : imported.problems) {
+        err << Shown(file.string()) << ":" << p.line << ": " << Shown(p.key) << "="
+            << Shown(p.value) << ": " << Shown(p.why) << "\n";
+    }
     if (!imported.ok) {
-        err << "vornactl: " << Shown(imported.error) << "\n";
+        err << "vornactl: " << Shown(imported.error) << "; nothing was sent.\n";
         return kExitFile;
     }
     if (!imported.problems.empty()) {
-        // Nothing is sent when any value of the file does not fit this ESC.
-        for (const auto& p : imported.problems) {
-            err << Shown(file.string()) << ":" << p.line << ": " << Shown(p.key) << "="
-                << Shown(p.value) << ": " << Shown(p.why) << "\n";
-        }
         err << "vornactl: nothing was sent.\n";
         return kExitFile;
     }
     if (int rc = WriteState(session, state, err); rc != kExitOk) return rc;
+    if (const std::string skipped = SkippedText(imported); !skipped.empty()) {
+        err << Shown(skipped) << "\n";
+    }
     out << "Wrote " << imported.applied << " settings from " << Shown(file.string()) << ".\n";
     return kExitOk;
 }

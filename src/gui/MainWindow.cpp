@@ -531,18 +531,24 @@ void MainWindow::ImportSettings() {
         options_.presenter(this, "Read File Error!\n" + QString::fromStdString(file.error), true);
         return;
     }
-    if (!setupPage_->MayDiscardUnsentChanges()) return;
-    ImportResult result;
-    setup_.Edit([&](SetupState& state) { result = ApplySettingsFile(state, file); });
+    // Tried on a copy first, so a file that selects nothing is refused before anything is asked.
+    SetupState trial = setup_.Snapshot();
+    ImportResult result = ApplySettingsFile(trial, file);
+    if (result.ok) {
+        if (!setupPage_->MayDiscardUnsentChanges()) return;
+        setup_.Edit([&](SetupState& state) { result = ApplySettingsFile(state, file); });
+    }
+    QString text = QString::fromStdString(result.ok ? SkippedText(result) : result.error);
     if (!result.problems.empty()) {
-        QString text = "Some settings in the file do not fit this ESC and were left as they were:";
+        if (!text.isEmpty()) text += '\n';
+        text += "Some settings in the file do not fit this ESC and were left as they were:";
         for (const auto& p : result.problems) {
             text += QString("\nline %1: %2=%3")
                         .arg(p.line)
                         .arg(QString::fromStdString(p.key), QString::fromStdString(p.value));
         }
-        options_.presenter(this, text, false);
     }
+    if (!text.isEmpty()) options_.presenter(this, text, !result.ok);
 }
 
 // The whole window as laid out, menu bar and all, even where a small screen makes it scroll.

@@ -103,10 +103,17 @@ LoadedSheet EscSetupModel::LoadSheet(const SheetFile& sheet,
         std::lock_guard lock(mutex_);
         const bool overEscValues = state_.recordValid;
         if (overEscValues) {
+            // A refused sheet leaves the lists as the user had them, unsent changes and all.
+            const SetupState before = state_;
             enabledChanged = SelectEscValues();
             loaded = ApplySetupSheet(state_, sheet, nullptr);
+            if (!loaded.error.empty()) {
+                state_ = before;
+                return loaded;
+            }
         } else {
             loaded = ApplySetupSheet(state_, sheet, ClearSelections);
+            if (!loaded.error.empty()) return loaded;
         }
         if (leftAtEscValues != nullptr) {
             for (const ParamId id : kParameters) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -65,6 +66,104 @@ std::size_t SequenceLength(std::string_view s, std::size_t i) {
         if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 1;
     }
     return n;
+}
+
+// The code point of the well-formed UTF-8 sequence at s[i] (of length n), or -1 when it is
+// not one (a stray byte, an overlong form, a surrogate, past U+10FFFF).
+long CodePointAt(std::string_view s, std::size_t i, std::size_t n) {
+    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[i + k]); };
+    if (n == 1) return b(0) < 0x80 ? b(0) : -1;
+    long cp = b(0) & (0xFF >> (n + 1));
+    for (std::size_t k = 1; k < n; ++k) cp = (cp << 6) | (b(k) & 0x3F);
+    static constexpr long kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kLeast[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return -1;
+    return cp;
+}
+
+bool ValidUtf8(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t n = SequenceLength(s, i);
+        if (CodePointAt(s, i, n) < 0) return false;
+        i += n;
+    }
+    return true;
+}
+
+void AppendUtf8(std::string& out, long cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+constexpr long kReplacement = 0xFFFD;
+
+// Windows-1252 bytes 80 to 9F; the five it leaves undefined keep their C1 code points here, so
+// a line decoded and encoded again is the same bytes.
+constexpr std::array<long, 32> kWindows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+std::string DecodeWindows1252(std::string_view bytes) {
+    std::string out;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        AppendUtf8(out, b >= 0x80 && b < 0xA0 ? kWindows1252High[b - 0x80] : b);
+    }
+    return out;
+}
+
+unsigned Utf16Unit(std::string_view bytes, std::size_t i) {
+    return static_cast<unsigned char>(bytes[i]) |
+           (static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 1])) << 8);
+}
+
+std::string DecodeUtf16Le(std::string_view bytes) {
+    std::string out;
+    std::size_t i = 0;
+    for (; i + 2 <= bytes.size(); i += 2) {
+        const unsigned unit = Utf16Unit(bytes, i);
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 4 <= bytes.size()) {
+            const unsigned low = Utf16Unit(bytes, i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendUtf8(out, 0x10000 + ((static_cast<long>(unit) - 0xD800) << 10) +
+                                    (static_cast<long>(low) - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        AppendUtf8(out, unit >= 0xD800 && unit <= 0xDFFF ? kReplacement : unit);
+    }
+    if (i < bytes.size()) AppendUtf8(out, kReplacement);  // half a unit at the end
+    return out;
+}
+
+// Windows-1252's undefined bytes, kept as C1 code points while the line is ours, go out as
+// U+FFFD (see the header). They are the only C1 code points a Windows-1252 file decodes to.
+std::string ShownWindows1252(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\xC2' && i + 1 < text.size() &&
+            (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80) {
+            AppendUtf8(out, kReplacement);
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
 }
 
 std::string CutChars(std::string_view s, std::size_t maxChars) {
@@ -201,9 +300,7 @@ bool IniFile::StartsWithNoCase(std::string_view text, std::string_view prefix) {
 }
 
 bool IniFile::Load(const std::filesystem::path& path, std::string* error, std::string_view kind) {
-    lines_.clear();
-    bom_ = false;
-    crlf_ = false;
+    Parse({});
     const SmallFile file = ReadSmallFile(path, kMaxIniFileBytes, kind);
     if (file.failure != ReadFailure::None) {
         if (error) *error = file.error;
@@ -213,33 +310,79 @@ bool IniFile::Load(const std::filesystem::path& path, std::string* error, std::s
     return true;
 }
 
-void IniFile::Parse(std::string_view text) {
+void IniFile::Parse(std::string_view bytes) {
     lines_.clear();
-    bom_ = text.substr(0, 3) == "\xEF\xBB\xBF";
-    if (bom_) text.remove_prefix(3);
-    const auto firstLf = text.find('\n');
-    crlf_ = firstLf != std::string_view::npos && firstLf > 0 && text[firstLf - 1] == '\r';
-    while (!text.empty()) {
-        const auto lf = text.find('\n');
-        if (lf == std::string_view::npos) {
-            lines_.emplace_back(text);
-            break;
-        }
-        lines_.emplace_back(text.substr(0, lf));
-        text.remove_prefix(lf + 1);
+    mark_.clear();
+    encoding_ = Encoding::Utf8;
+    eol_ = "\n";
+    if (bytes.substr(0, 2) == "\xFF\xFE") {
+        encoding_ = Encoding::Utf16Le;
+        mark_ = bytes.substr(0, 2);
+    } else {
+        if (bytes.substr(0, 3) == "\xEF\xBB\xBF") mark_ = bytes.substr(0, 3);
+        if (!ValidUtf8(bytes.substr(mark_.size()))) encoding_ = Encoding::Windows1252;
     }
+    bytes.remove_prefix(mark_.size());
+
+    // CR LF, LF and CR each end a line; in UTF-16 they are code units, not bytes.
+    const std::size_t width = encoding_ == Encoding::Utf16Le ? 2 : 1;
+    const auto unit = [&](std::size_t i) {
+        return width == 2 ? Utf16Unit(bytes, i) : static_cast<unsigned char>(bytes[i]);
+    };
+    bool eolFound = false;
+    const auto addLine = [&](std::size_t from, std::size_t to, std::size_t endBytes) {
+        Line line;
+        const std::string_view text = bytes.substr(from, to - from);
+        switch (encoding_) {
+            case Encoding::Utf8:
+                line.text = text;
+                break;
+            case Encoding::Windows1252:
+                line.text = DecodeWindows1252(text);
+                break;
+            case Encoding::Utf16Le:
+                line.text = DecodeUtf16Le(text);
+                break;
+        }
+        if (endBytes > 0) {
+            line.end = endBytes == 2 * width ? "\r\n" : unit(to) == '\r' ? "\r" : "\n";
+            if (!eolFound) eol_ = line.end;
+            eolFound = true;
+        }
+        line.raw = bytes.substr(from, to - from + endBytes);
+        lines_.push_back(std::move(line));
+    };
+    std::size_t start = 0;
+    for (std::size_t i = 0; i + width <= bytes.size();) {
+        const unsigned u = unit(i);
+        if (u != '\r' && u != '\n') {
+            i += width;
+            continue;
+        }
+        std::size_t endBytes = width;
+        if (u == '\r' && i + 2 * width <= bytes.size() && unit(i + width) == '\n') endBytes *= 2;
+        addLine(start, i, endBytes);
+        i += endBytes;
+        start = i;
+    }
+    if (start < bytes.size()) addLine(start, bytes.size(), 0);
 }
 
 IniFile::Value IniFile::Find(std::string_view section, std::string_view key,
                              std::size_t maxChars) const {
     bool inSection = false;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const LineInfo info = Classify(lines_[i]);
+        const LineInfo info = Classify(lines_[i].text);
         if (info.kind == Kind::Section) {
             if (inSection) break;  // only the first section of that name is searched
             inSection = EqualNoCase(info.name, section);
         } else if (inSection && info.kind == Kind::Key && EqualNoCase(info.name, key)) {
-            return {true, CutChars(Unquote(info.value), maxChars), static_cast<int>(i + 1)};
+            const std::string_view value = Unquote(info.value);
+            return {true,
+                    CutChars(encoding_ == Encoding::Windows1252 ? ShownWindows1252(value)
+                                                                : std::string(value),
+                             maxChars),
+                    static_cast<int>(i + 1)};
         }
     }
     return {};
@@ -253,10 +396,59 @@ std::string IniFile::Get(std::string_view section, std::string_view key, std::st
 
 bool IniFile::HasSection(std::string_view section) const {
     for (const auto& line : lines_) {
-        const LineInfo info = Classify(line);
+        const LineInfo info = Classify(line.text);
         if (info.kind == Kind::Section && EqualNoCase(info.name, section)) return true;
     }
     return false;
+}
+
+std::string IniFile::Encode(std::string_view text) const {
+    if (encoding_ == Encoding::Utf8) return std::string(text);
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = SequenceLength(text, i);
+        long cp = CodePointAt(text, i, n);
+        i += n;
+        if (encoding_ == Encoding::Utf16Le) {
+            if (cp < 0) cp = kReplacement;
+            const auto put = [&](long u) {
+                out += static_cast<char>(u & 0xFF);
+                out += static_cast<char>((u >> 8) & 0xFF);
+            };
+            if (cp >= 0x10000) {
+                put(0xD800 + ((cp - 0x10000) >> 10));
+                put(0xDC00 + ((cp - 0x10000) & 0x3FF));
+            } else {
+                put(cp);
+            }
+            continue;
+        }
+        char byte = '?';
+        if ((cp >= 0 && cp < 0x80) || (cp >= 0xA0 && cp <= 0xFF)) {
+            byte = static_cast<char>(cp);
+        } else if (cp >= 0) {
+            const auto at = std::find(kWindows1252High.begin(), kWindows1252High.end(), cp);
+            if (at != kWindows1252High.end()) {
+                byte = static_cast<char>(0x80 + (at - kWindows1252High.begin()));
+            }
+        }
+        out += byte;
+    }
+    return out;
+}
+
+// Gives the line at `index` the file's line end when it has none (the last line).
+void IniFile::EndLastLine(std::size_t index) {
+    Line& line = lines_[index];
+    if (!line.end.empty()) return;
+    if (encoding_ == Encoding::Utf16Le && line.raw.size() % 2 != 0) {
+        // Half a code unit at the end of a UTF-16 file, read as U+FFFD: written as that, so
+        // that what follows stays aligned and the line reads as before.
+        line.raw.pop_back();
+        line.raw += Encode("\xEF\xBF\xBD");
+    }
+    line.end = eol_;
+    line.raw += Encode(eol_);
 }
 
 void IniFile::Set(std::string_view section, std::string_view key, std::string_view value) {
@@ -264,12 +456,16 @@ void IniFile::Set(std::string_view section, std::string_view key, std::string_vi
     for (char& c : clean) {
         if (c == '\r' || c == '\n') c = ' ';
     }
-    const std::string eol = crlf_ ? "\r" : "";
+    const auto newLine = [&](std::string text) {
+        Line line{std::move(text), eol_, {}};
+        line.raw = Encode(line.text + line.end);
+        return line;
+    };
 
     std::size_t header = lines_.size();  // the first matching section's header line
     std::size_t lastFilled = 0;          // last non-blank line of that section
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const LineInfo info = Classify(lines_[i]);
+        const LineInfo info = Classify(lines_[i].text);
         if (info.kind == Kind::Section) {
             if (header != lines_.size()) break;
             if (EqualNoCase(info.name, section)) header = lastFilled = i;
@@ -277,28 +473,36 @@ void IniFile::Set(std::string_view section, std::string_view key, std::string_vi
         }
         if (header == lines_.size()) continue;
         if (info.kind == Kind::Key && EqualNoCase(info.name, key)) {
-            const bool cr = !lines_[i].empty() && lines_[i].back() == '\r';
-            lines_[i] = std::string(info.name) + "=" + clean + (cr ? "\r" : "");
+            Line& line = lines_[i];
+            line.text = std::string(info.name) + "=" + clean;
+            line.raw = Encode(line.text + line.end);
             return;
         }
-        if (!Trim(lines_[i]).empty()) lastFilled = i;
+        if (!Trim(lines_[i].text).empty()) lastFilled = i;
     }
-    const std::string keyLine = std::string(key) + "=" + clean + eol;
+    const std::string keyLine = std::string(key) + "=" + clean;
     if (header != lines_.size()) {
-        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(lastFilled + 1), keyLine);
+        EndLastLine(lastFilled);
+        const std::size_t at = lastFilled + 1;
+        Line line = newLine(keyLine);
+        if (line.end == "\r" && at < lines_.size() && lines_[at].text.empty() &&
+            lines_[at].end == "\n") {
+            // A CR right before a blank line that ends in a lone LF would read as one CR LF and
+            // swallow that line.
+            line.end = "\r\n";
+            line.raw = Encode(line.text + line.end);
+        }
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
         return;
     }
-    if (!lines_.empty() && !Trim(lines_.back()).empty()) lines_.push_back(eol);
-    lines_.push_back("[" + std::string(section) + "]" + eol);
-    lines_.push_back(keyLine);
+    if (!lines_.empty()) EndLastLine(lines_.size() - 1);
+    lines_.push_back(newLine("[" + std::string(section) + "]"));
+    lines_.push_back(newLine(keyLine));
 }
 
 std::string IniFile::Text() const {
-    std::string out = bom_ ? "\xEF\xBB\xBF" : "";
-    for (const auto& line : lines_) {
-        out += line;
-        out += '\n';
-    }
+    std::string out = mark_;
+    for (const auto& line : lines_) out += line.raw;
     return out;
 }
 

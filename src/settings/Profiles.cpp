@@ -130,6 +130,7 @@ std::filesystem::path SheetPath(const std::filesystem::path& profileRoot, std::s
 
 SheetFile ReadSetupSheet(const std::filesystem::path& sheetPath) {
     SheetFile sheet;
+    sheet.path = sheetPath;
     const SmallFile file = ReadSmallFile(sheetPath, kMaxIniFileBytes, kSetupSheetKind);
     if (file.failure == ReadFailure::None) {
         sheet.found = true;
@@ -147,16 +148,27 @@ LoadedSheet ApplySetupSheet(SetupState& state, const SheetFile& file,
         sheet.error = file.error;
         return sheet;
     }
-    if (clearSelections) clearSelections(state);
+    // Applied to a copy first: a sheet that selects nothing leaves the lists as they were.
+    SetupState loaded = state;
+    if (clearSelections) clearSelections(loaded);
     const IniFile& ini = file.ini;
-    sheet.fileFound = file.found;
+    bool settable = false;
     // Keys 0 to 17, and 18 "BEC Voltage" as well (see Profiles.h).
     for (const auto& [key, listId] : kParameterKeys) {
         const std::string value = ini.Get(kOptionSection, key, "", kOptionValueChars);
-        OptionList& list = state.List(listId);
+        OptionList& list = loaded.List(listId);
         // A list the ESC does not take from the PC keeps the ESC's value.
-        if (list.writable && SelectByText(list, value)) sheet.selected.push_back(listId);
+        if (!list.writable || list.entries.empty()) continue;
+        settable = true;
+        if (SelectByText(list, value)) sheet.selected.push_back(listId);
     }
+    if (file.found && settable && sheet.selected.empty()) {
+        sheet.error =
+            "Cannot load " + Quoted(file.path) + ": it selects none of this ESC's settings";
+        return sheet;
+    }
+    state = std::move(loaded);
+    sheet.fileFound = file.found;
     for (std::size_t i = 0; i < kInfoKeys.size(); ++i) {
         sheet.info[i] = ini.Get(kInfoSection, kInfoKeys[i], "", kInfoValueChars);
     }
@@ -251,16 +263,21 @@ SettingsFile ReadSettingsFile(const std::filesystem::path& path) {
 
 ImportResult ApplySettingsFile(SetupState& state, const SettingsFile& file) {
     ImportResult result;
+    result.path = file.path;
     if (!file.ok) {
         result.error = file.error;
         return result;
     }
     const IniFile& ini = file.ini;
-    result.ok = true;
     for (const auto& [key, listId] : kSettingsFileKeys) {
-        const IniFile::Value v = ini.Find(kOptionSection, key, kSettingsValueChars);
-        if (!v.found || v.text.empty()) continue;  // the list keeps its selection
         OptionList& list = state.List(listId);
+        const bool settable = list.writable && !list.entries.empty();
+        if (settable) ++result.settings;
+        const IniFile::Value v = ini.Find(kOptionSection, key, kSettingsValueChars);
+        if (!v.found || v.text.empty()) {  // the list keeps its selection
+            if (settable) result.skipped.emplace_back(key);
+            continue;
+        }
         if (!list.writable) {
             // The ESC keeps its own value; a file that asks for another one is not applied.
             const EntryMatch match = MatchEntry(list, v.text);
@@ -273,11 +290,31 @@ ImportResult ApplySettingsFile(SetupState& state, const SettingsFile& file) {
             ++result.applied;
             continue;
         }
+        if (settable) result.skipped.emplace_back(key);
         ImportProblem problem{std::string(key), v.line, v.text, {}};
         problem.why = NoMatchReason(list, v.text);
         result.problems.push_back(std::move(problem));
     }
+    // Nothing was selected, so nothing changed: refused rather than reported as imported.
+    result.ok = result.applied > 0;
+    if (!result.ok) {
+        result.error = "Cannot import " + Quoted(file.path) +
+                       (result.settings > 0 ? ": it selects none of this ESC's settings"
+                                            : ": there are no settings to import into until an "
+                                              "ESC is identified");
+    }
     return result;
+}
+
+std::string SkippedText(const ImportResult& result) {
+    if (result.skipped.empty()) return {};
+    std::string text = "Skipped " + std::to_string(result.skipped.size()) + " of " +
+                       std::to_string(result.settings) + " settings in " + Quoted(result.path) +
+                       ":";
+    for (std::size_t i = 0; i < result.skipped.size(); ++i) {
+        text += (i == 0 ? " " : ", ") + result.skipped[i];
+    }
+    return text;
 }
 
 ImportResult ImportSettings(SetupState& state, const std::filesystem::path& path) {

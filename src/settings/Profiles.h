@@ -20,6 +20,10 @@
 //   selects nothing is reported with its line. A missing file, a folder, FIFO or device, a
 //   file over kMaxIniFileBytes, or one without an [option] section, is an error and changes
 //   nothing.
+// - An import or a sheet that selects none of the connected ESC's settings (lists the PC
+//   writes, with entries) is refused and changes nothing: otherwise it would be reported as
+//   done while nothing changed, or clear the lists. An import names the settings it left as
+//   they were (SkippedText); a sheet's are named by the page as left at the ESC's values.
 // - Settings files and setup sheets are read whole (ReadSettingsFile, ReadSetupSheet) before
 //   anything is applied, so a caller can read them without holding the lock of its state.
 #pragma once
@@ -159,6 +163,7 @@ inline constexpr std::string_view kSetupSheetKind = "setup sheet";
 
 // A setup sheet as read from its file, not yet applied.
 struct SheetFile {
+    std::filesystem::path path;
     bool found = false;  // read; false with an empty error: no such file (an empty sheet)
     std::string error;   // refused (a folder, FIFO or device, too large, unreadable)
     IniFile ini;
@@ -180,7 +185,9 @@ struct LoadedSheet {
 // codec's ClearSelections; skipped when empty), then applies [option] keys 0 to 18 with
 // SelectByText (a missing key reads as empty and matches nothing) and returns the [info]
 // texts and the memo. A missing file still clears the lists; a refused one (SheetFile::error)
-// changes nothing and comes back with its error.
+// changes nothing and comes back with its error. So does a sheet that selects none of the
+// connected ESC's settings (a list the PC writes, with entries): loading it would only clear
+// the lists. With no such list (no ESC identified) a sheet is loaded for its texts.
 LoadedSheet ApplySetupSheet(SetupState& state, const SheetFile& sheet,
                             const std::function<void(SetupState&)>& clearSelections);
 // ReadSetupSheet, then ApplySetupSheet.
@@ -223,7 +230,16 @@ struct ImportResult {
     std::string error;                    // when not ok: why nothing was imported
     std::vector<ImportProblem> problems;  // values that selected nothing (lists unchanged)
     int applied = 0;                      // lists whose selection was set from the file
+    // The ESC's settings the file could set (lists the PC writes, with entries), and the keys
+    // of those it left as they were: no key, an empty value or one that fits no entry.
+    int settings = 0;
+    std::vector<std::string> skipped;
+    std::filesystem::path path;
 };
+
+// "Skipped 2 of 20 settings in "x.cfg": Coast Value, Drive Mode", or empty when the import
+// set every one.
+std::string SkippedText(const ImportResult& result);
 
 // A settings file as read from disk, not yet applied.
 struct SettingsFile {
@@ -236,7 +252,9 @@ struct SettingsFile {
 // Reads the file (at most kMaxIniFileBytes) and checks that it has an [option] section;
 // touches no state.
 SettingsFile ReadSettingsFile(const std::filesystem::path& path);
-// Applies a file ReadSettingsFile read (not ok, when it was refused: nothing changes).
+// Applies a file ReadSettingsFile read (not ok, when it was refused: nothing changes). A file
+// that selects none of the ESC's settings is refused too (problems still say why), so that an
+// import that would change nothing is never reported as done.
 ImportResult ApplySettingsFile(SetupState& state, const SettingsFile& file);
 // ReadSettingsFile, then ApplySettingsFile.
 ImportResult ImportSettings(SetupState& state, const std::filesystem::path& path);

@@ -116,13 +116,13 @@ TEST_F(BadInputTest, FileNamesAndFileContentsArePrintedEscaped) {
     const fs::path file = dir / "evil\x1b[2J\r\nvornactl: all fine\t.cfg";
     test::WriteText(file,
                     "[option]\nDrag Brake=\x1b]0;owned\x07\xc2\x9b"
-                    "31m\xff\n");
+                    "31m\n");
     CliRun r = Vornactl({"--port", Link(), "write", file.string()});
     EXPECT_EQ(r.code, 3);
     EXPECT_TRUE(TerminalSafe(r.err)) << r.err;
     EXPECT_TRUE(Contains(r.err,
                          "evil\\x1b[2J\\r\\nvornactl: all fine\\t.cfg:2: Drag Brake="
-                         "\\x1b]0;owned\\x07\\xc2\\x9b31m\\xff: "))
+                         "\\x1b]0;owned\\x07\\xc2\\x9b31m: "))
         << r.err;
 
     // A message that quotes the name: the file is missing, then a folder.

@@ -139,6 +139,54 @@ TEST_F(VornactlTest, CfgFromReadReproducesEverySettingOnAnotherEsc) {
     EXPECT_TRUE(second.Pairs().empty());
 }
 
+// Settings files as Windows programs save them reach the ESC; a file that sets nothing does not
+// pass for a write.
+TEST_F(VornactlTest, WritesSettingsFilesSavedOnWindowsAndRefusesOneThatSetsNothing) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    const fs::path cr = dir / "cr.cfg";
+    test::WriteText(cr, "[option]\rDrag Brake=30%\rTurbo Slope=Instant\r");
+    CliRun r = Vornactl({"--port", Link(), "write", cr.string()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Wrote 2 settings from " + cr.string() + ".\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.err.find("settings in \"" + cr.string() + "\": Operation Mode, Reverse Speed, "),
+              std::string::npos)
+        << r.err;
+    r = Vornactl({"--port", Link(), "read"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Drag Brake: 30%\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Turbo On Slope: Instant\n"), std::string::npos) << r.out;
+
+    // UTF-16LE, as Notepad saves "Unicode".
+    std::string wide = "\xFF\xFE";
+    for (const char c : std::string("[option]\r\nDrag Brake=20%\r\nLow Volt Cut=3.2 V/cell\r\n")) {
+        wide += c;
+        wide += '\0';
+    }
+    const fs::path unicode = dir / "unicode.cfg";
+    test::WriteText(unicode, wide);
+    r = Vornactl({"--port", Link(), "write", unicode.string()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    r = Vornactl({"--port", Link(), "read"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Drag Brake: 20%\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Low Volt Cut: 3.2 V/cell\n"), std::string::npos) << r.out;
+
+    esc.ClearLogs();
+    const fs::path none = dir / "none.cfg";
+    test::WriteText(none, "[option]\r\nDrag Brake=\r\n[info]\r\nDriver=Ann\r\n");
+    r = Vornactl({"--port", Link(), "write", none.string()});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_NE(r.err.find("vornactl: Cannot import \"" + none.string() +
+                         "\": it selects none of this ESC's settings; nothing was sent.\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(esc.Pairs().empty());
+    EXPECT_EQ(esc.WritesEnded(), 0);
+}
+
 TEST_F(VornactlTest, DefaultsRestoresTheFactorySettings) {
     sim::SimulatedEsc esc(Link(), 13);
     ASSERT_TRUE(esc.Start());

@@ -1,13 +1,15 @@
-// The INI reader and writer (IniFile) on any text. Beyond not crashing:
-// - the text comes back as it was read (a missing last line end added);
+// The INI reader and writer (IniFile) on any bytes. Beyond not crashing:
+// - the bytes come back as they were read;
 // - every lookup finds what the rules in IniFile.h say, as a model of them written out here
-//   finds it (the file cut into sections of key lines first, then searched); a value found has
-//   no line break, and no blank at either end unless quotes enclosed it;
+//   finds it (the file decoded as a whole, cut into lines at CR LF, LF and CR, then into
+//   sections of key lines, then searched); a value found is UTF-8, has no line break, and no
+//   blank at either end unless quotes enclosed it;
 // - a value cut to n characters is the start of the whole value, cut between characters;
-// - a write changes or adds only its own lines, each with the file's line ending, and what it
-//   wrote is read back (line breaks as spaces, blanks trimmed, enclosing quotes removed)
-//   whenever the names can be written at all (not a key with '=' or blanks around it, or one
-//   starting with '[' when the line holds a ']').
+// - a write changes or adds only its own lines, each with the file's first line end (a last
+//   line without one gets it first), keeps the encoding, and what it wrote is read back (line
+//   breaks as spaces, blanks trimmed, enclosing quotes removed) whenever the names can be
+//   written at all (not a key with '=' or blanks around it, or one starting with '[' when the
+//   line holds a ']').
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -48,14 +50,106 @@ std::string_view Unquoted(std::string_view v) {
     return v;
 }
 
-std::vector<std::string_view> SplitLines(std::string_view body) {
-    std::vector<std::string_view> lines;
-    while (!body.empty()) {
-        const auto lf = body.find('\n');
-        lines.push_back(body.substr(0, lf));
-        if (lf == std::string_view::npos) break;
-        body.remove_prefix(lf + 1);
+void PutUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
     }
+}
+
+// What Windows-1252 makes of 80 to 9F (its five holes as their C1 code points, as the reader
+// keeps them; a value found has U+FFFD for them).
+constexpr std::uint32_t kHigh1252[32] = {
+    0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+
+// The whole file as UTF-8 text, with the encoding it was found in.
+struct Decoded {
+    IniFile::Encoding encoding = IniFile::Encoding::Utf8;
+    std::string text;
+};
+
+// `western`: read as Windows-1252 whenever there is no UTF-16 mark.
+Decoded Decode(std::string_view bytes, bool western = false) {
+    Decoded d;
+    if (bytes.substr(0, 2) == "\xFF\xFE") {
+        d.encoding = IniFile::Encoding::Utf16Le;
+        std::vector<std::uint32_t> units;
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            units.push_back(static_cast<unsigned char>(bytes[i]) |
+                            static_cast<unsigned char>(bytes[i + 1]) << 8);
+        }
+        for (std::size_t i = 0; i < units.size(); ++i) {
+            const std::uint32_t u = units[i];
+            const bool high = u >= 0xD800 && u < 0xDC00;
+            if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
+                PutUtf8(d.text, 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+                ++i;
+            } else {
+                PutUtf8(d.text, u >= 0xD800 && u < 0xE000 ? 0xFFFD : u);
+            }
+        }
+        if (bytes.size() % 2 != 0) PutUtf8(d.text, 0xFFFD);
+        return d;
+    }
+    if (bytes.substr(0, kBom.size()) == kBom) bytes.remove_prefix(kBom.size());
+    if (!western && fuzz::WellFormedUtf8(bytes)) {
+        d.text = bytes;
+        return d;
+    }
+    d.encoding = IniFile::Encoding::Windows1252;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        PutUtf8(d.text, b >= 0x80 && b < 0xA0 ? kHigh1252[b - 0x80] : b);
+    }
+    return d;
+}
+
+// A value as a lookup gives it: Windows-1252's holes as U+FFFD.
+std::string AsFound(std::string_view value, IniFile::Encoding encoding) {
+    if (encoding != IniFile::Encoding::Windows1252) return std::string(value);
+    std::string out;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\xC2' && i + 1 < value.size() &&
+            (static_cast<unsigned char>(value[i + 1]) & 0xE0) == 0x80) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out += value[i];
+        }
+    }
+    return out;
+}
+
+struct Line {
+    std::string_view text;
+    std::string_view end;  // "\r\n", "\n", "\r" or empty
+    bool operator==(const Line&) const = default;
+};
+
+std::vector<Line> SplitLines(std::string_view text) {
+    std::vector<Line> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') continue;
+        const std::size_t endLength = text.substr(i, 2) == "\r\n" ? 2 : 1;
+        lines.push_back({text.substr(start, i - start), text.substr(i, endLength)});
+        i += endLength - 1;
+        start = i + 1;
+    }
+    if (start < text.size()) lines.push_back({text.substr(start), {}});
     return lines;
 }
 
@@ -71,12 +165,12 @@ struct Model {
         std::string_view name;
         std::vector<Key> keys;
     };
-    std::vector<std::string_view> lines;
+    std::vector<Line> lines;
     std::vector<Section> sections;
 
-    explicit Model(std::string_view body) : lines(SplitLines(body)) {
+    explicit Model(std::string_view text) : lines(SplitLines(text)) {
         for (std::size_t i = 0; i < lines.size(); ++i) {
-            const std::string_view t = Trim(lines[i]);
+            const std::string_view t = Trim(lines[i].text);
             if (t.empty() || t.front() == ';') continue;  // blank line or comment
             const auto close = t.rfind(']');
             if (t.front() == '[' && close != std::string_view::npos) {
@@ -141,8 +235,8 @@ void CheckCut(std::string_view cut, std::string_view whole, std::size_t maxChars
             "a value is cut between characters");
 }
 
-void CheckLookups(const IniFile& ini, const Model& model, std::size_t maxChars,
-                  std::string_view fallback) {
+void CheckLookups(const IniFile& ini, const Model& model, IniFile::Encoding encoding,
+                  std::size_t maxChars, std::string_view fallback) {
     std::vector<std::string> sections;
     std::vector<std::string> keys;
     for (const auto& s : model.sections) {
@@ -168,10 +262,11 @@ void CheckLookups(const IniFile& ini, const Model& model, std::size_t maxChars,
                 continue;
             }
             Require(whole.line == expected->line, "the first key of the name is found");
-            Require(whole.text == Unquoted(expected->value),
+            Require(whole.text == AsFound(Unquoted(expected->value), encoding),
                     "a value is its line's text after the '=', trimmed and unquoted");
+            Require(fuzz::WellFormedUtf8(whole.text), "a value is UTF-8");
             Require(whole.text.find('\n') == std::string::npos, "a value has no line break");
-            if (whole.text == expected->value) {
+            if (Unquoted(expected->value) == expected->value) {
                 Require(Trim(whole.text) == whole.text,
                         "a value without quotes has no blank at either end");
             }
@@ -209,8 +304,8 @@ bool Writable(const Model& model, std::string_view section, std::string_view key
            (key.empty() || key.front() != ';');
 }
 
-void CheckWrite(const IniFile& original, const Model& model, bool crlf, std::string_view section,
-                std::string_view key, std::string_view value) {
+void CheckWrite(const IniFile& original, const Model& model, const Decoded& decoded,
+                std::string_view section, std::string_view key, std::string_view value) {
     std::string clean(value);
     std::replace(clean.begin(), clean.end(), '\r', ' ');
     std::replace(clean.begin(), clean.end(), '\n', ' ');
@@ -219,15 +314,20 @@ void CheckWrite(const IniFile& original, const Model& model, bool crlf, std::str
     ini.Set(section, key, value);
 
     const IniFile::Value back = ini.Find(section, key, kWhole);
-    Require(back.found && back.text == Unquoted(Trim(clean)), "a value written is read back");
+    Require(back.found && back.text == AsFound(Unquoted(Trim(clean)), decoded.encoding),
+            "a value written is read back");
 
     // Every other line is kept; the written one ends as its file's lines do.
-    const std::string text = ini.Text();
-    std::string_view body = text;
-    if (body.substr(0, kBom.size()) == kBom) body.remove_prefix(kBom.size());
-    const std::vector<std::string_view> after = SplitLines(body);
-    const std::vector<std::string_view>& before = model.lines;
-    const std::string eol = crlf ? "\r" : "";
+    const std::string bytes = ini.Text();
+    // A Windows-1252 file stays in it, but a write that replaces its last bytes that are not
+    // UTF-8 leaves a file the reader takes for UTF-8: compared here as the bytes it holds.
+    const bool western = decoded.encoding == IniFile::Encoding::Windows1252;
+    const Decoded again = Decode(bytes, western);
+    Require(again.encoding == decoded.encoding, "a write keeps the file's encoding");
+    const std::vector<Line> after = SplitLines(again.text);
+    std::vector<Line> before = model.lines;
+    const std::string_view eol =
+        before.empty() || before.front().end.empty() ? std::string_view("\n") : before.front().end;
     const Model::Key* old = model.Find(section, key);
     if (old != nullptr) {
         const auto i = static_cast<std::size_t>(old->line - 1);
@@ -235,27 +335,34 @@ void CheckWrite(const IniFile& original, const Model& model, bool crlf, std::str
         for (std::size_t k = 0; k < after.size(); ++k) {
             if (k != i) Require(after[k] == before[k], "a write keeps the other lines");
         }
-        const bool cr = !before[i].empty() && before[i].back() == '\r';
-        Require(after[i] == std::string(old->name) + "=" + clean + (cr ? "\r" : ""),
-                "a key written in place keeps its name and line ending");
+        Require(
+            after[i].text == std::string(old->name) + "=" + clean && after[i].end == before[i].end,
+            "a key written in place keeps its name and line end");
         Require(back.line == old->line, "a key written in place stays on its line");
         return;
     }
-    const std::string keyLine = std::string(key) + "=" + clean + eol;
-    Require(back.line >= 1 && static_cast<std::size_t>(back.line) <= after.size() &&
-                after[static_cast<std::size_t>(back.line - 1)] == keyLine,
-            "a new key has a line of its own");
-    std::vector<std::string_view> rest = after;
-    rest.erase(rest.begin() + (back.line - 1));
+    const auto line = static_cast<std::size_t>(back.line);
+    const std::string keyLine = std::string(key) + "=" + clean;
+    const std::string header = "[" + std::string(section) + "]";
+    // A lone CR before a blank line ending in a lone LF would swallow it: CR LF then.
+    const bool beforeLf = eol == "\r" && line < after.size() && after[line] == Line{"", "\n"};
+    Require(line >= 1 && line <= after.size() &&
+                after[line - 1] == Line{keyLine, beforeLf ? "\r\n" : eol},
+            "a new key has a line of its own, ended as the file's first line");
+    std::vector<Line> rest = after;
+    rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(line - 1));
     if (model.FirstSection(section) == nullptr) {
-        Require(static_cast<std::size_t>(back.line) == after.size(), "a new section goes last");
-        Require(!rest.empty() && rest.back() == "[" + std::string(section) + "]" + eol,
-                "a new section has its header");
+        Require(line == after.size(), "a new section goes last");
+        Require(!rest.empty() && rest.back() == Line{header, eol},
+                "a new section has its header and follows the last line directly");
         rest.pop_back();
-        if (!before.empty() && !Trim(before.back()).empty()) {
-            Require(!rest.empty() && rest.back() == eol, "a new section follows a blank line");
-            rest.pop_back();
-        }
+    }
+    // A last line without a line end gets the file's one, when a line is added after it.
+    if (!before.empty() && before.back().end.empty() && rest.size() == before.size() &&
+        !rest.back().end.empty()) {
+        Require(line == after.size() && rest.back().end == eol,
+                "a last line gets the file's line end when a line follows it");
+        before.back().end = eol;
     }
     Require(rest == before, "a write keeps the other lines");
 }
@@ -266,19 +373,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text = fuzz::AsText(data, size);
     IniFile ini;
     ini.Parse(text);
+    Require(ini.Text() == text, "the bytes are written back as they were read");
 
-    const bool bom = text.substr(0, kBom.size()) == kBom;
-    const std::string_view body = bom ? text.substr(kBom.size()) : text;
-    const bool lineEnded = body.empty() || body.back() == '\n';
-    Require(ini.Text() == std::string(text) + (lineEnded ? "" : "\n"),
-            "the text is written back as it was read");
-
-    const Model model(body);
-    const auto firstLf = body.find('\n');
-    const bool crlf = firstLf != std::string_view::npos && firstLf > 0 && body[firstLf - 1] == '\r';
-    const std::string_view line =
-        model.lines.empty() ? std::string_view() : model.lines[size % model.lines.size()];
-    CheckLookups(ini, model, size * 7 % 41, line);
+    const Decoded decoded = Decode(text);
+    Require(ini.FileEncoding() == decoded.encoding, "the encoding is told by the mark or bytes");
+    const Model model(decoded.text);
+    const std::string line(model.lines.empty() ? std::string_view()
+                                               : model.lines[size % model.lines.size()].text);
+    CheckLookups(ini, model, decoded.encoding, size * 7 % 41, line);
 
     // Writes: in place, into a section, and as a new section, with a line of the file as value.
     std::vector<std::string> sections;
@@ -293,7 +395,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             AddName(keys, model.sections.front().keys.front().name, 3);
         }
         keys.emplace_back("Fuzz Key");
-        for (const auto& key : keys) CheckWrite(ini, model, crlf, section, key, line);
+        for (const auto& key : keys) CheckWrite(ini, model, decoded, section, key, line);
     }
     return 0;
 }

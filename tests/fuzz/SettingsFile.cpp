@@ -3,9 +3,11 @@
 // - importing any bytes leaves every selection on an entry of its list or on nothing; a list
 //   changes only when it takes values from the PC, and then to the entry its key's value is or
 //   begins with; every problem names a key of the file and its line; a file without [option]
-//   changes nothing;
+//   or one that selects nothing is refused and changes nothing; every setting of the ESC (a
+//   list the PC writes, with entries) is applied or named as skipped;
 // - exporting any selections and importing the file into the same ESC's lists with the
-//   writable selections cleared gives the same selections back, with no problem.
+//   writable selections cleared gives the same selections back, with no problem (refused
+//   when there was no selection to export).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -35,15 +37,18 @@ void CheckImport(std::string_view text, const std::filesystem::path& file) {
     IniFile ini;
     ini.Parse(text);
     const bool isSettingsFile = ini.HasSection(kOptionSection);
-    const std::size_t lines =
-        static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+    // CR, LF and CR LF each end a line; in UTF-16 a line end is two bytes, one of them 0D or 0A.
+    const std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n') +
+                                                       std::count(text.begin(), text.end(), '\r')) +
+                              1;
     for (const int type : fuzz::ModelTypesFor(text)) {
         const std::string version(kVersions[static_cast<std::size_t>(type) % 2]);
         SetupState state = fuzz::FilledState(type, version);
         fuzz::SelectFrom(state, text, static_cast<std::size_t>(type));
         const SetupState before = state;
         const ImportResult result = ImportSettings(state, file);
-        Require(result.ok == isSettingsFile, "a file imports when it has an [option] section");
+        Require(result.ok == (isSettingsFile && result.applied > 0),
+                "a file imports when it has an [option] section and selects something");
         if (!result.ok) {
             Require(!result.error.empty(), "a refused import says why");
             Require(fuzz::Selections(state) == fuzz::Selections(before),
@@ -73,6 +78,19 @@ void CheckImport(std::string_view text, const std::filesystem::path& file) {
                     "an imported entry is or begins with its key's value");
         }
         Require(changed <= result.applied, "every change is counted as applied");
+        int settable = 0;
+        for (const auto& [key, listId] : kSettingsFileKeys) {
+            const OptionList& list = state.List(listId);
+            if (!list.writable || list.entries.empty()) continue;
+            ++settable;
+            const bool skipped = std::count(result.skipped.begin(), result.skipped.end(), key) > 0;
+            const std::string value = ini.Get(kOptionSection, key, "", kSettingsValueChars);
+            Require(skipped == (MatchEntry(before.List(listId), value).index < 0),
+                    "a setting is skipped exactly when the file selects nothing in it");
+        }
+        Require(result.settings == settable &&
+                    result.applied + static_cast<int>(result.skipped.size()) == settable,
+                "every setting of the ESC is applied or skipped");
     }
 }
 
@@ -94,7 +112,7 @@ void CheckRoundTrip(std::string_view bytes) {
             list.selection = -1;
         }
         const ImportResult result = ImportSettings(target, file);
-        Require(result.ok, "an exported file imports");
+        Require(result.ok == (selected > 0), "an exported file imports when it selects something");
         Require(result.problems.empty(), "an exported file imports without a problem");
         Require(result.applied == selected, "every selection exported is applied");
         Require(fuzz::Selections(target) == fuzz::Selections(state),

@@ -5,8 +5,10 @@
 // - a list the sheet selected in takes values from the PC, is named once, and now selects the
 //   entry its key's value (19 characters) is or begins with; every other list is as it was
 //   before the sheet (after the clearing, when there was one);
-// - the information texts and the memo are one line each, of at most 259 characters, and the
-//   memo shows exactly when "Temp Track" is set.
+// - a sheet is refused exactly when it selects nothing while the ESC has a list the PC writes,
+//   with entries; a refused sheet names its file and changes nothing, not even by clearing;
+// - the information texts and the memo are UTF-8, one line each, of at most 259 characters,
+//   and the memo shows exactly when "Temp Track" is set.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -26,15 +28,31 @@ using fuzz::Require;
 
 void CheckText(std::string_view text) {
     Require(text.find('\n') == std::string_view::npos, "a sheet text is one line");
-    const bool fits = fuzz::WellFormedUtf8(text) ? fuzz::CodePoints(text) <= kInfoValueChars
-                                                 : text.size() <= 4 * kInfoValueChars;
-    Require(fits, "a sheet text has at most 259 characters");
+    Require(fuzz::WellFormedUtf8(text), "a sheet text is UTF-8, whatever the file's encoding");
+    Require(fuzz::CodePoints(text) <= kInfoValueChars, "a sheet text has at most 259 characters");
 }
 
 void CheckLoad(const IniFile& ini, const std::filesystem::path& file, const SetupState& before,
                bool clear) {
     SetupState state = before;
     const LoadedSheet sheet = LoadProfile(state, file, clear ? ClearSelections : nullptr);
+    bool settable = false;
+    bool selects = false;
+    for (const auto& [key, listId] : kParameterKeys) {
+        const OptionList& list = before.List(listId);
+        if (!list.writable || list.entries.empty()) continue;
+        settable = true;
+        selects = selects ||
+                  MatchEntry(list, ini.Get(kOptionSection, key, "", kOptionValueChars)).index >= 0;
+    }
+    Require(sheet.error.empty() == (selects || !settable),
+            "a sheet is refused when it selects none of the ESC's settings");
+    if (!sheet.error.empty()) {
+        Require(sheet.error.find(file.string()) != std::string::npos, "a refusal names the file");
+        Require(fuzz::Selections(state) == fuzz::Selections(before),
+                "a refused sheet changes nothing");
+        return;
+    }
     Require(sheet.fileFound, "a sheet that is there is found");
     SetupState expected = before;
     if (clear) ClearSelections(expected);

@@ -390,12 +390,29 @@ TEST_F(MainWindowTest, FileMenuExportsAndImportsSettings) {
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_TRUE(messages[1].text.contains("no-such-folder"));
 
-    // Values that fit nothing are named by line and leave their lists alone.
+    // A file that selects nothing is refused before anything is asked; in one that selects
+    // some, what it skipped is named, and values that fit nothing by line.
     std::ofstream(dir / "odd.cfg") << "[option]\nDrag Brake=lots\n";
     chosen = QString::fromStdString((dir / "odd.cfg").string());
     w.Action(gui::MainWindow::kIdmImportSettings)->trigger();
     ASSERT_EQ(messages.size(), 3u);
+    EXPECT_TRUE(messages[2].text.startsWith("Cannot import \"" + chosen +
+                                            "\": it selects none of this ESC's settings\n"))
+        << messages[2].text.toStdString();
     EXPECT_TRUE(messages[2].text.contains("line 2: Drag Brake=lots"));
+    EXPECT_TRUE(messages[2].error);
+    EXPECT_EQ(confirmations.size(), 1u);
+
+    std::string race = test::ReadText(dir / "race.cfg");
+    race = race.substr(0, race.find("Reverse Speed")) + "Drag Brake=lots\n";
+    std::ofstream(dir / "part.cfg") << race;
+    chosen = QString::fromStdString((dir / "part.cfg").string());
+    w.Action(gui::MainWindow::kIdmImportSettings)->trigger();
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_TRUE(messages[3].text.startsWith("Skipped ")) << messages[3].text.toStdString();
+    EXPECT_TRUE(messages[3].text.contains(" settings in \"" + chosen + "\": Reverse Speed, "));
+    EXPECT_TRUE(messages[3].text.contains("line 3: Drag Brake=lots"));
+    EXPECT_FALSE(messages[3].error);
     EXPECT_EQ(w.SetupModel().Snapshot().List(ParamId::DragBrake).selection, drag);
 }
 

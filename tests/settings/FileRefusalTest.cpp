@@ -173,6 +173,18 @@ TEST(FileRefusalSheet, ARefusedSheetClearsNothingAndNamesFileAndLimit) {
     EXPECT_TRUE(left.empty());
     EXPECT_EQ(news, 0);
     EXPECT_EQ(Selections(model.Snapshot()), before);
+
+    // Read, but selecting none of the ESC's settings: over the ESC's values too, the lists
+    // stay as the user had them.
+    const fs::path odd = dir / "odd.ini";
+    WriteText(odd, "[option]\nDrag Brake=Hard\n");
+    model.Edit([](SetupState& s) { s.recordValid = true; });
+    news = 0;
+    loaded = model.LoadSheet(odd, &left);
+    EXPECT_TRUE(Contains(loaded.error, "odd.ini\": it selects none of this ESC's settings"))
+        << loaded.error;
+    EXPECT_EQ(news, 0);
+    EXPECT_EQ(Selections(model.Snapshot()), before);
 }
 
 TEST(FileRefusalExport, ANameEndingInASeparatorOrNamingAFolderWritesNothing) {

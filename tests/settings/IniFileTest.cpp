@@ -1,5 +1,5 @@
-// Private-profile semantics of IniFile: what GetPrivateProfileString and
-// WritePrivateProfileString would read and write for the same file.
+// IniFile reads what a Windows program reading the same file with its private-profile calls
+// reads, and writes a file the way such a program changes it.
 #include "settings/IniFile.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +25,16 @@ IniFile Parsed(const std::string& text) {
     IniFile ini;
     ini.Parse(text);
     return ini;
+}
+
+// A text as Notepad saves it as "Unicode": UTF-16LE after the mark FF FE.
+std::string Utf16Le(std::u16string_view text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
 }
 
 }  // namespace
@@ -124,6 +134,69 @@ TEST(IniFileRead, CommentsStrayLinesAndKeysOutsideSectionsAreNotKeys) {
     EXPECT_EQ(ini.Get("info", "#Date", "", 259), "hash is no comment");
 }
 
+// Small files as Windows programs save them, and what a Windows program reading them with
+// GetPrivateProfileString (a buffer of 260) gets; "-" is its default, given when nothing is
+// found. One row is ours alone: Windows reads a UTF-8 mark as part of the first line.
+TEST(IniFileRead, AnswersAsWindowsReadsTheSameFiles) {
+    struct Row {
+        std::string file;
+        const char* section;
+        const char* key;
+        const char* expected;
+    };
+    const std::string mixed = "[s]\r\na=1\rb=2\nc=3\n\r[t]\rd=4";
+    const std::string unicode = Utf16Le(u"[s]\r\nk=caf\u00e9 \u20ac 25\u00b0\r\nflag=\U0001F3C1");
+    const std::string western =
+        "[s]\nk=\x93"
+        "caf\xe9\x94 \x80 25\xb0\nu=a\x81"
+        "b\n";
+    const std::string dupSection = "[s]\na=1\n[t]\nb=0\n[S]\na=2\nb=3\n";
+    const std::string quotes =
+        "[s]\nq1=\"v\"\nq2='v'\nq3=\"v'\nq4=\" v \"\nq5=\"\nq6='a' and 'b'\n";
+    const std::vector<Row> rows = {
+        // Line ends: a lone CR ends a line, and a stray one inside a CR LF file does too.
+        {"[s]\rk=v\rj=w", "s", "k", "v"},
+        {"[s]\rk=v\rj=w", "s", "j", "w"},
+        {mixed, "s", "a", "1"},
+        {mixed, "s", "b", "2"},
+        {mixed, "s", "c", "3"},
+        {mixed, "t", "d", "4"},
+        {"[option]\r\nReverse Speed=100%\rLow Volt Cut=3.0 V/cell\r\n", "option", "Reverse Speed",
+         "100%"},
+        {"[option]\r\nReverse Speed=100%\rLow Volt Cut=3.0 V/cell\r\n", "option", "Low Volt Cut",
+         "3.0 V/cell"},
+        {"[s]\r\nk=v", "s", "k", "v"},
+        // Encodings: UTF-16LE with its mark, Windows-1252, and UTF-8 (with a mark: ours).
+        {unicode, "s", "k", "caf\xC3\xA9 \xE2\x82\xAC 25\xC2\xB0"},
+        {unicode, "s", "flag", "\xF0\x9F\x8F\x81"},
+        {western, "s", "k",
+         "\xE2\x80\x9C"
+         "caf\xC3\xA9\xE2\x80\x9D \xE2\x82\xAC 25\xC2\xB0"},
+        {western, "s", "u",
+         "a\xEF\xBF\xBD"
+         "b"},
+        {"[s]\nk=caf\xC3\xA9\n", "s", "k", "caf\xC3\xA9"},
+        {"[s]\na=caf\xC3\xA9\nb=caf\xE9\n", "s", "a", "caf\xC3\x83\xC2\xA9"},
+        {"\xEF\xBB\xBF[s]\nk=v", "s", "k", "v"},
+        // The first key and the first section of a name win.
+        {"[s]\nk=1\nK=2\n", "s", "k", "1"},
+        {dupSection, "S", "a", "1"},
+        {dupSection, "s", "b", "-"},
+        // One pair of matching quotes goes; blanks around names and values go.
+        {quotes, "s", "q1", "v"},
+        {quotes, "s", "q2", "v"},
+        {quotes, "s", "q3", "\"v'"},
+        {quotes, "s", "q4", " v "},
+        {quotes, "s", "q5", "\""},
+        {quotes, "s", "q6", "a' and 'b"},
+        {"  [ s ]  \n \t k \t= \t v \t \n", "s", "k", "v"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(Parsed(row.file).Get(row.section, row.key, "-", 259), row.expected)
+            << "[" << row.section << "] " << row.key << " in \"" << row.file << "\"";
+    }
+}
+
 TEST(IniFileRead, CrLfAndByteOrderMarkAreAccepted) {
     const IniFile ini = Parsed("\xEF\xBB\xBF[option]\r\nBoost RPM = 5000 \r\nTurbo Delay=0.1s");
     EXPECT_EQ(ini.Find("option", "Boost RPM", 19).text, "5000");
@@ -174,9 +247,10 @@ TEST(IniFileWrite, AppendsAMissingKeyAtTheEndOfItsSection) {
 }
 
 TEST(IniFileWrite, AppendsAMissingSectionAtTheEndOfTheFile) {
+    // No blank line before it, as Windows adds none; the last line gets its line end first.
     IniFile ini = Parsed("[option]\nA=1");
     ini.Set("memo", "memo", "line one\nline two");
-    EXPECT_EQ(ini.Text(), "[option]\nA=1\n\n[memo]\nmemo=line one line two\n");
+    EXPECT_EQ(ini.Text(), "[option]\nA=1\n[memo]\nmemo=line one line two\n");
 
     IniFile empty;
     empty.Set("option", "A", "1");
@@ -191,8 +265,43 @@ TEST(IniFileWrite, KeepsCrLfAndByteOrderMark) {
     ini.Set("option", "B", "3");
     ini.Set("memo", "memo", "hi");
     EXPECT_EQ(ini.Text(),
-              "\xEF\xBB\xBF[option]\r\nA=2\r\nB=3\r\n\r\n[info]\r\nDriver=Ann\r\n\r\n"
+              "\xEF\xBB\xBF[option]\r\nA=2\r\nB=3\r\n\r\n[info]\r\nDriver=Ann\r\n"
               "[memo]\r\nmemo=hi\r\n");
+
+    // A CR LF file without a last line end gets CR LF, not a bare LF.
+    IniFile cut = Parsed("[option]\r\nA=1");
+    cut.Set("option", "B", "2");
+    EXPECT_EQ(cut.Text(), "[option]\r\nA=1\r\nB=2\r\n");
+}
+
+TEST(IniFileWrite, KeepsLoneCrLineEndsAndTheFilesEncoding) {
+    // A key found after a lone CR is replaced, not added a second time; the first line end
+    // found is the one added lines get, and no other line changes.
+    IniFile cr = Parsed("[option]\rA=1\rB=1\r\n");
+    cr.Set("option", "A", "2");
+    cr.Set("option", "C", "3");
+    EXPECT_EQ(cr.Text(), "[option]\rA=2\rB=1\r\nC=3\r");
+
+    const std::string unicode = Utf16Le(u"[info]\r\nDriver=Jos\u00e9\r\nTemp Track=\xD800x\r\n");
+    IniFile wide = Parsed(unicode);
+    EXPECT_EQ(wide.FileEncoding(), IniFile::Encoding::Utf16Le);
+    EXPECT_EQ(wide.Text(), unicode);  // a lone surrogate is kept as it was
+    wide.Set("info", "Driver", "Zo\xC3\xAB \xF0\x9F\x8F\x81");
+    wide.Set("memo", "memo", "hi");
+    EXPECT_EQ(wide.Text(), Utf16Le(u"[info]\r\nDriver=Zo\u00eb \U0001F3C1\r\nTemp Track=\xD800x\r\n"
+                                   u"[memo]\r\nmemo=hi\r\n"));
+
+    const std::string western = "[info]\nDriver=Jos\xe9\nTrack Name=\x81\n";
+    IniFile cp = Parsed(western);
+    EXPECT_EQ(cp.FileEncoding(), IniFile::Encoding::Windows1252);
+    EXPECT_EQ(cp.Text(), western);
+    // U+201C and U+201D are Windows-1252's 93 and 94; U+0141 is not in it.
+    cp.Set("info", "Track Name",
+           "\xE2\x80\x9C"
+           "Caf\xC3\xA9\xE2\x80\x9D \xC5\x81");
+    EXPECT_EQ(cp.Text(),
+              "[info]\nDriver=Jos\xe9\nTrack Name=\x93"
+              "Caf\xe9\x94 ?\n");
 }
 
 TEST(IniFileWrite, ProfileStringCallsCreateAndUpdateTheFile) {

@@ -187,6 +187,7 @@ TEST(ProfileLoad, OptionValuesAreCutTo19CharactersInfoTo259) {
     const std::string longInfo(300, 'x');
     WriteText(sheet,
               "[option]\n"
+              "Operation Mode=0 option 2\n"
               "Drag Brake=ABCDEFGHIJKLMNOPQRS-2\n"
               "[info]\n"
               "Driver=" +
@@ -202,13 +203,16 @@ TEST(ProfileLoad, OptionValuesAreCutTo19CharactersInfoTo259) {
 TEST(ProfileLoad, NoTempTrackHidesTheMemoEvenWithMemoText) {
     ProfilesTempDir root;
     const fs::path sheet = root.path() / "memo.ini";
-    WriteText(sheet, "[info]\nDriver=Ann\nTemp Track=\"\"\n[memo]\nmemo=Look at me\n");
+    WriteText(sheet,
+              "[option]\nOperation Mode=0 option 2\n"
+              "[info]\nDriver=Ann\nTemp Track=\"\"\n[memo]\nmemo=Look at me\n");
     SetupState state = FilledState();
     const LoadedSheet loaded = LoadProfile(state, sheet, TestClearSelections);
     EXPECT_FALSE(loaded.memoVisible);
     EXPECT_EQ(loaded.memo, "Look at me");
 
-    WriteText(sheet, "[info]\nDriver=Ann\n[memo]\nmemo=Look at me\n");
+    WriteText(sheet,
+              "[option]\nOperation Mode=0 option 2\n[info]\nDriver=Ann\n[memo]\nmemo=Look at me\n");
     EXPECT_FALSE(LoadProfile(state, sheet, TestClearSelections).memoVisible);
 }
 
@@ -364,9 +368,19 @@ TEST(ProfileImport, MissingKeysAndEmptyValuesKeepSelectionsProblemsNameTheLine) 
     EXPECT_EQ(result.problems[2].key, "Drive Mode");
     EXPECT_EQ(result.problems[2].line, 5);
     EXPECT_EQ(result.problems[2].value, "25 option 9");
+
+    // Of the 27 lists with entries, the two applied are not named; the empty, missing and
+    // unfitting ones are, in key order.
+    const std::string skipped = SkippedText(result);
+    EXPECT_EQ(skipped.rfind("Skipped 25 of 27 settings in \"" + file.string() +
+                                "\": Reverse Speed, Low Volt Cut, Drag Brake, Initial Brake, ",
+                            0),
+              0u)
+        << skipped;
+    EXPECT_EQ(result.skipped.back(), "BT Soft TH Range");
 }
 
-TEST(ProfileImport, MissingFileOrNoOptionSectionChangesNothing) {
+TEST(ProfileImport, MissingFileNoOptionSectionOrNothingSelectedChangesNothing) {
     ProfilesTempDir dir;
     SetupState state = FilledState();
     for (ParamId id : kParameters) state.List(id).Select(3);
@@ -385,4 +399,32 @@ TEST(ProfileImport, MissingFileOrNoOptionSectionChangesNothing) {
     EXPECT_NE(result.error.find(sheet.string()), std::string::npos) << result.error;
     EXPECT_NE(result.error.find("[option]"), std::string::npos) << result.error;
     EXPECT_EQ(Selections(state), before);
+
+    // Read, but nothing in it fits: refused, so that no caller reports it as imported.
+    const fs::path odd = dir.path() / "odd.cfg";
+    WriteText(odd, "[option]\nDrag Brake=Hard\nCoast Value=\n");
+    result = ImportSettings(state, odd);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error,
+              "Cannot import \"" + odd.string() + "\": it selects none of this ESC's settings");
+    EXPECT_EQ(result.problems.size(), 1u);
+    EXPECT_EQ(Selections(state), before);
+}
+
+TEST(ProfileLoad, SheetSelectingNothingOfTheEscIsRefusedButLoadsWithoutOne) {
+    ProfilesTempDir root;
+    const fs::path sheet = root.path() / "other.ini";
+    WriteText(sheet, "[option]\nDrag Brake=Hard\n[info]\nDriver=Ann\n");
+    SetupState state = FilledState();
+    for (ParamId id : kParameters) state.List(id).Select(2);
+    const LoadedSheet refused = LoadProfile(state, sheet, TestClearSelections);
+    EXPECT_EQ(refused.error,
+              "Cannot load \"" + sheet.string() + "\": it selects none of this ESC's settings");
+    EXPECT_EQ(state.List(ParamId::DragBrake).selection, 2);  // not even cleared
+    EXPECT_EQ(refused.info[0], "");
+
+    SetupState none;  // no ESC identified: the sheet's texts are still shown
+    const LoadedSheet loaded = LoadProfile(none, sheet, TestClearSelections);
+    EXPECT_TRUE(loaded.error.empty()) << loaded.error;
+    EXPECT_EQ(loaded.info[0], "Ann");
 }

@@ -202,8 +202,9 @@ bool DefaultConfirm(QWidget* parent, const QString& question) {
 // The face holds the 20-pixel arrow drawn 2 pixels down; a larger text size makes it taller.
 constexpr int kMinFaceHeight = 22;
 
-// Device and sheet texts are 8-bit: UTF-8 when they decode as such, otherwise taken byte for
-// byte, so a sheet saved in a Western code page still reads instead of turning into '?'.
+// Texts for the page: UTF-8 when they decode as such, otherwise taken byte for byte (a sheet's
+// file name, a device's text). What a sheet holds is UTF-8 by now: the INI reader decodes a
+// Windows-1252 or UTF-16 sheet, for the window and vornactl alike.
 QString FromEightBit(const std::string& text) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString decoded = utf8(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
