@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -101,7 +102,10 @@ RuleFiles FindRules(const std::vector<std::string>& dirs) {
         std::vector<fs::path> files;
         std::error_code ec;
         for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-            if (it->path().extension() == ".rules") files.push_back(it->path());
+            // Only regular files: a FIFO of that name would block the read.
+            std::error_code typeEc;
+            if (it->path().extension() == ".rules" && it->is_regular_file(typeEc))
+                files.push_back(it->path());
         }
         std::sort(files.begin(), files.end());
         for (const fs::path& file : files) {
@@ -137,7 +141,8 @@ std::vector<long> ProcessesNamed(const std::string& procRoot, const std::string&
                 return std::isdigit(static_cast<unsigned char>(c));
             }))
             continue;
-        if (FirstLine(it->path() / "comm") == name) pids.push_back(std::stol(entry));
+        if (entry.size() < 10 && FirstLine(it->path() / "comm") == name)
+            pids.push_back(std::strtol(entry.c_str(), nullptr, 10));
     }
     std::sort(pids.begin(), pids.end());
     return pids;
@@ -331,8 +336,13 @@ PortUser PortUser::ThisProcess() {
         for (int i = 0; i < got; ++i)
             user.gids.push_back(static_cast<unsigned>(groups[static_cast<std::size_t>(i)]));
     }
-    if (const passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_name)
-        user.name = entry->pw_name;
+    // The reentrant lookup: the window runs the check beside its link thread.
+    passwd entry{};
+    passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+        found->pw_name)
+        user.name = found->pw_name;
     return user;
 }
 
