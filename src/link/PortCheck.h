@@ -15,7 +15,7 @@
 namespace vorna {
 
 // The name of the program's udev rule, as the package installs it.
-inline constexpr const char* kUdevRuleName = "99-vorna-link.rules";
+inline constexpr const char* kUdevRuleName = "70-vorna-link.rules";
 
 // Where the check looks. Tests point every root at a tree of their own.
 struct PortCheckPlaces {

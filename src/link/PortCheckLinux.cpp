@@ -400,9 +400,9 @@ PortCheckResult CheckPorts(const PortCheckPlaces& places, const PortUser& user,
     }
     if (c.rules.bridgeRule.empty()) {
         found.push_back({FindingKind::Note, "The program's udev rule is not installed.",
-                         std::string("install the package, or copy ") + kUdevRuleName +
-                             " to /etc/udev/rules.d/ and run: sudo udevadm control --reload && "
-                             "sudo udevadm trigger",
+                         std::string("install the package, or copy packaging/") + kUdevRuleName +
+                             " of the source to /etc/udev/rules.d/ and run: sudo udevadm control "
+                             "--reload && sudo udevadm trigger",
                          ""});
     } else {
         found.push_back({FindingKind::Ok,

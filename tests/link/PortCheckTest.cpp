@@ -134,7 +134,7 @@ TEST_F(PortCheckTest, PermissionAdviceFollowsTheGroupTheLoginAndTheRule) {
         << text;
     EXPECT_NE(text.find("group dialout, mode 0660"), std::string::npos);
     // Without the rule, its uaccess is the other way, and the stable name is missing.
-    EXPECT_NE(text.find("Or: install the program's udev rule 99-vorna-link.rules"),
+    EXPECT_NE(text.find("Or: install the program's udev rule 70-vorna-link.rules"),
               std::string::npos);
     EXPECT_NE(text.find("/dev/vorna-link is missing: the program's udev rule is not installed"),
               std::string::npos)
