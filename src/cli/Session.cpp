@@ -31,33 +31,35 @@ std::vector<std::string> PrintingView::TakeMessages() {
     return std::exchange(messages_, {});
 }
 
-Session::Session(BridgeLocation location, std::ostream& err, bool trace)
+Session::Session(BridgeLocation location, std::ostream& err, bool trace,
+                 std::function<void(const std::string&)> traceLines)
     : view(err),
       monitor_(link, std::move(location), setup, firmware, view, thread_),
       escUpdate_(link, setup, firmware, view, thread_,
                  [this] { return monitor_.Mode() == DeviceMode::Fix; }),
       updater_(&escUpdate_, nullptr) {
     monitor_.SetFirmwareUpdates(&updater_);
-    if (trace) {
+    if (trace || traceLines) {
         const auto start = std::chrono::steady_clock::now();
-        link.SetTraceSink(
-            [&err, start](UsbUart::TraceDirection d, const std::uint8_t* bytes, std::size_t n) {
-                const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                    std::chrono::steady_clock::now() - start)
-                                    .count();
-                char stamp[32];
-                std::snprintf(stamp, sizeof stamp, "[%6lld.%03lld] ",
-                              static_cast<long long>(ms / 1000), static_cast<long long>(ms % 1000));
-                std::string line = stamp;
-                line += d == UsbUart::TraceDirection::Sent ? "> " : "< ";
-                for (std::size_t i = 0; i < n; ++i) {
-                    char hex[4];
-                    std::snprintf(hex, sizeof hex, "%02x ", bytes[i]);
-                    line += hex;
-                }
-                line.pop_back();
-                err << line << '\n' << std::flush;
-            });
+        link.SetTraceSink([&err, start, trace, traceLines = std::move(traceLines)](
+                              UsbUart::TraceDirection d, const std::uint8_t* bytes, std::size_t n) {
+            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now() - start)
+                                .count();
+            char stamp[32];
+            std::snprintf(stamp, sizeof stamp, "[%6lld.%03lld] ", static_cast<long long>(ms / 1000),
+                          static_cast<long long>(ms % 1000));
+            std::string line = stamp;
+            line += d == UsbUart::TraceDirection::Sent ? "> " : "< ";
+            for (std::size_t i = 0; i < n; ++i) {
+                char hex[4];
+                std::snprintf(hex, sizeof hex, "%02x ", bytes[i]);
+                line += hex;
+            }
+            line.pop_back();
+            if (traceLines) traceLines(line);
+            if (trace) err << line << '\n' << std::flush;
+        });
     }
 }
 

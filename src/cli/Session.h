@@ -46,7 +46,10 @@ private:
 
 class Session {
 public:
-    Session(BridgeLocation location, std::ostream& err, bool trace);
+    // `trace`: every byte sent and received goes to `err` with a time stamp; `traceLines` also
+    // receives those lines (without the line feed), on the link thread, whether or not `trace`.
+    Session(BridgeLocation location, std::ostream& err, bool trace,
+            std::function<void(const std::string&)> traceLines = nullptr);
     ~Session();
 
     // Starts the link thread; the tick runs every 500 ms from then on, and sooner while a

@@ -2,17 +2,25 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <thread>
 
+#include <pwd.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
+#include "Version.h"
 #include "cli/Session.h"
 #include "cli/SettingsText.h"
 #include "cli/TerminalText.h"
@@ -21,6 +29,7 @@
 #include "firmware/FirmwareImages.h"
 #include "firmware/FirmwareUpdater.h"
 #include "link/BridgeDiscovery.h"
+#include "link/PortCheck.h"
 #include "protocol/ModelTypes.h"
 #include "settings/Catalogue.h"
 #include "settings/Codec.h"
@@ -44,6 +53,8 @@ constexpr const char* kUsage =
     "  vornactl [--port PATH] [--trace] [--timeout SEC] defaults\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] flash-esc IMAGE.mmc [--fix] [--force]\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] flash-card IMAGE.xup\n"
+    "  vornactl [--port PATH] doctor\n"
+    "  vornactl [--port PATH] [--trace] [--timeout SEC] report FILE\n"
     "  vornactl simulate esc --model N | card  [--link PATH] [--line-rate] [--fault NAME]\n"
     "\n"
     "Without --port the first CP210x bridge (USB 10c4:ea60) is used. --timeout takes 1 to 3600\n"
@@ -51,6 +62,10 @@ constexpr const char* kUsage =
     "flash-esc and flash-card check the image before anything is sent; --force flashes an ESC\n"
     "image with a doubtful record. Their progress goes to standard error: a bar on a terminal,\n"
     "else a line per percentage.\n"
+    "doctor says what stands between you and the port (driver, udev rule, permission, another\n"
+    "program holding it) and what to do; it exits 0 when the port can be opened, else 1.\n"
+    "report FILE writes a text for support: version, system, the doctor's findings and the\n"
+    "connected ESC's identity, settings and byte trace (--timeout defaults to 5 there).\n"
     "Exit codes: 0 done, 1 device or link failure, 2 usage, 3 file problem.\n";
 
 // Long enough for any device; short enough that the waits computed from it cannot overflow.
@@ -60,6 +75,7 @@ struct Options {
     std::string port;
     bool trace = false;
     int timeoutSec = 10;
+    bool timeoutGiven = false;
     bool errTerminal = false;  // standard error is a terminal: progress as a bar
     std::string command;
     std::vector<std::string> args;
@@ -186,6 +202,20 @@ bool ReadChoiceOption(const Options& o, const std::string& option,
     return true;
 }
 
+// The identified ESC as identify and report show it.
+std::string EscIdentityText(Session& session) {
+    const auto texts = session.firmware.EscTexts();
+    const SetupState state = session.setup.Snapshot();
+    std::ostringstream text;
+    text << "Identity: " << Hex(session.firmware.Identity()) << "\n"
+         << "Model type: " << state.modelType << "\n"
+         << "Version: " << Shown(state.versionText) << "\n"
+         << "Model: " << Shown(texts.model) << "\n"
+         << "Hardware: " << Shown(texts.hardware) << "\n"
+         << "Firmware: " << Shown(texts.firmware) << "\n";
+    return text.str();
+}
+
 int Identify(const Options& o, std::ostream& out, std::ostream& err) {
     std::string mode = "esc";
     if (!ReadChoiceOption(o, "--mode", {"esc", "card", "fix"}, mode, err)) return kExitUsage;
@@ -227,14 +257,7 @@ int Identify(const Options& o, std::ostream& out, std::ostream& err) {
         out << "Identity: " << Hex(fixIdentity) << "\n"
             << "A device answers in Fix Mode.\n";
     } else {
-        const auto texts = session.firmware.EscTexts();
-        const SetupState state = session.setup.Snapshot();
-        out << "Identity: " << Hex(session.firmware.Identity()) << "\n"
-            << "Model type: " << state.modelType << "\n"
-            << "Version: " << Shown(state.versionText) << "\n"
-            << "Model: " << Shown(texts.model) << "\n"
-            << "Hardware: " << Shown(texts.hardware) << "\n"
-            << "Firmware: " << Shown(texts.firmware) << "\n";
+        out << EscIdentityText(session);
     }
     return kExitOk;
 }
@@ -748,6 +771,157 @@ int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
     return kExitOk;
 }
 
+// The port check as vornactl runs it: text from the system escaped, and the port opened once
+// as the last word on what the check cannot see.
+PortCheckResult CheckThePort(const Options& o) {
+    PortCheckRequest request;
+    request.namedPort = o.port;
+    request.tryOpen = true;
+    request.quote = [](std::string_view text) { return Shown(text); };
+    return CheckPorts(PortCheckPlaces{}, PortUser::ThisProcess(), request);
+}
+
+int Doctor(const Options& o, std::ostream& out, std::ostream& err) {
+    if (!o.args.empty()) {
+        err << "vornactl: doctor takes no arguments\n" << kUsage;
+        return kExitUsage;
+    }
+    const PortCheckResult check = CheckThePort(o);
+    out << PortCheckText(check);
+    return check.ready ? kExitOk : kExitDevice;
+}
+
+// Replaces every whole-word `word` in `text` by `with`: a word is not part of a longer name
+// (letters, digits, '_', '-' and '.' join a name).
+void ReplaceWord(std::string& text, const std::string& word, const std::string& with) {
+    auto joins = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.';
+    };
+    for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at)) {
+        const std::size_t end = at + word.size();
+        if ((at > 0 && joins(text[at - 1])) || (end < text.size() && joins(text[end]))) {
+            at = end;
+            continue;
+        }
+        text.replace(at, word.size(), with);
+        at += with.size();
+    }
+}
+
+// A report goes to strangers: the home folder, the user's and the computer's names are taken
+// out wherever they appear (a port named under the home folder, for instance).
+std::string Redacted(std::string text) {
+    std::string home;
+    if (const char* env = std::getenv("HOME")) home = env;
+    while (home.size() > 1 && home.back() == '/') home.pop_back();
+    if (home.size() > 1) {
+        for (std::size_t at = text.find(home); at != std::string::npos; at = text.find(home, at)) {
+            const std::size_t end = at + home.size();
+            if (end < text.size() && text[end] != '/' && text[end] != ' ' && text[end] != '\n') {
+                at = end;
+                continue;
+            }
+            text.replace(at, home.size(), "~");
+            ++at;
+        }
+    }
+    std::vector<std::string> users;
+    if (const passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_name)
+        users.emplace_back(entry->pw_name);
+    if (const char* env = std::getenv("USER")) users.emplace_back(env);
+    // root names nobody in particular, and says which account the report was made from.
+    for (const std::string& user : users) {
+        if (user.size() > 1 && user != "root") ReplaceWord(text, user, "<user>");
+    }
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) == 0 && std::strlen(host) > 1)
+        ReplaceWord(text, host, "<host>");
+    return text;
+}
+
+// "Linux 6.1.0-18-amd64 x86_64, Debian GNU/Linux 12 (bookworm)"
+std::string SystemText() {
+    std::string text = "unknown";
+    utsname names{};
+    if (::uname(&names) == 0) {
+        text = std::string(names.sysname) + " " + names.release + " " + names.machine;
+    }
+    std::ifstream release("/etc/os-release");
+    for (std::string line; std::getline(release, line);) {
+        if (line.rfind("PRETTY_NAME=", 0) != 0) continue;
+        std::string name = line.substr(12);
+        if (name.size() >= 2 && (name.front() == '"' || name.front() == '\'') &&
+            name.back() == name.front())
+            name = name.substr(1, name.size() - 2);
+        text += ", " + name;
+        break;
+    }
+    return Shown(text);
+}
+
+// How long the report waits for an ESC when no --timeout is given: an ESC on the link answers
+// within a few polls, and a racer without one should not wait long for the file.
+constexpr int kReportWaitSec = 5;
+
+// One text file for support: the version, the system, the port check, and the connected ESC's
+// identity and settings with the bytes of that exchange. No ESC answering is reported, not a
+// failure: the file is as useful without one. Written whole or not at all, like read -o.
+int Report(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.args.size() != 1 || o.args[0].empty()) {
+        err << "vornactl: report takes one file name\n" << kUsage;
+        return kExitUsage;
+    }
+    const std::filesystem::path file = o.args[0];
+    std::string problem;
+    if (!CheckReplaceable(file, "report", &problem)) {
+        err << "vornactl: " << Shown(problem) << "\n";
+        return kExitFile;
+    }
+    std::ostringstream text;
+    text << "VORNA USB Link report\n\n"
+         << "Program: vornactl " << kVersion << "\n"
+         << "System: " << SystemText() << "\n\n"
+         << "== Connection check (vornactl doctor) ==\n";
+    const PortCheckResult check = CheckThePort(o);
+    text << PortCheckText(check) << "\n== ESC ==\n";
+
+    std::mutex traceMutex;
+    std::vector<std::string> trace;
+    if (!check.ready) {
+        text << "No ESC was asked: the port is not ready (see above).\n";
+    } else {
+        Options wait = o;
+        if (!o.timeoutGiven) wait.timeoutSec = kReportWaitSec;
+        std::ostringstream sessionLog, why;
+        {
+            Session session(LocationFor(o), sessionLog, false, [&](const std::string& line) {
+                std::lock_guard lock(traceMutex);
+                trace.push_back(line);
+            });
+            if (ConnectEsc(session, wait, why) == kExitOk) {
+                text << EscIdentityText(session) << "\nSettings:\n"
+                     << SettingsTable(session.setup.Snapshot(), session.setup.FirmwareText());
+            } else {
+                text << "No ESC answered (the report is complete without one):\n" << why.str();
+            }
+        }
+        // The session has ended: its link thread writes no more.
+        text << sessionLog.str();
+    }
+    text << "\n== Byte trace ==\n";
+    if (trace.empty()) text << "(no bytes were exchanged)\n";
+    for (const std::string& line : trace) {
+        text << line << "\n";
+        if (o.trace) err << line << "\n";
+    }
+    if (!WriteFileReplacing(file, Redacted(text.str()), &problem, "report")) {
+        err << "vornactl: " << Shown(problem) << "\n";
+        return kExitFile;
+    }
+    out << "Report written to " << Shown(file.string()) << " (" << check.verdict << ")\n";
+    return kExitOk;
+}
+
 std::atomic<bool> gStop{false};
 extern "C" void OnStopSignal(int) {
     gStop = true;
@@ -858,6 +1032,7 @@ int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::os
                 return kExitUsage;
             }
             o.timeoutSec = *seconds;
+            o.timeoutGiven = true;
             ++i;
         } else if (a == "--help" || a == "-h") {
             out << kUsage;
@@ -883,6 +1058,8 @@ int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::os
     if (o.command == "defaults") return Defaults(o, out, err);
     if (o.command == "flash-esc") return FlashEsc(o, out, err);
     if (o.command == "flash-card") return FlashCard(o, out, err);
+    if (o.command == "doctor") return Doctor(o, out, err);
+    if (o.command == "report") return Report(o, out, err);
     if (o.command == "simulate") return Simulate(o, out, err);
     err << "vornactl: unknown command " << Shown(o.command) << "\n" << kUsage;
     return kExitUsage;

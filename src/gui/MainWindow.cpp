@@ -26,6 +26,7 @@
 #include "gui/pages/LinksPage.h"
 #include "gui/skin/Skin.h"
 #include "gui/widgets/SkinButton.h"
+#include "link/PortCheck.h"
 #include "settings/Codec.h"
 #include "settings/Profiles.h"
 
@@ -158,6 +159,8 @@ MainWindow::MainWindow(Options options, QWidget* parent)
 
 MainWindow::~MainWindow() {
     closing_ = true;
+    // Its result is posted to this window; once the window is gone, Qt drops it unseen.
+    if (checkThread_.joinable()) checkThread_.join();
     link_->Shutdown();
     // The pages show the models; let them go before the models do.
     delete container_;
@@ -200,6 +203,7 @@ void MainWindow::BuildMenus() {
                                    [this] { ChooseMode(&LinkController::ChooseFixMode); });
     for (QAction* a : {escAction_, cardAction_, fixAction_}) a->setCheckable(true);
     QMenu* help = menuBar()->addMenu("&Help");
+    checkAction_ = help->addAction("&Check Connection", this, &MainWindow::CheckConnection);
     aboutAction_ = help->addAction("&About", this, &MainWindow::ShowAbout);
     menuBar()->setStyleSheet(
         "QMenuBar { background: #1a1a1a; color: #eaeaea; }"
@@ -225,6 +229,8 @@ QAction* MainWindow::Action(int commandId) const {
             return fixAction_;
         case kIdmAbout:
             return aboutAction_;
+        case kIdmCheckConnection:
+            return checkAction_;
         default:
             return nullptr;
     }
@@ -512,6 +518,30 @@ void MainWindow::Blink() {
 void MainWindow::ShowAbout() {
     AboutDialog about(this);
     about.exec();
+}
+
+// The same check as `vornactl doctor`, on the port this window uses. The window may hold that
+// port itself: its own hold is no problem (the check never names this process), and the port is
+// not opened a second time. The text quotes paths and process names: the box shows plain text.
+void MainWindow::CheckConnection() {
+    if (checkThread_.joinable()) checkThread_.join();
+    checkAction_->setEnabled(false);
+    PortCheckPlaces places;
+    places.sysfsRoot = options_.location.sysfsRoot;
+    places.devRoot = options_.location.devRoot;
+    PortCheckRequest request;
+    request.namedPort = options_.location.fixedPath;
+    checkThread_ = std::thread([this, places, request] {
+        const PortCheckResult result = CheckPorts(places, PortUser::ThisProcess(), request);
+        const QString text = QString::fromStdString(PortCheckText(result));
+        QMetaObject::invokeMethod(
+            this,
+            [this, text, ready = result.ready] {
+                checkAction_->setEnabled(true);
+                options_.presenter(this, text, !ready);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void MainWindow::ExportSettings() {

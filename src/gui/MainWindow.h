@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "firmware/FirmwarePageModel.h"
 #include "gui/LinkController.h"
@@ -56,6 +57,7 @@ public:
     static constexpr int kIdmProgramCard = 32777;
     static constexpr int kIdmFixMode = 32778;
     static constexpr int kIdmAbout = 32781;
+    static constexpr int kIdmCheckConnection = 32790;
 
     enum class Page { Links, Setup, Firmware };
     // How a message is put in front of the user; returns when it was dismissed.
@@ -139,6 +141,7 @@ private:
     void ShowModeChecks();
     void OnMessage(quint64 ticket, const QString& text, bool errorIcon);
     void ShowAbout();
+    void CheckConnection();
     void ShowFirmwareNews();
     void ShowHint();
     void RestProgress();
@@ -182,6 +185,10 @@ private:
     QAction* cardAction_ = nullptr;
     QAction* fixAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
+    QAction* checkAction_ = nullptr;
+    // Help > Check Connection runs here: it reads /proc and the udev rules, too slow for the UI
+    // thread on a busy system.
+    std::thread checkThread_;
     QTimer blinkTimer_;
     bool blinkPhase_ = true;
     DeviceMode mode_ = DeviceMode::None;

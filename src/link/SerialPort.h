@@ -34,9 +34,18 @@ struct HolderSearch {
 // (another user's processes, another pid namespace). The holder of a lock on the node is named
 // first: its lock in <procRoot>/locks (flock or fcntl, matched by the node's device and inode),
 // then a live process named by a UUCP lock file. Without a lock, every process with an open
-// descriptor on the same character device (st_rdev of <procRoot>/PID/fd/N) is named. This
-// process is never named: its own descriptors are not the other program.
+// descriptor on the same character device (st_rdev of <procRoot>/PID/fd/N) is named, except the
+// process holding the master side of a pseudo-terminal: that is the device (a simulated ESC).
+// This process is never named: its own descriptors are not the other program.
 std::string FindPortHolder(const std::string& path, const HolderSearch& where = {});
+
+// Everyone FindPortHolder may name, apart: the holder of a lock on the node (empty: none), and
+// the other processes with a descriptor open on it, each as "name (pid N)", in pid order.
+struct PortHolders {
+    std::string lockHolder;
+    std::vector<std::string> openedBy;
+};
+PortHolders FindPortHolders(const std::string& path, const HolderSearch& where = {});
 
 // Opens a serial device for reading and writing: no controlling terminal, non-blocking
 // descriptor, exclusive use (TIOCEXCL plus an advisory lock, so another instance of this

@@ -148,6 +148,36 @@ long LockFilePid(const HolderSearch& where, const std::vector<std::string>& name
     return 0;
 }
 
+// Whether process `pid` holds the master side of the pseudo-terminal whose slave is `rdev`: it
+// is then the device at the other end (a simulated ESC keeps its slave open too), not a
+// program competing for the port. The kernel names a master's terminal in its fdinfo.
+bool HoldsPtyMaster(const std::string& procRoot, long pid, dev_t rdev) {
+    // Slaves of the pseudo-terminal multiplexer: majors 136 to 143, 256 terminals each.
+    const unsigned slaveMajor = major(rdev);
+    if (slaveMajor < 136 || slaveMajor > 143) return false;
+    const unsigned index = (slaveMajor - 136) * 256 + minor(rdev);
+    const std::string base = procRoot + "/" + std::to_string(pid);
+    DIR* fds = opendir((base + "/fd").c_str());
+    if (!fds) return false;
+    bool found = false;
+    while (dirent* fd = readdir(fds)) {
+        if (fd->d_name[0] == '.') continue;
+        struct stat st {};
+        if (stat((base + "/fd/" + fd->d_name).c_str(), &st) != 0 || !S_ISCHR(st.st_mode) ||
+            major(st.st_rdev) != 5 || minor(st.st_rdev) != 2)
+            continue;  // not /dev/ptmx
+        std::ifstream info(base + "/fdinfo/" + fd->d_name);
+        for (std::string line; std::getline(info, line);) {
+            unsigned ttyIndex = 0;
+            if (std::sscanf(line.c_str(), "tty-index: %u", &ttyIndex) == 1 && ttyIndex == index)
+                found = true;
+        }
+        if (found) break;
+    }
+    closedir(fds);
+    return found;
+}
+
 // Every other process with a descriptor open on the character device `rdev`, in pid order.
 std::vector<long> DescriptorHolders(const std::string& procRoot, dev_t rdev) {
     std::vector<long> holders;
@@ -158,7 +188,8 @@ std::vector<long> DescriptorHolders(const std::string& procRoot, dev_t rdev) {
         char* end = nullptr;
         const long pid = std::strtol(entry->d_name, &end, 10);
         if (*end != '\0' || pid <= 0 || pid == self) continue;
-        if (HasDescriptorOn(procRoot, pid, rdev) == 1) holders.push_back(pid);
+        if (HasDescriptorOn(procRoot, pid, rdev) == 1 && !HoldsPtyMaster(procRoot, pid, rdev))
+            holders.push_back(pid);
     }
     closedir(proc);
     std::sort(holders.begin(), holders.end());
@@ -167,21 +198,33 @@ std::vector<long> DescriptorHolders(const std::string& procRoot, dev_t rdev) {
 
 }  // namespace
 
-std::string FindPortHolder(const std::string& path, const HolderSearch& where) {
+PortHolders FindPortHolders(const std::string& path, const HolderSearch& where) {
+    PortHolders found;
     struct stat node {};
-    if (stat(path.c_str(), &node) != 0) return {};
-    // A lock says who took the port; a descriptor alone may be a bystander's.
-    if (const long pid = LockHolderPid(where.procRoot, node))
-        return NameProcess(where.procRoot, pid);
-    std::vector<std::string> names{std::filesystem::path(path).filename().string()};
-    std::error_code ec;
-    const std::string real = std::filesystem::canonical(path, ec).filename().string();
-    if (!ec && real != names.front()) names.push_back(real);
-    if (const long pid = LockFilePid(where, names, node)) return NameProcess(where.procRoot, pid);
-    if (!S_ISCHR(node.st_mode)) return {};
-    std::string found;
+    if (stat(path.c_str(), &node) != 0) return found;
+    long lockPid = LockHolderPid(where.procRoot, node);
+    if (lockPid == 0) {
+        std::vector<std::string> names{std::filesystem::path(path).filename().string()};
+        std::error_code ec;
+        const std::string real = std::filesystem::canonical(path, ec).filename().string();
+        if (!ec && real != names.front()) names.push_back(real);
+        lockPid = LockFilePid(where, names, node);
+    }
+    if (lockPid != 0) found.lockHolder = NameProcess(where.procRoot, lockPid);
+    if (!S_ISCHR(node.st_mode)) return found;
     for (const long pid : DescriptorHolders(where.procRoot, node.st_rdev)) {
-        found += (found.empty() ? "" : " and ") + NameProcess(where.procRoot, pid);
+        if (pid != lockPid) found.openedBy.push_back(NameProcess(where.procRoot, pid));
+    }
+    return found;
+}
+
+std::string FindPortHolder(const std::string& path, const HolderSearch& where) {
+    // A lock says who took the port; a descriptor alone may be a bystander's.
+    PortHolders holders = FindPortHolders(path, where);
+    if (!holders.lockHolder.empty()) return holders.lockHolder;
+    std::string found;
+    for (const std::string& holder : holders.openedBy) {
+        found += (found.empty() ? "" : " and ") + holder;
     }
     return found;
 }

@@ -96,6 +96,32 @@ TEST_F(MainWindowTest, StartsOnTheLinksPageWithOnlyItsButton) {
     EXPECT_EQ(w->TextSize(), 90);
 }
 
+// The window holds its port while it talks to the ESC; the check must not count that against
+// it. A port that is not there is a problem, shown with the error icon.
+TEST_F(MainWindowTest, CheckConnectionShowsTheVerdictForThePortInUse) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    auto w = Open(Link());
+    w->Action(gui::MainWindow::kIdmEsc)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
+    w->Action(gui::MainWindow::kIdmCheckConnection)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 10000));
+    EXPECT_TRUE(messages.back().text.endsWith(
+        QString::fromStdString("\nReady: " + Link() + " can be opened.\n")))
+        << messages.back().text.toStdString();
+    EXPECT_FALSE(messages.back().error);
+    EXPECT_TRUE(w->Action(gui::MainWindow::kIdmCheckConnection)->isEnabled());
+
+    messages.clear();
+    auto other = Open((dir / "missing").string());
+    other->Action(gui::MainWindow::kIdmCheckConnection)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 10000));
+    EXPECT_TRUE(messages.back().text.contains(
+        "Not ready: " + QString::fromStdString((dir / "missing").string()) + " does not exist."))
+        << messages.back().text.toStdString();
+    EXPECT_TRUE(messages.back().error);
+}
+
 TEST_F(MainWindowTest, HintBlinksWithoutADeviceModeAndNamesTheChosenOne) {
     auto w = Open(Link());
     std::set<int> seen;

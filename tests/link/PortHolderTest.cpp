@@ -136,6 +136,26 @@ TEST(PortHolder, ALiveUucpLockFileNamesItsOwner) {
     EXPECT_EQ(FindPortHolder(port.SlavePath(), proc.Search()), "uucico (pid 800)");
 }
 
+// The process at the other end of a pseudo-terminal (a simulated ESC keeps its slave open as
+// well) is the device, not a program in the way; one holding another terminal's master is not.
+TEST(PortHolder, TheOtherEndOfAPseudoTerminalHoldsNothing) {
+    test::BarePty port;
+    FakeProc proc;
+    struct stat slave {};
+    ASSERT_EQ(::stat(port.SlavePath().c_str(), &slave), 0);
+    const unsigned index = (major(slave.st_rdev) - 136) * 256 + minor(slave.st_rdev);
+    proc.Process(200, "vornactl");
+    proc.Descriptor(200, 3, port.SlavePath());
+    proc.Descriptor(200, 4, "/dev/ptmx");
+    fs::create_directories(proc.Root() / "200" / "fdinfo");
+    std::ofstream(proc.Root() / "200" / "fdinfo" / "4")
+        << "pos:\t0\nflags:\t02\ntty-index:\t" << index + 1 << "\n";
+    EXPECT_EQ(FindPortHolder(port.SlavePath(), proc.Search()), "vornactl (pid 200)");
+    std::ofstream(proc.Root() / "200" / "fdinfo" / "4")
+        << "pos:\t0\nflags:\t02\ntty-index:\t" << index << "\n";
+    EXPECT_EQ(FindPortHolder(port.SlavePath(), proc.Search()), "");
+}
+
 TEST(PortHolder, NobodyToNameSaysAnotherProgram) {
     test::BarePty port;
     FakeProc proc;
