@@ -45,7 +45,7 @@ using namespace std::chrono_literals;
 
 constexpr const char* kUsage =
     "usage:\n"
-    "  vornactl ports\n"
+    "  vornactl ports | --version | --help\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] identify [--mode esc|card|fix]\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] read [--format text|cfg|json] [-o FILE]\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] write FILE.cfg\n"
@@ -1038,6 +1038,9 @@ int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::os
             ++i;
         } else if (a == "--help" || a == "-h") {
             out << kUsage;
+            return kExitOk;
+        } else if (a == "--version") {
+            out << "vornactl " << kVersion << "\n";
             return kExitOk;
         } else if (!a.empty() && a[0] == '-') {
             err << "vornactl: unknown option " << Shown(a) << "\n" << kUsage;

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "Version.h"
 #include "cli/Vornactl.h"
 #include "firmware/FirmwareImages.h"
 #include "support/CliRun.h"
@@ -70,6 +71,10 @@ TEST_F(VornactlTest, FailuresAndUsageHaveTheirExitCodes) {
     EXPECT_EQ(Vornactl({"--timeout", "zero", "identify"}).code, 2);
     EXPECT_EQ(Vornactl({"identify", "--mode", "toaster"}).code, 2);
     EXPECT_EQ(Vornactl({"simulate", "esc", "--model", "18"}).code, 2);
+    // What a support request quotes first.
+    const CliRun version = Vornactl({"--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_EQ(version.out, std::string("vornactl ") + kVersion + "\n");
     EXPECT_EQ(Vornactl({"simulate", "esc", "--model", "3", "--fault", "gremlins"}).code, 2);
     EXPECT_EQ(Vornactl({"--port", Link(), "write", (dir / "missing.cfg").string()}).code, 3);
 }
