@@ -96,6 +96,28 @@ TEST_F(MainWindowTest, StartsOnTheLinksPageWithOnlyItsButton) {
     EXPECT_EQ(w->TextSize(), 90);
 }
 
+// Sheets the user saved in their own folder are offered after the shipped ones of the class.
+TEST_F(MainWindowTest, OwnSetupSheetsAreListedAfterTheShippedOnes) {
+    const std::string category(kCategories[0]);
+    const std::filesystem::path shipped = dir / "Profile" / category;
+    const std::filesystem::path own = dir / "user" / "vorna-link" / "Profile" / category;
+    std::filesystem::create_directories(shipped);
+    std::filesystem::create_directories(own);
+    test::WriteText(shipped / "Club.ini", "[option]\n");
+    test::WriteText(own / "Mine.ini", "[option]\n");
+    ::setenv("XDG_DATA_HOME", (dir / "user").c_str(), 1);
+    auto w = Open(Link());
+    ::unsetenv("XDG_DATA_HOME");
+    auto* page = static_cast<gui::EscSetupPage*>(w->PageWidget(MainWindow::Page::Setup));
+    gui::SkinComboBox* classes = page->List(ParamId::Category);
+    classes->setCurrentIndex(0);
+    emit classes->activated(0);
+    gui::SkinComboBox* sheets = page->List(ParamId::SetupSheet);
+    ASSERT_EQ(sheets->count(), 2);
+    EXPECT_EQ(sheets->itemText(0), "Club");
+    EXPECT_EQ(sheets->itemText(1), "Mine");
+}
+
 // The window holds its port while it talks to the ESC; the check must not count that against
 // it. A port that is not there is a problem, shown with the error icon.
 TEST_F(MainWindowTest, CheckConnectionShowsTheVerdictForThePortInUse) {
