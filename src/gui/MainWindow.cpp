@@ -71,6 +71,25 @@ constexpr int kFrameAllowanceHeight = 48;
 constexpr int kProgressTextSize = 100;
 const QColor kProgressTextColor(247, 148, 29);
 
+// The check as the box shows it: the verdict first, since it is what the user came for, then
+// each subject with its findings. The columns the terminal's text lines up by would be ragged
+// in the box's proportional font, so every finding starts with a word of its own.
+QString CheckConnectionText(const PortCheckResult& result) {
+    QString text = QString::fromStdString(result.verdict) + "\n";
+    for (const PortCheckSection& section : result.sections) {
+        text += "\n" + QString::fromStdString(section.title) + "\n";
+        for (const PortFinding& f : section.findings) {
+            const char* tag = f.kind == FindingKind::Ok     ? "OK: "
+                              : f.kind == FindingKind::Note ? "Note: "
+                                                            : "Problem: ";
+            text += QString::fromUtf8(tag) + QString::fromStdString(f.text) + "\n";
+            if (!f.advice.empty())
+                text += "    What to do: " + QString::fromStdString(f.advice) + "\n";
+        }
+    }
+    return text;
+}
+
 // Settings files start in the user's own folder for them, made on the first export; an import
 // starts there once it exists, else in the home folder, where files from elsewhere are.
 QString DefaultSettingsFileChooser(QWidget* parent, bool save) {
@@ -533,7 +552,7 @@ void MainWindow::CheckConnection() {
     request.namedPort = options_.location.fixedPath;
     checkThread_ = std::thread([this, places, request] {
         const PortCheckResult result = CheckPorts(places, PortUser::ThisProcess(), request);
-        const QString text = QString::fromStdString(PortCheckText(result));
+        const QString text = CheckConnectionText(result);
         QMetaObject::invokeMethod(
             this,
             [this, text, ready = result.ready] {

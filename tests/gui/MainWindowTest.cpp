@@ -128,8 +128,12 @@ TEST_F(MainWindowTest, CheckConnectionShowsTheVerdictForThePortInUse) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
     w->Action(gui::MainWindow::kIdmCheckConnection)->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 10000));
-    EXPECT_TRUE(messages.back().text.endsWith(
-        QString::fromStdString("\nReady: " + Link() + " can be opened.\n")))
+    // The verdict comes first; the findings follow, each led by its own word.
+    EXPECT_TRUE(messages.back().text.startsWith(
+        QString::fromStdString("Ready: " + Link() + " can be opened.\n")))
+        << messages.back().text.toStdString();
+    EXPECT_TRUE(
+        messages.back().text.contains(QString::fromStdString("OK: " + Link() + " is there.")))
         << messages.back().text.toStdString();
     EXPECT_FALSE(messages.back().error);
     EXPECT_TRUE(w->Action(gui::MainWindow::kIdmCheckConnection)->isEnabled());
@@ -138,8 +142,10 @@ TEST_F(MainWindowTest, CheckConnectionShowsTheVerdictForThePortInUse) {
     auto other = Open((dir / "missing").string());
     other->Action(gui::MainWindow::kIdmCheckConnection)->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 10000));
-    EXPECT_TRUE(messages.back().text.contains(
-        "Not ready: " + QString::fromStdString((dir / "missing").string()) + " does not exist."))
+    const QString missing = QString::fromStdString((dir / "missing").string());
+    EXPECT_TRUE(messages.back().text.startsWith("Not ready: " + missing + " does not exist."))
+        << messages.back().text.toStdString();
+    EXPECT_TRUE(messages.back().text.contains("Problem: " + missing + " does not exist."))
         << messages.back().text.toStdString();
     EXPECT_TRUE(messages.back().error);
 }
