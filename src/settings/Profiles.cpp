@@ -100,14 +100,6 @@ std::vector<SheetChoice> ListSheetFiles(const std::filesystem::path& profileRoot
 
 }  // namespace
 
-std::vector<std::string> ListCategorySheets(const std::filesystem::path& profileRoot,
-                                            std::string_view category) {
-    std::vector<std::string> names;
-    for (SheetChoice& sheet : ListSheetFiles(profileRoot, category))
-        names.push_back(std::move(sheet.name));
-    return names;
-}
-
 std::vector<SheetChoice> ListSheets(const std::filesystem::path& shippedRoot,
                                     const std::filesystem::path& ownRoot,
                                     std::string_view category) {
@@ -121,11 +113,6 @@ std::vector<SheetChoice> ListSheets(const std::filesystem::path& shippedRoot,
         sheets.push_back(std::move(own));
     }
     return sheets;
-}
-
-std::filesystem::path SheetPath(const std::filesystem::path& profileRoot, std::string_view category,
-                                std::string_view sheet) {
-    return profileRoot / std::string(category) / (std::string(sheet) + ".ini");
 }
 
 SheetFile ReadSetupSheet(const std::filesystem::path& sheetPath) {

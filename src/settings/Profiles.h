@@ -134,28 +134,21 @@ bool SelectByText(OptionList& list, std::string_view value);
 // Why `value` selected nothing in `list`, for messages.
 std::string NoMatchReason(const OptionList& list, std::string_view value);
 
-// The sheet names (file names without ".ini", extension in any case) of the regular files in
-// profileRoot/category, sorted with case ignored (ties by byte order). A missing folder or an
-// empty category gives an empty list.
-std::vector<std::string> ListCategorySheets(const std::filesystem::path& profileRoot,
-                                            std::string_view category);
-
 // A sheet the chooser offers: the name shown and the file it stands for.
 struct SheetChoice {
     std::string name;
     std::filesystem::path path;
 };
 
-// The sheets of a category: the shipped ones (shippedRoot, as ListCategorySheets orders them),
-// then the user's own (ownRoot, may be empty) in the same order. An own sheet named like a
-// shipped one is shown as "NAME (own)", so both stay reachable and neither hides the other.
+// The sheets of a category: the regular files of shippedRoot/category whose names end in
+// ".ini" (in any case), named without it and sorted with case ignored (ties by byte order),
+// then the user's own from ownRoot/category (ownRoot may be empty) in the same order. Each
+// keeps the path the folder listing gave. An own sheet named like a shipped one is shown as
+// "NAME (own)", so both stay reachable and neither hides the other. A missing folder or an
+// empty category adds nothing.
 std::vector<SheetChoice> ListSheets(const std::filesystem::path& shippedRoot,
                                     const std::filesystem::path& ownRoot,
                                     std::string_view category);
-
-// profileRoot/category/sheet.ini
-std::filesystem::path SheetPath(const std::filesystem::path& profileRoot, std::string_view category,
-                                std::string_view sheet);
 
 // What ReadSmallFile and the messages call these files.
 inline constexpr std::string_view kSettingsFileKind = "settings file";

@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "settings/IniFile.h"
@@ -24,6 +25,14 @@ namespace {
 using ProfilesTempDir = vorna::test::TempDir;
 using vorna::test::ReadText;
 using vorna::test::WriteText;
+
+// The names a category's sheet chooser shows, with no folder of the user's own.
+std::vector<std::string> SheetNames(const fs::path& root, std::string_view category) {
+    std::vector<std::string> names;
+    for (const SheetChoice& sheet : ListSheets(root, fs::path(), category))
+        names.push_back(sheet.name);
+    return names;
+}
 
 std::vector<std::string> FolderEntries(const fs::path& folder) {
     std::vector<std::string> names;
@@ -123,9 +132,8 @@ TEST(ProfileSheetList, SortedWithCaseIgnoredOnlyIniFiles) {
     WriteText(folder / "C.INI", "");
     WriteText(folder / "notes.txt", "");
     WriteText(folder / "b.ini.bak", "");
-    EXPECT_EQ(ListCategorySheets(root.path(), "Modify Touring"),
-              (std::vector<std::string>{"A", "b", "C"}));
-    EXPECT_EQ(SheetPath(root.path(), "Modify Touring", "A"), folder / "A.ini");
+    EXPECT_EQ(SheetNames(root.path(), "Modify Touring"), (std::vector<std::string>{"A", "b", "C"}));
+    EXPECT_EQ(ListSheets(root.path(), fs::path(), "Modify Touring").front().path, folder / "A.ini");
 }
 
 TEST(ProfileSheetList, CategoryWithoutSheetsOrFolderIsEmpty) {
@@ -133,10 +141,10 @@ TEST(ProfileSheetList, CategoryWithoutSheetsOrFolderIsEmpty) {
     fs::create_directories(root.path() / "Drift Car");
     WriteText(root.path() / "Drift Car" / "readme.txt", "");
     WriteText(root.path() / "stray.ini", "");
-    EXPECT_TRUE(ListCategorySheets(root.path(), "Drift Car").empty());
-    EXPECT_TRUE(ListCategorySheets(root.path(), "Fun Car").empty());
-    EXPECT_TRUE(ListCategorySheets(root.path(), "").empty());
-    EXPECT_TRUE(ListCategorySheets(root.path() / "missing", "Drift Car").empty());
+    EXPECT_TRUE(SheetNames(root.path(), "Drift Car").empty());
+    EXPECT_TRUE(SheetNames(root.path(), "Fun Car").empty());
+    EXPECT_TRUE(SheetNames(root.path(), "").empty());
+    EXPECT_TRUE(SheetNames(root.path() / "missing", "Drift Car").empty());
 }
 
 TEST(ProfileLoad, AppliesOptionKeysAfterClearingAndReturnsInfoAndMemo) {

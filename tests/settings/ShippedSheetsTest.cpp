@@ -120,8 +120,8 @@ struct Sheet {
 std::vector<Sheet> AllSheets() {
     std::vector<Sheet> sheets;
     for (const auto category : kCategories) {
-        for (const auto& name : ListCategorySheets(ProfileRoot(), category)) {
-            Sheet sheet{std::string(category), name, SheetPath(ProfileRoot(), category, name), {}};
+        for (const SheetChoice& choice : ListSheets(ProfileRoot(), fs::path(), category)) {
+            Sheet sheet{std::string(category), choice.name, choice.path, {}};
             sheet.ini.Load(sheet.path);
             sheets.push_back(std::move(sheet));
         }
@@ -239,7 +239,7 @@ TEST(ShippedSheets, EveryCategoryFolderHoldsAtLeastTwoSheetsAndNothingElse) {
     for (const auto category : kCategories) {
         const fs::path folder = ProfileRoot() / std::string(category);
         EXPECT_TRUE(fs::is_directory(folder)) << folder;
-        const auto sheets = ListCategorySheets(ProfileRoot(), category);
+        const auto sheets = ListSheets(ProfileRoot(), fs::path(), category);
         EXPECT_GE(sheets.size(), 2u) << category;
         if (!fs::is_directory(folder)) continue;
         // Anything else in the folder is never offered (or, as a differently cased ".INI",
