@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "firmware/IdentityTexts.h"
+#include "folders/Utf8Path.h"
 #include "protocol/Commands.h"
 #include "protocol/VersionText.h"
 
@@ -76,7 +77,7 @@ void EscUpdate::Run() {
     }
     const EscImage& image = read.Value();
     if (image.firstSuspectLine) {
-        ImageRefusal suspect{file.string(), image.firstSuspectLine, std::nullopt,
+        ImageRefusal suspect{Utf8FromPath(file), image.firstSuspectLine, std::nullopt,
                              image.suspectProblem};
         const std::string line = suspect.Text();
         if (!confirmSuspect || !confirmSuspect(line)) {
