@@ -16,18 +16,18 @@
 #include <sstream>
 #include <thread>
 
-#include <pwd.h>
-#include <sys/utsname.h>
 #include <unistd.h>
 
 #include "Version.h"
 #include "cli/Session.h"
 #include "cli/SettingsText.h"
+#include "cli/SystemInfo.h"
 #include "cli/TerminalText.h"
 #include "cli/TransferProgress.h"
 #include "firmware/CardUpdate.h"
 #include "firmware/FirmwareImages.h"
 #include "firmware/FirmwareUpdater.h"
+#include "folders/Utf8Path.h"
 #include "link/BridgeDiscovery.h"
 #include "link/PortCheck.h"
 #include "protocol/ModelTypes.h"
@@ -161,15 +161,21 @@ int ConnectEsc(Session& session, const Options& o, std::ostream& err) {
     return kExitOk;
 }
 
-int Ports(std::ostream& out) {
-    const auto bridges = ListBridges("/sys", "/dev");
+int Ports(std::ostream& out, std::ostream& err) {
+    std::string problem;
+    const auto bridges = ListBridges(BridgeLocation{}, &problem);
+    if (!problem.empty()) {
+        err << "vornactl: " << Shown(problem) << "\n";
+        return kExitDevice;
+    }
     if (bridges.empty()) {
         out << "No CP210x bridge (USB 10c4:ea60) found.\n";
         return kExitOk;
     }
     for (const auto& b : bridges) {
         // Product and serial are the device's own strings, shown escaped.
-        out << Shown(b.node);
+        out << (b.noPort ? std::string("(no port: is its driver installed?)")
+                         : Shown(PortDisplayName(b.node)));
         if (!b.product.empty()) out << "  " << Shown(b.product);
         if (!b.serial.empty()) out << "  serial " << Shown(b.serial);
         out << "  (" << Shown(b.usbPath) << ")\n";
@@ -272,7 +278,7 @@ int Read(const Options& o, std::ostream& out, std::ostream& err) {
     choice.args.clear();
     for (std::size_t i = 0; i < o.args.size(); ++i) {
         if ((o.args[i] == "-o" || o.args[i] == "--output") && i + 1 < o.args.size()) {
-            output = o.args[++i];
+            output = PathFromUtf8(o.args[++i]);
             if (output->empty()) {
                 err << "vornactl: " << o.args[i - 1] << " takes a file name\n";
                 return kExitUsage;
@@ -311,7 +317,7 @@ int Read(const Options& o, std::ostream& out, std::ostream& err) {
         err << "vornactl: " << Shown(problem) << "\n";
         return kExitFile;
     }
-    out << "Settings saved in " << Shown(output->string()) << ".\n";
+    out << "Settings saved in " << Shown(Utf8FromPath(*output)) << ".\n";
     return kExitOk;
 }
 
@@ -357,7 +363,7 @@ int Write(const Options& o, std::ostream& out, std::ostream& err) {
         err << "vornactl: write takes one settings file\n" << kUsage;
         return kExitUsage;
     }
-    const std::filesystem::path file = o.args[0];
+    const std::filesystem::path file = PathFromUtf8(o.args[0]);
     // Read and checked before the port is opened: a folder, a FIFO or device, a file too large
     // or one that is no settings file is refused with nothing sent.
     const SettingsFile settings = ReadSettingsFile(file);
@@ -371,7 +377,7 @@ int Write(const Options& o, std::ostream& out, std::ostream& err) {
     const ImportResult imported = ApplySettingsFile(state, settings);
     // Nothing is sent when any value of the file does not fit this ESC, nor when it sets none.
     for (const auto& p : imported.problems) {
-        err << Shown(file.string()) << ":" << p.line << ": " << Shown(p.key) << "="
+        err << Shown(Utf8FromPath(file)) << ":" << p.line << ": " << Shown(p.key) << "="
             << Shown(p.value) << ": " << Shown(p.why) << "\n";
     }
     if (!imported.ok) {
@@ -386,7 +392,7 @@ int Write(const Options& o, std::ostream& out, std::ostream& err) {
     if (const std::string skipped = SkippedText(imported); !skipped.empty()) {
         err << Shown(skipped) << "\n";
     }
-    out << "Wrote " << imported.applied << " settings from " << Shown(file.string()) << ".\n";
+    out << "Wrote " << imported.applied << " settings from " << Shown(Utf8FromPath(file)) << ".\n";
     return kExitOk;
 }
 
@@ -440,7 +446,7 @@ int Defaults(const Options& o, std::ostream& out, std::ostream& err) {
         return kExitFile;
     }
     session.view.TakeMessages();
-    session.setup.RequestDefaults(backup.writtenPath.string());
+    session.setup.RequestDefaults(Utf8FromPath(backup.writtenPath));
     RestoreOutcome outcome = RestoreOutcome::None;
     const bool finished = session.WaitAfterTicks(
         [&](ConnectionMonitor& m) {
@@ -466,7 +472,7 @@ int Defaults(const Options& o, std::ostream& out, std::ostream& err) {
         return kExitDevice;
     }
     out << "Factory settings restored. The settings before are saved in "
-        << Shown(backup.writtenPath.string()) << ".\n"
+        << Shown(Utf8FromPath(backup.writtenPath)) << ".\n"
         << SettingsTable(session.setup.Snapshot(), session.setup.FirmwareText());
     return kExitOk;
 }
@@ -538,7 +544,7 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
         err << "vornactl: flash-esc needs an image file\n" << kUsage;
         return kExitUsage;
     }
-    const std::filesystem::path image = imageArg;
+    const std::filesystem::path image = PathFromUtf8(imageArg);
     const auto read = ReadEscImage(image);
     if (!read.Ok()) {
         err << "vornactl: image refused: " << Shown(read.Refusal().Text())
@@ -546,7 +552,7 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
         return kExitFile;
     }
     if (read.Value().firstSuspectLine && !force) {
-        const ImageRefusal suspect{image.string(), read.Value().firstSuspectLine, std::nullopt,
+        const ImageRefusal suspect{Utf8FromPath(image), read.Value().firstSuspectLine, std::nullopt,
                                    read.Value().suspectProblem};
         err << "vornactl: the image does not look sound: " << Shown(suspect.Text())
             << "\nNothing was sent. Use --force to flash it anyway.\n";
@@ -596,7 +602,7 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
         update.backup = [&session] {
             const ExportResult backup =
                 BackUpSettings(session.setup.Snapshot(), BackupFolder(), std::time(nullptr));
-            return SettingsBackupResult{backup.ok ? backup.writtenPath.string() : "",
+            return SettingsBackupResult{backup.ok ? Utf8FromPath(backup.writtenPath) : "",
                                         backup.ok ? "" : backup.error};
         };
         update.Request(image);
@@ -632,7 +638,7 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
         return result.outcome == EscUpdate::Outcome::Refused ? kExitFile : kExitDevice;
     }
     // The update's own messages say nothing that these lines do not.
-    out << "ESC firmware updated from " << Shown(image.string()) << ".\n";
+    out << "ESC firmware updated from " << Shown(Utf8FromPath(image)) << ".\n";
     if (result.identified) {
         out << "The ESC now reports: " << Shown(result.firmwareText) << "\n";
     } else {
@@ -698,7 +704,7 @@ int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
         err << "vornactl: flash-card takes one card image\n" << kUsage;
         return kExitUsage;
     }
-    const std::filesystem::path imagePath = o.args[0];
+    const std::filesystem::path imagePath = PathFromUtf8(o.args[0]);
     // Checked before the port is even opened: a refused image never reaches the card.
     const ImageResult<CardImage> image = ReadCardImage(imagePath);
     if (!image.Ok()) {
@@ -813,13 +819,13 @@ void ReplaceWord(std::string& text, const std::string& word, const std::string& 
 // A report goes to strangers: the home folder, the user's and the computer's names are taken
 // out wherever they appear (a port named under the home folder, for instance).
 std::string Redacted(std::string text) {
-    std::string home;
-    if (const char* env = std::getenv("HOME")) home = env;
-    while (home.size() > 1 && home.back() == '/') home.pop_back();
+    const std::string home = HomeFolder();
+    const auto separator = [](char c) { return c == '/' || c == '\\'; };
     if (home.size() > 1) {
         for (std::size_t at = text.find(home); at != std::string::npos; at = text.find(home, at)) {
             const std::size_t end = at + home.size();
-            if (end < text.size() && text[end] != '/' && text[end] != ' ' && text[end] != '\n') {
+            if (end < text.size() && !separator(text[end]) && text[end] != ' ' &&
+                text[end] != '\n') {
                 at = end;
                 continue;
             }
@@ -827,38 +833,13 @@ std::string Redacted(std::string text) {
             ++at;
         }
     }
-    std::vector<std::string> users;
-    if (const passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_name)
-        users.emplace_back(entry->pw_name);
-    if (const char* env = std::getenv("USER")) users.emplace_back(env);
     // root names nobody in particular, and says which account the report was made from.
-    for (const std::string& user : users) {
+    for (const std::string& user : AccountNames()) {
         if (user.size() > 1 && user != "root") ReplaceWord(text, user, "<user>");
     }
-    char host[256] = {};
-    if (::gethostname(host, sizeof host - 1) == 0 && std::strlen(host) > 1)
-        ReplaceWord(text, host, "<host>");
+    const std::string host = HostName();
+    if (host.size() > 1) ReplaceWord(text, host, "<host>");
     return text;
-}
-
-// "Linux 6.1.0-18-amd64 x86_64, Debian GNU/Linux 12 (bookworm)"
-std::string SystemText() {
-    std::string text = "unknown";
-    utsname names{};
-    if (::uname(&names) == 0) {
-        text = std::string(names.sysname) + " " + names.release + " " + names.machine;
-    }
-    std::ifstream release("/etc/os-release");
-    for (std::string line; std::getline(release, line);) {
-        if (line.rfind("PRETTY_NAME=", 0) != 0) continue;
-        std::string name = line.substr(12);
-        if (name.size() >= 2 && (name.front() == '"' || name.front() == '\'') &&
-            name.back() == name.front())
-            name = name.substr(1, name.size() - 2);
-        text += ", " + name;
-        break;
-    }
-    return Shown(text);
 }
 
 // How long the report waits for an ESC when no --timeout is given: an ESC on the link answers
@@ -873,7 +854,7 @@ int Report(const Options& o, std::ostream& out, std::ostream& err) {
         err << "vornactl: report takes one file name\n" << kUsage;
         return kExitUsage;
     }
-    const std::filesystem::path file = o.args[0];
+    const std::filesystem::path file = PathFromUtf8(o.args[0]);
     std::string problem;
     if (!CheckReplaceable(file, "report", &problem)) {
         err << "vornactl: " << Shown(problem) << "\n";
@@ -882,7 +863,7 @@ int Report(const Options& o, std::ostream& out, std::ostream& err) {
     std::ostringstream text;
     text << "VORNA USB Link report\n\n"
          << "Program: vornactl " << kVersion << "\n"
-         << "System: " << SystemText() << "\n\n"
+         << "System: " << Shown(SystemDescription()) << "\n\n"
          << "== Connection check (vornactl doctor) ==\n";
     const PortCheckResult check = CheckThePort(o);
     text << PortCheckText(check) << "\n== ESC ==\n";
@@ -920,7 +901,7 @@ int Report(const Options& o, std::ostream& out, std::ostream& err) {
         err << "vornactl: " << Shown(problem) << "\n";
         return kExitFile;
     }
-    out << "Report written to " << Shown(file.string()) << " (" << check.verdict << ")\n";
+    out << "Report written to " << Shown(Utf8FromPath(file)) << " (" << check.verdict << ")\n";
     return kExitOk;
 }
 
@@ -1055,7 +1036,7 @@ int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::os
     }
     o.command = args[i];
     o.args.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
-    if (o.command == "ports") return Ports(out);
+    if (o.command == "ports") return Ports(out, err);
     if (o.command == "identify") return Identify(o, out, err);
     if (o.command == "read") return Read(o, out, err);
     if (o.command == "write") return Write(o, out, err);
@@ -1071,9 +1052,8 @@ int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::os
 }
 
 int RunVornactl(int argc, char** argv) {
-    std::signal(SIGPIPE, SIG_IGN);
-    std::vector<std::string> args(argv + 1, argv + argc);
-    return RunVornactl(args, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
+    const std::vector<std::string> args = ProgramArguments(argc, argv);
+    return RunVornactl(args, std::cout, std::cerr, StandardErrorIsTerminal());
 }
 
 }  // namespace vorna::cli
