@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,11 +15,11 @@
 #include <sstream>
 #include <thread>
 
-#include <unistd.h>
-
 #include "Version.h"
+#include "cli/QuitSignals.h"
 #include "cli/Session.h"
 #include "cli/SettingsText.h"
+#include "cli/SimulateCommand.h"
 #include "cli/SystemInfo.h"
 #include "cli/TerminalText.h"
 #include "cli/TransferProgress.h"
@@ -35,8 +34,6 @@
 #include "settings/Codec.h"
 #include "settings/IniFile.h"
 #include "settings/Profiles.h"
-#include "sim/SimulatedCard.h"
-#include "sim/SimulatedEsc.h"
 
 namespace vorna::cli {
 namespace {
@@ -486,37 +483,6 @@ void PrintMessagesBut(const std::string& worded, const std::vector<std::string>&
     }
 }
 
-extern "C" void OnQuitDuringUpdate(int) {
-    static const char kText[] = "\nvornactl: waiting for the firmware update to end\n";
-    // A lost line on a closed standard error changes nothing: the update goes on either way.
-    const ssize_t written = ::write(STDERR_FILENO, kText, sizeof kText - 1);
-    static_cast<void>(written);
-}
-
-// An update cut off half-way can leave the device without working firmware, so while one runs
-// Ctrl-C and a polite kill only say that the command waits for it.
-class QuitSignalsHeld {
-public:
-    QuitSignalsHeld() {
-        struct sigaction held {};
-        held.sa_handler = OnQuitDuringUpdate;
-        held.sa_flags = SA_RESTART;
-        sigemptyset(&held.sa_mask);
-        sigaction(SIGINT, &held, &int_);
-        sigaction(SIGTERM, &held, &term_);
-    }
-    ~QuitSignalsHeld() {
-        sigaction(SIGINT, &int_, nullptr);
-        sigaction(SIGTERM, &term_, nullptr);
-    }
-    QuitSignalsHeld(const QuitSignalsHeld&) = delete;
-    QuitSignalsHeld& operator=(const QuitSignalsHeld&) = delete;
-
-private:
-    struct sigaction int_ {};
-    struct sigaction term_ {};
-};
-
 // Replaces the ESC's firmware with IMAGE (any .mmc file). The image is read and checked before
 // the port is opened: a refused image, or a suspect one without --force, exits 3 with no byte
 // sent. In Esc mode the ESC must be identified first (its settings are saved as a backup); with
@@ -595,7 +561,7 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
     session.view.TakeMessages();
     // The update's messages are worded below, once.
     session.view.echoMessages = false;
-    std::optional<QuitSignalsHeld> held(std::in_place);
+    std::optional<QuitSignalsHeld> held(std::in_place, "the firmware update");
     session.Do([&](ConnectionMonitor&) {
         EscUpdate& update = session.Esc();
         if (force) update.confirmSuspect = [](const std::string&) { return true; };
@@ -753,7 +719,7 @@ int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
     session.view.TakeMessages();
     // The update's messages are worded below, once.
     session.view.echoMessages = false;
-    std::optional<QuitSignalsHeld> held(std::in_place);
+    std::optional<QuitSignalsHeld> held(std::in_place, "the firmware update");
     page.Request();
     // Each block may be sent four times and each send waits up to two seconds for the card.
     const auto limit = std::chrono::seconds(60) + image.Value().blocks.size() * 10s;
@@ -905,91 +871,6 @@ int Report(const Options& o, std::ostream& out, std::ostream& err) {
     return kExitOk;
 }
 
-std::atomic<bool> gStop{false};
-extern "C" void OnStopSignal(int) {
-    gStop = true;
-}
-
-int Simulate(const Options& o, std::ostream& out, std::ostream& err) {
-    if (o.args.empty() || (o.args[0] != "esc" && o.args[0] != "card")) {
-        err << "vornactl: simulate takes esc or card\n" << kUsage;
-        return kExitUsage;
-    }
-    const bool esc = o.args[0] == "esc";
-    int model = -1;
-    std::string link;
-    bool lineRate = false;
-    sim::FaultChoice fault;
-    for (std::size_t i = 1; i < o.args.size(); ++i) {
-        const std::string& a = o.args[i];
-        const bool hasValue = i + 1 < o.args.size();
-        if (a == "--model" && esc) {
-            const std::optional<int> type =
-                hasValue ? WholeNumber(o.args[i + 1], 0, kModelTypeCount - 1) : std::nullopt;
-            if (!type) {
-                err << "vornactl: --model takes a model type from 0 to " << kModelTypeCount - 1
-                    << (hasValue ? ", not \"" + Shown(o.args[i + 1]) + "\"" : std::string())
-                    << "\n";
-                return kExitUsage;
-            }
-            model = *type;
-            ++i;
-        } else if (a == "--link" && hasValue) {
-            link = o.args[++i];
-        } else if (a == "--line-rate") {
-            lineRate = true;
-        } else if (a == "--fault" && hasValue) {
-            auto f = sim::ParseFault(o.args[++i]);
-            if (!f) {
-                err << "vornactl: unknown fault " << Shown(o.args[i]) << "; one of "
-                    << sim::FaultNames() << "\n";
-                return kExitUsage;
-            }
-            fault = *f;
-        } else {
-            err << "vornactl: unknown argument to simulate: " << Shown(a) << "\n" << kUsage;
-            return kExitUsage;
-        }
-    }
-    if (esc && model < 0) {
-        err << "vornactl: simulate esc needs --model N (0 to 17)\n";
-        return kExitUsage;
-    }
-    if (link.empty())
-        link =
-            (std::filesystem::temp_directory_path() / (esc ? "vorna-esc" : "vorna-card")).string();
-
-    std::unique_ptr<sim::PtyDevice> device;
-    if (esc) {
-        auto e = std::make_unique<sim::SimulatedEsc>(link, model);
-        e->SetFault(fault.fault, fault.record);
-        device = std::move(e);
-    } else {
-        auto c = std::make_unique<sim::SimulatedCard>(link);
-        c->SetFault(fault.fault);
-        device = std::move(c);
-    }
-    device->SetLineRate(lineRate);
-    std::string error;
-    if (!device->Start(&error)) {
-        err << "vornactl: cannot start the simulated device: " << Shown(error) << "\n";
-        return kExitDevice;
-    }
-    out << "Simulated "
-        << (esc ? "ESC model type " + std::to_string(model) : std::string("program card")) << " at "
-        << Shown(link) << " (" << Shown(device->SlavePath()) << ").\n"
-        << "Use: vornactl --port " << Shown(link) << " identify" << (esc ? "" : " --mode card")
-        << "\n"
-        << "Stop with Ctrl-C.\n"
-        << std::flush;
-    std::signal(SIGINT, OnStopSignal);
-    std::signal(SIGTERM, OnStopSignal);
-    while (!gStop) std::this_thread::sleep_for(100ms);
-    device->Stop();
-    out << "Stopped.\n";
-    return kExitOk;
-}
-
 }  // namespace
 
 int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -1018,7 +899,7 @@ int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::os
             o.timeoutGiven = true;
             ++i;
         } else if (a == "--help" || a == "-h") {
-            out << kUsage;
+            out << kUsage << SimulateNote();
             return kExitOk;
         } else if (a == "--version") {
             out << "vornactl " << kVersion << "\n";
@@ -1046,14 +927,18 @@ int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::os
     if (o.command == "flash-card") return FlashCard(o, out, err);
     if (o.command == "doctor") return Doctor(o, out, err);
     if (o.command == "report") return Report(o, out, err);
-    if (o.command == "simulate") return Simulate(o, out, err);
+    if (o.command == "simulate") return Simulate(o.args, out, err);
     err << "vornactl: unknown command " << Shown(o.command) << "\n" << kUsage;
     return kExitUsage;
 }
 
 int RunVornactl(int argc, char** argv) {
     const std::vector<std::string> args = ProgramArguments(argc, argv);
-    return RunVornactl(args, std::cout, std::cerr, StandardErrorIsTerminal());
+    const int code = RunVornactl(args, std::cout, std::cerr, StandardErrorIsTerminal());
+    std::cout.flush();
+    // A quit asked for while an update ran takes effect now that its outcome is printed.
+    ActOnHeldQuitSignal();
+    return code;
 }
 
 }  // namespace vorna::cli
