@@ -7,14 +7,11 @@
 #include <memory>
 #include <string>
 
-namespace vorna::sim {
-class PtyDevice;
-}
-
 class QTimer;
 
 namespace vorna::gui {
 
+class DemoDevice;
 class MainWindow;
 
 class Application {
@@ -34,7 +31,7 @@ private:
     int argc_;
     char** argv_;
     std::unique_ptr<QApplication> qt_;
-    std::unique_ptr<sim::PtyDevice> simulated_;
+    std::unique_ptr<DemoDevice> simulated_;
 };
 
 // Fonts the layout names, mapped to the metric-compatible ones Debian ships.

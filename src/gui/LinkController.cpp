@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "folders/Utf8Path.h"
 #include "settings/Profiles.h"
 
 namespace vorna::gui {
@@ -22,7 +23,7 @@ LinkController::LinkController(BridgeLocation location, EscSetupModel& setup,
     escUpdate_.backup = [&setup] {
         const ExportResult saved =
             BackUpSettings(setup.Snapshot(), BackupFolder(), std::time(nullptr));
-        return SettingsBackupResult{saved.ok ? saved.writtenPath.string() : "",
+        return SettingsBackupResult{saved.ok ? Utf8FromPath(saved.writtenPath) : "",
                                     saved.ok ? "" : saved.error};
     };
     escUpdate_.confirmSuspect = [this](const std::string& where) {

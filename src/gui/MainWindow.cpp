@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "folders/DataFolders.h"
+#include "folders/Utf8Path.h"
 #include "gui/AppConfig.h"
 #include "gui/MessageBoxes.h"
 #include "gui/ModelNews.h"
@@ -98,7 +99,7 @@ QString DefaultSettingsFileChooser(QWidget* parent, bool save) {
     std::error_code ec;
     if (save && !own.empty()) std::filesystem::create_directories(own, ec);
     const QString start = !own.empty() && std::filesystem::is_directory(own, ec)
-                              ? QString::fromStdString(own.string())
+                              ? QString::fromStdString(Utf8FromPath(own))
                               : QDir::homePath();
     return save ? QFileDialog::getSaveFileName(parent, "Export Settings", start, filter)
                 : QFileDialog::getOpenFileName(parent, "Import Settings", start, filter);
@@ -566,7 +567,8 @@ void MainWindow::CheckConnection() {
 void MainWindow::ExportSettings() {
     const QString chosen = options_.chooseSettingsFile(this, true);
     if (chosen.isEmpty()) return;
-    const ExportResult result = vorna::ExportSettings(setup_.Snapshot(), chosen.toStdString());
+    const ExportResult result =
+        vorna::ExportSettings(setup_.Snapshot(), PathFromUtf8(chosen.toStdString()));
     if (!result.ok) options_.presenter(this, QString::fromStdString(result.error), true);
 }
 
@@ -575,7 +577,7 @@ void MainWindow::ImportSettings() {
     if (chosen.isEmpty()) return;
     // Read whole first: a refused file asks nothing, and the model's lock is held only to
     // apply it, never while a file is read.
-    const SettingsFile file = ReadSettingsFile(chosen.toStdString());
+    const SettingsFile file = ReadSettingsFile(PathFromUtf8(chosen.toStdString()));
     if (!file.ok) {
         options_.presenter(this, "Read File Error!\n" + QString::fromStdString(file.error), true);
         return;

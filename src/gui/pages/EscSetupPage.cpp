@@ -15,6 +15,7 @@
 #include <ctime>
 #include <iterator>
 
+#include "folders/Utf8Path.h"
 #include "gui/AppConfig.h"
 #include "gui/MessageBoxes.h"
 #include "gui/ModelNews.h"
@@ -395,7 +396,7 @@ void EscSetupPage::RestoreDefaults() {
         QStringLiteral(
             "Restore the factory settings of this ESC?\n\nIts current settings will "
             "be replaced. They are saved first in %1.")
-            .arg(QString::fromStdString(folder.string()));
+            .arg(QString::fromStdString(Utf8FromPath(folder)));
     if (!(confirm_ ? confirm_(window(), question) : DefaultConfirm(window(), question))) return;
     const ExportResult backup = BackUpSettings(model_.EscValues(), folder, std::time(nullptr));
     if (!backup.ok) {
@@ -410,7 +411,7 @@ void EscSetupPage::RestoreDefaults() {
         }
         return;
     }
-    model_.RequestDefaults(backup.writtenPath.string());
+    model_.RequestDefaults(Utf8FromPath(backup.writtenPath));
 }
 
 bool EscSetupPage::MayDiscardUnsentChanges() {
