@@ -51,6 +51,10 @@ private:
 void WriteText(const std::filesystem::path& file, const std::string& text);
 std::string ReadText(const std::filesystem::path& file);
 
+// The system's words for a file that is not there, as messages quote them; `folderOnTheWay`:
+// a folder on its way is missing (Windows words that apart).
+std::string MissingFileWords(bool folderOnTheWay = false);
+
 // A pseudo-terminal whose device side the test plays itself.
 class BarePty {
 public:
