@@ -8,8 +8,10 @@ default_prefix="$1"
 shift
 export WINEPREFIX="${WINEPREFIX:-$default_prefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
-# A Qt program of the Windows build must not take the Linux programs' platform choice.
-unset QT_QPA_PLATFORM
+# Wine keeps QT_* variables from Windows programs (they are the Linux Qt's) and passes WINEQT_*
+# as QT_*. Where on-xvfb.sh chose X11 for the Linux programs, the Windows ones draw through
+# Wine's windows.
+if [ "${QT_QPA_PLATFORM:-}" = xcb ]; then export WINEQT_QPA_PLATFORM=windows; fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1

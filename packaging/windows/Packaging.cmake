@@ -36,14 +36,13 @@ set(CPACK_PACKAGE_FILE_NAME vorna-link-${PROJECT_VERSION}-win64)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "VORNA USB Link")
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "VORNA USB Link")
 set(CPACK_STRIP_FILES TRUE)
-# The zip unpacks into a folder of its name.
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 
-# A 64-bit installer for a 64-bit program, into Program Files; a Start menu entry for the
-# window, and an uninstaller that Windows lists under its installed programs.
+# The zip unpacks into a folder of its name. A 64-bit installer for a 64-bit program, into
+# Program Files; a Start menu entry for the window, and an uninstaller that Windows lists under
+# its installed programs.
 set(CPACK_NSIS_DEFINES "Unicode true\n  Target amd64-unicode")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
-set(CPACK_NSIS_PACKAGE_NAME "VORNA USB Link ${PROJECT_VERSION}")
+set(CPACK_NSIS_PACKAGE_NAME "VORNA USB Link")
 set(CPACK_NSIS_DISPLAY_NAME "VORNA USB Link")
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY ".")
 if(VORNA_WITH_GUI)

@@ -16,6 +16,7 @@
 #include "gui/AppConfig.h"
 #include "gui/DemoDevice.h"
 #include "gui/MainWindow.h"
+#include "gui/QtPlatform.h"
 
 namespace vorna::gui {
 
@@ -33,6 +34,7 @@ void RegisterFontSubstitutes() {
 }
 
 Application::Application(int& argc, char** argv) : argc_(argc), argv_(argv) {
+    ChooseQtPlatform();
     qt_ = std::make_unique<QApplication>(argc, argv);
     QApplication::setApplicationName("vorna-link");
     QApplication::setApplicationVersion(kVersion);

@@ -71,20 +71,22 @@ PortCheckSection CheckBridge(const windows::BridgeDevice& device, const PortChec
     auto& out = section.findings;
     if (device.driver.empty()) {
         out.push_back(Problem("It has no driver.", kInstallDriver, "the bridge has no driver"));
-        return section;
+    } else {
+        out.push_back(Ok("Its driver is installed" +
+                         (device.service.empty()
+                              ? std::string(".")
+                              : " (" + quote(windows::Utf8(device.service)) + ").")));
     }
-    out.push_back(
-        Ok("Its driver is installed" + (device.service.empty()
-                                            ? std::string(".")
-                                            : " (" + quote(windows::Utf8(device.service)) + ").")));
     if (!port) {
-        out.push_back(
-            Problem(device.portName ? "Its driver gave it no COM port (its port name is \"" +
-                                          quote(windows::Utf8(*device.portName)) + "\")."
-                                    : std::string("Its driver gave it no COM port."),
-                    std::string("unplug the link and plug it in again; if that does not help, ") +
-                        kInstallDriver,
-                    "the bridge has no COM port"));
+        out.push_back(Problem(
+            device.portName ? "It has no COM port (its port name is \"" +
+                                  quote(windows::Utf8(*device.portName)) + "\")."
+                            : std::string("It has no COM port."),
+            device.driver.empty()
+                ? std::string()
+                : std::string("unplug the link and plug it in again; if that does not help, ") +
+                      kInstallDriver,
+            "the bridge has no COM port"));
         return section;
     }
     out.push_back(Ok("Its port is " + shown + "."));
