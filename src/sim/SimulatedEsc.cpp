@@ -194,9 +194,8 @@ SimulatedEsc::SimulatedEsc(std::string linkPath, int modelType)
 
 SimulatedEsc::SimulatedEsc(std::string linkPath, const Identity& identity, int modelType)
     : PtyDevice(std::move(linkPath)),
-      modelType_(modelType),
       identity_(identity),
-      record_(FactoryRecord(modelType)) {}
+      regs_{modelType, FactoryRecord(modelType)} {}
 
 SimulatedEsc::~SimulatedEsc() {
     Stop();
@@ -312,10 +311,7 @@ bool SimulatedEsc::OnUpdateByte(std::uint8_t byte, std::vector<std::uint8_t>& re
         // The new firmware may speak another record (its model type follows the version); it
         // starts from its own factory settings then.
         const auto type = ModelTypeForIdentity(identity_.data());
-        if (type && *type != modelType_) {
-            modelType_ = *type;
-            record_ = FactoryRecord(modelType_);
-        }
+        if (type && *type != regs_.modelType) regs_ = {*type, FactoryRecord(*type)};
     }
     return true;
 }
@@ -327,12 +323,12 @@ void SimulatedEsc::SetIdentity(const Identity& identity) {
 
 std::vector<std::uint8_t> SimulatedEsc::Record() const {
     std::lock_guard lock(mutex_);
-    return record_;
+    return regs_.record;
 }
 
 std::uint8_t SimulatedEsc::BecIndex() const {
     std::lock_guard lock(mutex_);
-    return becIndex_;
+    return regs_.Bec();
 }
 
 std::vector<std::pair<std::uint8_t, std::uint8_t>> SimulatedEsc::Pairs() const {
@@ -411,16 +407,14 @@ void SimulatedEsc::OnByte(std::uint8_t byte, std::vector<std::uint8_t>& reply) {
             break;
         }
         case kRead: {
-            std::vector<std::uint8_t> answer = record_;
+            std::vector<std::uint8_t> answer = regs_.record;
             answer.push_back(fault_ == Fault::NoEndMarker ? 0x00 : 0xDD);
             Answer(answer, reply);
             break;
         }
         case kRestore:
             ++restores_;
-            record_ = FactoryRecord(modelType_);
-            becIndex_ = 1;
-            lowVoltMode_ = 0;
+            regs_ = {regs_.modelType, FactoryRecord(regs_.modelType)};
             Answer({0x01}, reply);
             break;
         case kEndWrite:
@@ -447,44 +441,52 @@ void SimulatedEsc::ApplyPair(std::uint8_t reg, std::uint8_t value,
     const std::uint8_t ack = fault_ == Fault::NoAck ? 0x00 : 0x01;
     if (reg == 0xFE) {
         // Acknowledged, then a second byte: the BEC index for the query 0x02, else 0x01.
-        const auto& map = RegisterMap(LayoutOf(modelType_));
-        const auto slot = static_cast<std::size_t>(map.at(0xFE));
-        const bool inRecord = !HasSeparateBec(modelType_) && slot < record_.size();
         if (value == 0x02) {
             if (fault_ == Fault::NoBecAnswer) {
                 Answer({ack}, reply);
                 return;
             }
-            Answer({ack, inRecord ? record_[slot] : becIndex_}, reply);
+            Answer({ack, regs_.Bec()}, reply);
             return;
         }
-        if (inRecord) {
-            record_[slot] = value;
-        } else {
-            becIndex_ = value;
-        }
+        regs_.Write(reg, value);
         Answer({ack, 0x01}, reply);
         return;
     }
-    if (modelType_ == 11 && (reg == 0xE3 || reg == 0xD3)) {
-        // Type 11 keeps the low-voltage mode and value in one byte: 0, 1, or the voltage.
-        if (reg == 0xE3) {
-            lowVoltMode_ = value;
-            if (value < 2) record_[3] = value;
-        } else if (lowVoltMode_ >= 2) {
-            record_[3] = value;
-        } else {
-            record_[4] = value;
-        }
-        Answer({ack}, reply);
+    regs_.Write(reg, value);
+    Answer({ack}, reply);
+}
+
+void RegisterFile::Write(std::uint8_t reg, std::uint8_t value) {
+    const auto& map = RegisterMap(LayoutOf(modelType));
+    if (reg == 0xFE &&
+        (HasSeparateBec(modelType) || static_cast<std::size_t>(map.at(0xFE)) >= record.size())) {
+        becIndex = value;
         return;
     }
-    const auto& map = RegisterMap(LayoutOf(modelType_));
-    auto it = map.find(reg);
-    if (it != map.end() && static_cast<std::size_t>(it->second) < record_.size()) {
-        record_[static_cast<std::size_t>(it->second)] = value;
+    if (ModelTypeInfoFor(modelType).lowVoltCut == LowVoltCoding::ModeAndVoltage &&
+        (reg == 0xE3 || reg == 0xD3)) {
+        // Mode and value share byte 3: 0, 1, or the voltage.
+        if (reg == 0xE3) {
+            lowVoltMode = value;
+            if (value < 2) record[3] = value;
+        } else if (lowVoltMode >= 2) {
+            record[3] = value;
+        } else {
+            record[4] = value;
+        }
+        return;
     }
-    Answer({ack}, reply);
+    auto it = map.find(reg);
+    if (it != map.end() && static_cast<std::size_t>(it->second) < record.size()) {
+        record[static_cast<std::size_t>(it->second)] = value;
+    }
+}
+
+std::uint8_t RegisterFile::Bec() const {
+    const auto slot = static_cast<std::size_t>(RegisterMap(LayoutOf(modelType)).at(0xFE));
+    const bool inRecord = !HasSeparateBec(modelType) && slot < record.size();
+    return inRecord ? record[slot] : becIndex;
 }
 
 }  // namespace vorna::sim
