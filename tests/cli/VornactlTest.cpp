@@ -247,6 +247,16 @@ TEST_F(VornactlTest, FlashEscRefusesBadImagesAndReportsFailures) {
     r = Vornactl({"--port", Link(), "flash-esc", suspect.string()});
     EXPECT_EQ(r.code, 3);
     EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
+    // A cut image (no end-of-file record) and an empty one are refused, --force or not.
+    std::string whole = MakeEscImage({1, 2, 3, 4, 5, 6, 7, 8}, 4);
+    test::WriteText(dir / "cut.mmc", whole.substr(0, whole.find(":00000001FF")));
+    test::WriteText(dir / "empty.mmc", "");
+    for (const char* name : {"cut.mmc", "empty.mmc"}) {
+        r = Vornactl({"--port", Link(), "flash-esc", (dir / name).string(), "--force"});
+        EXPECT_EQ(r.code, 3) << name;
+        EXPECT_NE(r.err.find(name), std::string::npos) << r.err;
+    }
+    EXPECT_NE(r.err.find("holds no records"), std::string::npos) << r.err;
     EXPECT_TRUE(esc.Commands().empty());  // nothing reached the device
 
     esc.SetFault(sim::Fault::NoAckAfter, 1);
