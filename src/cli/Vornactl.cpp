@@ -374,6 +374,10 @@ int Write(const Options& o, std::ostream& out, std::ostream& err) {
         err << Shown(file.string()) << ":" << p.line << ": " << Shown(p.key) << "="
             << Shown(p.value) << ": " << Shown(p.why) << "\n";
     }
+    for (const auto& p : imported.ignored) {
+        err << Shown(file.string()) << ":" << p.line << ": " << Shown(p.key) << " " << p.why
+            << "\n";
+    }
     if (!imported.ok) {
         err << "vornactl: " << Shown(imported.error) << "; nothing was sent.\n";
         return kExitFile;

@@ -150,9 +150,11 @@ TEST_F(VornactlTest, WritesSettingsFilesSavedOnWindowsAndRefusesOneThatSetsNothi
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     const fs::path cr = dir / "cr.cfg";
-    test::WriteText(cr, "[option]\rDrag Brake=30%\rTurbo Slope=Instant\r");
+    test::WriteText(cr, "[option]\rDrag Brake=30%\rTurbo Slope=Instant\rDrag Brak=5%\r");
     CliRun r = Vornactl({"--port", Link(), "write", cr.string()});
     ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find(cr.string() + ":4: Drag Brak is not a setting"), std::string::npos)
+        << r.err;
     EXPECT_NE(r.out.find("Wrote 2 settings from " + cr.string() + ".\n"), std::string::npos)
         << r.out;
     EXPECT_NE(r.err.find("settings in \"" + cr.string() + "\": Operation Mode, Reverse Speed, "),
