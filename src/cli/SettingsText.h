@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "settings/SetupState.h"
 
@@ -25,8 +26,11 @@ inline constexpr std::array<ParamId, 28> kPageOrder = {
 // A list the model uses: it has entries and is enabled.
 bool IsUsed(const SetupState& state, ParamId listId);
 
-std::string SettingsTable(const SetupState& state, const std::string& firmwareText);
-std::string SettingsJson(const SetupState& state, const std::string& firmwareText);
+// `unread`: settings the ESC did not give at the last read (shown as not read, not as empty).
+std::string SettingsTable(const SetupState& state, const std::string& firmwareText,
+                          const std::vector<ParamId>& unread = {});
+std::string SettingsJson(const SetupState& state, const std::string& firmwareText,
+                         const std::vector<ParamId>& unread = {});
 
 // Selects the entry `value` begins with (case ignored) in the list named `name` (its caption
 // for this model, or its settings-file key). Returns the list, or nothing with `problem` saying

@@ -159,6 +159,13 @@ constexpr bool Matches(int want, int have) {
 }
 }  // namespace model_rules
 
+// The "Blinky" firmware of the ALTA ESCs (version byte 0x14 with the identity mark): the ESC
+// keeps the model type it had, and the firmware is named by this text rather than by its family.
+inline constexpr const char* kBlinkyRx4FirmwareText = "Blinky V3.0_K7T_RX4";
+constexpr bool IsBlinkyRx4Firmware(const std::uint8_t* identity) {
+    return identity[1] == 0x40 && identity[3] == 0x14;
+}
+
 // The model type the first matching rule gives; 0 for a family no rule lists; no value for a
 // listed family whose identity matches no rule (the caller keeps the type it had).
 constexpr std::optional<int> ModelTypeForIdentity(const std::uint8_t* identity) {

@@ -442,6 +442,14 @@ void ApplySettingsRecord(SetupState& state, const std::uint8_t* buffer) {
     }
 }
 
+WritePair WritePairAt(int modelType, int position) {
+    const std::vector<PairRule> pairs = PairsFor(modelType);
+    if (position < 0 || position >= static_cast<int>(pairs.size())) return {};
+    const PairRule& p = pairs[static_cast<std::size_t>(position)];
+    if (p.source == PairSource::kRecordByte) return {p.reg, std::nullopt};
+    return {p.reg, p.list};
+}
+
 bool WritesParameter(int modelType, ParamId id) {
     if (id == ParamId::BecVoltage && ModelTypeInfoFor(modelType).writeSendsBecLast) return true;
     for (const PairRule& p : PairsFor(modelType)) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "protocol/ModelTypes.h"
 #include "settings/SetupState.h"
@@ -31,5 +32,13 @@ void BuildWritePairs(SetupState& state);
 
 // True when a write to an ESC of the model type carries this parameter's selection.
 bool WritesParameter(int modelType, ParamId id);
+
+// The parameter whose selection the write's pair at `position` carries, and its register;
+// no parameter for a register that only gets back what the ESC reported.
+struct WritePair {
+    std::uint8_t reg = 0;
+    std::optional<ParamId> parameter;
+};
+WritePair WritePairAt(int modelType, int position);
 
 }  // namespace vorna

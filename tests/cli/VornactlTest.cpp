@@ -266,8 +266,16 @@ TEST_F(VornactlTest, FlashEscRefusesBadImagesAndReportsFailures) {
     test::WriteText(image, MakeEscImage({1, 2, 3, 4, 5, 6, 7, 8}, 4));
     r = Vornactl({"--port", Link(), "flash-esc", image.string(), "--fix"});
     EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("vornactl: Update Error: Data transfer no ack!"), std::string::npos)
+    // What happened, that the ESC has no working firmware now, and how to repair it.
+    EXPECT_NE(r.err.find("the ESC did not acknowledge record 2 of 3"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("no working firmware"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("what to do: Repair it in Fix Mode: vornactl flash-esc '" +
+                         image.string() + "' --fix"),
+              std::string::npos)
         << r.err;
+    EXPECT_NE(r.err.find("the device said: Update Error: Data transfer no ack!"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.out, "");
     EXPECT_EQ(Occurrences(r.err, "Data transfer no ack"), 1) << r.err;
 
     // Forced, the record with the wrong checksum goes out and the ESC does not take it.
@@ -342,9 +350,11 @@ TEST_F(VornactlTest, FlashCardWritesTheImageOrSaysWhyNot) {
     r = Vornactl({"--port", Link("card"), "flash-card", (dir / "new.xup").string()});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("1%\n"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("update failed: Update Error: Data transfer crc error!"),
+    EXPECT_NE(r.err.find("the card found block 2 of 2 damaged"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("the device said: Update Error: Data transfer crc error!"),
               std::string::npos)
         << r.err;
+    EXPECT_EQ(r.out, "");  // no success line after a failure
     EXPECT_EQ(Occurrences(r.err, "crc error"), 1) << r.err;
 }
 
