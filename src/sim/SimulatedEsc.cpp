@@ -73,6 +73,8 @@ std::optional<Fault> FaultFromName(const std::string& name) {
         {"no-end-marker", Fault::NoEndMarker},
         {"no-ack", Fault::NoAck},
         {"no-bec", Fault::NoBecAnswer},
+        {"bec-refused", Fault::BecRefused},
+        {"restore-lost", Fault::RestoreLost},
         {"d6-silent", Fault::D6Silent},
         {"d6-wrong", Fault::D6Wrong},
         {"39-silent", Fault::Silent39},
@@ -94,7 +96,8 @@ std::optional<Fault> FaultFromName(const std::string& name) {
 }
 
 std::string FaultNames() {
-    return "none, silent, wrong-byte, no-marker, short, no-end-marker, no-ack, no-bec; ESC "
+    return "none, silent, wrong-byte, no-marker, short, no-end-marker, no-ack, no-bec, "
+           "bec-refused, restore-lost; ESC "
            "update: d6-silent, d6-wrong, 39-silent, 39-wrong, 31-silent, 31-wrong, "
            "no-ack-after:N, unplug-after:N; settings write: unplug-after-pair:N; card only: "
            "stage1-silent, stage1-wrong, stage1-late, stage2-silent, stage2-wrong, block-no-ack, "
@@ -413,6 +416,10 @@ void SimulatedEsc::OnByte(std::uint8_t byte, std::vector<std::uint8_t>& reply) {
             break;
         }
         case kRestore:
+            if (fault_ == Fault::RestoreLost) {
+                LoseEcho();
+                break;
+            }
             ++restores_;
             regs_ = {regs_.modelType, FactoryRecord(regs_.modelType)};
             Answer({0x01}, reply);
@@ -447,6 +454,10 @@ void SimulatedEsc::ApplyPair(std::uint8_t reg, std::uint8_t value,
                 return;
             }
             Answer({ack, regs_.Bec()}, reply);
+            return;
+        }
+        if (fault_ == Fault::BecRefused) {
+            Answer({ack}, reply);
             return;
         }
         regs_.Write(reg, value);

@@ -26,6 +26,8 @@ enum class Fault {
     NoEndMarker,  // settings record without 0xDD at its end
     NoAck,        // write pairs answered with 0x00
     NoBecAnswer,  // the BEC Voltage query is acknowledged but its index never comes
+    BecRefused,   // a BEC Voltage sent is acknowledged but neither confirmed nor kept
+    RestoreLost,  // the restore command is lost on the line: no echo, nothing restored
     // Program card update mode (the card's block faults hit the block SimulatedCard names).
     StageOneSilent,    // 0xD7 of the first stage never answered
     StageOneWrong,     // 0xD7 of the first stage answered with a wrong byte

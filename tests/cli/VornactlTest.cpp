@@ -65,6 +65,11 @@ TEST_F(VornactlTest, FailuresAndUsageHaveTheirExitCodes) {
     r = Vornactl({"--port", Link(), "--timeout", "2", "identify"});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("no device answered"), std::string::npos) << r.err;
+    // An ESC that does not answer may be one an update left in its boot loader.
+    test::WriteText(dir / "image.mmc", MakeEscImage({1, 2, 3}));
+    r = Vornactl({"--port", Link(), "--timeout", "1", "flash-esc", (dir / "image.mmc").string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("--fix"), std::string::npos) << r.err;
 
     EXPECT_EQ(Vornactl({}).code, 2);
     EXPECT_EQ(Vornactl({"frobnicate"}).code, 2);
@@ -100,6 +105,50 @@ TEST_F(VornactlTest, SetWritesAndReadShowsIt) {
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("100%"), std::string::npos);
     EXPECT_TRUE(esc.Pairs().empty());
+}
+
+TEST_F(VornactlTest, SetChangesNoRecordByteButTheChosenSetting) {
+    // Type 7 has no boost settings, types 4 and 11 no power levels: their registers keep what
+    // the ESC holds in them.
+    for (const int model : {7, 11}) {
+        SCOPED_TRACE(model);
+        sim::SimulatedEsc esc(Link(), model);
+        ASSERT_TRUE(esc.Start());
+        const std::vector<std::uint8_t> before = esc.Record();
+        const CliRun r = Vornactl({"--port", Link(), "set", "Drag Brake=10%"});
+        ASSERT_EQ(r.code, 0) << r.err;
+        std::vector<std::uint8_t> expected = before;
+        expected[1] = 10;
+        EXPECT_EQ(esc.Record(), expected);
+    }
+}
+
+TEST_F(VornactlTest, ABecVoltageTheEscDoesNotGiveOrKeepIsSaidSo) {
+    // Type 9 answers BEC Voltage apart from its record; here it does not answer.
+    sim::SimulatedEsc quiet(Link("quiet"), 9);
+    quiet.SetFault(sim::Fault::NoBecAnswer);
+    ASSERT_TRUE(quiet.Start());
+    CliRun r = Vornactl({"--port", Link("quiet"), "read"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find("BEC Voltage: (not read: the ESC did not answer when asked for it)"),
+              std::string::npos)
+        << r.out;
+    r = Vornactl({"--port", Link("quiet"), "set", "BEC Voltage=6"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("BEC Voltage could not be read back"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("other values"), std::string::npos) << r.err;
+    EXPECT_EQ(quiet.BecIndex(), 0);  // sent all the same
+
+    // Type 11 sends it last; an ESC that does not take it is named, and nothing is verified.
+    sim::SimulatedEsc refusing(Link("refusing"), 11);
+    refusing.SetFault(sim::Fault::BecRefused);
+    ASSERT_TRUE(refusing.Start());
+    r = Vornactl({"--port", Link("refusing"), "set", "BEC Voltage=7.4"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("other values for: BEC Voltage"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("BEC Voltage Set Failed!"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("verified"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
 }
 
 TEST_F(VornactlTest, SettingsTheEscDoesNotTakeOrAmbiguousValuesAreRefused) {

@@ -145,8 +145,10 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
     FirmwarePage* page = Page(*w);
 
+    EXPECT_TRUE(w->MayEndSessionNow());
     Start(*w, ImageKind::Esc, " Expert V1.70");
     EXPECT_TRUE(w->UpdateBusy());
+    EXPECT_FALSE(w->MayEndSessionNow());  // a logout is asked to wait
     EXPECT_FALSE(Free(*w));
     EXPECT_FALSE(w->Action(MainWindow::kIdmImportSettings)->isEnabled());
     EXPECT_FALSE(page->StartEnabled());

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 
 #include "protocol/Messages.h"
 #include "protocol/SettingsTransfer.h"
@@ -215,6 +217,31 @@ TEST_F(TransferTest, RestoreBringsTheFactoryValuesBack) {
     EXPECT_EQ(esc->Restores(), 1);
     EXPECT_EQ(esc->Record(), sim::FactoryRecord(12));
     EXPECT_EQ(rig->setup.Snapshot().List(ParamId::DragBrake).selection, sim::FactoryRecord(12)[1]);
+}
+
+TEST_F(TransferTest, ARestoreTheEscDoesNotTakeIsAskedAboutOnce) {
+    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    Connect(16);
+    esc->SetFault(sim::Fault::RestoreLost);
+    rig->view.Clear();
+    rig->view.retryAnswers = {true};  // Retry: tried again on the next tick, asked again
+    rig->setup.RequestDefaults();
+    rig->Tick(2);
+    ASSERT_EQ(rig->view.Texts(Event::Message).size(), 2u);
+    EXPECT_EQ(rig->view.Texts(Event::Message)[0].rfind(msg::kDefaultError, 0), 0u);
+    EXPECT_FALSE(rig->setup.DefaultRequested());  // Cancel the second time
+    rig->Tick(2);
+    EXPECT_EQ(rig->view.Texts(Event::Message).size(), 2u);
+    ASSERT_EQ(rig->view.Restores().size(), 1u);
+    EXPECT_EQ(rig->view.Restores()[0].result, RestoreOutcome::Result::NotTaken);
+    EXPECT_EQ(esc->Restores(), 0);
+    // One backup for the one request, although the ESC was asked twice.
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(
+                          std::filesystem::path(rig->view.Restores()[0].backup.path).parent_path()),
+                      std::filesystem::directory_iterator{}),
+        1);
+    ::unsetenv("XDG_DATA_HOME");
 }
 
 TEST_F(TransferTest, RequestsWithoutAConnectionAreDroppedWithOneMessage) {
