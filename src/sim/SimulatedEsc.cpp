@@ -131,28 +131,9 @@ std::optional<FaultChoice> ParseFault(const std::string& text) {
 }
 
 Identity IdentityForModel(int modelType) {
-    // family, marker, hardware code, firmware number, card hardware, card version, spare
-    static const std::array<std::array<std::uint8_t, 4>, kModelTypeCount> head = {{
-        {0x01, 0x40, 0x81, 5},  // 0: not one of our families
-        {11, 0x40, 0x81, 3},    // 1: ZEN, firmware 1.30 (with power levels)
-        {13, 0x40, 0x81, 3},    // 2: ALTA
-        {12, 0x40, 0x81, 3},    // 3: family 12, stock class
-        {10, 0x40, 0x83, 0},    // 4: 1:8 R5
-        {11, 0x40, 0x82, 5},    // 5
-        {12, 0x40, 0x82, 5},    // 6
-        {13, 0x40, 0x82, 5},    // 7
-        {11, 0x40, 0x85, 3},    // 8
-        {12, 0x40, 0x85, 3},    // 9
-        {13, 0x40, 0x85, 3},    // 10
-        {10, 0x40, 0x83, 1},    // 11
-        {12, 0x40, 0x81, 4},    // 12
-        {10, 0x40, 0x83, 3},    // 13
-        {13, 0x40, 0x83, 20},   // 14
-        {13, 0x40, 0x83, 5},    // 15
-        {11, 0x40, 0x83, 5},    // 16
-        {12, 0x40, 0x81, 5},    // 17
-    }};
-    const auto& h = head[static_cast<std::size_t>(std::clamp(modelType, 0, kModelTypeCount - 1))];
+    const auto& h =
+        kExampleIdentities[static_cast<std::size_t>(std::clamp(modelType, 0, kModelTypeCount - 1))];
+    // card hardware, card version, spare
     return Identity{h[0], h[1], h[2], h[3], 0x00, 0x03, 0x00};
 }
 
@@ -167,9 +148,18 @@ std::vector<std::uint8_t> FactoryRecord(int modelType) {
         case RecordLayout::A:
             r = {1, 5, 0, 30, 0x5A, 4,    100, 50, 200, 6,  10, 2, 1, 5,
                  3, 2, 3, 0,  1,    0x3C, 0,   0,  0,   50, 8,  3, 0};
-            if (modelType == 4) r[3] = 32;  // 3.2 V
-            if (modelType == 11) r[3] = 1;  // Auto
-            if (modelType == 4 || modelType == 11) r[17] = 0;
+            switch (ModelTypeInfoFor(modelType).lowVoltCut) {
+                case LowVoltCoding::Lv8:  // the 8-cell ESC: 3.2 V, one drive frequency
+                    r[3] = 32;
+                    r[17] = 0;
+                    break;
+                case LowVoltCoding::ModeAndVoltage:  // Auto, one drive frequency
+                    r[3] = 1;
+                    r[17] = 0;
+                    break;
+                case LowVoltCoding::Lv4:
+                    break;
+            }
             break;
         case RecordLayout::B:
             r = {1,  5, 0, 30, 0x5A, 6, 100,  50, 200, 6, 20, 3,  4, 1,
@@ -182,7 +172,7 @@ std::vector<std::uint8_t> FactoryRecord(int modelType) {
         case RecordLayout::D:
             r = {1, 5, 0, 29, 0x5A, 10, 90, 50, 200, 1, 0, 2, 2, 1, 0, 10,
                  0, 0, 3, 2,  0x3C, 0,  0,  1,  20,  0, 4, 5, 2, 5, 0};
-            if (modelType == 14 || modelType == 15) {
+            if (!(ModelTypeInfoFor(modelType).recordFields & kBoostTurboFields)) {
                 // Blinky-class firmware: no boost or turbo.
                 r[10] = r[14] = r[15] = 0;
             }
