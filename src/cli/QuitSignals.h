@@ -1,7 +1,7 @@
-// A firmware update cut off half-way can leave the device without working firmware. While one
-// runs, whatever would end vornactl (Ctrl-C, a polite kill; on Windows also Ctrl-Break and the
-// console window closing) is held: said once, and acted on when the command has printed how it
-// ended. QuitSignalsPosix.cpp and QuitSignalsWin32.cpp.
+// A firmware update cut off half-way can leave the device without working firmware, and a
+// settings write cut off leaves the ESC with a mix of old and new settings. While either runs,
+// whatever would end vornactl (Ctrl-C, Ctrl-\, a polite kill, the terminal closing) is held:
+// said once, and acted on when the command has printed how it ended.
 #pragma once
 
 namespace vorna::cli {
@@ -15,11 +15,11 @@ public:
     QuitSignalsHeld& operator=(const QuitSignalsHeld&) = delete;
 };
 
-// The quit request held since the last call (0: none), forgotten by this call.
+// The quit signal held since the last call (0: none), forgotten by this call.
 int TakeHeldQuitSignal();
 
-// Ends the program as the held quit request asked, if one came; otherwise returns. vornactl
-// calls it once the command has printed its outcome.
+// Ends the program as the held quit signal asked, if one came; otherwise returns. vornactl's
+// main calls it once the command has printed its outcome.
 void ActOnHeldQuitSignal();
 
 }  // namespace vorna::cli

@@ -11,10 +11,10 @@
 namespace vorna::cli {
 namespace {
 
-constexpr int kHeld[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kHeld[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 volatile std::sig_atomic_t gHeld = 0;
-// The note the handler writes, made before the handlers are in place: a handler may only
-// write what is ready.
+// The note, written once by the handler: built before the handlers are in place, since a
+// handler may only write what is ready.
 char gNote[160] = {};
 std::size_t gNoteLength = 0;
 struct sigaction gPrevious[std::size(kHeld)];
@@ -30,8 +30,10 @@ extern "C" void OnQuitWhileHeld(int signal) {
 }  // namespace
 
 QuitSignalsHeld::QuitSignalsHeld(const char* what) {
+    const char* head = "\nvornactl: waiting for ";
+    const char* tail = " to end before quitting\n";
     gNoteLength = 0;
-    for (const char* part : {"\nvornactl: waiting for ", what, " to end before quitting\n"}) {
+    for (const char* part : {head, what, tail}) {
         const std::size_t n = std::min(std::strlen(part), sizeof gNote - 1 - gNoteLength);
         std::memcpy(gNote + gNoteLength, part, n);
         gNoteLength += n;
@@ -60,6 +62,7 @@ int TakeHeldQuitSignal() {
 void ActOnHeldQuitSignal() {
     const int held = TakeHeldQuitSignal();
     if (held == 0) return;
+    if (held == SIGQUIT) std::_Exit(128 + SIGQUIT);  // a core dump would say nothing of use
     std::signal(held, SIG_DFL);
     std::raise(held);
     std::_Exit(128 + held);  // were it ignored by the parent's choice

@@ -1,16 +1,13 @@
 // vornactl simulate: a simulated ESC or program card behind a pseudo-terminal until Ctrl-C.
 #include <atomic>
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <ostream>
 #include <thread>
 
-#include "cli/SimulateCommand.h"
+#include "cli/Commands.h"
 #include "cli/TerminalText.h"
-#include "cli/Vornactl.h"
 #include "protocol/ModelTypes.h"
 #include "sim/SimulatedCard.h"
 #include "sim/SimulatedEsc.h"
@@ -20,9 +17,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char* kSimulateUsage =
-    "usage: vornactl simulate esc --model N | card  [--link PATH] [--line-rate] [--fault NAME]\n";
-
 std::atomic<bool> gStop{false};
 extern "C" void OnStopSignal(int) {
     gStop = true;
@@ -30,43 +24,44 @@ extern "C" void OnStopSignal(int) {
 
 }  // namespace
 
-int Simulate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.empty() || (args[0] != "esc" && args[0] != "card")) {
-        err << "vornactl: simulate takes esc or card\n" << kSimulateUsage;
+int Simulate(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.args.empty() || (o.args[0] != "esc" && o.args[0] != "card")) {
+        err << "vornactl: simulate takes esc or card\n" << kUsage;
         return kExitUsage;
     }
-    const bool esc = args[0] == "esc";
+    const bool esc = o.args[0] == "esc";
     int model = -1;
     std::string link;
     bool lineRate = false;
     sim::FaultChoice fault;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
+    for (std::size_t i = 1; i < o.args.size(); ++i) {
+        const std::string& a = o.args[i];
+        const bool hasValue = i + 1 < o.args.size();
         if (a == "--model" && esc) {
             const std::optional<int> type =
-                hasValue ? WholeNumber(args[i + 1], 0, kModelTypeCount - 1) : std::nullopt;
+                hasValue ? WholeNumber(o.args[i + 1], 0, kModelTypeCount - 1) : std::nullopt;
             if (!type) {
                 err << "vornactl: --model takes a model type from 0 to " << kModelTypeCount - 1
-                    << (hasValue ? ", not \"" + Shown(args[i + 1]) + "\"" : std::string()) << "\n";
+                    << (hasValue ? ", not \"" + Shown(o.args[i + 1]) + "\"" : std::string())
+                    << "\n";
                 return kExitUsage;
             }
             model = *type;
             ++i;
         } else if (a == "--link" && hasValue) {
-            link = args[++i];
+            link = o.args[++i];
         } else if (a == "--line-rate") {
             lineRate = true;
         } else if (a == "--fault" && hasValue) {
-            auto f = sim::ParseFault(args[++i]);
+            auto f = sim::ParseFault(o.args[++i]);
             if (!f) {
-                err << "vornactl: unknown fault " << Shown(args[i]) << "; one of "
+                err << "vornactl: unknown fault " << Shown(o.args[i]) << "; one of "
                     << sim::FaultNames() << "\n";
                 return kExitUsage;
             }
             fault = *f;
         } else {
-            err << "vornactl: unknown argument to simulate: " << Shown(a) << "\n" << kSimulateUsage;
+            err << "vornactl: unknown argument to simulate: " << Shown(a) << "\n" << kUsage;
             return kExitUsage;
         }
     }

@@ -1,7 +1,6 @@
 #include <ostream>
 
-#include "cli/SimulateCommand.h"
-#include "cli/Vornactl.h"
+#include "cli/Commands.h"
 
 namespace vorna::cli {
 
@@ -11,7 +10,7 @@ std::string SimulateNote() {
            "and reach them through a COM port.\n";
 }
 
-int Simulate(const std::vector<std::string>&, std::ostream&, std::ostream& err) {
+int Simulate(const Options&, std::ostream&, std::ostream& err) {
     err << "vornactl: " << SimulateNote();
     return kExitUsage;
 }

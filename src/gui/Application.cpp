@@ -3,10 +3,10 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFont>
+#include <QSessionManager>
 #include <QTimer>
 
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 
@@ -16,6 +16,7 @@
 #include "gui/AppConfig.h"
 #include "gui/DemoDevice.h"
 #include "gui/MainWindow.h"
+#include "gui/ProcessSignals.h"
 #include "gui/QtPlatform.h"
 
 namespace vorna::gui {
@@ -113,14 +114,25 @@ int Application::StartSimulatedDevice(Settings& settings) {
     return 0;
 }
 
-// Ctrl-C or a polite kill closes the window properly, so a simulated device's link goes too.
+// Ctrl-C, Ctrl-\, a polite kill or the terminal closing closes the window properly, so a
+// simulated device's link goes too; while a firmware update or a settings write runs, the
+// window waits for its end first. A session that ends (logout, shutdown) is asked to wait
+// the same way, where the desktop lets a program ask.
 void Application::CloseOnQuitSignals(MainWindow& window, QTimer& watch) {
-    std::signal(SIGINT, OnQuitSignal);
-    std::signal(SIGTERM, OnQuitSignal);
+    CatchQuitSignals(OnQuitSignal);
     QObject::connect(&watch, &QTimer::timeout, &window, [&window] {
         if (gQuitRequested) window.CloseWithoutAsking();
     });
     watch.start(200);
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager& session) {
+                         if (window.MayEndSessionNow()) return;
+                         session.cancel();
+                         std::fprintf(stderr,
+                                      "vorna-link: the session waits: a firmware update or a "
+                                      "settings write is running; the program ends after it\n");
+                         gQuitRequested = true;
+                     });
 }
 
 // Chooses the simulated device's mode, waits until it is identified (and an ESC read), saves

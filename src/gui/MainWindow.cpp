@@ -468,6 +468,10 @@ bool MainWindow::UpdateBusy() const {
            firmware_.Status(ImageKind::Card) == FirmwarePageLink::UpdateStatus::Running;
 }
 
+bool MainWindow::MayEndSessionNow() const {
+    return !UpdateBusy() && !setup_.WriteRequested();
+}
+
 // While an update is requested or running nothing may change the Device mode, the page or the
 // settings, nor start another update: the update owns the link and the page shows its progress.
 // Disabled rather than ignored, so the keyboard cannot reach them either.
@@ -598,6 +602,12 @@ void MainWindow::ImportSettings() {
                         .arg(p.line)
                         .arg(QString::fromStdString(p.key), QString::fromStdString(p.value));
         }
+    }
+    for (const auto& p : result.ignored) {
+        text += QString("%1line %2: %3 %4")
+                    .arg(text.isEmpty() ? "" : "\n")
+                    .arg(p.line)
+                    .arg(QString::fromStdString(p.key), QString::fromStdString(p.why));
     }
     if (!text.isEmpty()) options_.presenter(this, text, !result.ok);
 }

@@ -72,10 +72,10 @@ PortCheckSection CheckBridge(const windows::BridgeDevice& device, const PortChec
     if (device.driver.empty()) {
         out.push_back(Problem("It has no driver.", kInstallDriver, "the bridge has no driver"));
     } else {
-        out.push_back(Ok("Its driver is installed" +
-                         (device.service.empty()
-                              ? std::string(".")
-                              : " (" + quote(windows::Utf8(device.service)) + ").")));
+        out.push_back(
+            Ok("Its driver is installed" +
+               (device.service.empty() ? std::string(".")
+                                       : " (" + quote(windows::Utf8(device.service)) + ").")));
     }
     if (!port) {
         out.push_back(Problem(

@@ -13,13 +13,9 @@
 
 namespace vorna {
 
-// A file descriptor on Linux; on Windows a HANDLE, kept as a number of its width so that no
+// A file descriptor on Linux, a HANDLE on Windows: a number wide enough for either, so that no
 // system header is needed here (INVALID_HANDLE_VALUE is -1 too).
-#ifdef _WIN32
 using PortHandle = std::intptr_t;
-#else
-using PortHandle = int;
-#endif
 inline constexpr PortHandle kNoPort = -1;
 
 enum class OpenFailure { None, NotFound, NoPermission, Busy, NotATerminal, Other };

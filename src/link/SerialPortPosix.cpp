@@ -22,6 +22,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The descriptor a port handle holds.
+int Fd(PortHandle port) {
+    return static_cast<int>(port);
+}
+
 int RemainingMs(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
@@ -128,7 +133,7 @@ PortOpenResult OpenSerialPort(const std::string& path, const HolderSearch& holde
 
 bool ConfigureSerialPort(PortHandle port, std::uint32_t baudRate) {
     termios tio{};
-    if (tcgetattr(port, &tio) != 0) return false;
+    if (tcgetattr(Fd(port), &tio) != 0) return false;
     cfmakeraw(&tio);
     tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | CSIZE | CRTSCTS);
     tio.c_cflag |= CS8 | CLOCAL | CREAD;
@@ -137,7 +142,7 @@ bool ConfigureSerialPort(PortHandle port, std::uint32_t baudRate) {
     tio.c_cc[VTIME] = 0;
     cfsetispeed(&tio, SpeedFor(baudRate));
     cfsetospeed(&tio, SpeedFor(baudRate));
-    return tcsetattr(port, TCSANOW, &tio) == 0;
+    return tcsetattr(Fd(port), TCSANOW, &tio) == 0;
 }
 
 bool ReadPort(PortHandle port, std::uint8_t* dest, std::size_t count, int timeoutMs,
@@ -146,7 +151,7 @@ bool ReadPort(PortHandle port, std::uint8_t* dest, std::size_t count, int timeou
     if (port == kNoPort) return false;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (got < count) {
-        ssize_t n = ::read(port, dest + got, count - got);
+        ssize_t n = ::read(Fd(port), dest + got, count - got);
         if (n > 0) {
             got += static_cast<std::size_t>(n);
             continue;
@@ -157,7 +162,7 @@ bool ReadPort(PortHandle port, std::uint8_t* dest, std::size_t count, int timeou
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
         int left = RemainingMs(deadline);
         if (left <= 0) return false;
-        pollfd pfd{port, POLLIN, 0};
+        pollfd pfd{Fd(port), POLLIN, 0};
         int r = ::poll(&pfd, 1, left);
         if (r < 0 && errno != EINTR) return false;
         if (r > 0 && (pfd.revents & (POLLERR | POLLNVAL))) return false;
@@ -172,7 +177,7 @@ bool WritePort(PortHandle port, const std::uint8_t* src, std::size_t count, int 
     if (port == kNoPort) return false;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (written < count) {
-        ssize_t n = ::write(port, src + written, count - written);
+        ssize_t n = ::write(Fd(port), src + written, count - written);
         if (n > 0) {
             written += static_cast<std::size_t>(n);
             continue;
@@ -181,7 +186,7 @@ bool WritePort(PortHandle port, const std::uint8_t* src, std::size_t count, int 
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
         int left = RemainingMs(deadline);
         if (left <= 0) return false;
-        pollfd pfd{port, POLLOUT, 0};
+        pollfd pfd{Fd(port), POLLOUT, 0};
         int r = ::poll(&pfd, 1, left);
         if (r < 0 && errno != EINTR) return false;
         if (r > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
@@ -192,25 +197,25 @@ bool WritePort(PortHandle port, const std::uint8_t* src, std::size_t count, int 
 void PurgePort(PortHandle port, bool input, bool output) {
     if (port == kNoPort) return;
     if (input && output) {
-        tcflush(port, TCIOFLUSH);
+        tcflush(Fd(port), TCIOFLUSH);
     } else if (input) {
-        tcflush(port, TCIFLUSH);
+        tcflush(Fd(port), TCIFLUSH);
     } else if (output) {
-        tcflush(port, TCOFLUSH);
+        tcflush(Fd(port), TCOFLUSH);
     }
 }
 
 void ClosePortHandle(PortHandle port) {
     if (port == kNoPort) return;
     // Not fatal when it fails: a port that has gone keeps nobody out.
-    static_cast<void>(ioctl(port, TIOCNXCL));
-    ::close(port);
+    static_cast<void>(ioctl(Fd(port), TIOCNXCL));
+    ::close(Fd(port));
 }
 
 bool PortHasGone(PortHandle port) {
     if (port == kNoPort) return true;
     // No events asked for: a hang-up, an error and a closed handle are reported regardless.
-    pollfd pfd{port, 0, 0};
+    pollfd pfd{Fd(port), 0, 0};
     if (::poll(&pfd, 1, 0) < 0) return false;
     return (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }

@@ -19,9 +19,9 @@ class FirmwareUpdates {
 public:
     virtual ~FirmwareUpdates() = default;
     virtual bool CardUpdateRequested() const = 0;
-    virtual void RunCardUpdate() = 0;
+    virtual UpdateOutcome RunCardUpdate() = 0;
     virtual bool EscUpdateRequested() const = 0;
-    virtual void RunEscUpdate() = 0;
+    virtual UpdateOutcome RunEscUpdate() = 0;
 };
 
 class ConnectionMonitor {
@@ -30,7 +30,9 @@ public:
                       FirmwarePageLink& firmware, LinkView& view, PollTimer& timer);
 
     // One poll tick: open the port, poll, then serve card update, ESC update, restore and
-    // write requests, in that order.
+    // write requests, in that order. Each procedure that ends is shown through the view; a
+    // write whose pair was not acknowledged, or a restore the ESC did not take, is asked about
+    // once (Retry keeps the request for the next tick).
     void OnTimer();
     void PollDevice();
     // Asks for the seven identity bytes; on Ok they are at the start of the link's rxBuffer.
@@ -47,7 +49,6 @@ public:
     DeviceState CardState() const { return cardState_; }
     // The card's firmware was replaced: it is identified afresh on the next tick.
     void CardReplaced() { cardState_ = DeviceState::Absent; }
-    int ModelType() const { return modelType_; }
     LampState Lamps() const;
 
     // Something answered the chosen mode's check or identification, but not as that device
@@ -58,6 +59,9 @@ public:
     SettingsTransfer& Transfer() { return transfer_; }
     UsbUart& Link() { return link_; }
     void SetFirmwareUpdates(FirmwareUpdates* updates) { updates_ = updates; }
+    // How many procedures have ended so far (a write, a restore, an update): a tick that
+    // changes it moved the link on.
+    long EndedProcedures() const { return ended_; }
 
     // A device answering Fix Mode's probe with anything but 0xD7 is asked again; this many
     // times per tick at most, so a babbling line cannot hold the link thread for ever.
@@ -72,6 +76,9 @@ private:
     void RetryFailedRead();
     void ClearEscTexts(bool keepBlinkyText);
     void AnnounceMode(bool selectLinksPage);
+    void EndWrite(WriteOutcome outcome);
+    void EndRestore(RestoreOutcome outcome);
+    void EndUpdate(const UpdateOutcome& outcome);
     // `detail` of what answered in the chosen mode ("" clears it).
     void NoteOddAnswer(const std::string& detail);
 
@@ -88,13 +95,11 @@ private:
     DeviceState cardState_ = DeviceState::Absent;
     int readRetryInTicks_ = 0;
     int readRetryDelay_ = 1;
-    int modelType_ = 0;
     bool escPageEnabled_ = false;
     bool firmwarePageEnabled_ = false;
     std::string lastPortProblem_;
     std::string oddAnswer_;
+    long ended_ = 0;
 };
-
-inline constexpr const char* kBlinkyRx4FirmwareText = "Blinky V3.0_K7T_RX4";
 
 }  // namespace vorna

@@ -291,6 +291,21 @@ bool IniFile::HasSection(std::string_view section) const {
     return false;
 }
 
+std::vector<IniFile::KeyLine> IniFile::KeysIn(std::string_view section) const {
+    std::vector<KeyLine> keys;
+    bool inSection = false;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const LineInfo info = Classify(lines_[i].text);
+        if (info.kind == Kind::Section) {
+            if (inSection) break;  // only the first section of that name is read
+            inSection = EqualNoCase(info.name, section);
+        } else if (inSection && info.kind == Kind::Key) {
+            keys.push_back({std::string(info.name), static_cast<int>(i + 1)});
+        }
+    }
+    return keys;
+}
+
 std::string IniFile::Encode(std::string_view text) const {
     if (encoding_ == Encoding::Utf8) return std::string(text);
     std::string out;
@@ -397,31 +412,6 @@ std::string IniFile::Text() const {
 
 bool IniFile::Save(const std::filesystem::path& path, std::string* error) const {
     return WriteFileReplacing(path, Text(), error);
-}
-
-std::string ReadProfileString(const std::filesystem::path& path, std::string_view section,
-                              std::string_view key, std::string_view fallback, std::size_t maxChars,
-                              int* line) {
-    IniFile ini;
-    ini.Load(path);  // a missing file is an empty one: the default comes back
-    IniFile::Value v = ini.Find(section, key, maxChars);
-    if (line) *line = v.line;
-    return v.found ? std::move(v.text) : CutChars(fallback, maxChars);
-}
-
-bool WriteProfileString(const std::filesystem::path& path, std::string_view section,
-                        std::string_view key, std::string_view value, std::string* error) {
-    IniFile ini;
-    std::string loadError;
-    if (!ini.Load(path, &loadError)) {
-        std::error_code ec;
-        if (std::filesystem::exists(path, ec) || ec) {
-            if (error) *error = loadError;
-            return false;
-        }
-    }
-    ini.Set(section, key, value);
-    return ini.Save(path, error);
 }
 
 }  // namespace vorna

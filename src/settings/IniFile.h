@@ -76,6 +76,12 @@ public:
     std::string Get(std::string_view section, std::string_view key, std::string_view fallback,
                     std::size_t maxChars) const;
     bool HasSection(std::string_view section) const;
+    // Every key line of the first section named `section`, in file order, names as spelt.
+    struct KeyLine {
+        std::string name;
+        int line = 0;
+    };
+    std::vector<KeyLine> KeysIn(std::string_view section) const;
 
     void Set(std::string_view section, std::string_view key, std::string_view value);
 
@@ -106,15 +112,6 @@ private:
     Encoding encoding_ = Encoding::Utf8;
     std::string eol_ = "\n";  // for added lines: the file's first line end
 };
-
-// Private-profile style one-shot calls, each reading the file anew.
-// `line` (if given) receives the 1-based line where the key was found, 0 if it was not.
-std::string ReadProfileString(const std::filesystem::path& path, std::string_view section,
-                              std::string_view key, std::string_view fallback, std::size_t maxChars,
-                              int* line = nullptr);
-// Creates the file when it does not exist (not its folder). False with `error` on failure.
-bool WriteProfileString(const std::filesystem::path& path, std::string_view section,
-                        std::string_view key, std::string_view value, std::string* error = nullptr);
 
 // The most an INI file (settings file, setup sheet, configuration) may hold: a real one is a
 // few kilobytes, so anything larger is refused unread.

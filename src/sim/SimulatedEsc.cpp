@@ -8,51 +8,6 @@
 namespace vorna::sim {
 namespace {
 
-RecordLayout LayoutOf(int modelType) {
-    return ModelTypeInfoFor(modelType).layout;
-}
-
-// Where each register lands in the record, as the ESC firmware keeps it. In layouts B and D
-// byte 19 is the brake frequency, so 0xF2 (written back from record byte 19) is kept apart
-// from the record; a register missing here is acknowledged and kept nowhere.
-const std::map<std::uint8_t, int>& RegisterMap(RecordLayout layout) {
-    static const std::map<std::uint8_t, int> a = {
-        {0xE1, 0},  {0xE2, 1},  {0xE3, 3},  {0xD3, 4},  {0xE4, 5},  {0xE5, 6},
-        {0xE6, 7},  {0xE7, 8},  {0xE8, 9},  {0xE9, 10}, {0xEA, 11}, {0xEB, 12},
-        {0xEC, 13}, {0xED, 14}, {0xEE, 15}, {0xF0, 17}, {0xF1, 18}, {0xF2, 19},
-        {0xF5, 21}, {0xFE, 22}, {0xF9, 23}, {0xFC, 24}, {0xFA, 25}, {0xF3, 26}};
-    static const std::map<std::uint8_t, int> b = {
-        {0xE1, 0},  {0xE2, 1},  {0xE3, 3},  {0xD3, 4},  {0xE4, 5},  {0xE5, 6},
-        {0xE6, 7},  {0xE7, 8},  {0xE8, 9},  {0xE9, 10}, {0xC1, 11}, {0xC2, 12},
-        {0xEB, 13}, {0xEC, 14}, {0xED, 15}, {0xEE, 16}, {0xF0, 18}, {0xF1, 19},
-        {0xF5, 22}, {0xFE, 23}, {0xF9, 24}, {0xFC, 25}, {0xFA, 26}, {0xC3, 27}};
-    static const std::map<std::uint8_t, int> c = {
-        {0xE1, 0},  {0xE3, 1},  {0xD3, 2},  {0xE4, 3},  {0xE2, 4},  {0xE7, 5},  {0xE5, 6},
-        {0xE6, 7},  {0xE8, 8},  {0xE9, 10}, {0xEC, 13}, {0xEE, 15}, {0xEB, 16}, {0xF2, 19},
-        {0xF5, 20}, {0xFE, 21}, {0xF3, 22}, {0xC4, 23}, {0xC7, 24}, {0xC8, 25}};
-    static const std::map<std::uint8_t, int> d = {
-        {0xE1, 0},  {0xE2, 1},  {0xE3, 3},  {0xD3, 4},  {0xE4, 5},  {0xE5, 6},  {0xE6, 7},
-        {0xE7, 8},  {0xE8, 9},  {0xE9, 10}, {0xC1, 11}, {0xC2, 12}, {0xEB, 13}, {0xEC, 14},
-        {0xED, 15}, {0xEE, 16}, {0xF0, 18}, {0xF1, 19}, {0xF5, 22}, {0xFE, 23}, {0xFC, 24},
-        {0xC3, 25}, {0xC4, 26}, {0xC5, 27}, {0xC6, 28}, {0xC7, 29}};
-    switch (layout) {
-        case RecordLayout::A:
-            return a;
-        case RecordLayout::B:
-            return b;
-        case RecordLayout::C:
-            return c;
-        case RecordLayout::D:
-            break;
-    }
-    return d;
-}
-
-// The ESC keeps BEC Voltage outside its record and answers the query for it.
-bool HasSeparateBec(int modelType) {
-    return ModelTypeInfoFor(modelType).readQueriesBec;
-}
-
 constexpr std::uint8_t kProbeEsc = 0xD5, kProbeCard = 0xD4, kProbeFix = 0xD6, kIdentify = 0xD7,
                        kRead = 0xD8, kRestore = 0xDE, kEndWrite = 0xDF;
 
@@ -73,6 +28,8 @@ std::optional<Fault> FaultFromName(const std::string& name) {
         {"no-end-marker", Fault::NoEndMarker},
         {"no-ack", Fault::NoAck},
         {"no-bec", Fault::NoBecAnswer},
+        {"bec-refused", Fault::BecRefused},
+        {"restore-lost", Fault::RestoreLost},
         {"d6-silent", Fault::D6Silent},
         {"d6-wrong", Fault::D6Wrong},
         {"39-silent", Fault::Silent39},
@@ -94,7 +51,8 @@ std::optional<Fault> FaultFromName(const std::string& name) {
 }
 
 std::string FaultNames() {
-    return "none, silent, wrong-byte, no-marker, short, no-end-marker, no-ack, no-bec; ESC "
+    return "none, silent, wrong-byte, no-marker, short, no-end-marker, no-ack, no-bec, "
+           "bec-refused, restore-lost; ESC "
            "update: d6-silent, d6-wrong, 39-silent, 39-wrong, 31-silent, 31-wrong, "
            "no-ack-after:N, unplug-after:N; settings write: unplug-after-pair:N; card only: "
            "stage1-silent, stage1-wrong, stage1-late, stage2-silent, stage2-wrong, block-no-ack, "
@@ -127,76 +85,13 @@ std::optional<FaultChoice> ParseFault(const std::string& text) {
     return FaultChoice{fault, std::stoi(number)};
 }
 
-Identity IdentityForModel(int modelType) {
-    // family, marker, hardware code, firmware number, card hardware, card version, spare
-    static const std::array<std::array<std::uint8_t, 4>, kModelTypeCount> head = {{
-        {0x01, 0x40, 0x81, 5},  // 0: not one of our families
-        {11, 0x40, 0x81, 3},    // 1: ZEN, firmware 1.30 (with power levels)
-        {13, 0x40, 0x81, 3},    // 2: ALTA
-        {12, 0x40, 0x81, 3},    // 3: family 12, stock class
-        {10, 0x40, 0x83, 0},    // 4: 1:8 R5
-        {11, 0x40, 0x82, 5},    // 5
-        {12, 0x40, 0x82, 5},    // 6
-        {13, 0x40, 0x82, 5},    // 7
-        {11, 0x40, 0x85, 3},    // 8
-        {12, 0x40, 0x85, 3},    // 9
-        {13, 0x40, 0x85, 3},    // 10
-        {10, 0x40, 0x83, 1},    // 11
-        {12, 0x40, 0x81, 4},    // 12
-        {10, 0x40, 0x83, 3},    // 13
-        {13, 0x40, 0x83, 20},   // 14
-        {13, 0x40, 0x83, 5},    // 15
-        {11, 0x40, 0x83, 5},    // 16
-        {12, 0x40, 0x81, 5},    // 17
-    }};
-    const auto& h = head[static_cast<std::size_t>(std::clamp(modelType, 0, kModelTypeCount - 1))];
-    return Identity{h[0], h[1], h[2], h[3], 0x00, 0x03, 0x00};
-}
-
-int RecordLength(int modelType) {
-    return ModelTypeInfoFor(modelType).RecordDataBytes();
-}
-
-std::vector<std::uint8_t> FactoryRecord(int modelType) {
-    // Plausible out-of-the-box settings: For/Rev/Brake, light drag brake, middle power level.
-    std::vector<std::uint8_t> r;
-    switch (LayoutOf(modelType)) {
-        case RecordLayout::A:
-            r = {1, 5, 0, 30, 0x5A, 4,    100, 50, 200, 6,  10, 2, 1, 5,
-                 3, 2, 3, 0,  1,    0x3C, 0,   0,  0,   50, 8,  3, 0};
-            if (modelType == 4) r[3] = 32;  // 3.2 V
-            if (modelType == 11) r[3] = 1;  // Auto
-            if (modelType == 4 || modelType == 11) r[17] = 0;
-            break;
-        case RecordLayout::B:
-            r = {1,  5, 0, 30, 0x5A, 6, 100,  50, 200, 6, 20, 3,  4, 1,
-                 10, 5, 2, 0,  2,    1, 0x3C, 0,  0,   1, 50, 20, 6, 0};
-            break;
-        case RecordLayout::C:
-            r = {0, 1, 0, 4, 10, 200, 75,   100, 3, 0, 5, 0, 0,
-                 5, 0, 1, 1, 0,  0,   0x3C, 0,   0, 0, 4, 0, 0};
-            break;
-        case RecordLayout::D:
-            r = {1, 5, 0, 29, 0x5A, 10, 90, 50, 200, 1, 0, 2, 2, 1, 0, 10,
-                 0, 0, 3, 2,  0x3C, 0,  0,  1,  20,  0, 4, 5, 2, 5, 0};
-            if (modelType == 14 || modelType == 15) {
-                // Blinky-class firmware: no boost or turbo.
-                r[10] = r[14] = r[15] = 0;
-            }
-            break;
-    }
-    r.resize(static_cast<std::size_t>(RecordLength(modelType)));
-    return r;
-}
-
 SimulatedEsc::SimulatedEsc(std::string linkPath, int modelType)
     : SimulatedEsc(std::move(linkPath), IdentityForModel(modelType), modelType) {}
 
 SimulatedEsc::SimulatedEsc(std::string linkPath, const Identity& identity, int modelType)
     : PtyDevice(std::move(linkPath)),
-      modelType_(modelType),
       identity_(identity),
-      record_(FactoryRecord(modelType)) {}
+      regs_{modelType, FactoryRecord(modelType)} {}
 
 SimulatedEsc::~SimulatedEsc() {
     Stop();
@@ -312,10 +207,7 @@ bool SimulatedEsc::OnUpdateByte(std::uint8_t byte, std::vector<std::uint8_t>& re
         // The new firmware may speak another record (its model type follows the version); it
         // starts from its own factory settings then.
         const auto type = ModelTypeForIdentity(identity_.data());
-        if (type && *type != modelType_) {
-            modelType_ = *type;
-            record_ = FactoryRecord(modelType_);
-        }
+        if (type && *type != regs_.modelType) regs_ = {*type, FactoryRecord(*type)};
     }
     return true;
 }
@@ -327,12 +219,12 @@ void SimulatedEsc::SetIdentity(const Identity& identity) {
 
 std::vector<std::uint8_t> SimulatedEsc::Record() const {
     std::lock_guard lock(mutex_);
-    return record_;
+    return regs_.record;
 }
 
 std::uint8_t SimulatedEsc::BecIndex() const {
     std::lock_guard lock(mutex_);
-    return becIndex_;
+    return regs_.Bec();
 }
 
 std::vector<std::pair<std::uint8_t, std::uint8_t>> SimulatedEsc::Pairs() const {
@@ -411,16 +303,18 @@ void SimulatedEsc::OnByte(std::uint8_t byte, std::vector<std::uint8_t>& reply) {
             break;
         }
         case kRead: {
-            std::vector<std::uint8_t> answer = record_;
+            std::vector<std::uint8_t> answer = regs_.record;
             answer.push_back(fault_ == Fault::NoEndMarker ? 0x00 : 0xDD);
             Answer(answer, reply);
             break;
         }
         case kRestore:
+            if (fault_ == Fault::RestoreLost) {
+                LoseEcho();
+                break;
+            }
             ++restores_;
-            record_ = FactoryRecord(modelType_);
-            becIndex_ = 1;
-            lowVoltMode_ = 0;
+            regs_ = {regs_.modelType, FactoryRecord(regs_.modelType)};
             Answer({0x01}, reply);
             break;
         case kEndWrite:
@@ -447,43 +341,23 @@ void SimulatedEsc::ApplyPair(std::uint8_t reg, std::uint8_t value,
     const std::uint8_t ack = fault_ == Fault::NoAck ? 0x00 : 0x01;
     if (reg == 0xFE) {
         // Acknowledged, then a second byte: the BEC index for the query 0x02, else 0x01.
-        const auto& map = RegisterMap(LayoutOf(modelType_));
-        const auto slot = static_cast<std::size_t>(map.at(0xFE));
-        const bool inRecord = !HasSeparateBec(modelType_) && slot < record_.size();
         if (value == 0x02) {
             if (fault_ == Fault::NoBecAnswer) {
                 Answer({ack}, reply);
                 return;
             }
-            Answer({ack, inRecord ? record_[slot] : becIndex_}, reply);
+            Answer({ack, regs_.Bec()}, reply);
             return;
         }
-        if (inRecord) {
-            record_[slot] = value;
-        } else {
-            becIndex_ = value;
+        if (fault_ == Fault::BecRefused) {
+            Answer({ack}, reply);
+            return;
         }
+        regs_.Write(reg, value);
         Answer({ack, 0x01}, reply);
         return;
     }
-    if (modelType_ == 11 && (reg == 0xE3 || reg == 0xD3)) {
-        // Type 11 keeps the low-voltage mode and value in one byte: 0, 1, or the voltage.
-        if (reg == 0xE3) {
-            lowVoltMode_ = value;
-            if (value < 2) record_[3] = value;
-        } else if (lowVoltMode_ >= 2) {
-            record_[3] = value;
-        } else {
-            record_[4] = value;
-        }
-        Answer({ack}, reply);
-        return;
-    }
-    const auto& map = RegisterMap(LayoutOf(modelType_));
-    auto it = map.find(reg);
-    if (it != map.end() && static_cast<std::size_t>(it->second) < record_.size()) {
-        record_[static_cast<std::size_t>(it->second)] = value;
-    }
+    regs_.Write(reg, value);
     Answer({ack}, reply);
 }
 

@@ -75,7 +75,7 @@ TEST(UsbUart, StaleInputNeverPrecedesTheReadBack) {
     pty.Write({0x99, 0x98, 0x97});  // a late answer to something earlier
     ASSERT_TRUE(test::WaitFor([&] {
         int pending = 0;
-        return ioctl(link.portHandle, FIONREAD, &pending) == 0 && pending == 3;
+        return ioctl(static_cast<int>(link.portHandle), FIONREAD, &pending) == 0 && pending == 3;
     }));
     auto result = std::async(std::launch::async, [&] { return link.SendCommandByte(0xD7); });
     auto sent = pty.Read(1, 2000);
@@ -165,16 +165,6 @@ TEST(UsbUart, UnpluggedPortFailsSendsAndClosePortResets) {
     EXPECT_EQ(link.GetUsbState(), UsbState::NoBridge);
     EXPECT_EQ(link.GetDeviceState(), DeviceState::NotPolled);
     EXPECT_EQ(link.portHandle, kNoPort);
-}
-
-TEST(UsbUart, ParseHexPair) {
-    EXPECT_EQ(UsbUart::ParseHexPair("3F"), 0x3F);
-    EXPECT_EQ(UsbUart::ParseHexPair("A0"), 0xA0);
-    EXPECT_EQ(UsbUart::ParseHexPair("00"), 0x00);
-    EXPECT_EQ(UsbUart::ParseHexPair("FF"), 0xFF);
-    EXPECT_EQ(UsbUart::ParseHexPair("9A"), 0x9A);
-    // Lower case is not a digit here.
-    EXPECT_EQ(UsbUart::ParseHexPair("af"), 0x00);
 }
 
 TEST(UsbUart, TraceSeesEveryByteBothWays) {

@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <csignal>
+#include <filesystem>
+
+#include "support/TestSupport.h"
 
 int main(int argc, char** argv) {
-#ifdef SIGPIPE
-    // A write to a pseudo-terminal whose other end has gone must fail, not kill the test.
-    // (Windows has no such signal.)
-    std::signal(SIGPIPE, SIG_IGN);
-#endif
+    const std::filesystem::path home = vorna::test::PrepareTestProcess();
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    std::error_code ec;
+    if (!home.empty()) std::filesystem::remove_all(home, ec);
+    return result;
 }

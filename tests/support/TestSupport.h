@@ -1,6 +1,6 @@
 // Shared pieces of the tests: temporary folders, a bare pseudo-terminal the test drives by
-// hand, a recorder of what the user would see, a poll timer the test ticks itself, and a rig
-// that wires the real link, monitor and models to a simulated device.
+// hand, a recorder of what the user would see, and a rig: the device stack pointed at a
+// simulated device, ticked by the test itself.
 #pragma once
 
 #include <algorithm>
@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "device/DeviceStack.h"
 #include "firmware/FirmwarePageModel.h"
 #include "link/UsbUart.h"
 #include "protocol/ConnectionMonitor.h"
@@ -51,6 +52,12 @@ private:
 void WriteText(const std::filesystem::path& file, const std::string& text);
 std::string ReadText(const std::filesystem::path& file);
 
+// Readies the test program: a write to a pseudo-terminal whose other end has gone fails instead
+// of killing it, and backups and the user's own files go to a fresh temporary home, never the
+// real one; returns that home, to be removed at the end. On Windows it returns nothing: the
+// user's folder is the one the shell names, and the Windows tests run in a fresh Wine prefix.
+std::filesystem::path PrepareTestProcess();
+
 // The system's words for a file that is not there, as messages quote them; `folderOnTheWay`:
 // a folder on its way is missing (Windows words that apart).
 std::string MissingFileWords(bool folderOnTheWay = false);
@@ -83,7 +90,11 @@ public:
     void ShowLamps(const LampState& lamps) override;
     void ShowMessage(const std::string& text, MessageIcon icon) override;
     // Recorded as a message; answered from `retryAnswers` (Cancel when it runs out).
-    bool AskRetry(const std::string& text) override;
+    bool AskRetry(const std::string& text, RetryOf what) override;
+    // Kept, and their messages recorded as messages.
+    void WriteEnded(const WriteOutcome& outcome) override;
+    void RestoreEnded(const RestoreOutcome& outcome) override;
+    void UpdateEnded(const UpdateOutcome& outcome) override;
     void ShowPortProblem(const std::string& text) override;
     void ShowWriteProgress(const std::string& text) override;
     void SettingsApplied() override;
@@ -95,6 +106,9 @@ public:
     LampState LastLamps() const;
     DeviceMenuState LastMenu() const;
     bool LastSelectLinks() const;
+    std::vector<WriteOutcome> Writes() const;
+    std::vector<RestoreOutcome> Restores() const;
+    std::vector<UpdateOutcome> Updates() const;
     void Clear();
 
     // Runs when a message is shown, as if the user did something before dismissing it.
@@ -104,38 +118,28 @@ public:
 private:
     mutable std::mutex mutex_;
     std::vector<Event> events_;
+    std::vector<WriteOutcome> writes_;
+    std::vector<RestoreOutcome> restores_;
+    std::vector<UpdateOutcome> updates_;
     DeviceMenuState menu_;
     bool selectLinks_ = false;
 };
 
-class ManualTimer : public PollTimer {
-public:
-    void StopTimer() override {
-        running = false;
-        ++stops;
-    }
-    void StartTimer(int periodMs) override {
-        running = true;
-        period = periodMs;
-        ++starts;
-    }
-    bool running = true;
-    int period = kPollPeriodMs;
-    int stops = 0;
-    int starts = 0;
-};
-
-// The real link, monitor and models, pointed at `linkPath`; the test ticks OnTimer itself.
+// The device stack as the window and vornactl build it, pointed at `linkPath`, with a view that
+// records; the test ticks it itself (its thread is not started).
 struct Rig {
     explicit Rig(const std::string& linkPath);
     void Tick(int times = 1);
 
-    UsbUart link;
     EscSetupModel setup;
     FirmwarePageModel firmware;
     RecordingView view;
-    ManualTimer timer;
-    ConnectionMonitor monitor;
+    DeviceStack stack;
+    UsbUart& link;
+    ConnectionMonitor& monitor;
+    // The poll timer as the procedures leave it.
+    bool TimerRunning() { return stack.Thread().TimerRunning(); }
+    int TimerPeriodMs() { return stack.Thread().PeriodMs(); }
 };
 
 // How often `byte` occurs in `bytes` (commands a simulated device received, for instance).

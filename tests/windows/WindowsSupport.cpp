@@ -9,6 +9,10 @@
 
 namespace vorna::test {
 
+std::filesystem::path PrepareTestProcess() {
+    return {};
+}
+
 std::string MissingFileWords(bool folderOnTheWay) {
     wchar_t* buffer = nullptr;
     const DWORD length = ::FormatMessageW(
