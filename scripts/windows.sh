@@ -82,7 +82,7 @@ check() {
         status=1
     fi
 }
-in_zip() { unzip -l "$portable" "*/$1" >/dev/null 2>&1; }
+in_zip() { unzip -l "$portable" "*/$1*" >/dev/null 2>&1; }
 check "the installer is made" [ -f "$installer" ]
 check "the zip is made" [ -f "$portable" ]
 wine "$installer" /S >/dev/null 2>&1

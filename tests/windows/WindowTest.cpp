@@ -21,6 +21,7 @@
 #include "gui/MainWindow.h"
 #include "gui/pages/AboutDialog.h"
 #include "gui/pages/EscSetupPage.h"
+#include "gui/skin/Skin.h"
 #include "gui/widgets/SkinButton.h"
 #include "gui/widgets/SkinComboBox.h"
 #include "support/GuiApp.h"
@@ -101,8 +102,19 @@ TEST_F(WineWindowTest, ReadsTheSimulatedEscFoundThroughTheRegistry) {
     EXPECT_EQ(window->SetupModel().Snapshot().modelType, 16);
     QTest::mouseClick(window->Button(MainWindow::kIdcEscButton), Qt::LeftButton);
     auto* page = static_cast<gui::EscSetupPage*>(window->PageWidget(MainWindow::Page::Setup));
-    // The simulated ESC's own value, as the page shows it.
-    EXPECT_EQ(page->List(ParamId::DragBrake)->currentText(), "5%");
+    // The simulated ESC's own value, as the page shows it once the news has reached it.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return page->List(ParamId::DragBrake)->currentText() == "5%"; }, kScreenWaitMs))
+        << page->List(ParamId::DragBrake)->currentText().toStdString();
+    // The ESC lamp comes on and stays on while the poll goes on asking (several ticks).
+    const auto escLamp = [&] {
+        return window->PictureBitmap(MainWindow::kIdcEscLamp) == gui::kBmpLampOn;
+    };
+    ASSERT_TRUE(QTest::qWaitFor(escLamp, kScreenWaitMs)) << "the ESC lamp did not come on";
+    for (int look = 0; look < 25; ++look) {
+        QTest::qWait(100);
+        ASSERT_TRUE(escLamp()) << "the ESC lamp went off " << look * 100 << " ms after it came on";
+    }
     const struct {
         int button;
         const char* name;
