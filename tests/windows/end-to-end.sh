@@ -129,6 +129,7 @@ expect "the ESC holds what the file held" has "$out" "Drag Brake: 5%"
 vornactl read --format cfg -o "Z:$work/ausgelesen ö.cfg"
 expect "read -o writes a file with a non-ASCII name" \
     has "$(cat "$work/ausgelesen ö.cfg" 2>/dev/null)" "Drag Brake=5%"
+expect "and names it in UTF-8" has "$out" "ausgelesen ö.cfg"
 vornactl defaults
 expect "defaults restores and saves a backup under LOCALAPPDATA" \
     has "$out" "AppData\\Local\\VORNA Link\\backups\\"
