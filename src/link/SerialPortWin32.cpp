@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <chrono>
+#include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -68,6 +70,49 @@ bool Transfer(HANDLE port, Direction direction, std::uint8_t* bytes, DWORD count
     return false;
 }
 
+// Windows' own COM port drivers let one program at a time open a port, but not every serial
+// driver does, and Wine does not: a named lock per port also keeps out another copy of this
+// program, as the advisory lock does on Linux. It is held for as long as the port is open: its
+// name is taken while any copy keeps a handle to it.
+std::mutex gLocksMutex;
+std::map<HANDLE, HANDLE> gLocks;  // port -> its lock
+
+// The lock's name: the port's name, upper case, without the \\.\ prefix.
+std::wstring LockName(const std::string& device) {
+    std::wstring name = L"Local\\vorna-link-port-";
+    for (const char c : device.rfind("\\\\.\\", 0) == 0 ? device.substr(4) : device) {
+        const bool plain =
+            (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        name += plain ? static_cast<wchar_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c) : L'_';
+    }
+    return name;
+}
+
+// Takes the port's lock for `port`; false when another copy of this program holds it.
+bool TakeLock(HANDLE port, const std::string& device) {
+    const HANDLE lock = ::CreateMutexW(nullptr, FALSE, LockName(device).c_str());
+    if (lock == nullptr) return true;  // no lock to be had: the driver's own rule stands
+    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+        ::CloseHandle(lock);
+        return false;
+    }
+    std::lock_guard guard(gLocksMutex);
+    gLocks[port] = lock;
+    return true;
+}
+
+void ReleaseLock(HANDLE port) {
+    HANDLE lock = nullptr;
+    {
+        std::lock_guard guard(gLocksMutex);
+        const auto found = gLocks.find(port);
+        if (found == gLocks.end()) return;
+        lock = found->second;
+        gLocks.erase(found);
+    }
+    ::CloseHandle(lock);
+}
+
 }  // namespace
 
 PortOpenResult OpenSerialPort(const std::string& path, const HolderSearch&) {
@@ -104,6 +149,12 @@ PortOpenResult OpenSerialPort(const std::string& path, const HolderSearch&) {
     if (::GetFileType(port) != FILE_TYPE_CHAR) {
         ::CloseHandle(port);
         result.failure = OpenFailure::NotATerminal;
+        return result;
+    }
+    if (!TakeLock(port, result.path)) {
+        ::CloseHandle(port);
+        result.failure = OpenFailure::Busy;
+        result.errorNumber = static_cast<int>(ERROR_ACCESS_DENIED);
         return result;
     }
     result.handle = reinterpret_cast<PortHandle>(port);
@@ -192,6 +243,7 @@ void PurgePort(PortHandle port, bool input, bool output) {
 
 void ClosePortHandle(PortHandle port) {
     if (port == kNoPort) return;
+    ReleaseLock(AsHandle(port));
     ::CloseHandle(AsHandle(port));
 }
 

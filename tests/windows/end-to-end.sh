@@ -194,6 +194,15 @@ vornactl doctor
 expect "doctor says the port is in use" has "$out" "Not ready: COM7 is in use by another program."
 kill "$holder" 2>/dev/null
 wait "$holder" 2>/dev/null
+# Wine lets any number of Windows programs open one COM port; another copy of this program is
+# kept out all the same.
+"${wine_cmd[@]}" "$windows" --timeout 30 identify >/dev/null 2>&1 &
+holder=$!
+sleep 3
+vornactl --timeout 2 identify
+expect "busy with another vornactl.exe: the same words" [ "$(last_err)" = "$windows_words" ]
+kill "$holder" 2>/dev/null
+wait "$holder" 2>/dev/null
 sim_stop esc
 
 echo "== two bridges: the first listed is used"
