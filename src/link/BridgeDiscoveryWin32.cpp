@@ -1,7 +1,9 @@
 // Windows discovery: SetupAPI's list of the present devices of every class gives the bridge's
 // device instance id (it starts with "USB" and names VID_10C4&PID_EA60), and the registry keeps
 // its COM port under SYSTEM\CurrentControlSet\Enum\<id>\Device Parameters, value PortName.
-// Both are asked anew on every tick, so an unplugged bridge is noticed by its absence.
+// Both are asked anew on every tick, so an unplugged bridge is noticed by its absence. (Windows
+// 9x kept the port elsewhere in the registry; no such system can run this program, so that
+// lookup is not here.)
 #include <windows.h>
 // After windows.h, whose types it uses.
 #include <setupapi.h>
