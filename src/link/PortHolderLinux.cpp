@@ -3,6 +3,8 @@
 // simulated link's pseudo-terminal excepted.
 #include "link/PortHolder.h"
 
+#include "link/Text.h"
+
 #include <dirent.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -22,13 +24,6 @@
 namespace vorna {
 namespace {
 
-std::string ReadFirstLine(const std::string& file) {
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
 bool IsDirectory(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -36,7 +31,7 @@ bool IsDirectory(const std::string& path) {
 
 // "name (pid N)" from <procRoot>/N/comm; "a program (pid N)" when the name cannot be read.
 std::string NameProcess(const std::string& procRoot, long pid) {
-    const std::string name = ReadFirstLine(procRoot + "/" + std::to_string(pid) + "/comm");
+    const std::string name = FirstLineOf(procRoot + "/" + std::to_string(pid) + "/comm");
     return (name.empty() ? std::string("a program") : name) + " (pid " + std::to_string(pid) + ")";
 }
 

@@ -64,11 +64,21 @@ PermissionAdvice AdviseOnPermission(const std::string& path) {
     PermissionAdvice advice;
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) return advice;
-    const group* owner = getgrgid(st.st_gid);
-    if (owner == nullptr || owner->gr_name == nullptr) return advice;
+    // The reentrant lookups: this runs on the link thread, beside whatever else looks users up.
+    std::vector<char> groupBuffer(16384), userBuffer(16384);
+    group groupEntry{};
+    group* owner = nullptr;
+    if (getgrgid_r(st.st_gid, &groupEntry, groupBuffer.data(), groupBuffer.size(), &owner) != 0 ||
+        owner == nullptr || owner->gr_name == nullptr) {
+        return advice;
+    }
     advice.group = owner->gr_name;
-    const passwd* user = getpwuid(getuid());
-    if (user == nullptr) return advice;
+    passwd userEntry{};
+    passwd* user = nullptr;
+    if (getpwuid_r(getuid(), &userEntry, userBuffer.data(), userBuffer.size(), &user) != 0 ||
+        user == nullptr) {
+        return advice;
+    }
     bool listed = false;
     for (char** member = owner->gr_mem; member && *member; ++member) {
         if (std::strcmp(*member, user->pw_name) == 0) listed = true;
