@@ -243,6 +243,7 @@ if [ -n "$window_test" ]; then
     expect "the window reads the ESC, fits the screen, and its text reads" [ "$rc" = 0 ]
     echo "        its pictures: $work/window-shots/"
     sim_stop esc
+    bridge_remove 0001
     wineserver -k 2>/dev/null || true
 fi
 
