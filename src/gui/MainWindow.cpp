@@ -3,8 +3,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDialog>
-#include <QDir>
-#include <QFileDialog>
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
@@ -18,17 +16,16 @@
 
 #include "folders/DataFolders.h"
 #include "gui/AppConfig.h"
+#include "gui/ConnectionCheck.h"
 #include "gui/MessageBoxes.h"
 #include "gui/ModelNews.h"
+#include "gui/SettingsFileMenu.h"
 #include "gui/pages/AboutDialog.h"
 #include "gui/pages/EscSetupPage.h"
 #include "gui/pages/FirmwarePage.h"
 #include "gui/pages/LinksPage.h"
 #include "gui/skin/Skin.h"
 #include "gui/widgets/SkinButton.h"
-#include "link/PortCheck.h"
-#include "settings/Codec.h"
-#include "settings/Profiles.h"
 
 namespace vorna::gui {
 
@@ -70,39 +67,6 @@ constexpr int kFrameAllowanceWidth = 16;
 constexpr int kFrameAllowanceHeight = 48;
 constexpr int kProgressTextSize = 100;
 const QColor kProgressTextColor(247, 148, 29);
-
-// The check as the box shows it: the verdict first, since it is what the user came for, then
-// each subject with its findings. The columns the terminal's text lines up by would be ragged
-// in the box's proportional font, so every finding starts with a word of its own.
-QString CheckConnectionText(const PortCheckResult& result) {
-    QString text = QString::fromStdString(result.verdict) + "\n";
-    for (const PortCheckSection& section : result.sections) {
-        text += "\n" + QString::fromStdString(section.title) + "\n";
-        for (const PortFinding& f : section.findings) {
-            const char* tag = f.kind == FindingKind::Ok     ? "OK: "
-                              : f.kind == FindingKind::Note ? "Note: "
-                                                            : "Problem: ";
-            text += QString::fromUtf8(tag) + QString::fromStdString(f.text) + "\n";
-            if (!f.advice.empty())
-                text += "    What to do: " + QString::fromStdString(f.advice) + "\n";
-        }
-    }
-    return text;
-}
-
-// Settings files start in the user's own folder for them, made on the first export; an import
-// starts there once it exists, else in the home folder, where files from elsewhere are.
-QString DefaultSettingsFileChooser(QWidget* parent, bool save) {
-    const QString filter = "config Files (*.cfg)";
-    const std::filesystem::path own = UserFolder("Settings");
-    std::error_code ec;
-    if (save && !own.empty()) std::filesystem::create_directories(own, ec);
-    const QString start = !own.empty() && std::filesystem::is_directory(own, ec)
-                              ? QString::fromStdString(own.string())
-                              : QDir::homePath();
-    return save ? QFileDialog::getSaveFileName(parent, "Export Settings", start, filter)
-                : QFileDialog::getOpenFileName(parent, "Import Settings", start, filter);
-}
 
 void DefaultPresenter(QWidget* parent, const QString& text, bool errorIcon) {
     ShowPlainMessage(parent, errorIcon ? QMessageBox::Critical : QMessageBox::NoIcon, text);
@@ -168,6 +132,16 @@ MainWindow::MainWindow(Options options, QWidget* parent)
 
     link_ = std::make_unique<LinkController>(options_.location, setup_, firmware_);
     ConnectLink();
+    settingsFiles_ = std::make_unique<SettingsFileMenu>(
+        setup_, options_.chooseSettingsFile, options_.presenter,
+        [this] { return setupPage_->MayDiscardUnsentChanges(); });
+    connectionCheck_ = std::make_unique<ConnectionCheck>(options_.location);
+    connect(connectionCheck_.get(), &ConnectionCheck::finished, this,
+            [this](const QString& text, bool ready) {
+                checkAction_->setEnabled(true);
+                // The text quotes paths and process names: the box shows plain text.
+                options_.presenter(this, text, !ready);
+            });
 
     SelectLinksPage();
     blinkTimer_.setInterval(200);
@@ -179,7 +153,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
 MainWindow::~MainWindow() {
     closing_ = true;
     // Its result is posted to this window; once the window is gone, Qt drops it unseen.
-    if (checkThread_.joinable()) checkThread_.join();
+    connectionCheck_.reset();
     link_->Shutdown();
     // The pages show the models; let them go before the models do.
     delete container_;
@@ -539,65 +513,17 @@ void MainWindow::ShowAbout() {
     about.exec();
 }
 
-// The same check as `vornactl doctor`, on the port this window uses. The window may hold that
-// port itself: its own hold is no problem (the check never names this process), and the port is
-// not opened a second time. The text quotes paths and process names: the box shows plain text.
 void MainWindow::CheckConnection() {
-    if (checkThread_.joinable()) checkThread_.join();
     checkAction_->setEnabled(false);
-    PortCheckPlaces places;
-    places.sysfsRoot = options_.location.sysfsRoot;
-    places.devRoot = options_.location.devRoot;
-    PortCheckRequest request;
-    request.namedPort = options_.location.fixedPath;
-    checkThread_ = std::thread([this, places, request] {
-        const PortCheckResult result = CheckPorts(places, PortUser::ThisProcess(), request);
-        const QString text = CheckConnectionText(result);
-        QMetaObject::invokeMethod(
-            this,
-            [this, text, ready = result.ready] {
-                checkAction_->setEnabled(true);
-                options_.presenter(this, text, !ready);
-            },
-            Qt::QueuedConnection);
-    });
+    connectionCheck_->Start();
 }
 
 void MainWindow::ExportSettings() {
-    const QString chosen = options_.chooseSettingsFile(this, true);
-    if (chosen.isEmpty()) return;
-    const ExportResult result = vorna::ExportSettings(setup_.Snapshot(), chosen.toStdString());
-    if (!result.ok) options_.presenter(this, QString::fromStdString(result.error), true);
+    settingsFiles_->Export(this);
 }
 
 void MainWindow::ImportSettings() {
-    const QString chosen = options_.chooseSettingsFile(this, false);
-    if (chosen.isEmpty()) return;
-    // Read whole first: a refused file asks nothing, and the model's lock is held only to
-    // apply it, never while a file is read.
-    const SettingsFile file = ReadSettingsFile(chosen.toStdString());
-    if (!file.ok) {
-        options_.presenter(this, "Read File Error!\n" + QString::fromStdString(file.error), true);
-        return;
-    }
-    // Tried on a copy first, so a file that selects nothing is refused before anything is asked.
-    SetupState trial = setup_.Snapshot();
-    ImportResult result = ApplySettingsFile(trial, file);
-    if (result.ok) {
-        if (!setupPage_->MayDiscardUnsentChanges()) return;
-        setup_.Edit([&](SetupState& state) { result = ApplySettingsFile(state, file); });
-    }
-    QString text = QString::fromStdString(result.ok ? SkippedText(result) : result.error);
-    if (!result.problems.empty()) {
-        if (!text.isEmpty()) text += '\n';
-        text += "Some settings in the file do not fit this ESC and were left as they were:";
-        for (const auto& p : result.problems) {
-            text += QString("\nline %1: %2=%3")
-                        .arg(p.line)
-                        .arg(QString::fromStdString(p.key), QString::fromStdString(p.value));
-        }
-    }
-    if (!text.isEmpty()) options_.presenter(this, text, !result.ok);
+    settingsFiles_->Import(this);
 }
 
 // The whole window as laid out, menu bar and all, even where a small screen makes it scroll.

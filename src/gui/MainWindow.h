@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <thread>
 
 #include "firmware/FirmwarePageModel.h"
 #include "gui/LinkController.h"
@@ -23,6 +22,8 @@ class QAction;
 class QScrollArea;
 
 namespace vorna::gui {
+class ConnectionCheck;
+class SettingsFileMenu;
 class SkinButton;
 class EscSetupPage;
 class FirmwarePage;
@@ -186,9 +187,8 @@ private:
     QAction* fixAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
     QAction* checkAction_ = nullptr;
-    // Help > Check Connection runs here: it reads /proc and the udev rules, too slow for the UI
-    // thread on a busy system.
-    std::thread checkThread_;
+    std::unique_ptr<SettingsFileMenu> settingsFiles_;
+    std::unique_ptr<ConnectionCheck> connectionCheck_;
     QTimer blinkTimer_;
     bool blinkPhase_ = true;
     DeviceMode mode_ = DeviceMode::None;
