@@ -6,11 +6,12 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
-#include <QScrollArea>
 #include <QShowEvent>
+#include <QWindow>
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <utility>
 
@@ -30,8 +31,6 @@
 namespace vorna::gui {
 
 namespace {
-
-constexpr char kBitmapProperty[] = "bitmapId";
 
 // The window and every box it raises share the dark skin: light text on near-black, so no
 // box's labels end up black on black and none flashes white over the window.
@@ -62,9 +61,14 @@ constexpr char kProgressRestingText[] = "0%";
 // How long a finished write's last figure stays, in blink ticks (200 ms each).
 constexpr int kProgressLingerTicks = 10;
 
-// Room for the title bar and frame a window manager adds around the window.
+// Room for the title bar and frame a window manager adds around the window, until it has
+// framed the window and the frame is known.
 constexpr int kFrameAllowanceWidth = 16;
 constexpr int kFrameAllowanceHeight = 48;
+// Below this the skin is no longer usable; a screen that small gets a window larger than itself.
+constexpr qreal kSmallestScale = 0.5;
+// The scale goes in steps of a hundredth, so a frame a pixel thicker redraws nothing.
+constexpr qreal kScaleSteps = 100.0;
 constexpr int kProgressTextSize = 100;
 const QColor kProgressTextColor(247, 148, 29);
 
@@ -113,22 +117,14 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     QPalette black = central_->palette();
     black.setColor(QPalette::Window, Qt::black);
     central_->setPalette(black);
-    // The skin keeps its layout in window pixels. Where the screen is too small for it (a small
-    // laptop, or a high DPI setting that makes every pixel larger) the window shows what fits
-    // and scrolls, so no part is ever out of reach.
-    central_->setFixedSize(kWindowWidth, kWindowHeight - menuBar()->sizeHint().height());
-    scroll_ = new QScrollArea(this);
-    scroll_->setFrameShape(QFrame::NoFrame);
-    // Tab runs through the controls and round again; the scroll area is no stop of its own.
-    scroll_->setFocusPolicy(Qt::NoFocus);
-    scroll_->setPalette(black);
-    scroll_->setBackgroundRole(QPalette::Window);
-    scroll_->setWidget(central_);
-    setCentralWidget(scroll_);
+    setCentralWidget(central_);
     BuildPages();
     BuildLeftColumn();
     OrderKeyboardRoute();
-    FitToScreen();
+    // The skin is laid out in its own pixels. Where the screen has less room for it (a small
+    // laptop, or a desktop scale that makes every pixel larger) the whole skin is drawn smaller,
+    // so everything stays in view and nothing scrolls.
+    ApplyScale(ScaleForScreen());
 
     link_ = std::make_unique<LinkController>(options_.location, setup_, firmware_);
     ConnectLink();
@@ -162,16 +158,13 @@ MainWindow::~MainWindow() {
 
 QLabel* MainWindow::Picture(int bitmapId, QRect place, int controlId) {
     auto* label = new QLabel(central_);
-    label->setGeometry(place);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     if (controlId) label->setObjectName(QString::number(controlId));
-    SetPicture(label, bitmapId);
+    placement_.AddPicture(label, place, bitmapId);
     return label;
 }
 
 void MainWindow::SetPicture(QLabel* label, int bitmapId) {
-    label->setPixmap(SkinBitmap(bitmapId));
-    label->setProperty(kBitmapProperty, bitmapId);
+    placement_.SetPicture(label, bitmapId);
 }
 
 int MainWindow::PictureBitmap(int controlId) const {
@@ -179,7 +172,7 @@ int MainWindow::PictureBitmap(int controlId) const {
     if (controlId == kIdcHint) label = hint_;
     if (controlId >= kIdcUsbLamp && controlId <= kIdcCardLamp)
         label = lamps_[controlId - kIdcUsbLamp];
-    return label ? label->property(kBitmapProperty).toInt() : 0;
+    return label ? placement_.PictureOf(label) : 0;
 }
 
 void MainWindow::BuildMenus() {
@@ -263,7 +256,7 @@ void MainWindow::BuildLeftColumn() {
     auto makeButton = [this](int id, int normal, int down, int over, QRect place) {
         auto* button = new SkinButton(central_);
         button->setObjectName(QString::number(id));
-        button->setGeometry(place);
+        placement_.Add(button, place);
         button->AssignSkin(normal, down, over);
         return button;
     };
@@ -292,7 +285,7 @@ void MainWindow::BuildLeftColumn() {
 
     progressButton_ = new SkinButton(central_);
     progressButton_->setObjectName(QString::number(kIdcWriteProgress));
-    progressButton_->setGeometry(710, 555, 80, 30);
+    placement_.Add(progressButton_, QRect(710, 555, 80, 30));
     progressButton_->SetFontSize(kProgressTextSize);
     progressButton_->SetFontFace("Arial");
     progressButton_->AssignSkin(kBmpProgressBar, kBmpProgressBar, 0);
@@ -326,7 +319,7 @@ void MainWindow::BuildPages() {
     container_->setObjectName(QString::number(kIdcPageContainer));
     // The pages are 630 pixels tall; their frames start at their very top, so the container
     // shows them whole rather than cutting their top 10 pixels off.
-    container_->setGeometry(250, 0, 985, 630);
+    placement_.Add(container_, QRect(250, 0, 985, 630));
     const QRect pageRect(0, 0, 985, 630);
     linksPage_ = new LinksPage(options_.dataDir, options_.urlOpener, container_);
     setupPage_ = new EscSetupPage(setup_, options_.dataDir, pageTextSize_, container_);
@@ -340,7 +333,7 @@ void MainWindow::BuildPages() {
         [this](QWidget* parent, const QString& text) { options_.presenter(parent, text, false); });
     for (QWidget* page : {static_cast<QWidget*>(linksPage_), static_cast<QWidget*>(setupPage_),
                           static_cast<QWidget*>(firmwarePage_)}) {
-        page->setGeometry(pageRect);
+        placement_.Add(page, pageRect);
     }
 }
 
@@ -540,20 +533,42 @@ QPixmap MainWindow::Screenshot() {
     return shot;
 }
 
-void MainWindow::FitToScreen() {
-    const QSize full(kWindowWidth, kWindowHeight);
-    setMaximumSize(full);
-    QSize size = full;
-    if (const QScreen* screen = this->screen()) {
-        QSize room = screen->availableGeometry().size();
-        // The window manager's frame is known only some time after the window is shown; until
-        // then (and should it be thinner) allow for a usual one.
-        const QSize frame = (frameGeometry().size() - geometry().size())
-                                .expandedTo(QSize(kFrameAllowanceWidth, kFrameAllowanceHeight));
-        room -= frame;
-        size = size.boundedTo(room);
+// The largest scale at which the window and the frame the window manager puts around it fit
+// the room the screen has, up to the skin's own size.
+SkinScale MainWindow::ScaleForScreen() const {
+    const qreal ratio = devicePixelRatioF();
+    const QScreen* screen = this->screen();
+    if (screen == nullptr) return SkinScale(1.0, ratio);
+    QSize room = screen->availableGeometry().size();
+    // Until the window manager has framed the window, a usual frame is allowed for.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const bool framed = frame.width() > 0 || frame.height() > 0;
+    room -= framed ? frame : QSize(kFrameAllowanceWidth, kFrameAllowanceHeight);
+    room.rheight() -= menuBar()->sizeHint().height();
+    qreal layout = std::min({1.0, room.width() / static_cast<qreal>(kSkinWidth),
+                             room.height() / static_cast<qreal>(kSkinHeight)});
+    layout = std::max(kSmallestScale, std::floor(layout * kScaleSteps) / kScaleSteps);
+    return SkinScale(layout, ratio);
+}
+
+void MainWindow::ApplyScale(const SkinScale& scale) {
+    if (scale == scale_ && central_->size() == scale.Size(QSize(kSkinWidth, kSkinHeight))) return;
+    scale_ = scale;
+    central_->setFixedSize(scale.Size(QSize(kSkinWidth, kSkinHeight)));
+    placement_.Apply(scale);
+    for (SkinButton* button : {linksButton_, escButton_, firmwareButton_, progressButton_}) {
+        button->SetScale(scale);
     }
-    resize(size);
+    linksPage_->SetScale(scale);
+    setupPage_->SetScale(scale);
+    firmwarePage_->SetScale(scale);
+    // Nothing in the window grows with it, so it has one size: no resizing, no maximising.
+    setFixedSize(central_->width(), central_->height() + menuBar()->sizeHint().height());
+}
+
+void MainWindow::FitToScreen() {
+    ApplyScale(ScaleForScreen());
+    CentreOnScreen();
 }
 
 void MainWindow::CentreOnScreen() {
@@ -571,13 +586,12 @@ void MainWindow::showEvent(QShowEvent* event) {
     if (placed_) return;
     placed_ = true;
     FitToScreen();
-    CentreOnScreen();
     // The frame the window manager adds is known only once it has framed the window.
-    for (const int ms : {0, 300}) {
-        QTimer::singleShot(ms, this, [this] {
-            FitToScreen();
-            CentreOnScreen();
-        });
+    for (const int ms : {0, 300}) QTimer::singleShot(ms, this, &MainWindow::FitToScreen);
+    // Moved to another screen, it fits that one.
+    if (QWindow* handle = windowHandle()) {
+        connect(handle, &QWindow::screenChanged, this, &MainWindow::FitToScreen,
+                Qt::UniqueConnection);
     }
 }
 

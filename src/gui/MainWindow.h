@@ -15,11 +15,11 @@
 #include "firmware/FirmwarePageModel.h"
 #include "gui/LinkController.h"
 #include "gui/UrlOpener.h"
+#include "gui/skin/SkinPlacement.h"
 #include "link/BridgeDiscovery.h"
 #include "settings/EscSetupModel.h"
 
 class QAction;
-class QScrollArea;
 
 namespace vorna::gui {
 class ConnectionCheck;
@@ -33,8 +33,9 @@ class LinksPage;
 
 namespace vorna::gui {
 
-inline constexpr int kWindowWidth = 1250;
-inline constexpr int kWindowHeight = 670;
+// The skin's size below the menu bar, in its own pixels; the window is that at its scale.
+inline constexpr int kSkinWidth = 1250;
+inline constexpr int kSkinHeight = 645;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -100,6 +101,9 @@ public:
     QWidget* PageWidget(enum Page page) const;
     // Which bitmap a picture control shows (lamps, hint).
     int PictureBitmap(int controlId) const;
+    // How large the skin is drawn: fitted to the screen's room when the window opens, and again
+    // once the window manager's frame is known or the window moves to another screen.
+    const SkinScale& Scale() const { return scale_; }
     int TextSize() const { return textSize_; }
     int PageTextSize() const { return pageTextSize_; }
     int FirmwareTextSize() const { return firmwareTextSize_; }
@@ -146,6 +150,8 @@ private:
     void ShowFirmwareNews();
     void ShowHint();
     void RestProgress();
+    SkinScale ScaleForScreen() const;
+    void ApplyScale(const SkinScale& scale);
     void FitToScreen();
     void OrderKeyboardRoute();
     std::array<QWidget*, 3> PagesInOrder() const;
@@ -166,8 +172,9 @@ private:
     FirmwarePageModel firmware_;
     std::unique_ptr<LinkController> link_;
 
-    QScrollArea* scroll_ = nullptr;
-    QWidget* central_ = nullptr;  // the skin, at its one size
+    QWidget* central_ = nullptr;  // the skin, at its scale
+    SkinPlacement placement_;     // the left column, the page container and the pages
+    SkinScale scale_{0.0};
     QWidget* container_ = nullptr;
     LinksPage* linksPage_ = nullptr;
     EscSetupPage* setupPage_ = nullptr;

@@ -20,6 +20,7 @@
 #include "gui/ModelNews.h"
 #include "gui/pages/PageLook.h"
 #include "gui/skin/Skin.h"
+#include "gui/skin/SkinPlacement.h"
 #include "gui/widgets/PictureButton.h"
 #include "gui/widgets/SkinComboBox.h"
 #include "settings/Catalogue.h"
@@ -45,6 +46,9 @@ constexpr int kIdcMiddleFrame = 1083;
 constexpr int kIdcPresetFrame = 1084;
 constexpr int kIdcRightFrame = 1085;
 
+constexpr QRect kDefaultPlace(350, 550, 110, 60);
+constexpr QRect kSendPlace(540, 550, 110, 60);
+
 const PicturePlace kPictures[] = {
     {kIdcLeftFrame, kBmpLeftFrame, {0, 0, 330, 625}},
     {kIdcMiddleFrame, kBmpMiddleFrame, {330, 10, 330, 350}},
@@ -60,8 +64,8 @@ const PicturePlace kPictures[] = {
     {1076, kBmpSeparator, {360, 410, 280, 5}},
     {1077, kBmpCategoryCaption, {370, 425, 70, 13}},
     {1078, kBmpSheetCaption, {370, 480, 70, 14}},
-    {EscSetupPage::kIdcDefaultPicture, kBmpDefaultSetting, {350, 550, 110, 60}},
-    {EscSetupPage::kIdcSendPicture, kBmpSendSetting, {540, 550, 110, 60}},
+    {EscSetupPage::kIdcDefaultPicture, kBmpDefaultSetting, kDefaultPlace},
+    {EscSetupPage::kIdcSendPicture, kBmpSendSetting, kSendPlace},
     {1079, kBmpCommentHeading, {730, 10, 180, 30}},
     {1080, kBmpSeparator, {680, 40, 280, 5}},
     {1081, kBmpSeparator, {680, 460, 280, 5}},
@@ -183,14 +187,17 @@ constexpr int kSheetNoteBottom = 536;
 constexpr int kSheetNotePointSize = 7;
 const QColor kSheetNoteColor(165, 165, 165);
 
-QPixmap MarkPixmap() {
-    QPixmap pixmap(kMarkWidth, kMarkWidth);
+QPixmap MarkPixmap(const SkinScale& scale) {
+    const qreal ratio = scale.DevicePixelRatio();
+    const int side = scale.Px(kMarkWidth);
+    QPixmap pixmap(QSize(side, side) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(kMarkColor);
-    painter.drawEllipse(QRectF(1, 1, kMarkWidth - 2, kMarkWidth - 2));
+    painter.drawEllipse(QRectF(1, 1, side - 2, side - 2));
     return pixmap;
 }
 
@@ -230,8 +237,18 @@ EscSetupPage::EscSetupPage(EscSetupModel& model, const std::filesystem::path& pr
     BuildMemo();
     BuildUnsentMarks();
     BuildSheetNote();
+    LayoutLists();
 
     ShowChanges(SetupModelNews::kAll);
+}
+
+void EscSetupPage::SetScale(const SkinScale& scale) {
+    if (scale == placement_.Scale()) return;
+    resize(scale.Size(QSize(kPageWidth, kPageHeight)));
+    placement_.Apply(scale);
+    LayoutLists();
+    sendRect_ = placement_.Rect(kSendPlace);
+    defaultRect_ = placement_.Rect(kDefaultPlace);
 }
 
 EscSetupPage::~EscSetupPage() = default;
@@ -239,19 +256,15 @@ EscSetupPage::~EscSetupPage() = default;
 void EscSetupPage::BuildPictures() {
     for (const PicturePlace& p : kPictures) {
         auto* label = new QLabel(this);
-        label->setGeometry(p.place);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         // The right frame gets less room than its bitmap; drawn for its box, its outline stays
         // whole.
-        const QPixmap pixmap = p.id == kIdcRightFrame ? SkinFrameBitmap(p.bitmap, p.place.size())
-                                                      : SkinBitmap(p.bitmap);
-        label->setPixmap(pixmap);
+        placement_.AddPicture(label, p.place, p.bitmap, p.id == kIdcRightFrame);
         // Pictures take no mouse input: presses and moves over them are the page's.
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
         pictures_[p.id] = label;
     }
-    sendRect_ = pictures_.at(kIdcSendPicture)->geometry();
-    defaultRect_ = pictures_.at(kIdcDefaultPicture)->geometry();
+    sendRect_ = placement_.Rect(kSendPlace);
+    defaultRect_ = placement_.Rect(kDefaultPlace);
     middleCaptionBitmap_ = kBmpMiddleCaptions;
     pictures_.at(kIdcInfoCaptions)->hide();
 }
@@ -260,8 +273,7 @@ void EscSetupPage::BuildTexts() {
     const QFont font(kDialogFace, kDialogPointSize);
     for (const TextPlace& t : kTextPlaces) {
         auto* label = new QLabel(this);
-        label->setGeometry(t.place);
-        label->setFont(font);
+        placement_.Add(label, t.place, font);
         label->setPalette(LightOnBlack(label->palette()));
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label->setWordWrap(true);
@@ -278,9 +290,6 @@ void EscSetupPage::BuildLists() {
         auto* list = new SkinComboBox(this);
         list->SetFontFace(kListFace);
         list->SetFontSize(textSize_);
-        const int faceHeight =
-            std::max(kMinFaceHeight, QFontMetrics(list->SkinFont()).height() + 6);
-        list->setGeometry(QRect(p.topLeft, QSize(p.width, faceHeight)));
         list->setObjectName(QString::number(ListControl(p.id)));
         // The open list scrolls within the height the layout gives it.
         list->SetDropHeight(p.dropHeight);
@@ -306,15 +315,36 @@ void EscSetupPage::BuildLists() {
             [this](int) { OnSheetChosen(); });
 }
 
-void EscSetupPage::BuildUnsentMarks() {
-    const QPixmap pixmap = MarkPixmap();
-    for (const ParamId id : kParameters) {
+// The lists' faces are as tall as their text needs, so the lists, the marks beside them and the
+// note under the sheet chooser are placed by the text's size at the scale as well.
+void EscSetupPage::LayoutLists() {
+    const SkinScale& scale = placement_.Scale();
+    for (const ListPlace& p : kListPlaces) {
+        SkinComboBox* list = lists_.at(p.id);
+        list->SetScale(scale);
+        const int faceHeight = std::max(scale.Px(kMinFaceHeight),
+                                        QFontMetrics(list->SkinFont()).height() + scale.Px(6));
+        list->setGeometry(QRect(scale.Point(p.topLeft), QSize(scale.Px(p.width), faceHeight)));
+    }
+    const QPixmap pixmap = MarkPixmap(scale);
+    for (const auto& [id, mark] : unsentMarks_) {
         const QRect face = lists_.at(id)->geometry();
-        auto* mark = new QLabel(this);
-        mark->setGeometry(face.left() - kMarkGap - kMarkWidth, face.top(), kMarkWidth,
+        const int width = scale.Px(kMarkWidth);
+        mark->setGeometry(face.left() - scale.Px(kMarkGap) - width, face.top(), width,
                           face.height());
-        mark->setAlignment(Qt::AlignCenter);
         mark->setPixmap(pixmap);
+    }
+    const int top = lists_.at(ParamId::SetupSheet)->geometry().bottom() + scale.Px(2);
+    const int left = scale.Px(kSheetNoteLeft);
+    sheetNote_->setGeometry(left, top, scale.Px(kSheetNoteRight) - left,
+                            std::max(1, scale.Px(kSheetNoteBottom) - top));
+    sheetNote_->setFont(SkinPlacement::Scaled(QFont(kDialogFace, kSheetNotePointSize), scale));
+}
+
+void EscSetupPage::BuildUnsentMarks() {
+    for (const ParamId id : kParameters) {
+        auto* mark = new QLabel(this);
+        mark->setAlignment(Qt::AlignCenter);
         mark->setToolTip(QStringLiteral("Changed here, not sent to the ESC yet"));
         mark->hide();
         unsentMarks_[id] = mark;
@@ -323,10 +353,6 @@ void EscSetupPage::BuildUnsentMarks() {
 
 void EscSetupPage::BuildSheetNote() {
     sheetNote_ = new QLabel(this);
-    const int top = lists_.at(ParamId::SetupSheet)->geometry().bottom() + 2;
-    sheetNote_->setGeometry(kSheetNoteLeft, top, kSheetNoteRight - kSheetNoteLeft,
-                            std::max(1, kSheetNoteBottom - top));
-    sheetNote_->setFont(QFont(kDialogFace, kSheetNotePointSize));
     QPalette palette = LightOnBlack(sheetNote_->palette());
     palette.setColor(QPalette::All, QPalette::WindowText, kSheetNoteColor);
     sheetNote_->setPalette(palette);
@@ -337,11 +363,10 @@ void EscSetupPage::BuildSheetNote() {
 
 void EscSetupPage::BuildMemo() {
     memo_ = new QPlainTextEdit(this);
-    memo_->setGeometry(kMemoPlace);
+    placement_.Add(memo_, kMemoPlace, QFont(kDialogFace, kDialogPointSize));
     memo_->setReadOnly(true);
     memo_->setTabChangesFocus(true);
     memo_->setFrameShape(QFrame::NoFrame);
-    memo_->setFont(QFont(kDialogFace, kDialogPointSize));
     memo_->setPalette(LightOnBlack(memo_->palette()));
     memo_->viewport()->setPalette(LightOnBlack(memo_->viewport()->palette()));
     memo_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -480,7 +505,7 @@ void EscSetupPage::ShowMiddleCaptions(int modelType) {
     QLabel* picture = pictures_.at(kIdcMiddleCaptions);
     if (bitmap != middleCaptionBitmap_) {
         middleCaptionBitmap_ = bitmap;
-        picture->setPixmap(SkinBitmap(bitmap));
+        placement_.SetPicture(picture, bitmap);
     }
     picture->update();
 }
@@ -611,8 +636,10 @@ void EscSetupPage::mouseMoveEvent(QMouseEvent* event) {
 void EscSetupPage::BuildKeyboardButtons() {
     // Made after the lists, so Tab comes to DEFAULT and SEND once the settings are chosen.
     defaultButton_ = KeyboardButtonOver(this, defaultRect_, "DEFAULT SETTING");
+    placement_.Add(defaultButton_, kDefaultPlace);
     connect(defaultButton_, &PictureButton::clicked, this, &EscSetupPage::RestoreDefaults);
     sendButton_ = KeyboardButtonOver(this, sendRect_, "SEND SETTING");
+    placement_.Add(sendButton_, kSendPlace);
     connect(sendButton_, &PictureButton::clicked, this, [this] { model_.RequestWrite(); });
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "gui/skin/SkinPlacement.h"
 #include "settings/EscSetupModel.h"
 
 class QLabel;
@@ -70,7 +71,7 @@ public:
 
     int MiddleCaptionBitmap() const { return middleCaptionBitmap_; }
     // A press is inside a picture when left < x < left + width and top < y < top + height:
-    // a point on the outline is outside.
+    // a point on the outline is outside. In the page's pixels, at its scale.
     QRect SendRect() const { return sendRect_; }
     QRect DefaultRect() const { return defaultRect_; }
     // The keyboard's way to the send and default pictures: Space, Enter or Return act as a click.
@@ -78,6 +79,10 @@ public:
     PictureButton* DefaultButton() const { return defaultButton_; }
     int TextSize() const { return textSize_; }
     const std::filesystem::path& ProgramFolder() const { return programFolder_; }
+
+    // Draws the page at `scale`: places, pictures, fonts and click areas.
+    void SetScale(const SkinScale& scale);
+    const SkinScale& Scale() const { return placement_.Scale(); }
 
     // Brings the widgets in line with the model; `changes` is a set of SetupModelNews bits.
     void ShowChanges(unsigned changes);
@@ -111,6 +116,7 @@ private:
     void BuildMemo();
     void BuildUnsentMarks();
     void BuildSheetNote();
+    void LayoutLists();
 
     void FillEntries(ParamId id, const OptionList& option);
     void ShowMiddleCaptions(int modelType);
@@ -125,6 +131,7 @@ private:
     void RestoreDefaults();
 
     EscSetupModel& model_;
+    SkinPlacement placement_;
     std::filesystem::path programFolder_;
     std::filesystem::path ownProfileFolder_;
     int textSize_ = kDefaultTextSize;

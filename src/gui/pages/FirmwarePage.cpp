@@ -16,6 +16,7 @@
 #include "gui/MessageBoxes.h"
 #include "gui/pages/PageLook.h"
 #include "gui/skin/Skin.h"
+#include "gui/skin/SkinPlacement.h"
 #include "gui/widgets/PictureButton.h"
 #include "gui/widgets/SkinButton.h"
 #include "gui/widgets/SkinComboBox.h"
@@ -55,13 +56,13 @@ struct PanelPlaces {
 };
 
 const PanelPlaces kPanelPlaces[2] = {
-    {kBmpEscFirmwareTitle, QRect(200, 40, 180, 32), QRect(70, 70, 420, 10), QRect(80, 135, 100, 20),
-     FirmwarePage::kIdcEscFirmware, QRect(200, 133, 180, 23), QRect(80, 205, 100, 20),
+    {kBmpEscFirmwareTitle, QRect(200, 40, 180, 32), QRect(70, 70, 420, 10), QRect(70, 135, 128, 20),
+     FirmwarePage::kIdcEscFirmware, QRect(200, 133, 180, 23), QRect(70, 205, 128, 20),
      FirmwarePage::kIdcEscList, QPoint(200, 205), kBmpEscFirmwareSave, QRect(440, 105, 150, 75),
      FirmwarePage::kIdcEscStatus, FirmwarePage::kIdcEscProgress, QRect(440, 180, 150, 75)},
     {kBmpCardFirmwareTitle, QRect(170, 290, 270, 32), QRect(70, 320, 420, 10),
-     QRect(80, 390, 100, 20), FirmwarePage::kIdcCardFirmware, QRect(200, 390, 180, 23),
-     QRect(80, 460, 100, 20), FirmwarePage::kIdcCardList, QPoint(200, 460), kBmpCardFirmwareSave,
+     QRect(70, 390, 128, 20), FirmwarePage::kIdcCardFirmware, QRect(200, 390, 180, 23),
+     QRect(70, 460, 128, 20), FirmwarePage::kIdcCardList, QPoint(200, 460), kBmpCardFirmwareSave,
      QRect(440, 355, 150, 75), FirmwarePage::kIdcCardStatus, FirmwarePage::kIdcCardProgress,
      QRect(440, 430, 150, 75)},
 };
@@ -123,10 +124,8 @@ FirmwarePage::FirmwarePage(FirmwarePageModel& model, std::filesystem::path dataF
     // The hand cursor follows the pointer over the start pictures.
     setMouseTracking(true);
 
-    Picture(kBmpFirmwarePanel, QRect(20, 50, 600, 520))
-        ->setPixmap(SkinFrameBitmap(kBmpFirmwarePanel, QSize(600, 520)));
-    Picture(kBmpRightFrame, QRect(650, 0, 330, 620))
-        ->setPixmap(SkinFrameBitmap(kBmpRightFrame, QSize(330, 620)));
+    Picture(kBmpFirmwarePanel, QRect(20, 50, 600, 520), true);
+    Picture(kBmpRightFrame, QRect(650, 0, 330, 620), true);
     Picture(kBmpFirmwareInfoTitle, QRect(680, 25, 250, 37));
 
     BuildIdentityBoxes();
@@ -135,10 +134,10 @@ FirmwarePage::FirmwarePage(FirmwarePageModel& model, std::filesystem::path dataF
 
     information_ = new QPlainTextEdit(this);
     information_->setObjectName(QString::number(kIdcInformation));
-    information_->setGeometry(665, 70, 300, 525);
+    placement_.Add(information_, QRect(665, 70, 300, 525),
+                   QFont(kLabelFace, kInformationPointSize));
     information_->setReadOnly(true);
     information_->setTabChangesFocus(true);
-    information_->setFont(QFont(kLabelFace, kInformationPointSize));
     information_->setPalette(LightOnBlack(information_->palette()));
     information_->viewport()->setPalette(LightOnBlack(information_->viewport()->palette()));
     information_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -146,17 +145,41 @@ FirmwarePage::FirmwarePage(FirmwarePageModel& model, std::filesystem::path dataF
     information_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     information_->setFrameShape(QFrame::NoFrame);
 
+    LayoutLists();
     ReadFirmwareFiles();
     ShowChanges();
 }
 
+void FirmwarePage::SetScale(const SkinScale& scale) {
+    if (scale == placement_.Scale()) return;
+    placement_.Apply(scale);
+    for (Panel& panel : panels_) panel.progress->SetScale(scale);
+    LayoutLists();
+    ShowStartPictures();
+}
+
+// A list's face is as tall as its text needs.
+void FirmwarePage::LayoutLists() {
+    const SkinScale& scale = placement_.Scale();
+    for (const ImageKind kind : {ImageKind::Esc, ImageKind::Card}) {
+        SkinComboBox* list = panels_[static_cast<std::size_t>(kind)].list;
+        list->SetScale(scale);
+        const int height = std::max(scale.Px(kMinListHeight),
+                                    QFontMetrics(list->SkinFont()).height() + scale.Px(6));
+        list->setGeometry(QRect(scale.Point(kPanelPlaces[static_cast<int>(kind)].list),
+                                QSize(scale.Px(180), height)));
+    }
+}
+
+QRect FirmwarePage::StartRect(ImageKind kind) const {
+    return placement_.Rect(kPanelPlaces[static_cast<int>(kind)].start);
+}
+
 FirmwarePage::~FirmwarePage() = default;
 
-QLabel* FirmwarePage::Picture(int bitmapId, QRect place) {
+QLabel* FirmwarePage::Picture(int bitmapId, QRect place, bool fitFrame) {
     auto* label = new QLabel(this);
-    label->setGeometry(place);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setPixmap(SkinBitmap(bitmapId));
+    placement_.AddPicture(label, place, bitmapId, fitFrame);
     // The page itself takes the clicks and the hover over its pictures.
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     return label;
@@ -172,8 +195,7 @@ void FirmwarePage::BuildPanel(ImageKind kind) {
     for (const auto& [text, place] :
          {std::pair{"Now Firmware", at.nowLabel}, std::pair{"Change Firmware", at.changeLabel}}) {
         auto* label = new QLabel(QString::fromLatin1(text), this);
-        label->setGeometry(place);
-        label->setFont(labelFont);
+        placement_.Add(label, place, labelFont);
         label->setPalette(LightOnBlack(label->palette()));
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
     }
@@ -182,17 +204,14 @@ void FirmwarePage::BuildPanel(ImageKind kind) {
     panel.list->setObjectName(QString::number(at.listId));
     panel.list->SetFontFace(kBoxFace);
     panel.list->SetFontSize(textSize_);
-    const int listHeight =
-        std::max(kMinListHeight, QFontMetrics(panel.list->SkinFont()).height() + 6);
-    panel.list->setGeometry(QRect(at.list, QSize(180, listHeight)));
     panel.list->SetDropHeight(kListDropHeight);
 
     panel.start = Picture(at.startBitmap, at.start);
     panel.start->setObjectName(
         QString::number(kind == ImageKind::Esc ? kIdcEscStart : kIdcCardStart));
-    panel.startRect = at.start;
     panel.startKey = KeyboardButtonOver(
         this, at.start, kind == ImageKind::Esc ? "Update the ESC" : "Update the program card");
+    placement_.Add(panel.startKey, at.start);
     connect(panel.startKey, &PictureButton::clicked, this, [this, kind] {
         if (startEnabled_) ClickStart(kind);
     });
@@ -201,7 +220,7 @@ void FirmwarePage::BuildPanel(ImageKind kind) {
 
     panel.progress = new SkinButton(this);
     panel.progress->setObjectName(QString::number(at.progressId));
-    panel.progress->setGeometry(at.status);
+    placement_.Add(panel.progress, at.status);
     panel.progress->AssignSkin(kBmpProgressFrame, kBmpProgressFrame, 0);
     panel.progress->SetFontFace(kProgressFace);
     panel.progress->SetFontSize(kProgressTextSize);
@@ -226,10 +245,9 @@ void FirmwarePage::BuildIdentityBoxes() {
     auto makeBox = [&](int id, QRect place, bool shown) {
         auto* box = new QLineEdit(this);
         box->setObjectName(QString::number(id));
-        box->setGeometry(place);
+        placement_.Add(box, place, font);
         box->setReadOnly(true);
         box->setFrame(false);
-        box->setFont(font);
         box->setPalette(palette);
         // The window's style sheet would otherwise give every box the style's white face.
         box->setStyleSheet(
@@ -266,10 +284,7 @@ void FirmwarePage::ShowChanges() {
         Panel& panel = panels_[static_cast<std::size_t>(kind)];
         const auto status = model_.Status(kind);
         const int bitmap = StatusBitmapOf(status);
-        if (panel.status->property("bitmapId").toInt() != bitmap) {
-            panel.status->setPixmap(SkinBitmap(bitmap));
-            panel.status->setProperty("bitmapId", bitmap);
-        }
+        placement_.SetPicture(panel.status, bitmap);
         const int percent = model_.Progress(kind);
         const bool running = status == FirmwarePageLink::UpdateStatus::Running;
         if (running) panel.progress->setText(QString("%1%").arg(std::max(percent, 0)));
@@ -304,7 +319,8 @@ void FirmwarePage::SetStartEnabled(bool enabled) {
 
 void FirmwarePage::ShowStartPictures() {
     for (const ImageKind kind : {ImageKind::Esc, ImageKind::Card}) {
-        const QPixmap picture = SkinBitmap(kPanelPlaces[static_cast<int>(kind)].startBitmap);
+        const QPixmap picture =
+            SkinBitmap(kPanelPlaces[static_cast<int>(kind)].startBitmap, placement_.Scale());
         panels_[static_cast<std::size_t>(kind)].start->setPixmap(startEnabled_ ? picture
                                                                                : Faded(picture));
     }
@@ -329,10 +345,6 @@ QLineEdit* FirmwarePage::Box(int id) const {
 
 int FirmwarePage::StatusBitmap(ImageKind kind) const {
     return StatusBitmapOf(model_.Status(kind));
-}
-
-QRect FirmwarePage::StartRect(ImageKind kind) const {
-    return panels_[static_cast<std::size_t>(kind)].startRect;
 }
 
 void FirmwarePage::ClickStart(ImageKind kind) {

@@ -13,6 +13,7 @@
 #include <map>
 
 #include "firmware/FirmwarePageModel.h"
+#include "gui/skin/SkinPlacement.h"
 
 class QLabel;
 class QLineEdit;
@@ -58,6 +59,10 @@ public:
     using Inform = std::function<void(QWidget* parent, const QString& text)>;
     void SetInform(Inform inform);
 
+    // Draws the page at `scale`: places, pictures, fonts and click areas.
+    void SetScale(const SkinScale& scale);
+    const SkinScale& Scale() const { return placement_.Scale(); }
+
     // Brings the boxes, status pictures and progress buttons in line with the model.
     void ShowChanges();
     // Lists the images again, keeping each list's choice while its file is still there, and
@@ -74,7 +79,8 @@ public:
     QPlainTextEdit* InformationBox() const { return information_; }
     // The skin bitmap a status picture shows (Ready, Finished or Failed).
     int StatusBitmap(ImageKind kind) const;
-    // A click is taken when left < x < left + width and top < y < top + height.
+    // A click is taken when left < x < left + width and top < y < top + height; in the page's
+    // pixels, at its scale.
     QRect StartRect(ImageKind kind) const;
     // The keyboard's way to a start picture; disabled with the pictures.
     PictureButton* StartButton(ImageKind kind) const;
@@ -97,9 +103,9 @@ private:
         PictureButton* startKey = nullptr;
         QLabel* status = nullptr;
         SkinButton* progress = nullptr;
-        QRect startRect;
     };
-    QLabel* Picture(int bitmapId, QRect place);
+    QLabel* Picture(int bitmapId, QRect place, bool fitFrame = false);
+    void LayoutLists();
     void BuildPanel(ImageKind kind);
     void BuildIdentityBoxes();
     void ShowStartPictures();
@@ -107,6 +113,7 @@ private:
     void SetHandCursor(bool hand);
 
     FirmwarePageModel& model_;
+    SkinPlacement placement_;
     std::filesystem::path dataFolder_;
     std::filesystem::path userFolder_;
     int textSize_;

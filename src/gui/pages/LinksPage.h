@@ -45,7 +45,11 @@ public:
     LinksPage(const std::filesystem::path& configFolder, UrlOpener opener,
               QWidget* parent = nullptr);
 
-    // In the order they are tested: home page, then the four products.
+    // Draws the page at `scale`: the picture and the click areas.
+    void SetScale(const SkinScale& scale);
+
+    // In the order they are tested: home page, then the four products; in the page's pixels,
+    // at its scale.
     const std::array<ClickArea, kAreaCount>& Areas() const { return areas_; }
     const QString& LinkText(ProductLink link) const { return links_[Index(link)]; }
 
@@ -66,8 +70,10 @@ private:
 
     std::array<QString, kProductLinkCount> links_;
     std::array<ClickArea, kAreaCount> areas_;
+    std::array<QWidget*, kAreaCount> keys_{};  // the keyboard's way to each area
     UrlOpener opener_;
     QPixmap picture_;
+    SkinScale scale_;
 };
 
 }  // namespace vorna::gui

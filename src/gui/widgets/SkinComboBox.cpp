@@ -149,8 +149,14 @@ QFont SkinComboBox::SkinFont() const {
     QFont font(fontFace_);
     // No size set means the application's default size.
     const qreal points = fontSize_ > 0 ? fontSize_ / 10.0 : QFont().pointSizeF();
-    if (points > 0) font.setPointSizeF(points);
+    if (points > 0) font.setPointSizeF(scale_.Points(points));
     return font;
+}
+
+void SkinComboBox::SetScale(const SkinScale& scale) {
+    if (scale == scale_) return;
+    scale_ = scale;
+    update();
 }
 
 int SkinComboBox::PopupWidthFor() const {
@@ -240,18 +246,18 @@ void SkinComboBox::paintEvent(QPaintEvent* /*event*/) {
     face.fill(hoverState_ == kHoverNormal ? kDark : kRed);
 
     QPainter painter(&face);
-    const QPixmap arrows = SkinBitmap(kBmpComboArrows);
+    const QPixmap arrows = SkinBitmap(kBmpComboArrows, scale_);
     if (!arrows.isNull()) {
         const int frameWidth = arrows.width() / 3;
         const int frame = std::clamp(hoverState_, 0, 2);
         const QRect source(frame * frameWidth, 0, frameWidth, arrows.height());
         const qreal arrowRatio = arrows.devicePixelRatio();
-        const QRectF target(width() - kArrowRightInset, kArrowTop, frameWidth / arrowRatio,
-                            arrows.height() / arrowRatio);
+        const QRectF target(width() - scale_.Px(kArrowRightInset), scale_.Px(kArrowTop),
+                            frameWidth / arrowRatio, arrows.height() / arrowRatio);
         painter.drawPixmap(target, arrows, source);
     }
 
-    const QRect textRect(0, 0, width() - kTextRightInset, height());
+    const QRect textRect(0, 0, width() - scale_.Px(kTextRightInset), height());
     if (textRect.isValid()) {
         painter.setClipRect(textRect);
         painter.setFont(SkinFont());

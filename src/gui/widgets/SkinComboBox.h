@@ -9,6 +9,8 @@
 #include <QFont>
 #include <QString>
 
+#include "gui/skin/SkinScale.h"
+
 namespace vorna::gui {
 
 class SkinComboBox : public QComboBox {
@@ -28,8 +30,13 @@ public:
     void SetFontSize(int tenthsOfPoint);
     int FontSize() const { return fontSize_; }
 
-    // The font the face and the list items are drawn with.
+    // The font the face and the list items are drawn with: the font size at the scale's text
+    // size.
     QFont SkinFont() const;
+
+    // The skin's scale: the arrow and the face's insets follow it, the font its text size.
+    void SetScale(const SkinScale& scale);
+    const SkinScale& Scale() const { return scale_; }
 
     int HoverState() const { return hoverState_; }
 
@@ -69,6 +76,7 @@ private:
     int fontSize_ = 100;
     int hoverState_ = kHoverNormal;
     int dropHeight_ = 0;
+    SkinScale scale_;
     bool tracking_ = false;
     QWidget* popup_ = nullptr;  // the list's window, owned by the combo box
 };
