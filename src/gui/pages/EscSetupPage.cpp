@@ -219,6 +219,16 @@ QString FromEightBit(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// A category as the list shows it. The folder of the zero-timing class is named without its
+// closing parenthesis, and stays so for the sheets already installed in it; the list closes it.
+QString CategoryCaption(std::string_view folder) {
+    QString caption = QString::fromLatin1(folder.data(), static_cast<qsizetype>(folder.size()));
+    if (caption.count(QLatin1Char('(')) > caption.count(QLatin1Char(')'))) {
+        caption += QLatin1Char(')');
+    }
+    return caption;
+}
+
 }  // namespace
 
 EscSetupPage::EscSetupPage(EscSetupModel& model, const std::filesystem::path& programFolder,
@@ -303,10 +313,7 @@ void EscSetupPage::BuildLists() {
     SkinComboBox* category = lists_.at(ParamId::Category);
     {
         const QSignalBlocker quiet(category);
-        for (const std::string_view name : kCategories) {
-            category->addItem(
-                QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
-        }
+        for (const std::string_view name : kCategories) category->addItem(CategoryCaption(name));
         // Nothing is chosen until the user picks a category.
         category->setCurrentIndex(-1);
     }

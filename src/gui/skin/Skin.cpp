@@ -201,7 +201,7 @@ void Paint(int id, QPainter& p, QSize size) {
         case kBmpCardFirmwareSave:
             return PaintStartPicture(p, size, QStringLiteral("PROGRAM CARD FIRMWARE"));
         case kBmpFirmwareInfoTitle:
-            return PaintPageTitle(p, size, QStringLiteral("FIRMWARE INFOMATION"));
+            return PaintPageTitle(p, size, QStringLiteral("FIRMWARE INFORMATION"));
         case kBmpStatusReady:
             return PaintStatus(p, size, Outcome::Ready);
         case kBmpFirmwarePanel:
