@@ -75,12 +75,18 @@ TEST(FirmwarePageTest, StartPicturesTakeClicksOnlyInsideAndWhileFree) {
     QTest::keyClick(page.StartButton(ImageKind::Card), Qt::Key_Enter);
     EXPECT_TRUE(model.UpdateRequested(ImageKind::Card));
 
-    // Shown again, the page finds images added meanwhile and keeps the choice.
+    // Shown again, the page finds images added meanwhile and keeps the choice. The user's own
+    // come after the shipped ones, marked, and choosing one takes the user's file.
     Write(dir / "user" / "0 first.mmc", ":00000001FF\n");
     page.hide();
     page.show();
     ASSERT_EQ(esc->count(), 3);
     EXPECT_EQ(esc->currentText(), " b");
+    EXPECT_EQ(esc->itemText(2), " 0 first (own)");
+    model.ClearUpdateRequest(ImageKind::Esc);
+    esc->setCurrentIndex(2);
+    ClickAt(&page, start.center());
+    EXPECT_EQ(model.SelectedImagePath(ImageKind::Esc), dir / "user" / "0 first.mmc");
 }
 
 class FirmwareWindowTest : public ::testing::Test {

@@ -298,11 +298,17 @@ void FirmwarePage::ReadFirmwareFiles() {
     const FirmwareCatalogue catalogue = model_.Catalogue();
     for (const ImageKind kind : {ImageKind::Esc, ImageKind::Card}) {
         SkinComboBox* list = panels_[static_cast<std::size_t>(kind)].list;
-        const QString chosen = list->currentIndex() >= 0 ? list->currentText() : QString();
+        const QVariant chosen = list->currentData();
         const QSignalBlocker quiet(list);
         list->clear();
-        for (const std::string& entry : catalogue.Entries(kind)) list->addItem(FromUtf8(entry));
-        list->setCurrentIndex(chosen.isEmpty() ? -1 : list->findText(chosen, Qt::MatchExactly));
+        // The entry itself rides along as the item's data, byte for byte: that is what the model
+        // knows an image by, while the text marks the user's own images as such.
+        for (const FirmwareImage& image : catalogue.Images(kind)) {
+            const QString entry = FromUtf8(image.entry);
+            list->addItem(image.fromUserFolder ? entry + QString::fromLatin1(kOwnImageMark) : entry,
+                          QByteArray::fromStdString(image.entry));
+        }
+        list->setCurrentIndex(chosen.isValid() ? list->findData(chosen) : -1);
     }
     QString text = FromUtf8(model_.InformationText());
     text.remove(QLatin1Char('\r'));
@@ -350,7 +356,7 @@ int FirmwarePage::StatusBitmap(ImageKind kind) const {
 void FirmwarePage::ClickStart(ImageKind kind) {
     SkinComboBox* list = List(kind);
     std::optional<std::string> chosen;
-    if (list->currentIndex() >= 0) chosen = list->currentText().toStdString();
+    if (list->currentIndex() >= 0) chosen = list->currentData().toByteArray().toStdString();
     const FirmwarePageModel::StartClick click = model_.ClickStart(kind, chosen);
     if (click.accepted) emit updateRequested();
     if (!click.message.empty()) inform_(this, FromUtf8(click.message));

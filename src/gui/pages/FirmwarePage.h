@@ -47,6 +47,8 @@ public:
     static constexpr int kIdcCardProgress = 1102;
 
     static constexpr int kDefaultTextSize = 85;
+    // After an image of the user's own folder in its list.
+    static constexpr char kOwnImageMark[] = " (own)";
 
     // `textSize` is the lists' and identity boxes' font size in tenths of a point. The images
     // are listed from `dataFolder`/Firmware and `userFolder`.
