@@ -79,6 +79,7 @@ void ConnectionMonitor::OnTimer() {
 void ConnectionMonitor::PollDevice() {
     if (link_.GetUsbState() != UsbState::Connected) {
         setup_.ForgetEscValues();  // unplugged: the next ESC may be another one
+        ForgetShownDevices();
         NoteOddAnswer("");
         if (link_.IsOpen()) {
             link_.SetUsbState(UsbState::Connected);
@@ -111,6 +112,15 @@ void ConnectionMonitor::ClearEscTexts(bool keepBlinkyText) {
     }
 }
 
+void ConnectionMonitor::ForgetShownDevices() {
+    if (!identityShown_) return;
+    identityShown_ = false;
+    ClearEscTexts(false);
+    firmware_.ForgetIdentity(FirmwarePageLink::DeviceKind::Esc);
+    firmware_.ForgetIdentity(FirmwarePageLink::DeviceKind::Card);
+    view_.DeviceChanged();
+}
+
 void ConnectionMonitor::PollEsc() {
     if (link_.SendCommandByte(cmd::kEscProbe) != LinkResult::Ok) {
         link_.ClosePort();
@@ -124,6 +134,7 @@ void ConnectionMonitor::PollEsc() {
             setup_.ForgetEscValues();
             UpdateStatusLamps();
             ClearEscTexts(true);
+            firmware_.ForgetIdentity(FirmwarePageLink::DeviceKind::Esc);
             view_.DeviceChanged();
         }
         return;
@@ -162,6 +173,7 @@ void ConnectionMonitor::PollEsc() {
     modelType_ = setup_.RecognizeModel(identity);
     firmware_.StoreIdentity(identity);
     firmware_.ShowIdentity(FirmwarePageLink::DeviceKind::Esc);
+    identityShown_ = true;
     setup_.FillOptionLists();
     view_.DeviceChanged();
     readRetryInTicks_ = 0;
@@ -195,7 +207,7 @@ void ConnectionMonitor::PollCard() {
                           ? ""
                           : "it sent 1 of the 2 bytes a program card answers to its check " +
                                 Hex(cmd::kCardProbe));
-        cardState_ = DeviceState::Absent;
+        LoseCard();
         return;
     }
     if ((link_.rxBuffer[0] & 0xF0) == 0xD0) {
@@ -213,14 +225,23 @@ void ConnectionMonitor::PollCard() {
             std::copy_n(link_.rxBuffer.begin(), identity.size(), identity.begin());
             firmware_.StoreIdentity(identity);
             firmware_.ShowIdentity(FirmwarePageLink::DeviceKind::Card);
+            identityShown_ = true;
             view_.DeviceChanged();
         }
     } else {
         NoteOddAnswer("it said " + HexBytes(link_.rxBuffer.data(), 2) + " to the card check " +
                       Hex(cmd::kCardProbe) +
                       ", where a program card's answer begins with 0xd0 to 0xdf");
-        cardState_ = DeviceState::Absent;
+        LoseCard();
     }
+}
+
+void ConnectionMonitor::LoseCard() {
+    if (cardState_ == DeviceState::Connected) {
+        firmware_.ForgetIdentity(FirmwarePageLink::DeviceKind::Card);
+        view_.DeviceChanged();
+    }
+    cardState_ = DeviceState::Absent;
 }
 
 void ConnectionMonitor::PollFix() {
@@ -306,6 +327,7 @@ void ConnectionMonitor::NoteOddAnswer(const std::string& detail) {
 void ConnectionMonitor::ChooseEsc() {
     timer_.StopTimer();
     setup_.ForgetEscValues();  // the values belong to the ESC of the mode left
+    ForgetShownDevices();      // and so do the texts of the device of the mode left
     const bool wasOn = mode_ == DeviceMode::Esc;
     cardState_ = DeviceState::NotPolled;
     if (wasOn) {
@@ -328,6 +350,7 @@ void ConnectionMonitor::ChooseEsc() {
 void ConnectionMonitor::ChooseProgramCard() {
     timer_.StopTimer();
     setup_.ForgetEscValues();  // the values belong to the ESC of the mode left
+    ForgetShownDevices();      // and so do the texts of the device of the mode left
     const bool wasOn = mode_ == DeviceMode::Card;
     link_.SetDeviceState(DeviceState::NotPolled);
     if (wasOn) {
@@ -347,6 +370,7 @@ void ConnectionMonitor::ChooseProgramCard() {
 
 void ConnectionMonitor::ChooseFixMode() {
     setup_.ForgetEscValues();  // the values belong to the ESC of the mode left
+    ForgetShownDevices();      // and so do the texts of the device of the mode left
     const bool wasOn = mode_ == DeviceMode::Fix;
     link_.SetDeviceState(DeviceState::NotPolled);
     cardState_ = DeviceState::NotPolled;

@@ -71,6 +71,10 @@ private:
     void PollFix();
     void RetryFailedRead();
     void ClearEscTexts(bool keepBlinkyText);
+    // The bridge went or another Device mode was chosen: the pages show no device's texts.
+    void ForgetShownDevices();
+    // The card no longer answers as one: it counts as absent, and its texts go.
+    void LoseCard();
     void AnnounceMode(bool selectLinksPage);
     // `detail` of what answered in the chosen mode ("" clears it).
     void NoteOddAnswer(const std::string& detail);
@@ -89,6 +93,7 @@ private:
     int readRetryInTicks_ = 0;
     int readRetryDelay_ = 1;
     int modelType_ = 0;
+    bool identityShown_ = false;  // an identity is on the pages since the last ForgetShownDevices
     bool escPageEnabled_ = false;
     bool firmwarePageEnabled_ = false;
     std::string lastPortProblem_;
