@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "protocol/Commands.h"
 #include "protocol/VersionText.h"
@@ -318,10 +319,13 @@ void ConnectionMonitor::NoteOddAnswer(const std::string& detail) {
     const char* device = mode_ == DeviceMode::Card  ? "a VORNA program card"
                          : mode_ == DeviceMode::Fix ? "an ESC in Fix Mode"
                                                     : "a VORNA ESC";
-    oddAnswer_ = detail.empty() ? std::string()
-                                : "Something answered on " + link_.portName + ", but not as " +
-                                      device + " does (" + detail + ").";
+    std::string odd = detail.empty() ? std::string()
+                                     : "Something answered on " + link_.portName + ", but not as " +
+                                           device + " does (" + detail + ").";
+    if (odd == oddAnswer_) return;
+    oddAnswer_ = std::move(odd);
     transfer_.SetOddAnswer(oddAnswer_);
+    view_.OddAnswerChanged(oddAnswer_);
 }
 
 void ConnectionMonitor::ChooseEsc() {
