@@ -140,6 +140,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
             });
 
     SelectLinksPage();
+    ShowDeviceState();
     blinkTimer_.setInterval(200);
     connect(&blinkTimer_, &QTimer::timeout, this, &MainWindow::Blink);
     blinkTimer_.start();
@@ -281,7 +282,22 @@ void MainWindow::BuildLeftColumn() {
         lamps_[i] = Picture(kBmpLampOff, QRect(30, 380 + 30 * i, 20, 20), kIdcUsbLamp + i);
     }
     Picture(kBmpLampLegend, QRect(60, 390, 150, 70));
-    Picture(kBmpMakerLogo, QRect(30, 530, 160, 80));
+    makerLogo_ = Picture(kBmpMakerLogo, QRect(30, 530, 160, 80));
+
+    // Under the lamps, in place of the maker's logo while it shows: what answers on the port,
+    // but not as the chosen device does. The lamps alone would look as if nothing were there.
+    deviceNote_ = new QLabel(central_);
+    deviceNote_->setObjectName(QStringLiteral("deviceNote"));
+    placement_.Add(deviceNote_, QRect(18, 470, 216, 150), QFont(QStringLiteral("Arial"), 9));
+    deviceNote_->setWordWrap(true);
+    deviceNote_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // It quotes the port's name and the bytes that came: plain text, never markup.
+    deviceNote_->setTextFormat(Qt::PlainText);
+    deviceNote_->setMargin(6);
+    deviceNote_->setStyleSheet(
+        QStringLiteral("QLabel { color: rgb(255, 200, 64); background: rgb(26, 26, 26);"
+                       " border: 1px solid rgb(176, 0, 0); }"));
+    deviceNote_->hide();
 
     progressButton_ = new SkinButton(central_);
     progressButton_->setObjectName(QString::number(kIdcWriteProgress));
@@ -331,6 +347,7 @@ void MainWindow::BuildPages() {
                                      firmwareTextSize_, container_);
     firmwarePage_->SetInform(
         [this](QWidget* parent, const QString& text) { options_.presenter(parent, text, false); });
+    firmwarePage_->SetConfirm(options_.confirm);
     for (QWidget* page : {static_cast<QWidget*>(linksPage_), static_cast<QWidget*>(setupPage_),
                           static_cast<QWidget*>(firmwarePage_)}) {
         placement_.Add(page, pageRect);
@@ -344,8 +361,21 @@ void MainWindow::ConnectLink() {
             [this](bool usb, bool esc, bool card) {
                 if (!esc) RestProgress();  // nothing is being written to an ESC that is gone
                 const bool on[3] = {usb, esc, card};
-                for (int i = 0; i < 3; ++i) SetPicture(lamps_[i], on[i] ? kBmpLampOn : kBmpLampOff);
+                for (int i = 0; i < 3; ++i) {
+                    lampOn_[i] = on[i];
+                    SetPicture(lamps_[i], on[i] ? kBmpLampOn : kBmpLampOff);
+                }
+                ShowDeviceState();
             });
+    connect(link_.get(), &LinkController::oddAnswerChanged, this, [this](const QString& text) {
+        oddAnswer_ = text;
+        deviceNote_->setText(text);
+        deviceNote_->setVisible(!text.isEmpty());
+        makerLogo_->setVisible(text.isEmpty());
+        ShowDeviceState();
+    });
+    // A read or a forgotten ESC changes whether its settings can be sent.
+    connect(&link_->SetupNews(), &SetupModelNews::changed, this, &MainWindow::ShowDeviceState);
     connect(link_.get(), &LinkController::messageRequested, this, &MainWindow::OnMessage);
     connect(link_.get(), &LinkController::retryRequested, this,
             [this](quint64 ticket, const QString& text) {
@@ -398,6 +428,7 @@ void MainWindow::OnDeviceModeChanged(DeviceMode mode, bool escPageEnabled, bool 
     }
     ShowHint();
     if (mode_ != DeviceMode::Esc) RestProgress();
+    ShowDeviceState();
     ApplyUpdateGuard();
 }
 
@@ -421,6 +452,62 @@ void MainWindow::RestProgress() {
     if (progressButton_->text() != kProgressRestingText) {
         progressButton_->setText(kProgressRestingText);
     }
+}
+
+// The controls that act on a device take input only while one that can take it is there; the
+// others say why in their tooltip: no Device mode, another mode's device, no link, nothing or
+// something else answering, the settings not read yet.
+void MainWindow::ShowDeviceState() {
+    const bool usb = lampOn_[0];
+    const bool esc = lampOn_[1];
+    const bool card = lampOn_[2];
+    const QString noLink = QStringLiteral("The USB link is not connected.");
+    const QString noEsc = !oddAnswer_.isEmpty()
+                              ? oddAnswer_
+                              : QStringLiteral(
+                                    "No ESC answers: check that it is plugged into the link and "
+                                    "powered.");
+
+    QString sendWhy;
+    if (mode_ != DeviceMode::Esc) {
+        sendWhy = QStringLiteral("Choose Device > Esc to read and send an ESC's settings.");
+    } else if (!usb) {
+        sendWhy = noLink;
+    } else if (!esc) {
+        sendWhy = noEsc;
+    } else if (!setup_.HasValidRecord()) {
+        sendWhy = QStringLiteral("The ESC's settings have not been read yet.");
+    }
+    setupPage_->SetSendReady(sendWhy.isEmpty(), sendWhy);
+
+    QString escWhy;
+    if (mode_ == DeviceMode::None) {
+        escWhy = QStringLiteral("Choose the device in the Device menu first.");
+    } else if (mode_ == DeviceMode::Card) {
+        escWhy = QStringLiteral(
+            "Program Card is chosen in the Device menu: choose Esc to update an ESC, or Fix "
+            "Mode for an ESC whose firmware is broken.");
+    } else if (!usb) {
+        escWhy = noLink;
+    } else if (mode_ == DeviceMode::Esc && !esc) {
+        escWhy = noEsc + QStringLiteral(
+                             " An ESC whose firmware is broken is updated in "
+                             "Device > Fix Mode.");
+    }
+    firmwarePage_->SetDeviceReady(ImageKind::Esc, escWhy.isEmpty(), escWhy);
+
+    QString cardWhy;
+    if (mode_ != DeviceMode::Card) {
+        cardWhy = QStringLiteral("Choose Device > Program Card to update the program card.");
+    } else if (!usb) {
+        cardWhy = noLink;
+    } else if (!card) {
+        cardWhy = !oddAnswer_.isEmpty() ? oddAnswer_
+                                        : QStringLiteral(
+                                              "No program card answers: check that "
+                                              "it is plugged into the link.");
+    }
+    firmwarePage_->SetDeviceReady(ImageKind::Card, cardWhy.isEmpty(), cardWhy);
 }
 
 void MainWindow::ShowFirmwareNews() {

@@ -99,6 +99,9 @@ public:
     QAction* Action(int commandId) const;
     SkinButton* Button(int controlId) const;
     QWidget* PageWidget(enum Page page) const;
+    // The note under the lamps that says what answers on the port, but not as the chosen
+    // device does; hidden while nothing does.
+    QLabel* DeviceNote() const { return deviceNote_; }
     // Which bitmap a picture control shows (lamps, hint).
     int PictureBitmap(int controlId) const;
     // How large the skin is drawn: fitted to the screen's room when the window opens, and again
@@ -148,6 +151,7 @@ private:
     void ShowAbout();
     void CheckConnection();
     void ShowFirmwareNews();
+    void ShowDeviceState();
     void ShowHint();
     void RestProgress();
     SkinScale ScaleForScreen() const;
@@ -186,6 +190,10 @@ private:
     SkinButton* progressButton_ = nullptr;
     QLabel* hint_ = nullptr;
     QLabel* lamps_[3] = {};
+    bool lampOn_[3] = {};  // USB, ESC, card
+    QLabel* makerLogo_ = nullptr;
+    QLabel* deviceNote_ = nullptr;  // what answers on the port, but not as the device does
+    QString oddAnswer_;
     QAction* importAction_ = nullptr;
     QAction* exportAction_ = nullptr;
     QAction* exitAction_ = nullptr;

@@ -426,6 +426,15 @@ TEST_F(EscSetupPageTest, OnlyPressesStrictlyInsideThePicturesAreRequests) {
         EXPECT_NE(page->cursor().shape(), Qt::PointingHandCursor);
     }
     EXPECT_FALSE(rig->setup.WriteRequested() || rig->setup.DefaultRequested());
+
+    // Without an ESC read to send to, neither picture takes a click or the keyboard.
+    page->SetSendReady(false, "No ESC answers.");
+    for (const Picture& p : pictures) {
+        QTest::mouseClick(page.get(), Qt::LeftButton, {}, p.rect.center());
+        EXPECT_FALSE(p.requested());
+    }
+    EXPECT_FALSE(page->SendButton()->isEnabled());
+    EXPECT_FALSE(page->DefaultButton()->isEnabled());
 }
 
 TEST_F(EscSetupPageTest, KeysPressSendAndDefaultWhileTheMouseStaysWithThePage) {

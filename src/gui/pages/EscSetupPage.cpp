@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
 #include <QStringDecoder>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cstddef>
@@ -23,6 +24,7 @@
 #include "gui/skin/SkinPlacement.h"
 #include "gui/widgets/PictureButton.h"
 #include "gui/widgets/SkinComboBox.h"
+#include "gui/widgets/WidgetLook.h"
 #include "settings/Catalogue.h"
 #include "settings/Profiles.h"
 
@@ -257,6 +259,7 @@ void EscSetupPage::SetScale(const SkinScale& scale) {
     resize(scale.Size(QSize(kPageWidth, kPageHeight)));
     placement_.Apply(scale);
     LayoutLists();
+    ShowSendPictures();
     sendRect_ = placement_.Rect(kSendPlace);
     defaultRect_ = placement_.Rect(kDefaultPlace);
 }
@@ -628,7 +631,8 @@ void EscSetupPage::LoadChosenSheet() {
 
 void EscSetupPage::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
-    const bool overPicture = StrictlyInside(sendRect_, at) || StrictlyInside(defaultRect_, at);
+    const bool overPicture =
+        sendReady_ && (StrictlyInside(sendRect_, at) || StrictlyInside(defaultRect_, at));
     if (overPicture != handCursor_) {
         handCursor_ = overPicture;
         if (overPicture) {
@@ -650,8 +654,44 @@ void EscSetupPage::BuildKeyboardButtons() {
     connect(sendButton_, &PictureButton::clicked, this, [this] { model_.RequestWrite(); });
 }
 
+void EscSetupPage::SetSendReady(bool ready, const QString& why) {
+    sendNotReadyWhy_ = ready ? QString() : why;
+    if (ready == sendReady_) return;
+    sendReady_ = ready;
+    sendButton_->setEnabled(ready);
+    defaultButton_->setEnabled(ready);
+    ShowSendPictures();
+    if (!ready && handCursor_) {
+        handCursor_ = false;
+        unsetCursor();
+    }
+}
+
+// Pictures that take no click look it: dimmed into the black page.
+void EscSetupPage::ShowSendPictures() {
+    for (const auto& [id, bitmap] : {std::pair{kIdcSendPicture, kBmpSendSetting},
+                                     std::pair{kIdcDefaultPicture, kBmpDefaultSetting}}) {
+        const QPixmap picture = SkinBitmap(bitmap, placement_.Scale());
+        pictures_.at(id)->setPixmap(sendReady_ ? picture : Dimmed(picture));
+    }
+}
+
+bool EscSetupPage::event(QEvent* event) {
+    // The pictures take no mouse input themselves, so the page tells why they take no click.
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        for (const QRect& r : {sendRect_, defaultRect_}) {
+            if (!sendReady_ && !sendNotReadyWhy_.isEmpty() && StrictlyInside(r, help->pos())) {
+                QToolTip::showText(help->globalPos(), sendNotReadyWhy_, this, r);
+                return true;
+            }
+        }
+    }
+    return QWidget::event(event);
+}
+
 void EscSetupPage::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
+    if (event->button() == Qt::LeftButton && sendReady_) {
         const QPoint at = event->position().toPoint();
         if (StrictlyInside(sendRect_, at)) model_.RequestWrite();
         if (StrictlyInside(defaultRect_, at)) RestoreDefaults();

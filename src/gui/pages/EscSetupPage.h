@@ -87,6 +87,12 @@ public:
     // Brings the widgets in line with the model; `changes` is a set of SetupModelNews bits.
     void ShowChanges(unsigned changes);
 
+    // SEND and DEFAULT take clicks only while an ESC whose settings were read is connected;
+    // otherwise they are dimmed and `why` is their tooltip. Ready until told otherwise.
+    void SetSendReady(bool ready, const QString& why = QString());
+    bool SendReady() const { return sendReady_; }
+    const QString& SendNotReadyWhy() const { return sendNotReadyWhy_; }
+
     // Asks a yes or no question; true for yes. Without one set, a message box asks.
     using Confirm = std::function<bool(QWidget* parent, const QString& question)>;
     void SetConfirm(Confirm confirm);
@@ -104,6 +110,7 @@ public:
     QLabel* SheetNote() const { return sheetNote_; }
 
 protected:
+    bool event(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
@@ -117,6 +124,7 @@ private:
     void BuildUnsentMarks();
     void BuildSheetNote();
     void LayoutLists();
+    void ShowSendPictures();
 
     void FillEntries(ParamId id, const OptionList& option);
     void ShowMiddleCaptions(int modelType);
@@ -157,6 +165,8 @@ private:
     PictureButton* sendButton_ = nullptr;
     PictureButton* defaultButton_ = nullptr;
     bool handCursor_ = false;
+    bool sendReady_ = true;
+    QString sendNotReadyWhy_;
 };
 
 }  // namespace vorna::gui

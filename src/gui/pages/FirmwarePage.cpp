@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
+#include <QToolTip>
 
 #include <algorithm>
 #include <optional>
@@ -109,6 +110,11 @@ void DefaultInform(QWidget* parent, const QString& text) {
     ShowPlainMessage(parent, QMessageBox::NoIcon, text);
 }
 
+bool DefaultConfirm(QWidget* parent, const QString& question) {
+    return ExecPlainBox(parent, QMessageBox::Question, question, QMessageBox::Yes | QMessageBox::No,
+                        QMessageBox::No) == QMessageBox::Yes;
+}
+
 }  // namespace
 
 FirmwarePage::FirmwarePage(FirmwarePageModel& model, std::filesystem::path dataFolder,
@@ -118,7 +124,8 @@ FirmwarePage::FirmwarePage(FirmwarePageModel& model, std::filesystem::path dataF
       dataFolder_(std::move(dataFolder)),
       userFolder_(std::move(userFolder)),
       textSize_(textSize),
-      inform_(DefaultInform) {
+      inform_(DefaultInform),
+      confirm_(DefaultConfirm) {
     setAutoFillBackground(true);
     setPalette(LightOnBlack(palette()));
     // The hand cursor follows the pointer over the start pictures.
@@ -213,7 +220,7 @@ void FirmwarePage::BuildPanel(ImageKind kind) {
         this, at.start, kind == ImageKind::Esc ? "Update the ESC" : "Update the program card");
     placement_.Add(panel.startKey, at.start);
     connect(panel.startKey, &PictureButton::clicked, this, [this, kind] {
-        if (startEnabled_) ClickStart(kind);
+        if (StartTakesClicks(kind)) ClickStart(kind);
     });
     panel.status = Picture(kBmpStatusReady, at.status);
     panel.status->setObjectName(QString::number(at.statusId));
@@ -267,6 +274,10 @@ void FirmwarePage::SetInform(Inform inform) {
     inform_ = inform ? std::move(inform) : Inform(DefaultInform);
 }
 
+void FirmwarePage::SetConfirm(Confirm confirm) {
+    confirm_ = confirm ? std::move(confirm) : Confirm(DefaultConfirm);
+}
+
 void FirmwarePage::ShowChanges() {
     const EscIdentityTexts esc = model_.EscTexts();
     const std::pair<int, std::string> texts[] = {
@@ -287,6 +298,13 @@ void FirmwarePage::ShowChanges() {
         placement_.SetPicture(panel.status, bitmap);
         const int percent = model_.Progress(kind);
         const bool running = status == FirmwarePageLink::UpdateStatus::Running;
+        // The update asked for is over: its image is chosen no longer, so another click cannot
+        // flash it again unasked.
+        std::size_t k = static_cast<std::size_t>(kind);
+        if (clearAfterUpdate_[k] && !running && !model_.UpdateRequested(kind)) {
+            clearAfterUpdate_[k] = false;
+            panel.list->setCurrentIndex(-1);
+        }
         if (running) panel.progress->setText(QString("%1%").arg(std::max(percent, 0)));
         panel.progress->setVisible(running);
         panel.status->setVisible(!running);
@@ -319,16 +337,29 @@ void FirmwarePage::SetStartEnabled(bool enabled) {
     if (enabled == startEnabled_) return;
     startEnabled_ = enabled;
     ShowStartPictures();
-    for (const Panel& panel : panels_) panel.startKey->setEnabled(enabled);
     if (!enabled) SetHandCursor(false);
+}
+
+void FirmwarePage::SetDeviceReady(ImageKind kind, bool ready, const QString& why) {
+    const std::size_t k = static_cast<std::size_t>(kind);
+    notReadyWhy_[k] = ready ? QString() : why;
+    if (ready_[k] == ready) return;
+    ready_[k] = ready;
+    ShowStartPictures();
+}
+
+bool FirmwarePage::StartTakesClicks(ImageKind kind) const {
+    return startEnabled_ && ready_[static_cast<std::size_t>(kind)];
 }
 
 void FirmwarePage::ShowStartPictures() {
     for (const ImageKind kind : {ImageKind::Esc, ImageKind::Card}) {
+        const Panel& panel = panels_[static_cast<std::size_t>(kind)];
+        const bool takes = StartTakesClicks(kind);
         const QPixmap picture =
             SkinBitmap(kPanelPlaces[static_cast<int>(kind)].startBitmap, placement_.Scale());
-        panels_[static_cast<std::size_t>(kind)].start->setPixmap(startEnabled_ ? picture
-                                                                               : Faded(picture));
+        panel.start->setPixmap(takes ? picture : Faded(picture));
+        panel.startKey->setEnabled(takes);
     }
 }
 
@@ -354,12 +385,50 @@ int FirmwarePage::StatusBitmap(ImageKind kind) const {
 }
 
 void FirmwarePage::ClickStart(ImageKind kind) {
+    const std::size_t k = static_cast<std::size_t>(kind);
+    if (!ready_[k]) return;
     SkinComboBox* list = List(kind);
     std::optional<std::string> chosen;
     if (list->currentIndex() >= 0) chosen = list->currentData().toByteArray().toStdString();
+    // A firmware update cannot be taken back: it starts only once the user has seen which
+    // device gets which image and said yes.
+    if (chosen && chosen->find_first_not_of(' ') != std::string::npos &&
+        !confirm_(window(), UpdateQuestion(kind, *chosen))) {
+        return;
+    }
     const FirmwarePageModel::StartClick click = model_.ClickStart(kind, chosen);
-    if (click.accepted) emit updateRequested();
+    if (click.accepted) {
+        clearAfterUpdate_[k] = true;
+        emit updateRequested();
+    }
     if (!click.message.empty()) inform_(this, FromUtf8(click.message));
+}
+
+QString FirmwarePage::UpdateQuestion(ImageKind kind, const std::string& entry) const {
+    const bool esc = kind == ImageKind::Esc;
+    QString device;
+    if (esc) {
+        const EscIdentityTexts texts = model_.EscTexts();
+        device = texts.model.empty()
+                     ? QStringLiteral("an ESC whose firmware is not identified (Fix Mode)")
+                     : QStringLiteral("%1, firmware %2")
+                           .arg(FromUtf8(texts.model), FromUtf8(texts.firmware));
+    } else {
+        const std::string model = model_.CardModelText();
+        device = model.empty() ? QStringLiteral("a program card that is not identified")
+                               : QStringLiteral("%1, firmware %2")
+                                     .arg(FromUtf8(model), FromUtf8(model_.CardFirmwareText()));
+    }
+    const FirmwareCatalogue catalogue = model_.Catalogue();
+    const FirmwareImage* image = catalogue.Find(kind, entry);
+    QString title = FromUtf8(entry).trimmed();
+    if (image != nullptr) {
+        title += QStringLiteral(" (%1)").arg(FromUtf8(image->path.filename().string()));
+    }
+    return QStringLiteral(
+               "Update the %1's firmware?\n\nConnected: %2\nNew firmware: %3\n\nKeep the %1 "
+               "and the USB link connected and powered until the update has finished.")
+        .arg(esc ? QStringLiteral("ESC") : QStringLiteral("program card"), device, title);
 }
 
 void FirmwarePage::showEvent(QShowEvent* event) {
@@ -379,18 +448,39 @@ void FirmwarePage::SetHandCursor(bool hand) {
 
 void FirmwarePage::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
-    SetHandCursor(startEnabled_ && (StrictlyInside(StartRect(ImageKind::Esc), at) ||
-                                    StrictlyInside(StartRect(ImageKind::Card), at)));
+    bool hand = false;
+    for (const ImageKind kind : {ImageKind::Esc, ImageKind::Card}) {
+        hand = hand || (StartTakesClicks(kind) && StrictlyInside(StartRect(kind), at));
+    }
+    SetHandCursor(hand);
     QWidget::mouseMoveEvent(event);
 }
 
 void FirmwarePage::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && startEnabled_) {
+    if (event->button() == Qt::LeftButton) {
         const QPoint at = event->position().toPoint();
-        if (StrictlyInside(StartRect(ImageKind::Esc), at)) ClickStart(ImageKind::Esc);
-        if (StrictlyInside(StartRect(ImageKind::Card), at)) ClickStart(ImageKind::Card);
+        for (const ImageKind kind : {ImageKind::Esc, ImageKind::Card}) {
+            if (StartTakesClicks(kind) && StrictlyInside(StartRect(kind), at)) ClickStart(kind);
+        }
     }
     QWidget::mousePressEvent(event);
+}
+
+bool FirmwarePage::event(QEvent* event) {
+    // The start pictures take no mouse input themselves, so the page tells why one takes no
+    // click.
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        for (const ImageKind kind : {ImageKind::Esc, ImageKind::Card}) {
+            const QString& why = notReadyWhy_[static_cast<std::size_t>(kind)];
+            const QRect r = StartRect(kind);
+            if (startEnabled_ && !why.isEmpty() && StrictlyInside(r, help->pos())) {
+                QToolTip::showText(help->globalPos(), why, this, r);
+                return true;
+            }
+        }
+    }
+    return QWidget::event(event);
 }
 
 void FirmwarePage::leaveEvent(QEvent* event) {

@@ -60,6 +60,10 @@ public:
     // set, a message box with an OK button and no icon tells.
     using Inform = std::function<void(QWidget* parent, const QString& text)>;
     void SetInform(Inform inform);
+    // Asks a yes or no question, No by default; true for yes. Without one set, a message box
+    // asks. A start picture asks it before an update is requested.
+    using Confirm = std::function<bool(QWidget* parent, const QString& question)>;
+    void SetConfirm(Confirm confirm);
 
     // Draws the page at `scale`: places, pictures, fonts and click areas.
     void SetScale(const SkinScale& scale);
@@ -73,6 +77,13 @@ public:
     // While an update is requested or running the start pictures take no clicks.
     void SetStartEnabled(bool enabled);
     bool StartEnabled() const { return startEnabled_; }
+    // A start picture takes clicks only while a device that can take its image is connected;
+    // otherwise it is dimmed and `why` is its tooltip. Ready until told otherwise.
+    void SetDeviceReady(ImageKind kind, bool ready, const QString& why = QString());
+    const QString& NotReadyWhy(ImageKind kind) const {
+        return notReadyWhy_[static_cast<std::size_t>(kind)];
+    }
+    bool StartTakesClicks(ImageKind kind) const;
 
     SkinComboBox* List(ImageKind kind) const;
     SkinButton* ProgressButton(ImageKind kind) const;
@@ -93,6 +104,7 @@ signals:
     void updateRequested();
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -112,6 +124,7 @@ private:
     void BuildIdentityBoxes();
     void ShowStartPictures();
     void ClickStart(ImageKind kind);
+    QString UpdateQuestion(ImageKind kind, const std::string& entry) const;
     void SetHandCursor(bool hand);
 
     FirmwarePageModel& model_;
@@ -120,7 +133,12 @@ private:
     std::filesystem::path userFolder_;
     int textSize_;
     Inform inform_;
-    std::array<Panel, 2> panels_;  // by ImageKind
+    Confirm confirm_;
+    std::array<Panel, 2> panels_;  // by ImageKind, as are the three below
+    std::array<bool, 2> ready_{true, true};
+    std::array<QString, 2> notReadyWhy_;
+    // An update asked for from this page: its list's choice goes when it is over.
+    std::array<bool, 2> clearAfterUpdate_{};
     std::map<int, QLineEdit*> boxes_;
     QPlainTextEdit* information_ = nullptr;
     bool startEnabled_ = true;
