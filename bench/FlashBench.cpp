@@ -118,12 +118,6 @@ void CountWrites(UsbUart& link, WriteCounter& counter) {
     });
 }
 
-// The last message the update left for the user, which says why it failed.
-std::string LastMessage(cli::Session& session) {
-    const std::vector<std::string> messages = session.view.TakeMessages();
-    return messages.empty() ? std::string("no message") : messages.back();
-}
-
 Run FlashEsc(const std::filesystem::path& dataDir, const std::string& entry,
              const EscImage& image) {
     Run run;
@@ -140,10 +134,10 @@ Run FlashEsc(const std::filesystem::path& dataDir, const std::string& entry,
     location.fixedPath = folder.Link();
     cli::Session session(location, log, false);
     WriteCounter counter;
-    CountWrites(session.link, counter);
+    CountWrites(session.Link(), counter);
     session.firmware.ReadFirmwareFiles(dataDir, {});
     session.Start();
-    session.Do([](ConnectionMonitor& m) { m.ChooseEsc(); });
+    session.Do([](DeviceStack& stack) { stack.Monitor().ChooseEsc(); });
     const bool ready = session.WaitAfterTicks(
         [&](ConnectionMonitor& m) {
             return m.Link().GetDeviceState() == DeviceState::Connected &&
@@ -152,22 +146,21 @@ Run FlashEsc(const std::filesystem::path& dataDir, const std::string& entry,
         kConnectTimeout);
     if (!ready) return {false, 0, 0, "the simulated ESC was not identified and read"};
 
-    EscUpdate::Result result;
+    UpdateOutcome result;
     Clock::duration took{};
-    session.Do([&](ConnectionMonitor&) {
+    session.Do([&](DeviceStack& stack) {
         // Chosen and run here, between ticks, so that the tick cannot start it first.
         if (!session.firmware.ClickStart(Kind::Esc, entry).accepted) return;
         counter.counting = true;
         const auto start = Clock::now();
-        session.Esc().Run();
+        result = stack.Esc().Run();
         took = Clock::now() - start;
         counter.counting = false;
-        result = session.Esc().LastResult();
     });
     run.seconds = std::chrono::duration<double>(took).count();
     run.programBytes = counter.bytes;
-    if (result.outcome != EscUpdate::Outcome::Finished) {
-        run.failure = "the update did not finish: " + LastMessage(session);
+    if (!result.Done()) {
+        run.failure = "the update did not finish: " + result.message;
     } else if (esc.UpdatesFinished() != 1 || esc.UpdateRecords().size() != image.records.size()) {
         run.failure = "the simulated ESC did not take every record";
     } else if (!result.identified) {
@@ -194,31 +187,29 @@ Run FlashCard(const std::filesystem::path& dataDir, const std::string& entry,
     location.fixedPath = folder.Link();
     cli::Session session(location, log, false);
     WriteCounter counter;
-    CountWrites(session.link, counter);
+    CountWrites(session.Link(), counter);
     session.firmware.ReadFirmwareFiles(dataDir, {});
     session.Start();
-    session.Do([](ConnectionMonitor& m) { m.ChooseProgramCard(); });
+    session.Do([](DeviceStack& stack) { stack.Monitor().ChooseProgramCard(); });
     const bool ready = session.WaitAfterTicks(
         [](ConnectionMonitor& m) { return m.CardState() == DeviceState::Connected; },
         kConnectTimeout);
     if (!ready) return {false, 0, 0, "the simulated card was not identified"};
 
+    UpdateOutcome result;
     Clock::duration took{};
-    session.Do([&](ConnectionMonitor& m) {
-        CardUpdate update(
-            session.link, session.firmware, session.view, session.Timer(),
-            [&m] { return m.CardState() == DeviceState::Connected; }, [&m] { m.CardReplaced(); });
+    session.Do([&](DeviceStack& stack) {
         if (!session.firmware.ClickStart(Kind::Card, entry).accepted) return;
         counter.counting = true;
         const auto start = Clock::now();
-        update.Run();
+        result = stack.Card().Run();
         took = Clock::now() - start;
         counter.counting = false;
     });
     run.seconds = std::chrono::duration<double>(took).count();
     run.programBytes = counter.bytes;
-    if (session.firmware.Status(Kind::Card) != FirmwarePageLink::UpdateStatus::Finished) {
-        run.failure = "the update did not finish: " + LastMessage(session);
+    if (!result.Done()) {
+        run.failure = "the update did not finish: " + result.message;
     } else if (card.Flashed() != image.bytes) {
         run.failure = "the simulated card did not take the image as it is";
     } else {

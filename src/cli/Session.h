@@ -1,6 +1,6 @@
-// One device session for vornactl: the real link, models, monitor and link thread, wired as
-// in the window, with a view that prints. Commands drive the tick and wait for its results;
-// unlike the window they do not wait for the poll's rhythm while the link moves on.
+// One device session for vornactl: the device stack with the page models and a view that keeps
+// each procedure's outcome for the command to print. Commands drive the tick and wait for its
+// results; unlike the window they do not wait for the poll's rhythm while the link moves on.
 #pragma once
 
 #include <atomic>
@@ -9,39 +9,39 @@
 #include <functional>
 #include <iosfwd>
 #include <mutex>
+#include <optional>
 #include <string>
-#include <vector>
 
-#include "firmware/EscUpdate.h"
-#include "firmware/FirmwarePageModel.h"
-#include "firmware/FirmwareUpdater.h"
-#include "link/BridgeDiscovery.h"
-#include "link/UsbUart.h"
-#include "protocol/ConnectionMonitor.h"
-#include "protocol/LinkThread.h"
-#include "settings/EscSetupModel.h"
+#include "device/DeviceStack.h"
 
 namespace vorna::cli {
 
-// Prints what the window would show; messages are "dismissed" at once.
+// What vornactl shows while a command runs: port problems and the write's progress. Messages
+// meant for the window are not printed; each command prints from the outcome it waited for.
 class PrintingView : public LinkView {
 public:
     explicit PrintingView(std::ostream& err) : err_(err) {}
     void ShowLamps(const LampState&) override {}
-    void ShowMessage(const std::string& text, MessageIcon icon) override;
+    void ShowMessage(const std::string&, MessageIcon) override {}
     void ShowPortProblem(const std::string& text) override;
     void ShowWriteProgress(const std::string& text) override;
+    void WriteEnded(const WriteOutcome& outcome) override;
+    void RestoreEnded(const RestoreOutcome& outcome) override;
+    void UpdateEnded(const UpdateOutcome& outcome) override;
 
-    std::vector<std::string> TakeMessages();
-    bool showProgress = false;
-    // While false, messages are only kept for TakeMessages: a command that words the outcome
-    // itself then prints each one once.
-    std::atomic<bool> echoMessages{true};
+    // The outcome of the last procedure of each kind that ended, taken once.
+    std::optional<WriteOutcome> TakeWrite();
+    std::optional<RestoreOutcome> TakeRestore();
+    std::optional<UpdateOutcome> TakeUpdate();
+
+    std::atomic<bool> showProgress{false};
 
 private:
     std::ostream& err_;
     std::mutex mutex_;
-    std::vector<std::string> messages_;
+    std::optional<WriteOutcome> write_;
+    std::optional<RestoreOutcome> restore_;
+    std::optional<UpdateOutcome> update_;
 };
 
 class Session {
@@ -55,8 +55,9 @@ public:
     // Starts the link thread; the tick runs every 500 ms from then on, and sooner while a
     // command waits (WaitAfterTicks).
     void Start();
-    // Runs `job` on the link thread between ticks and waits for it.
-    void Do(const std::function<void(ConnectionMonitor&)>& job);
+    // Runs `job` on the link thread between ticks and waits for it; false when it could not
+    // run because the session is ending.
+    bool Do(const std::function<void(DeviceStack&)>& job);
     // Waits until `done` (evaluated on the link thread after each tick) holds, or the timeout.
     // The first tick runs at once. While `done` does not hold, a tick that moved the link on
     // (the port opened, a device was found or lost, a request was served) is followed by the
@@ -67,25 +68,33 @@ public:
     bool WaitAfterTicks(const std::function<bool(ConnectionMonitor&)>& done,
                         std::chrono::milliseconds timeout);
 
-    // The poll timer, for the firmware updates that pause it while they own the line.
-    PollTimer& Timer() { return thread_; }
-
     EscSetupModel setup;
     FirmwarePageModel firmware;
     PrintingView view;
-    UsbUart link;
-
-    // The ESC firmware update, served by the monitor's tick. Use it on the link thread (Do).
-    EscUpdate& Esc() { return escUpdate_; }
+    DeviceStack& Stack() { return stack_; }
+    UsbUart& Link() { return stack_.Link(); }
 
 private:
-    LinkThread thread_;
-    ConnectionMonitor monitor_;
-    EscUpdate escUpdate_;
-    FirmwareUpdater updater_;
+    // What a tick can move on: when none of it changed, the next tick would only repeat this
+    // one.
+    struct LinkProgress {
+        UsbState usb;
+        DeviceState device;
+        DeviceState card;
+        DeviceMode mode;
+        bool validRecord;
+        bool writeRequested;
+        bool verifyPending;
+        bool defaultRequested;
+        long ended;
+        bool operator==(const LinkProgress&) const = default;
+    };
+    LinkProgress ProgressNow();
+
+    DeviceStack stack_;
+    std::optional<LinkProgress> lastProgress_;  // link thread only
     std::mutex mutex_;
     std::condition_variable ticked_;
-    long tickCount_ = 0;
     std::function<bool(ConnectionMonitor&)> condition_;
     bool conditionMet_ = false;
 };

@@ -4,17 +4,12 @@
 #include <cctype>
 
 #include "cli/TerminalText.h"
+#include "link/Text.h"
 #include "settings/Catalogue.h"
 #include "settings/Profiles.h"
 
 namespace vorna::cli {
 namespace {
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 std::string Trim(const std::string& s) {
     const auto first = s.find_first_not_of(" \t");
@@ -33,6 +28,10 @@ std::string JsonString(const std::string& s) {
     return JsonQuoted(s);
 }
 
+bool IsIn(const std::vector<ParamId>& ids, ParamId id) {
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
 }  // namespace
 
 bool IsUsed(const SetupState& state, ParamId listId) {
@@ -40,19 +39,24 @@ bool IsUsed(const SetupState& state, ParamId listId) {
     return list.enabled && !list.entries.empty();
 }
 
-std::string SettingsTable(const SetupState& state, const std::string& firmwareText) {
+std::string SettingsTable(const SetupState& state, const std::string& firmwareText,
+                          const std::vector<ParamId>& unread) {
     std::string text = "Model type: " + std::to_string(state.modelType) + "\n";
     if (!firmwareText.empty()) text += "Firmware: " + Shown(firmwareText) + "\n";
     for (ParamId id : kPageOrder) {
         if (!IsUsed(state, id)) continue;
         const auto* selected = state.List(id).SelectedText();
-        text += ListCaption(id, state.modelType) + ": " + (selected ? Shown(*selected) : "(none)") +
-                "\n";
+        const std::string value = selected ? Shown(*selected)
+                                  : IsIn(unread, id)
+                                      ? "(not read: the ESC did not answer when asked for it)"
+                                      : "(none)";
+        text += ListCaption(id, state.modelType) + ": " + value + "\n";
     }
     return text;
 }
 
-std::string SettingsJson(const SetupState& state, const std::string& firmwareText) {
+std::string SettingsJson(const SetupState& state, const std::string& firmwareText,
+                         const std::vector<ParamId>& unread) {
     std::string json = "{\n  \"modelType\": " + std::to_string(state.modelType) +
                        ",\n  \"version\": " + JsonString(state.versionText) +
                        ",\n  \"firmware\": " + JsonString(firmwareText) + ",\n  \"settings\": [";
@@ -67,18 +71,18 @@ std::string SettingsJson(const SetupState& state, const std::string& firmwareTex
                 ", \"key\": " + JsonString(KeyOf(id)) +
                 ", \"index\": " + std::to_string(list.selection) + ", \"value\": " +
                 (list.SelectedText() ? JsonString(*list.SelectedText()) : std::string("null")) +
-                "}";
+                (IsIn(unread, id) ? ", \"read\": false" : "") + "}";
     }
     return json + "\n  ]\n}\n";
 }
 
 std::optional<ParamId> ApplyAssignment(SetupState& state, const std::string& rawName,
                                        const std::string& rawValue, std::string& problem) {
-    const std::string name = Lower(Trim(rawName));
+    const std::string name = LowerAscii(Trim(rawName));
     const std::string value = Trim(rawValue);
     std::optional<ParamId> found;
     for (ParamId id : kPageOrder) {
-        if (Lower(ListCaption(id, state.modelType)) == name || Lower(KeyOf(id)) == name) {
+        if (LowerAscii(ListCaption(id, state.modelType)) == name || LowerAscii(KeyOf(id)) == name) {
             found = id;
             break;
         }

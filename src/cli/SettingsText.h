@@ -4,29 +4,21 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "settings/Parameters.h"
 #include "settings/SetupState.h"
 
 namespace vorna::cli {
 
-// The parameter lists in the page's order: left column top to bottom, then the middle column.
-inline constexpr std::array<ParamId, 28> kPageOrder = {
-    ParamId::OperationMode,  ParamId::ReverseSpeed,   ParamId::LowVoltCut,
-    ParamId::DragBrake,      ParamId::InitialBrake,   ParamId::FullBrake,
-    ParamId::BrakeFrequency, ParamId::PwLvSwPoint,    ParamId::PowerLevel1,
-    ParamId::PowerLevel2,    ParamId::DriveFrequency, ParamId::NeutralDeadBand,
-    ParamId::TempCutSet,     ParamId::RotationMode,   ParamId::BrakeRateControl,
-    ParamId::CoastValue,     ParamId::DriveMode,      ParamId::BecVoltage,
-    ParamId::BoostTiming,    ParamId::BoostStartRpm,  ParamId::BoostEndRpm,
-    ParamId::BoostAcc,       ParamId::TurboTiming,    ParamId::TurboSlope,
-    ParamId::LipoCells,      ParamId::TurboDelay,     ParamId::BtSoftPower,
-    ParamId::BtSoftThRange};
-
 // A list the model uses: it has entries and is enabled.
 bool IsUsed(const SetupState& state, ParamId listId);
 
-std::string SettingsTable(const SetupState& state, const std::string& firmwareText);
-std::string SettingsJson(const SetupState& state, const std::string& firmwareText);
+// `unread`: settings the ESC did not give at the last read (shown as not read, not as empty).
+std::string SettingsTable(const SetupState& state, const std::string& firmwareText,
+                          const std::vector<ParamId>& unread = {});
+std::string SettingsJson(const SetupState& state, const std::string& firmwareText,
+                         const std::vector<ParamId>& unread = {});
 
 // Selects the entry `value` begins with (case ignored) in the list named `name` (its caption
 // for this model, or its settings-file key). Returns the list, or nothing with `problem` saying

@@ -1,56 +1,109 @@
 #include "firmware/CardUpdate.h"
 
 #include <chrono>
-#include <filesystem>
 #include <thread>
 #include <utility>
 
 #include "firmware/FirmwareImages.h"
+#include "protocol/Messages.h"
+#include "protocol/SettingsTransfer.h"
 
 namespace vorna {
 
 namespace {
 
+using Firmware = UpdateOutcome::Firmware;
+using Result = UpdateOutcome::Result;
+
 void Pause(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+const char* Usable(Firmware firmware) {
+    switch (firmware) {
+        case Firmware::Untouched:
+            return "Its firmware was not touched: the card can be used as before.";
+        case Firmware::MayBeIncomplete:
+            return "The card had opened its update mode, so it may now be without working "
+                   "firmware.";
+        case Firmware::Incomplete:
+            return "Its firmware is only partly replaced: the card has no working firmware until "
+                   "the update is repeated.";
+        case Firmware::Replaced:
+            break;
+    }
+    return "";
+}
+
 }  // namespace
 
-CardUpdate::CardUpdate(UsbUart& link, FirmwarePageLink& page, LinkView& view, PollTimer& timer,
+CardUpdate::CardUpdate(UsbUart& link, FirmwarePageLink& page, PollTimer& timer,
                        std::function<bool()> cardConnected, std::function<void()> cardReplaced)
     : link_(link),
       page_(page),
-      view_(view),
       timer_(timer),
       cardConnected_(std::move(cardConnected)),
       cardReplaced_(std::move(cardReplaced)) {}
 
 bool CardUpdate::Requested() const {
-    return page_.UpdateRequested(Kind::Card);
+    return requestedFile_.has_value() || page_.UpdateRequested(Kind::Card);
 }
 
-void CardUpdate::Run() {
-    const std::filesystem::path imagePath = page_.SelectedImagePath(Kind::Card);
+void CardUpdate::Request(const std::filesystem::path& file) {
+    requestedFile_ = file;
+}
+
+UpdateOutcome CardUpdate::Run() {
+    UpdateOutcome outcome;
+    outcome.device = UpdateOutcome::Device::Card;
+    const std::filesystem::path file =
+        requestedFile_ ? *requestedFile_ : page_.SelectedImagePath(Kind::Card);
     if (link_.GetUsbState() != UsbState::Connected) {
-        page_.ClearUpdateRequest(Kind::Card);
-        view_.ShowMessage(UsbConnectionError(link_), MessageIcon::Error);
-        return;
+        outcome.result = Result::NoDevice;
+        outcome.next = NextStep::Reconnect;
+        outcome.message = UsbConnectionError(link_);
+    } else if (!cardConnected_()) {
+        outcome.result = Result::NoDevice;
+        outcome.next = NextStep::Reconnect;
+        outcome.message = msg::kCardConnectionError;
+    } else {
+        Transfer(file, outcome);
     }
-    if (!cardConnected_()) {
-        page_.ClearUpdateRequest(Kind::Card);
-        view_.ShowMessage(kMsgCardConnectionError, MessageIcon::Error);
-        return;
-    }
+    page_.ClearUpdateRequest(Kind::Card);
+    requestedFile_.reset();
+    return outcome;
+}
+
+void CardUpdate::Stop(UpdateOutcome& outcome, const std::string& step, const char* deviceText,
+                      Firmware firmware) {
+    // The card is in an unknown state: the port is opened afresh and the card found again.
+    const bool lost = link_.PortGone();
+    link_.ClosePort();
+    outcome.result = lost ? Result::LinkLost : Result::Failed;
+    outcome.firmware = firmware;
+    outcome.deviceText = deviceText;
+    outcome.next = firmware == Firmware::Untouched
+                       ? (lost ? NextStep::Reconnect : NextStep::TryAgain)
+                       : NextStep::FlashCardAgain;
+    outcome.message =
+        (lost ? "The link to the program card was lost during the firmware update: " + step + "."
+              : "The program card update stopped: " + step + ".") +
+        "\n" + Usable(firmware);
+    page_.ShowUpdateStatus(Kind::Card, FirmwarePageLink::UpdateStatus::Failed);
+    timer_.StartTimer(kPollPeriodMs);
+}
+
+void CardUpdate::Transfer(const std::filesystem::path& file, UpdateOutcome& outcome) {
     // The whole image is read and checked before the card hears anything: a card left in its
     // update mode with half an image has no firmware to start.
-    const ImageResult<CardImage> read = ReadCardImage(imagePath);
+    const ImageResult<CardImage> read = ReadCardImage(file);
     if (!read.Ok()) {
-        page_.ClearUpdateRequest(Kind::Card);
-        view_.ShowMessage(read.Refusal().Text(), MessageIcon::Error);
+        outcome.result = Result::Refused;
+        outcome.message = std::string(msg::kReadFileError) + "\n" + read.Refusal().Text();
         return;
     }
     const CardImage& image = read.Value();
+    outcome.total = image.bytes.size();
 
     timer_.StopTimer();
     page_.ShowUpdateStatus(Kind::Card, FirmwarePageLink::UpdateStatus::Running);
@@ -58,65 +111,76 @@ void CardUpdate::Run() {
 
     // First stage: the opener three times (whatever the card says to it), then the stage code.
     for (int i = 0; i < 3; ++i) {
-        Stage(kMsgCardD6SendFailed);
-        if (link_.SendCommandByte(kEnter) != LinkResult::Ok) return Fail();
+        if (link_.SendCommandByte(kEnter) != LinkResult::Ok) {
+            return Stop(outcome, "the card did not take the start of the update", msg::kUpdateD6,
+                        Firmware::Untouched);
+        }
         static_cast<void>(link_.ReadReply(1, 1000));
     }
-    if (!Handshake(kStageOne, kStageOneAck, 1000, kMsgCardD7SendFailed, kMsgCardNoD8)) {
-        return Fail();
+    const char* failure = nullptr;
+    if (!Handshake(kStageOne, kStageOneAck, 1000, failure, msg::kUpdateD7, msg::kUpdateNoD8)) {
+        return Stop(outcome, "the card did not open its update mode", failure, Firmware::Untouched);
     }
-    if (!Handshake(kEnter, kStageTwoAck, 1500, kMsgCardD6SendFailed, kMsgCardNoD7)) {
-        return Fail();
+    if (!Handshake(kEnter, kStageTwoAck, 1500, failure, msg::kUpdateD6, msg::kUpdateNoD7)) {
+        return Stop(outcome, "the card did not get ready to take the image", failure,
+                    Firmware::MayBeIncomplete);
     }
 
-    std::size_t sent = 0;
     int negativeReplies = 0;
-    page_.ShowBytesSent(Kind::Card, sent, image.bytes.size());
-    for (std::size_t index = 0; index < image.blocks.size();) {
+    page_.ShowBytesSent(Kind::Card, outcome.sent, image.bytes.size());
+    const std::size_t count = image.blocks.size();
+    for (std::size_t index = 0; index < count;) {
         const CardBlock& block = image.blocks[index];
-        const int percent = ProgressPercent(sent, image.bytes.size());
+        const std::string which =
+            "block " + std::to_string(index + 1) + " of " + std::to_string(count);
+        const int percent = ProgressPercent(outcome.sent, image.bytes.size());
         Pause(kBlockPauseMs);
         page_.ShowUpdateProgress(Kind::Card, percent);
         link_.PurgeAndClear();
-        Stage(kMsgCardBlockWriteFailed);
         if (link_.SendBlock(image.bytes.data() + block.offset, block.size) != LinkResult::Ok) {
-            return Fail();
+            return Stop(outcome, which + " could not be sent", msg::kUpdateDataError,
+                        Firmware::Incomplete);
         }
-        Stage(kMsgCardNoAck);
-        if (link_.ReadReply(1, 2000) != LinkResult::Ok) return Fail();
+        if (link_.ReadReply(1, 2000) != LinkResult::Ok) {
+            return Stop(outcome, "the card did not acknowledge " + which, msg::kUpdateNoAck,
+                        Firmware::Incomplete);
+        }
         const std::uint8_t reply = link_.rxBuffer[0];
         if (reply == kBlockAccepted) {
-            sent += block.size;
-            page_.ShowBytesSent(Kind::Card, sent, image.bytes.size());
+            outcome.sent += block.size;
+            page_.ShowBytesSent(Kind::Card, outcome.sent, image.bytes.size());
             negativeReplies = 0;
             ++index;
         } else if (reply == kBlockRejected) {
-            Stage(kMsgCardCrcError);
-            return Fail();
+            return Stop(outcome, "the card found " + which + " damaged", msg::kUpdateCrcError,
+                        Firmware::Incomplete);
         } else if (++negativeReplies >= kMaxNegativeReplies) {
-            Stage(kMsgCardTooManyRepeats);
-            return Fail();
+            return Stop(outcome, "the card asked for " + which + " again and again",
+                        msg::kUpdateTooManyRepeats, Firmware::Incomplete);
         }
         // Any other reply asks for the same block again.
     }
-    if (sent != image.bytes.size()) {
-        Stage(kMsgCardCountError);
-        return Fail();
+    if (outcome.sent != image.bytes.size()) {
+        return Stop(outcome, "fewer bytes went out than the image holds", msg::kUpdateCountError,
+                    Firmware::Incomplete);
     }
     // The card starts its new firmware once the last block is in.
     Pause(kStartPauseMs);
-    page_.ClearUpdateRequest(Kind::Card);
     page_.ShowUpdateStatus(Kind::Card, FirmwarePageLink::UpdateStatus::Finished);
     cardReplaced_();
     link_.PurgeAndClear();
     timer_.StartTimer(kPollPeriodMs);
+    outcome.result = Result::Finished;
+    outcome.firmware = Firmware::Replaced;
+    outcome.message = "Program card firmware updated: " + std::to_string(image.bytes.size()) +
+                      " bytes in " + std::to_string(count) + " blocks.";
 }
 
 bool CardUpdate::Handshake(std::uint8_t code, std::uint8_t wanted, int firstWaitMs,
-                           const char* sendFailed, const char* noAnswer) {
-    Stage(sendFailed);
+                           const char*& failure, const char* sendFailed, const char* noAnswer) {
+    failure = sendFailed;
     if (link_.SendCommandByte(code) != LinkResult::Ok) return false;
-    Stage(noAnswer);
+    failure = noAnswer;
     if (link_.ReadReply(1, firstWaitMs) == LinkResult::Ok && link_.rxBuffer[0] == wanted) {
         return true;
     }
@@ -130,15 +194,6 @@ bool CardUpdate::Handshake(std::uint8_t code, std::uint8_t wanted, int firstWait
         }
     }
     return false;
-}
-
-void CardUpdate::Fail() {
-    // The card is in an unknown state: the port is opened afresh and the card found again.
-    link_.ClosePort();
-    view_.ShowMessage(staged_, MessageIcon::None);
-    page_.ShowUpdateStatus(Kind::Card, FirmwarePageLink::UpdateStatus::Failed);
-    page_.ClearUpdateRequest(Kind::Card);
-    timer_.StartTimer(kPollPeriodMs);
 }
 
 }  // namespace vorna

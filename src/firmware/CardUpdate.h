@@ -1,42 +1,34 @@
-// Replacing the program card's firmware with the card image chosen on the firmware page. Runs
-// on the link thread inside the tick, with the poll stopped while it owns the line, and
-// reports only through the firmware page and the link view.
+// Replacing the program card's firmware with a card image. Runs on the link thread inside the
+// tick, with the poll stopped while it owns the line, shows its progress on the firmware page and
+// returns how it ended.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "link/UsbUart.h"
-#include "protocol/ConnectionMonitor.h"
-#include "protocol/LinkView.h"
+#include "protocol/Outcomes.h"
 #include "protocol/PageLinks.h"
 #include "protocol/PollTimer.h"
 
 namespace vorna {
 
-inline constexpr const char* kMsgCardUsbError = "USB Connection Error!";
-inline constexpr const char* kMsgCardConnectionError = "Program Card Connection Error!";
-inline constexpr const char* kMsgCardD6SendFailed = "Update Error: TX=0xd6, TX Timeover!";
-inline constexpr const char* kMsgCardD7SendFailed = "Update Error: TX=0xd7, TX Timeover!";
-inline constexpr const char* kMsgCardNoD8 = "Update Error: TX=0xd7, RX!=0xd8!";
-inline constexpr const char* kMsgCardNoD7 = "Update Error: TX=0xd6, RX!=0xd7!";
-inline constexpr const char* kMsgCardBlockWriteFailed = "Update Error: Data transfer error!";
-inline constexpr const char* kMsgCardNoAck = "Update Error: Data transfer no ack!";
-inline constexpr const char* kMsgCardCrcError = "Update Error: Data transfer crc error!";
-inline constexpr const char* kMsgCardTooManyRepeats =
-    "Update Error: repeat Data transfer over four time!";
-inline constexpr const char* kMsgCardCountError = "Update Error: transfer bytes number error!";
-
 class CardUpdate {
 public:
     // `cardConnected` tells whether the monitor has the card identified; `cardReplaced` makes
     // the monitor identify it afresh, since its firmware (and so its identity) may have changed.
-    CardUpdate(UsbUart& link, FirmwarePageLink& page, LinkView& view, PollTimer& timer,
+    CardUpdate(UsbUart& link, FirmwarePageLink& page, PollTimer& timer,
                std::function<bool()> cardConnected, std::function<void()> cardReplaced);
 
+    // The firmware page's card update request, or one raised by Request().
     bool Requested() const;
-    void Run();
+    // Requests an update with any image file (vornactl). Call it on the link thread.
+    void Request(const std::filesystem::path& file);
+    // The whole procedure; the request is cleared at every end.
+    UpdateOutcome Run();
 
     // Codes of the card's update mode.
     static constexpr std::uint8_t kEnter = 0xD6;     // first stage opener, second stage code
@@ -55,19 +47,19 @@ public:
 private:
     // Sends `code` until the card answers `wanted`: the first answer within `firstWaitMs`,
     // then three series of retries, each retry waiting a little longer.
-    bool Handshake(std::uint8_t code, std::uint8_t wanted, int firstWaitMs, const char* sendFailed,
-                   const char* noAnswer);
-    void Fail();
-    void Stage(const char* text) { staged_ = text; }
+    bool Handshake(std::uint8_t code, std::uint8_t wanted, int firstWaitMs, const char*& failure,
+                   const char* sendFailed, const char* noAnswer);
+    void Transfer(const std::filesystem::path& file, UpdateOutcome& outcome);
+    void Stop(UpdateOutcome& outcome, const std::string& step, const char* deviceText,
+              UpdateOutcome::Firmware firmware);
 
     using Kind = FirmwarePageLink::DeviceKind;
     UsbUart& link_;
     FirmwarePageLink& page_;
-    LinkView& view_;
     PollTimer& timer_;
     std::function<bool()> cardConnected_;
     std::function<void()> cardReplaced_;
-    std::string staged_;
+    std::optional<std::filesystem::path> requestedFile_;
 };
 
 }  // namespace vorna

@@ -6,6 +6,9 @@
 
 #include "firmware/IdentityTexts.h"
 #include "protocol/Commands.h"
+#include "protocol/Messages.h"
+#include "protocol/ModelTypes.h"
+#include "protocol/SettingsTransfer.h"
 #include "protocol/VersionText.h"
 
 namespace vorna {
@@ -14,26 +17,48 @@ namespace {
 constexpr auto kEsc = FirmwarePageLink::DeviceKind::Esc;
 constexpr std::uint8_t kEnterUpdate = 0x39, kEnterUpdateReply = 0x61;
 constexpr std::uint8_t kStartUpdate = 0x31, kStartUpdateReply = 0x01;
+using Firmware = UpdateOutcome::Firmware;
+using Result = UpdateOutcome::Result;
 
-constexpr const char* kEscError = "ESC Connection Error!";
-constexpr const char* kReadFileError = "Read File Error!";
-constexpr const char* kD6Error = "Update Error: TX=0xd6, TX Timeover!";
-constexpr const char* k39Error = "Update Error: TX=0x39, TX Timeover!";
-constexpr const char* k31Error = "Update Error: TX=0x31, TX Timeover!";
-constexpr const char* kDataError = "Update Error: Data transfer error!";
-constexpr const char* kNoAckError = "Update Error: Data transfer no ack!";
-constexpr const char* kCountError = "Update Error: transfer bytes number error!";
+// Whether the ESC can be used, by what its firmware is now.
+const char* Usable(Firmware firmware) {
+    switch (firmware) {
+        case Firmware::Untouched:
+            return "Its firmware was not touched: the ESC can be used as before.";
+        case Firmware::MayBeIncomplete:
+            return "Nothing was flashed, but the ESC may have left its firmware to wait for the "
+                   "update: if it does not answer in Esc mode, it has no working firmware.";
+        case Firmware::Incomplete:
+            return "Its firmware is only partly replaced: the ESC has no working firmware and "
+                   "will not drive until the update is repeated.";
+        case Firmware::Replaced:
+            break;
+    }
+    return "";
+}
+
+// The sentence about the settings backup, when there is one to tell of.
+std::string BackupText(const SettingsBackup& backup) {
+    if (!backup.path.empty()) {
+        return "\nThe ESC's settings from before the update are saved in " + backup.path + ".";
+    }
+    if (!backup.error.empty()) {
+        return "\nIts settings could not be saved before the update: " + backup.error;
+    }
+    return {};
+}
 
 }  // namespace
 
 EscUpdate::EscUpdate(UsbUart& link, SetupPageLink& setup, FirmwarePageLink& firmware,
-                     LinkView& view, PollTimer& timer, std::function<bool()> isFixMode)
+                     PollTimer& timer, std::function<bool()> isFixMode,
+                     std::function<std::string()> oddAnswer)
     : link_(link),
       setup_(setup),
       firmware_(firmware),
-      view_(view),
       timer_(timer),
-      isFixMode_(std::move(isFixMode)) {}
+      isFixMode_(std::move(isFixMode)),
+      oddAnswer_(std::move(oddAnswer)) {}
 
 bool EscUpdate::Requested() const {
     return requestedFile_.has_value() || firmware_.UpdateRequested(kEsc);
@@ -43,70 +68,82 @@ void EscUpdate::Request(const std::filesystem::path& file) {
     requestedFile_ = file;
 }
 
-void EscUpdate::End(Outcome outcome, const std::string& message, MessageIcon icon) {
-    result_.outcome = outcome;
-    result_.message = message;
-    firmware_.ClearUpdateRequest(kEsc);
-    requestedFile_.reset();
-    if (!message.empty()) view_.ShowMessage(message, icon);
-}
-
-bool EscUpdate::ConnectionChecked() {
+bool EscUpdate::Connected(UpdateOutcome& outcome) {
+    outcome.result = Result::NoDevice;
+    outcome.next = NextStep::Reconnect;
     if (link_.GetUsbState() != UsbState::Connected) {
-        End(Outcome::NoConnection, UsbConnectionError(link_), MessageIcon::Error);
+        outcome.message = UsbConnectionError(link_);
         return false;
     }
     const bool fix = isFixMode_ && isFixMode_();
     if (!fix && link_.GetDeviceState() != DeviceState::Connected) {
-        End(Outcome::NoConnection, kEscError, MessageIcon::Error);
+        const std::string odd = oddAnswer_ ? oddAnswer_() : std::string();
+        outcome.message = std::string(msg::kEscConnectionError) + (odd.empty() ? "" : "\n" + odd);
         return false;
     }
     return true;
 }
 
-void EscUpdate::Run() {
-    result_ = Result{};
-    if (!ConnectionChecked()) return;
+UpdateOutcome EscUpdate::Run() {
+    UpdateOutcome outcome;
+    outcome.device = UpdateOutcome::Device::Esc;
     const auto file = requestedFile_ ? *requestedFile_ : firmware_.SelectedImagePath(kEsc);
-    auto read = ReadEscImage(file);
-    if (!read.Ok()) {
-        End(Outcome::Refused, std::string(kReadFileError) + "\n" + read.Refusal().Text(),
-            MessageIcon::Error);
-        return;
-    }
-    const EscImage& image = read.Value();
-    if (image.firstSuspectLine) {
-        ImageRefusal suspect{file.string(), image.firstSuspectLine, std::nullopt,
-                             image.suspectProblem};
-        const std::string line = suspect.Text();
-        if (!confirmSuspect || !confirmSuspect(line)) {
-            End(Outcome::Refused, "The image does not look sound; not flashed.\n" + line,
-                MessageIcon::Error);
-            return;
+    if (Connected(outcome)) {
+        auto read = ReadEscImage(file);
+        if (!read.Ok()) {
+            outcome.result = Result::Refused;
+            outcome.next = NextStep::None;
+            outcome.message = std::string(msg::kReadFileError) + "\n" + read.Refusal().Text();
+        } else if (const EscImage& image = read.Value(); image.firstSuspectLine) {
+            const ImageRefusal suspect{file.string(), image.firstSuspectLine, std::nullopt,
+                                       image.suspectProblem};
+            const std::string line = suspect.Text();
+            if (!confirmSuspect) {
+                outcome.result = Result::Refused;
+                outcome.next = NextStep::None;
+                outcome.message = "The image does not look sound; not flashed.\n" + line;
+            } else if (!confirmSuspect(line)) {
+                outcome.result = Result::Declined;  // said no: nothing more to say
+                outcome.next = NextStep::None;
+            } else {
+                Transfer(image, outcome);
+            }
+        } else {
+            Transfer(image, outcome);
         }
     }
-    Transfer(image);
+    firmware_.ClearUpdateRequest(kEsc);
+    requestedFile_.reset();
+    return outcome;
 }
 
-void EscUpdate::Run(const EscImage& image) {
-    result_ = Result{};
-    if (!ConnectionChecked()) return;
-    Transfer(image);
+void EscUpdate::Stop(UpdateOutcome& outcome, const std::string& step, const char* deviceText,
+                     Firmware firmware) {
+    const bool lost = link_.PortGone();
+    link_.ClosePort();
+    outcome.result = lost ? Result::LinkLost : Result::Failed;
+    outcome.firmware = firmware;
+    outcome.deviceText = deviceText;
+    outcome.next = firmware == Firmware::Untouched
+                       ? (lost ? NextStep::Reconnect : NextStep::TryAgain)
+                       : NextStep::RepairEsc;
+    outcome.message =
+        (lost ? "The link to the ESC was lost during the firmware update: " + step + "."
+              : "The firmware update stopped: " + step + ".") +
+        "\n" + Usable(firmware) + BackupText(outcome.backup);
+    firmware_.ShowUpdateStatus(kEsc, FirmwarePageLink::UpdateStatus::Failed);
+    timer_.StartTimer(kPollPeriodMs);
 }
 
-void EscUpdate::Transfer(const EscImage& image) {
+void EscUpdate::Transfer(const EscImage& image, UpdateOutcome& outcome) {
     // The settings of the ESC the page shows, saved before its firmware is replaced.
     // In Fix Mode no settings are read, so what the page holds is not this ESC's.
     const bool fix = isFixMode_ && isFixMode_();
-    if (backup && !fix && setup_.HasValidRecord() &&
-        link_.GetDeviceState() == DeviceState::Connected) {
-        result_.backup = backup();
-        if (!result_.backup.error.empty()) {
-            view_.ShowMessage("The settings of the ESC could not be saved: " +
-                                  result_.backup.error + "\nThe update goes on.",
-                              MessageIcon::None);
-        }
-    }
+    const bool identified = !fix && link_.GetDeviceState() == DeviceState::Connected;
+    if (backup && identified && setup_.HasValidRecord()) outcome.backup = backup();
+    const IdentityBytes before = firmware_.Identity();
+    if (identified) outcome.firmwareBefore = firmware_.CurrentFirmwareText();
+    outcome.total = image.total;
 
     timer_.StopTimer();
     firmware_.ShowUpdateProgress(kEsc, 0);
@@ -123,87 +160,115 @@ void EscUpdate::Transfer(const EscImage& image) {
         static_cast<void>(link_.ReadReply(1, kHandshakeReplyMs));  // a missing byte reads 0x00
         return link_.rxBuffer[0] == wanted;
     };
-    if (!exchange(cmd::kFixProbe, cmd::kFixPresent)) return ErrorExit(kD6Error);
-    if (!exchange(kEnterUpdate, kEnterUpdateReply)) return ErrorExit(k39Error);
-    if (!exchange(kStartUpdate, kStartUpdateReply)) return ErrorExit(k31Error);
-
-    std::size_t sent = 0;
-    firmware_.ShowBytesSent(kEsc, sent, image.total);
-    for (const EscRecord& record : image.records) {
-        firmware_.ShowUpdateProgress(kEsc, ProgressPercent(sent, image.total));
-        if (link_.SendBlock(record.bytes.data(), record.bytes.size()) != LinkResult::Ok) {
-            return ErrorExit(kDataError);
-        }
-        if (link_.ReadReply(1, kRecordReplyMs) != LinkResult::Ok) return ErrorExit(kNoAckError);
-        sent += record.bytes.size();
-        firmware_.ShowBytesSent(kEsc, sent, image.total);
+    if (!exchange(cmd::kFixProbe, cmd::kFixPresent)) {
+        return Stop(outcome, "the ESC did not answer the start of the update", msg::kUpdateD6,
+                    Firmware::Untouched);
     }
-    if (sent != image.total) return ErrorExit(kCountError);
+    if (!exchange(kEnterUpdate, kEnterUpdateReply)) {
+        return Stop(outcome, "the ESC did not open its update mode", msg::kUpdate39,
+                    Firmware::MayBeIncomplete);
+    }
+    if (!exchange(kStartUpdate, kStartUpdateReply)) {
+        return Stop(outcome, "the ESC did not start taking the image", msg::kUpdate31,
+                    Firmware::MayBeIncomplete);
+    }
+
+    firmware_.ShowBytesSent(kEsc, outcome.sent, image.total);
+    const std::size_t count = image.records.size();
+    for (std::size_t k = 0; k < count; ++k) {
+        const EscRecord& record = image.records[k];
+        const std::string which = "record " + std::to_string(k + 1) + " of " +
+                                  std::to_string(count) + " (line " + std::to_string(record.line) +
+                                  ")";
+        firmware_.ShowUpdateProgress(kEsc, ProgressPercent(outcome.sent, image.total));
+        if (link_.SendBlock(record.bytes.data(), record.bytes.size()) != LinkResult::Ok) {
+            return Stop(outcome, which + " could not be sent", msg::kUpdateDataError,
+                        Firmware::Incomplete);
+        }
+        if (link_.ReadReply(1, kRecordReplyMs) != LinkResult::Ok) {
+            return Stop(outcome, "the ESC did not acknowledge " + which, msg::kUpdateNoAck,
+                        Firmware::Incomplete);
+        }
+        outcome.sent += record.bytes.size();
+        firmware_.ShowBytesSent(kEsc, outcome.sent, image.total);
+    }
+    if (outcome.sent != image.total) {
+        return Stop(outcome, "fewer bytes went out than the image holds", msg::kUpdateCountError,
+                    Firmware::Incomplete);
+    }
     firmware_.ShowUpdateProgress(kEsc, 100);
 
     std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMs));
-    firmware_.ClearUpdateRequest(kEsc);
-    requestedFile_.reset();
     firmware_.ShowUpdateStatus(kEsc, FirmwarePageLink::UpdateStatus::Finished);
-    PostUpdateCheck();
+    const std::optional<IdentityBytes> now = PostUpdateCheck();
     link_.SetDeviceState(DeviceState::Absent);  // the monitor identifies the ESC afresh
     timer_.StartTimer(kPollPeriodMs);
 
-    std::string message = "ESC firmware update finished.";
-    if (result_.identified) {
-        message += "\nThe ESC now reports: " + result_.firmwareText;
-    } else {
-        message += "\nThe ESC did not answer the check after the update.";
+    outcome.firmware = Firmware::Replaced;
+    outcome.result = Result::Finished;
+    if (!now) {
+        outcome.message =
+            "The firmware update finished: the ESC took every record, but it did not answer the "
+            "check afterwards, so its new firmware could not be confirmed." +
+            BackupText(outcome.backup);
+        return;
     }
-    if (!result_.backup.path.empty()) {
-        message += "\nIts settings from before the update were saved to " + result_.backup.path;
+    outcome.identified = true;
+    if (identified && *now == before) {
+        // Taken whole and acknowledged, yet the same firmware answers: not called an update.
+        outcome.result = Result::Unchanged;
+        outcome.firmware = Firmware::Untouched;
+        outcome.next = NextStep::TryAgain;
+        TakeNewIdentity(*now, outcome);
+        outcome.message =
+            "The ESC took every record of the image, but it still reports the "
+            "firmware it had before (" +
+            outcome.firmwareNow +
+            "). If the image holds that same firmware, nothing is wrong; "
+            "otherwise the update did not take." +
+            BackupText(outcome.backup);
+        return;
     }
-    End(Outcome::Finished, message, MessageIcon::None);
+    TakeNewIdentity(*now, outcome);
+    outcome.message = "ESC firmware updated. The ESC now reports: " + outcome.firmwareNow + "." +
+                      BackupText(outcome.backup);
 }
 
-void EscUpdate::PostUpdateCheck() {
-    if (link_.SendCommandByte(cmd::kFixProbe) != LinkResult::Ok) return;
+std::optional<IdentityBytes> EscUpdate::PostUpdateCheck() {
+    if (link_.SendCommandByte(cmd::kFixProbe) != LinkResult::Ok) return std::nullopt;
     if (link_.ReadReply(1, kCheckReplyMs) != LinkResult::Ok ||
         link_.rxBuffer[0] != cmd::kFixPresent) {
-        return;
+        return std::nullopt;
     }
     // IdentifyDevice: a failed send is tried once more, without reading.
     if (link_.SendCommandByte(cmd::kIdentify) != LinkResult::Ok) {
         static_cast<void>(link_.SendCommandByte(cmd::kIdentify));
-        return;
+        return std::nullopt;
     }
-    if (link_.ReadReply(7, kCheckReplyMs) != LinkResult::Ok) return;
-    if (link_.rxBuffer[1] != cmd::kIdentityMarker) return;
+    if (link_.ReadReply(7, kCheckReplyMs) != LinkResult::Ok) return std::nullopt;
+    if (link_.rxBuffer[1] != cmd::kIdentityMarker) return std::nullopt;
     IdentityBytes identity{};
     std::copy_n(link_.rxBuffer.begin(), identity.size(), identity.begin());
-    result_.identified = true;
-    if (identity[1] == 0x40 && identity[3] == 0x14) {
-        // The Blinky firmware: the setup page keeps its model type.
-        result_.firmwareText = kBlinkyRx4FirmwareText;
-        firmware_.SetCurrentFirmwareText(result_.firmwareText);
-        setup_.SetFirmwareText(result_.firmwareText);
+    return identity;
+}
+
+void EscUpdate::TakeNewIdentity(const IdentityBytes& identity, UpdateOutcome& outcome) {
+    if (IsBlinkyRx4Firmware(identity.data())) {
+        // The setup page keeps its model type.
+        outcome.firmwareNow = kBlinkyRx4FirmwareText;
+        firmware_.SetCurrentFirmwareText(outcome.firmwareNow);
+        setup_.SetFirmwareText(outcome.firmwareNow);
         return;
     }
     EscIdentityTexts texts{firmware_.EscModelText(), "", firmware_.CurrentFirmwareText()};
     ApplyEscIdentity(texts, identity.data());
-    result_.firmwareText = texts.firmware;
+    outcome.firmwareNow = texts.firmware;
     setup_.SetVersionText(VersionText(identity[3]));
     setup_.RecognizeModel(identity);
     firmware_.StoreIdentity(identity);
     firmware_.ShowIdentity(kEsc);
-    firmware_.SetCurrentFirmwareText(result_.firmwareText);
-    setup_.SetFirmwareText(result_.firmwareText);
-}
-
-void EscUpdate::ErrorExit(const std::string& staged) {
-    link_.ClosePort();
-    result_.outcome = Outcome::Failed;
-    result_.message = staged;
-    view_.ShowMessage(staged, MessageIcon::None);
-    firmware_.ClearUpdateRequest(kEsc);
-    requestedFile_.reset();
-    firmware_.ShowUpdateStatus(kEsc, FirmwarePageLink::UpdateStatus::Failed);
-    timer_.StartTimer(kPollPeriodMs);
+    firmware_.SetCurrentFirmwareText(outcome.firmwareNow);
+    setup_.SetFirmwareText(outcome.firmwareNow);
 }
 
 }  // namespace vorna

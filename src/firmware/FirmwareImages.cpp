@@ -19,6 +19,10 @@ constexpr std::size_t kMaxImageFileBytes = 4 * 1024 * 1024;
 
 // The smallest Intel HEX record: ':', byte count, two address bytes, type, checksum.
 constexpr std::size_t kHexRecordOverhead = 6;
+// Where a record (0x3A first) names its type, and the two types an image must have.
+constexpr std::size_t kRecordTypeByte = 4;
+constexpr std::uint8_t kDataRecord = 0x00;
+constexpr std::uint8_t kEndOfFileRecord = 0x01;
 
 int DigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -53,6 +57,10 @@ ImageRefusal AtLine(std::string_view file, std::size_t line, std::string problem
 
 ImageRefusal AtOffset(std::string_view file, std::size_t offset, std::string problem) {
     return {std::string(file), std::nullopt, offset, std::move(problem)};
+}
+
+ImageRefusal Whole(std::string_view file, std::string problem) {
+    return {std::string(file), std::nullopt, std::nullopt, std::move(problem)};
 }
 
 // Reads the whole file as bytes, or says why it cannot. A folder, FIFO or device is refused
@@ -151,6 +159,8 @@ std::string ImageRefusal::Text() const {
 
 ImageResult<EscImage> ParseEscImage(std::string_view text, std::string_view fileName) {
     EscImage image;
+    std::size_t endOfFileLine = 0;
+    bool hasData = false;
     std::size_t lineNumber = 0;
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -164,6 +174,13 @@ ImageResult<EscImage> ParseEscImage(std::string_view text, std::string_view file
         }
         // An empty line would go out as an empty record, whose reply never comes.
         if (line.empty()) continue;
+        if (const std::size_t cr = line.find('\r'); cr != std::string_view::npos) {
+            return AtLine(fileName, lineNumber,
+                          "character " + std::to_string(cr + 1) +
+                              " is a carriage return inside the line: the file's lines end with "
+                              "CR alone (as some old editors save them), where an image's lines "
+                              "end with LF or CR LF");
+        }
         if (line.size() < 3) {
             return AtLine(fileName, lineNumber,
                           "the line has only " + std::to_string(line.size()) +
@@ -196,10 +213,32 @@ ImageResult<EscImage> ParseEscImage(std::string_view text, std::string_view file
                 image.suspectProblem = std::move(*doubt);
             }
         }
+        if (endOfFileLine) {
+            return AtLine(fileName, lineNumber,
+                          "a record after the end-of-file record of line " +
+                              std::to_string(endOfFileLine) +
+                              "; the image must end with its end-of-file record");
+        }
+        if (record.bytes.size() > kRecordTypeByte) {
+            const std::uint8_t type = record.bytes[kRecordTypeByte];
+            if (type == kEndOfFileRecord) endOfFileLine = lineNumber;
+            if (type == kDataRecord && record.bytes.size() > kHexRecordOverhead) hasData = true;
+        }
         image.total += record.bytes.size();
         image.records.push_back(std::move(record));
     }
-    // An image without records is kept: the update then runs its handshake alone and ends.
+    // The ESC starts its new firmware at the end-of-file record: an image cut short (or one
+    // that never had one) would leave it in its boot loader, reported as updated. Refused
+    // rather than flashed, whatever --force says.
+    if (image.records.empty()) return Whole(fileName, "holds no records: it is empty");
+    if (!hasData) {
+        return Whole(fileName, "holds no data records, so there is no firmware in it to flash");
+    }
+    if (!endOfFileLine) {
+        return Whole(fileName,
+                     "has no end-of-file record (:00000001FF): the image is cut short or is no "
+                     "whole firmware image");
+    }
     return image;
 }
 
@@ -259,6 +298,9 @@ ImageResult<CardImage> ParseCardImage(std::string_view text, std::string_view fi
         }
         image.blocks.push_back({at, blockSize});
         at += blockSize;
+    }
+    if (image.blocks.empty()) {
+        return Whole(fileName, "holds no blocks: there is no firmware in it to flash");
     }
     return image;
 }

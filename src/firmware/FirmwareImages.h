@@ -74,9 +74,10 @@ struct EscImage {
 
 // A line of L characters becomes a record of (L + 1) / 2 bytes: 0x3A, then the pairs at
 // characters 1-2, 3-4, ...; a lone last character is not read. Lines end at LF or CR LF.
-// Refused: a character other than 0-9 and A-F in a digit position that is read, a non-empty
-// line shorter than three characters and a record over kMaxWireBytes. An image without records
-// is kept: its update runs the handshake alone.
+// Refused: a character other than 0-9 and A-F in a digit position that is read (a CR inside a
+// line is named as a CR-only line end), a non-empty line shorter than three characters, a record
+// over kMaxWireBytes, an image without a data record, one without an end-of-file record, and a
+// record after the end-of-file record.
 ImageResult<EscImage> ParseEscImage(std::string_view text, std::string_view fileName = {});
 ImageResult<EscImage> ReadEscImage(const std::filesystem::path& file);
 
@@ -94,8 +95,7 @@ struct CardImage {
 // end of the file are ignored; any other character that is not 0-9 or A-F is refused with its
 // offset, since a line end or stray character inside the text would shift every pair after it.
 // Also refused: more than kMaxCardImageBytes, a block over kMaxWireBytes, and a block chain
-// that does not end exactly at the image's end. An image without blocks is kept: its update
-// runs the handshake alone.
+// that does not end exactly at the image's end, and an image without blocks.
 ImageResult<CardImage> ParseCardImage(std::string_view text, std::string_view fileName = {});
 ImageResult<CardImage> ReadCardImage(const std::filesystem::path& file);
 

@@ -26,7 +26,7 @@ public:
     using Listener = std::function<void()>;
     void SetListener(Listener listener);
 
-    IdentityBytes Identity() const;
+    IdentityBytes Identity() const override;
     EscIdentityTexts EscTexts() const;
     std::string CardModelText() const;
     std::string CardFirmwareText() const;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "protocol/ModelTypes.h"
 #include "protocol/VersionText.h"
 
 namespace vorna {
@@ -22,17 +23,16 @@ std::string EscVersion(std::uint8_t v) {
 }  // namespace
 
 void ApplyEscIdentity(EscIdentityTexts& texts, const std::uint8_t identity[7]) {
-    const std::uint8_t family = identity[0];
-    const std::uint8_t marker = identity[1];
+    const std::uint8_t familyCode = identity[0];
     const std::uint8_t hardware = identity[2];
     const std::uint8_t version = identity[3];
 
-    if (hardware == 0x83 && family == 10) {
+    if (hardware == 0x83 && familyCode == family::kR5) {
         texts.model = "1:8 ESC R5";
         texts.firmware = "1:8 ESC R5 V" + Format("%.1f", version * 0.1 + 2);
         return;
     }
-    if (hardware == 0x83 && family == 26) {
+    if (hardware == 0x83 && familyCode == family::kR5V) {
         texts.model = "1:8 ESC R5 V";
         texts.firmware = "1:8 ESC R5 V2.0";
         return;
@@ -41,18 +41,18 @@ void ApplyEscIdentity(EscIdentityTexts& texts, const std::uint8_t identity[7]) {
     const char* model = nullptr;
     const char* hardwareText = nullptr;
     const char* firmwareName = nullptr;  // "Expert", "Stock", "Blinky"
-    switch (family) {
-        case 11:
+    switch (familyCode) {
+        case family::kZen:
             model = "VORNA ZEN";
             hardwareText = hardware == 0x82 ? "Kelvaran-1S V1.1MD" : "Kelvaran V1.1MD";
             firmwareName = "Expert";
             break;
-        case 12:
+        case family::kStock:
             model = "VORNA CLASS SPEC";
             hardwareText = "Kelvaran V1.1ST";
             firmwareName = "Stock";
             break;
-        case 13:
+        case family::kAlta:
             model = "VORNA ALTA";
             hardwareText = "Kelvaran V1.1BK";
             firmwareName = "Blinky";
@@ -76,8 +76,8 @@ void ApplyEscIdentity(EscIdentityTexts& texts, const std::uint8_t identity[7]) {
         default:
             return;  // not in the table
     }
-    if (family == 13 && hardware == 0x83 && marker == 0x40 && version == 0x14) {
-        firmware = "Blinky V3.0_K7T_RX4";
+    if (familyCode == family::kAlta && hardware == 0x83 && IsBlinkyRx4Firmware(identity)) {
+        firmware = kBlinkyRx4FirmwareText;
     }
     texts.model = model;
     texts.hardware = hardwareText;

@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFont>
+#include <QSessionManager>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -153,14 +154,25 @@ int Application::StartSimulatedDevice(Settings& settings) {
     return 0;
 }
 
-// Ctrl-C or a polite kill closes the window properly, so a simulated device's link goes too.
+// Ctrl-C, Ctrl-\, a polite kill or the terminal closing closes the window properly, so a
+// simulated device's link goes too; while a firmware update or a settings write runs, the
+// window waits for its end first. A session that ends (logout, shutdown) is asked to wait
+// the same way, where the desktop lets a program ask.
 void Application::CloseOnQuitSignals(MainWindow& window, QTimer& watch) {
-    std::signal(SIGINT, OnQuitSignal);
-    std::signal(SIGTERM, OnQuitSignal);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(signal, OnQuitSignal);
     QObject::connect(&watch, &QTimer::timeout, &window, [&window] {
         if (gQuitRequested) window.CloseWithoutAsking();
     });
     watch.start(200);
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager& session) {
+                         if (window.MayEndSessionNow()) return;
+                         session.cancel();
+                         std::fprintf(stderr,
+                                      "vorna-link: the session waits: a firmware update or a "
+                                      "settings write is running; the program ends after it\n");
+                         gQuitRequested = true;
+                     });
 }
 
 // Chooses the simulated device's mode, waits until it is identified (and an ESC read), saves

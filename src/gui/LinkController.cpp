@@ -1,38 +1,19 @@
 #include "gui/LinkController.h"
 
-#include <ctime>
-
-#include "settings/Profiles.h"
+#include "gui/OutcomeTexts.h"
 
 namespace vorna::gui {
 
 LinkController::LinkController(BridgeLocation location, EscSetupModel& setup,
                                FirmwarePageModel& firmware, QObject* parent)
-    : QObject(parent),
-      setupNews_(setup),
-      monitor_(link_, std::move(location), setup, firmware, *this, thread_),
-      escUpdate_(link_, setup, firmware, *this, thread_,
-                 [this] { return monitor_.Mode() == DeviceMode::Fix; }),
-      cardUpdate_(
-          link_, firmware, *this, thread_,
-          [this] { return monitor_.CardState() == DeviceState::Connected; },
-          [this] { monitor_.CardReplaced(); }),
-      updater_(&escUpdate_, &cardUpdate_) {
-    // The settings the ESC had are kept before its firmware is replaced.
-    escUpdate_.backup = [&setup] {
-        const ExportResult saved =
-            BackUpSettings(setup.Snapshot(), BackupFolder(), std::time(nullptr));
-        return SettingsBackupResult{saved.ok ? saved.writtenPath.string() : "",
-                                    saved.ok ? "" : saved.error};
-    };
-    escUpdate_.confirmSuspect = [this](const std::string& where) {
+    : QObject(parent), setupNews_(setup), stack_(std::move(location), setup, firmware, *this) {
+    stack_.Esc().confirmSuspect = [this](const std::string& where) {
         const QString question =
             "This firmware image does not look sound:\n" + QString::fromStdString(where) +
             "\n\nFlashing a damaged image can leave the ESC without working firmware. Flash it "
             "anyway?";
         return AwaitAnswer([&](quint64 ticket) { emit questionRequested(ticket, question); });
     };
-    monitor_.SetFirmwareUpdates(&updater_);
 }
 
 LinkController::~LinkController() {
@@ -40,10 +21,9 @@ LinkController::~LinkController() {
 }
 
 void LinkController::Start() {
-    thread_.Run([this] {
-        monitor_.OnTimer();
-        emit ticked(link_.GetDeviceState() == DeviceState::Connected,
-                    monitor_.CardState() == DeviceState::Connected);
+    stack_.Start([this] {
+        emit ticked(stack_.Link().GetDeviceState() == DeviceState::Connected,
+                    stack_.Monitor().CardState() == DeviceState::Connected);
     });
 }
 
@@ -57,7 +37,7 @@ void LinkController::Shutdown() {
         shuttingDown_ = true;
     }
     messageDone_.notify_all();
-    thread_.Shutdown();
+    stack_.Shutdown();
 }
 
 void LinkController::ShutdownLater(std::function<void()> stopped) {
@@ -68,25 +48,25 @@ void LinkController::ShutdownLater(std::function<void()> stopped) {
     }
     messageDone_.notify_all();
     stopper_ = std::thread([this, stopped = std::move(stopped)] {
-        thread_.Shutdown();
+        stack_.Shutdown();
         QMetaObject::invokeMethod(this, stopped, Qt::QueuedConnection);
     });
 }
 
 void LinkController::ChooseEsc() {
-    thread_.Post([this] { monitor_.ChooseEsc(); });
+    stack_.Post([this] { stack_.Monitor().ChooseEsc(); });
 }
 
 void LinkController::ChooseProgramCard() {
-    thread_.Post([this] { monitor_.ChooseProgramCard(); });
+    stack_.Post([this] { stack_.Monitor().ChooseProgramCard(); });
 }
 
 void LinkController::ChooseFixMode() {
-    thread_.Post([this] { monitor_.ChooseFixMode(); });
+    stack_.Post([this] { stack_.Monitor().ChooseFixMode(); });
 }
 
 void LinkController::Post(std::function<void(ConnectionMonitor&)> job) {
-    thread_.Post([this, job = std::move(job)] { job(monitor_); });
+    stack_.Post([this, job = std::move(job)] { job(stack_.Monitor()); });
 }
 
 void LinkController::ShowLamps(const LampState& lamps) {
@@ -94,14 +74,31 @@ void LinkController::ShowLamps(const LampState& lamps) {
 }
 
 void LinkController::ShowMessage(const std::string& text, MessageIcon icon) {
-    static_cast<void>(AwaitAnswer([&](quint64 ticket) {
-        emit messageRequested(ticket, QString::fromStdString(text), icon == MessageIcon::Error);
-    }));
+    Tell(QString::fromStdString(text), icon == MessageIcon::Error);
 }
 
-bool LinkController::AskRetry(const std::string& text) {
-    return AwaitAnswer(
-        [&](quint64 ticket) { emit retryRequested(ticket, QString::fromStdString(text)); });
+void LinkController::Tell(const QString& text, bool errorIcon) {
+    static_cast<void>(
+        AwaitAnswer([&](quint64 ticket) { emit messageRequested(ticket, text, errorIcon); }));
+}
+
+bool LinkController::AskRetry(const std::string& text, RetryOf what) {
+    const QString question = RetryQuestion(text, what);
+    return AwaitAnswer([&](quint64 ticket) { emit retryRequested(ticket, question); });
+}
+
+void LinkController::WriteEnded(const WriteOutcome& outcome) {
+    if (!outcome.asked) Tell(OutcomeText(outcome), !outcome.Done());
+}
+
+void LinkController::RestoreEnded(const RestoreOutcome& outcome) {
+    if (!outcome.asked) Tell(OutcomeText(outcome), !outcome.Done());
+}
+
+void LinkController::UpdateEnded(const UpdateOutcome& outcome) {
+    // Declining a doubtful image needs no word: the user has just said so.
+    if (outcome.result == UpdateOutcome::Result::Declined) return;
+    Tell(OutcomeText(outcome), !outcome.Done());
 }
 
 // The next tick waits for the user, as a modal box on the poll's own thread would.

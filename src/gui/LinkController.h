@@ -1,6 +1,6 @@
-// Wires the device code to the window: owns the link, the monitor and the link thread, and
-// turns the monitor's reports into queued signals for the UI thread. Messages the link thread
-// asks for block it until the user has dismissed them.
+// The window's way to the device: owns the device stack and turns its reports into queued
+// signals for the UI thread, worded as the window words them. Messages the link thread asks for
+// block it until the user has dismissed them.
 #pragma once
 
 #include <QObject>
@@ -11,16 +11,8 @@
 #include <mutex>
 #include <thread>
 
-#include "firmware/CardUpdate.h"
-#include "firmware/EscUpdate.h"
-#include "firmware/FirmwarePageModel.h"
-#include "firmware/FirmwareUpdater.h"
+#include "device/DeviceStack.h"
 #include "gui/ModelNews.h"
-#include "link/BridgeDiscovery.h"
-#include "link/UsbUart.h"
-#include "protocol/ConnectionMonitor.h"
-#include "protocol/LinkThread.h"
-#include "settings/EscSetupModel.h"
 
 namespace vorna::gui {
 
@@ -48,7 +40,10 @@ public:
     // LinkView (called on the link thread).
     void ShowLamps(const LampState& lamps) override;
     void ShowMessage(const std::string& text, MessageIcon icon) override;
-    bool AskRetry(const std::string& text) override;
+    bool AskRetry(const std::string& text, RetryOf what) override;
+    void WriteEnded(const WriteOutcome& outcome) override;
+    void RestoreEnded(const RestoreOutcome& outcome) override;
+    void UpdateEnded(const UpdateOutcome& outcome) override;
     void ShowPortProblem(const std::string& text) override;
     void ShowWriteProgress(const std::string& text) override;
     void DeviceModeChanged(const DeviceMenuState& state, bool selectLinksPage) override;
@@ -80,14 +75,10 @@ signals:
 private:
     // Emits the question through `ask` with a fresh ticket and waits for its answer.
     bool AwaitAnswer(const std::function<void(quint64)>& ask);
+    void Tell(const QString& text, bool errorIcon);
 
     SetupModelNews setupNews_;
-    UsbUart link_;
-    LinkThread thread_;
-    ConnectionMonitor monitor_;
-    EscUpdate escUpdate_;
-    CardUpdate cardUpdate_;
-    FirmwareUpdater updater_;
+    DeviceStack stack_;
     std::mutex messageMutex_;
     std::condition_variable messageDone_;
     quint64 nextTicket_ = 0;

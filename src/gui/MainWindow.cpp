@@ -521,6 +521,10 @@ bool MainWindow::UpdateBusy() const {
            firmware_.Status(ImageKind::Card) == FirmwarePageLink::UpdateStatus::Running;
 }
 
+bool MainWindow::MayEndSessionNow() const {
+    return !UpdateBusy() && !setup_.WriteRequested();
+}
+
 // While an update is requested or running nothing may change the Device mode, the page or the
 // settings, nor start another update: the update owns the link and the page shows its progress.
 // Disabled rather than ignored, so the keyboard cannot reach them either.

@@ -120,6 +120,9 @@ public:
     // A firmware update is requested or running: the window cannot be closed, and the Device
     // menu, File import, the page buttons and the start pictures take no input.
     bool UpdateBusy() const;
+    // Nothing would be cut off if the session ended now: no firmware update requested or
+    // running, no settings write requested or being sent.
+    bool MayEndSessionNow() const;
     static constexpr char kWriteUnderWayQuestion[] =
         "Settings are still being sent to the ESC. Close the program once they are written?";
     static constexpr char kCloseRefusedText[] =

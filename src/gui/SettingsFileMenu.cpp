@@ -53,6 +53,12 @@ void SettingsFileMenu::Import(QWidget* parent) {
                         .arg(QString::fromStdString(p.key), QString::fromStdString(p.value));
         }
     }
+    for (const auto& p : result.ignored) {
+        text += QString("%1line %2: %3 %4")
+                    .arg(text.isEmpty() ? "" : "\n")
+                    .arg(p.line)
+                    .arg(QString::fromStdString(p.key), QString::fromStdString(p.why));
+    }
     if (!text.isEmpty()) present_(parent, text, !result.ok);
 }
 

@@ -1,37 +1,25 @@
 #include "protocol/ConnectionMonitor.h"
 
+#include "link/Text.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <utility>
 
 #include "protocol/Commands.h"
+#include "protocol/Messages.h"
+#include "protocol/ModelTypes.h"
 #include "protocol/VersionText.h"
 
 namespace vorna {
 namespace {
-
-std::string Hex(std::uint8_t byte) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02x", byte);
-    return text;
-}
-
-std::string HexBytes(const std::uint8_t* bytes, std::size_t count) {
-    std::string text;
-    for (std::size_t i = 0; i < count; ++i) {
-        char hex[4];
-        std::snprintf(hex, sizeof hex, "%02x", bytes[i]);
-        text += (i == 0 ? "" : " ") + std::string(hex);
-    }
-    return text;
-}
 
 // Why an identification that was asked for did not come whole; "" when the asking itself
 // failed (its read-back did not come), which says nothing about the device.
 std::string IdentityProblem(LinkResult result, const UsbUart& link, const char* device) {
     if (result != LinkResult::NoAnswer) return {};
     if (link.bytesRead == 0) {
-        return "it answered the check but sent no identity when asked (" + Hex(cmd::kIdentify) +
+        return "it answered the check but sent no identity when asked (" + HexByte(cmd::kIdentify) +
                ")";
     }
     return "its identity came " + std::to_string(link.bytesRead) + " bytes long, where " + device +
@@ -62,19 +50,63 @@ void ConnectionMonitor::OnTimer() {
         lastPortProblem_.clear();
     }
     PollDevice();
-    if (transfer_.VerifyPending()) transfer_.VerifyWrite();
-    if (updates_ && updates_->CardUpdateRequested()) updates_->RunCardUpdate();
-    if (updates_ && updates_->EscUpdateRequested()) updates_->RunEscUpdate();
+    if (transfer_.VerifyPending()) EndWrite(transfer_.VerifyWrite());
+    if (updates_ && updates_->CardUpdateRequested()) EndUpdate(updates_->RunCardUpdate());
+    if (updates_ && updates_->EscUpdateRequested()) EndUpdate(updates_->RunEscUpdate());
     if (mode_ == DeviceMode::Card || mode_ == DeviceMode::Fix) {
         // What answers in these modes is no ESC whose settings the page could show.
-        if (setup_.DefaultRequested() || setup_.WriteRequested()) {
-            setup_.ClearDefaultRequest();
-            setup_.ClearWriteRequest();
-            view_.ShowMessage(kMsgNotInEscMode, MessageIcon::Error);
+        if (setup_.DefaultRequested()) {
+            RestoreOutcome refused;
+            refused.message = msg::kNotInEscMode;
+            refused.next = NextStep::ChooseEsc;
+            EndRestore(refused);
+        }
+        if (setup_.WriteRequested()) {
+            WriteOutcome refused;
+            refused.message = msg::kNotInEscMode;
+            refused.next = NextStep::ChooseEsc;
+            EndWrite(refused);
         }
     }
-    if (setup_.DefaultRequested()) transfer_.RestoreDefaults();
-    if (setup_.WriteRequested()) transfer_.WriteSettings();
+    if (setup_.DefaultRequested()) EndRestore(transfer_.RestoreDefaults());
+    if (setup_.WriteRequested()) EndWrite(transfer_.WriteSettings());
+}
+
+void ConnectionMonitor::EndWrite(WriteOutcome outcome) {
+    if (outcome.result == WriteOutcome::Result::Sent) {
+        setup_.ClearWriteRequest();  // the read-back on the next tick ends it
+        return;
+    }
+    // Lamps first: a message about a lost link must not sit beside lit lamps.
+    UpdateStatusLamps();
+    // Retry starts again from the first pair on the next tick; Cancel ends the request and
+    // leaves the page as it is.
+    if (outcome.result == WriteOutcome::Result::NotAcknowledged) {
+        if (view_.AskRetry(outcome.message, LinkView::RetryOf::Write)) return;
+        outcome.asked = true;
+    }
+    setup_.ClearWriteRequest();
+    ++ended_;
+    view_.WriteEnded(outcome);
+}
+
+void ConnectionMonitor::EndRestore(RestoreOutcome outcome) {
+    UpdateStatusLamps();
+    // The restore is tried again on the next tick if the user says so, once per failure.
+    if (outcome.result == RestoreOutcome::Result::NotTaken) {
+        if (view_.AskRetry(outcome.message, LinkView::RetryOf::Restore)) return;
+        outcome.asked = true;
+    }
+    setup_.ClearDefaultRequest();
+    transfer_.EndRestoreRequest();
+    ++ended_;
+    view_.RestoreEnded(outcome);
+}
+
+void ConnectionMonitor::EndUpdate(const UpdateOutcome& outcome) {
+    UpdateStatusLamps();
+    ++ended_;
+    view_.UpdateEnded(outcome);
 }
 
 void ConnectionMonitor::PollDevice() {
@@ -143,8 +175,9 @@ void ConnectionMonitor::PollEsc() {
     if (link_.rxBuffer[0] != cmd::kEscPresent) {
         // An identified ESC that garbles one keep-alive stays what it is.
         if (link_.GetDeviceState() != DeviceState::Connected) {
-            NoteOddAnswer("it said " + Hex(link_.rxBuffer[0]) + " to the ESC check " +
-                          Hex(cmd::kEscProbe) + ", where an ESC says " + Hex(cmd::kEscPresent));
+            NoteOddAnswer("it said " + HexByte(link_.rxBuffer[0]) + " to the ESC check " +
+                          HexByte(cmd::kEscProbe) + ", where an ESC says " +
+                          HexByte(cmd::kEscPresent));
         }
         link_.PurgeAndClear();
         return;
@@ -163,7 +196,7 @@ void ConnectionMonitor::PollEsc() {
     }
     if (link_.rxBuffer[1] != cmd::kIdentityMarker) {
         NoteOddAnswer("its identity " + HexBytes(link_.rxBuffer.data(), 7) + " lacks the mark " +
-                      Hex(cmd::kIdentityMarker) + " in its second byte");
+                      HexByte(cmd::kIdentityMarker) + " in its second byte");
         return;
     }
     NoteOddAnswer("");
@@ -180,7 +213,12 @@ void ConnectionMonitor::PollEsc() {
     readRetryInTicks_ = 0;
     readRetryDelay_ = 1;
     // Said once for this ESC; the read is then tried again on later ticks without a word.
-    if (!transfer_.ReadSettings()) view_.ShowMessage(kMsgReadFailed, MessageIcon::Error);
+    if (!transfer_.ReadSettings()) {
+        view_.ShowMessage(std::string(msg::kReadFailed) +
+                              "\nIts settings are not shown until a read succeeds; the read is "
+                              "tried again every few seconds.",
+                          MessageIcon::Error);
+    }
 }
 
 void ConnectionMonitor::RetryFailedRead() {
@@ -207,7 +245,7 @@ void ConnectionMonitor::PollCard() {
         NoteOddAnswer(link_.bytesRead == 0
                           ? ""
                           : "it sent 1 of the 2 bytes a program card answers to its check " +
-                                Hex(cmd::kCardProbe));
+                                HexByte(cmd::kCardProbe));
         LoseCard();
         return;
     }
@@ -231,7 +269,7 @@ void ConnectionMonitor::PollCard() {
         }
     } else {
         NoteOddAnswer("it said " + HexBytes(link_.rxBuffer.data(), 2) + " to the card check " +
-                      Hex(cmd::kCardProbe) +
+                      HexByte(cmd::kCardProbe) +
                       ", where a program card's answer begins with 0xd0 to 0xdf");
         LoseCard();
     }
@@ -273,9 +311,9 @@ void ConnectionMonitor::PollFix() {
             return;
         }
         if (link_.GetDeviceState() != DeviceState::Connected) {
-            NoteOddAnswer("it said " + Hex(link_.rxBuffer[0]) + " to the Fix Mode check " +
-                          Hex(cmd::kFixProbe) + ", where an ESC's boot loader says " +
-                          Hex(cmd::kFixPresent));
+            NoteOddAnswer("it said " + HexByte(link_.rxBuffer[0]) + " to the Fix Mode check " +
+                          HexByte(cmd::kFixProbe) + ", where an ESC's boot loader says " +
+                          HexByte(cmd::kFixPresent));
         }
         if (retry >= kFixProbeRetries) return;
         if (link_.SendCommandByte(cmd::kFixProbe) != LinkResult::Ok) {

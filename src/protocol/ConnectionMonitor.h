@@ -19,9 +19,9 @@ class FirmwareUpdates {
 public:
     virtual ~FirmwareUpdates() = default;
     virtual bool CardUpdateRequested() const = 0;
-    virtual void RunCardUpdate() = 0;
+    virtual UpdateOutcome RunCardUpdate() = 0;
     virtual bool EscUpdateRequested() const = 0;
-    virtual void RunEscUpdate() = 0;
+    virtual UpdateOutcome RunEscUpdate() = 0;
 };
 
 class ConnectionMonitor {
@@ -30,7 +30,9 @@ public:
                       FirmwarePageLink& firmware, LinkView& view, PollTimer& timer);
 
     // One poll tick: open the port, poll, then serve card update, ESC update, restore and
-    // write requests, in that order.
+    // write requests, in that order. Each procedure that ends is shown through the view; a
+    // write whose pair was not acknowledged, or a restore the ESC did not take, is asked about
+    // once (Retry keeps the request for the next tick).
     void OnTimer();
     void PollDevice();
     // Asks for the seven identity bytes; on Ok they are at the start of the link's rxBuffer.
@@ -58,6 +60,9 @@ public:
     SettingsTransfer& Transfer() { return transfer_; }
     UsbUart& Link() { return link_; }
     void SetFirmwareUpdates(FirmwareUpdates* updates) { updates_ = updates; }
+    // How many procedures have ended so far (a write, a restore, an update): a tick that
+    // changes it moved the link on.
+    long EndedProcedures() const { return ended_; }
 
     // A device answering Fix Mode's probe with anything but 0xD7 is asked again; this many
     // times per tick at most, so a babbling line cannot hold the link thread for ever.
@@ -76,6 +81,9 @@ private:
     // The card no longer answers as one: it counts as absent, and its texts go.
     void LoseCard();
     void AnnounceMode(bool selectLinksPage);
+    void EndWrite(WriteOutcome outcome);
+    void EndRestore(RestoreOutcome outcome);
+    void EndUpdate(const UpdateOutcome& outcome);
     // `detail` of what answered in the chosen mode ("" clears it).
     void NoteOddAnswer(const std::string& detail);
 
@@ -98,8 +106,7 @@ private:
     bool firmwarePageEnabled_ = false;
     std::string lastPortProblem_;
     std::string oddAnswer_;
+    long ended_ = 0;
 };
-
-inline constexpr const char* kBlinkyRx4FirmwareText = "Blinky V3.0_K7T_RX4";
 
 }  // namespace vorna

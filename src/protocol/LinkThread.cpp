@@ -9,6 +9,7 @@ LinkThread::~LinkThread() {
 }
 
 void LinkThread::Run(Tick tick, int periodMs) {
+    if (thread_.joinable()) return;
     {
         std::lock_guard lock(mutex_);
         tick_ = std::move(tick);
@@ -62,6 +63,16 @@ void LinkThread::StartTimer(int periodMs) {
         due_ = Clock::now() + period_;
     }
     wake_.notify_all();
+}
+
+bool LinkThread::TimerRunning() const {
+    std::lock_guard lock(mutex_);
+    return timerRunning_;
+}
+
+int LinkThread::PeriodMs() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(period_).count());
 }
 
 void LinkThread::Loop() {

@@ -24,7 +24,8 @@ public:
     LinkThread(const LinkThread&) = delete;
     LinkThread& operator=(const LinkThread&) = delete;
 
-    // Starts the thread with the poll timer running at `periodMs`.
+    // Starts the thread with the poll timer running at `periodMs`. A thread already running is
+    // left as it is.
     void Run(Tick tick, int periodMs = kPollPeriodMs);
     // Runs `job` on the link thread after the current tick or job.
     void Post(Job job);
@@ -37,15 +38,17 @@ public:
     void Shutdown();
     bool IsLinkThread() const { return std::this_thread::get_id() == thread_.get_id(); }
 
-    // Timer 1. Called from the tick (transfers) or from jobs (Device menu).
+    // The poll timer. Called from the tick (transfers) or from jobs (Device menu).
     void StopTimer() override;
     void StartTimer(int periodMs) override;
+    bool TimerRunning() const;
+    int PeriodMs() const;
 
 private:
     using Clock = std::chrono::steady_clock;
     void Loop();
 
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<Job> jobs_;
     Tick tick_;

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "protocol/Outcomes.h"
+
 namespace vorna {
 
 enum class MessageIcon { None, Error };
@@ -33,12 +35,15 @@ public:
     // Modal: returns only when the user has dismissed the message, so "show the message,
     // then the next tick" keeps its order.
     virtual void ShowMessage(const std::string& text, MessageIcon icon) = 0;
-    // Modal, like ShowMessage, with Retry and Cancel: true when the user chose Retry. Where
-    // nobody can answer, the default reports the text and gives up.
-    virtual bool AskRetry(const std::string& text) {
-        ShowMessage(text, MessageIcon::Error);
-        return false;
-    }
+    // Modal, like ShowMessage, with Retry and Cancel: true when the user chose Retry, which
+    // keeps the request for the next tick. Where nobody can answer, the default gives up (the
+    // outcome follows).
+    enum class RetryOf { Write, Restore };
+    virtual bool AskRetry(const std::string& /*text*/, RetryOf /*what*/) { return false; }
+    // A procedure ended; modal like ShowMessage. By default its message is shown.
+    virtual void WriteEnded(const WriteOutcome& outcome) { Show(outcome); }
+    virtual void RestoreEnded(const RestoreOutcome& outcome) { Show(outcome); }
+    virtual void UpdateEnded(const UpdateOutcome& outcome) { Show(outcome); }
     // A port that exists but cannot be opened; said once until the situation changes.
     virtual void ShowPortProblem(const std::string& text) = 0;
     // Caption of the write-progress button ("50% ").
@@ -52,6 +57,17 @@ public:
     virtual void OddAnswerChanged(const std::string& /*text*/) {}
     // The Device menu moved to another mode; `selectLinksPage` asks for the links page.
     virtual void DeviceModeChanged(const DeviceMenuState& /*state*/, bool /*selectLinksPage*/) {}
+
+private:
+    template <typename Outcome>
+    void Show(const Outcome& outcome) {
+        if constexpr (requires { outcome.asked; }) {
+            if (outcome.asked) return;  // said with the Retry question already
+        }
+        if (!outcome.message.empty()) {
+            ShowMessage(outcome.message, outcome.Done() ? MessageIcon::None : MessageIcon::Error);
+        }
+    }
 };
 
 }  // namespace vorna

@@ -51,8 +51,9 @@ struct ModelTypeInfo {
     // The page calls Boost ACC, Turbo Slope and Lipo Cells "Boost Timing Activation", "Turbo On
     // Slope" and "Turbo Off Slope": on these ESCs the three lists set those settings.
     bool alternateCaptions;
-    // Layout A only: how Low Volt Cut is coded, and which optional field groups (RecordFields)
-    // the record carries.
+    // How a layout-A record codes Low Volt Cut, and which optional field groups (RecordFields)
+    // the model has. A layout-A record carries only those; a layout-D record has room for the
+    // boost and turbo fields whether or not the model has them (types 14 and 15 leave them 0).
     LowVoltCoding lowVoltCut;
     std::uint8_t recordFields;
 
@@ -98,9 +99,9 @@ inline constexpr std::array<ModelTypeInfo, kModelTypeCount> kModelTypes = {{
     {RecordLayout::D, 31,    29,                     false,       false,      true,  // 15
      LowVoltCoding::Lv4, 0},
     {RecordLayout::D, 31,    29,                     false,       false,      true,  // 16
-     LowVoltCoding::Lv4, 0},
+     LowVoltCoding::Lv4, kBoostTurboFields},
     {RecordLayout::D, 31,    29,                     false,       false,      true,  // 17
-     LowVoltCoding::Lv4, 0},
+     LowVoltCoding::Lv4, kBoostTurboFields},
 }};
 // clang-format on
 
@@ -114,6 +115,15 @@ constexpr const ModelTypeInfo& ModelTypeInfoFor(int modelType) {
 // Identity bytes to model type: which ESC, with which firmware, speaks which record. The
 // simulated ESC reads it too, so that an ESC given new firmware answers as the program then
 // expects.
+// ESC families (identity byte 0).
+namespace family {
+inline constexpr int kR5 = 10;     // the 1:8 ESC R5
+inline constexpr int kZen = 11;    // VORNA ZEN
+inline constexpr int kStock = 12;  // the stock-class ESC
+inline constexpr int kAlta = 13;   // VORNA ALTA
+inline constexpr int kR5V = 26;    // the 1:8 ESC R5 V
+}  // namespace family
+
 namespace model_rules {
 inline constexpr int kAny = -1;
 
@@ -129,35 +139,40 @@ struct ModelRule {
 // previous model type; a family not listed gives type 0.
 inline constexpr ModelRule kModelRules[] = {
     // 1:8 ESC R5: byte 3 only.
-    {10, kAny, 0, kAny, 4},
-    {10, kAny, 1, kAny, 11},
-    {10, kAny, 3, kAny, 13},
-    // VORNA ZEN
-    {11, 0x81, kAny, kAny, 1},
-    {11, 0x82, kAny, kAny, 5},
-    {11, 0x83, 5, 0x40, 16},
-    {11, 0x83, kAny, kAny, 5},
-    {11, 0x85, kAny, kAny, 8},
-    // Family 12, the stock-class ESC (type 17 does not test the marker)
-    {12, 0x81, 4, kAny, 12},
-    {12, 0x81, 5, kAny, 17},
-    {12, 0x81, kAny, kAny, 3},
-    {12, 0x82, kAny, kAny, 6},
-    {12, 0x83, kAny, kAny, 6},
-    {12, 0x85, kAny, kAny, 9},
-    // VORNA ALTA
-    {13, 0x81, kAny, kAny, 2},
-    {13, 0x82, kAny, kAny, 7},
-    {13, 0x83, 20, 0x40, 14},
-    {13, 0x83, 5, 0x40, 15},
-    {13, 0x83, kAny, kAny, 7},
-    {13, 0x85, kAny, kAny, 10},
+    {family::kR5, kAny, 0, kAny, 4},
+    {family::kR5, kAny, 1, kAny, 11},
+    {family::kR5, kAny, 3, kAny, 13},
+    {family::kZen, 0x81, kAny, kAny, 1},
+    {family::kZen, 0x82, kAny, kAny, 5},
+    {family::kZen, 0x83, 5, 0x40, 16},
+    {family::kZen, 0x83, kAny, kAny, 5},
+    {family::kZen, 0x85, kAny, kAny, 8},
+    // The stock-class ESC (type 17 does not test the marker)
+    {family::kStock, 0x81, 4, kAny, 12},
+    {family::kStock, 0x81, 5, kAny, 17},
+    {family::kStock, 0x81, kAny, kAny, 3},
+    {family::kStock, 0x82, kAny, kAny, 6},
+    {family::kStock, 0x83, kAny, kAny, 6},
+    {family::kStock, 0x85, kAny, kAny, 9},
+    {family::kAlta, 0x81, kAny, kAny, 2},
+    {family::kAlta, 0x82, kAny, kAny, 7},
+    {family::kAlta, 0x83, 20, 0x40, 14},
+    {family::kAlta, 0x83, 5, 0x40, 15},
+    {family::kAlta, 0x83, kAny, kAny, 7},
+    {family::kAlta, 0x85, kAny, kAny, 10},
 };
 
 constexpr bool Matches(int want, int have) {
     return want == kAny || want == have;
 }
 }  // namespace model_rules
+
+// The "Blinky" firmware of the ALTA ESCs (version byte 0x14 with the identity mark): the ESC
+// keeps the model type it had, and the firmware is named by this text rather than by its family.
+inline constexpr const char* kBlinkyRx4FirmwareText = "Blinky V3.0_K7T_RX4";
+constexpr bool IsBlinkyRx4Firmware(const std::uint8_t* identity) {
+    return identity[1] == 0x40 && identity[3] == 0x14;
+}
 
 // The model type the first matching rule gives; 0 for a family no rule lists; no value for a
 // listed family whose identity matches no rule (the caller keeps the type it had).
@@ -175,5 +190,38 @@ constexpr std::optional<int> ModelTypeForIdentity(const std::uint8_t* identity) 
     if (!knownFamily) return 0;
     return std::nullopt;
 }
+
+// For each model type, the first four identity bytes (family, mark, hardware, firmware) of an
+// ESC of that type: the simulated ESC answers these. Type 0 is an ESC of no family we know.
+inline constexpr std::array<std::array<std::uint8_t, 4>, kModelTypeCount> kExampleIdentities = {{
+    {0x01, 0x40, 0x81, 5},            // 0
+    {family::kZen, 0x40, 0x81, 3},    // 1: firmware 1.30 (with power levels)
+    {family::kAlta, 0x40, 0x81, 3},   // 2
+    {family::kStock, 0x40, 0x81, 3},  // 3
+    {family::kR5, 0x40, 0x83, 0},     // 4
+    {family::kZen, 0x40, 0x82, 5},    // 5
+    {family::kStock, 0x40, 0x82, 5},  // 6
+    {family::kAlta, 0x40, 0x82, 5},   // 7
+    {family::kZen, 0x40, 0x85, 3},    // 8
+    {family::kStock, 0x40, 0x85, 3},  // 9
+    {family::kAlta, 0x40, 0x85, 3},   // 10
+    {family::kR5, 0x40, 0x83, 1},     // 11
+    {family::kStock, 0x40, 0x81, 4},  // 12
+    {family::kR5, 0x40, 0x83, 3},     // 13
+    {family::kAlta, 0x40, 0x83, 20},  // 14
+    {family::kAlta, 0x40, 0x83, 5},   // 15
+    {family::kZen, 0x40, 0x83, 5},    // 16
+    {family::kStock, 0x40, 0x81, 5},  // 17
+}};
+static_assert(
+    [] {
+        for (int type = 0; type < kModelTypeCount; ++type) {
+            if (ModelTypeForIdentity(kExampleIdentities[static_cast<std::size_t>(type)].data()) !=
+                type)
+                return false;
+        }
+        return true;
+    }(),
+    "each example identity is recognised as its model type");
 
 }  // namespace vorna

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,17 +40,20 @@ public:
     // whose selection now differs from them, after the settings were read back.
     virtual void RememberSentSelections() = 0;
     virtual std::vector<std::string> SettingsDifferingFromSent() const = 0;
+    // The settings sent whose value the read-back could not get (by caption).
+    virtual std::vector<std::string> SettingsNotReadBack() const = 0;
     virtual void BuildWritePairs(std::array<std::uint8_t, 100>& pairs) = 0;
+    // The caption of the setting the write's pair at `position` carries.
+    virtual std::string WritePairCaption(int position) const = 0;
     virtual int BecSelection() const = 0;
-    virtual void SelectBec(int index) = 0;
+    // The BEC Voltage the ESC answered apart from its record; nothing when it did not answer.
+    virtual void SelectBec(std::optional<int> index) = 0;
     virtual void RefreshParameterBoxes() = 0;
 
     // Requests raised by the page's send and default pictures.
     virtual bool WriteRequested() const = 0;
     virtual void ClearWriteRequest() = 0;
     virtual bool DefaultRequested() const = 0;
-    // Where the settings replaced by the requested restore were saved; empty when nowhere.
-    virtual std::string DefaultsBackupPath() const = 0;
     virtual void ClearDefaultRequest() = 0;
 };
 
@@ -58,6 +62,8 @@ public:
     virtual ~FirmwarePageLink() = default;
 
     virtual void StoreIdentity(const IdentityBytes& identity) = 0;
+    // The identity stored last.
+    virtual IdentityBytes Identity() const = 0;
     enum class DeviceKind { Esc = 0, Card = 1 };
     virtual void ShowIdentity(DeviceKind kind) = 0;
     // The device of that kind is gone, or another Device mode was chosen: what the page shows

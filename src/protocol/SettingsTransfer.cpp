@@ -4,29 +4,63 @@
 #include <cstdio>
 
 #include "protocol/Commands.h"
+#include "protocol/Messages.h"
 #include "protocol/ModelTypes.h"
 
 namespace vorna {
+namespace {
+
+std::string Joined(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
+std::string Counted(int n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
 
 std::string UsbConnectionError(const UsbUart& link) {
-    if (link.openFailure.failure == OpenFailure::None) return kMsgUsbConnectionError;
-    return std::string(kMsgUsbConnectionError) + "\n" +
+    if (link.openFailure.failure == OpenFailure::None) return msg::kUsbConnectionError;
+    return std::string(msg::kUsbConnectionError) + "\n" +
            DescribeOpenFailure(link.openFailure.path, link.openFailure);
 }
 
 std::string SettingsTransfer::EscConnectionError() const {
-    return oddAnswer_.empty() ? std::string(kMsgEscConnectionError)
-                              : std::string(kMsgEscConnectionError) + "\n" + oddAnswer_;
+    return oddAnswer_.empty() ? std::string(msg::kEscConnectionError)
+                              : std::string(msg::kEscConnectionError) + "\n" + oddAnswer_;
 }
 
-void SettingsTransfer::LinkLostDuringWrite(int acknowledged, int total) {
-    setup_.ClearWriteRequest();
-    lastWrite_ = WriteOutcome::LinkLost;
+std::optional<std::string> SettingsTransfer::WhyNotNow(NextStep& next) const {
+    if (link_.GetUsbState() != UsbState::Connected) {
+        next = NextStep::Reconnect;
+        return UsbConnectionError(link_);
+    }
+    if (link_.GetDeviceState() != DeviceState::Connected) {
+        next = NextStep::Reconnect;
+        return EscConnectionError();
+    }
+    if (!setup_.HasValidRecord()) {
+        // Without a record of this ESC the registers sent back unchanged (and every list the
+        // read would have selected) hold nothing it reported: refuse rather than send guesses.
+        next = NextStep::WaitForRead;
+        return lastReadFailed_ ? msg::kReadFailedNothingSent : msg::kNotReadYet;
+    }
+    return std::nullopt;
+}
+
+WriteOutcome SettingsTransfer::LinkLost(int acknowledged, int pairs) {
     link_.ClosePort();
-    view_.ShowMessage(std::string(kMsgLinkLostDuringWrite) + " (" + std::to_string(acknowledged) +
-                          " of " + std::to_string(total) + " were acknowledged).\n" +
-                          kMsgLinkLostMix,
-                      MessageIcon::Error);
+    WriteOutcome lost;
+    lost.result = WriteOutcome::Result::LinkLost;
+    lost.acknowledged = acknowledged;
+    lost.pairs = pairs;
+    lost.next = NextStep::ReadBeforeDriving;
+    lost.message = std::string(msg::kLinkLostDuringWrite) + " (" + std::to_string(acknowledged) +
+                   " of " + std::to_string(pairs) + " were acknowledged).\n" + msg::kMayHoldMix;
+    return lost;
 }
 
 int SettingsTransfer::ReplyLengthFor(int modelType) {
@@ -73,9 +107,10 @@ bool SettingsTransfer::ReadSettings() {
             SleepMs(100);
             answered = link_.ReadReply(1, 1000) == LinkResult::Ok;
         }
-        // Without an answer the ESC's BEC Voltage is unknown: leave the list unselected, so a
-        // write sends nothing for it, rather than show (and later send) a guess.
-        setup_.SelectBec(answered ? link_.rxBuffer[0] : -1);
+        // Without an answer the ESC's BEC Voltage is unknown: the list stays unselected and
+        // marked unread, so a write sends nothing for it, rather than show (and later send) a
+        // guess.
+        setup_.SelectBec(answered ? std::optional<int>(link_.rxBuffer[0]) : std::nullopt);
     }
     setup_.SetModelNameText(firmware_.EscModelText());
     setup_.SetFirmwareText(firmware_.CurrentFirmwareText());
@@ -87,54 +122,43 @@ bool SettingsTransfer::ReadSettings() {
     return read;
 }
 
-void SettingsTransfer::WriteSettings() {
-    if (link_.GetUsbState() != UsbState::Connected) {
-        setup_.ClearWriteRequest();
-        view_.ShowMessage(UsbConnectionError(link_), MessageIcon::Error);
-        return;
-    }
-    if (link_.GetDeviceState() != DeviceState::Connected) {
-        setup_.ClearWriteRequest();
-        view_.ShowMessage(EscConnectionError(), MessageIcon::Error);
-        return;
-    }
-    if (!setup_.HasValidRecord()) {
-        // Without a record of this ESC the registers sent back unchanged (and every list the
-        // read would have selected) hold nothing it reported: refuse rather than send guesses.
-        setup_.ClearWriteRequest();
-        lastWrite_ = WriteOutcome::Refused;
-        view_.ShowMessage(lastReadFailed_ ? kMsgReadFailedNothingSent : kMsgNotReadYet,
-                          MessageIcon::Error);
-        return;
+WriteOutcome SettingsTransfer::WriteSettings() {
+    WriteOutcome outcome;  // Refused until something was sent
+    if (auto why = WhyNotNow(outcome.next)) {
+        outcome.message = *why;
+        return outcome;
     }
     timer_.StopTimer();
     std::array<std::uint8_t, 100> pairs{};
     setup_.BuildWritePairs(pairs);
     setup_.RememberSentSelections();
     const int modelType = setup_.ModelType();
-    const int count = PairCountFor(modelType, replyLength);
+    const int count = std::min(PairCountFor(modelType, replyLength), 50);
     const int divisor = ProgressDivisorFor(modelType, replyLength);
-    for (int k = 0; k < count && k < 50; ++k) {
+    outcome.pairs = count;
+    for (int k = 0; k < count; ++k) {
         char progress[16];
         std::snprintf(progress, sizeof progress, "%d%% ", 100 * k / divisor);
         if (link_.SendPairAwaitAck(&pairs[static_cast<std::size_t>(2 * k)]) != LinkResult::Ok) {
-            if (link_.PortGone()) {
-                LinkLostDuringWrite(k, count);
-                timer_.StartTimer(kPollPeriodMs);
-                return;
-            }
-            // Retry starts again from the first pair on the next tick; Cancel ends the request
-            // and leaves the page as it is.
-            if (!view_.AskRetry(kMsgSendFail)) {
-                setup_.ClearWriteRequest();
-                lastWrite_ = WriteOutcome::SendFailed;
-            }
             timer_.StartTimer(kPollPeriodMs);
-            return;
+            if (link_.PortGone()) return LinkLost(k, count);
+            outcome.result = WriteOutcome::Result::NotAcknowledged;
+            outcome.acknowledged = k;
+            outcome.next = NextStep::SendAgain;
+            outcome.message =
+                std::string(msg::kSendFail) + "\nThe ESC did not acknowledge " +
+                setup_.WritePairCaption(k) + " (setting " + std::to_string(k + 1) + " of " +
+                std::to_string(count) + "), so the write stopped there: " +
+                (k == 0 ? std::string("none was acknowledged before it")
+                        : Counted(k, "setting was", "settings were") + " acknowledged before it") +
+                ", the rest were not sent.\n" + msg::kMayHoldMix;
+            return outcome;
         }
         view_.ShowWriteProgress(progress);
         SleepMs(100);
     }
+    outcome.acknowledged = count;
+    bool becConfirmed = true;
     if (ModelTypeInfoFor(modelType).writeSendsBecLast) {
         const int bec = setup_.BecSelection();
         // No selection means nothing the ESC reported; leave its BEC Voltage alone.
@@ -145,92 +169,108 @@ void SettingsTransfer::WriteSettings() {
             if (link_.SendPairAwaitAck(pair) != LinkResult::Ok ||
                 link_.ReadReply(1, 500) != LinkResult::Ok || link_.rxBuffer[0] != cmd::kAck) {
                 if (link_.PortGone()) {
-                    LinkLostDuringWrite(count, count);
                     timer_.StartTimer(kPollPeriodMs);
-                    return;
+                    return LinkLost(count, count);
                 }
-                view_.ShowMessage(kMsgBecSetFailed, MessageIcon::None);
+                // Said with the read-back, which tells whether the ESC holds it after all.
+                becConfirmed = false;
             }
         }
     }
     if (link_.SendCommandByte(cmd::kEndOfWrite) != LinkResult::Ok) {
-        if (link_.PortGone()) {
-            LinkLostDuringWrite(count, count);
-            timer_.StartTimer(kPollPeriodMs);
-            return;
-        }
-        lastWrite_ = WriteOutcome::SendFailed;
-        view_.ShowMessage(kMsgEndOfWriteFail, MessageIcon::None);
-    } else {
-        verifyPending_ = true;
+        timer_.StartTimer(kPollPeriodMs);
+        if (link_.PortGone()) return LinkLost(count, count);
+        outcome.result = WriteOutcome::Result::EndNotTaken;
+        outcome.next = NextStep::SendAgain;
+        outcome.message = std::string(msg::kEndOfWriteFail) + "\n" + msg::kEndOfWriteNotTaken;
+        return outcome;
     }
-    setup_.ClearWriteRequest();
+    verifyPending_ = true;
+    becUnconfirmed_ = !becConfirmed;
+    pairsSent_ = count;
     timer_.StartTimer(kPollPeriodMs);
+    outcome.result = WriteOutcome::Result::Sent;
+    return outcome;
 }
 
-void SettingsTransfer::VerifyWrite() {
+WriteOutcome SettingsTransfer::VerifyWrite() {
     verifyPending_ = false;
+    WriteOutcome outcome;
+    outcome.result = WriteOutcome::Result::NotVerified;
+    outcome.pairs = outcome.acknowledged = pairsSent_;
+    const std::string becNote = becUnconfirmed_
+                                    ? std::string("\n") + msg::kBecSetFailed +
+                                          " The ESC did not confirm the BEC Voltage sent last."
+                                    : std::string();
     // A read of what the ESC now holds also refreshes the bytes sent back for lists without a
     // selection, so a later write cannot undo this one.
     if (link_.GetDeviceState() != DeviceState::Connected || !ReadSettings()) {
         setup_.ForgetEscValues();
-        lastWrite_ = WriteOutcome::NotVerified;
-        view_.ShowMessage(kMsgSentNotVerified, MessageIcon::Error);
-        return;
+        outcome.next = NextStep::ReadBeforeDriving;
+        outcome.message = msg::kSentNotVerified + becNote;
+        return outcome;
     }
-    const std::vector<std::string> differing = setup_.SettingsDifferingFromSent();
-    if (differing.empty()) {
-        lastWrite_ = WriteOutcome::Verified;
-        view_.ShowMessage(kMsgSentAndVerified, MessageIcon::None);
-        return;
+    outcome.differing = setup_.SettingsDifferingFromSent();
+    outcome.notReadBack = setup_.SettingsNotReadBack();
+    if (!outcome.differing.empty()) {
+        outcome.result = WriteOutcome::Result::Differs;
+        outcome.next = NextStep::SendAgain;
+        outcome.message = msg::kSentButDiffers + Joined(outcome.differing) + becNote;
+        return outcome;
     }
-    std::string names;
-    for (const std::string& name : differing) names += (names.empty() ? "" : ", ") + name;
-    lastWrite_ = WriteOutcome::Differs;
-    view_.ShowMessage(kMsgSentButDiffers + names, MessageIcon::Error);
+    if (!outcome.notReadBack.empty()) {
+        outcome.next = NextStep::ReadBeforeDriving;
+        outcome.message = "Settings sent, but " + Joined(outcome.notReadBack) +
+                          " could not be read back (" + msg::kBecNotAnswered +
+                          "), so it is not verified; every other setting sent was read back and "
+                          "matches." +
+                          becNote;
+        return outcome;
+    }
+    // Read back as sent: the ESC holds it, whether or not it confirmed the BEC Voltage at once.
+    outcome.result = WriteOutcome::Result::Verified;
+    outcome.message = msg::kSentAndVerified;
+    return outcome;
 }
 
-void SettingsTransfer::RestoreDefaults() {
-    if (link_.GetUsbState() != UsbState::Connected) {
-        setup_.ClearDefaultRequest();
-        lastRestore_ = RestoreOutcome::Refused;
-        view_.ShowMessage(UsbConnectionError(link_), MessageIcon::Error);
-        return;
+RestoreOutcome SettingsTransfer::RestoreDefaults() {
+    RestoreOutcome outcome;  // Refused until the ESC was asked
+    if (auto why = WhyNotNow(outcome.next)) {
+        outcome.message = *why;
+        return outcome;
     }
-    if (link_.GetDeviceState() != DeviceState::Connected) {
-        setup_.ClearDefaultRequest();
-        lastRestore_ = RestoreOutcome::Refused;
-        view_.ShowMessage(EscConnectionError(), MessageIcon::Error);
-        return;
-    }
-    if (!setup_.HasValidRecord()) {
-        // The page's values are not this ESC's: the user could not see what would be replaced.
-        setup_.ClearDefaultRequest();
-        lastRestore_ = RestoreOutcome::Refused;
-        view_.ShowMessage(lastReadFailed_ ? kMsgReadFailedNothingSent : kMsgNotReadYet,
-                          MessageIcon::Error);
-        return;
+    // The settings about to be replaced are kept first; without them nothing is restored.
+    if (backup && !restoreBackup_) restoreBackup_ = backup();
+    if (restoreBackup_) outcome.backup = *restoreBackup_;
+    if (!outcome.backup.error.empty()) {
+        restoreBackup_.reset();
+        outcome.message =
+            std::string(msg::kBackupFailedNothingRestored) + "\n\n" + outcome.backup.error;
+        return outcome;
     }
     if (link_.SendCommandByte(cmd::kRestoreDefaults) != LinkResult::Ok) {
-        lastRestore_ = RestoreOutcome::Failed;
-        view_.ShowMessage(kMsgDefaultError, MessageIcon::None);
-        return;  // the request stays set and is tried again on the next tick
+        outcome.result = RestoreOutcome::Result::NotTaken;
+        outcome.next = NextStep::SendAgain;
+        outcome.message = std::string(msg::kDefaultError) + "\n" + msg::kRestoreNotTaken;
+        return outcome;
     }
+    restoreBackup_.reset();
     // The ESC's short answer to the restore carries nothing we use: the read that follows is
     // what shows its settings.
     static_cast<void>(link_.ReadReply(1, 100));
     const bool read = ReadSettings();
-    setup_.ClearDefaultRequest();
-    const std::string backup = setup_.DefaultsBackupPath();
-    const std::string where = backup.empty() ? "" : "\n" + (kMsgBackupWhere + backup + ".");
+    const std::string where =
+        outcome.backup.path.empty() ? "" : "\n" + (msg::kBackupWhere + outcome.backup.path + ".");
     if (read) {
-        lastRestore_ = RestoreOutcome::Restored;
-        view_.ShowMessage(kMsgRestored + where, MessageIcon::None);
+        outcome.result = RestoreOutcome::Result::Restored;
+        outcome.message = msg::kRestored + where;
     } else {
-        lastRestore_ = RestoreOutcome::NotReadBack;
-        view_.ShowMessage(kMsgRestoredButReadFailed + where, MessageIcon::Error);
+        outcome.result = RestoreOutcome::Result::NotReadBack;
+        outcome.next = NextStep::ReadBeforeDriving;
+        outcome.message = msg::kRestoredButReadFailed + where;
     }
     setup_.RefreshParameterBoxes();
+    return outcome;
 }
 
 }  // namespace vorna

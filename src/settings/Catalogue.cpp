@@ -2,6 +2,8 @@
 // the code below only walks them.
 #include "settings/Catalogue.h"
 
+#include "settings/Parameters.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -313,43 +315,6 @@ constexpr SpecialRule kSpecialRules[] = {
 // ---------------------------------------------------------------------------------------------
 // Captions of the parameter lists.
 
-struct CaptionRow {
-    ParamId listId;
-    const char* caption;
-    const char* alternate;  // for the model types with alternate captions, or nullptr
-};
-
-constexpr CaptionRow kCaptions[] = {
-    {ParamId::OperationMode, "Operation Mode", nullptr},
-    {ParamId::ReverseSpeed, "Reverse Speed", nullptr},
-    {ParamId::LowVoltCut, "Low Volt Cut", nullptr},
-    {ParamId::DragBrake, "Drag Brake", nullptr},
-    {ParamId::InitialBrake, "Initial Brake", nullptr},
-    {ParamId::FullBrake, "Full Brake", nullptr},
-    {ParamId::BrakeFrequency, "Brake Frequency", nullptr},
-    {ParamId::PwLvSwPoint, "PW LV SW Point", nullptr},
-    {ParamId::PowerLevel1, "1st Power Level", nullptr},
-    {ParamId::PowerLevel2, "2nd Power Level", nullptr},
-    {ParamId::DriveFrequency, "Drive Frequency", nullptr},
-    {ParamId::NeutralDeadBand, "NEU Dead Band", nullptr},
-    {ParamId::TempCutSet, "Temp Cut Set", nullptr},
-    {ParamId::RotationMode, "Rotation Mode", nullptr},
-    {ParamId::BrakeRateControl, "Brake Rate Control", nullptr},
-    {ParamId::CoastValue, "Coast Value", nullptr},
-    {ParamId::DriveMode, "Drive Mode", nullptr},
-    {ParamId::BecVoltage, "BEC Voltage", nullptr},
-    {ParamId::BoostTiming, "Boost Timing", nullptr},
-    {ParamId::BoostStartRpm, "Boost Start RPM", nullptr},
-    {ParamId::BoostEndRpm, "Boost End RPM", nullptr},
-    {ParamId::BoostAcc, "Boost ACC", "Boost Timing Activation"},
-    {ParamId::TurboTiming, "Turbo Timing", nullptr},
-    {ParamId::TurboSlope, "Turbo Slope", "Turbo On Slope"},
-    {ParamId::LipoCells, "Lipo Cells", "Turbo Off Slope"},
-    {ParamId::TurboDelay, "Turbo Delay", nullptr},
-    {ParamId::BtSoftPower, "BT Soft Power", nullptr},
-    {ParamId::BtSoftThRange, "BT Soft TH Range", nullptr},
-};
-
 }  // namespace
 
 int RecognizeModel(SetupState& state, const std::uint8_t* identity) {
@@ -425,14 +390,11 @@ bool UsesAlternateMiddleCaptions(int modelType) {
 }
 
 std::string ListCaption(ParamId listId, int modelType) {
-    for (const CaptionRow& row : kCaptions) {
-        if (row.listId != listId) continue;
-        if (row.alternate != nullptr && UsesAlternateMiddleCaptions(modelType)) {
-            return row.alternate;
-        }
-        return row.caption;
-    }
-    return {};
+    const ParameterRow* row = FindParameterRow(listId);
+    if (row == nullptr) return {};
+    return std::string(!row->alternate.empty() && UsesAlternateMiddleCaptions(modelType)
+                           ? row->alternate
+                           : row->caption);
 }
 
 }  // namespace vorna

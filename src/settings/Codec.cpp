@@ -442,6 +442,14 @@ void ApplySettingsRecord(SetupState& state, const std::uint8_t* buffer) {
     }
 }
 
+WritePair WritePairAt(int modelType, int position) {
+    const std::vector<PairRule> pairs = PairsFor(modelType);
+    if (position < 0 || position >= static_cast<int>(pairs.size())) return {};
+    const PairRule& p = pairs[static_cast<std::size_t>(position)];
+    if (p.source == PairSource::kRecordByte) return {p.reg, std::nullopt};
+    return {p.reg, p.list};
+}
+
 bool WritesParameter(int modelType, ParamId id) {
     if (id == ParamId::BecVoltage && ModelTypeInfoFor(modelType).writeSendsBecLast) return true;
     for (const PairRule& p : PairsFor(modelType)) {
@@ -450,40 +458,62 @@ bool WritesParameter(int modelType, ParamId id) {
     return false;
 }
 
+namespace {
+
+// The record byte in which the ESC keeps a list's register: where the model type's record
+// carries the parameter, else (layout A) where other model types of the layout carry it, for
+// the ESC keeps the register there all the same. -1 when the layout has no such byte.
+int RegisterByte(int type, ParamId list) {
+    for (const Field& f : FieldsFor(type)) {
+        if (f.list == list) return f.byte;
+    }
+    if (LayoutFor(type) == RecordLayout::A) {
+        for (const RowA& row : kLayoutA) {
+            if (row.field.list == list) return row.field.byte;
+        }
+    }
+    return -1;
+}
+
+bool ModeSharesVoltageByte(const std::vector<Field>& fields) {
+    return std::any_of(fields.begin(), fields.end(), [](const Field& f) {
+        return f.code == Code::kLvm && f.byte == f.valueByte;
+    });
+}
+
+}  // namespace
+
 void BuildWritePairs(SetupState& state) {
     const int type = state.modelType;
     const std::vector<Field> fields = FieldsFor(type);
     const int dataBytes = RecordDataBytes(type);
     const auto& last = state.lastRecord;
 
-    // Nothing is invented for an absent index (running -1 through the codes would make bytes
-    // such as 0xFF, 0xFB or 0x4A): a list without a selection -- an empty list the layout still
-    // writes, a disabled list, or a record byte the codec could not decode -- sends back what the
-    // ESC itself reported, so a write never changes a setting the user could not see. That is the
-    // lastRecord byte where this layout's record carries the parameter (each code is the
-    // inverse of its decode, so the record byte already is the register value). Low Volt
-    // Cut by LVM: the mode register 0xE3 gets the mode byte (layout C byte 1; type 11 byte 3,
-    // the only byte its decode reads). A mode byte of 2 and up is the voltage mode, in which
-    // the ESC keeps what 0xD3 sends as the voltage: 0xD3 then gets the byte the decode reads
-    // the voltage from (layout C byte 2; type 11 byte 3 itself, since the ESC keeps mode and
-    // voltage in one byte), else what it gets for index 0 and 1 (layout C byte 2; type 11
+    // What the ESC reported, decoded again: a list whose selection is still that one was not
+    // changed by anybody, and its register gets the record byte back exactly as the ESC sent
+    // it. Re-encoding the selection instead would change bytes the codes cannot express (a PW
+    // LV SW Point of 47 would come back as 45), so a write would alter settings nobody chose.
+    SetupState reported;
+    reported.modelType = type;
+    for (const ParamId id : kParameters) reported.List(id).entries = state.List(id).entries;
+    std::array<std::uint8_t, 250> record{};
+    std::copy(last.begin(), last.end(), record.begin());
+    ApplySettingsRecord(reported, record.data());
+
+    // The register of a list that was not changed, that has no selection (an empty list the
+    // layout still writes, a disabled list, a record byte the codec could not decode, an index a
+    // table code cannot express), or that this model type does not have at all, gets the byte
+    // the ESC reported for it: the lastRecord byte in which the ESC keeps that register (each
+    // code is the inverse of its decode, so the record byte already is the register value).
+    // Low Volt Cut by LVM: the mode register 0xE3 gets the mode byte (layout C byte 1; type 11
+    // byte 3, the only byte its decode reads). A mode byte of 2 and up is the voltage mode, in
+    // which the ESC keeps what 0xD3 sends as the voltage: 0xD3 then gets the byte the decode
+    // reads the voltage from (layout C byte 2; type 11 byte 3 itself, since the ESC keeps mode
+    // and voltage in one byte), else what it gets for index 0 and 1 (layout C byte 2; type 11
     // byte 4, as every other layout-A type sends).
-    //
-    // Where the layout's record carries no byte for the parameter, 0 is sent. That happens
-    // only in layout A, where the decode skips the byte for these types:
-    //   - type 7: Boost Timing, Turbo Slope, Turbo Timing, Boost Start RPM, Turbo Delay
-    //     (positions 10, 11, 13, 14, 15) and Boost End RPM (position 24), except on type 7;
-    //   - types 4 and 11: PW LV SW Point (position 22) and 2nd Power Level (position 23)
-    //     [types 5 to 7 only].
-    // (BEC Voltage of types 8 to 10 is not in their record, byte 22 being the end marker,
-    // but their write stops at position 21, so it never arises.) A selected index that a
-    // table code cannot express (LV4, LV8, FBT past their tables) counts as no selection.
-    auto reported = [&](ParamId list) -> std::uint8_t {
-        for (const Field& f : fields) {
-            if (f.list != list) continue;
-            return f.byte < dataBytes ? last[static_cast<std::size_t>(f.byte)] : 0;
-        }
-        return 0;
+    auto reportedByte = [&](ParamId list) -> std::uint8_t {
+        const int byte = RegisterByte(type, list);
+        return byte >= 0 && byte < dataBytes ? last[static_cast<std::size_t>(byte)] : 0;
     };
     auto reportedVoltage = [&](const PairRule& p) -> std::uint8_t {
         for (const Field& f : fields) {
@@ -491,6 +521,11 @@ void BuildWritePairs(SetupState& state) {
             return last[static_cast<std::size_t>(f.valueByte)];
         }
         return last[static_cast<std::size_t>(p.byte)];
+    };
+    // The user's choice for the list, or -1 where the ESC's own byte goes back.
+    auto chosen = [&](ParamId list) {
+        const int i = SelectedIndex(state.List(list));
+        return i == reported.List(list).selection ? -1 : i;
     };
 
     const std::vector<PairRule> pairs = PairsFor(type);
@@ -502,7 +537,7 @@ void BuildWritePairs(SetupState& state) {
                 value = last[static_cast<std::size_t>(p.byte)];
                 break;
             case PairSource::kLvmValue: {
-                const int i = SelectedIndex(state.List(p.list));
+                const int i = chosen(p.list);
                 if (i >= 2) {
                     value = static_cast<std::uint8_t>(i + 48);
                 } else if (i < 0) {
@@ -513,10 +548,14 @@ void BuildWritePairs(SetupState& state) {
                 break;
             }
             case PairSource::kList: {
-                const int i = SelectedIndex(state.List(p.list));
+                // Where mode and voltage share one record byte (type 11), the mode register is
+                // no record byte of its own: its mode comes from the selection even unchanged.
+                const int i = p.code == Code::kLvm && ModeSharesVoltageByte(fields)
+                                  ? SelectedIndex(state.List(p.list))
+                                  : chosen(p.list);
                 const std::optional<std::uint8_t> encoded =
                     i >= 0 ? Encode(p.code, i) : std::nullopt;
-                value = encoded ? *encoded : reported(p.list);
+                value = encoded ? *encoded : reportedByte(p.list);
                 break;
             }
         }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "protocol/ModelTypes.h"
 #include "settings/SetupState.h"
@@ -22,12 +23,22 @@ void ClearSelections(SetupState& state);
 // selections of the model's layout. Does not touch lastRecord.
 void ApplySettingsRecord(SetupState& state, const std::uint8_t* buffer);
 
-// Fills state.writePairs from the current selections and state.lastRecord. A list without
-// a selection sends back the value the ESC itself reported in lastRecord where the record
-// carries that parameter, so a write never changes a setting the user could not see.
+// Fills state.writePairs from the current selections and state.lastRecord. Only a list whose
+// selection differs from what lastRecord decodes to sends that selection; every other register
+// (a list not changed, without a selection, or a setting this model type does not have) gets
+// back the byte the ESC itself reported where it keeps that register, so a write changes
+// nothing but the settings that were changed.
 void BuildWritePairs(SetupState& state);
 
 // True when a write to an ESC of the model type carries this parameter's selection.
 bool WritesParameter(int modelType, ParamId id);
+
+// The parameter whose selection the write's pair at `position` carries, and its register;
+// no parameter for a register that only gets back what the ESC reported.
+struct WritePair {
+    std::uint8_t reg = 0;
+    std::optional<ParamId> parameter;
+};
+WritePair WritePairAt(int modelType, int position);
 
 }  // namespace vorna

@@ -1,6 +1,7 @@
 #include "settings/EscSetupModel.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "settings/Catalogue.h"
 #include "settings/Codec.h"
@@ -187,6 +188,7 @@ void EscSetupModel::ApplySettingsRecord(const std::uint8_t* buffer, std::size_t 
     {
         std::lock_guard lock(mutex_);
         vorna::ApplySettingsRecord(state_, buffer);
+        becUnread_ = false;
         const std::size_t n = std::min(dataBytes, state_.lastRecord.size());
         std::copy_n(buffer, n, state_.lastRecord.begin());
         state_.recordValid = true;
@@ -202,17 +204,10 @@ bool EscSetupModel::HasValidRecord() const {
     return state_.recordValid;
 }
 
-void EscSetupModel::RequestDefaults(std::string backupPath) {
-    {
-        std::lock_guard lock(mutex_);
-        defaultsBackupPath_ = std::move(backupPath);
-    }
-    defaultRequest_ = true;
-}
-
-std::string EscSetupModel::DefaultsBackupPath() const {
+std::vector<ParamId> EscSetupModel::UnreadSettings() const {
     std::lock_guard lock(mutex_);
-    return defaultsBackupPath_;
+    if (!state_.recordValid || !becUnread_) return {};
+    return {ParamId::BecVoltage};
 }
 
 void EscSetupModel::ForgetEscValues() {
@@ -220,6 +215,7 @@ void EscSetupModel::ForgetEscValues() {
         std::lock_guard lock(mutex_);
         if (!state_.recordValid) return;
         state_.recordValid = false;
+        becUnread_ = false;
         for (const ParamId id : kParameters) state_.List(id).selection = -1;
         state_.lastRecord.fill(0);
         sentSelections_.clear();
@@ -243,11 +239,29 @@ std::vector<std::string> EscSetupModel::SettingsDifferingFromSent() const {
     for (std::size_t i = 0; i < sentSelections_.size() && i < kParameters.size(); ++i) {
         const int sent = sentSelections_[i];
         const OptionList& now = state_.List(kParameters[i]);
+        // A setting that could not be read back is not verified; it does not differ either.
+        if (becUnread_ && kParameters[i] == ParamId::BecVoltage) continue;
         if (sent >= 0 && now.selection != sent) {
             differing.push_back(ListCaption(kParameters[i], state_.modelType));
         }
     }
     return differing;
+}
+
+std::vector<std::string> EscSetupModel::SettingsNotReadBack() const {
+    std::lock_guard lock(mutex_);
+    const std::size_t bec = SetupState::IndexOf(ParamId::BecVoltage);
+    if (!becUnread_ || bec >= sentSelections_.size() || sentSelections_[bec] < 0) return {};
+    return {ListCaption(ParamId::BecVoltage, state_.modelType)};
+}
+
+std::string EscSetupModel::WritePairCaption(int position) const {
+    std::lock_guard lock(mutex_);
+    const WritePair pair = WritePairAt(state_.modelType, position);
+    if (pair.parameter) return ListCaption(*pair.parameter, state_.modelType);
+    char reg[8];
+    std::snprintf(reg, sizeof reg, "0x%02X", pair.reg);
+    return std::string("the setting it keeps at register ") + reg;
 }
 
 void EscSetupModel::BuildWritePairs(std::array<std::uint8_t, 100>& pairs) {
@@ -261,11 +275,12 @@ int EscSetupModel::BecSelection() const {
     return state_.List(ParamId::BecVoltage).selection;
 }
 
-void EscSetupModel::SelectBec(int index) {
+void EscSetupModel::SelectBec(std::optional<int> index) {
     {
         std::lock_guard lock(mutex_);
         OptionList& bec = state_.List(ParamId::BecVoltage);
-        bec.Select(index);
+        bec.Select(index.value_or(-1));
+        becUnread_ = !index.has_value();
         escSelections_[SetupState::IndexOf(ParamId::BecVoltage)] = bec.selection;
     }
     Notify(Change::Selections);

@@ -56,8 +56,10 @@ public:
     LoadedSheet LoadSheet(const SheetFile& sheet, std::vector<ParamId>* leftAtEscValues = nullptr);
 
     void RequestWrite() { writeRequest_ = true; }
-    // `backupPath`: where the settings about to be replaced were saved, for the message after.
-    void RequestDefaults(std::string backupPath = {});
+    void RequestDefaults() { defaultRequest_ = true; }
+    // The settings whose value the last read could not get (BEC Voltage, when the ESC did not
+    // answer the query for it).
+    std::vector<ParamId> UnreadSettings() const;
 
     // SetupPageLink
     void SetVersionText(const std::string& text) override;
@@ -72,17 +74,18 @@ public:
     void ForgetEscValues() override;
     void RememberSentSelections() override;
     std::vector<std::string> SettingsDifferingFromSent() const override;
+    std::vector<std::string> SettingsNotReadBack() const override;
     void BuildWritePairs(std::array<std::uint8_t, 100>& pairs) override;
+    std::string WritePairCaption(int position) const override;
     int BecSelection() const override;
     // Called by a read with the BEC Voltage the ESC answered apart from its record, so the
-    // selection counts as one of the ESC's values.
-    void SelectBec(int index) override;
+    // selection counts as one of the ESC's values; nothing: it did not answer.
+    void SelectBec(std::optional<int> index) override;
     void RefreshParameterBoxes() override;
     bool WriteRequested() const override { return writeRequest_; }
     void ClearWriteRequest() override { writeRequest_ = false; }
     bool DefaultRequested() const override { return defaultRequest_; }
     void ClearDefaultRequest() override { defaultRequest_ = false; }
-    std::string DefaultsBackupPath() const override;
 
 private:
     void Notify(Change change);
@@ -99,7 +102,7 @@ private:
     std::vector<int> escSelections_ = std::vector<int>(kParameters.size(), -1);
     std::atomic<bool> writeRequest_{false};
     std::atomic<bool> defaultRequest_{false};
-    std::string defaultsBackupPath_;  // guarded by mutex_
+    bool becUnread_ = false;  // the last read got no BEC Voltage from the ESC
     std::mutex listenerMutex_;
     Listener listener_;
 };

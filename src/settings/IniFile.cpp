@@ -402,6 +402,21 @@ bool IniFile::HasSection(std::string_view section) const {
     return false;
 }
 
+std::vector<IniFile::KeyLine> IniFile::KeysIn(std::string_view section) const {
+    std::vector<KeyLine> keys;
+    bool inSection = false;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const LineInfo info = Classify(lines_[i].text);
+        if (info.kind == Kind::Section) {
+            if (inSection) break;  // only the first section of that name is read
+            inSection = EqualNoCase(info.name, section);
+        } else if (inSection && info.kind == Kind::Key) {
+            keys.push_back({std::string(info.name), static_cast<int>(i + 1)});
+        }
+    }
+    return keys;
+}
+
 std::string IniFile::Encode(std::string_view text) const {
     if (encoding_ == Encoding::Utf8) return std::string(text);
     std::string out;

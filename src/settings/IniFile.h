@@ -74,6 +74,12 @@ public:
     std::string Get(std::string_view section, std::string_view key, std::string_view fallback,
                     std::size_t maxChars) const;
     bool HasSection(std::string_view section) const;
+    // Every key line of the first section named `section`, in file order, names as spelt.
+    struct KeyLine {
+        std::string name;
+        int line = 0;
+    };
+    std::vector<KeyLine> KeysIn(std::string_view section) const;
 
     void Set(std::string_view section, std::string_view key, std::string_view value);
 

@@ -60,7 +60,7 @@ bool SelectByText(OptionList& list, std::string_view value) {
 }
 
 std::string NoMatchReason(const OptionList& list, std::string_view value) {
-    if (list.entries.empty()) return "the list has no entries (is an ESC identified?)";
+    if (list.entries.empty()) return "this ESC does not have this setting";
     const EntryMatch match = MatchEntry(list, value);
     if (match.candidates.empty())
         return "no entry is or begins with \"" + std::string(value) + "\"";
@@ -256,6 +256,27 @@ ImportResult ApplySettingsFile(SetupState& state, const SettingsFile& file) {
         return result;
     }
     const IniFile& ini = file.ini;
+    std::vector<IniFile::KeyLine> seen;
+    for (const IniFile::KeyLine& k : ini.KeysIn(kOptionSection)) {
+        const auto known = std::find_if(
+            kSettingsFileKeys.begin(), kSettingsFileKeys.end(),
+            [&](const ParameterKey& p) { return IniFile::EqualNoCase(p.key, k.name); });
+        const auto first = std::find_if(seen.begin(), seen.end(), [&](const IniFile::KeyLine& s) {
+            return IniFile::EqualNoCase(s.name, k.name);
+        });
+        if (known == kSettingsFileKeys.end()) {
+            result.ignored.push_back(
+                {k.name, k.line, {}, "is not a setting; the line was left out"});
+        } else if (first != seen.end()) {
+            result.ignored.push_back(
+                {k.name,
+                 k.line,
+                 {},
+                 "is given again; only line " + std::to_string(first->line) + " counts"});
+        } else {
+            seen.push_back(k);
+        }
+    }
     for (const auto& [key, listId] : kSettingsFileKeys) {
         OptionList& list = state.List(listId);
         const bool settable = list.writable && !list.entries.empty();

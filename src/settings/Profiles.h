@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "settings/IniFile.h"
+#include "settings/Parameters.h"
 #include "settings/SetupState.h"
 
 namespace vorna {
@@ -62,45 +63,23 @@ struct ParameterKey {
     ParamId listId;
 };
 
-// The [option] keys, index 0 to 18. Setup sheets carry 0 to 17 (and we also read
-// 18); settings files carry all 19.
-inline constexpr std::array<ParameterKey, 19> kParameterKeys = {{
-    {"Operation Mode", ParamId::OperationMode},   {"Reverse Speed", ParamId::ReverseSpeed},
-    {"Low Volt Cut", ParamId::LowVoltCut},        {"Drag Brake", ParamId::DragBrake},
-    {"Initial Brake", ParamId::InitialBrake},     {"Full Brake", ParamId::FullBrake},
-    {"Brake Frequency", ParamId::BrakeFrequency}, {"Power Profile", ParamId::PowerLevel1},
-    {"Drive Frequency", ParamId::DriveFrequency}, {"Neutral DeadBand", ParamId::NeutralDeadBand},
-    {"Temp Cut Set", ParamId::TempCutSet},        {"Boost Timing", ParamId::BoostTiming},
-    {"Boost RPM", ParamId::BoostStartRpm},        {"Boost ACC", ParamId::BoostAcc},
-    {"Turbo Timing", ParamId::TurboTiming},       {"Turbo Slope", ParamId::TurboSlope},
-    {"Turbo Delay", ParamId::TurboDelay},         {"Rotation Mode", ParamId::RotationMode},
-    {"BEC Voltage", ParamId::BecVoltage},
-}};
-
-// Further settings-file keys, written after the 19, for the lists those do not cover.
-inline constexpr std::array<ParameterKey, 9> kExtraSettingsKeys = {{
-    {"2nd Power Level", ParamId::PowerLevel2},
-    {"PW LV SW Point", ParamId::PwLvSwPoint},
-    {"Boost End RPM", ParamId::BoostEndRpm},
-    {"Lipo Cells", ParamId::LipoCells},  // Turbo Off Slope on model types 12, 14 to 17
-    {"Brake Rate Control", ParamId::BrakeRateControl},
-    {"Coast Value", ParamId::CoastValue},
-    {"Drive Mode", ParamId::DriveMode},
-    {"BT Soft Power", ParamId::BtSoftPower},
-    {"BT Soft TH Range", ParamId::BtSoftThRange},
-}};
-
-// All 28 settings-file keys in file order: kParameterKeys, then kExtraSettingsKeys.
+// All 28 settings-file keys in file order (the parameter table's): the 19 classic keys, then
+// those for the lists the 19 cannot carry.
 inline constexpr std::array<ParameterKey, 28> kSettingsFileKeys = [] {
-    std::array<ParameterKey, 28> all{};
-    std::size_t i = 0;
-    for (const auto& k : kParameterKeys) all[i++] = k;
-    for (const auto& k : kExtraSettingsKeys) all[i++] = k;
-    return all;
+    std::array<ParameterKey, 28> keys{};
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        keys[i] = {kParameterTable[i].fileKey, kParameterTable[i].id};
+    }
+    return keys;
 }();
 
-// Number of kParameterKeys a setup sheet is defined to carry (0 to 17).
-inline constexpr std::size_t kSheetParameterKeys = 18;
+// The [option] keys, index 0 to 18. Setup sheets carry 0 to 17 (and we also read
+// 18); settings files carry all 19.
+inline constexpr std::array<ParameterKey, kClassicFileKeys> kParameterKeys = [] {
+    std::array<ParameterKey, kClassicFileKeys> keys{};
+    for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = kSettingsFileKeys[i];
+    return keys;
+}();
 
 // [info] keys, shown in the 13 information fields in this order.
 inline constexpr std::array<std::string_view, 13> kInfoKeys = {
@@ -222,7 +201,10 @@ struct ImportResult {
     bool ok = false;
     std::string error;                    // when not ok: why nothing was imported
     std::vector<ImportProblem> problems;  // values that selected nothing (lists unchanged)
-    int applied = 0;                      // lists whose selection was set from the file
+    // Key lines of [option] that set nothing: keys this program does not know, and a key given
+    // again (the first one counts, as Windows programs read it). `why` says which.
+    std::vector<ImportProblem> ignored;
+    int applied = 0;  // lists whose selection was set from the file
     // The ESC's settings the file could set (lists the PC writes, with entries), and the keys
     // of those it left as they were: no key, an empty value or one that fits no entry.
     int settings = 0;

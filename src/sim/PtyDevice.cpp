@@ -157,9 +157,10 @@ void PtyDevice::Loop() {
             // The device takes the byte in before the line echoes it, so whoever sees the echo
             // also sees what the byte did (a test reading the logs right after a command).
             reply.clear();
+            loseEcho_ = false;
             OnByte(buffer[i], reply);
             if (pullPlug_) return HangUp();
-            Send(&buffer[i], 1, arrived);
+            if (!loseEcho_) Send(&buffer[i], 1, arrived);
             if (!reply.empty()) Send(reply.data(), reply.size(), arrived);
         }
     }

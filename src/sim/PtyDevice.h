@@ -47,6 +47,8 @@ protected:
     // From OnByte: the plug is pulled before the byte is echoed, as if the cable came out
     // while it was on the line. Replug() plugs back in.
     void PullPlug() { pullPlug_ = true; }
+    // From OnByte: the line loses this byte's echo (a glitch), and the device did not hear it.
+    void LoseEcho() { loseEcho_ = true; }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -65,6 +67,7 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<bool> paced_{false};
     std::atomic<bool> pullPlug_{false};
+    bool loseEcho_ = false;  // device thread only
     // When the line has finished carrying the last byte sent (device thread only).
     Clock::time_point lineFree_{};
     std::thread thread_;

@@ -73,6 +73,8 @@ std::optional<Fault> FaultFromName(const std::string& name) {
         {"no-end-marker", Fault::NoEndMarker},
         {"no-ack", Fault::NoAck},
         {"no-bec", Fault::NoBecAnswer},
+        {"bec-refused", Fault::BecRefused},
+        {"restore-lost", Fault::RestoreLost},
         {"d6-silent", Fault::D6Silent},
         {"d6-wrong", Fault::D6Wrong},
         {"39-silent", Fault::Silent39},
@@ -94,7 +96,8 @@ std::optional<Fault> FaultFromName(const std::string& name) {
 }
 
 std::string FaultNames() {
-    return "none, silent, wrong-byte, no-marker, short, no-end-marker, no-ack, no-bec; ESC "
+    return "none, silent, wrong-byte, no-marker, short, no-end-marker, no-ack, no-bec, "
+           "bec-refused, restore-lost; ESC "
            "update: d6-silent, d6-wrong, 39-silent, 39-wrong, 31-silent, 31-wrong, "
            "no-ack-after:N, unplug-after:N; settings write: unplug-after-pair:N; card only: "
            "stage1-silent, stage1-wrong, stage1-late, stage2-silent, stage2-wrong, block-no-ack, "
@@ -128,28 +131,9 @@ std::optional<FaultChoice> ParseFault(const std::string& text) {
 }
 
 Identity IdentityForModel(int modelType) {
-    // family, marker, hardware code, firmware number, card hardware, card version, spare
-    static const std::array<std::array<std::uint8_t, 4>, kModelTypeCount> head = {{
-        {0x01, 0x40, 0x81, 5},  // 0: not one of our families
-        {11, 0x40, 0x81, 3},    // 1: ZEN, firmware 1.30 (with power levels)
-        {13, 0x40, 0x81, 3},    // 2: ALTA
-        {12, 0x40, 0x81, 3},    // 3: family 12, stock class
-        {10, 0x40, 0x83, 0},    // 4: 1:8 R5
-        {11, 0x40, 0x82, 5},    // 5
-        {12, 0x40, 0x82, 5},    // 6
-        {13, 0x40, 0x82, 5},    // 7
-        {11, 0x40, 0x85, 3},    // 8
-        {12, 0x40, 0x85, 3},    // 9
-        {13, 0x40, 0x85, 3},    // 10
-        {10, 0x40, 0x83, 1},    // 11
-        {12, 0x40, 0x81, 4},    // 12
-        {10, 0x40, 0x83, 3},    // 13
-        {13, 0x40, 0x83, 20},   // 14
-        {13, 0x40, 0x83, 5},    // 15
-        {11, 0x40, 0x83, 5},    // 16
-        {12, 0x40, 0x81, 5},    // 17
-    }};
-    const auto& h = head[static_cast<std::size_t>(std::clamp(modelType, 0, kModelTypeCount - 1))];
+    const auto& h =
+        kExampleIdentities[static_cast<std::size_t>(std::clamp(modelType, 0, kModelTypeCount - 1))];
+    // card hardware, card version, spare
     return Identity{h[0], h[1], h[2], h[3], 0x00, 0x03, 0x00};
 }
 
@@ -164,9 +148,18 @@ std::vector<std::uint8_t> FactoryRecord(int modelType) {
         case RecordLayout::A:
             r = {1, 5, 0, 30, 0x5A, 4,    100, 50, 200, 6,  10, 2, 1, 5,
                  3, 2, 3, 0,  1,    0x3C, 0,   0,  0,   50, 8,  3, 0};
-            if (modelType == 4) r[3] = 32;  // 3.2 V
-            if (modelType == 11) r[3] = 1;  // Auto
-            if (modelType == 4 || modelType == 11) r[17] = 0;
+            switch (ModelTypeInfoFor(modelType).lowVoltCut) {
+                case LowVoltCoding::Lv8:  // the 8-cell ESC: 3.2 V, one drive frequency
+                    r[3] = 32;
+                    r[17] = 0;
+                    break;
+                case LowVoltCoding::ModeAndVoltage:  // Auto, one drive frequency
+                    r[3] = 1;
+                    r[17] = 0;
+                    break;
+                case LowVoltCoding::Lv4:
+                    break;
+            }
             break;
         case RecordLayout::B:
             r = {1,  5, 0, 30, 0x5A, 6, 100,  50, 200, 6, 20, 3,  4, 1,
@@ -179,7 +172,7 @@ std::vector<std::uint8_t> FactoryRecord(int modelType) {
         case RecordLayout::D:
             r = {1, 5, 0, 29, 0x5A, 10, 90, 50, 200, 1, 0, 2, 2, 1, 0, 10,
                  0, 0, 3, 2,  0x3C, 0,  0,  1,  20,  0, 4, 5, 2, 5, 0};
-            if (modelType == 14 || modelType == 15) {
+            if (!(ModelTypeInfoFor(modelType).recordFields & kBoostTurboFields)) {
                 // Blinky-class firmware: no boost or turbo.
                 r[10] = r[14] = r[15] = 0;
             }
@@ -194,9 +187,8 @@ SimulatedEsc::SimulatedEsc(std::string linkPath, int modelType)
 
 SimulatedEsc::SimulatedEsc(std::string linkPath, const Identity& identity, int modelType)
     : PtyDevice(std::move(linkPath)),
-      modelType_(modelType),
       identity_(identity),
-      record_(FactoryRecord(modelType)) {}
+      regs_{modelType, FactoryRecord(modelType)} {}
 
 SimulatedEsc::~SimulatedEsc() {
     Stop();
@@ -312,10 +304,7 @@ bool SimulatedEsc::OnUpdateByte(std::uint8_t byte, std::vector<std::uint8_t>& re
         // The new firmware may speak another record (its model type follows the version); it
         // starts from its own factory settings then.
         const auto type = ModelTypeForIdentity(identity_.data());
-        if (type && *type != modelType_) {
-            modelType_ = *type;
-            record_ = FactoryRecord(modelType_);
-        }
+        if (type && *type != regs_.modelType) regs_ = {*type, FactoryRecord(*type)};
     }
     return true;
 }
@@ -327,12 +316,12 @@ void SimulatedEsc::SetIdentity(const Identity& identity) {
 
 std::vector<std::uint8_t> SimulatedEsc::Record() const {
     std::lock_guard lock(mutex_);
-    return record_;
+    return regs_.record;
 }
 
 std::uint8_t SimulatedEsc::BecIndex() const {
     std::lock_guard lock(mutex_);
-    return becIndex_;
+    return regs_.Bec();
 }
 
 std::vector<std::pair<std::uint8_t, std::uint8_t>> SimulatedEsc::Pairs() const {
@@ -411,16 +400,18 @@ void SimulatedEsc::OnByte(std::uint8_t byte, std::vector<std::uint8_t>& reply) {
             break;
         }
         case kRead: {
-            std::vector<std::uint8_t> answer = record_;
+            std::vector<std::uint8_t> answer = regs_.record;
             answer.push_back(fault_ == Fault::NoEndMarker ? 0x00 : 0xDD);
             Answer(answer, reply);
             break;
         }
         case kRestore:
+            if (fault_ == Fault::RestoreLost) {
+                LoseEcho();
+                break;
+            }
             ++restores_;
-            record_ = FactoryRecord(modelType_);
-            becIndex_ = 1;
-            lowVoltMode_ = 0;
+            regs_ = {regs_.modelType, FactoryRecord(regs_.modelType)};
             Answer({0x01}, reply);
             break;
         case kEndWrite:
@@ -447,44 +438,56 @@ void SimulatedEsc::ApplyPair(std::uint8_t reg, std::uint8_t value,
     const std::uint8_t ack = fault_ == Fault::NoAck ? 0x00 : 0x01;
     if (reg == 0xFE) {
         // Acknowledged, then a second byte: the BEC index for the query 0x02, else 0x01.
-        const auto& map = RegisterMap(LayoutOf(modelType_));
-        const auto slot = static_cast<std::size_t>(map.at(0xFE));
-        const bool inRecord = !HasSeparateBec(modelType_) && slot < record_.size();
         if (value == 0x02) {
             if (fault_ == Fault::NoBecAnswer) {
                 Answer({ack}, reply);
                 return;
             }
-            Answer({ack, inRecord ? record_[slot] : becIndex_}, reply);
+            Answer({ack, regs_.Bec()}, reply);
             return;
         }
-        if (inRecord) {
-            record_[slot] = value;
-        } else {
-            becIndex_ = value;
+        if (fault_ == Fault::BecRefused) {
+            Answer({ack}, reply);
+            return;
         }
+        regs_.Write(reg, value);
         Answer({ack, 0x01}, reply);
         return;
     }
-    if (modelType_ == 11 && (reg == 0xE3 || reg == 0xD3)) {
-        // Type 11 keeps the low-voltage mode and value in one byte: 0, 1, or the voltage.
-        if (reg == 0xE3) {
-            lowVoltMode_ = value;
-            if (value < 2) record_[3] = value;
-        } else if (lowVoltMode_ >= 2) {
-            record_[3] = value;
-        } else {
-            record_[4] = value;
-        }
-        Answer({ack}, reply);
+    regs_.Write(reg, value);
+    Answer({ack}, reply);
+}
+
+void RegisterFile::Write(std::uint8_t reg, std::uint8_t value) {
+    const auto& map = RegisterMap(LayoutOf(modelType));
+    if (reg == 0xFE &&
+        (HasSeparateBec(modelType) || static_cast<std::size_t>(map.at(0xFE)) >= record.size())) {
+        becIndex = value;
         return;
     }
-    const auto& map = RegisterMap(LayoutOf(modelType_));
-    auto it = map.find(reg);
-    if (it != map.end() && static_cast<std::size_t>(it->second) < record_.size()) {
-        record_[static_cast<std::size_t>(it->second)] = value;
+    if (ModelTypeInfoFor(modelType).lowVoltCut == LowVoltCoding::ModeAndVoltage &&
+        (reg == 0xE3 || reg == 0xD3)) {
+        // Mode and value share byte 3: 0, 1, or the voltage.
+        if (reg == 0xE3) {
+            lowVoltMode = value;
+            if (value < 2) record[3] = value;
+        } else if (lowVoltMode >= 2) {
+            record[3] = value;
+        } else {
+            record[4] = value;
+        }
+        return;
     }
-    Answer({ack}, reply);
+    auto it = map.find(reg);
+    if (it != map.end() && static_cast<std::size_t>(it->second) < record.size()) {
+        record[static_cast<std::size_t>(it->second)] = value;
+    }
+}
+
+std::uint8_t RegisterFile::Bec() const {
+    const auto slot = static_cast<std::size_t>(RegisterMap(LayoutOf(modelType)).at(0xFE));
+    const bool inRecord = !HasSeparateBec(modelType) && slot < record.size();
+    return inRecord ? record[slot] : becIndex;
 }
 
 }  // namespace vorna::sim

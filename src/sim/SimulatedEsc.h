@@ -26,6 +26,8 @@ enum class Fault {
     NoEndMarker,  // settings record without 0xDD at its end
     NoAck,        // write pairs answered with 0x00
     NoBecAnswer,  // the BEC Voltage query is acknowledged but its index never comes
+    BecRefused,   // a BEC Voltage sent is acknowledged but neither confirmed nor kept
+    RestoreLost,  // the restore command is lost on the line: no echo, nothing restored
     // Program card update mode (the card's block faults hit the block SimulatedCard names).
     StageOneSilent,    // 0xD7 of the first stage never answered
     StageOneWrong,     // 0xD7 of the first stage answered with a wrong byte
@@ -63,6 +65,21 @@ struct FaultChoice {
 std::optional<FaultChoice> ParseFault(const std::string& text);
 
 using Identity = std::array<std::uint8_t, 7>;
+
+// The settings an ESC keeps, as its firmware keeps them: the record it answers a read with,
+// and, on the model types whose record has no room for it, BEC Voltage apart. Written pair by
+// pair; a register the model type does not keep anywhere is taken and forgotten.
+struct RegisterFile {
+    int modelType = 0;
+    std::vector<std::uint8_t> record;
+    std::uint8_t becIndex = 1;  // for the models whose record has no BEC byte
+    std::uint8_t lowVoltMode =
+        0;  // the mode last written to a model with mode and voltage in one byte
+
+    void Write(std::uint8_t reg, std::uint8_t value);
+    // BEC Voltage as the ESC answers the query for it.
+    std::uint8_t Bec() const;
+};
 
 // Identity bytes an ESC of the given model type (0 to 17) answers.
 Identity IdentityForModel(int modelType);
@@ -124,12 +141,9 @@ private:
     bool unplugPending_ = false;
 
     mutable std::mutex mutex_;
-    int modelType_;
     Identity identity_;
     Fault fault_ = Fault::None;
-    std::vector<std::uint8_t> record_;
-    std::uint8_t becIndex_ = 1;  // for the models whose record has no BEC byte
-    std::uint8_t lowVoltMode_ = 0;
+    RegisterFile regs_;
     std::optional<std::uint8_t> pendingRegister_;
     std::vector<std::pair<std::uint8_t, std::uint8_t>> pairs_;
     std::vector<std::uint8_t> commands_;

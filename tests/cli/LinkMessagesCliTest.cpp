@@ -108,9 +108,12 @@ TEST_F(LinkMessagesCliTest, ALinkLostMidWriteSaysTheEscMayHoldAMixAndHowToCheck)
     esc.SetFault(sim::Fault::UnplugAfterPair, 3);
     const CliResult r = Vornactl({"--port", Link(), "set", "Drag Brake=10%"});
     EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("The ESC may now hold a mix of its old and new settings."),
+              std::string::npos)
+        << r.err;
     EXPECT_EQ(r.Last(),
-              "vornactl: the link was lost during the write, so the ESC may now hold a mix of its "
-              "old and new settings. Connect it again and check them with 'vornactl read'.")
+              "vornactl: what to do: Connect the ESC again and check its settings with 'vornactl "
+              "read' before you drive.")
         << r.err;
     EXPECT_NE(r.err.find("(3 of 29 were acknowledged)"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("Send fail"), std::string::npos) << r.err;

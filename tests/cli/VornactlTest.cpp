@@ -65,6 +65,11 @@ TEST_F(VornactlTest, FailuresAndUsageHaveTheirExitCodes) {
     r = Vornactl({"--port", Link(), "--timeout", "2", "identify"});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("no device answered"), std::string::npos) << r.err;
+    // An ESC that does not answer may be one an update left in its boot loader.
+    test::WriteText(dir / "image.mmc", MakeEscImage({1, 2, 3}));
+    r = Vornactl({"--port", Link(), "--timeout", "1", "flash-esc", (dir / "image.mmc").string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("--fix"), std::string::npos) << r.err;
 
     EXPECT_EQ(Vornactl({}).code, 2);
     EXPECT_EQ(Vornactl({"frobnicate"}).code, 2);
@@ -100,6 +105,50 @@ TEST_F(VornactlTest, SetWritesAndReadShowsIt) {
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("100%"), std::string::npos);
     EXPECT_TRUE(esc.Pairs().empty());
+}
+
+TEST_F(VornactlTest, SetChangesNoRecordByteButTheChosenSetting) {
+    // Type 7 has no boost settings, types 4 and 11 no power levels: their registers keep what
+    // the ESC holds in them.
+    for (const int model : {7, 11}) {
+        SCOPED_TRACE(model);
+        sim::SimulatedEsc esc(Link(), model);
+        ASSERT_TRUE(esc.Start());
+        const std::vector<std::uint8_t> before = esc.Record();
+        const CliRun r = Vornactl({"--port", Link(), "set", "Drag Brake=10%"});
+        ASSERT_EQ(r.code, 0) << r.err;
+        std::vector<std::uint8_t> expected = before;
+        expected[1] = 10;
+        EXPECT_EQ(esc.Record(), expected);
+    }
+}
+
+TEST_F(VornactlTest, ABecVoltageTheEscDoesNotGiveOrKeepIsSaidSo) {
+    // Type 9 answers BEC Voltage apart from its record; here it does not answer.
+    sim::SimulatedEsc quiet(Link("quiet"), 9);
+    quiet.SetFault(sim::Fault::NoBecAnswer);
+    ASSERT_TRUE(quiet.Start());
+    CliRun r = Vornactl({"--port", Link("quiet"), "read"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find("BEC Voltage: (not read: the ESC did not answer when asked for it)"),
+              std::string::npos)
+        << r.out;
+    r = Vornactl({"--port", Link("quiet"), "set", "BEC Voltage=6"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("BEC Voltage could not be read back"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("other values"), std::string::npos) << r.err;
+    EXPECT_EQ(quiet.BecIndex(), 0);  // sent all the same
+
+    // Type 11 sends it last; an ESC that does not take it is named, and nothing is verified.
+    sim::SimulatedEsc refusing(Link("refusing"), 11);
+    refusing.SetFault(sim::Fault::BecRefused);
+    ASSERT_TRUE(refusing.Start());
+    r = Vornactl({"--port", Link("refusing"), "set", "BEC Voltage=7.4"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("other values for: BEC Voltage"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("BEC Voltage Set Failed!"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("verified"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
 }
 
 TEST_F(VornactlTest, SettingsTheEscDoesNotTakeOrAmbiguousValuesAreRefused) {
@@ -150,9 +199,11 @@ TEST_F(VornactlTest, WritesSettingsFilesSavedOnWindowsAndRefusesOneThatSetsNothi
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     const fs::path cr = dir / "cr.cfg";
-    test::WriteText(cr, "[option]\rDrag Brake=30%\rTurbo Slope=Instant\r");
+    test::WriteText(cr, "[option]\rDrag Brake=30%\rTurbo Slope=Instant\rDrag Brak=5%\r");
     CliRun r = Vornactl({"--port", Link(), "write", cr.string()});
     ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find(cr.string() + ":4: Drag Brak is not a setting"), std::string::npos)
+        << r.err;
     EXPECT_NE(r.out.find("Wrote 2 settings from " + cr.string() + ".\n"), std::string::npos)
         << r.out;
     EXPECT_NE(r.err.find("settings in \"" + cr.string() + "\": Operation Mode, Reverse Speed, "),
@@ -247,6 +298,16 @@ TEST_F(VornactlTest, FlashEscRefusesBadImagesAndReportsFailures) {
     r = Vornactl({"--port", Link(), "flash-esc", suspect.string()});
     EXPECT_EQ(r.code, 3);
     EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
+    // A cut image (no end-of-file record) and an empty one are refused, --force or not.
+    std::string whole = MakeEscImage({1, 2, 3, 4, 5, 6, 7, 8}, 4);
+    test::WriteText(dir / "cut.mmc", whole.substr(0, whole.find(":00000001FF")));
+    test::WriteText(dir / "empty.mmc", "");
+    for (const char* name : {"cut.mmc", "empty.mmc"}) {
+        r = Vornactl({"--port", Link(), "flash-esc", (dir / name).string(), "--force"});
+        EXPECT_EQ(r.code, 3) << name;
+        EXPECT_NE(r.err.find(name), std::string::npos) << r.err;
+    }
+    EXPECT_NE(r.err.find("holds no records"), std::string::npos) << r.err;
     EXPECT_TRUE(esc.Commands().empty());  // nothing reached the device
 
     esc.SetFault(sim::Fault::NoAckAfter, 1);
@@ -254,8 +315,16 @@ TEST_F(VornactlTest, FlashEscRefusesBadImagesAndReportsFailures) {
     test::WriteText(image, MakeEscImage({1, 2, 3, 4, 5, 6, 7, 8}, 4));
     r = Vornactl({"--port", Link(), "flash-esc", image.string(), "--fix"});
     EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("vornactl: Update Error: Data transfer no ack!"), std::string::npos)
+    // What happened, that the ESC has no working firmware now, and how to repair it.
+    EXPECT_NE(r.err.find("the ESC did not acknowledge record 2 of 3"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("no working firmware"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("what to do: Repair it in Fix Mode: vornactl flash-esc '" +
+                         image.string() + "' --fix"),
+              std::string::npos)
         << r.err;
+    EXPECT_NE(r.err.find("the device said: Update Error: Data transfer no ack!"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.out, "");
     EXPECT_EQ(Occurrences(r.err, "Data transfer no ack"), 1) << r.err;
 
     // Forced, the record with the wrong checksum goes out and the ESC does not take it.
@@ -330,9 +399,11 @@ TEST_F(VornactlTest, FlashCardWritesTheImageOrSaysWhyNot) {
     r = Vornactl({"--port", Link("card"), "flash-card", (dir / "new.xup").string()});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("1%\n"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("update failed: Update Error: Data transfer crc error!"),
+    EXPECT_NE(r.err.find("the card found block 2 of 2 damaged"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("the device said: Update Error: Data transfer crc error!"),
               std::string::npos)
         << r.err;
+    EXPECT_EQ(r.out, "");  // no success line after a failure
     EXPECT_EQ(Occurrences(r.err, "crc error"), 1) << r.err;
 }
 

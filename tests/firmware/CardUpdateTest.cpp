@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "firmware/FirmwareImages.h"
-#include "firmware/FirmwareUpdater.h"
+#include "protocol/Messages.h"
 #include "support/TestSupport.h"
 
 namespace vorna {
@@ -41,19 +41,16 @@ protected:
 
     // The card identified in card mode, `imageText` chosen on the page and its update requested.
     void Connect(const std::string& imageText) {
-        updates.reset();
-        update.reset();
         rig.reset();
         card.reset();
         card = std::make_unique<sim::SimulatedCard>(Link());
         ASSERT_TRUE(card->Start());
         rig = std::make_unique<test::Rig>(Link());
-        update = std::make_unique<CardUpdate>(
-            rig->link, rig->firmware, rig->view, rig->timer,
-            [this] { return rig->monitor.CardState() == DeviceState::Connected; },
-            [this] { rig->monitor.CardReplaced(); });
-        updates = std::make_unique<FirmwareUpdater>(nullptr, update.get());
-        rig->monitor.SetFirmwareUpdates(updates.get());
+        // While the update runs, the poll is off the line.
+        rig->firmware.SetListener([this] {
+            if (rig->firmware.Status(kCard) == Status::Running)
+                pollStoppedWhileRunning = !rig->TimerRunning();
+        });
         rig->monitor.ChooseProgramCard();
         rig->Tick(2);
         ASSERT_EQ(rig->monitor.CardState(), DeviceState::Connected);
@@ -64,37 +61,44 @@ protected:
         ASSERT_TRUE(rig->firmware.ClickStart(kCard, " card").accepted);
     }
 
-    // The update has ended the way every failure ends.
-    void ExpectFailedWith(const std::string& message) {
-        EXPECT_EQ(rig->view.Texts(Event::Message), std::vector<std::string>{message});
+    // The update has ended the way every failure ends, the device's own text kept apart.
+    void ExpectFailedWith(const std::string& deviceText) {
+        ASSERT_EQ(rig->view.Updates().size(), 1u);
+        const UpdateOutcome outcome = rig->view.Updates()[0];
+        EXPECT_EQ(outcome.deviceText, deviceText);
+        EXPECT_EQ(outcome.firmware, UpdateOutcome::Firmware::Incomplete);
+        EXPECT_EQ(outcome.next, NextStep::FlashCardAgain);
+        EXPECT_NE(outcome.message.find("no working firmware"), std::string::npos);
         EXPECT_EQ(rig->firmware.Status(kCard), Status::Failed);
         EXPECT_FALSE(rig->link.IsOpen());
         EXPECT_EQ(rig->link.GetUsbState(), UsbState::NoBridge);
         EXPECT_FALSE(rig->firmware.UpdateRequested(kCard));
-        EXPECT_TRUE(rig->timer.running);
-        EXPECT_EQ(rig->timer.period, kPollPeriodMs);
+        EXPECT_TRUE(rig->TimerRunning());
+        EXPECT_EQ(rig->TimerPeriodMs(), kPollPeriodMs);
     }
 
     test::TempDir dir;
     std::unique_ptr<sim::SimulatedCard> card;
     std::unique_ptr<test::Rig> rig;
-    std::unique_ptr<CardUpdate> update;
-    std::unique_ptr<FirmwareUpdater> updates;
+    bool pollStoppedWhileRunning = false;
 };
 
 TEST_F(CardUpdateTest, ImageIsFlashedWholeAndTheCardIsIdentifiedAfresh) {
     const std::string text = MakeCardImage(GoodBodies());
     Connect(text);
-    const int stops = rig->timer.stops;
     rig->Tick();
-    EXPECT_TRUE(rig->view.Texts(Event::Message).empty());
+    // A success is said too, as an ESC update's is.
+    EXPECT_EQ(rig->view.Texts(Event::Message),
+              std::vector<std::string>{"Program card firmware updated: " +
+                                       std::to_string(ParseCardImage(text).Value().bytes.size()) +
+                                       " bytes in 3 blocks."});
     EXPECT_EQ(card->Flashed(), ParseCardImage(text).Value().bytes);
     EXPECT_EQ(card->BlocksReceived(), 3);
     EXPECT_EQ(rig->firmware.Status(kCard), Status::Finished);
     EXPECT_FALSE(rig->firmware.UpdateRequested(kCard));
-    EXPECT_EQ(rig->timer.stops, stops + 1);
-    EXPECT_TRUE(rig->timer.running);
-    EXPECT_EQ(rig->timer.period, kPollPeriodMs);
+    EXPECT_TRUE(pollStoppedWhileRunning);
+    EXPECT_TRUE(rig->TimerRunning());
+    EXPECT_EQ(rig->TimerPeriodMs(), kPollPeriodMs);
     EXPECT_TRUE(rig->link.IsOpen());
     EXPECT_NE(rig->monitor.CardState(), DeviceState::Connected);
 
@@ -107,7 +111,7 @@ TEST_F(CardUpdateTest, ABlockAskedForAgainIsResentUpToFourTimes) {
     Connect(text);
     card->SetFault(sim::Fault::BlockResend, 1, 2);
     rig->Tick();
-    EXPECT_TRUE(rig->view.Texts(Event::Message).empty());
+    EXPECT_TRUE(rig->view.Updates().at(0).Done());
     EXPECT_EQ(card->BlocksReceived(), 5);
     EXPECT_EQ(card->Flashed(), ParseCardImage(text).Value().bytes);
     EXPECT_EQ(rig->firmware.Status(kCard), Status::Finished);
@@ -117,7 +121,7 @@ TEST_F(CardUpdateTest, ABlockAskedForAgainIsResentUpToFourTimes) {
     card->SetFault(sim::Fault::BlockResend, 2, 4);
     rig->Tick();
     EXPECT_EQ(card->BlocksReceived(), 2 + 4);
-    ExpectFailedWith(kMsgCardTooManyRepeats);
+    ExpectFailedWith(msg::kUpdateTooManyRepeats);
 }
 
 TEST_F(CardUpdateTest, ABlockFailingTheCardsCheckEndsTheUpdateAtOnce) {
@@ -127,7 +131,7 @@ TEST_F(CardUpdateTest, ABlockFailingTheCardsCheckEndsTheUpdateAtOnce) {
     rig->Tick();
     EXPECT_EQ(card->BlocksReceived(), 2);
     EXPECT_EQ(card->Flashed().size(), bodies[0].size() + 2);
-    ExpectFailedWith(kMsgCardCrcError);
+    ExpectFailedWith(msg::kUpdateCrcError);
 }
 
 TEST_F(CardUpdateTest, FirstStageAnsweredOnlyOnTheLongestRetryGoesOn) {
@@ -147,15 +151,15 @@ TEST_F(CardUpdateTest, FirstStageAnsweredOnlyOnTheLongestRetryGoesOn) {
 TEST_F(CardUpdateTest, NothingIsSentForARefusedImageOrWithoutTheCard) {
     Connect(MakeCardImage(GoodBodies()) + "0G");
     const Bytes before = card->Commands();
-    const int stops = rig->timer.stops;
-    update->Run();
+    const UpdateOutcome refused = rig->stack.Card().Run();
     EXPECT_EQ(card->Commands(), before);
     const auto refusal = ReadCardImage(dir / "data" / "Firmware" / "card.xup");
     ASSERT_FALSE(refusal.Ok());
-    EXPECT_EQ(rig->view.Texts(Event::Message), std::vector<std::string>{refusal.Refusal().Text()});
+    EXPECT_EQ(refused.result, UpdateOutcome::Result::Refused);
+    EXPECT_EQ(refused.message, std::string(msg::kReadFileError) + "\n" + refusal.Refusal().Text());
     EXPECT_FALSE(rig->firmware.UpdateRequested(kCard));
     EXPECT_EQ(rig->firmware.Status(kCard), Status::Ready);
-    EXPECT_EQ(rig->timer.stops, stops);
+    EXPECT_TRUE(rig->TimerRunning());
 
     // A card that stopped answering is not asked into its update mode.
     test::WriteText(dir / "data" / "Firmware" / "card.xup", MakeCardImage(GoodBodies()));
@@ -165,7 +169,7 @@ TEST_F(CardUpdateTest, NothingIsSentForARefusedImageOrWithoutTheCard) {
     rig->Tick();
     EXPECT_NE(rig->monitor.CardState(), DeviceState::Connected);
     EXPECT_EQ(test::Count(card->Commands(), CardUpdate::kEnter), 0);
-    EXPECT_EQ(rig->view.Texts(Event::Message), std::vector<std::string>{kMsgCardConnectionError});
+    EXPECT_EQ(rig->view.Texts(Event::Message), std::vector<std::string>{msg::kCardConnectionError});
     EXPECT_FALSE(rig->firmware.UpdateRequested(kCard));
 }
 
@@ -174,7 +178,7 @@ TEST_F(CardUpdateTest, UnpluggingDuringTheTransferEndsWithTheStagedMessage) {
     card->SetFault(sim::Fault::UnplugAfterBlock, 0);
     rig->Tick();
     EXPECT_EQ(card->Flashed().size(), GoodBodies()[0].size() + 2);
-    ExpectFailedWith(kMsgCardNoAck);
+    ExpectFailedWith(msg::kUpdateNoAck);
 }
 
 }  // namespace

@@ -4,8 +4,9 @@
 #include <memory>
 
 #include "firmware/EscUpdate.h"
-#include "firmware/FirmwareUpdater.h"
+#include "protocol/Messages.h"
 #include "protocol/VersionText.h"
+#include "settings/Profiles.h"
 #include "support/TestSupport.h"
 
 namespace vorna {
@@ -14,6 +15,8 @@ namespace {
 using test::Count;
 using test::Rig;
 using Status = FirmwarePageLink::UpdateStatus;
+using Result = UpdateOutcome::Result;
+using Firmware = UpdateOutcome::Firmware;
 constexpr auto kEsc = FirmwarePageLink::DeviceKind::Esc;
 
 class EscUpdateTest : public ::testing::Test {
@@ -21,41 +24,37 @@ protected:
     test::TempDir dir;
     std::string Link() const { return (dir / "bridge").string(); }
 
-    // A rig with the update wired into the monitor as the window and vornactl wire it.
-    void Wire() {
+    // The device stack as the window and vornactl build it, in `mode`, ticked until the
+    // simulated ESC answers.
+    void Connect(DeviceMode mode = DeviceMode::Esc, int ticks = 2) {
         rig = std::make_unique<Rig>(Link());
-        update =
-            std::make_unique<EscUpdate>(rig->link, rig->setup, rig->firmware, rig->view, rig->timer,
-                                        [this] { return rig->monitor.Mode() == DeviceMode::Fix; });
-        updater = std::make_unique<FirmwareUpdater>(update.get(), nullptr);
-        rig->monitor.SetFirmwareUpdates(updater.get());
-    }
-    // Wired, in Esc mode, with the simulated ESC identified and read.
-    void WireIdentifiedEsc() {
-        Wire();
-        rig->monitor.ChooseEsc();
-        rig->Tick(2);
+        if (mode == DeviceMode::Esc) rig->monitor.ChooseEsc();
+        if (mode == DeviceMode::Fix) rig->monitor.ChooseFixMode();
+        rig->Tick(ticks);
     }
     std::filesystem::path Image(const std::string& text) {
         auto file = dir / "image.mmc";
         test::WriteText(file, text);
         return file;
     }
-    std::vector<std::string> Messages() const { return rig->view.Texts(test::Event::Message); }
+    // The update run for `file`, as the tick runs it.
+    UpdateOutcome Flash(const std::filesystem::path& file) {
+        rig->stack.Esc().Request(file);
+        return rig->stack.Esc().Run();
+    }
 
     std::unique_ptr<Rig> rig;
-    std::unique_ptr<EscUpdate> update;
-    std::unique_ptr<FirmwareUpdater> updater;
 };
 
-TEST_F(EscUpdateTest, AnImageIsFlashedAndTheEscIdentifiedAfresh) {
+TEST_F(EscUpdateTest, AnImageIsFlashedTheEscIdentifiedAfreshAndItsSettingsKept) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
-    Wire();
-    update->backup = [] { return SettingsBackupResult{"/backups/esc-before.cfg", ""}; };
-    rig->monitor.ChooseEsc();
-    rig->Tick(2);
+    Connect();
     ASSERT_EQ(rig->link.GetDeviceState(), DeviceState::Connected);
+    // An unsent change is no value of the ESC's: the backup holds what was read.
+    const SetupState read = rig->setup.Snapshot();
+    const int drag = read.List(ParamId::DragBrake).selection;
+    rig->setup.SelectByUser(ParamId::DragBrake, drag + 1);
     std::vector<std::uint8_t> payload(40);
     for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<std::uint8_t>(7 + i);
     const auto file = Image(MakeEscImage(payload, 16));
@@ -63,8 +62,7 @@ TEST_F(EscUpdateTest, AnImageIsFlashedAndTheEscIdentifiedAfresh) {
     ASSERT_TRUE(image.Ok());
     esc.ClearLogs();
 
-    update->Request(file);
-    EXPECT_TRUE(updater->EscUpdateRequested());
+    rig->stack.Esc().Request(file);
     rig->Tick();  // the tick starts the update
 
     std::vector<std::vector<std::uint8_t>> sent;
@@ -78,67 +76,89 @@ TEST_F(EscUpdateTest, AnImageIsFlashedAndTheEscIdentifiedAfresh) {
     EXPECT_EQ(std::vector<std::uint8_t>(commands.begin(), commands.begin() + 6),
               (std::vector<std::uint8_t>{0xD6, 0xD6, 0xD6, 0xD6, 0x39, 0x31}));
     EXPECT_EQ(rig->firmware.Status(kEsc), Status::Finished);
-    EXPECT_FALSE(update->Requested());
-    EXPECT_FALSE(rig->firmware.UpdateRequested(kEsc));
-    EXPECT_EQ(update->LastResult().outcome, EscUpdate::Outcome::Finished);
-    EXPECT_TRUE(update->LastResult().identified);
+    EXPECT_FALSE(rig->stack.Esc().Requested());
+    ASSERT_EQ(rig->view.Updates().size(), 1u);
+    const UpdateOutcome outcome = rig->view.Updates()[0];
+    EXPECT_EQ(outcome.result, Result::Finished);
+    EXPECT_TRUE(outcome.identified);
+    EXPECT_EQ(outcome.firmwareBefore, "Expert V1.50");
     EXPECT_EQ(esc.CurrentIdentity()[3], 7);  // the image's first data byte
     EXPECT_EQ(rig->firmware.Identity()[3], 7);
     EXPECT_EQ(rig->setup.Snapshot().versionText, VersionText(7));
-    EXPECT_EQ(rig->firmware.CurrentFirmwareText(), update->LastResult().firmwareText);
-    EXPECT_EQ(rig->setup.FirmwareText(), update->LastResult().firmwareText);
-    ASSERT_FALSE(Messages().empty());
-    EXPECT_NE(Messages().back().find("/backups/esc-before.cfg"), std::string::npos);
+    EXPECT_EQ(rig->firmware.CurrentFirmwareText(), outcome.firmwareNow);
+    EXPECT_EQ(rig->setup.FirmwareText(), outcome.firmwareNow);
+    ASSERT_FALSE(outcome.backup.path.empty());
+    EXPECT_NE(outcome.message.find(outcome.backup.path), std::string::npos);
+    SetupState backedUp = read;
+    ASSERT_TRUE(ImportSettings(backedUp, outcome.backup.path).ok);
+    EXPECT_EQ(backedUp.List(ParamId::DragBrake).selection, drag);
     // The port stays open, the monitor identifies the ESC afresh, the timer runs again.
     EXPECT_TRUE(rig->link.IsOpen());
     EXPECT_EQ(rig->link.GetDeviceState(), DeviceState::Absent);
-    EXPECT_TRUE(rig->timer.running);
-    EXPECT_EQ(rig->timer.period, 500);
+    EXPECT_TRUE(rig->TimerRunning());
+    EXPECT_EQ(rig->TimerPeriodMs(), 500);
     rig->Tick();
     EXPECT_EQ(rig->link.GetDeviceState(), DeviceState::Connected);
     EXPECT_EQ(rig->firmware.Identity()[3], 7);
 }
 
-TEST_F(EscUpdateTest, AnEmptyImageRunsOnlyTheHandshakeAndFinishes) {
+TEST_F(EscUpdateTest, TheSameFirmwareAfterwardsIsNotCalledAnUpdate) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
-    WireIdentifiedEsc();
-    esc.ClearLogs();
-    update->Run(EscImage{});
-    EXPECT_EQ(update->LastResult().outcome, EscUpdate::Outcome::Finished);
-    EXPECT_EQ(rig->firmware.Status(kEsc), Status::Finished);
-    EXPECT_TRUE(esc.UpdateRecords().empty());
-    const auto commands = esc.Commands();
-    ASSERT_GE(commands.size(), 6u);
-    EXPECT_EQ(std::vector<std::uint8_t>(commands.begin(), commands.begin() + 6),
-              (std::vector<std::uint8_t>{0xD6, 0xD6, 0xD6, 0xD6, 0x39, 0x31}));
+    Connect();
+    const UpdateOutcome outcome = Flash(Image(MakeEscImage({5, 1, 2, 3})));  // version 5 again
+    EXPECT_EQ(esc.UpdatesFinished(), 1);
+    EXPECT_EQ(outcome.result, Result::Unchanged);
+    EXPECT_FALSE(outcome.Done());
+    EXPECT_NE(outcome.message.find("still reports the firmware it had before (Expert V1.50)"),
+              std::string::npos)
+        << outcome.message;
 }
 
-TEST_F(EscUpdateTest, AHandshakeStepThatFailsEndsWithItsStagedMessage) {
-    const std::vector<std::pair<sim::Fault, std::string>> cases = {
-        {sim::Fault::D6Silent, "Update Error: TX=0xd6, TX Timeover!"},
-        {sim::Fault::Wrong39, "Update Error: TX=0x39, TX Timeover!"},
-        {sim::Fault::Silent31, "Update Error: TX=0x31, TX Timeover!"}};
-    for (const auto& [fault, text] : cases) {
-        SCOPED_TRACE(text);
+TEST_F(EscUpdateTest, AFailedStepSaysWhatTheEscHoldsAndWhatToDo) {
+    struct Case {
+        sim::Fault fault;
+        int record;
+        const char* deviceText;
+        Firmware firmware;
+        NextStep next;
+        int d6;  // 0xD6 bytes sent: the first three count for nothing, only the fourth is answered
+    };
+    const Case cases[] = {
+        {sim::Fault::D6Silent, 0, msg::kUpdateD6, Firmware::Untouched, NextStep::TryAgain, 4},
+        {sim::Fault::Wrong39, 0, msg::kUpdate39, Firmware::MayBeIncomplete, NextStep::RepairEsc, 4},
+        {sim::Fault::Silent31, 0, msg::kUpdate31, Firmware::MayBeIncomplete, NextStep::RepairEsc,
+         4},
+        {sim::Fault::NoAckAfter, 2, msg::kUpdateNoAck, Firmware::Incomplete, NextStep::RepairEsc,
+         4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.deviceText);
         sim::SimulatedEsc esc(Link(), 16);
-        esc.SetFault(fault);
+        esc.SetFault(c.fault, c.record);
         ASSERT_TRUE(esc.Start());
-        Wire();
-        rig->monitor.ChooseEsc();
-        rig->Tick(2);
+        Connect();
         ASSERT_EQ(rig->link.GetDeviceState(), DeviceState::Connected);
         esc.ClearLogs();
-        update->Run(EscImage{});
-        EXPECT_EQ(update->LastResult().outcome, EscUpdate::Outcome::Failed);
-        ASSERT_FALSE(Messages().empty());
-        EXPECT_EQ(Messages().back(), text);
+        const UpdateOutcome outcome =
+            Flash(Image(MakeEscImage(std::vector<std::uint8_t>(64, 0x55), 16)));
+        EXPECT_EQ(outcome.result, Result::Failed);
+        EXPECT_EQ(outcome.deviceText, c.deviceText);
+        EXPECT_EQ(outcome.firmware, c.firmware);
+        EXPECT_EQ(outcome.next, c.next);
+        // Plain words first, the device's text apart; the backup is named.
+        EXPECT_EQ(outcome.message.find("Update Error"), std::string::npos) << outcome.message;
+        EXPECT_NE(outcome.message.find(outcome.backup.path), std::string::npos);
         EXPECT_EQ(rig->firmware.Status(kEsc), Status::Failed);
         EXPECT_FALSE(rig->link.IsOpen());
         EXPECT_EQ(rig->link.GetUsbState(), UsbState::NoBridge);
-        EXPECT_TRUE(rig->timer.running);
-        // The first three 0xD6 count for nothing; only the fourth is answered for.
-        EXPECT_EQ(Count(esc.Commands(), 0xD6), 4);
+        EXPECT_TRUE(rig->TimerRunning());
+        EXPECT_EQ(Count(esc.Commands(), 0xD6), c.d6);
+        EXPECT_FALSE(rig->stack.Esc().Requested());
+        if (c.fault == sim::Fault::NoAckAfter) {
+            EXPECT_EQ(esc.UpdateRecords().size(), 3u);  // the third came and got no reply
+            EXPECT_NE(outcome.message.find("record 3 of 5"), std::string::npos);
+        }
         rig.reset();
     }
 }
@@ -146,86 +166,65 @@ TEST_F(EscUpdateTest, AHandshakeStepThatFailsEndsWithItsStagedMessage) {
 TEST_F(EscUpdateTest, FixModeStartsWithoutAnIdentifiedEscEscModeDoesNot) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
-    Wire();
-    rig->monitor.ChooseEsc();
-    rig->Tick();  // the port opens; nothing identified yet
+    Connect(DeviceMode::Esc, 1);  // the port opens; nothing identified yet
     ASSERT_NE(rig->link.GetDeviceState(), DeviceState::Connected);
-    update->Request(Image(MakeEscImage({1, 2, 3})));
-    update->Run();
-    EXPECT_EQ(update->LastResult().outcome, EscUpdate::Outcome::NoConnection);
-    EXPECT_EQ(Messages(), (std::vector<std::string>{"ESC Connection Error!"}));
+    UpdateOutcome outcome = Flash(Image(MakeEscImage({1, 2, 3})));
+    EXPECT_EQ(outcome.result, Result::NoDevice);
+    EXPECT_EQ(outcome.message, "ESC Connection Error!");
     EXPECT_TRUE(esc.Commands().empty());
-    EXPECT_FALSE(update->Requested());
+    EXPECT_FALSE(rig->stack.Esc().Requested());
 
     rig = nullptr;
-    Wire();
-    rig->monitor.ChooseFixMode();
-    rig->Tick();
+    Connect(DeviceMode::Fix, 1);
     ASSERT_NE(rig->link.GetDeviceState(), DeviceState::Connected);
-    update->Request(Image(MakeEscImage({1, 2, 3})));
-    update->Run();
-    EXPECT_EQ(update->LastResult().outcome, EscUpdate::Outcome::Finished);
+    outcome = Flash(Image(MakeEscImage({1, 2, 3})));
+    EXPECT_EQ(outcome.result, Result::Finished);
+    EXPECT_TRUE(outcome.backup.path.empty());  // nothing of this ESC was read in Fix Mode
     EXPECT_EQ(esc.UpdateImage(), (std::vector<std::uint8_t>{1, 2, 3}));
 }
 
-TEST_F(EscUpdateTest, ARecordWithoutAckEndsTheUpdateAndClosesThePort) {
-    sim::SimulatedEsc esc(Link(), 16);
-    esc.SetFault(sim::Fault::NoAckAfter, 2);
-    ASSERT_TRUE(esc.Start());
-    WireIdentifiedEsc();
-    update->Request(Image(MakeEscImage(std::vector<std::uint8_t>(64, 0x55), 16)));
-    update->Run();
-    EXPECT_EQ(update->LastResult().outcome, EscUpdate::Outcome::Failed);
-    ASSERT_FALSE(Messages().empty());
-    EXPECT_EQ(Messages().back(), "Update Error: Data transfer no ack!");
-    EXPECT_EQ(rig->firmware.Status(kEsc), Status::Failed);
-    EXPECT_EQ(esc.UpdateRecords().size(), 3u);  // the third came and got no reply
-    EXPECT_FALSE(rig->link.IsOpen());
-    EXPECT_FALSE(update->Requested());
-}
-
-TEST_F(EscUpdateTest, AnUnpluggedLinkEndsTheUpdateAsFailed) {
+TEST_F(EscUpdateTest, AnUnpluggedLinkEndsTheUpdateAsLost) {
     sim::SimulatedEsc esc(Link(), 16);
     esc.SetFault(sim::Fault::UnplugAfter, 1);
     ASSERT_TRUE(esc.Start());
-    WireIdentifiedEsc();
-    update->Request(Image(MakeEscImage(std::vector<std::uint8_t>(64, 0x55), 16)));
-    update->Run();
-    EXPECT_EQ(update->LastResult().outcome, EscUpdate::Outcome::Failed);
-    const std::string text = update->LastResult().message;
-    EXPECT_TRUE(text == "Update Error: Data transfer no ack!" ||
-                text == "Update Error: Data transfer error!")
-        << text;
+    Connect();
+    const UpdateOutcome outcome =
+        Flash(Image(MakeEscImage(std::vector<std::uint8_t>(64, 0x55), 16)));
+    EXPECT_EQ(outcome.result, Result::LinkLost);
+    EXPECT_EQ(outcome.firmware, Firmware::Incomplete);
+    EXPECT_EQ(outcome.next, NextStep::RepairEsc);
+    EXPECT_NE(outcome.message.find("The link to the ESC was lost"), std::string::npos);
+    EXPECT_TRUE(outcome.deviceText == msg::kUpdateNoAck ||
+                outcome.deviceText == msg::kUpdateDataError)
+        << outcome.deviceText;
     EXPECT_TRUE(test::WaitFor([&] { return !esc.Plugged(); }));
     // The plug came out as the second record started.
     EXPECT_EQ(esc.UpdateRecords().size(), 1u);
     EXPECT_FALSE(rig->link.IsOpen());
 }
 
-TEST_F(EscUpdateTest, ARefusedOrSuspectImageSendsNoByte) {
+TEST_F(EscUpdateTest, ARefusedDeclinedOrSuspectImageSendsNoByte) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
-    WireIdentifiedEsc();
+    Connect();
     esc.ClearLogs();
-    update->Request(Image(":10000000zz\n"));
-    update->Run();
-    EXPECT_EQ(update->LastResult().outcome, EscUpdate::Outcome::Refused);
-    ASSERT_EQ(Messages().size(), 1u);
-    EXPECT_NE(Messages()[0].find("Read File Error!"), std::string::npos);
-    EXPECT_NE(Messages()[0].find("line 1"), std::string::npos);
+    UpdateOutcome outcome = Flash(Image(":10000000zz\n"));
+    EXPECT_EQ(outcome.result, Result::Refused);
+    EXPECT_NE(outcome.message.find("Read File Error!"), std::string::npos);
+    EXPECT_NE(outcome.message.find("line 1"), std::string::npos);
 
-    // A bad checksum: suspect, refused unless someone says to flash anyway.
-    update->Request(Image(":0100000000FE\n:00000001FF\n"));
-    update->Run();
-    EXPECT_EQ(update->LastResult().outcome, EscUpdate::Outcome::Refused);
+    // A bad checksum: suspect, refused unless someone says to flash anyway; said no, nothing
+    // more is said.
+    const std::string suspect = ":0100000000FE\n:00000001FF\n";
+    EXPECT_EQ(Flash(Image(suspect)).result, Result::Refused);
     std::string asked;
-    update->confirmSuspect = [&](const std::string& line) {
+    rig->stack.Esc().confirmSuspect = [&](const std::string& line) {
         asked = line;
         return false;
     };
-    update->Request(Image(":0100000000FE\n:00000001FF\n"));
-    update->Run();
-    EXPECT_EQ(update->LastResult().outcome, EscUpdate::Outcome::Refused);
+    outcome = Flash(Image(suspect));
+    EXPECT_EQ(outcome.result, Result::Declined);
+    EXPECT_TRUE(outcome.message.empty());
     EXPECT_NE(asked.find("line 1"), std::string::npos);
     EXPECT_TRUE(esc.Commands().empty());
     EXPECT_EQ(rig->firmware.Status(kEsc), Status::Ready);
@@ -235,11 +234,9 @@ TEST_F(EscUpdateTest, ARefusedOrSuspectImageSendsNoByte) {
 TEST_F(EscUpdateTest, BlinkyFirmwareKeepsTheModelTypeAndSetsItsText) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
-    WireIdentifiedEsc();
+    Connect();
     const int model = rig->setup.ModelType();
-    update->Request(Image(MakeEscImage({0x14, 0x00})));
-    update->Run();
-    EXPECT_EQ(update->LastResult().outcome, EscUpdate::Outcome::Finished);
+    EXPECT_EQ(Flash(Image(MakeEscImage({0x14, 0x00}))).result, Result::Finished);
     EXPECT_EQ(rig->firmware.CurrentFirmwareText(), "Blinky V3.0_K7T_RX4");
     EXPECT_EQ(rig->setup.FirmwareText(), "Blinky V3.0_K7T_RX4");
     EXPECT_EQ(rig->setup.ModelType(), model);

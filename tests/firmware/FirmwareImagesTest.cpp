@@ -38,22 +38,24 @@ ImageRefusal CardRefusal(const std::string& text) {
 
 TEST(EscImage, RecordsFromLinesOfOddAndEvenLengthWithEitherLineEnd) {
     // Line 3 has 18 characters: its lone last character is not read, whatever it is.
-    const auto result = ParseEscImage(":0123456789ABCDEF\r\n\n:0123456789ABCDEFx\n\r\n:A5B");
+    const auto result = ParseEscImage(
+        ":0123456789ABCDEF\r\n\n:0123456789ABCDEFx\n\r\n:A5B\n:01000000AA55\n:00000001FF");
     ASSERT_TRUE(result.Ok()) << result.Refusal().Text();
     const EscImage& image = result.Value();
     const Bytes nine{0x3A, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
-    ASSERT_EQ(image.records.size(), 3u);
+    ASSERT_EQ(image.records.size(), 5u);
     EXPECT_EQ(image.records[0].bytes, nine);
     EXPECT_EQ(image.records[0].line, 1u);
     EXPECT_EQ(image.records[1].bytes, nine);
     EXPECT_EQ(image.records[1].line, 3u);
     EXPECT_EQ(image.records[2].bytes, (Bytes{0x3A, 0xA5}));
     EXPECT_EQ(image.records[2].line, 5u);
-    EXPECT_EQ(image.total, 20u);
+    EXPECT_EQ(image.total, 33u);
 }
 
 TEST(EscImage, RefusesWhatCannotBeSentFaithfully) {
-    const std::string good = ":00000001FF\n";
+    const std::string good = ":01000000AA55\n";
+    const std::string end = ":00000001FF\n";
     auto refusal = EscRefusal(good + good + ":0000000aFF\n");
     EXPECT_EQ(refusal.line, 3u);
     EXPECT_NE(refusal.problem.find("upper case"), std::string::npos) << refusal.problem;
@@ -65,16 +67,24 @@ TEST(EscImage, RefusesWhatCannotBeSentFaithfully) {
 
     // 499 and 500 characters make 250 bytes, the most the link takes; 501 make 251.
     const std::string digits(600, '0');
-    EXPECT_TRUE(ParseEscImage(":" + digits.substr(0, 498) + "\n:" + digits.substr(0, 499)).Ok());
+    EXPECT_TRUE(
+        ParseEscImage(":" + digits.substr(0, 498) + "\n:" + digits.substr(0, 499) + "\n" + end)
+            .Ok());
     refusal = EscRefusal(good + ":" + digits.substr(0, 500) + "\n");
     EXPECT_EQ(refusal.line, 2u);
     EXPECT_NE(refusal.problem.find("251"), std::string::npos) << refusal.problem;
 
-    // An image without records is read as such: the update then runs only its handshake.
-    const auto empty = ParseEscImage("\n\r\n");
-    ASSERT_TRUE(empty.Ok());
-    EXPECT_TRUE(empty.Value().records.empty());
-    EXPECT_EQ(empty.Value().total, 0u);
+    // Whole images only: data and the end-of-file record last (a cut image would leave the ESC
+    // in its boot loader); lines ending in CR alone are named as such.
+    EXPECT_NE(EscRefusal("\n\r\n").problem.find("no records"), std::string::npos);
+    EXPECT_NE(EscRefusal(end).problem.find("no data records"), std::string::npos);
+    EXPECT_NE(EscRefusal(good + good).problem.find("no end-of-file record"), std::string::npos);
+    refusal = EscRefusal(good + end + good);
+    EXPECT_EQ(refusal.line, 3u);
+    EXPECT_NE(refusal.problem.find("after the end-of-file record of line 2"), std::string::npos);
+    refusal = EscRefusal(":01000000AA55\r:00000001FF\r");
+    EXPECT_EQ(refusal.line, 1u);
+    EXPECT_NE(refusal.problem.find("CR alone"), std::string::npos) << refusal.problem;
 }
 
 TEST(EscImage, DoubtfulRecordsAreSentAsTheyAreButTheFirstIsReported) {
@@ -99,8 +109,8 @@ TEST(EscImage, DoubtfulRecordsAreSentAsTheyAreButTheFirstIsReported) {
     EXPECT_NE(count.Value().suspectProblem.find("15"), std::string::npos);
     EXPECT_EQ(count.Value().records[0].bytes[1], 0x0F);
 
-    EXPECT_EQ(ParseEscImage(";00000001FF").Value().firstSuspectLine, 1u);
-    EXPECT_EQ(ParseEscImage(":00000001FF0").Value().firstSuspectLine, 1u);
+    EXPECT_EQ(ParseEscImage(";01000000AA55\n:00000001FF").Value().firstSuspectLine, 1u);
+    EXPECT_EQ(ParseEscImage(":01000000AA55\n:00000001FF0").Value().firstSuspectLine, 2u);
 }
 
 TEST(EscImage, GeneratedImageRoundTrips) {
@@ -153,10 +163,8 @@ TEST(CardImage, RefusesCharactersThatWouldShiftOrCorruptTheBody) {
     EXPECT_EQ(refusal.Text().rfind("t.xup, offset 6: ", 0), 0u) << refusal.Text();
     EXPECT_EQ(CardRefusal(text.substr(0, 9) + "c" + text.substr(10)).offset, 9u);
     EXPECT_EQ(CardRefusal(text + "G").offset, text.size());
-    // Line ends alone at the end are no image content: an empty card image is read as such.
-    const auto empty = ParseCardImage("\r\n");
-    ASSERT_TRUE(empty.Ok());
-    EXPECT_TRUE(empty.Value().blocks.empty());
+    // Line ends alone at the end are no image content, and an image without blocks is refused.
+    EXPECT_NE(CardRefusal("\r\n").problem.find("no blocks"), std::string::npos);
 }
 
 TEST(CardImage, RefusesOverlongImagesAndBlocksThatDoNotFit) {

@@ -29,8 +29,11 @@ void CheckRead(std::string_view text) {
     }
     if (!result.Ok()) {
         const ImageRefusal& refusal = result.Refusal();
-        Require(refusal.offset && *refusal.offset <= content.size() && !refusal.line,
-                "a refusal names an offset in the file");
+        // Only an image without blocks names no offset.
+        Require(!refusal.line && (!refusal.offset || *refusal.offset <= content.size()),
+                "a refusal names an offset in the file, or none");
+        Require(refusal.offset || content.size() < 2,
+                "only an image without bytes names no offset");
         Require(!refusal.problem.empty(), "a refusal says what is wrong");
         return;
     }
@@ -51,6 +54,7 @@ void CheckRead(std::string_view text) {
         at += block.size;
     }
     Require(at == bytes.size(), "the blocks cover the image");
+    Require(!image.blocks.empty(), "an accepted image has a block");
 }
 
 void CheckMade(const std::uint8_t* data, std::size_t size) {
@@ -64,6 +68,7 @@ void CheckMade(const std::uint8_t* data, std::size_t size) {
         imageBytes += length + 2;
         at += length + 1;
     }
+    if (bodies.empty()) return;  // an image needs a block
     const auto result = ParseCardImage(MakeCardImage(bodies));
     Require(result.Ok(), "a made image is accepted");
     const CardImage& image = result.Value();

@@ -49,9 +49,10 @@ void CheckRead(std::string_view text) {
     const std::vector<std::string_view> lines = Lines(text);
     if (!result.Ok()) {
         const ImageRefusal& refusal = result.Refusal();
-        Require(
-            refusal.line && *refusal.line >= 1 && *refusal.line <= lines.size() && !refusal.offset,
-            "a refusal names a line of the file");
+        // Only what the image as a whole lacks (data, its end-of-file record) names no line.
+        Require(!refusal.offset &&
+                    (!refusal.line || (*refusal.line >= 1 && *refusal.line <= lines.size())),
+                "a refusal names a line of the file, or none");
         Require(!refusal.problem.empty(), "a refusal says what is wrong");
         return;
     }
@@ -83,10 +84,15 @@ void CheckRead(std::string_view text) {
     Require(next == image.records.size(), "no record without a line");
     Require(total == image.total, "the total is the sum of the record sizes");
     Require(suspectSeen == image.firstSuspectLine.has_value(), "the suspect line is a record's");
+    Require(image.records.back().bytes.size() > 4 && image.records.back().bytes[4] == 0x01,
+            "an accepted image ends with its end-of-file record");
+    bool data = false;
+    for (const EscRecord& r : image.records) data = data || (r.bytes.size() > 6 && r.bytes[4] == 0);
+    Require(data, "an accepted image holds a data record");
 }
 
 void CheckMade(const std::uint8_t* data, std::size_t size) {
-    if (size < 2) return;
+    if (size < 3) return;  // an image needs a data byte
     const std::size_t perRecord = 1 + data[0] % 244;
     const std::string_view lineEnd = (data[1] & 1) != 0 ? "\r\n" : "\n";
     std::vector<std::uint8_t> payload(data + 2, data + size);

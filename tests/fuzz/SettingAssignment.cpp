@@ -52,7 +52,7 @@ void CheckAssignment(SetupState& state, const std::string& name, const std::stri
     Require(Names(*id, state.modelType, TrimBlanks(name)),
             "an assignment names its list by caption or key");
     // The first list of the page's order that the name fits.
-    for (ParamId other : cli::kPageOrder) {
+    for (ParamId other : kPageOrder) {
         if (other == *id) break;
         Require(!Names(other, state.modelType, TrimBlanks(name)), "the first list named is set");
     }

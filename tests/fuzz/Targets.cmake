@@ -14,5 +14,5 @@ vorna_fuzz_target(SettingsRecord SOURCES settings/Catalogue.cpp settings/Codec.c
 vorna_fuzz_target(ConfigIni SOURCES gui/AppConfig.cpp settings/IniFile.cpp SEEDS data/config.ini)
 vorna_fuzz_target(DeviceIdentity SOURCES firmware/IdentityTexts.cpp protocol/VersionText.cpp
     settings/Catalogue.cpp settings/Codec.cpp)
-vorna_fuzz_target(SettingAssignment SOURCES cli/SettingsText.cpp cli/TerminalText.cpp
+vorna_fuzz_target(SettingAssignment SOURCES cli/SettingsText.cpp cli/TerminalText.cpp link/Text.cpp
     ${vorna_fuzz_settings})

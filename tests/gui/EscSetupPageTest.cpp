@@ -362,18 +362,19 @@ TEST_F(EscSetupPageTest, DefaultPictureRestoresTheFactorySettings) {
     EXPECT_FALSE(rig->setup.DefaultRequested());
     EXPECT_FALSE(std::filesystem::exists(data));
 
-    // Yes keeps the ESC's settings in a backup file first.
+    // Yes: the link keeps the ESC's settings in a backup file first, then restores.
     answer = true;
     QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->DefaultRect()));
+    EXPECT_TRUE(rig->setup.DefaultRequested());
+    EXPECT_FALSE(rig->setup.WriteRequested());
+    TickOnLinkThread();
     ::unsetenv("XDG_DATA_HOME");
     const std::filesystem::path backups = data / "vorna-link" / "backups";
     ASSERT_TRUE(std::filesystem::is_directory(backups));
     const std::filesystem::path saved = std::filesystem::directory_iterator(backups)->path();
     EXPECT_NE(test::ReadText(saved).find("Drag Brake=" + sent), std::string::npos);
-    EXPECT_EQ(rig->setup.DefaultsBackupPath(), saved.string());
-    EXPECT_TRUE(rig->setup.DefaultRequested());
-    EXPECT_FALSE(rig->setup.WriteRequested());
-    TickOnLinkThread();
+    ASSERT_EQ(rig->view.Restores().size(), 1u);
+    EXPECT_EQ(rig->view.Restores()[0].backup.path, saved.string());
     EXPECT_FALSE(rig->setup.DefaultRequested());
     EXPECT_EQ(esc->Restores(), 1);
     EXPECT_EQ(esc->Record(), factory);

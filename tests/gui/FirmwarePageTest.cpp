@@ -180,8 +180,10 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
     FirmwarePage* page = Page(*w);
 
+    EXPECT_TRUE(w->MayEndSessionNow());
     Start(*w, ImageKind::Esc, " Expert V1.70");
     EXPECT_TRUE(w->UpdateBusy());
+    EXPECT_FALSE(w->MayEndSessionNow());  // a logout is asked to wait
     EXPECT_FALSE(Free(*w));
     EXPECT_FALSE(w->Action(MainWindow::kIdmImportSettings)->isEnabled());
     EXPECT_FALSE(page->StartEnabled());
@@ -206,7 +208,7 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     EXPECT_EQ(page->StatusBitmap(ImageKind::Esc), gui::kBmpStatusFinished);
     EXPECT_FALSE(page->ProgressButton(ImageKind::Esc)->isVisible());
     ASSERT_TRUE(QTest::qWaitFor([&] { return messages.size() == 2; }, 5000));
-    EXPECT_TRUE(messages[1].contains("saved to " + QString::fromStdString((dir / "user").string())))
+    EXPECT_TRUE(messages[1].contains("saved in " + QString::fromStdString((dir / "user").string())))
         << messages[1].toStdString();
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return page->Box(FirmwarePage::kIdcEscFirmware)->text().endsWith("1.70"); }, 10000));
@@ -216,12 +218,13 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
         10000));
     EXPECT_EQ(messages.size(), 2u);
 
-    // A damaged image is asked about (No by default here) and nothing is sent.
+    // A damaged image is asked about (No by default here), nothing is sent and, said no to, the
+    // update ends without another box.
     esc.ClearLogs();
     Start(*w, ImageKind::Esc, " Damaged");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && messages.size() == 3; }, 20000));
-    EXPECT_TRUE(messages[2].contains("not flashed")) << messages[2].toStdString();
-    ASSERT_EQ(questions.size(), 3u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && questions.size() == 3; }, 20000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(messages.size(), 2u);
     EXPECT_TRUE(questions[2].contains("Damaged.mmc, line 1")) << questions[2].toStdString();
     const auto sent = esc.Commands();
     EXPECT_EQ(std::count(sent.begin(), sent.end(), 0x39), 0);
@@ -229,8 +232,12 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     // A silent handshake fails the update; opening the page again shows Ready.
     esc.SetFault(sim::Fault::D6Silent);
     Start(*w, ImageKind::Esc, " Expert V1.70");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && messages.size() == 4; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && messages.size() == 3; }, 30000));
     EXPECT_EQ(page->StatusBitmap(ImageKind::Esc), gui::kBmpStatusFailed);
+    // In plain words, with what to do, the device's own text as a detail.
+    EXPECT_TRUE(messages[2].contains("can be used as before")) << messages[2].toStdString();
+    EXPECT_TRUE(messages[2].contains("What to do:"));
+    EXPECT_TRUE(messages[2].endsWith("Detail: Update Error: TX=0xd6, TX Timeover!"));
     w->SelectLinksPage();
     w->SelectFirmwarePage();
     EXPECT_EQ(page->StatusBitmap(ImageKind::Esc), gui::kBmpStatusReady);

@@ -2,8 +2,11 @@
 // something that answers but not as the device does, and a link lost in the middle of a write.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <optional>
 
+#include "protocol/Messages.h"
 #include "protocol/SettingsTransfer.h"
 #include "support/HeldPort.h"
 #include "support/ScriptedDevice.h"
@@ -45,13 +48,13 @@ TEST_F(LinkMessagesTest, AWrongPresenceByteIsSomethingAnsweringNotSilence) {
         Odd("a VORNA ESC", "it said 0x25 to the ESC check 0xd5, where an ESC says 0x26");
     EXPECT_EQ(rig.monitor.OddAnswer(), odd);
     // The window's message keeps its words and adds what answered.
-    EXPECT_EQ(WriteMessage(rig), std::string(kMsgEscConnectionError) + "\n" + odd);
+    EXPECT_EQ(WriteMessage(rig), std::string(msg::kEscConnectionError) + "\n" + odd);
 
     // Silence is silence: nothing but the established words.
     esc.SetFault(sim::Fault::Silent);
     rig.Tick();
     EXPECT_EQ(rig.monitor.OddAnswer(), "");
-    EXPECT_EQ(WriteMessage(rig), kMsgEscConnectionError);
+    EXPECT_EQ(WriteMessage(rig), msg::kEscConnectionError);
 
     esc.SetFault(sim::Fault::None);
     rig.Tick();
@@ -139,7 +142,7 @@ TEST_F(LinkMessagesTest, APortInUseIsTheReasonUntilItOpens) {
                                 ". Close that program; the link retries by itself.";
     EXPECT_EQ(problems[0], problem);
     EXPECT_EQ(rig.link.openFailure.failure, OpenFailure::Busy);
-    EXPECT_EQ(WriteMessage(rig), std::string(kMsgUsbConnectionError) + "\n" + problem);
+    EXPECT_EQ(WriteMessage(rig), std::string(msg::kUsbConnectionError) + "\n" + problem);
 
     held.reset();
     rig.Tick(2);
@@ -149,7 +152,7 @@ TEST_F(LinkMessagesTest, APortInUseIsTheReasonUntilItOpens) {
     // No bridge at all: the established words alone.
     esc.Unplug();
     rig.Tick();
-    EXPECT_EQ(WriteMessage(rig), kMsgUsbConnectionError);
+    EXPECT_EQ(WriteMessage(rig), msg::kUsbConnectionError);
 }
 
 TEST_F(LinkMessagesTest, ALinkLostMidWriteSaysTheEscMayHoldAMix) {
@@ -174,19 +177,28 @@ TEST_F(LinkMessagesTest, ALinkLostMidWriteSaysTheEscMayHoldAMix) {
     rig.Tick();
     const auto messages = rig.view.Texts(Event::Message);
     ASSERT_EQ(messages.size(), 1u);  // no Retry offered: a port that has gone cannot be retried
-    EXPECT_EQ(messages[0], std::string(kMsgLinkLostDuringWrite) +
-                               " (5 of 29 were acknowledged).\n" + kMsgLinkLostMix);
+    EXPECT_EQ(messages[0], std::string(msg::kLinkLostDuringWrite) +
+                               " (5 of 29 were acknowledged).\n" + msg::kMayHoldMix);
     for (const auto& e : rig.view.Events()) {
         if (e.kind == Event::Message) {
             EXPECT_EQ(e.icon, MessageIcon::Error);
         }
     }
+    // The lamps go off before the message says the link was lost.
+    const auto events = rig.view.Events();
+    const auto message = std::find_if(events.begin(), events.end(),
+                                      [](const Event& e) { return e.kind == Event::Message; });
+    const auto lampsOff = std::find_if(events.begin(), events.end(), [](const Event& e) {
+        return e.kind == Event::Lamps && e.lamps == LampState{};
+    });
+    EXPECT_LT(lampsOff - events.begin(), message - events.begin());
     EXPECT_FALSE(rig.setup.WriteRequested());
-    EXPECT_EQ(rig.monitor.Transfer().LastWrite(), WriteOutcome::LinkLost);
+    ASSERT_EQ(rig.view.Writes().size(), 1u);
+    EXPECT_EQ(rig.view.Writes()[0].result, WriteOutcome::Result::LinkLost);
     EXPECT_EQ(rig.link.portHandle, kNoPort);
     EXPECT_EQ(esc.Pairs().size(), 5u);
     EXPECT_EQ(esc.WritesEnded(), 0);
-    EXPECT_TRUE(rig.timer.running);
+    EXPECT_TRUE(rig.TimerRunning());
 
     // Plugged in again, the ESC is read: it holds some new settings and some old ones.
     esc.SetFault(sim::Fault::None);

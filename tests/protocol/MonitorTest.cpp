@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "protocol/Commands.h"
+#include "protocol/Messages.h"
 #include "support/TestSupport.h"
 
 namespace vorna {
@@ -52,8 +53,8 @@ TEST_F(MonitorTest, EscIsIdentifiedReadAndKeptAlive) {
     EXPECT_EQ(rig.setup.ModelNameText(), "VORNA ZEN");
     EXPECT_TRUE(rig.setup.HasValidRecord());
     // The read stopped the poll timer and started it again at 500 ms.
-    EXPECT_TRUE(rig.timer.running);
-    EXPECT_EQ(rig.timer.period, 500);
+    EXPECT_TRUE(rig.TimerRunning());
+    EXPECT_EQ(rig.TimerPeriodMs(), 500);
 
     esc.ClearLogs();
     rig.Tick(2);
@@ -301,8 +302,7 @@ TEST_F(MonitorTest, DeviceMenuTogglesModesAndResetsStates) {
     EXPECT_FALSE(rig.view.LastSelectLinks());
     m.ChooseFixMode();
     EXPECT_EQ(m.Mode(), DeviceMode::None);
-    EXPECT_GE(rig.timer.starts, 6);
-    EXPECT_TRUE(rig.timer.running);
+    EXPECT_TRUE(rig.TimerRunning());
 }
 
 TEST_F(MonitorTest, PortProblemIsSaidOnceThenRetriedSilently) {

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 
+#include "protocol/Messages.h"
 #include "protocol/SettingsTransfer.h"
 #include "support/TestSupport.h"
 
@@ -59,12 +62,13 @@ TEST_F(TransferTest, ReadFailureIsSaidOnceAndTriedAgainLessAndLessOften) {
     EXPECT_EQ(rig->link.GetDeviceState(), DeviceState::Connected);
     EXPECT_EQ(Count(esc->Commands(), 0xD8), 6);
     EXPECT_FALSE(rig->setup.HasValidRecord());
-    EXPECT_EQ(rig->view.Texts(Event::Message), std::vector<std::string>{kMsgReadFailed});
+    ASSERT_EQ(rig->view.Texts(Event::Message).size(), 1u);
+    EXPECT_EQ(rig->view.Texts(Event::Message)[0].rfind(msg::kReadFailed, 0), 0u);
     // Lists were rebuilt for the model but nothing is selected.
     const SetupState state = rig->setup.Snapshot();
     EXPECT_FALSE(state.List(ParamId::OperationMode).entries.empty());
     EXPECT_EQ(state.List(ParamId::OperationMode).selection, -1);
-    EXPECT_TRUE(rig->timer.running);
+    EXPECT_TRUE(rig->TimerRunning());
 
     // A write now would send registers the ESC never reported: refused, nothing sent.
     esc->ClearLogs();
@@ -74,7 +78,7 @@ TEST_F(TransferTest, ReadFailureIsSaidOnceAndTriedAgainLessAndLessOften) {
     EXPECT_TRUE(esc->Pairs().empty());
     EXPECT_EQ(esc->WritesEnded(), 0);
     ASSERT_EQ(rig->view.Texts(Event::Message).size(), 2u);
-    EXPECT_EQ(rig->view.Texts(Event::Message)[1], kMsgReadFailedNothingSent);
+    EXPECT_EQ(rig->view.Texts(Event::Message)[1], msg::kReadFailedNothingSent);
 
     // While the fault lasts the read is tried again, each time after a longer pause, quietly.
     esc->ClearLogs();
@@ -124,11 +128,19 @@ TEST_F(TransferTest, SendFailAsksRetryOrCancel) {
     rig->view.retryAnswers = {true};
     rig->setup.RequestWrite();
     rig->Tick();
-    EXPECT_EQ(rig->view.Texts(Event::Message), std::vector<std::string>{"Send fail"});
+    // The question names the setting not acknowledged and what the ESC may now hold.
+    const auto asked = rig->view.Texts(Event::Message);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].rfind("Send fail\nThe ESC did not acknowledge Operation Mode (setting 1 of "
+                             "29)",
+                             0),
+              0u)
+        << asked[0];
+    EXPECT_NE(asked[0].find(msg::kMayHoldMix), std::string::npos);
     EXPECT_TRUE(rig->setup.WriteRequested());
     EXPECT_EQ(esc->Pairs().size(), 1u);
     EXPECT_EQ(esc->WritesEnded(), 0);
-    EXPECT_TRUE(rig->timer.running);
+    EXPECT_TRUE(rig->TimerRunning());
 
     // Retry: the next tick starts again from the first pair.
     esc->SetFault(sim::Fault::None);
@@ -148,17 +160,19 @@ TEST_F(TransferTest, SendFailAsksRetryOrCancel) {
     rig->Tick(3);
     EXPECT_FALSE(rig->setup.WriteRequested());
     EXPECT_EQ(esc->Pairs().size(), 1u);
-    EXPECT_EQ(rig->view.Texts(Event::Message), std::vector<std::string>{"Send fail"});
-    EXPECT_EQ(rig->monitor.Transfer().LastWrite(), WriteOutcome::SendFailed);
+    EXPECT_EQ(rig->view.Texts(Event::Message), asked);  // asked once, no second box
+    ASSERT_EQ(rig->view.Writes().size(), 1u);
+    EXPECT_EQ(rig->view.Writes()[0].result, WriteOutcome::Result::NotAcknowledged);
 }
 
 TEST_F(TransferTest, BecQueryWithoutAnswerLeavesBecUnselectedAndUnsent) {
     Connect(8);
     EXPECT_EQ(rig->setup.BecSelection(), 1);  // the simulator answers index 1
     esc->SetFault(sim::Fault::NoBecAnswer);
-    rig->monitor.Transfer().ReadSettings();
+    EXPECT_TRUE(rig->monitor.Transfer().ReadSettings());
     EXPECT_TRUE(rig->setup.HasValidRecord());
     EXPECT_EQ(rig->setup.BecSelection(), -1);
+    EXPECT_EQ(rig->setup.UnreadSettings(), std::vector<ParamId>{ParamId::BecVoltage});
     esc->SetFault(sim::Fault::None);
     esc->ClearLogs();
     rig->setup.RequestWrite();
@@ -205,6 +219,31 @@ TEST_F(TransferTest, RestoreBringsTheFactoryValuesBack) {
     EXPECT_EQ(rig->setup.Snapshot().List(ParamId::DragBrake).selection, sim::FactoryRecord(12)[1]);
 }
 
+TEST_F(TransferTest, ARestoreTheEscDoesNotTakeIsAskedAboutOnce) {
+    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    Connect(16);
+    esc->SetFault(sim::Fault::RestoreLost);
+    rig->view.Clear();
+    rig->view.retryAnswers = {true};  // Retry: tried again on the next tick, asked again
+    rig->setup.RequestDefaults();
+    rig->Tick(2);
+    ASSERT_EQ(rig->view.Texts(Event::Message).size(), 2u);
+    EXPECT_EQ(rig->view.Texts(Event::Message)[0].rfind(msg::kDefaultError, 0), 0u);
+    EXPECT_FALSE(rig->setup.DefaultRequested());  // Cancel the second time
+    rig->Tick(2);
+    EXPECT_EQ(rig->view.Texts(Event::Message).size(), 2u);
+    ASSERT_EQ(rig->view.Restores().size(), 1u);
+    EXPECT_EQ(rig->view.Restores()[0].result, RestoreOutcome::Result::NotTaken);
+    EXPECT_EQ(esc->Restores(), 0);
+    // One backup for the one request, although the ESC was asked twice.
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(
+                          std::filesystem::path(rig->view.Restores()[0].backup.path).parent_path()),
+                      std::filesystem::directory_iterator{}),
+        1);
+    ::unsetenv("XDG_DATA_HOME");
+}
+
 TEST_F(TransferTest, RequestsWithoutAConnectionAreDroppedWithOneMessage) {
     Connect(16);
     esc->SetFault(sim::Fault::Silent);
@@ -240,7 +279,15 @@ TEST_F(TransferTest, RestoreWhoseReadFailsSaysSoAndLeavesNothingToSend) {
     rig->setup.RequestDefaults();
     rig->Tick();
     EXPECT_EQ(esc->Restores(), 1);
-    EXPECT_EQ(rig->view.Texts(Event::Message), std::vector<std::string>{kMsgRestoredButReadFailed});
+    // The settings replaced were saved first, and the message says where.
+    ASSERT_EQ(rig->view.Restores().size(), 1u);
+    const RestoreOutcome restore = rig->view.Restores()[0];
+    EXPECT_EQ(restore.result, RestoreOutcome::Result::NotReadBack);
+    ASSERT_FALSE(restore.backup.path.empty());
+    EXPECT_NE(test::ReadText(restore.backup.path).find("[option]"), std::string::npos);
+    EXPECT_EQ(rig->view.Texts(Event::Message),
+              std::vector<std::string>{std::string(msg::kRestoredButReadFailed) + "\n" +
+                                       msg::kBackupWhere + restore.backup.path + "."});
     EXPECT_FALSE(rig->setup.HasValidRecord());
     EXPECT_EQ(rig->setup.Snapshot().List(ParamId::DragBrake).selection, -1);
     // The old values are gone from the page, so they cannot be written back.
@@ -258,8 +305,8 @@ TEST_F(TransferTest, SendIsReadBackAndAnEarlierChangeIsNotUndone) {
     rig->setup.RequestWrite();
     rig->view.Clear();
     rig->Tick(2);  // the write, then its read-back
-    EXPECT_EQ(rig->view.Texts(Event::Message), std::vector<std::string>{kMsgSentAndVerified});
-    EXPECT_EQ(rig->monitor.Transfer().LastWrite(), WriteOutcome::Verified);
+    EXPECT_EQ(rig->view.Texts(Event::Message), std::vector<std::string>{msg::kSentAndVerified});
+    EXPECT_EQ(rig->view.Writes().back().result, WriteOutcome::Result::Verified);
 
     // A later write that leaves the list unselected sends back what the ESC now holds.
     rig->setup.Edit([](SetupState& s) { s.List(ParamId::NeutralDeadBand).selection = -1; });
@@ -286,7 +333,7 @@ TEST_F(TransferTest, ChangesAreUnsentUntilTheSendIsReadBack) {
         rig->Tick();
         EXPECT_TRUE(rig->setup.HasUnsentChanges());  // sent, not yet read back
         rig->Tick();
-        EXPECT_EQ(rig->monitor.Transfer().LastWrite(), WriteOutcome::Verified);
+        EXPECT_EQ(rig->view.Writes().back().result, WriteOutcome::Result::Verified);
         EXPECT_FALSE(rig->setup.HasUnsentChanges());
     }
 }
@@ -304,9 +351,9 @@ TEST_F(TransferTest, ASettingTheEscDoesNotTakeIsReadOnlyAndAMismatchIsNamed) {
     rig->setup.RequestWrite();
     rig->view.Clear();
     rig->Tick(2);
-    EXPECT_EQ(rig->monitor.Transfer().LastWrite(), WriteOutcome::Differs);
+    EXPECT_EQ(rig->view.Writes().back().result, WriteOutcome::Result::Differs);
     EXPECT_EQ(rig->view.Texts(Event::Message),
-              std::vector<std::string>{std::string(kMsgSentButDiffers) + "Boost ACC"});
+              std::vector<std::string>{std::string(msg::kSentButDiffers) + "Boost ACC"});
     EXPECT_EQ(rig->setup.Snapshot().List(ParamId::BoostAcc).selection, before);
 }
 
@@ -324,7 +371,7 @@ TEST_F(TransferTest, ValuesOfTheEscReadAreNotSentInAnotherMode) {
     EXPECT_EQ(esc->Restores(), 0);
     EXPECT_FALSE(rig->setup.WriteRequested());
     EXPECT_FALSE(rig->setup.DefaultRequested());
-    EXPECT_EQ(rig->view.Texts(Event::Message).back(), kMsgNotInEscMode);
+    EXPECT_EQ(rig->view.Texts(Event::Message).back(), msg::kNotInEscMode);
 }
 
 // Every setting a model has, changed in the page, written, and read back from the device.
@@ -357,7 +404,7 @@ TEST_P(RoundTripTest, EveryUsedListSurvivesWriteAndRead) {
     rig->setup.Edit([](SetupState& s) {
         for (ParamId id : kParameters) s.List(id).selection = -1;
     });
-    rig->monitor.Transfer().ReadSettings();
+    ASSERT_TRUE(rig->monitor.Transfer().ReadSettings());
     const SetupState read = rig->setup.Snapshot();
     for (ParamId id : changed) {
         EXPECT_EQ(read.List(id).selection, wanted.List(id).selection) << "list " << id;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "settings/Codec.h"
+#include "sim/SimulatedEsc.h"
 #include "support/TestSupport.h"
 
 namespace vorna {
@@ -210,12 +211,14 @@ TEST(CodecRoundTrip, Type4LayoutAWithLv8) {
                          {ParamId::BrakeFrequency, 1}, {ParamId::RotationMode, 0},
                          {ParamId::BecVoltage, 1}});
     BuildWritePairs(s);
-    // Positions 22 and 23 (PW LV SW Point, 2nd Power Level) are not in a type-4 record: 0,
-    // not bytes 23 and 25. Position 24 (Boost End RPM, empty list) sends byte 24 back.
-    ExpectPairs(s, {0xE1, 0,     0xE2, 15,    0xE2, 15,    0xE3, 30,    0xD3, 0x11,  0xE4, 9,
+    // Low Volt Cut was not changed: the ESC's own 1 goes back, not the 30 index 1 encodes to.
+    // Positions 22 and 23 (PW LV SW Point, 2nd Power Level), settings a type-4 ESC does not
+    // have, send back the bytes it keeps them in (23 and 25); position 24 (Boost End RPM,
+    // empty list) sends byte 24 back.
+    ExpectPairs(s, {0xE1, 0,     0xE2, 15,    0xE2, 15,    0xE3, 1,    0xD3, 0x11,  0xE4, 9,
                     0xE5, 100,   0xE6, 100,   0xE7, 200,   0xE8, 0,     0xE9, 5,     0xEA, 1,
                     0xEB, 1,     0xEC, 0,     0xED, 0,     0xEE, 0,     0xE2, 15,    0xF0, 0,
-                    0xF1, 1,     0xF2, 0x33,  0xE2, 15,    0xF5, 0,     0xF9, 0,     0xFA, 0,
+                    0xF1, 1,     0xF2, 0x33,  0xE2, 15,    0xF5, 0,     0xF9, 50,    0xFA, 6,
                     0xFC, 7,     0xFE, 1});
 }
 
@@ -364,7 +367,7 @@ TEST(CodecLayoutA, BoostAccIsDecodedButNeverSent) {
     for (std::size_t k = 0; k < 22; ++k) EXPECT_NE(s.writePairs[2 * k], 0xEF) << "pair " << k;
 }
 
-TEST(CodecLayoutA, Type7SkipsBoostBytesAndSendsZeroForThem) {
+TEST(CodecLayoutA, Type7SkipsBoostBytesAndSendsThemBack) {
     SetupState s = MakeState(7);
     Bytes rec(26, 0);
     for (std::size_t b : {10u, 11u, 13u, 14u, 15u, 16u, 24u}) rec[b] = 3;
@@ -381,13 +384,13 @@ TEST(CodecLayoutA, Type7SkipsBoostBytesAndSendsZeroForThem) {
     EXPECT_EQ(s.List(ParamId::PowerLevel2).selection, 4);
     EXPECT_EQ(s.List(ParamId::BecVoltage).selection, 1);
     BuildWritePairs(s);
-    // Type 7's record does not carry these parameters: 0, not the record byte.
-    EXPECT_EQ(PairValue(s, 10, 0xE9), 0);
-    EXPECT_EQ(PairValue(s, 11, 0xEA), 0);
-    EXPECT_EQ(PairValue(s, 13, 0xEC), 0);
-    EXPECT_EQ(PairValue(s, 14, 0xED), 0);
-    EXPECT_EQ(PairValue(s, 15, 0xEE), 0);
-    EXPECT_EQ(PairValue(s, 24, 0xFC), 0);
+    // Type 7 has none of these settings: their registers get back what the ESC keeps in them.
+    EXPECT_EQ(PairValue(s, 10, 0xE9), 3);
+    EXPECT_EQ(PairValue(s, 11, 0xEA), 3);
+    EXPECT_EQ(PairValue(s, 13, 0xEC), 3);
+    EXPECT_EQ(PairValue(s, 14, 0xED), 3);
+    EXPECT_EQ(PairValue(s, 15, 0xEE), 3);
+    EXPECT_EQ(PairValue(s, 24, 0xFC), 3);
     EXPECT_EQ(PairValue(s, 22, 0xF9), 45);
     EXPECT_EQ(PairValue(s, 23, 0xFA), 4);
     EXPECT_EQ(PairValue(s, 25, 0xFE), 1);
@@ -400,7 +403,10 @@ TEST(CodecLayoutA, PwLvSwPointIsFiveStepsExceptOnType12) {
     Read(s, rec);
     EXPECT_EQ(s.List(ParamId::PwLvSwPoint).selection, 9);
     BuildWritePairs(s);
-    EXPECT_EQ(PairValue(s, 22, 0xF9), 45);
+    EXPECT_EQ(PairValue(s, 22, 0xF9), 47);  // not changed: the ESC's own byte goes back
+    s.List(ParamId::PwLvSwPoint).Select(8);
+    BuildWritePairs(s);
+    EXPECT_EQ(PairValue(s, 22, 0xF9), 40);
 
     SetupState b = MakeState(12);
     Bytes recB(28, 0);
@@ -556,10 +562,12 @@ TEST(CodecCodes, SmallCodesDecode) {
     EXPECT_EQ(s.List(ParamId::LipoCells).selection, 0);
     EXPECT_EQ(s.List(ParamId::BrakeRateControl).selection, -1);
     s.List(ParamId::LipoCells).Select(3);
-    s.List(ParamId::NeutralDeadBand).Select(1);
     BuildWritePairs(s);
     EXPECT_EQ(PairValue(s, 16, 0xF3), 4);  // Z1: i + 1
-    EXPECT_EQ(PairValue(s, 9, 0xE8), 3);   // N3: 3 i
+    EXPECT_EQ(PairValue(s, 9, 0xE8), 5);   // not changed: the ESC's 5, not 3 i
+    s.List(ParamId::NeutralDeadBand).Select(2);
+    BuildWritePairs(s);
+    EXPECT_EQ(PairValue(s, 9, 0xE8), 6);  // N3: 3 i
 
     SetupState a = MakeState(3);
     Bytes recA(22, 0);
@@ -674,6 +682,69 @@ TEST(CodecNoSelection, Type11LowVoltCutSendsByte3BackToBothRegisters) {
         BuildWritePairs(s);
         EXPECT_EQ(PairValue(s, 3, 0xE3), mode);
         EXPECT_EQ(PairValue(s, 4, 0xD3), 0x3A);
+    }
+}
+
+// ---- What a write does to the ESC --------------------------------------------------------
+
+// The pairs of a write applied to the ESC's settings as the simulated ESC's firmware keeps them
+// (its own register map, written independently of the codec), BEC Voltage sent last included.
+sim::RegisterFile Written(const SetupState& s, sim::RegisterFile regs) {
+    const int pairs = ModelTypeInfoFor(s.modelType).writePairs == kOnePairPerRecordByte
+                          ? RecordDataBytes(s.modelType)
+                          : ModelTypeInfoFor(s.modelType).writePairs;
+    for (int k = 0; k < pairs; ++k) {
+        regs.Write(s.writePairs[static_cast<std::size_t>(2 * k)],
+                   s.writePairs[static_cast<std::size_t>(2 * k + 1)]);
+    }
+    const int bec = s.List(ParamId::BecVoltage).selection;
+    if (ModelTypeInfoFor(s.modelType).writeSendsBecLast && bec >= 0) {
+        regs.Write(0xFE, static_cast<std::uint8_t>(bec));
+    }
+    return regs;
+}
+
+// Every register of every model type's write: what nobody changed stays as the ESC had it,
+// byte for byte (settings the model does not have, values the codes cannot express), and a
+// changed list changes its own setting and nothing else.
+TEST(CodecWrite, ChangesNothingButTheChangedSetting) {
+    for (int type = 0; type < kModelTypeCount; ++type) {
+        Bytes odd(static_cast<std::size_t>(RecordDataBytes(type)));
+        for (std::size_t i = 0; i < odd.size(); ++i) {
+            odd[i] = static_cast<std::uint8_t>((i * 37 + 11) % 97 + 1);  // many do not round-trip
+        }
+        for (const Bytes& record : {sim::FactoryRecord(type), odd}) {
+            SCOPED_TRACE("model type " + std::to_string(type) +
+                         ", byte 0 = " + std::to_string(record[0]));
+            const sim::RegisterFile esc{type, record, 1, 0};
+            SetupState s = MakeState(type);
+            Read(s, record);
+            if (ModelTypeInfoFor(type).readQueriesBec)
+                s.List(ParamId::BecVoltage).Select(esc.Bec());
+            BuildWritePairs(s);
+            EXPECT_EQ(Written(s, esc).record, record);
+            EXPECT_EQ(Written(s, esc).Bec(), esc.Bec());
+
+            for (const ParamId id : kParameters) {
+                const OptionList& list = s.List(id);
+                if (list.selection < 0 || list.entries.size() < 2 || !WritesParameter(type, id))
+                    continue;
+                SetupState changed = s;
+                const int want = (list.selection + 1) % static_cast<int>(list.entries.size());
+                changed.List(id).Select(want);
+                BuildWritePairs(changed);
+                SetupState after = MakeState(type);
+                Read(after, Written(changed, esc).record);
+                for (const ParamId other : kParameters) {
+                    if (other == ParamId::BecVoltage && ModelTypeInfoFor(type).readQueriesBec) {
+                        continue;  // kept apart from the record
+                    }
+                    EXPECT_EQ(after.List(other).selection,
+                              other == id ? want : s.List(other).selection)
+                        << "changing " << id << " to " << want << ", list " << other;
+                }
+            }
+        }
     }
 }
 

@@ -98,13 +98,52 @@ void RecordingView::ShowMessage(const std::string& text, MessageIcon icon) {
     if (onMessage) onMessage(text);
 }
 
-bool RecordingView::AskRetry(const std::string& text) {
+bool RecordingView::AskRetry(const std::string& text, RetryOf) {
     ShowMessage(text, MessageIcon::None);
     std::lock_guard lock(mutex_);
     if (retryAnswers.empty()) return false;
     const bool retry = retryAnswers.front();
     retryAnswers.pop_front();
     return retry;
+}
+
+void RecordingView::WriteEnded(const WriteOutcome& outcome) {
+    {
+        std::lock_guard lock(mutex_);
+        writes_.push_back(outcome);
+    }
+    LinkView::WriteEnded(outcome);
+}
+
+void RecordingView::RestoreEnded(const RestoreOutcome& outcome) {
+    {
+        std::lock_guard lock(mutex_);
+        restores_.push_back(outcome);
+    }
+    LinkView::RestoreEnded(outcome);
+}
+
+void RecordingView::UpdateEnded(const UpdateOutcome& outcome) {
+    {
+        std::lock_guard lock(mutex_);
+        updates_.push_back(outcome);
+    }
+    LinkView::UpdateEnded(outcome);
+}
+
+std::vector<WriteOutcome> RecordingView::Writes() const {
+    std::lock_guard lock(mutex_);
+    return writes_;
+}
+
+std::vector<RestoreOutcome> RecordingView::Restores() const {
+    std::lock_guard lock(mutex_);
+    return restores_;
+}
+
+std::vector<UpdateOutcome> RecordingView::Updates() const {
+    std::lock_guard lock(mutex_);
+    return updates_;
 }
 
 void RecordingView::ShowPortProblem(const std::string& text) {
@@ -169,14 +208,18 @@ bool RecordingView::LastSelectLinks() const {
 void RecordingView::Clear() {
     std::lock_guard lock(mutex_);
     events_.clear();
+    writes_.clear();
+    restores_.clear();
+    updates_.clear();
 }
 
 Rig::Rig(const std::string& linkPath)
-    : monitor(link, BridgeLocation{"/nonexistent", "/dev", linkPath}, setup, firmware, view,
-              timer) {}
+    : stack(BridgeLocation{"/nonexistent", "/dev", linkPath}, setup, firmware, view),
+      link(stack.Link()),
+      monitor(stack.Monitor()) {}
 
 void Rig::Tick(int times) {
-    for (int i = 0; i < times; ++i) monitor.OnTimer();
+    for (int i = 0; i < times; ++i) stack.Tick();
 }
 
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {

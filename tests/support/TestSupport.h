@@ -1,6 +1,6 @@
 // Shared pieces of the tests: temporary folders, a bare pseudo-terminal the test drives by
-// hand, a recorder of what the user would see, a poll timer the test ticks itself, and a rig
-// that wires the real link, monitor and models to a simulated device.
+// hand, a recorder of what the user would see, and a rig: the device stack pointed at a
+// simulated device, ticked by the test itself.
 #pragma once
 
 #include <algorithm>
@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "device/DeviceStack.h"
 #include "firmware/FirmwarePageModel.h"
 #include "link/UsbUart.h"
 #include "protocol/ConnectionMonitor.h"
@@ -79,7 +80,11 @@ public:
     void ShowLamps(const LampState& lamps) override;
     void ShowMessage(const std::string& text, MessageIcon icon) override;
     // Recorded as a message; answered from `retryAnswers` (Cancel when it runs out).
-    bool AskRetry(const std::string& text) override;
+    bool AskRetry(const std::string& text, RetryOf what) override;
+    // Kept, and their messages recorded as messages.
+    void WriteEnded(const WriteOutcome& outcome) override;
+    void RestoreEnded(const RestoreOutcome& outcome) override;
+    void UpdateEnded(const UpdateOutcome& outcome) override;
     void ShowPortProblem(const std::string& text) override;
     void ShowWriteProgress(const std::string& text) override;
     void SettingsApplied() override;
@@ -91,6 +96,9 @@ public:
     LampState LastLamps() const;
     DeviceMenuState LastMenu() const;
     bool LastSelectLinks() const;
+    std::vector<WriteOutcome> Writes() const;
+    std::vector<RestoreOutcome> Restores() const;
+    std::vector<UpdateOutcome> Updates() const;
     void Clear();
 
     // Runs when a message is shown, as if the user did something before dismissing it.
@@ -100,38 +108,28 @@ public:
 private:
     mutable std::mutex mutex_;
     std::vector<Event> events_;
+    std::vector<WriteOutcome> writes_;
+    std::vector<RestoreOutcome> restores_;
+    std::vector<UpdateOutcome> updates_;
     DeviceMenuState menu_;
     bool selectLinks_ = false;
 };
 
-class ManualTimer : public PollTimer {
-public:
-    void StopTimer() override {
-        running = false;
-        ++stops;
-    }
-    void StartTimer(int periodMs) override {
-        running = true;
-        period = periodMs;
-        ++starts;
-    }
-    bool running = true;
-    int period = kPollPeriodMs;
-    int stops = 0;
-    int starts = 0;
-};
-
-// The real link, monitor and models, pointed at `linkPath`; the test ticks OnTimer itself.
+// The device stack as the window and vornactl build it, pointed at `linkPath`, with a view that
+// records; the test ticks it itself (its thread is not started).
 struct Rig {
     explicit Rig(const std::string& linkPath);
     void Tick(int times = 1);
 
-    UsbUart link;
     EscSetupModel setup;
     FirmwarePageModel firmware;
     RecordingView view;
-    ManualTimer timer;
-    ConnectionMonitor monitor;
+    DeviceStack stack;
+    UsbUart& link;
+    ConnectionMonitor& monitor;
+    // The poll timer as the procedures leave it.
+    bool TimerRunning() { return stack.Thread().TimerRunning(); }
+    int TimerPeriodMs() { return stack.Thread().PeriodMs(); }
 };
 
 // How often `byte` occurs in `bytes` (commands a simulated device received, for instance).

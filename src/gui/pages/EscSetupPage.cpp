@@ -432,20 +432,8 @@ void EscSetupPage::RestoreDefaults() {
             "be replaced. They are saved first in %1.")
             .arg(QString::fromStdString(folder.string()));
     if (!(confirm_ ? confirm_(window(), question) : DefaultConfirm(window(), question))) return;
-    const ExportResult backup = BackUpSettings(model_.EscValues(), folder, std::time(nullptr));
-    if (!backup.ok) {
-        const QString text = QStringLiteral(
-                                 "The current settings could not be saved, so the "
-                                 "factory settings were not restored.\n\n%1")
-                                 .arg(QString::fromStdString(backup.error));
-        if (inform_) {
-            inform_(window(), text);
-        } else {
-            ShowPlainMessage(window(), QMessageBox::Warning, text);
-        }
-        return;
-    }
-    model_.RequestDefaults(backup.writtenPath.string());
+    // The link saves the ESC's settings before it restores anything, and says where.
+    model_.RequestDefaults();
 }
 
 bool EscSetupPage::MayDiscardUnsentChanges() {

@@ -1,0 +1,69 @@
+// vornactl's commands, one function each, and what they share: the options of the command line
+// and the wait for a device. Each command prints its results on `out`, everything else on
+// `err`, and returns its exit code.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "cli/Session.h"
+#include "cli/Vornactl.h"
+
+namespace vorna::cli {
+
+extern const char* const kUsage;
+
+struct Options {
+    std::string port;
+    bool trace = false;
+    int timeoutSec = 10;
+    bool timeoutGiven = false;
+    bool errTerminal = false;  // standard error is a terminal: progress as a bar
+    std::string command;
+    std::vector<std::string> args;
+};
+
+BridgeLocation LocationFor(const Options& o);
+
+// What a wait saw of the link, for the line that says why nothing was identified. Noted after
+// every tick, on the link thread.
+struct LinkSeen {
+    bool bridge = false;         // the port was open at some tick
+    PortOpenResult portFailure;  // why the port could not be opened, at the last tick
+    std::string oddAnswer;       // what answered in place of the device, at the last tick
+    void Note(ConnectionMonitor& m);
+};
+
+// The last line when nothing was identified: a port that could not be opened (the final word,
+// not "no bridge"), no bridge at all, or something that answered but not as the device does.
+// Empty when the port was open and nothing answered; each command says that in its own words.
+std::string WhyNothingIdentified(const LinkSeen& seen, const Options& o);
+
+// Chooses Esc mode and waits until the ESC is identified and its settings read. `noEscHint`
+// is added to the line that says no ESC answered.
+int ConnectEsc(Session& session, const Options& o, std::ostream& err,
+               const std::string& noEscHint = {});
+
+// Reads the one option a command takes (`--mode`, `--format`), which must be one of `choices`;
+// `value` keeps its default when the option is absent. False after saying what is wrong.
+bool ReadChoiceOption(const Options& o, const std::string& option,
+                      const std::vector<std::string>& choices, std::string& value,
+                      std::ostream& err);
+
+// The identified ESC as identify and report show it.
+std::string EscIdentityText(Session& session);
+
+int Ports(std::ostream& out);
+int Identify(const Options& o, std::ostream& out, std::ostream& err);
+int Read(const Options& o, std::ostream& out, std::ostream& err);
+int Write(const Options& o, std::ostream& out, std::ostream& err);
+int Set(const Options& o, std::ostream& out, std::ostream& err);
+int Defaults(const Options& o, std::ostream& out, std::ostream& err);
+int FlashEsc(const Options& o, std::ostream& out, std::ostream& err);
+int FlashCard(const Options& o, std::ostream& out, std::ostream& err);
+int Doctor(const Options& o, std::ostream& out, std::ostream& err);
+int Report(const Options& o, std::ostream& out, std::ostream& err);
+int Simulate(const Options& o, std::ostream& out, std::ostream& err);
+
+}  // namespace vorna::cli

@@ -1,0 +1,212 @@
+// flash-esc and flash-card: the image is read and checked before the port is opened, the device
+// is found, and the update runs from the tick while quit signals are held; the command prints
+// from the update's outcome.
+#include <filesystem>
+#include <optional>
+#include <ostream>
+
+#include "cli/Commands.h"
+#include "cli/OutcomeWords.h"
+#include "cli/QuitSignals.h"
+#include "cli/TerminalText.h"
+#include "cli/TransferProgress.h"
+#include "firmware/FirmwareImages.h"
+
+namespace vorna::cli {
+namespace {
+
+using namespace std::chrono_literals;
+using Kind = FirmwarePageLink::DeviceKind;
+
+// Runs the update `request` asks for and waits for its outcome, with the quit signals held and
+// the progress drawn; nothing when it did not end within `budget`.
+std::optional<UpdateOutcome> RunUpdate(Session& session, Kind kind, TransferProgress& progress,
+                                       const std::function<void(DeviceStack&)>& request,
+                                       std::chrono::milliseconds budget) {
+    session.firmware.SetListener([&session, &progress, kind] {
+        progress.Percent(session.firmware.Progress(kind));
+        if (const auto sent = session.firmware.Sent(kind)) progress.Bytes(sent->sent, sent->total);
+    });
+    session.view.TakeUpdate();
+    std::optional<UpdateOutcome> outcome;
+    {
+        const QuitSignalsHeld held("the firmware update");
+        session.Do(request);
+        session.WaitAfterTicks(
+            [&](ConnectionMonitor&) {
+                outcome = session.view.TakeUpdate();
+                return outcome.has_value();
+            },
+            budget);
+    }
+    session.firmware.SetListener(nullptr);
+    progress.End();
+    return outcome;
+}
+
+// A failed update in vornactl's words: what happened, whether the device works, what to do, and
+// the device's own text; exit 3 for a refused image (nothing sent), else 1.
+int Failed(const UpdateOutcome& outcome, const std::filesystem::path& image, std::ostream& err) {
+    err << FailureLines(outcome.message, outcome.next, outcome.deviceText, image.string());
+    return outcome.result == UpdateOutcome::Result::Refused ? kExitFile : kExitDevice;
+}
+
+}  // namespace
+
+// Replaces the ESC's firmware with IMAGE (any .mmc file). The image is read and checked before
+// the port is opened: a refused image, or a suspect one without --force, exits 3 with no byte
+// sent. In Esc mode the ESC must be identified first (its settings are saved as a backup); with
+// --fix the update starts in Fix Mode, also without an identified ESC.
+int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
+    std::string imageArg;
+    bool fix = false;
+    bool force = false;
+    for (const std::string& a : o.args) {
+        if (a == "--fix") {
+            fix = true;
+        } else if (a == "--force") {
+            force = true;
+        } else if (!a.empty() && a[0] == '-') {
+            err << "vornactl: unknown argument to flash-esc: " << Shown(a) << "\n" << kUsage;
+            return kExitUsage;
+        } else if (imageArg.empty()) {
+            imageArg = a;
+        } else {
+            err << "vornactl: flash-esc takes one image file\n" << kUsage;
+            return kExitUsage;
+        }
+    }
+    if (imageArg.empty()) {
+        err << "vornactl: flash-esc needs an image file\n" << kUsage;
+        return kExitUsage;
+    }
+    const std::filesystem::path image = imageArg;
+    const auto read = ReadEscImage(image);
+    if (!read.Ok()) {
+        err << "vornactl: image refused: " << Shown(read.Refusal().Text())
+            << "\nNothing was sent.\n";
+        return kExitFile;
+    }
+    if (read.Value().firstSuspectLine && !force) {
+        const ImageRefusal suspect{image.string(), read.Value().firstSuspectLine, std::nullopt,
+                                   read.Value().suspectProblem};
+        err << "vornactl: the image does not look sound: " << Shown(suspect.Text())
+            << "\nNothing was sent. Use --force to flash it anyway.\n";
+        return kExitFile;
+    }
+
+    // Declared first: the link thread may draw it until the session has stopped.
+    TransferProgress progress(err, o.errTerminal);
+    Session session(LocationFor(o), err, o.trace);
+    if (fix) {
+        session.Start();
+        session.Do([](DeviceStack& stack) { stack.Monitor().ChooseFixMode(); });
+        LinkSeen seen;
+        const bool answered = session.WaitAfterTicks(
+            [&](ConnectionMonitor& m) {
+                seen.Note(m);
+                return m.Link().GetDeviceState() == DeviceState::Connected;
+            },
+            std::chrono::seconds(o.timeoutSec));
+        if (!answered) {
+            if (!seen.bridge || seen.portFailure.failure != OpenFailure::None) {
+                err << WhyNothingIdentified(seen, o);
+                return kExitDevice;
+            }
+            if (seen.oddAnswer.empty()) {
+                err << "vornactl: nothing answered in Fix Mode; trying the update anyway.\n";
+            } else {
+                err << "vornactl: " << Shown(seen.oddAnswer) << " Trying the update anyway.\n";
+            }
+        }
+    } else if (int rc = ConnectEsc(session, o, err,
+                                   " If an update failed before, the ESC may be waiting in its "
+                                   "boot loader: try flash-esc with --fix.");
+               rc != kExitOk) {
+        return rc;
+    }
+
+    // Each record may take its reply time-out and the read-back of its bytes.
+    const auto budget = std::chrono::seconds(o.timeoutSec + 10) +
+                        read.Value().records.size() * std::chrono::milliseconds(2500);
+    const std::optional<UpdateOutcome> outcome = RunUpdate(
+        session, Kind::Esc, progress,
+        [&](DeviceStack& stack) {
+            if (force) stack.Esc().confirmSuspect = [](const std::string&) { return true; };
+            stack.Esc().Request(image);
+        },
+        std::chrono::duration_cast<std::chrono::milliseconds>(budget));
+    if (!outcome) {
+        err << "vornactl: the update did not end in time; the ESC may now be without working "
+               "firmware.\n"
+            << "vornactl: what to do: " << NextStepWords(NextStep::RepairEsc, image.string())
+            << "\n";
+        return kExitDevice;
+    }
+    if (!outcome->Done()) return Failed(*outcome, image, err);
+    out << "ESC firmware updated from " << Shown(image.string()) << ".\n";
+    if (outcome->identified) {
+        out << "The ESC now reports: " << Shown(outcome->firmwareNow) << "\n";
+    } else {
+        out << "The ESC took every record but did not answer the check after the update, so its "
+               "new firmware could not be confirmed.\n";
+    }
+    if (!outcome->backup.path.empty()) {
+        out << "Its settings from before the update are saved in " << Shown(outcome->backup.path)
+            << ".\n";
+    } else if (!outcome->backup.error.empty()) {
+        out << "Its settings could not be saved before the update: " << Shown(outcome->backup.error)
+            << "\n";
+    }
+    return kExitOk;
+}
+
+int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.args.size() != 1) {
+        err << "vornactl: flash-card takes one card image\n" << kUsage;
+        return kExitUsage;
+    }
+    const std::filesystem::path imagePath = o.args[0];
+    // Checked before the port is even opened: a refused image never reaches the card.
+    const ImageResult<CardImage> image = ReadCardImage(imagePath);
+    if (!image.Ok()) {
+        err << "vornactl: " << Shown(image.Refusal().Text()) << "; nothing was sent.\n";
+        return kExitFile;
+    }
+
+    TransferProgress progress(err, o.errTerminal);
+    Session session(LocationFor(o), err, o.trace);
+    session.Start();
+    session.Do([](DeviceStack& stack) { stack.Monitor().ChooseProgramCard(); });
+    LinkSeen seen;
+    const bool found = session.WaitAfterTicks(
+        [&seen](ConnectionMonitor& m) {
+            seen.Note(m);
+            return m.CardState() == DeviceState::Connected;
+        },
+        std::chrono::seconds(o.timeoutSec));
+    if (!found) {
+        const std::string why = WhyNothingIdentified(seen, o);
+        if (!why.empty()) {
+            err << why;
+        } else {
+            err << "vornactl: no program card answered within " << o.timeoutSec
+                << " s. Is the card connected to the link?\n";
+        }
+        return kExitDevice;
+    }
+    // Each block may be sent four times and each send waits up to two seconds for the card.
+    const auto budget = std::chrono::seconds(60) + image.Value().blocks.size() * 10s;
+    const std::optional<UpdateOutcome> outcome = RunUpdate(
+        session, Kind::Card, progress, [&](DeviceStack& stack) { stack.Card().Request(imagePath); },
+        std::chrono::duration_cast<std::chrono::milliseconds>(budget));
+    if (!outcome) {
+        err << "vornactl: the program card update did not end in time.\n";
+        return kExitDevice;
+    }
+    if (!outcome->Done()) return Failed(*outcome, imagePath, err);
+    out << outcome->message << "\n";
+    return kExitOk;
+}
+
+}  // namespace vorna::cli

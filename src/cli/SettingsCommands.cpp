@@ -1,0 +1,277 @@
+#include <filesystem>
+#include <optional>
+#include <ostream>
+
+#include "cli/Commands.h"
+#include "cli/OutcomeWords.h"
+#include "cli/QuitSignals.h"
+#include "cli/SettingsText.h"
+#include "cli/TerminalText.h"
+#include "link/Text.h"
+#include "protocol/Messages.h"
+#include "settings/Catalogue.h"
+#include "settings/IniFile.h"
+#include "settings/Profiles.h"
+
+namespace vorna::cli {
+
+using namespace std::chrono_literals;
+
+int Identify(const Options& o, std::ostream& out, std::ostream& err) {
+    std::string mode = "esc";
+    if (!ReadChoiceOption(o, "--mode", {"esc", "card", "fix"}, mode, err)) return kExitUsage;
+    Session session(LocationFor(o), err, o.trace);
+    session.Start();
+    IdentityBytes fixIdentity{};
+    session.Do([&](DeviceStack& stack) {
+        if (mode == "esc") stack.Monitor().ChooseEsc();
+        if (mode == "card") stack.Monitor().ChooseProgramCard();
+        if (mode == "fix") stack.Monitor().ChooseFixMode();
+    });
+    LinkSeen seen;
+    const bool identified = session.WaitAfterTicks(
+        [&](ConnectionMonitor& m) {
+            seen.Note(m);
+            if (mode == "card") return m.CardState() == DeviceState::Connected;
+            if (m.Link().GetDeviceState() != DeviceState::Connected) return false;
+            if (mode == "fix") {
+                std::copy_n(m.Link().rxBuffer.begin(), fixIdentity.size(), fixIdentity.begin());
+            }
+            return true;
+        },
+        std::chrono::seconds(o.timeoutSec));
+    if (!identified) {
+        const std::string why = WhyNothingIdentified(seen, o);
+        if (!why.empty()) {
+            err << why;
+        } else {
+            err << "vornactl: no device answered in " << mode << " mode within " << o.timeoutSec
+                << " s.\n";
+        }
+        return kExitDevice;
+    }
+    if (mode == "card") {
+        const IdentityBytes identity = session.firmware.Identity();
+        out << "Identity: " << HexBytes(identity.data(), identity.size()) << "\n"
+            << "Model: " << Shown(session.firmware.CardModelText()) << "\n"
+            << "Firmware: " << Shown(session.firmware.CardFirmwareText()) << "\n";
+    } else if (mode == "fix") {
+        out << "Identity: " << HexBytes(fixIdentity.data(), fixIdentity.size()) << "\n"
+            << "A device answers in Fix Mode.\n";
+    } else {
+        out << EscIdentityText(session);
+    }
+    return kExitOk;
+}
+
+// With `-o FILE` the text replaces FILE only once the settings were read, through a temporary
+// file renamed over it (WriteFileReplacing): a failed read leaves FILE as it was, where a shell
+// redirection would already have emptied it.
+int Read(const Options& o, std::ostream& out, std::ostream& err) {
+    std::string format = "text";
+    std::optional<std::filesystem::path> output;
+    Options choice = o;
+    choice.args.clear();
+    for (std::size_t i = 0; i < o.args.size(); ++i) {
+        if ((o.args[i] == "-o" || o.args[i] == "--output") && i + 1 < o.args.size()) {
+            output = o.args[++i];
+            if (output->empty()) {
+                err << "vornactl: " << o.args[i - 1] << " takes a file name\n";
+                return kExitUsage;
+            }
+        } else {
+            choice.args.push_back(o.args[i]);
+        }
+    }
+    if (!ReadChoiceOption(choice, "--format", {"text", "cfg", "json"}, format, err)) {
+        return kExitUsage;
+    }
+    const std::string_view kind = format == "cfg" ? kSettingsFileKind : std::string_view("file");
+    std::string problem;
+    // Checked before the device is asked, and again when written.
+    if (output && !CheckReplaceable(*output, kind, &problem)) {
+        err << "vornactl: " << Shown(problem) << "\n";
+        return kExitFile;
+    }
+    Session session(LocationFor(o), err, o.trace);
+    if (int rc = ConnectEsc(session, o, err); rc != kExitOk) return rc;
+    const SetupState state = session.setup.Snapshot();
+    const std::string firmware = session.setup.FirmwareText();
+    const std::vector<ParamId> unread = session.setup.UnreadSettings();
+    std::string text;
+    if (format == "cfg") {
+        text = SettingsFileText(state);
+    } else if (format == "json") {
+        text = SettingsJson(state, firmware, unread);
+    } else {
+        text = SettingsTable(state, firmware, unread);
+    }
+    // Settings the ESC did not give: what was read is shown, but the read is not called done,
+    // nor a file written that would lack them.
+    for (const ParamId id : unread) {
+        err << "vornactl: " << ListCaption(id, state.modelType)
+            << " could not be read: " << msg::kBecNotAnswered << ".\n";
+    }
+    if (!output) {
+        out << text;
+        return unread.empty() ? kExitOk : kExitDevice;
+    }
+    if (!unread.empty()) {
+        err << "vornactl: " << Shown(output->string()) << " was left as it was.\n";
+        return kExitDevice;
+    }
+    if (!WriteFileReplacing(*output, text, &problem, kind)) {
+        err << "vornactl: " << Shown(problem) << "\n";
+        return kExitFile;
+    }
+    out << "Settings saved in " << Shown(output->string()) << ".\n";
+    return kExitOk;
+}
+
+namespace {
+
+// Sends the selections in `state`, waits for the write and its read-back, and says how it
+// ended. Only a write whose read-back matches counts as done. A quit signal meanwhile waits for
+// the write's end: cut off, it would leave the ESC with a mix of old and new settings.
+int WriteState(Session& session, const SetupState& wanted, std::ostream& err) {
+    session.setup.Edit([&](SetupState& s) {
+        for (ParamId id : kParameters) s.List(id).selection = wanted.List(id).selection;
+    });
+    session.view.TakeWrite();
+    std::optional<QuitSignalsHeld> held(std::in_place, "the settings write");
+    session.view.showProgress = true;
+    session.setup.RequestWrite();
+    std::optional<WriteOutcome> outcome;
+    const bool finished = session.WaitAfterTicks(
+        [&](ConnectionMonitor&) {
+            outcome = session.view.TakeWrite();
+            return outcome.has_value();
+        },
+        60s);
+    held.reset();
+    session.view.showProgress = false;
+    err << "\n";
+    if (!finished) {
+        err << "vornactl: the write did not end within 60 s; the ESC may hold a mix of its old "
+               "and new settings.\n";
+        return kExitDevice;
+    }
+    if (!outcome->Done()) {
+        err << FailureLines(outcome->message, outcome->next);
+        return kExitDevice;
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+int Write(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.args.size() != 1) {
+        err << "vornactl: write takes one settings file\n" << kUsage;
+        return kExitUsage;
+    }
+    const std::filesystem::path file = o.args[0];
+    // Read and checked before the port is opened: a folder, a FIFO or device, a file too large
+    // or one that is no settings file is refused with nothing sent.
+    const SettingsFile settings = ReadSettingsFile(file);
+    if (!settings.ok) {
+        err << "vornactl: " << Shown(settings.error) << "\n";
+        return kExitFile;
+    }
+    Session session(LocationFor(o), err, o.trace);
+    if (int rc = ConnectEsc(session, o, err); rc != kExitOk) return rc;
+    SetupState state = session.setup.Snapshot();
+    const ImportResult imported = ApplySettingsFile(state, settings);
+    // Nothing is sent when any value of the file does not fit this ESC, nor when it sets none.
+    for (const auto& p : imported.problems) {
+        err << Shown(file.string()) << ":" << p.line << ": " << Shown(p.key) << "="
+            << Shown(p.value) << ": " << Shown(p.why) << "\n";
+    }
+    for (const auto& p : imported.ignored) {
+        err << Shown(file.string()) << ":" << p.line << ": " << Shown(p.key) << " " << p.why
+            << "\n";
+    }
+    if (!imported.ok) {
+        err << "vornactl: " << Shown(imported.error) << "; nothing was sent.\n";
+        return kExitFile;
+    }
+    if (!imported.problems.empty()) {
+        err << "vornactl: nothing was sent.\n";
+        return kExitFile;
+    }
+    if (int rc = WriteState(session, state, err); rc != kExitOk) return rc;
+    if (const std::string skipped = SkippedText(imported); !skipped.empty()) {
+        err << Shown(skipped) << "\n";
+    }
+    out << "Wrote " << imported.applied << " settings from " << Shown(file.string()) << ".\n";
+    return kExitOk;
+}
+
+int Set(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.args.empty()) {
+        err << "vornactl: set needs at least one \"NAME=VALUE\"\n" << kUsage;
+        return kExitUsage;
+    }
+    std::vector<std::pair<std::string, std::string>> assignments;
+    for (const auto& arg : o.args) {
+        const auto eq = arg.find('=');
+        if (eq == std::string::npos || eq == 0) {
+            err << "vornactl: expected NAME=VALUE, not \"" << Shown(arg) << "\"\n";
+            return kExitUsage;
+        }
+        assignments.emplace_back(arg.substr(0, eq), arg.substr(eq + 1));
+    }
+    Session session(LocationFor(o), err, o.trace);
+    if (int rc = ConnectEsc(session, o, err); rc != kExitOk) return rc;
+    SetupState state = session.setup.Snapshot();
+    std::vector<ParamId> changed;
+    for (const auto& [name, value] : assignments) {
+        std::string problem;
+        const std::optional<ParamId> id = ApplyAssignment(state, name, value, problem);
+        if (!id) {
+            err << "vornactl: " << ShownLines(problem) << "\n";
+            return kExitUsage;
+        }
+        changed.push_back(*id);
+    }
+    if (int rc = WriteState(session, state, err); rc != kExitOk) return rc;
+    for (ParamId id : changed) {
+        out << ListCaption(id, state.modelType) << ": " << Shown(*state.List(id).SelectedText())
+            << "\n";
+    }
+    return kExitOk;
+}
+
+int Defaults(const Options& o, std::ostream& out, std::ostream& err) {
+    if (!o.args.empty()) {
+        err << "vornactl: defaults takes no arguments\n" << kUsage;
+        return kExitUsage;
+    }
+    Session session(LocationFor(o), err, o.trace);
+    if (int rc = ConnectEsc(session, o, err); rc != kExitOk) return rc;
+    // The link saves the settings about to be replaced before it asks the ESC, as the window's.
+    session.view.TakeRestore();
+    session.setup.RequestDefaults();
+    std::optional<RestoreOutcome> outcome;
+    const bool finished = session.WaitAfterTicks(
+        [&](ConnectionMonitor&) {
+            outcome = session.view.TakeRestore();
+            return outcome.has_value();
+        },
+        30s);
+    if (!finished) {
+        err << "vornactl: restoring the defaults did not end within 30 s.\n";
+        return kExitDevice;
+    }
+    if (!outcome->Done()) {
+        err << FailureLines(outcome->message, outcome->next);
+        return outcome->backup.error.empty() ? kExitDevice : kExitFile;
+    }
+    out << "Factory settings restored. The settings before are saved in "
+        << Shown(outcome->backup.path) << ".\n"
+        << SettingsTable(session.setup.Snapshot(), session.setup.FirmwareText(),
+                         session.setup.UnreadSettings());
+    return kExitOk;
+}
+
+}  // namespace vorna::cli

@@ -1,0 +1,194 @@
+// The commands that help when something is in the way: ports (the bridges found), doctor (what
+// stands between the user and the port) and report (one file for support).
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <ostream>
+#include <sstream>
+
+#include <pwd.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include "Version.h"
+#include "cli/Commands.h"
+#include "cli/SettingsText.h"
+#include "cli/TerminalText.h"
+#include "link/PortCheck.h"
+#include "settings/IniFile.h"
+
+namespace vorna::cli {
+namespace {
+
+// The port check as vornactl runs it: text from the system escaped, and the port opened once
+// as the last word on what the check cannot see.
+PortCheckResult CheckThePort(const Options& o) {
+    PortCheckRequest request;
+    request.namedPort = o.port;
+    request.tryOpen = true;
+    request.quote = [](std::string_view text) { return Shown(text); };
+    return CheckPorts(PortCheckPlaces{}, PortUser::ThisProcess(), request);
+}
+
+// Replaces every whole-word `word` in `text` by `with`: a word is not part of a longer name
+// (letters, digits, '_', '-' and '.' join a name).
+void ReplaceWord(std::string& text, const std::string& word, const std::string& with) {
+    auto joins = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.';
+    };
+    for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at)) {
+        const std::size_t end = at + word.size();
+        if ((at > 0 && joins(text[at - 1])) || (end < text.size() && joins(text[end]))) {
+            at = end;
+            continue;
+        }
+        text.replace(at, word.size(), with);
+        at += with.size();
+    }
+}
+
+// A report goes to strangers: the home folder, the user's and the computer's names are taken
+// out wherever they appear (a port named under the home folder, for instance).
+std::string Redacted(std::string text) {
+    std::string home;
+    if (const char* env = std::getenv("HOME")) home = env;
+    while (home.size() > 1 && home.back() == '/') home.pop_back();
+    if (home.size() > 1) {
+        for (std::size_t at = text.find(home); at != std::string::npos; at = text.find(home, at)) {
+            const std::size_t end = at + home.size();
+            if (end < text.size() && text[end] != '/' && text[end] != ' ' && text[end] != '\n') {
+                at = end;
+                continue;
+            }
+            text.replace(at, home.size(), "~");
+            ++at;
+        }
+    }
+    std::vector<std::string> users;
+    if (const passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_name)
+        users.emplace_back(entry->pw_name);
+    if (const char* env = std::getenv("USER")) users.emplace_back(env);
+    // root names nobody in particular, and says which account the report was made from.
+    for (const std::string& user : users) {
+        if (user.size() > 1 && user != "root") ReplaceWord(text, user, "<user>");
+    }
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) == 0 && std::strlen(host) > 1)
+        ReplaceWord(text, host, "<host>");
+    return text;
+}
+
+// "Linux 6.1.0-18-amd64 x86_64, Debian GNU/Linux 12 (bookworm)"
+std::string SystemText() {
+    std::string text = "unknown";
+    utsname names{};
+    if (::uname(&names) == 0) {
+        text = std::string(names.sysname) + " " + names.release + " " + names.machine;
+    }
+    std::ifstream release("/etc/os-release");
+    for (std::string line; std::getline(release, line);) {
+        if (line.rfind("PRETTY_NAME=", 0) != 0) continue;
+        std::string name = line.substr(12);
+        if (name.size() >= 2 && (name.front() == '"' || name.front() == '\'') &&
+            name.back() == name.front())
+            name = name.substr(1, name.size() - 2);
+        text += ", " + name;
+        break;
+    }
+    return Shown(text);
+}
+
+// How long the report waits for an ESC when no --timeout is given: an ESC on the link answers
+// within a few polls, and a racer without one should not wait long for the file.
+constexpr int kReportWaitSec = 5;
+
+}  // namespace
+
+int Ports(std::ostream& out) {
+    const auto bridges = ListBridges("/sys", "/dev");
+    if (bridges.empty()) {
+        out << "No CP210x bridge (USB 10c4:ea60) found.\n";
+        return kExitOk;
+    }
+    for (const auto& b : bridges) {
+        // Product and serial are the device's own strings, shown escaped.
+        out << Shown(b.node);
+        if (!b.product.empty()) out << "  " << Shown(b.product);
+        if (!b.serial.empty()) out << "  serial " << Shown(b.serial);
+        out << "  (" << Shown(b.usbPath) << ")\n";
+    }
+    return kExitOk;
+}
+
+int Doctor(const Options& o, std::ostream& out, std::ostream& err) {
+    if (!o.args.empty()) {
+        err << "vornactl: doctor takes no arguments\n" << kUsage;
+        return kExitUsage;
+    }
+    const PortCheckResult check = CheckThePort(o);
+    out << PortCheckText(check);
+    return check.ready ? kExitOk : kExitDevice;
+}
+
+// One text file for support: the version, the system, the port check, and the connected ESC's
+// identity and settings with the bytes of that exchange. No ESC answering is reported, not a
+// failure: the file is as useful without one. Written whole or not at all, like read -o.
+int Report(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.args.size() != 1 || o.args[0].empty()) {
+        err << "vornactl: report takes one file name\n" << kUsage;
+        return kExitUsage;
+    }
+    const std::filesystem::path file = o.args[0];
+    std::string problem;
+    if (!CheckReplaceable(file, "report", &problem)) {
+        err << "vornactl: " << Shown(problem) << "\n";
+        return kExitFile;
+    }
+    std::ostringstream text;
+    text << "VORNA USB Link report\n\n"
+         << "Program: vornactl " << kVersion << "\n"
+         << "System: " << SystemText() << "\n\n"
+         << "== Connection check (vornactl doctor) ==\n";
+    const PortCheckResult check = CheckThePort(o);
+    text << PortCheckText(check) << "\n== ESC ==\n";
+
+    std::mutex traceMutex;
+    std::vector<std::string> trace;
+    if (!check.ready) {
+        text << "No ESC was asked: the port is not ready (see above).\n";
+    } else {
+        Options wait = o;
+        if (!o.timeoutGiven) wait.timeoutSec = kReportWaitSec;
+        std::ostringstream sessionLog, why;
+        {
+            Session session(LocationFor(o), sessionLog, false, [&](const std::string& line) {
+                std::lock_guard lock(traceMutex);
+                trace.push_back(line);
+            });
+            if (ConnectEsc(session, wait, why) == kExitOk) {
+                text << EscIdentityText(session) << "\nSettings:\n"
+                     << SettingsTable(session.setup.Snapshot(), session.setup.FirmwareText());
+            } else {
+                text << "No ESC answered (the report is complete without one):\n" << why.str();
+            }
+        }
+        // The session has ended: its link thread writes no more.
+        text << sessionLog.str();
+    }
+    text << "\n== Byte trace ==\n";
+    if (trace.empty()) text << "(no bytes were exchanged)\n";
+    for (const std::string& line : trace) {
+        text << line << "\n";
+        if (o.trace) err << line << "\n";
+    }
+    if (!WriteFileReplacing(file, Redacted(text.str()), &problem, "report")) {
+        err << "vornactl: " << Shown(problem) << "\n";
+        return kExitFile;
+    }
+    out << "Report written to " << Shown(file.string()) << " (" << check.verdict << ")\n";
+    return kExitOk;
+}
+
+}  // namespace vorna::cli

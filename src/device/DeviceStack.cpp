@@ -1,0 +1,58 @@
+#include "device/DeviceStack.h"
+
+#include <ctime>
+#include <utility>
+
+#include "settings/Profiles.h"
+
+namespace vorna {
+
+DeviceStack::DeviceStack(BridgeLocation location, EscSetupModel& setup, FirmwarePageModel& firmware,
+                         LinkView& view)
+    : setup_(setup),
+      firmware_(firmware),
+      monitor_(link_, std::move(location), setup, firmware, view, thread_),
+      esc_(
+          link_, setup, firmware, thread_, [this] { return monitor_.Mode() == DeviceMode::Fix; },
+          [this] { return monitor_.OddAnswer(); }),
+      card_(
+          link_, firmware, thread_,
+          [this] { return monitor_.CardState() == DeviceState::Connected; },
+          [this] { monitor_.CardReplaced(); }),
+      updater_(esc_, card_) {
+    // Both procedures that replace the ESC's settings keep them first, the same way.
+    esc_.backup = [this] { return BackUpEscSettings(setup_); };
+    monitor_.Transfer().backup = [this] { return BackUpEscSettings(setup_); };
+    monitor_.SetFirmwareUpdates(&updater_);
+}
+
+DeviceStack::~DeviceStack() {
+    Shutdown();
+}
+
+void DeviceStack::Start(std::function<void()> afterTick) {
+    afterTick_ = std::move(afterTick);
+    thread_.Run([this] { Tick(); });
+}
+
+void DeviceStack::Post(std::function<void()> job) {
+    thread_.Post(std::move(job));
+}
+
+void DeviceStack::Shutdown() {
+    thread_.Shutdown();
+}
+
+void DeviceStack::Tick() {
+    monitor_.OnTimer();
+    if (afterTick_) afterTick_();
+}
+
+SettingsBackup BackUpEscSettings(const EscSetupModel& setup) {
+    const ExportResult saved =
+        BackUpSettings(setup.EscValues(), BackupFolder(), std::time(nullptr));
+    return saved.ok ? SettingsBackup{saved.writtenPath.string(), ""}
+                    : SettingsBackup{"", saved.error};
+}
+
+}  // namespace vorna
