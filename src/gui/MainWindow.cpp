@@ -129,14 +129,15 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     link_ = std::make_unique<LinkController>(options_.location, setup_, firmware_);
     ConnectLink();
     settingsFiles_ = std::make_unique<SettingsFileMenu>(
-        setup_, options_.chooseSettingsFile, options_.presenter,
+        setup_, options_.chooseSettingsFile,
+        [this](QWidget* owner, const QString& text, bool error) { Tell(owner, text, error); },
         [this] { return setupPage_->MayDiscardUnsentChanges(); });
     connectionCheck_ = std::make_unique<ConnectionCheck>(options_.location);
     connect(connectionCheck_.get(), &ConnectionCheck::finished, this,
             [this](const QString& text, bool ready) {
                 checkAction_->setEnabled(true);
                 // The text quotes paths and process names: the box shows plain text.
-                options_.presenter(this, text, !ready);
+                Tell(this, text, !ready);
             });
 
     SelectLinksPage();
@@ -338,16 +339,20 @@ void MainWindow::BuildPages() {
     placement_.Add(container_, QRect(250, 0, 985, 630));
     const QRect pageRect(0, 0, 985, 630);
     linksPage_ = new LinksPage(options_.dataDir, options_.urlOpener, container_);
+    linksPage_->SetInform(
+        [this](QWidget* parent, const QString& text) { Tell(parent, text, false); });
     setupPage_ = new EscSetupPage(setup_, options_.dataDir, pageTextSize_, container_);
     setupPage_->SetOwnProfileFolder(UserFolder("Profile"));
-    setupPage_->SetConfirm(options_.confirm);
+    setupPage_->SetConfirm(
+        [this](QWidget* parent, const QString& question) { return Ask(parent, question); });
     setupPage_->SetInform(
-        [this](QWidget* parent, const QString& text) { options_.presenter(parent, text, true); });
+        [this](QWidget* parent, const QString& text) { Tell(parent, text, true); });
     firmwarePage_ = new FirmwarePage(firmware_, options_.dataDir, UserFirmwareFolder(),
                                      firmwareTextSize_, container_);
     firmwarePage_->SetInform(
-        [this](QWidget* parent, const QString& text) { options_.presenter(parent, text, false); });
-    firmwarePage_->SetConfirm(options_.confirm);
+        [this](QWidget* parent, const QString& text) { Tell(parent, text, false); });
+    firmwarePage_->SetConfirm(
+        [this](QWidget* parent, const QString& question) { return Ask(parent, question); });
     for (QWidget* page : {static_cast<QWidget*>(linksPage_), static_cast<QWidget*>(setupPage_),
                           static_cast<QWidget*>(firmwarePage_)}) {
         placement_.Add(page, pageRect);
@@ -379,13 +384,17 @@ void MainWindow::ConnectLink() {
     connect(link_.get(), &LinkController::messageRequested, this, &MainWindow::OnMessage);
     connect(link_.get(), &LinkController::retryRequested, this,
             [this](quint64 ticket, const QString& text) {
-                const bool retry = !closing_ && options_.askRetry(this, text);
-                link_->MessageDismissed(ticket, retry);
+                WhenNoWindowBox([this, ticket, text] {
+                    const bool retry = !closing_ && options_.askRetry(this, text);
+                    link_->MessageDismissed(ticket, retry);
+                });
             });
     connect(link_.get(), &LinkController::questionRequested, this,
             [this](quint64 ticket, const QString& text) {
-                const bool yes = !closing_ && options_.confirm(this, text);
-                link_->MessageDismissed(ticket, yes);
+                WhenNoWindowBox([this, ticket, text] {
+                    const bool yes = !closing_ && options_.confirm(this, text);
+                    link_->MessageDismissed(ticket, yes);
+                });
             });
     firmwareNews_ = std::make_unique<FirmwareModelNews>(firmware_);
     connect(firmwareNews_.get(), &FirmwareModelNews::changed, this, &MainWindow::ShowFirmwareNews);
@@ -405,8 +414,46 @@ void MainWindow::ConnectLink() {
 }
 
 void MainWindow::OnMessage(quint64 ticket, const QString& text, bool errorIcon) {
-    if (!closing_) options_.presenter(this, text, errorIcon);
-    link_->MessageDismissed(ticket);
+    WhenNoWindowBox([this, ticket, text, errorIcon] {
+        if (!closing_) options_.presenter(this, text, errorIcon);
+        link_->MessageDismissed(ticket);
+    });
+}
+
+// The link's boxes wait while the window has a box of its own open: shown over it, the later
+// box would leave the earlier one open underneath, answered out of order. The link thread
+// waits for its box anyway, so nothing is lost by the wait.
+void MainWindow::WhenNoWindowBox(std::function<void()> show) {
+    if (windowBoxes_ > 0) {
+        waitingLinkBoxes_.push_back(std::move(show));
+        return;
+    }
+    show();
+}
+
+void MainWindow::WindowBoxClosed() {
+    if (--windowBoxes_ > 0 || waitingLinkBoxes_.empty()) return;
+    // Shown from the event loop, not from inside the code that asked the window's question.
+    QTimer::singleShot(0, this, [this] {
+        while (windowBoxes_ == 0 && !waitingLinkBoxes_.empty()) {
+            std::function<void()> show = std::move(waitingLinkBoxes_.front());
+            waitingLinkBoxes_.pop_front();
+            show();
+        }
+    });
+}
+
+bool MainWindow::Ask(QWidget* parent, const QString& question) {
+    ++windowBoxes_;
+    const bool yes = options_.confirm(parent, question);
+    WindowBoxClosed();
+    return yes;
+}
+
+void MainWindow::Tell(QWidget* parent, const QString& text, bool errorIcon) {
+    ++windowBoxes_;
+    options_.presenter(parent, text, errorIcon);
+    WindowBoxClosed();
 }
 
 void MainWindow::OnDeviceModeChanged(DeviceMode mode, bool escPageEnabled, bool firmwarePageEnabled,
@@ -706,13 +753,20 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     // Asked whatever the way of closing: a device whose update is cut off may not start again.
     if (UpdateBusy()) {
-        if (!closing_) options_.presenter(this, kCloseRefusedText, false);
+        if (!closing_) Tell(this, kCloseRefusedText, false);
         return;
     }
-    if (!closing_ && !setupPage_->MayDiscardUnsentChanges()) return;
-    if (!closing_ && (setup_.WriteRequested() || setup_.DefaultRequested()) &&
-        !options_.confirm(this, kWriteUnderWayQuestion)) {
-        return;
+    if (!closing_) {
+        // One question, about what is happening: settings on their way to the ESC are not
+        // unsent changes to be discarded.
+        if (setup_.WriteRequested() || setup_.DefaultRequested()) {
+            if (!Ask(this,
+                     setup_.WriteRequested() ? kWriteUnderWayQuestion : kRestoreUnderWayQuestion)) {
+                return;
+            }
+        } else if (!setupPage_->MayDiscardUnsentChanges()) {
+            return;
+        }
     }
     if (std::exchange(closing_, true) && !isVisible()) return;  // already on its way
     // The link thread may be in a transaction for a few seconds more: the window goes at once

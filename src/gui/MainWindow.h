@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <array>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -123,8 +124,13 @@ public:
     // Nothing would be cut off if the session ended now: no firmware update requested or
     // running, no settings write requested or being sent.
     bool MayEndSessionNow() const;
+    // Asked when the window is closed while settings are on their way to the ESC.
     static constexpr char kWriteUnderWayQuestion[] =
-        "Settings are still being sent to the ESC. Close the program once they are written?";
+        "The settings are being sent to the ESC right now.\n\nClose the program once they "
+        "are written and checked?";
+    static constexpr char kRestoreUnderWayQuestion[] =
+        "The ESC is restoring its factory settings right now.\n\nClose the program once it "
+        "has?";
     static constexpr char kCloseRefusedText[] =
         "A firmware update is running. Please wait until it has finished before closing the "
         "program: an interrupted update can leave the device without working firmware.";
@@ -151,6 +157,11 @@ private:
     void ChooseMode(void (LinkController::*choose)());
     void ShowModeChecks();
     void OnMessage(quint64 ticket, const QString& text, bool errorIcon);
+    // The window's own boxes: while one is open, the link's wait (WhenNoWindowBox).
+    bool Ask(QWidget* parent, const QString& question);
+    void Tell(QWidget* parent, const QString& text, bool errorIcon);
+    void WhenNoWindowBox(std::function<void()> show);
+    void WindowBoxClosed();
     void ShowAbout();
     void CheckConnection();
     void ShowFirmwareNews();
@@ -215,6 +226,8 @@ private:
     int pageTextSize_ = 100;     // the ESC setup page's
     int firmwareTextSize_ = 85;  // the firmware page's
     bool closing_ = false;
+    int windowBoxes_ = 0;  // boxes of the window's own now open
+    std::deque<std::function<void()>> waitingLinkBoxes_;
     bool escPageEnabled_ = false;
     bool firmwarePageEnabled_ = false;
     bool updateGuard_ = false;

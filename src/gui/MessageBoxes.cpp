@@ -13,6 +13,8 @@ QMessageBox* NewPlainBox(QWidget* parent, QMessageBox::Icon icon, const QString&
     auto* box = new QMessageBox(icon, QString::fromUtf8(kAppTitle), QString(), buttons, parent);
     box->setTextFormat(Qt::PlainText);
     box->setText(text);
+    // Paths, addresses and device texts can be copied from the box.
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return box;
 }
 

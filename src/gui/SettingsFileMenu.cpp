@@ -23,7 +23,15 @@ void SettingsFileMenu::Export(QWidget* parent) {
     const QString chosen = choose_(parent, true);
     if (chosen.isEmpty()) return;
     const ExportResult result = vorna::ExportSettings(model_.Snapshot(), chosen.toStdString());
-    if (!result.ok) present_(parent, QString::fromStdString(result.error), true);
+    if (!result.ok) {
+        present_(parent, QString::fromStdString(result.error), true);
+        return;
+    }
+    // Said, so an export is never a silent outcome, with where the file is.
+    present_(parent,
+             QStringLiteral("The settings were saved in:\n%1")
+                 .arg(QString::fromStdString(result.writtenPath.string())),
+             false);
 }
 
 void SettingsFileMenu::Import(QWidget* parent) {

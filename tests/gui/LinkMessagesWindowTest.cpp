@@ -35,7 +35,7 @@ protected:
         MainWindow::Options options;
         options.location.fixedPath = Link();
         options.dataDir = dir.Path();
-        options.urlOpener = [](const QString&) {};
+        options.urlOpener = [](const QString&) { return true; };
         options.presenter = [this](QWidget*, const QString& text, bool error) {
             messages.push_back({text, error});
         };

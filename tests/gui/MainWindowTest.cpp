@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <fstream>
+#include <functional>
 #include <future>
 #include <set>
 
@@ -45,7 +46,10 @@ protected:
         MainWindow::Options options;
         options.location.fixedPath = port;
         options.dataDir = dir.Path();
-        options.urlOpener = [this](const QString& url) { opened.push_back(url); };
+        options.urlOpener = [this](const QString& url) {
+            opened.push_back(url);
+            return true;
+        };
         options.presenter = [this](QWidget*, const QString& text, bool error) {
             messages.push_back({text, error});
         };
@@ -55,6 +59,7 @@ protected:
         };
         options.confirm = [this](QWidget*, const QString& text) {
             confirmations.push_back(text);
+            if (whileAsked) whileAsked();
             return confirmAnswer;
         };
         auto window = std::make_unique<MainWindow>(options);
@@ -70,6 +75,7 @@ protected:
     std::vector<QString> questions;
     std::vector<QString> confirmations;  // asked before unsent changes would be lost
     bool confirmAnswer = true;
+    std::function<void()> whileAsked;  // runs while a question is open, as a user taking time
 };
 
 TEST_F(MainWindowTest, StartsOnTheLinksPageWithOnlyItsButton) {
@@ -323,6 +329,34 @@ TEST_F(MainWindowTest, UnsentChangesAreAskedAboutBeforeAModeChangeOrClose) {
     EXPECT_FALSE(w->isVisible());
 }
 
+// Closing while settings are being sent asks one question that says so, and the send's own
+// message, arriving while it is open, waits for it rather than covering it.
+TEST_F(MainWindowTest, ClosingDuringASendAsksOnceAndTheSendsMessageWaits) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    auto w = Open(Link());
+    w->Action(gui::MainWindow::kIdmEsc)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
+    const int drag = w->SetupModel().Snapshot().List(ParamId::DragBrake).selection;
+    w->SetupModel().SelectByUser(ParamId::DragBrake, drag + 1);
+    w->SetupModel().RequestWrite();
+    bool messageUnderQuestion = false;
+    whileAsked = [&] {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !w->SetupModel().WriteRequested(); }, 20000));
+        QTest::qWait(300);  // the send's message is on its way meanwhile
+        messageUnderQuestion = !messages.empty();
+    };
+    confirmAnswer = false;
+    w->close();
+    whileAsked = nullptr;
+    ASSERT_EQ(confirmations.size(), 1u);
+    EXPECT_EQ(confirmations[0], MainWindow::kWriteUnderWayQuestion);
+    EXPECT_FALSE(messageUnderQuestion);
+    EXPECT_TRUE(w->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 10000));
+    EXPECT_EQ(messages[0].text, "Settings sent and verified");
+}
+
 TEST_F(MainWindowTest, WindowKeepsServingEventsWhileTheLinkIsBusy) {
     auto w = Open(Link());
     std::promise<void> release;
@@ -427,7 +461,12 @@ TEST_F(MainWindowTest, FileMenuExportsAndImportsSettings) {
     chosen = QString::fromStdString((dir / "race").string());
     w.Action(gui::MainWindow::kIdmExportSettings)->trigger();
     ASSERT_TRUE(std::filesystem::exists(dir / "race.cfg"));
-    EXPECT_TRUE(messages.empty());
+    // The export says where the file went.
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.endsWith(QString::fromStdString((dir / "race.cfg").string())))
+        << messages[0].text.toStdString();
+    EXPECT_FALSE(messages[0].error);
+    messages.clear();
 
     w.SetupModel().SelectByUser(ParamId::DragBrake, drag + 7);
     w.SetupModel().SelectByUser(ParamId::LipoCells, offSlope + 1);

@@ -157,6 +157,7 @@ protected:
         options.dataDir = VORNA_BINARY_DIR "/bin";
         options.urlOpener = [](const QString& url) {
             ADD_FAILURE() << "opened " << url.toStdString();
+            return true;
         };
         if (!messageBoxes) {
             options.presenter = [](QWidget*, const QString& text, bool) {

@@ -5,6 +5,7 @@
 #include <QPalette>
 #include <utility>
 
+#include "gui/MessageBoxes.h"
 #include "gui/pages/PageLook.h"
 #include "gui/skin/Skin.h"
 #include "gui/widgets/PictureButton.h"
@@ -59,9 +60,7 @@ LinksPage::LinksPage(const std::filesystem::path& configFolder, UrlOpener opener
         auto* button = KeyboardButtonOver(this, area.rect, link);
         button->setObjectName(QString::number(area.id));
         keys_[i] = button;
-        connect(button, &PictureButton::clicked, this, [this, &link] {
-            if (opener_) opener_(link);
-        });
+        connect(button, &PictureButton::clicked, this, [this, &link] { Open(link); });
     }
 }
 
@@ -74,6 +73,30 @@ void LinksPage::SetScale(const SkinScale& scale) {
         keys_[i]->setGeometry(areas_[i].rect);
     }
     update();
+}
+
+void LinksPage::SetInform(Inform inform) {
+    inform_ = std::move(inform);
+}
+
+// A click that opens nothing would look broken: the user gets the address to copy instead.
+void LinksPage::Open(const QString& link) {
+    if (!opener_ || opener_(link)) return;
+    const QUrl url = WebUrlFromLinkText(link);
+    const QString text = url.isEmpty()
+                             ? QStringLiteral(
+                                   "This link in config.ini is not a web address, so it was not "
+                                   "opened:\n\n%1")
+                                   .arg(link)
+                             : QStringLiteral(
+                                   "No web browser could be opened for this page. Copy its address "
+                                   "into a browser:\n\n%1")
+                                   .arg(url.toString());
+    if (inform_) {
+        inform_(window(), text);
+    } else {
+        ShowPlainMessage(window(), QMessageBox::Information, text);
+    }
 }
 
 QSize LinksPage::sizeHint() const {
@@ -124,10 +147,10 @@ void LinksPage::mousePressEvent(QMouseEvent* event) {
     const bool plainLeft = event->button() == Qt::LeftButton &&
                            event->buttons() == Qt::LeftButton &&
                            !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier));
-    if (plainLeft && opener_) {
+    if (plainLeft) {
         const QPoint point = event->position().toPoint();
         for (const ClickArea& area : areas_) {
-            if (StrictlyInside(area.rect, point)) opener_(links_[Index(area.link)]);
+            if (StrictlyInside(area.rect, point)) Open(links_[Index(area.link)]);
         }
     }
     QWidget::mousePressEvent(event);

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <array>
 #include <filesystem>
+#include <functional>
 
 #include "gui/AppConfig.h"
 #include "gui/UrlOpener.h"
@@ -45,6 +46,11 @@ public:
     LinksPage(const std::filesystem::path& configFolder, UrlOpener opener,
               QWidget* parent = nullptr);
 
+    // Tells the user a link could not be opened, with its address to copy; without one set, a
+    // message box tells.
+    using Inform = std::function<void(QWidget* parent, const QString& text)>;
+    void SetInform(Inform inform);
+
     // Draws the page at `scale`: the picture and the click areas.
     void SetScale(const SkinScale& scale);
 
@@ -66,12 +72,14 @@ protected:
 
 private:
     bool AnyAreaContains(QPoint point) const;
+    void Open(const QString& link);
     void UpdateCursor(QPoint point);
 
     std::array<QString, kProductLinkCount> links_;
     std::array<ClickArea, kAreaCount> areas_;
     std::array<QWidget*, kAreaCount> keys_{};  // the keyboard's way to each area
     UrlOpener opener_;
+    Inform inform_;
     QPixmap picture_;
     SkinScale scale_;
 };
