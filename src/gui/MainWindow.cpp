@@ -44,7 +44,7 @@ constexpr char kWindowStyle[] =
     "QDialog QPushButton:pressed { background: #d00000; }"
     "QDialog QPushButton:focus { border: 2px solid #ff7a3c; }"
     // The text panels take the focus so the keyboard can scroll them; this is their mark.
-    "QPlainTextEdit { border: 1px solid transparent; }"
+    "QPlainTextEdit { border: 2px solid transparent; }"
     "QPlainTextEdit:focus { border-color: rgb(255, 200, 64); }"
     "QScrollBar { background: #101010; }"
     "QScrollBar:vertical { width: 14px; }"

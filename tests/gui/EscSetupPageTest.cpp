@@ -115,7 +115,9 @@ protected:
                     return ::testing::AssertionFailure() << "list " << id << " entry " << i;
                 }
             }
-            if (list->isEnabled() != (option.enabled && option.writable)) {
+            // A list the model has no entries for takes no input either.
+            const bool usable = option.enabled && option.writable && !option.entries.empty();
+            if (list->isEnabled() != usable) {
                 return ::testing::AssertionFailure() << "list " << id << " enabled state";
             }
             if (list->currentIndex() != option.selection) {
@@ -241,6 +243,15 @@ TEST_F(EscSetupPageTest, ReadShowsTheRecordInEveryList) {
                   rig->setup.ModelNameText());
 
         if (model == 16) {
+            // Lists the model has no setting for say so, take no input and tell why.
+            for (const ParamId id :
+                 {ParamId::PwLvSwPoint, ParamId::PowerLevel2, ParamId::DriveMode}) {
+                const SkinComboBox* list = page->List(id);
+                EXPECT_FALSE(list->isEnabled()) << id;
+                EXPECT_EQ(list->currentIndex(), -1) << id;
+                EXPECT_EQ(list->placeholderText(), EscSetupPage::kNotUsedText) << id;
+                EXPECT_TRUE(list->toolTip().startsWith("This ESC has no ")) << id;
+            }
             if (const char* shot = std::getenv("VORNA_PAGE_SHOT")) page->grab().save(shot);
         }
     }

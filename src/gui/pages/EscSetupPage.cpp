@@ -112,43 +112,42 @@ struct ListPlace {
     ParamId id;
     QPoint topLeft;
     int width;
-    int dropHeight;  // the face and the open list together
 };
 
 const ListPlace kListPlaces[] = {
     // Left column, 33 pixels apart.
-    {ParamId::OperationMode, {145, 60}, 160, 200},
-    {ParamId::ReverseSpeed, {145, 93}, 160, 120},
-    {ParamId::LowVoltCut, {145, 126}, 160, 120},
-    {ParamId::DragBrake, {145, 159}, 160, 120},
-    {ParamId::InitialBrake, {145, 192}, 160, 120},
-    {ParamId::FullBrake, {145, 225}, 160, 120},
-    {ParamId::BrakeFrequency, {145, 258}, 160, 120},
-    {ParamId::PwLvSwPoint, {145, 291}, 160, 120},
-    {ParamId::PowerLevel1, {145, 324}, 160, 120},
-    {ParamId::PowerLevel2, {145, 357}, 160, 120},
-    {ParamId::DriveFrequency, {145, 390}, 160, 120},
-    {ParamId::NeutralDeadBand, {145, 423}, 160, 120},
-    {ParamId::TempCutSet, {145, 456}, 160, 120},
-    {ParamId::RotationMode, {145, 489}, 160, 120},
-    {ParamId::BrakeRateControl, {145, 522}, 160, 120},
-    {ParamId::CoastValue, {145, 555}, 160, 120},
-    {ParamId::DriveMode, {145, 588}, 160, 120},
+    {ParamId::OperationMode, {145, 60}, 160},
+    {ParamId::ReverseSpeed, {145, 93}, 160},
+    {ParamId::LowVoltCut, {145, 126}, 160},
+    {ParamId::DragBrake, {145, 159}, 160},
+    {ParamId::InitialBrake, {145, 192}, 160},
+    {ParamId::FullBrake, {145, 225}, 160},
+    {ParamId::BrakeFrequency, {145, 258}, 160},
+    {ParamId::PwLvSwPoint, {145, 291}, 160},
+    {ParamId::PowerLevel1, {145, 324}, 160},
+    {ParamId::PowerLevel2, {145, 357}, 160},
+    {ParamId::DriveFrequency, {145, 390}, 160},
+    {ParamId::NeutralDeadBand, {145, 423}, 160},
+    {ParamId::TempCutSet, {145, 456}, 160},
+    {ParamId::RotationMode, {145, 489}, 160},
+    {ParamId::BrakeRateControl, {145, 522}, 160},
+    {ParamId::CoastValue, {145, 555}, 160},
+    {ParamId::DriveMode, {145, 588}, 160},
     // Middle column, 31 pixels apart.
-    {ParamId::BecVoltage, {458, 20}, 160, 120},
-    {ParamId::BoostTiming, {458, 51}, 160, 120},
-    {ParamId::BoostStartRpm, {458, 82}, 160, 120},
-    {ParamId::BoostEndRpm, {458, 113}, 160, 120},
-    {ParamId::BoostAcc, {458, 144}, 160, 120},
-    {ParamId::TurboTiming, {458, 175}, 160, 120},
-    {ParamId::TurboSlope, {458, 206}, 160, 120},
-    {ParamId::LipoCells, {458, 237}, 160, 120},
-    {ParamId::TurboDelay, {458, 268}, 160, 120},
-    {ParamId::BtSoftPower, {458, 299}, 160, 120},
-    {ParamId::BtSoftThRange, {458, 330}, 160, 120},
+    {ParamId::BecVoltage, {458, 20}, 160},
+    {ParamId::BoostTiming, {458, 51}, 160},
+    {ParamId::BoostStartRpm, {458, 82}, 160},
+    {ParamId::BoostEndRpm, {458, 113}, 160},
+    {ParamId::BoostAcc, {458, 144}, 160},
+    {ParamId::TurboTiming, {458, 175}, 160},
+    {ParamId::TurboSlope, {458, 206}, 160},
+    {ParamId::LipoCells, {458, 237}, 160},
+    {ParamId::TurboDelay, {458, 268}, 160},
+    {ParamId::BtSoftPower, {458, 299}, 160},
+    {ParamId::BtSoftThRange, {458, 330}, 160},
     // Pre-set profiles.
-    {ParamId::Category, {370, 440}, 250, 120},
-    {ParamId::SetupSheet, {370, 495}, 250, 120},
+    {ParamId::Category, {370, 440}, 250},
+    {ParamId::SetupSheet, {370, 495}, 250},
 };
 
 struct TextPlace {
@@ -176,11 +175,12 @@ const TextPlace kTextPlaces[] = {
 
 const QRect kMemoPlace(680, 470, 280, 80);
 
-// The unsent-change mark sits in the gap between a list and its caption: the captions end at
-// least 13 pixels before their lists.
-constexpr int kMarkWidth = 8;
-constexpr int kMarkGap = 2;  // between the mark and its list
-const QColor kMarkColor(235, 40, 40);
+// The unsent-change mark is a white bar as tall as the list, in the gap between the list and its
+// caption (the captions end at least 5 pixels before their lists): white stands out beside the
+// grey face and the black page at arm's length, and is no colour the skin uses for anything else.
+constexpr int kMarkWidth = 4;
+constexpr int kMarkGap = 1;  // between the mark and its list
+const QColor kMarkColor(255, 255, 255);
 
 // The sheet note runs under the sheet chooser, inside the pre-set frame above its bottom edge.
 constexpr int kSheetNoteLeft = 352;
@@ -189,17 +189,10 @@ constexpr int kSheetNoteBottom = 536;
 constexpr int kSheetNotePointSize = 7;
 const QColor kSheetNoteColor(165, 165, 165);
 
-QPixmap MarkPixmap(const SkinScale& scale) {
-    const qreal ratio = scale.DevicePixelRatio();
-    const int side = scale.Px(kMarkWidth);
-    QPixmap pixmap(QSize(side, side) * ratio);
+QPixmap MarkPixmap(QSize size, qreal ratio) {
+    QPixmap pixmap(size * ratio);
     pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(kMarkColor);
-    painter.drawEllipse(QRectF(1, 1, side - 2, side - 2));
+    pixmap.fill(kMarkColor);
     return pixmap;
 }
 
@@ -304,8 +297,6 @@ void EscSetupPage::BuildLists() {
         list->SetFontFace(kListFace);
         list->SetFontSize(textSize_);
         list->setObjectName(QString::number(ListControl(p.id)));
-        // The open list scrolls within the height the layout gives it.
-        list->SetDropHeight(p.dropHeight);
         lists_[p.id] = list;
     }
     for (const ParamId id : kParameters) {
@@ -336,13 +327,12 @@ void EscSetupPage::LayoutLists() {
                                         QFontMetrics(list->SkinFont()).height() + scale.Px(6));
         list->setGeometry(QRect(scale.Point(p.topLeft), QSize(scale.Px(p.width), faceHeight)));
     }
-    const QPixmap pixmap = MarkPixmap(scale);
     for (const auto& [id, mark] : unsentMarks_) {
         const QRect face = lists_.at(id)->geometry();
-        const int width = scale.Px(kMarkWidth);
-        mark->setGeometry(face.left() - scale.Px(kMarkGap) - width, face.top(), width,
+        const int width = std::max(3, scale.Px(kMarkWidth));
+        mark->setGeometry(face.left() - std::max(1, scale.Px(kMarkGap)) - width, face.top(), width,
                           face.height());
-        mark->setPixmap(pixmap);
+        mark->setPixmap(MarkPixmap(mark->size(), scale.DevicePixelRatio()));
     }
     const int top = lists_.at(ParamId::SetupSheet)->geometry().bottom() + scale.Px(2);
     const int left = scale.Px(kSheetNoteLeft);
@@ -355,7 +345,7 @@ void EscSetupPage::BuildUnsentMarks() {
     for (const ParamId id : kParameters) {
         auto* mark = new QLabel(this);
         mark->setAlignment(Qt::AlignCenter);
-        mark->setToolTip(QStringLiteral("Changed here, not sent to the ESC yet"));
+        mark->setToolTip(QString::fromLatin1(kUnsentTip));
         mark->hide();
         unsentMarks_[id] = mark;
     }
@@ -451,24 +441,45 @@ void EscSetupPage::ShowChanges(unsigned changes) {
         ShowMiddleCaptions(state.modelType);
     }
     if (lists || (changes & SetupModelNews::kSelections) != 0) {
+        // What the identified model has at all, before a Drive Mode choice turns lists off.
+        SetupState model = state;
+        FillOptionLists(model);
         for (const ParamId id : kParameters) {
             SkinComboBox* list = lists_.at(id);
             const OptionList& option = state.List(id);
+            // A list the identified model has no such setting for offers nothing: it says so,
+            // rather than look like an empty list that might open.
+            const OptionList& ofModel = model.List(id);
+            const bool notUsed =
+                state.modelType != 0 && (!ofModel.enabled || ofModel.entries.empty());
             if (lists) {
                 // A setting the ESC does not take from the PC shows its value, dimmed.
-                list->setEnabled(option.enabled && option.writable);
-                list->setToolTip(option.writable || option.entries.empty()
-                                     ? QString()
-                                     : QStringLiteral("This ESC does not take this setting from "
-                                                      "the PC: the list shows its own value."));
+                list->setEnabled(option.enabled && option.writable && !notUsed);
+                QString tip;
+                if (notUsed) {
+                    tip = QStringLiteral("This ESC has no %1 setting.")
+                              .arg(FromEightBit(ListCaption(id, state.modelType)));
+                } else if (!option.writable && !option.entries.empty()) {
+                    tip = QStringLiteral(
+                        "This ESC does not take this setting from the PC: the list shows its "
+                        "own value.");
+                }
+                list->setProperty("tip", tip);
             }
             // Lists of a model whose settings are not (or no longer) the ESC's say so.
-            list->setPlaceholderText(!state.recordValid && !option.entries.empty()
-                                         ? QString::fromLatin1(kNotReadText)
-                                         : QString());
-            if (list->currentIndex() != option.selection) {
+            QString placeholder;
+            if (notUsed) {
+                placeholder = QString::fromLatin1(kNotUsedText);
+            } else if (!state.recordValid && !option.entries.empty()) {
+                placeholder = QString::fromLatin1(kNotReadText);
+            } else if (!option.enabled && option.selection < 0) {
+                placeholder = QString::fromLatin1(kOffWithDriveModeText);
+            }
+            list->setPlaceholderText(placeholder);
+            const int shown = notUsed ? -1 : option.selection;
+            if (list->currentIndex() != shown) {
                 const QSignalBlocker quiet(list);
-                list->setCurrentIndex(option.selection);
+                list->setCurrentIndex(shown);
             }
             // The face is repainted even when the blocked signal would have asked for it.
             list->update();
@@ -511,8 +522,21 @@ void EscSetupPage::ShowMiddleCaptions(int modelType) {
 void EscSetupPage::ShowUnsentMarks() {
     const std::vector<ParamId> unsent = model_.UnsentChanges();
     for (const auto& [id, mark] : unsentMarks_) {
-        mark->setVisible(std::find(unsent.begin(), unsent.end(), id) != unsent.end());
+        const bool marked = std::find(unsent.begin(), unsent.end(), id) != unsent.end();
+        mark->setVisible(marked);
+        // The bar is too thin to point at; the list says what it means.
+        lists_.at(id)->setProperty("unsent", marked);
+        ShowListTip(id);
     }
+}
+
+void EscSetupPage::ShowListTip(ParamId id) {
+    SkinComboBox* list = lists_.at(id);
+    QStringList tips;
+    const QString own = list->property("tip").toString();
+    if (!own.isEmpty()) tips << own;
+    if (list->property("unsent").toBool()) tips << QString::fromLatin1(kUnsentTip);
+    list->setToolTip(tips.join(QLatin1Char('\n')));
 }
 
 void EscSetupPage::ShowLeftAtEscValues(const std::vector<ParamId>& lists) {

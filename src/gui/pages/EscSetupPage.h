@@ -43,6 +43,12 @@ public:
     // Shown in every list while the page holds no values of the ESC: before its first read,
     // after a failed read, or once the ESC is gone or another Device mode is chosen.
     static constexpr char kNotReadText[] = "not read";
+    // Shown in a list the identified ESC's model has no setting for.
+    static constexpr char kNotUsedText[] = "not used by this ESC";
+    // Shown in a list the current Drive Mode choice turns off.
+    static constexpr char kOffWithDriveModeText[] = "off in this Drive Mode";
+    // The tooltip of a list whose change is not on the ESC yet, and of the mark beside it.
+    static constexpr char kUnsentTip[] = "Changed here, not sent to the ESC yet";
     static constexpr char kDiscardQuestion[] =
         "You have changed settings that were not sent to the ESC. Discard them?";
 
@@ -129,6 +135,7 @@ private:
     void FillEntries(ParamId id, const OptionList& option);
     void ShowMiddleCaptions(int modelType);
     void ShowUnsentMarks();
+    void ShowListTip(ParamId id);
     void ShowLeftAtEscValues(const std::vector<ParamId>& lists);
 
     void OnListActivated(ParamId id, int index);

@@ -34,9 +34,6 @@ const QString kProgressFace = QStringLiteral("Arial");
 constexpr int kProgressTextSize = 200;
 const QColor kProgressTextColor(247, 148, 29);
 constexpr int kMinListHeight = 22;
-// The face and the open list together, as on the ESC setup page: a few entries at a time, the
-// rest scrolled to, so the open list stays close to its panel.
-constexpr int kListDropHeight = 120;
 
 // Where each panel's parts go, in page pixels.
 struct PanelPlaces {
@@ -211,7 +208,6 @@ void FirmwarePage::BuildPanel(ImageKind kind) {
     panel.list->setObjectName(QString::number(at.listId));
     panel.list->SetFontFace(kBoxFace);
     panel.list->SetFontSize(textSize_);
-    panel.list->SetDropHeight(kListDropHeight);
 
     panel.start = Picture(at.startBitmap, at.start);
     panel.start->setObjectName(

@@ -25,7 +25,8 @@ namespace {
 const QColor kDark(58, 58, 58);
 const QColor kRed(255, 0, 0);
 const QColor kWhite(255, 255, 255);
-const QColor kDisabledText(120, 120, 120);
+// Dimmed text (a placeholder, a list that takes no input) still reads: 5.3 : 1 on the face.
+const QColor kDimText(176, 176, 176);
 
 // The arrow sits 23 px in from the right edge, 2 px down; the text stops 18 px short of it.
 constexpr int kArrowRightInset = 23;
@@ -179,15 +180,13 @@ void SkinComboBox::showPopup() {
     }
     // The item heights follow the skin font, which may have changed since the last opening.
     view()->doItemsLayout();
-    if (dropHeight_ > 0) {
-        setMaxVisibleItems(std::max(1, (OpenListHeightLimit() - ListMargins()) / RowHeight()));
-    }
+    setMaxVisibleItems(visibleRows_);
     QComboBox::showPopup();
     LimitOpenListHeight();
 }
 
-void SkinComboBox::SetDropHeight(int px) {
-    dropHeight_ = px;
+void SkinComboBox::SetVisibleRows(int rows) {
+    visibleRows_ = std::max(1, rows);
 }
 
 int SkinComboBox::ListMargins() const {
@@ -205,11 +204,11 @@ int SkinComboBox::RowHeight() const {
 }
 
 int SkinComboBox::OpenListHeightLimit() const {
-    return std::max(dropHeight_ - height(), RowHeight() + ListMargins());
+    return visibleRows_ * RowHeight() + ListMargins();
 }
 
 void SkinComboBox::LimitOpenListHeight() {
-    if (dropHeight_ <= 0 || popup_ == nullptr || !popup_->isVisible()) return;
+    if (popup_ == nullptr || !popup_->isVisible()) return;
     const int limit = OpenListHeightLimit();
     QRect list = popup_->geometry();
     if (list.height() <= limit) return;
@@ -260,11 +259,14 @@ void SkinComboBox::paintEvent(QPaintEvent* /*event*/) {
     const QRect textRect(0, 0, width() - scale_.Px(kTextRightInset), height());
     if (textRect.isValid()) {
         painter.setClipRect(textRect);
-        painter.setFont(SkinFont());
         // A list the connected ESC does not use shows its text dimmed, so it reads as such;
         // without a selection the placeholder says why, dimmed too.
         const bool placeholder = currentIndex() < 0 && !placeholderText().isEmpty();
-        painter.setPen(isEnabled() && !placeholder ? kWhite : kDisabledText);
+        QFont font = SkinFont();
+        // A placeholder says something about the list, not a value: set apart by its slant.
+        font.setItalic(placeholder);
+        painter.setFont(font);
+        painter.setPen(isEnabled() && !placeholder ? kWhite : kDimText);
         painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                          QLatin1Char(' ') + (placeholder ? placeholderText() : currentText()));
     }
