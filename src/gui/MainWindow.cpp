@@ -60,6 +60,8 @@ constexpr char kWindowStyle[] =
 constexpr char kProgressRestingText[] = "0%";
 // How long a finished write's last figure stays, in blink ticks (200 ms each).
 constexpr int kProgressLingerTicks = 10;
+// How long the hint blinks for a device once no Device mode is chosen: 6 s of 200 ms ticks.
+constexpr int kHintBlinkTicks = 30;
 
 // Room for the title bar and frame a window manager adds around the window, until it has
 // framed the window and the frame is known.
@@ -99,8 +101,10 @@ MainWindow::MainWindow(Options options, QWidget* parent)
 
     setWindowTitle(kAppTitle);
     setWindowIcon(QIcon(AppIconPixmap(32)));
-    // The skin has one size; a maximised window would only add black around it.
-    setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+    // The window has one size at a time: a maximise button would only add black around the skin.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setStyleSheet(kWindowStyle);
 
     textSize_ = ReadTextSize(options_.dataDir);
@@ -144,7 +148,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     ShowDeviceState();
     blinkTimer_.setInterval(200);
     connect(&blinkTimer_, &QTimer::timeout, this, &MainWindow::Blink);
-    blinkTimer_.start();
+    ShowHint();  // no Device mode yet: blinks for a device
     if (options_.startLink) link_->Start();
 }
 
@@ -408,6 +412,7 @@ void MainWindow::ConnectLink() {
         progressLinger_ = 0;
         progressButton_->setText(text);
         progressButton_->repaint();
+        KeepTicking();  // to put the figure back to rest once the write is over
     });
     connect(link_.get(), &LinkController::deviceModeChanged, this,
             &MainWindow::OnDeviceModeChanged);
@@ -490,6 +495,8 @@ void MainWindow::ShowHint() {
             return SetPicture(hint_, kBmpHintFix);
         default:
             blinkPhase_ = true;
+            blinkTicksLeft_ = kHintBlinkTicks;
+            KeepTicking();
             return SetPicture(hint_, kBmpHintOrange);
     }
 }
@@ -633,10 +640,23 @@ void MainWindow::Blink() {
         !setup_.DefaultRequested() && ++progressLinger_ >= kProgressLingerTicks) {
         RestProgress();
     }
-    // Prompt for a device only while none is chosen.
-    if (mode_ != DeviceMode::None) return;
-    SetPicture(hint_, blinkPhase_ ? kBmpHintOrange : kBmpHintWhite);
-    blinkPhase_ = !blinkPhase_;
+    // Prompt for a device only while none is chosen, and only for a few seconds: then it stays
+    // orange, asking without flashing at the user for as long as the window is open.
+    if (HintBlinking()) {
+        --blinkTicksLeft_;
+        blinkPhase_ = !blinkPhase_ || blinkTicksLeft_ == 0;
+        SetPicture(hint_, blinkPhase_ ? kBmpHintOrange : kBmpHintWhite);
+    }
+    // Nothing left to do on the next tick: the timer rests, and the idle window with it.
+    if (!HintBlinking() && progressButton_->text() == kProgressRestingText) blinkTimer_.stop();
+}
+
+bool MainWindow::HintBlinking() const {
+    return mode_ == DeviceMode::None && blinkTicksLeft_ > 0;
+}
+
+void MainWindow::KeepTicking() {
+    if (!blinkTimer_.isActive()) blinkTimer_.start();
 }
 
 void MainWindow::ShowAbout() {

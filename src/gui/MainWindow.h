@@ -112,6 +112,8 @@ public:
     int PageTextSize() const { return pageTextSize_; }
     int FirmwareTextSize() const { return firmwareTextSize_; }
     DeviceMode Mode() const { return mode_; }
+    // The hint blinks for a few seconds while no Device mode is chosen, then stays.
+    bool HintBlinking() const;
 
     // Closes for a quit asked for outside the window (Ctrl-C, a polite kill), without asking
     // about unsent changes. While a firmware update is requested or running it does nothing
@@ -183,6 +185,7 @@ public:
 
 private:
     void Blink();
+    void KeepTicking();
     void ShowPage(enum Page page);
 
     Options options_;
@@ -220,6 +223,7 @@ private:
     std::unique_ptr<ConnectionCheck> connectionCheck_;
     QTimer blinkTimer_;
     bool blinkPhase_ = true;
+    int blinkTicksLeft_ = 0;
     DeviceMode mode_ = DeviceMode::None;
     enum Page page_ = Page::Links;
     int textSize_ = 90;

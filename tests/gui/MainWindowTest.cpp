@@ -172,6 +172,11 @@ TEST_F(MainWindowTest, HintBlinksWithoutADeviceModeAndNamesTheChosenOne) {
         },
         5000));
     EXPECT_EQ(seen, (std::set<int>{gui::kBmpHintOrange, gui::kBmpHintWhite}));
+    // After a few seconds it stops, asking in orange.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->HintBlinking(); }, 10000));
+    EXPECT_EQ(w->PictureBitmap(gui::MainWindow::kIdcHint), gui::kBmpHintOrange);
+    QTest::qWait(450);
+    EXPECT_EQ(w->PictureBitmap(gui::MainWindow::kIdcHint), gui::kBmpHintOrange);
 
     // A chosen mode is shown steadily, whatever the blink phase was.
     const std::pair<int, int> modes[] = {{gui::MainWindow::kIdmEsc, gui::kBmpHintEsc},

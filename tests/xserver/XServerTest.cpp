@@ -29,6 +29,7 @@
 #include <memory>
 
 #include "gui/MainWindow.h"
+#include "gui/MessageBoxes.h"
 #include "gui/pages/AboutDialog.h"
 #include "gui/pages/EscSetupPage.h"
 #include "gui/widgets/PictureButton.h"
@@ -243,6 +244,10 @@ TEST_F(XServerTest, MessageBoxOverTheWindowIsReadable) {
                      ASSERT_NE(qobject_cast<QMessageBox*>(box), nullptr);
                      EXPECT_EQ(box->parentWidget(), window.get());
                      Save(Grab(box->frameGeometry()), "message-box");
+                     // Wide enough for its whole title, with nothing to minimise or maximise.
+                     EXPECT_GE(box->width(), gui::TitleRoom(box->windowTitle()));
+                     EXPECT_FALSE(box->windowFlags() &
+                                  (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint));
                      auto* text = box->findChild<QLabel*>("qt_msgbox_label");
                      ASSERT_NE(text, nullptr);
                      EXPECT_TRUE(text->text().contains("missing.cfg"));
@@ -371,26 +376,26 @@ TEST_F(XServerTest, TabMovesAVisibleFocusMark) {
     }
 }
 
-TEST_F(XServerTest, OpenListsKeepTheirHeight) {
+// An open list shows ten rows (all of a shorter one) and stays on the screen, at every scale.
+TEST_F(XServerTest, OpenListsShowTenRowsOnTheScreen) {
     ASSERT_NO_FATAL_FAILURE(OpenWithEsc(13));
     gui::EscSetupPage* page = ShowSetupPage();
-    struct Limit {
-        ParamId id;
-        int height;  // the face and the open list together
-        const char* name;
-    };
-    for (const Limit& limit : {Limit{ParamId::OperationMode, 200, "list-operation-mode"},
-                               Limit{ParamId::LowVoltCut, 120, "list-low-volt-cut"}}) {
-        gui::SkinComboBox* list = page->List(limit.id);
-        ASSERT_GT(list->count(), 1) << limit.name;
+    const QRect screen = window->screen()->availableGeometry();
+    for (const auto& [id, name] : {std::pair{ParamId::OperationMode, "list-operation-mode"},
+                                   std::pair{ParamId::BoostTiming, "list-boost-timing"},
+                                   std::pair{ParamId::DriveMode, "list-drive-mode"}}) {
+        gui::SkinComboBox* list = page->List(id);
+        ASSERT_GT(list->count(), 1) << name;
         QTest::mouseClick(list, Qt::LeftButton);
         QWidget* open = list->view()->window();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(open, kWaitMs)) << limit.name;
-        const QRect covered = OnScreen(list).united(open->frameGeometry());
-        Save(Grab(covered), limit.name);
-        EXPECT_LE(covered.height(), limit.height)
-            << limit.name << " with " << list->count() << " entries covers " << covered.height()
-            << " pixels from top to bottom with its face and open list";
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(open, kWaitMs)) << name;
+        Save(Grab(OnScreen(list).united(open->frameGeometry())), name);
+        const int rows = std::min(list->count(), 10);
+        const int row = list->view()->visualRect(list->model()->index(0, 0)).height();
+        EXPECT_GE(list->view()->viewport()->height(), rows * row)
+            << name << " with " << list->count() << " entries shows "
+            << list->view()->viewport()->height() / std::max(row, 1) << " rows";
+        EXPECT_TRUE(screen.contains(open->frameGeometry())) << name << " leaves the screen";
         list->hidePopup();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !open->isVisible(); }, kWaitMs));
     }
