@@ -309,10 +309,13 @@ TEST_F(EscSetupPageTest, ChangedListsAreMarkedUntilTheSendIsReadBack) {
         [this] { return ShownUnsentMarks() == std::vector<ParamId>{ParamId::DragBrake}; },
         kWaitMs));
     EXPECT_FALSE(page->UnsentMark(ParamId::DragBrake)->geometry().intersects(drag->geometry()));
+    EXPECT_TRUE(drag->IsMarked());
+    EXPECT_TRUE(drag->toolTip().contains(EscSetupPage::kUnsentTip));
 
     QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
     TickOnLinkThread(2);  // the write, then its read-back
     EXPECT_TRUE(QTest::qWaitFor([this] { return ShownUnsentMarks().empty(); }, kWaitMs));
+    EXPECT_FALSE(drag->IsMarked());
 }
 
 TEST_F(EscSetupPageTest, DriveModePickCarriesItsDependency) {

@@ -176,8 +176,9 @@ const TextPlace kTextPlaces[] = {
 const QRect kMemoPlace(680, 470, 280, 80);
 
 // The unsent-change mark is a white bar as tall as the list, in the gap between the list and its
-// caption (the captions end at least 5 pixels before their lists): white stands out beside the
-// grey face and the black page at arm's length, and is no colour the skin uses for anything else.
+// caption (the captions end at least 5 pixels before their lists), with a white outline on the
+// list's face: white stands out beside the grey face and the black page at arm's length, and is
+// no colour the skin uses for anything else.
 constexpr int kMarkWidth = 4;
 constexpr int kMarkGap = 1;  // between the mark and its list
 const QColor kMarkColor(255, 255, 255);
@@ -524,6 +525,7 @@ void EscSetupPage::ShowUnsentMarks() {
     for (const auto& [id, mark] : unsentMarks_) {
         const bool marked = std::find(unsent.begin(), unsent.end(), id) != unsent.end();
         mark->setVisible(marked);
+        lists_.at(id)->SetMarked(marked);
         // The bar is too thin to point at; the list says what it means.
         lists_.at(id)->setProperty("unsent", marked);
         ShowListTip(id);

@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QPen>
 #include <QPixmap>
 #include <QScreen>
 #include <QStyle>
@@ -154,6 +155,12 @@ QFont SkinComboBox::SkinFont() const {
     return font;
 }
 
+void SkinComboBox::SetMarked(bool marked) {
+    if (marked == marked_) return;
+    marked_ = marked;
+    update();
+}
+
 void SkinComboBox::SetScale(const SkinScale& scale) {
     if (scale == scale_) return;
     scale_ = scale;
@@ -271,6 +278,12 @@ void SkinComboBox::paintEvent(QPaintEvent* /*event*/) {
                          QLatin1Char(' ') + (placeholder ? placeholderText() : currentText()));
     }
     painter.setClipping(false);
+    if (marked_) {
+        // On the face's own edge, outside the focus mark, so both show at once.
+        painter.setPen(QPen(kWhite, 0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
     if (hasFocus()) DrawFocusMark(painter, rect());
     painter.end();
 

@@ -41,6 +41,11 @@ public:
 
     int HoverState() const { return hoverState_; }
 
+    // Marked, the face has a white outline: the page marks a list whose choice is not on the
+    // device yet.
+    void SetMarked(bool marked);
+    bool IsMarked() const { return marked_; }
+
     // How many rows the open list shows, fewer only where the screen ends first or the list has
     // fewer entries; the rest scroll. Takes effect at the next opening.
     static constexpr int kDefaultVisibleRows = 10;
@@ -79,6 +84,7 @@ private:
     int visibleRows_ = kDefaultVisibleRows;
     SkinScale scale_;
     bool tracking_ = false;
+    bool marked_ = false;
     QWidget* popup_ = nullptr;  // the list's window, owned by the combo box
 };
 
