@@ -60,6 +60,8 @@ constexpr char kWindowStyle[] =
 constexpr char kProgressRestingText[] = "0%";
 // How long a finished write's last figure stays, in blink ticks (200 ms each).
 constexpr int kProgressLingerTicks = 10;
+// Under the lamps, over the maker's logo.
+constexpr QRect kDeviceNotePlace(18, 470, 216, 150);
 // How long the hint blinks for a device once no Device mode is chosen: 6 s of 200 ms ticks.
 constexpr int kHintBlinkTicks = 30;
 
@@ -293,7 +295,7 @@ void MainWindow::BuildLeftColumn() {
     // but not as the chosen device does. The lamps alone would look as if nothing were there.
     deviceNote_ = new QLabel(central_);
     deviceNote_->setObjectName(QStringLiteral("deviceNote"));
-    placement_.Add(deviceNote_, QRect(18, 470, 216, 150), QFont(QStringLiteral("Arial"), 9));
+    placement_.Add(deviceNote_, kDeviceNotePlace, QFont(QStringLiteral("Arial"), 9));
     deviceNote_->setWordWrap(true);
     deviceNote_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // It quotes the port's name and the bytes that came: plain text, never markup.
@@ -379,6 +381,7 @@ void MainWindow::ConnectLink() {
     connect(link_.get(), &LinkController::oddAnswerChanged, this, [this](const QString& text) {
         oddAnswer_ = text;
         deviceNote_->setText(text);
+        FitDeviceNote();
         deviceNote_->setVisible(!text.isEmpty());
         makerLogo_->setVisible(text.isEmpty());
         ShowDeviceState();
@@ -506,6 +509,13 @@ void MainWindow::RestProgress() {
     if (progressButton_->text() != kProgressRestingText) {
         progressButton_->setText(kProgressRestingText);
     }
+}
+
+// The note's frame ends under its text, within the room the column has for it.
+void MainWindow::FitDeviceNote() {
+    const QRect room = placement_.Rect(kDeviceNotePlace);
+    deviceNote_->setGeometry(room.x(), room.y(), room.width(),
+                             std::min(room.height(), deviceNote_->heightForWidth(room.width())));
 }
 
 // The controls that act on a device take input only while one that can take it is there; the
@@ -720,6 +730,7 @@ void MainWindow::ApplyScale(const SkinScale& scale) {
     linksPage_->SetScale(scale);
     setupPage_->SetScale(scale);
     firmwarePage_->SetScale(scale);
+    FitDeviceNote();
     // Nothing in the window grows with it, so it has one size: no resizing, no maximising.
     setFixedSize(central_->width(), central_->height() + menuBar()->sizeHint().height());
 }

@@ -168,6 +168,7 @@ private:
     void CheckConnection();
     void ShowFirmwareNews();
     void ShowDeviceState();
+    void FitDeviceNote();
     void ShowHint();
     void RestProgress();
     SkinScale ScaleForScreen() const;
