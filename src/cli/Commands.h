@@ -40,6 +40,14 @@ struct LinkSeen {
 // Empty when the port was open and nothing answered; each command says that in its own words.
 std::string WhyNothingIdentified(const LinkSeen& seen, const Options& o);
 
+// Starts the session, chooses `mode` and waits until its device answers (the ESC or the card
+// identified, something answering in Fix Mode). `onAnswer` runs on the link thread at the tick
+// it answered. When nothing answered in time, says why on `err` (`silence` when the port was
+// open and nothing answered at all) and returns false; `seen` keeps what the wait saw.
+bool WaitForDevice(Session& session, const Options& o, DeviceMode mode, const std::string& silence,
+                   std::ostream& err, LinkSeen* seen = nullptr,
+                   const std::function<void(ConnectionMonitor&)>& onAnswer = {});
+
 // Chooses Esc mode and waits until the ESC is identified and its settings read. `noEscHint`
 // is added to the line that says no ESC answered.
 int ConnectEsc(Session& session, const Options& o, std::ostream& err,

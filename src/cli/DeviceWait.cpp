@@ -39,25 +39,39 @@ std::string WhyNothingIdentified(const LinkSeen& seen, const Options& o) {
     return {};
 }
 
-int ConnectEsc(Session& session, const Options& o, std::ostream& err,
-               const std::string& noEscHint) {
+bool WaitForDevice(Session& session, const Options& o, DeviceMode mode, const std::string& silence,
+                   std::ostream& err, LinkSeen* seen,
+                   const std::function<void(ConnectionMonitor&)>& onAnswer) {
     session.Start();
-    session.Do([](DeviceStack& stack) { stack.Monitor().ChooseEsc(); });
-    LinkSeen seen;
-    const bool identified = session.WaitAfterTicks(
+    session.Do([mode](DeviceStack& stack) {
+        if (mode == DeviceMode::Esc) stack.Monitor().ChooseEsc();
+        if (mode == DeviceMode::Card) stack.Monitor().ChooseProgramCard();
+        if (mode == DeviceMode::Fix) stack.Monitor().ChooseFixMode();
+    });
+    LinkSeen local;
+    LinkSeen& saw = seen ? *seen : local;
+    const bool answered = session.WaitAfterTicks(
         [&](ConnectionMonitor& m) {
-            seen.Note(m);
-            return m.Link().GetDeviceState() == DeviceState::Connected;
+            saw.Note(m);
+            const bool there = mode == DeviceMode::Card
+                                   ? m.CardState() == DeviceState::Connected
+                                   : m.Link().GetDeviceState() == DeviceState::Connected;
+            if (there && onAnswer) onAnswer(m);
+            return there;
         },
         std::chrono::seconds(o.timeoutSec));
-    if (!identified) {
-        const std::string why = WhyNothingIdentified(seen, o);
-        if (!why.empty()) {
-            err << why;
-        } else {
-            err << "vornactl: no ESC answered within " << o.timeoutSec
-                << " s. Is the ESC connected to the link and switched on?" << noEscHint << "\n";
-        }
+    if (answered) return true;
+    const std::string why = WhyNothingIdentified(saw, o);
+    err << (why.empty() ? "vornactl: " + silence + "\n" : why);
+    return false;
+}
+
+int ConnectEsc(Session& session, const Options& o, std::ostream& err,
+               const std::string& noEscHint) {
+    if (!WaitForDevice(session, o, DeviceMode::Esc,
+                       "no ESC answered within " + std::to_string(o.timeoutSec) +
+                           " s. Is the ESC connected to the link and switched on?" + noEscHint,
+                       err)) {
         return kExitDevice;
     }
     if (!session.setup.HasValidRecord()) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <ostream>
+#include <sstream>
 
 #include "cli/Commands.h"
 #include "cli/OutcomeWords.h"
@@ -99,25 +100,19 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
     TransferProgress progress(err, o.errTerminal);
     Session session(LocationFor(o), err, o.trace);
     if (fix) {
-        session.Start();
-        session.Do([](DeviceStack& stack) { stack.Monitor().ChooseFixMode(); });
+        // In Fix Mode the update goes on although nothing answered: the ESC's boot loader may
+        // answer only the update's own handshake. Not without a port, though.
         LinkSeen seen;
-        const bool answered = session.WaitAfterTicks(
-            [&](ConnectionMonitor& m) {
-                seen.Note(m);
-                return m.Link().GetDeviceState() == DeviceState::Connected;
-            },
-            std::chrono::seconds(o.timeoutSec));
-        if (!answered) {
+        std::ostringstream why;
+        if (!WaitForDevice(session, o, DeviceMode::Fix,
+                           "nothing answered in Fix Mode; trying the update anyway.", why, &seen)) {
             if (!seen.bridge || seen.portFailure.failure != OpenFailure::None) {
-                err << WhyNothingIdentified(seen, o);
+                err << why.str();
                 return kExitDevice;
             }
-            if (seen.oddAnswer.empty()) {
-                err << "vornactl: nothing answered in Fix Mode; trying the update anyway.\n";
-            } else {
-                err << "vornactl: " << Shown(seen.oddAnswer) << " Trying the update anyway.\n";
-            }
+            err << (seen.oddAnswer.empty()
+                        ? why.str()
+                        : "vornactl: " + Shown(seen.oddAnswer) + " Trying the update anyway.\n");
         }
     } else if (int rc = ConnectEsc(session, o, err,
                                    " If an update failed before, the ESC may be waiting in its "
@@ -176,23 +171,10 @@ int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
 
     TransferProgress progress(err, o.errTerminal);
     Session session(LocationFor(o), err, o.trace);
-    session.Start();
-    session.Do([](DeviceStack& stack) { stack.Monitor().ChooseProgramCard(); });
-    LinkSeen seen;
-    const bool found = session.WaitAfterTicks(
-        [&seen](ConnectionMonitor& m) {
-            seen.Note(m);
-            return m.CardState() == DeviceState::Connected;
-        },
-        std::chrono::seconds(o.timeoutSec));
-    if (!found) {
-        const std::string why = WhyNothingIdentified(seen, o);
-        if (!why.empty()) {
-            err << why;
-        } else {
-            err << "vornactl: no program card answered within " << o.timeoutSec
-                << " s. Is the card connected to the link?\n";
-        }
+    if (!WaitForDevice(session, o, DeviceMode::Card,
+                       "no program card answered within " + std::to_string(o.timeoutSec) +
+                           " s. Is the card connected to the link?",
+                       err)) {
         return kExitDevice;
     }
     // Each block may be sent four times and each send waits up to two seconds for the card.

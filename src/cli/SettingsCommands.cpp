@@ -21,33 +21,18 @@ int Identify(const Options& o, std::ostream& out, std::ostream& err) {
     std::string mode = "esc";
     if (!ReadChoiceOption(o, "--mode", {"esc", "card", "fix"}, mode, err)) return kExitUsage;
     Session session(LocationFor(o), err, o.trace);
-    session.Start();
     IdentityBytes fixIdentity{};
-    session.Do([&](DeviceStack& stack) {
-        if (mode == "esc") stack.Monitor().ChooseEsc();
-        if (mode == "card") stack.Monitor().ChooseProgramCard();
-        if (mode == "fix") stack.Monitor().ChooseFixMode();
-    });
-    LinkSeen seen;
-    const bool identified = session.WaitAfterTicks(
-        [&](ConnectionMonitor& m) {
-            seen.Note(m);
-            if (mode == "card") return m.CardState() == DeviceState::Connected;
-            if (m.Link().GetDeviceState() != DeviceState::Connected) return false;
-            if (mode == "fix") {
-                std::copy_n(m.Link().rxBuffer.begin(), fixIdentity.size(), fixIdentity.begin());
-            }
-            return true;
-        },
-        std::chrono::seconds(o.timeoutSec));
-    if (!identified) {
-        const std::string why = WhyNothingIdentified(seen, o);
-        if (!why.empty()) {
-            err << why;
-        } else {
-            err << "vornactl: no device answered in " << mode << " mode within " << o.timeoutSec
-                << " s.\n";
-        }
+    const DeviceMode deviceMode = mode == "card"  ? DeviceMode::Card
+                                  : mode == "fix" ? DeviceMode::Fix
+                                                  : DeviceMode::Esc;
+    if (!WaitForDevice(session, o, deviceMode,
+                       "no device answered in " + mode + " mode within " +
+                           std::to_string(o.timeoutSec) + " s.",
+                       err, nullptr, [&](ConnectionMonitor& m) {
+                           // In Fix Mode the identity is not stored: taken as it came.
+                           std::copy_n(m.Link().rxBuffer.begin(), fixIdentity.size(),
+                                       fixIdentity.begin());
+                       })) {
         return kExitDevice;
     }
     if (mode == "card") {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "firmware/FirmwareImages.h"
+#include "firmware/UpdateStop.h"
 #include "protocol/Messages.h"
 #include "protocol/SettingsTransfer.h"
 
@@ -76,19 +77,8 @@ UpdateOutcome CardUpdate::Run() {
 
 void CardUpdate::Stop(UpdateOutcome& outcome, const std::string& step, const char* deviceText,
                       Firmware firmware) {
-    // The card is in an unknown state: the port is opened afresh and the card found again.
-    const bool lost = link_.PortGone();
-    link_.ClosePort();
-    outcome.result = lost ? Result::LinkLost : Result::Failed;
-    outcome.firmware = firmware;
-    outcome.deviceText = deviceText;
-    outcome.next = firmware == Firmware::Untouched
-                       ? (lost ? NextStep::Reconnect : NextStep::TryAgain)
-                       : NextStep::FlashCardAgain;
-    outcome.message =
-        (lost ? "The link to the program card was lost during the firmware update: " + step + "."
-              : "The program card update stopped: " + step + ".") +
-        "\n" + Usable(firmware);
+    StopUpdate(link_, outcome, "program card", step, deviceText, firmware, Usable(firmware),
+               NextStep::FlashCardAgain);
     page_.ShowUpdateStatus(Kind::Card, FirmwarePageLink::UpdateStatus::Failed);
     timer_.StartTimer(kPollPeriodMs);
 }

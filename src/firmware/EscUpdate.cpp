@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "firmware/IdentityTexts.h"
+#include "firmware/UpdateStop.h"
 #include "protocol/Commands.h"
 #include "protocol/Messages.h"
 #include "protocol/ModelTypes.h"
@@ -119,18 +120,8 @@ UpdateOutcome EscUpdate::Run() {
 
 void EscUpdate::Stop(UpdateOutcome& outcome, const std::string& step, const char* deviceText,
                      Firmware firmware) {
-    const bool lost = link_.PortGone();
-    link_.ClosePort();
-    outcome.result = lost ? Result::LinkLost : Result::Failed;
-    outcome.firmware = firmware;
-    outcome.deviceText = deviceText;
-    outcome.next = firmware == Firmware::Untouched
-                       ? (lost ? NextStep::Reconnect : NextStep::TryAgain)
-                       : NextStep::RepairEsc;
-    outcome.message =
-        (lost ? "The link to the ESC was lost during the firmware update: " + step + "."
-              : "The firmware update stopped: " + step + ".") +
-        "\n" + Usable(firmware) + BackupText(outcome.backup);
+    StopUpdate(link_, outcome, "ESC", step, deviceText, firmware,
+               Usable(firmware) + BackupText(outcome.backup), NextStep::RepairEsc);
     firmware_.ShowUpdateStatus(kEsc, FirmwarePageLink::UpdateStatus::Failed);
     timer_.StartTimer(kPollPeriodMs);
 }

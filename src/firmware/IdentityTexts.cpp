@@ -58,7 +58,7 @@ void ApplyEscIdentity(EscIdentityTexts& texts, const std::uint8_t identity[7]) {
             firmwareName = "Blinky";
             break;
         default:
-            return;  // not in the table
+            return;  // a family we do not know
     }
 
     std::string firmware;
@@ -74,7 +74,7 @@ void ApplyEscIdentity(EscIdentityTexts& texts, const std::uint8_t identity[7]) {
             firmware = std::string(firmwareName) + " V1.31";
             break;
         default:
-            return;  // not in the table
+            return;  // a hardware code we do not know
     }
     if (familyCode == family::kAlta && hardware == 0x83 && IsBlinkyRx4Firmware(identity)) {
         firmware = kBlinkyRx4FirmwareText;

@@ -16,9 +16,10 @@ struct EscIdentityTexts {
     std::string firmware;  // the "Now Firmware" text (also copied to the setup page)
 };
 
-// Sets the three texts by the ESC identity table from bytes 0 to 3. A field the
-// table marks with a dash keeps its text; a family and hardware code pair that is not in the
-// table keeps all three. The texts are not cleared on a disconnect; nothing here clears them.
+// Sets the three texts from the family, hardware code and version (bytes 0 to 3). The 1:8 R5
+// ESCs name no hardware version, so they keep the hardware text there was; a family and
+// hardware code we do not know keep all three. Nothing here clears them: that is the caller's
+// to do when the device goes.
 void ApplyEscIdentity(EscIdentityTexts& texts, const std::uint8_t identity[7]);
 
 // The program card's model text.

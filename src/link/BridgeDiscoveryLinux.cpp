@@ -7,24 +7,12 @@
 #include <system_error>
 
 #include "link/BridgeDiscovery.h"
+#include "link/Text.h"
 
 namespace vorna {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadFirstLine(const fs::path& file) {
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
-    return line;
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 // ttyUSB2 < ttyUSB10: compare digit runs by value.
 bool NaturalLess(const std::string& a, const std::string& b) {
@@ -68,13 +56,13 @@ std::vector<BridgeInfo> ListBridges(const std::string& sysfsRoot, const std::str
         // Climb at most a few levels: tty -> USB interface -> USB device.
         for (int depth = 0; depth < 6 && !dev.empty(); ++depth) {
             if (fs::exists(dev / "idVendor", ec) && fs::exists(dev / "idProduct", ec)) {
-                if (Lower(ReadFirstLine(dev / "idVendor")) == kBridgeVendorId &&
-                    Lower(ReadFirstLine(dev / "idProduct")) == kBridgeProductId) {
+                if (LowerAscii(FirstLineOf(dev / "idVendor")) == kBridgeVendorId &&
+                    LowerAscii(FirstLineOf(dev / "idProduct")) == kBridgeProductId) {
                     BridgeInfo info;
                     info.node = (fs::path(devRoot) / name).string();
                     info.usbPath = dev.string();
-                    info.product = ReadFirstLine(dev / "product");
-                    info.serial = ReadFirstLine(dev / "serial");
+                    info.product = FirstLineOf(dev / "product");
+                    info.serial = FirstLineOf(dev / "serial");
                     found.emplace_back(name, std::move(info));
                 }
                 break;

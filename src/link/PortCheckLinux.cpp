@@ -19,6 +19,7 @@
 
 #include "link/BridgeDiscovery.h"
 #include "link/PortCheck.h"
+#include "link/Text.h"
 
 namespace vorna {
 namespace fs = std::filesystem;
@@ -37,18 +38,6 @@ std::string ReadSmallFile(const fs::path& file) {
         text.append(buffer, static_cast<std::size_t>(in.gcount()));
     }
     return text;
-}
-
-std::string FirstLine(const fs::path& file) {
-    std::string line = ReadSmallFile(file);
-    line = line.substr(0, line.find('\n'));
-    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
-    return line;
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 std::string EscapeControls(std::string_view text) {
@@ -73,7 +62,7 @@ bool Mentions(const std::string& lowerLine, const char* word) {
 // The non-comment lines of a rule file, in lower case, that name the bridge's USB ids.
 std::vector<std::string> BridgeLines(const fs::path& file) {
     std::vector<std::string> lines;
-    const std::string text = Lower(ReadSmallFile(file));
+    const std::string text = LowerAscii(ReadSmallFile(file));
     for (std::size_t at = 0; at < text.size();) {
         const auto end = std::min(text.find('\n', at), text.size());
         std::string line = text.substr(at, end - at);
@@ -112,7 +101,7 @@ RuleFiles FindRules(const std::vector<std::string>& dirs) {
             if (!seen.insert(file.filename().string()).second) continue;
             const std::vector<std::string> lines = BridgeLines(file);
             if (lines.empty()) continue;
-            if (Mentions(Lower(file.filename().string()), "brltty")) {
+            if (Mentions(LowerAscii(file.filename().string()), "brltty")) {
                 if (found.brlttyRule.empty()) found.brlttyRule = file.string();
                 continue;
             }
@@ -141,7 +130,7 @@ std::vector<long> ProcessesNamed(const std::string& procRoot, const std::string&
                 return std::isdigit(static_cast<unsigned char>(c));
             }))
             continue;
-        if (entry.size() < 10 && FirstLine(it->path() / "comm") == name)
+        if (entry.size() < 10 && FirstLineOf(it->path() / "comm") == name)
             pids.push_back(std::strtol(entry.c_str(), nullptr, 10));
     }
     std::sort(pids.begin(), pids.end());
@@ -154,8 +143,8 @@ std::vector<fs::path> BridgeUsbDevices(const std::string& sysfsRoot) {
     std::error_code ec;
     for (fs::directory_iterator it(fs::path(sysfsRoot) / "bus" / "usb" / "devices", ec), end;
          !ec && it != end; it.increment(ec)) {
-        if (Lower(FirstLine(it->path() / "idVendor")) != kBridgeVendorId ||
-            Lower(FirstLine(it->path() / "idProduct")) != kBridgeProductId)
+        if (LowerAscii(FirstLineOf(it->path() / "idVendor")) != kBridgeVendorId ||
+            LowerAscii(FirstLineOf(it->path() / "idProduct")) != kBridgeProductId)
             continue;
         std::error_code canonicalEc;
         const fs::path real = fs::canonical(it->path(), canonicalEc);

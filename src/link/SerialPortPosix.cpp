@@ -1,5 +1,7 @@
 #include "link/SerialPort.h"
 
+#include "link/Text.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
@@ -53,13 +55,6 @@ speed_t SpeedFor(std::uint32_t baud) {
     }
 }
 
-std::string ReadFirstLine(const std::string& file) {
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
 bool IsDirectory(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -67,7 +62,7 @@ bool IsDirectory(const std::string& path) {
 
 // "name (pid N)" from <procRoot>/N/comm; "a program (pid N)" when the name cannot be read.
 std::string NameProcess(const std::string& procRoot, long pid) {
-    const std::string name = ReadFirstLine(procRoot + "/" + std::to_string(pid) + "/comm");
+    const std::string name = FirstLineOf(procRoot + "/" + std::to_string(pid) + "/comm");
     return (name.empty() ? std::string("a program") : name) + " (pid " + std::to_string(pid) + ")";
 }
 
@@ -242,11 +237,21 @@ PermissionAdvice AdviseOnPermission(const std::string& path) {
     PermissionAdvice advice;
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) return advice;
-    const group* owner = getgrgid(st.st_gid);
-    if (owner == nullptr || owner->gr_name == nullptr) return advice;
+    // The reentrant lookups: this runs on the link thread, beside whatever else looks users up.
+    std::vector<char> groupBuffer(16384), userBuffer(16384);
+    group groupEntry{};
+    group* owner = nullptr;
+    if (getgrgid_r(st.st_gid, &groupEntry, groupBuffer.data(), groupBuffer.size(), &owner) != 0 ||
+        owner == nullptr || owner->gr_name == nullptr) {
+        return advice;
+    }
     advice.group = owner->gr_name;
-    const passwd* user = getpwuid(getuid());
-    if (user == nullptr) return advice;
+    passwd userEntry{};
+    passwd* user = nullptr;
+    if (getpwuid_r(getuid(), &userEntry, userBuffer.data(), userBuffer.size(), &user) != 0 ||
+        user == nullptr) {
+        return advice;
+    }
     bool listed = false;
     for (char** member = owner->gr_mem; member && *member; ++member) {
         if (std::strcmp(*member, user->pw_name) == 0) listed = true;

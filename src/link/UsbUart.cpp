@@ -91,15 +91,4 @@ void UsbUart::ClosePort() {
     portName.clear();
 }
 
-std::uint8_t UsbUart::ParseHexPair(const char* two) {
-    // Outside '0'-'9' and 'A'-'F' a digit counts as 0; image readers refuse such
-    // characters before anything is sent, so this only keeps the result defined.
-    auto nibble = [](char c) -> unsigned {
-        if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
-        if (c >= 'A' && c <= 'F') return static_cast<unsigned>(c - 'A' + 10);
-        return 0;
-    };
-    return static_cast<std::uint8_t>((nibble(two[0]) << 4) | nibble(two[1]));
-}
-
 }  // namespace vorna

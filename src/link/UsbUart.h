@@ -20,8 +20,8 @@ enum class UsbState { NoBridge, Connected };
 // in this mode, asked and silent (or lost), or answering.
 enum class DeviceState { NotPolled, Absent, Connected };
 
-// Result of one link transaction. The numeric values are the codes the device conversation
-// has always used (1 a send, 2 an answer that did not come whole and in time).
+// Result of one link transaction: done, the send (or its read-back) failed, or the answer did
+// not come whole and in time.
 enum class [[nodiscard]] LinkResult{Ok = 0, SendFailed = 1, NoAnswer = 2};
 
 class UsbUart {
@@ -53,8 +53,6 @@ public:
     LinkResult SendBlock(const std::uint8_t* data, std::size_t count);  // SendFailed: write failed
     LinkResult SendPairAwaitAck(const std::uint8_t* pair);  // SendFailed unless acknowledged
     void ClosePort();
-
-    static std::uint8_t ParseHexPair(const char* two);
 
     // Every byte sent and every byte read, for `vornactl --trace`.
     void SetTraceSink(TraceSink sink) { trace_ = std::move(sink); }

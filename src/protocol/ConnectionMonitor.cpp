@@ -204,7 +204,7 @@ void ConnectionMonitor::PollEsc() {
     std::copy_n(link_.rxBuffer.begin(), identity.size(), identity.begin());
     setup_.SetVersionText(VersionText(identity[3]));
     link_.SetDeviceState(DeviceState::Connected);
-    modelType_ = setup_.RecognizeModel(identity);
+    setup_.RecognizeModel(identity);
     firmware_.StoreIdentity(identity);
     firmware_.ShowIdentity(FirmwarePageLink::DeviceKind::Esc);
     identityShown_ = true;

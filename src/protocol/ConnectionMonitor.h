@@ -49,7 +49,6 @@ public:
     DeviceState CardState() const { return cardState_; }
     // The card's firmware was replaced: it is identified afresh on the next tick.
     void CardReplaced() { cardState_ = DeviceState::Absent; }
-    int ModelType() const { return modelType_; }
     LampState Lamps() const;
 
     // Something answered the chosen mode's check or identification, but not as that device
@@ -100,7 +99,6 @@ private:
     DeviceState cardState_ = DeviceState::Absent;
     int readRetryInTicks_ = 0;
     int readRetryDelay_ = 1;
-    int modelType_ = 0;
     bool identityShown_ = false;  // an identity is on the pages since the last ForgetShownDevices
     bool escPageEnabled_ = false;
     bool firmwarePageEnabled_ = false;

@@ -2,7 +2,7 @@
 
 namespace vorna {
 
-// Timer 1, the 500 ms poll. Transfers stop it while they own the line and start it again
+// The 500 ms poll's timer. Transfers stop it while they own the line and start it again
 // when they are done; starting it means the next tick comes one period later.
 class PollTimer {
 public:

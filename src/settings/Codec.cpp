@@ -450,8 +450,19 @@ WritePair WritePairAt(int modelType, int position) {
     return {p.reg, p.list};
 }
 
+namespace {
+
+// Whether the model type's record carries the parameter: a setting the model has.
+bool Carries(const std::vector<Field>& fields, ParamId id) {
+    return std::any_of(fields.begin(), fields.end(), [id](const Field& f) { return f.list == id; });
+}
+
+}  // namespace
+
 bool WritesParameter(int modelType, ParamId id) {
     if (id == ParamId::BecVoltage && ModelTypeInfoFor(modelType).writeSendsBecLast) return true;
+    // A pair for a setting the model does not have only gives back what the ESC holds.
+    if (!Carries(FieldsFor(modelType), id)) return false;
     for (const PairRule& p : PairsFor(modelType)) {
         if (p.source != PairSource::kRecordByte && p.list == id) return true;
     }
@@ -522,10 +533,11 @@ void BuildWritePairs(SetupState& state) {
         }
         return last[static_cast<std::size_t>(p.byte)];
     };
-    // The user's choice for the list, or -1 where the ESC's own byte goes back.
+    // The user's choice for the list, or -1 where the ESC's own byte goes back: a list not
+    // changed, or one of a setting this model does not have (whatever a file selected in it).
     auto chosen = [&](ParamId list) {
         const int i = SelectedIndex(state.List(list));
-        return i == reported.List(list).selection ? -1 : i;
+        return i == reported.List(list).selection || !Carries(fields, list) ? -1 : i;
     };
 
     const std::vector<PairRule> pairs = PairsFor(type);

@@ -1,8 +1,8 @@
 #include "settings/EscSetupModel.h"
 
 #include <algorithm>
-#include <cstdio>
 
+#include "link/Text.h"
 #include "settings/Catalogue.h"
 #include "settings/Codec.h"
 
@@ -259,9 +259,7 @@ std::string EscSetupModel::WritePairCaption(int position) const {
     std::lock_guard lock(mutex_);
     const WritePair pair = WritePairAt(state_.modelType, position);
     if (pair.parameter) return ListCaption(*pair.parameter, state_.modelType);
-    char reg[8];
-    std::snprintf(reg, sizeof reg, "0x%02X", pair.reg);
-    return std::string("the setting it keeps at register ") + reg;
+    return "the setting it keeps at register " + HexByte(pair.reg);
 }
 
 void EscSetupModel::BuildWritePairs(std::array<std::uint8_t, 100>& pairs) {

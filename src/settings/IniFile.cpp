@@ -525,31 +525,6 @@ bool IniFile::Save(const std::filesystem::path& path, std::string* error) const 
     return WriteFileReplacing(path, Text(), error);
 }
 
-std::string ReadProfileString(const std::filesystem::path& path, std::string_view section,
-                              std::string_view key, std::string_view fallback, std::size_t maxChars,
-                              int* line) {
-    IniFile ini;
-    ini.Load(path);  // a missing file is an empty one: the default comes back
-    IniFile::Value v = ini.Find(section, key, maxChars);
-    if (line) *line = v.line;
-    return v.found ? std::move(v.text) : CutChars(fallback, maxChars);
-}
-
-bool WriteProfileString(const std::filesystem::path& path, std::string_view section,
-                        std::string_view key, std::string_view value, std::string* error) {
-    IniFile ini;
-    std::string loadError;
-    if (!ini.Load(path, &loadError)) {
-        std::error_code ec;
-        if (std::filesystem::exists(path, ec) || ec) {
-            if (error) *error = loadError;
-            return false;
-        }
-    }
-    ini.Set(section, key, value);
-    return ini.Save(path, error);
-}
-
 bool CheckFileName(const std::filesystem::path& path, std::string_view kind, std::string* error) {
     const auto refuse = [&](std::string text) {
         if (error) *error = std::move(text);

@@ -111,15 +111,6 @@ private:
     std::string eol_ = "\n";  // for added lines: the file's first line end
 };
 
-// Private-profile style one-shot calls, each reading the file anew.
-// `line` (if given) receives the 1-based line where the key was found, 0 if it was not.
-std::string ReadProfileString(const std::filesystem::path& path, std::string_view section,
-                              std::string_view key, std::string_view fallback, std::size_t maxChars,
-                              int* line = nullptr);
-// Creates the file when it does not exist (not its folder). False with `error` on failure.
-bool WriteProfileString(const std::filesystem::path& path, std::string_view section,
-                        std::string_view key, std::string_view value, std::string* error = nullptr);
-
 // The most an INI file (settings file, setup sheet, configuration) may hold: a real one is a
 // few kilobytes, so anything larger is refused unread.
 inline constexpr std::uintmax_t kMaxIniFileBytes = 1024 * 1024;

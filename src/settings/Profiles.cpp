@@ -291,7 +291,9 @@ ImportResult ApplySettingsFile(SetupState& state, const SettingsFile& file) {
             const EntryMatch match = MatchEntry(list, v.text);
             if (match.index >= 0 && match.index == list.selection) continue;
             result.problems.push_back({std::string(key), v.line, v.text,
-                                       "this ESC does not take this setting from the PC"});
+                                       list.enabled
+                                           ? "this ESC does not take this setting from the PC"
+                                           : "this ESC does not have this setting"});
             continue;
         }
         if (SelectByText(list, v.text)) {

@@ -20,7 +20,7 @@ using namespace vorna;
 
 namespace {
 
-// The firmware texts an ESC of any family and hardware in the identity table shows for this
+// The firmware texts an ESC of any family and hardware we know shows for this
 // version byte.
 std::vector<std::string> EscFirmwareTexts(std::uint8_t versionByte) {
     std::vector<std::string> texts;

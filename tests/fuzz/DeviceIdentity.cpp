@@ -1,12 +1,12 @@
 // What seven identity bytes give (IdentityTexts: ApplyEscIdentity, CardFirmwareText;
 // VersionText; Catalogue: RecognizeModel). Beyond not crashing:
 // - a version text is v / 10 + 1 with two decimals, worked out in whole numbers here;
-// - the ESC texts are set only for a family and hardware code pair of the table, otherwise all
-//   three are kept (and the hardware text where the table has a dash); texts set are printable
-//   ASCII of at most 32 characters, the model one of the table's, the firmware text the
+// - the ESC texts are set only for a family and hardware code we know, otherwise all three are
+//   kept (and the hardware text of the 1:8 R5 ESCs, which name none); texts set are printable
+//   ASCII of at most 32 characters, the model one of our families', the firmware text the
 //   firmware's name and its version;
 // - the card's firmware text is "VORNA JVX V" and a version, printable, at most 16 characters;
-// - the model type recognised is one of the table's 0 to 17, 0 for a family no rule lists, and
+// - the model type recognised is one of 0 to 17, 0 for a family no rule lists, and
 //   kept for a listed family no rule matches.
 #include <cstddef>
 #include <cstdint>
@@ -41,7 +41,7 @@ void CheckEscTexts(const std::uint8_t* id, const EscIdentityTexts& before) {
     const std::string escVersion = versionText == "1.40" ? "1.4-2" : versionText;
 
     if (hardware == 0x83 && (family == 10 || family == 26)) {
-        Require(texts.hardware == before.hardware, "a dash in the table keeps the hardware text");
+        Require(texts.hardware == before.hardware, "the 1:8 R5 keeps the hardware text");
         if (family == 10) {
             Require(texts.model == "1:8 ESC R5" &&
                         texts.firmware == "1:8 ESC R5 V" + Tenths(version + 20, false),
@@ -57,7 +57,7 @@ void CheckEscTexts(const std::uint8_t* id, const EscIdentityTexts& before) {
         if (!listed) {
             Require(texts.model == before.model && texts.hardware == before.hardware &&
                         texts.firmware == before.firmware,
-                    "an identity not in the table keeps all three texts");
+                    "an identity we do not know keeps all three texts");
             return;
         }
         const char* models[] = {"VORNA ZEN", "VORNA CLASS SPEC", "VORNA ALTA"};
@@ -70,10 +70,10 @@ void CheckEscTexts(const std::uint8_t* id, const EscIdentityTexts& before) {
             firmware = "Blinky V3.0_K7T_RX4";
         }
         Require(texts.firmware == firmware, "the firmware text is its name and version");
-        Require(StartsWith(texts.hardware, "Kelvaran"), "the hardware text is the table's");
+        Require(StartsWith(texts.hardware, "Kelvaran"), "the hardware text is one of ours");
     }
     for (const std::string* text : {&texts.model, &texts.hardware, &texts.firmware}) {
-        if (text == &texts.hardware && texts.hardware == before.hardware) continue;  // a dash
+        if (text == &texts.hardware && texts.hardware == before.hardware) continue;  // kept
         Require(fuzz::PrintableAscii(*text) && text->size() <= 32,
                 "an ESC text set is printable ASCII of at most 32 characters");
     }
@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto listed = ModelTypeForIdentity(id);
     const int type = RecognizeModel(state, id);
     Require(type >= 0 && type < kModelTypeCount && type == state.modelType,
-            "the model type is one of the table's");
+            "the model type is one of 0 to 17");
     Require(type == (listed ? *listed : previous), "the first matching rule gives the type");
     bool familyListed = false;
     for (const auto& rule : model_rules::kModelRules) familyListed |= rule.family == id[0];

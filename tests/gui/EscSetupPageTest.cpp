@@ -492,7 +492,9 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     Choose(page->List(ParamId::Category), 8);
     ASSERT_FALSE(HasFailure());
     EXPECT_EQ(page->List(ParamId::SetupSheet)->count(), 0);
-    QTest::qWait(50);  // a wrongly queued refresh would land now
+    // A wrongly queued refresh would land once the posted events are handled.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     for (const ParamId id : kParameters) {
         EXPECT_EQ(rig->setup.Snapshot().List(id).selection, read.List(id).selection) << id;
     }

@@ -167,16 +167,6 @@ TEST(UsbUart, UnpluggedPortFailsSendsAndClosePortResets) {
     EXPECT_EQ(link.portHandle, kNoPort);
 }
 
-TEST(UsbUart, ParseHexPair) {
-    EXPECT_EQ(UsbUart::ParseHexPair("3F"), 0x3F);
-    EXPECT_EQ(UsbUart::ParseHexPair("A0"), 0xA0);
-    EXPECT_EQ(UsbUart::ParseHexPair("00"), 0x00);
-    EXPECT_EQ(UsbUart::ParseHexPair("FF"), 0xFF);
-    EXPECT_EQ(UsbUart::ParseHexPair("9A"), 0x9A);
-    // Lower case is not a digit here.
-    EXPECT_EQ(UsbUart::ParseHexPair("af"), 0x00);
-}
-
 TEST(UsbUart, TraceSeesEveryByteBothWays) {
     test::TempDir dir;
     sim::SimulatedEsc esc((dir / "esc").string(), 16);

@@ -45,7 +45,7 @@ TEST_F(MonitorTest, EscIsIdentifiedReadAndKeptAlive) {
     EXPECT_EQ(rig.link.GetDeviceState(), DeviceState::Connected);
     EXPECT_EQ(rig.view.LastLamps(), (LampState{true, true, false}));
     EXPECT_EQ(esc.Commands(), (std::vector<std::uint8_t>{0xD5, 0xD7, 0xD8}));
-    EXPECT_EQ(rig.monitor.ModelType(), 16);
+    EXPECT_EQ(rig.setup.ModelType(), 16);
     EXPECT_EQ(rig.setup.ModelType(), 16);
     EXPECT_EQ(rig.firmware.Identity(), sim::IdentityForModel(16));
     EXPECT_EQ(rig.setup.Snapshot().versionText, "1.50");

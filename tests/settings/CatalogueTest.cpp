@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "settings/Codec.h"
+#include "settings/Profiles.h"
+#include "sim/SimulatedEsc.h"
 #include "support/TestSupport.h"
 
 namespace vorna {
@@ -40,28 +43,6 @@ int Identify(SetupState& state, int family, int marker, int hardware, int firmwa
 // The last entry of a list, or a marker when the list is empty.
 std::string Last(const OptionList& list) {
     return list.entries.empty() ? "<empty list>" : list.entries.back();
-}
-
-// prefix + v + suffix for v = first, first + step, ..., last (integer arithmetic).
-Texts Numbers(int first, int last, int step, const std::string& prefix, const std::string& suffix) {
-    Texts texts;
-    for (int v = first; v <= last; v += step) texts.push_back(prefix + std::to_string(v) + suffix);
-    return texts;
-}
-
-// Tenths written out by integer arithmetic: 50 -> "5.0" + suffix.
-Texts Tenths(int first, int last, int step, const std::string& suffix) {
-    Texts texts;
-    for (int v = first; v <= last; v += step) {
-        texts.push_back(std::to_string(v / 10) + "." + std::to_string(v % 10) + suffix);
-    }
-    return texts;
-}
-
-Texts Cat(std::initializer_list<Texts> parts) {
-    Texts all;
-    for (const Texts& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
 }
 
 // The oracle for RecognizeModel, written from the algorithm paragraph as a switch.
@@ -243,118 +224,41 @@ TEST(CatalogueListsTest, EntryCountsForEveryType) {
     }
 }
 
-// Every row of the option-list table, for one of its types, entry by entry.
-TEST(CatalogueListsTest, EntriesOfEveryRow) {
-    const Texts drag50 = Numbers(0, 50, 1, "", "%");
-    const Texts drag100 = Numbers(0, 100, 1, "", "%");
-    const Texts kHz6 = {"1KHz", "2KHz", "4KHz", "8KHz", "16KHz", "32KHz"};
-    const Texts deg60 = Numbers(0, 60, 1, "", " deg");
-    const Texts rpmLong =
-        Cat({{"300", "400", "500", "1000", "1500", "2000", "2500", "3000", "3500", "4000", "4500"},
-             Numbers(5000, 60000, 1000, "", "")});
-    const Texts slope1617 = {"6deg/0.1s", "12deg/0.1s", "18deg/0.1s", "24deg/0.1s", "Instant"};
-    const Texts delay = {"off",     "0.05sec", "0.10sec", "0.15sec", "0.20sec",
-                         "0.25sec", "0.30sec", "0.35sec", "0.40sec"};
-    struct Case {
-        ParamId id;
-        std::vector<int> types;
-        Texts expected;
-    };
-    const std::vector<Case> cases = {
-        {ParamId::OperationMode, {0, 13, 17}, {"For/Brake", "For/Rev/Brake", "For/Rev"}},
-        {ParamId::ReverseSpeed, {0, 13, 17}, {"25%", "50%", "75%", "100%"}},
-        {ParamId::LowVoltCut, {4}, {"Disable", "3.0 V", "3.2 V", "3.4 V", "3.6 V"}},
-        {ParamId::LowVoltCut, {11, 13}, Cat({{"Disable", "Auto"}, Tenths(50, 200, 1, " V")})},
-        {ParamId::LowVoltCut, {0, 1, 12, 17}, {"None", "2.9 V/cell", "3.0 V/cell", "3.2 V/cell"}},
-        {ParamId::DragBrake, {4, 11}, drag50},
-        {ParamId::DragBrake, {0}, {}},
-        {ParamId::DragBrake, {1, 13, 17}, drag100},
-        {ParamId::InitialBrake, {0, 4, 17}, Cat({{"=Drag Brake"}, drag50})},
-        {ParamId::FullBrake,
-         {13},
-         {"15%", "30%", "40%", "50%", "65%", "75%", "80%", "85%", "90%", "95%", "100%"}},
-        {ParamId::FullBrake, {0, 12, 14}, {"75%", "80%", "85%", "90%", "95%", "100%"}},
-        {ParamId::BrakeFrequency, {0, 1, 2, 3, 8, 9, 10}, kHz6},
-        {ParamId::BrakeFrequency, {4, 11}, {"1KHz", "2KHz"}},
-        {ParamId::BrakeFrequency, {5, 6, 7, 12}, {"1KHz", "2KHz", "3KHz", "4KHz"}},
-        {ParamId::BrakeFrequency, {13}, {}},
-        {ParamId::BrakeFrequency, {14, 15, 16, 17}, {"0.5KHz", "1KHz", "2KHz", "3KHz", "4KHz"}},
-        {ParamId::PwLvSwPoint, {12}, Numbers(0, 100, 1, "", " %")},
-        {ParamId::PwLvSwPoint, {0, 5, 13}, Numbers(0, 100, 5, "", " %")},
-        {ParamId::PowerLevel1, {1, 2, 3, 8, 9, 10}, Numbers(1, 12, 1, "Level ", "")},
-        {ParamId::PowerLevel1, {4}, Numbers(1, 10, 1, "Level ", "")},
-        {ParamId::PowerLevel1, {11}, Numbers(1, 8, 1, "Level ", "")},
-        {ParamId::PowerLevel1, {13}, Numbers(1, 9, 1, "Level ", "")},
-        {ParamId::PowerLevel1, {5, 6, 7, 12}, Numbers(0, 12, 1, "Level ", "")},
-        {ParamId::PowerLevel1, {14}, Numbers(0, 30, 1, "Level ", "")},
-        {ParamId::PowerLevel1, {15, 16, 17}, Numbers(1, 30, 1, "Level ", "")},
-        {ParamId::PowerLevel1, {0}, {}},
-        {ParamId::PowerLevel2, {0, 5, 17}, Numbers(0, 12, 1, "Level ", "")},
-        {ParamId::DriveFrequency,
-         {0, 1, 2, 3, 8, 9, 10},
-         {"2KHz", "4KHz", "8KHz", "16KHz", "32KHz", "64KHz"}},
-        {ParamId::DriveFrequency, {4, 11}, {"8KHz"}},
-        {ParamId::DriveFrequency, {5}, {"8KHz", "16KHz", "28KHz", "32KHz"}},
-        {ParamId::DriveFrequency, {6, 7}, {"8KHz", "16KHz", "28KHz", "32KHz", "36KHz"}},
-        {ParamId::DriveFrequency, {12}, {"2KHz", "4KHz", "8KHz", "16KHz", "28KHz", "32KHz"}},
-        {ParamId::DriveFrequency, {13}, {}},
-        {ParamId::DriveFrequency, {14, 15, 16, 17}, kHz6},
-        {ParamId::NeutralDeadBand, {13}, {"6%", "9%", "12%"}},
-        {ParamId::NeutralDeadBand, {14, 15, 16, 17}, {"4%", "6%", "8%"}},
-        {ParamId::NeutralDeadBand, {0, 4, 12}, {"0%", "3%", "6%", "9%", "12%"}},
-        {ParamId::TempCutSet, {0, 1, 2, 3, 8, 9, 10}, {"off", "176f/80c", "194f/90c"}},
-        {ParamId::TempCutSet, {4, 5, 6, 7, 11, 12}, {"off", "196f/90c"}},
-        {ParamId::TempCutSet, {13, 14, 15, 16, 17}, {"off", "221f/105c", "257f/125c"}},
-        {ParamId::RotationMode, {13}, {"CCW", "CW"}},
-        {ParamId::RotationMode, {0, 12, 14}, {"Normal", "Reverse"}},
-        {ParamId::BrakeRateControl, {13, 14, 15, 16, 17}, Numbers(1, 20, 1, "", "")},
-        {ParamId::CoastValue, {13, 14, 15, 16, 17}, Numbers(0, 20, 1, "", "%")},
-        {ParamId::DriveMode, {13}, {"Sensored/Sonsorless Hybrid", "Full Sensored"}},
-        {ParamId::BecVoltage, {4, 11, 12, 13, 14, 15, 16, 17}, {"6 V", "7.4 V"}},
-        {ParamId::BecVoltage, {0, 1, 2, 3, 5, 6, 7, 8, 9, 10}, {"6 V", "7.2 V"}},
-        {ParamId::BoostTiming, {1, 3, 5, 6, 7, 8, 9, 12, 16, 17}, deg60},
-        {ParamId::TurboTiming, {1, 3, 5, 6, 7, 8, 9, 12, 16, 17}, deg60},
-        {ParamId::BoostTiming, {13}, Numbers(0, 15, 1, "", " deg")},
-        {ParamId::TurboTiming, {13}, Numbers(0, 15, 1, "", " deg")},
-        {ParamId::BoostStartRpm,
-         {1, 8},
-         {"500",  "1000", "1500", "2000", "2500",  "3000",  "3500",  "4000",  "4500",  "5000",
-          "6000", "7000", "8000", "9000", "10000", "11000", "12000", "13000", "14000", "15000"}},
-        {ParamId::BoostStartRpm, {5, 6, 7, 12, 16, 17}, rpmLong},
-        {ParamId::BoostEndRpm, {5, 6, 7, 12, 16, 17}, Numbers(2000, 70000, 1000, "", "")},
-        {ParamId::BoostAcc, {1, 3, 8, 9}, Numbers(50, 700, 50, "", " RPM/deg")},
-        {ParamId::BoostAcc, {12, 16, 17}, {"Auto", "RPM"}},
-        {ParamId::TurboSlope,
-         {1, 3, 8, 9},
-         {"3  deg/0.1s", "6  deg/0.1s", "12 deg/0.1s", "18 deg/0.1s", "24 deg/0.1s", "Fastest"}},
-        {ParamId::TurboSlope,
-         {5, 6, 7},
-         {"3  deg/0.1s", "6  deg/0.1s", "12 deg/0.1s", "15 deg/0.1s", "18 deg/0.1s", "24 deg/0.1s",
-          "Fastest"}},
-        {ParamId::TurboSlope,
-         {12},
-         {"3deg/0.1s", "6deg/0.1s", "10deg/0.1s", "12deg/0.1s", "14deg/0.1s", "16deg/0.1s",
-          "18eg/0.1s", "20eg/0.1s", "22deg/0.1s", "24deg/0.1s", "Fastest"}},
-        {ParamId::TurboSlope, {16, 17}, slope1617},
-        {ParamId::LipoCells, {11, 13}, {"Auto", "2 S", "3 S", "4 S", "5 S", "6 S"}},
-        {ParamId::LipoCells,
-         {12},
-         {"1deg/0.1s", "3deg/0.1s", "6deg/0.1s", "8deg/0.1s", "10deg/0.1s", "12deg/0.1s",
-          "14eg/0.1s", "16eg/0.1s", "18deg/0.1s", "22deg/0.1s"}},
-        {ParamId::LipoCells, {16, 17}, slope1617},
-        {ParamId::TurboDelay, {1, 3, 5, 8, 9, 12, 16, 17}, delay},
-        {ParamId::TurboDelay,
-         {13},
-         {"0.00sec", "0.05sec", "0.10sec", "0.15sec", "0.20sec", "0.25sec", "0.30sec", "0.35sec",
-          "Instant"}},
-        {ParamId::TurboDelay, {6}, {}},  // enabled but empty, as the table says
-        {ParamId::BtSoftPower, {16, 17}, Numbers(0, 20, 1, "", "")},
-        {ParamId::BtSoftThRange, {16, 17}, Cat({{"0"}, Numbers(10, 50, 5, "", "%")})},
-    };
-    for (const Case& c : cases) {
-        for (int type : c.types) {
-            SCOPED_TRACE(::testing::Message() << "list " << c.id << ", type " << type);
-            EXPECT_EQ(Filled(type).List(c.id).entries, c.expected);
+// Every entry of every list of every model type can be chosen by its text (as settings files
+// and vornactl choose) and, where a write carries the list, sent and read back as itself from
+// the simulated ESC's register file: no entry the page offers is unreachable or comes back as
+// another one.
+TEST(CatalogueListsTest, EveryEntryIsReachableByItsTextAndSurvivesAWrite) {
+    for (int type = 0; type < kTypes; ++type) {
+        const SetupState fresh = Filled(type);
+        const std::vector<std::uint8_t> factory = sim::FactoryRecord(type);
+        for (const ParamId id : kParameters) {
+            const OptionList& list = fresh.List(id);
+            for (int i = 0; i < static_cast<int>(list.entries.size()); ++i) {
+                SCOPED_TRACE(::testing::Message() << "type " << type << ", list " << id << ", "
+                                                  << list.entries[static_cast<std::size_t>(i)]);
+                EXPECT_EQ(MatchEntry(list, list.entries[static_cast<std::size_t>(i)]).index, i);
+                if (!WritesParameter(type, id) || id == ParamId::BecVoltage) continue;
+                SetupState state = fresh;
+                std::array<std::uint8_t, 250> reply{};
+                std::copy(factory.begin(), factory.end(), reply.begin());
+                ApplySettingsRecord(state, reply.data());
+                std::copy(factory.begin(), factory.end(), state.lastRecord.begin());
+                state.List(id).Select(i);
+                BuildWritePairs(state);
+                sim::RegisterFile esc{type, factory, 1, 0};
+                const int pairs = ModelTypeInfoFor(type).writePairs == kOnePairPerRecordByte
+                                      ? RecordDataBytes(type)
+                                      : ModelTypeInfoFor(type).writePairs;
+                for (int k = 0; k < pairs; ++k) {
+                    esc.Write(state.writePairs[static_cast<std::size_t>(2 * k)],
+                              state.writePairs[static_cast<std::size_t>(2 * k + 1)]);
+                }
+                SetupState read = fresh;
+                std::copy(esc.record.begin(), esc.record.end(), reply.begin());
+                ApplySettingsRecord(read, reply.data());
+                EXPECT_EQ(read.List(id).selection, i);
+            }
         }
     }
 }
@@ -449,7 +353,7 @@ TEST(CatalogueEnableTest, EnabledStateForEveryType) {
         {{ParamId::BtSoftPower, ParamId::BtSoftThRange}, {"·",  "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "·",   "off", "·",   "·",   "on",  "on"}},
     };
     // clang-format on
-    // Lists not in the table are never disabled.
+    // Lists no model type disables.
     const ParamId alwaysOn[] = {ParamId::OperationMode, ParamId::ReverseSpeed,
                                 ParamId::LowVoltCut,    ParamId::DragBrake,
                                 ParamId::InitialBrake,  ParamId::FullBrake,

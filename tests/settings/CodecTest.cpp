@@ -391,6 +391,10 @@ TEST(CodecLayoutA, Type7SkipsBoostBytesAndSendsThemBack) {
     EXPECT_EQ(PairValue(s, 14, 0xED), 3);
     EXPECT_EQ(PairValue(s, 15, 0xEE), 3);
     EXPECT_EQ(PairValue(s, 24, 0xFC), 3);
+    // Whatever a file selected in such a list, the ESC's byte goes back.
+    s.List(ParamId::BoostTiming).Select(5);
+    BuildWritePairs(s);
+    EXPECT_EQ(PairValue(s, 10, 0xE9), 3);
     EXPECT_EQ(PairValue(s, 22, 0xF9), 45);
     EXPECT_EQ(PairValue(s, 23, 0xFA), 4);
     EXPECT_EQ(PairValue(s, 25, 0xFE), 1);

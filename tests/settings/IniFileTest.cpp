@@ -103,13 +103,11 @@ TEST(IniFileRead, ValuesAndDefaultsAreCutToTheCallersLength) {
 TEST(IniFileRead, MissingFileSectionOrKeyGivesTheDefault) {
     IniTempDir dir;
     const fs::path missing = dir.path() / "nothing.ini";
-    int line = -1;
-    EXPECT_EQ(vorna::ReadProfileString(missing, "option", "Drag Brake", "Drag Brake", 19, &line),
-              "Drag Brake");
-    EXPECT_EQ(line, 0);
     IniFile ini;
     std::string error;
     EXPECT_FALSE(ini.Load(missing, &error));
+    EXPECT_EQ(ini.Get("option", "Drag Brake", "Drag Brake", 19), "Drag Brake");
+    EXPECT_EQ(ini.Find("option", "Drag Brake", 19).line, 0);
     EXPECT_NE(error.find(missing.string()), std::string::npos) << error;
     EXPECT_NE(error.find("No such file"), std::string::npos) << error;
 
@@ -304,17 +302,24 @@ TEST(IniFileWrite, KeepsLoneCrLineEndsAndTheFilesEncoding) {
               "Caf\xe9\x94 ?\n");
 }
 
-TEST(IniFileWrite, ProfileStringCallsCreateAndUpdateTheFile) {
+TEST(IniFileWrite, SavesCreateAndUpdateTheFile) {
     IniTempDir dir;
     const fs::path file = dir.path() / "config.ini";
     std::string error;
-    ASSERT_TRUE(vorna::WriteProfileString(file, "TEXT INFO", "size", "120", &error)) << error;
-    ASSERT_TRUE(vorna::WriteProfileString(file, "text info", "Font", "Arial", &error)) << error;
-    ASSERT_TRUE(vorna::WriteProfileString(file, "TEXT INFO", "SIZE", "90", &error)) << error;
+    const auto set = [&](std::string_view section, std::string_view key, std::string_view value) {
+        IniFile ini;
+        ini.Load(file);  // the first time there is none: an empty document
+        ini.Set(section, key, value);
+        return ini.Save(file, &error);
+    };
+    ASSERT_TRUE(set("TEXT INFO", "size", "120")) << error;
+    ASSERT_TRUE(set("text info", "Font", "Arial")) << error;
+    ASSERT_TRUE(set("TEXT INFO", "SIZE", "90")) << error;
     EXPECT_EQ(ReadText(file), "[TEXT INFO]\nsize=90\nFont=Arial\n");
-    int line = 0;
-    EXPECT_EQ(vorna::ReadProfileString(file, "text info", "font", "", 19, &line), "Arial");
-    EXPECT_EQ(line, 3);
+    IniFile read;
+    ASSERT_TRUE(read.Load(file));
+    EXPECT_EQ(read.Get("text info", "font", "", 19), "Arial");
+    EXPECT_EQ(read.Find("text info", "font", 19).line, 3);
     // No temporary file is left next to it.
     int files = 0;
     for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path())) ++files;

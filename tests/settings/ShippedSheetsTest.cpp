@@ -39,7 +39,7 @@ fs::path ProfileRoot() {
 //    Boost Start RPM list is empty, so stock sheets do not carry "Boost RPM".
 //  - Blinky: every VORNA ALTA (2, 7, 10, 14, 15). Their temperature cuts differ from one
 //    firmware generation to the next (80/90 C, 90 C, 105/125 C), so blinky sheets leave
-//    "Temp Cut Set" to the ESC; timing is zero wherever the ESC has a timing list.
+//    "Temp Cut Set" to the ESC; none of them has a timing setting, so no sheet names one.
 //  - Drift: VORNA ZEN and the family-12 stock ESC with firmware 5 (16, 17): boost far up the
 //    rev range (Boost Start RPM to 60000), Boost Timing Activation "Auto"/"RPM".
 //  - Fun Car: the 1:8 ESC R5 (4, 11, 13). Their Low Volt Cut lists only share "Disable" and
