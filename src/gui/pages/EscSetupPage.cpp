@@ -204,6 +204,8 @@ bool DefaultConfirm(QWidget* parent, const QString& question) {
 
 // The face holds the 20-pixel arrow drawn 2 pixels down; a larger text size makes it taller.
 constexpr int kMinFaceHeight = 22;
+// The face's text stops this far from its right edge, short of the arrow.
+constexpr int kListTextRightInset = 18;
 
 // Texts for the page: UTF-8 when they decode as such, otherwise taken byte for byte (a sheet's
 // file name, a device's text). What a sheet holds is UTF-8 by now: the INI reader decodes a
@@ -328,6 +330,9 @@ void EscSetupPage::LayoutLists() {
                                         QFontMetrics(list->SkinFont()).height() + scale.Px(6));
         list->setGeometry(QRect(scale.Point(p.topLeft), QSize(scale.Px(p.width), faceHeight)));
     }
+    for (const auto& [id, list] : lists_) {
+        if (list->property("notUsed").toBool()) list->setPlaceholderText(NotUsedText(list));
+    }
     for (const auto& [id, mark] : unsentMarks_) {
         const QRect face = lists_.at(id)->geometry();
         const int width = std::max(3, scale.Px(kMarkWidth));
@@ -340,6 +345,17 @@ void EscSetupPage::LayoutLists() {
     sheetNote_->setGeometry(left, top, scale.Px(kSheetNoteRight) - left,
                             std::max(1, scale.Px(kSheetNoteBottom) - top));
     sheetNote_->setFont(SkinPlacement::Scaled(QFont(kDialogFace, kSheetNotePointSize), scale));
+}
+
+// Where the face is too narrow for the whole phrase (a small screen), the short form.
+QString EscSetupPage::NotUsedText(const SkinComboBox* list) {
+    QFont font = list->SkinFont();
+    font.setItalic(true);
+    const QString whole = QStringLiteral(" ") + QString::fromLatin1(kNotUsedText);
+    const int room = list->width() - list->Scale().Px(kListTextRightInset);
+    return QFontMetrics(font).horizontalAdvance(whole) <= room
+               ? QString::fromLatin1(kNotUsedText)
+               : QString::fromLatin1(kNotUsedShortText);
 }
 
 void EscSetupPage::BuildUnsentMarks() {
@@ -469,8 +485,9 @@ void EscSetupPage::ShowChanges(unsigned changes) {
             }
             // Lists of a model whose settings are not (or no longer) the ESC's say so.
             QString placeholder;
+            list->setProperty("notUsed", notUsed);
             if (notUsed) {
-                placeholder = QString::fromLatin1(kNotUsedText);
+                placeholder = NotUsedText(list);
             } else if (!state.recordValid && !option.entries.empty()) {
                 placeholder = QString::fromLatin1(kNotReadText);
             } else if (!option.enabled && option.selection < 0) {

@@ -45,6 +45,7 @@ public:
     static constexpr char kNotReadText[] = "not read";
     // Shown in a list the identified ESC's model has no setting for.
     static constexpr char kNotUsedText[] = "not used by this ESC";
+    static constexpr char kNotUsedShortText[] = "not used";  // where the whole does not fit
     // Shown in a list the current Drive Mode choice turns off.
     static constexpr char kOffWithDriveModeText[] = "off in this Drive Mode";
     // The tooltip of a list whose change is not on the ESC yet, and of the mark beside it.
@@ -136,6 +137,7 @@ private:
     void ShowMiddleCaptions(int modelType);
     void ShowUnsentMarks();
     void ShowListTip(ParamId id);
+    static QString NotUsedText(const SkinComboBox* list);
     void ShowLeftAtEscValues(const std::vector<ParamId>& lists);
 
     void OnListActivated(ParamId id, int index);
