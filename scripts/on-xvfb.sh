@@ -1,26 +1,33 @@
 #!/usr/bin/env bash
-# Runs a command on a private X server: Xvfb with one 1366x768 screen at 24 bits and openbox as
-# the window manager, with the Qt programs on X11 (xcb) and a runtime folder of their own. Both
-# are stopped afterwards, whatever happened; the command's exit status is the script's.
+# Runs a command on a private X server: Xvfb with one screen at 24 bits (1366x768 unless told
+# otherwise) and openbox as the window manager, with the Qt programs on X11 (xcb) and a runtime
+# folder of their own. Both are stopped afterwards, whatever happened; the command's exit status
+# is the script's.
 #
-#   on-xvfb.sh [--dpi 96|144] COMMAND [ARGUMENTS...]
+#   on-xvfb.sh [--dpi 96|120|144] [--screen WIDTHxHEIGHT] COMMAND [ARGUMENTS...]
 #
-# At 144 DPI the programs are told the desktop's font DPI is 144 (QT_FONT_DPI), the value a
-# desktop set to 150 % puts in Xft.dpi. Qt 6 on X11 takes its logical DPI from there and scales
-# every window by 1.5, so the screen becomes 911x512 device-independent pixels, as it does for a
-# user with that setting. Xvfb's own -dpi only sets the physical DPI, which Qt 6 does not scale
-# by, and QT_SCALE_FACTOR is a developer's override that no desktop sets.
+# At 120 or 144 DPI the programs are told the desktop's font DPI (QT_FONT_DPI), the value a
+# desktop set to 125 % or 150 % puts in Xft.dpi. Qt 6 on X11 takes its logical DPI from there and
+# scales every window by 1.25 or 1.5, so a 1366x768 screen becomes 1093x614 or 911x512
+# device-independent pixels, as it does for a user with that setting. Xvfb's own -dpi only sets
+# the physical DPI, which Qt 6 does not scale by, and QT_SCALE_FACTOR is a developer's override
+# that no desktop sets.
 #
 # Exits 77 (a skip for ctest) when Xvfb or openbox is missing; scripts/deps.sh installs them.
 set -uo pipefail
 
 dpi=96
-if [ "${1:-}" = --dpi ]; then
-    dpi="${2:-}"
-    shift 2 || true
-fi
-if [ "$dpi" != 96 ] && [ "$dpi" != 144 ] || (($# == 0)); then
-    echo "usage: on-xvfb.sh [--dpi 96|144] COMMAND [ARGUMENTS...]" >&2
+screen=1366x768
+while (($# > 0)); do
+    case "$1" in
+        --dpi) dpi="${2:-}"; shift 2 || shift ;;
+        --screen) screen="${2:-}"; shift 2 || shift ;;
+        *) break ;;
+    esac
+done
+case "$dpi" in 96 | 120 | 144) ;; *) dpi="" ;; esac
+if [ -z "$dpi" ] || ! [[ "$screen" =~ ^[0-9]+x[0-9]+$ ]] || (($# == 0)); then
+    echo "usage: on-xvfb.sh [--dpi 96|120|144] [--screen WIDTHxHEIGHT] COMMAND [ARGUMENTS...]" >&2
     exit 2
 fi
 
@@ -58,7 +65,7 @@ wait_for() {
 alive() { kill -0 "$1" 2>/dev/null; }
 
 # Xvfb picks a free display itself and writes its number once it takes connections.
-Xvfb -displayfd 3 -screen 0 1366x768x24 -dpi "$dpi" -nolisten tcp \
+Xvfb -displayfd 3 -screen 0 "${screen}x24" -dpi "$dpi" -nolisten tcp \
     3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 has_display() { grep -q '^[0-9][0-9]*$' "$work/display"; }
@@ -86,7 +93,7 @@ if ! [ -e "$work/wm-ready" ] || ! alive "$wm_pid"; then
     exit 1
 fi
 
-echo "on-xvfb.sh: $DISPLAY, 1366x768, $dpi DPI"
+echo "on-xvfb.sh: $DISPLAY, $screen, $dpi DPI"
 unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR \
     QT_ENABLE_HIGHDPI_SCALING QT_FONT_DPI QT_STYLE_OVERRIDE WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime"

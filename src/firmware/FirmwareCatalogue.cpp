@@ -202,6 +202,12 @@ FirmwareCatalogue ReadFirmwareCatalogue(const fs::path& dataFolder, const fs::pa
     FirmwareCatalogue catalogue;
     catalogue.esc = SortedUnique(std::move(esc));
     catalogue.card = SortedUnique(std::move(card));
+    // The user's own images come after the shipped ones, each group in its sorted order, so
+    // the images that came with the program stay where the release notes describe them.
+    for (auto* images : {&catalogue.esc, &catalogue.card}) {
+        std::stable_partition(images->begin(), images->end(),
+                              [](const FirmwareImage& image) { return !image.fromUserFolder; });
+    }
     return catalogue;
 }
 

@@ -37,8 +37,9 @@ struct FirmwareImage {
 };
 
 struct FirmwareCatalogue {
-    std::vector<FirmwareImage> esc;   // sorted by entry
-    std::vector<FirmwareImage> card;  // sorted by entry
+    // The shipped images sorted by entry, then the user's own sorted by entry.
+    std::vector<FirmwareImage> esc;
+    std::vector<FirmwareImage> card;
 
     const std::vector<FirmwareImage>& Images(ImageKind kind) const;
     std::vector<std::string> Entries(ImageKind kind) const;
@@ -51,8 +52,9 @@ struct FirmwareCatalogue {
 // (ESC) or "xup" (card), case-sensitive, so "abcmmc" counts and "x.MMC" does not. The entry is
 // the name without its last dot and what follows ("beta.2.mmc" gives " beta.2"). When two files
 // give the same entry, the user's folder wins, then the file whose name is the entry's title
-// with the extension. Files whose title is empty or only spaces are left out: choosing them
-// could never start an update. A missing or unreadable folder adds nothing.
+// with the extension. The user's images are listed after the shipped ones. Files whose title is
+// empty or only spaces are left out: choosing them could never start an update. A missing or
+// unreadable folder adds nothing.
 FirmwareCatalogue ReadFirmwareCatalogue(const std::filesystem::path& dataFolder,
                                         const std::filesystem::path& userFolder);
 

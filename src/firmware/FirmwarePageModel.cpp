@@ -45,6 +45,24 @@ void FirmwarePageModel::ShowIdentity(DeviceKind kind) {
     Notify();
 }
 
+void FirmwarePageModel::ForgetIdentity(DeviceKind kind) {
+    {
+        std::lock_guard lock(mutex_);
+        if (kind == DeviceKind::Card) {
+            if (cardModelText_.empty() && cardFirmwareText_.empty()) return;
+            cardModelText_.clear();
+            cardFirmwareText_.clear();
+        } else {
+            if (escTexts_.model.empty() && escTexts_.hardware.empty() &&
+                escTexts_.firmware.empty()) {
+                return;
+            }
+            escTexts_ = EscIdentityTexts{};
+        }
+    }
+    Notify();
+}
+
 void FirmwarePageModel::Notify() {
     Listener listener;
     {

@@ -34,6 +34,7 @@ public:
     // FirmwarePageLink
     void StoreIdentity(const IdentityBytes& identity) override;
     void ShowIdentity(DeviceKind kind) override;
+    void ForgetIdentity(DeviceKind kind) override;
     std::string EscModelText() const override;
     std::string CurrentFirmwareText() const override;
     void SetCurrentFirmwareText(const std::string& text) override;

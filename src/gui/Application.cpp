@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 
 #include "Version.h"
 #include "folders/DataFolders.h"
@@ -34,8 +35,28 @@ void RegisterFontSubstitutes() {
     }
 }
 
+// --help and --version only print; they need no display, and a QApplication without one would
+// abort before the options were read.
+bool AsksOnlyForHelpOrVersion(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") break;
+        if (arg == "-h" || arg == "-?" || arg == "--help" || arg == "--help-all" || arg == "-v" ||
+            arg == "--version") {
+            return true;
+        }
+    }
+    return false;
+}
+
 Application::Application(int& argc, char** argv) : argc_(argc), argv_(argv) {
     ChooseQtPlatform();
+    if (AsksOnlyForHelpOrVersion(argc, argv)) {
+        core_ = std::make_unique<QCoreApplication>(argc, argv);
+        QCoreApplication::setApplicationName("vorna-link");
+        QCoreApplication::setApplicationVersion(kVersion);
+        return;
+    }
     qt_ = std::make_unique<QApplication>(argc, argv);
     QApplication::setApplicationName("vorna-link");
     QApplication::setApplicationVersion(kVersion);
@@ -57,6 +78,7 @@ struct Application::Settings {
 int Application::Run() {
     Settings settings;
     if (const int rc = ParseCommandLine(settings); rc != 0) return rc;
+    if (!qt_) return 0;  // the help or version was printed
     if (const int rc = StartSimulatedDevice(settings); rc != 0) return rc;
 
     MainWindow window(settings.window);
@@ -75,6 +97,7 @@ int Application::ParseCommandLine(Settings& settings) {
     parser.setApplicationDescription(note.isEmpty() ? QString(kAppTitle)
                                                     : QString(kAppTitle) + "\n\n" + note);
     parser.addHelpOption();
+    parser.addVersionOption();
     QCommandLineOption portOption(
         "port", "Use the serial device PATH instead of looking for the bridge.", "PATH");
     QCommandLineOption dataOption("data-dir", "Read config.ini, Profile/ and Firmware/ from DIR.",
@@ -85,7 +108,8 @@ int Application::ParseCommandLine(Settings& settings) {
                                   "Save the three pages as PNG files in DIR and exit.", "DIR");
     parser.addOptions({portOption, dataOption, shotOption});
     if (DemoDevicesAvailable()) parser.addOption(simOption);
-    parser.process(*qt_);
+    // Prints the help or the version and ends the program when asked for them.
+    parser.process(*QCoreApplication::instance());
 
     settings.window.dataDir =
         parser.isSet(dataOption)

@@ -30,11 +30,15 @@ private:
 
     int argc_;
     char** argv_;
+    std::unique_ptr<QCoreApplication> core_;  // only for --help and --version
     std::unique_ptr<QApplication> qt_;
     std::unique_ptr<DemoDevice> simulated_;
 };
 
 // Fonts the layout names, mapped to the metric-compatible ones Debian ships.
 void RegisterFontSubstitutes();
+
+// True when the command line asks only for the help or the version, which need no display.
+bool AsksOnlyForHelpOrVersion(int argc, char** argv);
 
 }  // namespace vorna::gui

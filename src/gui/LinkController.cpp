@@ -137,4 +137,8 @@ void LinkController::DeviceModeChanged(const DeviceMenuState& state, bool select
                            selectLinksPage);
 }
 
+void LinkController::OddAnswerChanged(const std::string& text) {
+    emit oddAnswerChanged(QString::fromStdString(text));
+}
+
 }  // namespace vorna::gui

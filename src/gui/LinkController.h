@@ -47,6 +47,7 @@ public:
     void ShowPortProblem(const std::string& text) override;
     void ShowWriteProgress(const std::string& text) override;
     void DeviceModeChanged(const DeviceMenuState& state, bool selectLinksPage) override;
+    void OddAnswerChanged(const std::string& text) override;
 
     // The UI thread answers a messageRequested signal with this once the box is closed.
     void MessageDismissed(quint64 ticket, bool retry = false);
@@ -65,6 +66,8 @@ signals:
     void writeProgress(const QString& text);
     void deviceModeChanged(vorna::DeviceMode mode, bool escPageEnabled, bool firmwarePageEnabled,
                            bool selectLinksPage);
+    // Something answers, but not as the chosen device does; empty once that is over.
+    void oddAnswerChanged(const QString& text);
     // After every tick: is the ESC, or in card mode the card, identified (for tests and the
     // screenshot mode).
     void ticked(bool escConnected, bool cardConnected);

@@ -3,39 +3,34 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDialog>
-#include <QDir>
-#include <QFileDialog>
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
-#include <QScrollArea>
 #include <QShowEvent>
+#include <QWindow>
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <utility>
 
 #include "folders/DataFolders.h"
-#include "folders/Utf8Path.h"
 #include "gui/AppConfig.h"
+#include "gui/ConnectionCheck.h"
 #include "gui/MessageBoxes.h"
 #include "gui/ModelNews.h"
+#include "gui/SettingsFileMenu.h"
 #include "gui/pages/AboutDialog.h"
 #include "gui/pages/EscSetupPage.h"
 #include "gui/pages/FirmwarePage.h"
 #include "gui/pages/LinksPage.h"
 #include "gui/skin/Skin.h"
 #include "gui/widgets/SkinButton.h"
-#include "link/PortCheck.h"
-#include "settings/Codec.h"
-#include "settings/Profiles.h"
 
 namespace vorna::gui {
 
 namespace {
-
-constexpr char kBitmapProperty[] = "bitmapId";
 
 // The window and every box it raises share the dark skin: light text on near-black, so no
 // box's labels end up black on black and none flashes white over the window.
@@ -49,7 +44,7 @@ constexpr char kWindowStyle[] =
     "QDialog QPushButton:pressed { background: #d00000; }"
     "QDialog QPushButton:focus { border: 2px solid #ff7a3c; }"
     // The text panels take the focus so the keyboard can scroll them; this is their mark.
-    "QPlainTextEdit { border: 1px solid transparent; }"
+    "QPlainTextEdit { border: 2px solid transparent; }"
     "QPlainTextEdit:focus { border-color: rgb(255, 200, 64); }"
     "QScrollBar { background: #101010; }"
     "QScrollBar:vertical { width: 14px; }"
@@ -65,45 +60,21 @@ constexpr char kWindowStyle[] =
 constexpr char kProgressRestingText[] = "0%";
 // How long a finished write's last figure stays, in blink ticks (200 ms each).
 constexpr int kProgressLingerTicks = 10;
+// Under the lamps, over the maker's logo.
+constexpr QRect kDeviceNotePlace(18, 470, 216, 150);
+// How long the hint blinks for a device once no Device mode is chosen: 6 s of 200 ms ticks.
+constexpr int kHintBlinkTicks = 30;
 
-// Room for the title bar and frame a window manager adds around the window.
+// Room for the title bar and frame a window manager adds around the window, until it has
+// framed the window and the frame is known.
 constexpr int kFrameAllowanceWidth = 16;
 constexpr int kFrameAllowanceHeight = 48;
+// Below this the skin is no longer usable; a screen that small gets a window larger than itself.
+constexpr qreal kSmallestScale = 0.5;
+// The scale goes in steps of a hundredth, so a frame a pixel thicker redraws nothing.
+constexpr qreal kScaleSteps = 100.0;
 constexpr int kProgressTextSize = 100;
 const QColor kProgressTextColor(247, 148, 29);
-
-// The check as the box shows it: the verdict first, since it is what the user came for, then
-// each subject with its findings. The columns the terminal's text lines up by would be ragged
-// in the box's proportional font, so every finding starts with a word of its own.
-QString CheckConnectionText(const PortCheckResult& result) {
-    QString text = QString::fromStdString(result.verdict) + "\n";
-    for (const PortCheckSection& section : result.sections) {
-        text += "\n" + QString::fromStdString(section.title) + "\n";
-        for (const PortFinding& f : section.findings) {
-            const char* tag = f.kind == FindingKind::Ok     ? "OK: "
-                              : f.kind == FindingKind::Note ? "Note: "
-                                                            : "Problem: ";
-            text += QString::fromUtf8(tag) + QString::fromStdString(f.text) + "\n";
-            if (!f.advice.empty())
-                text += "    What to do: " + QString::fromStdString(f.advice) + "\n";
-        }
-    }
-    return text;
-}
-
-// Settings files start in the user's own folder for them, made on the first export; an import
-// starts there once it exists, else in the home folder, where files from elsewhere are.
-QString DefaultSettingsFileChooser(QWidget* parent, bool save) {
-    const QString filter = "config Files (*.cfg)";
-    const std::filesystem::path own = UserFolder("Settings");
-    std::error_code ec;
-    if (save && !own.empty()) std::filesystem::create_directories(own, ec);
-    const QString start = !own.empty() && std::filesystem::is_directory(own, ec)
-                              ? QString::fromStdString(Utf8FromPath(own))
-                              : QDir::homePath();
-    return save ? QFileDialog::getSaveFileName(parent, "Export Settings", start, filter)
-                : QFileDialog::getOpenFileName(parent, "Import Settings", start, filter);
-}
 
 void DefaultPresenter(QWidget* parent, const QString& text, bool errorIcon) {
     ShowPlainMessage(parent, errorIcon ? QMessageBox::Critical : QMessageBox::NoIcon, text);
@@ -132,8 +103,10 @@ MainWindow::MainWindow(Options options, QWidget* parent)
 
     setWindowTitle(kAppTitle);
     setWindowIcon(QIcon(AppIconPixmap(32)));
-    // The skin has one size; a maximised window would only add black around it.
-    setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+    // The window has one size at a time: a maximise button would only add black around the skin.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setStyleSheet(kWindowStyle);
 
     textSize_ = ReadTextSize(options_.dataDir);
@@ -150,37 +123,41 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     QPalette black = central_->palette();
     black.setColor(QPalette::Window, Qt::black);
     central_->setPalette(black);
-    // The skin keeps its layout in window pixels. Where the screen is too small for it (a small
-    // laptop, or a high DPI setting that makes every pixel larger) the window shows what fits
-    // and scrolls, so no part is ever out of reach.
-    central_->setFixedSize(kWindowWidth, kWindowHeight - menuBar()->sizeHint().height());
-    scroll_ = new QScrollArea(this);
-    scroll_->setFrameShape(QFrame::NoFrame);
-    // Tab runs through the controls and round again; the scroll area is no stop of its own.
-    scroll_->setFocusPolicy(Qt::NoFocus);
-    scroll_->setPalette(black);
-    scroll_->setBackgroundRole(QPalette::Window);
-    scroll_->setWidget(central_);
-    setCentralWidget(scroll_);
+    setCentralWidget(central_);
     BuildPages();
     BuildLeftColumn();
     OrderKeyboardRoute();
-    FitToScreen();
+    // The skin is laid out in its own pixels. Where the screen has less room for it (a small
+    // laptop, or a desktop scale that makes every pixel larger) the whole skin is drawn smaller,
+    // so everything stays in view and nothing scrolls.
+    ApplyScale(ScaleForScreen());
 
     link_ = std::make_unique<LinkController>(options_.location, setup_, firmware_);
     ConnectLink();
+    settingsFiles_ = std::make_unique<SettingsFileMenu>(
+        setup_, options_.chooseSettingsFile,
+        [this](QWidget* owner, const QString& text, bool error) { Tell(owner, text, error); },
+        [this] { return setupPage_->MayDiscardUnsentChanges(); });
+    connectionCheck_ = std::make_unique<ConnectionCheck>(options_.location);
+    connect(connectionCheck_.get(), &ConnectionCheck::finished, this,
+            [this](const QString& text, bool ready) {
+                checkAction_->setEnabled(true);
+                // The text quotes paths and process names: the box shows plain text.
+                Tell(this, text, !ready);
+            });
 
     SelectLinksPage();
+    ShowDeviceState();
     blinkTimer_.setInterval(200);
     connect(&blinkTimer_, &QTimer::timeout, this, &MainWindow::Blink);
-    blinkTimer_.start();
+    ShowHint();  // no Device mode yet: blinks for a device
     if (options_.startLink) link_->Start();
 }
 
 MainWindow::~MainWindow() {
     closing_ = true;
     // Its result is posted to this window; once the window is gone, Qt drops it unseen.
-    if (checkThread_.joinable()) checkThread_.join();
+    connectionCheck_.reset();
     link_->Shutdown();
     // The pages show the models; let them go before the models do.
     delete container_;
@@ -189,16 +166,13 @@ MainWindow::~MainWindow() {
 
 QLabel* MainWindow::Picture(int bitmapId, QRect place, int controlId) {
     auto* label = new QLabel(central_);
-    label->setGeometry(place);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     if (controlId) label->setObjectName(QString::number(controlId));
-    SetPicture(label, bitmapId);
+    placement_.AddPicture(label, place, bitmapId);
     return label;
 }
 
 void MainWindow::SetPicture(QLabel* label, int bitmapId) {
-    label->setPixmap(SkinBitmap(bitmapId));
-    label->setProperty(kBitmapProperty, bitmapId);
+    placement_.SetPicture(label, bitmapId);
 }
 
 int MainWindow::PictureBitmap(int controlId) const {
@@ -206,7 +180,7 @@ int MainWindow::PictureBitmap(int controlId) const {
     if (controlId == kIdcHint) label = hint_;
     if (controlId >= kIdcUsbLamp && controlId <= kIdcCardLamp)
         label = lamps_[controlId - kIdcUsbLamp];
-    return label ? label->property(kBitmapProperty).toInt() : 0;
+    return label ? placement_.PictureOf(label) : 0;
 }
 
 void MainWindow::BuildMenus() {
@@ -290,7 +264,7 @@ void MainWindow::BuildLeftColumn() {
     auto makeButton = [this](int id, int normal, int down, int over, QRect place) {
         auto* button = new SkinButton(central_);
         button->setObjectName(QString::number(id));
-        button->setGeometry(place);
+        placement_.Add(button, place);
         button->AssignSkin(normal, down, over);
         return button;
     };
@@ -315,11 +289,26 @@ void MainWindow::BuildLeftColumn() {
         lamps_[i] = Picture(kBmpLampOff, QRect(30, 380 + 30 * i, 20, 20), kIdcUsbLamp + i);
     }
     Picture(kBmpLampLegend, QRect(60, 390, 150, 70));
-    Picture(kBmpMakerLogo, QRect(30, 530, 160, 80));
+    makerLogo_ = Picture(kBmpMakerLogo, QRect(30, 530, 160, 80));
+
+    // Under the lamps, in place of the maker's logo while it shows: what answers on the port,
+    // but not as the chosen device does. The lamps alone would look as if nothing were there.
+    deviceNote_ = new QLabel(central_);
+    deviceNote_->setObjectName(QStringLiteral("deviceNote"));
+    placement_.Add(deviceNote_, kDeviceNotePlace, QFont(QStringLiteral("Arial"), 9));
+    deviceNote_->setWordWrap(true);
+    deviceNote_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // It quotes the port's name and the bytes that came: plain text, never markup.
+    deviceNote_->setTextFormat(Qt::PlainText);
+    deviceNote_->setMargin(6);
+    deviceNote_->setStyleSheet(
+        QStringLiteral("QLabel { color: rgb(255, 200, 64); background: rgb(26, 26, 26);"
+                       " border: 1px solid rgb(176, 0, 0); }"));
+    deviceNote_->hide();
 
     progressButton_ = new SkinButton(central_);
     progressButton_->setObjectName(QString::number(kIdcWriteProgress));
-    progressButton_->setGeometry(710, 555, 80, 30);
+    placement_.Add(progressButton_, QRect(710, 555, 80, 30));
     progressButton_->SetFontSize(kProgressTextSize);
     progressButton_->SetFontFace("Arial");
     progressButton_->AssignSkin(kBmpProgressBar, kBmpProgressBar, 0);
@@ -353,21 +342,26 @@ void MainWindow::BuildPages() {
     container_->setObjectName(QString::number(kIdcPageContainer));
     // The pages are 630 pixels tall; their frames start at their very top, so the container
     // shows them whole rather than cutting their top 10 pixels off.
-    container_->setGeometry(250, 0, 985, 630);
+    placement_.Add(container_, QRect(250, 0, 985, 630));
     const QRect pageRect(0, 0, 985, 630);
     linksPage_ = new LinksPage(options_.dataDir, options_.urlOpener, container_);
+    linksPage_->SetInform(
+        [this](QWidget* parent, const QString& text) { Tell(parent, text, false); });
     setupPage_ = new EscSetupPage(setup_, options_.dataDir, pageTextSize_, container_);
     setupPage_->SetOwnProfileFolder(UserFolder("Profile"));
-    setupPage_->SetConfirm(options_.confirm);
+    setupPage_->SetConfirm(
+        [this](QWidget* parent, const QString& question) { return Ask(parent, question); });
     setupPage_->SetInform(
-        [this](QWidget* parent, const QString& text) { options_.presenter(parent, text, true); });
+        [this](QWidget* parent, const QString& text) { Tell(parent, text, true); });
     firmwarePage_ = new FirmwarePage(firmware_, options_.dataDir, UserFirmwareFolder(),
                                      firmwareTextSize_, container_);
     firmwarePage_->SetInform(
-        [this](QWidget* parent, const QString& text) { options_.presenter(parent, text, false); });
+        [this](QWidget* parent, const QString& text) { Tell(parent, text, false); });
+    firmwarePage_->SetConfirm(
+        [this](QWidget* parent, const QString& question) { return Ask(parent, question); });
     for (QWidget* page : {static_cast<QWidget*>(linksPage_), static_cast<QWidget*>(setupPage_),
                           static_cast<QWidget*>(firmwarePage_)}) {
-        page->setGeometry(pageRect);
+        placement_.Add(page, pageRect);
     }
 }
 
@@ -378,18 +372,36 @@ void MainWindow::ConnectLink() {
             [this](bool usb, bool esc, bool card) {
                 if (!esc) RestProgress();  // nothing is being written to an ESC that is gone
                 const bool on[3] = {usb, esc, card};
-                for (int i = 0; i < 3; ++i) SetPicture(lamps_[i], on[i] ? kBmpLampOn : kBmpLampOff);
+                for (int i = 0; i < 3; ++i) {
+                    lampOn_[i] = on[i];
+                    SetPicture(lamps_[i], on[i] ? kBmpLampOn : kBmpLampOff);
+                }
+                ShowDeviceState();
             });
+    connect(link_.get(), &LinkController::oddAnswerChanged, this, [this](const QString& text) {
+        oddAnswer_ = text;
+        deviceNote_->setText(text);
+        FitDeviceNote();
+        deviceNote_->setVisible(!text.isEmpty());
+        makerLogo_->setVisible(text.isEmpty());
+        ShowDeviceState();
+    });
+    // A read or a forgotten ESC changes whether its settings can be sent.
+    connect(&link_->SetupNews(), &SetupModelNews::changed, this, &MainWindow::ShowDeviceState);
     connect(link_.get(), &LinkController::messageRequested, this, &MainWindow::OnMessage);
     connect(link_.get(), &LinkController::retryRequested, this,
             [this](quint64 ticket, const QString& text) {
-                const bool retry = !closing_ && options_.askRetry(this, text);
-                link_->MessageDismissed(ticket, retry);
+                WhenNoWindowBox([this, ticket, text] {
+                    const bool retry = !closing_ && options_.askRetry(this, text);
+                    link_->MessageDismissed(ticket, retry);
+                });
             });
     connect(link_.get(), &LinkController::questionRequested, this,
             [this](quint64 ticket, const QString& text) {
-                const bool yes = !closing_ && options_.confirm(this, text);
-                link_->MessageDismissed(ticket, yes);
+                WhenNoWindowBox([this, ticket, text] {
+                    const bool yes = !closing_ && options_.confirm(this, text);
+                    link_->MessageDismissed(ticket, yes);
+                });
             });
     firmwareNews_ = std::make_unique<FirmwareModelNews>(firmware_);
     connect(firmwareNews_.get(), &FirmwareModelNews::changed, this, &MainWindow::ShowFirmwareNews);
@@ -403,14 +415,53 @@ void MainWindow::ConnectLink() {
         progressLinger_ = 0;
         progressButton_->setText(text);
         progressButton_->repaint();
+        KeepTicking();  // to put the figure back to rest once the write is over
     });
     connect(link_.get(), &LinkController::deviceModeChanged, this,
             &MainWindow::OnDeviceModeChanged);
 }
 
 void MainWindow::OnMessage(quint64 ticket, const QString& text, bool errorIcon) {
-    if (!closing_) options_.presenter(this, text, errorIcon);
-    link_->MessageDismissed(ticket);
+    WhenNoWindowBox([this, ticket, text, errorIcon] {
+        if (!closing_) options_.presenter(this, text, errorIcon);
+        link_->MessageDismissed(ticket);
+    });
+}
+
+// The link's boxes wait while the window has a box of its own open: shown over it, the later
+// box would leave the earlier one open underneath, answered out of order. The link thread
+// waits for its box anyway, so nothing is lost by the wait.
+void MainWindow::WhenNoWindowBox(std::function<void()> show) {
+    if (windowBoxes_ > 0) {
+        waitingLinkBoxes_.push_back(std::move(show));
+        return;
+    }
+    show();
+}
+
+void MainWindow::WindowBoxClosed() {
+    if (--windowBoxes_ > 0 || waitingLinkBoxes_.empty()) return;
+    // Shown from the event loop, not from inside the code that asked the window's question.
+    QTimer::singleShot(0, this, [this] {
+        while (windowBoxes_ == 0 && !waitingLinkBoxes_.empty()) {
+            std::function<void()> show = std::move(waitingLinkBoxes_.front());
+            waitingLinkBoxes_.pop_front();
+            show();
+        }
+    });
+}
+
+bool MainWindow::Ask(QWidget* parent, const QString& question) {
+    ++windowBoxes_;
+    const bool yes = options_.confirm(parent, question);
+    WindowBoxClosed();
+    return yes;
+}
+
+void MainWindow::Tell(QWidget* parent, const QString& text, bool errorIcon) {
+    ++windowBoxes_;
+    options_.presenter(parent, text, errorIcon);
+    WindowBoxClosed();
 }
 
 void MainWindow::OnDeviceModeChanged(DeviceMode mode, bool escPageEnabled, bool firmwarePageEnabled,
@@ -432,6 +483,7 @@ void MainWindow::OnDeviceModeChanged(DeviceMode mode, bool escPageEnabled, bool 
     }
     ShowHint();
     if (mode_ != DeviceMode::Esc) RestProgress();
+    ShowDeviceState();
     ApplyUpdateGuard();
 }
 
@@ -446,6 +498,8 @@ void MainWindow::ShowHint() {
             return SetPicture(hint_, kBmpHintFix);
         default:
             blinkPhase_ = true;
+            blinkTicksLeft_ = kHintBlinkTicks;
+            KeepTicking();
             return SetPicture(hint_, kBmpHintOrange);
     }
 }
@@ -455,6 +509,69 @@ void MainWindow::RestProgress() {
     if (progressButton_->text() != kProgressRestingText) {
         progressButton_->setText(kProgressRestingText);
     }
+}
+
+// The note's frame ends under its text, within the room the column has for it.
+void MainWindow::FitDeviceNote() {
+    const QRect room = placement_.Rect(kDeviceNotePlace);
+    deviceNote_->setGeometry(room.x(), room.y(), room.width(),
+                             std::min(room.height(), deviceNote_->heightForWidth(room.width())));
+}
+
+// The controls that act on a device take input only while one that can take it is there; the
+// others say why in their tooltip: no Device mode, another mode's device, no link, nothing or
+// something else answering, the settings not read yet.
+void MainWindow::ShowDeviceState() {
+    const bool usb = lampOn_[0];
+    const bool esc = lampOn_[1];
+    const bool card = lampOn_[2];
+    const QString noLink = QStringLiteral("The USB link is not connected.");
+    const QString noEsc = !oddAnswer_.isEmpty()
+                              ? oddAnswer_
+                              : QStringLiteral(
+                                    "No ESC answers: check that it is plugged into the link and "
+                                    "powered.");
+
+    QString sendWhy;
+    if (mode_ != DeviceMode::Esc) {
+        sendWhy = QStringLiteral("Choose Device > Esc to read and send an ESC's settings.");
+    } else if (!usb) {
+        sendWhy = noLink;
+    } else if (!esc) {
+        sendWhy = noEsc;
+    } else if (!setup_.HasValidRecord()) {
+        sendWhy = QStringLiteral("The ESC's settings have not been read yet.");
+    }
+    setupPage_->SetSendReady(sendWhy.isEmpty(), sendWhy);
+
+    QString escWhy;
+    if (mode_ == DeviceMode::None) {
+        escWhy = QStringLiteral("Choose the device in the Device menu first.");
+    } else if (mode_ == DeviceMode::Card) {
+        escWhy = QStringLiteral(
+            "Program Card is chosen in the Device menu: choose Esc to update an ESC, or Fix "
+            "Mode for an ESC whose firmware is broken.");
+    } else if (!usb) {
+        escWhy = noLink;
+    } else if (mode_ == DeviceMode::Esc && !esc) {
+        escWhy = noEsc + QStringLiteral(
+                             " An ESC whose firmware is broken is updated in "
+                             "Device > Fix Mode.");
+    }
+    firmwarePage_->SetDeviceReady(ImageKind::Esc, escWhy.isEmpty(), escWhy);
+
+    QString cardWhy;
+    if (mode_ != DeviceMode::Card) {
+        cardWhy = QStringLiteral("Choose Device > Program Card to update the program card.");
+    } else if (!usb) {
+        cardWhy = noLink;
+    } else if (!card) {
+        cardWhy = !oddAnswer_.isEmpty() ? oddAnswer_
+                                        : QStringLiteral(
+                                              "No program card answers: check that "
+                                              "it is plugged into the link.");
+    }
+    firmwarePage_->SetDeviceReady(ImageKind::Card, cardWhy.isEmpty(), cardWhy);
 }
 
 void MainWindow::ShowFirmwareNews() {
@@ -533,10 +650,23 @@ void MainWindow::Blink() {
         !setup_.DefaultRequested() && ++progressLinger_ >= kProgressLingerTicks) {
         RestProgress();
     }
-    // Prompt for a device only while none is chosen.
-    if (mode_ != DeviceMode::None) return;
-    SetPicture(hint_, blinkPhase_ ? kBmpHintOrange : kBmpHintWhite);
-    blinkPhase_ = !blinkPhase_;
+    // Prompt for a device only while none is chosen, and only for a few seconds: then it stays
+    // orange, asking without flashing at the user for as long as the window is open.
+    if (HintBlinking()) {
+        --blinkTicksLeft_;
+        blinkPhase_ = !blinkPhase_ || blinkTicksLeft_ == 0;
+        SetPicture(hint_, blinkPhase_ ? kBmpHintOrange : kBmpHintWhite);
+    }
+    // Nothing left to do on the next tick: the timer rests, and the idle window with it.
+    if (!HintBlinking() && progressButton_->text() == kProgressRestingText) blinkTimer_.stop();
+}
+
+bool MainWindow::HintBlinking() const {
+    return mode_ == DeviceMode::None && blinkTicksLeft_ > 0;
+}
+
+void MainWindow::KeepTicking() {
+    if (!blinkTimer_.isActive()) blinkTimer_.start();
 }
 
 void MainWindow::ShowAbout() {
@@ -544,72 +674,17 @@ void MainWindow::ShowAbout() {
     about.exec();
 }
 
-// The same check as `vornactl doctor`, on the port this window uses. The window may hold that
-// port itself: its own hold is no problem (the check never names this process), and the port is
-// not opened a second time. The text quotes paths and process names: the box shows plain text.
 void MainWindow::CheckConnection() {
-    if (checkThread_.joinable()) checkThread_.join();
     checkAction_->setEnabled(false);
-    PortCheckPlaces places;
-    places.sysfsRoot = options_.location.sysfsRoot;
-    places.devRoot = options_.location.devRoot;
-    PortCheckRequest request;
-    request.namedPort = options_.location.fixedPath;
-    checkThread_ = std::thread([this, places, request] {
-        const PortCheckResult result = CheckPorts(places, PortUser::ThisProcess(), request);
-        const QString text = CheckConnectionText(result);
-        QMetaObject::invokeMethod(
-            this,
-            [this, text, ready = result.ready] {
-                checkAction_->setEnabled(true);
-                options_.presenter(this, text, !ready);
-            },
-            Qt::QueuedConnection);
-    });
+    connectionCheck_->Start();
 }
 
 void MainWindow::ExportSettings() {
-    const QString chosen = options_.chooseSettingsFile(this, true);
-    if (chosen.isEmpty()) return;
-    const ExportResult result =
-        vorna::ExportSettings(setup_.Snapshot(), PathFromUtf8(chosen.toStdString()));
-    if (!result.ok) options_.presenter(this, QString::fromStdString(result.error), true);
+    settingsFiles_->Export(this);
 }
 
 void MainWindow::ImportSettings() {
-    const QString chosen = options_.chooseSettingsFile(this, false);
-    if (chosen.isEmpty()) return;
-    // Read whole first: a refused file asks nothing, and the model's lock is held only to
-    // apply it, never while a file is read.
-    const SettingsFile file = ReadSettingsFile(PathFromUtf8(chosen.toStdString()));
-    if (!file.ok) {
-        options_.presenter(this, "Read File Error!\n" + QString::fromStdString(file.error), true);
-        return;
-    }
-    // Tried on a copy first, so a file that selects nothing is refused before anything is asked.
-    SetupState trial = setup_.Snapshot();
-    ImportResult result = ApplySettingsFile(trial, file);
-    if (result.ok) {
-        if (!setupPage_->MayDiscardUnsentChanges()) return;
-        setup_.Edit([&](SetupState& state) { result = ApplySettingsFile(state, file); });
-    }
-    QString text = QString::fromStdString(result.ok ? SkippedText(result) : result.error);
-    if (!result.problems.empty()) {
-        if (!text.isEmpty()) text += '\n';
-        text += "Some settings in the file do not fit this ESC and were left as they were:";
-        for (const auto& p : result.problems) {
-            text += QString("\nline %1: %2=%3")
-                        .arg(p.line)
-                        .arg(QString::fromStdString(p.key), QString::fromStdString(p.value));
-        }
-    }
-    for (const auto& p : result.ignored) {
-        text += QString("%1line %2: %3 %4")
-                    .arg(text.isEmpty() ? "" : "\n")
-                    .arg(p.line)
-                    .arg(QString::fromStdString(p.key), QString::fromStdString(p.why));
-    }
-    if (!text.isEmpty()) options_.presenter(this, text, !result.ok);
+    settingsFiles_->Import(this);
 }
 
 // The whole window as laid out, menu bar and all, even where a small screen makes it scroll.
@@ -626,20 +701,43 @@ QPixmap MainWindow::Screenshot() {
     return shot;
 }
 
-void MainWindow::FitToScreen() {
-    const QSize full(kWindowWidth, kWindowHeight);
-    setMaximumSize(full);
-    QSize size = full;
-    if (const QScreen* screen = this->screen()) {
-        QSize room = screen->availableGeometry().size();
-        // The window manager's frame is known only some time after the window is shown; until
-        // then (and should it be thinner) allow for a usual one.
-        const QSize frame = (frameGeometry().size() - geometry().size())
-                                .expandedTo(QSize(kFrameAllowanceWidth, kFrameAllowanceHeight));
-        room -= frame;
-        size = size.boundedTo(room);
+// The largest scale at which the window and the frame the window manager puts around it fit
+// the room the screen has, up to the skin's own size.
+SkinScale MainWindow::ScaleForScreen() const {
+    const qreal ratio = devicePixelRatioF();
+    const QScreen* screen = this->screen();
+    if (screen == nullptr) return SkinScale(1.0, ratio);
+    QSize room = screen->availableGeometry().size();
+    // Until the window manager has framed the window, a usual frame is allowed for.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const bool framed = frame.width() > 0 || frame.height() > 0;
+    room -= framed ? frame : QSize(kFrameAllowanceWidth, kFrameAllowanceHeight);
+    room.rheight() -= menuBar()->sizeHint().height();
+    qreal layout = std::min({1.0, room.width() / static_cast<qreal>(kSkinWidth),
+                             room.height() / static_cast<qreal>(kSkinHeight)});
+    layout = std::max(kSmallestScale, std::floor(layout * kScaleSteps) / kScaleSteps);
+    return SkinScale(layout, ratio);
+}
+
+void MainWindow::ApplyScale(const SkinScale& scale) {
+    if (scale == scale_ && central_->size() == scale.Size(QSize(kSkinWidth, kSkinHeight))) return;
+    scale_ = scale;
+    central_->setFixedSize(scale.Size(QSize(kSkinWidth, kSkinHeight)));
+    placement_.Apply(scale);
+    for (SkinButton* button : {linksButton_, escButton_, firmwareButton_, progressButton_}) {
+        button->SetScale(scale);
     }
-    resize(size);
+    linksPage_->SetScale(scale);
+    setupPage_->SetScale(scale);
+    firmwarePage_->SetScale(scale);
+    FitDeviceNote();
+    // Nothing in the window grows with it, so it has one size: no resizing, no maximising.
+    setFixedSize(central_->width(), central_->height() + menuBar()->sizeHint().height());
+}
+
+void MainWindow::FitToScreen() {
+    ApplyScale(ScaleForScreen());
+    CentreOnScreen();
 }
 
 void MainWindow::CentreOnScreen() {
@@ -657,13 +755,12 @@ void MainWindow::showEvent(QShowEvent* event) {
     if (placed_) return;
     placed_ = true;
     FitToScreen();
-    CentreOnScreen();
     // The frame the window manager adds is known only once it has framed the window.
-    for (const int ms : {0, 300}) {
-        QTimer::singleShot(ms, this, [this] {
-            FitToScreen();
-            CentreOnScreen();
-        });
+    for (const int ms : {0, 300}) QTimer::singleShot(ms, this, &MainWindow::FitToScreen);
+    // Moved to another screen, it fits that one.
+    if (QWindow* handle = windowHandle()) {
+        connect(handle, &QWindow::screenChanged, this, &MainWindow::FitToScreen,
+                Qt::UniqueConnection);
     }
 }
 
@@ -687,13 +784,20 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     // Asked whatever the way of closing: a device whose update is cut off may not start again.
     if (UpdateBusy()) {
-        if (!closing_) options_.presenter(this, kCloseRefusedText, false);
+        if (!closing_) Tell(this, kCloseRefusedText, false);
         return;
     }
-    if (!closing_ && !setupPage_->MayDiscardUnsentChanges()) return;
-    if (!closing_ && (setup_.WriteRequested() || setup_.DefaultRequested()) &&
-        !options_.confirm(this, kWriteUnderWayQuestion)) {
-        return;
+    if (!closing_) {
+        // One question, about what is happening: settings on their way to the ESC are not
+        // unsent changes to be discarded.
+        if (setup_.WriteRequested() || setup_.DefaultRequested()) {
+            if (!Ask(this,
+                     setup_.WriteRequested() ? kWriteUnderWayQuestion : kRestoreUnderWayQuestion)) {
+                return;
+            }
+        } else if (!setupPage_->MayDiscardUnsentChanges()) {
+            return;
+        }
     }
     if (std::exchange(closing_, true) && !isVisible()) return;  // already on its way
     // The link thread may be in a transaction for a few seconds more: the window goes at once

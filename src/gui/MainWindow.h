@@ -8,21 +8,23 @@
 #include <QTimer>
 
 #include <array>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <thread>
 
 #include "firmware/FirmwarePageModel.h"
 #include "gui/LinkController.h"
 #include "gui/UrlOpener.h"
+#include "gui/skin/SkinPlacement.h"
 #include "link/BridgeDiscovery.h"
 #include "settings/EscSetupModel.h"
 
 class QAction;
-class QScrollArea;
 
 namespace vorna::gui {
+class ConnectionCheck;
+class SettingsFileMenu;
 class SkinButton;
 class EscSetupPage;
 class FirmwarePage;
@@ -32,8 +34,9 @@ class LinksPage;
 
 namespace vorna::gui {
 
-inline constexpr int kWindowWidth = 1250;
-inline constexpr int kWindowHeight = 670;
+// The skin's size below the menu bar, in its own pixels; the window is that at its scale.
+inline constexpr int kSkinWidth = 1250;
+inline constexpr int kSkinHeight = 645;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -97,12 +100,20 @@ public:
     QAction* Action(int commandId) const;
     SkinButton* Button(int controlId) const;
     QWidget* PageWidget(enum Page page) const;
+    // The note under the lamps that says what answers on the port, but not as the chosen
+    // device does; hidden while nothing does.
+    QLabel* DeviceNote() const { return deviceNote_; }
     // Which bitmap a picture control shows (lamps, hint).
     int PictureBitmap(int controlId) const;
+    // How large the skin is drawn: fitted to the screen's room when the window opens, and again
+    // once the window manager's frame is known or the window moves to another screen.
+    const SkinScale& Scale() const { return scale_; }
     int TextSize() const { return textSize_; }
     int PageTextSize() const { return pageTextSize_; }
     int FirmwareTextSize() const { return firmwareTextSize_; }
     DeviceMode Mode() const { return mode_; }
+    // The hint blinks for a few seconds while no Device mode is chosen, then stays.
+    bool HintBlinking() const;
 
     // Closes for a quit asked for outside the window (Ctrl-C, a polite kill), without asking
     // about unsent changes. While a firmware update is requested or running it does nothing
@@ -115,8 +126,13 @@ public:
     // Nothing would be cut off if the session ended now: no firmware update requested or
     // running, no settings write requested or being sent.
     bool MayEndSessionNow() const;
+    // Asked when the window is closed while settings are on their way to the ESC.
     static constexpr char kWriteUnderWayQuestion[] =
-        "Settings are still being sent to the ESC. Close the program once they are written?";
+        "The settings are being sent to the ESC right now.\n\nClose the program once they "
+        "are written and checked?";
+    static constexpr char kRestoreUnderWayQuestion[] =
+        "The ESC is restoring its factory settings right now.\n\nClose the program once it "
+        "has?";
     static constexpr char kCloseRefusedText[] =
         "A firmware update is running. Please wait until it has finished before closing the "
         "program: an interrupted update can leave the device without working firmware.";
@@ -143,11 +159,20 @@ private:
     void ChooseMode(void (LinkController::*choose)());
     void ShowModeChecks();
     void OnMessage(quint64 ticket, const QString& text, bool errorIcon);
+    // The window's own boxes: while one is open, the link's wait (WhenNoWindowBox).
+    bool Ask(QWidget* parent, const QString& question);
+    void Tell(QWidget* parent, const QString& text, bool errorIcon);
+    void WhenNoWindowBox(std::function<void()> show);
+    void WindowBoxClosed();
     void ShowAbout();
     void CheckConnection();
     void ShowFirmwareNews();
+    void ShowDeviceState();
+    void FitDeviceNote();
     void ShowHint();
     void RestProgress();
+    SkinScale ScaleForScreen() const;
+    void ApplyScale(const SkinScale& scale);
     void FitToScreen();
     void OrderKeyboardRoute();
     std::array<QWidget*, 3> PagesInOrder() const;
@@ -161,6 +186,7 @@ public:
 
 private:
     void Blink();
+    void KeepTicking();
     void ShowPage(enum Page page);
 
     Options options_;
@@ -168,8 +194,9 @@ private:
     FirmwarePageModel firmware_;
     std::unique_ptr<LinkController> link_;
 
-    QScrollArea* scroll_ = nullptr;
-    QWidget* central_ = nullptr;  // the skin, at its one size
+    QWidget* central_ = nullptr;  // the skin, at its scale
+    SkinPlacement placement_;     // the left column, the page container and the pages
+    SkinScale scale_{0.0};
     QWidget* container_ = nullptr;
     LinksPage* linksPage_ = nullptr;
     EscSetupPage* setupPage_ = nullptr;
@@ -181,6 +208,10 @@ private:
     SkinButton* progressButton_ = nullptr;
     QLabel* hint_ = nullptr;
     QLabel* lamps_[3] = {};
+    bool lampOn_[3] = {};  // USB, ESC, card
+    QLabel* makerLogo_ = nullptr;
+    QLabel* deviceNote_ = nullptr;  // what answers on the port, but not as the device does
+    QString oddAnswer_;
     QAction* importAction_ = nullptr;
     QAction* exportAction_ = nullptr;
     QAction* exitAction_ = nullptr;
@@ -189,17 +220,19 @@ private:
     QAction* fixAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
     QAction* checkAction_ = nullptr;
-    // Help > Check Connection runs here: it reads /proc and the udev rules, too slow for the UI
-    // thread on a busy system.
-    std::thread checkThread_;
+    std::unique_ptr<SettingsFileMenu> settingsFiles_;
+    std::unique_ptr<ConnectionCheck> connectionCheck_;
     QTimer blinkTimer_;
     bool blinkPhase_ = true;
+    int blinkTicksLeft_ = 0;
     DeviceMode mode_ = DeviceMode::None;
     enum Page page_ = Page::Links;
     int textSize_ = 90;
     int pageTextSize_ = 100;     // the ESC setup page's
     int firmwareTextSize_ = 85;  // the firmware page's
     bool closing_ = false;
+    int windowBoxes_ = 0;  // boxes of the window's own now open
+    std::deque<std::function<void()>> waitingLinkBoxes_;
     bool escPageEnabled_ = false;
     bool firmwarePageEnabled_ = false;
     bool updateGuard_ = false;

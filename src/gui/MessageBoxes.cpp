@@ -1,6 +1,10 @@
 #include "gui/MessageBoxes.h"
 
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QPointer>
+#include <QSpacerItem>
 
 #include "gui/AppConfig.h"
 
@@ -11,12 +15,40 @@ QMessageBox* NewPlainBox(QWidget* parent, QMessageBox::Icon icon, const QString&
                          QMessageBox::StandardButtons buttons) {
     // The format is set before the text is, so not even a first layout reads it as markup.
     auto* box = new QMessageBox(icon, QString::fromUtf8(kAppTitle), QString(), buttons, parent);
+    KeepDialogTitleWhole(box);
     box->setTextFormat(Qt::PlainText);
     box->setText(text);
+    // Paths, addresses and device texts can be copied from the box.
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return box;
 }
 
 }  // namespace
+
+int TitleRoom(const QString& title) {
+    // The window manager draws the title in a bold face of about the application's size, beside
+    // the window's icon and its close button.
+    QFont font = QApplication::font();
+    font.setBold(true);
+    const int text = QFontMetrics(font).horizontalAdvance(title);
+    return text + text / 5 + kTitleButtonsRoom;
+}
+
+void KeepDialogTitleWhole(QDialog* dialog) {
+    // A box only has its title and a close box: nothing in it grows, so neither minimise nor
+    // maximise has a use.
+    dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint);
+    const int room = TitleRoom(dialog->windowTitle());
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout())) {
+        // A message box sizes itself to its text and would cut the title short; a spacer in its
+        // own grid is the one width it keeps.
+        grid->addItem(new QSpacerItem(room, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    } else {
+        dialog->setMinimumWidth(room);
+    }
+}
 
 QMessageBox::StandardButton ExecPlainBox(QWidget* parent, QMessageBox::Icon icon,
                                          const QString& text, QMessageBox::StandardButtons buttons,

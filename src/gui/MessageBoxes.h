@@ -4,6 +4,7 @@
 // their text as plain text, exactly as it is.
 #pragma once
 
+#include <QDialog>
 #include <QMessageBox>
 
 namespace vorna::gui {
@@ -20,5 +21,13 @@ void ShowPlainMessage(QWidget* parent, QMessageBox::Icon icon, const QString& te
 // A window-modal box with an OK button that does not wait for the user (open()) and deletes
 // itself once closed.
 QMessageBox* OpenPlainBox(QWidget* parent, QMessageBox::Icon icon, const QString& text);
+
+// The width a dialog needs for the window manager to show `title` whole in its title bar.
+inline constexpr int kTitleButtonsRoom = 96;  // the window's icon and close box, with margins
+int TitleRoom(const QString& title);
+
+// A dialog with a title and a close box only, at least as wide as its title needs. Call it once
+// the dialog has its title (and, for a message box, its layout).
+void KeepDialogTitleWhole(QDialog* dialog);
 
 }  // namespace vorna::gui

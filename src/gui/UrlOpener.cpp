@@ -17,7 +17,7 @@ QUrl WebUrlFromLinkText(const QString& linkText) {
 UrlOpener DefaultUrlOpener() {
     return [](const QString& linkText) {
         const QUrl url = WebUrlFromLinkText(linkText);
-        if (!url.isEmpty()) QDesktopServices::openUrl(url);
+        return !url.isEmpty() && QDesktopServices::openUrl(url);
     };
 }
 

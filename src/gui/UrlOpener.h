@@ -8,7 +8,8 @@
 
 namespace vorna::gui {
 
-using UrlOpener = std::function<void(const QString& linkText)>;
+// True when the address went to a browser.
+using UrlOpener = std::function<bool(const QString& linkText)>;
 
 // The web address a link text stands for: a bare host gets "http://", as a browser's address
 // bar would do. Anything that is not an http or https address with a host gives an empty URL:
@@ -16,8 +17,8 @@ using UrlOpener = std::function<void(const QString& linkText)>;
 // not become a way to launch a local file or program.
 QUrl WebUrlFromLinkText(const QString& linkText);
 
-// Opens the text's web address in the user's default browser; a text without one, or a browser
-// that fails to start, does nothing visible.
+// Opens the text's web address in the user's default browser; false for a text without one, or
+// when no browser could be started.
 UrlOpener DefaultUrlOpener();
 
 }  // namespace vorna::gui

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "protocol/Commands.h"
 #include "protocol/Messages.h"
@@ -113,6 +114,7 @@ void ConnectionMonitor::EndUpdate(const UpdateOutcome& outcome) {
 void ConnectionMonitor::PollDevice() {
     if (link_.GetUsbState() != UsbState::Connected) {
         setup_.ForgetEscValues();  // unplugged: the next ESC may be another one
+        ForgetShownDevices();
         NoteOddAnswer("");
         if (link_.IsOpen()) {
             link_.SetUsbState(UsbState::Connected);
@@ -145,6 +147,15 @@ void ConnectionMonitor::ClearEscTexts(bool keepBlinkyText) {
     }
 }
 
+void ConnectionMonitor::ForgetShownDevices() {
+    if (!identityShown_) return;
+    identityShown_ = false;
+    ClearEscTexts(false);
+    firmware_.ForgetIdentity(FirmwarePageLink::DeviceKind::Esc);
+    firmware_.ForgetIdentity(FirmwarePageLink::DeviceKind::Card);
+    view_.DeviceChanged();
+}
+
 void ConnectionMonitor::PollEsc() {
     if (link_.SendCommandByte(cmd::kEscProbe) != LinkResult::Ok) {
         link_.ClosePort();
@@ -158,6 +169,7 @@ void ConnectionMonitor::PollEsc() {
             setup_.ForgetEscValues();
             UpdateStatusLamps();
             ClearEscTexts(true);
+            firmware_.ForgetIdentity(FirmwarePageLink::DeviceKind::Esc);
             view_.DeviceChanged();
         }
         return;
@@ -197,6 +209,7 @@ void ConnectionMonitor::PollEsc() {
     setup_.RecognizeModel(identity);
     firmware_.StoreIdentity(identity);
     firmware_.ShowIdentity(FirmwarePageLink::DeviceKind::Esc);
+    identityShown_ = true;
     setup_.FillOptionLists();
     view_.DeviceChanged();
     readRetryInTicks_ = 0;
@@ -235,7 +248,7 @@ void ConnectionMonitor::PollCard() {
                           ? ""
                           : "it sent 1 of the 2 bytes a program card answers to its check " +
                                 HexByte(cmd::kCardProbe));
-        cardState_ = DeviceState::Absent;
+        LoseCard();
         return;
     }
     if ((link_.rxBuffer[0] & 0xF0) == 0xD0) {
@@ -253,14 +266,23 @@ void ConnectionMonitor::PollCard() {
             std::copy_n(link_.rxBuffer.begin(), identity.size(), identity.begin());
             firmware_.StoreIdentity(identity);
             firmware_.ShowIdentity(FirmwarePageLink::DeviceKind::Card);
+            identityShown_ = true;
             view_.DeviceChanged();
         }
     } else {
         NoteOddAnswer("it said " + HexBytes(link_.rxBuffer.data(), 2) + " to the card check " +
                       HexByte(cmd::kCardProbe) +
                       ", where a program card's answer begins with 0xd0 to 0xdf");
-        cardState_ = DeviceState::Absent;
+        LoseCard();
     }
+}
+
+void ConnectionMonitor::LoseCard() {
+    if (cardState_ == DeviceState::Connected) {
+        firmware_.ForgetIdentity(FirmwarePageLink::DeviceKind::Card);
+        view_.DeviceChanged();
+    }
+    cardState_ = DeviceState::Absent;
 }
 
 void ConnectionMonitor::PollFix() {
@@ -337,15 +359,19 @@ void ConnectionMonitor::NoteOddAnswer(const std::string& detail) {
     const char* device = mode_ == DeviceMode::Card  ? "a VORNA program card"
                          : mode_ == DeviceMode::Fix ? "an ESC in Fix Mode"
                                                     : "a VORNA ESC";
-    oddAnswer_ = detail.empty() ? std::string()
-                                : "Something answered on " + link_.portName + ", but not as " +
-                                      device + " does (" + detail + ").";
+    std::string odd = detail.empty() ? std::string()
+                                     : "Something answered on " + link_.portName + ", but not as " +
+                                           device + " does (" + detail + ").";
+    if (odd == oddAnswer_) return;
+    oddAnswer_ = std::move(odd);
     transfer_.SetOddAnswer(oddAnswer_);
+    view_.OddAnswerChanged(oddAnswer_);
 }
 
 void ConnectionMonitor::ChooseEsc() {
     timer_.StopTimer();
     setup_.ForgetEscValues();  // the values belong to the ESC of the mode left
+    ForgetShownDevices();      // and so do the texts of the device of the mode left
     const bool wasOn = mode_ == DeviceMode::Esc;
     cardState_ = DeviceState::NotPolled;
     if (wasOn) {
@@ -368,6 +394,7 @@ void ConnectionMonitor::ChooseEsc() {
 void ConnectionMonitor::ChooseProgramCard() {
     timer_.StopTimer();
     setup_.ForgetEscValues();  // the values belong to the ESC of the mode left
+    ForgetShownDevices();      // and so do the texts of the device of the mode left
     const bool wasOn = mode_ == DeviceMode::Card;
     link_.SetDeviceState(DeviceState::NotPolled);
     if (wasOn) {
@@ -387,6 +414,7 @@ void ConnectionMonitor::ChooseProgramCard() {
 
 void ConnectionMonitor::ChooseFixMode() {
     setup_.ForgetEscValues();  // the values belong to the ESC of the mode left
+    ForgetShownDevices();      // and so do the texts of the device of the mode left
     const bool wasOn = mode_ == DeviceMode::Fix;
     link_.SetDeviceState(DeviceState::NotPolled);
     cardState_ = DeviceState::NotPolled;

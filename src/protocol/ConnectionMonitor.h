@@ -75,6 +75,10 @@ private:
     void PollFix();
     void RetryFailedRead();
     void ClearEscTexts(bool keepBlinkyText);
+    // The bridge went or another Device mode was chosen: the pages show no device's texts.
+    void ForgetShownDevices();
+    // The card no longer answers as one: it counts as absent, and its texts go.
+    void LoseCard();
     void AnnounceMode(bool selectLinksPage);
     void EndWrite(WriteOutcome outcome);
     void EndRestore(RestoreOutcome outcome);
@@ -95,6 +99,7 @@ private:
     DeviceState cardState_ = DeviceState::Absent;
     int readRetryInTicks_ = 0;
     int readRetryDelay_ = 1;
+    bool identityShown_ = false;  // an identity is on the pages since the last ForgetShownDevices
     bool escPageEnabled_ = false;
     bool firmwarePageEnabled_ = false;
     std::string lastPortProblem_;

@@ -52,6 +52,9 @@ public:
     virtual void SettingsApplied() {}
     // The identified device changed (or was lost); the page texts may have changed.
     virtual void DeviceChanged() {}
+    // Something answers the chosen mode's check or identification, but not as that device does
+    // (ConnectionMonitor::OddAnswer's sentence), or no longer does (empty). Said on each change.
+    virtual void OddAnswerChanged(const std::string& /*text*/) {}
     // The Device menu moved to another mode; `selectLinksPage` asks for the links page.
     virtual void DeviceModeChanged(const DeviceMenuState& /*state*/, bool /*selectLinksPage*/) {}
 

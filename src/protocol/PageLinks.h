@@ -66,6 +66,9 @@ public:
     virtual IdentityBytes Identity() const = 0;
     enum class DeviceKind { Esc = 0, Card = 1 };
     virtual void ShowIdentity(DeviceKind kind) = 0;
+    // The device of that kind is gone, or another Device mode was chosen: what the page shows
+    // of it goes too. Nothing to do where nothing is shown.
+    virtual void ForgetIdentity(DeviceKind /*kind*/) {}
     virtual std::string EscModelText() const = 0;
     virtual std::string CurrentFirmwareText() const = 0;
     // After an ESC update, the firmware the ESC reports now.

@@ -40,14 +40,15 @@ TEST(FirmwareCatalogue, KindByTheLastThreeCharactersTitleAndOrder) {
     EXPECT_EQ(catalogue.Find(ImageKind::Esc, " beta.2")->path, data / "Firmware" / "beta.2.mmc");
 }
 
-TEST(FirmwareCatalogue, UserFolderJoinsTheShippedOneAndWinsAClash) {
+TEST(FirmwareCatalogue, UserFolderFollowsTheShippedOneAndWinsAClash) {
     TempDir data;
     TempDir user;
     Touch(data / "Firmware", {"Same.mmc", "Shipped.mmc"});
     Touch(user.Path(), {"Same.mmc", "Mine.mmc", "Mine.xup"});
 
     const auto catalogue = ReadFirmwareCatalogue(data.Path(), user.Path());
-    EXPECT_EQ(catalogue.Entries(ImageKind::Esc), (Entries{" Mine", " Same", " Shipped"}));
+    // The user's own after the shipped ones, though "Mine" sorts first.
+    EXPECT_EQ(catalogue.Entries(ImageKind::Esc), (Entries{" Shipped", " Mine", " Same"}));
     EXPECT_EQ(catalogue.Entries(ImageKind::Card), Entries{" Mine"});
     EXPECT_EQ(catalogue.Find(ImageKind::Esc, " Same")->path, user / "Same.mmc");
     EXPECT_EQ(catalogue.Find(ImageKind::Esc, " Shipped")->path, data / "Firmware" / "Shipped.mmc");
@@ -135,5 +136,6 @@ TEST(FirmwareStartClick, AcceptedClickSelectsTheFileAndRequestsItsUpdate) {
     // Shown again after a new image was saved: it is listed and the choice can be found again.
     Touch(user.Path(), {"alpha.mmc"});
     model.ReadFirmwareFiles(data.Path(), user.Path());
-    EXPECT_EQ(model.Catalogue().IndexOf(ImageKind::Esc, " beta.2"), 2u);
+    EXPECT_EQ(model.Catalogue().IndexOf(ImageKind::Esc, " beta.2"), 1u);
+    EXPECT_EQ(model.Catalogue().IndexOf(ImageKind::Esc, " alpha"), 2u);
 }

@@ -115,7 +115,9 @@ protected:
                     return ::testing::AssertionFailure() << "list " << id << " entry " << i;
                 }
             }
-            if (list->isEnabled() != (option.enabled && option.writable)) {
+            // A list the model has no entries for takes no input either.
+            const bool usable = option.enabled && option.writable && !option.entries.empty();
+            if (list->isEnabled() != usable) {
                 return ::testing::AssertionFailure() << "list " << id << " enabled state";
             }
             if (list->currentIndex() != option.selection) {
@@ -189,7 +191,8 @@ TEST_F(EscSetupPageTest, StartsEmptyWithCategoriesAndTheGivenTextSize) {
     SkinComboBox* category = page->List(ParamId::Category);
     ASSERT_EQ(category->count(), 12);
     EXPECT_EQ(category->itemText(0), "Modify Touring");
-    EXPECT_EQ(category->itemText(4), "Blinky Mode (zero timing");
+    // Its folder lacks the closing parenthesis; the list shows it closed.
+    EXPECT_EQ(category->itemText(4), "Blinky Mode (zero timing)");
     EXPECT_EQ(category->itemText(11), "1-12 On road");
     EXPECT_EQ(category->currentIndex(), -1);  // no sheet is loaded before the user picks one
     EXPECT_EQ(page->List(ParamId::SetupSheet)->count(), 0);
@@ -240,6 +243,15 @@ TEST_F(EscSetupPageTest, ReadShowsTheRecordInEveryList) {
                   rig->setup.ModelNameText());
 
         if (model == 16) {
+            // Lists the model has no setting for say so, take no input and tell why.
+            for (const ParamId id :
+                 {ParamId::PwLvSwPoint, ParamId::PowerLevel2, ParamId::DriveMode}) {
+                const SkinComboBox* list = page->List(id);
+                EXPECT_FALSE(list->isEnabled()) << id;
+                EXPECT_EQ(list->currentIndex(), -1) << id;
+                EXPECT_EQ(list->placeholderText(), EscSetupPage::kNotUsedText) << id;
+                EXPECT_TRUE(list->toolTip().startsWith("This ESC has no ")) << id;
+            }
             if (const char* shot = std::getenv("VORNA_PAGE_SHOT")) page->grab().save(shot);
         }
     }
@@ -297,10 +309,13 @@ TEST_F(EscSetupPageTest, ChangedListsAreMarkedUntilTheSendIsReadBack) {
         [this] { return ShownUnsentMarks() == std::vector<ParamId>{ParamId::DragBrake}; },
         kWaitMs));
     EXPECT_FALSE(page->UnsentMark(ParamId::DragBrake)->geometry().intersects(drag->geometry()));
+    EXPECT_TRUE(drag->IsMarked());
+    EXPECT_TRUE(drag->toolTip().contains(EscSetupPage::kUnsentTip));
 
     QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
     TickOnLinkThread(2);  // the write, then its read-back
     EXPECT_TRUE(QTest::qWaitFor([this] { return ShownUnsentMarks().empty(); }, kWaitMs));
+    EXPECT_FALSE(drag->IsMarked());
 }
 
 TEST_F(EscSetupPageTest, DriveModePickCarriesItsDependency) {
@@ -426,6 +441,15 @@ TEST_F(EscSetupPageTest, OnlyPressesStrictlyInsideThePicturesAreRequests) {
         EXPECT_NE(page->cursor().shape(), Qt::PointingHandCursor);
     }
     EXPECT_FALSE(rig->setup.WriteRequested() || rig->setup.DefaultRequested());
+
+    // Without an ESC read to send to, neither picture takes a click or the keyboard.
+    page->SetSendReady(false, "No ESC answers.");
+    for (const Picture& p : pictures) {
+        QTest::mouseClick(page.get(), Qt::LeftButton, {}, p.rect.center());
+        EXPECT_FALSE(p.requested());
+    }
+    EXPECT_FALSE(page->SendButton()->isEnabled());
+    EXPECT_FALSE(page->DefaultButton()->isEnabled());
 }
 
 TEST_F(EscSetupPageTest, KeysPressSendAndDefaultWhileTheMouseStaysWithThePage) {

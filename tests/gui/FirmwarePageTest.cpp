@@ -46,6 +46,12 @@ TEST(FirmwarePageTest, StartPicturesTakeClicksOnlyInsideAndWhileFree) {
     std::vector<QString> told;
     FirmwarePage page(model, dir / "data", dir / "user", FirmwarePage::kDefaultTextSize);
     page.SetInform([&](QWidget*, const QString& text) { told.push_back(text); });
+    std::vector<QString> asked;
+    bool answer = false;
+    page.SetConfirm([&](QWidget*, const QString& text) {
+        asked.push_back(text);
+        return answer;
+    });
     page.resize(985, 630);
     page.show();
 
@@ -67,6 +73,12 @@ TEST(FirmwarePageTest, StartPicturesTakeClicksOnlyInsideAndWhileFree) {
     QTest::keyClick(page.StartButton(ImageKind::Esc), Qt::Key_Space);
     EXPECT_FALSE(model.AnyUpdateRequested());
     page.SetStartEnabled(true);
+    // Nothing is flashed without a yes to a question that names the image; No is no update.
+    ClickAt(&page, start.topLeft() + QPoint(1, 1));
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(asked[0].contains("New firmware: b (b.mmc)")) << asked[0].toStdString();
+    EXPECT_FALSE(model.AnyUpdateRequested());
+    answer = true;
     ClickAt(&page, start.topLeft() + QPoint(1, 1));
     EXPECT_TRUE(model.UpdateRequested(ImageKind::Esc));
     EXPECT_EQ(model.SelectedImagePath(ImageKind::Esc), dir / "data" / "Firmware" / "b.mmc");
@@ -75,12 +87,32 @@ TEST(FirmwarePageTest, StartPicturesTakeClicksOnlyInsideAndWhileFree) {
     QTest::keyClick(page.StartButton(ImageKind::Card), Qt::Key_Enter);
     EXPECT_TRUE(model.UpdateRequested(ImageKind::Card));
 
-    // Shown again, the page finds images added meanwhile and keeps the choice.
+    // Shown again, the page finds images added meanwhile and keeps the choice. The user's own
+    // come after the shipped ones, marked, and choosing one takes the user's file.
     Write(dir / "user" / "0 first.mmc", ":00000001FF\n");
     page.hide();
     page.show();
     ASSERT_EQ(esc->count(), 3);
     EXPECT_EQ(esc->currentText(), " b");
+    EXPECT_EQ(esc->itemText(2), " 0 first (own)");
+    model.ClearUpdateRequest(ImageKind::Esc);
+    page.ShowChanges();  // as the window does on the model's news
+    // The update asked for is over: its image is no longer chosen.
+    EXPECT_EQ(esc->currentIndex(), -1);
+    esc->setCurrentIndex(2);
+    ClickAt(&page, start.center());
+    EXPECT_EQ(model.SelectedImagePath(ImageKind::Esc), dir / "user" / "0 first.mmc");
+
+    // Without a device that can take it, a start picture takes no click and says why.
+    model.ClearUpdateRequest(ImageKind::Card);
+    page.List(ImageKind::Card)->setCurrentIndex(0);
+    page.SetDeviceReady(ImageKind::Card, false, "No program card answers.");
+    const std::size_t askedBefore = asked.size();
+    ClickAt(&page, page.StartRect(ImageKind::Card).center());
+    EXPECT_FALSE(model.UpdateRequested(ImageKind::Card));
+    EXPECT_FALSE(page.StartButton(ImageKind::Card)->isEnabled());
+    EXPECT_EQ(asked.size(), askedBefore);
+    EXPECT_EQ(page.NotReadyWhy(ImageKind::Card), "No program card answers.");
 }
 
 class FirmwareWindowTest : public ::testing::Test {
@@ -98,9 +130,10 @@ protected:
         options.presenter = [this](QWidget*, const QString& text, bool) {
             messages.push_back(text);
         };
+        // Yes to the page's question before an update, No to any other.
         options.confirm = [this](QWidget*, const QString& text) {
             questions.push_back(text);
-            return false;
+            return text.startsWith("Update the ");
         };
         auto window = std::make_unique<MainWindow>(options);
         window->show();
@@ -114,6 +147,8 @@ protected:
         w.SelectFirmwarePage();
         FirmwarePage* page = Page(w);
         page->List(kind)->setCurrentIndex(page->List(kind)->findText(entry));
+        // The lamps' news that the device is there may still be on its way.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return page->StartTakesClicks(kind); }, 10000));
         ClickAt(page, page->StartRect(kind).center());
     }
     std::string Link() const { return (dir / "bridge").string(); }
@@ -161,8 +196,15 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return page->ProgressButton(ImageKind::Esc)->isVisible(); }, 10000));
 
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_TRUE(
+        questions[0].contains("Connected: VORNA ZEN, firmware Expert V1.50\n"
+                              "New firmware: Expert V1.70 (Expert V1.70.mmc)"))
+        << questions[0].toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w); }, 60000));
     EXPECT_EQ(esc.UpdateImage(), payload);
+    // Done: the image is chosen no longer, so a second click cannot flash it again.
+    EXPECT_EQ(page->List(ImageKind::Esc)->currentIndex(), -1);
     EXPECT_EQ(page->StatusBitmap(ImageKind::Esc), gui::kBmpStatusFinished);
     EXPECT_FALSE(page->ProgressButton(ImageKind::Esc)->isVisible());
     ASSERT_TRUE(QTest::qWaitFor([&] { return messages.size() == 2; }, 5000));
@@ -180,10 +222,10 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     // update ends without another box.
     esc.ClearLogs();
     Start(*w, ImageKind::Esc, " Damaged");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && questions.size() == 1; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && questions.size() == 3; }, 20000));
     QCoreApplication::processEvents();
     EXPECT_EQ(messages.size(), 2u);
-    EXPECT_TRUE(questions[0].contains("Damaged.mmc, line 1")) << questions[0].toStdString();
+    EXPECT_TRUE(questions[2].contains("Damaged.mmc, line 1")) << questions[2].toStdString();
     const auto sent = esc.Commands();
     EXPECT_EQ(std::count(sent.begin(), sent.end(), 0x39), 0);
 

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTest>
 
 #include "gui/MainWindow.h"
+#include "gui/pages/EscSetupPage.h"
+#include "gui/pages/FirmwarePage.h"
 #include "gui/skin/Skin.h"
 #include "protocol/Messages.h"
 #include "protocol/SettingsTransfer.h"
@@ -32,7 +35,7 @@ protected:
         MainWindow::Options options;
         options.location.fixedPath = Link();
         options.dataDir = dir.Path();
-        options.urlOpener = [](const QString&) {};
+        options.urlOpener = [](const QString&) { return true; };
         options.presenter = [this](QWidget*, const QString& text, bool error) {
             messages.push_back({text, error});
         };
@@ -103,6 +106,34 @@ TEST_F(LinkMessagesWindowTest, ALinkLostMidWriteSaysTheEscMayHoldAMix) {
     EXPECT_TRUE(questions.empty());  // no Retry for a port that has gone
     EXPECT_TRUE(QTest::qWaitFor([&] { return !Lamp(*w, MainWindow::kIdcUsbLamp); }, 10000));
     EXPECT_FALSE(w->SetupModel().WriteRequested());
+}
+
+// Something that answers wrongly is said on the window at once, in vornactl's words, not only
+// once SEND is pressed; the controls that need an ESC say it as their reason.
+TEST_F(LinkMessagesWindowTest, SomethingAnsweringWronglyIsSaidOnTheWindow) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    esc.SetFault(sim::Fault::WrongByte);
+    auto w = Open();
+    EXPECT_FALSE(w->DeviceNote()->isVisibleTo(w.get()));
+    w->Action(MainWindow::kIdmEsc)->trigger();
+    const QString odd = "Something answered on " + QString::fromStdString(Link()) +
+                        ", but not as a VORNA ESC does (it said 0x25 to the ESC check 0xd5, "
+                        "where an ESC says 0x26).";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->DeviceNote()->isVisibleTo(w.get()); }, 10000));
+    EXPECT_EQ(w->DeviceNote()->text(), odd);
+    auto* setup = dynamic_cast<gui::EscSetupPage*>(w->PageWidget(MainWindow::Page::Setup));
+    EXPECT_FALSE(setup->SendReady());
+    EXPECT_EQ(setup->SendNotReadyWhy(), odd);
+    auto* firmware = dynamic_cast<gui::FirmwarePage*>(w->PageWidget(MainWindow::Page::Firmware));
+    EXPECT_TRUE(firmware->NotReadyWhy(ImageKind::Esc).startsWith(odd));
+    EXPECT_TRUE(messages.empty());
+
+    // Answering as an ESC does, it is identified and read; the note goes.
+    esc.SetFault(sim::Fault::None);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return setup->SendReady(); }, 10000));
+    EXPECT_FALSE(w->DeviceNote()->isVisibleTo(w.get()));
+    EXPECT_EQ(firmware->NotReadyWhy(ImageKind::Esc), "");
 }
 
 }  // namespace

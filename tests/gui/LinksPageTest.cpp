@@ -56,8 +56,11 @@ protected:
     }
 
     std::unique_ptr<LinksPage> MakePage() {
-        auto page = std::make_unique<LinksPage>(
-            dir_.Path(), [this](const QString& text) { opened_.push_back(text.toStdString()); });
+        auto page = std::make_unique<LinksPage>(dir_.Path(), [this](const QString& text) {
+            opened_.push_back(text.toStdString());
+            return browserOpens_;
+        });
+        page->SetInform([this](QWidget*, const QString& text) { told_.push_back(text); });
         page->resize(1000, 600);
         return page;
     }
@@ -79,6 +82,8 @@ protected:
 
     test::TempDir dir_;
     std::vector<std::string> opened_;
+    bool browserOpens_ = true;
+    std::vector<QString> told_;
 };
 
 using Opened = std::vector<std::string>;
@@ -150,6 +155,23 @@ TEST_F(LinksPageTest, ConfiguredLinks) {
     EXPECT_EQ(Click(*second, kClassArea.Inside()), Opened{longLink.substr(0, 259)});
     // An empty value is a value: it is handed on as it is, and the opener does nothing with it.
     EXPECT_EQ(Click(*second, kJvxArea.Inside()), Opened{""});
+}
+
+// A click that reaches no browser says so, with the address to copy; one that does says nothing.
+TEST_F(LinksPageTest, ALinkNoBrowserOpensIsSaidWithItsAddress) {
+    WriteConfig("[PRODUCT LINK]\nVORNA-JVX=file:///etc/passwd\n");
+    auto page = MakePage();
+    Click(*page, kZenArea.Inside());
+    EXPECT_TRUE(told_.empty());
+    browserOpens_ = false;
+    Click(*page, kHomeArea.Inside());
+    ASSERT_EQ(told_.size(), 1u);
+    EXPECT_TRUE(told_[0].endsWith("\n\nhttp://www.kelvaran-racing.example"))
+        << told_[0].toStdString();
+    Click(*page, kJvxArea.Inside());
+    ASSERT_EQ(told_.size(), 2u);
+    EXPECT_TRUE(told_[1].contains("not a web address")) << told_[1].toStdString();
+    EXPECT_TRUE(told_[1].endsWith("file:///etc/passwd"));
 }
 
 TEST_F(LinksPageTest, HandCursorOnlyInsideAnArea) {

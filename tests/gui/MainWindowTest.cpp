@@ -4,9 +4,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QTest>
 
 #include <fstream>
+#include <functional>
 #include <future>
 #include <set>
 
@@ -44,7 +46,10 @@ protected:
         MainWindow::Options options;
         options.location.fixedPath = port;
         options.dataDir = dir.Path();
-        options.urlOpener = [this](const QString& url) { opened.push_back(url); };
+        options.urlOpener = [this](const QString& url) {
+            opened.push_back(url);
+            return true;
+        };
         options.presenter = [this](QWidget*, const QString& text, bool error) {
             messages.push_back({text, error});
         };
@@ -54,6 +59,7 @@ protected:
         };
         options.confirm = [this](QWidget*, const QString& text) {
             confirmations.push_back(text);
+            if (whileAsked) whileAsked();
             return confirmAnswer;
         };
         auto window = std::make_unique<MainWindow>(options);
@@ -69,14 +75,20 @@ protected:
     std::vector<QString> questions;
     std::vector<QString> confirmations;  // asked before unsent changes would be lost
     bool confirmAnswer = true;
+    std::function<void()> whileAsked;  // runs while a question is open, as a user taking time
 };
 
 TEST_F(MainWindowTest, StartsOnTheLinksPageWithOnlyItsButton) {
     auto w = Open(Link());
     EXPECT_EQ(w->windowTitle(), "Kelvaran Racing VORNA USB Link V1.9");
-    // The skin's one size; a smaller screen gets a smaller window that scrolls, never a larger.
-    EXPECT_EQ(w->maximumSize(), QSize(1250, 670));
-    EXPECT_EQ(w->Screenshot().deviceIndependentSize().toSize(), QSize(1250, 670));
+    // The offscreen screen (800x600) has less room than the skin: the whole skin is drawn
+    // smaller to fit it, at one size the window keeps, and nothing scrolls.
+    const QRect room = w->screen()->availableGeometry();
+    EXPECT_LT(w->Scale().Layout(), 1.0);
+    EXPECT_EQ(w->minimumSize(), w->maximumSize());
+    EXPECT_LE(w->width(), room.width());
+    EXPECT_LE(w->height(), room.height());
+    EXPECT_EQ(w->Screenshot().deviceIndependentSize().toSize(), w->size());
     EXPECT_FALSE(w->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Links);
     EXPECT_TRUE(w->PageWidget(MainWindow::Page::Links)->isVisible());
@@ -160,6 +172,11 @@ TEST_F(MainWindowTest, HintBlinksWithoutADeviceModeAndNamesTheChosenOne) {
         },
         5000));
     EXPECT_EQ(seen, (std::set<int>{gui::kBmpHintOrange, gui::kBmpHintWhite}));
+    // After a few seconds it stops, asking in orange.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->HintBlinking(); }, 10000));
+    EXPECT_EQ(w->PictureBitmap(gui::MainWindow::kIdcHint), gui::kBmpHintOrange);
+    QTest::qWait(450);
+    EXPECT_EQ(w->PictureBitmap(gui::MainWindow::kIdcHint), gui::kBmpHintOrange);
 
     // A chosen mode is shown steadily, whatever the blink phase was.
     const std::pair<int, int> modes[] = {{gui::MainWindow::kIdmEsc, gui::kBmpHintEsc},
@@ -317,6 +334,34 @@ TEST_F(MainWindowTest, UnsentChangesAreAskedAboutBeforeAModeChangeOrClose) {
     EXPECT_FALSE(w->isVisible());
 }
 
+// Closing while settings are being sent asks one question that says so, and the send's own
+// message, arriving while it is open, waits for it rather than covering it.
+TEST_F(MainWindowTest, ClosingDuringASendAsksOnceAndTheSendsMessageWaits) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    auto w = Open(Link());
+    w->Action(gui::MainWindow::kIdmEsc)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
+    const int drag = w->SetupModel().Snapshot().List(ParamId::DragBrake).selection;
+    w->SetupModel().SelectByUser(ParamId::DragBrake, drag + 1);
+    w->SetupModel().RequestWrite();
+    bool messageUnderQuestion = false;
+    whileAsked = [&] {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !w->SetupModel().WriteRequested(); }, 20000));
+        QTest::qWait(300);  // the send's message is on its way meanwhile
+        messageUnderQuestion = !messages.empty();
+    };
+    confirmAnswer = false;
+    w->close();
+    whileAsked = nullptr;
+    ASSERT_EQ(confirmations.size(), 1u);
+    EXPECT_EQ(confirmations[0], MainWindow::kWriteUnderWayQuestion);
+    EXPECT_FALSE(messageUnderQuestion);
+    EXPECT_TRUE(w->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 10000));
+    EXPECT_EQ(messages[0].text, "Settings sent and verified");
+}
+
 TEST_F(MainWindowTest, WindowKeepsServingEventsWhileTheLinkIsBusy) {
     auto w = Open(Link());
     std::promise<void> release;
@@ -421,7 +466,12 @@ TEST_F(MainWindowTest, FileMenuExportsAndImportsSettings) {
     chosen = QString::fromStdString((dir / "race").string());
     w.Action(gui::MainWindow::kIdmExportSettings)->trigger();
     ASSERT_TRUE(std::filesystem::exists(dir / "race.cfg"));
-    EXPECT_TRUE(messages.empty());
+    // The export says where the file went.
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.endsWith(QString::fromStdString((dir / "race.cfg").string())))
+        << messages[0].text.toStdString();
+    EXPECT_FALSE(messages[0].error);
+    messages.clear();
 
     w.SetupModel().SelectByUser(ParamId::DragBrake, drag + 7);
     w.SetupModel().SelectByUser(ParamId::LipoCells, offSlope + 1);
@@ -487,10 +537,10 @@ TEST_F(MainWindowTest, TabRunsDownThePageButtonsThenThroughThePageShown) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     EXPECT_EQ(QApplication::focusWidget(), w->Button(gui::MainWindow::kIdcLinksButton));
     w->Action(gui::MainWindow::kIdmEsc)->trigger();
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return w->Button(gui::MainWindow::kIdcEscButton)->isEnabled(); }, 10000));
-    w->SelectEscPage();
     auto* page = dynamic_cast<gui::EscSetupPage*>(w->PageWidget(MainWindow::Page::Setup));
+    // DEFAULT and SEND take input once the ESC's settings are read.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->SendReady(); }, 10000));
+    w->SelectEscPage();
     const std::vector<QWidget*> route{
         w->Button(gui::MainWindow::kIdcEscButton), w->Button(gui::MainWindow::kIdcFirmwareButton),
         page->List(ParamId::OperationMode), page->List(ParamId::ReverseSpeed)};
@@ -513,9 +563,9 @@ TEST_F(MainWindowTest, FirmwarePageRouteEndsOnTheReleaseNotesWithAVisibleMark) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     w->SelectFirmwarePage();
     auto* page = dynamic_cast<gui::FirmwarePage*>(w->PageWidget(MainWindow::Page::Firmware));
-    const std::vector<QWidget*> route{page->List(ImageKind::Esc), page->StartButton(ImageKind::Esc),
-                                      page->List(ImageKind::Card),
-                                      page->StartButton(ImageKind::Card), page->InformationBox()};
+    // No device is there to take an image, so the start pictures are no stops.
+    const std::vector<QWidget*> route{page->List(ImageKind::Esc), page->List(ImageKind::Card),
+                                      page->InformationBox()};
     for (QWidget* next : route) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         ASSERT_EQ(QApplication::focusWidget(), next);

@@ -104,7 +104,8 @@ protected:
 
     void TearDown() override { host_.reset(); }
 
-    QColor FacePixel() const { return Shot(button_).pixelColor(2, 2); }
+    // Inside the focus mark.
+    QColor FacePixel() const { return Shot(button_).pixelColor(4, 4); }
 
     std::unique_ptr<QWidget> host_;
     QLineEdit* other_ = nullptr;
@@ -160,8 +161,9 @@ TEST_F(SkinButtonTest, FocusMarkHugsTheImageAndEnterOrReturnClicks) {
     EXPECT_EQ(marked.pixelColor(kButtonRect.width() - 2, kButtonRect.height() - 2),
               vorna::gui::kFocusMark);
     // Only the outline changes.
-    EXPECT_EQ(marked.copy(2, 2, kButtonRect.width() - 4, kButtonRect.height() - 4),
-              plain.copy(2, 2, kButtonRect.width() - 4, kButtonRect.height() - 4));
+    EXPECT_EQ(marked.pixelColor(2, 2), vorna::gui::kFocusMark);  // two pixels thick
+    EXPECT_EQ(marked.copy(3, 3, kButtonRect.width() - 6, kButtonRect.height() - 6),
+              plain.copy(3, 3, kButtonRect.width() - 6, kButtonRect.height() - 6));
     EXPECT_EQ(marked.pixelColor(0, 0), plain.pixelColor(0, 0));
 
     // An image narrower than the button: the mark goes round the image.

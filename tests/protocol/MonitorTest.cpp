@@ -137,10 +137,15 @@ TEST_F(MonitorTest, UnplugTurnsLampsOffReplugLightsThemTickByTick) {
     rig.Tick(2);
     ASSERT_EQ(rig.view.LastLamps(), (LampState{true, true, false}));
 
+    ASSERT_NE(rig.firmware.EscTexts().firmware, "");
     esc.Unplug();
     rig.Tick();
     EXPECT_EQ(rig.view.LastLamps(), (LampState{false, false, false}));
     EXPECT_FALSE(rig.link.IsOpen());
+    // What the pages said of the ESC went with it.
+    EXPECT_EQ(rig.firmware.EscTexts().firmware, "");
+    EXPECT_EQ(rig.firmware.EscTexts().model, "");
+    EXPECT_EQ(rig.setup.FirmwareText(), "");
     rig.Tick();
     EXPECT_EQ(rig.view.LastLamps(), (LampState{false, false, false}));
 
@@ -247,12 +252,19 @@ TEST_F(MonitorTest, ProgramCardIsIdentifiedOnceAndLost) {
     rig.Tick();
     EXPECT_EQ(rig.monitor.CardState(), DeviceState::Absent);
     EXPECT_FALSE(rig.view.LastLamps().card);
+    EXPECT_EQ(rig.firmware.CardFirmwareText(), "");
     card.SetFault(sim::Fault::WrongByte);
     rig.Tick();
     EXPECT_EQ(rig.monitor.CardState(), DeviceState::Absent);
     card.SetFault(sim::Fault::None);
     rig.Tick();
     EXPECT_EQ(rig.monitor.CardState(), DeviceState::Connected);
+
+    // Another Device mode: the card's texts go, and do not come back as the ESC's.
+    ASSERT_EQ(rig.firmware.CardFirmwareText(), "VORNA JVX V1.30");
+    rig.monitor.ChooseEsc();
+    EXPECT_EQ(rig.firmware.CardFirmwareText(), "");
+    EXPECT_EQ(rig.firmware.CardModelText(), "");
 
     card.Unplug();
     rig.Tick();

@@ -5,12 +5,15 @@
 // text of the about box and of a message box can be read. Every look is saved as a PNG file.
 #include <gtest/gtest.h>
 
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -22,6 +25,7 @@
 #include "gui/pages/AboutDialog.h"
 #include "gui/pages/EscSetupPage.h"
 #include "gui/skin/Skin.h"
+#include "gui/widgets/PictureButton.h"
 #include "gui/widgets/SkinButton.h"
 #include "gui/widgets/SkinComboBox.h"
 #include "support/GuiApp.h"
@@ -53,6 +57,7 @@ protected:
             PathFromUtf8((QCoreApplication::applicationDirPath() + "/../../bin").toStdString());
         options.urlOpener = [](const QString& url) {
             ADD_FAILURE() << "opened " << url.toStdString();
+            return true;
         };
         if (!messageBoxes) {
             options.presenter = [](QWidget*, const QString& text, bool) {
@@ -127,10 +132,19 @@ TEST_F(WineWindowTest, ReadsTheSimulatedEscFoundThroughTheRegistry) {
     }
 }
 
-TEST_F(WineWindowTest, FitsTheScreenWithItsFrame) {
+// As on Linux: the whole window and its frame are in view, nothing scrolls but the text panels,
+// and the lists' text stands out.
+TEST_F(WineWindowTest, FitsTheScreenWithoutScrolling) {
     ASSERT_NO_FATAL_FAILURE(Open());
     const auto framed = [&] { return window->frameGeometry() != window->geometry(); };
     ASSERT_TRUE(QTest::qWaitFor(framed, kScreenWaitMs)) << "the window got no frame";
+    window->Action(MainWindow::kIdmEsc)->trigger();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return window->SetupModel().HasValidRecord(); }, kScreenWaitMs));
+    QTest::mouseClick(window->Button(MainWindow::kIdcEscButton), Qt::LeftButton);
+    auto* page = static_cast<gui::EscSetupPage*>(window->PageWidget(MainWindow::Page::Setup));
+    // The scale follows the frame once it is known.
+    QTest::qWait(500);
     const QScreen* screen = window->screen();
     Save(Grab(screen->geometry()), "wine-window-at-start");
     const QRect frame = window->frameGeometry();
@@ -139,6 +153,27 @@ TEST_F(WineWindowTest, FitsTheScreenWithItsFrame) {
         << "the window with its frame, " << frame.width() << "x" << frame.height() << " at "
         << frame.x() << "," << frame.y() << ", does not fit the screen's " << available.width()
         << "x" << available.height();
+    for (QWidget* last : {static_cast<QWidget*>(page->SendButton()),
+                          static_cast<QWidget*>(page->List(ParamId::DriveMode))}) {
+        const QRect at(last->mapTo(window.get(), QPoint(0, 0)), last->size());
+        EXPECT_TRUE(window->rect().contains(at)) << last->objectName().toStdString();
+    }
+    for (const QScrollBar* bar : window->findChildren<QScrollBar*>()) {
+        if (!bar->isVisible()) continue;
+        QWidget* owner = bar->parentWidget();
+        if (owner != nullptr && qobject_cast<QAbstractScrollArea*>(owner) == nullptr) {
+            owner = owner->parentWidget();
+        }
+        EXPECT_TRUE(qobject_cast<QPlainTextEdit*>(owner) != nullptr &&
+                    bar->orientation() == Qt::Vertical)
+            << "a scroll bar shows in " << bar->parentWidget()->metaObject()->className();
+    }
+    gui::SkinComboBox* list = page->List(ParamId::OperationMode);
+    const QImage face = Grab(test::OnScreen(list));
+    Save(face, "wine-list-face");
+    EXPECT_GE(test::ContrastingPixels(face, test::MostFrequentColour(face)),
+              test::kStrokesPerCharacter * list->currentText().size())
+        << "\"" << list->currentText().toStdString() << "\" does not stand out";
 }
 
 TEST_F(WineWindowTest, AboutBoxAndMessageBoxTextIsReadable) {

@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "gui/AppConfig.h"
+#include "gui/MessageBoxes.h"
 #include "gui/skin/Skin.h"
 
 namespace vorna::gui {
@@ -57,6 +58,7 @@ AboutDialog::AboutDialog(QWidget* parent)
     layout->addWidget(notice_, 1, 1);
     layout->addWidget(ok_, 2, 1, Qt::AlignRight);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    KeepDialogTitleWhole(this);
 
     ok_->setFocus();
 }

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
 #include <QStringDecoder>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cstddef>
@@ -21,8 +22,10 @@
 #include "gui/ModelNews.h"
 #include "gui/pages/PageLook.h"
 #include "gui/skin/Skin.h"
+#include "gui/skin/SkinPlacement.h"
 #include "gui/widgets/PictureButton.h"
 #include "gui/widgets/SkinComboBox.h"
+#include "gui/widgets/WidgetLook.h"
 #include "settings/Catalogue.h"
 #include "settings/Profiles.h"
 
@@ -46,6 +49,9 @@ constexpr int kIdcMiddleFrame = 1083;
 constexpr int kIdcPresetFrame = 1084;
 constexpr int kIdcRightFrame = 1085;
 
+constexpr QRect kDefaultPlace(350, 550, 110, 60);
+constexpr QRect kSendPlace(540, 550, 110, 60);
+
 const PicturePlace kPictures[] = {
     {kIdcLeftFrame, kBmpLeftFrame, {0, 0, 330, 625}},
     {kIdcMiddleFrame, kBmpMiddleFrame, {330, 10, 330, 350}},
@@ -61,8 +67,8 @@ const PicturePlace kPictures[] = {
     {1076, kBmpSeparator, {360, 410, 280, 5}},
     {1077, kBmpCategoryCaption, {370, 425, 70, 13}},
     {1078, kBmpSheetCaption, {370, 480, 70, 14}},
-    {EscSetupPage::kIdcDefaultPicture, kBmpDefaultSetting, {350, 550, 110, 60}},
-    {EscSetupPage::kIdcSendPicture, kBmpSendSetting, {540, 550, 110, 60}},
+    {EscSetupPage::kIdcDefaultPicture, kBmpDefaultSetting, kDefaultPlace},
+    {EscSetupPage::kIdcSendPicture, kBmpSendSetting, kSendPlace},
     {1079, kBmpCommentHeading, {730, 10, 180, 30}},
     {1080, kBmpSeparator, {680, 40, 280, 5}},
     {1081, kBmpSeparator, {680, 460, 280, 5}},
@@ -107,43 +113,42 @@ struct ListPlace {
     ParamId id;
     QPoint topLeft;
     int width;
-    int dropHeight;  // the face and the open list together
 };
 
 const ListPlace kListPlaces[] = {
     // Left column, 33 pixels apart.
-    {ParamId::OperationMode, {145, 60}, 160, 200},
-    {ParamId::ReverseSpeed, {145, 93}, 160, 120},
-    {ParamId::LowVoltCut, {145, 126}, 160, 120},
-    {ParamId::DragBrake, {145, 159}, 160, 120},
-    {ParamId::InitialBrake, {145, 192}, 160, 120},
-    {ParamId::FullBrake, {145, 225}, 160, 120},
-    {ParamId::BrakeFrequency, {145, 258}, 160, 120},
-    {ParamId::PwLvSwPoint, {145, 291}, 160, 120},
-    {ParamId::PowerLevel1, {145, 324}, 160, 120},
-    {ParamId::PowerLevel2, {145, 357}, 160, 120},
-    {ParamId::DriveFrequency, {145, 390}, 160, 120},
-    {ParamId::NeutralDeadBand, {145, 423}, 160, 120},
-    {ParamId::TempCutSet, {145, 456}, 160, 120},
-    {ParamId::RotationMode, {145, 489}, 160, 120},
-    {ParamId::BrakeRateControl, {145, 522}, 160, 120},
-    {ParamId::CoastValue, {145, 555}, 160, 120},
-    {ParamId::DriveMode, {145, 588}, 160, 120},
+    {ParamId::OperationMode, {145, 60}, 160},
+    {ParamId::ReverseSpeed, {145, 93}, 160},
+    {ParamId::LowVoltCut, {145, 126}, 160},
+    {ParamId::DragBrake, {145, 159}, 160},
+    {ParamId::InitialBrake, {145, 192}, 160},
+    {ParamId::FullBrake, {145, 225}, 160},
+    {ParamId::BrakeFrequency, {145, 258}, 160},
+    {ParamId::PwLvSwPoint, {145, 291}, 160},
+    {ParamId::PowerLevel1, {145, 324}, 160},
+    {ParamId::PowerLevel2, {145, 357}, 160},
+    {ParamId::DriveFrequency, {145, 390}, 160},
+    {ParamId::NeutralDeadBand, {145, 423}, 160},
+    {ParamId::TempCutSet, {145, 456}, 160},
+    {ParamId::RotationMode, {145, 489}, 160},
+    {ParamId::BrakeRateControl, {145, 522}, 160},
+    {ParamId::CoastValue, {145, 555}, 160},
+    {ParamId::DriveMode, {145, 588}, 160},
     // Middle column, 31 pixels apart.
-    {ParamId::BecVoltage, {458, 20}, 160, 120},
-    {ParamId::BoostTiming, {458, 51}, 160, 120},
-    {ParamId::BoostStartRpm, {458, 82}, 160, 120},
-    {ParamId::BoostEndRpm, {458, 113}, 160, 120},
-    {ParamId::BoostAcc, {458, 144}, 160, 120},
-    {ParamId::TurboTiming, {458, 175}, 160, 120},
-    {ParamId::TurboSlope, {458, 206}, 160, 120},
-    {ParamId::LipoCells, {458, 237}, 160, 120},
-    {ParamId::TurboDelay, {458, 268}, 160, 120},
-    {ParamId::BtSoftPower, {458, 299}, 160, 120},
-    {ParamId::BtSoftThRange, {458, 330}, 160, 120},
+    {ParamId::BecVoltage, {458, 20}, 160},
+    {ParamId::BoostTiming, {458, 51}, 160},
+    {ParamId::BoostStartRpm, {458, 82}, 160},
+    {ParamId::BoostEndRpm, {458, 113}, 160},
+    {ParamId::BoostAcc, {458, 144}, 160},
+    {ParamId::TurboTiming, {458, 175}, 160},
+    {ParamId::TurboSlope, {458, 206}, 160},
+    {ParamId::LipoCells, {458, 237}, 160},
+    {ParamId::TurboDelay, {458, 268}, 160},
+    {ParamId::BtSoftPower, {458, 299}, 160},
+    {ParamId::BtSoftThRange, {458, 330}, 160},
     // Pre-set profiles.
-    {ParamId::Category, {370, 440}, 250, 120},
-    {ParamId::SetupSheet, {370, 495}, 250, 120},
+    {ParamId::Category, {370, 440}, 250},
+    {ParamId::SetupSheet, {370, 495}, 250},
 };
 
 struct TextPlace {
@@ -171,11 +176,13 @@ const TextPlace kTextPlaces[] = {
 
 const QRect kMemoPlace(680, 470, 280, 80);
 
-// The unsent-change mark sits in the gap between a list and its caption: the captions end at
-// least 13 pixels before their lists.
-constexpr int kMarkWidth = 8;
-constexpr int kMarkGap = 2;  // between the mark and its list
-const QColor kMarkColor(235, 40, 40);
+// The unsent-change mark is a white bar as tall as the list, in the gap between the list and its
+// caption (the captions end at least 5 pixels before their lists), with a white outline on the
+// list's face: white stands out beside the grey face and the black page at arm's length, and is
+// no colour the skin uses for anything else.
+constexpr int kMarkWidth = 4;
+constexpr int kMarkGap = 1;  // between the mark and its list
+const QColor kMarkColor(255, 255, 255);
 
 // The sheet note runs under the sheet chooser, inside the pre-set frame above its bottom edge.
 constexpr int kSheetNoteLeft = 352;
@@ -184,14 +191,10 @@ constexpr int kSheetNoteBottom = 536;
 constexpr int kSheetNotePointSize = 7;
 const QColor kSheetNoteColor(165, 165, 165);
 
-QPixmap MarkPixmap() {
-    QPixmap pixmap(kMarkWidth, kMarkWidth);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(kMarkColor);
-    painter.drawEllipse(QRectF(1, 1, kMarkWidth - 2, kMarkWidth - 2));
+QPixmap MarkPixmap(QSize size, qreal ratio) {
+    QPixmap pixmap(size * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(kMarkColor);
     return pixmap;
 }
 
@@ -202,6 +205,8 @@ bool DefaultConfirm(QWidget* parent, const QString& question) {
 
 // The face holds the 20-pixel arrow drawn 2 pixels down; a larger text size makes it taller.
 constexpr int kMinFaceHeight = 22;
+// The face's text stops this far from its right edge, short of the arrow.
+constexpr int kListTextRightInset = 18;
 
 // Texts for the page: UTF-8 when they decode as such, otherwise taken byte for byte (a sheet's
 // file name, a device's text). What a sheet holds is UTF-8 by now: the INI reader decodes a
@@ -211,6 +216,16 @@ QString FromEightBit(const std::string& text) {
     QString decoded = utf8(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
     if (!utf8.hasError()) return decoded;
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A category as the list shows it. The folder of the zero-timing class is named without its
+// closing parenthesis, and stays so for the sheets already installed in it; the list closes it.
+QString CategoryCaption(std::string_view folder) {
+    QString caption = QString::fromLatin1(folder.data(), static_cast<qsizetype>(folder.size()));
+    if (caption.count(QLatin1Char('(')) > caption.count(QLatin1Char(')'))) {
+        caption += QLatin1Char(')');
+    }
+    return caption;
 }
 
 }  // namespace
@@ -231,8 +246,19 @@ EscSetupPage::EscSetupPage(EscSetupModel& model, const std::filesystem::path& pr
     BuildMemo();
     BuildUnsentMarks();
     BuildSheetNote();
+    LayoutLists();
 
     ShowChanges(SetupModelNews::kAll);
+}
+
+void EscSetupPage::SetScale(const SkinScale& scale) {
+    if (scale == placement_.Scale()) return;
+    resize(scale.Size(QSize(kPageWidth, kPageHeight)));
+    placement_.Apply(scale);
+    LayoutLists();
+    ShowSendPictures();
+    sendRect_ = placement_.Rect(kSendPlace);
+    defaultRect_ = placement_.Rect(kDefaultPlace);
 }
 
 EscSetupPage::~EscSetupPage() = default;
@@ -240,19 +266,15 @@ EscSetupPage::~EscSetupPage() = default;
 void EscSetupPage::BuildPictures() {
     for (const PicturePlace& p : kPictures) {
         auto* label = new QLabel(this);
-        label->setGeometry(p.place);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         // The right frame gets less room than its bitmap; drawn for its box, its outline stays
         // whole.
-        const QPixmap pixmap = p.id == kIdcRightFrame ? SkinFrameBitmap(p.bitmap, p.place.size())
-                                                      : SkinBitmap(p.bitmap);
-        label->setPixmap(pixmap);
+        placement_.AddPicture(label, p.place, p.bitmap, p.id == kIdcRightFrame);
         // Pictures take no mouse input: presses and moves over them are the page's.
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
         pictures_[p.id] = label;
     }
-    sendRect_ = pictures_.at(kIdcSendPicture)->geometry();
-    defaultRect_ = pictures_.at(kIdcDefaultPicture)->geometry();
+    sendRect_ = placement_.Rect(kSendPlace);
+    defaultRect_ = placement_.Rect(kDefaultPlace);
     middleCaptionBitmap_ = kBmpMiddleCaptions;
     pictures_.at(kIdcInfoCaptions)->hide();
 }
@@ -261,8 +283,7 @@ void EscSetupPage::BuildTexts() {
     const QFont font(kDialogFace, kDialogPointSize);
     for (const TextPlace& t : kTextPlaces) {
         auto* label = new QLabel(this);
-        label->setGeometry(t.place);
-        label->setFont(font);
+        placement_.Add(label, t.place, font);
         label->setPalette(LightOnBlack(label->palette()));
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label->setWordWrap(true);
@@ -279,12 +300,7 @@ void EscSetupPage::BuildLists() {
         auto* list = new SkinComboBox(this);
         list->SetFontFace(kListFace);
         list->SetFontSize(textSize_);
-        const int faceHeight =
-            std::max(kMinFaceHeight, QFontMetrics(list->SkinFont()).height() + 6);
-        list->setGeometry(QRect(p.topLeft, QSize(p.width, faceHeight)));
         list->setObjectName(QString::number(ListControl(p.id)));
-        // The open list scrolls within the height the layout gives it.
-        list->SetDropHeight(p.dropHeight);
         lists_[p.id] = list;
     }
     for (const ParamId id : kParameters) {
@@ -295,10 +311,7 @@ void EscSetupPage::BuildLists() {
     SkinComboBox* category = lists_.at(ParamId::Category);
     {
         const QSignalBlocker quiet(category);
-        for (const std::string_view name : kCategories) {
-            category->addItem(
-                QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
-        }
+        for (const std::string_view name : kCategories) category->addItem(CategoryCaption(name));
         // Nothing is chosen until the user picks a category.
         category->setCurrentIndex(-1);
     }
@@ -307,16 +320,50 @@ void EscSetupPage::BuildLists() {
             [this](int) { OnSheetChosen(); });
 }
 
-void EscSetupPage::BuildUnsentMarks() {
-    const QPixmap pixmap = MarkPixmap();
-    for (const ParamId id : kParameters) {
+// The lists' faces are as tall as their text needs, so the lists, the marks beside them and the
+// note under the sheet chooser are placed by the text's size at the scale as well.
+void EscSetupPage::LayoutLists() {
+    const SkinScale& scale = placement_.Scale();
+    for (const ListPlace& p : kListPlaces) {
+        SkinComboBox* list = lists_.at(p.id);
+        list->SetScale(scale);
+        const int faceHeight = std::max(scale.Px(kMinFaceHeight),
+                                        QFontMetrics(list->SkinFont()).height() + scale.Px(6));
+        list->setGeometry(QRect(scale.Point(p.topLeft), QSize(scale.Px(p.width), faceHeight)));
+    }
+    for (const auto& [id, list] : lists_) {
+        if (list->property("notUsed").toBool()) list->setPlaceholderText(NotUsedText(list));
+    }
+    for (const auto& [id, mark] : unsentMarks_) {
         const QRect face = lists_.at(id)->geometry();
-        auto* mark = new QLabel(this);
-        mark->setGeometry(face.left() - kMarkGap - kMarkWidth, face.top(), kMarkWidth,
+        const int width = std::max(3, scale.Px(kMarkWidth));
+        mark->setGeometry(face.left() - std::max(1, scale.Px(kMarkGap)) - width, face.top(), width,
                           face.height());
+        mark->setPixmap(MarkPixmap(mark->size(), scale.DevicePixelRatio()));
+    }
+    const int top = lists_.at(ParamId::SetupSheet)->geometry().bottom() + scale.Px(2);
+    const int left = scale.Px(kSheetNoteLeft);
+    sheetNote_->setGeometry(left, top, scale.Px(kSheetNoteRight) - left,
+                            std::max(1, scale.Px(kSheetNoteBottom) - top));
+    sheetNote_->setFont(SkinPlacement::Scaled(QFont(kDialogFace, kSheetNotePointSize), scale));
+}
+
+// Where the face is too narrow for the whole phrase (a small screen), the short form.
+QString EscSetupPage::NotUsedText(const SkinComboBox* list) {
+    QFont font = list->SkinFont();
+    font.setItalic(true);
+    const QString whole = QStringLiteral(" ") + QString::fromLatin1(kNotUsedText);
+    const int room = list->width() - list->Scale().Px(kListTextRightInset);
+    return QFontMetrics(font).horizontalAdvance(whole) <= room
+               ? QString::fromLatin1(kNotUsedText)
+               : QString::fromLatin1(kNotUsedShortText);
+}
+
+void EscSetupPage::BuildUnsentMarks() {
+    for (const ParamId id : kParameters) {
+        auto* mark = new QLabel(this);
         mark->setAlignment(Qt::AlignCenter);
-        mark->setPixmap(pixmap);
-        mark->setToolTip(QStringLiteral("Changed here, not sent to the ESC yet"));
+        mark->setToolTip(QString::fromLatin1(kUnsentTip));
         mark->hide();
         unsentMarks_[id] = mark;
     }
@@ -324,10 +371,6 @@ void EscSetupPage::BuildUnsentMarks() {
 
 void EscSetupPage::BuildSheetNote() {
     sheetNote_ = new QLabel(this);
-    const int top = lists_.at(ParamId::SetupSheet)->geometry().bottom() + 2;
-    sheetNote_->setGeometry(kSheetNoteLeft, top, kSheetNoteRight - kSheetNoteLeft,
-                            std::max(1, kSheetNoteBottom - top));
-    sheetNote_->setFont(QFont(kDialogFace, kSheetNotePointSize));
     QPalette palette = LightOnBlack(sheetNote_->palette());
     palette.setColor(QPalette::All, QPalette::WindowText, kSheetNoteColor);
     sheetNote_->setPalette(palette);
@@ -338,11 +381,10 @@ void EscSetupPage::BuildSheetNote() {
 
 void EscSetupPage::BuildMemo() {
     memo_ = new QPlainTextEdit(this);
-    memo_->setGeometry(kMemoPlace);
+    placement_.Add(memo_, kMemoPlace, QFont(kDialogFace, kDialogPointSize));
     memo_->setReadOnly(true);
     memo_->setTabChangesFocus(true);
     memo_->setFrameShape(QFrame::NoFrame);
-    memo_->setFont(QFont(kDialogFace, kDialogPointSize));
     memo_->setPalette(LightOnBlack(memo_->palette()));
     memo_->viewport()->setPalette(LightOnBlack(memo_->viewport()->palette()));
     memo_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -417,24 +459,46 @@ void EscSetupPage::ShowChanges(unsigned changes) {
         ShowMiddleCaptions(state.modelType);
     }
     if (lists || (changes & SetupModelNews::kSelections) != 0) {
+        // What the identified model has at all, before a Drive Mode choice turns lists off.
+        SetupState model = state;
+        FillOptionLists(model);
         for (const ParamId id : kParameters) {
             SkinComboBox* list = lists_.at(id);
             const OptionList& option = state.List(id);
+            // A list the identified model has no such setting for offers nothing: it says so,
+            // rather than look like an empty list that might open.
+            const OptionList& ofModel = model.List(id);
+            const bool notUsed =
+                state.modelType != 0 && (!ofModel.enabled || ofModel.entries.empty());
             if (lists) {
                 // A setting the ESC does not take from the PC shows its value, dimmed.
-                list->setEnabled(option.enabled && option.writable);
-                list->setToolTip(option.writable || option.entries.empty()
-                                     ? QString()
-                                     : QStringLiteral("This ESC does not take this setting from "
-                                                      "the PC: the list shows its own value."));
+                list->setEnabled(option.enabled && option.writable && !notUsed);
+                QString tip;
+                if (notUsed) {
+                    tip = QStringLiteral("This ESC has no %1 setting.")
+                              .arg(FromEightBit(ListCaption(id, state.modelType)));
+                } else if (!option.writable && !option.entries.empty()) {
+                    tip = QStringLiteral(
+                        "This ESC does not take this setting from the PC: the list shows its "
+                        "own value.");
+                }
+                list->setProperty("tip", tip);
             }
             // Lists of a model whose settings are not (or no longer) the ESC's say so.
-            list->setPlaceholderText(!state.recordValid && !option.entries.empty()
-                                         ? QString::fromLatin1(kNotReadText)
-                                         : QString());
-            if (list->currentIndex() != option.selection) {
+            QString placeholder;
+            list->setProperty("notUsed", notUsed);
+            if (notUsed) {
+                placeholder = NotUsedText(list);
+            } else if (!state.recordValid && !option.entries.empty()) {
+                placeholder = QString::fromLatin1(kNotReadText);
+            } else if (!option.enabled && option.selection < 0) {
+                placeholder = QString::fromLatin1(kOffWithDriveModeText);
+            }
+            list->setPlaceholderText(placeholder);
+            const int shown = notUsed ? -1 : option.selection;
+            if (list->currentIndex() != shown) {
                 const QSignalBlocker quiet(list);
-                list->setCurrentIndex(option.selection);
+                list->setCurrentIndex(shown);
             }
             // The face is repainted even when the blocked signal would have asked for it.
             list->update();
@@ -469,7 +533,7 @@ void EscSetupPage::ShowMiddleCaptions(int modelType) {
     QLabel* picture = pictures_.at(kIdcMiddleCaptions);
     if (bitmap != middleCaptionBitmap_) {
         middleCaptionBitmap_ = bitmap;
-        picture->setPixmap(SkinBitmap(bitmap));
+        placement_.SetPicture(picture, bitmap);
     }
     picture->update();
 }
@@ -477,8 +541,22 @@ void EscSetupPage::ShowMiddleCaptions(int modelType) {
 void EscSetupPage::ShowUnsentMarks() {
     const std::vector<ParamId> unsent = model_.UnsentChanges();
     for (const auto& [id, mark] : unsentMarks_) {
-        mark->setVisible(std::find(unsent.begin(), unsent.end(), id) != unsent.end());
+        const bool marked = std::find(unsent.begin(), unsent.end(), id) != unsent.end();
+        mark->setVisible(marked);
+        lists_.at(id)->SetMarked(marked);
+        // The bar is too thin to point at; the list says what it means.
+        lists_.at(id)->setProperty("unsent", marked);
+        ShowListTip(id);
     }
+}
+
+void EscSetupPage::ShowListTip(ParamId id) {
+    SkinComboBox* list = lists_.at(id);
+    QStringList tips;
+    const QString own = list->property("tip").toString();
+    if (!own.isEmpty()) tips << own;
+    if (list->property("unsent").toBool()) tips << QString::fromLatin1(kUnsentTip);
+    list->setToolTip(tips.join(QLatin1Char('\n')));
 }
 
 void EscSetupPage::ShowLeftAtEscValues(const std::vector<ParamId>& lists) {
@@ -585,7 +663,8 @@ void EscSetupPage::LoadChosenSheet() {
 
 void EscSetupPage::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
-    const bool overPicture = StrictlyInside(sendRect_, at) || StrictlyInside(defaultRect_, at);
+    const bool overPicture =
+        sendReady_ && (StrictlyInside(sendRect_, at) || StrictlyInside(defaultRect_, at));
     if (overPicture != handCursor_) {
         handCursor_ = overPicture;
         if (overPicture) {
@@ -600,13 +679,51 @@ void EscSetupPage::mouseMoveEvent(QMouseEvent* event) {
 void EscSetupPage::BuildKeyboardButtons() {
     // Made after the lists, so Tab comes to DEFAULT and SEND once the settings are chosen.
     defaultButton_ = KeyboardButtonOver(this, defaultRect_, "DEFAULT SETTING");
+    placement_.Add(defaultButton_, kDefaultPlace);
     connect(defaultButton_, &PictureButton::clicked, this, &EscSetupPage::RestoreDefaults);
     sendButton_ = KeyboardButtonOver(this, sendRect_, "SEND SETTING");
+    placement_.Add(sendButton_, kSendPlace);
     connect(sendButton_, &PictureButton::clicked, this, [this] { model_.RequestWrite(); });
 }
 
+void EscSetupPage::SetSendReady(bool ready, const QString& why) {
+    sendNotReadyWhy_ = ready ? QString() : why;
+    if (ready == sendReady_) return;
+    sendReady_ = ready;
+    sendButton_->setEnabled(ready);
+    defaultButton_->setEnabled(ready);
+    ShowSendPictures();
+    if (!ready && handCursor_) {
+        handCursor_ = false;
+        unsetCursor();
+    }
+}
+
+// Pictures that take no click look it: dimmed into the black page.
+void EscSetupPage::ShowSendPictures() {
+    for (const auto& [id, bitmap] : {std::pair{kIdcSendPicture, kBmpSendSetting},
+                                     std::pair{kIdcDefaultPicture, kBmpDefaultSetting}}) {
+        const QPixmap picture = SkinBitmap(bitmap, placement_.Scale());
+        pictures_.at(id)->setPixmap(sendReady_ ? picture : Dimmed(picture));
+    }
+}
+
+bool EscSetupPage::event(QEvent* event) {
+    // The pictures take no mouse input themselves, so the page tells why they take no click.
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        for (const QRect& r : {sendRect_, defaultRect_}) {
+            if (!sendReady_ && !sendNotReadyWhy_.isEmpty() && StrictlyInside(r, help->pos())) {
+                QToolTip::showText(help->globalPos(), sendNotReadyWhy_, this, r);
+                return true;
+            }
+        }
+    }
+    return QWidget::event(event);
+}
+
 void EscSetupPage::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
+    if (event->button() == Qt::LeftButton && sendReady_) {
         const QPoint at = event->position().toPoint();
         if (StrictlyInside(sendRect_, at)) model_.RequestWrite();
         if (StrictlyInside(defaultRect_, at)) RestoreDefaults();

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "gui/skin/SkinPlacement.h"
 #include "settings/EscSetupModel.h"
 
 class QLabel;
@@ -42,6 +43,13 @@ public:
     // Shown in every list while the page holds no values of the ESC: before its first read,
     // after a failed read, or once the ESC is gone or another Device mode is chosen.
     static constexpr char kNotReadText[] = "not read";
+    // Shown in a list the identified ESC's model has no setting for.
+    static constexpr char kNotUsedText[] = "not used by this ESC";
+    static constexpr char kNotUsedShortText[] = "not used";  // where the whole does not fit
+    // Shown in a list the current Drive Mode choice turns off.
+    static constexpr char kOffWithDriveModeText[] = "off in this Drive Mode";
+    // The tooltip of a list whose change is not on the ESC yet, and of the mark beside it.
+    static constexpr char kUnsentTip[] = "Changed here, not sent to the ESC yet";
     static constexpr char kDiscardQuestion[] =
         "You have changed settings that were not sent to the ESC. Discard them?";
 
@@ -70,7 +78,7 @@ public:
 
     int MiddleCaptionBitmap() const { return middleCaptionBitmap_; }
     // A press is inside a picture when left < x < left + width and top < y < top + height:
-    // a point on the outline is outside.
+    // a point on the outline is outside. In the page's pixels, at its scale.
     QRect SendRect() const { return sendRect_; }
     QRect DefaultRect() const { return defaultRect_; }
     // The keyboard's way to the send and default pictures: Space, Enter or Return act as a click.
@@ -79,8 +87,18 @@ public:
     int TextSize() const { return textSize_; }
     const std::filesystem::path& ProgramFolder() const { return programFolder_; }
 
+    // Draws the page at `scale`: places, pictures, fonts and click areas.
+    void SetScale(const SkinScale& scale);
+    const SkinScale& Scale() const { return placement_.Scale(); }
+
     // Brings the widgets in line with the model; `changes` is a set of SetupModelNews bits.
     void ShowChanges(unsigned changes);
+
+    // SEND and DEFAULT take clicks only while an ESC whose settings were read is connected;
+    // otherwise they are dimmed and `why` is their tooltip. Ready until told otherwise.
+    void SetSendReady(bool ready, const QString& why = QString());
+    bool SendReady() const { return sendReady_; }
+    const QString& SendNotReadyWhy() const { return sendNotReadyWhy_; }
 
     // Asks a yes or no question; true for yes. Without one set, a message box asks.
     using Confirm = std::function<bool(QWidget* parent, const QString& question)>;
@@ -99,6 +117,7 @@ public:
     QLabel* SheetNote() const { return sheetNote_; }
 
 protected:
+    bool event(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
@@ -111,10 +130,14 @@ private:
     void BuildMemo();
     void BuildUnsentMarks();
     void BuildSheetNote();
+    void LayoutLists();
+    void ShowSendPictures();
 
     void FillEntries(ParamId id, const OptionList& option);
     void ShowMiddleCaptions(int modelType);
     void ShowUnsentMarks();
+    void ShowListTip(ParamId id);
+    static QString NotUsedText(const SkinComboBox* list);
     void ShowLeftAtEscValues(const std::vector<ParamId>& lists);
 
     void OnListActivated(ParamId id, int index);
@@ -125,6 +148,7 @@ private:
     void RestoreDefaults();
 
     EscSetupModel& model_;
+    SkinPlacement placement_;
     std::filesystem::path programFolder_;
     std::filesystem::path ownProfileFolder_;
     int textSize_ = kDefaultTextSize;
@@ -150,6 +174,8 @@ private:
     PictureButton* sendButton_ = nullptr;
     PictureButton* defaultButton_ = nullptr;
     bool handCursor_ = false;
+    bool sendReady_ = true;
+    QString sendNotReadyWhy_;
 };
 
 }  // namespace vorna::gui

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
+#include <QToolTip>
 
 #include <algorithm>
 #include <optional>
@@ -16,6 +17,7 @@
 #include "gui/MessageBoxes.h"
 #include "gui/pages/PageLook.h"
 #include "gui/skin/Skin.h"
+#include "gui/skin/SkinPlacement.h"
 #include "gui/widgets/PictureButton.h"
 #include "gui/widgets/SkinButton.h"
 #include "gui/widgets/SkinComboBox.h"
@@ -32,9 +34,6 @@ const QString kProgressFace = QStringLiteral("Arial");
 constexpr int kProgressTextSize = 200;
 const QColor kProgressTextColor(247, 148, 29);
 constexpr int kMinListHeight = 22;
-// The face and the open list together, as on the ESC setup page: a few entries at a time, the
-// rest scrolled to, so the open list stays close to its panel.
-constexpr int kListDropHeight = 120;
 
 // Where each panel's parts go, in page pixels.
 struct PanelPlaces {
@@ -55,13 +54,13 @@ struct PanelPlaces {
 };
 
 const PanelPlaces kPanelPlaces[2] = {
-    {kBmpEscFirmwareTitle, QRect(200, 40, 180, 32), QRect(70, 70, 420, 10), QRect(80, 135, 100, 20),
-     FirmwarePage::kIdcEscFirmware, QRect(200, 133, 180, 23), QRect(80, 205, 100, 20),
+    {kBmpEscFirmwareTitle, QRect(200, 40, 180, 32), QRect(70, 70, 420, 10), QRect(70, 135, 128, 20),
+     FirmwarePage::kIdcEscFirmware, QRect(200, 133, 180, 23), QRect(70, 205, 128, 20),
      FirmwarePage::kIdcEscList, QPoint(200, 205), kBmpEscFirmwareSave, QRect(440, 105, 150, 75),
      FirmwarePage::kIdcEscStatus, FirmwarePage::kIdcEscProgress, QRect(440, 180, 150, 75)},
     {kBmpCardFirmwareTitle, QRect(170, 290, 270, 32), QRect(70, 320, 420, 10),
-     QRect(80, 390, 100, 20), FirmwarePage::kIdcCardFirmware, QRect(200, 390, 180, 23),
-     QRect(80, 460, 100, 20), FirmwarePage::kIdcCardList, QPoint(200, 460), kBmpCardFirmwareSave,
+     QRect(70, 390, 128, 20), FirmwarePage::kIdcCardFirmware, QRect(200, 390, 180, 23),
+     QRect(70, 460, 128, 20), FirmwarePage::kIdcCardList, QPoint(200, 460), kBmpCardFirmwareSave,
      QRect(440, 355, 150, 75), FirmwarePage::kIdcCardStatus, FirmwarePage::kIdcCardProgress,
      QRect(440, 430, 150, 75)},
 };
@@ -108,6 +107,11 @@ void DefaultInform(QWidget* parent, const QString& text) {
     ShowPlainMessage(parent, QMessageBox::NoIcon, text);
 }
 
+bool DefaultConfirm(QWidget* parent, const QString& question) {
+    return ExecPlainBox(parent, QMessageBox::Question, question, QMessageBox::Yes | QMessageBox::No,
+                        QMessageBox::No) == QMessageBox::Yes;
+}
+
 }  // namespace
 
 FirmwarePage::FirmwarePage(FirmwarePageModel& model, std::filesystem::path dataFolder,
@@ -117,16 +121,15 @@ FirmwarePage::FirmwarePage(FirmwarePageModel& model, std::filesystem::path dataF
       dataFolder_(std::move(dataFolder)),
       userFolder_(std::move(userFolder)),
       textSize_(textSize),
-      inform_(DefaultInform) {
+      inform_(DefaultInform),
+      confirm_(DefaultConfirm) {
     setAutoFillBackground(true);
     setPalette(LightOnBlack(palette()));
     // The hand cursor follows the pointer over the start pictures.
     setMouseTracking(true);
 
-    Picture(kBmpFirmwarePanel, QRect(20, 50, 600, 520))
-        ->setPixmap(SkinFrameBitmap(kBmpFirmwarePanel, QSize(600, 520)));
-    Picture(kBmpRightFrame, QRect(650, 0, 330, 620))
-        ->setPixmap(SkinFrameBitmap(kBmpRightFrame, QSize(330, 620)));
+    Picture(kBmpFirmwarePanel, QRect(20, 50, 600, 520), true);
+    Picture(kBmpRightFrame, QRect(650, 0, 330, 620), true);
     Picture(kBmpFirmwareInfoTitle, QRect(680, 25, 250, 37));
 
     BuildIdentityBoxes();
@@ -135,10 +138,10 @@ FirmwarePage::FirmwarePage(FirmwarePageModel& model, std::filesystem::path dataF
 
     information_ = new QPlainTextEdit(this);
     information_->setObjectName(QString::number(kIdcInformation));
-    information_->setGeometry(665, 70, 300, 525);
+    placement_.Add(information_, QRect(665, 70, 300, 525),
+                   QFont(kLabelFace, kInformationPointSize));
     information_->setReadOnly(true);
     information_->setTabChangesFocus(true);
-    information_->setFont(QFont(kLabelFace, kInformationPointSize));
     information_->setPalette(LightOnBlack(information_->palette()));
     information_->viewport()->setPalette(LightOnBlack(information_->viewport()->palette()));
     information_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -146,17 +149,41 @@ FirmwarePage::FirmwarePage(FirmwarePageModel& model, std::filesystem::path dataF
     information_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     information_->setFrameShape(QFrame::NoFrame);
 
+    LayoutLists();
     ReadFirmwareFiles();
     ShowChanges();
 }
 
+void FirmwarePage::SetScale(const SkinScale& scale) {
+    if (scale == placement_.Scale()) return;
+    placement_.Apply(scale);
+    for (Panel& panel : panels_) panel.progress->SetScale(scale);
+    LayoutLists();
+    ShowStartPictures();
+}
+
+// A list's face is as tall as its text needs.
+void FirmwarePage::LayoutLists() {
+    const SkinScale& scale = placement_.Scale();
+    for (const ImageKind kind : {ImageKind::Esc, ImageKind::Card}) {
+        SkinComboBox* list = panels_[static_cast<std::size_t>(kind)].list;
+        list->SetScale(scale);
+        const int height = std::max(scale.Px(kMinListHeight),
+                                    QFontMetrics(list->SkinFont()).height() + scale.Px(6));
+        list->setGeometry(QRect(scale.Point(kPanelPlaces[static_cast<int>(kind)].list),
+                                QSize(scale.Px(180), height)));
+    }
+}
+
+QRect FirmwarePage::StartRect(ImageKind kind) const {
+    return placement_.Rect(kPanelPlaces[static_cast<int>(kind)].start);
+}
+
 FirmwarePage::~FirmwarePage() = default;
 
-QLabel* FirmwarePage::Picture(int bitmapId, QRect place) {
+QLabel* FirmwarePage::Picture(int bitmapId, QRect place, bool fitFrame) {
     auto* label = new QLabel(this);
-    label->setGeometry(place);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setPixmap(SkinBitmap(bitmapId));
+    placement_.AddPicture(label, place, bitmapId, fitFrame);
     // The page itself takes the clicks and the hover over its pictures.
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     return label;
@@ -172,8 +199,7 @@ void FirmwarePage::BuildPanel(ImageKind kind) {
     for (const auto& [text, place] :
          {std::pair{"Now Firmware", at.nowLabel}, std::pair{"Change Firmware", at.changeLabel}}) {
         auto* label = new QLabel(QString::fromLatin1(text), this);
-        label->setGeometry(place);
-        label->setFont(labelFont);
+        placement_.Add(label, place, labelFont);
         label->setPalette(LightOnBlack(label->palette()));
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
     }
@@ -182,26 +208,22 @@ void FirmwarePage::BuildPanel(ImageKind kind) {
     panel.list->setObjectName(QString::number(at.listId));
     panel.list->SetFontFace(kBoxFace);
     panel.list->SetFontSize(textSize_);
-    const int listHeight =
-        std::max(kMinListHeight, QFontMetrics(panel.list->SkinFont()).height() + 6);
-    panel.list->setGeometry(QRect(at.list, QSize(180, listHeight)));
-    panel.list->SetDropHeight(kListDropHeight);
 
     panel.start = Picture(at.startBitmap, at.start);
     panel.start->setObjectName(
         QString::number(kind == ImageKind::Esc ? kIdcEscStart : kIdcCardStart));
-    panel.startRect = at.start;
     panel.startKey = KeyboardButtonOver(
         this, at.start, kind == ImageKind::Esc ? "Update the ESC" : "Update the program card");
+    placement_.Add(panel.startKey, at.start);
     connect(panel.startKey, &PictureButton::clicked, this, [this, kind] {
-        if (startEnabled_) ClickStart(kind);
+        if (StartTakesClicks(kind)) ClickStart(kind);
     });
     panel.status = Picture(kBmpStatusReady, at.status);
     panel.status->setObjectName(QString::number(at.statusId));
 
     panel.progress = new SkinButton(this);
     panel.progress->setObjectName(QString::number(at.progressId));
-    panel.progress->setGeometry(at.status);
+    placement_.Add(panel.progress, at.status);
     panel.progress->AssignSkin(kBmpProgressFrame, kBmpProgressFrame, 0);
     panel.progress->SetFontFace(kProgressFace);
     panel.progress->SetFontSize(kProgressTextSize);
@@ -226,10 +248,9 @@ void FirmwarePage::BuildIdentityBoxes() {
     auto makeBox = [&](int id, QRect place, bool shown) {
         auto* box = new QLineEdit(this);
         box->setObjectName(QString::number(id));
-        box->setGeometry(place);
+        placement_.Add(box, place, font);
         box->setReadOnly(true);
         box->setFrame(false);
-        box->setFont(font);
         box->setPalette(palette);
         // The window's style sheet would otherwise give every box the style's white face.
         box->setStyleSheet(
@@ -249,6 +270,10 @@ void FirmwarePage::SetInform(Inform inform) {
     inform_ = inform ? std::move(inform) : Inform(DefaultInform);
 }
 
+void FirmwarePage::SetConfirm(Confirm confirm) {
+    confirm_ = confirm ? std::move(confirm) : Confirm(DefaultConfirm);
+}
+
 void FirmwarePage::ShowChanges() {
     const EscIdentityTexts esc = model_.EscTexts();
     const std::pair<int, std::string> texts[] = {
@@ -266,12 +291,16 @@ void FirmwarePage::ShowChanges() {
         Panel& panel = panels_[static_cast<std::size_t>(kind)];
         const auto status = model_.Status(kind);
         const int bitmap = StatusBitmapOf(status);
-        if (panel.status->property("bitmapId").toInt() != bitmap) {
-            panel.status->setPixmap(SkinBitmap(bitmap));
-            panel.status->setProperty("bitmapId", bitmap);
-        }
+        placement_.SetPicture(panel.status, bitmap);
         const int percent = model_.Progress(kind);
         const bool running = status == FirmwarePageLink::UpdateStatus::Running;
+        // The update asked for is over: its image is chosen no longer, so another click cannot
+        // flash it again unasked.
+        std::size_t k = static_cast<std::size_t>(kind);
+        if (clearAfterUpdate_[k] && !running && !model_.UpdateRequested(kind)) {
+            clearAfterUpdate_[k] = false;
+            panel.list->setCurrentIndex(-1);
+        }
         if (running) panel.progress->setText(QString("%1%").arg(std::max(percent, 0)));
         panel.progress->setVisible(running);
         panel.status->setVisible(!running);
@@ -283,11 +312,17 @@ void FirmwarePage::ReadFirmwareFiles() {
     const FirmwareCatalogue catalogue = model_.Catalogue();
     for (const ImageKind kind : {ImageKind::Esc, ImageKind::Card}) {
         SkinComboBox* list = panels_[static_cast<std::size_t>(kind)].list;
-        const QString chosen = list->currentIndex() >= 0 ? list->currentText() : QString();
+        const QVariant chosen = list->currentData();
         const QSignalBlocker quiet(list);
         list->clear();
-        for (const std::string& entry : catalogue.Entries(kind)) list->addItem(FromUtf8(entry));
-        list->setCurrentIndex(chosen.isEmpty() ? -1 : list->findText(chosen, Qt::MatchExactly));
+        // The entry itself rides along as the item's data, byte for byte: that is what the model
+        // knows an image by, while the text marks the user's own images as such.
+        for (const FirmwareImage& image : catalogue.Images(kind)) {
+            const QString entry = FromUtf8(image.entry);
+            list->addItem(image.fromUserFolder ? entry + QString::fromLatin1(kOwnImageMark) : entry,
+                          QByteArray::fromStdString(image.entry));
+        }
+        list->setCurrentIndex(chosen.isValid() ? list->findData(chosen) : -1);
     }
     QString text = FromUtf8(model_.InformationText());
     text.remove(QLatin1Char('\r'));
@@ -298,15 +333,29 @@ void FirmwarePage::SetStartEnabled(bool enabled) {
     if (enabled == startEnabled_) return;
     startEnabled_ = enabled;
     ShowStartPictures();
-    for (const Panel& panel : panels_) panel.startKey->setEnabled(enabled);
     if (!enabled) SetHandCursor(false);
+}
+
+void FirmwarePage::SetDeviceReady(ImageKind kind, bool ready, const QString& why) {
+    const std::size_t k = static_cast<std::size_t>(kind);
+    notReadyWhy_[k] = ready ? QString() : why;
+    if (ready_[k] == ready) return;
+    ready_[k] = ready;
+    ShowStartPictures();
+}
+
+bool FirmwarePage::StartTakesClicks(ImageKind kind) const {
+    return startEnabled_ && ready_[static_cast<std::size_t>(kind)];
 }
 
 void FirmwarePage::ShowStartPictures() {
     for (const ImageKind kind : {ImageKind::Esc, ImageKind::Card}) {
-        const QPixmap picture = SkinBitmap(kPanelPlaces[static_cast<int>(kind)].startBitmap);
-        panels_[static_cast<std::size_t>(kind)].start->setPixmap(startEnabled_ ? picture
-                                                                               : Faded(picture));
+        const Panel& panel = panels_[static_cast<std::size_t>(kind)];
+        const bool takes = StartTakesClicks(kind);
+        const QPixmap picture =
+            SkinBitmap(kPanelPlaces[static_cast<int>(kind)].startBitmap, placement_.Scale());
+        panel.start->setPixmap(takes ? picture : Faded(picture));
+        panel.startKey->setEnabled(takes);
     }
 }
 
@@ -331,17 +380,51 @@ int FirmwarePage::StatusBitmap(ImageKind kind) const {
     return StatusBitmapOf(model_.Status(kind));
 }
 
-QRect FirmwarePage::StartRect(ImageKind kind) const {
-    return panels_[static_cast<std::size_t>(kind)].startRect;
-}
-
 void FirmwarePage::ClickStart(ImageKind kind) {
+    const std::size_t k = static_cast<std::size_t>(kind);
+    if (!ready_[k]) return;
     SkinComboBox* list = List(kind);
     std::optional<std::string> chosen;
-    if (list->currentIndex() >= 0) chosen = list->currentText().toStdString();
+    if (list->currentIndex() >= 0) chosen = list->currentData().toByteArray().toStdString();
+    // A firmware update cannot be taken back: it starts only once the user has seen which
+    // device gets which image and said yes.
+    if (chosen && chosen->find_first_not_of(' ') != std::string::npos &&
+        !confirm_(window(), UpdateQuestion(kind, *chosen))) {
+        return;
+    }
     const FirmwarePageModel::StartClick click = model_.ClickStart(kind, chosen);
-    if (click.accepted) emit updateRequested();
+    if (click.accepted) {
+        clearAfterUpdate_[k] = true;
+        emit updateRequested();
+    }
     if (!click.message.empty()) inform_(this, FromUtf8(click.message));
+}
+
+QString FirmwarePage::UpdateQuestion(ImageKind kind, const std::string& entry) const {
+    const bool esc = kind == ImageKind::Esc;
+    QString device;
+    if (esc) {
+        const EscIdentityTexts texts = model_.EscTexts();
+        device = texts.model.empty()
+                     ? QStringLiteral("an ESC whose firmware is not identified (Fix Mode)")
+                     : QStringLiteral("%1, firmware %2")
+                           .arg(FromUtf8(texts.model), FromUtf8(texts.firmware));
+    } else {
+        const std::string model = model_.CardModelText();
+        device = model.empty() ? QStringLiteral("a program card that is not identified")
+                               : QStringLiteral("%1, firmware %2")
+                                     .arg(FromUtf8(model), FromUtf8(model_.CardFirmwareText()));
+    }
+    const FirmwareCatalogue catalogue = model_.Catalogue();
+    const FirmwareImage* image = catalogue.Find(kind, entry);
+    QString title = FromUtf8(entry).trimmed();
+    if (image != nullptr) {
+        title += QStringLiteral(" (%1)").arg(FromUtf8(image->path.filename().string()));
+    }
+    return QStringLiteral(
+               "Update the %1's firmware?\n\nConnected: %2\nNew firmware: %3\n\nKeep the %1 "
+               "and the USB link connected and powered until the update has finished.")
+        .arg(esc ? QStringLiteral("ESC") : QStringLiteral("program card"), device, title);
 }
 
 void FirmwarePage::showEvent(QShowEvent* event) {
@@ -361,18 +444,39 @@ void FirmwarePage::SetHandCursor(bool hand) {
 
 void FirmwarePage::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
-    SetHandCursor(startEnabled_ && (StrictlyInside(StartRect(ImageKind::Esc), at) ||
-                                    StrictlyInside(StartRect(ImageKind::Card), at)));
+    bool hand = false;
+    for (const ImageKind kind : {ImageKind::Esc, ImageKind::Card}) {
+        hand = hand || (StartTakesClicks(kind) && StrictlyInside(StartRect(kind), at));
+    }
+    SetHandCursor(hand);
     QWidget::mouseMoveEvent(event);
 }
 
 void FirmwarePage::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && startEnabled_) {
+    if (event->button() == Qt::LeftButton) {
         const QPoint at = event->position().toPoint();
-        if (StrictlyInside(StartRect(ImageKind::Esc), at)) ClickStart(ImageKind::Esc);
-        if (StrictlyInside(StartRect(ImageKind::Card), at)) ClickStart(ImageKind::Card);
+        for (const ImageKind kind : {ImageKind::Esc, ImageKind::Card}) {
+            if (StartTakesClicks(kind) && StrictlyInside(StartRect(kind), at)) ClickStart(kind);
+        }
     }
     QWidget::mousePressEvent(event);
+}
+
+bool FirmwarePage::event(QEvent* event) {
+    // The start pictures take no mouse input themselves, so the page tells why one takes no
+    // click.
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        for (const ImageKind kind : {ImageKind::Esc, ImageKind::Card}) {
+            const QString& why = notReadyWhy_[static_cast<std::size_t>(kind)];
+            const QRect r = StartRect(kind);
+            if (startEnabled_ && !why.isEmpty() && StrictlyInside(r, help->pos())) {
+                QToolTip::showText(help->globalPos(), why, this, r);
+                return true;
+            }
+        }
+    }
+    return QWidget::event(event);
 }
 
 void FirmwarePage::leaveEvent(QEvent* event) {

@@ -13,6 +13,7 @@
 #include <map>
 
 #include "firmware/FirmwarePageModel.h"
+#include "gui/skin/SkinPlacement.h"
 
 class QLabel;
 class QLineEdit;
@@ -46,6 +47,8 @@ public:
     static constexpr int kIdcCardProgress = 1102;
 
     static constexpr int kDefaultTextSize = 85;
+    // After an image of the user's own folder in its list.
+    static constexpr char kOwnImageMark[] = " (own)";
 
     // `textSize` is the lists' and identity boxes' font size in tenths of a point. The images
     // are listed from `dataFolder`/Firmware and `userFolder`.
@@ -57,6 +60,14 @@ public:
     // set, a message box with an OK button and no icon tells.
     using Inform = std::function<void(QWidget* parent, const QString& text)>;
     void SetInform(Inform inform);
+    // Asks a yes or no question, No by default; true for yes. Without one set, a message box
+    // asks. A start picture asks it before an update is requested.
+    using Confirm = std::function<bool(QWidget* parent, const QString& question)>;
+    void SetConfirm(Confirm confirm);
+
+    // Draws the page at `scale`: places, pictures, fonts and click areas.
+    void SetScale(const SkinScale& scale);
+    const SkinScale& Scale() const { return placement_.Scale(); }
 
     // Brings the boxes, status pictures and progress buttons in line with the model.
     void ShowChanges();
@@ -66,6 +77,13 @@ public:
     // While an update is requested or running the start pictures take no clicks.
     void SetStartEnabled(bool enabled);
     bool StartEnabled() const { return startEnabled_; }
+    // A start picture takes clicks only while a device that can take its image is connected;
+    // otherwise it is dimmed and `why` is its tooltip. Ready until told otherwise.
+    void SetDeviceReady(ImageKind kind, bool ready, const QString& why = QString());
+    const QString& NotReadyWhy(ImageKind kind) const {
+        return notReadyWhy_[static_cast<std::size_t>(kind)];
+    }
+    bool StartTakesClicks(ImageKind kind) const;
 
     SkinComboBox* List(ImageKind kind) const;
     SkinButton* ProgressButton(ImageKind kind) const;
@@ -74,7 +92,8 @@ public:
     QPlainTextEdit* InformationBox() const { return information_; }
     // The skin bitmap a status picture shows (Ready, Finished or Failed).
     int StatusBitmap(ImageKind kind) const;
-    // A click is taken when left < x < left + width and top < y < top + height.
+    // A click is taken when left < x < left + width and top < y < top + height; in the page's
+    // pixels, at its scale.
     QRect StartRect(ImageKind kind) const;
     // The keyboard's way to a start picture; disabled with the pictures.
     PictureButton* StartButton(ImageKind kind) const;
@@ -85,6 +104,7 @@ signals:
     void updateRequested();
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -97,21 +117,28 @@ private:
         PictureButton* startKey = nullptr;
         QLabel* status = nullptr;
         SkinButton* progress = nullptr;
-        QRect startRect;
     };
-    QLabel* Picture(int bitmapId, QRect place);
+    QLabel* Picture(int bitmapId, QRect place, bool fitFrame = false);
+    void LayoutLists();
     void BuildPanel(ImageKind kind);
     void BuildIdentityBoxes();
     void ShowStartPictures();
     void ClickStart(ImageKind kind);
+    QString UpdateQuestion(ImageKind kind, const std::string& entry) const;
     void SetHandCursor(bool hand);
 
     FirmwarePageModel& model_;
+    SkinPlacement placement_;
     std::filesystem::path dataFolder_;
     std::filesystem::path userFolder_;
     int textSize_;
     Inform inform_;
-    std::array<Panel, 2> panels_;  // by ImageKind
+    Confirm confirm_;
+    std::array<Panel, 2> panels_;  // by ImageKind, as are the three below
+    std::array<bool, 2> ready_{true, true};
+    std::array<QString, 2> notReadyWhy_;
+    // An update asked for from this page: its list's choice goes when it is over.
+    std::array<bool, 2> clearAfterUpdate_{};
     std::map<int, QLineEdit*> boxes_;
     QPlainTextEdit* information_ = nullptr;
     bool startEnabled_ = true;

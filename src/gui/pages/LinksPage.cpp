@@ -5,6 +5,7 @@
 #include <QPalette>
 #include <utility>
 
+#include "gui/MessageBoxes.h"
 #include "gui/pages/PageLook.h"
 #include "gui/skin/Skin.h"
 #include "gui/widgets/PictureButton.h"
@@ -18,21 +19,25 @@ constexpr int kProductAreaStep = 120;
 constexpr int kProductAreaWidth = 250;
 constexpr int kProductAreaHeight = 100;
 
-QRect ProductArea(int index) {
+constexpr QRect ProductArea(int index) {
     return {kProductAreaX, kProductAreaTop + kProductAreaStep * index, kProductAreaWidth,
             kProductAreaHeight};
 }
+
+// In the order they are tested, in skin pixels.
+constexpr QRect kBaseAreas[LinksPage::kAreaCount] = {
+    QRect(500, 500, 150, 60), ProductArea(0), ProductArea(1), ProductArea(2), ProductArea(3)};
 
 }  // namespace
 
 LinksPage::LinksPage(const std::filesystem::path& configFolder, UrlOpener opener, QWidget* parent)
     : QWidget(parent),
       areas_{{
-          {kIdcHomeArea, QRect(500, 500, 150, 60), ProductLink::Main},
-          {kIdcZenArea, ProductArea(0), ProductLink::Zen},
-          {kIdcClassArea, ProductArea(1), ProductLink::Class},
-          {kIdcAltaArea, ProductArea(2), ProductLink::Alta},
-          {kIdcJvxArea, ProductArea(3), ProductLink::Jvx},
+          {kIdcHomeArea, kBaseAreas[0], ProductLink::Main},
+          {kIdcZenArea, kBaseAreas[1], ProductLink::Zen},
+          {kIdcClassArea, kBaseAreas[2], ProductLink::Class},
+          {kIdcAltaArea, kBaseAreas[3], ProductLink::Alta},
+          {kIdcJvxArea, kBaseAreas[4], ProductLink::Jvx},
       }},
       opener_(std::move(opener)),
       picture_(SkinBitmap(kBmpLinksPage)) {
@@ -54,16 +59,50 @@ LinksPage::LinksPage(const std::filesystem::path& configFolder, UrlOpener opener
         const QString& link = links_[Index(area.link)];
         auto* button = KeyboardButtonOver(this, area.rect, link);
         button->setObjectName(QString::number(area.id));
-        connect(button, &PictureButton::clicked, this, [this, &link] {
-            if (opener_) opener_(link);
-        });
+        keys_[i] = button;
+        connect(button, &PictureButton::clicked, this, [this, &link] { Open(link); });
+    }
+}
+
+void LinksPage::SetScale(const SkinScale& scale) {
+    if (scale == scale_) return;
+    scale_ = scale;
+    picture_ = SkinBitmap(kBmpLinksPage, scale);
+    for (std::size_t i = 0; i < kAreaCount; ++i) {
+        areas_[i].rect = scale.Rect(kBaseAreas[i]);
+        keys_[i]->setGeometry(areas_[i].rect);
+    }
+    update();
+}
+
+void LinksPage::SetInform(Inform inform) {
+    inform_ = std::move(inform);
+}
+
+// A click that opens nothing would look broken: the user gets the address to copy instead.
+void LinksPage::Open(const QString& link) {
+    if (!opener_ || opener_(link)) return;
+    const QUrl url = WebUrlFromLinkText(link);
+    const QString text = url.isEmpty()
+                             ? QStringLiteral(
+                                   "This link in config.ini is not a web address, so it was not "
+                                   "opened:\n\n%1")
+                                   .arg(link)
+                             : QStringLiteral(
+                                   "No web browser could be opened for this page. Copy its address "
+                                   "into a browser:\n\n%1")
+                                   .arg(url.toString());
+    if (inform_) {
+        inform_(window(), text);
+    } else {
+        ShowPlainMessage(window(), QMessageBox::Information, text);
     }
 }
 
 QSize LinksPage::sizeHint() const {
     const QSize picture = picture_.isNull() ? SkinBitmapSize(kBmpLinksPage)
                                             : picture_.deviceIndependentSize().toSize();
-    return picture + QSize(kPictureOffset.x(), kPictureOffset.y());
+    return picture + scale_.Size(QSize(kPictureOffset.x(), kPictureOffset.y()));
 }
 
 bool LinksPage::StrictlyInside(const QRect& rect, QPoint point) {
@@ -89,7 +128,7 @@ void LinksPage::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
     if (picture_.isNull()) return;
     QPainter painter(this);
-    painter.drawPixmap(kPictureOffset, picture_);
+    painter.drawPixmap(scale_.Point(kPictureOffset), picture_);
 }
 
 void LinksPage::mouseMoveEvent(QMouseEvent* event) {
@@ -108,10 +147,10 @@ void LinksPage::mousePressEvent(QMouseEvent* event) {
     const bool plainLeft = event->button() == Qt::LeftButton &&
                            event->buttons() == Qt::LeftButton &&
                            !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier));
-    if (plainLeft && opener_) {
+    if (plainLeft) {
         const QPoint point = event->position().toPoint();
         for (const ClickArea& area : areas_) {
-            if (StrictlyInside(area.rect, point)) opener_(links_[Index(area.link)]);
+            if (StrictlyInside(area.rect, point)) Open(links_[Index(area.link)]);
         }
     }
     QWidget::mousePressEvent(event);

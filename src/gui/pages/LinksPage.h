@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <array>
 #include <filesystem>
+#include <functional>
 
 #include "gui/AppConfig.h"
 #include "gui/UrlOpener.h"
@@ -45,7 +46,16 @@ public:
     LinksPage(const std::filesystem::path& configFolder, UrlOpener opener,
               QWidget* parent = nullptr);
 
-    // In the order they are tested: home page, then the four products.
+    // Tells the user a link could not be opened, with its address to copy; without one set, a
+    // message box tells.
+    using Inform = std::function<void(QWidget* parent, const QString& text)>;
+    void SetInform(Inform inform);
+
+    // Draws the page at `scale`: the picture and the click areas.
+    void SetScale(const SkinScale& scale);
+
+    // In the order they are tested: home page, then the four products; in the page's pixels,
+    // at its scale.
     const std::array<ClickArea, kAreaCount>& Areas() const { return areas_; }
     const QString& LinkText(ProductLink link) const { return links_[Index(link)]; }
 
@@ -62,12 +72,16 @@ protected:
 
 private:
     bool AnyAreaContains(QPoint point) const;
+    void Open(const QString& link);
     void UpdateCursor(QPoint point);
 
     std::array<QString, kProductLinkCount> links_;
     std::array<ClickArea, kAreaCount> areas_;
+    std::array<QWidget*, kAreaCount> keys_{};  // the keyboard's way to each area
     UrlOpener opener_;
+    Inform inform_;
     QPixmap picture_;
+    SkinScale scale_;
 };
 
 }  // namespace vorna::gui

@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QImage>
 #include <QPainter>
+#include <QtMath>
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <utility>
@@ -199,7 +201,7 @@ void Paint(int id, QPainter& p, QSize size) {
         case kBmpCardFirmwareSave:
             return PaintStartPicture(p, size, QStringLiteral("PROGRAM CARD FIRMWARE"));
         case kBmpFirmwareInfoTitle:
-            return PaintPageTitle(p, size, QStringLiteral("FIRMWARE INFOMATION"));
+            return PaintPageTitle(p, size, QStringLiteral("FIRMWARE INFORMATION"));
         case kBmpStatusReady:
             return PaintStatus(p, size, Outcome::Ready);
         case kBmpFirmwarePanel:
@@ -223,17 +225,59 @@ const Entry* FindEntry(int id) {
 }
 
 // Painting goes to a QImage, which any painter backend renders the same way, and becomes a
-// pixmap only at the end.
-QPixmap Render(QSize size, Ground ground, const std::function<void(QPainter&)>& paint) {
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+// pixmap only at the end. The painters lay out in the skin's pixels (`size`); at another scale
+// the painter is scaled, so lines and text are drawn at the screen's resolution, not enlarged.
+QPixmap Render(QSize size, Ground ground, const std::function<void(QPainter&)>& paint,
+               const SkinScale& scale = SkinScale()) {
+    const QSize shown = scale.Size(size).expandedTo(QSize(1, 1));
+    const qreal ratio = scale.DevicePixelRatio();
+    const QSize pixels(std::max(1, qRound(shown.width() * ratio)),
+                       std::max(1, qRound(shown.height() * ratio)));
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(ground == Ground::Black ? Qt::black : Qt::transparent);
     {
         QPainter painter(&image);
         painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
                                QPainter::SmoothPixmapTransform);
+        if (pixels != size) {
+            painter.scale(static_cast<qreal>(pixels.width()) / size.width(),
+                          static_cast<qreal>(pixels.height()) / size.height());
+        }
         paint(painter);
     }
+    image.setDevicePixelRatio(ratio);
     return QPixmap::fromImage(std::move(image));
+}
+
+// Scaled drawings are kept by number, size and scale; a window is drawn at one or two scales in
+// its life, so the cache stays small.
+struct ScaledKey {
+    int id;
+    int width;
+    int height;
+    int layoutPermille;
+    int ratioPermille;
+    bool operator==(const ScaledKey&) const = default;
+};
+
+size_t qHash(const ScaledKey& key, size_t seed = 0) {
+    return qHashMulti(seed, key.id, key.width, key.height, key.layoutPermille, key.ratioPermille);
+}
+
+ScaledKey KeyOf(int id, QSize size, const SkinScale& scale) {
+    return {id, size.width(), size.height(), qRound(scale.Layout() * 1000),
+            qRound(scale.DevicePixelRatio() * 1000)};
+}
+
+QPixmap CachedScaled(int id, QSize size, Ground ground, const SkinScale& scale) {
+    static QHash<ScaledKey, QPixmap> cache;
+    const ScaledKey key = KeyOf(id, size, scale);
+    auto found = cache.constFind(key);
+    if (found != cache.constEnd()) return *found;
+    QPixmap pixmap = Render(
+        size, ground, [id, size](QPainter& p) { Paint(id, p, size); }, scale);
+    cache.insert(key, pixmap);
+    return pixmap;
 }
 
 // Pixmaps belong to the GUI thread, and so does this cache: no lock.
@@ -259,6 +303,20 @@ QPixmap SkinBitmap(int id) {
                             [entry](QPainter& p) { Paint(entry->id, p, entry->size); });
     cache.insert(id, pixmap);
     return pixmap;
+}
+
+QPixmap SkinBitmap(int id, const SkinScale& scale) {
+    if (scale == SkinScale()) return SkinBitmap(id);
+    const Entry* entry = FindEntry(id);
+    if (entry == nullptr) return {};
+    return CachedScaled(id, entry->size, entry->ground, scale);
+}
+
+QPixmap SkinFrameBitmap(int id, QSize size, const SkinScale& scale) {
+    if (scale == SkinScale()) return SkinFrameBitmap(id, size);
+    const Entry* entry = FindEntry(id);
+    if (entry == nullptr || !IsFrame(id) || size.isEmpty()) return {};
+    return CachedScaled(id, size, entry->ground, scale);
 }
 
 QPixmap SkinFrameBitmap(int id, QSize size) {

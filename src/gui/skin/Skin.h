@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <QSize>
 
+#include "gui/skin/SkinScale.h"
+
 namespace vorna::gui {
 
 // Main window, left column.
@@ -79,12 +81,17 @@ QSize SkinBitmapSize(int id);
 
 // The bitmap with that number, drawn once and kept; a null pixmap for an unknown number.
 QPixmap SkinBitmap(int id);
+// The same drawn at `scale`: its size in window pixels is the skin size scaled, and it is drawn
+// for the screen's pixels, so it stays sharp on a scaled desktop.
+QPixmap SkinBitmap(int id, const SkinScale& scale);
 
 // A panel frame (181 to 184, 186, 189) drawn for a box of another size, so that its outline is
 // whole where the layout gives the frame less room than the bitmap (181 on the ESC setup page is
 // 315 wide). The bitmap's own size gives SkinBitmap(id); a number that is not a frame, or an
 // empty size, gives a null pixmap.
 QPixmap SkinFrameBitmap(int id, QSize size);
+// The same for a box of `size` skin pixels, drawn at `scale`.
+QPixmap SkinFrameBitmap(int id, QSize size, const SkinScale& scale);
 
 // The application icon (resource 128).
 QPixmap AppIconPixmap(int size);

@@ -206,7 +206,7 @@ void PaintSmallCaption(QPainter& p, QSize size, const QString& text) {
 }
 
 void PaintCommentHeading(QPainter& p, QSize size) {
-    DrawTwoLineHeading(p, size, QStringLiteral("TEAM DRVIER"), QStringLiteral("SETUP COMMENT"));
+    DrawTwoLineHeading(p, size, QStringLiteral("TEAM DRIVER"), QStringLiteral("SETUP COMMENT"));
 }
 
 void PaintInfoCaptions(QPainter& p, QSize size) {

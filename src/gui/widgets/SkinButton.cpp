@@ -32,11 +32,22 @@ void SkinButton::Init() {
 }
 
 void SkinButton::AssignSkin(int normalId, int downId, int overId) {
-    SetImages(SkinBitmap(normalId), SkinBitmap(downId),
-              overId > 0 ? SkinBitmap(overId) : QPixmap());
+    SetImages(SkinBitmap(normalId, scale_), SkinBitmap(downId, scale_),
+              overId > 0 ? SkinBitmap(overId, scale_) : QPixmap());
+    skinIds_[0] = normalId;
+    skinIds_[1] = downId;
+    skinIds_[2] = overId;
+}
+
+void SkinButton::SetScale(const SkinScale& scale) {
+    if (scale == scale_) return;
+    scale_ = scale;
+    if (skinIds_[0] != 0 || skinIds_[1] != 0) AssignSkin(skinIds_[0], skinIds_[1], skinIds_[2]);
+    update();
 }
 
 void SkinButton::SetImages(const QPixmap& normal, const QPixmap& down, const QPixmap& over) {
+    skinIds_[0] = skinIds_[1] = skinIds_[2] = 0;
     normal_ = normal;
     down_ = down;
     over_ = over;
@@ -102,7 +113,7 @@ void SkinButton::paintEvent(QPaintEvent* /*event*/) {
     QFont font(fontFace_);
     // No size set means the application's default size.
     const qreal points = fontSize_ > 0 ? fontSize_ / 10.0 : QFont().pointSizeF();
-    if (points > 0) font.setPointSizeF(points);
+    if (points > 0) font.setPointSizeF(scale_.Points(points));
     painter.setFont(font);
     const QFontMetrics metrics(font, this);
 

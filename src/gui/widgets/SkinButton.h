@@ -9,6 +9,8 @@
 #include <QPixmap>
 #include <QString>
 
+#include "gui/skin/SkinScale.h"
+
 namespace vorna::gui {
 
 class SkinButton : public QAbstractButton {
@@ -27,6 +29,9 @@ public:
     // id above 0. A disabled button shows its normal image dimmed, or its down image dimmed while
     // it is selected, so the current page's button stays recognisable.
     void AssignSkin(int normalId, int downId, int overId);
+    // The skin's scale: images assigned by number are drawn at it, the font at its text size.
+    void SetScale(const SkinScale& scale);
+    const SkinScale& Scale() const { return scale_; }
     // The same with images the caller already has; a null `over` means no over image.
     void SetImages(const QPixmap& normal, const QPixmap& down, const QPixmap& over = QPixmap());
 
@@ -75,6 +80,8 @@ private:
     QPixmap disabledDown_;
     QPixmap over_;
     QColor textColor_;
+    SkinScale scale_;
+    int skinIds_[3] = {0, 0, 0};  // normal, down, over: 0 when the images came as pixmaps
 };
 
 }  // namespace vorna::gui

@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QPen>
 #include <QPixmap>
 #include <QScreen>
 #include <QStyle>
@@ -25,7 +26,8 @@ namespace {
 const QColor kDark(58, 58, 58);
 const QColor kRed(255, 0, 0);
 const QColor kWhite(255, 255, 255);
-const QColor kDisabledText(120, 120, 120);
+// Dimmed text (a placeholder, a list that takes no input) still reads: 5.3 : 1 on the face.
+const QColor kDimText(176, 176, 176);
 
 // The arrow sits 23 px in from the right edge, 2 px down; the text stops 18 px short of it.
 constexpr int kArrowRightInset = 23;
@@ -149,8 +151,20 @@ QFont SkinComboBox::SkinFont() const {
     QFont font(fontFace_);
     // No size set means the application's default size.
     const qreal points = fontSize_ > 0 ? fontSize_ / 10.0 : QFont().pointSizeF();
-    if (points > 0) font.setPointSizeF(points);
+    if (points > 0) font.setPointSizeF(scale_.Points(points));
     return font;
+}
+
+void SkinComboBox::SetMarked(bool marked) {
+    if (marked == marked_) return;
+    marked_ = marked;
+    update();
+}
+
+void SkinComboBox::SetScale(const SkinScale& scale) {
+    if (scale == scale_) return;
+    scale_ = scale;
+    update();
 }
 
 int SkinComboBox::PopupWidthFor() const {
@@ -173,15 +187,13 @@ void SkinComboBox::showPopup() {
     }
     // The item heights follow the skin font, which may have changed since the last opening.
     view()->doItemsLayout();
-    if (dropHeight_ > 0) {
-        setMaxVisibleItems(std::max(1, (OpenListHeightLimit() - ListMargins()) / RowHeight()));
-    }
+    setMaxVisibleItems(visibleRows_);
     QComboBox::showPopup();
     LimitOpenListHeight();
 }
 
-void SkinComboBox::SetDropHeight(int px) {
-    dropHeight_ = px;
+void SkinComboBox::SetVisibleRows(int rows) {
+    visibleRows_ = std::max(1, rows);
 }
 
 int SkinComboBox::ListMargins() const {
@@ -199,11 +211,11 @@ int SkinComboBox::RowHeight() const {
 }
 
 int SkinComboBox::OpenListHeightLimit() const {
-    return std::max(dropHeight_ - height(), RowHeight() + ListMargins());
+    return visibleRows_ * RowHeight() + ListMargins();
 }
 
 void SkinComboBox::LimitOpenListHeight() {
-    if (dropHeight_ <= 0 || popup_ == nullptr || !popup_->isVisible()) return;
+    if (popup_ == nullptr || !popup_->isVisible()) return;
     const int limit = OpenListHeightLimit();
     QRect list = popup_->geometry();
     if (list.height() <= limit) return;
@@ -240,29 +252,38 @@ void SkinComboBox::paintEvent(QPaintEvent* /*event*/) {
     face.fill(hoverState_ == kHoverNormal ? kDark : kRed);
 
     QPainter painter(&face);
-    const QPixmap arrows = SkinBitmap(kBmpComboArrows);
+    const QPixmap arrows = SkinBitmap(kBmpComboArrows, scale_);
     if (!arrows.isNull()) {
         const int frameWidth = arrows.width() / 3;
         const int frame = std::clamp(hoverState_, 0, 2);
         const QRect source(frame * frameWidth, 0, frameWidth, arrows.height());
         const qreal arrowRatio = arrows.devicePixelRatio();
-        const QRectF target(width() - kArrowRightInset, kArrowTop, frameWidth / arrowRatio,
-                            arrows.height() / arrowRatio);
+        const QRectF target(width() - scale_.Px(kArrowRightInset), scale_.Px(kArrowTop),
+                            frameWidth / arrowRatio, arrows.height() / arrowRatio);
         painter.drawPixmap(target, arrows, source);
     }
 
-    const QRect textRect(0, 0, width() - kTextRightInset, height());
+    const QRect textRect(0, 0, width() - scale_.Px(kTextRightInset), height());
     if (textRect.isValid()) {
         painter.setClipRect(textRect);
-        painter.setFont(SkinFont());
         // A list the connected ESC does not use shows its text dimmed, so it reads as such;
         // without a selection the placeholder says why, dimmed too.
         const bool placeholder = currentIndex() < 0 && !placeholderText().isEmpty();
-        painter.setPen(isEnabled() && !placeholder ? kWhite : kDisabledText);
+        QFont font = SkinFont();
+        // A placeholder says something about the list, not a value: set apart by its slant.
+        font.setItalic(placeholder);
+        painter.setFont(font);
+        painter.setPen(isEnabled() && !placeholder ? kWhite : kDimText);
         painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                          QLatin1Char(' ') + (placeholder ? placeholderText() : currentText()));
     }
     painter.setClipping(false);
+    if (marked_) {
+        // On the face's own edge, outside the focus mark, so both show at once.
+        painter.setPen(QPen(kWhite, 0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
     if (hasFocus()) DrawFocusMark(painter, rect());
     painter.end();
 

@@ -1,13 +1,16 @@
 // The drop-down list used for every ESC parameter and both firmware choices: a standard
 // non-editable combo box whose face, arrow and list are painted in the dark skin, with a red face
 // while the mouse is over it or pressing it and a light outline while it has the keyboard focus.
-// The open list never grows past the drop height it was given; the wheel changes the choice only
-// once the list has the focus, so a wheel turned while the mouse passes over it changes nothing.
+// The open list shows ten rows where the screen has room, and scrolls; the wheel changes the
+// choice only once the list has the focus, so a wheel turned while the mouse passes over it
+// changes nothing.
 #pragma once
 
 #include <QComboBox>
 #include <QFont>
 #include <QString>
+
+#include "gui/skin/SkinScale.h"
 
 namespace vorna::gui {
 
@@ -28,16 +31,26 @@ public:
     void SetFontSize(int tenthsOfPoint);
     int FontSize() const { return fontSize_; }
 
-    // The font the face and the list items are drawn with.
+    // The font the face and the list items are drawn with: the font size at the scale's text
+    // size.
     QFont SkinFont() const;
+
+    // The skin's scale: the arrow and the face's insets follow it, the font its text size.
+    void SetScale(const SkinScale& scale);
+    const SkinScale& Scale() const { return scale_; }
 
     int HoverState() const { return hoverState_; }
 
-    // The height the control may take with its list open, face included, as a page lays it out;
-    // the list below the face scrolls within what is left, and shows at least one row. 0 or less
-    // leaves the list at its row count (maxVisibleItems). Takes effect at the next opening.
-    void SetDropHeight(int px);
-    int DropHeight() const { return dropHeight_; }
+    // Marked, the face has a white outline: the page marks a list whose choice is not on the
+    // device yet.
+    void SetMarked(bool marked);
+    bool IsMarked() const { return marked_; }
+
+    // How many rows the open list shows, fewer only where the screen ends first or the list has
+    // fewer entries; the rest scroll. Takes effect at the next opening.
+    static constexpr int kDefaultVisibleRows = 10;
+    void SetVisibleRows(int rows);
+    int VisibleRows() const { return visibleRows_; }
 
     // The width the list needs for its widest item (with the list's frame and scroll bar); the
     // list is widened to it when it opens, never narrowed.
@@ -62,14 +75,16 @@ private:
     int ListMargins() const;
     // The most the open list may take, frames included.
     int OpenListHeightLimit() const;
-    // Keeps the open list within the drop height, whatever the style made of it.
+    // Keeps the open list to its rows, whatever the style made of it.
     void LimitOpenListHeight();
 
     QString fontFace_ = QStringLiteral("Microsoft Sans Serif");
     int fontSize_ = 100;
     int hoverState_ = kHoverNormal;
-    int dropHeight_ = 0;
+    int visibleRows_ = kDefaultVisibleRows;
+    SkinScale scale_;
     bool tracking_ = false;
+    bool marked_ = false;
     QWidget* popup_ = nullptr;  // the list's window, owned by the combo box
 };
 

@@ -8,13 +8,15 @@ namespace vorna::gui {
 
 void DrawFocusMark(QPainter& painter, const QRect& face) {
     // Too small a control has no inside to mark.
-    if (face.width() < 4 || face.height() < 4) return;
+    if (face.width() < 6 || face.height() < 6) return;
+    const QRect outer = face.adjusted(1, 1, -1, -1);
+    const int w = kFocusMarkWidth;
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(QPen(kFocusMark, 0));
-    painter.setBrush(Qt::NoBrush);
-    // A cosmetic pen covers the right and bottom edges of the rectangle it draws, hence the 2.
-    painter.drawRect(face.adjusted(1, 1, -2, -2));
+    // Four bars rather than a stroked rectangle: whole pixels, the same at any scale.
+    painter.fillRect(QRect(outer.left(), outer.top(), outer.width(), w), kFocusMark);
+    painter.fillRect(QRect(outer.left(), outer.bottom() - w + 1, outer.width(), w), kFocusMark);
+    painter.fillRect(QRect(outer.left(), outer.top(), w, outer.height()), kFocusMark);
+    painter.fillRect(QRect(outer.right() - w + 1, outer.top(), w, outer.height()), kFocusMark);
     painter.restore();
 }
 

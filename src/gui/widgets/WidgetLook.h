@@ -15,7 +15,10 @@ namespace vorna::gui {
 // red page buttons alike.
 inline const QColor kFocusMark(255, 200, 64);
 
-// A 1-pixel outline 1 pixel inside `face`, so that it never leaves the control and the face's
+// How thick the outline is: seen at arm's length, and still inside the smallest control.
+inline constexpr int kFocusMarkWidth = 2;
+
+// A 2-pixel outline 1 pixel inside `face`, so that it never leaves the control and the face's
 // own edge stays as drawn.
 void DrawFocusMark(QPainter& painter, const QRect& face);
 
