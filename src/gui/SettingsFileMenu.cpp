@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "folders/DataFolders.h"
+#include "protocol/Messages.h"
 #include "settings/Profiles.h"
 
 namespace vorna::gui {
@@ -41,7 +42,8 @@ void SettingsFileMenu::Import(QWidget* parent) {
     // apply it, never while a file is read.
     const SettingsFile file = ReadSettingsFile(chosen.toStdString());
     if (!file.ok) {
-        present_(parent, "Read File Error!\n" + QString::fromStdString(file.error), true);
+        present_(parent, QString(msg::kReadFileError) + "\n" + QString::fromStdString(file.error),
+                 true);
         return;
     }
     // Tried on a copy first, so a file that selects nothing is refused before anything is asked.
