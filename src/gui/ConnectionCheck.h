@@ -28,7 +28,6 @@ public:
     // Starts a check unless one is running. The window may hold the port itself: its own hold
     // is no problem (the check never names this process), and the port is not opened again.
     void Start();
-    bool Running() const { return running_; }
 
 signals:
     // On this object's thread; `ready` when the port can be opened.

@@ -110,7 +110,6 @@ public:
     const SkinScale& Scale() const { return scale_; }
     int TextSize() const { return textSize_; }
     int PageTextSize() const { return pageTextSize_; }
-    int FirmwareTextSize() const { return firmwareTextSize_; }
     DeviceMode Mode() const { return mode_; }
     // The hint blinks for a few seconds while no Device mode is chosen, then stays.
     bool HintBlinking() const;

@@ -9,6 +9,7 @@
 
 #include "folders/DataFolders.h"
 #include "folders/Utf8Path.h"
+#include "protocol/Messages.h"
 #include "settings/Profiles.h"
 
 namespace vorna::gui {
@@ -43,7 +44,8 @@ void SettingsFileMenu::Import(QWidget* parent) {
     // apply it, never while a file is read.
     const SettingsFile file = ReadSettingsFile(PathFromUtf8(chosen.toStdString()));
     if (!file.ok) {
-        present_(parent, "Read File Error!\n" + QString::fromStdString(file.error), true);
+        present_(parent, QString(msg::kReadFileError) + "\n" + QString::fromStdString(file.error),
+                 true);
         return;
     }
     // Tried on a copy first, so a file that selects nothing is refused before anything is asked.

@@ -15,12 +15,14 @@
 #include <cstddef>
 #include <ctime>
 #include <iterator>
+#include <vector>
 
 #include "folders/Utf8Path.h"
 #include "gui/AppConfig.h"
 #include "gui/MessageBoxes.h"
 #include "gui/ModelNews.h"
 #include "gui/pages/PageLook.h"
+#include "gui/skin/SetupColumns.h"
 #include "gui/skin/Skin.h"
 #include "gui/skin/SkinPlacement.h"
 #include "gui/widgets/PictureButton.h"
@@ -115,41 +117,18 @@ struct ListPlace {
     int width;
 };
 
-const ListPlace kListPlaces[] = {
-    // Left column, 33 pixels apart.
-    {ParamId::OperationMode, {145, 60}, 160},
-    {ParamId::ReverseSpeed, {145, 93}, 160},
-    {ParamId::LowVoltCut, {145, 126}, 160},
-    {ParamId::DragBrake, {145, 159}, 160},
-    {ParamId::InitialBrake, {145, 192}, 160},
-    {ParamId::FullBrake, {145, 225}, 160},
-    {ParamId::BrakeFrequency, {145, 258}, 160},
-    {ParamId::PwLvSwPoint, {145, 291}, 160},
-    {ParamId::PowerLevel1, {145, 324}, 160},
-    {ParamId::PowerLevel2, {145, 357}, 160},
-    {ParamId::DriveFrequency, {145, 390}, 160},
-    {ParamId::NeutralDeadBand, {145, 423}, 160},
-    {ParamId::TempCutSet, {145, 456}, 160},
-    {ParamId::RotationMode, {145, 489}, 160},
-    {ParamId::BrakeRateControl, {145, 522}, 160},
-    {ParamId::CoastValue, {145, 555}, 160},
-    {ParamId::DriveMode, {145, 588}, 160},
-    // Middle column, 31 pixels apart.
-    {ParamId::BecVoltage, {458, 20}, 160},
-    {ParamId::BoostTiming, {458, 51}, 160},
-    {ParamId::BoostStartRpm, {458, 82}, 160},
-    {ParamId::BoostEndRpm, {458, 113}, 160},
-    {ParamId::BoostAcc, {458, 144}, 160},
-    {ParamId::TurboTiming, {458, 175}, 160},
-    {ParamId::TurboSlope, {458, 206}, 160},
-    {ParamId::LipoCells, {458, 237}, 160},
-    {ParamId::TurboDelay, {458, 268}, 160},
-    {ParamId::BtSoftPower, {458, 299}, 160},
-    {ParamId::BtSoftThRange, {458, 330}, 160},
-    // Pre-set profiles.
-    {ParamId::Category, {370, 440}, 250},
-    {ParamId::SetupSheet, {370, 495}, 250},
-};
+// The settings where the parameter table puts them, then the pre-set profiles; in reading order,
+// which is the keyboard's order too (the lists are made in this order).
+const std::vector<ListPlace> kListPlaces = [] {
+    std::vector<ListPlace> places;
+    for (const ParamId id : kPageOrder) {
+        const ParameterRow& row = *FindParameterRow(id);
+        places.push_back({row.id, skin::SetupListTopLeft(row), skin::kSetupListWidth});
+    }
+    places.push_back({ParamId::Category, {370, 440}, 250});
+    places.push_back({ParamId::SetupSheet, {370, 495}, 250});
+    return places;
+}();
 
 struct TextPlace {
     int id;

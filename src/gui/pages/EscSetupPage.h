@@ -34,7 +34,6 @@ public:
     static constexpr int kIdcFirmwareText = 1001;
     static constexpr int kIdcInfoFirst = 1042;  // 13 information fields, 1042 to 1054
     static constexpr int kIdcInfoLast = 1054;
-    static constexpr int kIdcMemo = 1055;
     static constexpr int kIdcInfoCaptions = 1056;
     static constexpr int kIdcSendPicture = 1057;
     static constexpr int kIdcDefaultPicture = 1058;
@@ -85,7 +84,6 @@ public:
     PictureButton* SendButton() const { return sendButton_; }
     PictureButton* DefaultButton() const { return defaultButton_; }
     int TextSize() const { return textSize_; }
-    const std::filesystem::path& ProgramFolder() const { return programFolder_; }
 
     // Draws the page at `scale`: places, pictures, fonts and click areas.
     void SetScale(const SkinScale& scale);

@@ -22,8 +22,6 @@ class LinksPage : public QWidget {
 
 public:
     // Dialog and control identifiers of the links page.
-    static constexpr int kIddLinksPage = 162;
-    static constexpr int kIdcLinksPicture = 1058;
     static constexpr int kIdcHomeArea = 1028;
     static constexpr int kIdcZenArea = 1041;
     static constexpr int kIdcClassArea = 1042;
@@ -56,7 +54,6 @@ public:
 
     // In the order they are tested: home page, then the four products; in the page's pixels,
     // at its scale.
-    const std::array<ClickArea, kAreaCount>& Areas() const { return areas_; }
     const QString& LinkText(ProductLink link) const { return links_[Index(link)]; }
 
     QSize sizeHint() const override;

@@ -8,7 +8,9 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "gui/skin/SetupColumns.h"
 #include "gui/skin/SkinPainting.h"
+#include "settings/Profiles.h"
 
 namespace vorna::gui::skin {
 
@@ -17,17 +19,9 @@ namespace {
 // A list's face is about 20 pixels high; its text sits on the face's middle.
 constexpr qreal kListFaceMiddle = 10.0;
 
-// Left column: lists at page y 60 + 33 k, caption picture at page y 64.
-constexpr qreal kLeftListTop = 60.0;
-constexpr qreal kLeftListPitch = 33.0;
-constexpr qreal kLeftPictureTop = 64.0;
-
-// Middle column: lists at page y 20 + 31 k, caption picture at page y 20. The picture starts at
-// page x 325, left of the middle frame's outline at x 333: its captions start clear of it.
+// The middle caption picture starts at page x 325, left of the middle frame's outline at x 333:
+// its captions start clear of it.
 constexpr qreal kMiddleIndent = 11.0;
-constexpr qreal kMiddleListTop = 20.0;
-constexpr qreal kMiddleListPitch = 31.0;
-constexpr qreal kMiddlePictureTop = 20.0;
 
 // Information fields: page y of each field's top; the picture starts at page y 50. The fields'
 // text starts at their top, so each caption lines up with the first line of its field.
@@ -36,38 +30,14 @@ constexpr std::array<qreal, 13> kInfoFieldTops{50,  80,  112, 142, 172, 202, 235
 constexpr qreal kInfoPictureTop = 50.0;
 constexpr qreal kInfoFirstLineMiddle = 7.0;
 
-const QStringList kLeftCaptions{
-    QStringLiteral("Operation Mode"),     QStringLiteral("Reverse Speed"),
-    QStringLiteral("Low Volt Cut"),       QStringLiteral("Drag Brake"),
-    QStringLiteral("Initial Brake"),      QStringLiteral("Full Brake"),
-    QStringLiteral("Brake Frequency"),    QStringLiteral("PW LV SW Point"),
-    QStringLiteral("1st Power Level"),    QStringLiteral("2nd Power Level"),
-    QStringLiteral("Drive Frequency"),    QStringLiteral("NEU Dead Band"),
-    QStringLiteral("Temp Cut Set"),       QStringLiteral("Rotation Mode"),
-    QStringLiteral("Brake Rate Control"), QStringLiteral("Coast Value"),
-    QStringLiteral("Drive Mode")};
-
-QStringList MiddleCaptions(bool alternative) {
-    QStringList captions{QStringLiteral("BEC Voltage"),     QStringLiteral("Boost Timing"),
-                         QStringLiteral("Boost Start RPM"), QStringLiteral("Boost End RPM"),
-                         QStringLiteral("Boost ACC"),       QStringLiteral("Turbo Timing"),
-                         QStringLiteral("Turbo Slope"),     QStringLiteral("Lipo Cells"),
-                         QStringLiteral("Turbo Delay"),     QStringLiteral("BT Soft Power"),
-                         QStringLiteral("BT Soft TH Range")};
-    if (alternative) {
-        captions[4] = QStringLiteral("Boost Timing Activation");
-        captions[6] = QStringLiteral("Turbo On Slope");
-        captions[7] = QStringLiteral("Turbo Off Slope");
+// The information fields' captions: the keys of a sheet's [info] section.
+QStringList InfoCaptions() {
+    QStringList captions;
+    for (const std::string_view key : kInfoKeys) {
+        captions << QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
     }
     return captions;
 }
-
-const QStringList kInfoCaptions{
-    QStringLiteral("Driver"),     QStringLiteral("Date"),         QStringLiteral("Event"),
-    QStringLiteral("Firmware"),   QStringLiteral("Motor"),        QStringLiteral("Gear Ratio"),
-    QStringLiteral("Timing"),     QStringLiteral("Rotor"),        QStringLiteral("Track Name"),
-    QStringLiteral("Track Type"), QStringLiteral("Track Design"), QStringLiteral("Traction Level"),
-    QStringLiteral("Temp Track")};
 
 // A column of captions, each with a small red marker, the text ending a few pixels short of the
 // picture's right edge where the lists begin. One size for the whole column, so rows look
@@ -174,14 +144,15 @@ void PaintSeparator(QPainter& p, QSize size) {
 }
 
 void PaintLeftCaptions(QPainter& p, QSize size) {
-    DrawCaptionColumn(p, size, kLeftCaptions, kLeftListTop + kListFaceMiddle - kLeftPictureTop,
-                      kLeftListPitch, 0.0);
+    DrawCaptionColumn(p, size, ColumnCaptions(PageColumn::Left, false),
+                      kLeftColumn.listTop + kListFaceMiddle - kLeftColumn.pictureTop,
+                      kLeftColumn.pitch, 0.0);
 }
 
 void PaintMiddleCaptions(QPainter& p, QSize size, bool alternative) {
-    DrawCaptionColumn(p, size, MiddleCaptions(alternative),
-                      kMiddleListTop + kListFaceMiddle - kMiddlePictureTop, kMiddleListPitch,
-                      kMiddleIndent);
+    DrawCaptionColumn(p, size, ColumnCaptions(PageColumn::Middle, alternative),
+                      kMiddleColumn.listTop + kListFaceMiddle - kMiddleColumn.pictureTop,
+                      kMiddleColumn.pitch, kMiddleIndent);
 }
 
 void PaintPresetHeading(QPainter& p, QSize size) {
@@ -211,10 +182,11 @@ void PaintCommentHeading(QPainter& p, QSize size) {
 
 void PaintInfoCaptions(QPainter& p, QSize size) {
     const qreal right = size.width() - 2.0;
-    const QFont font = FitFont(SkinFont(12), kInfoCaptions, right - 1.0);
+    const QStringList infoCaptions = InfoCaptions();
+    const QFont font = FitFont(SkinFont(12), infoCaptions, right - 1.0);
     for (std::size_t i = 0; i < kInfoFieldTops.size(); ++i) {
         const qreal middle = kInfoFieldTops[i] - kInfoPictureTop + kInfoFirstLineMiddle;
-        DrawTextLine(p, kInfoCaptions[static_cast<qsizetype>(i)], font, kRed.lighter(135), 1.0,
+        DrawTextLine(p, infoCaptions[static_cast<qsizetype>(i)], font, kRed.lighter(135), 1.0,
                      right, middle, Qt::AlignLeft);
     }
 }

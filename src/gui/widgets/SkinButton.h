@@ -41,7 +41,6 @@ public:
     void SetFontFace(const QString& face);
     const QString& FontFace() const { return fontFace_; }
     void SetTextColor(const QColor& color);
-    const QColor& TextColor() const { return textColor_; }
 
     // Pins the down look while set; the button repaints at once.
     void SetSelected(bool selected);

@@ -50,7 +50,6 @@ public:
     // fewer entries; the rest scroll. Takes effect at the next opening.
     static constexpr int kDefaultVisibleRows = 10;
     void SetVisibleRows(int rows);
-    int VisibleRows() const { return visibleRows_; }
 
     // The width the list needs for its widest item (with the list's frame and scroll bar); the
     // list is widened to it when it opens, never narrowed.
