@@ -6,10 +6,16 @@ set -euo pipefail
 # X server and window manager of the tests on a real screen (scripts/on-xvfb.sh); Qt's X11
 # platform plugin and the xcb libraries it loads come with libqt6gui6 (through qt6-base-dev),
 # and no X authority file is used, so xauth is not needed. dpkg-dev has dpkg-shlibdeps for the
-# package's dependencies; desktop-file-utils and appstream validate the installed desktop files.
-packages=(g++ make cmake pkg-config libgtest-dev libgmock-dev
+# package's dependencies, and CPack's Debian generator runs file on the programs;
+# desktop-file-utils and appstream validate the installed desktop files. The Windows build
+# (scripts/windows.sh): the MinGW-w64 cross compiler (POSIX threads), GoogleTest's sources to
+# build with it, ninja, xz-utils for the Qt archive, NSIS and zip for the installer and the
+# portable zip, unzip to look into it, and Wine (64-bit) to run the Windows programs and tests.
+packages=(g++ make cmake pkg-config libgtest-dev libgmock-dev googletest
           qt6-base-dev fonts-liberation clang-format clang libclang-rt-dev
-          xvfb openbox dpkg-dev desktop-file-utils appstream)
+          xvfb openbox dpkg-dev file desktop-file-utils appstream
+          g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix ninja-build xz-utils nsis zip
+          unzip wine wine64)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -62,7 +62,7 @@ bool ReadChoiceOption(const Options& o, const std::string& option,
 // The identified ESC as identify and report show it.
 std::string EscIdentityText(Session& session);
 
-int Ports(std::ostream& out);
+int Ports(std::ostream& out, std::ostream& err);
 int Identify(const Options& o, std::ostream& out, std::ostream& err);
 int Read(const Options& o, std::ostream& out, std::ostream& err);
 int Write(const Options& o, std::ostream& out, std::ostream& err);
@@ -72,6 +72,10 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err);
 int FlashCard(const Options& o, std::ostream& out, std::ostream& err);
 int Doctor(const Options& o, std::ostream& out, std::ostream& err);
 int Report(const Options& o, std::ostream& out, std::ostream& err);
+// vornactl simulate: the simulated devices answer through pseudo-terminals, which Windows does
+// not have; the Windows build says so instead (SimulateCommandWin32.cpp).
 int Simulate(const Options& o, std::ostream& out, std::ostream& err);
+// What --help adds about simulate: nothing where it is there, a note where it is not.
+std::string SimulateNote();
 
 }  // namespace vorna::cli

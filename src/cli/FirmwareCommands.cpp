@@ -12,6 +12,7 @@
 #include "cli/TerminalText.h"
 #include "cli/TransferProgress.h"
 #include "firmware/FirmwareImages.h"
+#include "folders/Utf8Path.h"
 
 namespace vorna::cli {
 namespace {
@@ -48,7 +49,7 @@ std::optional<UpdateOutcome> RunUpdate(Session& session, Kind kind, TransferProg
 // A failed update in vornactl's words: what happened, whether the device works, what to do, and
 // the device's own text; exit 3 for a refused image (nothing sent), else 1.
 int Failed(const UpdateOutcome& outcome, const std::filesystem::path& image, std::ostream& err) {
-    err << FailureLines(outcome.message, outcome.next, outcome.deviceText, image.string());
+    err << FailureLines(outcome.message, outcome.next, outcome.deviceText, Utf8FromPath(image));
     return outcome.result == UpdateOutcome::Result::Refused ? kExitFile : kExitDevice;
 }
 
@@ -81,7 +82,7 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
         err << "vornactl: flash-esc needs an image file\n" << kUsage;
         return kExitUsage;
     }
-    const std::filesystem::path image = imageArg;
+    const std::filesystem::path image = PathFromUtf8(imageArg);
     const auto read = ReadEscImage(image);
     if (!read.Ok()) {
         err << "vornactl: image refused: " << Shown(read.Refusal().Text())
@@ -89,7 +90,7 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
         return kExitFile;
     }
     if (read.Value().firstSuspectLine && !force) {
-        const ImageRefusal suspect{image.string(), read.Value().firstSuspectLine, std::nullopt,
+        const ImageRefusal suspect{Utf8FromPath(image), read.Value().firstSuspectLine, std::nullopt,
                                    read.Value().suspectProblem};
         err << "vornactl: the image does not look sound: " << Shown(suspect.Text())
             << "\nNothing was sent. Use --force to flash it anyway.\n";
@@ -134,12 +135,12 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
     if (!outcome) {
         err << "vornactl: the update did not end in time; the ESC may now be without working "
                "firmware.\n"
-            << "vornactl: what to do: " << NextStepWords(NextStep::RepairEsc, image.string())
+            << "vornactl: what to do: " << NextStepWords(NextStep::RepairEsc, Utf8FromPath(image))
             << "\n";
         return kExitDevice;
     }
     if (!outcome->Done()) return Failed(*outcome, image, err);
-    out << "ESC firmware updated from " << Shown(image.string()) << ".\n";
+    out << "ESC firmware updated from " << Shown(Utf8FromPath(image)) << ".\n";
     if (outcome->identified) {
         out << "The ESC now reports: " << Shown(outcome->firmwareNow) << "\n";
     } else {
@@ -161,7 +162,7 @@ int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
         err << "vornactl: flash-card takes one card image\n" << kUsage;
         return kExitUsage;
     }
-    const std::filesystem::path imagePath = o.args[0];
+    const std::filesystem::path imagePath = PathFromUtf8(o.args[0]);
     // Checked before the port is even opened: a refused image never reaches the card.
     const ImageResult<CardImage> image = ReadCardImage(imagePath);
     if (!image.Ok()) {

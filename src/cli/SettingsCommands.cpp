@@ -7,6 +7,7 @@
 #include "cli/QuitSignals.h"
 #include "cli/SettingsText.h"
 #include "cli/TerminalText.h"
+#include "folders/Utf8Path.h"
 #include "link/Text.h"
 #include "protocol/Messages.h"
 #include "settings/Catalogue.h"
@@ -59,7 +60,7 @@ int Read(const Options& o, std::ostream& out, std::ostream& err) {
     choice.args.clear();
     for (std::size_t i = 0; i < o.args.size(); ++i) {
         if ((o.args[i] == "-o" || o.args[i] == "--output") && i + 1 < o.args.size()) {
-            output = o.args[++i];
+            output = PathFromUtf8(o.args[++i]);
             if (output->empty()) {
                 err << "vornactl: " << o.args[i - 1] << " takes a file name\n";
                 return kExitUsage;
@@ -102,14 +103,14 @@ int Read(const Options& o, std::ostream& out, std::ostream& err) {
         return unread.empty() ? kExitOk : kExitDevice;
     }
     if (!unread.empty()) {
-        err << "vornactl: " << Shown(output->string()) << " was left as it was.\n";
+        err << "vornactl: " << Shown(Utf8FromPath(*output)) << " was left as it was.\n";
         return kExitDevice;
     }
     if (!WriteFileReplacing(*output, text, &problem, kind)) {
         err << "vornactl: " << Shown(problem) << "\n";
         return kExitFile;
     }
-    out << "Settings saved in " << Shown(output->string()) << ".\n";
+    out << "Settings saved in " << Shown(Utf8FromPath(*output)) << ".\n";
     return kExitOk;
 }
 
@@ -155,7 +156,7 @@ int Write(const Options& o, std::ostream& out, std::ostream& err) {
         err << "vornactl: write takes one settings file\n" << kUsage;
         return kExitUsage;
     }
-    const std::filesystem::path file = o.args[0];
+    const std::filesystem::path file = PathFromUtf8(o.args[0]);
     // Read and checked before the port is opened: a folder, a FIFO or device, a file too large
     // or one that is no settings file is refused with nothing sent.
     const SettingsFile settings = ReadSettingsFile(file);
@@ -169,11 +170,11 @@ int Write(const Options& o, std::ostream& out, std::ostream& err) {
     const ImportResult imported = ApplySettingsFile(state, settings);
     // Nothing is sent when any value of the file does not fit this ESC, nor when it sets none.
     for (const auto& p : imported.problems) {
-        err << Shown(file.string()) << ":" << p.line << ": " << Shown(p.key) << "="
+        err << Shown(Utf8FromPath(file)) << ":" << p.line << ": " << Shown(p.key) << "="
             << Shown(p.value) << ": " << Shown(p.why) << "\n";
     }
     for (const auto& p : imported.ignored) {
-        err << Shown(file.string()) << ":" << p.line << ": " << Shown(p.key) << " " << p.why
+        err << Shown(Utf8FromPath(file)) << ":" << p.line << ": " << Shown(p.key) << " " << p.why
             << "\n";
     }
     if (!imported.ok) {
@@ -188,7 +189,7 @@ int Write(const Options& o, std::ostream& out, std::ostream& err) {
     if (const std::string skipped = SkippedText(imported); !skipped.empty()) {
         err << Shown(skipped) << "\n";
     }
-    out << "Wrote " << imported.applied << " settings from " << Shown(file.string()) << ".\n";
+    out << "Wrote " << imported.applied << " settings from " << Shown(Utf8FromPath(file)) << ".\n";
     return kExitOk;
 }
 

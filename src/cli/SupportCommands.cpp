@@ -8,14 +8,12 @@
 #include <ostream>
 #include <sstream>
 
-#include <pwd.h>
-#include <sys/utsname.h>
-#include <unistd.h>
-
 #include "Version.h"
 #include "cli/Commands.h"
 #include "cli/SettingsText.h"
+#include "cli/SystemInfo.h"
 #include "cli/TerminalText.h"
+#include "folders/Utf8Path.h"
 #include "link/PortCheck.h"
 #include "settings/IniFile.h"
 
@@ -52,13 +50,13 @@ void ReplaceWord(std::string& text, const std::string& word, const std::string& 
 // A report goes to strangers: the home folder, the user's and the computer's names are taken
 // out wherever they appear (a port named under the home folder, for instance).
 std::string Redacted(std::string text) {
-    std::string home;
-    if (const char* env = std::getenv("HOME")) home = env;
-    while (home.size() > 1 && home.back() == '/') home.pop_back();
+    const std::string home = HomeFolder();
+    const auto separator = [](char c) { return c == '/' || c == '\\'; };
     if (home.size() > 1) {
         for (std::size_t at = text.find(home); at != std::string::npos; at = text.find(home, at)) {
             const std::size_t end = at + home.size();
-            if (end < text.size() && text[end] != '/' && text[end] != ' ' && text[end] != '\n') {
+            if (end < text.size() && !separator(text[end]) && text[end] != ' ' &&
+                text[end] != '\n') {
                 at = end;
                 continue;
             }
@@ -66,38 +64,13 @@ std::string Redacted(std::string text) {
             ++at;
         }
     }
-    std::vector<std::string> users;
-    if (const passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_name)
-        users.emplace_back(entry->pw_name);
-    if (const char* env = std::getenv("USER")) users.emplace_back(env);
     // root names nobody in particular, and says which account the report was made from.
-    for (const std::string& user : users) {
+    for (const std::string& user : AccountNames()) {
         if (user.size() > 1 && user != "root") ReplaceWord(text, user, "<user>");
     }
-    char host[256] = {};
-    if (::gethostname(host, sizeof host - 1) == 0 && std::strlen(host) > 1)
-        ReplaceWord(text, host, "<host>");
+    const std::string host = HostName();
+    if (host.size() > 1) ReplaceWord(text, host, "<host>");
     return text;
-}
-
-// "Linux 6.1.0-18-amd64 x86_64, Debian GNU/Linux 12 (bookworm)"
-std::string SystemText() {
-    std::string text = "unknown";
-    utsname names{};
-    if (::uname(&names) == 0) {
-        text = std::string(names.sysname) + " " + names.release + " " + names.machine;
-    }
-    std::ifstream release("/etc/os-release");
-    for (std::string line; std::getline(release, line);) {
-        if (line.rfind("PRETTY_NAME=", 0) != 0) continue;
-        std::string name = line.substr(12);
-        if (name.size() >= 2 && (name.front() == '"' || name.front() == '\'') &&
-            name.back() == name.front())
-            name = name.substr(1, name.size() - 2);
-        text += ", " + name;
-        break;
-    }
-    return Shown(text);
 }
 
 // How long the report waits for an ESC when no --timeout is given: an ESC on the link answers
@@ -106,15 +79,21 @@ constexpr int kReportWaitSec = 5;
 
 }  // namespace
 
-int Ports(std::ostream& out) {
-    const auto bridges = ListBridges("/sys", "/dev");
+int Ports(std::ostream& out, std::ostream& err) {
+    std::string problem;
+    const auto bridges = ListBridges(BridgeLocation{}, &problem);
+    if (!problem.empty()) {
+        err << "vornactl: " << Shown(problem) << "\n";
+        return kExitDevice;
+    }
     if (bridges.empty()) {
         out << "No CP210x bridge (USB 10c4:ea60) found.\n";
         return kExitOk;
     }
     for (const auto& b : bridges) {
         // Product and serial are the device's own strings, shown escaped.
-        out << Shown(b.node);
+        out << (b.noPort ? std::string("(no port: is its driver installed?)")
+                         : Shown(PortDisplayName(b.node)));
         if (!b.product.empty()) out << "  " << Shown(b.product);
         if (!b.serial.empty()) out << "  serial " << Shown(b.serial);
         out << "  (" << Shown(b.usbPath) << ")\n";
@@ -140,7 +119,7 @@ int Report(const Options& o, std::ostream& out, std::ostream& err) {
         err << "vornactl: report takes one file name\n" << kUsage;
         return kExitUsage;
     }
-    const std::filesystem::path file = o.args[0];
+    const std::filesystem::path file = PathFromUtf8(o.args[0]);
     std::string problem;
     if (!CheckReplaceable(file, "report", &problem)) {
         err << "vornactl: " << Shown(problem) << "\n";
@@ -149,7 +128,7 @@ int Report(const Options& o, std::ostream& out, std::ostream& err) {
     std::ostringstream text;
     text << "VORNA USB Link report\n\n"
          << "Program: vornactl " << kVersion << "\n"
-         << "System: " << SystemText() << "\n\n"
+         << "System: " << Shown(SystemDescription()) << "\n\n"
          << "== Connection check (vornactl doctor) ==\n";
     const PortCheckResult check = CheckThePort(o);
     text << PortCheckText(check) << "\n== ESC ==\n";
@@ -187,7 +166,7 @@ int Report(const Options& o, std::ostream& out, std::ostream& err) {
         err << "vornactl: " << Shown(problem) << "\n";
         return kExitFile;
     }
-    out << "Report written to " << Shown(file.string()) << " (" << check.verdict << ")\n";
+    out << "Report written to " << Shown(Utf8FromPath(file)) << " (" << check.verdict << ")\n";
     return kExitOk;
 }
 

@@ -1,13 +1,10 @@
 #include "cli/Vornactl.h"
 
-#include <csignal>
 #include <iostream>
-
-#include <unistd.h>
 
 #include "Version.h"
 #include "cli/Commands.h"
-#include "cli/QuitSignals.h"
+#include "cli/SystemInfo.h"
 #include "cli/TerminalText.h"
 
 namespace vorna::cli {
@@ -70,7 +67,7 @@ int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::os
             o.timeoutGiven = true;
             ++i;
         } else if (a == "--help" || a == "-h") {
-            out << kUsage;
+            out << kUsage << SimulateNote();
             return kExitOk;
         } else if (a == "--version") {
             out << "vornactl " << kVersion << "\n";
@@ -88,7 +85,7 @@ int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::os
     }
     o.command = args[i];
     o.args.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
-    if (o.command == "ports") return Ports(out);
+    if (o.command == "ports") return Ports(out, err);
     if (o.command == "identify") return Identify(o, out, err);
     if (o.command == "read") return Read(o, out, err);
     if (o.command == "write") return Write(o, out, err);
@@ -104,9 +101,8 @@ int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::os
 }
 
 int RunVornactl(int argc, char** argv) {
-    std::signal(SIGPIPE, SIG_IGN);
-    std::vector<std::string> args(argv + 1, argv + argc);
-    return RunVornactl(args, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
+    const std::vector<std::string> args = ProgramArguments(argc, argv);
+    return RunVornactl(args, std::cout, std::cerr, StandardErrorIsTerminal());
 }
 
 }  // namespace vorna::cli

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <utility>
 
+#include "folders/Utf8Path.h"
 #include "settings/Profiles.h"
 
 namespace vorna {
@@ -51,7 +52,7 @@ void DeviceStack::Tick() {
 SettingsBackup BackUpEscSettings(const EscSetupModel& setup) {
     const ExportResult saved =
         BackUpSettings(setup.EscValues(), BackupFolder(), std::time(nullptr));
-    return saved.ok ? SettingsBackup{saved.writtenPath.string(), ""}
+    return saved.ok ? SettingsBackup{Utf8FromPath(saved.writtenPath), ""}
                     : SettingsBackup{"", saved.error};
 }
 

@@ -6,6 +6,7 @@
 
 #include "firmware/IdentityTexts.h"
 #include "firmware/UpdateStop.h"
+#include "folders/Utf8Path.h"
 #include "protocol/Commands.h"
 #include "protocol/Messages.h"
 #include "protocol/ModelTypes.h"
@@ -96,7 +97,7 @@ UpdateOutcome EscUpdate::Run() {
             outcome.next = NextStep::None;
             outcome.message = std::string(msg::kReadFileError) + "\n" + read.Refusal().Text();
         } else if (const EscImage& image = read.Value(); image.firstSuspectLine) {
-            const ImageRefusal suspect{file.string(), image.firstSuspectLine, std::nullopt,
+            const ImageRefusal suspect{Utf8FromPath(file), image.firstSuspectLine, std::nullopt,
                                        image.suspectProblem};
             const std::string line = suspect.Text();
             if (!confirmSuspect) {

@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "folders/DataFolders.h"
+#include "folders/Utf8Path.h"
 
 namespace vorna {
 
@@ -45,7 +46,7 @@ void Collect(const fs::path& folder, bool fromUser, std::vector<Candidate>& esc,
         std::error_code typeError;
         // A folder or a device named like an image would only fail once the update opens it.
         if (!it->is_regular_file(typeError)) continue;
-        const std::string name = it->path().filename().string();
+        const std::string name = Utf8FromPath(it->path().filename());
         if (name.size() < 3) continue;
         const std::string_view last3 = std::string_view(name).substr(name.size() - 3);
         std::vector<Candidate>* list = nullptr;

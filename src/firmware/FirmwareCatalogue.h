@@ -26,8 +26,8 @@ inline constexpr std::string_view kFirmwareInformationName = "FirmwareInformatio
 // "mmc" for ESC images, "xup" for card images.
 std::string_view ImageExtension(ImageKind kind);
 
-// $XDG_DATA_HOME/vorna-link/Firmware, or ~/.local/share/vorna-link/Firmware. Empty when neither
-// variable is set.
+// Firmware/ in the user's folder (UserDataFolder: $XDG_DATA_HOME/vorna-link or
+// ~/.local/share/vorna-link, on Windows %LOCALAPPDATA%\VORNA Link). Empty when there is none.
 std::filesystem::path UserFirmwareFolder();
 
 struct FirmwareImage {

@@ -1,15 +1,12 @@
 #include "firmware/FirmwareImages.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <stdexcept>
+
+#include "folders/Files.h"
+#include "folders/Utf8Path.h"
 
 namespace vorna {
 namespace {
@@ -63,58 +60,32 @@ ImageRefusal Whole(std::string_view file, std::string problem) {
     return {std::string(file), std::nullopt, std::nullopt, std::move(problem)};
 }
 
-// Reads the whole file as bytes, or says why it cannot. A folder, FIFO or device is refused
-// before it is opened (opening a FIFO would wait for a writer), the file is opened without
-// blocking and looked at again, and no more than the limit and one byte is read.
+// Reads the whole file as bytes, or says why it cannot: a folder, FIFO or device is refused
+// before it is opened (opening a FIFO would wait for a writer), and no more than the limit and
+// one byte is read (ReadSmallFile).
 std::variant<std::string, ImageRefusal> ReadWholeFile(const std::filesystem::path& path) {
-    const std::string name = path.string();
-    const auto refuse = [&name](std::string problem) {
-        return ImageRefusal{name, std::nullopt, std::nullopt, std::move(problem)};
-    };
-    const auto typeProblem = [](mode_t mode) -> std::string {
-        if (S_ISDIR(mode)) return "is a folder, not a firmware image";
-        const char* kind = S_ISFIFO(mode)   ? "a FIFO (named pipe)"
-                           : S_ISCHR(mode)  ? "a character device"
-                           : S_ISBLK(mode)  ? "a block device"
-                           : S_ISSOCK(mode) ? "a socket"
-                                            : "of another type";
-        return std::string("is not a regular file but ") + kind +
-               ", so it is not read as a firmware image";
-    };
-    const auto tooLarge = [&refuse] {
-        return refuse("is larger than " + std::to_string(kMaxImageFileBytes) +
-                      " bytes, far too large for a firmware image");
-    };
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        return refuse(std::string("cannot be opened (") + std::strerror(errno) + ")");
+    SmallFile file = ReadSmallFile(path, kMaxImageFileBytes, "firmware image");
+    std::string problem;
+    switch (file.failure) {
+        case ReadFailure::None:
+            return std::move(file.text);
+        case ReadFailure::Folder:
+            problem = "is a folder, not a firmware image";
+            break;
+        case ReadFailure::NotRegular:
+            problem = "is not a regular file but " + file.reason +
+                      ", so it is not read as a firmware image";
+            break;
+        case ReadFailure::TooLarge:
+            problem = "is larger than " + std::to_string(kMaxImageFileBytes) +
+                      " bytes, far too large for a firmware image";
+            break;
+        case ReadFailure::Missing:
+        case ReadFailure::Unreadable:
+            problem = "cannot be opened (" + file.reason + ")";
+            break;
     }
-    if (!S_ISREG(st.st_mode)) return refuse(typeProblem(st.st_mode));
-    if (static_cast<std::uintmax_t>(st.st_size) > kMaxImageFileBytes) return tooLarge();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return refuse(std::string("cannot be opened (") + std::strerror(errno) + ")");
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } const closer{fd};
-    if (::fstat(fd, &st) != 0) {
-        return refuse(std::string("cannot be read (") + std::strerror(errno) + ")");
-    }
-    if (!S_ISREG(st.st_mode)) return refuse(typeProblem(st.st_mode));
-    std::string data;
-    char buffer[16384];
-    while (data.size() <= kMaxImageFileBytes) {
-        const std::size_t room = kMaxImageFileBytes + 1 - data.size();
-        const ssize_t got = ::read(fd, buffer, std::min(sizeof buffer, room));
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return refuse(std::string("cannot be read (") + std::strerror(errno) + ")");
-        }
-        if (got == 0) break;
-        data.append(buffer, static_cast<std::size_t>(got));
-    }
-    if (data.size() > kMaxImageFileBytes) return tooLarge();
-    return data;
+    return ImageRefusal{Utf8FromPath(path), std::nullopt, std::nullopt, std::move(problem)};
 }
 
 // What looks wrong with a record taken as Intel HEX, or nothing.
@@ -245,7 +216,7 @@ ImageResult<EscImage> ParseEscImage(std::string_view text, std::string_view file
 ImageResult<EscImage> ReadEscImage(const std::filesystem::path& file) {
     auto data = ReadWholeFile(file);
     if (auto* refusal = std::get_if<ImageRefusal>(&data)) return std::move(*refusal);
-    return ParseEscImage(std::get<std::string>(data), file.string());
+    return ParseEscImage(std::get<std::string>(data), Utf8FromPath(file));
 }
 
 ImageResult<CardImage> ParseCardImage(std::string_view text, std::string_view fileName) {
@@ -308,7 +279,7 @@ ImageResult<CardImage> ParseCardImage(std::string_view text, std::string_view fi
 ImageResult<CardImage> ReadCardImage(const std::filesystem::path& file) {
     auto data = ReadWholeFile(file);
     if (auto* refusal = std::get_if<ImageRefusal>(&data)) return std::move(*refusal);
-    return ParseCardImage(std::get<std::string>(data), file.string());
+    return ParseCardImage(std::get<std::string>(data), Utf8FromPath(file));
 }
 
 int ProgressPercent(std::size_t sent, std::size_t total) {

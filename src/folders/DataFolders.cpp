@@ -1,6 +1,5 @@
 #include "folders/DataFolders.h"
 
-#include <cstdlib>
 #include <system_error>
 
 namespace vorna {
@@ -22,14 +21,6 @@ fs::path ShippedDataFolder(const fs::path& programFolder) {
         (programFolder / ".." / "share" / kDataFolderName).lexically_normal();
     if (HoldsData(installed)) return installed;
     return programFolder;
-}
-
-fs::path UserDataFolder() {
-    const char* data = std::getenv("XDG_DATA_HOME");
-    if (data != nullptr && *data == '/') return fs::path(data) / kDataFolderName;
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || *home == '\0') return {};
-    return fs::path(home) / ".local" / "share" / kDataFolderName;
 }
 
 fs::path UserFolder(const char* name) {

@@ -4,22 +4,21 @@
 #include <QDir>
 #include <QFont>
 #include <QSessionManager>
-#include <QStandardPaths>
 #include <QTimer>
 
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string_view>
 
 #include "Version.h"
 #include "folders/DataFolders.h"
+#include "folders/Utf8Path.h"
 #include "gui/AppConfig.h"
+#include "gui/DemoDevice.h"
 #include "gui/MainWindow.h"
-#include "protocol/ModelTypes.h"
-#include "sim/SimulatedCard.h"
-#include "sim/SimulatedEsc.h"
+#include "gui/ProcessSignals.h"
+#include "gui/QtPlatform.h"
 
 namespace vorna::gui {
 
@@ -51,6 +50,7 @@ bool AsksOnlyForHelpOrVersion(int argc, char** argv) {
 }
 
 Application::Application(int& argc, char** argv) : argc_(argc), argv_(argv) {
+    ChooseQtPlatform();
     if (AsksOnlyForHelpOrVersion(argc, argv)) {
         core_ = std::make_unique<QCoreApplication>(argc, argv);
         QCoreApplication::setApplicationName("vorna-link");
@@ -66,9 +66,7 @@ Application::Application(int& argc, char** argv) : argc_(argc), argv_(argv) {
     RegisterFontSubstitutes();
 }
 
-Application::~Application() {
-    if (simulated_) simulated_->Stop();
-}
+Application::~Application() = default;
 
 // What the command line asked for.
 struct Application::Settings {
@@ -95,7 +93,9 @@ int Application::Run() {
 
 int Application::ParseCommandLine(Settings& settings) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(kAppTitle);
+    const QString note = DemoDevicesNote();
+    parser.setApplicationDescription(note.isEmpty() ? QString(kAppTitle)
+                                                    : QString(kAppTitle) + "\n\n" + note);
     parser.addHelpOption();
     parser.addVersionOption();
     QCommandLineOption portOption(
@@ -106,16 +106,17 @@ int Application::ParseCommandLine(Settings& settings) {
                                  "DEVICE");
     QCommandLineOption shotOption("screenshots",
                                   "Save the three pages as PNG files in DIR and exit.", "DIR");
-    parser.addOptions({portOption, dataOption, simOption, shotOption});
+    parser.addOptions({portOption, dataOption, shotOption});
+    if (DemoDevicesAvailable()) parser.addOption(simOption);
     // Prints the help or the version and ends the program when asked for them.
     parser.process(*QCoreApplication::instance());
 
     settings.window.dataDir =
         parser.isSet(dataOption)
-            ? std::filesystem::path(parser.value(dataOption).toStdString())
-            : ShippedDataFolder(QCoreApplication::applicationDirPath().toStdString());
+            ? PathFromUtf8(parser.value(dataOption).toStdString())
+            : ShippedDataFolder(PathFromUtf8(QCoreApplication::applicationDirPath().toStdString()));
     settings.window.location.fixedPath = parser.value(portOption).toStdString();
-    settings.simulate = parser.value(simOption);
+    if (DemoDevicesAvailable()) settings.simulate = parser.value(simOption);
     settings.screenshots = parser.value(shotOption);
     if (parser.isSet(shotOption) && settings.screenshots.isEmpty()) {
         std::fprintf(stderr, "vorna-link: --screenshots needs a folder\n");
@@ -127,30 +128,13 @@ int Application::ParseCommandLine(Settings& settings) {
 int Application::StartSimulatedDevice(Settings& settings) {
     const QString& what = settings.simulate;
     if (what.isEmpty()) return 0;
-    const QString link =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation))
-            .filePath(QString("vorna-link-sim-%1").arg(QCoreApplication::applicationPid()));
-    if (what == "card") {
-        simulated_ = std::make_unique<sim::SimulatedCard>(link.toStdString());
-    } else if (what == "esc" || what.startsWith("esc:")) {
-        bool ok = true;
-        const int model = what == "esc" ? 16 : what.mid(4).toInt(&ok);
-        if (!ok || model < 0 || model >= kModelTypeCount) {
-            std::fprintf(stderr,
-                         "vorna-link: --simulate esc:MODEL takes a model type from 0 to 17\n");
-            return 2;
-        }
-        simulated_ = std::make_unique<sim::SimulatedEsc>(link.toStdString(), model);
-    } else {
-        std::fprintf(stderr, "vorna-link: --simulate takes esc, esc:MODEL or card\n");
-        return 2;
+    DemoStart start = StartDemoDevice(what);
+    if (!start.device) {
+        std::fprintf(stderr, "vorna-link: %s\n", start.error.c_str());
+        return start.exitCode;
     }
-    std::string error;
-    if (!simulated_->Start(&error)) {
-        std::fprintf(stderr, "vorna-link: cannot start the simulated device: %s\n", error.c_str());
-        return 1;
-    }
-    settings.window.location.fixedPath = link.toStdString();
+    simulated_ = std::move(start.device);
+    settings.window.location.fixedPath = start.link;
     return 0;
 }
 
@@ -159,7 +143,7 @@ int Application::StartSimulatedDevice(Settings& settings) {
 // window waits for its end first. A session that ends (logout, shutdown) is asked to wait
 // the same way, where the desktop lets a program ask.
 void Application::CloseOnQuitSignals(MainWindow& window, QTimer& watch) {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(signal, OnQuitSignal);
+    CatchQuitSignals(OnQuitSignal);
     QObject::connect(&watch, &QTimer::timeout, &window, [&window] {
         if (gQuitRequested) window.CloseWithoutAsking();
     });

@@ -7,14 +7,11 @@
 #include <memory>
 #include <string>
 
-namespace vorna::sim {
-class PtyDevice;
-}
-
 class QTimer;
 
 namespace vorna::gui {
 
+class DemoDevice;
 class MainWindow;
 
 class Application {
@@ -35,7 +32,7 @@ private:
     char** argv_;
     std::unique_ptr<QCoreApplication> core_;  // only for --help and --version
     std::unique_ptr<QApplication> qt_;
-    std::unique_ptr<sim::PtyDevice> simulated_;
+    std::unique_ptr<DemoDevice> simulated_;
 };
 
 // Fonts the layout names, mapped to the metric-compatible ones Debian ships.

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "folders/DataFolders.h"
+#include "folders/Utf8Path.h"
 #include "protocol/Messages.h"
 #include "settings/Profiles.h"
 
@@ -23,7 +24,8 @@ SettingsFileMenu::SettingsFileMenu(EscSetupModel& model, ChooseFile choose, Pres
 void SettingsFileMenu::Export(QWidget* parent) {
     const QString chosen = choose_(parent, true);
     if (chosen.isEmpty()) return;
-    const ExportResult result = vorna::ExportSettings(model_.Snapshot(), chosen.toStdString());
+    const ExportResult result =
+        vorna::ExportSettings(model_.Snapshot(), PathFromUtf8(chosen.toStdString()));
     if (!result.ok) {
         present_(parent, QString::fromStdString(result.error), true);
         return;
@@ -31,7 +33,7 @@ void SettingsFileMenu::Export(QWidget* parent) {
     // Said, so an export is never a silent outcome, with where the file is.
     present_(parent,
              QStringLiteral("The settings were saved in:\n%1")
-                 .arg(QString::fromStdString(result.writtenPath.string())),
+                 .arg(QString::fromStdString(Utf8FromPath(result.writtenPath))),
              false);
 }
 
@@ -40,7 +42,7 @@ void SettingsFileMenu::Import(QWidget* parent) {
     if (chosen.isEmpty()) return;
     // Read whole first: a refused file asks nothing, and the model's lock is held only to
     // apply it, never while a file is read.
-    const SettingsFile file = ReadSettingsFile(chosen.toStdString());
+    const SettingsFile file = ReadSettingsFile(PathFromUtf8(chosen.toStdString()));
     if (!file.ok) {
         present_(parent, QString(msg::kReadFileError) + "\n" + QString::fromStdString(file.error),
                  true);
@@ -78,7 +80,7 @@ QString DefaultSettingsFileChooser(QWidget* parent, bool save) {
     std::error_code ec;
     if (save && !own.empty()) std::filesystem::create_directories(own, ec);
     const QString start = !own.empty() && std::filesystem::is_directory(own, ec)
-                              ? QString::fromStdString(own.string())
+                              ? QString::fromStdString(Utf8FromPath(own))
                               : QDir::homePath();
     return save ? QFileDialog::getSaveFileName(parent, "Export Settings", start, filter)
                 : QFileDialog::getOpenFileName(parent, "Import Settings", start, filter);

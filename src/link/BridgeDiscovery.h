@@ -1,4 +1,6 @@
-// Finding the CP210x bridge (USB 10c4:ea60) and opening its port on every poll tick.
+// Finding the CP210x bridge (USB 10c4:ea60) and opening its port on every poll tick. Linux
+// looks in sysfs (BridgeDiscoveryLinux.cpp); Windows asks SetupAPI for the present devices and
+// the registry for the bridge's COM port (BridgeDiscoveryWin32.cpp).
 #pragma once
 
 #include <optional>
@@ -12,8 +14,9 @@ namespace vorna {
 inline constexpr const char* kBridgeVendorId = "10c4";
 inline constexpr const char* kBridgeProductId = "ea60";
 
-// Where to look for the bridge. Tests point sysfsRoot and devRoot at a temporary tree; an
-// explicit port path replaces discovery (the bridge is "present" while the path exists).
+// Where to look for the bridge. Tests point sysfsRoot and devRoot (Linux) at a temporary tree;
+// an explicit port path replaces discovery (the bridge is "present" while the path exists; on
+// Windows COM7 and \\.\COM7 both name that port).
 struct BridgeLocation {
     std::string sysfsRoot = "/sys";
     std::string devRoot = "/dev";
@@ -21,18 +24,32 @@ struct BridgeLocation {
 };
 
 struct BridgeInfo {
-    std::string node;     // /dev/ttyUSB0
-    std::string usbPath;  // sysfs folder of the USB device
-    std::string product;  // USB product string, when the device offers one
+    std::string node;     // what is opened: /dev/ttyUSB0, or \\.\COM7 on Windows
+    std::string usbPath;  // sysfs folder of the USB device; on Windows its device instance id
+    std::string product;  // USB product string (Windows: the device's description), if any
     std::string serial;   // USB serial number, when the device offers one
+    // Windows: the bridge has no COM port (no driver for it, or the driver gave it none); node
+    // is then empty. Linux lists only bridges with a tty.
+    bool noPort = false;
 };
 
-// Every tty whose USB parent is a CP210x bridge, in natural order of the tty name
-// (ttyUSB2 before ttyUSB10).
-std::vector<BridgeInfo> ListBridges(const std::string& sysfsRoot, const std::string& devRoot);
+// Every CP210x bridge. Linux: each tty whose USB parent is one, in natural order of the tty name
+// (ttyUSB2 before ttyUSB10). Windows: each present device whose instance id starts with "USB"
+// and contains VID_10C4&PID_EA60, in the order the system lists them, with the COM port the
+// registry names for it. When the system's device list cannot be read, `problem` (if given)
+// says so and the list is empty.
+std::vector<BridgeInfo> ListBridges(const BridgeLocation& where, std::string* problem = nullptr);
 
-// The port the link should use: the first bridge listed, or the explicit path while it exists.
-std::optional<std::string> LookupBridgePort(const BridgeLocation& location);
+// The port the link should use: the first bridge listed (that has a port), or the explicit path
+// while it exists. Looked up anew on every call. When the system's device list cannot be read,
+// `problem` (if given) says so, in a sentence.
+std::optional<std::string> LookupBridgePort(const BridgeLocation& location,
+                                            std::string* problem = nullptr);
+
+// A port's name as the user knows it: COM7 for \\.\COM7; other names as they are.
+inline std::string PortDisplayName(const std::string& node) {
+    return node.rfind("\\\\.\\", 0) == 0 ? node.substr(4) : node;
+}
 
 enum class [[nodiscard]] OpenResult{
     Open = 0,        // the port is open (now or already)
@@ -40,8 +57,8 @@ enum class [[nodiscard]] OpenResult{
     NoBridge = 2,
 };
 
-// One step of the poll's port handling. When opening fails, `failure` receives a sentence
-// for the user.
+// One step of the poll's port handling. When opening fails, or the bridge could not be looked
+// for, `failure` receives a sentence for the user; otherwise it is left as it was.
 OpenResult OpenPort(UsbUart& link, const BridgeLocation& location, std::string* failure = nullptr);
 
 }  // namespace vorna

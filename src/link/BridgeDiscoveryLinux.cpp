@@ -41,7 +41,9 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::vector<BridgeInfo> ListBridges(const std::string& sysfsRoot, const std::string& devRoot) {
+std::vector<BridgeInfo> ListBridges(const BridgeLocation& where, std::string*) {
+    const std::string& sysfsRoot = where.sysfsRoot;
+    const std::string& devRoot = where.devRoot;
     std::vector<std::pair<std::string, BridgeInfo>> found;
     std::error_code ec;
     const fs::path ttyClass = fs::path(sysfsRoot) / "class" / "tty";
@@ -79,14 +81,14 @@ std::vector<BridgeInfo> ListBridges(const std::string& sysfsRoot, const std::str
     return bridges;
 }
 
-std::optional<std::string> LookupBridgePort(const BridgeLocation& location) {
+std::optional<std::string> LookupBridgePort(const BridgeLocation& location, std::string*) {
     if (!location.fixedPath.empty()) {
         std::error_code ec;
         // A dangling symlink (a simulated device that went away) counts as absent.
         if (fs::exists(location.fixedPath, ec)) return location.fixedPath;
         return std::nullopt;
     }
-    auto bridges = ListBridges(location.sysfsRoot, location.devRoot);
+    auto bridges = ListBridges(location);
     if (bridges.empty()) return std::nullopt;
     return bridges.front().node;
 }

@@ -7,10 +7,12 @@ namespace vorna {
 
 OpenResult OpenPort(UsbUart& link, const BridgeLocation& location, std::string* failure) {
     // Looked up on every call: this is also how an unplugged bridge is noticed.
-    const auto port = LookupBridgePort(location);
+    std::string problem;
+    const auto port = LookupBridgePort(location, &problem);
     if (!port) {
         link.ClosePort();
         link.openFailure = {};
+        if (failure && !problem.empty()) *failure = problem;
         return OpenResult::NoBridge;
     }
     if (link.portHandle != kNoPort && link.portName != *port) {

@@ -343,7 +343,8 @@ PortCheckResult CheckPorts(const PortCheckPlaces& places, const PortUser& user,
               request.quote ? request.quote : EscapeControls,
               FindRules(places.ruleDirs),
               ParseGroupFile(ReadSmallFile(places.groupFile))};
-    const std::vector<BridgeInfo> bridges = ListBridges(places.sysfsRoot, places.devRoot);
+    const std::vector<BridgeInfo> bridges =
+        ListBridges(BridgeLocation{places.sysfsRoot, places.devRoot, {}});
     const std::vector<fs::path> usbDevices = BridgeUsbDevices(places.sysfsRoot);
     const std::vector<long> modemManager = ProcessesNamed(places.holders.procRoot, "ModemManager");
     const std::vector<long> brltty = ProcessesNamed(places.holders.procRoot, "brltty");

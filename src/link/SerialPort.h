@@ -1,6 +1,7 @@
 // Thin platform layer under UsbUart: one raw byte pipe with bounded reads and writes.
-// The POSIX implementation lives in SerialPortPosix.cpp; nothing above this header knows
-// about file descriptors beyond the opaque handle.
+// SerialPortPosix.cpp (termios on a tty) and SerialPortWin32.cpp (a COM port with overlapped
+// I/O) implement it; nothing above this header knows a descriptor or a HANDLE beyond the opaque
+// handle.
 #pragma once
 
 #include <cstddef>
@@ -8,9 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "link/PortHolder.h"
+
 namespace vorna {
 
-using PortHandle = int;
+// A file descriptor on Linux, a HANDLE on Windows: a number wide enough for either, so that no
+// system header is needed here (INVALID_HANDLE_VALUE is -1 too).
+using PortHandle = std::intptr_t;
 inline constexpr PortHandle kNoPort = -1;
 
 enum class OpenFailure { None, NotFound, NoPermission, Busy, NotATerminal, Other };
@@ -18,42 +23,21 @@ enum class OpenFailure { None, NotFound, NoPermission, Busy, NotATerminal, Other
 struct PortOpenResult {
     PortHandle handle = kNoPort;
     OpenFailure failure = OpenFailure::None;
-    int errorNumber = 0;
-    std::string holder;  // "name (pid N)" of the program holding a busy port, when it can be found
-    std::string path;    // the device node tried
+    int errorNumber = 0;  // errno on Linux, the system error code on Windows
+    std::string holder;   // "name (pid N)" of the program holding a busy port, when it can be found
+    std::string path;     // the device node (or on Windows the \\.\COMn name) tried
 };
 
-// Where FindPortHolder looks. Tests point these at a fake tree.
-struct HolderSearch {
-    std::string procRoot = "/proc";
-    // Folders of UUCP lock files (LCK..ttyUSB0 holding the owner's process id).
-    std::vector<std::string> lockDirs = {"/run/lock", "/var/lock"};
-};
-
-// The program holding the device node `path`, as "name (pid N)", or "" when it cannot be told
-// (another user's processes, another pid namespace). The holder of a lock on the node is named
-// first: its lock in <procRoot>/locks (flock or fcntl, matched by the node's device and inode),
-// then a live process named by a UUCP lock file. Without a lock, every process with an open
-// descriptor on the same character device (st_rdev of <procRoot>/PID/fd/N) is named, except the
-// process holding the master side of a pseudo-terminal: that is the device (a simulated ESC).
-// This process is never named: its own descriptors are not the other program.
-std::string FindPortHolder(const std::string& path, const HolderSearch& where = {});
-
-// Everyone FindPortHolder may name, apart: the holder of a lock on the node (empty: none), and
-// the other processes with a descriptor open on it, each as "name (pid N)", in pid order.
-struct PortHolders {
-    std::string lockHolder;
-    std::vector<std::string> openedBy;
-};
-PortHolders FindPortHolders(const std::string& path, const HolderSearch& where = {});
-
-// Opens a serial device for reading and writing: no controlling terminal, non-blocking
+// Opens a serial device for reading and writing. Linux: no controlling terminal, non-blocking
 // descriptor, exclusive use (TIOCEXCL plus an advisory lock, so another instance of this
-// program and well-behaved terminal programs keep off it). ClosePortHandle gives the exclusive
-// mode up again. `holders`: where a busy port's holder is looked for.
+// program and well-behaved terminal programs keep off it); ClosePortHandle gives the exclusive
+// mode up again; `holders`: where a busy port's holder is looked for. Windows: `path` is
+// \\.\COMn (or COMn), opened without sharing for overlapped I/O; `holders` is not used.
 PortOpenResult OpenSerialPort(const std::string& path, const HolderSearch& holders = {});
 
-// Raw 8N1 at the given rate; every other line setting stays as the driver reports it.
+// Raw 8N1 at the given rate; every other line setting stays as the driver reports it (on
+// Windows but the time-outs, which are set so that a read waits for its whole count: a
+// program before this one may have left them returning at once).
 bool ConfigureSerialPort(PortHandle port, std::uint32_t baudRate);
 
 // Reads until `count` bytes have arrived or `timeoutMs` has passed (one deadline for the

@@ -40,7 +40,9 @@ ConnectionMonitor::ConnectionMonitor(UsbUart& link, BridgeLocation location, Set
 
 void ConnectionMonitor::OnTimer() {
     std::string problem;
-    if (OpenPort(link_, location_, &problem) == OpenResult::CannotOpen) {
+    // A port that cannot be opened, or a bridge that could not be looked for at all.
+    static_cast<void>(OpenPort(link_, location_, &problem));
+    if (!problem.empty()) {
         // Said once; the following ticks keep trying without repeating it.
         if (problem != lastPortProblem_) {
             lastPortProblem_ = problem;

@@ -48,6 +48,8 @@
 #include <string_view>
 #include <vector>
 
+#include "folders/Files.h"
+
 namespace vorna {
 
 class IniFile {
@@ -114,52 +116,5 @@ private:
 // The most an INI file (settings file, setup sheet, configuration) may hold: a real one is a
 // few kilobytes, so anything larger is refused unread.
 inline constexpr std::uintmax_t kMaxIniFileBytes = 1024 * 1024;
-
-// Why a file was not read.
-enum class ReadFailure {
-    None,
-    Missing,     // no such file (or a folder on its way)
-    Folder,      // a folder where a file was expected
-    NotRegular,  // a FIFO, device or socket
-    TooLarge,    // over the limit
-    Unreadable,  // any other reason the system gave
-};
-
-struct SmallFile {
-    ReadFailure failure = ReadFailure::None;
-    std::string text;   // the whole file when failure is None
-    std::string error;  // otherwise: names the file and says why, in plain words
-};
-
-// Reads a regular file of at most `limit` bytes. The type and size are looked at before the
-// file is opened (a folder, FIFO or device is never opened, so nothing blocks), the file is
-// opened without blocking and looked at again, and at most limit + 1 bytes are read, so a
-// file that grows meanwhile is refused too. `kind` names what the file was taken as, for the
-// error ("x" is a folder, not a settings file).
-SmallFile ReadSmallFile(const std::filesystem::path& path, std::uintmax_t limit,
-                        std::string_view kind = "file");
-
-// "1 MiB (1048576 bytes)": a limit in the words of the messages.
-std::string SizeLimitText(std::uintmax_t limit);
-
-// Whether `path` can name a file to write: not empty and not ending in a folder separator,
-// "." or "..". False with `error` saying so; `kind` as below.
-bool CheckFileName(const std::filesystem::path& path, std::string_view kind, std::string* error);
-
-// Whether `path` may be replaced by WriteFileReplacing: CheckFileName, not an existing
-// folder, FIFO, device or socket, and not an existing file without a write bit (checked from
-// the mode bits, so the refusal holds for root too, and with access() for a file the caller
-// may not write). `kind` names what is written ("settings file"). False with `error` saying
-// why; nothing is changed.
-bool CheckReplaceable(const std::filesystem::path& path, std::string_view kind, std::string* error);
-
-// Replaces (or creates) `path` with `content`: checks it with CheckReplaceable, writes a
-// temporary file in the same folder, flushes it to disk, renames it over the target and
-// flushes the folder, so the target is either the old file or the whole new one. An existing
-// target's permission bits are kept; a symbolic link is followed and the file it names
-// replaced. On failure the temporary file is removed and `error` names the file and the
-// system's reason.
-bool WriteFileReplacing(const std::filesystem::path& path, std::string_view content,
-                        std::string* error = nullptr, std::string_view kind = "file");
 
 }  // namespace vorna

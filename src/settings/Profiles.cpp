@@ -5,6 +5,8 @@
 #include <system_error>
 
 #include "folders/DataFolders.h"
+#include "folders/LocalTime.h"
+#include "folders/Utf8Path.h"
 #include "settings/IniFile.h"
 
 namespace vorna {
@@ -25,7 +27,7 @@ bool LessNoCase(const std::string& a, const std::string& b) {
 }
 
 std::string Quoted(const std::filesystem::path& p) {
-    return "\"" + p.string() + "\"";
+    return "\"" + Utf8FromPath(p) + "\"";
 }
 
 }  // namespace
@@ -79,13 +81,13 @@ std::vector<SheetChoice> ListSheetFiles(const std::filesystem::path& profileRoot
     std::vector<SheetChoice> sheets;
     if (category.empty() || profileRoot.empty()) return sheets;
     std::error_code ec;
-    fs::directory_iterator it(profileRoot / fs::path(std::string(category)), ec);
+    fs::directory_iterator it(profileRoot / PathFromUtf8(category), ec);
     if (ec) return sheets;
     for (const fs::directory_iterator end; it != end; it.increment(ec)) {
         if (ec) break;
         std::error_code typeError;
         if (!it->is_regular_file(typeError)) continue;  // follows links; skips folders
-        const std::string name = it->path().filename().string();
+        const std::string name = Utf8FromPath(it->path().filename());
         constexpr std::string_view kExt = ".ini";
         if (name.size() <= kExt.size()) continue;
         const std::string_view ext = std::string_view(name).substr(name.size() - kExt.size());
@@ -170,7 +172,7 @@ LoadedSheet LoadProfile(SetupState& state, const std::filesystem::path& sheetPat
 }
 
 std::filesystem::path SettingsFilePath(const std::filesystem::path& chosen) {
-    const std::string name = chosen.filename().string();
+    const std::string name = Utf8FromPath(chosen.filename());
     if (name.size() >= kSettingsExtension.size() &&
         IniFile::EqualNoCase(std::string_view(name).substr(name.size() - kSettingsExtension.size()),
                              kSettingsExtension)) {
@@ -213,7 +215,7 @@ ExportResult BackUpSettings(const SetupState& state, const std::filesystem::path
     ExportResult result;
     std::error_code ec;
     if (folder.empty()) {
-        result.error = "There is no folder for backups: neither XDG_DATA_HOME nor HOME is set";
+        result.error = "There is no folder for backups: " + WhyNoUserDataFolder();
         return result;
     }
     fs::create_directories(folder, ec);
@@ -222,8 +224,7 @@ ExportResult BackUpSettings(const SetupState& state, const std::filesystem::path
         result.error = "Cannot create " + Quoted(folder) + ": " + ec.message();
         return result;
     }
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = LocalTime(now);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
     const std::string base = std::string(stamp) + "_model-" + std::to_string(state.modelType);

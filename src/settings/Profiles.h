@@ -180,9 +180,9 @@ struct ExportResult {
 
 ExportResult ExportSettings(const SetupState& state, const std::filesystem::path& chosen);
 
-// Where settings are saved before something replaces them on the ESC:
-// $XDG_DATA_HOME/vorna-link/backups, or ~/.local/share/vorna-link/backups. Empty when neither
-// variable is set.
+// Where settings are saved before something replaces them on the ESC: backups/ in the user's
+// folder (UserDataFolder: $XDG_DATA_HOME/vorna-link or ~/.local/share/vorna-link, on Windows
+// %LOCALAPPDATA%\VORNA Link). Empty when there is no such folder.
 std::filesystem::path BackupFolder();
 
 // Saves `state` as a settings file in `folder` (made when missing), named with the date, the

@@ -61,14 +61,15 @@ TEST(Discovery, ListsOnlyBridgesInNaturalOrder) {
     sysfs.AddUsbTty("ttyUSB2", "10C4", "EA60", "1-3");  // ids in upper case too
     sysfs.AddUsbTty("ttyUSB0", "0403", "6001", "1-1");  // another maker's bridge
     sysfs.AddUsbTty("ttyUSB1", "10c4", "ea70", "1-2");  // same maker, other product
-    auto bridges = ListBridges(sysfs.Sys().string(), sysfs.Dev().string());
+    auto bridges = ListBridges(BridgeLocation{sysfs.Sys().string(), sysfs.Dev().string(), {}});
     ASSERT_EQ(bridges.size(), 2u);
     EXPECT_EQ(bridges[0].node, (sysfs.Dev() / "ttyUSB2").string());
     EXPECT_EQ(bridges[1].node, (sysfs.Dev() / "ttyUSB10").string());
     EXPECT_EQ(bridges[0].serial, "SN-ttyUSB2");
     EXPECT_EQ(LookupBridgePort(sysfs.Location()), (sysfs.Dev() / "ttyUSB2").string());
 
-    EXPECT_TRUE(ListBridges((sysfs.Sys() / "missing").string(), "/dev").empty());
+    EXPECT_TRUE(
+        ListBridges(BridgeLocation{(sysfs.Sys() / "missing").string(), "/dev", {}}).empty());
 }
 
 TEST(Discovery, OpenPortFollowsTheBridgeAcrossUnplugAndReplug) {

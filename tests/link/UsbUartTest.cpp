@@ -75,7 +75,7 @@ TEST(UsbUart, StaleInputNeverPrecedesTheReadBack) {
     pty.Write({0x99, 0x98, 0x97});  // a late answer to something earlier
     ASSERT_TRUE(test::WaitFor([&] {
         int pending = 0;
-        return ioctl(link.portHandle, FIONREAD, &pending) == 0 && pending == 3;
+        return ioctl(static_cast<int>(link.portHandle), FIONREAD, &pending) == 0 && pending == 3;
     }));
     auto result = std::async(std::launch::async, [&] { return link.SendCommandByte(0xD7); });
     auto sent = pty.Read(1, 2000);

@@ -249,4 +249,33 @@ TEST(FileRefusalExport, AReadOnlyTargetStaysAsItWas) {
     EXPECT_EQ(ReadText(file), SettingsFileText(FilledState()));
 }
 
+// Linux file modes: kept by a replace, and a folder without the write bit refuses the export.
+TEST(FileModes, ReplacingAFileKeepsItsMode) {
+    test::TempDir dir;
+    const fs::path file = dir / "keep.ini";
+    WriteText(file, "[a]\nx=1\n");
+    ::chmod(file.c_str(), 0640);
+    std::string error;
+    ASSERT_TRUE(WriteFileReplacing(file, "[a]\nx=2\n", &error)) << error;
+    EXPECT_EQ(ReadText(file), "[a]\nx=2\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST(FileModes, ReadOnlyFolderReportsPermissionDenied) {
+    test::TempDir dir;
+    const SetupState state = FilledState();
+    const fs::path locked = dir / "locked";
+    fs::create_directories(locked);
+    ::chmod(locked.c_str(), 0555);
+    if (::access(locked.c_str(), W_OK) == 0) {
+        GTEST_SKIP() << "running with rights that ignore folder permissions (root)";
+    }
+    const ExportResult result = ExportSettings(state, locked / "race");
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("Permission denied"), std::string::npos) << result.error;
+    EXPECT_TRUE(FolderEntries(locked).empty());
+}
+
 }  // namespace

@@ -3,8 +3,6 @@
 #include "settings/Profiles.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -290,22 +288,7 @@ TEST(ProfileExport, UnwritableTargetReportsFailureAndLeavesNoTemporaryFile) {
     result = ExportSettings(state, dir.path() / "missing" / "race");
     EXPECT_FALSE(result.ok);
     EXPECT_NE(result.error.find("race.cfg"), std::string::npos) << result.error;
-    EXPECT_NE(result.error.find("No such file or directory"), std::string::npos) << result.error;
-}
-
-TEST(ProfileExport, ReadOnlyFolderReportsPermissionDenied) {
-    ProfilesTempDir dir;
-    const SetupState state = FilledState();
-    const fs::path locked = dir.path() / "locked";
-    fs::create_directories(locked);
-    ::chmod(locked.c_str(), 0555);
-    if (::access(locked.c_str(), W_OK) == 0) {
-        GTEST_SKIP() << "running with rights that ignore folder permissions (root)";
-    }
-    const ExportResult result = ExportSettings(state, locked / "race");
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("Permission denied"), std::string::npos) << result.error;
-    EXPECT_TRUE(FolderEntries(locked).empty());
+    EXPECT_NE(result.error.find(test::MissingFileWords(true)), std::string::npos) << result.error;
 }
 
 TEST(ProfileImport, ExportThenImportRestoresAllTwentyEightSelections) {
@@ -406,7 +389,7 @@ TEST(ProfileImport, MissingFileNoOptionSectionOrNothingSelectedChangesNothing) {
     ImportResult result = ImportSettings(state, missing);
     EXPECT_FALSE(result.ok);
     EXPECT_NE(result.error.find(missing.string()), std::string::npos) << result.error;
-    EXPECT_NE(result.error.find("No such file"), std::string::npos) << result.error;
+    EXPECT_NE(result.error.find(test::MissingFileWords()), std::string::npos) << result.error;
 
     const fs::path sheet = dir.path() / "sheet.ini";
     WriteText(sheet, "[info]\nOperation Mode=0 option 0\n");

@@ -6,11 +6,13 @@
 #include <QApplication>
 
 #include "gui/Application.h"
+#include "gui/QtPlatform.h"
 
 namespace vorna::test {
 
 inline QApplication* EnsureGuiApp() {
     if (QApplication::instance() == nullptr) {
+        gui::ChooseQtPlatform();
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
         static char name[] = "test_gui";

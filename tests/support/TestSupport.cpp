@@ -7,40 +7,26 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <fstream>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <future>
-#include <random>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
 namespace vorna::test {
 
-TempDir::TempDir() {
-    std::random_device rd;
-    path_ = std::filesystem::temp_directory_path() /
-            ("vorna-test-" + std::to_string(getpid()) + "-" + std::to_string(rd()));
-    std::filesystem::create_directories(path_);
+std::filesystem::path PrepareTestProcess() {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::string home = (std::filesystem::temp_directory_path() / "vorna-test-home-XXXXXX").string();
+    if (::mkdtemp(home.data()) == nullptr) return {};
+    ::setenv("HOME", home.c_str(), 1);
+    ::unsetenv("XDG_DATA_HOME");
+    return home;
 }
 
-TempDir::~TempDir() {
-    std::error_code ec;
-    // A test may have taken the write permission away to provoke a failure.
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(path_, ec);
-}
-
-void WriteText(const std::filesystem::path& file, const std::string& text) {
-    std::ofstream out(file, std::ios::binary);
-    out << text;
-}
-
-std::string ReadText(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+std::string MissingFileWords(bool) {
+    return std::strerror(ENOENT);
 }
 
 BarePty::BarePty() {
@@ -220,15 +206,6 @@ Rig::Rig(const std::string& linkPath)
 
 void Rig::Tick(int times) {
     for (int i = 0; i < times; ++i) stack.Tick();
-}
-
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return condition();
 }
 
 void MakeFifo(const std::filesystem::path& path) {

@@ -52,6 +52,16 @@ private:
 void WriteText(const std::filesystem::path& file, const std::string& text);
 std::string ReadText(const std::filesystem::path& file);
 
+// Readies the test program: a write to a pseudo-terminal whose other end has gone fails instead
+// of killing it, and backups and the user's own files go to a fresh temporary home, never the
+// real one; returns that home, to be removed at the end. On Windows it returns nothing: the
+// user's folder is the one the shell names, and the Windows tests run in a fresh Wine prefix.
+std::filesystem::path PrepareTestProcess();
+
+// The system's words for a file that is not there, as messages quote them; `folderOnTheWay`:
+// a folder on its way is missing (Windows words that apart).
+std::string MissingFileWords(bool folderOnTheWay = false);
+
 // A pseudo-terminal whose device side the test plays itself.
 class BarePty {
 public:

@@ -36,6 +36,7 @@
 #include "gui/widgets/SkinButton.h"
 #include "gui/widgets/SkinComboBox.h"
 #include "support/GuiApp.h"
+#include "support/ScreenLook.h"
 #include "support/TestSupport.h"
 
 namespace vorna {
@@ -43,100 +44,17 @@ namespace {
 
 using gui::MainWindow;
 
+using test::ContrastingPixels;
+using test::Grab;
+using test::kStrokesPerCharacter;
+using test::MostFrequentColour;
+using test::OnScreen;
+using test::Part;
+using test::Readable;
+using test::Save;
+
 // Generous: Xvfb, the window manager and the link share two slow cores with other tests.
-constexpr int kWaitMs = 30000;
-
-// A colour this far from the background in some channel reads as a stroke; dark grey text on
-// black or light grey on white stays below it.
-constexpr int kClearContrast = 96;
-// Even a small glyph such as "." or "i" puts this many strokes on the screen.
-constexpr int kStrokesPerCharacter = 3;
-
-QString ShotFolder() {
-    const QByteArray chosen = qgetenv("VORNA_XSERVER_SHOTS");
-    return chosen.isEmpty() ? QStringLiteral(VORNA_BINARY_DIR "/xserver-shots")
-                            : QString::fromLocal8Bit(chosen);
-}
-
-void Save(const QImage& image, const QString& name) {
-    QDir().mkpath(ShotFolder());
-    const QString path = QDir(ShotFolder()).filePath(name + ".png");
-    EXPECT_TRUE(image.save(path)) << "cannot save " << path.toStdString();
-}
-
-QRect OnScreen(const QWidget* widget) {
-    return QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
-}
-
-// What the screen shows in `area` (device-independent pixels), once painting has settled: two
-// grabs in a row agree.
-QImage Grab(const QRect& area) {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    auto grab = [&] {
-        return screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage();
-    };
-    QImage last = grab();
-    QImage now;
-    const bool settled = QTest::qWaitFor(
-        [&] {
-            QTest::qWait(50);
-            now = grab();
-            if (now == last) return true;
-            last = now;
-            return false;
-        },
-        kWaitMs);
-    if (!settled) ADD_FAILURE() << "the screen kept changing";
-    return last;
-}
-
-// The part of a grab that shows `area`, given in the grab's device-independent pixels.
-QImage Part(const QImage& grab, const QRect& area) {
-    const qreal ratio = grab.devicePixelRatio();
-    const QRect pixels(qFloor(area.x() * ratio), qFloor(area.y() * ratio),
-                       qCeil(area.width() * ratio), qCeil(area.height() * ratio));
-    return grab.copy(pixels.intersected(grab.rect()));
-}
-
-QRgb MostFrequentColour(const QImage& image) {
-    std::map<QRgb, int> counts;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) ++counts[image.pixel(x, y) | 0xff000000u];
-    }
-    return std::max_element(counts.begin(), counts.end(),
-                            [](const auto& a, const auto& b) { return a.second < b.second; })
-        ->first;
-}
-
-int ContrastingPixels(const QImage& image, QRgb background) {
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb c = image.pixel(x, y);
-            const int apart = std::max({std::abs(qRed(c) - qRed(background)),
-                                        std::abs(qGreen(c) - qGreen(background)),
-                                        std::abs(qBlue(c) - qBlue(background))});
-            if (apart >= kClearContrast) ++count;
-        }
-    }
-    return count;
-}
-
-// A label reads when its text stands out from what is around it on the screen. The background
-// is the colour most of the label's area shows, whatever the style or palette chose.
-::testing::AssertionResult Readable(const QLabel* label, const QString& shotName) {
-    const QImage shown = Grab(OnScreen(label));
-    Save(shown, shotName);
-    const QRgb background = MostFrequentColour(shown);
-    const int strokes = ContrastingPixels(shown, background);
-    const int characters = static_cast<int>(label->text().simplified().remove(' ').size());
-    const int needed = kStrokesPerCharacter * characters;
-    if (strokes >= needed) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << "\"" << label->text().toStdString() << "\" is not readable: " << strokes
-           << " pixels stand out from its background " << QColor(background).name().toStdString()
-           << ", at least " << needed << " needed (see " << shotName.toStdString() << ".png)";
-}
+constexpr int kWaitMs = test::kScreenWaitMs;
 
 class XServerTest : public ::testing::Test {
 protected:

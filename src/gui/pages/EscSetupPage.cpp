@@ -17,6 +17,7 @@
 #include <iterator>
 #include <vector>
 
+#include "folders/Utf8Path.h"
 #include "gui/AppConfig.h"
 #include "gui/MessageBoxes.h"
 #include "gui/ModelNews.h"
@@ -416,7 +417,7 @@ void EscSetupPage::RestoreDefaults() {
         QStringLiteral(
             "Restore the factory settings of this ESC?\n\nIts current settings will "
             "be replaced. They are saved first in %1.")
-            .arg(QString::fromStdString(folder.string()));
+            .arg(QString::fromStdString(Utf8FromPath(folder)));
     if (!(confirm_ ? confirm_(window(), question) : DefaultConfirm(window(), question))) return;
     // The link saves the ESC's settings before it restores anything, and says where.
     model_.RequestDefaults();

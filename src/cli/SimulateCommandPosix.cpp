@@ -104,4 +104,8 @@ int Simulate(const Options& o, std::ostream& out, std::ostream& err) {
     return kExitOk;
 }
 
+std::string SimulateNote() {
+    return {};
+}
+
 }  // namespace vorna::cli

@@ -1,0 +1,79 @@
+#include "folders/Files.h"
+
+#include "folders/Utf8Path.h"
+
+namespace vorna {
+
+std::string SizeLimitText(std::uintmax_t limit) {
+    const std::string bytes = std::to_string(limit) + " bytes";
+    if (limit >= 1024 * 1024 && limit % (1024 * 1024) == 0) {
+        return std::to_string(limit / (1024 * 1024)) + " MiB (" + bytes + ")";
+    }
+    if (limit >= 1024 && limit % 1024 == 0) {
+        return std::to_string(limit / 1024) + " KiB (" + bytes + ")";
+    }
+    return bytes;
+}
+
+bool CheckFileName(const std::filesystem::path& path, std::string_view kind, std::string* error) {
+    const auto refuse = [&](std::string text) {
+        if (error) *error = std::move(text);
+        return false;
+    };
+    const std::string text = Utf8FromPath(path);
+    if (text.empty()) return refuse("No file name was given for " + file_text::WithArticle(kind));
+    // The separators the system takes: '/' everywhere, '\' on Windows too.
+    const bool separatorLast =
+        text.back() == '/' ||
+        (text.back() == '\\' && std::filesystem::path::preferred_separator == L'\\');
+    if (separatorLast) {
+        return refuse(file_text::Quoted(path) +
+                      " ends in a folder separator, so it names a folder, not " +
+                      file_text::WithArticle(kind));
+    }
+    const std::string name = Utf8FromPath(path.filename());
+    if (name == "." || name == "..") {
+        return refuse(file_text::Quoted(path) + " names a folder, not " +
+                      file_text::WithArticle(kind));
+    }
+    return true;
+}
+
+namespace file_text {
+
+std::string Quoted(const std::filesystem::path& path) {
+    return "\"" + Utf8FromPath(path) + "\"";
+}
+
+std::string WithArticle(std::string_view kind) {
+    return (kind.empty() ? "a file" : "a " + std::string(kind));
+}
+
+std::string IsAFolder(const std::filesystem::path& path, std::string_view kind) {
+    return Quoted(path) + " is a folder, not " + WithArticle(kind);
+}
+
+std::string NotRead(const std::filesystem::path& path, std::string_view what,
+                    std::string_view kind) {
+    return Quoted(path) + " is not a regular file but " + std::string(what) +
+           ", so it is not read as " + WithArticle(kind);
+}
+
+std::string LeftAlone(const std::filesystem::path& path, std::string_view what) {
+    return Quoted(path) + " is not a regular file but " + std::string(what) + "; it was left alone";
+}
+
+std::string TooLarge(const std::filesystem::path& path, std::uintmax_t limit,
+                     std::string_view kind) {
+    return Quoted(path) + " is larger than " + SizeLimitText(limit) + ", the most " +
+           WithArticle(kind) + " may be; it was not read";
+}
+
+std::string ReadOnly(const std::filesystem::path& path) {
+    return Quoted(path) +
+           " is read-only; it was left as it is. Make it writable or choose another name";
+}
+
+}  // namespace file_text
+
+}  // namespace vorna

@@ -1,0 +1,82 @@
+// Reading the small files the program takes from outside (settings files, setup sheets,
+// firmware images, config.ini) and replacing the files it writes, the same way on every
+// system: a folder, FIFO, pipe or device where a file was expected is refused before it is
+// opened, and a file written is either the old one or the whole new one. File names are UTF-8
+// text inside the program (Utf8Path.h); the system's own calls get them as it wants them.
+// The reading and replacing is in FilesPosix.cpp and FilesWin32.cpp, the shared words here and
+// in Files.cpp.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace vorna {
+
+// Why a file was not read.
+enum class ReadFailure {
+    None,
+    Missing,     // no such file (or a folder on its way)
+    Folder,      // a folder where a file was expected
+    NotRegular,  // a FIFO, device, socket or pipe
+    TooLarge,    // over the limit
+    Unreadable,  // any other reason the system gave
+};
+
+struct SmallFile {
+    ReadFailure failure = ReadFailure::None;
+    std::string text;   // the whole file when failure is None
+    std::string error;  // otherwise: names the file and says why, in plain words
+    // The bare reason, for callers that word the message themselves: the system's words for
+    // Missing and Unreadable, what the file is for NotRegular ("a FIFO (named pipe)").
+    std::string reason;
+};
+
+// Reads a regular file of at most `limit` bytes. The type and size are looked at before the
+// file is opened (a folder, FIFO or device is never opened, so nothing blocks), the file is
+// opened without blocking and looked at again, and at most limit + 1 bytes are read, so a
+// file that grows meanwhile is refused too. `kind` names what the file was taken as, for the
+// error ("x" is a folder, not a settings file).
+SmallFile ReadSmallFile(const std::filesystem::path& path, std::uintmax_t limit,
+                        std::string_view kind = "file");
+
+// "1 MiB (1048576 bytes)": a limit in the words of the messages.
+std::string SizeLimitText(std::uintmax_t limit);
+
+// Whether `path` can name a file to write: not empty and not ending in a folder separator,
+// "." or "..". False with `error` saying so; `kind` as below.
+bool CheckFileName(const std::filesystem::path& path, std::string_view kind, std::string* error);
+
+// Whether `path` may be replaced by WriteFileReplacing: CheckFileName, not an existing
+// folder, FIFO, device or socket, and not an existing read-only file (on Linux a file without
+// a write bit, checked from the mode bits, so the refusal holds for root too, and with
+// access() for a file the caller may not write; on Windows the read-only attribute). `kind`
+// names what is written ("settings file"). False with `error` saying why; nothing is changed.
+bool CheckReplaceable(const std::filesystem::path& path, std::string_view kind, std::string* error);
+
+// Replaces (or creates) `path` with `content`: checks it with CheckReplaceable, writes a
+// temporary file in the same folder, flushes it to disk, renames it over the target (and on
+// Linux flushes the folder), so the target is either the old file or the whole new one. An
+// existing target's permission bits are kept; a symbolic link is followed and the file it
+// names replaced. On failure the temporary file is removed and `error` names the file and the
+// system's reason.
+bool WriteFileReplacing(const std::filesystem::path& path, std::string_view content,
+                        std::string* error = nullptr, std::string_view kind = "file");
+
+// The messages both systems' sides share.
+namespace file_text {
+// "\"name\"", the name in UTF-8.
+std::string Quoted(const std::filesystem::path& path);
+// "a settings file"; "a file" for an empty kind.
+std::string WithArticle(std::string_view kind);
+std::string IsAFolder(const std::filesystem::path& path, std::string_view kind);
+std::string NotRead(const std::filesystem::path& path, std::string_view what,
+                    std::string_view kind);
+std::string LeftAlone(const std::filesystem::path& path, std::string_view what);
+std::string TooLarge(const std::filesystem::path& path, std::uintmax_t limit,
+                     std::string_view kind);
+std::string ReadOnly(const std::filesystem::path& path);
+}  // namespace file_text
+
+}  // namespace vorna

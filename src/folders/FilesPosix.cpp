@@ -1,0 +1,203 @@
+// Small files and their replacement on Linux: stat before open, O_NONBLOCK against a FIFO that
+// turns up late, and fsync of the file and its folder around the rename.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include "folders/Files.h"
+#include "folders/Utf8Path.h"
+
+namespace vorna {
+namespace {
+
+using file_text::Quoted;
+
+std::string SystemError(int err) {
+    return std::strerror(err);
+}
+
+// What a file that is neither a folder nor a regular file is, for messages.
+std::string NotRegularKind(mode_t mode) {
+    if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "of another type";
+}
+
+class FdCloser {
+public:
+    explicit FdCloser(int fd) : fd_(fd) {}
+    ~FdCloser() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FdCloser(const FdCloser&) = delete;
+    FdCloser& operator=(const FdCloser&) = delete;
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+SmallFile ReadSmallFile(const std::filesystem::path& path, std::uintmax_t limit,
+                        std::string_view kind) {
+    SmallFile result;
+    const auto refuse = [&](ReadFailure failure, std::string text, std::string reason = {}) {
+        result.failure = failure;
+        result.error = std::move(text);
+        result.reason = std::move(reason);
+        result.text.clear();
+        return result;
+    };
+    const auto systemRefusal = [&](int err) {
+        return refuse(
+            err == ENOENT || err == ENOTDIR ? ReadFailure::Missing : ReadFailure::Unreadable,
+            "Cannot read " + Quoted(path) + ": " + SystemError(err), SystemError(err));
+    };
+    const auto typeRefusal = [&](mode_t mode) {
+        if (S_ISDIR(mode)) return refuse(ReadFailure::Folder, file_text::IsAFolder(path, kind));
+        return refuse(ReadFailure::NotRegular, file_text::NotRead(path, NotRegularKind(mode), kind),
+                      NotRegularKind(mode));
+    };
+    const auto sizeRefusal = [&] {
+        return refuse(ReadFailure::TooLarge, file_text::TooLarge(path, limit, kind));
+    };
+
+    // Looked at before opening: opening a FIFO would wait for a writer, and opening a device
+    // can act on it.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return systemRefusal(errno);
+    if (!S_ISREG(st.st_mode)) return typeRefusal(st.st_mode);
+    if (static_cast<std::uintmax_t>(st.st_size) > limit) return sizeRefusal();
+
+    // Without blocking, in case it was replaced by something else since.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return systemRefusal(errno);
+    const FdCloser closer(fd);
+    if (::fstat(fd, &st) != 0) return systemRefusal(errno);
+    if (!S_ISREG(st.st_mode)) return typeRefusal(st.st_mode);
+
+    char buffer[16384];
+    while (result.text.size() <= limit) {
+        const std::uintmax_t room = limit + 1 - result.text.size();
+        const ssize_t n = ::read(
+            fd, buffer, static_cast<std::size_t>(std::min<std::uintmax_t>(sizeof buffer, room)));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return systemRefusal(errno);
+        }
+        if (n == 0) break;
+        result.text.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (result.text.size() > limit) return sizeRefusal();
+    return result;
+}
+
+bool CheckReplaceable(const std::filesystem::path& path, std::string_view kind,
+                      std::string* error) {
+    const auto refuse = [&](std::string text) {
+        if (error) *error = std::move(text);
+        return false;
+    };
+    if (!CheckFileName(path, kind, error)) return false;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return true;  // a new file (or writing says why not)
+    if (S_ISDIR(st.st_mode)) return refuse(file_text::IsAFolder(path, kind));
+    if (!S_ISREG(st.st_mode)) return refuse(file_text::LeftAlone(path, NotRegularKind(st.st_mode)));
+    // The mode bits first: they do not stop root, but a file nobody may write is kept as it is.
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return refuse(file_text::ReadOnly(path));
+    if (::access(path.c_str(), W_OK) != 0) {
+        const int err = errno;
+        return refuse("Cannot write " + Quoted(path) + ": " + SystemError(err) +
+                      "; it was left as it is");
+    }
+    return true;
+}
+
+bool WriteFileReplacing(const std::filesystem::path& path, std::string_view content,
+                        std::string* error, std::string_view kind) {
+    namespace fs = std::filesystem;
+    if (!CheckReplaceable(path, kind, error)) return false;
+    std::error_code ec;
+    fs::path target = path;
+    if (fs::is_symlink(target, ec)) {
+        fs::path resolved = fs::canonical(target, ec);
+        if (!ec) target = resolved;
+    }
+    const auto fail = [&](const std::string& what, int err) {
+        if (error) *error = "Cannot write " + Quoted(path) + ": " + what + ": " + SystemError(err);
+        return false;
+    };
+    if (target.filename().empty()) return fail("not a file name", EISDIR);
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+
+    struct stat old {};
+    const bool keepMode = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+
+    static std::atomic<unsigned> counter{0};
+    fs::path temp;
+    int fd = -1;
+    int err = 0;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = folder / ("." + target.filename().native() + ".tmp-" + std::to_string(::getpid()) +
+                         "-" + std::to_string(counter++));
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        err = errno;
+        if (fd < 0 && err != EEXIST) break;
+    }
+    if (fd < 0) return fail("cannot create a temporary file in " + Quoted(folder), err);
+
+    const auto abandon = [&](const std::string& what, int code) {
+        if (fd >= 0) ::close(fd);
+        ::unlink(temp.c_str());
+        return fail(what, code);
+    };
+    const char* p = content.data();
+    std::size_t left = content.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            err = errno;
+            if (err == EINTR) continue;
+            return abandon("writing " + Quoted(temp), err);
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (keepMode && ::fchmod(fd, old.st_mode & 07777) != 0) {
+        err = errno;
+        return abandon("setting the mode of " + Quoted(temp), err);
+    }
+    if (::fsync(fd) != 0) {
+        err = errno;
+        return abandon("flushing " + Quoted(temp), err);
+    }
+    const int closed = ::close(fd);
+    err = errno;
+    fd = -1;
+    if (closed != 0) return abandon("closing " + Quoted(temp), err);
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+        err = errno;
+        return abandon("renaming " + Quoted(temp) + " over it", err);
+    }
+    // The rename itself is on disk only once the folder is: a crash now must not bring back
+    // the old file (or none) after a save that said it was done. A folder this process may
+    // write but not read cannot be opened for it; the rename stands then as the system keeps it.
+    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+        const int synced = ::fsync(folderFd);
+        err = errno;
+        ::close(folderFd);
+        // EINVAL: a file system that has nothing to flush for folders.
+        if (synced != 0 && err != EINVAL) return fail("flushing the folder " + Quoted(folder), err);
+    }
+    return true;
+}
+
+}  // namespace vorna

@@ -1,0 +1,231 @@
+// Small files and their replacement on Windows, with the wide calls so that any name works:
+// a reserved device name (NUL, COM1, ...) or a device path is refused by its name before
+// anything opens it, a folder by its attributes, and a file written goes to a temporary file
+// that is flushed and then moved over the target in one step.
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cwctype>
+#include <string>
+
+#include "folders/Files.h"
+#include "folders/Utf8Path.h"
+
+namespace vorna {
+namespace {
+
+namespace fs = std::filesystem;
+using file_text::Quoted;
+
+std::string SystemError(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::string text = buffer ? Utf8FromWide(std::wstring_view(buffer, length)) : std::string();
+    ::LocalFree(buffer);
+    while (!text.empty() &&
+           (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
+        text.pop_back();
+    if (text.empty()) text = "system error " + std::to_string(code);
+    return text;
+}
+
+bool NamesNoFile(DWORD code) {
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
+// A device rather than a file: the names Windows keeps for devices in every folder (NUL, CON,
+// COM1, LPT1, ..., with any extension) and paths into the device namespace (\\.\COM1,
+// \\.\pipe\x), but not \\?\ or \\.\ before a drive or share, which are ordinary files.
+bool NamesADevice(const fs::path& path) {
+    const std::wstring& text = path.native();
+    if (text.size() >= 4 && (text[0] == L'\\' || text[0] == L'/') &&
+        (text[1] == L'\\' || text[1] == L'/') && (text[2] == L'.' || text[2] == L'?') &&
+        (text[3] == L'\\' || text[3] == L'/')) {
+        const std::wstring rest = text.substr(4);
+        const bool drive = rest.size() >= 2 && std::iswalpha(rest[0]) && rest[1] == L':';
+        std::wstring head = rest.substr(0, 4);
+        for (wchar_t& c : head) c = static_cast<wchar_t>(std::towupper(c));
+        return !drive && head != L"UNC\\" && head != L"UNC/";
+    }
+    std::wstring stem = path.filename().native();
+    stem = stem.substr(0, stem.find(L'.'));
+    while (!stem.empty() && (stem.back() == L' ' || stem.back() == L':')) stem.pop_back();
+    for (wchar_t& c : stem) c = static_cast<wchar_t>(std::towupper(c));
+    for (const wchar_t* reserved : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
+        if (stem == reserved) return true;
+    }
+    return stem.size() == 4 && (stem.rfind(L"COM", 0) == 0 || stem.rfind(L"LPT", 0) == 0) &&
+           stem[3] >= L'1' && stem[3] <= L'9';
+}
+
+std::string NotAFileKind(DWORD fileType) {
+    if (fileType == FILE_TYPE_PIPE) return "a pipe";
+    if (fileType == FILE_TYPE_CHAR) return "a character device";
+    return "of another type";
+}
+
+class HandleCloser {
+public:
+    explicit HandleCloser(HANDLE handle) : handle_(handle) {}
+    ~HandleCloser() {
+        if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+    }
+    HandleCloser(const HandleCloser&) = delete;
+    HandleCloser& operator=(const HandleCloser&) = delete;
+
+private:
+    HANDLE handle_;
+};
+
+}  // namespace
+
+SmallFile ReadSmallFile(const fs::path& path, std::uintmax_t limit, std::string_view kind) {
+    SmallFile result;
+    const auto refuse = [&](ReadFailure failure, std::string text, std::string reason = {}) {
+        result.failure = failure;
+        result.error = std::move(text);
+        result.reason = std::move(reason);
+        result.text.clear();
+        return result;
+    };
+    const auto systemRefusal = [&](DWORD code) {
+        return refuse(NamesNoFile(code) ? ReadFailure::Missing : ReadFailure::Unreadable,
+                      "Cannot read " + Quoted(path) + ": " + SystemError(code), SystemError(code));
+    };
+    const auto notAFile = [&](const std::string& what) {
+        return refuse(ReadFailure::NotRegular, file_text::NotRead(path, what, kind), what);
+    };
+    const auto sizeRefusal = [&] {
+        return refuse(ReadFailure::TooLarge, file_text::TooLarge(path, limit, kind));
+    };
+
+    // Looked at before opening: opening a device can act on it.
+    if (NamesADevice(path)) return notAFile("a device");
+    WIN32_FILE_ATTRIBUTE_DATA about{};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &about)) {
+        return systemRefusal(::GetLastError());
+    }
+    if (about.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        return refuse(ReadFailure::Folder, file_text::IsAFolder(path, kind));
+    }
+    const std::uintmax_t size =
+        (static_cast<std::uintmax_t>(about.nFileSizeHigh) << 32) | about.nFileSizeLow;
+    if (size > limit) return sizeRefusal();
+
+    const HANDLE file = ::CreateFileW(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return systemRefusal(::GetLastError());
+    const HandleCloser closer(file);
+    const DWORD type = ::GetFileType(file);
+    if (type != FILE_TYPE_DISK) return notAFile(NotAFileKind(type));
+
+    char buffer[16384];
+    while (result.text.size() <= limit) {
+        const std::uintmax_t room = limit + 1 - result.text.size();
+        DWORD got = 0;
+        if (!::ReadFile(file, buffer,
+                        static_cast<DWORD>(std::min<std::uintmax_t>(sizeof buffer, room)), &got,
+                        nullptr)) {
+            return systemRefusal(::GetLastError());
+        }
+        if (got == 0) break;
+        result.text.append(buffer, got);
+    }
+    if (result.text.size() > limit) return sizeRefusal();
+    return result;
+}
+
+bool CheckReplaceable(const fs::path& path, std::string_view kind, std::string* error) {
+    const auto refuse = [&](std::string text) {
+        if (error) *error = std::move(text);
+        return false;
+    };
+    if (!CheckFileName(path, kind, error)) return false;
+    if (NamesADevice(path)) return refuse(file_text::LeftAlone(path, "a device"));
+    // Through a symbolic link, the file it names is what would be replaced.
+    std::error_code ec;
+    fs::path target = path;
+    if (fs::is_symlink(target, ec)) {
+        fs::path resolved = fs::canonical(target, ec);
+        if (!ec) target = resolved;
+    }
+    WIN32_FILE_ATTRIBUTE_DATA about{};
+    if (!::GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &about)) {
+        return true;  // a new file (or writing says why not)
+    }
+    if (about.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        return refuse(file_text::IsAFolder(path, kind));
+    }
+    if (about.dwFileAttributes & FILE_ATTRIBUTE_READONLY) return refuse(file_text::ReadOnly(path));
+    return true;
+}
+
+bool WriteFileReplacing(const fs::path& path, std::string_view content, std::string* error,
+                        std::string_view kind) {
+    if (!CheckReplaceable(path, kind, error)) return false;
+    std::error_code ec;
+    fs::path target = path;
+    if (fs::is_symlink(target, ec)) {
+        fs::path resolved = fs::canonical(target, ec);
+        if (!ec) target = resolved;
+    }
+    const auto fail = [&](const std::string& what, DWORD code) {
+        if (error) *error = "Cannot write " + Quoted(path) + ": " + what + ": " + SystemError(code);
+        return false;
+    };
+    if (target.filename().empty()) return fail("not a file name", ERROR_INVALID_NAME);
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(L".");
+
+    static std::atomic<unsigned> counter{0};
+    fs::path temp;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    DWORD code = 0;
+    for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
+        temp =
+            folder / (L"." + target.filename().native() + L".tmp-" +
+                      std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(counter++));
+        file = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        code = ::GetLastError();
+        if (file == INVALID_HANDLE_VALUE && code != ERROR_FILE_EXISTS &&
+            code != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+        return fail("cannot create a temporary file in " + Quoted(folder), code);
+    }
+    const auto abandon = [&](const std::string& what, DWORD failure) {
+        if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+        ::DeleteFileW(temp.c_str());
+        return fail(what, failure);
+    };
+    const char* p = content.data();
+    std::size_t left = content.size();
+    while (left > 0) {
+        DWORD written = 0;
+        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(left, 1 << 20));
+        if (!::WriteFile(file, p, piece, &written, nullptr) || written == 0) {
+            return abandon("writing " + Quoted(temp), ::GetLastError());
+        }
+        p += written;
+        left -= written;
+    }
+    if (!::FlushFileBuffers(file)) return abandon("flushing " + Quoted(temp), ::GetLastError());
+    const BOOL closed = ::CloseHandle(file);
+    code = ::GetLastError();
+    file = INVALID_HANDLE_VALUE;
+    if (!closed) return abandon("closing " + Quoted(temp), code);
+    // Replaced in one step, and on disk before this returns: a crash now must not bring back
+    // the old file (or none) after a save that said it was done.
+    if (!::MoveFileExW(temp.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return abandon("renaming " + Quoted(temp) + " over it", ::GetLastError());
+    }
+    return true;
+}
+
+}  // namespace vorna

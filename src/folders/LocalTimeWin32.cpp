@@ -1,0 +1,11 @@
+#include "folders/LocalTime.h"
+
+namespace vorna {
+
+std::tm LocalTime(std::time_t when) {
+    std::tm local{};
+    if (::localtime_s(&local, &when) != 0) return std::tm{};
+    return local;
+}
+
+}  // namespace vorna

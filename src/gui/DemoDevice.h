@@ -1,0 +1,36 @@
+// The simulated device that --simulate runs inside the window's own process: a demo without
+// hardware. The simulated devices answer through pseudo-terminals, which Windows does not have,
+// so the Windows build offers no --simulate and its --help says so (DemoDeviceWin32.cpp).
+#pragma once
+
+#include <QString>
+
+#include <memory>
+#include <string>
+
+namespace vorna::gui {
+
+// A running simulated device; it stops when destroyed.
+class DemoDevice {
+public:
+    virtual ~DemoDevice() = default;
+};
+
+// Whether this build can run one.
+bool DemoDevicesAvailable();
+
+// What --help says about --simulate where it is not available; empty where it is.
+QString DemoDevicesNote();
+
+struct DemoStart {
+    std::unique_ptr<DemoDevice> device;  // null when it did not start
+    std::string link;                    // the path the window opens as its port
+    std::string error;                   // why it did not start, for standard error
+    int exitCode = 0;                    // 2: `what` is not esc, esc:MODEL or card; 1: failed
+};
+
+// Starts `what` ("esc", "esc:MODEL" with a model type from 0 to 17, or "card") behind a link
+// named after this process.
+DemoStart StartDemoDevice(const QString& what);
+
+}  // namespace vorna::gui

@@ -1,0 +1,23 @@
+#include "gui/DemoDevice.h"
+
+namespace vorna::gui {
+
+bool DemoDevicesAvailable() {
+    return false;
+}
+
+QString DemoDevicesNote() {
+    return QStringLiteral(
+        "--simulate is not part of the Windows build: the simulated devices answer through "
+        "pseudo-terminals, which Windows does not have. Run one on Linux (vornactl simulate) "
+        "instead.");
+}
+
+DemoStart StartDemoDevice(const QString&) {
+    DemoStart start;
+    start.error = DemoDevicesNote().toStdString();
+    start.exitCode = 2;
+    return start;
+}
+
+}  // namespace vorna::gui

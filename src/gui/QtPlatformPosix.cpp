@@ -1,0 +1,7 @@
+#include "gui/QtPlatform.h"
+
+namespace vorna::gui {
+
+void ChooseQtPlatform() {}
+
+}  // namespace vorna::gui

@@ -1,0 +1,224 @@
+// Windows discovery: SetupAPI's list of the present devices of every class gives the bridge's
+// device instance id (it starts with "USB" and names VID_10C4&PID_EA60), and the registry keeps
+// its COM port under SYSTEM\CurrentControlSet\Enum\<id>\Device Parameters, value PortName.
+// Both are asked anew on every tick, so an unplugged bridge is noticed by its absence. (Windows
+// 9x kept the port elsewhere in the registry; no such system can run this program, so that
+// lookup is not here.)
+#include <windows.h>
+// After windows.h, whose types it uses.
+#include <setupapi.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <string>
+
+#include "link/BridgeDiscovery.h"
+#include "link/WindowsDevices.h"
+
+namespace vorna {
+namespace {
+
+constexpr const char* kNoDeviceList = "The system device list is not available.";
+constexpr const char* kNoInstanceId = "The device identification string is not available.";
+
+// "COM12" -> 12; anything but COM and digits is no COM port.
+std::optional<unsigned> ComNumber(const std::wstring& name) {
+    if (name.size() < 4 || name.size() > 8) return std::nullopt;
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (std::towupper(name[i]) != L"COM"[i]) return std::nullopt;
+    }
+    unsigned number = 0;
+    for (std::size_t i = 3; i < name.size(); ++i) {
+        if (name[i] < L'0' || name[i] > L'9') return std::nullopt;
+        number = number * 10 + static_cast<unsigned>(name[i] - L'0');
+    }
+    return number;
+}
+
+// The device name the port is opened under: \\.\COM4, \\.\COM12.
+std::string PortNode(unsigned number) {
+    return "\\\\.\\COM" + std::to_string(number);
+}
+
+bool NamesNoDevice(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+           error == ERROR_DEV_NOT_EXIST;
+}
+
+}  // namespace
+
+namespace windows {
+
+std::string Utf8(const std::wstring& wide) {
+    if (wide.empty()) return {};
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                           nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0) {
+        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(),
+                              size, nullptr, nullptr);
+    }
+    return out;
+}
+
+std::wstring Wide(const std::string& text) {
+    if (text.empty()) return {};
+    const int size =
+        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+    if (size > 0) {
+        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                              size);
+    }
+    return wide;
+}
+
+std::string PortNameOf(const std::string& path) {
+    const bool bare = path.size() > 3 && std::towupper(static_cast<wint_t>(path[0])) == L'C' &&
+                      std::towupper(static_cast<wint_t>(path[1])) == L'O' &&
+                      std::towupper(static_cast<wint_t>(path[2])) == L'M' &&
+                      path.find_first_not_of("0123456789", 3) == std::string::npos;
+    return bare ? "\\\\.\\" + path : path;
+}
+
+std::string SystemText(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::string text = buffer ? Utf8(std::wstring(buffer, length)) : std::string();
+    ::LocalFree(buffer);
+    while (!text.empty() &&
+           (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
+        text.pop_back();
+    if (text.empty()) text = "system error " + std::to_string(code);
+    return text;
+}
+
+std::optional<std::wstring> RegistryText(HKEY root, const std::wstring& key, const wchar_t* value) {
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    std::optional<std::wstring> text;
+    DWORD type = 0;
+    DWORD bytes = 0;
+    if (::RegQueryValueExW(opened, value, nullptr, &type, nullptr, &bytes) == ERROR_SUCCESS &&
+        (type == REG_SZ || type == REG_EXPAND_SZ) && bytes <= 64 * 1024) {
+        std::wstring buffer(bytes / sizeof(wchar_t) + 1, L'\0');
+        DWORD got = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+        if (::RegQueryValueExW(opened, value, nullptr, &type,
+                               reinterpret_cast<BYTE*>(buffer.data()), &got) == ERROR_SUCCESS) {
+            buffer.resize(std::min<std::size_t>(got / sizeof(wchar_t), buffer.size()));
+            // Stored with or without its terminating null.
+            while (!buffer.empty() && buffer.back() == L'\0') buffer.pop_back();
+            text = std::move(buffer);
+        }
+    }
+    ::RegCloseKey(opened);
+    return text;
+}
+
+std::vector<BridgeDevice> ScanBridgeDevices(std::string* problem, bool firstOnly) {
+    std::vector<BridgeDevice> found;
+    const HDEVINFO devices =
+        ::SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
+    if (devices == INVALID_HANDLE_VALUE) {
+        if (problem) *problem = kNoDeviceList;
+        return found;
+    }
+    SP_DEVINFO_DATA info{};
+    info.cbSize = sizeof info;
+    for (DWORD index = 0; ::SetupDiEnumDeviceInfo(devices, index, &info); ++index) {
+        wchar_t id[520];
+        if (!::SetupDiGetDeviceInstanceIdW(devices, &info, id, 520, nullptr)) {
+            // The list cannot be trusted past here: nothing found is the safe answer.
+            if (problem) *problem = kNoInstanceId;
+            found.clear();
+            break;
+        }
+        std::wstring upper(id);
+        for (wchar_t& c : upper) c = static_cast<wchar_t>(std::towupper(c));
+        if (upper.rfind(L"USB", 0) != 0 ||
+            upper.find(L"VID_10C4&PID_EA60", 1) == std::wstring::npos)
+            continue;
+        BridgeDevice device;
+        device.instanceId = upper;
+        const auto property = [&](DWORD which) -> std::wstring {
+            wchar_t text[512] = {};
+            DWORD type = 0;
+            if (!::SetupDiGetDeviceRegistryPropertyW(devices, &info, which, &type,
+                                                     reinterpret_cast<BYTE*>(text),
+                                                     sizeof text - sizeof(wchar_t), nullptr) ||
+                type != REG_SZ)
+                return {};
+            return text;
+        };
+        device.description = property(SPDRP_FRIENDLYNAME);
+        if (device.description.empty()) device.description = property(SPDRP_DEVICEDESC);
+        device.driver = property(SPDRP_DRIVER);
+        device.service = property(SPDRP_SERVICE);
+        device.portName = RegistryText(
+            HKEY_LOCAL_MACHINE,
+            L"SYSTEM\\CurrentControlSet\\Enum\\" + upper + L"\\Device Parameters", L"PortName");
+        found.push_back(std::move(device));
+        if (firstOnly) break;
+    }
+    ::SetupDiDestroyDeviceInfoList(devices);
+    return found;
+}
+
+std::optional<std::string> PortOf(const BridgeDevice& device) {
+    if (!device.portName) return std::nullopt;
+    const std::optional<unsigned> number = ComNumber(*device.portName);
+    if (!number) return std::nullopt;
+    return PortNode(*number);
+}
+
+PortPresence ProbePort(const std::string& node) {
+    // Asked for no access at all, which is enough to tell whether it exists; a port held by
+    // someone (this program included) refuses even that, and is there.
+    const HANDLE probe = ::CreateFileW(Wide(node).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(probe);
+        return PortPresence::There;
+    }
+    return NamesNoDevice(::GetLastError()) ? PortPresence::Missing : PortPresence::There;
+}
+
+}  // namespace windows
+
+std::vector<BridgeInfo> ListBridges(const BridgeLocation&, std::string* problem) {
+    std::vector<BridgeInfo> bridges;
+    for (const windows::BridgeDevice& device : windows::ScanBridgeDevices(problem, false)) {
+        BridgeInfo info;
+        const std::optional<std::string> port = windows::PortOf(device);
+        info.noPort = !port;
+        info.node = port.value_or("");
+        info.usbPath = windows::Utf8(device.instanceId);
+        info.product = windows::Utf8(device.description);
+        // The last part of a USB instance id is the device's serial number when it has one; a
+        // made-up one holds '&'.
+        const std::size_t slash = device.instanceId.rfind(L'\\');
+        if (slash != std::wstring::npos &&
+            device.instanceId.find(L'&', slash) == std::wstring::npos)
+            info.serial = windows::Utf8(device.instanceId.substr(slash + 1));
+        bridges.push_back(std::move(info));
+    }
+    return bridges;
+}
+
+std::optional<std::string> LookupBridgePort(const BridgeLocation& location, std::string* problem) {
+    if (!location.fixedPath.empty()) {
+        const std::string node = windows::PortNameOf(location.fixedPath);
+        if (windows::ProbePort(node) == windows::PortPresence::Missing) return std::nullopt;
+        return node;
+    }
+    // The first bridge the system lists is the one, whether or not it has a port.
+    const std::vector<windows::BridgeDevice> first = windows::ScanBridgeDevices(problem, true);
+    if (first.empty()) return std::nullopt;
+    return windows::PortOf(first.front());
+}
+
+}  // namespace vorna

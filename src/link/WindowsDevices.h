@@ -1,0 +1,46 @@
+// What the Windows side of the link shares: the bridges as SetupAPI and the registry list them,
+// whether a COM port is there, and text between UTF-8 and the system's wide strings. Included
+// by the *Win32.cpp files only; defined in BridgeDiscoveryWin32.cpp.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vorna::windows {
+
+// A present device whose instance id starts with "USB" and names VID_10C4&PID_EA60.
+struct BridgeDevice {
+    std::wstring instanceId;               // upper case: USB\VID_10C4&PID_EA60\0001
+    std::wstring description;              // what the system calls it, if anything
+    std::wstring driver;                   // the driver key it was installed with; empty: no driver
+    std::wstring service;                  // the driver's service (its name), if any
+    std::optional<std::wstring> portName;  // Device Parameters\PortName: COM7
+};
+
+// The bridges in the order SetupAPI lists them (only the first with `firstOnly`). When the list
+// cannot be read, `problem` says so in a sentence and nothing is found.
+std::vector<BridgeDevice> ScanBridgeDevices(std::string* problem, bool firstOnly);
+
+// \\.\COM7 for a device whose PortName is COM7; nothing for one without a COM port.
+std::optional<std::string> PortOf(const BridgeDevice& device);
+
+// COM7 as \\.\COM7; \\.\COM7 and other names as they are.
+std::string PortNameOf(const std::string& path);
+
+enum class PortPresence { There, Missing };
+// Whether a port of that name exists, without taking it.
+PortPresence ProbePort(const std::string& node);
+
+// A registry value of text, or nothing when the key or value is missing or is not text.
+std::optional<std::wstring> RegistryText(HKEY root, const std::wstring& key, const wchar_t* value);
+
+std::string Utf8(const std::wstring& wide);
+std::wstring Wide(const std::string& text);
+
+// The system's own words for an error code, in UTF-8, without the line end and full stop.
+std::string SystemText(DWORD code);
+
+}  // namespace vorna::windows

@@ -1,0 +1,75 @@
+// Finding the bridge on Windows: devices entered in the registry as the CP210x driver enters
+// them, listed by SetupAPI, their COM port taken from PortName.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "link/BridgeDiscovery.h"
+
+namespace vorna {
+namespace {
+
+constexpr const wchar_t* kBridges = L"SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_10C4&PID_EA60";
+
+// Bridges entered in the registry for the test, taken out again when it ends.
+class RegisteredBridges {
+public:
+    ~RegisteredBridges() {
+        for (const std::wstring& serial : added_) {
+            ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kBridges) + L"\\" + serial).c_str());
+        }
+    }
+    void Add(const std::wstring& serial, const std::wstring& portName) {
+        const std::wstring device = std::wstring(kBridges) + L"\\" + serial;
+        // SetupAPI lists a device with its setup class; the Ports class for a serial bridge.
+        SetText(device, L"ClassGUID", L"{4d36e978-e325-11ce-bfc1-08002be10318}");
+        SetText(device + L"\\Device Parameters", L"PortName", portName);
+        added_.push_back(serial);
+    }
+
+private:
+    static void SetText(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+        HKEY opened = nullptr;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE,
+                                    nullptr, &opened, nullptr),
+                  ERROR_SUCCESS);
+        ::RegSetValueExW(opened, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        ::RegCloseKey(opened);
+    }
+    std::vector<std::wstring> added_;
+};
+
+TEST(WindowsDiscovery, TheFirstBridgeListedGivesItsComPort) {
+    std::string problem;
+    ASSERT_TRUE(ListBridges({}, &problem).empty()) << "a bridge is registered already";
+    EXPECT_TRUE(problem.empty()) << problem;
+    EXPECT_FALSE(LookupBridgePort({}));
+
+    RegisteredBridges bridges;
+    bridges.Add(L"T0001", L"COM12");
+    EXPECT_EQ(LookupBridgePort({}), "\\\\.\\COM12");
+    bridges.Add(L"T0002", L"COM4");
+    const std::vector<BridgeInfo> listed = ListBridges({}, &problem);
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[1].node, listed[0].node == "\\\\.\\COM12" ? "\\\\.\\COM4" : "\\\\.\\COM12");
+    EXPECT_EQ(LookupBridgePort({}), listed[0].node);
+    EXPECT_EQ(PortDisplayName(listed[0].node), listed[0].node.substr(4));
+    EXPECT_EQ(listed[0].usbPath.rfind("USB\\VID_10C4&PID_EA60\\T000", 0), 0u) << listed[0].usbPath;
+}
+
+TEST(WindowsDiscovery, APortNameThatIsNoComPortIsNoPort) {
+    RegisteredBridges bridges;
+    bridges.Add(L"T0003", L"LPT1");
+    const std::vector<BridgeInfo> listed = ListBridges({});
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_TRUE(listed[0].noPort);
+    EXPECT_TRUE(listed[0].node.empty());
+    EXPECT_FALSE(LookupBridgePort({}));
+}
+
+}  // namespace
+}  // namespace vorna

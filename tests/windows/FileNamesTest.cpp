@@ -1,0 +1,82 @@
+// Files on Windows: names outside any code page read and write (the wide calls, UTF-8 inside),
+// devices, folders and read-only files are refused untouched, and the user's own files go to
+// the local application data folder.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "folders/DataFolders.h"
+#include "folders/Files.h"
+#include "folders/Utf8Path.h"
+#include "settings/Profiles.h"
+#include "support/TestSupport.h"
+
+namespace vorna {
+namespace {
+
+namespace fs = std::filesystem;
+
+SetupState FilledState(int selected) {
+    SetupState state;
+    for (ParamId id : kParameters) {
+        OptionList& list = state.List(id);
+        for (int i = 0; i < 4; ++i) list.entries.push_back("option " + std::to_string(i));
+        list.Select(selected);
+    }
+    return state;
+}
+
+TEST(FileNames, ASettingsFileWithANonAsciiNameReadsAndWrites) {
+    test::TempDir dir;
+    const std::string name = "Réglages Öl 設定 🏁";
+    const fs::path file = dir.path() / PathFromUtf8(name + ".cfg");
+    const ExportResult saved = ExportSettings(FilledState(3), dir.path() / PathFromUtf8(name));
+    ASSERT_TRUE(saved.ok) << saved.error;
+    EXPECT_EQ(saved.writtenPath, file);
+    EXPECT_TRUE(fs::is_regular_file(file));
+    EXPECT_EQ(fs::directory_iterator(dir.path())->path().filename(), file.filename());
+
+    SetupState state = FilledState(0);
+    const ImportResult read = ImportSettings(state, file);
+    ASSERT_TRUE(read.ok) << read.error;
+    for (ParamId id : kParameters) EXPECT_EQ(state.List(id).selection, 3) << id;
+
+    // Messages name such a file in UTF-8.
+    const ImportResult missing = ImportSettings(state, dir.path() / PathFromUtf8("fehlt ü.cfg"));
+    EXPECT_FALSE(missing.ok);
+    EXPECT_NE(missing.error.find("fehlt ü.cfg\""), std::string::npos) << missing.error;
+    EXPECT_NE(missing.error.find(test::MissingFileWords()), std::string::npos) << missing.error;
+}
+
+TEST(FileNames, DevicesFoldersAndReadOnlyFilesAreLeftAlone) {
+    test::TempDir dir;
+    for (const char* device : {"NUL", "com1.cfg", "\\\\.\\pipe\\vorna-none"}) {
+        const SmallFile read = ReadSmallFile(PathFromUtf8(device), 1024, "settings file");
+        EXPECT_EQ(read.failure, ReadFailure::NotRegular) << device << ": " << read.error;
+        std::string error;
+        EXPECT_FALSE(CheckReplaceable(PathFromUtf8(device), "settings file", &error)) << device;
+    }
+    EXPECT_EQ(ReadSmallFile(dir.path(), 1024).failure, ReadFailure::Folder);
+
+    const fs::path kept = dir.path() / "kept.cfg";
+    test::WriteText(kept, "[option]\n");
+    fs::permissions(kept, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const ExportResult result = ExportSettings(FilledState(1), kept);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("is read-only"), std::string::npos) << result.error;
+    EXPECT_EQ(test::ReadText(kept), "[option]\n");
+    fs::permissions(kept, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_TRUE(ExportSettings(FilledState(1), kept).ok);
+}
+
+TEST(FileNames, TheUsersFilesGoToTheLocalApplicationData) {
+    const char* local = std::getenv("LOCALAPPDATA");
+    ASSERT_NE(local, nullptr);
+    EXPECT_EQ(UserDataFolder(), PathFromUtf8(local) / PathFromUtf8("VORNA Link"));
+    EXPECT_EQ(UserFolder("backups"), UserDataFolder() / "backups");
+}
+
+}  // namespace
+}  // namespace vorna

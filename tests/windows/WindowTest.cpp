@@ -1,0 +1,202 @@
+// The window of the Windows build under Wine on an X server (scripts/windows.sh runs it through
+// scripts/on-xvfb.sh): it finds the bridge as the program does, from the prefix's registry, and
+// reads the simulated ESC that the harness put behind that COM port; and on the screen it checks
+// what the X server tests check on Linux: the window fits the screen with its frame, and the
+// text of the about box and of a message box can be read. Every look is saved as a PNG file.
+#include <gtest/gtest.h>
+
+#include <QAbstractScrollArea>
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+#include "folders/Utf8Path.h"
+#include "gui/MainWindow.h"
+#include "gui/pages/AboutDialog.h"
+#include "gui/pages/EscSetupPage.h"
+#include "gui/skin/Skin.h"
+#include "gui/widgets/PictureButton.h"
+#include "gui/widgets/SkinButton.h"
+#include "gui/widgets/SkinComboBox.h"
+#include "support/GuiApp.h"
+#include "support/ScreenLook.h"
+
+namespace vorna {
+namespace {
+
+using gui::MainWindow;
+using test::Grab;
+using test::kScreenWaitMs;
+using test::Readable;
+using test::Save;
+
+class WineWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::EnsureGuiApp();
+        ASSERT_EQ(QGuiApplication::platformName(), "windows")
+            << "this is the window of the Windows build: run it under Wine";
+    }
+
+    // The window as the program opens it, over the shipped data beside the programs. With
+    // `messageBoxes` its own message boxes come up; otherwise any message fails the test.
+    void Open(bool messageBoxes = false) {
+        MainWindow::Options options;
+        // build-win/tests/windows/ -> build-win/bin/
+        options.dataDir =
+            PathFromUtf8((QCoreApplication::applicationDirPath() + "/../../bin").toStdString());
+        options.urlOpener = [](const QString& url) {
+            ADD_FAILURE() << "opened " << url.toStdString();
+            return true;
+        };
+        if (!messageBoxes) {
+            options.presenter = [](QWidget*, const QString& text, bool) {
+                ADD_FAILURE() << "message: " << text.toStdString();
+            };
+        }
+        options.chooseSettingsFile = [](QWidget*, bool) { return QString("Z:/nowhere/x.cfg"); };
+        window = std::make_unique<MainWindow>(options);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get(), kScreenWaitMs));
+    }
+
+    // Runs `look` on the modal box that `open` puts up, then closes the box.
+    static void WithModalBox(const std::function<void()>& open,
+                             const std::function<void(QWidget*)>& look) {
+        bool looked = false;
+        QTimer::singleShot(0, qApp, [&] {
+            QWidget* box = nullptr;
+            if (!QTest::qWaitFor(
+                    [&] {
+                        box = QApplication::activeModalWidget();
+                        return box != nullptr && box->isVisible();
+                    },
+                    kScreenWaitMs)) {
+                ADD_FAILURE() << "no box came up";
+            } else if (!QTest::qWaitForWindowExposed(box, kScreenWaitMs)) {
+                ADD_FAILURE() << "the box never showed on the screen";
+            } else {
+                look(box);
+            }
+            if (auto* dialog = qobject_cast<QDialog*>(box)) dialog->done(0);
+            looked = true;
+        });
+        open();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return looked; }, kScreenWaitMs));
+    }
+
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(WineWindowTest, ReadsTheSimulatedEscFoundThroughTheRegistry) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    window->Action(MainWindow::kIdmEsc)->trigger();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return window->SetupModel().HasValidRecord(); }, kScreenWaitMs))
+        << "no ESC was read: the harness puts a simulated ESC behind COM7";
+    EXPECT_EQ(window->SetupModel().Snapshot().modelType, 16);
+    QTest::mouseClick(window->Button(MainWindow::kIdcEscButton), Qt::LeftButton);
+    auto* page = static_cast<gui::EscSetupPage*>(window->PageWidget(MainWindow::Page::Setup));
+    // The simulated ESC's own value, as the page shows it once the news has reached it.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return page->List(ParamId::DragBrake)->currentText() == "5%"; }, kScreenWaitMs))
+        << page->List(ParamId::DragBrake)->currentText().toStdString();
+    // The ESC lamp comes on and stays on while the poll goes on asking (several ticks).
+    const auto escLamp = [&] {
+        return window->PictureBitmap(MainWindow::kIdcEscLamp) == gui::kBmpLampOn;
+    };
+    ASSERT_TRUE(QTest::qWaitFor(escLamp, kScreenWaitMs)) << "the ESC lamp did not come on";
+    for (int look = 0; look < 25; ++look) {
+        QTest::qWait(100);
+        ASSERT_TRUE(escLamp()) << "the ESC lamp went off " << look * 100 << " ms after it came on";
+    }
+    const struct {
+        int button;
+        const char* name;
+    } pages[] = {{MainWindow::kIdcEscButton, "wine-page-setup"},
+                 {MainWindow::kIdcFirmwareButton, "wine-page-firmware"},
+                 {MainWindow::kIdcLinksButton, "wine-page-links"}};
+    for (const auto& shown : pages) {
+        QTest::mouseClick(window->Button(shown.button), Qt::LeftButton);
+        Save(Grab(window->frameGeometry()), shown.name);
+    }
+}
+
+// As on Linux: the whole window and its frame are in view, nothing scrolls but the text panels,
+// and the lists' text stands out.
+TEST_F(WineWindowTest, FitsTheScreenWithoutScrolling) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    const auto framed = [&] { return window->frameGeometry() != window->geometry(); };
+    ASSERT_TRUE(QTest::qWaitFor(framed, kScreenWaitMs)) << "the window got no frame";
+    window->Action(MainWindow::kIdmEsc)->trigger();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return window->SetupModel().HasValidRecord(); }, kScreenWaitMs));
+    QTest::mouseClick(window->Button(MainWindow::kIdcEscButton), Qt::LeftButton);
+    auto* page = static_cast<gui::EscSetupPage*>(window->PageWidget(MainWindow::Page::Setup));
+    // The scale follows the frame once it is known.
+    QTest::qWait(500);
+    const QScreen* screen = window->screen();
+    Save(Grab(screen->geometry()), "wine-window-at-start");
+    const QRect frame = window->frameGeometry();
+    const QRect available = screen->availableGeometry();
+    EXPECT_TRUE(available.contains(frame))
+        << "the window with its frame, " << frame.width() << "x" << frame.height() << " at "
+        << frame.x() << "," << frame.y() << ", does not fit the screen's " << available.width()
+        << "x" << available.height();
+    for (QWidget* last : {static_cast<QWidget*>(page->SendButton()),
+                          static_cast<QWidget*>(page->List(ParamId::DriveMode))}) {
+        const QRect at(last->mapTo(window.get(), QPoint(0, 0)), last->size());
+        EXPECT_TRUE(window->rect().contains(at)) << last->objectName().toStdString();
+    }
+    for (const QScrollBar* bar : window->findChildren<QScrollBar*>()) {
+        if (!bar->isVisible()) continue;
+        QWidget* owner = bar->parentWidget();
+        if (owner != nullptr && qobject_cast<QAbstractScrollArea*>(owner) == nullptr) {
+            owner = owner->parentWidget();
+        }
+        EXPECT_TRUE(qobject_cast<QPlainTextEdit*>(owner) != nullptr &&
+                    bar->orientation() == Qt::Vertical)
+            << "a scroll bar shows in " << bar->parentWidget()->metaObject()->className();
+    }
+    gui::SkinComboBox* list = page->List(ParamId::OperationMode);
+    const QImage face = Grab(test::OnScreen(list));
+    Save(face, "wine-list-face");
+    EXPECT_GE(test::ContrastingPixels(face, test::MostFrequentColour(face)),
+              test::kStrokesPerCharacter * list->currentText().size())
+        << "\"" << list->currentText().toStdString() << "\" does not stand out";
+}
+
+TEST_F(WineWindowTest, AboutBoxAndMessageBoxTextIsReadable) {
+    ASSERT_NO_FATAL_FAILURE(Open(true));
+    WithModalBox([&] { window->Action(MainWindow::kIdmAbout)->trigger(); },
+                 [&](QWidget* box) {
+                     auto* about = qobject_cast<gui::AboutDialog*>(box);
+                     ASSERT_NE(about, nullptr);
+                     Save(Grab(box->frameGeometry()), "wine-about-box");
+                     EXPECT_TRUE(Readable(about->TitleLabel(), "wine-about-box-title"));
+                     EXPECT_TRUE(Readable(about->NoticeLabel(), "wine-about-box-notice"));
+                 });
+    // A settings file that is not there: the window says so in its own message box.
+    WithModalBox([&] { window->Action(MainWindow::kIdmImportSettings)->trigger(); },
+                 [&](QWidget* box) {
+                     ASSERT_NE(qobject_cast<QMessageBox*>(box), nullptr);
+                     Save(Grab(box->frameGeometry()), "wine-message-box");
+                     auto* text = box->findChild<QLabel*>("qt_msgbox_label");
+                     ASSERT_NE(text, nullptr);
+                     EXPECT_TRUE(text->text().contains("x.cfg"));
+                     EXPECT_TRUE(Readable(text, "wine-message-box-text"));
+                 });
+}
+
+}  // namespace
+}  // namespace vorna

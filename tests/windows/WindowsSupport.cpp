@@ -1,0 +1,64 @@
+// The Windows side of the test support: the port double, and the system's words for a file
+// that is not there.
+#include <atomic>
+#include <stdexcept>
+
+#include "folders/Utf8Path.h"
+#include "support/TestSupport.h"
+#include "windows/PortDouble.h"
+
+namespace vorna::test {
+
+std::filesystem::path PrepareTestProcess() {
+    return {};
+}
+
+std::string MissingFileWords(bool folderOnTheWay) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, folderOnTheWay ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND, 0,
+        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::string text = buffer ? Utf8FromWide(std::wstring_view(buffer, length)) : std::string();
+    ::LocalFree(buffer);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.'))
+        text.pop_back();
+    return text;
+}
+
+PortDouble::PortDouble() {
+    static std::atomic<int> count{0};
+    const std::wstring name = L"\\\\.\\pipe\\vorna-port-double-" +
+                              std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(count++);
+    far_ = ::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                              PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0,
+                              nullptr);
+    if (far_ == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot make the pipe");
+    near_ = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_OVERLAPPED, nullptr);
+    if (near_ == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open the pipe");
+}
+
+PortDouble::~PortDouble() {
+    if (near_ != INVALID_HANDLE_VALUE) ::CloseHandle(near_);
+    if (far_ != INVALID_HANDLE_VALUE) ::CloseHandle(far_);
+}
+
+std::vector<std::uint8_t> PortDouble::Received(std::size_t max, int timeoutMs) {
+    std::vector<std::uint8_t> bytes(max);
+    std::size_t got = 0;
+    // The link's own read serves the device's end as well: bounded, cancelled when late.
+    static_cast<void>(
+        ReadPort(reinterpret_cast<PortHandle>(far_), bytes.data(), max, timeoutMs, got));
+    bytes.resize(got);
+    return bytes;
+}
+
+void PortDouble::Send(const std::vector<std::uint8_t>& bytes) {
+    std::size_t written = 0;
+    if (!WritePort(reinterpret_cast<PortHandle>(far_), bytes.data(), bytes.size(), 5000, written))
+        throw std::runtime_error("cannot write to the pipe");
+}
+
+}  // namespace vorna::test
