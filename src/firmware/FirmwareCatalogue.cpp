@@ -1,5 +1,7 @@
 #include "firmware/FirmwareCatalogue.h"
 
+#include "folders/TextEncoding.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -87,79 +89,6 @@ std::vector<FirmwareImage> SortedUnique(std::vector<Candidate> candidates) {
     return images;
 }
 
-// Length of the UTF-8 sequence starting at `i`, or 0 when it is not valid UTF-8.
-std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(text[k]); };
-    const std::uint8_t lead = byte(i);
-    std::size_t length = 0;
-    std::uint32_t code = 0;
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        code = lead & 0x1Fu;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        code = lead & 0x0Fu;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        code = lead & 0x07u;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size()) return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0u) != 0x80u) return 0;
-        code = (code << 6) | (byte(i + k) & 0x3Fu);
-    }
-    static constexpr std::array<std::uint32_t, 5> kSmallest = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < kSmallest[length] || code > 0x10FFFF) return 0;
-    if (code >= 0xD800 && code <= 0xDFFF) return 0;
-    return length;
-}
-
-bool IsUtf8(const std::string& text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t length = Utf8SequenceLength(text, i);
-        if (length == 0) return false;
-        i += length;
-    }
-    return true;
-}
-
-void AppendUtf8(std::string& out, std::uint32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
-// Bytes 0x80 to 0x9F of Windows-1252; the five it leaves undefined stay the control
-// characters of the same number.
-constexpr std::array<std::uint16_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-std::string FromWindows1252(const std::string& bytes) {
-    std::string out;
-    out.reserve(bytes.size() * 2);
-    for (const char c : bytes) {
-        const auto byte = static_cast<std::uint8_t>(c);
-        if (byte >= 0x80 && byte <= 0x9F) {
-            AppendUtf8(out, kHighControls[byte - 0x80]);
-        } else {
-            AppendUtf8(out, byte);
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 std::string_view ImageExtension(ImageKind kind) {
@@ -218,7 +147,7 @@ std::string ReadFirmwareInformation(const fs::path& dataFolder) {
     raw << in.rdbuf();
     std::string bytes = raw.str();
     if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
-    if (!IsUtf8(bytes)) bytes = FromWindows1252(bytes);
+    if (!IsUtf8(bytes)) bytes = Utf8FromWindows1252(bytes);
 
     std::string text;
     text.reserve(bytes.size() + bytes.size() / 16);

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "folders/TextEncoding.h"
+
 namespace vorna {
 
 namespace detail {
@@ -42,24 +44,6 @@ void ForEachCodePoint(std::string_view text, Sink&& sink) {
     }
 }
 
-inline void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 }  // namespace detail
 
 // UTF-8 text as UTF-16 (Windows' wide strings); bytes that are not UTF-8 become U+FFFD.
@@ -91,7 +75,7 @@ inline std::string Utf8FromWide(std::wstring_view wide) {
                 cp = 0xFFFD;
             }
         }
-        detail::AppendUtf8(text, cp > 0x10FFFF ? char32_t{0xFFFD} : cp);
+        AppendUtf8(text, cp > 0x10FFFF ? char32_t{0xFFFD} : cp);
     }
     return text;
 }

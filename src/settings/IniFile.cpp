@@ -1,5 +1,7 @@
 #include "settings/IniFile.h"
 
+#include "folders/TextEncoding.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -73,50 +75,7 @@ long CodePointAt(std::string_view s, std::size_t i, std::size_t n) {
     return cp;
 }
 
-bool ValidUtf8(std::string_view s) {
-    for (std::size_t i = 0; i < s.size();) {
-        const std::size_t n = SequenceLength(s, i);
-        if (CodePointAt(s, i, n) < 0) return false;
-        i += n;
-    }
-    return true;
-}
-
-void AppendUtf8(std::string& out, long cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 constexpr long kReplacement = 0xFFFD;
-
-// Windows-1252 bytes 80 to 9F; the five it leaves undefined keep their C1 code points here, so
-// a line decoded and encoded again is the same bytes.
-constexpr std::array<long, 32> kWindows1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-std::string DecodeWindows1252(std::string_view bytes) {
-    std::string out;
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        AppendUtf8(out, b >= 0x80 && b < 0xA0 ? kWindows1252High[b - 0x80] : b);
-    }
-    return out;
-}
 
 unsigned Utf16Unit(std::string_view bytes, std::size_t i) {
     return static_cast<unsigned char>(bytes[i]) |
@@ -131,15 +90,16 @@ std::string DecodeUtf16Le(std::string_view bytes) {
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 4 <= bytes.size()) {
             const unsigned low = Utf16Unit(bytes, i + 2);
             if (low >= 0xDC00 && low <= 0xDFFF) {
-                AppendUtf8(out, 0x10000 + ((static_cast<long>(unit) - 0xD800) << 10) +
-                                    (static_cast<long>(low) - 0xDC00));
+                AppendUtf8(
+                    out, static_cast<char32_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00)));
                 i += 2;
                 continue;
             }
         }
-        AppendUtf8(out, unit >= 0xD800 && unit <= 0xDFFF ? kReplacement : unit);
+        AppendUtf8(out, static_cast<char32_t>(unit >= 0xD800 && unit <= 0xDFFF ? 0xFFFD : unit));
     }
-    if (i < bytes.size()) AppendUtf8(out, kReplacement);  // half a unit at the end
+    if (i < bytes.size())
+        AppendUtf8(out, static_cast<char32_t>(kReplacement));  // half a unit at the end
     return out;
 }
 
@@ -150,7 +110,7 @@ std::string ShownWindows1252(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\xC2' && i + 1 < text.size() &&
             (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80) {
-            AppendUtf8(out, kReplacement);
+            AppendUtf8(out, static_cast<char32_t>(kReplacement));
             ++i;
         } else {
             out += text[i];
@@ -209,7 +169,7 @@ void IniFile::Parse(std::string_view bytes) {
         mark_ = bytes.substr(0, 2);
     } else {
         if (bytes.substr(0, 3) == "\xEF\xBB\xBF") mark_ = bytes.substr(0, 3);
-        if (!ValidUtf8(bytes.substr(mark_.size()))) encoding_ = Encoding::Windows1252;
+        if (!IsUtf8(bytes.substr(mark_.size()))) encoding_ = Encoding::Windows1252;
     }
     bytes.remove_prefix(mark_.size());
 
@@ -227,7 +187,7 @@ void IniFile::Parse(std::string_view bytes) {
                 line.text = text;
                 break;
             case Encoding::Windows1252:
-                line.text = DecodeWindows1252(text);
+                line.text = Utf8FromWindows1252(text);
                 break;
             case Encoding::Utf16Le:
                 line.text = DecodeUtf16Le(text);
@@ -331,7 +291,8 @@ std::string IniFile::Encode(std::string_view text) const {
         if ((cp >= 0 && cp < 0x80) || (cp >= 0xA0 && cp <= 0xFF)) {
             byte = static_cast<char>(cp);
         } else if (cp >= 0) {
-            const auto at = std::find(kWindows1252High.begin(), kWindows1252High.end(), cp);
+            const auto at = std::find(kWindows1252High.begin(), kWindows1252High.end(),
+                                      static_cast<char32_t>(cp));
             if (at != kWindows1252High.end()) {
                 byte = static_cast<char>(0x80 + (at - kWindows1252High.begin()));
             }

@@ -2,7 +2,7 @@
 #   vorna_fuzz_target(NAME SOURCES <files under src/ it exercises> [SEEDS <globs from the root>])
 # NAME.cpp beside this file holds its LLVMFuzzerTestOneInput and corpus/NAME/ its seeds. SEEDS
 # name shipped files that join the seeds when there are any.
-set(vorna_fuzz_files folders/Files.cpp folders/FilesPosix.cpp)
+set(vorna_fuzz_files folders/Files.cpp folders/FilesPosix.cpp folders/TextEncoding.cpp)
 set(vorna_fuzz_settings folders/DataFolders.cpp folders/DataFoldersPosix.cpp
     folders/LocalTimePosix.cpp ${vorna_fuzz_files} settings/IniFile.cpp settings/Profiles.cpp
     settings/Catalogue.cpp settings/Codec.cpp)
