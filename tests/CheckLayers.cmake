@@ -2,7 +2,7 @@
 # same height), or when anything outside gui/ includes Qt. Quoted includes are followed whether
 # written from src/ ("settings/Codec.h") or relative to the including file ("../gui/x.h").
 set(rank_folders 0)
-set(rank_link 0)
+set(rank_link 5)
 set(rank_protocol 10)
 set(rank_sim 15)
 set(rank_settings 20)

@@ -11,26 +11,13 @@
 
 #include "folders/Files.h"
 #include "folders/Utf8Path.h"
+#include "folders/WindowsErrors.h"
 
 namespace vorna {
 namespace {
 
 namespace fs = std::filesystem;
 using file_text::Quoted;
-
-std::string SystemError(DWORD code) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::string text = buffer ? Utf8FromWide(std::wstring_view(buffer, length)) : std::string();
-    ::LocalFree(buffer);
-    while (!text.empty() &&
-           (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
-        text.pop_back();
-    if (text.empty()) text = "system error " + std::to_string(code);
-    return text;
-}
 
 bool NamesNoFile(DWORD code) {
     return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
@@ -93,7 +80,8 @@ SmallFile ReadSmallFile(const fs::path& path, std::uintmax_t limit, std::string_
     };
     const auto systemRefusal = [&](DWORD code) {
         return refuse(NamesNoFile(code) ? ReadFailure::Missing : ReadFailure::Unreadable,
-                      "Cannot read " + Quoted(path) + ": " + SystemError(code), SystemError(code));
+                      "Cannot read " + Quoted(path) + ": " + WindowsErrorText(code),
+                      WindowsErrorText(code));
     };
     const auto notAFile = [&](const std::string& what) {
         return refuse(ReadFailure::NotRegular, file_text::NotRead(path, what, kind), what);
@@ -174,7 +162,8 @@ bool WriteFileReplacing(const fs::path& path, std::string_view content, std::str
         if (!ec) target = resolved;
     }
     const auto fail = [&](const std::string& what, DWORD code) {
-        if (error) *error = "Cannot write " + Quoted(path) + ": " + what + ": " + SystemError(code);
+        if (error)
+            *error = "Cannot write " + Quoted(path) + ": " + what + ": " + WindowsErrorText(code);
         return false;
     };
     if (target.filename().empty()) return fail("not a file name", ERROR_INVALID_NAME);

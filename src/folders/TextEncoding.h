@@ -3,10 +3,20 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace vorna {
+
+// The well-formed UTF-8 sequence that starts at text[at]: its code point and length in bytes.
+// The length is 0 when none starts there (a stray byte, an overlong form, a surrogate, a code
+// point past U+10FFFF, or a sequence cut by the end).
+struct Utf8Step {
+    char32_t cp = 0;
+    std::size_t length = 0;
+};
+Utf8Step NextUtf8(std::string_view text, std::size_t at);
 
 // Whether `text` is well-formed UTF-8 as a whole (no stray bytes, overlong forms, surrogates
 // or code points past U+10FFFF).

@@ -12,52 +12,21 @@
 
 namespace vorna {
 
-namespace detail {
-
-// Code points from UTF-8; a byte that starts no well-formed sequence stands for U+FFFD.
-template <typename Sink>
-void ForEachCodePoint(std::string_view text, Sink&& sink) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = lead < 0x80                    ? 1
-                             : lead >= 0xC2 && lead <= 0xDF ? 2
-                             : lead >= 0xE0 && lead <= 0xEF ? 3
-                             : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                            : 0;
-        char32_t cp = length == 1 ? lead : length == 0 ? 0 : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0;
-            if ((next & 0xC0) != 0x80) {
-                length = 0;
-                break;
-            }
-            cp = (cp << 6) | (next & 0x3F);
-        }
-        static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (length == 0 || cp < kLeast[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            sink(char32_t{0xFFFD});
-            i += 1;
-        } else {
-            sink(cp);
-            i += length;
-        }
-    }
-}
-
-}  // namespace detail
-
 // UTF-8 text as UTF-16 (Windows' wide strings); bytes that are not UTF-8 become U+FFFD.
 inline std::wstring WideFromUtf8(std::string_view text) {
     static_assert(sizeof(wchar_t) == 2 || sizeof(wchar_t) == 4);
     std::wstring wide;
-    detail::ForEachCodePoint(text, [&](char32_t cp) {
+    for (std::size_t i = 0; i < text.size();) {
+        const Utf8Step step = NextUtf8(text, i);
+        const char32_t cp = step.length == 0 ? char32_t{0xFFFD} : step.cp;
+        i += step.length == 0 ? 1 : step.length;
         if (sizeof(wchar_t) == 2 && cp >= 0x10000) {
             wide += static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10));
             wide += static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
         } else {
             wide += static_cast<wchar_t>(cp);
         }
-    });
+    }
     return wide;
 }
 

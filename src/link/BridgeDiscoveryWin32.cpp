@@ -12,6 +12,7 @@
 #include <cwctype>
 #include <string>
 
+#include "folders/Utf8Path.h"
 #include "link/BridgeDiscovery.h"
 #include "link/WindowsDevices.h"
 
@@ -48,52 +49,6 @@ bool NamesNoDevice(DWORD error) {
 }  // namespace
 
 namespace windows {
-
-std::string Utf8(const std::wstring& wide) {
-    if (wide.empty()) return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0) {
-        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(),
-                              size, nullptr, nullptr);
-    }
-    return out;
-}
-
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) return {};
-    const int size =
-        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
-    if (size > 0) {
-        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                              size);
-    }
-    return wide;
-}
-
-std::string PortNameOf(const std::string& path) {
-    const bool bare = path.size() > 3 && std::towupper(static_cast<wint_t>(path[0])) == L'C' &&
-                      std::towupper(static_cast<wint_t>(path[1])) == L'O' &&
-                      std::towupper(static_cast<wint_t>(path[2])) == L'M' &&
-                      path.find_first_not_of("0123456789", 3) == std::string::npos;
-    return bare ? "\\\\.\\" + path : path;
-}
-
-std::string SystemText(DWORD code) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::string text = buffer ? Utf8(std::wstring(buffer, length)) : std::string();
-    ::LocalFree(buffer);
-    while (!text.empty() &&
-           (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
-        text.pop_back();
-    if (text.empty()) text = "system error " + std::to_string(code);
-    return text;
-}
 
 std::optional<std::wstring> RegistryText(HKEY root, const std::wstring& key, const wchar_t* value) {
     HKEY opened = nullptr;
@@ -178,8 +133,9 @@ std::optional<std::string> PortOf(const BridgeDevice& device) {
 PortPresence ProbePort(const std::string& node) {
     // Asked for no access at all, which is enough to tell whether it exists; a port held by
     // someone (this program included) refuses even that, and is there.
-    const HANDLE probe = ::CreateFileW(Wide(node).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE probe =
+        ::CreateFileW(WideFromUtf8(node).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (probe != INVALID_HANDLE_VALUE) {
         ::CloseHandle(probe);
         return PortPresence::There;
@@ -196,14 +152,14 @@ std::vector<BridgeInfo> ListBridges(const BridgeLocation&, std::string* problem)
         const std::optional<std::string> port = windows::PortOf(device);
         info.noPort = !port;
         info.node = port.value_or("");
-        info.usbPath = windows::Utf8(device.instanceId);
-        info.product = windows::Utf8(device.description);
+        info.usbPath = Utf8FromWide(device.instanceId);
+        info.product = Utf8FromWide(device.description);
         // The last part of a USB instance id is the device's serial number when it has one; a
         // made-up one holds '&'.
         const std::size_t slash = device.instanceId.rfind(L'\\');
         if (slash != std::wstring::npos &&
             device.instanceId.find(L'&', slash) == std::wstring::npos)
-            info.serial = windows::Utf8(device.instanceId.substr(slash + 1));
+            info.serial = Utf8FromWide(device.instanceId.substr(slash + 1));
         bridges.push_back(std::move(info));
     }
     return bridges;

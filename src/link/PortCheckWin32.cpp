@@ -4,6 +4,7 @@
 // PortCheckPlaces and PortUser are not used here.
 #include <string>
 
+#include "folders/Utf8Path.h"
 #include "link/BridgeDiscovery.h"
 #include "link/PortCheck.h"
 #include "link/WindowsDevices.h"
@@ -61,12 +62,12 @@ void TryOpen(const std::string& node, const std::string& shown, bool tryOpen,
 PortCheckSection CheckBridge(const windows::BridgeDevice& device, const PortCheckRequest& request,
                              const std::function<std::string(std::string_view)>& quote,
                              std::string& node) {
-    const std::string id = quote(windows::Utf8(device.instanceId));
+    const std::string id = quote(Utf8FromWide(device.instanceId));
     const std::optional<std::string> port = windows::PortOf(device);
     node = port.value_or("");
     const std::string shown = port ? quote(PortDisplayName(*port)) : std::string();
     std::string title = "Bridge " + (port ? shown + " (" + id + ")" : id);
-    if (!device.description.empty()) title += ", " + quote(windows::Utf8(device.description));
+    if (!device.description.empty()) title += ", " + quote(Utf8FromWide(device.description));
     PortCheckSection section{std::move(title), {}};
     auto& out = section.findings;
     if (device.driver.empty()) {
@@ -75,12 +76,12 @@ PortCheckSection CheckBridge(const windows::BridgeDevice& device, const PortChec
         out.push_back(
             Ok("Its driver is installed" +
                (device.service.empty() ? std::string(".")
-                                       : " (" + quote(windows::Utf8(device.service)) + ").")));
+                                       : " (" + quote(Utf8FromWide(device.service)) + ").")));
     }
     if (!port) {
         out.push_back(Problem(
             device.portName ? "It has no COM port (its port name is \"" +
-                                  quote(windows::Utf8(*device.portName)) + "\")."
+                                  quote(Utf8FromWide(*device.portName)) + "\")."
                             : std::string("It has no COM port."),
             device.driver.empty()
                 ? std::string()

@@ -10,6 +10,8 @@
 #include <string>
 #include <thread>
 
+#include "folders/Utf8Path.h"
+#include "folders/WindowsErrors.h"
 #include "link/SerialPort.h"
 #include "link/WindowsDevices.h"
 
@@ -119,7 +121,7 @@ PortOpenResult OpenSerialPort(const std::string& path, const HolderSearch&) {
     PortOpenResult result;
     result.path = windows::PortNameOf(path);
     const HANDLE port =
-        ::CreateFileW(windows::Wide(result.path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+        ::CreateFileW(WideFromUtf8(result.path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                       OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
     if (port == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
@@ -268,15 +270,14 @@ std::string DescribeOpenFailure(const std::string& path, const PortOpenResult& r
                    (retrying ? ". Close that program; the link retries by itself."
                              : ". Close that program and try again.");
         case OpenFailure::NotFound:
-            return "Cannot open " + shown + ": the port has gone (" + windows::SystemText(code) +
-                   ").";
+            return "Cannot open " + shown + ": the port has gone (" + WindowsErrorText(code) + ").";
         case OpenFailure::NotATerminal:
             return "Cannot open " + shown + ": it is not a serial port.";
         case OpenFailure::NoPermission:
         case OpenFailure::Other:
             break;
     }
-    return "Cannot open " + shown + ": " + windows::SystemText(code) + ".";
+    return "Cannot open " + shown + ": " + WindowsErrorText(code) + ".";
 }
 
 void SleepMs(int ms) {

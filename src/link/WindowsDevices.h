@@ -1,6 +1,6 @@
 // What the Windows side of the link shares: the bridges as SetupAPI and the registry list them,
-// whether a COM port is there, and text between UTF-8 and the system's wide strings. Included
-// by the *Win32.cpp files only; defined in BridgeDiscoveryWin32.cpp.
+// and whether a COM port is there. Included by the *Win32.cpp files only; defined in
+// BridgeDiscoveryWin32.cpp.
 #pragma once
 
 #include <windows.h>
@@ -36,11 +36,5 @@ PortPresence ProbePort(const std::string& node);
 
 // A registry value of text, or nothing when the key or value is missing or is not text.
 std::optional<std::wstring> RegistryText(HKEY root, const std::wstring& key, const wchar_t* value);
-
-std::string Utf8(const std::wstring& wide);
-std::wstring Wide(const std::string& text);
-
-// The system's own words for an error code, in UTF-8, without the line end and full stop.
-std::string SystemText(DWORD code);
 
 }  // namespace vorna::windows

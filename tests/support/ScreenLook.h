@@ -1,12 +1,14 @@
 // Looking at the screen as a person would, for the tests on a real display (the X server tests,
 // and the window under Wine): what the screen shows once painting has settled, and whether a
-// label's text stands out from its background. Every look is saved as a PNG file in
-// VORNA_XSERVER_SHOTS (else xserver-shots/ in the build folder).
+// label's text stands out from its background; a modal box looked at and closed. Every look is
+// saved as a PNG file in VORNA_XSERVER_SHOTS (else xserver-shots/ in the build folder).
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QColor>
+#include <QDialog>
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
@@ -14,10 +16,12 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <map>
 
 namespace vorna::test {
@@ -115,6 +119,32 @@ inline ::testing::AssertionResult Readable(const QLabel* label, const QString& s
            << "\"" << label->text().toStdString() << "\" is not readable: " << strokes
            << " pixels stand out from its background " << QColor(background).name().toStdString()
            << ", at least " << needed << " needed (see " << shotName.toStdString() << ".png)";
+}
+
+// Runs `look` on the modal box that `open` puts up, then closes the box, so that a failed check
+// never leaves the test waiting on it.
+inline void WithModalBox(const std::function<void()>& open,
+                         const std::function<void(QWidget*)>& look) {
+    bool looked = false;
+    QTimer::singleShot(0, qApp, [&] {
+        QWidget* box = nullptr;
+        if (!QTest::qWaitFor(
+                [&] {
+                    box = QApplication::activeModalWidget();
+                    return box != nullptr && box->isVisible();
+                },
+                kScreenWaitMs)) {
+            ADD_FAILURE() << "no box came up";
+        } else if (!QTest::qWaitForWindowExposed(box, kScreenWaitMs)) {
+            ADD_FAILURE() << "the box never showed on the screen";
+        } else {
+            look(box);
+        }
+        if (auto* dialog = qobject_cast<QDialog*>(box)) dialog->done(0);
+        looked = true;
+    });
+    open();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return looked; }, kScreenWaitMs));
 }
 
 }  // namespace vorna::test

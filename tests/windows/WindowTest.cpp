@@ -8,16 +8,13 @@
 #include <QAbstractScrollArea>
 #include <QAction>
 #include <QApplication>
-#include <QDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
-#include <QTimer>
 
-#include <functional>
 #include <memory>
 
 #include "folders/Utf8Path.h"
@@ -39,6 +36,7 @@ using test::Grab;
 using test::kScreenWaitMs;
 using test::Readable;
 using test::Save;
+using test::WithModalBox;
 
 class WineWindowTest : public ::testing::Test {
 protected:
@@ -68,31 +66,6 @@ protected:
         window = std::make_unique<MainWindow>(options);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get(), kScreenWaitMs));
-    }
-
-    // Runs `look` on the modal box that `open` puts up, then closes the box.
-    static void WithModalBox(const std::function<void()>& open,
-                             const std::function<void(QWidget*)>& look) {
-        bool looked = false;
-        QTimer::singleShot(0, qApp, [&] {
-            QWidget* box = nullptr;
-            if (!QTest::qWaitFor(
-                    [&] {
-                        box = QApplication::activeModalWidget();
-                        return box != nullptr && box->isVisible();
-                    },
-                    kScreenWaitMs)) {
-                ADD_FAILURE() << "no box came up";
-            } else if (!QTest::qWaitForWindowExposed(box, kScreenWaitMs)) {
-                ADD_FAILURE() << "the box never showed on the screen";
-            } else {
-                look(box);
-            }
-            if (auto* dialog = qobject_cast<QDialog*>(box)) dialog->done(0);
-            looked = true;
-        });
-        open();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return looked; }, kScreenWaitMs));
     }
 
     std::unique_ptr<MainWindow> window;

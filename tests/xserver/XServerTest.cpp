@@ -10,7 +10,6 @@
 #include <QAbstractScrollArea>
 #include <QAction>
 #include <QApplication>
-#include <QDialog>
 #include <QDir>
 #include <QFontInfo>
 #include <QImage>
@@ -20,11 +19,9 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdlib>
-#include <functional>
 #include <map>
 #include <memory>
 
@@ -52,6 +49,7 @@ using test::OnScreen;
 using test::Part;
 using test::Readable;
 using test::Save;
+using test::WithModalBox;
 
 // Generous: Xvfb, the window manager and the link share two slow cores with other tests.
 constexpr int kWaitMs = test::kScreenWaitMs;
@@ -109,32 +107,6 @@ protected:
         QTest::mouseClick(window->Button(MainWindow::kIdcEscButton), Qt::LeftButton);
         EXPECT_EQ(window->CurrentPage(), MainWindow::Page::Setup);
         return static_cast<gui::EscSetupPage*>(window->PageWidget(MainWindow::Page::Setup));
-    }
-
-    // Runs `look` on the modal box that `open` puts up, then closes the box, so that a failed
-    // check never leaves the test waiting on it.
-    static void WithModalBox(const std::function<void()>& open,
-                             const std::function<void(QWidget*)>& look) {
-        bool looked = false;
-        QTimer::singleShot(0, qApp, [&] {
-            QWidget* box = nullptr;
-            if (!QTest::qWaitFor(
-                    [&] {
-                        box = QApplication::activeModalWidget();
-                        return box != nullptr && box->isVisible();
-                    },
-                    kWaitMs)) {
-                ADD_FAILURE() << "no box came up";
-            } else if (!QTest::qWaitForWindowExposed(box, kWaitMs)) {
-                ADD_FAILURE() << "the box never showed on the screen";
-            } else {
-                look(box);
-            }
-            if (auto* dialog = qobject_cast<QDialog*>(box)) dialog->done(0);
-            looked = true;
-        });
-        open();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return looked; }, kWaitMs));
     }
 
     test::TempDir dir;
