@@ -50,6 +50,14 @@ bool NamesNoDevice(DWORD error) {
 
 namespace windows {
 
+std::string PortNameOf(const std::string& path) {
+    const bool bare = path.size() > 3 && std::towupper(static_cast<wint_t>(path[0])) == L'C' &&
+                      std::towupper(static_cast<wint_t>(path[1])) == L'O' &&
+                      std::towupper(static_cast<wint_t>(path[2])) == L'M' &&
+                      path.find_first_not_of("0123456789", 3) == std::string::npos;
+    return bare ? "\\\\.\\" + path : path;
+}
+
 std::optional<std::wstring> RegistryText(HKEY root, const std::wstring& key, const wchar_t* value) {
     HKEY opened = nullptr;
     if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
