@@ -730,6 +730,7 @@ void MainWindow::ApplyScale(const SkinScale& scale) {
     linksPage_->SetScale(scale);
     setupPage_->SetScale(scale);
     firmwarePage_->SetScale(scale);
+    ForgetSkinBitmapsNotAt(scale);
     FitDeviceNote();
     // Nothing in the window grows with it, so it has one size: no resizing, no maximising.
     setFixedSize(central_->width(), central_->height() + menuBar()->sizeHint().height());

@@ -176,6 +176,26 @@ TEST_F(SkinTest, DrawingHappensOncePerNumber) {
     EXPECT_NE(AppIconPixmap(32).cacheKey(), AppIconPixmap(16).cacheKey());
 }
 
+TEST_F(SkinTest, OnlyTheDrawingsOfTheWindowsScaleAreKept) {
+    const SkinScale smaller(0.8);
+    const qint64 own = SkinBitmap(kBmpLinksPage).cacheKey();
+    const qint64 frame = SkinFrameBitmap(kBmpPresetFrame, QSize(300, 200)).cacheKey();
+    const qint64 scaled = SkinBitmap(kBmpLinksPage, smaller).cacheKey();
+    const qint64 other = SkinBitmap(kBmpLinksPage, SkinScale(0.6)).cacheKey();
+
+    ForgetSkinBitmapsNotAt(smaller);
+    EXPECT_EQ(SkinBitmap(kBmpLinksPage, smaller).cacheKey(), scaled);
+    EXPECT_NE(SkinBitmap(kBmpLinksPage, SkinScale(0.6)).cacheKey(), other);
+    EXPECT_NE(SkinBitmap(kBmpLinksPage).cacheKey(), own);
+    EXPECT_NE(SkinFrameBitmap(kBmpPresetFrame, QSize(300, 200)).cacheKey(), frame);
+
+    // At the skin's own size its own drawings are the ones kept.
+    const qint64 ownAgain = SkinBitmap(kBmpLinksPage).cacheKey();
+    ForgetSkinBitmapsNotAt(SkinScale());
+    EXPECT_EQ(SkinBitmap(kBmpLinksPage).cacheKey(), ownAgain);
+    EXPECT_NE(SkinBitmap(kBmpLinksPage, smaller).cacheKey(), scaled);
+}
+
 TEST_F(SkinTest, CaptionsSitOnTheRowsOfTheirControls) {
     // Left column: lists at page y 60 + 33 k, about 20 high; the picture starts at page y 64.
     std::vector<double> left;

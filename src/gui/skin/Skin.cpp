@@ -269,8 +269,13 @@ ScaledKey KeyOf(int id, QSize size, const SkinScale& scale) {
             qRound(scale.DevicePixelRatio() * 1000)};
 }
 
-QPixmap CachedScaled(int id, QSize size, Ground ground, const SkinScale& scale) {
+QHash<ScaledKey, QPixmap>& ScaledCache() {
     static QHash<ScaledKey, QPixmap> cache;
+    return cache;
+}
+
+QPixmap CachedScaled(int id, QSize size, Ground ground, const SkinScale& scale) {
+    QHash<ScaledKey, QPixmap>& cache = ScaledCache();
     const ScaledKey key = KeyOf(id, size, scale);
     auto found = cache.constFind(key);
     if (found != cache.constEnd()) return *found;
@@ -280,9 +285,14 @@ QPixmap CachedScaled(int id, QSize size, Ground ground, const SkinScale& scale) 
     return pixmap;
 }
 
-// Pixmaps belong to the GUI thread, and so does this cache: no lock.
+// Pixmaps belong to the GUI thread, and so do these caches: no lock.
 QHash<int, QPixmap>& BitmapCache() {
     static QHash<int, QPixmap> cache;
+    return cache;
+}
+
+QHash<QPair<int, QPair<int, int>>, QPixmap>& FrameCache() {
+    static QHash<QPair<int, QPair<int, int>>, QPixmap> cache;
     return cache;
 }
 
@@ -323,13 +333,25 @@ QPixmap SkinFrameBitmap(int id, QSize size) {
     const Entry* entry = FindEntry(id);
     if (entry == nullptr || !IsFrame(id) || size.isEmpty()) return {};
     if (size == entry->size) return SkinBitmap(id);
-    static QHash<QPair<int, QPair<int, int>>, QPixmap> cache;
+    QHash<QPair<int, QPair<int, int>>, QPixmap>& cache = FrameCache();
     const auto key = qMakePair(id, qMakePair(size.width(), size.height()));
     auto found = cache.constFind(key);
     if (found != cache.constEnd()) return *found;
     QPixmap pixmap = Render(size, entry->ground, [id, size](QPainter& p) { Paint(id, p, size); });
     cache.insert(key, pixmap);
     return pixmap;
+}
+
+void ForgetSkinBitmapsNotAt(const SkinScale& scale) {
+    if (!(scale == SkinScale())) {
+        BitmapCache().clear();
+        FrameCache().clear();
+    }
+    const ScaledKey kept = KeyOf(0, QSize(), scale);
+    ScaledCache().removeIf([&](const QHash<ScaledKey, QPixmap>::iterator& it) {
+        return it.key().layoutPermille != kept.layoutPermille ||
+               it.key().ratioPermille != kept.ratioPermille;
+    });
 }
 
 QPixmap AppIconPixmap(int size) {

@@ -93,6 +93,11 @@ QPixmap SkinFrameBitmap(int id, QSize size);
 // The same for a box of `size` skin pixels, drawn at `scale`.
 QPixmap SkinFrameBitmap(int id, QSize size, const SkinScale& scale);
 
+// Lets go of the drawings kept for any other scale than `scale`. The window calls it once its
+// widgets hold their pictures at a new scale, so that it keeps one set of pictures, not two
+// (those drawn before the screen was known are the size of the whole page).
+void ForgetSkinBitmapsNotAt(const SkinScale& scale);
+
 // The application icon (resource 128).
 QPixmap AppIconPixmap(int size);
 
