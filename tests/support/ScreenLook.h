@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QColor>
 #include <QDialog>
@@ -14,7 +15,9 @@
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -22,6 +25,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <initializer_list>
 #include <map>
 
 namespace vorna::test {
@@ -119,6 +123,26 @@ inline ::testing::AssertionResult Readable(const QLabel* label, const QString& s
            << "\"" << label->text().toStdString() << "\" is not readable: " << strokes
            << " pixels stand out from its background " << QColor(background).name().toStdString()
            << ", at least " << needed << " needed (see " << shotName.toStdString() << ".png)";
+}
+
+// The window shows `last` (the last controls of its page) whole, and no scroll bar shows but
+// the text panels' own, which scroll their text up and down.
+inline void ExpectWholeWithoutScrolling(QWidget* window, std::initializer_list<QWidget*> last) {
+    for (QWidget* widget : last) {
+        const QRect at(widget->mapTo(window, QPoint(0, 0)), widget->size());
+        EXPECT_TRUE(window->rect().contains(at)) << widget->objectName().toStdString();
+    }
+    for (const QScrollBar* bar : window->findChildren<QScrollBar*>()) {
+        if (!bar->isVisible()) continue;
+        // A scroll area keeps its bars in a container of its own.
+        QWidget* owner = bar->parentWidget();
+        if (owner != nullptr && qobject_cast<QAbstractScrollArea*>(owner) == nullptr) {
+            owner = owner->parentWidget();
+        }
+        const bool textPanel = qobject_cast<QPlainTextEdit*>(owner) != nullptr;
+        EXPECT_TRUE(textPanel && bar->orientation() == Qt::Vertical)
+            << "a scroll bar shows in " << bar->parentWidget()->metaObject()->className();
+    }
 }
 
 // Runs `look` on the modal box that `open` puts up, then closes the box, so that a failed check
