@@ -12,7 +12,7 @@ set -euo pipefail
 # build with it, ninja, xz-utils for the Qt archive, NSIS and zip for the installer and the
 # portable zip, unzip to look into it, and Wine (64-bit) to run the Windows programs and tests.
 packages=(g++ make cmake pkg-config libgtest-dev libgmock-dev googletest
-          qt6-base-dev fonts-liberation clang-format clang libclang-rt-dev
+          qt6-base-dev nettle-dev fonts-liberation clang-format clang libclang-rt-dev
           xvfb openbox dpkg-dev file desktop-file-utils appstream
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix ninja-build xz-utils nsis zip
           unzip wine wine64)

@@ -1,5 +1,6 @@
 // Writes the firmware images that ship in data/Firmware: one ESC image per ESC family and one
-// program card image, all made of made-up bytes. The same program always writes the same bytes,
+// program card image, all made of made-up bytes, and the manifest that lists them (the ESCs
+// each is for, its size and hash). The same program always writes the same bytes,
 // so the shipped files can be checked against a fresh run (the shipped-firmware test does).
 //
 //   vorna-make-firmware OUTDIR
@@ -17,6 +18,9 @@
 #include <vector>
 
 #include "firmware/FirmwareImages.h"
+#include "firmware/ImageHash.h"
+#include "firmware/ShippedImages.h"
+#include "protocol/ModelTypes.h"
 
 namespace {
 
@@ -26,14 +30,20 @@ struct EscRelease {
     const char* title;  // the firmware text the ESC then reports, and (see FileTitle) the file's
     std::uint8_t versionByte;  // identity byte 3 after the update
     std::size_t payloadBytes;
+    std::vector<int> families;  // the ESCs it is made for (identity byte 0)
+    vorna::Cells cells;
 };
 
 // Titles as the release notes (FirmwareInformation.txt) name them.
-constexpr EscRelease kEscReleases[] = {
-    {"Expert V1.70", 7, 14 * 1024},           // ZEN: 7 shows as 1.70
-    {"Stock V1.20", 2, 12 * 1024},            // CLASS: 2 shows as 1.20
-    {"Blinky V3.0_K7T_RX4", 0x14, 9 * 1024},  // ALTA: 0x14 is the zero-timing firmware
-    {"1:8 ESC R5 V2.0", 0, 16 * 1024},        // 1:8 R5: 0 shows as 2.0
+const EscRelease kEscReleases[] = {
+    // ZEN: 7 shows as 1.70
+    {"Expert V1.70", 7, 14 * 1024, {vorna::family::kZen}, vorna::Cells::Several},
+    // CLASS: 2 shows as 1.20
+    {"Stock V1.20", 2, 12 * 1024, {vorna::family::kStock}, vorna::Cells::Several},
+    // ALTA: 0x14 is the zero-timing firmware
+    {"Blinky V3.0_K7T_RX4", 0x14, 9 * 1024, {vorna::family::kAlta}, vorna::Cells::Several},
+    // 1:8 R5 and R5 V: 0 shows as 2.0
+    {"1:8 ESC R5 V2.0", 0, 16 * 1024, {vorna::family::kR5, vorna::family::kR5V}, vorna::Cells::Any},
 };
 
 struct CardRelease {
@@ -130,13 +140,34 @@ int main(int argc, char** argv) {
         return 3;
     }
     bool ok = true;
+    std::vector<vorna::ShippedImage> manifest;
+    const auto listed = [&manifest](std::string file, const std::string& text,
+                                    vorna::FirmwarePageLink::DeviceKind kind, std::size_t units) {
+        vorna::ShippedImage image;
+        image.file = std::move(file);
+        image.kind = kind;
+        image.size = text.size();
+        image.units = units;
+        image.sha256 = vorna::Sha256Hex(text);
+        manifest.push_back(std::move(image));
+        return &manifest.back();
+    };
     for (const EscRelease& release : kEscReleases) {
         const std::string text = vorna::MakeEscImage(EscPayload(release), 16, "\n");
-        ok = WriteFile(folder / (FileTitle(release.title) + ".mmc"), text) && ok;
+        const std::string file = FileTitle(release.title) + ".mmc";
+        ok = WriteFile(folder / file, text) && ok;
+        vorna::ShippedImage* image = listed(file, text, vorna::FirmwarePageLink::DeviceKind::Esc,
+                                            vorna::ParseEscImage(text).Value().records.size());
+        image->families = release.families;
+        image->cells = release.cells;
     }
     for (const CardRelease& release : kCardReleases) {
         const std::string text = vorna::MakeCardImage(CardBodies(release));
-        ok = WriteFile(folder / (FileTitle(release.title) + ".xup"), text) && ok;
+        const std::string file = FileTitle(release.title) + ".xup";
+        ok = WriteFile(folder / file, text) && ok;
+        listed(file, text, vorna::FirmwarePageLink::DeviceKind::Card,
+               vorna::ParseCardImage(text).Value().blocks.size());
     }
+    ok = WriteFile(folder / vorna::kManifestName, vorna::ManifestText(manifest)) && ok;
     return ok ? 0 : 3;
 }

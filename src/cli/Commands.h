@@ -3,6 +3,7 @@
 // `err`, and returns its exit code.
 #pragma once
 
+#include <filesystem>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ extern const char* const kUsage;
 
 struct Options {
     std::string port;
+    std::string dataDir;  // --data-dir: the shipped data in place of the program's own
     bool trace = false;
     int timeoutSec = 10;
     bool timeoutGiven = false;
@@ -25,6 +27,8 @@ struct Options {
 };
 
 BridgeLocation LocationFor(const Options& o);
+// The shipped data (Firmware/ and its manifest): --data-dir, else the program's data folder.
+std::filesystem::path ShippedDataFor(const Options& o);
 
 // What a wait saw of the link, for the line that says why nothing was identified. Noted after
 // every tick, on the link thread.

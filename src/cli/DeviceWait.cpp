@@ -4,6 +4,8 @@
 
 #include "cli/Commands.h"
 #include "cli/TerminalText.h"
+#include "folders/DataFolders.h"
+#include "folders/Utf8Path.h"
 #include "link/Text.h"
 
 namespace vorna::cli {
@@ -12,6 +14,10 @@ BridgeLocation LocationFor(const Options& o) {
     BridgeLocation location;
     location.fixedPath = o.port;
     return location;
+}
+
+std::filesystem::path ShippedDataFor(const Options& o) {
+    return o.dataDir.empty() ? ShippedDataFolder(ProgramFolder()) : PathFromUtf8(o.dataDir);
 }
 
 void LinkSeen::Note(ConnectionMonitor& m) {

@@ -11,7 +11,9 @@
 #include "cli/QuitSignals.h"
 #include "cli/TerminalText.h"
 #include "cli/TransferProgress.h"
+#include "firmware/FirmwareCatalogue.h"
 #include "firmware/FirmwareImages.h"
+#include "firmware/ShippedImages.h"
 #include "folders/Utf8Path.h"
 
 namespace vorna::cli {
@@ -46,28 +48,39 @@ std::optional<UpdateOutcome> RunUpdate(Session& session, Kind kind, TransferProg
     return outcome;
 }
 
-// A failed update in vornactl's words: what happened, whether the device works, what to do, and
-// the device's own text; exit 3 for a refused image (nothing sent), else 1.
-int Failed(const UpdateOutcome& outcome, const std::filesystem::path& image, std::ostream& err) {
-    err << FailureLines(outcome.message, outcome.next, outcome.deviceText, Utf8FromPath(image));
-    return outcome.result == UpdateOutcome::Result::Refused ? kExitFile : kExitDevice;
+// A failed update in vornactl's words: what happened, whether the device works, what to do
+// (`image` is the one to repair with; empty when none is known), and the device's own text;
+// exit 3 when nothing was sent for a file's sake (a refused image, no backup), else 1.
+int Failed(const UpdateOutcome& outcome, const std::string& image, std::ostream& err) {
+    err << FailureLines(outcome.message, outcome.next, outcome.deviceText, image);
+    using Result = UpdateOutcome::Result;
+    return outcome.result == Result::Refused || outcome.result == Result::NoBackup ? kExitFile
+                                                                                   : kExitDevice;
 }
 
 }  // namespace
 
 // Replaces the ESC's firmware with IMAGE (any .mmc file). The image is read and checked before
 // the port is opened: a refused image, or a suspect one without --force, exits 3 with no byte
-// sent. In Esc mode the ESC must be identified first (its settings are saved as a backup); with
-// --fix the update starts in Fix Mode, also without an identified ESC.
+// sent. In Esc mode the ESC must be identified first: an image made for another family is
+// refused without --other-family, and its settings are saved as a backup, without which the
+// update does not start unless --no-backup says so. With --fix the update starts in Fix Mode,
+// also without an identified ESC, where neither can be done.
 int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
     std::string imageArg;
     bool fix = false;
     bool force = false;
+    bool otherFamily = false;
+    bool noBackup = false;
     for (const std::string& a : o.args) {
         if (a == "--fix") {
             fix = true;
         } else if (a == "--force") {
             force = true;
+        } else if (a == "--other-family") {
+            otherFamily = true;
+        } else if (a == "--no-backup") {
+            noBackup = true;
         } else if (!a.empty() && a[0] == '-') {
             err << "vornactl: unknown argument to flash-esc: " << Shown(a) << "\n" << kUsage;
             return kExitUsage;
@@ -88,6 +101,18 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
         err << "vornactl: image refused: " << Shown(read.Refusal().Text())
             << "\nNothing was sent.\n";
         return kExitFile;
+    }
+    const std::filesystem::path dataFolder = ShippedDataFor(o);
+    const std::vector<ShippedImage> manifest = ReadManifest(dataFolder);
+    const std::size_t records = read.Value().records.size();
+    if (!force) {
+        if (const ImageCheck altered =
+                CheckImage(image, records, Kind::Esc, manifest, std::nullopt);
+            altered.origin == ImageCheck::Origin::Altered) {
+            err << "vornactl: " << Shown(CheckWords(altered, std::nullopt))
+                << "\nNothing was sent. Use --force to flash it anyway.\n";
+            return kExitFile;
+        }
     }
     if (read.Value().firstSuspectLine && !force) {
         const ImageRefusal suspect{Utf8FromPath(image), read.Value().firstSuspectLine, std::nullopt,
@@ -122,52 +147,108 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
         return rc;
     }
 
+    // Whom the image is for, against the ESC that answered (nothing can be told in Fix Mode).
+    std::optional<EscKind> esc;
+    if (!fix) esc = EscKindOf(session.firmware.Identity().data());
+    const ImageCheck check = CheckImage(image, records, Kind::Esc, manifest, esc);
+    const std::string fitWords = CheckWords(check, esc);
+    if (check.OtherFamily() && !otherFamily) {
+        err << "vornactl: " << Shown(fitWords)
+            << "\nNothing was sent. Use --other-family to flash it anyway.\n";
+        return kExitFile;
+    }
+    if (!fitWords.empty()) err << "vornactl: " << Shown(fitWords) << "\n";
+    if (fix) {
+        err << "vornactl: in Fix Mode the ESC's settings cannot be read, so no backup of them is "
+               "made.\n";
+    }
+    // After a failed update the ESC is repaired with a sound image made for it: not with this
+    // one when it was doubtful or made for other ESCs.
+    std::string repairImage = Utf8FromPath(image);
+    if (force || check.OtherFamily() || check.origin == ImageCheck::Origin::Altered) {
+        const std::optional<ShippedImage> sound =
+            esc ? ShippedImageFor(manifest, *esc) : std::nullopt;
+        repairImage =
+            sound ? Utf8FromPath(dataFolder / kFirmwareFolderName / PathFromUtf8(sound->file)) : "";
+    }
+
     // Each record may take its reply time-out and the read-back of its bytes.
-    const auto budget = std::chrono::seconds(o.timeoutSec + 10) +
-                        read.Value().records.size() * std::chrono::milliseconds(2500);
+    const auto budget =
+        std::chrono::seconds(o.timeoutSec + 10) + records * std::chrono::milliseconds(2500);
     const std::optional<UpdateOutcome> outcome = RunUpdate(
         session, Kind::Esc, progress,
         [&](DeviceStack& stack) {
             if (force) stack.Esc().confirmSuspect = [](const std::string&) { return true; };
+            if (noBackup) stack.Esc().confirmNoBackup = [](const std::string&) { return true; };
             stack.Esc().Request(image);
         },
         std::chrono::duration_cast<std::chrono::milliseconds>(budget));
     if (!outcome) {
         err << "vornactl: the update did not end in time; the ESC may now be without working "
                "firmware.\n"
-            << "vornactl: what to do: " << NextStepWords(NextStep::RepairEsc, Utf8FromPath(image))
-            << "\n";
+            << "vornactl: what to do: " << NextStepWords(NextStep::RepairEsc, repairImage) << "\n";
         return kExitDevice;
     }
-    if (!outcome->Done()) return Failed(*outcome, image, err);
-    out << "ESC firmware updated from " << Shown(Utf8FromPath(image)) << ".\n";
-    if (outcome->identified) {
-        out << "The ESC now reports: " << Shown(outcome->firmwareNow) << "\n";
+    if (!outcome->Done()) return Failed(*outcome, repairImage, err);
+    if (outcome->sameFirmware) {
+        out << "ESC firmware flashed again from " << Shown(Utf8FromPath(image))
+            << ": the ESC reports " << Shown(outcome->firmwareNow)
+            << ", the version the image holds and the one it had before.\n";
     } else {
-        out << "The ESC took every record but did not answer the check after the update, so its "
-               "new firmware could not be confirmed.\n";
+        out << "ESC firmware updated from " << Shown(Utf8FromPath(image)) << ".\n";
+        if (outcome->identified) {
+            out << "The ESC now reports: " << Shown(outcome->firmwareNow) << "\n";
+        } else {
+            out << "The ESC took every record but did not answer the check after the update, so "
+                   "its new firmware could not be confirmed.\n";
+        }
     }
     if (!outcome->backup.path.empty()) {
         out << "Its settings from before the update are saved in " << Shown(outcome->backup.path)
             << ".\n";
     } else if (!outcome->backup.error.empty()) {
-        out << "Its settings could not be saved before the update: " << Shown(outcome->backup.error)
-            << "\n";
+        out << "Its settings were not saved before the update (--no-backup): "
+            << Shown(outcome->backup.error) << "\n";
     }
     return kExitOk;
 }
 
 int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
-    if (o.args.size() != 1) {
+    std::vector<std::string> files;
+    bool force = false;
+    for (const std::string& a : o.args) {
+        if (a == "--force") {
+            force = true;
+        } else if (!a.empty() && a[0] == '-') {
+            err << "vornactl: unknown argument to flash-card: " << Shown(a) << "\n" << kUsage;
+            return kExitUsage;
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (files.size() != 1) {
         err << "vornactl: flash-card takes one card image\n" << kUsage;
         return kExitUsage;
     }
-    const std::filesystem::path imagePath = PathFromUtf8(o.args[0]);
+    const std::filesystem::path imagePath = PathFromUtf8(files[0]);
     // Checked before the port is even opened: a refused image never reaches the card.
     const ImageResult<CardImage> image = ReadCardImage(imagePath);
     if (!image.Ok()) {
         err << "vornactl: " << Shown(image.Refusal().Text()) << "; nothing was sent.\n";
         return kExitFile;
+    }
+    // A card image has no end mark: a copy of the shipped image cut at a block's end reads as a
+    // whole image, and only its size and hash give it away.
+    const std::vector<ShippedImage> manifest = ReadManifest(ShippedDataFor(o));
+    const ImageCheck check =
+        CheckImage(imagePath, image.Value().blocks.size(), Kind::Card, manifest, std::nullopt);
+    if (check.origin == ImageCheck::Origin::Altered && !force) {
+        err << "vornactl: " << Shown(CheckWords(check, std::nullopt))
+            << "\nNothing was sent. Use --force to flash it anyway.\n";
+        return kExitFile;
+    }
+    if (const std::string sizes = CardSizeWords(check, manifest); !sizes.empty()) {
+        err << "vornactl: " << Shown(sizes) << "\n";
     }
 
     TransferProgress progress(err, o.errTerminal);
@@ -187,7 +268,7 @@ int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
         err << "vornactl: the program card update did not end in time.\n";
         return kExitDevice;
     }
-    if (!outcome->Done()) return Failed(*outcome, imagePath, err);
+    if (!outcome->Done()) return Failed(*outcome, Utf8FromPath(imagePath), err);
     out << outcome->message << "\n";
     return kExitOk;
 }

@@ -18,7 +18,8 @@ const char* const kUsage =
     "  vornactl [--port PATH] [--trace] [--timeout SEC] set \"NAME=VALUE\" ...\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] defaults\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] flash-esc IMAGE.mmc [--fix] [--force]\n"
-    "  vornactl [--port PATH] [--trace] [--timeout SEC] flash-card IMAGE.xup\n"
+    "           [--other-family] [--no-backup]\n"
+    "  vornactl [--port PATH] [--trace] [--timeout SEC] flash-card IMAGE.xup [--force]\n"
     "  vornactl [--port PATH] doctor\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] report FILE\n"
     "  vornactl simulate esc --model N | card  [--link PATH] [--line-rate] [--fault NAME]\n"
@@ -26,8 +27,12 @@ const char* const kUsage =
     "Without --port the first CP210x bridge (USB 10c4:ea60) is used. --timeout takes 1 to 3600\n"
     "seconds (default 10). read -o FILE replaces FILE only once the settings were read.\n"
     "flash-esc and flash-card check the image before anything is sent; --force flashes an ESC\n"
-    "image with a doubtful record. Their progress goes to standard error: a bar on a terminal,\n"
-    "else a line per percentage.\n"
+    "image with a doubtful record, or an image named like a shipped one that is not it.\n"
+    "flash-esc refuses an image made for another ESC family unless --other-family is given, and\n"
+    "in Esc mode saves the ESC's settings first: when they cannot be saved it stops, unless\n"
+    "--no-backup is given. Their progress goes to standard error: a bar on a terminal, else a\n"
+    "line per percentage. --data-dir DIR reads the shipped images' list from DIR/Firmware\n"
+    "instead of the program's data folder.\n"
     "doctor says what stands between you and the port (driver, udev rule, permission, another\n"
     "program holding it) and what to do; it exits 0 when the port can be opened, else 1.\n"
     "report FILE writes a text for support: version, system, the doctor's findings and the\n"
@@ -51,6 +56,8 @@ int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::os
         const bool hasValue = i + 1 < args.size();
         if (a == "--port" && hasValue) {
             o.port = args[++i];
+        } else if (a == "--data-dir" && hasValue) {
+            o.dataDir = args[++i];
         } else if (a == "--trace") {
             o.trace = true;
         } else if (a == "--timeout") {

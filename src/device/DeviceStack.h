@@ -38,6 +38,8 @@ public:
     void Tick();
 
     ConnectionMonitor& Monitor() { return monitor_; }
+    // A write's read-back is still to come; safe from any thread.
+    bool ReadBackPending() const { return monitor_.Transfer().VerifyPending(); }
     UsbUart& Link() { return link_; }
     LinkThread& Thread() { return thread_; }
     EscUpdate& Esc() { return esc_; }

@@ -1,11 +1,14 @@
 #include "firmware/CardUpdate.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <utility>
 
 #include "firmware/FirmwareImages.h"
+#include "firmware/IdentityTexts.h"
 #include "firmware/UpdateStop.h"
+#include "protocol/Commands.h"
 #include "protocol/Messages.h"
 #include "protocol/SettingsTransfer.h"
 
@@ -89,7 +92,10 @@ void CardUpdate::Transfer(const std::filesystem::path& file, UpdateOutcome& outc
     const ImageResult<CardImage> read = ReadCardImage(file);
     if (!read.Ok()) {
         outcome.result = Result::Refused;
-        outcome.message = std::string(msg::kReadFileError) + "\n" + read.Refusal().Text();
+        outcome.message = std::string(msg::kReadFileError) + "\n" + read.Refusal().Text() +
+                          "\nNothing was sent: the program card is unchanged.";
+        // The page shows the refusal, not the end of an earlier update.
+        page_.ShowUpdateStatus(Kind::Card, FirmwarePageLink::UpdateStatus::Failed);
         return;
     }
     const CardImage& image = read.Value();
@@ -157,13 +163,33 @@ void CardUpdate::Transfer(const std::filesystem::path& file, UpdateOutcome& outc
     // The card starts its new firmware once the last block is in.
     Pause(kStartPauseMs);
     page_.ShowUpdateStatus(Kind::Card, FirmwarePageLink::UpdateStatus::Finished);
-    cardReplaced_();
     link_.PurgeAndClear();
+    const std::optional<std::string> now = NewFirmware();
+    cardReplaced_();  // the poll identifies the card afresh and shows what it now holds
     timer_.StartTimer(kPollPeriodMs);
     outcome.result = Result::Finished;
     outcome.firmware = Firmware::Replaced;
+    outcome.next = NextStep::None;
     outcome.message = "Program card firmware updated: " + std::to_string(image.bytes.size()) +
                       " bytes in " + std::to_string(count) + " blocks.";
+    if (now) {
+        outcome.identified = true;
+        outcome.firmwareNow = *now;
+        outcome.message += " The card now reports " + *now + ".";
+    } else {
+        outcome.message +=
+            " The card did not answer when asked for its firmware afterwards, so its new version "
+            "could not be read; the lamp shows once it answers again.";
+    }
+}
+
+std::optional<std::string> CardUpdate::NewFirmware() {
+    // The card's identity exchange, as the poll asks it.
+    if (link_.SendCommandByte(cmd::kIdentify) != LinkResult::Ok) return std::nullopt;
+    if (link_.ReadReply(7, kIdentifyReplyMs) != LinkResult::Ok) return std::nullopt;
+    IdentityBytes identity{};
+    std::copy_n(link_.rxBuffer.begin(), identity.size(), identity.begin());
+    return CardFirmwareText(identity.data());
 }
 
 bool CardUpdate::Handshake(std::uint8_t code, std::uint8_t wanted, int firstWaitMs,

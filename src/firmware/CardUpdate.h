@@ -43,6 +43,8 @@ public:
     // its new firmware (ms).
     static constexpr int kBlockPauseMs = 5;
     static constexpr int kStartPauseMs = 1000;
+    // How long the card may take to answer for its identity once its new firmware runs (ms).
+    static constexpr int kIdentifyReplyMs = 500;
 
 private:
     // Sends `code` until the card answers `wanted`: the first answer within `firstWaitMs`,
@@ -50,6 +52,8 @@ private:
     bool Handshake(std::uint8_t code, std::uint8_t wanted, int firstWaitMs, const char*& failure,
                    const char* sendFailed, const char* noAnswer);
     void Transfer(const std::filesystem::path& file, UpdateOutcome& outcome);
+    // The firmware text the card reports after the update; none when it does not answer.
+    std::optional<std::string> NewFirmware();
     void Stop(UpdateOutcome& outcome, const std::string& step, const char* deviceText,
               UpdateOutcome::Firmware firmware);
 

@@ -21,6 +21,7 @@ constexpr std::uint8_t kEnterUpdate = 0x39, kEnterUpdateReply = 0x61;
 constexpr std::uint8_t kStartUpdate = 0x31, kStartUpdateReply = 0x01;
 using Firmware = UpdateOutcome::Firmware;
 using Result = UpdateOutcome::Result;
+constexpr const char* kNothingSent = "Nothing was sent: the ESC is unchanged.";
 
 // Whether the ESC can be used, by what its firmware is now.
 const char* Usable(Firmware firmware) {
@@ -40,14 +41,23 @@ const char* Usable(Firmware firmware) {
 }
 
 // The sentence about the settings backup, when there is one to tell of.
-std::string BackupText(const SettingsBackup& backup) {
+std::string BackupText(const SettingsBackup& backup, bool fix) {
     if (!backup.path.empty()) {
         return "\nThe ESC's settings from before the update are saved in " + backup.path + ".";
     }
     if (!backup.error.empty()) {
-        return "\nIts settings could not be saved before the update: " + backup.error;
+        return "\nIts settings were not saved before the update: " + backup.error;
     }
+    if (fix) return "\nIn Fix Mode the ESC's settings cannot be read, so no backup was made.";
     return {};
+}
+
+// The firmware an image holds, as the ESC names it once it runs it: the file's title, with the
+// "1-8" that stands for "1:8" in file names.
+std::string FirmwareOfImageName(const std::filesystem::path& file) {
+    std::string title = Utf8FromPath(file.stem());
+    if (title.rfind("1-8 ", 0) == 0) title[1] = ':';
+    return title;
 }
 
 }  // namespace
@@ -95,7 +105,8 @@ UpdateOutcome EscUpdate::Run() {
         if (!read.Ok()) {
             outcome.result = Result::Refused;
             outcome.next = NextStep::None;
-            outcome.message = std::string(msg::kReadFileError) + "\n" + read.Refusal().Text();
+            outcome.message = std::string(msg::kReadFileError) + "\n" + read.Refusal().Text() +
+                              "\n" + kNothingSent;
         } else if (const EscImage& image = read.Value(); image.firstSuspectLine) {
             const ImageRefusal suspect{Utf8FromPath(file), image.firstSuspectLine, std::nullopt,
                                        image.suspectProblem};
@@ -103,16 +114,21 @@ UpdateOutcome EscUpdate::Run() {
             if (!confirmSuspect) {
                 outcome.result = Result::Refused;
                 outcome.next = NextStep::None;
-                outcome.message = "The image does not look sound; not flashed.\n" + line;
+                outcome.message =
+                    "The image does not look sound; not flashed.\n" + line + "\n" + kNothingSent;
             } else if (!confirmSuspect(line)) {
                 outcome.result = Result::Declined;  // said no: nothing more to say
                 outcome.next = NextStep::None;
             } else {
-                Transfer(image, outcome);
+                Transfer(file, image, outcome);
             }
         } else {
-            Transfer(image, outcome);
+            Transfer(file, image, outcome);
         }
+    }
+    if (outcome.result == Result::Refused || outcome.result == Result::NoBackup) {
+        // The page shows the refusal, not the end of an earlier update.
+        firmware_.ShowUpdateStatus(kEsc, FirmwarePageLink::UpdateStatus::Failed);
     }
     firmware_.ClearUpdateRequest(kEsc);
     requestedFile_.reset();
@@ -122,17 +138,39 @@ UpdateOutcome EscUpdate::Run() {
 void EscUpdate::Stop(UpdateOutcome& outcome, const std::string& step, const char* deviceText,
                      Firmware firmware) {
     StopUpdate(link_, outcome, "ESC", step, deviceText, firmware,
-               Usable(firmware) + BackupText(outcome.backup), NextStep::RepairEsc);
+               Usable(firmware) + BackupText(outcome.backup, isFixMode_ && isFixMode_()),
+               NextStep::RepairEsc);
     firmware_.ShowUpdateStatus(kEsc, FirmwarePageLink::UpdateStatus::Failed);
     timer_.StartTimer(kPollPeriodMs);
 }
 
-void EscUpdate::Transfer(const EscImage& image, UpdateOutcome& outcome) {
+bool EscUpdate::BackedUp(bool identified, UpdateOutcome& outcome) {
+    if (!backup) return true;
+    std::string why;
+    if (!identified || !setup_.HasValidRecord()) {
+        why = "the ESC's settings have not been read.";
+    } else {
+        outcome.backup = backup();
+        if (!outcome.backup.path.empty()) return true;
+        why = outcome.backup.error;
+    }
+    // A new firmware may start from its factory settings: without the backup the user's
+    // settings would be gone for good, so that is the user's choice, not ours.
+    if (confirmNoBackup && confirmNoBackup(why)) return true;
+    outcome.result = confirmNoBackup ? Result::Declined : Result::NoBackup;
+    outcome.next = NextStep::None;
+    outcome.message = "The ESC's settings could not be saved before the update: " + why +
+                      "\nSo the update did not start. " + kNothingSent;
+    return false;
+}
+
+void EscUpdate::Transfer(const std::filesystem::path& file, const EscImage& image,
+                         UpdateOutcome& outcome) {
     // The settings of the ESC the page shows, saved before its firmware is replaced.
     // In Fix Mode no settings are read, so what the page holds is not this ESC's.
     const bool fix = isFixMode_ && isFixMode_();
     const bool identified = !fix && link_.GetDeviceState() == DeviceState::Connected;
-    if (backup && identified && setup_.HasValidRecord()) outcome.backup = backup();
+    if (!fix && !BackedUp(identified, outcome)) return;
     const IdentityBytes before = firmware_.Identity();
     if (identified) outcome.firmwareBefore = firmware_.CurrentFirmwareText();
     outcome.total = image.total;
@@ -198,32 +236,41 @@ void EscUpdate::Transfer(const EscImage& image, UpdateOutcome& outcome) {
 
     outcome.firmware = Firmware::Replaced;
     outcome.result = Result::Finished;
+    outcome.next = NextStep::None;  // nothing left to do after a finished update
     if (!now) {
         outcome.message =
             "The firmware update finished: the ESC took every record, but it did not answer the "
             "check afterwards, so its new firmware could not be confirmed." +
-            BackupText(outcome.backup);
+            BackupText(outcome.backup, fix);
         return;
     }
     outcome.identified = true;
+    TakeNewIdentity(*now, outcome);
     if (identified && *now == before) {
-        // Taken whole and acknowledged, yet the same firmware answers: not called an update.
+        // Taken whole and acknowledged, yet the same firmware answers. When the image holds
+        // that very firmware, this was a re-flash and all is well; otherwise it did not take,
+        // and flashing the same image again would end the same way.
+        if (outcome.firmwareNow == FirmwareOfImageName(file)) {
+            outcome.sameFirmware = true;
+            outcome.message = "ESC firmware flashed again: the ESC reports " + outcome.firmwareNow +
+                              ", the version the image holds and the one it had before." +
+                              BackupText(outcome.backup, fix);
+            return;
+        }
         outcome.result = Result::Unchanged;
         outcome.firmware = Firmware::Untouched;
-        outcome.next = NextStep::TryAgain;
-        TakeNewIdentity(*now, outcome);
         outcome.message =
-            "The ESC took every record of the image, but it still reports the "
-            "firmware it had before (" +
+            "The ESC took every record of the image, but it still reports the firmware it had "
+            "before (" +
             outcome.firmwareNow +
-            "). If the image holds that same firmware, nothing is wrong; "
-            "otherwise the update did not take." +
-            BackupText(outcome.backup);
+            "). If the image holds that same version, re-flashing it is fine and nothing more "
+            "needs doing; otherwise the ESC did not take the new firmware: check that the image "
+            "is the one meant for it." +
+            BackupText(outcome.backup, fix);
         return;
     }
-    TakeNewIdentity(*now, outcome);
     outcome.message = "ESC firmware updated. The ESC now reports: " + outcome.firmwareNow + "." +
-                      BackupText(outcome.backup);
+                      BackupText(outcome.backup, fix);
 }
 
 std::optional<IdentityBytes> EscUpdate::PostUpdateCheck() {

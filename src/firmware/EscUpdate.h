@@ -36,9 +36,12 @@ public:
     // Asked, with the image's first suspect line, whether to flash it anyway. Not set: a
     // suspect image is refused.
     std::function<bool(const std::string&)> confirmSuspect;
-    // Saves the settings of the connected ESC; called before the handshake when the setup page
-    // holds a valid record of it. Not set: no backup.
+    // Saves the settings of the connected ESC before the handshake. In Esc mode an update does
+    // not start without that backup unless `confirmNoBackup`, asked with the reason, says yes
+    // (not set: it refuses). Not set: no backup is made or asked for (the update alone, in
+    // tests of the wire exchange).
     std::function<SettingsBackup()> backup;
+    std::function<bool(const std::string& why)> confirmNoBackup;
 
     // Reply time-outs of the wire exchange (ms).
     static constexpr int kHandshakeReplyMs = 1000;
@@ -49,7 +52,10 @@ public:
 
 private:
     bool Connected(UpdateOutcome& outcome);
-    void Transfer(const EscImage& image, UpdateOutcome& outcome);
+    // The backup before an update in Esc mode; false when there is none and the user did not
+    // want to go on without it (the outcome then says so).
+    bool BackedUp(bool identified, UpdateOutcome& outcome);
+    void Transfer(const std::filesystem::path& file, const EscImage& image, UpdateOutcome& outcome);
     // The update stopped: `step` in plain words, the device's own text, and what the firmware
     // is now.
     void Stop(UpdateOutcome& outcome, const std::string& step, const char* deviceText,

@@ -1,5 +1,9 @@
 #include "firmware/FirmwarePageModel.h"
 
+#include "firmware/FirmwareImages.h"
+#include "firmware/ShippedImages.h"
+#include "folders/Utf8Path.h"
+
 namespace vorna {
 
 void FirmwarePageModel::SetListener(Listener listener) {
@@ -103,7 +107,7 @@ std::string FirmwarePageModel::InformationText() const {
 }
 
 FirmwarePageModel::StartClick FirmwarePageModel::ClickStart(
-    ImageKind kind, const std::optional<std::string>& chosenEntry) {
+    ImageKind kind, const std::optional<std::string>& chosenEntry, bool suspectAccepted) {
     StartClick click;
     if (!chosenEntry) {
         click.message = std::string(kind == ImageKind::Card ? kSelectCardFirmwareMessage
@@ -117,15 +121,71 @@ FirmwarePageModel::StartClick FirmwarePageModel::ClickStart(
     std::unique_lock lock(mutex_);
     Selection& selection = selections_[static_cast<std::size_t>(kind)];
     selection.name = name;
-    // The catalogue knows the file behind the entry (which folder, and "abcmmc" is not
-    // "abcmmc.mmc"); an entry it does not know is looked for among the shipped images.
-    const FirmwareImage* image = catalogue_.Find(kind, *chosenEntry);
-    selection.path = image ? image->path : dataFolder_ / kFirmwareFolderName / name;
+    selection.path = PathOf(kind, *chosenEntry);
     selection.requested = true;
+    selection.suspectAccepted = suspectAccepted;
     click.accepted = true;
     lock.unlock();
     Notify();
     return click;
+}
+
+std::filesystem::path FirmwarePageModel::PathOf(ImageKind kind, const std::string& entry) const {
+    // The catalogue knows the file behind the entry (which folder, and "abcmmc" is not
+    // "abcmmc.mmc"); an entry it does not know is looked for among the shipped images.
+    if (const FirmwareImage* image = catalogue_.Find(kind, entry)) return image->path;
+    const std::size_t start = entry.find_first_not_of(' ');
+    const std::string name = (start == std::string::npos ? std::string() : entry.substr(start)) +
+                             "." + std::string(ImageExtension(kind));
+    return dataFolder_ / kFirmwareFolderName / PathFromUtf8(name);
+}
+
+FirmwarePageModel::ImageReview FirmwarePageModel::ReviewImage(ImageKind kind,
+                                                              const std::string& entry,
+                                                              bool fixMode) const {
+    ImageReview review;
+    std::filesystem::path dataFolder;
+    std::optional<EscKind> esc;
+    {
+        std::lock_guard lock(mutex_);
+        review.path = PathOf(kind, entry);
+        dataFolder = dataFolder_;
+        if (kind == ImageKind::Esc && !fixMode) esc = EscKindOf(identityBytes_.data());
+    }
+    const std::vector<ShippedImage> manifest = ReadManifest(dataFolder);
+    std::size_t units = 0;
+    if (kind == ImageKind::Esc) {
+        const ImageResult<EscImage> read = ReadEscImage(review.path);
+        if (!read.Ok()) {
+            review.refusal = read.Refusal().Text();
+            return review;
+        }
+        units = read.Value().records.size();
+        if (read.Value().firstSuspectLine) {
+            review.suspect = ImageRefusal{Utf8FromPath(review.path), read.Value().firstSuspectLine,
+                                          std::nullopt, read.Value().suspectProblem}
+                                 .Text();
+        }
+    } else {
+        const ImageResult<CardImage> read = ReadCardImage(review.path);
+        if (!read.Ok()) {
+            review.refusal = read.Refusal().Text();
+            return review;
+        }
+        units = read.Value().blocks.size();
+    }
+    const ImageCheck check = CheckImage(review.path, units, kind, manifest, esc);
+    review.fitWords = CheckWords(check, esc);
+    if (kind == ImageKind::Card) review.sizeWords = CardSizeWords(check, manifest);
+    review.otherFamily = check.OtherFamily();
+    review.altered = check.origin == ImageCheck::Origin::Altered;
+    return review;
+}
+
+bool FirmwarePageModel::SuspectImageAccepted(ImageKind kind) const {
+    std::lock_guard lock(mutex_);
+    const Selection& selection = selections_[static_cast<std::size_t>(kind)];
+    return selection.requested && selection.suspectAccepted;
 }
 
 bool FirmwarePageModel::UpdateRequested(ImageKind kind) const {
@@ -142,6 +202,7 @@ void FirmwarePageModel::ClearUpdateRequest(ImageKind kind) {
     {
         std::lock_guard lock(mutex_);
         selections_[static_cast<std::size_t>(kind)].requested = false;
+        selections_[static_cast<std::size_t>(kind)].suspectAccepted = false;
     }
     Notify();
 }

@@ -68,7 +68,26 @@ public:
         bool accepted = false;
         std::string message;  // to show with an OK button when not empty
     };
-    StartClick ClickStart(ImageKind kind, const std::optional<std::string>& chosenEntry);
+    // `suspectAccepted`: the user saw the image's doubtful record and chose to flash it, so the
+    // update does not ask again.
+    StartClick ClickStart(ImageKind kind, const std::optional<std::string>& chosenEntry,
+                          bool suspectAccepted = false);
+
+    // What the page asks before a click requests an update: the chosen image read and checked
+    // as the update will read it, whom it is made for, and the words for what was found.
+    struct ImageReview {
+        std::filesystem::path path;
+        std::string refusal;    // why it cannot be flashed at all; nothing is sent
+        std::string suspect;    // an ESC image's first doubtful record, when it has one
+        std::string fitWords;   // whom it is for, when that is not the attached ESC or unknown
+        std::string sizeWords;  // a card image beside the shipped one's size
+        bool otherFamily = false;
+        bool altered = false;  // named like a shipped image but not it
+    };
+    // `fixMode`: the ESC cannot say its family. Reads the image file.
+    ImageReview ReviewImage(ImageKind kind, const std::string& entry, bool fixMode) const;
+    // Whether the requested update's doubtful image was accepted with the click.
+    bool SuspectImageAccepted(ImageKind kind) const;
 
     // Read by the link thread, which clears a request when the update it started has ended, and
     // by the window, which ignores clicks while any is set.
@@ -82,10 +101,14 @@ public:
     std::filesystem::path SelectedImagePath(ImageKind kind) const override;
 
 private:
+    // The file behind a list entry, under the lock.
+    std::filesystem::path PathOf(ImageKind kind, const std::string& entry) const;
+
     struct Selection {
         std::string name;
         std::filesystem::path path;
         bool requested = false;
+        bool suspectAccepted = false;
         UpdateStatus status = UpdateStatus::Ready;
         int progress = -1;
         std::optional<BytesSent> sent;

@@ -22,38 +22,51 @@ std::string EscVersion(std::uint8_t v) {
 
 }  // namespace
 
+std::string_view FamilyName(int family) {
+    switch (family) {
+        case family::kR5:
+            return "1:8 ESC R5";
+        case family::kR5V:
+            return "1:8 ESC R5 V";
+        case family::kZen:
+            return "VORNA ZEN";
+        case family::kStock:
+            return "VORNA CLASS SPEC";
+        case family::kAlta:
+            return "VORNA ALTA";
+        default:
+            return {};
+    }
+}
+
 void ApplyEscIdentity(EscIdentityTexts& texts, const std::uint8_t identity[7]) {
     const std::uint8_t familyCode = identity[0];
     const std::uint8_t hardware = identity[2];
     const std::uint8_t version = identity[3];
 
     if (hardware == 0x83 && familyCode == family::kR5) {
-        texts.model = "1:8 ESC R5";
+        texts.model = FamilyName(familyCode);
         texts.firmware = "1:8 ESC R5 V" + Format("%.1f", version * 0.1 + 2);
         return;
     }
     if (hardware == 0x83 && familyCode == family::kR5V) {
-        texts.model = "1:8 ESC R5 V";
+        texts.model = FamilyName(familyCode);
         texts.firmware = "1:8 ESC R5 V2.0";
         return;
     }
 
-    const char* model = nullptr;
     const char* hardwareText = nullptr;
     const char* firmwareName = nullptr;  // "Expert", "Stock", "Blinky"
     switch (familyCode) {
         case family::kZen:
-            model = "VORNA ZEN";
             hardwareText = hardware == 0x82 ? "Kelvaran-1S V1.1MD" : "Kelvaran V1.1MD";
             firmwareName = "Expert";
             break;
         case family::kStock:
-            model = "VORNA CLASS SPEC";
             hardwareText = "Kelvaran V1.1ST";
             firmwareName = "Stock";
             break;
         case family::kAlta:
-            model = "VORNA ALTA";
             hardwareText = "Kelvaran V1.1BK";
             firmwareName = "Blinky";
             break;
@@ -79,7 +92,7 @@ void ApplyEscIdentity(EscIdentityTexts& texts, const std::uint8_t identity[7]) {
     if (familyCode == family::kAlta && hardware == 0x83 && IsBlinkyRx4Firmware(identity)) {
         firmware = kBlinkyRx4FirmwareText;
     }
-    texts.model = model;
+    texts.model = FamilyName(familyCode);
     texts.hardware = hardwareText;
     texts.firmware = std::move(firmware);
 }

@@ -22,6 +22,10 @@ struct EscIdentityTexts {
 // to do when the device goes.
 void ApplyEscIdentity(EscIdentityTexts& texts, const std::uint8_t identity[7]);
 
+// The model text of an ESC family (identity byte 0): "VORNA ZEN"; empty for a family we do not
+// know.
+std::string_view FamilyName(int family);
+
 // The program card's model text.
 inline constexpr std::string_view kCardModelText = "VORNA PROGRAM CARD";
 

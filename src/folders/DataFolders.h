@@ -17,6 +17,9 @@ inline constexpr const char* kDataFolderName = "vorna-link";
 // was looked for.
 std::filesystem::path ShippedDataFolder(const std::filesystem::path& programFolder);
 
+// The folder of the running program's executable; empty when the system does not say.
+std::filesystem::path ProgramFolder();
+
 // Linux: $XDG_DATA_HOME/vorna-link, or ~/.local/share/vorna-link when XDG_DATA_HOME is unset
 // or not an absolute path (the XDG rule). Windows: %LOCALAPPDATA%\VORNA Link, as the shell
 // names that folder. Empty when there is none. Not created here.

@@ -15,6 +15,12 @@ fs::path UserDataFolder() {
     return fs::path(home) / ".local" / "share" / kDataFolderName;
 }
 
+fs::path ProgramFolder() {
+    std::error_code ec;
+    const fs::path program = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::path() : program.parent_path();
+}
+
 std::string WhyNoUserDataFolder() {
     return "neither XDG_DATA_HOME nor HOME is set";
 }

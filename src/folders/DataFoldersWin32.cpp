@@ -5,6 +5,8 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include <string>
+
 #include "folders/DataFolders.h"
 
 namespace vorna {
@@ -26,6 +28,17 @@ fs::path UserDataFolder() {
     }
     ::CoTaskMemFree(found);
     return folder;
+}
+
+fs::path ProgramFolder() {
+    std::wstring name(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+        if (length == 0) return {};
+        if (length < name.size()) return fs::path(name.substr(0, length)).parent_path();
+        name.resize(name.size() * 2);  // cut short: ask again with more room
+    }
 }
 
 std::string WhyNoUserDataFolder() {

@@ -7,13 +7,27 @@ namespace vorna::gui {
 LinkController::LinkController(BridgeLocation location, EscSetupModel& setup,
                                FirmwarePageModel& firmware, QObject* parent)
     : QObject(parent), setupNews_(setup), stack_(std::move(location), setup, firmware, *this) {
-    stack_.Esc().confirmSuspect = [this](const std::string& where) {
+    stack_.Esc().confirmSuspect = [this, &firmware](const std::string& where) {
+        // Asked already when the page's start picture was clicked.
+        if (firmware.SuspectImageAccepted(ImageKind::Esc)) return true;
         const QString question =
             "This firmware image does not look sound:\n" + QString::fromStdString(where) +
             "\n\nFlashing a damaged image can leave the ESC without working firmware. Flash it "
             "anyway?";
         return AwaitAnswer([&](quint64 ticket) { emit questionRequested(ticket, question); });
     };
+    stack_.Esc().confirmNoBackup = [this](const std::string& why) {
+        const QString question =
+            "The ESC's settings could not be saved before the update: " +
+            QString::fromStdString(why) +
+            "\n\nThe new firmware may start from its factory settings, and without a backup "
+            "yours would have to be set again by hand. Update the firmware without a backup?";
+        return AwaitAnswer([&](quint64 ticket) { emit questionRequested(ticket, question); });
+    };
+}
+
+bool LinkController::ReadBackPending() const {
+    return stack_.ReadBackPending();
 }
 
 LinkController::~LinkController() {

@@ -34,6 +34,8 @@ public:
     void ChooseEsc();
     void ChooseProgramCard();
     void ChooseFixMode();
+    // A write's pairs are sent and the read-back that ends it is still to come (any thread).
+    bool ReadBackPending() const;
     // Runs `job` on the link thread between ticks.
     void Post(std::function<void(ConnectionMonitor&)> job);
 

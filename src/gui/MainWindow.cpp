@@ -406,7 +406,10 @@ void MainWindow::ConnectLink() {
     firmwareNews_ = std::make_unique<FirmwareModelNews>(firmware_);
     connect(firmwareNews_.get(), &FirmwareModelNews::changed, this, &MainWindow::ShowFirmwareNews);
     // At once, not on the news that follows: the very next input must find the window guarded.
-    connect(firmwarePage_, &FirmwarePage::updateRequested, this, &MainWindow::ApplyUpdateGuard);
+    connect(firmwarePage_, &FirmwarePage::updateRequested, this, &MainWindow::ApplyTransferGuard);
+    connect(setupPage_, &EscSetupPage::transferRequested, this, &MainWindow::ApplyTransferGuard);
+    // A write ends with its read-back on a later tick, which no model news announces.
+    connect(link_.get(), &LinkController::ticked, this, &MainWindow::ApplyTransferGuard);
     connect(link_.get(), &LinkController::portProblem, this, [this](const QString& text) {
         // Not modal for the link: it keeps retrying while the user reads this.
         OpenPlainBox(this, QMessageBox::Warning, text);
@@ -467,6 +470,7 @@ void MainWindow::Tell(QWidget* parent, const QString& text, bool errorIcon) {
 void MainWindow::OnDeviceModeChanged(DeviceMode mode, bool escPageEnabled, bool firmwarePageEnabled,
                                      bool selectLinksPage) {
     mode_ = mode;
+    firmwarePage_->SetFixMode(mode == DeviceMode::Fix);
     ShowModeChecks();
     if (selectLinksPage) SelectLinksPage();
     escPageEnabled_ = escPageEnabled;
@@ -484,7 +488,7 @@ void MainWindow::OnDeviceModeChanged(DeviceMode mode, bool escPageEnabled, bool 
     ShowHint();
     if (mode_ != DeviceMode::Esc) RestProgress();
     ShowDeviceState();
-    ApplyUpdateGuard();
+    ApplyTransferGuard();
 }
 
 // The hint says which device is chosen, or asks for one (blinking, see Blink).
@@ -576,7 +580,7 @@ void MainWindow::ShowDeviceState() {
 
 void MainWindow::ShowFirmwareNews() {
     firmwarePage_->ShowChanges();
-    ApplyUpdateGuard();
+    ApplyTransferGuard();
 }
 
 bool MainWindow::UpdateBusy() const {
@@ -585,22 +589,30 @@ bool MainWindow::UpdateBusy() const {
            firmware_.Status(ImageKind::Card) == FirmwarePageLink::UpdateStatus::Running;
 }
 
+bool MainWindow::TransferBusy() const {
+    return UpdateBusy() || setup_.WriteRequested() || setup_.DefaultRequested() ||
+           link_->ReadBackPending();
+}
+
 bool MainWindow::MayEndSessionNow() const {
     return !UpdateBusy() && !setup_.WriteRequested();
 }
 
-// While an update is requested or running nothing may change the Device mode, the page or the
-// settings, nor start another update: the update owns the link and the page shows its progress.
-// Disabled rather than ignored, so the keyboard cannot reach them either.
-void MainWindow::ApplyUpdateGuard() {
-    updateGuard_ = UpdateBusy();
-    const bool free = !updateGuard_;
+// While a transfer is requested or running nothing may change the Device mode or the page's
+// values, nor start or queue another transfer: a restore clicked during a send would undo it
+// the moment it was verified. While an update runs the page stays too: the update owns the
+// link and the page shows its progress. Disabled rather than ignored, so the keyboard cannot
+// reach them either.
+void MainWindow::ApplyTransferGuard() {
+    const bool free = !TransferBusy();
     for (QAction* a : {escAction_, cardAction_, fixAction_, importAction_}) a->setEnabled(free);
+    const bool pagesFree = !UpdateBusy();
     // The current page's button stays as it is, so the page shown stays marked.
-    linksButton_->setEnabled(free || page_ == Page::Links);
-    escButton_->setEnabled((free || page_ == Page::Setup) && escPageEnabled_);
-    firmwareButton_->setEnabled((free || page_ == Page::Firmware) && firmwarePageEnabled_);
+    linksButton_->setEnabled(pagesFree || page_ == Page::Links);
+    escButton_->setEnabled((pagesFree || page_ == Page::Setup) && escPageEnabled_);
+    firmwareButton_->setEnabled((pagesFree || page_ == Page::Firmware) && firmwarePageEnabled_);
     firmwarePage_->SetStartEnabled(free);
+    setupPage_->SetTransferUnderWay(!free);
 }
 
 void MainWindow::ShowModeChecks() {
@@ -769,6 +781,8 @@ void MainWindow::CloseWithoutAsking() {
     if (UpdateBusy()) {
         if (!toldWaitingForUpdate_) {
             std::fprintf(stderr, "vorna-link: waiting for the firmware update to end\n");
+            // The window says it too: whoever asked it to close sees why it stays.
+            OpenPlainBox(this, QMessageBox::Information, kCloseWaitsText);
             toldWaitingForUpdate_ = true;
         }
         return;

@@ -119,9 +119,14 @@ public:
     // (and says so once on standard error): ask again after it.
     void CloseWithoutAsking();
 
-    // A firmware update is requested or running: the window cannot be closed, and the Device
-    // menu, File import, the page buttons and the start pictures take no input.
+    // A firmware update is requested or running: the window cannot be closed, and the page
+    // buttons take no input either.
     bool UpdateBusy() const;
+    // Something is on its way to or from the device: a settings write or its read-back, a
+    // restore, or a firmware update. Nothing that talks to the device or changes the page's
+    // values takes input meanwhile: the Device menu, File import, SEND and DEFAULT, the lists
+    // and setup sheets, the start pictures.
+    bool TransferBusy() const;
     // Nothing would be cut off if the session ended now: no firmware update requested or
     // running, no settings write requested or being sent.
     bool MayEndSessionNow() const;
@@ -132,6 +137,9 @@ public:
     static constexpr char kRestoreUnderWayQuestion[] =
         "The ESC is restoring its factory settings right now.\n\nClose the program once it "
         "has?";
+    static constexpr char kCloseWaitsText[] =
+        "The program closes as soon as the firmware update has finished: an interrupted update "
+        "can leave the device without working firmware.";
     static constexpr char kCloseRefusedText[] =
         "A firmware update is running. Please wait until it has finished before closing the "
         "program: an interrupted update can leave the device without working firmware.";
@@ -176,7 +184,7 @@ private:
     void OrderKeyboardRoute();
     std::array<QWidget*, 3> PagesInOrder() const;
     void CentreOnScreen();
-    void ApplyUpdateGuard();
+    void ApplyTransferGuard();
 
 public:
     // File menu: "Import Settings" and "Export Settings".
@@ -234,7 +242,6 @@ private:
     std::deque<std::function<void()>> waitingLinkBoxes_;
     bool escPageEnabled_ = false;
     bool firmwarePageEnabled_ = false;
-    bool updateGuard_ = false;
     bool toldWaitingForUpdate_ = false;
     bool placed_ = false;
     bool linkStopped_ = false;

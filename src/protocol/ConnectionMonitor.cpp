@@ -106,6 +106,8 @@ void ConnectionMonitor::EndRestore(RestoreOutcome outcome) {
 }
 
 void ConnectionMonitor::EndUpdate(const UpdateOutcome& outcome) {
+    // An ESC that answered after its update was shown, in Fix Mode too: the next mode clears it.
+    if (outcome.identified) identityShown_ = true;
     UpdateStatusLamps();
     ++ended_;
     view_.UpdateEnded(outcome);

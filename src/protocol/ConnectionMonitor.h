@@ -57,6 +57,7 @@ public:
     const std::string& OddAnswer() const { return oddAnswer_; }
 
     SettingsTransfer& Transfer() { return transfer_; }
+    const SettingsTransfer& Transfer() const { return transfer_; }
     UsbUart& Link() { return link_; }
     void SetFirmwareUpdates(FirmwareUpdates* updates) { updates_ = updates; }
     // How many procedures have ended so far (a write, a restore, an update): a tick that

@@ -72,10 +72,11 @@ struct [[nodiscard]] UpdateOutcome {
         Refused,    // the image was refused: nothing was sent
         NoDevice,   // no link or no device to update: nothing was sent
         Declined,   // the user chose not to flash a doubtful image: nothing was sent
+        NoBackup,   // the ESC's settings could not be saved first, so nothing was sent
         Failed,     // the update stopped (the device did not answer as it should)
         LinkLost,   // the link went away during the update
         Unchanged,  // every record was taken, but the ESC reports the firmware it had before
-        Finished,
+        Finished,   // (also when the image held the very firmware the ESC had: a re-flash)
     };
     // What the device's firmware is now, as far as can be told.
     enum class Firmware { Untouched, MayBeIncomplete, Incomplete, Replaced };
@@ -92,6 +93,7 @@ struct [[nodiscard]] UpdateOutcome {
     std::string firmwareBefore;  // the ESC's firmware text before the update, when known
     std::string firmwareNow;     // ... and after, when it answered the check
     SettingsBackup backup;
+    bool sameFirmware = false;  // Finished: the image held the firmware the ESC already had
     bool Done() const { return result == Result::Finished; }
 };
 

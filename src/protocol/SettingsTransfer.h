@@ -3,6 +3,7 @@
 // whether a request stays for the next tick.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -33,6 +34,7 @@ public:
     // Sends the page's settings: Sent when every pair went out (the read-back on the next tick,
     // VerifyWrite, ends the write), else how it ended.
     WriteOutcome WriteSettings();
+    // Read from any thread: the window keeps its controls still until the read-back is over.
     bool VerifyPending() const { return verifyPending_; }
     WriteOutcome VerifyWrite();
     // Saves the ESC's settings (the `backup` hook), then has the ESC restore its factory
@@ -65,7 +67,7 @@ private:
     // afresh.
     WriteOutcome LinkLost(int acknowledged, int pairs);
 
-    bool verifyPending_ = false;
+    std::atomic<bool> verifyPending_{false};
     bool becUnconfirmed_ = false;  // the write's BEC pair got no confirmation
     bool lastReadFailed_ = false;
     int pairsSent_ = 0;

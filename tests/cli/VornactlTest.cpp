@@ -361,6 +361,35 @@ TEST_F(VornactlTest, FlashEscSendsADoubtfulImageOnlyWithForce) {
     EXPECT_NE(r.out.find("saved in " + (dir / "data").string()), std::string::npos) << r.out;
 }
 
+TEST_F(VornactlTest, FlashEscRefusesAnotherFamilysImageAndAnUpdateWithoutItsBackup) {
+    sim::SimulatedEsc esc(Link(), 16);  // a VORNA ZEN
+    ASSERT_TRUE(esc.Start());
+    const fs::path data = fs::path(VORNA_SOURCE_DIR) / "data";
+    const fs::path r5 = data / "Firmware" / "1-8 ESC R5 V2.0.mmc";
+    CliRun r = Vornactl({"--port", Link(), "--data-dir", data.string(), "flash-esc", r5.string()});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_NE(r.err.find("made for the 1:8 ESC R5"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Nothing was sent. Use --other-family"), std::string::npos) << r.err;
+    EXPECT_TRUE(esc.UpdateRecords().empty());
+
+    // The user's data folder cannot take the backup: nothing is flashed without --no-backup.
+    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    fs::create_directories(dir / "data" / "vorna-link");
+    test::WriteText(dir / "data" / "vorna-link" / "backups", "");
+    const fs::path own = dir / "Expert V1.80.mmc";
+    test::WriteText(own, MakeEscImage({8, 1, 2, 3}));
+    r = Vornactl({"--port", Link(), "--data-dir", data.string(), "flash-esc", own.string()});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_NE(r.err.find("could not be saved before the update"), std::string::npos) << r.err;
+    EXPECT_EQ(esc.UpdatesFinished(), 0);
+    r = Vornactl({"--port", Link(), "flash-esc", own.string(), "--no-backup"});
+    ::unsetenv("XDG_DATA_HOME");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(esc.UpdatesFinished(), 1);
+    EXPECT_NE(r.out.find("were not saved before the update (--no-backup)"), std::string::npos)
+        << r.out;
+}
+
 TEST_F(VornactlTest, JsonListsEveryUsedSetting) {
     sim::SimulatedEsc esc(Link(), 8);
     ASSERT_TRUE(esc.Start());
@@ -405,6 +434,20 @@ TEST_F(VornactlTest, FlashCardWritesTheImageOrSaysWhyNot) {
         << r.err;
     EXPECT_EQ(r.out, "");  // no success line after a failure
     EXPECT_EQ(Occurrences(r.err, "crc error"), 1) << r.err;
+
+    // Half the shipped card image, cut at a block's end, reads as a whole image: only its name,
+    // size and hash give it away.
+    card.SetFault(sim::Fault::None);
+    const fs::path data = fs::path(VORNA_SOURCE_DIR) / "data";
+    const std::string shipped = test::ReadText(data / "Firmware" / "VORNA JVX V2.30.xup");
+    const auto blocks = ParseCardImage(shipped).Value().blocks;
+    const fs::path cut = dir / "VORNA JVX V2.30.xup";
+    test::WriteText(cut, shipped.substr(0, blocks[blocks.size() / 2].offset * 2));
+    const std::size_t heard = card.Commands().size();
+    r = Vornactl({"--port", Link("card"), "--data-dir", data.string(), "flash-card", cut.string()});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_NE(r.err.find("cut short"), std::string::npos) << r.err;
+    EXPECT_EQ(card.Commands().size(), heard);
 }
 
 }  // namespace

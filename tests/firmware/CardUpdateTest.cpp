@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "firmware/FirmwareImages.h"
+#include "firmware/IdentityTexts.h"
 #include "protocol/Messages.h"
 #include "support/TestSupport.h"
 
@@ -87,11 +88,14 @@ TEST_F(CardUpdateTest, ImageIsFlashedWholeAndTheCardIsIdentifiedAfresh) {
     const std::string text = MakeCardImage(GoodBodies());
     Connect(text);
     rig->Tick();
-    // A success is said too, as an ESC update's is.
+    // A success is said too, as an ESC update's is, with the version the card reports once it
+    // runs the image (the simulated card's is the first block's third data byte).
+    const std::uint8_t now[7] = {0, 0, 0, 0, 0, ParseCardImage(text).Value().bytes[4], 0};
     EXPECT_EQ(rig->view.Texts(Event::Message),
               std::vector<std::string>{"Program card firmware updated: " +
                                        std::to_string(ParseCardImage(text).Value().bytes.size()) +
-                                       " bytes in 3 blocks."});
+                                       " bytes in 3 blocks. The card now reports " +
+                                       CardFirmwareText(now) + "."});
     EXPECT_EQ(card->Flashed(), ParseCardImage(text).Value().bytes);
     EXPECT_EQ(card->BlocksReceived(), 3);
     EXPECT_EQ(rig->firmware.Status(kCard), Status::Finished);
@@ -156,9 +160,10 @@ TEST_F(CardUpdateTest, NothingIsSentForARefusedImageOrWithoutTheCard) {
     const auto refusal = ReadCardImage(dir / "data" / "Firmware" / "card.xup");
     ASSERT_FALSE(refusal.Ok());
     EXPECT_EQ(refused.result, UpdateOutcome::Result::Refused);
-    EXPECT_EQ(refused.message, std::string(msg::kReadFileError) + "\n" + refusal.Refusal().Text());
+    EXPECT_EQ(refused.message, std::string(msg::kReadFileError) + "\n" + refusal.Refusal().Text() +
+                                   "\nNothing was sent: the program card is unchanged.");
     EXPECT_FALSE(rig->firmware.UpdateRequested(kCard));
-    EXPECT_EQ(rig->firmware.Status(kCard), Status::Ready);
+    EXPECT_EQ(rig->firmware.Status(kCard), Status::Failed);  // the refusal shows
     EXPECT_TRUE(rig->TimerRunning());
 
     // A card that stopped answering is not asked into its update mode.

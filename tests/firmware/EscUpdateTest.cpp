@@ -80,6 +80,7 @@ TEST_F(EscUpdateTest, AnImageIsFlashedTheEscIdentifiedAfreshAndItsSettingsKept) 
     ASSERT_EQ(rig->view.Updates().size(), 1u);
     const UpdateOutcome outcome = rig->view.Updates()[0];
     EXPECT_EQ(outcome.result, Result::Finished);
+    EXPECT_EQ(outcome.next, NextStep::None);  // a finished update leaves nothing to do
     EXPECT_TRUE(outcome.identified);
     EXPECT_EQ(outcome.firmwareBefore, "Expert V1.50");
     EXPECT_EQ(esc.CurrentIdentity()[3], 7);  // the image's first data byte
@@ -102,7 +103,7 @@ TEST_F(EscUpdateTest, AnImageIsFlashedTheEscIdentifiedAfreshAndItsSettingsKept) 
     EXPECT_EQ(rig->firmware.Identity()[3], 7);
 }
 
-TEST_F(EscUpdateTest, TheSameFirmwareAfterwardsIsNotCalledAnUpdate) {
+TEST_F(EscUpdateTest, TheSameFirmwareAfterwardsIsAReflashOnlyWhenTheImageHoldsIt) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     Connect();
@@ -110,9 +111,53 @@ TEST_F(EscUpdateTest, TheSameFirmwareAfterwardsIsNotCalledAnUpdate) {
     EXPECT_EQ(esc.UpdatesFinished(), 1);
     EXPECT_EQ(outcome.result, Result::Unchanged);
     EXPECT_FALSE(outcome.Done());
+    // Flashing it again would end the same way: no advice to.
+    EXPECT_EQ(outcome.next, NextStep::None);
     EXPECT_NE(outcome.message.find("still reports the firmware it had before (Expert V1.50)"),
               std::string::npos)
         << outcome.message;
+    EXPECT_NE(outcome.message.find("re-flashing it is fine"), std::string::npos);
+
+    // Named for the version it holds, the image was meant to put that very version back.
+    const auto same = dir / "Expert V1.50.mmc";
+    test::WriteText(same, MakeEscImage({5, 1, 2, 3}));
+    rig->Tick(2);
+    const UpdateOutcome again = Flash(same);
+    EXPECT_EQ(again.result, Result::Finished);
+    EXPECT_TRUE(again.sameFirmware);
+    EXPECT_EQ(again.next, NextStep::None);
+}
+
+TEST_F(EscUpdateTest, AnUpdateInEscModeDoesNotStartWithoutItsBackupUnlessTheUserSaysSo) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    Connect();
+    // The user's data folder cannot take the backup: "backups" is a file.
+    const std::filesystem::path backups = BackupFolder();
+    std::filesystem::create_directories(backups.parent_path());
+    test::WriteText(backups, "not a folder");
+    const auto file = Image(MakeEscImage({7, 1, 2, 3}));
+    esc.ClearLogs();
+    UpdateOutcome outcome = Flash(file);
+    EXPECT_EQ(outcome.result, Result::NoBackup);
+    EXPECT_NE(outcome.message.find("Nothing was sent"), std::string::npos) << outcome.message;
+    EXPECT_TRUE(esc.Commands().empty());
+    EXPECT_EQ(rig->firmware.Status(kEsc), Status::Failed);
+
+    std::string asked;
+    rig->stack.Esc().confirmNoBackup = [&](const std::string& why) {
+        asked = why;
+        return false;
+    };
+    EXPECT_EQ(Flash(file).result, Result::Declined);
+    EXPECT_FALSE(asked.empty());
+    EXPECT_TRUE(esc.Commands().empty());
+
+    rig->stack.Esc().confirmNoBackup = [](const std::string&) { return true; };
+    outcome = Flash(file);
+    EXPECT_EQ(outcome.result, Result::Finished) << outcome.message;
+    EXPECT_NE(outcome.message.find("were not saved"), std::string::npos) << outcome.message;
+    std::filesystem::remove(backups);
 }
 
 TEST_F(EscUpdateTest, AFailedStepSaysWhatTheEscHoldsAndWhatToDo) {
@@ -227,7 +272,8 @@ TEST_F(EscUpdateTest, ARefusedDeclinedOrSuspectImageSendsNoByte) {
     EXPECT_TRUE(outcome.message.empty());
     EXPECT_NE(asked.find("line 1"), std::string::npos);
     EXPECT_TRUE(esc.Commands().empty());
-    EXPECT_EQ(rig->firmware.Status(kEsc), Status::Ready);
+    // The page shows the refusal, not what an earlier update ended with.
+    EXPECT_EQ(rig->firmware.Status(kEsc), Status::Failed);
     EXPECT_TRUE(rig->link.IsOpen());
 }
 

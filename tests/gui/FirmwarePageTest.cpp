@@ -210,6 +210,7 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return messages.size() == 2; }, 5000));
     EXPECT_TRUE(messages[1].contains("saved in " + QString::fromStdString((dir / "user").string())))
         << messages[1].toStdString();
+    EXPECT_FALSE(messages[1].contains("What to do")) << messages[1].toStdString();
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return page->Box(FirmwarePage::kIdcEscFirmware)->text().endsWith("1.70"); }, 10000));
     // Identified afresh: version 1.70 makes it a type 5 ESC, whose settings are read.
@@ -218,14 +219,16 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
         10000));
     EXPECT_EQ(messages.size(), 2u);
 
-    // A damaged image is asked about (No by default here), nothing is sent and, said no to, the
-    // update ends without another box.
+    // A damaged image is asked about in the one question before the update (No by default
+    // here): said no to, nothing is sent and no other box follows.
     esc.ClearLogs();
     Start(*w, ImageKind::Esc, " Damaged");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && questions.size() == 3; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && questions.size() == 2; }, 20000));
     QCoreApplication::processEvents();
     EXPECT_EQ(messages.size(), 2u);
-    EXPECT_TRUE(questions[2].contains("Damaged.mmc, line 1")) << questions[2].toStdString();
+    EXPECT_TRUE(questions[1].startsWith("Warning: This image does not look sound:"))
+        << questions[1].toStdString();
+    EXPECT_TRUE(questions[1].contains("Damaged.mmc, line 1"));
     const auto sent = esc.Commands();
     EXPECT_EQ(std::count(sent.begin(), sent.end(), 0x39), 0);
 
@@ -263,10 +266,66 @@ TEST_F(FirmwareWindowTest, CardUpdateFromThePage) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w); }, 30000));
     EXPECT_EQ(page->StatusBitmap(ImageKind::Card), gui::kBmpStatusFinished);
     EXPECT_EQ(card.Flashed(), ParseCardImage(image).Value().bytes);
-    // Identified afresh, the card shows its new firmware.
+    // Identified afresh, the card shows its new firmware, and the box that said it was updated
+    // named it.
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return page->Box(FirmwarePage::kIdcCardFirmware)->text() == "VORNA JVX V1.40"; },
         10000));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].contains("The card now reports VORNA JVX V1.40."))
+        << messages[0].toStdString();
+}
+
+// Before the question is asked, the image is read and checked: one that cannot be flashed is
+// refused with no question, one made for another ESC is said so in the question itself.
+TEST_F(FirmwareWindowTest, AnImageIsCheckedBeforeTheQuestionThatNamesAnotherFamily) {
+    const std::string whole = MakeEscImage({0x15, 1, 2, 3, 4, 5, 6, 7}, 4);
+    Write(dir / "Firmware" / "Cut.mmc", whole.substr(0, whole.find(":00000001FF")));
+    Write(dir / "Firmware" / "Blinky V3.1.mmc", whole);  // for the ALTA, not this ZEN
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    auto w = Open();
+    w->Action(MainWindow::kIdmEsc)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
+    FirmwarePage* page = Page(*w);
+    esc.ClearLogs();
+
+    Start(*w, ImageKind::Esc, " Cut");
+    EXPECT_TRUE(questions.empty());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].contains("Cut.mmc")) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].endsWith("Nothing was sent: the ESC is unchanged."));
+    EXPECT_EQ(page->StatusBitmap(ImageKind::Esc), gui::kBmpStatusFailed);
+    EXPECT_FALSE(w->UpdateBusy());
+
+    Start(*w, ImageKind::Esc, " Blinky V3.1");
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_TRUE(questions[0].startsWith("Warning: This image is made for the VORNA ALTA"))
+        << questions[0].toStdString();
+    EXPECT_TRUE(questions[0].contains("the ESC attached is a VORNA ZEN"));
+    EXPECT_TRUE(questions[0].contains("Update the ESC's firmware anyway?"));
+    EXPECT_FALSE(w->UpdateBusy());  // said no to
+    QCoreApplication::processEvents();
+    const auto sent = esc.Commands();
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), 0x39), 0);
+}
+
+// An ESC flashed in Fix Mode answers afterwards; its firmware text is no card's.
+TEST_F(FirmwareWindowTest, AfterAFixModeUpdateProgramCardShowsNoEscFirmware) {
+    Write(dir / "Firmware" / "Expert V1.70.mmc", MakeEscImage({7, 1, 2, 3}));
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    auto w = Open();
+    w->Action(MainWindow::kIdmFixMode)->trigger();
+    FirmwarePage* page = Page(*w);
+    Start(*w, ImageKind::Esc, " Expert V1.70");
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_TRUE(questions[0].contains("no backup of them is made")) << questions[0].toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && messages.size() == 1; }, 30000));
+    EXPECT_TRUE(page->Box(FirmwarePage::kIdcEscFirmware)->text().endsWith("1.70"));
+    w->Action(MainWindow::kIdmProgramCard)->trigger();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return page->Box(FirmwarePage::kIdcEscFirmware)->text().isEmpty(); }, 10000));
 }
 
 }  // namespace

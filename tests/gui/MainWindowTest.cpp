@@ -300,6 +300,38 @@ TEST_F(MainWindowTest, WriteShowsProgressAndMessagesWaitForTheUser) {
     EXPECT_EQ(esc.WritesEnded(), 1);
 }
 
+// A restore clicked during a send would undo it the moment it was verified: while the send
+// runs, nothing that talks to the ESC or changes the page's values takes input.
+TEST_F(MainWindowTest, NothingElseCanBeStartedWhileASendRuns) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    auto w = Open(Link());
+    w->Action(gui::MainWindow::kIdmEsc)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
+    auto* page = dynamic_cast<gui::EscSetupPage*>(w->PageWidget(MainWindow::Page::Setup));
+    w->SelectEscPage();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->DefaultButton()->isEnabled(); }, 10000));
+    ASSERT_TRUE(page->List(ParamId::DragBrake)->isEnabled());
+
+    page->SendButton()->click();
+    EXPECT_FALSE(page->DefaultButton()->isEnabled());
+    EXPECT_FALSE(page->SendButton()->isEnabled());
+    EXPECT_FALSE(page->List(ParamId::DragBrake)->isEnabled());
+    EXPECT_FALSE(page->List(ParamId::SetupSheet)->isEnabled());
+    for (const int id : {MainWindow::kIdmEsc, MainWindow::kIdmProgramCard, MainWindow::kIdmFixMode,
+                         MainWindow::kIdmImportSettings}) {
+        EXPECT_FALSE(w->Action(id)->isEnabled()) << id;
+    }
+    EXPECT_FALSE(page->SendNotReadyWhy().isEmpty());
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 20000));
+    EXPECT_EQ(messages[0].text, "Settings sent and verified");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->DefaultButton()->isEnabled(); }, 10000));
+    EXPECT_TRUE(page->List(ParamId::DragBrake)->isEnabled());
+    EXPECT_TRUE(w->Action(MainWindow::kIdmImportSettings)->isEnabled());
+    EXPECT_EQ(esc.WritesEnded(), 1);
+}
+
 TEST_F(MainWindowTest, UnsentChangesAreAskedAboutBeforeAModeChangeOrClose) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());

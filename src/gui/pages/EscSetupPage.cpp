@@ -410,6 +410,7 @@ void EscSetupPage::RestoreDefaults() {
     // nothing can be restored yet.
     if (!model_.HasValidRecord()) {
         model_.RequestDefaults();
+        emit transferRequested();
         return;
     }
     const std::filesystem::path folder = BackupFolder();
@@ -419,8 +420,16 @@ void EscSetupPage::RestoreDefaults() {
             "be replaced. They are saved first in %1.")
             .arg(QString::fromStdString(Utf8FromPath(folder)));
     if (!(confirm_ ? confirm_(window(), question) : DefaultConfirm(window(), question))) return;
+    // A transfer that began while the question was open goes first and alone.
+    if (!SendReady()) return;
     // The link saves the ESC's settings before it restores anything, and says where.
     model_.RequestDefaults();
+    emit transferRequested();
+}
+
+void EscSetupPage::RequestWrite() {
+    model_.RequestWrite();
+    emit transferRequested();
 }
 
 bool EscSetupPage::MayDiscardUnsentChanges() {
@@ -451,7 +460,8 @@ void EscSetupPage::ShowChanges(unsigned changes) {
                 state.modelType != 0 && (!ofModel.enabled || ofModel.entries.empty());
             if (lists) {
                 // A setting the ESC does not take from the PC shows its value, dimmed.
-                list->setEnabled(option.enabled && option.writable && !notUsed);
+                list->setEnabled(option.enabled && option.writable && !notUsed &&
+                                 !transferUnderWay_);
                 QString tip;
                 if (notUsed) {
                     tip = QStringLiteral("This ESC has no %1 setting.")
@@ -643,7 +653,7 @@ void EscSetupPage::LoadChosenSheet() {
 void EscSetupPage::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     const bool overPicture =
-        sendReady_ && (StrictlyInside(sendRect_, at) || StrictlyInside(defaultRect_, at));
+        SendReady() && (StrictlyInside(sendRect_, at) || StrictlyInside(defaultRect_, at));
     if (overPicture != handCursor_) {
         handCursor_ = overPicture;
         if (overPicture) {
@@ -662,13 +672,38 @@ void EscSetupPage::BuildKeyboardButtons() {
     connect(defaultButton_, &PictureButton::clicked, this, &EscSetupPage::RestoreDefaults);
     sendButton_ = KeyboardButtonOver(this, sendRect_, "SEND SETTING");
     placement_.Add(sendButton_, kSendPlace);
-    connect(sendButton_, &PictureButton::clicked, this, [this] { model_.RequestWrite(); });
+    connect(sendButton_, &PictureButton::clicked, this, &EscSetupPage::RequestWrite);
 }
 
 void EscSetupPage::SetSendReady(bool ready, const QString& why) {
     sendNotReadyWhy_ = ready ? QString() : why;
     if (ready == sendReady_) return;
+    const bool before = SendReady();
     sendReady_ = ready;
+    if (SendReady() != before) ShowSendReady();
+}
+
+void EscSetupPage::SetTransferUnderWay(bool underWay) {
+    if (underWay == transferUnderWay_) return;
+    const bool before = SendReady();
+    transferUnderWay_ = underWay;
+    if (SendReady() != before) ShowSendReady();
+    // The lists go still with SEND; afterwards they take again what the model allows.
+    if (underWay) {
+        for (const auto& [id, list] : lists_) list->setEnabled(false);
+    } else {
+        ShowChanges(SetupModelNews::kLists);
+    }
+}
+
+const QString& EscSetupPage::SendNotReadyWhy() const {
+    static const QString kUnderWay = QStringLiteral(
+        "The ESC is busy with a transfer: wait until it has ended and its outcome is shown.");
+    return transferUnderWay_ ? kUnderWay : sendNotReadyWhy_;
+}
+
+void EscSetupPage::ShowSendReady() {
+    const bool ready = SendReady();
     sendButton_->setEnabled(ready);
     defaultButton_->setEnabled(ready);
     ShowSendPictures();
@@ -683,7 +718,7 @@ void EscSetupPage::ShowSendPictures() {
     for (const auto& [id, bitmap] : {std::pair{kIdcSendPicture, kBmpSendSetting},
                                      std::pair{kIdcDefaultPicture, kBmpDefaultSetting}}) {
         const QPixmap picture = SkinBitmap(bitmap, placement_.Scale());
-        pictures_.at(id)->setPixmap(sendReady_ ? picture : Dimmed(picture));
+        pictures_.at(id)->setPixmap(SendReady() ? picture : Dimmed(picture));
     }
 }
 
@@ -692,8 +727,8 @@ bool EscSetupPage::event(QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);
         for (const QRect& r : {sendRect_, defaultRect_}) {
-            if (!sendReady_ && !sendNotReadyWhy_.isEmpty() && StrictlyInside(r, help->pos())) {
-                QToolTip::showText(help->globalPos(), sendNotReadyWhy_, this, r);
+            if (!SendReady() && !SendNotReadyWhy().isEmpty() && StrictlyInside(r, help->pos())) {
+                QToolTip::showText(help->globalPos(), SendNotReadyWhy(), this, r);
                 return true;
             }
         }
@@ -702,9 +737,9 @@ bool EscSetupPage::event(QEvent* event) {
 }
 
 void EscSetupPage::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && sendReady_) {
+    if (event->button() == Qt::LeftButton && SendReady()) {
         const QPoint at = event->position().toPoint();
-        if (StrictlyInside(sendRect_, at)) model_.RequestWrite();
+        if (StrictlyInside(sendRect_, at)) RequestWrite();
         if (StrictlyInside(defaultRect_, at)) RestoreDefaults();
     }
     QWidget::mousePressEvent(event);

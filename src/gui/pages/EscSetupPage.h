@@ -95,9 +95,18 @@ public:
     // SEND and DEFAULT take clicks only while an ESC whose settings were read is connected;
     // otherwise they are dimmed and `why` is their tooltip. Ready until told otherwise.
     void SetSendReady(bool ready, const QString& why = QString());
-    bool SendReady() const { return sendReady_; }
-    const QString& SendNotReadyWhy() const { return sendNotReadyWhy_; }
+    // While a transfer runs (a send and its read-back, a restore, an update) SEND, DEFAULT and
+    // every list take no input: nothing may be queued behind it or change what it sends.
+    void SetTransferUnderWay(bool underWay);
+    // SEND and DEFAULT take clicks now.
+    bool SendReady() const { return sendReady_ && !transferUnderWay_; }
+    const QString& SendNotReadyWhy() const;
 
+signals:
+    // SEND or DEFAULT has asked for a transfer.
+    void transferRequested();
+
+public:
     // Asks a yes or no question; true for yes. Without one set, a message box asks.
     using Confirm = std::function<bool(QWidget* parent, const QString& question)>;
     void SetConfirm(Confirm confirm);
@@ -144,6 +153,8 @@ private:
     void LoadChosenSheet();
     // DEFAULT SETTING: asks first, keeps the ESC's settings in a backup file, then requests.
     void RestoreDefaults();
+    void RequestWrite();
+    void ShowSendReady();
 
     EscSetupModel& model_;
     SkinPlacement placement_;
@@ -173,6 +184,7 @@ private:
     PictureButton* defaultButton_ = nullptr;
     bool handCursor_ = false;
     bool sendReady_ = true;
+    bool transferUnderWay_ = false;
     QString sendNotReadyWhy_;
 };
 

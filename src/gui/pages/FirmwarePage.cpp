@@ -7,12 +7,14 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
+#include <QStringList>
 #include <QToolTip>
 
 #include <algorithm>
 #include <optional>
 #include <utility>
 
+#include "folders/Utf8Path.h"
 #include "gui/AppConfig.h"
 #include "gui/MessageBoxes.h"
 #include "gui/pages/PageLook.h"
@@ -386,13 +388,26 @@ void FirmwarePage::ClickStart(ImageKind kind) {
     SkinComboBox* list = List(kind);
     std::optional<std::string> chosen;
     if (list->currentIndex() >= 0) chosen = list->currentData().toByteArray().toStdString();
-    // A firmware update cannot be taken back: it starts only once the user has seen which
-    // device gets which image and said yes.
-    if (chosen && chosen->find_first_not_of(' ') != std::string::npos &&
-        !confirm_(window(), UpdateQuestion(kind, *chosen))) {
-        return;
+    bool suspectAccepted = false;
+    // A firmware update cannot be taken back: it starts only once the image has been read and
+    // checked, and the user has seen which device gets which image, and what is doubtful about
+    // it, and said yes.
+    if (chosen && chosen->find_first_not_of(' ') != std::string::npos) {
+        const FirmwarePageModel::ImageReview review =
+            model_.ReviewImage(kind, *chosen, kind == ImageKind::Esc && fixMode_);
+        if (!review.refusal.empty()) {
+            model_.ShowUpdateStatus(kind, FirmwarePageLink::UpdateStatus::Failed);
+            inform_(this, QStringLiteral("This image cannot be flashed:\n%1\n\nNothing was sent: "
+                                         "the %2 is unchanged.")
+                              .arg(FromUtf8(review.refusal), kind == ImageKind::Esc
+                                                                 ? QStringLiteral("ESC")
+                                                                 : QStringLiteral("program card")));
+            return;
+        }
+        if (!confirm_(window(), UpdateQuestion(kind, *chosen, review))) return;
+        suspectAccepted = !review.suspect.empty();
     }
-    const FirmwarePageModel::StartClick click = model_.ClickStart(kind, chosen);
+    const FirmwarePageModel::StartClick click = model_.ClickStart(kind, chosen, suspectAccepted);
     if (click.accepted) {
         clearAfterUpdate_[k] = true;
         emit updateRequested();
@@ -400,12 +415,14 @@ void FirmwarePage::ClickStart(ImageKind kind) {
     if (!click.message.empty()) inform_(this, FromUtf8(click.message));
 }
 
-QString FirmwarePage::UpdateQuestion(ImageKind kind, const std::string& entry) const {
+QString FirmwarePage::UpdateQuestion(ImageKind kind, const std::string& entry,
+                                     const FirmwarePageModel::ImageReview& review) const {
     const bool esc = kind == ImageKind::Esc;
+    const QString deviceWord = esc ? QStringLiteral("ESC") : QStringLiteral("program card");
     QString device;
     if (esc) {
         const EscIdentityTexts texts = model_.EscTexts();
-        device = texts.model.empty()
+        device = fixMode_ || texts.model.empty()
                      ? QStringLiteral("an ESC whose firmware is not identified (Fix Mode)")
                      : QStringLiteral("%1, firmware %2")
                            .arg(FromUtf8(texts.model), FromUtf8(texts.firmware));
@@ -415,16 +432,41 @@ QString FirmwarePage::UpdateQuestion(ImageKind kind, const std::string& entry) c
                                : QStringLiteral("%1, firmware %2")
                                      .arg(FromUtf8(model), FromUtf8(model_.CardFirmwareText()));
     }
-    const FirmwareCatalogue catalogue = model_.Catalogue();
-    const FirmwareImage* image = catalogue.Find(kind, entry);
     QString title = FromUtf8(entry).trimmed();
-    if (image != nullptr) {
-        title += QStringLiteral(" (%1)").arg(FromUtf8(image->path.filename().string()));
+    title += QStringLiteral(" (%1)").arg(FromUtf8(Utf8FromPath(review.path.filename())));
+
+    // What speaks against this image comes first, where it is read.
+    QStringList warnings;
+    if (review.otherFamily || review.altered) warnings << FromUtf8(review.fitWords);
+    if (!review.suspect.empty()) {
+        warnings << QStringLiteral(
+                        "This image does not look sound:\n%1\nFlashing a damaged image can leave "
+                        "the ESC without working firmware.")
+                        .arg(FromUtf8(review.suspect));
     }
-    return QStringLiteral(
-               "Update the %1's firmware?\n\nConnected: %2\nNew firmware: %3\n\nKeep the %1 "
-               "and the USB link connected and powered until the update has finished.")
-        .arg(esc ? QStringLiteral("ESC") : QStringLiteral("program card"), device, title);
+    QStringList notes;
+    if (!review.otherFamily && !review.altered && !review.fitWords.empty()) {
+        notes << FromUtf8(review.fitWords);
+    }
+    if (!review.sizeWords.empty()) notes << FromUtf8(review.sizeWords);
+    if (esc && fixMode_) {
+        notes << QStringLiteral(
+            "In Fix Mode the ESC's settings cannot be read, so no backup of them is made.");
+    }
+    QString text;
+    if (!warnings.isEmpty()) {
+        text += QStringLiteral("Warning: ") + warnings.join(QStringLiteral("\n\n")) +
+                QStringLiteral("\n\n");
+    }
+    text += QStringLiteral("Update the %1's firmware%2?\n\nConnected: %3\nNew firmware: %4")
+                .arg(deviceWord, warnings.isEmpty() ? QString() : QStringLiteral(" anyway"), device,
+                     title);
+    if (!notes.isEmpty()) text += QStringLiteral("\n\n") + notes.join(QStringLiteral("\n\n"));
+    text += QStringLiteral(
+                "\n\nKeep the %1 and the USB link connected and powered until the "
+                "update has finished.")
+                .arg(deviceWord);
+    return text;
 }
 
 void FirmwarePage::showEvent(QShowEvent* event) {

@@ -84,6 +84,9 @@ public:
         return notReadyWhy_[static_cast<std::size_t>(kind)];
     }
     bool StartTakesClicks(ImageKind kind) const;
+    // Fix Mode is chosen: the ESC cannot say which it is, so nothing checks whom an image is for,
+    // and its settings cannot be saved first.
+    void SetFixMode(bool fix) { fixMode_ = fix; }
 
     SkinComboBox* List(ImageKind kind) const;
     SkinButton* ProgressButton(ImageKind kind) const;
@@ -124,7 +127,8 @@ private:
     void BuildIdentityBoxes();
     void ShowStartPictures();
     void ClickStart(ImageKind kind);
-    QString UpdateQuestion(ImageKind kind, const std::string& entry) const;
+    QString UpdateQuestion(ImageKind kind, const std::string& entry,
+                           const FirmwarePageModel::ImageReview& review) const;
     void SetHandCursor(bool hand);
 
     FirmwarePageModel& model_;
@@ -143,6 +147,7 @@ private:
     QPlainTextEdit* information_ = nullptr;
     bool startEnabled_ = true;
     bool handCursor_ = false;
+    bool fixMode_ = false;
 };
 
 }  // namespace vorna::gui
