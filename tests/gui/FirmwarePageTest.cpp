@@ -282,6 +282,7 @@ TEST_F(FirmwareWindowTest, AnImageIsCheckedBeforeTheQuestionThatNamesAnotherFami
     const std::string whole = MakeEscImage({0x15, 1, 2, 3, 4, 5, 6, 7}, 4);
     Write(dir / "Firmware" / "Cut.mmc", whole.substr(0, whole.find(":00000001FF")));
     Write(dir / "Firmware" / "Blinky V3.1.mmc", whole);  // for the ALTA, not this ZEN
+    Write(dir / "Firmware" / "Expert V1.90.mmc", MakeEscImage({9, 1, 2, 3}));
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     auto w = Open();
@@ -305,6 +306,14 @@ TEST_F(FirmwareWindowTest, AnImageIsCheckedBeforeTheQuestionThatNamesAnotherFami
     EXPECT_TRUE(questions[0].contains("the ESC attached is a VORNA ZEN"));
     EXPECT_TRUE(questions[0].contains("Update the ESC's firmware anyway?"));
     EXPECT_FALSE(w->UpdateBusy());  // said no to
+
+    // Its settings cannot be saved first: the update asks before it goes on without them.
+    std::filesystem::create_directories(dir / "user" / "vorna-link");
+    Write(dir / "user" / "vorna-link" / "backups", "not a folder");
+    Start(*w, ImageKind::Esc, " Expert V1.90");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && questions.size() == 3; }, 20000));
+    EXPECT_TRUE(questions[2].startsWith("The ESC's settings could not be saved before the update"))
+        << questions[2].toStdString();
     QCoreApplication::processEvents();
     const auto sent = esc.Commands();
     EXPECT_EQ(std::count(sent.begin(), sent.end(), 0x39), 0);
