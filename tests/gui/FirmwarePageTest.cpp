@@ -39,9 +39,11 @@ void ClickAt(QWidget* page, QPoint at) {
 TEST(FirmwarePageTest, StartPicturesTakeClicksOnlyInsideAndWhileFree) {
     test::EnsureGuiApp();
     test::TempDir dir;
-    for (const char* name : {"b.mmc", "a.mmc", "upper.MMC", "card.xup"}) {
-        Write(dir / "data" / "Firmware" / name, ":00000001FF\n");
+    // Images that read whole: each is read and checked before the question.
+    for (const char* name : {"b.mmc", "a.mmc", "upper.MMC"}) {
+        Write(dir / "data" / "Firmware" / name, MakeEscImage({1, 2, 3}));
     }
+    Write(dir / "data" / "Firmware" / "card.xup", MakeCardImage({{0, 0, 1, 1}}));
     FirmwarePageModel model;
     std::vector<QString> told;
     FirmwarePage page(model, dir / "data", dir / "user", FirmwarePage::kDefaultTextSize);
@@ -89,7 +91,7 @@ TEST(FirmwarePageTest, StartPicturesTakeClicksOnlyInsideAndWhileFree) {
 
     // Shown again, the page finds images added meanwhile and keeps the choice. The user's own
     // come after the shipped ones, marked, and choosing one takes the user's file.
-    Write(dir / "user" / "0 first.mmc", ":00000001FF\n");
+    Write(dir / "user" / "0 first.mmc", MakeEscImage({1, 2, 3}));
     page.hide();
     page.show();
     ASSERT_EQ(esc->count(), 3);
