@@ -68,28 +68,26 @@ bool Suits(const std::vector<int>& families, Cells cells, EscKind esc) {
     return (cells == Cells::One) == esc.oneCell;
 }
 
-// "VORNA ZEN", "one-cell VORNA ZEN" or "1:8 ESC R5 or 1:8 ESC R5 V".
-std::string EscWords(const std::vector<int>& families, Cells cells) {
+// "VORNA ZEN" or "1:8 ESC R5 or 1:8 ESC R5 V"; with the cells ("one-cell VORNA ZEN") where only
+// they tell the image and the ESC apart.
+std::string EscWords(const std::vector<int>& families, Cells cells, bool withCells) {
     std::string words;
     for (const int family : families) {
         if (!words.empty()) words += " or ";
         const std::string_view name = FamilyName(family);
         words += name.empty() ? "ESC family " + std::to_string(family) : std::string(name);
     }
-    if (cells == Cells::One) return "one-cell " + words;
-    if (cells == Cells::Several) return words + " (not one-cell)";
+    if (withCells && cells == Cells::One) return "one-cell " + words;
+    if (withCells && cells == Cells::Several) return words + " that is not one-cell";
     return words;
 }
 
-std::string EscWords(EscKind esc) {
+std::string EscWords(EscKind esc, bool withCells) {
     const std::string_view name = FamilyName(esc.family);
     const std::string family =
         name.empty() ? "an ESC of family " + std::to_string(esc.family) : "a " + std::string(name);
-    // A family with one-cell hardware says which it is; the 1:8 ESCs have none.
-    const bool hasCells =
-        esc.family == family::kZen || esc.family == family::kStock || esc.family == family::kAlta;
-    if (!hasCells) return family;
-    return family + (esc.oneCell ? " (one-cell)" : " (not one-cell)");
+    if (!withCells) return family;
+    return esc.oneCell ? "a one-cell " + std::string(name) : family + " that is not one-cell";
 }
 
 }  // namespace
@@ -224,8 +222,12 @@ std::string CheckWords(const ImageCheck& check, std::optional<EscKind> esc) {
     };
     if (check.kind == Kind::Card) return words;
     if (check.fit == ImageCheck::Fit::OtherFamily) {
-        add("This image is made for the " + EscWords(check.line->families, check.line->cells) +
-            ", but the ESC attached is " + EscWords(*esc) +
+        // Of the right family, it can only be the cells that differ: then they are named.
+        const auto& families = check.line->families;
+        const bool cellsOnly =
+            std::find(families.begin(), families.end(), esc->family) != families.end();
+        add("This image is made for the " + EscWords(families, check.line->cells, cellsOnly) +
+            ", but the ESC attached is " + EscWords(*esc, cellsOnly) +
             ". Flashing firmware made for another ESC can leave it without working firmware.");
     } else if (check.fit == ImageCheck::Fit::CannotTell) {
         if (!esc) {
