@@ -187,8 +187,10 @@ ConfigureResult ConfigureSerialPort(PortHandle port, std::uint32_t baudRate) {
     line.fAbortOnError = FALSE;
     // A read completes once its whole count has arrived; the wait in Transfer bounds it.
     COMMTIMEOUTS waitForAll{};
-    if (!::SetCommTimeouts(handle, &waitForAll)) return {false, static_cast<int>(::GetLastError())};
+    // Both are tried either way: the line's settings matter even where the time-outs fail.
+    const DWORD timeoutsError = ::SetCommTimeouts(handle, &waitForAll) ? 0 : ::GetLastError();
     if (!::SetCommState(handle, &line)) return {false, static_cast<int>(::GetLastError())};
+    if (timeoutsError != 0) return {false, static_cast<int>(timeoutsError)};
     return {true, 0};
 }
 
