@@ -252,7 +252,7 @@ double PacedLineMsPerByte() {
     const PortOpenResult port = OpenSerialPort(card.LinkPath());
     if (port.handle == kNoPort) return -1;
     double ms = -1;
-    if (ConfigureSerialPort(port.handle, 19200)) {
+    if (ConfigureSerialPort(port.handle, 19200).ok) {
         const std::vector<std::uint8_t> sent(kStreamBytes, 0x00);
         std::vector<std::uint8_t> echoed(kStreamBytes);
         std::size_t written = 0, got = 0;

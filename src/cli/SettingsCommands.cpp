@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -211,11 +212,20 @@ int Set(const Options& o, std::ostream& out, std::ostream& err) {
     if (int rc = ConnectEsc(session, o, err); rc != kExitOk) return rc;
     SetupState state = session.setup.Snapshot();
     std::vector<ParamId> changed;
-    for (const auto& [name, value] : assignments) {
+    for (std::size_t i = 0; i < assignments.size(); ++i) {
+        const auto& [name, value] = assignments[i];
         std::string problem;
         const std::optional<ParamId> id = ApplyAssignment(state, name, value, problem);
         if (!id) {
             err << "vornactl: " << ShownLines(problem) << "\n";
+            return kExitUsage;
+        }
+        // Which of two values was meant cannot be told; a settings file names its repeats too.
+        const auto first = std::find(changed.begin(), changed.end(), *id);
+        if (first != changed.end()) {
+            err << "vornactl: " << ListCaption(*id, state.modelType) << " is given twice (\""
+                << Shown(o.args[static_cast<std::size_t>(first - changed.begin())]) << "\" and \""
+                << Shown(o.args[i]) << "\"); give each setting once. Nothing was sent.\n";
             return kExitUsage;
         }
         changed.push_back(*id);

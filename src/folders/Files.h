@@ -51,18 +51,27 @@ bool CheckFileName(const std::filesystem::path& path, std::string_view kind, std
 // Whether `path` may be replaced by WriteFileReplacing: CheckFileName, not an existing
 // folder, FIFO, device or socket, and not an existing read-only file (on Linux a file without
 // a write bit, checked from the mode bits, so the refusal holds for root too, and with
-// access() for a file the caller may not write; on Windows the read-only attribute). `kind`
-// names what is written ("settings file"). False with `error` saying why; nothing is changed.
+// access() for a file the caller may not write; on Windows the read-only attribute). On Linux
+// a symbolic link on the way that another user put in a sticky folder anyone may write to
+// (/tmp), and that the folder's owner does not own either, is refused too: it is not followed.
+// `kind` names what is written ("settings file"). False with `error` saying why; nothing is
+// changed.
 bool CheckReplaceable(const std::filesystem::path& path, std::string_view kind, std::string* error);
 
 // Replaces (or creates) `path` with `content`: checks it with CheckReplaceable, writes a
 // temporary file in the same folder, flushes it to disk, renames it over the target (and on
 // Linux flushes the folder), so the target is either the old file or the whole new one. An
-// existing target's permission bits are kept; a symbolic link is followed and the file it
-// names replaced. On failure the temporary file is removed and `error` names the file and the
-// system's reason.
+// existing target's permission bits are kept; a symbolic link is followed (unless
+// CheckReplaceable refuses it) and the file it names replaced. On failure the temporary file
+// is removed and `error` names the file and the system's reason.
 bool WriteFileReplacing(const std::filesystem::path& path, std::string_view content,
                         std::string* error = nullptr, std::string_view kind = "file");
+
+// A write past the file size limit (ulimit -f) then fails with "File too large" and is
+// reported like any other write error, its temporary file removed, where the limit's signal
+// would end the program there and then, without a word, leaving the temporary file behind.
+// Called once at the start of each program; Windows has no such limit.
+void LetOversizeWritesFail();
 
 // The messages both systems' sides share.
 namespace file_text {

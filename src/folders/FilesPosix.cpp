@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <vector>
 
 #include "folders/Files.h"
 #include "folders/Utf8Path.h"
@@ -42,6 +44,65 @@ public:
 private:
     int fd_;
 };
+
+// Where a path leads once every symbolic link on it is followed, and the first link on the way
+// that must not be followed: in a sticky folder anyone may write to (/tmp), a link owned
+// neither by this user nor by the folder's owner. Such a link may have been put there for this
+// program to write over a file of the user's own elsewhere. The kernel refuses to follow it
+// only where its protected_symlinks switch is on, which many systems leave off, and never for
+// the rename that replaces the file the link names: the rule is kept here.
+struct LinkWalk {
+    std::filesystem::path target;  // the path with every link on it followed
+    bool exists = false;           // target names something
+    std::string refusal;           // not empty: why the path must not be followed
+};
+
+LinkWalk WalkLinks(const std::filesystem::path& path) {
+    namespace fs = std::filesystem;
+    LinkWalk walk;
+    const fs::path relative = path.relative_path();
+    std::vector<fs::path> pending(relative.begin(), relative.end());
+    std::reverse(pending.begin(), pending.end());  // taken from the back
+    fs::path done = path.root_path();              // empty: the current folder
+    int links = 0;
+    struct stat st {};
+    while (!pending.empty()) {
+        const fs::path part = pending.back();
+        pending.pop_back();
+        if (part.empty() || part == ".") continue;
+        if (part == ".." && !done.empty() && done != done.root_path() && done.filename() != "..") {
+            done = done.parent_path();  // done holds no links, so its parent is the real one
+            continue;
+        }
+        const fs::path next = done / part;
+        if (::lstat(next.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            done = next;
+            continue;
+        }
+        const fs::path folder = done.empty() ? fs::path(".") : done;
+        struct stat shared {};
+        if (::stat(folder.c_str(), &shared) == 0 && (shared.st_mode & S_ISVTX) != 0 &&
+            (shared.st_mode & S_IWOTH) != 0 && st.st_uid != ::geteuid() &&
+            st.st_uid != shared.st_uid) {
+            walk.refusal = "the symbolic link " + Quoted(next) +
+                           " belongs to another user and lies in a folder anyone may write to (" +
+                           Quoted(folder) + "), so it was not followed and nothing was written";
+            return walk;
+        }
+        std::error_code ec;
+        const fs::path to = fs::read_symlink(next, ec);
+        if (ec || ++links > 40) {
+            walk.refusal = SystemError(ec ? ec.value() : ELOOP);
+            return walk;
+        }
+        if (to.is_absolute()) done = to.root_path();
+        const fs::path rest = to.relative_path();
+        for (auto it = rest.end(); it != rest.begin();) pending.push_back(*--it);
+    }
+    walk.target = done;
+    walk.exists = ::stat(done.c_str(), &st) == 0;
+    return walk;
+}
 
 }  // namespace
 
@@ -106,6 +167,9 @@ bool CheckReplaceable(const std::filesystem::path& path, std::string_view kind,
         return false;
     };
     if (!CheckFileName(path, kind, error)) return false;
+    if (const LinkWalk walk = WalkLinks(path); !walk.refusal.empty()) {
+        return refuse("Cannot write " + Quoted(path) + ": " + walk.refusal);
+    }
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return true;  // a new file (or writing says why not)
     if (S_ISDIR(st.st_mode)) return refuse(file_text::IsAFolder(path, kind));
@@ -127,8 +191,13 @@ bool WriteFileReplacing(const std::filesystem::path& path, std::string_view cont
     std::error_code ec;
     fs::path target = path;
     if (fs::is_symlink(target, ec)) {
-        fs::path resolved = fs::canonical(target, ec);
-        if (!ec) target = resolved;
+        // Walked again: the link may have changed since it was checked.
+        const LinkWalk walk = WalkLinks(path);
+        if (!walk.refusal.empty()) {
+            if (error) *error = "Cannot write " + Quoted(path) + ": " + walk.refusal;
+            return false;
+        }
+        if (walk.exists) target = walk.target;
     }
     const auto fail = [&](const std::string& what, int err) {
         if (error) *error = "Cannot write " + Quoted(path) + ": " + what + ": " + SystemError(err);
@@ -198,6 +267,10 @@ bool WriteFileReplacing(const std::filesystem::path& path, std::string_view cont
         if (synced != 0 && err != EINVAL) return fail("flushing the folder " + Quoted(folder), err);
     }
     return true;
+}
+
+void LetOversizeWritesFail() {
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace vorna

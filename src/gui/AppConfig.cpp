@@ -1,7 +1,10 @@
 #include "gui/AppConfig.h"
 
+#include <algorithm>
 #include <climits>
+#include <vector>
 
+#include "folders/Files.h"
 #include "settings/IniFile.h"
 
 namespace vorna::gui {
@@ -63,6 +66,63 @@ ProductLinks ReadProductLinks(const std::filesystem::path& folder) {
                            kLinkMaxChars);
     }
     return links;
+}
+
+std::string ConfigFileProblem(const std::filesystem::path& folder) {
+    const SmallFile file =
+        ReadSmallFile(ConfigFilePath(folder), kMaxIniFileBytes, "configuration file");
+    std::string why;
+    switch (file.failure) {
+        case ReadFailure::Missing:
+            return {};
+        case ReadFailure::Folder:
+            why = "it is a folder";
+            break;
+        case ReadFailure::NotRegular:
+            why = "it is " + file.reason;
+            break;
+        case ReadFailure::TooLarge:
+            why = "it is larger than " + SizeLimitText(kMaxIniFileBytes);
+            break;
+        case ReadFailure::Unreadable:
+            why = file.reason;
+            break;
+        case ReadFailure::None:
+            break;
+    }
+    const std::string allDefaults = std::string(". The default text size (") +
+                                    kDefaultTextSizeText + ") and the built-in web links are used.";
+    if (!why.empty()) return std::string(kConfigFileName) + " was not read: " + why + allDefaults;
+
+    IniFile ini;
+    ini.Parse(file.text);
+    if (file.text.find_first_not_of(" \t\r\n\v\f") == std::string::npos) {
+        return std::string(kConfigFileName) + " is empty" + allDefaults;
+    }
+    if (!ini.HasSection(kTextInfoSection) && !ini.HasSection(kProductLinkSection)) {
+        return std::string(kConfigFileName) + " was not read: it has neither a [" +
+               kTextInfoSection + "] nor a [" + kProductLinkSection + "] section" + allDefaults;
+    }
+    std::vector<IniFile::KeyLine> stray = ini.OtherLinesIn(kTextInfoSection);
+    for (IniFile::KeyLine& line : ini.OtherLinesIn(kProductLinkSection)) stray.push_back(line);
+    if (stray.empty()) return {};
+    const int first =
+        std::min_element(stray.begin(), stray.end(), [](const auto& a, const auto& b) {
+            return a.line < b.line;
+        })->line;
+    std::string text = "Line " + std::to_string(first) + " of " + kConfigFileName +
+                       " was not read: it has no \"=\".";
+    // Which defaults stand in for what the file does not give.
+    if (!ini.Find(kTextInfoSection, kTextSizeKey, kTextSizeMaxChars).found) {
+        text += std::string(" The default text size (") + kDefaultTextSizeText + ") is used.";
+    }
+    std::string links;
+    for (const char* key : kProductLinkKeys) {
+        if (ini.Find(kProductLinkSection, key, kLinkMaxChars).found) continue;
+        links += (links.empty() ? "" : ", ") + std::string(key);
+    }
+    if (!links.empty()) text += " The built-in web links are used for " + links + ".";
+    return text;
 }
 
 }  // namespace vorna::gui

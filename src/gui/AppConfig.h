@@ -61,4 +61,10 @@ std::string DefaultProductLink(ProductLink link);
 // Section "PRODUCT LINK", each key with its default, each cut to kLinkMaxChars.
 ProductLinks ReadProductLinks(const std::filesystem::path& folder);
 
+// What of config.ini could not be read (the file: a folder, too large, unreadable, empty, or
+// with neither of its sections; or a line in them without '=') and which defaults took its
+// place, in two sentences for the window; empty when the file was read, and when it is missing
+// (it need not exist). Keys a readable file leaves out are no problem: they have defaults.
+std::string ConfigFileProblem(const std::filesystem::path& folder);
+
 }  // namespace vorna::gui

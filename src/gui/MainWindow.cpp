@@ -146,6 +146,13 @@ MainWindow::MainWindow(Options options, QWidget* parent)
                 Tell(this, text, !ready);
             });
 
+    // Said once, where a note about the port would stand: the next such note replaces it.
+    if (const std::string problem = ConfigFileProblem(options_.dataDir); !problem.empty()) {
+        deviceNote_->setText(QString::fromStdString(problem));
+        FitDeviceNote();
+        deviceNote_->show();
+        makerLogo_->hide();
+    }
     SelectLinksPage();
     ShowDeviceState();
     blinkTimer_.setInterval(200);

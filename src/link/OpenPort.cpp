@@ -30,16 +30,23 @@ OpenResult OpenPort(UsbUart& link, const BridgeLocation& location, std::string* 
         link.portName = *port;
     }
     link.openFailure = {};
-    if (link.IsOpen()) return OpenResult::Open;
+    if (link.IsOpen() && link.LineSet()) return OpenResult::Open;
 
-    SleepMs(60);
-    if (ConfigureSerialPort(link.portHandle, link.baudRate)) {
+    if (!link.IsOpen()) SleepMs(60);
+    const ConfigureResult set = ConfigureSerialPort(link.portHandle, link.baudRate);
+    if (set.ok) {
         SleepMs(60);
         std::fill_n(link.txBuffer.begin(), 60, std::uint8_t{0});
         std::fill_n(link.rxBuffer.begin(), 60, std::uint8_t{0});
         PurgePort(link.portHandle, true, true);
+        link.SetLineSet(true);
+    } else if (failure) {
+        // Said on every tick until it is set; the poll says it once.
+        *failure = DescribeConfigureFailure(PortDisplayName(link.portName), link.baudRate,
+                                            set.errorNumber);
     }
-    // Even unconfigured, the port is used with whatever settings the driver holds.
+    // Even unconfigured, the port is used with whatever settings the driver holds: a bridge
+    // whose driver already runs at the rate still works.
     link.SetOpen(true);
     return OpenResult::Open;
 }

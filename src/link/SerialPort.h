@@ -35,10 +35,21 @@ struct PortOpenResult {
 // \\.\COMn (or COMn), opened without sharing for overlapped I/O; `holders` is not used.
 PortOpenResult OpenSerialPort(const std::string& path, const HolderSearch& holders = {});
 
+struct [[nodiscard]] ConfigureResult {
+    bool ok = false;
+    int errorNumber = 0;  // when not ok: errno on Linux, the system error code on Windows
+};
+
 // Raw 8N1 at the given rate; every other line setting stays as the driver reports it (on
 // Windows but the time-outs, which are set so that a read waits for its whole count: a
 // program before this one may have left them returning at once).
-bool ConfigureSerialPort(PortHandle port, std::uint32_t baudRate);
+ConfigureResult ConfigureSerialPort(PortHandle port, std::uint32_t baudRate);
+
+// Says that the port (`path`: its name as the user knows it) could not be set to the rate, with
+// the system's words, and that it is used with the driver's settings while the link keeps
+// trying.
+std::string DescribeConfigureFailure(const std::string& path, std::uint32_t baudRate,
+                                     int errorNumber);
 
 // Reads until `count` bytes have arrived or `timeoutMs` has passed (one deadline for the
 // whole read). `got` receives the number of bytes that did arrive. True only for the full count.

@@ -141,9 +141,9 @@ PortOpenResult OpenSerialPort(const std::string& path, const HolderSearch& holde
     return result;
 }
 
-bool ConfigureSerialPort(PortHandle port, std::uint32_t baudRate) {
+ConfigureResult ConfigureSerialPort(PortHandle port, std::uint32_t baudRate) {
     termios tio{};
-    if (tcgetattr(Fd(port), &tio) != 0) return false;
+    if (tcgetattr(Fd(port), &tio) != 0) return {false, errno};
     cfmakeraw(&tio);
     tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | CSIZE | CRTSCTS);
     tio.c_cflag |= CS8 | CLOCAL | CREAD;
@@ -152,7 +152,8 @@ bool ConfigureSerialPort(PortHandle port, std::uint32_t baudRate) {
     tio.c_cc[VTIME] = 0;
     cfsetispeed(&tio, SpeedFor(baudRate));
     cfsetospeed(&tio, SpeedFor(baudRate));
-    return tcsetattr(Fd(port), TCSANOW, &tio) == 0;
+    if (tcsetattr(Fd(port), TCSANOW, &tio) != 0) return {false, errno};
+    return {true, 0};
 }
 
 bool ReadPort(PortHandle port, std::uint8_t* dest, std::size_t count, int timeoutMs,
@@ -262,6 +263,13 @@ std::string DescribeOpenFailure(const std::string& path, const PortOpenResult& r
             break;
     }
     return "Cannot open " + path + ": " + std::strerror(result.errorNumber) + ".";
+}
+
+std::string DescribeConfigureFailure(const std::string& path, std::uint32_t baudRate,
+                                     int errorNumber) {
+    return "Cannot set " + path + " to " + std::to_string(baudRate) +
+           " baud: " + std::strerror(errorNumber) +
+           ". It is used as the driver has set it meanwhile; the link keeps trying.";
 }
 
 void SleepMs(int ms) {

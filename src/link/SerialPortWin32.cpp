@@ -163,11 +163,11 @@ PortOpenResult OpenSerialPort(const std::string& path, const HolderSearch&) {
     return result;
 }
 
-bool ConfigureSerialPort(PortHandle port, std::uint32_t baudRate) {
+ConfigureResult ConfigureSerialPort(PortHandle port, std::uint32_t baudRate) {
     const HANDLE handle = AsHandle(port);
     DCB line{};
     line.DCBlength = sizeof line;
-    if (!::GetCommState(handle, &line)) return false;
+    if (!::GetCommState(handle, &line)) return {false, static_cast<int>(::GetLastError())};
     line.BaudRate = baudRate;
     line.ByteSize = 8;
     line.Parity = NOPARITY;
@@ -187,8 +187,11 @@ bool ConfigureSerialPort(PortHandle port, std::uint32_t baudRate) {
     line.fAbortOnError = FALSE;
     // A read completes once its whole count has arrived; the wait in Transfer bounds it.
     COMMTIMEOUTS waitForAll{};
-    const bool timeoutsSet = ::SetCommTimeouts(handle, &waitForAll) != FALSE;
-    return ::SetCommState(handle, &line) != FALSE && timeoutsSet;
+    // Both are tried either way: the line's settings matter even where the time-outs fail.
+    const DWORD timeoutsError = ::SetCommTimeouts(handle, &waitForAll) ? 0 : ::GetLastError();
+    if (!::SetCommState(handle, &line)) return {false, static_cast<int>(::GetLastError())};
+    if (timeoutsError != 0) return {false, static_cast<int>(timeoutsError)};
+    return {true, 0};
 }
 
 bool ReadPort(PortHandle port, std::uint8_t* dest, std::size_t count, int timeoutMs,
@@ -278,6 +281,13 @@ std::string DescribeOpenFailure(const std::string& path, const PortOpenResult& r
             break;
     }
     return "Cannot open " + shown + ": " + WindowsErrorText(code) + ".";
+}
+
+std::string DescribeConfigureFailure(const std::string& path, std::uint32_t baudRate,
+                                     int errorNumber) {
+    return "Cannot set " + path + " to " + std::to_string(baudRate) +
+           " baud: " + WindowsErrorText(static_cast<DWORD>(errorNumber)) +
+           ". It is used as the driver has set it meanwhile; the link keeps trying.";
 }
 
 void SleepMs(int ms) {

@@ -85,6 +85,7 @@ LinkResult UsbUart::SendPairAwaitAck(const std::uint8_t* pair) {
 void UsbUart::ClosePort() {
     ClosePortHandle(portHandle);
     isOpen_ = false;
+    lineSet_ = false;
     usbState_ = UsbState::NoBridge;
     deviceState_ = DeviceState::NotPolled;
     portHandle = kNoPort;

@@ -61,9 +61,13 @@ public:
     void SetUsbState(UsbState state) { usbState_ = state; }
     DeviceState GetDeviceState() const { return deviceState_; }
     void SetDeviceState(DeviceState state) { deviceState_ = state; }
-    // The port is open and configured for the line (set once per opening).
+    // The port is open and in use (set once per opening), configured for the line or, where
+    // the system refused that, with the settings the driver holds.
     bool IsOpen() const { return isOpen_; }
     void SetOpen(bool open) { isOpen_ = open; }
+    // The port is set to baudRate, 8N1, raw. Until it is, each poll tick tries again.
+    bool LineSet() const { return lineSet_; }
+    void SetLineSet(bool set) { lineSet_ = set; }
     // The open port has gone (unplugged, hung up): a transaction that failed on it lost the
     // link, rather than waited in vain for the device.
     bool PortGone() const { return portHandle != kNoPort && PortHasGone(portHandle); }
@@ -83,6 +87,7 @@ private:
     UsbState usbState_ = UsbState::NoBridge;
     DeviceState deviceState_ = DeviceState::NotPolled;
     bool isOpen_ = false;
+    bool lineSet_ = false;
 
     void Trace(TraceDirection direction, const std::uint8_t* bytes, std::size_t count) const;
 

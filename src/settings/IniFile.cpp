@@ -266,6 +266,22 @@ std::vector<IniFile::KeyLine> IniFile::KeysIn(std::string_view section) const {
     return keys;
 }
 
+std::vector<IniFile::KeyLine> IniFile::OtherLinesIn(std::string_view section) const {
+    std::vector<KeyLine> others;
+    bool inSection = false;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const std::string_view text = Trim(lines_[i].text);
+        const LineInfo info = Classify(text);
+        if (info.kind == Kind::Section) {
+            if (inSection) break;
+            inSection = EqualNoCase(info.name, section);
+        } else if (inSection && info.kind == Kind::Other && !text.empty() && text.front() != ';') {
+            others.push_back({std::string(text), static_cast<int>(i + 1)});
+        }
+    }
+    return others;
+}
+
 std::string IniFile::Encode(std::string_view text) const {
     if (encoding_ == Encoding::Utf8) return std::string(text);
     std::string out;

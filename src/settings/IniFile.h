@@ -82,6 +82,9 @@ public:
         int line = 0;
     };
     std::vector<KeyLine> KeysIn(std::string_view section) const;
+    // The lines of that section the reader passes over: neither a key, a comment nor blank (a
+    // line without '='), trimmed, as `name`.
+    std::vector<KeyLine> OtherLinesIn(std::string_view section) const;
 
     void Set(std::string_view section, std::string_view key, std::string_view value);
 

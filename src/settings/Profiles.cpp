@@ -278,6 +278,16 @@ ImportResult ApplySettingsFile(SetupState& state, const SettingsFile& file) {
             seen.push_back(k);
         }
     }
+    // A line such as "Drag Brake 10%" looks like a setting to whoever wrote it.
+    for (IniFile::KeyLine& other : ini.OtherLinesIn(kOptionSection)) {
+        result.ignored.push_back({std::move(other.name),
+                                  other.line,
+                                  {},
+                                  "has no \"=\", so it sets nothing; the line was left out"});
+    }
+    std::stable_sort(
+        result.ignored.begin(), result.ignored.end(),
+        [](const ImportProblem& a, const ImportProblem& b) { return a.line < b.line; });
     for (const auto& [key, listId] : kSettingsFileKeys) {
         OptionList& list = state.List(listId);
         const bool settable = list.writable && !list.entries.empty();

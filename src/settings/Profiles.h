@@ -201,8 +201,9 @@ struct ImportResult {
     bool ok = false;
     std::string error;                    // when not ok: why nothing was imported
     std::vector<ImportProblem> problems;  // values that selected nothing (lists unchanged)
-    // Key lines of [option] that set nothing: keys this program does not know, and a key given
-    // again (the first one counts, as Windows programs read it). `why` says which.
+    // Lines of [option] that set nothing, in file order: keys this program does not know, a
+    // key given again (the first one counts, as Windows programs read it), and lines without
+    // '=' (`key` holds the line). `why` says which.
     std::vector<ImportProblem> ignored;
     int applied = 0;  // lists whose selection was set from the file
     // The ESC's settings the file could set (lists the PC writes, with entries), and the keys

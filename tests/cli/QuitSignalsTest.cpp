@@ -1,5 +1,6 @@
 // vornactl as a process of its own: a quit signal that comes while a firmware update or a
-// settings write runs waits for it to end, and then ends the program as it asked.
+// settings write runs waits for it to end, and then ends the program as it asked; the file size
+// limit's signal ends nothing.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,11 +21,15 @@ extern char** environ;
 namespace vorna {
 namespace {
 
-// vornactl started with `args`, its standard error kept.
+// vornactl started with `args`, its standard error kept; `shellFirst`: a shell command run in
+// its process before it.
 class Vornactl {
 public:
-    explicit Vornactl(std::vector<std::string> args) {
+    explicit Vornactl(std::vector<std::string> args, const std::string& shellFirst = {}) {
         args.insert(args.begin(), std::string(VORNA_BINARY_DIR) + "/bin/vornactl");
+        if (!shellFirst.empty()) {
+            args.insert(args.begin(), {"/bin/sh", "-c", shellFirst + " && exec \"$0\" \"$@\""});
+        }
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -104,6 +110,24 @@ TEST_F(QuitSignalsTest, ATerminateDuringAWriteWaitsForItsEnd) {
     EXPECT_EQ(esc.Record()[1], 10);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     EXPECT_NE(set.Err().find("waiting for the settings write to end"), std::string::npos);
+}
+
+TEST_F(QuitSignalsTest, AFileOverTheSizeLimitIsAWriteErrorThatLeavesNothing) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    const std::string file = (dir / "f.cfg").string();
+    Vornactl read({"--port", Link(), "read", "--format", "cfg", "-o", file}, "ulimit -f 0");
+    const int status = read.Wait();
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    const std::string err = read.Err();
+    EXPECT_NE(err.find("Cannot write \"" + file + "\""), std::string::npos) << err;
+    EXPECT_NE(err.find("File too large"), std::string::npos) << err;
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        if (entry.path().filename() != "esc") left.push_back(entry.path().filename());
+    }
+    EXPECT_TRUE(left.empty()) << left.front();
 }
 
 }  // namespace

@@ -104,6 +104,9 @@ TEST_F(VornactlTest, SetWritesAndReadShowsIt) {
     r = Vornactl({"--port", Link(), "set", "Drag Brake=lots"});
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("100%"), std::string::npos);
+    r = Vornactl({"--port", Link(), "set", "Drag Brake=10%", "drag brake=20%"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("Drag Brake is given twice"), std::string::npos) << r.err;
     EXPECT_TRUE(esc.Pairs().empty());
 }
 

@@ -76,5 +76,33 @@ TEST(AppConfigTest, ProductLinks) {
     EXPECT_EQ(ReadProductLinks(dir.Path()), expected);
 }
 
+// A file that is there but gives nothing, or gives less than it says, is named with the defaults
+// used in its place; a missing or merely partial one is no problem.
+TEST(AppConfigTest, ADamagedConfigIsNamedWithTheDefaultsThatStandIn) {
+    test::TempDir dir;
+    EXPECT_EQ(ConfigFileProblem(dir.Path()), "") << "no config.ini";
+    WriteConfig(dir, "[PRODUCT LINK]\nMAIN=x\n");
+    EXPECT_EQ(ConfigFileProblem(dir.Path()), "");
+
+    const std::string defaults =
+        ". The default text size (90) and the built-in web links are used.";
+    WriteConfig(dir, "\r\n");
+    EXPECT_EQ(ConfigFileProblem(dir.Path()), "config.ini is empty" + defaults);
+    WriteConfig(dir, std::string("\x89PNG\x1a\n\x00\x01=\xff\n", 11));
+    EXPECT_EQ(ConfigFileProblem(dir.Path()),
+              "config.ini was not read: it has neither a [TEXT INFO] nor a [PRODUCT LINK] section" +
+                  defaults);
+    WriteConfig(dir, "[TEXT INFO]\nsize 120\n[PRODUCT LINK]\nMAIN=x\nVORNA-ZEN=z\nVORNA-JVX=j\n");
+    EXPECT_EQ(ConfigFileProblem(dir.Path()),
+              "Line 2 of config.ini was not read: it has no \"=\". The default text size (90) is "
+              "used. The built-in web links are used for VORNA-CLASS, VORNA-ALTA.");
+    WriteConfig(dir, std::string(5 * 1024 * 1024, '\n'));
+    EXPECT_EQ(ConfigFileProblem(dir.Path()),
+              "config.ini was not read: it is larger than 1 MiB (1048576 bytes)" + defaults);
+    std::filesystem::remove(dir / "config.ini");
+    std::filesystem::create_directory(dir / "config.ini");
+    EXPECT_EQ(ConfigFileProblem(dir.Path()), "config.ini was not read: it is a folder" + defaults);
+}
+
 }  // namespace
 }  // namespace vorna::gui

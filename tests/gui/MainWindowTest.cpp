@@ -466,6 +466,16 @@ TEST_F(MainWindowTest, ConfiguredTextSizeReachesThePagesOnlyOff96Dpi) {
     std::ofstream(dir / "config.ini") << "[TEXT INFO]\nsize=abc\n";
     MainWindow broken(options);
     EXPECT_EQ(broken.TextSize(), 0);
+    EXPECT_TRUE(broken.DeviceNote()->isHidden());
+
+    // One that cannot be read at all is said in the note under the lamps.
+    std::filesystem::remove(dir / "config.ini");
+    std::filesystem::create_directory(dir / "config.ini");
+    MainWindow unread(options);
+    EXPECT_EQ(unread.TextSize(), 90);
+    EXPECT_FALSE(unread.DeviceNote()->isHidden());
+    EXPECT_TRUE(unread.DeviceNote()->text().startsWith("config.ini was not read: it is a folder"))
+        << unread.DeviceNote()->text().toStdString();
 }
 
 }  // namespace

@@ -2,10 +2,20 @@
 // goes, and cannot be opened.
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
 #include <fstream>
+#include <iterator>
+#include <thread>
 
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "link/BridgeDiscovery.h"
@@ -155,6 +165,73 @@ TEST(Discovery, BusyPortIsExplainedAndLeftClosed) {
     holder.ClosePort();
     EXPECT_EQ(OpenPort(second, location, &problem), OpenResult::Open);
     EXPECT_TRUE(second.IsOpen());
+}
+
+// From now on the system refuses, on the calling thread only, every call that sets a
+// terminal's line (TCSETS and its kin, the termios2 ones too), with `err`: what a driver that
+// turns a setting down looks like from here. False where the system takes no such filter.
+bool RefuseLineSettingsOnThisThread(int err) {
+    // The request's low 16 bits ('T' and the number); seccomp_data's arguments are 64 bits,
+    // loaded here by their low word (little-endian).
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_ioctl, 0, 8),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[1])),
+        BPF_STMT(BPF_ALU | BPF_AND | BPF_K, 0xFFFF),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, TCSETS, 6, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, TCSETSW, 5, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, TCSETSF, 4, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0x542B, 3, 0),  // TCSETS2
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0x542C, 2, 0),  // TCSETSW2
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0x542D, 1, 0),  // TCSETSF2
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_RET | BPF_K,
+                 SECCOMP_RET_ERRNO | (static_cast<unsigned>(err) & SECCOMP_RET_DATA)),
+    };
+    sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// A port the system will not set to 19200 baud is used as the driver has it, said to be so in
+// the system's words on each tick (the poll shows it once), and set on the first tick the
+// system lets it. The refusal is the system's own: a seccomp filter on the thread of the first
+// two ticks, with the simulated ESC on the other end of a real pseudo-terminal.
+TEST(Discovery, APortThatCannotBeSetToTheRateIsUsedSaidAndSetLater) {
+    test::TempDir dir;
+    sim::SimulatedEsc esc((dir / "esc").string(), 16);
+    ASSERT_TRUE(esc.Start());
+    const BridgeLocation location{"/nonexistent", "/dev", esc.LinkPath()};
+    UsbUart link;
+    std::string first;
+    std::string second;
+    bool filtered = false;
+    std::thread refused([&] {
+        filtered = RefuseLineSettingsOnThisThread(EINVAL);
+        if (!filtered) return;
+        EXPECT_EQ(OpenPort(link, location, &first), OpenResult::Open);
+        EXPECT_EQ(OpenPort(link, location, &second), OpenResult::Open);
+    });
+    refused.join();
+    if (!filtered) GTEST_SKIP() << "the system takes no seccomp filter here";
+    EXPECT_TRUE(link.IsOpen());
+    for (const std::string& said : {first, second}) {
+        EXPECT_NE(
+            said.find("Cannot set " + esc.LinkPath() + " to 19200 baud: " + std::strerror(EINVAL)),
+            std::string::npos)
+            << said;
+    }
+    termios line{};
+    ASSERT_EQ(::tcgetattr(static_cast<int>(link.portHandle), &line), 0);
+    EXPECT_NE(::cfgetospeed(&line), B19200);
+    ASSERT_EQ(link.SendCommandByte(0xD7), LinkResult::Ok);  // usable meanwhile
+    ASSERT_EQ(link.ReadReply(7, 1000), LinkResult::Ok);
+
+    std::string third;
+    EXPECT_EQ(OpenPort(link, location, &third), OpenResult::Open);
+    EXPECT_EQ(third, "");
+    ASSERT_EQ(::tcgetattr(static_cast<int>(link.portHandle), &line), 0);
+    EXPECT_EQ(::cfgetospeed(&line), B19200);
 }
 
 TEST(Discovery, OpenFailuresNameTheCauseAndTheFix) {

@@ -22,7 +22,7 @@ bool AllZero(const UsbUart& link) {
 void Attach(UsbUart& link, const std::string& path) {
     PortOpenResult opened = OpenSerialPort(path);
     ASSERT_NE(opened.handle, kNoPort) << DescribeOpenFailure(path, opened);
-    ASSERT_TRUE(ConfigureSerialPort(opened.handle, link.baudRate));
+    ASSERT_TRUE(ConfigureSerialPort(opened.handle, link.baudRate).ok);
     link.portHandle = opened.handle;
     link.SetOpen(true);
 }

@@ -263,6 +263,41 @@ TEST(FileModes, ReplacingAFileKeepsItsMode) {
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+// A link another user put in a sticky folder anyone may write to is not followed, even by root
+// and even where the kernel's own rule for such links is off; one of the user's own is.
+TEST(FileModes, AnotherUsersLinkInASharedFolderIsNotFollowed) {
+    test::TempDir dir;
+    const fs::path shared = dir / "shared";
+    fs::create_directories(shared);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    const fs::path mine = dir / "mine.cfg";
+    WriteText(mine, "[option]\nkept=1\n");
+    const fs::path link = shared / "x.cfg";
+    fs::create_symlink(mine, link);
+    if (::lchown(link.c_str(), 65534, 65534) != 0) {
+        GTEST_SKIP() << "giving a link to another user needs root";
+    }
+    std::string error;
+    EXPECT_FALSE(CheckReplaceable(link, "settings file", &error));
+    EXPECT_FALSE(WriteFileReplacing(link, "[option]\nnew=1\n", &error));
+    EXPECT_TRUE(Contains(error, "\"" + link.string() + "\"")) << error;
+    EXPECT_TRUE(Contains(error, "not followed")) << error;
+    EXPECT_EQ(ReadText(mine), "[option]\nkept=1\n");
+    EXPECT_EQ(FolderEntries(shared), std::vector<std::string>{"x.cfg"});
+    // On the way to the file as well.
+    const fs::path folderLink = shared / "folder";
+    fs::create_directory_symlink(dir.path(), folderLink);
+    ASSERT_EQ(::lchown(folderLink.c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(WriteFileReplacing(folderLink / "mine.cfg", "[option]\nnew=1\n", &error));
+    EXPECT_EQ(ReadText(mine), "[option]\nkept=1\n");
+
+    // The user's own link there is followed.
+    ASSERT_EQ(::lchown(link.c_str(), ::geteuid(), ::getegid()), 0);
+    ASSERT_TRUE(WriteFileReplacing(link, "[option]\nnew=1\n", &error)) << error;
+    EXPECT_EQ(ReadText(mine), "[option]\nnew=1\n");
+    EXPECT_TRUE(fs::is_symlink(link));
+}
+
 TEST(FileModes, ReadOnlyFolderReportsPermissionDenied) {
     test::TempDir dir;
     const SetupState state = FilledState();

@@ -331,7 +331,10 @@ TEST(ProfileImport, MissingKeysAndEmptyValuesKeepSelectionsProblemsNameTheLine) 
               "BEC Voltage=18 option 1\r\n"
               "Boost Timing=10 deg\r\n"
               "Dreg Brake=20%\r\n"
-              "OPERATION MODE=1 option 4\r\n");
+              "OPERATION MODE=1 option 4\r\n"
+              "Initial Brake 3 option 1\r\n"
+              "; a comment\r\n"
+              "\r\n");
     SetupState state = FilledState();
     for (ParamId id : kParameters) state.List(id).Select(2);
     state.List(ParamId::BoostTiming).entries.clear();
@@ -361,12 +364,16 @@ TEST(ProfileImport, MissingKeysAndEmptyValuesKeepSelectionsProblemsNameTheLine) 
     EXPECT_EQ(result.problems[2].key, "Drive Mode");
     EXPECT_EQ(result.problems[2].line, 5);
     EXPECT_EQ(result.problems[2].value, "25 option 9");
-    // A key nobody knows and a key given again are named; the first of a key counts.
-    ASSERT_EQ(result.ignored.size(), 2u);
+    // A key nobody knows, a key given again and a line without '=' are named; the first of a
+    // key counts.
+    ASSERT_EQ(result.ignored.size(), 3u);
     EXPECT_EQ(result.ignored[0].line, 8);
     EXPECT_NE(result.ignored[0].why.find("not a setting"), std::string::npos);
     EXPECT_EQ(result.ignored[1].key, "OPERATION MODE");
     EXPECT_NE(result.ignored[1].why.find("only line 2 counts"), std::string::npos);
+    EXPECT_EQ(result.ignored[2].key, "Initial Brake 3 option 1");
+    EXPECT_EQ(result.ignored[2].line, 10);
+    EXPECT_NE(result.ignored[2].why.find("has no \"=\""), std::string::npos);
 
     // Of the 27 lists with entries, the two applied are not named; the empty, missing and
     // unfitting ones are, in key order.

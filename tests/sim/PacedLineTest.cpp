@@ -19,7 +19,7 @@ TEST(PacedLine, NoByteArrivesBeforeTheLineCouldHaveCarriedIt) {
     ASSERT_TRUE(card.Start());
     const PortOpenResult port = OpenSerialPort(card.LinkPath());
     ASSERT_NE(port.handle, kNoPort);
-    ASSERT_TRUE(ConfigureSerialPort(port.handle, 19200));
+    ASSERT_TRUE(ConfigureSerialPort(port.handle, 19200).ok);
 
     // Bytes the card does not answer, then its identity request: 120 echoes and 7 answers,
     // every one of them 10 bits at 19200 baud.

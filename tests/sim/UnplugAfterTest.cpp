@@ -50,7 +50,7 @@ TEST(UnplugAfter, TheLineDropsAsTheRecordAfterTheAcknowledgedOneStartsAndComesBa
     ASSERT_TRUE(esc.Start());
     PortHandle port = OpenSerialPort(esc.LinkPath()).handle;
     ASSERT_NE(port, kNoPort);
-    ASSERT_TRUE(ConfigureSerialPort(port, 19200));
+    ASSERT_TRUE(ConfigureSerialPort(port, 19200).ok);
     EXPECT_EQ(Exchange(port, {0xD6}, 2), (Bytes{0xD6, 0xD7}));
     EXPECT_EQ(Exchange(port, {0x39}, 2), (Bytes{0x39, 0x61}));
     EXPECT_EQ(Exchange(port, {0x31}, 2), (Bytes{0x31, 0x01}));
@@ -69,7 +69,7 @@ TEST(UnplugAfter, TheLineDropsAsTheRecordAfterTheAcknowledgedOneStartsAndComesBa
     ASSERT_TRUE(esc.Replug());
     port = OpenSerialPort(esc.LinkPath()).handle;
     ASSERT_NE(port, kNoPort);
-    ASSERT_TRUE(ConfigureSerialPort(port, 19200));
+    ASSERT_TRUE(ConfigureSerialPort(port, 19200).ok);
     EXPECT_EQ(Exchange(port, {0xD6}, 2), (Bytes{0xD6, 0xD7}));
     ClosePortHandle(port);
 }
