@@ -3,13 +3,35 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QLabel>
 #include <QPointer>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QSpacerItem>
+
+#include <algorithm>
 
 #include "gui/AppConfig.h"
 
 namespace vorna::gui {
 namespace {
+
+// A box narrower than a path in its text would break the path in the middle of a name. The
+// text gets room for its longest unbroken run (a path, an address), up to most of the screen;
+// words of ordinary sentences still wrap between them.
+void RoomForLongestWord(QMessageBox* box, const QString& text) {
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (label == nullptr) return;
+    const QFontMetrics metrics(label->font());
+    int longest = 0;
+    for (const QString& word :
+         text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
+        longest = std::max(longest, metrics.horizontalAdvance(word));
+    }
+    const QScreen* screen = box->screen() ? box->screen() : QApplication::primaryScreen();
+    const int most = screen ? screen->availableGeometry().width() * 3 / 4 : 900;
+    label->setMinimumWidth(std::min(longest + metrics.averageCharWidth(), most));
+}
 
 QMessageBox* NewPlainBox(QWidget* parent, QMessageBox::Icon icon, const QString& text,
                          QMessageBox::StandardButtons buttons) {
@@ -20,6 +42,7 @@ QMessageBox* NewPlainBox(QWidget* parent, QMessageBox::Icon icon, const QString&
     box->setText(text);
     // Paths, addresses and device texts can be copied from the box.
     box->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    RoomForLongestWord(box, text);
     return box;
 }
 
