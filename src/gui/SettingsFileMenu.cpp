@@ -67,16 +67,20 @@ std::optional<SettingsSide> ReadSide(const QString& chosen,
 
 }  // namespace
 
-bool CompareAndLoad(QWidget* parent, EscSetupModel& model, const SettingsSide& other,
-                    const CompareChooser& compare, const SettingsFileMenu::Present& present,
-                    std::vector<ParamId>* loaded) {
-    const SetupState esc = model.EscValues();
+CompareRequest CompareWithEsc(const SetupState& escValues, const SettingsSide& other) {
     CompareRequest request;
-    request.comparison = vorna::Compare(EscSide(esc), other, &esc);
+    request.comparison = vorna::Compare(EscSide(escValues), other, &escValues);
     request.firstName = QStringLiteral("the ESC (as last read)");
     request.secondName = SideName(other);
     request.secondFile = PathText(other.path.filename());
     request.loadable = true;
+    return request;
+}
+
+bool CompareAndLoad(QWidget* parent, EscSetupModel& model, const SettingsSide& other,
+                    const CompareChooser& compare, const SettingsFileMenu::Present& present,
+                    std::vector<ParamId>* loaded) {
+    const CompareRequest request = CompareWithEsc(model.EscValues(), other);
     const std::optional<std::vector<ParamId>> checked = compare(parent, request);
     if (!checked) return false;
     const std::vector<ParamId> set = model.LoadCompared(request.comparison, *checked);

@@ -52,6 +52,9 @@ private:
     BackupChooser backups_;
 };
 
+// What the compare view shows of the ESC's values (as last read) against `other`.
+CompareRequest CompareWithEsc(const SetupState& escValues, const SettingsSide& other);
+
 // Shows the ESC's values as last read against `other` in the compare view and puts the rows
 // the user checks on the page as unsent changes. False when the user cancelled; `loaded` gets
 // the lists set. Says so when another ESC came meanwhile and nothing could be loaded.

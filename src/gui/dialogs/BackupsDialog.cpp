@@ -8,6 +8,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "folders/Utf8Path.h"
 #include "gui/MessageBoxes.h"
 
@@ -30,11 +32,11 @@ BackupsDialog::BackupsDialog(const BackupsRequest& request, QWidget* parent) : Q
     const QString folder = Text(Utf8FromPath(request.folder));
     heading->setText(
         request.backups.empty()
-            ? QStringLiteral("There are no backups in %1 yet. One is saved there before a "
-                             "firmware update or factory settings replace the ESC's settings.")
+            ? QStringLiteral("There are no backups yet. One is saved before a firmware update "
+                             "or factory settings replace the ESC's settings, in:\n%1")
                   .arg(folder)
-            : QStringLiteral("Saved before the ESC's settings were replaced, newest first, in "
-                             "%1. Choose one to compare it with the ESC.")
+            : QStringLiteral("Saved before the ESC's settings were replaced, newest first. "
+                             "Choose one to compare it with the ESC. They are kept in:\n%1")
                   .arg(folder));
     layout->addWidget(heading);
 
@@ -54,8 +56,14 @@ BackupsDialog::BackupsDialog(const BackupsRequest& request, QWidget* parent) : Q
         list_->addTopLevelItem(item);
         paths_.push_back(b.path);
     }
+    // Every column as wide as its texts: the dialog takes the width they need.
     list_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    list_->header()->setStretchLastSection(true);
+    list_->header()->setStretchLastSection(false);
+    int columns = 0;
+    for (int c = 0; c < list_->columnCount(); ++c) {
+        list_->resizeColumnToContents(c);
+        columns += list_->columnWidth(c);
+    }
     if (!paths_.empty()) list_->setCurrentItem(list_->topLevelItem(0));
     list_->setVisible(!paths_.empty());
     layout->addWidget(list_, 1);
@@ -70,7 +78,7 @@ BackupsDialog::BackupsDialog(const BackupsRequest& request, QWidget* parent) : Q
         if (compare_->isEnabled()) accept();
     });
     layout->addWidget(buttons);
-    resize(std::max(640, sizeHint().width()), 420);
+    resize(std::max({640, sizeHint().width(), columns + 60}), 420);
 }
 
 std::optional<std::filesystem::path> BackupsDialog::Chosen() const {

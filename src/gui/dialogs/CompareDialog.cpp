@@ -1,13 +1,17 @@
 #include "gui/dialogs/CompareDialog.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "gui/MessageBoxes.h"
 
@@ -112,7 +116,13 @@ CompareDialog::CompareDialog(const CompareRequest& request, QWidget* parent) : Q
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
-    resize(std::max(560, sizeHint().width()), std::min(640, 200 + 30 * table_->rowCount()));
+    // Tall enough for every row where the screen has the room; else the table scrolls.
+    int rowsHeight = table_->horizontalHeader()->sizeHint().height() + 4;
+    for (int r = 0; r < table_->rowCount(); ++r) rowsHeight += table_->rowHeight(r);
+    const QScreen* screen = parent != nullptr ? parent->screen() : QApplication::primaryScreen();
+    const int most = screen != nullptr ? screen->availableGeometry().height() * 85 / 100 : 600;
+    const int others = sizeHint().height() - table_->sizeHint().height();
+    resize(std::max(600, sizeHint().width()), std::min(most, others + rowsHeight));
 }
 
 std::vector<ParamId> CompareDialog::Checked() const {
