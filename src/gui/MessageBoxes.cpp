@@ -33,13 +33,33 @@ void RoomForLongestWord(QMessageBox* box, const QString& text) {
     label->setMinimumWidth(std::min(longest + metrics.averageCharWidth(), most));
 }
 
+// A long path starts a line of its own, so it is never split between the end of one line and
+// the next (at a hyphen or a slash inside a name).
+QString PathsOnTheirOwnLines(const QString& text) {
+    constexpr int kLongWord = 30;
+    QString shown = text;
+    int start = 0;
+    while (start < shown.size()) {
+        while (start < shown.size() && shown[start].isSpace()) ++start;
+        int end = start;
+        while (end < shown.size() && !shown[end].isSpace()) ++end;
+        const QStringView word = QStringView(shown).sliced(start, end - start);
+        const bool path = word.contains(QLatin1Char('/')) || word.contains(QLatin1Char('\\'));
+        if (path && word.size() >= kLongWord && start > 0 && shown[start - 1] == QLatin1Char(' ')) {
+            shown[start - 1] = QLatin1Char('\n');
+        }
+        start = end;
+    }
+    return shown;
+}
+
 QMessageBox* NewPlainBox(QWidget* parent, QMessageBox::Icon icon, const QString& text,
                          QMessageBox::StandardButtons buttons) {
     // The format is set before the text is, so not even a first layout reads it as markup.
     auto* box = new QMessageBox(icon, QString::fromUtf8(kAppTitle), QString(), buttons, parent);
     KeepDialogTitleWhole(box);
     box->setTextFormat(Qt::PlainText);
-    box->setText(text);
+    box->setText(PathsOnTheirOwnLines(text));
     // Paths, addresses and device texts can be copied from the box.
     box->setTextInteractionFlags(Qt::TextSelectableByMouse);
     RoomForLongestWord(box, text);

@@ -357,10 +357,8 @@ void EscSetupPage::BuildUnsentMarks() {
 void EscSetupPage::BuildHelpLine() {
     helpLine_ = new QLabel(this);
     helpLine_->setObjectName(QStringLiteral("helpLine"));
-    placement_.Add(helpLine_, kHelpLinePlace, QFont(kDialogFace, kDialogPointSize));
-    QPalette palette = LightOnBlack(helpLine_->palette());
-    palette.setColor(QPalette::All, QPalette::WindowText, kSheetNoteColor);
-    helpLine_->setPalette(palette);
+    placement_.Add(helpLine_, kHelpLinePlace, QFont(kDialogFace, kDialogPointSize + 1));
+    helpLine_->setPalette(LightOnBlack(helpLine_->palette()));
     helpLine_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     helpLine_->setTextFormat(Qt::PlainText);
     helpLine_->setWordWrap(true);
