@@ -4,8 +4,10 @@
 #include <filesystem>
 #include <optional>
 #include <ostream>
+#include <system_error>
 
 #include "cli/Commands.h"
+#include "cli/SystemInfo.h"
 #include "cli/TerminalText.h"
 #include "folders/DataFolders.h"
 #include "folders/Utf8Path.h"
@@ -26,10 +28,25 @@ bool IsSheetName(const std::string& name) {
            IniFile::EqualNoCase(std::string_view(name).substr(name.size() - kExt.size()), kExt);
 }
 
+// Where a file named on the command line is: as given, else (a relative name such as
+// "Profile/Fun Car/X.ini") in the user's own data folder or among the data shipped with
+// vornactl.
+std::filesystem::path FindFile(const std::string& name) {
+    const std::filesystem::path given = PathFromUtf8(name);
+    std::error_code ec;
+    if (given.empty() || !given.is_relative() || std::filesystem::exists(given, ec)) return given;
+    const std::filesystem::path program = ProgramFolder();
+    for (const std::filesystem::path& root :
+         {UserDataFolder(), program.empty() ? program : ShippedDataFolder(program)}) {
+        if (!root.empty() && std::filesystem::exists(root / given, ec)) return root / given;
+    }
+    return given;
+}
+
 // A file side, read before any device is asked: a sheet by its ".ini", else a settings file
 // (a backup is one). Nothing with the reason said on `err`.
 std::optional<SettingsSide> ReadFileSide(const std::string& name, std::ostream& err) {
-    const std::filesystem::path path = PathFromUtf8(name);
+    const std::filesystem::path path = FindFile(name);
     if (IsSheetName(name)) {
         const SheetFile sheet = ReadSetupSheet(path);
         if (!sheet.error.empty()) {
@@ -199,6 +216,29 @@ int Backups(const Options& o, std::ostream& out, std::ostream& err) {
     return kExitOk;
 }
 
+namespace {
+
+// A help text indented under its setting's name, in lines of at most 78 characters.
+std::string Indented(std::string_view text) {
+    constexpr std::size_t kWidth = 78;
+    std::string lines;
+    std::string line = " ";
+    while (!text.empty()) {
+        const std::size_t space = text.find(' ');
+        const std::string_view word = text.substr(0, space);
+        text.remove_prefix(space == std::string_view::npos ? text.size() : space + 1);
+        if (line.size() > 1 && line.size() + 1 + word.size() > kWidth) {
+            lines += line + "\n";
+            line = " ";
+        }
+        line += " ";
+        line += word;
+    }
+    return lines + line + "\n";
+}
+
+}  // namespace
+
 int Explain(const Options& o, std::ostream& out, std::ostream& err) {
     if (o.args.size() > 1) {
         err << "vornactl: explain takes one setting's name, or none for all\n" << kUsage;
@@ -215,11 +255,11 @@ int Explain(const Options& o, std::ostream& out, std::ostream& err) {
         if (!wanted.empty() && !byName && !byAlternate) continue;
         found = true;
         if (wanted.empty() || byName) {
-            out << row.caption << "\n  " << ParameterHelp(id, false) << "\n";
+            out << row.caption << "\n" << Indented(ParameterHelp(id, false));
         }
         if (!row.alternate.empty() && (wanted.empty() || byAlternate)) {
-            out << row.alternate << " (the same list, on the ESCs that show this name)\n  "
-                << ParameterHelp(id, true) << "\n";
+            out << row.alternate << " (the same list, on the ESCs that show this name)\n"
+                << Indented(ParameterHelp(id, true));
         }
     }
     if (!found) {

@@ -94,8 +94,9 @@ CompareDialog::CompareDialog(const CompareRequest& request, QWidget* parent) : Q
     }
     if (!apart.isEmpty()) {
         auto* caption = new QLabel(
-            request.loadable ? QStringLiteral("Not offered, as this ESC cannot take them:")
-                             : QStringLiteral("Lines that set nothing:"),
+            c.ignored.empty() ? QStringLiteral("Not offered, as this ESC cannot take them:")
+            : c.apart.empty() ? QStringLiteral("Lines that set nothing:")
+                              : QStringLiteral("Not offered, and lines that set nothing:"),
             this);
         layout->addWidget(caption);
         auto* list = new QPlainTextEdit(apart.join(QLatin1Char('\n')), this);
