@@ -159,10 +159,16 @@ Comparison Compare(const SettingsSide& a, const SettingsSide& b, const SetupStat
             if (!out->text)
                 result.apart.push_back({id, caption, (*value)->text, (*value)->line, why, first});
         }
-        // A setting one side does not name (or names with a value set apart) keeps the page's
-        // value: nothing to load.
-        if (!ja.text || !jb.text || *ja.text == *jb.text) continue;
-        result.rows.push_back({id, caption, *ja.text, *jb.text, vb->line, jb.entry});
+        // A setting a file does not name (or names with a value set apart) keeps the page's
+        // value: nothing to load. One the ESC gave no value for (BEC Voltage it did not
+        // answer, a list its Drive Mode turns off) still differs from a value that fits.
+        const bool escA = a.kind == SettingsSide::Kind::Esc;
+        const bool escB = b.kind == SettingsSide::Kind::Esc;
+        if ((!ja.text && !(escA && !va)) || (!jb.text && !(escB && !vb))) continue;
+        if (!ja.text && !jb.text) continue;
+        if (ja.text && jb.text && *ja.text == *jb.text) continue;
+        result.rows.push_back({id, caption, ja.text.value_or(std::string()),
+                               jb.text.value_or(std::string()), vb ? vb->line : 0, jb.entry});
     }
     return result;
 }

@@ -37,7 +37,8 @@ SettingsSide FileSide(const fs::path& path, const std::string& text) {
 
 TEST(CompareTest, TheEscAgainstAFileListsOnlyWhatDiffersAndSetsApartWhatItCannotTake) {
     test::TempDir dir;
-    const SetupState esc = ReadEsc(16);
+    SetupState esc = ReadEsc(16);
+    esc.List(ParamId::BecVoltage).selection = -1;  // the ESC did not answer for it
     const auto& drag = esc.List(ParamId::DragBrake).entries;
     // Drag Brake differs (written as a prefix that picks one entry), Reverse Speed is the same,
     // Lipo Cells' value fits no entry and Drive Mode is a setting type 16 lacks: both set
@@ -53,9 +54,14 @@ TEST(CompareTest, TheEscAgainstAFileListsOnlyWhatDiffersAndSetsApartWhatItCannot
                                            "Lipo Cells=lots\n"
                                            "Drive Mode=Full Sensored\n"
                                            "Punch=9\n"
-                                           "drag brake=1%\n");
+                                           "drag brake=1%\n"
+                                           "BEC Voltage=7.4\n");
     const Comparison c = Compare(EscSide(esc), file, &esc);
-    ASSERT_EQ(c.rows.size(), 1u);
+    ASSERT_EQ(c.rows.size(), 2u);
+    // A setting the ESC gave no value for differs from one that fits.
+    EXPECT_EQ(c.rows[1].id, ParamId::BecVoltage);
+    EXPECT_EQ(c.rows[1].first, "");
+    EXPECT_EQ(c.rows[1].second, "7.4 V");
     EXPECT_EQ(c.rows[0].id, ParamId::DragBrake);
     EXPECT_EQ(c.rows[0].first, drag[0]);
     EXPECT_EQ(c.rows[0].second, drag[7]);
