@@ -25,6 +25,7 @@
 #include "settings/Catalogue.h"
 #include "settings/Codec.h"
 #include "settings/IniFile.h"
+#include "settings/ParameterHelp.h"
 #include "support/GuiApp.h"
 #include "support/TestSupport.h"
 
@@ -479,6 +480,21 @@ TEST_F(EscSetupPageTest, KeysPressSendAndDefaultWhileTheMouseStaysWithThePage) {
 TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     Connect(16);
     ASSERT_FALSE(HasFailure());
+    // A list says what its setting does in its tooltip and, while it has the focus, in the help
+    // line: type 16 shows Boost ACC as Boost Timing Activation, and explains that one.
+    const auto help = [](ParamId id, bool alternate) {
+        const std::string_view text = ParameterHelp(id, alternate);
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    };
+    EXPECT_TRUE(
+        page->List(ParamId::DragBrake)->toolTip().contains(help(ParamId::DragBrake, false)));
+    QFocusEvent focusIn(QEvent::FocusIn);
+    QCoreApplication::sendEvent(page->List(ParamId::BoostAcc), &focusIn);
+    EXPECT_EQ(page->HelpLine()->text(),
+              "Boost Timing Activation: " + help(ParamId::BoostAcc, true));
+    QFocusEvent focusOut(QEvent::FocusOut);
+    QCoreApplication::sendEvent(page->List(ParamId::BoostAcc), &focusOut);
+    EXPECT_TRUE(page->HelpLine()->text().isEmpty());
     const SetupState read = rig->setup.Snapshot();
     const auto& dragEntries = read.List(ParamId::DragBrake).entries;
     const auto& fullEntries = read.List(ParamId::FullBrake).entries;
