@@ -74,6 +74,10 @@ int Set(const Options& o, std::ostream& out, std::ostream& err);
 int Defaults(const Options& o, std::ostream& out, std::ostream& err);
 int FlashEsc(const Options& o, std::ostream& out, std::ostream& err);
 int FlashCard(const Options& o, std::ostream& out, std::ostream& err);
+// diff A [B]: the settings that differ (B is the ESC when not given); exit 4 when any do.
+int Diff(const Options& o, std::ostream& out, std::ostream& err);
+int Backups(const Options& o, std::ostream& out, std::ostream& err);
+int Explain(const Options& o, std::ostream& out, std::ostream& err);
 int Doctor(const Options& o, std::ostream& out, std::ostream& err);
 int Report(const Options& o, std::ostream& out, std::ostream& err);
 // vornactl simulate: the simulated devices answer through pseudo-terminals, which Windows does

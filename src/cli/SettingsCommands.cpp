@@ -153,11 +153,15 @@ int WriteState(Session& session, const SetupState& wanted, std::ostream& err) {
 }  // namespace
 
 int Write(const Options& o, std::ostream& out, std::ostream& err) {
-    if (o.args.size() != 1) {
+    std::vector<std::string> args = o.args;
+    const auto dry = std::find(args.begin(), args.end(), "--dry-run");
+    const bool dryRun = dry != args.end();
+    if (dryRun) args.erase(dry);
+    if (args.size() != 1) {
         err << "vornactl: write takes one settings file\n" << kUsage;
         return kExitUsage;
     }
-    const std::filesystem::path file = PathFromUtf8(o.args[0]);
+    const std::filesystem::path file = PathFromUtf8(args[0]);
     // Read and checked before the port is opened: a folder, a FIFO or device, a file too large
     // or one that is no settings file is refused with nothing sent.
     const SettingsFile settings = ReadSettingsFile(file);
@@ -185,6 +189,22 @@ int Write(const Options& o, std::ostream& out, std::ostream& err) {
     if (!imported.problems.empty()) {
         err << "vornactl: nothing was sent.\n";
         return kExitFile;
+    }
+    if (dryRun) {
+        // What a write would send: every list whose selection the file changes.
+        const SetupState before = session.setup.EscValues();
+        int changes = 0;
+        for (const ParamId id : kPageOrder) {
+            const std::string* was = before.List(id).SelectedText();
+            const std::string* now = state.List(id).SelectedText();
+            if (now == nullptr || (was != nullptr && *was == *now)) continue;
+            out << ListCaption(id, state.modelType) << ": " << (was ? Shown(*was) : "(none)")
+                << " -> " << Shown(*now) << "\n";
+            ++changes;
+        }
+        if (changes == 0) out << "The file would change nothing on this ESC.\n";
+        out << "Nothing was sent (--dry-run).\n";
+        return kExitOk;
     }
     if (int rc = WriteState(session, state, err); rc != kExitOk) return rc;
     if (const std::string skipped = SkippedText(imported); !skipped.empty()) {

@@ -3,6 +3,7 @@
 // standard streams. SystemInfoPosix.cpp and SystemInfoWin32.cpp, chosen by CMake.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ std::string HostName();
 // streams: a write to a closed pipe fails instead of ending the program, and on Windows a
 // console shows UTF-8.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
+
+// The folder vornactl's executable is in; empty when the system does not say.
+std::filesystem::path ProgramFolder();
 
 // Whether standard error is a terminal (a console window on Windows).
 bool StandardErrorIsTerminal();

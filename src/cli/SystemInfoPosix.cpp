@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <system_error>
 
 #include "cli/SystemInfo.h"
 
@@ -55,6 +56,12 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
     // A write to a port or pipe whose other end has gone must fail, not end the program.
     std::signal(SIGPIPE, SIG_IGN);
     return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+std::filesystem::path ProgramFolder() {
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::path() : self.parent_path();
 }
 
 bool StandardErrorIsTerminal() {

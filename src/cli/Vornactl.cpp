@@ -14,7 +14,10 @@ const char* const kUsage =
     "  vornactl ports | --version | --help\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] identify [--mode esc|card|fix]\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] read [--format text|cfg|json] [-o FILE]\n"
-    "  vornactl [--port PATH] [--trace] [--timeout SEC] write FILE.cfg\n"
+    "  vornactl [--port PATH] [--trace] [--timeout SEC] write FILE.cfg [--dry-run]\n"
+    "  vornactl [--port PATH] [--trace] [--timeout SEC] diff A [B] [--json]\n"
+    "  vornactl backups\n"
+    "  vornactl explain [NAME]\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] set \"NAME=VALUE\" ...\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] defaults\n"
     "  vornactl [--port PATH] [--trace] [--timeout SEC] flash-esc IMAGE.mmc [--fix] [--force]\n"
@@ -26,6 +29,12 @@ const char* const kUsage =
     "\n"
     "Without --port the first CP210x bridge (USB 10c4:ea60) is used. --timeout takes 1 to 3600\n"
     "seconds (default 10). read -o FILE replaces FILE only once the settings were read.\n"
+    "write --dry-run prints what the file would change on the ESC and sends nothing.\n"
+    "write PATH also restores a backup: backups lists them, newest first, each with its path.\n"
+    "diff compares settings files, setup sheets (.ini) and backups with each other or with\n"
+    "esc, the connected ESC read now (B when not given); it prints the settings that differ\n"
+    "and exits 0 when none do, 4 when some do. explain says what a setting does (all without\n"
+    "NAME).\n"
     "flash-esc and flash-card check the image before anything is sent; --force flashes an ESC\n"
     "image with a doubtful record, or an image named like a shipped one that is not it.\n"
     "flash-esc refuses an image made for another ESC family unless --other-family is given, and\n"
@@ -37,7 +46,7 @@ const char* const kUsage =
     "program holding it) and what to do; it exits 0 when the port can be opened, else 1.\n"
     "report FILE writes a text for support: version, system, the doctor's findings and the\n"
     "connected ESC's identity, settings and byte trace (--timeout defaults to 5 there).\n"
-    "Exit codes: 0 done, 1 device or link failure, 2 usage, 3 file problem.\n";
+    "Exit codes: 0 done, 1 device or link failure, 2 usage, 3 file problem, 4 diff: differ.\n";
 
 namespace {
 
@@ -100,6 +109,9 @@ int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::os
     if (o.command == "defaults") return Defaults(o, out, err);
     if (o.command == "flash-esc") return FlashEsc(o, out, err);
     if (o.command == "flash-card") return FlashCard(o, out, err);
+    if (o.command == "diff") return Diff(o, out, err);
+    if (o.command == "backups") return Backups(o, out, err);
+    if (o.command == "explain") return Explain(o, out, err);
     if (o.command == "doctor") return Doctor(o, out, err);
     if (o.command == "report") return Report(o, out, err);
     if (o.command == "simulate") return Simulate(o, out, err);

@@ -22,8 +22,10 @@ DeviceStack::DeviceStack(BridgeLocation location, EscSetupModel& setup, Firmware
           [this] { monitor_.CardReplaced(); }),
       updater_(esc_, card_) {
     // Both procedures that replace the ESC's settings keep them first, the same way.
-    esc_.backup = [this] { return BackUpEscSettings(setup_); };
-    monitor_.Transfer().backup = [this] { return BackUpEscSettings(setup_); };
+    esc_.backup = [this] { return BackUpEscSettings(setup_, BackupReason::EscFirmwareUpdate); };
+    monitor_.Transfer().backup = [this] {
+        return BackUpEscSettings(setup_, BackupReason::FactorySettings);
+    };
     monitor_.SetFirmwareUpdates(&updater_);
 }
 
@@ -49,9 +51,9 @@ void DeviceStack::Tick() {
     if (afterTick_) afterTick_();
 }
 
-SettingsBackup BackUpEscSettings(const EscSetupModel& setup) {
+SettingsBackup BackUpEscSettings(const EscSetupModel& setup, BackupReason reason) {
     const ExportResult saved =
-        BackUpSettings(setup.EscValues(), BackupFolder(), std::time(nullptr));
+        BackUpSettings(setup.EscValues(), BackupFolder(), std::time(nullptr), reason);
     return saved.ok ? SettingsBackup{Utf8FromPath(saved.writtenPath), ""}
                     : SettingsBackup{"", saved.error};
 }

@@ -61,7 +61,7 @@ private:
 
 // The one way a settings backup is written: the connected ESC's settings as last read from it
 // (never the page's unsent choices), saved in the user's backup folder with the date, the time
-// and the model type in the name.
-SettingsBackup BackUpEscSettings(const EscSetupModel& setup);
+// and the model type in the name, and why it was made in a comment line of the file.
+SettingsBackup BackUpEscSettings(const EscSetupModel& setup, BackupReason reason);
 
 }  // namespace vorna

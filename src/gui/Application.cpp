@@ -8,17 +8,25 @@
 
 #include <atomic>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <string_view>
 
 #include "Version.h"
 #include "folders/DataFolders.h"
+#include "folders/Files.h"
 #include "folders/Utf8Path.h"
 #include "gui/AppConfig.h"
 #include "gui/DemoDevice.h"
 #include "gui/MainWindow.h"
 #include "gui/ProcessSignals.h"
 #include "gui/QtPlatform.h"
+#include "gui/SettingsFileMenu.h"
+#include "gui/dialogs/BackupsDialog.h"
+#include "gui/dialogs/CompareDialog.h"
+#include "settings/Backups.h"
+#include "settings/Compare.h"
+#include "settings/Profiles.h"
 
 namespace vorna::gui {
 
@@ -159,6 +167,54 @@ void Application::CloseOnQuitSignals(MainWindow& window, QTimer& watch) {
                      });
 }
 
+namespace {
+
+bool SaveShot(QWidget& dialog, const QString& path) {
+    dialog.show();
+    QApplication::processEvents();
+    if (!dialog.grab().save(path)) {
+        std::fprintf(stderr, "vorna-link: cannot save %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+}  // namespace
+
+// The compare view (the ESC against the first sheet of a category) and the backups list. With
+// no backups folder yet (scripts/screenshots.sh gives the program a fresh one) it gets three
+// made from the ESC's values, as an update and a restore would have left them, and one older
+// that does not say why.
+bool Application::SaveDialogShots(MainWindow& window, const Settings& settings, const QDir& dir) {
+    bool saved = true;
+    const SetupState esc = window.SetupModel().EscValues();
+    const std::vector<SheetChoice> sheets =
+        ListSheets(settings.window.dataDir / std::string(kProfileFolder), {}, kCategories[0]);
+    if (!sheets.empty()) {
+        CompareDialog compare(CompareWithEsc(esc, SetupSheetSide(ReadSetupSheet(sheets[0].path))),
+                              &window);
+        saved = SaveShot(compare, dir.absoluteFilePath("compare.png")) && saved;
+    }
+    const std::filesystem::path folder = BackupFolder();
+    std::error_code ec;
+    if (!folder.empty() && !std::filesystem::exists(folder, ec)) {
+        const std::time_t now = std::time(nullptr);
+        (void)BackUpSettings(esc, folder, now - 3 * 86400, BackupReason::EscFirmwareUpdate);
+        (void)BackUpSettings(esc, folder, now - 600, BackupReason::FactorySettings);
+        (void)WriteFileReplacing(folder / "2026-03-14_18-02-41_model-12.cfg",
+                                 SettingsFileText(esc));
+    }
+    BackupsRequest request;
+    request.folder = folder;
+    request.backups = ListBackups(folder);
+    request.canCompare = true;
+    request.escModelType = esc.modelType;
+    BackupsDialog backups(request, &window);
+    saved = SaveShot(backups, dir.absoluteFilePath("backups.png")) && saved;
+    return saved;
+}
+
 // Chooses the simulated device's mode, waits until it is identified (and an ESC read), saves
 // the three pages and quits.
 int Application::SaveScreenshots(MainWindow& window, const Settings& settings) {
@@ -190,6 +246,7 @@ int Application::SaveScreenshots(MainWindow& window, const Settings& settings) {
                 std::printf("%s\n", qPrintable(path));
             }
         }
+        if (!card && !SaveDialogShots(window, settings, dir)) exitCode = 3;
         std::fflush(stdout);
         QApplication::quit();
     };

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+class QDir;
 class QTimer;
 
 namespace vorna::gui {
@@ -27,6 +28,7 @@ private:
     int StartSimulatedDevice(Settings& settings);
     static void CloseOnQuitSignals(MainWindow& window, QTimer& watch);
     int SaveScreenshots(MainWindow& window, const Settings& settings);
+    bool SaveDialogShots(MainWindow& window, const Settings& settings, const QDir& dir);
 
     int argc_;
     char** argv_;

@@ -99,6 +99,8 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     if (!options_.askRetry) options_.askRetry = DefaultRetryQuestion;
     if (!options_.urlOpener) options_.urlOpener = DefaultUrlOpener();
     if (!options_.chooseSettingsFile) options_.chooseSettingsFile = DefaultSettingsFileChooser;
+    if (!options_.compare) options_.compare = ExecCompareDialog;
+    if (!options_.chooseBackup) options_.chooseBackup = ExecBackupsDialog;
     if (!options_.confirm) options_.confirm = DefaultConfirm;
 
     setWindowTitle(kAppTitle);
@@ -137,7 +139,14 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     settingsFiles_ = std::make_unique<SettingsFileMenu>(
         setup_, options_.chooseSettingsFile,
         [this](QWidget* owner, const QString& text, bool error) { Tell(owner, text, error); },
-        [this] { return setupPage_->MayDiscardUnsentChanges(); });
+        [this] { return setupPage_->MayDiscardUnsentChanges(); }, CompareView(),
+        [this](QWidget* owner, const BackupsRequest& request) {
+            // The link's boxes wait for it, as for the window's own boxes.
+            ++windowBoxes_;
+            const auto chosen = options_.chooseBackup(owner, request);
+            WindowBoxClosed();
+            return chosen;
+        });
     connectionCheck_ = std::make_unique<ConnectionCheck>(options_.location);
     connect(connectionCheck_.get(), &ConnectionCheck::finished, this,
             [this](const QString& text, bool ready) {
@@ -194,6 +203,8 @@ void MainWindow::BuildMenus() {
     QMenu* file = menuBar()->addMenu("&File");
     importAction_ = file->addAction("&Import Settings", this, &MainWindow::ImportSettings);
     exportAction_ = file->addAction("&Export Settings", this, &MainWindow::ExportSettings);
+    compareAction_ = file->addAction("&Compare…", this, [this] { settingsFiles_->Compare(this); });
+    backupsAction_ = file->addAction("&Backups…", this, [this] { settingsFiles_->Backups(this); });
     exitAction_ = file->addAction("E&xit", this, &QWidget::close);
     QMenu* device = menuBar()->addMenu("&Device");
     escAction_ =
@@ -220,6 +231,10 @@ QAction* MainWindow::Action(int commandId) const {
             return importAction_;
         case kIdmExportSettings:
             return exportAction_;
+        case kIdmCompare:
+            return compareAction_;
+        case kIdmBackups:
+            return backupsAction_;
         case kIdmExit:
             return exitAction_;
         case kIdmEsc:
@@ -360,6 +375,7 @@ void MainWindow::BuildPages() {
         [this](QWidget* parent, const QString& question) { return Ask(parent, question); });
     setupPage_->SetInform(
         [this](QWidget* parent, const QString& text) { Tell(parent, text, true); });
+    setupPage_->SetCompare(CompareView());
     firmwarePage_ = new FirmwarePage(firmware_, options_.dataDir, UserFirmwareFolder(),
                                      firmwareTextSize_, container_);
     firmwarePage_->SetInform(
@@ -466,6 +482,15 @@ bool MainWindow::Ask(QWidget* parent, const QString& question) {
     const bool yes = options_.confirm(parent, question);
     WindowBoxClosed();
     return yes;
+}
+
+CompareChooser MainWindow::CompareView() {
+    return [this](QWidget* parent, const CompareRequest& request) {
+        ++windowBoxes_;
+        auto checked = options_.compare(parent, request);
+        WindowBoxClosed();
+        return checked;
+    };
 }
 
 void MainWindow::Tell(QWidget* parent, const QString& text, bool errorIcon) {
@@ -612,7 +637,10 @@ bool MainWindow::MayEndSessionNow() const {
 // reach them either.
 void MainWindow::ApplyTransferGuard() {
     const bool free = !TransferBusy();
-    for (QAction* a : {escAction_, cardAction_, fixAction_, importAction_}) a->setEnabled(free);
+    for (QAction* a :
+         {escAction_, cardAction_, fixAction_, importAction_, compareAction_, backupsAction_}) {
+        a->setEnabled(free);
+    }
     const bool pagesFree = !UpdateBusy();
     // The current page's button stays as it is, so the page shown stays marked.
     linksButton_->setEnabled(pagesFree || page_ == Page::Links);

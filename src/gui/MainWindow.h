@@ -15,6 +15,7 @@
 
 #include "firmware/FirmwarePageModel.h"
 #include "gui/LinkController.h"
+#include "gui/SettingsFileMenu.h"
 #include "gui/UrlOpener.h"
 #include "gui/skin/SkinPlacement.h"
 #include "link/BridgeDiscovery.h"
@@ -56,6 +57,8 @@ public:
     static constexpr int kIdmImportSettings = 32783;
     static constexpr int kIdmExportSettings = 32784;
     static constexpr int kIdmExit = 32785;
+    static constexpr int kIdmCompare = 32791;  // File > Compare…
+    static constexpr int kIdmBackups = 32792;  // File > Backups…
     static constexpr int kIdmEsc = 32776;
     static constexpr int kIdmProgramCard = 32777;
     static constexpr int kIdmFixMode = 32778;
@@ -76,8 +79,12 @@ public:
         std::function<bool(QWidget* parent, const QString& text)> askRetry;
         bool startLink = true;
         int logicalDpi = 0;  // 0: the screen's
-        // Asks for a settings file to export to (save) or import from; empty: cancelled.
-        std::function<QString(QWidget* parent, bool save)> chooseSettingsFile;
+        // Asks for a settings file to export to, import or compare; empty: cancelled.
+        SettingsFileMenu::ChooseFile chooseSettingsFile;
+        // The compare view (File > Compare, an import, a sheet, a backup); empty: the dialog.
+        CompareChooser compare;
+        // File > Backups; empty: the dialog.
+        BackupChooser chooseBackup;
         // Asks Yes or No before changes not yet sent to the ESC are discarded; true for Yes.
         // Empty: a modal message box.
         std::function<bool(QWidget* parent, const QString& question)> confirm;
@@ -168,6 +175,8 @@ private:
     void OnMessage(quint64 ticket, const QString& text, bool errorIcon);
     // The window's own boxes: while one is open, the link's wait (WhenNoWindowBox).
     bool Ask(QWidget* parent, const QString& question);
+    // The compare view as the window's own box (the link's boxes wait for it).
+    CompareChooser CompareView();
     void Tell(QWidget* parent, const QString& text, bool errorIcon);
     void WhenNoWindowBox(std::function<void()> show);
     void WindowBoxClosed();
@@ -221,6 +230,8 @@ private:
     QString oddAnswer_;
     QAction* importAction_ = nullptr;
     QAction* exportAction_ = nullptr;
+    QAction* compareAction_ = nullptr;
+    QAction* backupsAction_ = nullptr;
     QAction* exitAction_ = nullptr;
     QAction* escAction_ = nullptr;
     QAction* cardAction_ = nullptr;

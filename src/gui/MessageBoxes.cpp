@@ -3,13 +3,55 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QLabel>
 #include <QPointer>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QSpacerItem>
+
+#include <algorithm>
 
 #include "gui/AppConfig.h"
 
 namespace vorna::gui {
 namespace {
+
+// A box narrower than a path in its text would break the path in the middle of a name. The
+// text gets room for its longest unbroken run (a path, an address), up to most of the screen;
+// words of ordinary sentences still wrap between them.
+void RoomForLongestWord(QMessageBox* box, const QString& text) {
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (label == nullptr) return;
+    const QFontMetrics metrics(label->font());
+    int longest = 0;
+    for (const QString& word :
+         text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
+        longest = std::max(longest, metrics.horizontalAdvance(word));
+    }
+    const QScreen* screen = box->screen() ? box->screen() : QApplication::primaryScreen();
+    const int most = screen ? screen->availableGeometry().width() * 3 / 4 : 900;
+    label->setMinimumWidth(std::min(longest + metrics.averageCharWidth(), most));
+}
+
+// A long path starts a line of its own, so it is never split between the end of one line and
+// the next (at a hyphen or a slash inside a name).
+QString PathsOnTheirOwnLines(const QString& text) {
+    constexpr int kLongWord = 30;
+    QString shown = text;
+    int start = 0;
+    while (start < shown.size()) {
+        while (start < shown.size() && shown[start].isSpace()) ++start;
+        int end = start;
+        while (end < shown.size() && !shown[end].isSpace()) ++end;
+        const QStringView word = QStringView(shown).sliced(start, end - start);
+        const bool path = word.contains(QLatin1Char('/')) || word.contains(QLatin1Char('\\'));
+        if (path && word.size() >= kLongWord && start > 0 && shown[start - 1] == QLatin1Char(' ')) {
+            shown[start - 1] = QLatin1Char('\n');
+        }
+        start = end;
+    }
+    return shown;
+}
 
 QMessageBox* NewPlainBox(QWidget* parent, QMessageBox::Icon icon, const QString& text,
                          QMessageBox::StandardButtons buttons) {
@@ -17,9 +59,10 @@ QMessageBox* NewPlainBox(QWidget* parent, QMessageBox::Icon icon, const QString&
     auto* box = new QMessageBox(icon, QString::fromUtf8(kAppTitle), QString(), buttons, parent);
     KeepDialogTitleWhole(box);
     box->setTextFormat(Qt::PlainText);
-    box->setText(text);
+    box->setText(PathsOnTheirOwnLines(text));
     // Paths, addresses and device texts can be copied from the box.
     box->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    RoomForLongestWord(box, text);
     return box;
 }
 

@@ -2,7 +2,12 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QTimer>
+#include <QTreeView>
 
+#include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -10,19 +15,99 @@
 #include "folders/DataFolders.h"
 #include "folders/Utf8Path.h"
 #include "protocol/Messages.h"
+#include "settings/Backups.h"
+#include "settings/IniFile.h"
 #include "settings/Profiles.h"
 
 namespace vorna::gui {
+namespace {
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString PathText(const std::filesystem::path& path) {
+    return FromUtf8(Utf8FromPath(path));
+}
+
+QString SideName(const SettingsSide& side) {
+    return side.kind == SettingsSide::Kind::Esc ? QStringLiteral("the ESC (as last read)")
+                                                : PathText(side.path.filename());
+}
+
+bool IsSheet(const QString& path) {
+    return path.endsWith(QStringLiteral(".ini"), Qt::CaseInsensitive);
+}
+
+// A file to compare, read whole: a setup sheet by its ".ini", else a settings file or backup.
+// Nothing, after the refusal was said.
+std::optional<SettingsSide> ReadSide(const QString& chosen,
+                                     const SettingsFileMenu::Present& present, QWidget* parent) {
+    const std::filesystem::path path = PathFromUtf8(chosen.toStdString());
+    if (IsSheet(chosen)) {
+        const SheetFile sheet = ReadSetupSheet(path);
+        if (!sheet.error.empty() || !sheet.found) {
+            present(parent,
+                    QString(msg::kReadFileError) + "\n" +
+                        (sheet.found || !sheet.error.empty()
+                             ? FromUtf8(sheet.error)
+                             : QStringLiteral("There is no file \"%1\".").arg(chosen)),
+                    true);
+            return std::nullopt;
+        }
+        return SetupSheetSide(sheet);
+    }
+    const SettingsFile file = ReadSettingsFile(path);
+    if (!file.ok) {
+        present(parent, QString(msg::kReadFileError) + "\n" + FromUtf8(file.error), true);
+        return std::nullopt;
+    }
+    return SettingsFileSide(file);
+}
+
+}  // namespace
+
+CompareRequest CompareWithEsc(const SetupState& escValues, const SettingsSide& other) {
+    CompareRequest request;
+    request.comparison = vorna::Compare(EscSide(escValues), other, &escValues);
+    request.firstName = QStringLiteral("the ESC (as last read)");
+    request.secondName = SideName(other);
+    request.secondFile = PathText(other.path.filename());
+    request.loadable = true;
+    return request;
+}
+
+bool CompareAndLoad(QWidget* parent, EscSetupModel& model, const SettingsSide& other,
+                    const CompareChooser& compare, const SettingsFileMenu::Present& present,
+                    std::vector<ParamId>* loaded) {
+    const CompareRequest request = CompareWithEsc(model.EscValues(), other);
+    const std::optional<std::vector<ParamId>> checked = compare(parent, request);
+    if (!checked) return false;
+    const std::vector<ParamId> set = model.LoadCompared(request.comparison, *checked);
+    if (loaded != nullptr) *loaded = set;
+    if (set.size() < checked->size()) {
+        present(parent,
+                QStringLiteral("Not every checked setting was loaded: the ESC's settings were "
+                               "read again meanwhile. Compare again to see what differs now."),
+                true);
+    }
+    return true;
+}
 
 SettingsFileMenu::SettingsFileMenu(EscSetupModel& model, ChooseFile choose, Present present,
-                                   MayDiscard mayDiscard)
+                                   MayDiscard mayDiscard, CompareChooser compare,
+                                   BackupChooser backups)
     : model_(model),
       choose_(std::move(choose)),
       present_(std::move(present)),
-      mayDiscard_(std::move(mayDiscard)) {}
+      mayDiscard_(std::move(mayDiscard)),
+      compare_(std::move(compare)),
+      backups_(std::move(backups)) {}
 
 void SettingsFileMenu::Export(QWidget* parent) {
-    const QString chosen = choose_(parent, true);
+    const QString chosen =
+        choose_(parent, Choice::Export,
+                FromUtf8(SuggestedSettingsFileName(model_.ModelType(), std::time(nullptr))));
     if (chosen.isEmpty()) return;
     const ExportResult result =
         vorna::ExportSettings(model_.Snapshot(), PathFromUtf8(chosen.toStdString()));
@@ -38,7 +123,7 @@ void SettingsFileMenu::Export(QWidget* parent) {
 }
 
 void SettingsFileMenu::Import(QWidget* parent) {
-    const QString chosen = choose_(parent, false);
+    const QString chosen = choose_(parent, Choice::Import, QString());
     if (chosen.isEmpty()) return;
     // Read whole first: a refused file asks nothing, and the model's lock is held only to
     // apply it, never while a file is read.
@@ -46,6 +131,11 @@ void SettingsFileMenu::Import(QWidget* parent) {
     if (!file.ok) {
         present_(parent, QString(msg::kReadFileError) + "\n" + QString::fromStdString(file.error),
                  true);
+        return;
+    }
+    // With the ESC's values on the page, the user sees what the file would change and picks.
+    if (model_.HasValidRecord()) {
+        CompareAndLoad(parent, model_, SettingsFileSide(file), compare_, present_);
         return;
     }
     // Tried on a copy first, so a file that selects nothing is refused before anything is asked.
@@ -74,16 +164,84 @@ void SettingsFileMenu::Import(QWidget* parent) {
     if (!text.isEmpty()) present_(parent, text, !result.ok);
 }
 
-QString DefaultSettingsFileChooser(QWidget* parent, bool save) {
-    const QString filter = "config Files (*.cfg)";
+void SettingsFileMenu::Compare(QWidget* parent) {
+    const QString first = choose_(parent, Choice::Compare, QString());
+    if (first.isEmpty()) return;
+    const std::optional<SettingsSide> a = ReadSide(first, present_, parent);
+    if (!a) return;
+    if (model_.HasValidRecord()) {
+        CompareAndLoad(parent, model_, *a, compare_, present_);
+        return;
+    }
+    // No ESC read: one file against another, to look at.
+    const QString second = choose_(parent, Choice::Compare, QString());
+    if (second.isEmpty()) return;
+    const std::optional<SettingsSide> b = ReadSide(second, present_, parent);
+    if (!b) return;
+    CompareRequest request;
+    request.comparison = vorna::Compare(*a, *b, nullptr);
+    request.firstName = SideName(*a);
+    request.secondName = SideName(*b);
+    request.firstFile = request.firstName;
+    request.secondFile = request.secondName;
+    request.loadable = false;
+    (void)compare_(parent, request);
+}
+
+void SettingsFileMenu::Backups(QWidget* parent) {
+    BackupsRequest request;
+    request.folder = BackupFolder();
+    request.backups = ListBackups(request.folder);
+    request.canCompare = model_.HasValidRecord();
+    request.escModelType = model_.ModelType();
+    if (!request.canCompare) {
+        request.why = QStringLiteral(
+            "Read an ESC first: choose Esc in the Device menu and connect it. File > Compare "
+            "compares two files without one.");
+    }
+    const std::optional<std::filesystem::path> chosen = backups_(parent, request);
+    if (!chosen || !model_.HasValidRecord()) return;
+    const SettingsFile file = ReadSettingsFile(*chosen);
+    if (!file.ok) {
+        present_(parent, QString(msg::kReadFileError) + "\n" + FromUtf8(file.error), true);
+        return;
+    }
+    CompareAndLoad(parent, model_, SettingsFileSide(file), compare_, present_);
+}
+
+QString DefaultSettingsFileChooser(QWidget* parent, SettingsFileMenu::Choice choice,
+                                   const QString& suggestion) {
+    using Choice = SettingsFileMenu::Choice;
+    const bool save = choice == Choice::Export;
     const std::filesystem::path own = UserFolder("Settings");
     std::error_code ec;
     if (save && !own.empty()) std::filesystem::create_directories(own, ec);
-    const QString start = !own.empty() && std::filesystem::is_directory(own, ec)
-                              ? QString::fromStdString(Utf8FromPath(own))
-                              : QDir::homePath();
-    return save ? QFileDialog::getSaveFileName(parent, "Export Settings", start, filter)
-                : QFileDialog::getOpenFileName(parent, "Import Settings", start, filter);
+    const QString start =
+        !own.empty() && std::filesystem::is_directory(own, ec) ? PathText(own) : QDir::homePath();
+    QFileDialog dialog(parent);
+    dialog.setWindowTitle(save                       ? QStringLiteral("Export Settings")
+                          : choice == Choice::Import ? QStringLiteral("Import Settings")
+                                                     : QStringLiteral("Compare Settings"));
+    dialog.setDirectory(start);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    QStringList filters{QStringLiteral("config Files (*.cfg)")};
+    if (choice == Choice::Compare) filters << QStringLiteral("Setup sheets (*.ini)");
+    dialog.setNameFilters(filters);
+    if (save && !suggestion.isEmpty()) dialog.selectFile(suggestion);
+    // In the program's own dialog (where the system offers none) the size, type and date
+    // columns take the room their texts need instead of a cut-off third each.
+    // Its widgets are there once it shows.
+    QTimer::singleShot(0, &dialog, [&dialog] {
+        if (auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+            view->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+            view->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+            view->header()->setStretchLastSection(false);
+            dialog.resize(std::max(dialog.width(), 760), std::max(dialog.height(), 460));
+        }
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().constFirst();
 }
 
 }  // namespace vorna::gui

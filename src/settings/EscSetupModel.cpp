@@ -84,6 +84,16 @@ bool EscSetupModel::SelectEscValues() {
     return true;
 }
 
+std::vector<ParamId> EscSetupModel::LoadCompared(const Comparison& comparison,
+                                                 const std::vector<ParamId>& checked) {
+    std::vector<ParamId> loaded;
+    Edit([&](SetupState& state) { loaded = LoadCheckedRows(state, comparison, checked); },
+         std::find(checked.begin(), checked.end(), ParamId::DriveMode) != checked.end()
+             ? Change::Lists
+             : Change::Selections);
+    return loaded;
+}
+
 LoadedSheet EscSetupModel::LoadSheet(const std::filesystem::path& sheetPath,
                                      std::vector<ParamId>* leftAtEscValues) {
     // Read and parsed first: the link thread never waits for a file.

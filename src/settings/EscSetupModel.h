@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "protocol/PageLinks.h"
+#include "settings/Compare.h"
 #include "settings/Profiles.h"
 #include "settings/SetupState.h"
 
@@ -54,6 +55,12 @@ public:
                           std::vector<ParamId>* leftAtEscValues = nullptr);
     // The same for a sheet already read (ReadSetupSheet): only applying it takes the lock.
     LoadedSheet LoadSheet(const SheetFile& sheet, std::vector<ParamId>* leftAtEscValues = nullptr);
+
+    // Puts the checked rows of a comparison with the ESC's values on the page (LoadCheckedRows)
+    // as unsent changes; every other list keeps its selection. Nothing is sent. Returns the
+    // lists set: none when the comparison was made with another model's lists.
+    std::vector<ParamId> LoadCompared(const Comparison& comparison,
+                                      const std::vector<ParamId>& checked);
 
     void RequestWrite() { writeRequest_ = true; }
     void RequestDefaults() { defaultRequest_ = true; }

@@ -157,12 +157,20 @@ LoadedSheet ApplySetupSheet(SetupState& state, const SheetFile& file,
         return sheet;
     }
     state = std::move(loaded);
+    LoadedSheet texts = SheetTexts(file);
+    texts.selected = std::move(sheet.selected);
+    return texts;
+}
+
+LoadedSheet SheetTexts(const SheetFile& file) {
+    LoadedSheet sheet;
+    sheet.error = file.error;
     sheet.fileFound = file.found;
     for (std::size_t i = 0; i < kInfoKeys.size(); ++i) {
-        sheet.info[i] = ini.Get(kInfoSection, kInfoKeys[i], "", kInfoValueChars);
+        sheet.info[i] = file.ini.Get(kInfoSection, kInfoKeys[i], "", kInfoValueChars);
     }
     sheet.memoVisible = !sheet.info.back().empty();  // "Temp Track"
-    sheet.memo = ini.Get(kMemoSection, kMemoKey, "", kInfoValueChars);
+    sheet.memo = file.ini.Get(kMemoSection, kMemoKey, "", kInfoValueChars);
     return sheet;
 }
 
@@ -181,6 +189,14 @@ std::filesystem::path SettingsFilePath(const std::filesystem::path& chosen) {
     std::filesystem::path withExt = chosen;
     withExt += std::string(kSettingsExtension);
     return withExt;
+}
+
+std::string SuggestedSettingsFileName(int modelType, std::time_t now) {
+    const std::tm local = LocalTime(now);
+    char day[16];
+    std::strftime(day, sizeof day, "%Y-%m-%d", &local);
+    return (modelType > 0 ? "model-" + std::to_string(modelType) : std::string("settings")) + "_" +
+           day + std::string(kSettingsExtension);
 }
 
 std::string SettingsFileText(const SetupState& state) {
@@ -210,7 +226,7 @@ std::filesystem::path BackupFolder() {
 }
 
 ExportResult BackUpSettings(const SetupState& state, const std::filesystem::path& folder,
-                            std::time_t now) {
+                            std::time_t now, BackupReason reason) {
     namespace fs = std::filesystem;
     ExportResult result;
     std::error_code ec;
@@ -232,7 +248,10 @@ ExportResult BackUpSettings(const SetupState& state, const std::filesystem::path
     for (int n = 2; fs::exists(path, ec) && n < 1000; ++n) {
         path = folder / (base + "_" + std::to_string(n) + ".cfg");
     }
-    return ExportSettings(state, path);
+    result.writtenPath = path;
+    result.ok = WriteFileReplacing(path, BackupHeader(reason) + SettingsFileText(state),
+                                   &result.error, kSettingsFileKind);
+    return result;
 }
 
 SettingsFile ReadSettingsFile(const std::filesystem::path& path) {

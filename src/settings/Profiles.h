@@ -37,6 +37,7 @@
 #include <string_view>
 #include <vector>
 
+#include "settings/Backups.h"
 #include "settings/IniFile.h"
 #include "settings/Parameters.h"
 #include "settings/SetupState.h"
@@ -162,12 +163,18 @@ struct LoadedSheet {
 // the lists. With no such list (no ESC identified) a sheet is loaded for its texts.
 LoadedSheet ApplySetupSheet(SetupState& state, const SheetFile& sheet,
                             const std::function<void(SetupState&)>& clearSelections);
+// A sheet's [info] texts and memo, its lists untouched (`selected` empty).
+LoadedSheet SheetTexts(const SheetFile& sheet);
 // ReadSetupSheet, then ApplySetupSheet.
 LoadedSheet LoadProfile(SetupState& state, const std::filesystem::path& sheetPath,
                         const std::function<void(SetupState&)>& clearSelections);
 
 // The file an export writes for the chosen name: ".cfg" appended unless it ends in it already.
 std::filesystem::path SettingsFilePath(const std::filesystem::path& chosen);
+
+// The name an export offers: the model type and the day ("model-16_2026-12-08.cfg"), or
+// "settings_2026-12-08.cfg" before an ESC is identified.
+std::string SuggestedSettingsFileName(int modelType, std::time_t now);
 
 // The text of a settings file for the current selections: [option] with the 28 keys.
 std::string SettingsFileText(const SetupState& state);
@@ -187,8 +194,9 @@ std::filesystem::path BackupFolder();
 
 // Saves `state` as a settings file in `folder` (made when missing), named with the date, the
 // time and the model type ("2026-12-07_23-10-05_model-16.cfg"); an existing name gets a number.
+// The file starts with a comment line saying why it was made (BackupHeader).
 ExportResult BackUpSettings(const SetupState& state, const std::filesystem::path& folder,
-                            std::time_t now);
+                            std::time_t now, BackupReason reason);
 
 struct ImportProblem {
     std::string key;

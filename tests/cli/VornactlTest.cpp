@@ -9,6 +9,7 @@
 #include "Version.h"
 #include "cli/Vornactl.h"
 #include "firmware/FirmwareImages.h"
+#include "settings/Parameters.h"
 #include "support/CliRun.h"
 #include "support/TestSupport.h"
 
@@ -265,6 +266,64 @@ TEST_F(VornactlTest, DefaultsRestoresTheFactorySettings) {
     EXPECT_NE(saved.filename().string().find("_model-13.cfg"), std::string::npos) << saved;
     EXPECT_NE(r.out.find(saved.string()), std::string::npos) << r.out;
     EXPECT_NE(test::ReadText(saved).find("Coast Value=15%"), std::string::npos);
+    // backups lists it with why it was made.
+    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+    r = Vornactl({"backups"});
+    ::unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.out.find("model type 13  before factory settings\n  " + saved.string()),
+              std::string::npos)
+        << r.out;
+}
+
+TEST_F(VornactlTest, DiffSaysWhatDiffersByExitCodeAndDryRunSendsNothing) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    const fs::path same = dir / "same.cfg";
+    CliRun r = Vornactl({"--port", Link(), "read", "--format", "cfg", "-o", same.string()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    r = Vornactl({"--port", Link(), "diff", same.string()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "No settings differ.\n");
+
+    const fs::path race = dir / "race.cfg";
+    test::WriteText(race, "[option]\nDrag Brake=37%\nDrive Mode=Full Sensored\n");
+    esc.ClearLogs();
+    r = Vornactl({"--port", Link(), "diff", race.string(), "esc", "--json"});
+    EXPECT_EQ(r.code, 4) << r.err;
+    EXPECT_NE(r.out.find("{\"setting\": \"Drag Brake\", \"a\": \"37%\", \"b\": \""),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\"setting\": \"Drive Mode\", \"side\": \"a\", \"file\": \"" +
+                         race.string() + "\", \"line\": 3"),
+              std::string::npos)
+        << r.out;
+    // Two files, no device asked; a file that cannot be read and a missing argument.
+    EXPECT_EQ(Vornactl({"diff", same.string(), race.string()}).code, 4);
+    EXPECT_EQ(Vornactl({"diff", same.string(), same.string()}).code, 0);
+    EXPECT_EQ(Vornactl({"diff", (dir / "missing.cfg").string(), same.string()}).code, 3);
+    EXPECT_EQ(Vornactl({"diff"}).code, 2);
+
+    const fs::path drag = dir / "drag.cfg";
+    test::WriteText(drag, "[option]\nDrag Brake=37%\n");
+    r = Vornactl({"--port", Link(), "write", drag.string(), "--dry-run"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find(" -> 37%\nNothing was sent (--dry-run).\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(esc.Pairs().empty());
+    EXPECT_EQ(esc.WritesEnded(), 0);
+}
+
+TEST_F(VornactlTest, ExplainSaysWhatASettingDoes) {
+    CliRun r = Vornactl({"explain", "turbo on slope"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out.rfind("Turbo On Slope (", 0), 0u) << r.out;
+    r = Vornactl({"explain"});
+    EXPECT_EQ(r.code, 0);
+    for (const ParameterRow& row : kParameterTable) {
+        EXPECT_NE(r.out.find(std::string(row.caption) + "\n  "), std::string::npos) << row.caption;
+    }
+    EXPECT_EQ(Occurrences(r.out, " (the same list, "), 3);
+    EXPECT_EQ(Vornactl({"explain", "Punch"}).code, 2);
 }
 
 TEST_F(VornactlTest, FlashEscUpdatesTheFirmwareAndKeepsTheSettings) {

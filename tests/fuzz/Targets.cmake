@@ -5,7 +5,7 @@
 set(vorna_fuzz_files folders/Files.cpp folders/FilesPosix.cpp folders/TextEncoding.cpp)
 set(vorna_fuzz_settings folders/DataFolders.cpp folders/DataFoldersPosix.cpp
     folders/LocalTimePosix.cpp ${vorna_fuzz_files} settings/IniFile.cpp settings/Profiles.cpp
-    settings/Catalogue.cpp settings/Codec.cpp)
+    settings/Backups.cpp settings/Catalogue.cpp settings/Codec.cpp)
 vorna_fuzz_target(ParseEscImage SOURCES firmware/FirmwareImages.cpp ${vorna_fuzz_files}
     SEEDS data/Firmware/*mmc)
 vorna_fuzz_target(ParseCardImage SOURCES firmware/FirmwareImages.cpp ${vorna_fuzz_files}

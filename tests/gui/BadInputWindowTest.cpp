@@ -87,7 +87,8 @@ protected:
                 messages.push_back(text);
             };
         }
-        options.chooseSettingsFile = [this](QWidget*, bool) { return chosen; };
+        options.chooseSettingsFile = [this](QWidget*, gui::SettingsFileMenu::Choice,
+                                            const QString&) { return chosen; };
         options.confirm = [this](QWidget*, const QString&) {
             ++confirmations;
             return true;

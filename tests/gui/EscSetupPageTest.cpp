@@ -25,6 +25,7 @@
 #include "settings/Catalogue.h"
 #include "settings/Codec.h"
 #include "settings/IniFile.h"
+#include "settings/ParameterHelp.h"
 #include "support/GuiApp.h"
 #include "support/TestSupport.h"
 
@@ -68,6 +69,14 @@ protected:
         page->SetConfirm([this](QWidget*, const QString& question) {
             questions.push_back(question);
             return answer;
+        });
+        // Over an ESC's values a sheet goes through the compare view: here every row is taken.
+        page->SetCompare([this](QWidget*, const gui::CompareRequest& request) {
+            ++compared;
+            if (!take) return std::optional<std::vector<ParamId>>();
+            std::vector<ParamId> all;
+            for (const CompareRow& row : request.comparison.rows) all.push_back(row.id);
+            return std::optional<std::vector<ParamId>>(all);
         });
         QObject::connect(news.get(), &gui::SetupModelNews::changed, page.get(),
                          &EscSetupPage::ShowChanges);
@@ -173,6 +182,8 @@ protected:
     std::unique_ptr<EscSetupPage> page;
     std::vector<QString> questions;  // asked before unsent changes would be lost
     bool answer = true;
+    int compared = 0;  // compare views shown
+    bool take = true;  // the compare view's answer: every row, or cancelled
 };
 
 TEST_F(EscSetupPageTest, StartsEmptyWithCategoriesAndTheGivenTextSize) {
@@ -469,6 +480,21 @@ TEST_F(EscSetupPageTest, KeysPressSendAndDefaultWhileTheMouseStaysWithThePage) {
 TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     Connect(16);
     ASSERT_FALSE(HasFailure());
+    // A list says what its setting does in its tooltip and, while it has the focus, in the help
+    // line: type 16 shows Boost ACC as Boost Timing Activation, and explains that one.
+    const auto help = [](ParamId id, bool alternate) {
+        const std::string_view text = ParameterHelp(id, alternate);
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    };
+    EXPECT_TRUE(
+        page->List(ParamId::DragBrake)->toolTip().contains(help(ParamId::DragBrake, false)));
+    QFocusEvent focusIn(QEvent::FocusIn);
+    QCoreApplication::sendEvent(page->List(ParamId::BoostAcc), &focusIn);
+    EXPECT_EQ(page->HelpLine()->text(),
+              "Boost Timing Activation: " + help(ParamId::BoostAcc, true));
+    QFocusEvent focusOut(QEvent::FocusOut);
+    QCoreApplication::sendEvent(page->List(ParamId::BoostAcc), &focusOut);
+    EXPECT_TRUE(page->HelpLine()->text().isEmpty());
     const SetupState read = rig->setup.Snapshot();
     const auto& dragEntries = read.List(ParamId::DragBrake).entries;
     const auto& fullEntries = read.List(ParamId::FullBrake).entries;
@@ -538,14 +564,16 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return page->List(ParamId::DragBrake)->currentIndex() == 7; },
                                 kWaitMs));
     EXPECT_EQ(page->List(ParamId::FullBrake)->currentIndex(), 2);
-    EXPECT_EQ(questions.size(), 1u);  // sheet A's values were not sent
+    // Sheet A's values were not sent: the compare view, not a question, says what changes.
+    EXPECT_TRUE(questions.empty());
+    EXPECT_EQ(compared, 2);
     EXPECT_EQ(page->Text(1042)->text(), "Bo");
     EXPECT_EQ(page->Text(1043)->text(), "");
     EXPECT_FALSE(page->Memo()->isVisible());
     EXPECT_FALSE(page->Picture(EscSetupPage::kIdcInfoCaptions)->isVisible());
 
-    // Keeping the unsent values puts either chooser back and loads nothing.
-    answer = false;
+    // Cancelling the compare view puts either chooser back and loads nothing.
+    take = false;
     Pick(sheets, 0);
     ASSERT_FALSE(HasFailure());
     EXPECT_EQ(sheets->currentIndex(), 1);
@@ -553,7 +581,7 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     ASSERT_FALSE(HasFailure());
     EXPECT_EQ(page->List(ParamId::Category)->currentIndex(), 0);
     EXPECT_EQ(sheets->count(), 2);
-    EXPECT_EQ(questions.size(), 3u);
+    EXPECT_EQ(compared, 4);
     EXPECT_EQ(rig->setup.Snapshot().List(ParamId::DragBrake).selection, 7);
 
     QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));

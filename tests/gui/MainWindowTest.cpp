@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <future>
+#include <optional>
 #include <set>
 
 #include "gui/Application.h"
@@ -484,31 +485,46 @@ TEST_F(MainWindowTest, ConfiguredTextSizeReachesThePagesOnlyOff96Dpi) {
 namespace vorna {
 namespace {
 
-TEST_F(MainWindowTest, FileMenuExportsAndImportsSettings) {
+TEST_F(MainWindowTest, FileMenuExportsAndImportsSettingsThroughTheCompareView) {
     sim::SimulatedEsc esc(Link(), 12);
     ASSERT_TRUE(esc.Start());
     QString chosen;
+    QString suggested;
+    std::vector<gui::CompareRequest> compared;
+    std::optional<std::vector<ParamId>> take;  // what the compare view hands back
     MainWindow::Options options;
     options.location.fixedPath = Link();
     options.dataDir = dir.Path();
     options.presenter = [this](QWidget*, const QString& text, bool error) {
         messages.push_back({text, error});
     };
-    options.chooseSettingsFile = [&](QWidget*, bool) { return chosen; };
+    options.chooseSettingsFile = [&](QWidget*, gui::SettingsFileMenu::Choice,
+                                     const QString& suggestion) {
+        suggested = suggestion;
+        return chosen;
+    };
     options.confirm = [this](QWidget*, const QString& text) {
         confirmations.push_back(text);
         return true;
     };
+    options.compare = [&](QWidget*, const gui::CompareRequest& request) {
+        compared.push_back(request);
+        return take;
+    };
     MainWindow w(options);
     w.Action(gui::MainWindow::kIdmEsc)->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.SetupModel().HasValidRecord(); }, 10000));
-    const int drag = w.SetupModel().Snapshot().List(ParamId::DragBrake).selection;
-    const int offSlope = w.SetupModel().Snapshot().List(ParamId::LipoCells).selection;
+    const SetupState read = w.SetupModel().Snapshot();
+    const int drag = read.List(ParamId::DragBrake).selection;
+    const int full = read.List(ParamId::FullBrake).selection;
+    const int offSlope = read.List(ParamId::LipoCells).selection;
     ASSERT_GE(drag, 0);
+    ASSERT_GE(full, 0);
 
     chosen = QString::fromStdString((dir / "race").string());
     w.Action(gui::MainWindow::kIdmExportSettings)->trigger();
     ASSERT_TRUE(std::filesystem::exists(dir / "race.cfg"));
+    EXPECT_TRUE(suggested.startsWith("model-12_")) << suggested.toStdString();
     // The export says where the file went.
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.endsWith(QString::fromStdString((dir / "race.cfg").string())))
@@ -516,16 +532,48 @@ TEST_F(MainWindowTest, FileMenuExportsAndImportsSettings) {
     EXPECT_FALSE(messages[0].error);
     messages.clear();
 
-    w.SetupModel().SelectByUser(ParamId::DragBrake, drag + 7);
+    // A file with two settings changed: only the checked one comes onto the page, as an unsent
+    // change; the unchecked one and what the file does not change keep the page's values, an
+    // unsent change among them; nothing is sent.
     w.SetupModel().SelectByUser(ParamId::LipoCells, offSlope + 1);
-    chosen = QString::fromStdString((dir / "race.cfg").string());
+    std::string race = test::ReadText(dir / "race.cfg");
+    const auto replace = [&](const std::string& key, const std::string& value) {
+        const auto at = race.find(key + "=");
+        race.replace(at, race.find('\n', at) - at, key + "=" + value);
+    };
+    replace("Drag Brake", read.List(ParamId::DragBrake).entries[drag + 7]);
+    replace("Full Brake", read.List(ParamId::FullBrake).entries[full == 0 ? 1 : 0]);
+    std::ofstream(dir / "two.cfg") << race;
+    chosen = QString::fromStdString((dir / "two.cfg").string());
+    take = std::vector<ParamId>{ParamId::DragBrake};
     w.Action(gui::MainWindow::kIdmImportSettings)->trigger();
-    EXPECT_EQ(confirmations.size(), 1u);  // over the two unsent changes
-    EXPECT_EQ(w.SetupModel().Snapshot().List(ParamId::DragBrake).selection, drag);
-    EXPECT_EQ(w.SetupModel().Snapshot().List(ParamId::LipoCells).selection, offSlope);
-    EXPECT_TRUE(messages.empty());
+    ASSERT_EQ(compared.size(), 1u);
+    ASSERT_EQ(compared[0].comparison.rows.size(), 2u);
+    EXPECT_EQ(compared[0].comparison.rows[0].id, ParamId::DragBrake);
+    EXPECT_EQ(compared[0].comparison.rows[1].id, ParamId::FullBrake);
+    EXPECT_TRUE(compared[0].loadable);
+    const SetupState after = w.SetupModel().Snapshot();
+    EXPECT_EQ(after.List(ParamId::DragBrake).selection, drag + 7);
+    EXPECT_EQ(after.List(ParamId::FullBrake).selection, full);
+    EXPECT_EQ(after.List(ParamId::LipoCells).selection, offSlope + 1);
+    EXPECT_EQ(w.SetupModel().UnsentChanges(),
+              (std::vector<ParamId>{ParamId::DragBrake, ParamId::LipoCells}));
+    auto* page = static_cast<gui::EscSetupPage*>(w.PageWidget(MainWindow::Page::Setup));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !page->UnsentMark(ParamId::DragBrake)->isHidden(); }, 10000));
+    EXPECT_TRUE(page->UnsentMark(ParamId::FullBrake)->isHidden());
+    EXPECT_TRUE(confirmations.empty());
+    EXPECT_FALSE(w.SetupModel().WriteRequested());
+    QTest::qWait(1500);  // three ticks: a write would have gone out by now
+    EXPECT_TRUE(esc.Pairs().empty());
+    EXPECT_EQ(esc.WritesEnded(), 0);
 
-    // Cancelled dialogs do nothing; a missing file and an unwritable place are said.
+    // Cancelled, nothing changes; a missing file and an unwritable place are said.
+    take.reset();
+    w.SetupModel().SelectByUser(ParamId::DragBrake, drag);
+    w.Action(gui::MainWindow::kIdmImportSettings)->trigger();
+    EXPECT_EQ(compared.size(), 2u);
+    EXPECT_EQ(w.SetupModel().Snapshot().List(ParamId::DragBrake).selection, drag);
     chosen.clear();
     w.Action(gui::MainWindow::kIdmImportSettings)->trigger();
     w.Action(gui::MainWindow::kIdmExportSettings)->trigger();
@@ -540,30 +588,19 @@ TEST_F(MainWindowTest, FileMenuExportsAndImportsSettings) {
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_TRUE(messages[1].text.contains("no-such-folder"));
 
-    // A file that selects nothing is refused before anything is asked; in one that selects
-    // some, what it skipped is named, and values that fit nothing by line.
-    std::ofstream(dir / "odd.cfg") << "[option]\nDrag Brake=lots\n";
+    // A value that fits nothing is set apart in the view with its line, and a key no setting
+    // has is named with its line.
+    std::ofstream(dir / "odd.cfg") << "[option]\nDrag Brake=lots\nPunch=9\n";
     chosen = QString::fromStdString((dir / "odd.cfg").string());
     w.Action(gui::MainWindow::kIdmImportSettings)->trigger();
-    ASSERT_EQ(messages.size(), 3u);
-    EXPECT_TRUE(messages[2].text.startsWith("Cannot import \"" + chosen +
-                                            "\": it selects none of this ESC's settings\n"))
-        << messages[2].text.toStdString();
-    EXPECT_TRUE(messages[2].text.contains("line 2: Drag Brake=lots"));
-    EXPECT_TRUE(messages[2].error);
-    EXPECT_EQ(confirmations.size(), 1u);
-
-    std::string race = test::ReadText(dir / "race.cfg");
-    race = race.substr(0, race.find("Reverse Speed")) + "Drag Brake=lots\n";
-    std::ofstream(dir / "part.cfg") << race;
-    chosen = QString::fromStdString((dir / "part.cfg").string());
-    w.Action(gui::MainWindow::kIdmImportSettings)->trigger();
-    ASSERT_EQ(messages.size(), 4u);
-    EXPECT_TRUE(messages[3].text.startsWith("Skipped ")) << messages[3].text.toStdString();
-    EXPECT_TRUE(messages[3].text.contains(" settings in \"" + chosen + "\": Reverse Speed, "));
-    EXPECT_TRUE(messages[3].text.contains("line 3: Drag Brake=lots"));
-    EXPECT_FALSE(messages[3].error);
-    EXPECT_EQ(w.SetupModel().Snapshot().List(ParamId::DragBrake).selection, drag);
+    ASSERT_EQ(compared.size(), 3u);
+    const Comparison& odd = compared[2].comparison;
+    EXPECT_TRUE(odd.rows.empty());
+    ASSERT_EQ(odd.apart.size(), 1u);
+    EXPECT_EQ(odd.apart[0].line, 2);
+    ASSERT_EQ(odd.ignored.size(), 1u);
+    EXPECT_EQ(odd.ignored[0].line, 3);
+    EXPECT_EQ(messages.size(), 2u);
 }
 
 }  // namespace

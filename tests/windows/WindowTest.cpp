@@ -59,7 +59,9 @@ protected:
                 ADD_FAILURE() << "message: " << text.toStdString();
             };
         }
-        options.chooseSettingsFile = [](QWidget*, bool) { return QString("Z:/nowhere/x.cfg"); };
+        options.chooseSettingsFile = [](QWidget*, gui::SettingsFileMenu::Choice, const QString&) {
+            return QString("Z:/nowhere/x.cfg");
+        };
         window = std::make_unique<MainWindow>(options);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get(), kScreenWaitMs));

@@ -78,7 +78,8 @@ protected:
                 ADD_FAILURE() << "message: " << text.toStdString();
             };
         }
-        options.chooseSettingsFile = [this](QWidget*, bool) {
+        options.chooseSettingsFile = [this](QWidget*, gui::SettingsFileMenu::Choice,
+                                            const QString&) {
             return QString::fromStdString((dir / "missing.cfg").string());
         };
         window = std::make_unique<MainWindow>(options);

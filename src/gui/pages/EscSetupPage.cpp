@@ -21,6 +21,7 @@
 #include "gui/AppConfig.h"
 #include "gui/MessageBoxes.h"
 #include "gui/ModelNews.h"
+#include "gui/SettingsFileMenu.h"
 #include "gui/pages/PageLook.h"
 #include "gui/skin/SetupColumns.h"
 #include "gui/skin/Skin.h"
@@ -29,6 +30,8 @@
 #include "gui/widgets/SkinComboBox.h"
 #include "gui/widgets/WidgetLook.h"
 #include "settings/Catalogue.h"
+#include "settings/Compare.h"
+#include "settings/ParameterHelp.h"
 #include "settings/Profiles.h"
 
 namespace vorna::gui {
@@ -154,6 +157,8 @@ const TextPlace kTextPlaces[] = {
 };
 
 const QRect kMemoPlace(680, 470, 280, 80);
+// Under the memo, inside the comment panel's frame.
+const QRect kHelpLinePlace(680, 556, 280, 62);
 
 // The unsent-change mark is a white bar as tall as the list, in the gap between the list and its
 // caption (the captions end at least 5 pixels before their lists), with a white outline on the
@@ -225,6 +230,7 @@ EscSetupPage::EscSetupPage(EscSetupModel& model, const std::filesystem::path& pr
     BuildMemo();
     BuildUnsentMarks();
     BuildSheetNote();
+    BuildHelpLine();
     LayoutLists();
 
     ShowChanges(SetupModelNews::kAll);
@@ -346,6 +352,41 @@ void EscSetupPage::BuildUnsentMarks() {
         mark->hide();
         unsentMarks_[id] = mark;
     }
+}
+
+void EscSetupPage::BuildHelpLine() {
+    helpLine_ = new QLabel(this);
+    helpLine_->setObjectName(QStringLiteral("helpLine"));
+    placement_.Add(helpLine_, kHelpLinePlace, QFont(kDialogFace, kDialogPointSize + 1));
+    helpLine_->setPalette(LightOnBlack(helpLine_->palette()));
+    helpLine_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    helpLine_->setTextFormat(Qt::PlainText);
+    helpLine_->setWordWrap(true);
+    helpLine_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    for (const ParamId id : kParameters) lists_.at(id)->installEventFilter(this);
+}
+
+void EscSetupPage::ShowHelpLine(ParamId id) {
+    helpLine_->setText(FromEightBit(ListCaption(id, model_.ModelType())) + QStringLiteral(": ") +
+                       HelpText(id));
+}
+
+bool EscSetupPage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+        for (const ParamId id : kParameters) {
+            if (lists_.at(id) != watched) continue;
+            if (event->type() == QEvent::FocusIn) {
+                ShowHelpLine(id);
+            } else {
+                helpLine_->clear();
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void EscSetupPage::SetCompare(CompareChooser compare) {
+    compare_ = std::move(compare);
 }
 
 void EscSetupPage::BuildSheetNote() {
@@ -539,11 +580,18 @@ void EscSetupPage::ShowUnsentMarks() {
     }
 }
 
+QString EscSetupPage::HelpText(ParamId id) const {
+    const std::string_view help =
+        ParameterHelp(id, UsesAlternateMiddleCaptions(model_.ModelType()));
+    return QString::fromUtf8(help.data(), static_cast<qsizetype>(help.size()));
+}
+
 void EscSetupPage::ShowListTip(ParamId id) {
     SkinComboBox* list = lists_.at(id);
     QStringList tips;
     const QString own = list->property("tip").toString();
     if (!own.isEmpty()) tips << own;
+    tips << HelpText(id);
     if (list->property("unsent").toBool()) tips << QString::fromLatin1(kUnsentTip);
     list->setToolTip(tips.join(QLatin1Char('\n')));
 }
@@ -581,27 +629,43 @@ void EscSetupPage::OnCategoryChosen(int index) {
                            kCategories[static_cast<std::size_t>(index)]);
     }
     // A category with sheets loads its first one over the page's values.
-    if (!found.empty() && !MayDiscardUnsentChanges()) {
+    if (!found.empty() && !model_.HasValidRecord() && !MayDiscardUnsentChanges()) {
         const QSignalBlocker quiet(lists_.at(ParamId::Category));
         lists_.at(ParamId::Category)->setCurrentIndex(shownCategory_);
         return;
     }
+    const int previousCategory = shownCategory_;
+    const int previousSheet = shownSheet_;
+    std::vector<SheetChoice> previous = std::move(sheets_);
     shownCategory_ = index;
-    shownSheet_ = -1;
+    ShowSheetChoices(std::move(found), 0);
+    shownSheet_ = -1;  // until its first sheet is loaded
+    if (sheets_.empty() || LoadChosenSheet()) return;
+    // The compare view was cancelled: both choosers show what they showed before.
+    shownCategory_ = previousCategory;
+    {
+        const QSignalBlocker quiet(lists_.at(ParamId::Category));
+        lists_.at(ParamId::Category)->setCurrentIndex(previousCategory);
+    }
+    ShowSheetChoices(std::move(previous), previousSheet);
+}
+
+void EscSetupPage::ShowSheetChoices(std::vector<SheetChoice> choices, int current) {
+    shownSheet_ = choices.empty() ? -1 : current;
     SkinComboBox* sheets = lists_.at(ParamId::SetupSheet);
     {
         const QSignalBlocker quiet(sheets);
         sheets->clear();
-        sheets_ = std::move(found);
+        sheets_ = std::move(choices);
         for (const SheetChoice& sheet : sheets_) sheets->addItem(FromEightBit(sheet.name));
-        sheets->setCurrentIndex(sheets_.empty() ? -1 : 0);
+        sheets->setCurrentIndex(shownSheet_);
     }
     sheets->update();
-    if (!sheets_.empty()) LoadChosenSheet();
 }
 
 void EscSetupPage::OnSheetChosen() {
-    if (!MayDiscardUnsentChanges()) {
+    // Over the ESC's values the compare view asks what to take instead.
+    if (!model_.HasValidRecord() && !MayDiscardUnsentChanges()) {
         const QSignalBlocker quiet(lists_.at(ParamId::SetupSheet));
         lists_.at(ParamId::SetupSheet)->setCurrentIndex(shownSheet_);
         return;
@@ -609,17 +673,51 @@ void EscSetupPage::OnSheetChosen() {
     LoadChosenSheet();
 }
 
-void EscSetupPage::LoadChosenSheet() {
+bool EscSetupPage::LoadChosenSheet() {
     const int category = lists_.at(ParamId::Category)->currentIndex();
     const int sheet = lists_.at(ParamId::SetupSheet)->currentIndex();
-    if (category < 0 || category >= static_cast<int>(kCategories.size())) return;
-    if (sheet < 0 || sheet >= static_cast<int>(sheets_.size())) return;
+    if (category < 0 || category >= static_cast<int>(kCategories.size())) return true;
+    if (sheet < 0 || sheet >= static_cast<int>(sheets_.size())) return true;
 
     // The path is the one the folder listing gave, so it is the file's own even when its name
     // is not valid UTF-8 or its extension is not in lower case.
     const std::filesystem::path& path = sheets_[static_cast<std::size_t>(sheet)].path;
     // Read before the model is touched, so its lock is never held while a file is read.
     const SheetFile file = ReadSetupSheet(path);
+    if (file.error.empty() && model_.HasValidRecord()) {
+        // The user sees what the sheet would change on the ESC and takes what they check.
+        const SettingsSide side = SetupSheetSide(file);
+        std::vector<ParamId> loaded;
+        const auto present = [this](QWidget* parent, const QString& text, bool) {
+            if (inform_) {
+                inform_(parent, text);
+            } else {
+                ShowPlainMessage(parent, QMessageBox::Warning, text);
+            }
+        };
+        if (!CompareAndLoad(window(), model_, side, compare_ ? compare_ : ExecCompareDialog,
+                            present, &loaded)) {
+            SkinComboBox* sheets = lists_.at(ParamId::SetupSheet);
+            const QSignalBlocker quiet(sheets);
+            sheets->setCurrentIndex(shownSheet_);
+            return false;
+        }
+        shownSheet_ = sheet;
+        // The lists in use the sheet does not set, still at the ESC's values.
+        const SetupState page = model_.Snapshot();
+        const SetupState esc = model_.EscValues();
+        std::vector<ParamId> left;
+        for (std::size_t i = 0; i < kParameters.size(); ++i) {
+            const ParamId id = kParameters[i];
+            const OptionList& list = page.List(id);
+            if (list.entries.empty() || !list.enabled) continue;
+            const bool set = side.values[i] && MatchEntry(list, side.values[i]->text).index >= 0;
+            if (!set && list.selection == esc.List(id).selection) left.push_back(id);
+        }
+        ShowLeftAtEscValues(left);
+        ShowSheetTexts(SheetTexts(file));
+        return true;
+    }
     std::vector<ParamId> leftAtEscValues;
     const LoadedSheet loaded = model_.LoadSheet(file, &leftAtEscValues);
     if (!loaded.error.empty()) {
@@ -636,11 +734,15 @@ void EscSetupPage::LoadChosenSheet() {
         } else {
             ShowPlainMessage(window(), QMessageBox::Warning, text);
         }
-        return;
+        return true;
     }
     shownSheet_ = sheet;
     ShowLeftAtEscValues(leftAtEscValues);
+    ShowSheetTexts(loaded);
+    return true;
+}
 
+void EscSetupPage::ShowSheetTexts(const LoadedSheet& loaded) {
     for (int id = kIdcInfoFirst; id <= kIdcInfoLast; ++id) {
         texts_.at(id)->setText(
             FromEightBit(loaded.info[static_cast<std::size_t>(id - kIdcInfoFirst)]));

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "gui/dialogs/CompareDialog.h"
 #include "gui/skin/SkinPlacement.h"
 #include "settings/EscSetupModel.h"
 
@@ -113,6 +114,9 @@ public:
     // Tells the user something went wrong; without one set, a message box tells.
     using Inform = std::function<void(QWidget* parent, const QString& text)>;
     void SetInform(Inform inform);
+    // The compare view a setup sheet goes through once the ESC's settings are read; without one
+    // set, the dialog.
+    void SetCompare(CompareChooser compare);
     // Before something replaces the page's values: true when nothing unsent would be lost, or
     // the user lets the unsent changes go.
     bool MayDiscardUnsentChanges();
@@ -122,9 +126,12 @@ public:
     QLabel* UnsentMark(ParamId id) const;
     // The line under the sheet chooser naming the lists the last sheet left at the ESC's values.
     QLabel* SheetNote() const { return sheetNote_; }
+    // Under the comment panel: what the setting whose list has the keyboard focus does.
+    QLabel* HelpLine() const { return helpLine_; }
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
@@ -137,6 +144,9 @@ private:
     void BuildMemo();
     void BuildUnsentMarks();
     void BuildSheetNote();
+    void BuildHelpLine();
+    void ShowHelpLine(ParamId id);
+    QString HelpText(ParamId id) const;
     void LayoutLists();
     void ShowSendPictures();
 
@@ -150,7 +160,10 @@ private:
     void OnListActivated(ParamId id, int index);
     void OnCategoryChosen(int index);
     void OnSheetChosen();
-    void LoadChosenSheet();
+    // False when the user cancelled the compare view (a refused sheet has been said).
+    bool LoadChosenSheet();
+    void ShowSheetChoices(std::vector<SheetChoice> choices, int current);
+    void ShowSheetTexts(const LoadedSheet& loaded);
     // DEFAULT SETTING: asks first, keeps the ESC's settings in a backup file, then requests.
     void RestoreDefaults();
     void RequestWrite();
@@ -168,7 +181,9 @@ private:
     QPlainTextEdit* memo_ = nullptr;
     std::map<ParamId, QLabel*> unsentMarks_;
     QLabel* sheetNote_ = nullptr;
+    QLabel* helpLine_ = nullptr;
     Confirm confirm_;
+    CompareChooser compare_;
     Inform inform_;
 
     // The sheet list's entries with the files they stand for, index for index.
