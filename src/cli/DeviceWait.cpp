@@ -4,6 +4,7 @@
 
 #include "cli/Commands.h"
 #include "cli/TerminalText.h"
+#include "link/BridgeDiscovery.h"
 #include "link/Text.h"
 
 namespace vorna::cli {
@@ -18,6 +19,7 @@ void LinkSeen::Note(ConnectionMonitor& m) {
     bridge = bridge || m.Link().GetUsbState() == UsbState::Connected;
     portFailure = m.Link().openFailure;
     oddAnswer = m.OddAnswer();
+    finding = m.Link().bridgeFinding;
 }
 
 std::string WhyNothingIdentified(const LinkSeen& seen, const Options& o) {
@@ -26,6 +28,13 @@ std::string WhyNothingIdentified(const LinkSeen& seen, const Options& o) {
         // the program did not write itself.
         return "vornactl: " +
                Shown(DescribeOpenFailure(seen.portFailure.path, seen.portFailure, false)) + "\n";
+    }
+    if (!seen.bridge && seen.finding == BridgeFinding::NoDriver) {
+        return "vornactl: a CP210x bridge is plugged in, but it has no driver: " +
+               NoDriverAdvice() + "\n";
+    }
+    if (!seen.bridge && seen.finding == BridgeFinding::NoDeviceList && !seen.portProblem.empty()) {
+        return "vornactl: " + Shown(seen.portProblem) + "\n";
     }
     if (!seen.bridge) {
         return "vornactl: no bridge found" +
@@ -61,6 +70,7 @@ bool WaitForDevice(Session& session, const Options& o, DeviceMode mode, const st
         },
         std::chrono::seconds(o.timeoutSec));
     if (answered) return true;
+    saw.portProblem = session.view.LastPortProblem();
     const std::string why = WhyNothingIdentified(saw, o);
     err << (why.empty() ? "vornactl: " + silence + "\n" : why);
     return false;
