@@ -9,30 +9,38 @@
 
 namespace vorna::cli {
 
-const char* const kUsage =
-    "usage:\n"
-    "  vornactl ports | --version | --help\n"
-    "  vornactl [--port PATH] [--trace] [--timeout SEC] identify [--mode esc|card|fix]\n"
-    "  vornactl [--port PATH] [--trace] [--timeout SEC] read [--format text|cfg|json] [-o FILE]\n"
-    "  vornactl [--port PATH] [--trace] [--timeout SEC] write FILE.cfg\n"
-    "  vornactl [--port PATH] [--trace] [--timeout SEC] set \"NAME=VALUE\" ...\n"
-    "  vornactl [--port PATH] [--trace] [--timeout SEC] defaults\n"
-    "  vornactl [--port PATH] [--trace] [--timeout SEC] flash-esc IMAGE.mmc [--fix] [--force]\n"
-    "  vornactl [--port PATH] [--trace] [--timeout SEC] flash-card IMAGE.xup\n"
-    "  vornactl [--port PATH] doctor\n"
-    "  vornactl [--port PATH] [--trace] [--timeout SEC] report FILE\n"
-    "  vornactl simulate esc --model N | card  [--link PATH] [--line-rate] [--fault NAME]\n"
-    "\n"
-    "Without --port the first CP210x bridge (USB 10c4:ea60) is used. --timeout takes 1 to 3600\n"
-    "seconds (default 10). read -o FILE replaces FILE only once the settings were read.\n"
+namespace {
+
+constexpr const char* kTimeoutAndFlashHelp =
+    "--timeout takes 1 to 3600 seconds (default 10). read -o FILE replaces FILE only once\n"
+    "the settings were read.\n"
     "flash-esc and flash-card check the image before anything is sent; --force flashes an ESC\n"
     "image with a doubtful record. Their progress goes to standard error: a bar on a terminal,\n"
-    "else a line per percentage.\n"
-    "doctor says what stands between you and the port (driver, udev rule, permission, another\n"
-    "program holding it) and what to do; it exits 0 when the port can be opened, else 1.\n"
+    "else a line per percentage.\n";
+constexpr const char* kReportHelp =
     "report FILE writes a text for support: version, system, the doctor's findings and the\n"
     "connected ESC's identity, settings and byte trace (--timeout defaults to 5 there).\n"
     "Exit codes: 0 done, 1 device or link failure, 2 usage, 3 file problem.\n";
+
+std::string UsageText() {
+    const SystemHelp help = HelpForThisSystem();
+    const std::string port = std::string("[--port ") + help.port + "]";
+    const std::string link = "  vornactl " + port + " [--trace] [--timeout SEC] ";
+    std::string text = "usage:\n  vornactl ports | --version | --help\n";
+    for (const char* command :
+         {"identify [--mode esc|card|fix]", "read [--format text|cfg|json] [-o FILE]",
+          "write FILE.cfg", "set \"NAME=VALUE\" ...", "defaults",
+          "flash-esc IMAGE.mmc [--fix] [--force]", "flash-card IMAGE.xup"})
+        text += link + command + "\n";
+    text += "  vornactl " + port + " doctor\n" + link + "report FILE\n" +
+            "  vornactl simulate esc --model N | card  [--link PATH] [--line-rate] [--fault "
+            "NAME]\n\n";
+    return text + help.finding + kTimeoutAndFlashHelp + help.doctor + kReportHelp;
+}
+
+}  // namespace
+
+const std::string kUsage = UsageText();
 
 namespace {
 
