@@ -1,11 +1,16 @@
 // vorna-make-icons OUTDIR: draws the program's icon with the skin's own painting at the sizes
 // desktops look for and saves OUTDIR/hicolor/NxN/apps/vorna-link.png for each. The build runs
 // it, so the installed icons are always the ones the window shows.
-// vorna-make-icons --ico FILE: the same icon as one Windows icon file, 16 to 256 pixels.
+// vorna-make-icons --windows DIR: the same icon as one Windows icon file, 16 to 256 pixels
+// (DIR/vorna-link.ico), and the installer's pictures with the product's own logos: the side
+// picture of its first and last pages (DIR/installer-side.bmp) and the heading picture of the
+// others (DIR/installer-heading.bmp).
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <QPixmap>
 
 #include <cstdio>
@@ -53,12 +58,47 @@ bool WriteIco(const QString& file) {
     return out.open(QIODevice::WriteOnly) && out.write(ico) == ico.size();
 }
 
+// The installer takes plain 24-bit bitmaps at its own sizes; the logos are scaled to fit,
+// centred, on the skin's black.
+bool WriteInstallerPictures(const QDir& out) {
+    using namespace vorna::gui;
+    QImage side(164, 314, QImage::Format_RGB32);
+    side.fill(Qt::black);
+    {
+        QPainter painter(&side);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QPixmap logo =
+            SkinBitmap(kBmpProductLogo).scaledToWidth(150, Qt::SmoothTransformation);
+        painter.drawPixmap((side.width() - logo.width()) / 2, 24, logo);
+        const QPixmap icon = AppIconPixmap(96);
+        painter.drawPixmap((side.width() - icon.width()) / 2, 120, icon);
+        const QPixmap maker =
+            SkinBitmap(kBmpMakerLogo).scaledToWidth(140, Qt::SmoothTransformation);
+        painter.drawPixmap((side.width() - maker.width()) / 2, side.height() - maker.height() - 16,
+                           maker);
+    }
+    QImage heading(150, 57, QImage::Format_RGB32);
+    heading.fill(Qt::black);
+    {
+        QPainter painter(&heading);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QPixmap logo = SkinBitmap(kBmpProductLogo)
+                                 .scaled(142, 49, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        painter.drawPixmap((heading.width() - logo.width()) / 2,
+                           (heading.height() - logo.height()) / 2, logo);
+    }
+    return side.convertToFormat(QImage::Format_RGB888)
+               .save(out.filePath(QStringLiteral("installer-side.bmp")), "BMP") &&
+           heading.convertToFormat(QImage::Format_RGB888)
+               .save(out.filePath(QStringLiteral("installer-heading.bmp")), "BMP");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool ico = argc == 3 && QByteArray(argv[1]) == "--ico";
+    const bool ico = argc == 3 && QByteArray(argv[1]) == "--windows";
     if (argc != 2 && !ico) {
-        std::fprintf(stderr, "usage: vorna-make-icons OUTDIR | --ico FILE\n");
+        std::fprintf(stderr, "usage: vorna-make-icons OUTDIR | --windows DIR\n");
         return 2;
     }
     // Drawing needs no screen: the build may run where there is none.
@@ -66,9 +106,11 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     if (ico) {
-        const QString file = QString::fromLocal8Bit(argv[2]);
-        if (!WriteIco(file)) {
-            std::fprintf(stderr, "vorna-make-icons: cannot write %s\n", qPrintable(file));
+        const QDir folder(QString::fromLocal8Bit(argv[2]));
+        if (!folder.mkpath(QStringLiteral(".")) ||
+            !WriteIco(folder.filePath(QStringLiteral("vorna-link.ico"))) ||
+            !WriteInstallerPictures(folder)) {
+            std::fprintf(stderr, "vorna-make-icons: cannot write into %s\n", argv[2]);
             return 1;
         }
         return 0;

@@ -104,6 +104,7 @@ expect() {  # WHAT CONDITION...
     fi
 }
 has() { [[ "$1" == *"$2"* ]]; }
+lacks() { [[ "$1" != *"$2"* ]]; }
 
 echo "== one bridge on COM7, a simulated ESC of model type 16"
 sim_start esc esc --model 16
@@ -227,6 +228,10 @@ bridge_add 0003 COM9 nodriver
 vornactl doctor
 expect "doctor advises the CP210x USB-to-UART driver" \
     has "$out" "What to do: install the CP210x USB-to-UART driver"
+expect "doctor does not try the port of a bridge without a driver" lacks "$out" "It opens."
+vornactl --timeout 1 identify
+expect "identify says the bridge has no driver and what to install" [ "$(last_err)" = \
+    "vornactl: a CP210x bridge is plugged in, but it has no driver: install the CP210x USB-to-UART driver, then unplug the link and plug it in again." ]
 bridge_remove 0003
 
 if [ -n "$window_test" ]; then
