@@ -21,7 +21,8 @@
 #                                         (${VORNA_CACHE:-${XDG_CACHE_HOME:-~/.cache}/vorna-link})
 # Without any, vornactl.exe alone is built and tested, and there is no installer or zip.
 # VORNA_SIGNING_CERT=FILE.p12 (password in VORNA_SIGNING_PASSWORD) signs the programs and the
-# installer; without it they are unsigned and the build says so.
+# installer; without it they are unsigned and the build says so. VORNA_WINDOWS_BUILD=DIR builds
+# elsewhere than build-win/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$SECONDS
@@ -40,7 +41,7 @@ fi
 # The simulated devices are the Linux build's.
 [ -x build/bin/vornactl ] || bash scripts/build.sh
 
-build=build-win
+build="${VORNA_WINDOWS_BUILD:-build-win}"
 mkdir -p "$build"
 mingw="$PWD/packaging/windows/mingw-w64.cmake"
 qt_name=qt6-mingw-shared-6.4.2.tar.xz
@@ -124,8 +125,8 @@ if openssl req -x509 -newkey rsa:2048 -keyout "$signed/key.pem" -out "$signed/ce
     cp "$build/bin/vornactl.exe" "$signed/vornactl.exe"
     VORNA_SIGNING_PASSWORD=throwaway cmake -DCERTIFICATE="$signed/test.p12" \
         -DFILES="$signed/vornactl.exe" -P packaging/windows/Sign.cmake >/dev/null
-    check "the signing step signs a program" \
-        osslsigncode verify -CAfile "$signed/cert.pem" -in "$signed/vornactl.exe" >/dev/null
+    verified() { osslsigncode verify -CAfile "$signed/cert.pem" -in "$1" >/dev/null 2>&1; }
+    check "the signing step signs a program" verified "$signed/vornactl.exe"
     said="$(wine "$signed/vornactl.exe" --version 2>&1 || true)"
     check "the signed vornactl.exe runs" [ "$said" = "$(wine "$build/bin/vornactl.exe" --version 2>&1)" ]
 else
@@ -178,6 +179,8 @@ start_menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Program
 check "a Start menu entry for the window" [ -e "$start_menu/VORNA USB Link.lnk" ]
 check "a desktop shortcut (/DESKTOP)" [ -e "$WINEPREFIX/drive_c/users/Public/Desktop/VORNA USB Link.lnk" ]
 check "an uninstaller" [ -e "$installed/Uninstall.exe" ]
+check "the vendor's key names the folder" \
+    bash -c "wine reg query 'HKLM\Software\Kelvaran Racing\VORNA USB Link' | grep -q 'Program Files'"
 entry="$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VORNA USB Link' 2>/dev/null | tr -d '\r')"
 for value in "NoModify +REG_DWORD +0x1" "NoRepair +REG_DWORD +0x1" "EstimatedSize +REG_DWORD +0x[0-9a-f]{4,}" \
     'InstallLocation +REG_SZ +C:\\Program Files\\VORNA USB Link$' \
@@ -191,10 +194,11 @@ check "uninstalled: the desktop shortcut is gone" \
     [ ! -e "$WINEPREFIX/drive_c/users/Public/Desktop/VORNA USB Link.lnk" ]
 check "uninstalled: no vendor key is left" \
     bash -c "! wine reg query 'HKLM\Software\Kelvaran Racing' >/dev/null 2>&1"
-wine "$installer" /S '/D=C:\Tools\Racing\VORNA USB Link' >/dev/null 2>&1
+# /D= takes the rest of the command line unquoted: a folder without blanks.
+wine "$installer" /S '/D=C:\Tools\Racing\VornaLink' >/dev/null 2>&1
 wineserver -w
-check "installed into a /D= folder" [ -e "$WINEPREFIX/drive_c/Tools/Racing/VORNA USB Link/vornactl.exe" ]
-wine "$WINEPREFIX/drive_c/Tools/Racing/VORNA USB Link/Uninstall.exe" /S >/dev/null 2>&1
+check "installed into a /D= folder" [ -e "$WINEPREFIX/drive_c/Tools/Racing/VornaLink/vornactl.exe" ]
+wine "$WINEPREFIX/drive_c/Tools/Racing/VornaLink/Uninstall.exe" /S >/dev/null 2>&1
 wineserver -w
 check "uninstalled: the folders the installer made are gone" [ ! -e "$WINEPREFIX/drive_c/Tools" ]
 wineserver -k 2>/dev/null || true

@@ -38,6 +38,9 @@ if(VORNA_WITH_GUI)
 endif()
 
 set(CPACK_GENERATOR "NSIS;ZIP")
+# The installer's script holds backslashes and quotes: written to cpack's configuration as they
+# are.
+set(CPACK_VERBATIM_VARIABLES ON)
 set(CPACK_PACKAGE_NAME vorna-link)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Kelvaran Racing")
@@ -55,7 +58,6 @@ set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_PACKAGE_NAME "VORNA USB Link")
 set(CPACK_NSIS_DISPLAY_NAME "VORNA USB Link")
-set(CPACK_NSIS_BRANDING_TEXT "VORNA USB Link ${PROJECT_VERSION}")
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY ".")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_URL_INFO_ABOUT "https://www.kelvaran-racing.example/")
@@ -69,8 +71,11 @@ set(CPACK_NSIS_CONTACT "support@kelvaran-racing.example")
 set(uninstall_key "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VORNA USB Link")
 set(vendor_key "Software\\Kelvaran Racing")
 set(desktop_link "$DESKTOP\\VORNA USB Link.lnk")
+# The product's name where the installer would show its own (set here: cpack's own setting
+# asks for a trimming that NSIS on Linux refuses).
 set(CPACK_NSIS_DEFINES "Unicode true
   Target amd64-unicode
+  BrandingText \"VORNA USB Link ${PROJECT_VERSION}\"
   !include FileFunc.nsh
   Var MADE_FOLDER
   Section \"-Note the folders the installation makes\"

@@ -34,7 +34,17 @@ if(VORNA_QT_SHARED)
             message(FATAL_ERROR "MinGW's ${dll} not found (g++-mingw-w64-x86-64-posix has it)")
         endif()
         get_filename_component(path "${path}" REALPATH)
-        list(APPEND VORNA_MINGW_RUNTIME "${path}")
+        # Debian's copies carry their symbol tables (libstdc++-6.dll: 24 MB instead of 2.5).
+        set(stripped ${CMAKE_BINARY_DIR}/mingw-runtime/${dll})
+        if(NOT EXISTS ${stripped} OR ${path} IS_NEWER_THAN ${stripped})
+            file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/mingw-runtime)
+            execute_process(COMMAND ${CMAKE_STRIP} --strip-unneeded -o ${stripped} ${path}
+                            RESULT_VARIABLE failed)
+            if(failed)
+                message(FATAL_ERROR "Cannot strip ${path} with ${CMAKE_STRIP}")
+            endif()
+        endif()
+        list(APPEND VORNA_MINGW_RUNTIME "${stripped}")
     endforeach()
     set(VORNA_QT_RUNTIME_FILES ${VORNA_MINGW_RUNTIME}
         $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets>)
