@@ -2,7 +2,7 @@
 // desktops look for and saves OUTDIR/hicolor/NxN/apps/vorna-link.png for each. The build runs
 // it, so the installed icons are always the ones the window shows.
 // vorna-make-icons --windows DIR: the same icon as one Windows icon file, 16 to 256 pixels
-// (DIR/vorna-link.ico), and the installer's pictures with the product's own logos: the side
+// (DIR/vorna-link.ico), and the installer's pictures with the program's icon: the side
 // picture of its first and last pages (DIR/installer-side.bmp) and the heading picture of the
 // others (DIR/installer-heading.bmp).
 #include <QApplication>
@@ -58,34 +58,30 @@ bool WriteIco(const QString& file) {
     return out.open(QIODevice::WriteOnly) && out.write(ico) == ico.size();
 }
 
-// The installer takes plain 24-bit bitmaps at its own sizes; the logos are scaled to fit,
-// centred, on the skin's black.
+// The installer takes plain 24-bit bitmaps at its own sizes: the program's icon between the
+// skin's red rules, on its black. No lettering: the Windows build draws these offscreen under
+// Wine, where no fonts are to be had.
 bool WriteInstallerPictures(const QDir& out) {
     using namespace vorna::gui;
+    const QPixmap rule = SkinBitmap(kBmpRedRule);
     QImage side(164, 314, QImage::Format_RGB32);
     side.fill(Qt::black);
     {
         QPainter painter(&side);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        const QPixmap logo =
-            SkinBitmap(kBmpProductLogo).scaledToWidth(150, Qt::SmoothTransformation);
-        painter.drawPixmap((side.width() - logo.width()) / 2, 24, logo);
-        const QPixmap icon = AppIconPixmap(96);
-        painter.drawPixmap((side.width() - icon.width()) / 2, 120, icon);
-        const QPixmap maker =
-            SkinBitmap(kBmpMakerLogo).scaledToWidth(140, Qt::SmoothTransformation);
-        painter.drawPixmap((side.width() - maker.width()) / 2, side.height() - maker.height() - 16,
-                           maker);
+        const QPixmap icon = AppIconPixmap(112);
+        const int top = (side.height() - icon.height()) / 2;
+        painter.drawPixmap(QRect(12, top - 24, 140, 4), rule);
+        painter.drawPixmap((side.width() - icon.width()) / 2, top, icon);
+        painter.drawPixmap(QRect(12, top + icon.height() + 20, 140, 4), rule);
     }
     QImage heading(150, 57, QImage::Format_RGB32);
-    heading.fill(Qt::black);
+    heading.fill(Qt::white);
     {
         QPainter painter(&heading);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        const QPixmap logo = SkinBitmap(kBmpProductLogo)
-                                 .scaled(142, 49, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        painter.drawPixmap((heading.width() - logo.width()) / 2,
-                           (heading.height() - logo.height()) / 2, logo);
+        const QPixmap icon = AppIconPixmap(48);
+        painter.drawPixmap(heading.width() - icon.width() - 4,
+                           (heading.height() - icon.height()) / 2, icon);
     }
     return side.convertToFormat(QImage::Format_RGB888)
                .save(out.filePath(QStringLiteral("installer-side.bmp")), "BMP") &&
