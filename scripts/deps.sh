@@ -10,12 +10,13 @@ set -euo pipefail
 # desktop-file-utils and appstream validate the installed desktop files. The Windows build
 # (scripts/windows.sh): the MinGW-w64 cross compiler (POSIX threads), GoogleTest's sources to
 # build with it, ninja, xz-utils for the Qt archive, NSIS and zip for the installer and the
-# portable zip, unzip to look into it, and Wine (64-bit) to run the Windows programs and tests.
+# portable zip, unzip to look into it, Wine (64-bit) to run the Windows programs and tests, and
+# osslsigncode and openssl to sign them (and make the tests' throwaway certificate).
 packages=(g++ make cmake pkg-config libgtest-dev libgmock-dev googletest
           qt6-base-dev nettle-dev fonts-liberation clang-format clang libclang-rt-dev
           xvfb openbox dpkg-dev file desktop-file-utils appstream
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix ninja-build xz-utils nsis zip
-          unzip wine wine64)
+          unzip wine wine64 osslsigncode openssl)
 
 missing=()
 for p in "${packages[@]}"; do

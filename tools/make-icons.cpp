@@ -1,11 +1,16 @@
 // vorna-make-icons OUTDIR: draws the program's icon with the skin's own painting at the sizes
 // desktops look for and saves OUTDIR/hicolor/NxN/apps/vorna-link.png for each. The build runs
 // it, so the installed icons are always the ones the window shows.
-// vorna-make-icons --ico FILE: the same icon as one Windows icon file, 16 to 256 pixels.
+// vorna-make-icons --windows DIR: the same icon as one Windows icon file, 16 to 256 pixels
+// (DIR/vorna-link.ico), and the installer's pictures with the program's icon: the side
+// picture of its first and last pages (DIR/installer-side.bmp) and the heading picture of the
+// others (DIR/installer-heading.bmp).
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <QPixmap>
 
 #include <cstdio>
@@ -53,12 +58,43 @@ bool WriteIco(const QString& file) {
     return out.open(QIODevice::WriteOnly) && out.write(ico) == ico.size();
 }
 
+// The installer takes plain 24-bit bitmaps at its own sizes: the program's icon between the
+// skin's red rules, on its black. No lettering: the Windows build draws these offscreen under
+// Wine, where no fonts are to be had.
+bool WriteInstallerPictures(const QDir& out) {
+    using namespace vorna::gui;
+    const QPixmap rule = SkinBitmap(kBmpRedRule);
+    QImage side(164, 314, QImage::Format_RGB32);
+    side.fill(Qt::black);
+    {
+        QPainter painter(&side);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QPixmap icon = AppIconPixmap(112);
+        const int top = (side.height() - icon.height()) / 2;
+        painter.drawPixmap(QRect(12, top - 24, 140, 4), rule);
+        painter.drawPixmap((side.width() - icon.width()) / 2, top, icon);
+        painter.drawPixmap(QRect(12, top + icon.height() + 20, 140, 4), rule);
+    }
+    QImage heading(150, 57, QImage::Format_RGB32);
+    heading.fill(Qt::white);
+    {
+        QPainter painter(&heading);
+        const QPixmap icon = AppIconPixmap(48);
+        painter.drawPixmap(heading.width() - icon.width() - 4,
+                           (heading.height() - icon.height()) / 2, icon);
+    }
+    return side.convertToFormat(QImage::Format_RGB888)
+               .save(out.filePath(QStringLiteral("installer-side.bmp")), "BMP") &&
+           heading.convertToFormat(QImage::Format_RGB888)
+               .save(out.filePath(QStringLiteral("installer-heading.bmp")), "BMP");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool ico = argc == 3 && QByteArray(argv[1]) == "--ico";
+    const bool ico = argc == 3 && QByteArray(argv[1]) == "--windows";
     if (argc != 2 && !ico) {
-        std::fprintf(stderr, "usage: vorna-make-icons OUTDIR | --ico FILE\n");
+        std::fprintf(stderr, "usage: vorna-make-icons OUTDIR | --windows DIR\n");
         return 2;
     }
     // Drawing needs no screen: the build may run where there is none.
@@ -66,9 +102,11 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     if (ico) {
-        const QString file = QString::fromLocal8Bit(argv[2]);
-        if (!WriteIco(file)) {
-            std::fprintf(stderr, "vorna-make-icons: cannot write %s\n", qPrintable(file));
+        const QDir folder(QString::fromLocal8Bit(argv[2]));
+        if (!folder.mkpath(QStringLiteral(".")) ||
+            !WriteIco(folder.filePath(QStringLiteral("vorna-link.ico"))) ||
+            !WriteInstallerPictures(folder)) {
+            std::fprintf(stderr, "vorna-make-icons: cannot write into %s\n", argv[2]);
             return 1;
         }
         return 0;

@@ -1,5 +1,5 @@
 # Cross-compiling for 64-bit Windows with Debian's MinGW-w64, POSIX thread model (std::thread,
-# std::mutex). scripts/windows.sh passes it as the toolchain, or chains it behind the static
+# std::mutex). scripts/windows.sh passes it as the toolchain, or chains it behind
 # Qt's own toolchain file (QT_CHAINLOAD_TOOLCHAIN_FILE).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)

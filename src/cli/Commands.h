@@ -13,7 +13,16 @@
 
 namespace vorna::cli {
 
-extern const char* const kUsage;
+extern const std::string kUsage;
+
+// The parts of the usage text that differ by system (HelpPosix.cpp, HelpWin32.cpp): what names
+// a port, how the bridge is found, and what doctor looks at. Whole lines, each ending in \n.
+struct SystemHelp {
+    const char* port;     // "PATH", "COMn"
+    const char* finding;  // how the bridge is found without --port
+    const char* doctor;   // what doctor looks at
+};
+SystemHelp HelpForThisSystem();
 
 struct Options {
     std::string port;
@@ -36,11 +45,14 @@ struct LinkSeen {
     bool bridge = false;         // the port was open at some tick
     PortOpenResult portFailure;  // why the port could not be opened, at the last tick
     std::string oddAnswer;       // what answered in place of the device, at the last tick
+    BridgeFinding finding = BridgeFinding::NoBridge;  // what the last look for the bridge found
+    std::string portProblem;  // the last port problem the link reported (Session's view)
     void Note(ConnectionMonitor& m);
 };
 
 // The last line when nothing was identified: a port that could not be opened (the final word,
-// not "no bridge"), no bridge at all, or something that answered but not as the device does.
+// not "no bridge"), a bridge without its driver and what to install, a device list the system
+// would not give, no bridge at all, or something that answered but not as the device does.
 // Empty when the port was open and nothing answered; each command says that in its own words.
 std::string WhyNothingIdentified(const LinkSeen& seen, const Options& o);
 

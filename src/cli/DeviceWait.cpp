@@ -6,6 +6,7 @@
 #include "cli/TerminalText.h"
 #include "folders/DataFolders.h"
 #include "folders/Utf8Path.h"
+#include "link/BridgeDiscovery.h"
 #include "link/Text.h"
 
 namespace vorna::cli {
@@ -24,6 +25,7 @@ void LinkSeen::Note(ConnectionMonitor& m) {
     bridge = bridge || m.Link().GetUsbState() == UsbState::Connected;
     portFailure = m.Link().openFailure;
     oddAnswer = m.OddAnswer();
+    finding = m.Link().bridgeFinding;
 }
 
 std::string WhyNothingIdentified(const LinkSeen& seen, const Options& o) {
@@ -32,6 +34,13 @@ std::string WhyNothingIdentified(const LinkSeen& seen, const Options& o) {
         // the program did not write itself.
         return "vornactl: " +
                Shown(DescribeOpenFailure(seen.portFailure.path, seen.portFailure, false)) + "\n";
+    }
+    if (!seen.bridge && seen.finding == BridgeFinding::NoDriver) {
+        return "vornactl: a CP210x bridge is plugged in, but it has no driver: " +
+               NoDriverAdvice() + "\n";
+    }
+    if (!seen.bridge && seen.finding == BridgeFinding::NoDeviceList && !seen.portProblem.empty()) {
+        return "vornactl: " + Shown(seen.portProblem) + "\n";
     }
     if (!seen.bridge) {
         return "vornactl: no bridge found" +
@@ -67,6 +76,7 @@ bool WaitForDevice(Session& session, const Options& o, DeviceMode mode, const st
         },
         std::chrono::seconds(o.timeoutSec));
     if (answered) return true;
+    saw.portProblem = session.view.LastPortProblem();
     const std::string why = WhyNothingIdentified(saw, o);
     err << (why.empty() ? "vornactl: " + silence + "\n" : why);
     return false;

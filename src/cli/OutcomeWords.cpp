@@ -1,11 +1,12 @@
 #include "cli/OutcomeWords.h"
 
+#include "cli/SystemInfo.h"
 #include "cli/TerminalText.h"
 
 namespace vorna::cli {
 
 std::string NextStepWords(NextStep next, const std::string& image) {
-    const std::string shownImage = image.empty() ? "IMAGE" : "'" + Shown(image) + "'";
+    const std::string shownImage = image.empty() ? "IMAGE" : ShellWord(Shown(image), SystemShell());
     switch (next) {
         case NextStep::None:
         case NextStep::ChooseEsc:

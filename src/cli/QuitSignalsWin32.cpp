@@ -17,6 +17,10 @@ namespace {
 
 // What a console program ends with on Ctrl-C or Ctrl-Break.
 constexpr UINT kControlCExit = 0xC000013A;
+// The longest the console's closing is held for the held work and the command's last word: an
+// update or a write ends well within it (each has its own time limit), and a command that never
+// gets to say how it ended does not keep the process alive beyond it.
+constexpr DWORD kLongestHoldMs = 5 * 60 * 1000;
 
 std::mutex gMutex;
 std::string gNote;
@@ -46,7 +50,7 @@ BOOL WINAPI OnControl(DWORD event) {
         case CTRL_LOGOFF_EVENT:
         case CTRL_SHUTDOWN_EVENT:
             SayOnce(event);
-            if (gSaid) ::WaitForSingleObject(gSaid, INFINITE);
+            if (gSaid) ::WaitForSingleObject(gSaid, kLongestHoldMs);
             return FALSE;
         default:
             return FALSE;

@@ -12,11 +12,24 @@
 namespace vorna::cli {
 
 void PrintingView::ShowPortProblem(const std::string& text) {
-    err_ << "port: " << ShownLines(text) << std::endl;
+    std::lock_guard lock(mutex_);
+    portProblem_ = text;
+}
+
+std::string PrintingView::LastPortProblem() {
+    std::lock_guard lock(mutex_);
+    return portProblem_;
 }
 
 void PrintingView::ShowWriteProgress(const std::string& text) {
-    if (showProgress) err_ << "\rwriting " << text << std::flush;
+    if (!showProgress || !terminal) return;
+    err_ << "\rwriting " << text << std::flush;
+    progressShown_ = true;
+}
+
+void PrintingView::EndProgress() {
+    showProgress = false;
+    if (progressShown_.exchange(false)) err_ << "\n";
 }
 
 void PrintingView::WriteEnded(const WriteOutcome& outcome) {

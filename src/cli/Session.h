@@ -16,8 +16,11 @@
 
 namespace vorna::cli {
 
-// What vornactl shows while a command runs: port problems and the write's progress. Messages
-// meant for the window are not printed; each command prints from the outcome it waited for.
+// What vornactl shows while a command runs: the write's progress, on a terminal only (a file or a
+// pipe gets whole lines or nothing, and the outcome says how the write ended). Port problems
+// are kept for the command's last word rather than printed as they come, so that each is said
+// once, with one piece of advice. Messages meant for the window are not printed; each command
+// prints from the outcome it waited for.
 class PrintingView : public LinkView {
 public:
     explicit PrintingView(std::ostream& err) : err_(err) {}
@@ -33,8 +36,13 @@ public:
     std::optional<WriteOutcome> TakeWrite();
     std::optional<RestoreOutcome> TakeRestore();
     std::optional<UpdateOutcome> TakeUpdate();
+    // The last port problem the link reported, if any.
+    std::string LastPortProblem();
+    // Ends the progress line, if one was drawn, and stops drawing it.
+    void EndProgress();
 
     std::atomic<bool> showProgress{false};
+    std::atomic<bool> terminal{false};  // standard error is a terminal
 
 private:
     std::ostream& err_;
@@ -42,6 +50,8 @@ private:
     std::optional<WriteOutcome> write_;
     std::optional<RestoreOutcome> restore_;
     std::optional<UpdateOutcome> update_;
+    std::string portProblem_;
+    std::atomic<bool> progressShown_{false};
 };
 
 class Session {

@@ -120,12 +120,13 @@ namespace {
 // Sends the selections in `state`, waits for the write and its read-back, and says how it
 // ended. Only a write whose read-back matches counts as done. A quit signal meanwhile waits for
 // the write's end: cut off, it would leave the ESC with a mix of old and new settings.
-int WriteState(Session& session, const SetupState& wanted, std::ostream& err) {
+int WriteState(Session& session, const SetupState& wanted, std::ostream& err, bool errTerminal) {
     session.setup.Edit([&](SetupState& s) {
         for (ParamId id : kParameters) s.List(id).selection = wanted.List(id).selection;
     });
     session.view.TakeWrite();
     std::optional<QuitSignalsHeld> held(std::in_place, "the settings write");
+    session.view.terminal = errTerminal;
     session.view.showProgress = true;
     session.setup.RequestWrite();
     std::optional<WriteOutcome> outcome;
@@ -136,8 +137,7 @@ int WriteState(Session& session, const SetupState& wanted, std::ostream& err) {
         },
         60s);
     held.reset();
-    session.view.showProgress = false;
-    err << "\n";
+    session.view.EndProgress();
     if (!finished) {
         err << "vornactl: the write did not end within 60 s; the ESC may hold a mix of its old "
                "and new settings.\n";
@@ -206,7 +206,7 @@ int Write(const Options& o, std::ostream& out, std::ostream& err) {
         out << "Nothing was sent (--dry-run).\n";
         return kExitOk;
     }
-    if (int rc = WriteState(session, state, err); rc != kExitOk) return rc;
+    if (int rc = WriteState(session, state, err, o.errTerminal); rc != kExitOk) return rc;
     if (const std::string skipped = SkippedText(imported); !skipped.empty()) {
         err << Shown(skipped) << "\n";
     }
@@ -250,7 +250,7 @@ int Set(const Options& o, std::ostream& out, std::ostream& err) {
         }
         changed.push_back(*id);
     }
-    if (int rc = WriteState(session, state, err); rc != kExitOk) return rc;
+    if (int rc = WriteState(session, state, err, o.errTerminal); rc != kExitOk) return rc;
     for (ParamId id : changed) {
         out << ListCaption(id, state.modelType) << ": " << Shown(*state.List(id).SelectedText())
             << "\n";

@@ -107,7 +107,7 @@ int Doctor(const Options& o, std::ostream& out, std::ostream& err) {
         return kExitUsage;
     }
     const PortCheckResult check = CheckThePort(o);
-    out << PortCheckText(check);
+    out << PortCheckText(check, OutputColumns());
     return check.ready ? kExitOk : kExitDevice;
 }
 

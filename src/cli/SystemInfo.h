@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/TerminalText.h"
+
 namespace vorna::cli {
 
 // "Linux 6.1.0-18-amd64 x86_64, Debian GNU/Linux 12 (bookworm)", "Windows 10.0.19045 x86_64";
@@ -32,5 +34,12 @@ std::filesystem::path ProgramFolder();
 
 // Whether standard error is a terminal (a console window on Windows).
 bool StandardErrorIsTerminal();
+
+// The shell a user of this system pastes a printed command into.
+Shell SystemShell();
+
+// The width of the terminal standard output shows in, in columns; 80 when it is no terminal or
+// does not say.
+int OutputColumns();
 
 }  // namespace vorna::cli

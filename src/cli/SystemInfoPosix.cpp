@@ -1,4 +1,5 @@
 #include <pwd.h>
+#include <sys/ioctl.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -66,6 +67,18 @@ std::filesystem::path ProgramFolder() {
 
 bool StandardErrorIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
+}
+
+Shell SystemShell() {
+    return Shell::Posix;
+}
+
+int OutputColumns() {
+    winsize size{};
+    if (::isatty(STDOUT_FILENO) != 1 || ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 ||
+        size.ws_col == 0)
+        return 80;
+    return size.ws_col;
 }
 
 }  // namespace vorna::cli

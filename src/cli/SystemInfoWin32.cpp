@@ -1,6 +1,6 @@
 // What vornactl asks of Windows. Arguments come from the wide command line, since the narrow
-// one holds only what the ANSI code page can; text goes out as UTF-8, which a console shows
-// once its output code page says so and a pipe or file takes as it is.
+// one holds only what the ANSI code page can; text goes to a console in UTF-16 through the
+// console's own call (ConsoleOutput.h) and to a pipe or file as UTF-8.
 #include <windows.h>
 // After windows.h, whose types they use.
 #include <fcntl.h>
@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "cli/ConsoleOutput.h"
 #include "cli/SystemInfo.h"
 #include "folders/Utf8Path.h"
 
@@ -97,7 +98,10 @@ std::vector<std::string> ProgramArguments(int, char**) {
     // Binary streams: a line end is written as the program wrote it, as on Linux.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
+    // What is written to the console by other means than the streams (the note of a held quit
+    // request) is UTF-8 too.
     ::SetConsoleOutputCP(CP_UTF8);
+    WriteConsolesWide();
     std::vector<std::string> args;
     int count = 0;
     wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
@@ -122,8 +126,18 @@ std::filesystem::path ProgramFolder() {
 }
 
 bool StandardErrorIsTerminal() {
-    DWORD mode = 0;
-    return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != FALSE;
+    return WritesWide(::GetStdHandle(STD_ERROR_HANDLE));
+}
+
+Shell SystemShell() {
+    return Shell::WindowsCmd;
+}
+
+int OutputColumns() {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!::GetConsoleScreenBufferInfo(::GetStdHandle(STD_OUTPUT_HANDLE), &info)) return 80;
+    const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+    return columns > 0 ? columns : 80;
 }
 
 }  // namespace vorna::cli

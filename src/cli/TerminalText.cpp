@@ -127,6 +127,29 @@ std::string JsonQuoted(std::string_view text) {
     return out + "\"";
 }
 
+std::string ShellWord(std::string_view text, Shell shell) {
+    std::string word;
+    if (shell == Shell::Posix) {
+        word = "'";
+        for (const char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return word + "'";
+    }
+    word = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : text) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes count only before a quote: there each stands for half of itself.
+        word.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        word += c;
+    }
+    word.append(2 * backslashes, '\\');
+    return word + "\"";
+}
+
 std::optional<int> WholeNumber(std::string_view text, int min, int max) {
     if (text.empty()) return std::nullopt;
     for (const char c : text) {

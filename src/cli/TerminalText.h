@@ -24,6 +24,15 @@ std::string ShownLines(std::string_view text);
 // number (its Latin-1 reading), so the document stays valid UTF-8.
 std::string JsonQuoted(std::string_view text);
 
+// The shells a printed command is quoted for: a POSIX shell, or Windows' cmd.exe (whose programs
+// split their command line as the C runtime does).
+enum class Shell { Posix, WindowsCmd };
+
+// `text` as one word of a command line the user can paste into `shell`: in single quotes for a
+// POSIX shell ('\'' for a quote inside), in double quotes for cmd.exe (backslashes before a
+// quote, and at the end, doubled; a quote as \"). Quote Shown text: controls are not handled.
+std::string ShellWord(std::string_view text, Shell shell);
+
 // A whole number as a command-line option takes it: digits only (no sign, blanks or anything
 // after them), from `min` to `max`. Nothing for anything else.
 std::optional<int> WholeNumber(std::string_view text, int min, int max);

@@ -9,26 +9,11 @@
 
 namespace vorna::cli {
 
-const char* const kUsage =
-    "usage:\n"
-    "  vornactl ports | --version | --help\n"
-    "  vornactl [--port PATH] [--trace] [--timeout SEC] identify [--mode esc|card|fix]\n"
-    "  vornactl [--port PATH] [--trace] [--timeout SEC] read [--format text|cfg|json] [-o FILE]\n"
-    "  vornactl [--port PATH] [--trace] [--timeout SEC] write FILE.cfg [--dry-run]\n"
-    "  vornactl [--port PATH] [--trace] [--timeout SEC] diff A [B] [--json]\n"
-    "  vornactl backups\n"
-    "  vornactl explain [NAME]\n"
-    "  vornactl [--port PATH] [--trace] [--timeout SEC] set \"NAME=VALUE\" ...\n"
-    "  vornactl [--port PATH] [--trace] [--timeout SEC] defaults\n"
-    "  vornactl [--port PATH] [--trace] [--timeout SEC] flash-esc IMAGE.mmc [--fix] [--force]\n"
-    "           [--other-family] [--no-backup]\n"
-    "  vornactl [--port PATH] [--trace] [--timeout SEC] flash-card IMAGE.xup [--force]\n"
-    "  vornactl [--port PATH] doctor\n"
-    "  vornactl [--port PATH] [--trace] [--timeout SEC] report FILE\n"
-    "  vornactl simulate esc --model N | card  [--link PATH] [--line-rate] [--fault NAME]\n"
-    "\n"
-    "Without --port the first CP210x bridge (USB 10c4:ea60) is used. --timeout takes 1 to 3600\n"
-    "seconds (default 10). read -o FILE replaces FILE only once the settings were read.\n"
+namespace {
+
+constexpr const char* kTimeoutAndFlashHelp =
+    "--timeout takes 1 to 3600 seconds (default 10). read -o FILE replaces FILE only once\n"
+    "the settings were read.\n"
     "write --dry-run prints what the file would change on the ESC and sends nothing.\n"
     "write PATH also restores a backup: backups lists them, newest first, each with its path.\n"
     "diff compares settings files, setup sheets (.ini) and backups with each other or with\n"
@@ -41,12 +26,34 @@ const char* const kUsage =
     "in Esc mode saves the ESC's settings first: when they cannot be saved it stops, unless\n"
     "--no-backup is given. Their progress goes to standard error: a bar on a terminal, else a\n"
     "line per percentage. --data-dir DIR reads the shipped images' list from DIR/Firmware\n"
-    "instead of the program's data folder.\n"
-    "doctor says what stands between you and the port (driver, udev rule, permission, another\n"
-    "program holding it) and what to do; it exits 0 when the port can be opened, else 1.\n"
+    "instead of the program's data folder.\n";
+constexpr const char* kReportHelp =
     "report FILE writes a text for support: version, system, the doctor's findings and the\n"
     "connected ESC's identity, settings and byte trace (--timeout defaults to 5 there).\n"
     "Exit codes: 0 done, 1 device or link failure, 2 usage, 3 file problem, 4 diff: differ.\n";
+
+std::string UsageText() {
+    const SystemHelp help = HelpForThisSystem();
+    const std::string port = std::string("[--port ") + help.port + "]";
+    const std::string link = "  vornactl " + port + " [--trace] [--timeout SEC] ";
+    std::string text = "usage:\n  vornactl ports | --version | --help\n";
+    for (const char* command :
+         {"identify [--mode esc|card|fix]", "read [--format text|cfg|json] [-o FILE]",
+          "write FILE.cfg [--dry-run]", "diff A [B] [--json]", "set \"NAME=VALUE\" ...",
+          "defaults",
+          "flash-esc IMAGE.mmc [--fix] [--force]\n           [--other-family] [--no-backup]",
+          "flash-card IMAGE.xup [--force]"})
+        text += link + command + "\n";
+    text += "  vornactl backups\n  vornactl explain [NAME]\n";
+    text += "  vornactl " + port + " doctor\n" + link + "report FILE\n" +
+            "  vornactl simulate esc --model N | card  [--link PATH] [--line-rate] [--fault "
+            "NAME]\n\n";
+    return text + help.finding + kTimeoutAndFlashHelp + help.doctor + kReportHelp;
+}
+
+}  // namespace
+
+const std::string kUsage = UsageText();
 
 namespace {
 

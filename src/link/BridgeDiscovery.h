@@ -40,11 +40,22 @@ struct BridgeInfo {
 // says so and the list is empty.
 std::vector<BridgeInfo> ListBridges(const BridgeLocation& where, std::string* problem = nullptr);
 
-// The port the link should use: the first bridge listed (that has a port), or the explicit path
-// while it exists. Looked up anew on every call. When the system's device list cannot be read,
-// `problem` (if given) says so, in a sentence.
+// What one look for the bridge found: the port the link should use (the first bridge listed, or
+// the explicit path while it exists), or why there is none. Looked up anew on every call.
+struct BridgeLookup {
+    BridgeFinding finding = BridgeFinding::NoBridge;
+    std::string node;     // Port: what to open
+    std::string problem;  // NoDeviceList: the system's list could not be read, in a sentence
+};
+BridgeLookup FindBridge(const BridgeLocation& location);
+
+// FindBridge's port, if it found one; `problem` (if given) receives its sentence.
 std::optional<std::string> LookupBridgePort(const BridgeLocation& location,
                                             std::string* problem = nullptr);
+
+// What to do for a bridge without a driver, as advice that completes "what to do: ": on Windows
+// install the CP210x USB-to-UART driver, on Linux load the cp210x module.
+std::string NoDriverAdvice();
 
 // A port's name as the user knows it: COM7 for \\.\COM7; other names as they are.
 inline std::string PortDisplayName(const std::string& node) {

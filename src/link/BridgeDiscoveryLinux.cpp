@@ -81,16 +81,43 @@ std::vector<BridgeInfo> ListBridges(const BridgeLocation& where, std::string*) {
     return bridges;
 }
 
-std::optional<std::string> LookupBridgePort(const BridgeLocation& location, std::string*) {
+BridgeLookup FindBridge(const BridgeLocation& location) {
+    BridgeLookup found;
+    std::error_code ec;
     if (!location.fixedPath.empty()) {
-        std::error_code ec;
         // A dangling symlink (a simulated device that went away) counts as absent.
-        if (fs::exists(location.fixedPath, ec)) return location.fixedPath;
-        return std::nullopt;
+        if (fs::exists(location.fixedPath, ec)) {
+            found.finding = BridgeFinding::Port;
+            found.node = location.fixedPath;
+        }
+        return found;
     }
     auto bridges = ListBridges(location);
-    if (bridges.empty()) return std::nullopt;
-    return bridges.front().node;
+    if (!bridges.empty()) {
+        found.finding = BridgeFinding::Port;
+        found.node = std::move(bridges.front().node);
+        return found;
+    }
+    // A bridge the kernel lists as a USB device, with no tty because the cp210x driver is not
+    // loaded. (With the driver loaded, a bridge without a tty is another story: doctor tells.)
+    const fs::path sysfs(location.sysfsRoot);
+    if (fs::exists(sysfs / "module" / "cp210x", ec) ||
+        fs::exists(sysfs / "bus" / "usb-serial" / "drivers" / "cp210x", ec))
+        return found;
+    for (fs::directory_iterator it(sysfs / "bus" / "usb" / "devices", ec), end; !ec && it != end;
+         it.increment(ec)) {
+        if (LowerAscii(FirstLineOf(it->path() / "idVendor")) == kBridgeVendorId &&
+            LowerAscii(FirstLineOf(it->path() / "idProduct")) == kBridgeProductId) {
+            found.finding = BridgeFinding::NoDriver;
+            break;
+        }
+    }
+    return found;
+}
+
+std::string NoDriverAdvice() {
+    return "load the cp210x driver (sudo modprobe cp210x), then unplug the link and plug it in "
+           "again.";
 }
 
 }  // namespace vorna

@@ -90,9 +90,25 @@ std::vector<BridgeDevice> ScanBridgeDevices(std::string* problem, bool firstOnly
         if (problem) *problem = kNoDeviceList;
         return found;
     }
+    ScanDeviceList(devices, problem, firstOnly, found);
+    ::SetupDiDestroyDeviceInfoList(devices);
+    return found;
+}
+
+void ScanDeviceList(HDEVINFO devices, std::string* problem, bool firstOnly,
+                    std::vector<BridgeDevice>& found) {
     SP_DEVINFO_DATA info{};
     info.cbSize = sizeof info;
-    for (DWORD index = 0; ::SetupDiEnumDeviceInfo(devices, index, &info); ++index) {
+    for (DWORD index = 0;; ++index) {
+        if (!::SetupDiEnumDeviceInfo(devices, index, &info)) {
+            // Only the end of the list ends it well; a list that broke off part-way cannot say
+            // which bridge comes first.
+            if (::GetLastError() != ERROR_NO_MORE_ITEMS) {
+                if (problem) *problem = kNoDeviceList;
+                found.clear();
+            }
+            break;
+        }
         wchar_t id[520];
         if (!::SetupDiGetDeviceInstanceIdW(devices, &info, id, 520, nullptr)) {
             // The list cannot be trusted past here: nothing found is the safe answer.
@@ -127,8 +143,6 @@ std::vector<BridgeDevice> ScanBridgeDevices(std::string* problem, bool firstOnly
         found.push_back(std::move(device));
         if (firstOnly) break;
     }
-    ::SetupDiDestroyDeviceInfoList(devices);
-    return found;
 }
 
 std::optional<std::string> PortOf(const BridgeDevice& device) {
@@ -173,16 +187,35 @@ std::vector<BridgeInfo> ListBridges(const BridgeLocation&, std::string* problem)
     return bridges;
 }
 
-std::optional<std::string> LookupBridgePort(const BridgeLocation& location, std::string* problem) {
+BridgeLookup FindBridge(const BridgeLocation& location) {
+    BridgeLookup found;
     if (!location.fixedPath.empty()) {
         const std::string node = windows::PortNameOf(location.fixedPath);
-        if (windows::ProbePort(node) == windows::PortPresence::Missing) return std::nullopt;
-        return node;
+        if (windows::ProbePort(node) == windows::PortPresence::There) {
+            found.finding = BridgeFinding::Port;
+            found.node = node;
+        }
+        return found;
     }
     // The first bridge the system lists is the one, whether or not it has a port.
-    const std::vector<windows::BridgeDevice> first = windows::ScanBridgeDevices(problem, true);
-    if (first.empty()) return std::nullopt;
-    return windows::PortOf(first.front());
+    const std::vector<windows::BridgeDevice> first =
+        windows::ScanBridgeDevices(&found.problem, true);
+    if (!found.problem.empty()) {
+        found.finding = BridgeFinding::NoDeviceList;
+    } else if (first.empty()) {
+        found.finding = BridgeFinding::NoBridge;
+    } else if (first.front().driver.empty()) {
+        // Without its driver the bridge has no port to use, whatever the registry still names.
+        found.finding = BridgeFinding::NoDriver;
+    } else if (const std::optional<std::string> port = windows::PortOf(first.front())) {
+        found.finding = BridgeFinding::Port;
+        found.node = *port;
+    }
+    return found;
+}
+
+std::string NoDriverAdvice() {
+    return "install the CP210x USB-to-UART driver, then unplug the link and plug it in again.";
 }
 
 }  // namespace vorna

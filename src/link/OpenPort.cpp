@@ -5,16 +5,24 @@
 
 namespace vorna {
 
+std::optional<std::string> LookupBridgePort(const BridgeLocation& location, std::string* problem) {
+    BridgeLookup found = FindBridge(location);
+    if (problem && !found.problem.empty()) *problem = found.problem;
+    if (found.finding != BridgeFinding::Port) return std::nullopt;
+    return std::move(found.node);
+}
+
 OpenResult OpenPort(UsbUart& link, const BridgeLocation& location, std::string* failure) {
     // Looked up on every call: this is also how an unplugged bridge is noticed.
-    std::string problem;
-    const auto port = LookupBridgePort(location, &problem);
-    if (!port) {
+    BridgeLookup found = FindBridge(location);
+    link.bridgeFinding = found.finding;
+    if (found.finding != BridgeFinding::Port) {
         link.ClosePort();
         link.openFailure = {};
-        if (failure && !problem.empty()) *failure = problem;
+        if (failure && !found.problem.empty()) *failure = found.problem;
         return OpenResult::NoBridge;
     }
+    const std::optional<std::string> port = std::move(found.node);
     if (link.portHandle != kNoPort && link.portName != *port) {
         // The first bridge listed is now another one (the old node was replaced).
         link.ClosePort();

@@ -10,19 +10,68 @@ bool PortCheckSection::HasProblem() const {
                        [](const PortFinding& f) { return f.kind == FindingKind::Problem; });
 }
 
-std::string PortCheckText(const PortCheckResult& result) {
+namespace {
+
+// Characters, not bytes: a UTF-8 continuation byte takes no column of its own.
+std::size_t Columns(std::string_view text) {
+    std::size_t columns = 0;
+    for (const char c : text) columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return columns;
+}
+
+// `first` followed by `text`, broken between words so that no line is wider than `width`
+// columns (0: no limit); lines after the first start with `indent` spaces. A word longer than a
+// line (a path) stands alone on its line, whole.
+std::string Wrapped(const std::string& first, std::string_view text, std::size_t width,
+                    std::size_t indent) {
+    if (width == 0) return first + std::string(text) + "\n";
+    std::string out = first;
+    std::size_t column = Columns(first);
+    bool lineHasWord = false;
+    while (!text.empty()) {
+        const std::size_t space = text.find(' ');
+        const std::string_view word = text.substr(0, space);
+        text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
+        if (word.empty()) continue;
+        const std::size_t wordColumns = Columns(word);
+        if (lineHasWord && width > 0 && column + 1 + wordColumns > width) {
+            out += "\n" + std::string(indent, ' ');
+            column = indent;
+            lineHasWord = false;
+        }
+        if (lineHasWord) {
+            out += ' ';
+            ++column;
+        }
+        out += word;
+        column += wordColumns;
+        lineHasWord = true;
+    }
+    return out + "\n";
+}
+
+}  // namespace
+
+std::string PortCheckText(const PortCheckResult& result, int columns) {
+    // A console moves to the next line by itself after its last column: a line as wide as the
+    // window would be followed by an empty one.
+    const std::size_t width = columns > 1 ? static_cast<std::size_t>(columns - 1) : 0;
+    constexpr std::size_t kIndent = 11;
     std::string text;
     for (const PortCheckSection& section : result.sections) {
-        text += section.title + ":\n";
+        text += Wrapped("", section.title + ":", width, 2);
         for (const PortFinding& f : section.findings) {
             const char* tag = f.kind == FindingKind::Ok     ? "  ok       "
                               : f.kind == FindingKind::Note ? "  note     "
                                                             : "  PROBLEM  ";
-            text += tag + f.text + "\n";
-            if (!f.advice.empty()) text += "           What to do: " + f.advice + "\n";
+            text += Wrapped(tag, f.text, width, kIndent);
+            if (!f.advice.empty()) {
+                text +=
+                    Wrapped(std::string(kIndent, ' ') + "What to do: ", f.advice, width, kIndent);
+            }
         }
     }
-    return text + result.verdict + "\n";
+    return text + Wrapped("", result.verdict, width, 2);
 }
 
 bool ModeAllowsReadWrite(const PortUser& user, unsigned owner, unsigned group, unsigned mode) {

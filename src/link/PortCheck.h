@@ -78,8 +78,9 @@ PortCheckResult CheckPorts(const PortCheckPlaces& places, const PortUser& user,
                            const PortCheckRequest& request);
 
 // The findings as text: a heading per section, one line per finding, the advice indented below
-// it, and the verdict last.
-std::string PortCheckText(const PortCheckResult& result);
+// it, and the verdict last. With `columns`, no line is as wide as that (a console's width; a
+// finding goes on, indented, on the next line); 0: lines as long as they come.
+std::string PortCheckText(const PortCheckResult& result, int columns = 0);
 
 // Whether `user` may read and write a node with this owner, group and mode, by the mode bits
 // alone (root always may).

@@ -12,9 +12,6 @@
 namespace vorna {
 namespace {
 
-constexpr const char* kInstallDriver =
-    "install the CP210x USB-to-UART driver, then unplug the link and plug it in again.";
-
 std::string EscapeControls(std::string_view text) {
     std::string shown;
     for (const char c : text) {
@@ -71,22 +68,19 @@ PortCheckSection CheckBridge(const windows::BridgeDevice& device, const PortChec
     PortCheckSection section{std::move(title), {}};
     auto& out = section.findings;
     if (device.driver.empty()) {
-        out.push_back(Problem("It has no driver.", kInstallDriver, "the bridge has no driver"));
-    } else {
-        out.push_back(
-            Ok("Its driver is installed" +
-               (device.service.empty() ? std::string(".")
-                                       : " (" + quote(Utf8FromWide(device.service)) + ").")));
+        // Whatever port the registry still names, without a driver there is none to open.
+        out.push_back(Problem("It has no driver.", NoDriverAdvice(), "the bridge has no driver"));
+        return section;
     }
+    out.push_back(Ok("Its driver is installed" +
+                     (device.service.empty() ? std::string(".")
+                                             : " (" + quote(Utf8FromWide(device.service)) + ").")));
     if (!port) {
         out.push_back(Problem(
             device.portName ? "It has no COM port (its port name is \"" +
                                   quote(Utf8FromWide(*device.portName)) + "\")."
                             : std::string("It has no COM port."),
-            device.driver.empty()
-                ? std::string()
-                : std::string("unplug the link and plug it in again; if that does not help, ") +
-                      kInstallDriver,
+            "unplug the link and plug it in again; if that does not help, " + NoDriverAdvice(),
             "the bridge has no COM port"));
         return section;
     }
@@ -123,7 +117,7 @@ PortCheckResult CheckPorts(const PortCheckPlaces&, const PortUser&,
             {missingKind, "No CP210x bridge (USB 10c4:ea60) is plugged in.",
              "plug the VORNA USB Link in; try another USB socket or cable. If Windows does not "
              "react to it at all, " +
-                 std::string(kInstallDriver),
+                 NoDriverAdvice(),
              "no CP210x bridge found"});
     } else {
         system.findings.push_back(Ok(std::to_string(devices.size()) + " CP210x bridge" +

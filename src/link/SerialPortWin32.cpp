@@ -227,7 +227,8 @@ bool WritePort(PortHandle port, const std::uint8_t* src, std::size_t count, int 
             Transfer(AsHandle(port), Direction::Write, const_cast<std::uint8_t*>(src + written),
                      static_cast<DWORD>(count - written), deadline, moved);
         written += moved;
-        if (!ok) return false;
+        // A write that finished as its time ran out has sent every byte all the same.
+        if (!ok) return written == count;
         if (written < count && (moved == 0 || RemainingMs(deadline) == 0)) return false;
     }
     return true;

@@ -16,6 +16,11 @@ namespace vorna {
 // The bridge: absent (or its port could not be opened), or present with its port open.
 enum class UsbState { NoBridge, Connected };
 
+// What the last look for the bridge found: its port (which may still not open), no bridge, a
+// bridge that has no driver (so no port: NoDriverAdvice says what to install), or no answer
+// from the system's device list. The window's device note and vornactl's last word read it.
+enum class BridgeFinding { Port, NoBridge, NoDriver, NoDeviceList };
+
 // The device at the end of the link (ESC, or the program card in card mode): not asked yet
 // in this mode, asked and silent (or lost), or answering.
 enum class DeviceState { NotPolled, Absent, Connected };
@@ -82,6 +87,8 @@ public:
     // Why the bridge's port could not be opened at the last try (failure None once it opened,
     // and while no bridge is there): messages name this rather than a missing bridge.
     PortOpenResult openFailure;
+    // What the last look for the bridge found (OpenPort sets it on every tick).
+    BridgeFinding bridgeFinding = BridgeFinding::NoBridge;
 
 private:
     UsbState usbState_ = UsbState::NoBridge;

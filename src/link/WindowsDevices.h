@@ -4,6 +4,8 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <setupapi.h>
 
 #include <optional>
 #include <string>
@@ -23,6 +25,10 @@ struct BridgeDevice {
 // The bridges in the order SetupAPI lists them (only the first with `firstOnly`). When the list
 // cannot be read, `problem` says so in a sentence and nothing is found.
 std::vector<BridgeDevice> ScanBridgeDevices(std::string* problem, bool firstOnly);
+// The same over a device list already asked for: appends the bridges of `devices` to `found`.
+// A list that cannot be walked to its end says so in `problem` and leaves `found` empty.
+void ScanDeviceList(HDEVINFO devices, std::string* problem, bool firstOnly,
+                    std::vector<BridgeDevice>& found);
 
 // \\.\COM7 for a device whose PortName is COM7; nothing for one without a COM port.
 std::optional<std::string> PortOf(const BridgeDevice& device);

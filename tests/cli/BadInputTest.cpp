@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/OutcomeWords.h"
 #include "cli/TerminalText.h"
 #include "cli/Vornactl.h"
 #include "settings/IniFile.h"
@@ -156,6 +157,19 @@ TEST(TerminalText, ControlsAreEscapedAndPrintableUtf8Stays) {
     EXPECT_EQ(cli::ShownLines("one\ntwo\x1b\r"), "one\ntwo\\x1b\\r");
     EXPECT_EQ(cli::JsonQuoted("q\"\\\x1b\x7f\xc2\x9b\xff\xc2\xb0"),
               "\"q\\\"\\\\\\u001b\\u007f\\u009b\\u00ff\xc2\xb0\"");
+}
+
+TEST(TerminalText, APrintedCommandIsQuotedForTheShellOfItsSystem) {
+    using cli::Shell;
+    EXPECT_EQ(cli::ShellWord("/home/me/it's mine.mmc", Shell::Posix),
+              "'/home/me/it'\\''s mine.mmc'");
+    EXPECT_EQ(cli::ShellWord("C:\\Program Files\\Expert V1.70.mmc", Shell::WindowsCmd),
+              "\"C:\\Program Files\\Expert V1.70.mmc\"");
+    // Backslashes before the closing quote, or a quote, would escape it.
+    EXPECT_EQ(cli::ShellWord("D:\\images\\", Shell::WindowsCmd), "\"D:\\images\\\\\"");
+    EXPECT_EQ(cli::ShellWord("a\\\"b", Shell::WindowsCmd), "\"a\\\\\\\"b\"");
+    EXPECT_EQ(cli::NextStepWords(NextStep::RepairEsc, "it's.mmc"),
+              "Repair it in Fix Mode: vornactl flash-esc 'it'\\''s.mmc' --fix");
 }
 
 TEST_F(BadInputTest, ReadToAFileReplacesItOnlyOnceTheSettingsWereRead) {

@@ -90,6 +90,8 @@ TEST_F(VornactlTest, SetWritesAndReadShowsIt) {
     ASSERT_TRUE(esc.Start());
     CliRun r = Vornactl({"--port", Link(), "set", "Drag Brake=10%", "turbo on slope=instant"});
     ASSERT_EQ(r.code, 0) << r.err;
+    // Standard error is no terminal here: no progress redrawn with carriage returns.
+    EXPECT_EQ(r.err.find('\r'), std::string::npos) << r.err;
     EXPECT_EQ(esc.Record()[1], 10);
     EXPECT_EQ(esc.Record()[11], 4);  // "Instant" is the fifth Turbo On Slope
     r = Vornactl({"--port", Link(), "read"});

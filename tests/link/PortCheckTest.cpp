@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
+#include <sstream>
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include "link/BridgeDiscovery.h"
 #include "link/PortCheck.h"
 #include "support/TestSupport.h"
 
@@ -98,9 +101,28 @@ TEST_F(PortCheckTest, ABridgeWithoutItsPortOrNoneAtAllIsNamedWithTheDriverAdvice
               std::string::npos)
         << text;
     EXPECT_NE(text.find("What to do: load the driver: sudo modprobe cp210x."), std::string::npos);
+    // The link's own look says so too: a bridge without its driver, not no bridge.
+    const BridgeLocation where{places.sysfsRoot, places.devRoot, ""};
+    EXPECT_EQ(FindBridge(where).finding, BridgeFinding::NoDriver);
+
+    // For a console 40 columns wide: no line reaches the last column, no word is lost, and a
+    // finding goes on indented.
+    const std::string narrow = PortCheckText(result, 40);
+    std::istringstream lines(narrow);
+    std::string words, line;
+    while (std::getline(lines, line)) {
+        const bool oneWord = line.find(' ', line.find_first_not_of(' ')) == std::string::npos;
+        EXPECT_TRUE(line.size() < 40 || oneWord) << line;
+        words += line + " ";
+    }
+    std::istringstream wrappedWords(words), wideWords(text);
+    EXPECT_EQ(std::vector<std::string>(std::istream_iterator<std::string>(wrappedWords), {}),
+              std::vector<std::string>(std::istream_iterator<std::string>(wideWords), {}));
+    EXPECT_NE(narrow.find("\n           "), std::string::npos) << narrow;
 
     // With the driver loaded, loading it is no advice; brltty's rule claiming the bridge is.
     fs::create_directories(dir / "sys/module/cp210x");
+    EXPECT_EQ(FindBridge(where).finding, BridgeFinding::NoBridge);
     Rule("85-brltty.rules", "ENV{PRODUCT}==\"10c4/ea60/*\", ENV{BRLTTY_BRAILLE_DRIVER}=\"sk\"\n");
     Check();
     EXPECT_EQ(text.find("modprobe"), std::string::npos) << text;

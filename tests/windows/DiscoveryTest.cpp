@@ -1,6 +1,8 @@
 // Finding the bridge on Windows: devices entered in the registry as the CP210x driver enters
 // them, listed by SetupAPI, their COM port taken from PortName.
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <setupapi.h>
 
 #include <gtest/gtest.h>
 
@@ -8,6 +10,7 @@
 #include <vector>
 
 #include "link/BridgeDiscovery.h"
+#include "link/WindowsDevices.h"
 
 namespace vorna {
 namespace {
@@ -22,10 +25,11 @@ public:
             ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kBridges) + L"\\" + serial).c_str());
         }
     }
-    void Add(const std::wstring& serial, const std::wstring& portName) {
+    void Add(const std::wstring& serial, const std::wstring& portName, bool driver = true) {
         const std::wstring device = std::wstring(kBridges) + L"\\" + serial;
         // SetupAPI lists a device with its setup class; the Ports class for a serial bridge.
         SetText(device, L"ClassGUID", L"{4d36e978-e325-11ce-bfc1-08002be10318}");
+        if (driver) SetText(device, L"Driver", L"{4d36e978-e325-11ce-bfc1-08002be10318}\\0007");
         SetText(device + L"\\Device Parameters", L"PortName", portName);
         added_.push_back(serial);
     }
@@ -69,6 +73,30 @@ TEST(WindowsDiscovery, APortNameThatIsNoComPortIsNoPort) {
     EXPECT_TRUE(listed[0].noPort);
     EXPECT_TRUE(listed[0].node.empty());
     EXPECT_FALSE(LookupBridgePort({}));
+}
+
+TEST(WindowsDiscovery, ABridgeWithoutItsDriverIsSaidSoNotMissing) {
+    RegisteredBridges bridges;
+    // The registry may still name a port from an earlier driver: without one it is no port.
+    bridges.Add(L"T0004", L"COM5", false);
+    const BridgeLookup found = FindBridge({});
+    EXPECT_EQ(found.finding, BridgeFinding::NoDriver);
+    EXPECT_TRUE(found.node.empty());
+    EXPECT_NE(NoDriverAdvice().find("CP210x USB-to-UART driver"), std::string::npos);
+}
+
+TEST(WindowsDiscovery, ADeviceListThatBreaksOffIsNoListNotAnEmptyOne) {
+    std::vector<windows::BridgeDevice> found;
+    std::string problem;
+    const HDEVINFO empty = ::SetupDiCreateDeviceInfoList(nullptr, nullptr);
+    ASSERT_NE(empty, INVALID_HANDLE_VALUE);
+    windows::ScanDeviceList(empty, &problem, false, found);
+    ::SetupDiDestroyDeviceInfoList(empty);
+    EXPECT_TRUE(problem.empty()) << problem;  // its end, reached at once
+
+    windows::ScanDeviceList(INVALID_HANDLE_VALUE, &problem, false, found);
+    EXPECT_EQ(problem, "The system device list is not available.");
+    EXPECT_TRUE(found.empty());
 }
 
 }  // namespace

@@ -36,6 +36,11 @@ if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
     # The prefix's server, if one runs, was started with it; the next call starts it anew.
     wineserver -k 2>/dev/null || true
 fi
+# One server for the run, started here and kept: a server that a command starts when the last
+# one ended writes its own notes into that command's standard error.
+server_cmd=("${wine_cmd[@]}")
+server_cmd[${#server_cmd[@]} - 1]=wineserver
+"${server_cmd[@]}" -p >"$work/wineserver.log" 2>&1 || true
 
 # Simulated devices, by name: a link at $work/NAME, the process kept in sims[NAME].
 declare -A sims
@@ -104,6 +109,9 @@ expect() {  # WHAT CONDITION...
     fi
 }
 has() { [[ "$1" == *"$2"* ]]; }
+lacks() { [[ "$1" != *"$2"* ]]; }
+# The Windows words and Linux's, shown both when they differ.
+same() { [ "$1" = "$2" ] || { printf '        windows: %s\n        linux:   %s\n' "$1" "$2"; false; }; }
 
 echo "== one bridge on COM7, a simulated ESC of model type 16"
 sim_start esc esc --model 16
@@ -163,7 +171,7 @@ windows_words="$(last_err)"
 sim_stop esc
 sim_start esc esc --model 16 --fault unplug-after-pair:3
 run "$native" --port "$work/esc" set "Drag Brake=10%"
-expect "a link lost during a write: Linux's words" [ "$windows_words" = "$(last_err)" ]
+expect "a link lost during a write: Linux's words" same "$windows_words" "$(last_err)"
 expect "those are the words for a lost link" has "$err" "was lost"
 sim_stop esc
 
@@ -227,6 +235,10 @@ bridge_add 0003 COM9 nodriver
 vornactl doctor
 expect "doctor advises the CP210x USB-to-UART driver" \
     has "$out" "What to do: install the CP210x USB-to-UART driver"
+expect "doctor does not try the port of a bridge without a driver" lacks "$out" "It opens."
+vornactl --timeout 1 identify
+expect "identify says the bridge has no driver and what to install" [ "$(last_err)" = \
+    "vornactl: a CP210x bridge is plugged in, but it has no driver: install the CP210x USB-to-UART driver, then unplug the link and plug it in again." ]
 bridge_remove 0003
 
 if [ -n "$window_test" ]; then
