@@ -128,6 +128,10 @@ void LinkController::ShowPortProblem(const std::string& text) {
     emit portProblem(QString::fromStdString(text));
 }
 
+void LinkController::PortProblemGone() {
+    emit portProblem(QString());
+}
+
 void LinkController::ShowWriteProgress(const std::string& text) {
     emit writeProgress(QString::fromStdString(text));
 }

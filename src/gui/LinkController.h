@@ -36,6 +36,8 @@ public:
     void ChooseFixMode();
     // Runs `job` on the link thread between ticks.
     void Post(std::function<void(ConnectionMonitor&)> job);
+    // The system says a serial port has appeared: the poll looks at once.
+    void PortArrived() { stack_.PortArrived(); }
 
     // LinkView (called on the link thread).
     void ShowLamps(const LampState& lamps) override;
@@ -45,6 +47,7 @@ public:
     void RestoreEnded(const RestoreOutcome& outcome) override;
     void UpdateEnded(const UpdateOutcome& outcome) override;
     void ShowPortProblem(const std::string& text) override;
+    void PortProblemGone() override;
     void ShowWriteProgress(const std::string& text) override;
     void DeviceModeChanged(const DeviceMenuState& state, bool selectLinksPage) override;
     void OddAnswerChanged(const std::string& text) override;
@@ -62,6 +65,7 @@ signals:
     void retryRequested(quint64 ticket, const QString& text);
     // A yes or no question, No by default; answered with MessageDismissed(ticket, yes).
     void questionRequested(quint64 ticket, const QString& text);
+    // The port is there but cannot be opened; empty once that is over.
     void portProblem(const QString& text);
     void writeProgress(const QString& text);
     void deviceModeChanged(vorna::DeviceMode mode, bool escPageEnabled, bool firmwarePageEnabled,

@@ -135,8 +135,11 @@ private:
     void ShowMiddleCaptions(int modelType);
     void ShowUnsentMarks();
     void ShowListTip(ParamId id);
+    bool ShowElidedCaption(QPoint at, QPoint globalAt);
     static QString NotUsedText(const SkinComboBox* list);
     void ShowLeftAtEscValues(const std::vector<ParamId>& lists);
+    // The sheet's name, fields and comment go, and the chooser shows none.
+    void ClearSheetInfo();
 
     void OnListActivated(ParamId id, int index);
     void OnCategoryChosen(int index);

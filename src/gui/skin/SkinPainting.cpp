@@ -2,12 +2,54 @@
 #include <QLinearGradient>
 #include <QPainterPathStroker>
 #include <QRadialGradient>
+#include <QPair>
+#include <QSet>
 #include <algorithm>
 #include <cmath>
 
+#include "gui/skin/Skin.h"
 #include "gui/skin/SkinPainting.h"
 
 namespace vorna::gui::skin {
+namespace {
+
+qreal gSmallestTextPx = 1.0;  // outside a ReadableTextAt: no floor beyond one pixel
+int gLayoutPermille = 1000;
+
+// The texts elided so far, by the scale (layout, per mille) they were drawn at.
+QSet<QPair<int, QString>>& ElidedTexts() {
+    static QSet<QPair<int, QString>> texts;
+    return texts;
+}
+
+// `text` as it fits between `left` and `right` in `metrics`: whole, or elided and noted.
+QString Fitted(const QFontMetricsF& metrics, const QString& text, qreal left, qreal right) {
+    const qreal room = right - left;
+    if (room <= 0 || InkWidth(metrics, text) <= room + 0.5) return text;
+    ElidedTexts().insert(qMakePair(gLayoutPermille, text));
+    return metrics.elidedText(text, Qt::ElideRight, room);
+}
+
+}  // namespace
+
+ReadableTextAt::ReadableTextAt(const SkinScale& scale)
+    : previous_(gSmallestTextPx), previousPermille_(gLayoutPermille) {
+    gSmallestTextPx = std::ceil(kSmallestTextPx / scale.Layout() - 0.01);
+    gLayoutPermille = qRound(scale.Layout() * 1000);
+}
+
+ReadableTextAt::~ReadableTextAt() {
+    gSmallestTextPx = previous_;
+    gLayoutPermille = previousPermille_;
+}
+
+qreal SmallestTextPx() {
+    return gSmallestTextPx;
+}
+
+void NoteElided(const QString& text) {
+    ElidedTexts().insert(qMakePair(gLayoutPermille, text));
+}
 
 QFont SkinFont(qreal pixelSize, bool bold, bool italic) {
     QFont font(QStringLiteral("Liberation Sans"));
@@ -41,6 +83,7 @@ QFont FitFont(QFont font, const QStringList& texts, qreal maxWidth, qreal minPix
         stretch -= 2;
         font.setStretch(stretch);
     }
+    minPixelSize = std::max(minPixelSize, SmallestTextPx());
     while (font.pixelSize() > minPixelSize && widest(font) > maxWidth) {
         font.setPixelSize(font.pixelSize() - 1);
     }
@@ -69,11 +112,12 @@ qreal Baseline(const QFontMetricsF& metrics, qreal capCentreY) {
 void DrawTextLine(QPainter& p, const QString& text, const QFont& font, const QColor& colour,
                   qreal left, qreal right, qreal capCentreY, Qt::Alignment align) {
     const QFontMetricsF metrics(font);
+    const QString shown = Fitted(metrics, text, left, right);
     p.save();
     p.setFont(font);
     p.setPen(colour);
-    p.drawText(QPointF(LineStart(metrics, text, left, right, align), Baseline(metrics, capCentreY)),
-               text);
+    p.drawText(QPointF(LineStart(metrics, shown, left, right, align), Baseline(metrics, capCentreY)),
+               shown);
     p.restore();
 }
 
@@ -82,8 +126,9 @@ void DrawHeadingLine(QPainter& p, const QString& text, const QFont& font, qreal 
                      const QColor& bottom) {
     const QFontMetricsF metrics(font);
     const qreal baseline = Baseline(metrics, capCentreY);
+    const QString shown = Fitted(metrics, text, left, right);
     QPainterPath path;
-    path.addText(QPointF(LineStart(metrics, text, left, right, align), baseline), font, text);
+    path.addText(QPointF(LineStart(metrics, shown, left, right, align), baseline), font, shown);
 
     p.save();
     // The glow grows with the letters; on small headings a wide one only blurs them.
@@ -350,3 +395,11 @@ QPainterPath EmblemChevron(const QRectF& box) {
 }
 
 }  // namespace vorna::gui::skin
+
+namespace vorna::gui {
+
+bool SkinTextElided(const QString& text, const SkinScale& scale) {
+    return skin::ElidedTexts().contains(qMakePair(qRound(scale.Layout() * 1000), text));
+}
+
+}  // namespace vorna::gui

@@ -1,5 +1,6 @@
 #include "gui/skin/SkinPlacement.h"
 
+#include <QFontInfo>
 #include <QLabel>
 
 #include "gui/skin/Skin.h"
@@ -11,6 +12,10 @@ QFont SkinPlacement::Scaled(QFont font, const SkinScale& scale) {
         font.setPointSizeF(scale.Points(font.pointSizeF()));
     } else if (font.pixelSize() > 0) {
         font.setPixelSize(std::max(1, qRound(font.pixelSize() * scale.Text())));
+    }
+    // No text of the window's comes out smaller than the smallest readable size.
+    if (QFontInfo(font).pixelSize() < kSmallestTextPx) {
+        font.setPixelSize(static_cast<int>(kSmallestTextPx));
     }
     return font;
 }

@@ -9,6 +9,11 @@
 
 namespace vorna::gui {
 
+// The smallest text the window draws, in window pixels, at any scale: below it a caption is
+// unreadable in sunlight at the track. Text that does not fit at this size is elided, with the
+// whole text in a tooltip, rather than drawn smaller.
+inline constexpr qreal kSmallestTextPx = 11.0;
+
 class SkinScale {
 public:
     SkinScale() = default;
