@@ -564,6 +564,35 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     EXPECT_EQ(esc->Record()[1], 7);
 }
 
+// A sheet's name and comment describe the lists it was loaded into: an ESC unplugged takes
+// them away, and no model's lists are shown until the next ESC is identified.
+TEST_F(EscSetupPageTest, AnUnpluggedEscTakesTheSheetAndItsModelsListsAway) {
+    Connect(16);
+    ASSERT_FALSE(HasFailure());
+    const auto drag = rig->setup.Snapshot().List(ParamId::DragBrake).entries;
+    WriteSheet("Modify Touring", "A.ini",
+               "[option]\nDrag Brake=" + drag[6] +
+                   "\n[info]\nDriver=Ann\nTemp Track=25C\n[memo]\nmemo=Warm track\n");
+    Choose(page->List(ParamId::Category), 0);
+    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->Memo()->isVisible(); }, kWaitMs));
+    ASSERT_EQ(page->Text(1042)->text(), "Ann");
+
+    esc->Unplug();
+    TickOnLinkThread();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->List(ParamId::DragBrake)->count() == 0; },
+                                kWaitMs));
+    EXPECT_EQ(page->Text(1042)->text(), "");
+    EXPECT_FALSE(page->Memo()->isVisible());
+    EXPECT_EQ(page->List(ParamId::SetupSheet)->currentIndex(), -1);
+    for (const ParamId id : kParameters) {
+        EXPECT_FALSE(page->List(id)->property("notUsed").toBool()) << id;
+    }
+    ASSERT_TRUE(esc->Replug());
+    TickOnLinkThread(2);
+    EXPECT_TRUE(WaitShowsModel());
+}
+
 TEST_F(EscSetupPageTest, ASheetTooLargeIsRefusedAndChangesNothing) {
     Connect(16);
     ASSERT_FALSE(HasFailure());

@@ -434,6 +434,7 @@ void EscSetupPage::ShowChanges(unsigned changes) {
     const SetupState state = model_.Snapshot();
     const bool lists = (changes & SetupModelNews::kLists) != 0;
     if (lists) {
+        escShown_ = escShown_ || state.modelType != 0;
         for (const ParamId id : kParameters) FillEntries(id, state.List(id));
         ShowMiddleCaptions(state.modelType);
         // An ESC identified or gone: a sheet loaded before no longer describes the lists.
@@ -470,7 +471,7 @@ void EscSetupPage::ShowChanges(unsigned changes) {
             list->setProperty("notUsed", notUsed);
             if (notUsed) {
                 placeholder = NotUsedText(list);
-            } else if (!state.recordValid && !option.entries.empty()) {
+            } else if (!state.recordValid && (!option.entries.empty() || escShown_)) {
                 placeholder = QString::fromLatin1(kNotReadText);
             } else if (!option.enabled && option.selection < 0) {
                 placeholder = QString::fromLatin1(kOffWithDriveModeText);

@@ -176,6 +176,8 @@ private:
     PictureButton* defaultButton_ = nullptr;
     bool handCursor_ = false;
     bool sendReady_ = true;
+    // An ESC was shown since the page opened: its lists, now empty, say they were not read.
+    bool escShown_ = false;
     QString sendNotReadyWhy_;
 };
 
