@@ -35,7 +35,7 @@ gui=0
 if grep -q '^Qt6_DIR:PATH=' "$build/CMakeCache.txt" &&
     ! grep -q '^Qt6_DIR:PATH=.*NOTFOUND' "$build/CMakeCache.txt" &&
     ! grep -q '^VORNA_WITH_GUI:BOOL=OFF' "$build/CMakeCache.txt"; then
-    targets+=(vorna-link vorna-bench-window)
+    targets+=(vorna-link vorna-bench-window vorna-bench-plug)
     gui=1
 fi
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" >&2
@@ -109,6 +109,9 @@ if [ "$gui" = 1 ]; then
     echo >>"$table"
     echo "== vorna-link --simulate esc:16 ($idle s)" >&2
     VornaLinkIdle >>"$table" || status=1
+    echo >>"$table"
+    echo "== plug to values (8 plugs, the window and vornactl read)" >&2
+    "$build/bench/vorna-bench-plug" --plugs 8 --markdown >>"$table" 2>/dev/null || status=1
     echo >>"$table"
 else
     echo "(The window was not built: Qt 6 Widgets missing, no window figures.)" >>"$table"
