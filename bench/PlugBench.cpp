@@ -22,8 +22,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -128,8 +128,8 @@ std::vector<double> VornactlPlugs(const std::string& link, int plugs, std::strin
     const std::filesystem::path folder = std::filesystem::path(link).parent_path();
     const std::string out = (folder / "out").string();
     for (int plug = 0; plug < plugs; ++plug) {
-        std::vector<std::string> args = {VORNA_BENCH_VORNACTL, "--port", link, "--timeout", "10",
-                                         "read"};
+        std::vector<std::string> args = {VORNA_BENCH_VORNACTL, "--port", link,
+                                         "--timeout",          "10",     "read"};
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -139,8 +139,8 @@ std::vector<double> VornactlPlugs(const std::string& link, int plugs, std::strin
                                          0600);
         posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
         pid_t pid = 0;
-        const int spawned = posix_spawn(&pid, VORNA_BENCH_VORNACTL, &files, nullptr,
-                                        argv.data(), environ);
+        const int spawned =
+            posix_spawn(&pid, VORNA_BENCH_VORNACTL, &files, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&files);
         if (spawned != 0) {
             failure = "cannot start vornactl";

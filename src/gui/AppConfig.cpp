@@ -89,7 +89,9 @@ bool RememberMode(const std::filesystem::path& file, DeviceMode mode) {
     IniFile ini;
     ini.Load(file);  // other keys a later version keeps there stay
     ini.Set(kWindowSection, kDeviceModeKey,
-            mode == DeviceMode::Esc ? kModeEsc : mode == DeviceMode::Card ? kModeCard : kModeNone);
+            mode == DeviceMode::Esc    ? kModeEsc
+            : mode == DeviceMode::Card ? kModeCard
+                                       : kModeNone);
     std::error_code ec;
     std::filesystem::create_directories(file.parent_path(), ec);
     return ini.Save(file);

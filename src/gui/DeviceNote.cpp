@@ -29,7 +29,7 @@ DeviceNoteText DeviceNoteFor(const DeviceFacts& facts) {
                 {}};
     }
     if (facts.usb && !facts.device && !facts.oddAnswer.isEmpty()) {
-        const QString what = facts.mode == DeviceMode::Card  ? QStringLiteral("a VORNA program card")
+        const QString what = facts.mode == DeviceMode::Card ? QStringLiteral("a VORNA program card")
                              : facts.mode == DeviceMode::Fix ? QStringLiteral("an ESC in Fix Mode")
                                                              : QStringLiteral("a VORNA ESC");
         return {QStringLiteral("Something answers on the link, but it is not %1. Check that the "

@@ -11,10 +11,10 @@ namespace vorna::gui {
 
 struct DeviceFacts {
     DeviceMode mode = DeviceMode::None;
-    bool looked = false;       // the poll has looked for the bridge since the window opened
-    bool usb = false;          // the bridge's port is open
-    bool device = false;       // the chosen mode's device is identified
-    bool bridgeLost = false;   // the bridge was there since the window opened, and has gone
+    bool looked = false;      // the poll has looked for the bridge since the window opened
+    bool usb = false;         // the bridge's port is open
+    bool device = false;      // the chosen mode's device is identified
+    bool bridgeLost = false;  // the bridge was there since the window opened, and has gone
     // The bridge is plugged in but the system has no driver for it (Windows). Nothing reports
     // it yet: discovery is to tell it apart from a missing bridge.
     bool bridgeWithoutDriver = false;

@@ -222,9 +222,9 @@ private:
     QLabel* makerLogo_ = nullptr;
     QLabel* deviceNote_ = nullptr;  // what answers on the port, but not as the device does
     QString oddAnswer_;
-    QString portProblem_;      // the port is there but cannot be opened
-    bool bridgeSeen_ = false;  // the bridge's port was open since the window opened
-    bool looked_ = false;      // the poll has looked for the bridge at least once
+    QString portProblem_;       // the port is there but cannot be opened
+    bool bridgeSeen_ = false;   // the bridge's port was open since the window opened
+    bool looked_ = false;       // the poll has looked for the bridge at least once
     bool valuesShown_ = false;  // the ESC's values were read and not forgotten since
     QAction* importAction_ = nullptr;
     QAction* exportAction_ = nullptr;

@@ -17,7 +17,8 @@ class PortArrivalFilter : public QAbstractNativeEventFilter {
 public:
     explicit PortArrivalFilter(MainWindow& window) : window_(window) {}
 
-    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* /*result*/) override {
+    bool nativeEventFilter(const QByteArray& eventType, void* message,
+                           qintptr* /*result*/) override {
         if (eventType != "windows_generic_MSG") return false;
         const auto* msg = static_cast<const MSG*>(message);
         if (msg->message == WM_DEVICECHANGE && msg->wParam == DBT_DEVICEARRIVAL) {

@@ -111,9 +111,8 @@ void PortArrivals::Start(const BridgeLocation& where, std::function<void()> arri
     }
     if (state->monitor == nullptr && state->inotify < 0) return;
     State* listening = state.get();
-    state->thread = std::thread([listening, arrived = std::move(arrived)] {
-        listening->Listen(arrived);
-    });
+    state->thread =
+        std::thread([listening, arrived = std::move(arrived)] { listening->Listen(arrived); });
     state_ = std::move(state);
 }
 

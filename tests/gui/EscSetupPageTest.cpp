@@ -580,8 +580,8 @@ TEST_F(EscSetupPageTest, AnUnpluggedEscTakesTheSheetAndItsModelsListsAway) {
 
     esc->Unplug();
     TickOnLinkThread();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return page->List(ParamId::DragBrake)->count() == 0; },
-                                kWaitMs));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return page->List(ParamId::DragBrake)->count() == 0; }, kWaitMs));
     EXPECT_EQ(page->Text(1042)->text(), "");
     EXPECT_FALSE(page->Memo()->isVisible());
     EXPECT_EQ(page->List(ParamId::SetupSheet)->currentIndex(), -1);

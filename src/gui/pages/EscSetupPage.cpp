@@ -731,11 +731,9 @@ bool EscSetupPage::ShowElidedCaption(QPoint at, QPoint globalAt) {
         const QRect place = placement_.Scale().Rect(skinRow);
         if (!place.contains(at)) continue;
         const std::string_view text =
-            row.column == PageColumn::Middle && alternate && !row.alternate.empty()
-                ? row.alternate
-                : row.caption;
-        const QString caption =
-            QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+            row.column == PageColumn::Middle && alternate && !row.alternate.empty() ? row.alternate
+                                                                                    : row.caption;
+        const QString caption = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
         if (!SkinTextElided(caption, placement_.Scale())) return false;
         QToolTip::showText(globalAt, caption, this, place);
         return true;

@@ -1,8 +1,8 @@
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainterPathStroker>
-#include <QRadialGradient>
 #include <QPair>
+#include <QRadialGradient>
 #include <QSet>
 #include <algorithm>
 #include <cmath>
@@ -22,19 +22,32 @@ QSet<QPair<int, QString>>& ElidedTexts() {
     return texts;
 }
 
-// `text` as it fits between `left` and `right` in `metrics`: whole, or elided and noted.
-QString Fitted(const QFontMetricsF& metrics, const QString& text, qreal left, qreal right) {
+// The narrowest letters a line may get before it is elided: narrower reads as squeezed.
+constexpr int kNarrowestStretch = 80;
+
+// `text` as it fits between `left` and `right`: whole, in letters narrowed as far as
+// kNarrowestStretch where that is enough (`font` changes then), or elided and noted.
+QString Fitted(QFont& font, const QString& text, qreal left, qreal right) {
     const qreal room = right - left;
-    if (room <= 0 || InkWidth(metrics, text) <= room + 0.5) return text;
-    ElidedTexts().insert(qMakePair(gLayoutPermille, text));
-    return metrics.elidedText(text, Qt::ElideRight, room);
+    if (room <= 0) return text;
+    int stretch = font.stretch() > 0 ? font.stretch() : 100;
+    while (InkWidth(QFontMetricsF(font), text) > room + 0.5) {
+        if (stretch <= kNarrowestStretch) {
+            ElidedTexts().insert(qMakePair(gLayoutPermille, text));
+            return QFontMetricsF(font).elidedText(text, Qt::ElideRight, room);
+        }
+        stretch -= 2;
+        font.setStretch(stretch);
+    }
+    return text;
 }
 
 }  // namespace
 
 ReadableTextAt::ReadableTextAt(const SkinScale& scale)
     : previous_(gSmallestTextPx), previousPermille_(gLayoutPermille) {
-    gSmallestTextPx = std::ceil(kSmallestTextPx / scale.Layout() - 0.01);
+    gSmallestTextPx =
+        std::ceil(kSmallestTextPx / (scale.Layout() * scale.DevicePixelRatio()) - 0.01);
     gLayoutPermille = qRound(scale.Layout() * 1000);
 }
 
@@ -54,6 +67,7 @@ void NoteElided(const QString& text) {
 QFont SkinFont(qreal pixelSize, bool bold, bool italic) {
     QFont font(QStringLiteral("Liberation Sans"));
     font.setStyleHint(QFont::SansSerif);
+    pixelSize = std::max(pixelSize, SmallestTextPx());
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixelSize))));
     font.setBold(bold);
     font.setItalic(italic);
@@ -111,24 +125,27 @@ qreal Baseline(const QFontMetricsF& metrics, qreal capCentreY) {
 
 void DrawTextLine(QPainter& p, const QString& text, const QFont& font, const QColor& colour,
                   qreal left, qreal right, qreal capCentreY, Qt::Alignment align) {
-    const QFontMetricsF metrics(font);
-    const QString shown = Fitted(metrics, text, left, right);
+    QFont fitted = font;
+    const QString shown = Fitted(fitted, text, left, right);
+    const QFontMetricsF metrics(fitted);
     p.save();
-    p.setFont(font);
+    p.setFont(fitted);
     p.setPen(colour);
-    p.drawText(QPointF(LineStart(metrics, shown, left, right, align), Baseline(metrics, capCentreY)),
-               shown);
+    p.drawText(
+        QPointF(LineStart(metrics, shown, left, right, align), Baseline(metrics, capCentreY)),
+        shown);
     p.restore();
 }
 
 void DrawHeadingLine(QPainter& p, const QString& text, const QFont& font, qreal left, qreal right,
                      qreal capCentreY, Qt::Alignment align, const QColor& top,
                      const QColor& bottom) {
-    const QFontMetricsF metrics(font);
+    QFont fitted = font;
+    const QString shown = Fitted(fitted, text, left, right);
+    const QFontMetricsF metrics(fitted);
     const qreal baseline = Baseline(metrics, capCentreY);
-    const QString shown = Fitted(metrics, text, left, right);
     QPainterPath path;
-    path.addText(QPointF(LineStart(metrics, shown, left, right, align), baseline), font, shown);
+    path.addText(QPointF(LineStart(metrics, shown, left, right, align), baseline), fitted, shown);
 
     p.save();
     // The glow grows with the letters; on small headings a wide one only blurs them.

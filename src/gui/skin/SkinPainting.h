@@ -50,7 +50,8 @@ inline const QColor kBoxGrey{58, 58, 58};   // identity boxes and combo faces
 inline const QColor kComboRed{255, 0, 0};   // combo face under the mouse
 inline const QColor kGreen{64, 214, 96};
 
-// Liberation Sans at a pixel size: the pictures are bitmaps and must not follow the screen's DPI.
+// Liberation Sans at a pixel size, never below SmallestTextPx(): the pictures are bitmaps and
+// must not follow the screen's DPI.
 QFont SkinFont(qreal pixelSize, bool bold = false, bool italic = false);
 
 // How wide `text` is in ink, overhanging italic letters included.

@@ -3,6 +3,8 @@
 #include <QFontInfo>
 #include <QLabel>
 
+#include <cmath>
+
 #include "gui/skin/Skin.h"
 
 namespace vorna::gui {
@@ -13,9 +15,10 @@ QFont SkinPlacement::Scaled(QFont font, const SkinScale& scale) {
     } else if (font.pixelSize() > 0) {
         font.setPixelSize(std::max(1, qRound(font.pixelSize() * scale.Text())));
     }
-    // No text of the window's comes out smaller than the smallest readable size.
-    if (QFontInfo(font).pixelSize() < kSmallestTextPx) {
-        font.setPixelSize(static_cast<int>(kSmallestTextPx));
+    // No text of the window's comes out smaller on the screen than the smallest readable size.
+    const qreal ratio = scale.DevicePixelRatio();
+    if (QFontInfo(font).pixelSize() * ratio < kSmallestTextPx) {
+        font.setPixelSize(static_cast<int>(std::ceil(kSmallestTextPx / ratio)));
     }
     return font;
 }

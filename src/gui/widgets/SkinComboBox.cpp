@@ -1,6 +1,7 @@
 #include "gui/widgets/SkinComboBox.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QAbstractItemView>
 #include <QCursor>
@@ -154,9 +155,10 @@ QFont SkinComboBox::SkinFont() const {
     // No size set means the application's default size.
     const qreal points = fontSize_ > 0 ? fontSize_ / 10.0 : QFont().pointSizeF();
     if (points > 0) font.setPointSizeF(scale_.Points(points));
-    // Never smaller than the smallest readable size, whatever the scale.
-    if (QFontInfo(font).pixelSize() < kSmallestTextPx) {
-        font.setPixelSize(static_cast<int>(kSmallestTextPx));
+    // Never smaller on the screen than the smallest readable size, whatever the scale.
+    const qreal ratio = scale_.DevicePixelRatio();
+    if (QFontInfo(font).pixelSize() * ratio < kSmallestTextPx) {
+        font.setPixelSize(static_cast<int>(std::ceil(kSmallestTextPx / ratio)));
     }
     return font;
 }
