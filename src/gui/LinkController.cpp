@@ -3,6 +3,15 @@
 #include "gui/OutcomeTexts.h"
 
 namespace vorna::gui {
+namespace {
+
+// Whether the last look for the bridge found one without its driver (Windows). The hook for
+// discovery's finding: nothing here tells it apart from a missing bridge yet, so it says no.
+bool BridgeWithoutDriver(const UsbUart& /*link*/) {
+    return false;
+}
+
+}  // namespace
 
 LinkController::LinkController(BridgeLocation location, EscSetupModel& setup,
                                FirmwarePageModel& firmware, QObject* parent)
@@ -22,6 +31,11 @@ LinkController::~LinkController() {
 
 void LinkController::Start() {
     stack_.Start([this] {
+        if (const bool withoutDriver = BridgeWithoutDriver(stack_.Link());
+            withoutDriver != withoutDriver_) {
+            withoutDriver_ = withoutDriver;
+            emit bridgeWithoutDriverChanged(withoutDriver);
+        }
         emit ticked(stack_.Link().GetDeviceState() == DeviceState::Connected,
                     stack_.Monitor().CardState() == DeviceState::Connected);
     });

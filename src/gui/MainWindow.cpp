@@ -395,6 +395,11 @@ void MainWindow::ConnectLink() {
                 ShowDeviceState();
                 ShowDeviceNote();
             });
+    connect(link_.get(), &LinkController::bridgeWithoutDriverChanged, this,
+            [this](bool withoutDriver) {
+                bridgeWithoutDriver_ = withoutDriver;
+                ShowDeviceNote();
+            });
     connect(link_.get(), &LinkController::ticked, this, [this] {
         if (std::exchange(looked_, true)) return;
         ShowDeviceNote();
@@ -549,6 +554,7 @@ void MainWindow::ShowDeviceNote() {
     facts.usb = lampOn_[0];
     facts.device = mode_ == DeviceMode::Card ? lampOn_[2] : lampOn_[1];
     facts.bridgeLost = bridgeSeen_ && !lampOn_[0];
+    facts.bridgeWithoutDriver = bridgeWithoutDriver_;
     facts.portProblem = portProblem_;
     facts.oddAnswer = oddAnswer_;
     const DeviceNoteText note = DeviceNoteFor(facts);

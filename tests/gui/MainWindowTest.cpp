@@ -15,6 +15,7 @@
 #include <set>
 
 #include "gui/Application.h"
+#include "gui/DeviceNote.h"
 #include "gui/MainWindow.h"
 #include "gui/pages/EscSetupPage.h"
 #include "gui/pages/FirmwarePage.h"
@@ -649,6 +650,33 @@ TEST_F(MainWindowTest, FirmwarePageRouteEndsOnTheReleaseNotesWithAVisibleMark) {
     EXPECT_EQ(corner(), gui::kFocusMark);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_NE(corner(), gui::kFocusMark);
+}
+
+// The note names the first thing in the way: a port that will not open, then a bridge without
+// its driver, then an unplugged or missing link; odd answers only with the port open.
+TEST(DeviceNoteTest, SaysWhatIsInTheWayFirst) {
+    gui::DeviceFacts facts;
+    facts.mode = DeviceMode::Esc;
+    facts.looked = true;
+    EXPECT_TRUE(gui::DeviceNoteFor(facts).text.startsWith("No USB link found."));
+    facts.bridgeLost = true;
+    EXPECT_TRUE(gui::DeviceNoteFor(facts).text.startsWith("The USB link was unplugged."));
+    facts.bridgeWithoutDriver = true;
+    EXPECT_TRUE(gui::DeviceNoteFor(facts).text.contains("Install the CP210x"));
+    facts.portProblem = QStringLiteral("Cannot open COM7: the port has gone.");
+    EXPECT_TRUE(gui::DeviceNoteFor(facts).text.startsWith(facts.portProblem));
+    facts = {};
+    facts.mode = DeviceMode::Card;
+    facts.usb = true;
+    facts.oddAnswer = QStringLiteral("Something answered on COM7 (it said 0x25).");
+    const gui::DeviceNoteText odd = gui::DeviceNoteFor(facts);
+    EXPECT_TRUE(odd.text.contains("it is not a VORNA program card"));
+    EXPECT_EQ(odd.tooltip, facts.oddAnswer);
+    facts.device = true;
+    EXPECT_EQ(gui::DeviceNoteFor(facts).text, "");
+    facts.mode = DeviceMode::None;
+    facts.device = false;
+    EXPECT_EQ(gui::DeviceNoteFor(facts).text, "");
 }
 
 }  // namespace
