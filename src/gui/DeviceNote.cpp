@@ -7,9 +7,8 @@ DeviceNoteText DeviceNoteFor(const DeviceFacts& facts) {
     const QString device = facts.mode == DeviceMode::Card  ? QStringLiteral("program card")
                            : facts.mode == DeviceMode::Fix ? QStringLiteral("ESC in Fix Mode")
                                                            : QStringLiteral("ESC");
-    if (!facts.portProblem.isEmpty()) {
-        return {facts.portProblem + QStringLiteral(" The link tries again by itself."), {}};
-    }
+    // The link's own sentence says what to do (and that it keeps trying, where it does).
+    if (!facts.portProblem.isEmpty()) return {facts.portProblem, {}};
     if (!facts.usb && facts.bridgeWithoutDriver) {
         return {QStringLiteral("The USB link is plugged in, but the system has no driver for "
                                "it. Install the CP210x USB-to-serial driver, then plug the "
