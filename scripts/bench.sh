@@ -35,7 +35,7 @@ gui=0
 if grep -q '^Qt6_DIR:PATH=' "$build/CMakeCache.txt" &&
     ! grep -q '^Qt6_DIR:PATH=.*NOTFOUND' "$build/CMakeCache.txt" &&
     ! grep -q '^VORNA_WITH_GUI:BOOL=OFF' "$build/CMakeCache.txt"; then
-    targets+=(vorna-link vorna-bench-window)
+    targets+=(vorna-link vorna-bench-window vorna-bench-plug)
     gui=1
 fi
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" >&2
@@ -43,14 +43,15 @@ cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" >&2
 export QT_QPA_PLATFORM=offscreen
 status=0
 table="$(mktemp)"
-trap 'rm -f "$table"' EXIT
+trap 'rm -rf "$table" "$table.data"' EXIT
 
 # The window as shipped: `vorna-link --simulate esc:16` for `idle` seconds after 5 s to start,
 # read from /proc. No Device mode is chosen there (the program has no option for it): the poll
 # only keeps the port open. vorna-bench-window measures the window polling the ESC.
 VornaLinkIdle() {
     local pid start_cpu end_cpu start_ns end_ns hwm
-    "$build/bin/vorna-link" --simulate esc:16 >/dev/null 2>&1 &
+    # A data folder of its own: the window would otherwise start in the Device mode last chosen.
+    XDG_DATA_HOME="$table.data" "$build/bin/vorna-link" --simulate esc:16 >/dev/null 2>&1 &
     pid=$!
     sleep 5
     if ! kill -0 "$pid" 2>/dev/null; then
@@ -109,6 +110,9 @@ if [ "$gui" = 1 ]; then
     echo >>"$table"
     echo "== vorna-link --simulate esc:16 ($idle s)" >&2
     VornaLinkIdle >>"$table" || status=1
+    echo >>"$table"
+    echo "== plug to values (8 plugs, the window and vornactl read)" >&2
+    "$build/bench/vorna-bench-plug" --plugs 8 --markdown >>"$table" 2>/dev/null || status=1
     echo >>"$table"
 else
     echo "(The window was not built: Qt 6 Widgets missing, no window figures.)" >>"$table"

@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, when any is missing.
 set -euo pipefail
 
-# clang and libclang-rt-dev build the libFuzzer targets (tests/fuzz). xvfb and openbox are the
+# libudev-dev: udev tells the link when a serial port appears. clang and libclang-rt-dev build
+# the libFuzzer targets (tests/fuzz). xvfb and openbox are the
 # X server and window manager of the tests on a real screen (scripts/on-xvfb.sh); Qt's X11
 # platform plugin and the xcb libraries it loads come with libqt6gui6 (through qt6-base-dev),
 # and no X authority file is used, so xauth is not needed. dpkg-dev has dpkg-shlibdeps for the
@@ -11,8 +12,9 @@ set -euo pipefail
 # (scripts/windows.sh): the MinGW-w64 cross compiler (POSIX threads), GoogleTest's sources to
 # build with it, ninja, xz-utils for the Qt archive, NSIS and zip for the installer and the
 # portable zip, unzip to look into it, Wine (64-bit) to run the Windows programs and tests, and
-# osslsigncode and openssl to sign them (and make the tests' throwaway certificate).
-packages=(g++ make cmake pkg-config libgtest-dev libgmock-dev googletest
+# osslsigncode and openssl to sign them (and make the tests' throwaway certificate). libudev-dev
+# says when a serial port appears.
+packages=(g++ make cmake pkg-config libudev-dev libgtest-dev libgmock-dev googletest
           qt6-base-dev nettle-dev fonts-liberation clang-format clang libclang-rt-dev
           xvfb openbox dpkg-dev file desktop-file-utils appstream
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix ninja-build xz-utils nsis zip

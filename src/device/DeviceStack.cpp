@@ -12,6 +12,7 @@ DeviceStack::DeviceStack(BridgeLocation location, EscSetupModel& setup, Firmware
                          LinkView& view)
     : setup_(setup),
       firmware_(firmware),
+      location_(location),
       monitor_(link_, std::move(location), setup, firmware, view, thread_),
       esc_(
           link_, setup, firmware, thread_, [this] { return monitor_.Mode() == DeviceMode::Fix; },
@@ -36,6 +37,7 @@ DeviceStack::~DeviceStack() {
 void DeviceStack::Start(std::function<void()> afterTick) {
     afterTick_ = std::move(afterTick);
     thread_.Run([this] { Tick(); });
+    arrivals_.Start(location_, [this] { PortArrived(); });
 }
 
 void DeviceStack::Post(std::function<void()> job) {
@@ -43,6 +45,7 @@ void DeviceStack::Post(std::function<void()> job) {
 }
 
 void DeviceStack::Shutdown() {
+    arrivals_.Stop();
     thread_.Shutdown();
 }
 

@@ -12,6 +12,7 @@
 #include "firmware/FirmwarePageModel.h"
 #include "firmware/FirmwareUpdater.h"
 #include "link/BridgeDiscovery.h"
+#include "link/PortArrivals.h"
 #include "link/UsbUart.h"
 #include "protocol/ConnectionMonitor.h"
 #include "protocol/LinkThread.h"
@@ -28,8 +29,12 @@ public:
     DeviceStack(const DeviceStack&) = delete;
     DeviceStack& operator=(const DeviceStack&) = delete;
 
-    // Starts the link thread: a tick every 500 ms, then `afterTick` on the same thread.
+    // Starts the link thread: a tick every 500 ms, then `afterTick` on the same thread; a port
+    // that appears brings the next tick forward (PortArrivals).
     void Start(std::function<void()> afterTick = {});
+    // A serial port has appeared (where the system tells the window, not the stack): the next
+    // tick comes at once.
+    void PortArrived() { thread_.TickNow(); }
     // Runs `job` on the link thread after the tick or job under way.
     void Post(std::function<void()> job);
     // Finishes the tick or job under way, drops queued jobs and joins. Safe to call twice.
@@ -50,6 +55,7 @@ public:
 private:
     EscSetupModel& setup_;
     FirmwarePageModel& firmware_;
+    BridgeLocation location_;
     UsbUart link_;
     LinkThread thread_;
     ConnectionMonitor monitor_;
@@ -57,6 +63,7 @@ private:
     CardUpdate card_;
     FirmwareUpdater updater_;
     std::function<void()> afterTick_;
+    PortArrivals arrivals_;
 };
 
 // The one way a settings backup is written: the connected ESC's settings as last read from it

@@ -125,4 +125,36 @@ std::string ConfigFileProblem(const std::filesystem::path& folder) {
     return text;
 }
 
+namespace {
+
+constexpr const char* kModeNone = "None";
+constexpr const char* kModeEsc = "Esc";
+constexpr const char* kModeCard = "Program Card";
+
+}  // namespace
+
+DeviceMode ReadRememberedMode(const std::filesystem::path& file) {
+    if (file.empty()) return DeviceMode::None;
+    IniFile ini;
+    ini.Load(file);
+    const std::string mode = ini.Get(kWindowSection, kDeviceModeKey, kModeNone, 40);
+    if (IniFile::EqualNoCase(mode, kModeEsc)) return DeviceMode::Esc;
+    if (IniFile::EqualNoCase(mode, kModeCard)) return DeviceMode::Card;
+    return DeviceMode::None;
+}
+
+bool RememberMode(const std::filesystem::path& file, DeviceMode mode) {
+    if (file.empty() || mode == DeviceMode::Fix) return true;
+    if (ReadRememberedMode(file) == mode) return true;
+    IniFile ini;
+    ini.Load(file);  // other keys a later version keeps there stay
+    ini.Set(kWindowSection, kDeviceModeKey,
+            mode == DeviceMode::Esc    ? kModeEsc
+            : mode == DeviceMode::Card ? kModeCard
+                                       : kModeNone);
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+    return ini.Save(file);
+}
+
 }  // namespace vorna::gui

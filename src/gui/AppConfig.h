@@ -1,6 +1,7 @@
 // config.ini next to the program: the text size of the pages and the addresses the links page
 // opens. The file is only read, and every key has a default, so a missing or partial file is
-// never an error.
+// never an error. Also the user's own window settings (the Device mode last chosen), kept in
+// the user's data folder, never in the shipped config.ini.
 #pragma once
 
 #include <array>
@@ -10,6 +11,7 @@
 #include <string_view>
 
 #include "Version.h"
+#include "protocol/LinkView.h"
 
 namespace vorna::gui {
 
@@ -66,5 +68,18 @@ ProductLinks ReadProductLinks(const std::filesystem::path& folder);
 // place, in two sentences for the window; empty when the file was read, and when it is missing
 // (it need not exist). Keys a readable file leaves out are no problem: they have defaults.
 std::string ConfigFileProblem(const std::filesystem::path& folder);
+
+// The user's own settings of the window, in the user's data folder.
+inline constexpr const char* kOwnSettingsFileName = "window.ini";
+inline constexpr const char* kWindowSection = "WINDOW";
+inline constexpr const char* kDeviceModeKey = "DeviceMode";
+
+// The Device mode the window starts in: Esc or Program Card as last chosen, or none. Fix Mode
+// is never remembered: it is for one repair, and a window that started in it would probe
+// whatever is plugged in for a boot loader.
+DeviceMode ReadRememberedMode(const std::filesystem::path& file);
+// Keeps `mode` for the next start (Fix Mode leaves what was kept). False when the file could
+// not be written; the window then simply starts without a mode next time.
+bool RememberMode(const std::filesystem::path& file, DeviceMode mode);
 
 }  // namespace vorna::gui

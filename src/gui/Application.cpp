@@ -19,6 +19,7 @@
 #include "gui/AppConfig.h"
 #include "gui/DemoDevice.h"
 #include "gui/MainWindow.h"
+#include "gui/PortArrivalWatch.h"
 #include "gui/ProcessSignals.h"
 #include "gui/QtPlatform.h"
 #include "gui/SettingsFileMenu.h"
@@ -93,6 +94,8 @@ int Application::Run() {
     QObject::connect(&window, &MainWindow::closed, qt_.get(), &QCoreApplication::quit,
                      Qt::QueuedConnection);
     window.show();
+    const std::unique_ptr<QAbstractNativeEventFilter> arrivals = WatchPortArrivals(window);
+    if (arrivals) qt_->installNativeEventFilter(arrivals.get());
     QTimer quitWatch;
     CloseOnQuitSignals(window, quitWatch);
     if (!settings.screenshots.isEmpty()) return SaveScreenshots(window, settings);
@@ -126,6 +129,10 @@ int Application::ParseCommandLine(Settings& settings) {
     settings.window.location.fixedPath = parser.value(portOption).toStdString();
     if (DemoDevicesAvailable()) settings.simulate = parser.value(simOption);
     settings.screenshots = parser.value(shotOption);
+    // The screenshots choose their own mode and are no choice of the user's to remember.
+    if (settings.screenshots.isEmpty() && !UserDataFolder().empty()) {
+        settings.window.ownSettings = UserDataFolder() / kOwnSettingsFileName;
+    }
     if (parser.isSet(shotOption) && settings.screenshots.isEmpty()) {
         std::fprintf(stderr, "vorna-link: --screenshots needs a folder\n");
         return 2;

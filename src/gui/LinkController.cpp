@@ -3,6 +3,15 @@
 #include "gui/OutcomeTexts.h"
 
 namespace vorna::gui {
+namespace {
+
+// Whether the last look for the bridge found one without its driver (Windows). The hook for
+// discovery's finding: nothing here tells it apart from a missing bridge yet, so it says no.
+bool BridgeWithoutDriver(const UsbUart& /*link*/) {
+    return false;
+}
+
+}  // namespace
 
 LinkController::LinkController(BridgeLocation location, EscSetupModel& setup,
                                FirmwarePageModel& firmware, QObject* parent)
@@ -36,6 +45,11 @@ LinkController::~LinkController() {
 
 void LinkController::Start() {
     stack_.Start([this] {
+        if (const bool withoutDriver = BridgeWithoutDriver(stack_.Link());
+            withoutDriver != withoutDriver_) {
+            withoutDriver_ = withoutDriver;
+            emit bridgeWithoutDriverChanged(withoutDriver);
+        }
         emit ticked(stack_.Link().GetDeviceState() == DeviceState::Connected,
                     stack_.Monitor().CardState() == DeviceState::Connected);
     });
@@ -140,6 +154,10 @@ void LinkController::MessageDismissed(quint64 ticket, bool retry) {
 
 void LinkController::ShowPortProblem(const std::string& text) {
     emit portProblem(QString::fromStdString(text));
+}
+
+void LinkController::PortProblemGone() {
+    emit portProblem(QString());
 }
 
 void LinkController::ShowWriteProgress(const std::string& text) {

@@ -38,6 +38,8 @@ public:
     bool ReadBackPending() const;
     // Runs `job` on the link thread between ticks.
     void Post(std::function<void(ConnectionMonitor&)> job);
+    // The system says a serial port has appeared: the poll looks at once.
+    void PortArrived() { stack_.PortArrived(); }
 
     // LinkView (called on the link thread).
     void ShowLamps(const LampState& lamps) override;
@@ -47,6 +49,7 @@ public:
     void RestoreEnded(const RestoreOutcome& outcome) override;
     void UpdateEnded(const UpdateOutcome& outcome) override;
     void ShowPortProblem(const std::string& text) override;
+    void PortProblemGone() override;
     void ShowWriteProgress(const std::string& text) override;
     void DeviceModeChanged(const DeviceMenuState& state, bool selectLinksPage) override;
     void OddAnswerChanged(const std::string& text) override;
@@ -64,12 +67,15 @@ signals:
     void retryRequested(quint64 ticket, const QString& text);
     // A yes or no question, No by default; answered with MessageDismissed(ticket, yes).
     void questionRequested(quint64 ticket, const QString& text);
+    // The port is there but cannot be opened; empty once that is over.
     void portProblem(const QString& text);
     void writeProgress(const QString& text);
     void deviceModeChanged(vorna::DeviceMode mode, bool escPageEnabled, bool firmwarePageEnabled,
                            bool selectLinksPage);
     // Something answers, but not as the chosen device does; empty once that is over.
     void oddAnswerChanged(const QString& text);
+    // The bridge is plugged in but has no driver, or no longer so; said on each change.
+    void bridgeWithoutDriverChanged(bool withoutDriver);
     // After every tick: is the ESC, or in card mode the card, identified (for tests and the
     // screenshot mode).
     void ticked(bool escConnected, bool cardConnected);
@@ -87,7 +93,8 @@ private:
     quint64 dismissedTicket_ = 0;
     bool retryChosen_ = false;
     bool shuttingDown_ = false;
-    std::thread stopper_;  // ShutdownLater's wait for the link thread
+    std::thread stopper_;         // ShutdownLater's wait for the link thread
+    bool withoutDriver_ = false;  // as last said; the link thread's
 };
 
 }  // namespace vorna::gui

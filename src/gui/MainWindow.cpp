@@ -18,6 +18,7 @@
 #include "folders/DataFolders.h"
 #include "gui/AppConfig.h"
 #include "gui/ConnectionCheck.h"
+#include "gui/DeviceNote.h"
 #include "gui/MessageBoxes.h"
 #include "gui/ModelNews.h"
 #include "gui/SettingsFileMenu.h"
@@ -167,6 +168,17 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     blinkTimer_.setInterval(200);
     connect(&blinkTimer_, &QTimer::timeout, this, &MainWindow::Blink);
     ShowHint();  // no Device mode yet: blinks for a device
+    // The mode the user last chose; chosen before the first tick, so the link opens into it.
+    switch (ReadRememberedMode(options_.ownSettings)) {
+        case DeviceMode::Esc:
+            link_->ChooseEsc();
+            break;
+        case DeviceMode::Card:
+            link_->ChooseProgramCard();
+            break;
+        default:
+            break;
+    }
     if (options_.startLink) link_->Start();
 }
 
@@ -399,18 +411,30 @@ void MainWindow::ConnectLink() {
                     lampOn_[i] = on[i];
                     SetPicture(lamps_[i], on[i] ? kBmpLampOn : kBmpLampOff);
                 }
+                if (usb) {
+                    bridgeSeen_ = true;
+                    portProblem_.clear();  // it opened
+                }
                 ShowDeviceState();
+                ShowDeviceNote();
             });
+    connect(link_.get(), &LinkController::bridgeWithoutDriverChanged, this,
+            [this](bool withoutDriver) {
+                bridgeWithoutDriver_ = withoutDriver;
+                ShowDeviceNote();
+            });
+    connect(link_.get(), &LinkController::ticked, this, [this] {
+        if (std::exchange(looked_, true)) return;
+        ShowDeviceNote();
+    });
     connect(link_.get(), &LinkController::oddAnswerChanged, this, [this](const QString& text) {
         oddAnswer_ = text;
-        deviceNote_->setText(text);
-        FitDeviceNote();
-        deviceNote_->setVisible(!text.isEmpty());
-        makerLogo_->setVisible(text.isEmpty());
+        ShowDeviceNote();
         ShowDeviceState();
     });
     // A read or a forgotten ESC changes whether its settings can be sent.
     connect(&link_->SetupNews(), &SetupModelNews::changed, this, &MainWindow::ShowDeviceState);
+    connect(&link_->SetupNews(), &SetupModelNews::changed, this, &MainWindow::ShowFirstValues);
     connect(link_.get(), &LinkController::messageRequested, this, &MainWindow::OnMessage);
     connect(link_.get(), &LinkController::retryRequested, this,
             [this](quint64 ticket, const QString& text) {
@@ -433,9 +457,11 @@ void MainWindow::ConnectLink() {
     connect(setupPage_, &EscSetupPage::transferRequested, this, &MainWindow::ApplyTransferGuard);
     // A write ends with its read-back on a later tick, which no model news announces.
     connect(link_.get(), &LinkController::ticked, this, &MainWindow::ApplyTransferGuard);
+    // A state, not a box: the link keeps trying, and a box would outlive the problem (a
+    // bridge unplugged and back, read again, with the box still saying the port has gone).
     connect(link_.get(), &LinkController::portProblem, this, [this](const QString& text) {
-        // Not modal for the link: it keeps retrying while the user reads this.
-        OpenPlainBox(this, QMessageBox::Warning, text);
+        portProblem_ = text;
+        ShowDeviceNote();
     });
     connect(link_.get(), &LinkController::writeProgress, this, [this](const QString& text) {
         progressLinger_ = 0;
@@ -503,6 +529,8 @@ void MainWindow::OnDeviceModeChanged(DeviceMode mode, bool escPageEnabled, bool 
                                      bool selectLinksPage) {
     mode_ = mode;
     firmwarePage_->SetFixMode(mode == DeviceMode::Fix);
+    // Kept for the next start; a file that cannot be written only means starting without it.
+    static_cast<void>(RememberMode(options_.ownSettings, mode));
     ShowModeChecks();
     if (selectLinksPage) SelectLinksPage();
     escPageEnabled_ = escPageEnabled;
@@ -520,6 +548,7 @@ void MainWindow::OnDeviceModeChanged(DeviceMode mode, bool escPageEnabled, bool 
     ShowHint();
     if (mode_ != DeviceMode::Esc) RestProgress();
     ShowDeviceState();
+    ShowDeviceNote();
     ApplyTransferGuard();
 }
 
@@ -552,6 +581,34 @@ void MainWindow::FitDeviceNote() {
     const QRect room = placement_.Rect(kDeviceNotePlace);
     deviceNote_->setGeometry(room.x(), room.y(), room.width(),
                              std::min(room.height(), deviceNote_->heightForWidth(room.width())));
+}
+
+void MainWindow::ShowDeviceNote() {
+    DeviceFacts facts;
+    facts.mode = mode_;
+    facts.looked = looked_;
+    facts.usb = lampOn_[0];
+    facts.device = mode_ == DeviceMode::Card ? lampOn_[2] : lampOn_[1];
+    facts.bridgeLost = bridgeSeen_ && !lampOn_[0];
+    facts.bridgeWithoutDriver = bridgeWithoutDriver_;
+    facts.portProblem = portProblem_;
+    facts.oddAnswer = oddAnswer_;
+    const DeviceNoteText note = DeviceNoteFor(facts);
+    if (note.text == deviceNote_->text() && note.tooltip == deviceNote_->toolTip()) return;
+    deviceNote_->setText(note.text);
+    deviceNote_->setToolTip(note.tooltip);
+    FitDeviceNote();
+    deviceNote_->setVisible(!note.text.isEmpty());
+    makerLogo_->setVisible(note.text.isEmpty());
+}
+
+void MainWindow::ShowFirstValues() {
+    const bool read = setup_.HasValidRecord();
+    if (read && !valuesShown_ && mode_ == DeviceMode::Esc && escPageEnabled_ && !updateGuard_ &&
+        page_ != Page::Firmware) {
+        SelectEscPage();
+    }
+    valuesShown_ = read;
 }
 
 // The controls that act on a device take input only while one that can take it is there; the

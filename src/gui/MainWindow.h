@@ -88,6 +88,9 @@ public:
         // Asks Yes or No before changes not yet sent to the ESC are discarded; true for Yes.
         // Empty: a modal message box.
         std::function<bool(QWidget* parent, const QString& question)> confirm;
+        // The user's own settings file, where the window keeps the Device mode it starts in
+        // (AppConfig's RememberMode); empty: it starts without one and keeps nothing.
+        std::filesystem::path ownSettings;
     };
 
     explicit MainWindow(Options options, QWidget* parent = nullptr);
@@ -107,9 +110,13 @@ public:
     QAction* Action(int commandId) const;
     SkinButton* Button(int controlId) const;
     QWidget* PageWidget(enum Page page) const;
-    // The note under the lamps that says what answers on the port, but not as the chosen
-    // device does; hidden while nothing does.
+    // The note under the lamps: what stands between the chosen Device mode and its device (no
+    // link, a link unplugged, a port that cannot be opened, something answering that is not
+    // the device), with what to do; hidden while nothing does.
     QLabel* DeviceNote() const { return deviceNote_; }
+    // The system says a serial port has appeared: the poll looks at once rather than on its
+    // next tick (the window's native event filter on Windows; udev does it on Linux).
+    void PortArrived() { link_->PortArrived(); }
     // Which bitmap a picture control shows (lamps, hint).
     int PictureBitmap(int controlId) const;
     // How large the skin is drawn: fitted to the screen's room when the window opens, and again
@@ -185,6 +192,10 @@ private:
     void ShowFirmwareNews();
     void ShowDeviceState();
     void FitDeviceNote();
+    void ShowDeviceNote();
+    // The first time an ESC's values are read after the start or a plug-in, its page shows
+    // them, unless the firmware page is open.
+    void ShowFirstValues();
     void ShowHint();
     void RestProgress();
     SkinScale ScaleForScreen() const;
@@ -226,8 +237,13 @@ private:
     QLabel* lamps_[3] = {};
     bool lampOn_[3] = {};  // USB, ESC, card
     QLabel* makerLogo_ = nullptr;
-    QLabel* deviceNote_ = nullptr;  // what answers on the port, but not as the device does
+    QLabel* deviceNote_ = nullptr;  // what stands between the Device mode and its device
     QString oddAnswer_;
+    QString portProblem_;               // the port is there but cannot be opened
+    bool bridgeSeen_ = false;           // the bridge's port was open since the window opened
+    bool looked_ = false;               // the poll has looked for the bridge at least once
+    bool bridgeWithoutDriver_ = false;  // the bridge is there without its driver
+    bool valuesShown_ = false;          // the ESC's values were read and not forgotten since
     QAction* importAction_ = nullptr;
     QAction* exportAction_ = nullptr;
     QAction* compareAction_ = nullptr;

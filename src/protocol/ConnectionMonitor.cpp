@@ -48,8 +48,9 @@ void ConnectionMonitor::OnTimer() {
             lastPortProblem_ = problem;
             view_.ShowPortProblem(problem);
         }
-    } else {
+    } else if (!lastPortProblem_.empty()) {
         lastPortProblem_.clear();
+        view_.PortProblemGone();
     }
     PollDevice();
     if (transfer_.VerifyPending()) EndWrite(transfer_.VerifyWrite());
@@ -120,6 +121,8 @@ void ConnectionMonitor::PollDevice() {
         NoteOddAnswer("");
         if (link_.IsOpen()) {
             link_.SetUsbState(UsbState::Connected);
+            // The open's own settling is over; the device is asked on the very next tick.
+            if (mode_ != DeviceMode::None) timer_.NextTickAfter(kFirstTrafficDelayMs);
         } else {
             cardState_ = DeviceState::NotPolled;
         }
@@ -152,6 +155,7 @@ void ConnectionMonitor::ClearEscTexts(bool keepBlinkyText) {
 void ConnectionMonitor::ForgetShownDevices() {
     if (!identityShown_) return;
     identityShown_ = false;
+    setup_.ForgetModel();
     ClearEscTexts(false);
     firmware_.ForgetIdentity(FirmwarePageLink::DeviceKind::Esc);
     firmware_.ForgetIdentity(FirmwarePageLink::DeviceKind::Card);
@@ -168,7 +172,7 @@ void ConnectionMonitor::PollEsc() {
         NoteOddAnswer("");  // nothing answered at all
         if (link_.GetDeviceState() != DeviceState::Absent) {
             link_.SetDeviceState(DeviceState::Absent);
-            setup_.ForgetEscValues();
+            setup_.ForgetModel();
             UpdateStatusLamps();
             ClearEscTexts(true);
             firmware_.ForgetIdentity(FirmwarePageLink::DeviceKind::Esc);

@@ -2,6 +2,8 @@
 
 #include <pthread.h>
 
+#include <algorithm>
+
 namespace vorna {
 
 LinkThread::~LinkThread() {
@@ -61,6 +63,15 @@ void LinkThread::StartTimer(int periodMs) {
         timerRunning_ = true;
         period_ = std::chrono::milliseconds(periodMs);
         due_ = Clock::now() + period_;
+    }
+    wake_.notify_all();
+}
+
+void LinkThread::NextTickAfter(int delayMs) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!timerRunning_) return;
+        due_ = std::min(due_, Clock::now() + std::chrono::milliseconds(delayMs));
     }
     wake_.notify_all();
 }

@@ -31,8 +31,9 @@ public:
     void Post(Job job);
     // Brings the next tick forward: it runs as soon as the tick under way and the jobs already
     // queued are done, instead of one period after the last, and the period counts from it.
-    // A request made while the timer is stopped waits for it to start. The window never asks:
-    // only vornactl, which has no reason to keep the poll's rhythm while a command waits.
+    // A request made while the timer is stopped waits for it to start. vornactl asks while a
+    // command waits (it has no reason to keep the poll's rhythm then), and both programs ask
+    // when a serial port has just appeared, so that a plugged-in bridge is opened at once.
     void TickNow();
     // Finishes the tick or job under way, drops queued jobs and joins. Safe to call twice.
     void Shutdown();
@@ -41,6 +42,7 @@ public:
     // The poll timer. Called from the tick (transfers) or from jobs (Device menu).
     void StopTimer() override;
     void StartTimer(int periodMs) override;
+    void NextTickAfter(int delayMs) override;
     bool TimerRunning() const;
     int PeriodMs() const;
 

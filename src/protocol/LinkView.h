@@ -46,6 +46,8 @@ public:
     virtual void UpdateEnded(const UpdateOutcome& outcome) { Show(outcome); }
     // A port that exists but cannot be opened; said once until the situation changes.
     virtual void ShowPortProblem(const std::string& text) = 0;
+    // The problem last shown is over: the port opened, or the bridge has gone altogether.
+    virtual void PortProblemGone() {}
     // Caption of the write-progress button ("50% ").
     virtual void ShowWriteProgress(const std::string& text) = 0;
     // The settings of the connected ESC were read (or restored) and the page shows them.

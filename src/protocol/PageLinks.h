@@ -36,6 +36,9 @@ public:
     // The values on the page belong to one ESC: when it is gone, replaced or cannot be read,
     // they are cleared and nothing can be sent until the next successful read.
     virtual void ForgetEscValues() = 0;
+    // The ESC is gone (unplugged, silent, another Device mode): its values go, and so does its
+    // model's layout, so that the page shows no model's lists until the next ESC is identified.
+    virtual void ForgetModel() = 0;
     // Remembers the selections a write is about to send, and names (by caption) the settings
     // whose selection now differs from them, after the settings were read back.
     virtual void RememberSentSelections() = 0;

@@ -234,6 +234,23 @@ void EscSetupModel::ForgetEscValues() {
     Notify(Change::Selections);
 }
 
+void EscSetupModel::ForgetModel() {
+    ForgetEscValues();
+    {
+        std::lock_guard lock(mutex_);
+        bool empty = state_.modelType == 0;
+        for (const ParamId id : kParameters) empty = empty && state_.List(id).entries.empty();
+        if (empty) return;
+        state_.modelType = 0;
+        state_.versionText.clear();
+        for (const ParamId id : kParameters) {
+            OptionList& list = state_.List(id);
+            list = OptionList{};
+        }
+    }
+    Notify(Change::Lists);
+}
+
 void EscSetupModel::RememberSentSelections() {
     std::lock_guard lock(mutex_);
     sentSelections_.clear();

@@ -79,6 +79,7 @@ public:
     void ApplySettingsRecord(const std::uint8_t* buffer, std::size_t dataBytes) override;
     bool HasValidRecord() const override;
     void ForgetEscValues() override;
+    void ForgetModel() override;
     void RememberSentSelections() override;
     std::vector<std::string> SettingsDifferingFromSent() const override;
     std::vector<std::string> SettingsNotReadBack() const override;

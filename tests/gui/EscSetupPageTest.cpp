@@ -5,9 +5,11 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QToolTip>
 
 #include <chrono>
 #include <cstdlib>
@@ -19,6 +21,7 @@
 #include "gui/Application.h"
 #include "gui/ModelNews.h"
 #include "gui/pages/EscSetupPage.h"
+#include "gui/skin/SetupColumns.h"
 #include "gui/skin/Skin.h"
 #include "gui/widgets/PictureButton.h"
 #include "gui/widgets/SkinComboBox.h"
@@ -590,6 +593,58 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     EXPECT_NE(std::find(pairs.begin(), pairs.end(), std::pair<std::uint8_t, std::uint8_t>{0xE2, 7}),
               pairs.end());
     EXPECT_EQ(esc->Record()[1], 7);
+}
+
+// A sheet's name and comment describe the lists it was loaded into: an ESC unplugged takes
+// them away, and no model's lists are shown until the next ESC is identified.
+TEST_F(EscSetupPageTest, AnUnpluggedEscTakesTheSheetAndItsModelsListsAway) {
+    Connect(16);
+    ASSERT_FALSE(HasFailure());
+    const auto drag = rig->setup.Snapshot().List(ParamId::DragBrake).entries;
+    WriteSheet("Modify Touring", "A.ini",
+               "[option]\nDrag Brake=" + drag[6] +
+                   "\n[info]\nDriver=Ann\nTemp Track=25C\n[memo]\nmemo=Warm track\n");
+    Choose(page->List(ParamId::Category), 0);
+    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->Memo()->isVisible(); }, kWaitMs));
+    ASSERT_EQ(page->Text(1042)->text(), "Ann");
+
+    esc->Unplug();
+    TickOnLinkThread();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return page->List(ParamId::DragBrake)->count() == 0; }, kWaitMs));
+    EXPECT_EQ(page->Text(1042)->text(), "");
+    EXPECT_FALSE(page->Memo()->isVisible());
+    EXPECT_EQ(page->List(ParamId::SetupSheet)->currentIndex(), -1);
+    for (const ParamId id : kParameters) {
+        EXPECT_FALSE(page->List(id)->property("notUsed").toBool()) << id;
+    }
+    ASSERT_TRUE(esc->Replug());
+    TickOnLinkThread(2);
+    EXPECT_TRUE(WaitShowsModel());
+}
+
+// Drawn so small that a caption does not fit at the smallest readable size, it is cut short
+// rather than drawn smaller, and its row of the caption picture gives the whole caption.
+TEST_F(EscSetupPageTest, ACaptionCutShortGivesItsWholeTextAsTooltip) {
+    Connect(16);
+    ASSERT_FALSE(HasFailure());
+    const gui::SkinScale small(0.5);
+    page->SetScale(small);
+    const ParameterRow* row = FindParameterRow(ParamId::BoostAcc);
+    ASSERT_NE(row, nullptr);
+    const QString caption =
+        QString::fromUtf8(row->alternate.data(), static_cast<qsizetype>(row->alternate.size()));
+    ASSERT_EQ(caption, "Boost Timing Activation");
+    EXPECT_TRUE(gui::SkinTextElided(caption, small));
+    const gui::skin::SetupColumn& column = gui::skin::ColumnOf(row->column);
+    const QPoint at =
+        small.Point(QPoint(column.listLeft - 40, column.listTop + column.pitch * row->row + 8));
+    QHelpEvent help(QEvent::ToolTip, at, page->mapToGlobal(at));
+    QApplication::sendEvent(page.get(), &help);
+    EXPECT_EQ(QToolTip::text(), caption);
+    QToolTip::hideText();
+    EXPECT_FALSE(gui::SkinTextElided(caption, gui::SkinScale(1.0)));
 }
 
 TEST_F(EscSetupPageTest, ASheetTooLargeIsRefusedAndChangesNothing) {

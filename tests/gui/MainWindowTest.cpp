@@ -3,8 +3,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <fstream>
@@ -14,6 +16,7 @@
 #include <set>
 
 #include "gui/Application.h"
+#include "gui/DeviceNote.h"
 #include "gui/MainWindow.h"
 #include "gui/pages/EscSetupPage.h"
 #include "gui/pages/FirmwarePage.h"
@@ -43,8 +46,10 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override { EnsureApp(); }
 
-    std::unique_ptr<MainWindow> Open(const std::string& port) {
+    std::unique_ptr<MainWindow> Open(const std::string& port,
+                                     const std::filesystem::path& ownSettings = {}) {
         MainWindow::Options options;
+        options.ownSettings = ownSettings;
         options.location.fixedPath = port;
         options.dataDir = dir.Path();
         options.urlOpener = [this](const QString& url) {
@@ -266,6 +271,76 @@ TEST_F(MainWindowTest, LampsFollowAnEscPluggedSilencedAndUnplugged) {
     EXPECT_FALSE(Lamp(*w, gui::MainWindow::kIdcEscLamp));
     ASSERT_TRUE(esc.Replug());
     EXPECT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::MainWindow::kIdcEscLamp); }, 10000));
+}
+
+// With Device > Esc chosen, the note under the lamps says in words what is missing, and the
+// values of an ESC plugged in are shown on its page, unless the firmware page is open.
+TEST_F(MainWindowTest, PluggingInShowsTheValuesAndTheNoteSaysWhatIsMissing) {
+    sim::SimulatedEsc esc(Link(), 16);
+    auto w = Open(Link());
+    const QLabel* note = w->DeviceNote();
+    auto noteSays = [&](const char* words) {
+        return QTest::qWaitFor(
+            [&] { return note->isVisibleTo(w.get()) && note->text().startsWith(words); }, 10000);
+    };
+    auto read = [&] {
+        return QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000);
+    };
+    w->Action(gui::MainWindow::kIdmEsc)->trigger();
+    EXPECT_TRUE(noteSays("No USB link found.")) << note->text().toStdString();
+
+    ASSERT_TRUE(esc.Start());
+    ASSERT_TRUE(read());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->CurrentPage() == MainWindow::Page::Setup; }, 5000));
+    EXPECT_FALSE(note->isVisibleTo(w.get()));
+
+    // On the firmware page the window stays there, and a lost link is a note, not a box.
+    w->SelectFirmwarePage();
+    esc.Unplug();
+    EXPECT_TRUE(noteSays("The USB link was unplugged.")) << note->text().toStdString();
+    ASSERT_TRUE(esc.Replug());
+    ASSERT_TRUE(read());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !note->isVisibleTo(w.get()); }, 5000));
+    EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Firmware);
+
+    w->SelectLinksPage();
+    esc.Unplug();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->SetupModel().HasValidRecord(); }, 10000));
+    ASSERT_TRUE(esc.Replug());
+    ASSERT_TRUE(read());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->CurrentPage() == MainWindow::Page::Setup; }, 5000));
+    EXPECT_TRUE(messages.empty());
+}
+
+// The window starts in the Device mode last chosen, Esc or Program Card; Fix Mode is never
+// where it starts.
+TEST_F(MainWindowTest, StartsInTheDeviceModeLastChosen) {
+    const std::filesystem::path own = dir / "own" / "window.ini";
+    auto reopen = [&](DeviceMode choose) {
+        auto w = Open(Link(), own);
+        if (choose == DeviceMode::Card) w->Action(gui::MainWindow::kIdmProgramCard)->trigger();
+        if (choose == DeviceMode::Fix) w->Action(gui::MainWindow::kIdmFixMode)->trigger();
+        if (choose != DeviceMode::None) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return w->Mode() == choose; }, 5000));
+        }
+        w.reset();
+        auto again = Open(Link(), own);
+        // The remembered mode is chosen before the first tick, or none is.
+        QSignalSpy ticked(&again->Link(), &gui::LinkController::ticked);
+        EXPECT_TRUE(ticked.wait(10000));
+        QCoreApplication::processEvents();  // what the link said before that tick
+        return again->Mode();
+    };
+    EXPECT_EQ(reopen(DeviceMode::None), DeviceMode::None);
+    EXPECT_EQ(reopen(DeviceMode::Card), DeviceMode::Card);
+    EXPECT_EQ(reopen(DeviceMode::Fix), DeviceMode::Card);
+    auto w = Open(Link(), own);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::Card; }, 5000));
+    w->Action(gui::MainWindow::kIdmEsc)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::Esc; }, 5000));
+    w.reset();
+    EXPECT_EQ(reopen(DeviceMode::None), DeviceMode::Esc);
+    EXPECT_TRUE(test::ReadText(own).find("Esc") != std::string::npos);
 }
 
 TEST_F(MainWindowTest, WriteShowsProgressAndMessagesWaitForTheUser) {
@@ -654,6 +729,33 @@ TEST_F(MainWindowTest, FirmwarePageRouteEndsOnTheReleaseNotesWithAVisibleMark) {
     EXPECT_EQ(corner(), gui::kFocusMark);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_NE(corner(), gui::kFocusMark);
+}
+
+// The note names the first thing in the way: a port that will not open, then a bridge without
+// its driver, then an unplugged or missing link; odd answers only with the port open.
+TEST(DeviceNoteTest, SaysWhatIsInTheWayFirst) {
+    gui::DeviceFacts facts;
+    facts.mode = DeviceMode::Esc;
+    facts.looked = true;
+    EXPECT_TRUE(gui::DeviceNoteFor(facts).text.startsWith("No USB link found."));
+    facts.bridgeLost = true;
+    EXPECT_TRUE(gui::DeviceNoteFor(facts).text.startsWith("The USB link was unplugged."));
+    facts.bridgeWithoutDriver = true;
+    EXPECT_TRUE(gui::DeviceNoteFor(facts).text.contains("Install the CP210x"));
+    facts.portProblem = QStringLiteral("Cannot open COM7: the port has gone.");
+    EXPECT_TRUE(gui::DeviceNoteFor(facts).text.startsWith(facts.portProblem));
+    facts = {};
+    facts.mode = DeviceMode::Card;
+    facts.usb = true;
+    facts.oddAnswer = QStringLiteral("Something answered on COM7 (it said 0x25).");
+    const gui::DeviceNoteText odd = gui::DeviceNoteFor(facts);
+    EXPECT_TRUE(odd.text.contains("it is not a VORNA program card"));
+    EXPECT_EQ(odd.tooltip, facts.oddAnswer);
+    facts.device = true;
+    EXPECT_EQ(gui::DeviceNoteFor(facts).text, "");
+    facts.mode = DeviceMode::None;
+    facts.device = false;
+    EXPECT_EQ(gui::DeviceNoteFor(facts).text, "");
 }
 
 }  // namespace

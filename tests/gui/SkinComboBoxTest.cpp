@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCursor>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
 #include <QLineEdit>
@@ -202,12 +204,33 @@ TEST_F(SkinComboBoxTest, FaceShowsCurrentTextInWhiteShortOfTheArrow) {
     combo_->SetFontSize(160);
     EXPECT_GT(RowsWith(Shot(combo_), [](const QColor& c) { return c == kWhite; }), 0);
 
-    // Text stops 18 pixels short of the right edge.
+    // Text too long for the face stops short of the arrow (23 pixels from the right edge),
+    // never under it.
     combo_->setItemText(0, QString(60, QLatin1Char('M')));
     const QImage wide = Shot(combo_);
-    const int end = wide.width() - 18;
-    EXPECT_EQ(wide.copy(end, 0, 18, wide.height()), empty.copy(end, 0, 18, wide.height()));
-    EXPECT_GT(TextRows(wide.copy(end - 10, 0, 10, wide.height())), 0);
+    const int end = wide.width() - 23;
+    EXPECT_EQ(wide.copy(end, 0, 23, wide.height()), empty.copy(end, 0, 23, wide.height()));
+    EXPECT_GT(TextRows(wide.copy(end - 12, 0, 12, wide.height())), 0);
+}
+
+// However small the scale, the face's text is at least 11 pixels high, and it sits in the
+// middle of the face, not at its top.
+TEST_F(SkinComboBoxTest, TextIsReadableAndCentredAtAnyScale) {
+    combo_->resize(160, 30);
+    combo_->addItem(QStringLiteral("MMMM"));
+    combo_->SetFontSize(80);
+    combo_->SetScale(vorna::gui::SkinScale(0.5));
+    EXPECT_GE(QFontInfo(combo_->SkinFont()).pixelSize(), 11);
+    const QImage shot = Shot(combo_).copy(0, 0, combo_->width() - 25, combo_->height());
+    int top = -1;
+    int bottom = -1;
+    for (int y = 0; y < shot.height(); ++y) {
+        if (TextRows(shot.copy(0, y, shot.width(), 1)) == 0) continue;
+        if (top < 0) top = y;
+        bottom = y;
+    }
+    ASSERT_GE(top, 0);
+    EXPECT_LE(std::abs(top - (shot.height() - 1 - bottom)), 2) << top << " " << bottom;
 }
 
 TEST_F(SkinComboBoxTest, ListIsDarkWithRedHighlightAndWhiteText) {

@@ -95,5 +95,29 @@ TEST(LinkThread, TickNowBringsTheNextTickForwardButNotPastAStoppedTimer) {
     chain.Shutdown();
 }
 
+// A port just opened is talked to soon after: the next tick comes early, once, and the
+// period then goes on; a stopped timer stays stopped.
+TEST(LinkThread, NextTickAfterBringsOneTickForward) {
+    LinkThread thread;
+    std::atomic<int> ticks{0};
+    thread.Run([&] { ++ticks; }, 3600 * 1000);
+    thread.NextTickAfter(10);
+    ASSERT_TRUE(test::WaitFor([&] { return ticks == 1; }));
+    std::promise<void> stopped;
+    thread.Post([&] {
+        thread.StopTimer();
+        thread.NextTickAfter(0);
+        stopped.set_value();
+    });
+    stopped.get_future().wait();
+    std::promise<void> probe;
+    thread.Post([&] { probe.set_value(); });
+    probe.get_future().wait();
+    EXPECT_EQ(ticks, 1);
+    EXPECT_FALSE(thread.TimerRunning());
+    EXPECT_EQ(thread.PeriodMs(), 3600 * 1000);
+    thread.Shutdown();
+}
+
 }  // namespace
 }  // namespace vorna

@@ -157,6 +157,54 @@ TEST_F(MonitorTest, UnplugTurnsLampsOffReplugLightsThemTickByTick) {
     EXPECT_TRUE(rig.setup.HasValidRecord());
 }
 
+// The tick that opens the port sends nothing and asks for the next tick soon; that one talks
+// to the device. A tick that opens nothing asks for nothing.
+TEST_F(MonitorTest, TheTickAfterTheOpenComesSoonAndBringsTheFirstTraffic) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    struct SoonTimer : PollTimer {
+        std::vector<int> soon;
+        void StopTimer() override {}
+        void StartTimer(int) override {}
+        void NextTickAfter(int delayMs) override { soon.push_back(delayMs); }
+    } timer;
+    EscSetupModel setup;
+    FirmwarePageModel firmware;
+    test::RecordingView view;
+    UsbUart link;
+    BridgeLocation where;
+    where.fixedPath = Link();
+    ConnectionMonitor monitor(link, where, setup, firmware, view, timer);
+    monitor.ChooseEsc();
+    monitor.OnTimer();
+    EXPECT_TRUE(link.IsOpen());
+    EXPECT_TRUE(esc.Commands().empty());
+    EXPECT_EQ(timer.soon, std::vector<int>{kFirstTrafficDelayMs});
+    monitor.OnTimer();
+    EXPECT_EQ(link.GetDeviceState(), DeviceState::Connected);
+    EXPECT_TRUE(setup.HasValidRecord());
+    EXPECT_EQ(timer.soon.size(), 1u);
+}
+
+// Unplugged, the ESC's model goes with its values: the page shows no model's lists until the
+// next ESC is identified.
+TEST_F(MonitorTest, AnUnpluggedEscLeavesNoModelBehind) {
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    Rig rig(Link());
+    rig.monitor.ChooseEsc();
+    rig.Tick(2);
+    ASSERT_EQ(rig.setup.ModelType(), 16);
+    esc.Unplug();
+    rig.Tick();
+    EXPECT_EQ(rig.setup.ModelType(), 0);
+    for (const ParamId id : kParameters) EXPECT_TRUE(rig.setup.Snapshot().List(id).entries.empty());
+    ASSERT_TRUE(esc.Replug());
+    rig.Tick(2);
+    EXPECT_EQ(rig.setup.ModelType(), 16);
+    EXPECT_TRUE(rig.setup.HasValidRecord());
+}
+
 TEST_F(MonitorTest, AnotherModelPluggedInIsIdentifiedAfresh) {
     auto esc = std::make_unique<sim::SimulatedEsc>(Link(), 16);
     ASSERT_TRUE(esc->Start());

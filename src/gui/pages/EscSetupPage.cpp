@@ -484,8 +484,11 @@ void EscSetupPage::ShowChanges(unsigned changes) {
     const SetupState state = model_.Snapshot();
     const bool lists = (changes & SetupModelNews::kLists) != 0;
     if (lists) {
+        escShown_ = escShown_ || state.modelType != 0;
         for (const ParamId id : kParameters) FillEntries(id, state.List(id));
         ShowMiddleCaptions(state.modelType);
+        // An ESC identified or gone: a sheet loaded before no longer describes the lists.
+        ClearSheetInfo();
     }
     if (lists || (changes & SetupModelNews::kSelections) != 0) {
         // What the identified model has at all, before a Drive Mode choice turns lists off.
@@ -519,7 +522,7 @@ void EscSetupPage::ShowChanges(unsigned changes) {
             list->setProperty("notUsed", notUsed);
             if (notUsed) {
                 placeholder = NotUsedText(list);
-            } else if (!state.recordValid && !option.entries.empty()) {
+            } else if (!state.recordValid && (!option.entries.empty() || escShown_)) {
                 placeholder = QString::fromLatin1(kNotReadText);
             } else if (!option.enabled && option.selection < 0) {
                 placeholder = QString::fromLatin1(kOffWithDriveModeText);
@@ -752,6 +755,20 @@ void EscSetupPage::ShowSheetTexts(const LoadedSheet& loaded) {
     pictures_.at(kIdcInfoCaptions)->setVisible(loaded.memoVisible);
 }
 
+void EscSetupPage::ClearSheetInfo() {
+    shownSheet_ = -1;
+    {
+        SkinComboBox* sheets = lists_.at(ParamId::SetupSheet);
+        const QSignalBlocker quiet(sheets);
+        sheets->setCurrentIndex(-1);
+    }
+    for (int id = kIdcInfoFirst; id <= kIdcInfoLast; ++id) texts_.at(id)->clear();
+    memo_->clear();
+    memo_->hide();
+    pictures_.at(kIdcInfoCaptions)->hide();
+    sheetNote_->hide();
+}
+
 void EscSetupPage::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     const bool overPicture =
@@ -834,8 +851,31 @@ bool EscSetupPage::event(QEvent* event) {
                 return true;
             }
         }
+        if (ShowElidedCaption(help->pos(), help->globalPos())) return true;
     }
     return QWidget::event(event);
+}
+
+// A list's caption that did not fit at the smallest readable size is drawn elided: its whole
+// text shows as the tooltip of its row of the caption picture.
+bool EscSetupPage::ShowElidedCaption(QPoint at, QPoint globalAt) {
+    const bool alternate = UsesAlternateMiddleCaptions(model_.ModelType());
+    for (const ParameterRow& row : kParameterTable) {
+        const skin::SetupColumn& column = skin::ColumnOf(row.column);
+        const int captionLeft = row.column == PageColumn::Left ? 12 : 325;
+        const QRect skinRow(captionLeft, column.listTop + column.pitch * row.row - 4,
+                            column.listLeft - captionLeft, column.pitch);
+        const QRect place = placement_.Scale().Rect(skinRow);
+        if (!place.contains(at)) continue;
+        const std::string_view text =
+            row.column == PageColumn::Middle && alternate && !row.alternate.empty() ? row.alternate
+                                                                                    : row.caption;
+        const QString caption = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        if (!SkinTextElided(caption, placement_.Scale())) return false;
+        QToolTip::showText(globalAt, caption, this, place);
+        return true;
+    }
+    return false;
 }
 
 void EscSetupPage::mousePressEvent(QMouseEvent* event) {

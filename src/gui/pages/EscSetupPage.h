@@ -154,8 +154,11 @@ private:
     void ShowMiddleCaptions(int modelType);
     void ShowUnsentMarks();
     void ShowListTip(ParamId id);
+    bool ShowElidedCaption(QPoint at, QPoint globalAt);
     static QString NotUsedText(const SkinComboBox* list);
     void ShowLeftAtEscValues(const std::vector<ParamId>& lists);
+    // The sheet's name, fields and comment go, and the chooser shows none.
+    void ClearSheetInfo();
 
     void OnListActivated(ParamId id, int index);
     void OnCategoryChosen(int index);
@@ -200,6 +203,8 @@ private:
     bool handCursor_ = false;
     bool sendReady_ = true;
     bool transferUnderWay_ = false;
+    // An ESC was shown since the page opened: its lists, now empty, say they were not read.
+    bool escShown_ = false;
     QString sendNotReadyWhy_;
 };
 

@@ -280,7 +280,12 @@ QPixmap CachedScaled(int id, QSize size, Ground ground, const SkinScale& scale) 
     auto found = cache.constFind(key);
     if (found != cache.constEnd()) return *found;
     QPixmap pixmap = Render(
-        size, ground, [id, size](QPainter& p) { Paint(id, p, size); }, scale);
+        size, ground,
+        [id, size, &scale](QPainter& p) {
+            const skin::ReadableTextAt readable(scale);
+            Paint(id, p, size);
+        },
+        scale);
     cache.insert(key, pixmap);
     return pixmap;
 }
@@ -309,8 +314,10 @@ QPixmap SkinBitmap(int id) {
     QHash<int, QPixmap>& cache = BitmapCache();
     auto found = cache.constFind(id);
     if (found != cache.constEnd()) return *found;
-    QPixmap pixmap = Render(entry->size, entry->ground,
-                            [entry](QPainter& p) { Paint(entry->id, p, entry->size); });
+    QPixmap pixmap = Render(entry->size, entry->ground, [entry](QPainter& p) {
+        const skin::ReadableTextAt readable{SkinScale()};
+        Paint(entry->id, p, entry->size);
+    });
     cache.insert(id, pixmap);
     return pixmap;
 }
@@ -337,7 +344,10 @@ QPixmap SkinFrameBitmap(int id, QSize size) {
     const auto key = qMakePair(id, qMakePair(size.width(), size.height()));
     auto found = cache.constFind(key);
     if (found != cache.constEnd()) return *found;
-    QPixmap pixmap = Render(size, entry->ground, [id, size](QPainter& p) { Paint(id, p, size); });
+    QPixmap pixmap = Render(size, entry->ground, [id, size](QPainter& p) {
+        const skin::ReadableTextAt readable{SkinScale()};
+        Paint(id, p, size);
+    });
     cache.insert(key, pixmap);
     return pixmap;
 }

@@ -98,6 +98,10 @@ QPixmap SkinFrameBitmap(int id, QSize size, const SkinScale& scale);
 // (those drawn before the screen was known are the size of the whole page).
 void ForgetSkinBitmapsNotAt(const SkinScale& scale);
 
+// Whether `text` had to be elided in a picture drawn at `scale` (it did not fit at
+// kSmallestTextPx): its whole text then belongs in a tooltip.
+bool SkinTextElided(const QString& text, const SkinScale& scale);
+
 // The application icon (resource 128).
 QPixmap AppIconPixmap(int size);
 

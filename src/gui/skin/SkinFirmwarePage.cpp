@@ -39,8 +39,15 @@ void PaintStartPicture(QPainter& p, QSize size, const QString& device) {
     const QRectF plate(1.0, 1.0, w - 2.0, h - 2.0);
     DrawPlate(p, plate, 10.0, QColor(232, 38, 30), QColor(110, 0, 0), kRedHot, 1.5);
 
-    const QFont top = FitFont(SkinFont(13, true), device, w - 16.0);
-    DrawTextLine(p, device, top, Qt::white, 0, w, h * 0.25, Qt::AlignHCenter);
+    // Where the name does not fit at the smallest readable size, its last words go before it is
+    // cut: the panel's heading above already says whose firmware it is.
+    QString name = device;
+    QFont top = FitFont(SkinFont(13, true), name, w - 16.0, 7.0, 80);
+    while (name.count(' ') > 1 && InkWidth(QFontMetricsF(top), name) > w - 4.0) {
+        name.truncate(name.lastIndexOf(' '));
+        top = FitFont(SkinFont(13, true), name, w - 16.0, 7.0, 80);
+    }
+    DrawTextLine(p, name, top, Qt::white, 0, w, h * 0.25, Qt::AlignHCenter);
 
     p.save();
     p.setPen(QPen(QColor(255, 255, 255, 90), 1.0));

@@ -1,17 +1,73 @@
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainterPathStroker>
+#include <QPair>
 #include <QRadialGradient>
+#include <QSet>
 #include <algorithm>
 #include <cmath>
 
+#include "gui/skin/Skin.h"
 #include "gui/skin/SkinPainting.h"
 
 namespace vorna::gui::skin {
+namespace {
+
+qreal gSmallestTextPx = 1.0;  // outside a ReadableTextAt: no floor beyond one pixel
+int gLayoutPermille = 1000;
+
+// The texts elided so far, by the scale (layout, per mille) they were drawn at.
+QSet<QPair<int, QString>>& ElidedTexts() {
+    static QSet<QPair<int, QString>> texts;
+    return texts;
+}
+
+// The narrowest letters a line may get before it is elided: narrower reads as squeezed.
+constexpr int kNarrowestStretch = 80;
+
+// `text` as it fits between `left` and `right`: whole, in letters narrowed as far as
+// kNarrowestStretch where that is enough (`font` changes then), or elided and noted.
+QString Fitted(QFont& font, const QString& text, qreal left, qreal right) {
+    const qreal room = right - left;
+    if (room <= 0) return text;
+    int stretch = font.stretch() > 0 ? font.stretch() : 100;
+    while (InkWidth(QFontMetricsF(font), text) > room + 0.5) {
+        if (stretch <= kNarrowestStretch) {
+            ElidedTexts().insert(qMakePair(gLayoutPermille, text));
+            return QFontMetricsF(font).elidedText(text, Qt::ElideRight, room);
+        }
+        stretch -= 2;
+        font.setStretch(stretch);
+    }
+    return text;
+}
+
+}  // namespace
+
+ReadableTextAt::ReadableTextAt(const SkinScale& scale)
+    : previous_(gSmallestTextPx), previousPermille_(gLayoutPermille) {
+    gSmallestTextPx =
+        std::ceil(kSmallestTextPx / (scale.Layout() * scale.DevicePixelRatio()) - 0.01);
+    gLayoutPermille = qRound(scale.Layout() * 1000);
+}
+
+ReadableTextAt::~ReadableTextAt() {
+    gSmallestTextPx = previous_;
+    gLayoutPermille = previousPermille_;
+}
+
+qreal SmallestTextPx() {
+    return gSmallestTextPx;
+}
+
+void NoteElided(const QString& text) {
+    ElidedTexts().insert(qMakePair(gLayoutPermille, text));
+}
 
 QFont SkinFont(qreal pixelSize, bool bold, bool italic) {
     QFont font(QStringLiteral("Liberation Sans"));
     font.setStyleHint(QFont::SansSerif);
+    pixelSize = std::max(pixelSize, SmallestTextPx());
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(pixelSize))));
     font.setBold(bold);
     font.setItalic(italic);
@@ -41,6 +97,7 @@ QFont FitFont(QFont font, const QStringList& texts, qreal maxWidth, qreal minPix
         stretch -= 2;
         font.setStretch(stretch);
     }
+    minPixelSize = std::max(minPixelSize, SmallestTextPx());
     while (font.pixelSize() > minPixelSize && widest(font) > maxWidth) {
         font.setPixelSize(font.pixelSize() - 1);
     }
@@ -68,22 +125,27 @@ qreal Baseline(const QFontMetricsF& metrics, qreal capCentreY) {
 
 void DrawTextLine(QPainter& p, const QString& text, const QFont& font, const QColor& colour,
                   qreal left, qreal right, qreal capCentreY, Qt::Alignment align) {
-    const QFontMetricsF metrics(font);
+    QFont fitted = font;
+    const QString shown = Fitted(fitted, text, left, right);
+    const QFontMetricsF metrics(fitted);
     p.save();
-    p.setFont(font);
+    p.setFont(fitted);
     p.setPen(colour);
-    p.drawText(QPointF(LineStart(metrics, text, left, right, align), Baseline(metrics, capCentreY)),
-               text);
+    p.drawText(
+        QPointF(LineStart(metrics, shown, left, right, align), Baseline(metrics, capCentreY)),
+        shown);
     p.restore();
 }
 
 void DrawHeadingLine(QPainter& p, const QString& text, const QFont& font, qreal left, qreal right,
                      qreal capCentreY, Qt::Alignment align, const QColor& top,
                      const QColor& bottom) {
-    const QFontMetricsF metrics(font);
+    QFont fitted = font;
+    const QString shown = Fitted(fitted, text, left, right);
+    const QFontMetricsF metrics(fitted);
     const qreal baseline = Baseline(metrics, capCentreY);
     QPainterPath path;
-    path.addText(QPointF(LineStart(metrics, text, left, right, align), baseline), font, text);
+    path.addText(QPointF(LineStart(metrics, shown, left, right, align), baseline), fitted, shown);
 
     p.save();
     // The glow grows with the letters; on small headings a wide one only blurs them.
@@ -350,3 +412,11 @@ QPainterPath EmblemChevron(const QRectF& box) {
 }
 
 }  // namespace vorna::gui::skin
+
+namespace vorna::gui {
+
+bool SkinTextElided(const QString& text, const SkinScale& scale) {
+    return skin::ElidedTexts().contains(qMakePair(qRound(scale.Layout() * 1000), text));
+}
+
+}  // namespace vorna::gui

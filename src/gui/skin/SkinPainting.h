@@ -13,7 +13,29 @@
 #include <QString>
 #include <QStringList>
 
+#include "gui/skin/SkinScale.h"
+
 namespace vorna::gui::skin {
+
+// While one lives, the pictures drawn are shown at `scale`: FitFont makes no text smaller than
+// kSmallestTextPx on the screen, and DrawTextLine / DrawHeadingLine elide a line that still
+// does not fit (SkinTextElided then names it). GUI thread only, as the pictures are.
+class ReadableTextAt {
+public:
+    explicit ReadableTextAt(const SkinScale& scale);
+    ~ReadableTextAt();
+    ReadableTextAt(const ReadableTextAt&) = delete;
+    ReadableTextAt& operator=(const ReadableTextAt&) = delete;
+
+private:
+    qreal previous_;
+    int previousPermille_;
+};
+
+// The smallest pixel size a picture being drawn may use for text, in its own pixels.
+qreal SmallestTextPx();
+// Notes `text` as elided in the pictures of the scale being drawn (for a text drawn in parts).
+void NoteElided(const QString& text);
 
 // The palette. The greys and the pure red are the ones the widgets fill with themselves (boxes
 // and combo faces), so pictures that sit inside them blend without a seam.
@@ -28,7 +50,8 @@ inline const QColor kBoxGrey{58, 58, 58};   // identity boxes and combo faces
 inline const QColor kComboRed{255, 0, 0};   // combo face under the mouse
 inline const QColor kGreen{64, 214, 96};
 
-// Liberation Sans at a pixel size: the pictures are bitmaps and must not follow the screen's DPI.
+// Liberation Sans at a pixel size, never below SmallestTextPx(): the pictures are bitmaps and
+// must not follow the screen's DPI.
 QFont SkinFont(qreal pixelSize, bool bold = false, bool italic = false);
 
 // How wide `text` is in ink, overhanging italic letters included.

@@ -1,6 +1,9 @@
 #include "gui/skin/SkinPlacement.h"
 
+#include <QFontInfo>
 #include <QLabel>
+
+#include <cmath>
 
 #include "gui/skin/Skin.h"
 
@@ -11,6 +14,11 @@ QFont SkinPlacement::Scaled(QFont font, const SkinScale& scale) {
         font.setPointSizeF(scale.Points(font.pointSizeF()));
     } else if (font.pixelSize() > 0) {
         font.setPixelSize(std::max(1, qRound(font.pixelSize() * scale.Text())));
+    }
+    // No text of the window's comes out smaller on the screen than the smallest readable size.
+    const qreal ratio = scale.DevicePixelRatio();
+    if (QFontInfo(font).pixelSize() * ratio < kSmallestTextPx) {
+        font.setPixelSize(static_cast<int>(std::ceil(kSmallestTextPx / ratio)));
     }
     return font;
 }

@@ -9,6 +9,12 @@
 
 namespace vorna::gui {
 
+// The smallest text the window draws, in the screen's pixels, at any scale: below it a caption
+// is unreadable in sunlight at the track. Text that does not fit at this size is elided, with
+// the whole text in a tooltip, rather than drawn smaller. Counted in the screen's pixels, as
+// SkinScale::Text() counts: a desktop scaled to 150 % already draws every letter larger.
+inline constexpr qreal kSmallestTextPx = 11.0;
+
 class SkinScale {
 public:
     SkinScale() = default;

@@ -75,8 +75,11 @@ void DrawCaptionColumn(QPainter& p, QSize size, const QStringList& captions, qre
         }
         const QStringList lines{caption.left(split), caption.mid(split + 1)};
         QFont small = font;
-        small.setPixelSize(font.pixelSize() - 1);
+        small.setPixelSize(std::max(font.pixelSize() - 1, static_cast<int>(SmallestTextPx())));
         small = FitFont(small, lines, width);
+        for (const QString& line : lines) {
+            if (InkWidth(QFontMetricsF(small), line) > width + 0.5) NoteElided(caption);
+        }
         const qreal half = (QFontMetricsF(small).capHeight() + 4.0) / 2.0;
         DrawTextLine(p, lines[0], small, kInk, textLeft, textRight, middle - half, Qt::AlignLeft);
         DrawTextLine(p, lines[1], small, kInk, textLeft, textRight, middle + half, Qt::AlignLeft);
@@ -164,7 +167,7 @@ void PaintSmallCaption(QPainter& p, QSize size, const QString& text) {
     // These pictures are barely taller than their text: capitals and descenders must both fit,
     // with a row to spare above and below.
     QFont font = FitFont(SkinFont(12), text, size.width() - 2.0);
-    while (font.pixelSize() > 7) {
+    while (font.pixelSize() > std::max(7.0, SmallestTextPx())) {
         const QFontMetricsF metrics(font);
         if (metrics.capHeight() + metrics.descent() <= size.height() - 3.0) break;
         font.setPixelSize(font.pixelSize() - 1);

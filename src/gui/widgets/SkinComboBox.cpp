@@ -1,10 +1,12 @@
 #include "gui/widgets/SkinComboBox.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QAbstractItemView>
 #include <QCursor>
 #include <QEvent>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
@@ -32,7 +34,8 @@ const QColor kDimText(176, 176, 176);
 // The arrow sits 23 px in from the right edge, 2 px down; the text stops 18 px short of it.
 constexpr int kArrowRightInset = 23;
 constexpr int kArrowTop = 2;
-constexpr int kTextRightInset = 18;
+// The text ends clear of the arrow's frame, which starts kArrowRightInset from the right.
+constexpr int kTextRightInset = kArrowRightInset + 2;
 
 // Styles differ on how a combo box opens its list: some open it like a menu laid over the face,
 // as tall as all its entries up to the whole screen, heedless of maxVisibleItems, with scroll
@@ -75,7 +78,7 @@ public:
         painter->fillRect(option.rect, highlighted ? kRed : kDark);
         painter->setFont(combo_->SkinFont());
         painter->setPen(kWhite);
-        painter->drawText(option.rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+        painter->drawText(option.rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                           index.data(Qt::DisplayRole).toString());
         painter->restore();
     }
@@ -152,6 +155,11 @@ QFont SkinComboBox::SkinFont() const {
     // No size set means the application's default size.
     const qreal points = fontSize_ > 0 ? fontSize_ / 10.0 : QFont().pointSizeF();
     if (points > 0) font.setPointSizeF(scale_.Points(points));
+    // Never smaller on the screen than the smallest readable size, whatever the scale.
+    const qreal ratio = scale_.DevicePixelRatio();
+    if (QFontInfo(font).pixelSize() * ratio < kSmallestTextPx) {
+        font.setPixelSize(static_cast<int>(std::ceil(kSmallestTextPx / ratio)));
+    }
     return font;
 }
 
@@ -274,8 +282,11 @@ void SkinComboBox::paintEvent(QPaintEvent* /*event*/) {
         font.setItalic(placeholder);
         painter.setFont(font);
         painter.setPen(isEnabled() && !placeholder ? kWhite : kDimText);
-        painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                         QLatin1Char(' ') + (placeholder ? placeholderText() : currentText()));
+        // Centred on the face whatever the font's size; a text wider than the room before the
+        // arrow ends in an ellipsis instead of running under the arrow.
+        const QString text = QLatin1Char(' ') + (placeholder ? placeholderText() : currentText());
+        painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                         painter.fontMetrics().elidedText(text, Qt::ElideRight, textRect.width()));
     }
     painter.setClipping(false);
     if (marked_) {

@@ -1,0 +1,43 @@
+#include "gui/DeviceNote.h"
+
+namespace vorna::gui {
+
+DeviceNoteText DeviceNoteFor(const DeviceFacts& facts) {
+    if (facts.mode == DeviceMode::None) return {};
+    const QString device = facts.mode == DeviceMode::Card  ? QStringLiteral("program card")
+                           : facts.mode == DeviceMode::Fix ? QStringLiteral("ESC in Fix Mode")
+                                                           : QStringLiteral("ESC");
+    // The link's own sentence says what to do (and that it keeps trying, where it does).
+    if (!facts.portProblem.isEmpty()) return {facts.portProblem, {}};
+    if (!facts.usb && facts.bridgeWithoutDriver) {
+        return {QStringLiteral("The USB link is plugged in, but the system has no driver for "
+                               "it. Install the CP210x USB-to-serial driver, then plug the "
+                               "link in again."),
+                {}};
+    }
+    if (!facts.usb && facts.bridgeLost) {
+        return {QStringLiteral("The USB link was unplugged. Plug it in again: the %1 is found "
+                               "again by itself.")
+                    .arg(device),
+                {}};
+    }
+    if (!facts.usb && facts.looked) {
+        return {QStringLiteral("No USB link found. Plug the VORNA USB link into this computer. "
+                               "If it is plugged in, Help > Check Connection says what is in "
+                               "the way."),
+                {}};
+    }
+    if (facts.usb && !facts.device && !facts.oddAnswer.isEmpty()) {
+        const QString what = facts.mode == DeviceMode::Card ? QStringLiteral("a VORNA program card")
+                             : facts.mode == DeviceMode::Fix ? QStringLiteral("an ESC in Fix Mode")
+                                                             : QStringLiteral("a VORNA ESC");
+        return {QStringLiteral("Something answers on the link, but it is not %1. Check that the "
+                               "%2 is plugged into the VORNA USB link and powered, and that no "
+                               "other device is.")
+                    .arg(what, device),
+                facts.oddAnswer};
+    }
+    return {};
+}
+
+}  // namespace vorna::gui
