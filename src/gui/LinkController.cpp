@@ -5,10 +5,10 @@
 namespace vorna::gui {
 namespace {
 
-// Whether the last look for the bridge found one without its driver (Windows). The hook for
-// discovery's finding: nothing here tells it apart from a missing bridge yet, so it says no.
-bool BridgeWithoutDriver(const UsbUart& /*link*/) {
-    return false;
+// Whether the last look for the bridge found one without its driver. Asked on the link thread
+// after its tick, where the finding is kept.
+bool BridgeWithoutDriver(const UsbUart& link) {
+    return link.bridgeFinding == BridgeFinding::NoDriver;
 }
 
 }  // namespace

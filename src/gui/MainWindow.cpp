@@ -604,7 +604,7 @@ void MainWindow::ShowDeviceNote() {
 
 void MainWindow::ShowFirstValues() {
     const bool read = setup_.HasValidRecord();
-    if (read && !valuesShown_ && mode_ == DeviceMode::Esc && escPageEnabled_ && !updateGuard_ &&
+    if (read && !valuesShown_ && mode_ == DeviceMode::Esc && escPageEnabled_ && !UpdateBusy() &&
         page_ != Page::Firmware) {
         SelectEscPage();
     }
