@@ -39,8 +39,7 @@ std::string UsageText() {
     std::string text = "usage:\n  vornactl ports | --version | --help\n";
     for (const char* command :
          {"identify [--mode esc|card|fix]", "read [--format text|cfg|json] [-o FILE]",
-          "write FILE.cfg [--dry-run]", "diff A [B] [--json]", "set \"NAME=VALUE\" ...",
-          "defaults",
+          "write FILE.cfg [--dry-run]", "diff A [B] [--json]", "set \"NAME=VALUE\" ...", "defaults",
           "flash-esc IMAGE.mmc [--fix] [--force]\n           [--other-family] [--no-backup]",
           "flash-card IMAGE.xup [--force]"})
         text += link + command + "\n";
