@@ -119,7 +119,10 @@ void PortArrivals::Start(const BridgeLocation& where, std::function<void()> arri
 void PortArrivals::Stop() {
     if (!state_) return;
     const std::uint64_t one = 1;
-    static_cast<void>(write(state_->stop, &one, sizeof one));
+    // Adding one to an eventfd's count fails only on an interrupted call: the listener must hear
+    // it, or the join below would wait for ever.
+    while (write(state_->stop, &one, sizeof one) < 0 && errno == EINTR) {
+    }
     if (state_->thread.joinable()) state_->thread.join();
     state_.reset();
 }
