@@ -50,18 +50,8 @@ if [ ! -d "$src" ]; then
     tar -C "$work/src" -xf "$work/src/qt6-base_$version+dfsg.orig.tar.xz"
 fi
 
-cat >"$work/mingw.cmake" <<'TC'
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-TC
+# The same cross toolchain as the program's own Windows build.
+cp "$here/packaging/windows/mingw-w64.cmake" "$work/mingw.cmake"
 cd "$work/build"
 "$src/configure" -prefix "$prefix" -release -shared \
     -xplatform win32-g++ -qt-host-path /usr -nomake examples -nomake tests \
