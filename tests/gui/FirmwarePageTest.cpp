@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
 
 #include <algorithm>
@@ -193,8 +194,12 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     EXPECT_TRUE(w->isVisible());
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], MainWindow::kCloseRefusedText);
-    w->CloseWithoutAsking();  // Ctrl-C waits too
+    w->CloseWithoutAsking();  // Ctrl-C waits too, and the window says why
     EXPECT_TRUE(w->isVisible());
+    const auto boxes = w->findChildren<QMessageBox*>();
+    EXPECT_TRUE(std::any_of(boxes.begin(), boxes.end(), [](QMessageBox* box) {
+        return box->isVisible() && box->text() == MainWindow::kCloseWaitsText;
+    }));
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return page->ProgressButton(ImageKind::Esc)->isVisible(); }, 10000));
 
