@@ -92,7 +92,7 @@ cmake --build "$build" -j"$(nproc)"
 echo "windows.sh: built in $((SECONDS - start)) s"
 
 # A fresh prefix for every run, quiet, with UTF-8 between Linux and Windows text.
-export WINEPREFIX="$PWD/$build/wine" WINEDEBUG=-all LC_ALL=C.UTF-8
+export WINEPREFIX="$(realpath -m "$build")/wine" WINEDEBUG=-all LC_ALL=C.UTF-8
 unset DISPLAY WAYLAND_DISPLAY
 wineserver -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
