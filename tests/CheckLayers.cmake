@@ -1,7 +1,7 @@
 # Fails when a source file includes a header of a layer above its own (or of a sibling at the
 # same height), or when anything outside gui/ includes Qt. Quoted includes are followed whether
 # written from src/ ("settings/Codec.h") or relative to the including file ("../gui/x.h").
-set(rank_folders 0)
+set(rank_base 0)
 set(rank_link 5)
 set(rank_protocol 10)
 set(rank_sim 15)

@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "folders/Utf8Path.h"
+#include "base/Utf8Path.h"
 
 namespace vorna::cli {
 

@@ -4,10 +4,10 @@
 
 #include "cli/Commands.h"
 #include "cli/TerminalText.h"
-#include "folders/DataFolders.h"
-#include "folders/Utf8Path.h"
+#include "base/DataFolders.h"
+#include "base/Utf8Path.h"
 #include "link/BridgeDiscovery.h"
-#include "link/Text.h"
+#include "base/Text.h"
 
 namespace vorna::cli {
 

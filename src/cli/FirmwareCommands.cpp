@@ -14,7 +14,7 @@
 #include "firmware/FirmwareCatalogue.h"
 #include "firmware/FirmwareImages.h"
 #include "firmware/ShippedImages.h"
-#include "folders/Utf8Path.h"
+#include "base/Utf8Path.h"
 
 namespace vorna::cli {
 namespace {

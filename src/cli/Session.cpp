@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "cli/TerminalText.h"
-#include "link/Text.h"
+#include "base/Text.h"
 
 namespace vorna::cli {
 

@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "cli/TerminalText.h"
-#include "link/Text.h"
+#include "base/Text.h"
 #include "settings/Catalogue.h"
 #include "settings/Profiles.h"
 

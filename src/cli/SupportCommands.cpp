@@ -13,7 +13,7 @@
 #include "cli/SettingsText.h"
 #include "cli/SystemInfo.h"
 #include "cli/TerminalText.h"
-#include "folders/Utf8Path.h"
+#include "base/Utf8Path.h"
 #include "link/PortCheck.h"
 #include "settings/IniFile.h"
 

@@ -13,7 +13,7 @@
 
 #include "cli/ConsoleOutput.h"
 #include "cli/SystemInfo.h"
-#include "folders/Utf8Path.h"
+#include "base/Utf8Path.h"
 
 namespace vorna::cli {
 namespace {

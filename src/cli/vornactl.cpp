@@ -2,7 +2,7 @@
 
 #include "cli/QuitSignals.h"
 #include "cli/Vornactl.h"
-#include "folders/Files.h"
+#include "base/Files.h"
 
 int main(int argc, char** argv) {
     vorna::LetOversizeWritesFail();

@@ -3,7 +3,7 @@
 #include <ctime>
 #include <utility>
 
-#include "folders/Utf8Path.h"
+#include "base/Utf8Path.h"
 #include "settings/Profiles.h"
 
 namespace vorna {

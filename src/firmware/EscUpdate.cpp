@@ -6,7 +6,7 @@
 
 #include "firmware/IdentityTexts.h"
 #include "firmware/UpdateStop.h"
-#include "folders/Utf8Path.h"
+#include "base/Utf8Path.h"
 #include "protocol/Commands.h"
 #include "protocol/Messages.h"
 #include "protocol/ModelTypes.h"

@@ -1,6 +1,6 @@
 #include "firmware/FirmwareCatalogue.h"
 
-#include "folders/TextEncoding.h"
+#include "base/TextEncoding.h"
 
 #include <algorithm>
 #include <array>
@@ -10,8 +10,8 @@
 #include <sstream>
 #include <tuple>
 
-#include "folders/DataFolders.h"
-#include "folders/Utf8Path.h"
+#include "base/DataFolders.h"
+#include "base/Utf8Path.h"
 
 namespace vorna {
 

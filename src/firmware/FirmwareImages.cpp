@@ -5,8 +5,8 @@
 #include <memory>
 #include <stdexcept>
 
-#include "folders/Files.h"
-#include "folders/Utf8Path.h"
+#include "base/Files.h"
+#include "base/Utf8Path.h"
 
 namespace vorna {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "firmware/FirmwareImages.h"
 #include "firmware/ShippedImages.h"
-#include "folders/Utf8Path.h"
+#include "base/Utf8Path.h"
 
 namespace vorna {
 

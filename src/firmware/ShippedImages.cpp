@@ -6,8 +6,8 @@
 #include "firmware/FirmwareCatalogue.h"
 #include "firmware/IdentityTexts.h"
 #include "firmware/ImageHash.h"
-#include "folders/Files.h"
-#include "folders/Utf8Path.h"
+#include "base/Files.h"
+#include "base/Utf8Path.h"
 #include "protocol/ModelTypes.h"
 
 namespace vorna {

@@ -4,7 +4,7 @@
 #include <climits>
 #include <vector>
 
-#include "folders/Files.h"
+#include "base/Files.h"
 #include "settings/IniFile.h"
 
 namespace vorna::gui {

@@ -13,9 +13,9 @@
 #include <string_view>
 
 #include "Version.h"
-#include "folders/DataFolders.h"
-#include "folders/Files.h"
-#include "folders/Utf8Path.h"
+#include "base/DataFolders.h"
+#include "base/Files.h"
+#include "base/Utf8Path.h"
 #include "gui/AppConfig.h"
 #include "gui/DemoDevice.h"
 #include "gui/MainWindow.h"

@@ -15,7 +15,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "folders/DataFolders.h"
+#include "base/DataFolders.h"
 #include "gui/AppConfig.h"
 #include "gui/ConnectionCheck.h"
 #include "gui/DeviceNote.h"

@@ -12,8 +12,8 @@
 #include <system_error>
 #include <utility>
 
-#include "folders/DataFolders.h"
-#include "folders/Utf8Path.h"
+#include "base/DataFolders.h"
+#include "base/Utf8Path.h"
 #include "protocol/Messages.h"
 #include "settings/Backups.h"
 #include "settings/IniFile.h"

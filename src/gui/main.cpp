@@ -1,4 +1,4 @@
-#include "folders/Files.h"
+#include "base/Files.h"
 #include "gui/Application.h"
 #include "gui/ProcessSignals.h"
 

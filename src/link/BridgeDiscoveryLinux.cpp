@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "link/BridgeDiscovery.h"
-#include "link/Text.h"
+#include "base/Text.h"
 
 namespace vorna {
 namespace fs = std::filesystem;

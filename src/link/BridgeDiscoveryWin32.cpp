@@ -12,7 +12,7 @@
 #include <cwctype>
 #include <string>
 
-#include "folders/Utf8Path.h"
+#include "base/Utf8Path.h"
 #include "link/BridgeDiscovery.h"
 #include "link/WindowsDevices.h"
 

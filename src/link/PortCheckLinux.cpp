@@ -19,7 +19,7 @@
 
 #include "link/BridgeDiscovery.h"
 #include "link/PortCheck.h"
-#include "link/Text.h"
+#include "base/Text.h"
 
 namespace vorna {
 namespace fs = std::filesystem;

@@ -4,7 +4,7 @@
 // PortCheckPlaces and PortUser are not used here.
 #include <string>
 
-#include "folders/Utf8Path.h"
+#include "base/Utf8Path.h"
 #include "link/BridgeDiscovery.h"
 #include "link/PortCheck.h"
 #include "link/WindowsDevices.h"

@@ -3,7 +3,7 @@
 // simulated link's pseudo-terminal excepted.
 #include "link/PortHolder.h"
 
-#include "link/Text.h"
+#include "base/Text.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -10,8 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "folders/Utf8Path.h"
-#include "folders/WindowsErrors.h"
+#include "base/Utf8Path.h"
+#include "base/WindowsErrors.h"
 #include "link/SerialPort.h"
 #include "link/WindowsDevices.h"
 

@@ -1,6 +1,6 @@
 #include "protocol/ConnectionMonitor.h"
 
-#include "link/Text.h"
+#include "base/Text.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -4,8 +4,8 @@
 #include <charconv>
 #include <system_error>
 
-#include "folders/Files.h"
-#include "folders/Utf8Path.h"
+#include "base/Files.h"
+#include "base/Utf8Path.h"
 #include "settings/IniFile.h"
 
 namespace vorna {

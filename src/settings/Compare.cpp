@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "folders/Utf8Path.h"
+#include "base/Utf8Path.h"
 #include "settings/Backups.h"
 #include "settings/Catalogue.h"
 #include "settings/IniFile.h"

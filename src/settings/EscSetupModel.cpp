@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "link/Text.h"
+#include "base/Text.h"
 #include "settings/Catalogue.h"
 #include "settings/Codec.h"
 

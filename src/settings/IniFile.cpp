@@ -1,6 +1,6 @@
 #include "settings/IniFile.h"
 
-#include "folders/TextEncoding.h"
+#include "base/TextEncoding.h"
 
 #include <algorithm>
 #include <array>

@@ -48,7 +48,7 @@
 #include <string_view>
 #include <vector>
 
-#include "folders/Files.h"
+#include "base/Files.h"
 
 namespace vorna {
 

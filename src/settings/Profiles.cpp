@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "folders/DataFolders.h"
-#include "folders/LocalTime.h"
-#include "folders/Utf8Path.h"
+#include "base/DataFolders.h"
+#include "base/LocalTime.h"
+#include "base/Utf8Path.h"
 #include "settings/IniFile.h"
 
 namespace vorna {

@@ -1,6 +1,6 @@
 // Where the shipped data and the user's own files are found, and the user's own setup sheets
 // listed beside the shipped ones.
-#include "folders/DataFolders.h"
+#include "base/DataFolders.h"
 
 #include <gtest/gtest.h>
 

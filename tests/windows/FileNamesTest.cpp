@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "folders/DataFolders.h"
-#include "folders/Files.h"
-#include "folders/Utf8Path.h"
+#include "base/DataFolders.h"
+#include "base/Files.h"
+#include "base/Utf8Path.h"
 #include "settings/Profiles.h"
 #include "support/TestSupport.h"
 

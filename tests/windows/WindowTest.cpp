@@ -14,7 +14,7 @@
 
 #include <memory>
 
-#include "folders/Utf8Path.h"
+#include "base/Utf8Path.h"
 #include "gui/MainWindow.h"
 #include "gui/pages/AboutDialog.h"
 #include "gui/pages/EscSetupPage.h"

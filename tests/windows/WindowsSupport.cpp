@@ -3,7 +3,7 @@
 #include <atomic>
 #include <stdexcept>
 
-#include "folders/Utf8Path.h"
+#include "base/Utf8Path.h"
 #include "support/TestSupport.h"
 #include "windows/PortDouble.h"
 

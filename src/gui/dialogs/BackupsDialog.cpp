@@ -10,7 +10,7 @@
 
 #include <algorithm>
 
-#include "folders/Utf8Path.h"
+#include "base/Utf8Path.h"
 #include "gui/MessageBoxes.h"
 
 namespace vorna::gui {

@@ -17,7 +17,7 @@
 #include <iterator>
 #include <vector>
 
-#include "folders/Utf8Path.h"
+#include "base/Utf8Path.h"
 #include "gui/AppConfig.h"
 #include "gui/MessageBoxes.h"
 #include "gui/ModelNews.h"

@@ -14,7 +14,7 @@
 #include <optional>
 #include <utility>
 
-#include "folders/Utf8Path.h"
+#include "base/Utf8Path.h"
 #include "gui/AppConfig.h"
 #include "gui/MessageBoxes.h"
 #include "gui/pages/PageLook.h"

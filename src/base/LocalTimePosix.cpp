@@ -1,10 +1,10 @@
-#include "folders/LocalTime.h"
+#include "base/LocalTime.h"
 
 namespace vorna {
 
 std::tm LocalTime(std::time_t when) {
     std::tm local{};
-    if (::localtime_s(&local, &when) != 0) return std::tm{};
+    if (::localtime_r(&when, &local) == nullptr) return std::tm{};
     return local;
 }
 

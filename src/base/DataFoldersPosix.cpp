@@ -1,7 +1,7 @@
 // The user's own folder on Linux, by the XDG base directory rule.
 #include <cstdlib>
 
-#include "folders/DataFolders.h"
+#include "base/DataFolders.h"
 
 namespace vorna {
 

@@ -1,4 +1,4 @@
-#include "folders/TextEncoding.h"
+#include "base/TextEncoding.h"
 
 namespace vorna {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "folders/DataFolders.h"
+#include "base/DataFolders.h"
 
 namespace vorna {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "folders/TextEncoding.h"
+#include "base/TextEncoding.h"
 
 namespace vorna {
 

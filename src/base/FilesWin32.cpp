@@ -9,9 +9,9 @@
 #include <cwctype>
 #include <string>
 
-#include "folders/Files.h"
-#include "folders/Utf8Path.h"
-#include "folders/WindowsErrors.h"
+#include "base/Files.h"
+#include "base/Utf8Path.h"
+#include "base/WindowsErrors.h"
 
 namespace vorna {
 namespace {

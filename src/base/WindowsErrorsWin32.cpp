@@ -1,10 +1,10 @@
-#include "folders/WindowsErrors.h"
+#include "base/WindowsErrors.h"
 
 #include <windows.h>
 
 #include <string_view>
 
-#include "folders/Utf8Path.h"
+#include "base/Utf8Path.h"
 
 namespace vorna {
 

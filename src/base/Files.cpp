@@ -1,6 +1,6 @@
-#include "folders/Files.h"
+#include "base/Files.h"
 
-#include "folders/Utf8Path.h"
+#include "base/Utf8Path.h"
 
 namespace vorna {
 

@@ -1,4 +1,4 @@
-#include "folders/DataFolders.h"
+#include "base/DataFolders.h"
 
 #include <system_error>
 

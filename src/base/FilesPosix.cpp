@@ -11,8 +11,8 @@
 #include <cstring>
 #include <vector>
 
-#include "folders/Files.h"
-#include "folders/Utf8Path.h"
+#include "base/Files.h"
+#include "base/Utf8Path.h"
 
 namespace vorna {
 namespace {
