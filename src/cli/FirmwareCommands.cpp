@@ -6,6 +6,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "base/Utf8Path.h"
 #include "cli/Commands.h"
 #include "cli/OutcomeWords.h"
 #include "cli/QuitSignals.h"
@@ -14,7 +15,6 @@
 #include "firmware/FirmwareCatalogue.h"
 #include "firmware/FirmwareImages.h"
 #include "firmware/ShippedImages.h"
-#include "base/Utf8Path.h"
 
 namespace vorna::cli {
 namespace {

@@ -4,9 +4,9 @@
 #include <chrono>
 #include <thread>
 
+#include "base/Utf8Path.h"
 #include "firmware/IdentityTexts.h"
 #include "firmware/UpdateStop.h"
-#include "base/Utf8Path.h"
 #include "protocol/Commands.h"
 #include "protocol/Messages.h"
 #include "protocol/ModelTypes.h"

@@ -1,8 +1,8 @@
 #include "firmware/FirmwarePageModel.h"
 
+#include "base/Utf8Path.h"
 #include "firmware/FirmwareImages.h"
 #include "firmware/ShippedImages.h"
-#include "base/Utf8Path.h"
 
 namespace vorna {
 
