@@ -6,11 +6,11 @@
 #include <ostream>
 #include <system_error>
 
+#include "base/DataFolders.h"
+#include "base/Utf8Path.h"
 #include "cli/Commands.h"
 #include "cli/SystemInfo.h"
 #include "cli/TerminalText.h"
-#include "base/DataFolders.h"
-#include "base/Utf8Path.h"
 #include "settings/Backups.h"
 #include "settings/Catalogue.h"
 #include "settings/Compare.h"

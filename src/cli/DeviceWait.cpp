@@ -2,12 +2,12 @@
 #include <ostream>
 #include <sstream>
 
+#include "base/DataFolders.h"
+#include "base/Text.h"
+#include "base/Utf8Path.h"
 #include "cli/Commands.h"
 #include "cli/TerminalText.h"
-#include "base/DataFolders.h"
-#include "base/Utf8Path.h"
 #include "link/BridgeDiscovery.h"
-#include "base/Text.h"
 
 namespace vorna::cli {
 

@@ -6,8 +6,8 @@
 #include <ostream>
 #include <utility>
 
-#include "cli/TerminalText.h"
 #include "base/Text.h"
+#include "cli/TerminalText.h"
 
 namespace vorna::cli {
 

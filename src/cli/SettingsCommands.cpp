@@ -3,13 +3,13 @@
 #include <optional>
 #include <ostream>
 
+#include "base/Text.h"
+#include "base/Utf8Path.h"
 #include "cli/Commands.h"
 #include "cli/OutcomeWords.h"
 #include "cli/QuitSignals.h"
 #include "cli/SettingsText.h"
 #include "cli/TerminalText.h"
-#include "base/Utf8Path.h"
-#include "base/Text.h"
 #include "protocol/Messages.h"
 #include "settings/Catalogue.h"
 #include "settings/IniFile.h"

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "cli/TerminalText.h"
 #include "base/Text.h"
+#include "cli/TerminalText.h"
 #include "settings/Catalogue.h"
 #include "settings/Profiles.h"
 

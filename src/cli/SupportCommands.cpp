@@ -9,11 +9,11 @@
 #include <sstream>
 
 #include "Version.h"
+#include "base/Utf8Path.h"
 #include "cli/Commands.h"
 #include "cli/SettingsText.h"
 #include "cli/SystemInfo.h"
 #include "cli/TerminalText.h"
-#include "base/Utf8Path.h"
 #include "link/PortCheck.h"
 #include "settings/IniFile.h"
 

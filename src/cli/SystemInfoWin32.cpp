@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/Utf8Path.h"
 #include "cli/ConsoleOutput.h"
 #include "cli/SystemInfo.h"
-#include "base/Utf8Path.h"
 
 namespace vorna::cli {
 namespace {

@@ -1,8 +1,8 @@
 #include <iostream>
 
+#include "base/Files.h"
 #include "cli/QuitSignals.h"
 #include "cli/Vornactl.h"
-#include "base/Files.h"
 
 int main(int argc, char** argv) {
     vorna::LetOversizeWritesFail();

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <charconv>
 
+#include "base/Files.h"
+#include "base/Utf8Path.h"
 #include "firmware/FirmwareCatalogue.h"
 #include "firmware/IdentityTexts.h"
 #include "firmware/ImageHash.h"
-#include "base/Files.h"
-#include "base/Utf8Path.h"
 #include "protocol/ModelTypes.h"
 
 namespace vorna {

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <system_error>
 
-#include "link/BridgeDiscovery.h"
 #include "base/Text.h"
+#include "link/BridgeDiscovery.h"
 
 namespace vorna {
 namespace fs = std::filesystem;

@@ -17,9 +17,9 @@
 #include <set>
 #include <system_error>
 
+#include "base/Text.h"
 #include "link/BridgeDiscovery.h"
 #include "link/PortCheck.h"
-#include "base/Text.h"
 
 namespace vorna {
 namespace fs = std::filesystem;
