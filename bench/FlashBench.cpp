@@ -277,7 +277,7 @@ int main(int argc, char** argv) {
     for (const FirmwareImage& file : catalogue.esc) {
         const auto image = ReadEscImage(file.path);
         if (!image.Ok()) {
-            std::cerr << "vorna-bench-flash: " << image.Refusal().Text() << "\n";
+            std::cerr << "vorna-bench-flash: " << image.Detail() << "\n";
             return 3;
         }
         Row row{file.path.filename().string(), EscFloor(image.Value()), kEscTarget, {}, {}};
@@ -287,7 +287,7 @@ int main(int argc, char** argv) {
     for (const FirmwareImage& file : catalogue.card) {
         const auto image = ReadCardImage(file.path);
         if (!image.Ok()) {
-            std::cerr << "vorna-bench-flash: " << image.Refusal().Text() << "\n";
+            std::cerr << "vorna-bench-flash: " << image.Detail() << "\n";
             return 3;
         }
         Row row{file.path.filename().string(), CardFloor(image.Value()), kCardTarget, {}, {}};

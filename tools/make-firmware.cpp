@@ -112,6 +112,12 @@ std::vector<Bytes> CardBodies(const CardRelease& release) {
     return bodies;
 }
 
+// A release table that no image can be made from is this tool's own fault.
+int Unmade(std::string_view title, const std::string& why) {
+    std::cerr << "vorna-make-firmware: cannot make " << title << ": " << why << "\n";
+    return 1;
+}
+
 bool WriteFile(const std::filesystem::path& file, const std::string& text) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -153,7 +159,9 @@ int main(int argc, char** argv) {
         return &manifest.back();
     };
     for (const EscRelease& release : kEscReleases) {
-        const std::string text = vorna::MakeEscImage(EscPayload(release), 16, "\n");
+        const vorna::Result<std::string> made = vorna::MakeEscImage(EscPayload(release), 16, "\n");
+        if (!made) return Unmade(release.title, made.Detail());
+        const std::string& text = made.Value();
         const std::string file = FileTitle(release.title) + ".mmc";
         ok = WriteFile(folder / file, text) && ok;
         vorna::ShippedImage* image = listed(file, text, vorna::FirmwarePageLink::DeviceKind::Esc,
@@ -162,7 +170,9 @@ int main(int argc, char** argv) {
         image->cells = release.cells;
     }
     for (const CardRelease& release : kCardReleases) {
-        const std::string text = vorna::MakeCardImage(CardBodies(release));
+        const vorna::Result<std::string> made = vorna::MakeCardImage(CardBodies(release));
+        if (!made) return Unmade(release.title, made.Detail());
+        const std::string& text = made.Value();
         const std::string file = FileTitle(release.title) + ".xup";
         ok = WriteFile(folder / file, text) && ok;
         listed(file, text, vorna::FirmwarePageLink::DeviceKind::Card,

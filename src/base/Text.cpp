@@ -22,6 +22,12 @@ std::string HexBytes(const std::uint8_t* bytes, std::size_t count) {
     return text;
 }
 
+std::string EscapedByte(std::uint8_t byte) {
+    char text[8];
+    std::snprintf(text, sizeof text, "\\x%02x", byte);
+    return text;
+}
+
 std::string LowerAscii(std::string_view text) {
     std::string lower(text);
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

@@ -98,8 +98,7 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
     const std::filesystem::path image = PathFromUtf8(imageArg);
     const auto read = ReadEscImage(image);
     if (!read.Ok()) {
-        err << "vornactl: image refused: " << Shown(read.Refusal().Text())
-            << "\nNothing was sent.\n";
+        err << "vornactl: image refused: " << Shown(read.Detail()) << "\nNothing was sent.\n";
         return kExitFile;
     }
     const std::filesystem::path dataFolder = ShippedDataFor(o);
@@ -115,9 +114,8 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
         }
     }
     if (read.Value().firstSuspectLine && !force) {
-        const ImageRefusal suspect{Utf8FromPath(image), read.Value().firstSuspectLine, std::nullopt,
-                                   read.Value().suspectProblem};
-        err << "vornactl: the image does not look sound: " << Shown(suspect.Text())
+        err << "vornactl: the image does not look sound: "
+            << Shown(SuspectText(read.Value(), image))
             << "\nNothing was sent. Use --force to flash it anyway.\n";
         return kExitFile;
     }
@@ -232,9 +230,9 @@ int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
     }
     const std::filesystem::path imagePath = PathFromUtf8(files[0]);
     // Checked before the port is even opened: a refused image never reaches the card.
-    const ImageResult<CardImage> image = ReadCardImage(imagePath);
+    const Result<CardImage> image = ReadCardImage(imagePath);
     if (!image.Ok()) {
-        err << "vornactl: " << Shown(image.Refusal().Text()) << "; nothing was sent.\n";
+        err << "vornactl: " << Shown(image.Detail()) << "; nothing was sent.\n";
         return kExitFile;
     }
     // A card image has no end mark: a copy of the shipped image cut at a block's end reads as a

@@ -1,49 +1,14 @@
 #include "cli/TerminalText.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
+
+#include "base/Text.h"
+#include "base/TextEncoding.h"
 
 namespace vorna::cli {
 namespace {
-
-bool IsContinuation(unsigned char c) {
-    return (c & 0xC0) == 0x80;
-}
-
-// Length of the well-formed UTF-8 sequence at text[i] (shortest form, no surrogates, at most
-// U+10FFFF), or 0.
-std::size_t Utf8Length(std::string_view text, std::size_t i) {
-    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
-    const unsigned char lead = at(0);
-    std::size_t n = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        n = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        n = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        n = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (i + n > text.size()) return 0;
-    if (at(1) < low || at(1) > high) return 0;
-    for (std::size_t k = 2; k < n; ++k) {
-        if (!IsContinuation(at(k))) return 0;
-    }
-    return n;
-}
-
-void AppendByte(std::string& out, unsigned char byte) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "\\x%02x", byte);
-    out += hex;
-}
 
 std::string Escape(std::string_view text, bool keepLineFeeds) {
     std::string out;
@@ -64,18 +29,18 @@ std::string Escape(std::string_view text, bool keepLineFeeds) {
             } else if (byte == '\t') {
                 out += "\\t";
             } else {
-                AppendByte(out, byte);
+                out += EscapedByte(byte);
             }
             ++i;
             continue;
         }
-        const std::size_t n = Utf8Length(text, i);
+        const std::size_t n = NextUtf8(text, i).length;
         // U+0080 to U+009F, the C1 controls (CSI among them), are C2 80 to C2 9F.
         const bool c1 = n == 2 && byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
         if (n == 0 || c1) {
             const std::size_t bytes = n == 0 ? 1 : n;
             for (std::size_t k = 0; k < bytes; ++k) {
-                AppendByte(out, static_cast<unsigned char>(text[i + k]));
+                out += EscapedByte(static_cast<std::uint8_t>(text[i + k]));
             }
             i += bytes;
             continue;
@@ -113,7 +78,7 @@ std::string JsonQuoted(std::string_view text) {
             ++i;
         } else if (byte < 0x80) {
             out += text[i++];
-        } else if (const std::size_t n = Utf8Length(text, i); n == 0) {
+        } else if (const std::size_t n = NextUtf8(text, i).length; n == 0) {
             unicode(byte);
             ++i;
         } else if (n == 2 && byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {

@@ -17,7 +17,7 @@ namespace vorna {
 namespace {
 
 using Firmware = UpdateOutcome::Firmware;
-using Result = UpdateOutcome::Result;
+using Outcome = UpdateOutcome::Result;
 
 void Pause(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -63,11 +63,11 @@ UpdateOutcome CardUpdate::Run() {
     const std::filesystem::path file =
         requestedFile_ ? *requestedFile_ : page_.SelectedImagePath(Kind::Card);
     if (link_.GetUsbState() != UsbState::Connected) {
-        outcome.result = Result::NoDevice;
+        outcome.result = Outcome::NoDevice;
         outcome.next = NextStep::Reconnect;
         outcome.message = UsbConnectionError(link_);
     } else if (!cardConnected_()) {
-        outcome.result = Result::NoDevice;
+        outcome.result = Outcome::NoDevice;
         outcome.next = NextStep::Reconnect;
         outcome.message = msg::kCardConnectionError;
     } else {
@@ -89,10 +89,10 @@ void CardUpdate::Stop(UpdateOutcome& outcome, const std::string& step, const cha
 void CardUpdate::Transfer(const std::filesystem::path& file, UpdateOutcome& outcome) {
     // The whole image is read and checked before the card hears anything: a card left in its
     // update mode with half an image has no firmware to start.
-    const ImageResult<CardImage> read = ReadCardImage(file);
+    const auto read = ReadCardImage(file);
     if (!read.Ok()) {
-        outcome.result = Result::Refused;
-        outcome.message = std::string(msg::kReadFileError) + "\n" + read.Refusal().Text() +
+        outcome.result = Outcome::Refused;
+        outcome.message = std::string(msg::kReadFileError) + "\n" + read.Detail() +
                           "\nNothing was sent: the program card is unchanged.";
         // The page shows the refusal, not the end of an earlier update.
         page_.ShowUpdateStatus(Kind::Card, FirmwarePageLink::UpdateStatus::Failed);
@@ -167,7 +167,7 @@ void CardUpdate::Transfer(const std::filesystem::path& file, UpdateOutcome& outc
     const std::optional<std::string> now = NewFirmware();
     cardReplaced_();  // the poll identifies the card afresh and shows what it now holds
     timer_.StartTimer(kPollPeriodMs);
-    outcome.result = Result::Finished;
+    outcome.result = Outcome::Finished;
     outcome.firmware = Firmware::Replaced;
     outcome.next = NextStep::None;
     outcome.message = "Program card firmware updated: " + std::to_string(image.bytes.size()) +

@@ -20,7 +20,7 @@ constexpr auto kEsc = FirmwarePageLink::DeviceKind::Esc;
 constexpr std::uint8_t kEnterUpdate = 0x39, kEnterUpdateReply = 0x61;
 constexpr std::uint8_t kStartUpdate = 0x31, kStartUpdateReply = 0x01;
 using Firmware = UpdateOutcome::Firmware;
-using Result = UpdateOutcome::Result;
+using Outcome = UpdateOutcome::Result;
 constexpr const char* kNothingSent = "Nothing was sent: the ESC is unchanged.";
 
 // Whether the ESC can be used, by what its firmware is now.
@@ -81,7 +81,7 @@ void EscUpdate::Request(const std::filesystem::path& file) {
 }
 
 bool EscUpdate::Connected(UpdateOutcome& outcome) {
-    outcome.result = Result::NoDevice;
+    outcome.result = Outcome::NoDevice;
     outcome.next = NextStep::Reconnect;
     if (link_.GetUsbState() != UsbState::Connected) {
         outcome.message = UsbConnectionError(link_);
@@ -103,21 +103,19 @@ UpdateOutcome EscUpdate::Run() {
     if (Connected(outcome)) {
         auto read = ReadEscImage(file);
         if (!read.Ok()) {
-            outcome.result = Result::Refused;
+            outcome.result = Outcome::Refused;
             outcome.next = NextStep::None;
-            outcome.message = std::string(msg::kReadFileError) + "\n" + read.Refusal().Text() +
-                              "\n" + kNothingSent;
+            outcome.message =
+                std::string(msg::kReadFileError) + "\n" + read.Detail() + "\n" + kNothingSent;
         } else if (const EscImage& image = read.Value(); image.firstSuspectLine) {
-            const ImageRefusal suspect{Utf8FromPath(file), image.firstSuspectLine, std::nullopt,
-                                       image.suspectProblem};
-            const std::string line = suspect.Text();
+            const std::string line = SuspectText(image, file);
             if (!confirmSuspect) {
-                outcome.result = Result::Refused;
+                outcome.result = Outcome::Refused;
                 outcome.next = NextStep::None;
                 outcome.message =
                     "The image does not look sound; not flashed.\n" + line + "\n" + kNothingSent;
             } else if (!confirmSuspect(line)) {
-                outcome.result = Result::Declined;  // said no: nothing more to say
+                outcome.result = Outcome::Declined;  // said no: nothing more to say
                 outcome.next = NextStep::None;
             } else {
                 Transfer(file, image, outcome);
@@ -126,7 +124,7 @@ UpdateOutcome EscUpdate::Run() {
             Transfer(file, image, outcome);
         }
     }
-    if (outcome.result == Result::Refused || outcome.result == Result::NoBackup) {
+    if (outcome.result == Outcome::Refused || outcome.result == Outcome::NoBackup) {
         // The page shows the refusal, not the end of an earlier update.
         firmware_.ShowUpdateStatus(kEsc, FirmwarePageLink::UpdateStatus::Failed);
     }
@@ -157,7 +155,7 @@ bool EscUpdate::BackedUp(bool identified, UpdateOutcome& outcome) {
     // A new firmware may start from its factory settings: without the backup the user's
     // settings would be gone for good, so that is the user's choice, not ours.
     if (confirmNoBackup && confirmNoBackup(why)) return true;
-    outcome.result = confirmNoBackup ? Result::Declined : Result::NoBackup;
+    outcome.result = confirmNoBackup ? Outcome::Declined : Outcome::NoBackup;
     outcome.next = NextStep::None;
     outcome.message = "The ESC's settings could not be saved before the update: " + why +
                       "\nSo the update did not start. " + kNothingSent;
@@ -235,7 +233,7 @@ void EscUpdate::Transfer(const std::filesystem::path& file, const EscImage& imag
     timer_.StartTimer(kPollPeriodMs);
 
     outcome.firmware = Firmware::Replaced;
-    outcome.result = Result::Finished;
+    outcome.result = Outcome::Finished;
     outcome.next = NextStep::None;  // nothing left to do after a finished update
     if (!now) {
         outcome.message =
@@ -257,7 +255,7 @@ void EscUpdate::Transfer(const std::filesystem::path& file, const EscImage& imag
                               BackupText(outcome.backup, fix);
             return;
         }
-        outcome.result = Result::Unchanged;
+        outcome.result = Outcome::Unchanged;
         outcome.firmware = Firmware::Untouched;
         outcome.message =
             "The ESC took every record of the image, but it still reports the firmware it had "

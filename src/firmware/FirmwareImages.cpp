@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <stdexcept>
 
 #include "base/Files.h"
 #include "base/Utf8Path.h"
@@ -48,44 +47,58 @@ std::string NotADigit(char c) {
     return text;
 }
 
-ImageRefusal AtLine(std::string_view file, std::size_t line, std::string problem) {
-    return {std::string(file), line, std::nullopt, std::move(problem)};
+// "<file>, <place>: <problem>", leaving out what is empty: how every refusal and doubt names
+// where it lies.
+std::string PlaceText(std::string_view file, const std::string& place, std::string_view problem) {
+    std::string text(file);
+    if (!place.empty()) text += (text.empty() ? "" : ", ") + place;
+    return text + (text.empty() ? "" : ": ") + std::string(problem);
 }
 
-ImageRefusal AtOffset(std::string_view file, std::size_t offset, std::string problem) {
-    return {std::string(file), std::nullopt, offset, std::move(problem)};
+Problem AtLine(std::string_view file, std::size_t line, std::string_view problem) {
+    return {ProblemKind::BadContent, PlaceText(file, "line " + std::to_string(line), problem)};
 }
 
-ImageRefusal Whole(std::string_view file, std::string problem) {
-    return {std::string(file), std::nullopt, std::nullopt, std::move(problem)};
+Problem AtOffset(std::string_view file, std::size_t offset, std::string_view problem) {
+    return {ProblemKind::BadContent, PlaceText(file, "offset " + std::to_string(offset), problem)};
+}
+
+Problem Whole(std::string_view file, std::string_view problem) {
+    return {ProblemKind::BadContent, PlaceText(file, {}, problem)};
 }
 
 // Reads the whole file as bytes, or says why it cannot: a folder, FIFO or device is refused
 // before it is opened (opening a FIFO would wait for a writer), and no more than the limit and
 // one byte is read (ReadSmallFile).
-std::variant<std::string, ImageRefusal> ReadWholeFile(const std::filesystem::path& path) {
+Result<std::string> ReadWholeFile(const std::filesystem::path& path) {
     SmallFile file = ReadSmallFile(path, kMaxImageFileBytes, "firmware image");
     std::string problem;
+    ProblemKind kind = ProblemKind::Unreadable;
     switch (file.failure) {
         case ReadFailure::None:
             return std::move(file.text);
         case ReadFailure::Folder:
+            kind = ProblemKind::Folder;
             problem = "is a folder, not a firmware image";
             break;
         case ReadFailure::NotRegular:
+            kind = ProblemKind::NotRegular;
             problem = "is not a regular file but " + file.reason +
                       ", so it is not read as a firmware image";
             break;
         case ReadFailure::TooLarge:
+            kind = ProblemKind::TooLarge;
             problem = "is larger than " + std::to_string(kMaxImageFileBytes) +
                       " bytes, far too large for a firmware image";
             break;
         case ReadFailure::Missing:
         case ReadFailure::Unreadable:
+            kind = file.failure == ReadFailure::Missing ? ProblemKind::Missing
+                                                        : ProblemKind::Unreadable;
             problem = "cannot be opened (" + file.reason + ")";
             break;
     }
-    return ImageRefusal{Utf8FromPath(path), std::nullopt, std::nullopt, std::move(problem)};
+    return Problem{kind, PlaceText(Utf8FromPath(path), {}, problem)};
 }
 
 // What looks wrong with a record taken as Intel HEX, or nothing.
@@ -119,16 +132,13 @@ std::optional<std::string> HexRecordDoubt(std::string_view line,
 
 }  // namespace
 
-std::string ImageRefusal::Text() const {
-    std::string text = file;
-    std::string place;
-    if (line) place = "line " + std::to_string(*line);
-    if (offset) place = "offset " + std::to_string(*offset);
-    if (!place.empty()) text += (text.empty() ? "" : ", ") + place;
-    return text + (text.empty() ? "" : ": ") + problem;
+std::string SuspectText(const EscImage& image, const std::filesystem::path& file) {
+    return PlaceText(Utf8FromPath(file),
+                     "line " + std::to_string(image.firstSuspectLine.value_or(0)),
+                     image.suspectProblem);
 }
 
-ImageResult<EscImage> ParseEscImage(std::string_view text, std::string_view fileName) {
+Result<EscImage> ParseEscImage(std::string_view text, std::string_view fileName) {
     EscImage image;
     std::size_t endOfFileLine = 0;
     bool hasData = false;
@@ -213,13 +223,13 @@ ImageResult<EscImage> ParseEscImage(std::string_view text, std::string_view file
     return image;
 }
 
-ImageResult<EscImage> ReadEscImage(const std::filesystem::path& file) {
-    auto data = ReadWholeFile(file);
-    if (auto* refusal = std::get_if<ImageRefusal>(&data)) return std::move(*refusal);
-    return ParseEscImage(std::get<std::string>(data), Utf8FromPath(file));
+Result<EscImage> ReadEscImage(const std::filesystem::path& file) {
+    const Result<std::string> data = ReadWholeFile(file);
+    if (!data) return data.Error();
+    return ParseEscImage(data.Value(), Utf8FromPath(file));
 }
 
-ImageResult<CardImage> ParseCardImage(std::string_view text, std::string_view fileName) {
+Result<CardImage> ParseCardImage(std::string_view text, std::string_view fileName) {
     std::size_t end = text.size();
     while (end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n')) --end;
     text = text.substr(0, end);
@@ -276,10 +286,10 @@ ImageResult<CardImage> ParseCardImage(std::string_view text, std::string_view fi
     return image;
 }
 
-ImageResult<CardImage> ReadCardImage(const std::filesystem::path& file) {
-    auto data = ReadWholeFile(file);
-    if (auto* refusal = std::get_if<ImageRefusal>(&data)) return std::move(*refusal);
-    return ParseCardImage(std::get<std::string>(data), Utf8FromPath(file));
+Result<CardImage> ReadCardImage(const std::filesystem::path& file) {
+    const Result<std::string> data = ReadWholeFile(file);
+    if (!data) return data.Error();
+    return ParseCardImage(data.Value(), Utf8FromPath(file));
 }
 
 int ProgressPercent(std::size_t sent, std::size_t total) {
@@ -287,13 +297,13 @@ int ProgressPercent(std::size_t sent, std::size_t total) {
     return static_cast<int>(sent * 100 / total + 1);
 }
 
-std::string MakeEscImage(const std::vector<std::uint8_t>& payload, std::size_t bytesPerRecord,
-                         std::string_view lineEnd) {
+Result<std::string> MakeEscImage(const std::vector<std::uint8_t>& payload,
+                                 std::size_t bytesPerRecord, std::string_view lineEnd) {
     if (bytesPerRecord < 1 || bytesPerRecord > kMaxWireBytes - kHexRecordOverhead) {
-        throw std::invalid_argument("MakeEscImage: bytesPerRecord must be 1 to 244");
+        return Problem{ProblemKind::BadContent, "MakeEscImage: bytesPerRecord must be 1 to 244"};
     }
     if (payload.size() > 0x10000) {
-        throw std::invalid_argument("MakeEscImage: payload over 64 KiB");
+        return Problem{ProblemKind::TooLarge, "MakeEscImage: payload over 64 KiB"};
     }
     std::string text;
     for (std::size_t at = 0; at < payload.size(); at += bytesPerRecord) {
@@ -315,16 +325,16 @@ std::string MakeEscImage(const std::vector<std::uint8_t>& payload, std::size_t b
     return text;
 }
 
-std::string MakeCardImage(const std::vector<std::vector<std::uint8_t>>& bodies) {
+Result<std::string> MakeCardImage(const std::vector<std::vector<std::uint8_t>>& bodies) {
     std::string text;
     std::size_t size = 0;
     for (const auto& body : bodies) {
         if (body.size() + 2 > kMaxWireBytes) {
-            throw std::invalid_argument("MakeCardImage: block body over 248 bytes");
+            return Problem{ProblemKind::TooLarge, "MakeCardImage: block body over 248 bytes"};
         }
         size += body.size() + 2;
         if (size > kMaxCardImageBytes) {
-            throw std::invalid_argument("MakeCardImage: image over 65536 bytes");
+            return Problem{ProblemKind::TooLarge, "MakeCardImage: image over 65536 bytes"};
         }
         text += Hex2(static_cast<unsigned>(body.size() >> 8));
         text += Hex2(static_cast<unsigned>(body.size()));

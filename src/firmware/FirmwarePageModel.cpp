@@ -155,21 +155,19 @@ FirmwarePageModel::ImageReview FirmwarePageModel::ReviewImage(ImageKind kind,
     const std::vector<ShippedImage> manifest = ReadManifest(dataFolder);
     std::size_t units = 0;
     if (kind == ImageKind::Esc) {
-        const ImageResult<EscImage> read = ReadEscImage(review.path);
+        const Result<EscImage> read = ReadEscImage(review.path);
         if (!read.Ok()) {
-            review.refusal = read.Refusal().Text();
+            review.refusal = read.Detail();
             return review;
         }
         units = read.Value().records.size();
         if (read.Value().firstSuspectLine) {
-            review.suspect = ImageRefusal{Utf8FromPath(review.path), read.Value().firstSuspectLine,
-                                          std::nullopt, read.Value().suspectProblem}
-                                 .Text();
+            review.suspect = SuspectText(read.Value(), review.path);
         }
     } else {
-        const ImageResult<CardImage> read = ReadCardImage(review.path);
+        const Result<CardImage> read = ReadCardImage(review.path);
         if (!read.Ok()) {
-            review.refusal = read.Refusal().Text();
+            review.refusal = read.Detail();
             return review;
         }
         units = read.Value().blocks.size();

@@ -23,20 +23,8 @@ std::string EscVersion(std::uint8_t v) {
 }  // namespace
 
 std::string_view FamilyName(int family) {
-    switch (family) {
-        case family::kR5:
-            return "1:8 ESC R5";
-        case family::kR5V:
-            return "1:8 ESC R5 V";
-        case family::kZen:
-            return "VORNA ZEN";
-        case family::kStock:
-            return "VORNA CLASS SPEC";
-        case family::kAlta:
-            return "VORNA ALTA";
-        default:
-            return {};
-    }
+    const EscFamily* row = EscFamilyFor(family);
+    return row ? row->name : std::string_view();
 }
 
 void ApplyEscIdentity(EscIdentityTexts& texts, const std::uint8_t identity[7]) {

@@ -45,9 +45,7 @@ std::string EscapeControls(std::string_view text) {
     for (char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7f) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02x", byte);
-            shown += hex;
+            shown += EscapedByte(byte);
         } else {
             shown += c;
         }

@@ -4,6 +4,7 @@
 // PortCheckPlaces and PortUser are not used here.
 #include <string>
 
+#include "base/Text.h"
 #include "base/Utf8Path.h"
 #include "link/BridgeDiscovery.h"
 #include "link/PortCheck.h"
@@ -17,10 +18,7 @@ std::string EscapeControls(std::string_view text) {
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7f) {
-            static constexpr char kHex[] = "0123456789abcdef";
-            shown += "\\x";
-            shown += kHex[byte >> 4];
-            shown += kHex[byte & 0xf];
+            shown += EscapedByte(byte);
         } else {
             shown += c;
         }

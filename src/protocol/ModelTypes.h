@@ -112,18 +112,42 @@ constexpr const ModelTypeInfo& ModelTypeInfoFor(int modelType) {
     return kModelTypes[static_cast<std::size_t>(known ? modelType : 0)];
 }
 
+// ESC families (identity byte 0): the codes the rules below name, and in kEscFamilies one row
+// per family with the model text the firmware page and the image checks show for it.
+namespace family {
+inline constexpr int kR5 = 10;
+inline constexpr int kZen = 11;
+inline constexpr int kStock = 12;  // the stock-class ESC
+inline constexpr int kAlta = 13;
+inline constexpr int kR5V = 26;
+}  // namespace family
+
+struct EscFamily {
+    int code;          // identity byte 0
+    const char* name;  // the ESC's model text
+};
+
+// clang-format off
+inline constexpr EscFamily kEscFamilies[] = {
+    {family::kR5,    "1:8 ESC R5"},
+    {family::kR5V,   "1:8 ESC R5 V"},
+    {family::kZen,   "VORNA ZEN"},
+    {family::kStock, "VORNA CLASS SPEC"},
+    {family::kAlta,  "VORNA ALTA"},
+};
+// clang-format on
+
+// The row of a family code; none for a family we do not know.
+constexpr const EscFamily* EscFamilyFor(int code) {
+    for (const EscFamily& row : kEscFamilies) {
+        if (row.code == code) return &row;
+    }
+    return nullptr;
+}
+
 // Identity bytes to model type: which ESC, with which firmware, speaks which record. The
 // simulated ESC reads it too, so that an ESC given new firmware answers as the program then
 // expects.
-// ESC families (identity byte 0).
-namespace family {
-inline constexpr int kR5 = 10;     // the 1:8 ESC R5
-inline constexpr int kZen = 11;    // VORNA ZEN
-inline constexpr int kStock = 12;  // the stock-class ESC
-inline constexpr int kAlta = 13;   // VORNA ALTA
-inline constexpr int kR5V = 26;    // the 1:8 ESC R5 V
-}  // namespace family
-
 namespace model_rules {
 inline constexpr int kAny = -1;
 
@@ -166,6 +190,14 @@ constexpr bool Matches(int want, int have) {
     return want == kAny || want == have;
 }
 }  // namespace model_rules
+static_assert(
+    [] {
+        for (const model_rules::ModelRule& rule : model_rules::kModelRules) {
+            if (!EscFamilyFor(rule.family)) return false;
+        }
+        return true;
+    }(),
+    "every family a rule names has its row in kEscFamilies");
 
 // The "Blinky" firmware of the ALTA ESCs (version byte 0x14 with the identity mark): the ESC
 // keeps the model type it had, and the firmware is named by this text rather than by its family.

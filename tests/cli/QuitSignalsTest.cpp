@@ -86,7 +86,7 @@ TEST_F(QuitSignalsTest, AHangUpDuringAFlashWaitsForTheUpdateToEnd) {
     esc.SetLineRate(true);  // a few seconds of records, time enough to hang up among them
     ASSERT_TRUE(esc.Start());
     const std::vector<std::uint8_t> payload(200 * 16, 0x5A);
-    test::WriteText(dir / "image.mmc", MakeEscImage(payload));
+    test::WriteText(dir / "image.mmc", MakeEscImage(payload).Value());
     Vornactl flash({"--port", Link(), "flash-esc", (dir / "image.mmc").string()});
     ASSERT_TRUE(test::WaitFor([&] { return esc.UpdateRecords().size() >= 2; }));
     flash.Signal(SIGHUP);

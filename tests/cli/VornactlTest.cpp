@@ -67,7 +67,7 @@ TEST_F(VornactlTest, FailuresAndUsageHaveTheirExitCodes) {
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("no device answered"), std::string::npos) << r.err;
     // An ESC that does not answer may be one an update left in its boot loader.
-    test::WriteText(dir / "image.mmc", MakeEscImage({1, 2, 3}));
+    test::WriteText(dir / "image.mmc", MakeEscImage({1, 2, 3}).Value());
     r = Vornactl({"--port", Link(), "--timeout", "1", "flash-esc", (dir / "image.mmc").string()});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("--fix"), std::string::npos) << r.err;
@@ -332,7 +332,7 @@ TEST_F(VornactlTest, FlashEscUpdatesTheFirmwareAndKeepsTheSettings) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     const fs::path image = dir / "new firmware.mmc";
-    test::WriteText(image, MakeEscImage({0x08, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 4));
+    test::WriteText(image, MakeEscImage({0x08, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 4).Value());
     const fs::path data = dir / "data";
     ::setenv("XDG_DATA_HOME", data.c_str(), 1);
     CliRun r = Vornactl({"--port", Link(), "flash-esc", image.string()});
@@ -363,7 +363,7 @@ TEST_F(VornactlTest, FlashEscRefusesBadImagesAndReportsFailures) {
     EXPECT_EQ(r.code, 3);
     EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
     // A cut image (no end-of-file record) and an empty one are refused, --force or not.
-    std::string whole = MakeEscImage({1, 2, 3, 4, 5, 6, 7, 8}, 4);
+    std::string whole = MakeEscImage({1, 2, 3, 4, 5, 6, 7, 8}, 4).Value();
     test::WriteText(dir / "cut.mmc", whole.substr(0, whole.find(":00000001FF")));
     test::WriteText(dir / "empty.mmc", "");
     for (const char* name : {"cut.mmc", "empty.mmc"}) {
@@ -376,7 +376,7 @@ TEST_F(VornactlTest, FlashEscRefusesBadImagesAndReportsFailures) {
 
     esc.SetFault(sim::Fault::NoAckAfter, 1);
     const fs::path image = dir / "image.mmc";
-    test::WriteText(image, MakeEscImage({1, 2, 3, 4, 5, 6, 7, 8}, 4));
+    test::WriteText(image, MakeEscImage({1, 2, 3, 4, 5, 6, 7, 8}, 4).Value());
     r = Vornactl({"--port", Link(), "flash-esc", image.string(), "--fix"});
     EXPECT_EQ(r.code, 1);
     // What happened, that the ESC has no working firmware now, and how to repair it.
@@ -408,7 +408,7 @@ TEST_F(VornactlTest, FlashEscSendsADoubtfulImageOnlyWithForce) {
     ASSERT_TRUE(esc.Start());
     // A stray character at the end of the first record: it is not sent, so the ESC takes the
     // record, but the image does not look as the ESC's tools write them.
-    std::string text = MakeEscImage({0x09, 1, 2, 3}, 4);
+    std::string text = MakeEscImage({0x09, 1, 2, 3}, 4).Value();
     text.insert(text.find('\n'), "7");
     const fs::path image = dir / "stray.mmc";
     test::WriteText(image, text);
@@ -445,7 +445,7 @@ TEST_F(VornactlTest, FlashEscRefusesAnotherFamilysImageAndAnUpdateWithoutItsBack
     fs::create_directories(dir / "data" / "vorna-link");
     test::WriteText(dir / "data" / "vorna-link" / "backups", "");
     const fs::path own = dir / "Expert V1.80.mmc";
-    test::WriteText(own, MakeEscImage({8, 1, 2, 3}));
+    test::WriteText(own, MakeEscImage({8, 1, 2, 3}).Value());
     r = Vornactl({"--port", Link(), "--data-dir", data.string(), "flash-esc", own.string()});
     EXPECT_EQ(r.code, 3);
     EXPECT_NE(r.err.find("could not be saved before the update"), std::string::npos) << r.err;
@@ -475,7 +475,7 @@ TEST_F(VornactlTest, FlashCardWritesTheImageOrSaysWhyNot) {
     ASSERT_TRUE(card.Start());
     const std::vector<std::vector<std::uint8_t>> bodies = {sim::WithCardCheck({1, 2, 3}),
                                                            sim::WithCardCheck({4, 5})};
-    const std::string text = MakeCardImage(bodies);
+    const std::string text = MakeCardImage(bodies).Value();
     test::WriteText(dir / "new.xup", text);
     test::WriteText(dir / "bad.xup", text + "x1");
 

@@ -85,7 +85,7 @@ protected:
 };
 
 TEST_F(CardUpdateTest, ImageIsFlashedWholeAndTheCardIsIdentifiedAfresh) {
-    const std::string text = MakeCardImage(GoodBodies());
+    const std::string text = MakeCardImage(GoodBodies()).Value();
     Connect(text);
     rig->Tick();
     // A success is said too, as an ESC update's is, with the version the card reports once it
@@ -111,7 +111,7 @@ TEST_F(CardUpdateTest, ImageIsFlashedWholeAndTheCardIsIdentifiedAfresh) {
 }
 
 TEST_F(CardUpdateTest, ABlockAskedForAgainIsResentUpToFourTimes) {
-    const std::string text = MakeCardImage(GoodBodies());
+    const std::string text = MakeCardImage(GoodBodies()).Value();
     Connect(text);
     card->SetFault(sim::Fault::BlockResend, 1, 2);
     rig->Tick();
@@ -131,7 +131,7 @@ TEST_F(CardUpdateTest, ABlockAskedForAgainIsResentUpToFourTimes) {
 TEST_F(CardUpdateTest, ABlockFailingTheCardsCheckEndsTheUpdateAtOnce) {
     auto bodies = GoodBodies();
     bodies[1].back() ^= 0x01;
-    Connect(MakeCardImage(bodies));
+    Connect(MakeCardImage(bodies).Value());
     rig->Tick();
     EXPECT_EQ(card->BlocksReceived(), 2);
     EXPECT_EQ(card->Flashed().size(), bodies[0].size() + 2);
@@ -139,7 +139,7 @@ TEST_F(CardUpdateTest, ABlockFailingTheCardsCheckEndsTheUpdateAtOnce) {
 }
 
 TEST_F(CardUpdateTest, FirstStageAnsweredOnlyOnTheLongestRetryGoesOn) {
-    Connect(MakeCardImage(GoodBodies()));
+    Connect(MakeCardImage(GoodBodies()).Value());
     card->SetFault(sim::Fault::StageOneLate);
     const std::size_t before = card->Commands().size();
     rig->Tick();
@@ -153,21 +153,21 @@ TEST_F(CardUpdateTest, FirstStageAnsweredOnlyOnTheLongestRetryGoesOn) {
 }
 
 TEST_F(CardUpdateTest, NothingIsSentForARefusedImageOrWithoutTheCard) {
-    Connect(MakeCardImage(GoodBodies()) + "0G");
+    Connect(MakeCardImage(GoodBodies()).Value() + "0G");
     const Bytes before = card->Commands();
     const UpdateOutcome refused = rig->stack.Card().Run();
     EXPECT_EQ(card->Commands(), before);
     const auto refusal = ReadCardImage(dir / "data" / "Firmware" / "card.xup");
     ASSERT_FALSE(refusal.Ok());
     EXPECT_EQ(refused.result, UpdateOutcome::Result::Refused);
-    EXPECT_EQ(refused.message, std::string(msg::kReadFileError) + "\n" + refusal.Refusal().Text() +
+    EXPECT_EQ(refused.message, std::string(msg::kReadFileError) + "\n" + refusal.Detail() +
                                    "\nNothing was sent: the program card is unchanged.");
     EXPECT_FALSE(rig->firmware.UpdateRequested(kCard));
     EXPECT_EQ(rig->firmware.Status(kCard), Status::Failed);  // the refusal shows
     EXPECT_TRUE(rig->TimerRunning());
 
     // A card that stopped answering is not asked into its update mode.
-    test::WriteText(dir / "data" / "Firmware" / "card.xup", MakeCardImage(GoodBodies()));
+    test::WriteText(dir / "data" / "Firmware" / "card.xup", MakeCardImage(GoodBodies()).Value());
     ASSERT_TRUE(rig->firmware.ClickStart(kCard, " card").accepted);
     card->SetFault(sim::Fault::Silent);
     rig->view.Clear();
@@ -179,7 +179,7 @@ TEST_F(CardUpdateTest, NothingIsSentForARefusedImageOrWithoutTheCard) {
 }
 
 TEST_F(CardUpdateTest, UnpluggingDuringTheTransferEndsWithTheStagedMessage) {
-    Connect(MakeCardImage(GoodBodies()));
+    Connect(MakeCardImage(GoodBodies()).Value());
     card->SetFault(sim::Fault::UnplugAfterBlock, 0);
     rig->Tick();
     EXPECT_EQ(card->Flashed().size(), GoodBodies()[0].size() + 2);

@@ -57,7 +57,7 @@ TEST_F(EscUpdateTest, AnImageIsFlashedTheEscIdentifiedAfreshAndItsSettingsKept) 
     rig->setup.SelectByUser(ParamId::DragBrake, drag + 1);
     std::vector<std::uint8_t> payload(40);
     for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<std::uint8_t>(7 + i);
-    const auto file = Image(MakeEscImage(payload, 16));
+    const auto file = Image(MakeEscImage(payload, 16).Value());
     auto image = ReadEscImage(file);
     ASSERT_TRUE(image.Ok());
     esc.ClearLogs();
@@ -107,7 +107,8 @@ TEST_F(EscUpdateTest, TheSameFirmwareAfterwardsIsAReflashOnlyWhenTheImageHoldsIt
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     Connect();
-    const UpdateOutcome outcome = Flash(Image(MakeEscImage({5, 1, 2, 3})));  // version 5 again
+    const UpdateOutcome outcome =
+        Flash(Image(MakeEscImage({5, 1, 2, 3}).Value()));  // version 5 again
     EXPECT_EQ(esc.UpdatesFinished(), 1);
     EXPECT_EQ(outcome.result, Result::Unchanged);
     EXPECT_FALSE(outcome.Done());
@@ -120,7 +121,7 @@ TEST_F(EscUpdateTest, TheSameFirmwareAfterwardsIsAReflashOnlyWhenTheImageHoldsIt
 
     // Named for the version it holds, the image was meant to put that very version back.
     const auto same = dir / "Expert V1.50.mmc";
-    test::WriteText(same, MakeEscImage({5, 1, 2, 3}));
+    test::WriteText(same, MakeEscImage({5, 1, 2, 3}).Value());
     rig->Tick(2);
     const UpdateOutcome again = Flash(same);
     EXPECT_EQ(again.result, Result::Finished);
@@ -136,7 +137,7 @@ TEST_F(EscUpdateTest, AnUpdateInEscModeDoesNotStartWithoutItsBackupUnlessTheUser
     const std::filesystem::path backups = BackupFolder();
     std::filesystem::create_directories(backups.parent_path());
     test::WriteText(backups, "not a folder");
-    const auto file = Image(MakeEscImage({7, 1, 2, 3}));
+    const auto file = Image(MakeEscImage({7, 1, 2, 3}).Value());
     esc.ClearLogs();
     UpdateOutcome outcome = Flash(file);
     EXPECT_EQ(outcome.result, Result::NoBackup);
@@ -186,7 +187,7 @@ TEST_F(EscUpdateTest, AFailedStepSaysWhatTheEscHoldsAndWhatToDo) {
         ASSERT_EQ(rig->link.GetDeviceState(), DeviceState::Connected);
         esc.ClearLogs();
         const UpdateOutcome outcome =
-            Flash(Image(MakeEscImage(std::vector<std::uint8_t>(64, 0x55), 16)));
+            Flash(Image(MakeEscImage(std::vector<std::uint8_t>(64, 0x55), 16).Value()));
         EXPECT_EQ(outcome.result, Result::Failed);
         EXPECT_EQ(outcome.deviceText, c.deviceText);
         EXPECT_EQ(outcome.firmware, c.firmware);
@@ -213,7 +214,7 @@ TEST_F(EscUpdateTest, FixModeStartsWithoutAnIdentifiedEscEscModeDoesNot) {
     ASSERT_TRUE(esc.Start());
     Connect(DeviceMode::Esc, 1);  // the port opens; nothing identified yet
     ASSERT_NE(rig->link.GetDeviceState(), DeviceState::Connected);
-    UpdateOutcome outcome = Flash(Image(MakeEscImage({1, 2, 3})));
+    UpdateOutcome outcome = Flash(Image(MakeEscImage({1, 2, 3}).Value()));
     EXPECT_EQ(outcome.result, Result::NoDevice);
     EXPECT_EQ(outcome.message, "ESC Connection Error!");
     EXPECT_TRUE(esc.Commands().empty());
@@ -222,7 +223,7 @@ TEST_F(EscUpdateTest, FixModeStartsWithoutAnIdentifiedEscEscModeDoesNot) {
     rig = nullptr;
     Connect(DeviceMode::Fix, 1);
     ASSERT_NE(rig->link.GetDeviceState(), DeviceState::Connected);
-    outcome = Flash(Image(MakeEscImage({1, 2, 3})));
+    outcome = Flash(Image(MakeEscImage({1, 2, 3}).Value()));
     EXPECT_EQ(outcome.result, Result::Finished);
     EXPECT_TRUE(outcome.backup.path.empty());  // nothing of this ESC was read in Fix Mode
     EXPECT_EQ(esc.UpdateImage(), (std::vector<std::uint8_t>{1, 2, 3}));
@@ -234,7 +235,7 @@ TEST_F(EscUpdateTest, AnUnpluggedLinkEndsTheUpdateAsLost) {
     ASSERT_TRUE(esc.Start());
     Connect();
     const UpdateOutcome outcome =
-        Flash(Image(MakeEscImage(std::vector<std::uint8_t>(64, 0x55), 16)));
+        Flash(Image(MakeEscImage(std::vector<std::uint8_t>(64, 0x55), 16).Value()));
     EXPECT_EQ(outcome.result, Result::LinkLost);
     EXPECT_EQ(outcome.firmware, Firmware::Incomplete);
     EXPECT_EQ(outcome.next, NextStep::RepairEsc);
@@ -282,7 +283,7 @@ TEST_F(EscUpdateTest, BlinkyFirmwareKeepsTheModelTypeAndSetsItsText) {
     ASSERT_TRUE(esc.Start());
     Connect();
     const int model = rig->setup.ModelType();
-    EXPECT_EQ(Flash(Image(MakeEscImage({0x14, 0x00}))).result, Result::Finished);
+    EXPECT_EQ(Flash(Image(MakeEscImage({0x14, 0x00}).Value())).result, Result::Finished);
     EXPECT_EQ(rig->firmware.CurrentFirmwareText(), "Blinky V3.0_K7T_RX4");
     EXPECT_EQ(rig->setup.FirmwareText(), "Blinky V3.0_K7T_RX4");
     EXPECT_EQ(rig->setup.ModelType(), model);

@@ -15,7 +15,8 @@ TEST(FirmwareImageFileKind, FolderFifoAndDeviceAreRefusedWithoutBlocking) {
     std::filesystem::create_directories(dir / "folder.mmc");
     const auto folder = ReadEscImage(dir / "folder.mmc");
     ASSERT_FALSE(folder.Ok());
-    EXPECT_EQ(folder.Refusal().Text(),
+    EXPECT_EQ(folder.Kind(), ProblemKind::Folder);
+    EXPECT_EQ(folder.Detail(),
               (dir / "folder.mmc").string() + ": is a folder, not a firmware image");
 
     const std::filesystem::path fifo = dir / "pipe.xup";
@@ -24,15 +25,15 @@ TEST(FirmwareImageFileKind, FolderFifoAndDeviceAreRefusedWithoutBlocking) {
     ASSERT_TRUE(test::EndsWithoutBlocking(
         [&] {
             const auto card = ReadCardImage(fifo);
-            problem = card.Ok() ? "" : card.Refusal().Text();
+            problem = card.Ok() ? "" : card.Detail();
         },
         fifo));
     EXPECT_NE(problem.find("is not a regular file but a FIFO"), std::string::npos) << problem;
 
     const auto device = ReadEscImage("/dev/zero");
     ASSERT_FALSE(device.Ok());
-    EXPECT_NE(device.Refusal().Text().find("a character device"), std::string::npos)
-        << device.Refusal().Text();
+    EXPECT_EQ(device.Kind(), ProblemKind::NotRegular);
+    EXPECT_NE(device.Detail().find("a character device"), std::string::npos) << device.Detail();
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ TEST(ShippedFirmware, EveryImageReadsCleanlyIsNamedForItsVersionAndHasReleaseNot
         const std::string title = file.entry.substr(1);
         EXPECT_NE(notes.find("\r\n" + title + " - "), std::string::npos);
         const auto read = ReadEscImage(file.path);
-        ASSERT_TRUE(read.Ok()) << read.Refusal().Text();
+        ASSERT_TRUE(read.Ok()) << read.Detail();
         const EscImage& image = read.Value();
         EXPECT_FALSE(image.firstSuspectLine) << image.suspectProblem;
         ASSERT_GE(image.records.size(), 2u);
@@ -74,7 +74,7 @@ TEST(ShippedFirmware, EveryImageReadsCleanlyIsNamedForItsVersionAndHasReleaseNot
         SCOPED_TRACE(file.path.string());
         EXPECT_NE(notes.find("\r\n" + file.entry.substr(1) + "\r\n"), std::string::npos);
         const auto read = ReadCardImage(file.path);
-        ASSERT_TRUE(read.Ok()) << read.Refusal().Text();
+        ASSERT_TRUE(read.Ok()) << read.Detail();
         const CardImage& image = read.Value();
         for (const CardBlock& block : image.blocks) {
             // The card takes a block whose last body byte is the sum of the others.

@@ -64,13 +64,13 @@ TEST(ShippedImages, AnOwnImagesFamilyIsToldFromItsNameOnly) {
 
     test::TempDir dir;
     const fs::path own = dir / "Stock V1.30.mmc";
-    test::WriteText(own, MakeEscImage({3, 1, 2}));
+    test::WriteText(own, MakeEscImage({3, 1, 2}).Value());
     const std::vector<ShippedImage> manifest = ReadManifest(kData);
     const ImageCheck check = CheckImage(own, 2, Kind::Esc, manifest, Esc(family::kZen));
     EXPECT_EQ(check.origin, Origin::Own);
     EXPECT_EQ(check.fit, Fit::OtherFamily);
     const fs::path unknown = dir / "build 7.mmc";
-    test::WriteText(unknown, MakeEscImage({3, 1, 2}));
+    test::WriteText(unknown, MakeEscImage({3, 1, 2}).Value());
     EXPECT_EQ(CheckImage(unknown, 2, Kind::Esc, manifest, Esc(family::kZen)).fit, Fit::CannotTell);
 }
 

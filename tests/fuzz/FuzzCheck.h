@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -20,6 +21,29 @@ inline void Require(bool holds, const char* rule) {
     if (holds) return;
     std::fprintf(stderr, "broken rule: %s\n", rule);
     std::abort();
+}
+
+// An image refusal's place: for "<file>, <word> <n>: <problem>" the number n; nothing for
+// "<file>: <problem>". Stops the run for any other shape, or for a refusal without a problem.
+inline std::optional<std::size_t> RefusalPlace(std::string_view detail, std::string_view file,
+                                               std::string_view word) {
+    Require(detail.substr(0, file.size()) == file, "a refusal names the file first");
+    detail.remove_prefix(file.size());
+    std::optional<std::size_t> place;
+    const std::string lead = std::string(", ") + std::string(word) + " ";
+    if (detail.substr(0, lead.size()) == lead) {
+        detail.remove_prefix(lead.size());
+        std::size_t n = 0;
+        std::size_t digits = 0;
+        for (; digits < detail.size() && detail[digits] >= '0' && detail[digits] <= '9'; ++digits) {
+            n = n * 10 + static_cast<std::size_t>(detail[digits] - '0');
+        }
+        Require(digits > 0, "a place is a number");
+        detail.remove_prefix(digits);
+        place = n;
+    }
+    Require(detail.substr(0, 2) == ": " && detail.size() > 2, "a refusal says what is wrong");
+    return place;
 }
 
 inline std::string UpperHex(const std::uint8_t* bytes, std::size_t count) {

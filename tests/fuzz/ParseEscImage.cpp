@@ -48,12 +48,10 @@ void CheckRead(std::string_view text) {
     const auto result = ParseEscImage(text, "fuzz.mmc");
     const std::vector<std::string_view> lines = Lines(text);
     if (!result.Ok()) {
-        const ImageRefusal& refusal = result.Refusal();
         // Only what the image as a whole lacks (data, its end-of-file record) names no line.
-        Require(!refusal.offset &&
-                    (!refusal.line || (*refusal.line >= 1 && *refusal.line <= lines.size())),
+        const auto line = fuzz::RefusalPlace(result.Detail(), "fuzz.mmc", "line");
+        Require(!line || (*line >= 1 && *line <= lines.size()),
                 "a refusal names a line of the file, or none");
-        Require(!refusal.problem.empty(), "a refusal says what is wrong");
         return;
     }
     const EscImage& image = result.Value();
@@ -97,7 +95,7 @@ void CheckMade(const std::uint8_t* data, std::size_t size) {
     const std::string_view lineEnd = (data[1] & 1) != 0 ? "\r\n" : "\n";
     std::vector<std::uint8_t> payload(data + 2, data + size);
     if (payload.size() > 0x10000) payload.resize(0x10000);
-    const auto result = ParseEscImage(MakeEscImage(payload, perRecord, lineEnd));
+    const auto result = ParseEscImage(MakeEscImage(payload, perRecord, lineEnd).Value());
     Require(result.Ok(), "a made image is accepted");
     const EscImage& image = result.Value();
     Require(!image.firstSuspectLine, "a made image has no doubtful record");

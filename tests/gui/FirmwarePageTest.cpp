@@ -42,9 +42,9 @@ TEST(FirmwarePageTest, StartPicturesTakeClicksOnlyInsideAndWhileFree) {
     test::TempDir dir;
     // Images that read whole: each is read and checked before the question.
     for (const char* name : {"b.mmc", "a.mmc", "upper.MMC"}) {
-        Write(dir / "data" / "Firmware" / name, MakeEscImage({1, 2, 3}));
+        Write(dir / "data" / "Firmware" / name, MakeEscImage({1, 2, 3}).Value());
     }
-    Write(dir / "data" / "Firmware" / "card.xup", MakeCardImage({{0, 0, 1, 1}}));
+    Write(dir / "data" / "Firmware" / "card.xup", MakeCardImage({{0, 0, 1, 1}}).Value());
     FirmwarePageModel model;
     std::vector<QString> told;
     FirmwarePage page(model, dir / "data", dir / "user", FirmwarePage::kDefaultTextSize);
@@ -92,7 +92,7 @@ TEST(FirmwarePageTest, StartPicturesTakeClicksOnlyInsideAndWhileFree) {
 
     // Shown again, the page finds images added meanwhile and keeps the choice. The user's own
     // come after the shipped ones, marked, and choosing one takes the user's file.
-    Write(dir / "user" / "0 first.mmc", MakeEscImage({1, 2, 3}));
+    Write(dir / "user" / "0 first.mmc", MakeEscImage({1, 2, 3}).Value());
     page.hide();
     page.show();
     ASSERT_EQ(esc->count(), 3);
@@ -172,8 +172,8 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     std::vector<std::uint8_t> payload(40 * 16);
     for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<std::uint8_t>(i * 7);
     payload[0] = 7;  // the version the ESC reports afterwards: 1.70
-    Write(dir / "Firmware" / "Expert V1.70.mmc", MakeEscImage(payload));
-    std::string damaged = MakeEscImage(payload);
+    Write(dir / "Firmware" / "Expert V1.70.mmc", MakeEscImage(payload).Value());
+    std::string damaged = MakeEscImage(payload).Value();
     damaged[damaged.find('\n') - 1] ^= 1;  // the first record's checksum
     Write(dir / "Firmware" / "Damaged.mmc", damaged);
     sim::SimulatedEsc esc(Link(), 16);
@@ -258,7 +258,7 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
 TEST_F(FirmwareWindowTest, CardUpdateFromThePage) {
     // The simulated card takes a block whose last byte sums the others, and the first data
     // byte after the address as its version: 4 shows as 1.40.
-    const std::string image = MakeCardImage({{0, 0, 4, 4}, {5, 6, 11}});
+    const std::string image = MakeCardImage({{0, 0, 4, 4}, {5, 6, 11}}).Value();
     Write(dir / "Firmware" / "Card V1.40.xup", image);
     sim::SimulatedCard card(Link());
     ASSERT_TRUE(card.Start());
@@ -286,10 +286,10 @@ TEST_F(FirmwareWindowTest, CardUpdateFromThePage) {
 // Before the question is asked, the image is read and checked: one that cannot be flashed is
 // refused with no question, one made for another ESC is said so in the question itself.
 TEST_F(FirmwareWindowTest, AnImageIsCheckedBeforeTheQuestionThatNamesAnotherFamily) {
-    const std::string whole = MakeEscImage({0x15, 1, 2, 3, 4, 5, 6, 7}, 4);
+    const std::string whole = MakeEscImage({0x15, 1, 2, 3, 4, 5, 6, 7}, 4).Value();
     Write(dir / "Firmware" / "Cut.mmc", whole.substr(0, whole.find(":00000001FF")));
     Write(dir / "Firmware" / "Blinky V3.1.mmc", whole);  // for the ALTA, not this ZEN
-    Write(dir / "Firmware" / "Expert V1.90.mmc", MakeEscImage({9, 1, 2, 3}));
+    Write(dir / "Firmware" / "Expert V1.90.mmc", MakeEscImage({9, 1, 2, 3}).Value());
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     auto w = Open();
@@ -328,7 +328,7 @@ TEST_F(FirmwareWindowTest, AnImageIsCheckedBeforeTheQuestionThatNamesAnotherFami
 
 // An ESC flashed in Fix Mode answers afterwards; its firmware text is no card's.
 TEST_F(FirmwareWindowTest, AfterAFixModeUpdateProgramCardShowsNoEscFirmware) {
-    Write(dir / "Firmware" / "Expert V1.70.mmc", MakeEscImage({7, 1, 2, 3}));
+    Write(dir / "Firmware" / "Expert V1.70.mmc", MakeEscImage({7, 1, 2, 3}).Value());
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     auto w = Open();
