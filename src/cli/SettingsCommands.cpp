@@ -3,13 +3,13 @@
 #include <optional>
 #include <ostream>
 
+#include "base/Text.h"
+#include "base/Utf8Path.h"
 #include "cli/Commands.h"
 #include "cli/OutcomeWords.h"
 #include "cli/QuitSignals.h"
 #include "cli/SettingsText.h"
 #include "cli/TerminalText.h"
-#include "base/Utf8Path.h"
-#include "base/Text.h"
 #include "protocol/Messages.h"
 #include "settings/Catalogue.h"
 #include "settings/IniFile.h"
@@ -74,11 +74,12 @@ int Read(const Options& o, std::ostream& out, std::ostream& err) {
         return kExitUsage;
     }
     const std::string_view kind = format == "cfg" ? kSettingsFileKind : std::string_view("file");
-    std::string problem;
     // Checked before the device is asked, and again when written.
-    if (output && !CheckReplaceable(*output, kind, &problem)) {
-        err << "vornactl: " << Shown(problem) << "\n";
-        return kExitFile;
+    if (output) {
+        if (const Status replaceable = CheckReplaceable(*output, kind); !replaceable) {
+            err << "vornactl: " << Shown(replaceable.Detail()) << "\n";
+            return kExitFile;
+        }
     }
     Session session(LocationFor(o), err, o.trace);
     if (int rc = ConnectEsc(session, o, err); rc != kExitOk) return rc;
@@ -107,8 +108,8 @@ int Read(const Options& o, std::ostream& out, std::ostream& err) {
         err << "vornactl: " << Shown(Utf8FromPath(*output)) << " was left as it was.\n";
         return kExitDevice;
     }
-    if (!WriteFileReplacing(*output, text, &problem, kind)) {
-        err << "vornactl: " << Shown(problem) << "\n";
+    if (const Status written = WriteFileReplacing(*output, text, kind); !written) {
+        err << "vornactl: " << Shown(written.Detail()) << "\n";
         return kExitFile;
     }
     out << "Settings saved in " << Shown(Utf8FromPath(*output)) << ".\n";

@@ -64,25 +64,23 @@ ImageRefusal Whole(std::string_view file, std::string problem) {
 // before it is opened (opening a FIFO would wait for a writer), and no more than the limit and
 // one byte is read (ReadSmallFile).
 std::variant<std::string, ImageRefusal> ReadWholeFile(const std::filesystem::path& path) {
-    SmallFile file = ReadSmallFile(path, kMaxImageFileBytes, "firmware image");
+    Result<std::string> file = ReadSmallFileBare(path, kMaxImageFileBytes);
+    if (file) return std::move(file).Value();
     std::string problem;
-    switch (file.failure) {
-        case ReadFailure::None:
-            return std::move(file.text);
-        case ReadFailure::Folder:
+    switch (file.Kind()) {
+        case ProblemKind::Folder:
             problem = "is a folder, not a firmware image";
             break;
-        case ReadFailure::NotRegular:
-            problem = "is not a regular file but " + file.reason +
+        case ProblemKind::NotRegular:
+            problem = "is not a regular file but " + file.Detail() +
                       ", so it is not read as a firmware image";
             break;
-        case ReadFailure::TooLarge:
+        case ProblemKind::TooLarge:
             problem = "is larger than " + std::to_string(kMaxImageFileBytes) +
                       " bytes, far too large for a firmware image";
             break;
-        case ReadFailure::Missing:
-        case ReadFailure::Unreadable:
-            problem = "cannot be opened (" + file.reason + ")";
+        default:  // missing, or unreadable
+            problem = "cannot be opened (" + file.Detail() + ")";
             break;
     }
     return ImageRefusal{Utf8FromPath(path), std::nullopt, std::nullopt, std::move(problem)};

@@ -120,12 +120,12 @@ std::vector<SheetChoice> ListSheets(const std::filesystem::path& shippedRoot,
 SheetFile ReadSetupSheet(const std::filesystem::path& sheetPath) {
     SheetFile sheet;
     sheet.path = sheetPath;
-    const SmallFile file = ReadSmallFile(sheetPath, kMaxIniFileBytes, kSetupSheetKind);
-    if (file.failure == ReadFailure::None) {
+    const Result<std::string> file = ReadSmallFile(sheetPath, kMaxIniFileBytes, kSetupSheetKind);
+    if (file) {
         sheet.found = true;
-        sheet.ini.Parse(file.text);
-    } else if (file.failure != ReadFailure::Missing) {
-        sheet.error = file.error;
+        sheet.ini.Parse(*file);
+    } else if (file.Kind() != ProblemKind::Missing) {
+        sheet.error = file.Detail();
     }
     return sheet;
 }
@@ -211,13 +211,16 @@ std::string SettingsFileText(const SetupState& state) {
 ExportResult ExportSettings(const SetupState& state, const std::filesystem::path& chosen) {
     ExportResult result;
     // Checked before ".cfg" is added: "folder/" would otherwise become "folder/.cfg".
-    if (!CheckFileName(chosen, kSettingsFileKind, &result.error)) {
+    if (const Status named = CheckFileName(chosen, kSettingsFileKind); !named) {
         result.writtenPath = chosen;
+        result.error = named.Detail();
         return result;
     }
     result.writtenPath = SettingsFilePath(chosen);
-    result.ok = WriteFileReplacing(result.writtenPath, SettingsFileText(state), &result.error,
-                                   kSettingsFileKind);
+    const Status written =
+        WriteFileReplacing(result.writtenPath, SettingsFileText(state), kSettingsFileKind);
+    result.ok = written.Ok();
+    if (!written) result.error = written.Detail();
     return result;
 }
 
@@ -249,15 +252,20 @@ ExportResult BackUpSettings(const SetupState& state, const std::filesystem::path
         path = folder / (base + "_" + std::to_string(n) + ".cfg");
     }
     result.writtenPath = path;
-    result.ok = WriteFileReplacing(path, BackupHeader(reason) + SettingsFileText(state),
-                                   &result.error, kSettingsFileKind);
+    const Status written =
+        WriteFileReplacing(path, BackupHeader(reason) + SettingsFileText(state), kSettingsFileKind);
+    result.ok = written.Ok();
+    if (!written) result.error = written.Detail();
     return result;
 }
 
 SettingsFile ReadSettingsFile(const std::filesystem::path& path) {
     SettingsFile file;
     file.path = path;
-    if (!file.ini.Load(path, &file.error, kSettingsFileKind)) return file;
+    if (const Status loaded = file.ini.Load(path, kSettingsFileKind); !loaded) {
+        file.error = loaded.Detail();
+        return file;
+    }
     if (!file.ini.HasSection(kOptionSection)) {
         file.error = "Cannot import " + Quoted(path) +
                      ": it has no [option] section, so it is not a settings file";

@@ -65,14 +65,14 @@ TEST(SmallFile, ReadsUpToTheLimitAndRefusesOneByteMore) {
     test::TempDir dir;
     WriteText(dir / "exact", std::string(100, 'x'));
     WriteText(dir / "over", std::string(101, 'x'));
-    SmallFile read = ReadSmallFile(dir / "exact", 100, "settings file");
-    EXPECT_EQ(read.failure, ReadFailure::None) << read.error;
-    EXPECT_EQ(read.text.size(), 100u);
+    Result<std::string> read = ReadSmallFile(dir / "exact", 100, "settings file");
+    ASSERT_TRUE(read) << read.Detail();
+    EXPECT_EQ(read->size(), 100u);
     read = ReadSmallFile(dir / "over", 100, "settings file");
-    EXPECT_EQ(read.failure, ReadFailure::TooLarge);
-    EXPECT_TRUE(read.text.empty());
-    EXPECT_TRUE(Contains(read.error, (dir / "over").string())) << read.error;
-    EXPECT_TRUE(Contains(read.error, "100 bytes")) << read.error;
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.Kind(), ProblemKind::TooLarge);
+    EXPECT_TRUE(Contains(read.Detail(), (dir / "over").string())) << read.Detail();
+    EXPECT_TRUE(Contains(read.Detail(), "100 bytes")) << read.Detail();
 }
 
 TEST(SmallFile, AFileLargerThanItsSizeSaysIsStillCutAtTheLimit) {
@@ -81,32 +81,41 @@ TEST(SmallFile, AFileLargerThanItsSizeSaysIsStillCutAtTheLimit) {
     struct stat st {};
     ASSERT_EQ(::stat("/proc/self/maps", &st), 0);
     ASSERT_EQ(st.st_size, 0);
-    const SmallFile read = ReadSmallFile("/proc/self/maps", 64, "setup sheet");
-    EXPECT_EQ(read.failure, ReadFailure::TooLarge) << read.error;
-    EXPECT_TRUE(read.text.empty());
+    const Result<std::string> read = ReadSmallFile("/proc/self/maps", 64, "setup sheet");
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.Kind(), ProblemKind::TooLarge) << read.Detail();
 }
 
 TEST(SmallFile, FolderFifoAndDeviceAreRefusedByKindWithoutBlocking) {
     test::TempDir dir;
-    SmallFile read = ReadSmallFile(dir.path(), kMaxIniFileBytes, "settings file");
-    EXPECT_EQ(read.failure, ReadFailure::Folder);
-    EXPECT_EQ(read.error, "\"" + dir.path().string() + "\" is a folder, not a settings file");
+    Result<std::string> read = ReadSmallFile(dir.path(), kMaxIniFileBytes, "settings file");
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.Kind(), ProblemKind::Folder);
+    EXPECT_EQ(read.Detail(), "\"" + dir.path().string() + "\" is a folder, not a settings file");
 
     const fs::path fifo = dir / "pipe.cfg";
     test::MakeFifo(fifo);
     ASSERT_TRUE(test::EndsWithoutBlocking(
         [&] { read = ReadSmallFile(fifo, kMaxIniFileBytes, "settings file"); }, fifo));
-    EXPECT_EQ(read.failure, ReadFailure::NotRegular);
-    EXPECT_TRUE(Contains(read.error, fifo.string() + "\" is not a regular file but a FIFO"))
-        << read.error;
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.Kind(), ProblemKind::NotRegular);
+    EXPECT_TRUE(Contains(read.Detail(), fifo.string() + "\" is not a regular file but a FIFO"))
+        << read.Detail();
+    // For callers that word the message themselves: the reason alone.
+    const Result<std::string> bare = ReadSmallFileBare(fifo, kMaxIniFileBytes);
+    ASSERT_FALSE(bare);
+    EXPECT_EQ(bare.Error(), (Problem{ProblemKind::NotRegular, "a FIFO (named pipe)"}));
 
     read = ReadSmallFile("/dev/null", kMaxIniFileBytes, "settings file");
-    EXPECT_EQ(read.failure, ReadFailure::NotRegular);
-    EXPECT_TRUE(Contains(read.error, "a character device")) << read.error;
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.Kind(), ProblemKind::NotRegular);
+    EXPECT_TRUE(Contains(read.Detail(), "a character device")) << read.Detail();
 
     read = ReadSmallFile(dir / "gone.cfg", kMaxIniFileBytes, "settings file");
-    EXPECT_EQ(read.failure, ReadFailure::Missing);
-    EXPECT_TRUE(Contains(read.error, "No such file")) << read.error;
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.Kind(), ProblemKind::Missing);
+    EXPECT_TRUE(Contains(read.Detail(), "No such file")) << read.Detail();
+    EXPECT_EQ(ReadSmallFileBare(dir / "gone.cfg", 1).Detail(), "No such file or directory");
 }
 
 TEST(FileRefusalImport, TooLargeFolderAndFifoChangeNothingAndSaySo) {
@@ -255,8 +264,7 @@ TEST(FileModes, ReplacingAFileKeepsItsMode) {
     const fs::path file = dir / "keep.ini";
     WriteText(file, "[a]\nx=1\n");
     ::chmod(file.c_str(), 0640);
-    std::string error;
-    ASSERT_TRUE(WriteFileReplacing(file, "[a]\nx=2\n", &error)) << error;
+    ASSERT_TRUE(WriteFileReplacing(file, "[a]\nx=2\n"));
     EXPECT_EQ(ReadText(file), "[a]\nx=2\n");
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
@@ -277,23 +285,23 @@ TEST(FileModes, AnotherUsersLinkInASharedFolderIsNotFollowed) {
     if (::lchown(link.c_str(), 65534, 65534) != 0) {
         GTEST_SKIP() << "giving a link to another user needs root";
     }
-    std::string error;
-    EXPECT_FALSE(CheckReplaceable(link, "settings file", &error));
-    EXPECT_FALSE(WriteFileReplacing(link, "[option]\nnew=1\n", &error));
-    EXPECT_TRUE(Contains(error, "\"" + link.string() + "\"")) << error;
-    EXPECT_TRUE(Contains(error, "not followed")) << error;
+    EXPECT_FALSE(CheckReplaceable(link, "settings file"));
+    const Status written = WriteFileReplacing(link, "[option]\nnew=1\n");
+    ASSERT_FALSE(written);
+    EXPECT_TRUE(Contains(written.Detail(), "\"" + link.string() + "\"")) << written.Detail();
+    EXPECT_TRUE(Contains(written.Detail(), "not followed")) << written.Detail();
     EXPECT_EQ(ReadText(mine), "[option]\nkept=1\n");
     EXPECT_EQ(FolderEntries(shared), std::vector<std::string>{"x.cfg"});
     // On the way to the file as well.
     const fs::path folderLink = shared / "folder";
     fs::create_directory_symlink(dir.path(), folderLink);
     ASSERT_EQ(::lchown(folderLink.c_str(), 65534, 65534), 0);
-    EXPECT_FALSE(WriteFileReplacing(folderLink / "mine.cfg", "[option]\nnew=1\n", &error));
+    EXPECT_FALSE(WriteFileReplacing(folderLink / "mine.cfg", "[option]\nnew=1\n"));
     EXPECT_EQ(ReadText(mine), "[option]\nkept=1\n");
 
     // The user's own link there is followed.
     ASSERT_EQ(::lchown(link.c_str(), ::geteuid(), ::getegid()), 0);
-    ASSERT_TRUE(WriteFileReplacing(link, "[option]\nnew=1\n", &error)) << error;
+    ASSERT_TRUE(WriteFileReplacing(link, "[option]\nnew=1\n"));
     EXPECT_EQ(ReadText(mine), "[option]\nnew=1\n");
     EXPECT_TRUE(fs::is_symlink(link));
 }

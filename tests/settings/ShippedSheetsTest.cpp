@@ -122,7 +122,7 @@ std::vector<Sheet> AllSheets() {
     for (const auto category : kCategories) {
         for (const SheetChoice& choice : ListSheets(ProfileRoot(), fs::path(), category)) {
             Sheet sheet{std::string(category), choice.name, choice.path, {}};
-            sheet.ini.Load(sheet.path);
+            EXPECT_TRUE(sheet.ini.Load(sheet.path)) << choice.name;
             sheets.push_back(std::move(sheet));
         }
     }

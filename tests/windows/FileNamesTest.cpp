@@ -52,12 +52,12 @@ TEST(FileNames, ASettingsFileWithANonAsciiNameReadsAndWrites) {
 TEST(FileNames, DevicesFoldersAndReadOnlyFilesAreLeftAlone) {
     test::TempDir dir;
     for (const char* device : {"NUL", "com1.cfg", "\\\\.\\pipe\\vorna-none"}) {
-        const SmallFile read = ReadSmallFile(PathFromUtf8(device), 1024, "settings file");
-        EXPECT_EQ(read.failure, ReadFailure::NotRegular) << device << ": " << read.error;
-        std::string error;
-        EXPECT_FALSE(CheckReplaceable(PathFromUtf8(device), "settings file", &error)) << device;
+        const Result<std::string> read = ReadSmallFile(PathFromUtf8(device), 1024, "settings file");
+        ASSERT_FALSE(read) << device;
+        EXPECT_EQ(read.Kind(), ProblemKind::NotRegular) << device << ": " << read.Detail();
+        EXPECT_FALSE(CheckReplaceable(PathFromUtf8(device), "settings file")) << device;
     }
-    EXPECT_EQ(ReadSmallFile(dir.path(), 1024).failure, ReadFailure::Folder);
+    EXPECT_EQ(ReadSmallFile(dir.path(), 1024).Kind(), ProblemKind::Folder);
 
     const fs::path kept = dir.path() / "kept.cfg";
     test::WriteText(kept, "[option]\n");
