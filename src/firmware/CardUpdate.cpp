@@ -63,11 +63,11 @@ UpdateOutcome CardUpdate::Run() {
     const std::filesystem::path file =
         requestedFile_ ? *requestedFile_ : page_.SelectedImagePath(Kind::Card);
     if (link_.GetUsbState() != UsbState::Connected) {
-        outcome.result = Result::NoDevice;
+        outcome.result = UpdateOutcome::Result::NoDevice;
         outcome.next = NextStep::Reconnect;
         outcome.message = UsbConnectionError(link_);
     } else if (!cardConnected_()) {
-        outcome.result = Result::NoDevice;
+        outcome.result = UpdateOutcome::Result::NoDevice;
         outcome.next = NextStep::Reconnect;
         outcome.message = msg::kCardConnectionError;
     } else {
@@ -91,7 +91,7 @@ void CardUpdate::Transfer(const std::filesystem::path& file, UpdateOutcome& outc
     // update mode with half an image has no firmware to start.
     const ImageResult<CardImage> read = ReadCardImage(file);
     if (!read.Ok()) {
-        outcome.result = Result::Refused;
+        outcome.result = UpdateOutcome::Result::Refused;
         outcome.message = std::string(msg::kReadFileError) + "\n" + read.Refusal().Text() +
                           "\nNothing was sent: the program card is unchanged.";
         // The page shows the refusal, not the end of an earlier update.
@@ -167,7 +167,7 @@ void CardUpdate::Transfer(const std::filesystem::path& file, UpdateOutcome& outc
     const std::optional<std::string> now = NewFirmware();
     cardReplaced_();  // the poll identifies the card afresh and shows what it now holds
     timer_.StartTimer(kPollPeriodMs);
-    outcome.result = Result::Finished;
+    outcome.result = UpdateOutcome::Result::Finished;
     outcome.firmware = Firmware::Replaced;
     outcome.next = NextStep::None;
     outcome.message = "Program card firmware updated: " + std::to_string(image.bytes.size()) +

@@ -4,9 +4,9 @@
 #include <chrono>
 #include <thread>
 
+#include "base/Utf8Path.h"
 #include "firmware/IdentityTexts.h"
 #include "firmware/UpdateStop.h"
-#include "base/Utf8Path.h"
 #include "protocol/Commands.h"
 #include "protocol/Messages.h"
 #include "protocol/ModelTypes.h"
@@ -41,12 +41,12 @@ const char* Usable(Firmware firmware) {
 }
 
 // The sentence about the settings backup, when there is one to tell of.
-std::string BackupText(const SettingsBackup& backup, bool fix) {
-    if (!backup.path.empty()) {
-        return "\nThe ESC's settings from before the update are saved in " + backup.path + ".";
+std::string BackupText(const std::optional<SettingsBackup>& backup, bool fix) {
+    if (const std::string* saved = SavedBackup(backup)) {
+        return "\nThe ESC's settings from before the update are saved in " + *saved + ".";
     }
-    if (!backup.error.empty()) {
-        return "\nIts settings were not saved before the update: " + backup.error;
+    if (const Problem* failed = FailedBackup(backup)) {
+        return "\nIts settings were not saved before the update: " + failed->detail;
     }
     if (fix) return "\nIn Fix Mode the ESC's settings cannot be read, so no backup was made.";
     return {};
@@ -81,7 +81,7 @@ void EscUpdate::Request(const std::filesystem::path& file) {
 }
 
 bool EscUpdate::Connected(UpdateOutcome& outcome) {
-    outcome.result = Result::NoDevice;
+    outcome.result = UpdateOutcome::Result::NoDevice;
     outcome.next = NextStep::Reconnect;
     if (link_.GetUsbState() != UsbState::Connected) {
         outcome.message = UsbConnectionError(link_);
@@ -103,7 +103,7 @@ UpdateOutcome EscUpdate::Run() {
     if (Connected(outcome)) {
         auto read = ReadEscImage(file);
         if (!read.Ok()) {
-            outcome.result = Result::Refused;
+            outcome.result = UpdateOutcome::Result::Refused;
             outcome.next = NextStep::None;
             outcome.message = std::string(msg::kReadFileError) + "\n" + read.Refusal().Text() +
                               "\n" + kNothingSent;
@@ -112,12 +112,12 @@ UpdateOutcome EscUpdate::Run() {
                                        image.suspectProblem};
             const std::string line = suspect.Text();
             if (!confirmSuspect) {
-                outcome.result = Result::Refused;
+                outcome.result = UpdateOutcome::Result::Refused;
                 outcome.next = NextStep::None;
                 outcome.message =
                     "The image does not look sound; not flashed.\n" + line + "\n" + kNothingSent;
             } else if (!confirmSuspect(line)) {
-                outcome.result = Result::Declined;  // said no: nothing more to say
+                outcome.result = UpdateOutcome::Result::Declined;  // said no: nothing more to say
                 outcome.next = NextStep::None;
             } else {
                 Transfer(file, image, outcome);
@@ -126,7 +126,8 @@ UpdateOutcome EscUpdate::Run() {
             Transfer(file, image, outcome);
         }
     }
-    if (outcome.result == Result::Refused || outcome.result == Result::NoBackup) {
+    if (outcome.result == UpdateOutcome::Result::Refused ||
+        outcome.result == UpdateOutcome::Result::NoBackup) {
         // The page shows the refusal, not the end of an earlier update.
         firmware_.ShowUpdateStatus(kEsc, FirmwarePageLink::UpdateStatus::Failed);
     }
@@ -151,13 +152,17 @@ bool EscUpdate::BackedUp(bool identified, UpdateOutcome& outcome) {
         why = "the ESC's settings have not been read.";
     } else {
         outcome.backup = backup();
-        if (!outcome.backup.path.empty()) return true;
-        why = outcome.backup.error;
+        if (const Problem* failed = FailedBackup(outcome.backup)) {
+            why = failed->detail;
+        } else {
+            return true;
+        }
     }
     // A new firmware may start from its factory settings: without the backup the user's
     // settings would be gone for good, so that is the user's choice, not ours.
     if (confirmNoBackup && confirmNoBackup(why)) return true;
-    outcome.result = confirmNoBackup ? Result::Declined : Result::NoBackup;
+    outcome.result =
+        confirmNoBackup ? UpdateOutcome::Result::Declined : UpdateOutcome::Result::NoBackup;
     outcome.next = NextStep::None;
     outcome.message = "The ESC's settings could not be saved before the update: " + why +
                       "\nSo the update did not start. " + kNothingSent;
@@ -235,7 +240,7 @@ void EscUpdate::Transfer(const std::filesystem::path& file, const EscImage& imag
     timer_.StartTimer(kPollPeriodMs);
 
     outcome.firmware = Firmware::Replaced;
-    outcome.result = Result::Finished;
+    outcome.result = UpdateOutcome::Result::Finished;
     outcome.next = NextStep::None;  // nothing left to do after a finished update
     if (!now) {
         outcome.message =
@@ -257,7 +262,7 @@ void EscUpdate::Transfer(const std::filesystem::path& file, const EscImage& imag
                               BackupText(outcome.backup, fix);
             return;
         }
-        outcome.result = Result::Unchanged;
+        outcome.result = UpdateOutcome::Result::Unchanged;
         outcome.firmware = Firmware::Untouched;
         outcome.message =
             "The ESC took every record of the image, but it still reports the firmware it had "

@@ -125,29 +125,30 @@ TEST(FileRefusalImport, TooLargeFolderAndFifoChangeNothingAndSaySo) {
 
     // At the limit the file is read; one byte more and it is refused unread.
     WriteText(dir / "limit.cfg", SettingsTextOfSize(kMaxIniFileBytes));
-    ImportResult result = ImportSettings(state, dir / "limit.cfg");
-    ASSERT_TRUE(result.ok) << result.error;
+    ImportOutcome result = ImportSettings(state, dir / "limit.cfg");
+    ASSERT_TRUE(result.Done()) << test::Why(result);
     EXPECT_EQ(state.List(ParamId::DragBrake).selection, 4);
     state = FilledState();
 
     const fs::path big = dir / "big.cfg";
     WriteText(big, SettingsTextOfSize(kMaxIniFileBytes + 1));
     result = ImportSettings(state, big);
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(Contains(result.error, big.string())) << result.error;
-    EXPECT_TRUE(Contains(result.error, kLimitWords)) << result.error;
+    EXPECT_FALSE(result.Done());
+    EXPECT_TRUE(Contains(test::Why(result), big.string())) << test::Why(result);
+    EXPECT_TRUE(Contains(test::Why(result), kLimitWords)) << test::Why(result);
 
     fs::create_directories(dir / "folder.cfg");
     result = ImportSettings(state, dir / "folder.cfg");
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(Contains(result.error, "is a folder, not a settings file")) << result.error;
-    EXPECT_FALSE(Contains(result.error, "No such file")) << result.error;
+    EXPECT_FALSE(result.Done());
+    EXPECT_TRUE(Contains(test::Why(result), "is a folder, not a settings file"))
+        << test::Why(result);
+    EXPECT_FALSE(Contains(test::Why(result), "No such file")) << test::Why(result);
 
     const fs::path fifo = dir / "pipe.cfg";
     test::MakeFifo(fifo);
     ASSERT_TRUE(test::EndsWithoutBlocking([&] { result = ImportSettings(state, fifo); }, fifo));
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(Contains(result.error, "is not a regular file")) << result.error;
+    EXPECT_FALSE(result.Done());
+    EXPECT_TRUE(Contains(test::Why(result), "is not a regular file")) << test::Why(result);
     EXPECT_EQ(Selections(state), before);
 }
 
@@ -158,18 +159,18 @@ TEST(FileRefusalSheet, ARefusedSheetClearsNothingAndNamesFileAndLimit) {
     const fs::path big = dir / "big.ini";
     WriteText(big, SettingsTextOfSize(kMaxIniFileBytes + 1));
     bool cleared = false;
-    LoadedSheet loaded = LoadProfile(state, big, [&](SetupState&) { cleared = true; });
+    Result<LoadedSheet> loaded = LoadProfile(state, big, [&](SetupState&) { cleared = true; });
     EXPECT_FALSE(cleared);
-    EXPECT_FALSE(loaded.fileFound);
-    EXPECT_TRUE(Contains(loaded.error, big.string())) << loaded.error;
-    EXPECT_TRUE(Contains(loaded.error, kLimitWords)) << loaded.error;
-    EXPECT_TRUE(Contains(loaded.error, "setup sheet")) << loaded.error;
+    EXPECT_FALSE(loaded);
+    EXPECT_TRUE(Contains(test::Why(loaded), big.string())) << test::Why(loaded);
+    EXPECT_TRUE(Contains(test::Why(loaded), kLimitWords)) << test::Why(loaded);
+    EXPECT_TRUE(Contains(test::Why(loaded), "setup sheet")) << test::Why(loaded);
     EXPECT_EQ(Selections(state), before);
 
     fs::create_directories(dir / "folder.ini");
     loaded = LoadProfile(state, dir / "folder.ini", [&](SetupState&) { cleared = true; });
     EXPECT_FALSE(cleared);
-    EXPECT_TRUE(Contains(loaded.error, "is a folder, not a setup sheet")) << loaded.error;
+    EXPECT_TRUE(Contains(test::Why(loaded), "is a folder, not a setup sheet")) << test::Why(loaded);
 
     // Through the page's model: refused before its lock is taken, and no listener news.
     EscSetupModel model;
@@ -178,7 +179,7 @@ TEST(FileRefusalSheet, ARefusedSheetClearsNothingAndNamesFileAndLimit) {
     model.SetListener([&](EscSetupModel::Change) { ++news; });
     std::vector<ParamId> left{ParamId::DragBrake};
     loaded = model.LoadSheet(big, &left);
-    EXPECT_FALSE(loaded.error.empty());
+    EXPECT_FALSE(loaded);
     EXPECT_TRUE(left.empty());
     EXPECT_EQ(news, 0);
     EXPECT_EQ(Selections(model.Snapshot()), before);
@@ -190,8 +191,8 @@ TEST(FileRefusalSheet, ARefusedSheetClearsNothingAndNamesFileAndLimit) {
     model.Edit([](SetupState& s) { s.recordValid = true; });
     news = 0;
     loaded = model.LoadSheet(odd, &left);
-    EXPECT_TRUE(Contains(loaded.error, "odd.ini\": it selects none of this ESC's settings"))
-        << loaded.error;
+    EXPECT_TRUE(Contains(test::Why(loaded), "odd.ini\": it selects none of this ESC's settings"))
+        << test::Why(loaded);
     EXPECT_EQ(news, 0);
     EXPECT_EQ(Selections(model.Snapshot()), before);
 }
@@ -201,18 +202,21 @@ TEST(FileRefusalExport, ANameEndingInASeparatorOrNamingAFolderWritesNothing) {
     const SetupState state = FilledState();
     for (const std::string& name : {(dir.path() / "").string(), (dir / "sub/").string(),
                                     (dir.path() / ".").string(), (dir.path() / "..").string()}) {
-        const ExportResult result = ExportSettings(state, name);
-        EXPECT_FALSE(result.ok) << name;
-        EXPECT_TRUE(Contains(result.error, "folder")) << result.error;
+        const Result<fs::path> result = ExportSettings(state, name);
+        EXPECT_FALSE(result.Ok()) << name;
+        EXPECT_TRUE(Contains(test::Why(result), "folder")) << test::Why(result);
     }
-    EXPECT_TRUE(Contains(ExportSettings(state, (dir.path() / "").string()).error,
-                         "ends in a folder separator"));
+    const Result<fs::path> separator = ExportSettings(state, (dir.path() / "").string());
+    ASSERT_FALSE(separator);
+    EXPECT_EQ(separator.Kind(), ProblemKind::BadName);
+    EXPECT_TRUE(Contains(separator.Detail(), "ends in a folder separator"));
     EXPECT_TRUE(FolderEntries(dir.path()).empty());  // no ".cfg" in it
 
     fs::create_directories(dir / "taken.cfg");
-    const ExportResult result = ExportSettings(state, dir / "taken");
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(Contains(result.error, "is a folder, not a settings file")) << result.error;
+    const Result<fs::path> result = ExportSettings(state, dir / "taken");
+    EXPECT_FALSE(result.Ok());
+    EXPECT_TRUE(Contains(test::Why(result), "is a folder, not a settings file"))
+        << test::Why(result);
     EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"taken.cfg"});
 }
 
@@ -220,11 +224,12 @@ TEST(FileRefusalExport, AFifoTargetIsLeftAFifo) {
     test::TempDir dir;
     const fs::path fifo = dir / "pipe.cfg";
     test::MakeFifo(fifo);
-    ExportResult result;
+    Result<fs::path> result{Problem{}};
     ASSERT_TRUE(
         test::EndsWithoutBlocking([&] { result = ExportSettings(FilledState(), fifo); }, fifo));
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(Contains(result.error, "is not a regular file but a FIFO")) << result.error;
+    EXPECT_FALSE(result.Ok());
+    EXPECT_TRUE(Contains(test::Why(result), "is not a regular file but a FIFO"))
+        << test::Why(result);
     EXPECT_TRUE(fs::is_fifo(fifo));
     EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"pipe.cfg"});
 }
@@ -235,9 +240,11 @@ TEST(FileRefusalExport, AReadOnlyTargetStaysAsItWas) {
     const fs::path file = dir / "kept.cfg";
     WriteText(file, "[option]\nkept=1\n");
     ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
-    ExportResult result = ExportSettings(FilledState(), file);
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(Contains(result.error, file.string() + "\" is read-only")) << result.error;
+    Result<fs::path> result = ExportSettings(FilledState(), file);
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.Kind(), ProblemKind::ReadOnly);
+    EXPECT_TRUE(Contains(test::Why(result), file.string() + "\" is read-only"))
+        << test::Why(result);
     EXPECT_EQ(ReadText(file), "[option]\nkept=1\n");
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
@@ -247,14 +254,14 @@ TEST(FileRefusalExport, AReadOnlyTargetStaysAsItWas) {
     // Through a symbolic link too: the file it names is what would be replaced.
     fs::create_symlink(file, dir / "link.cfg");
     result = ExportSettings(FilledState(), dir / "link.cfg");
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(Contains(result.error, "read-only")) << result.error;
+    EXPECT_FALSE(result.Ok());
+    EXPECT_TRUE(Contains(test::Why(result), "read-only")) << test::Why(result);
     EXPECT_EQ(ReadText(file), "[option]\nkept=1\n");
 
     // A target with a write bit is replaced, and keeps its mode.
     ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
     result = ExportSettings(FilledState(), file);
-    ASSERT_TRUE(result.ok) << result.error;
+    ASSERT_TRUE(result.Ok()) << test::Why(result);
     EXPECT_EQ(ReadText(file), SettingsFileText(FilledState()));
 }
 
@@ -315,9 +322,9 @@ TEST(FileModes, ReadOnlyFolderReportsPermissionDenied) {
     if (::access(locked.c_str(), W_OK) == 0) {
         GTEST_SKIP() << "running with rights that ignore folder permissions (root)";
     }
-    const ExportResult result = ExportSettings(state, locked / "race");
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("Permission denied"), std::string::npos) << result.error;
+    const Result<fs::path> result = ExportSettings(state, locked / "race");
+    EXPECT_FALSE(result.Ok());
+    EXPECT_NE(test::Why(result).find("Permission denied"), std::string::npos) << test::Why(result);
     EXPECT_TRUE(FolderEntries(locked).empty());
 }
 
