@@ -15,10 +15,16 @@ std::string SizeLimitText(std::uintmax_t limit) {
     return bytes;
 }
 
-bool CheckFileName(const std::filesystem::path& path, std::string_view kind, std::string* error) {
-    const auto refuse = [&](std::string text) {
-        if (error) *error = std::move(text);
-        return false;
+Result<std::string> ReadSmallFile(const std::filesystem::path& path, std::uintmax_t limit,
+                                  std::string_view kind) {
+    Result<std::string> read = ReadSmallFileBare(path, limit);
+    if (read) return read;
+    return Problem{read.Kind(), file_text::ReadRefusal(path, limit, kind, read.Error())};
+}
+
+Status CheckFileName(const std::filesystem::path& path, std::string_view kind) {
+    const auto refuse = [](std::string text) {
+        return Status(ProblemKind::BadName, std::move(text));
     };
     const std::string text = Utf8FromPath(path);
     if (text.empty()) return refuse("No file name was given for " + file_text::WithArticle(kind));
@@ -36,7 +42,7 @@ bool CheckFileName(const std::filesystem::path& path, std::string_view kind, std
         return refuse(file_text::Quoted(path) + " names a folder, not " +
                       file_text::WithArticle(kind));
     }
-    return true;
+    return {};
 }
 
 namespace file_text {
@@ -72,6 +78,20 @@ std::string TooLarge(const std::filesystem::path& path, std::uintmax_t limit,
 std::string ReadOnly(const std::filesystem::path& path) {
     return Quoted(path) +
            " is read-only; it was left as it is. Make it writable or choose another name";
+}
+
+std::string ReadRefusal(const std::filesystem::path& path, std::uintmax_t limit,
+                        std::string_view kind, const Problem& bare) {
+    switch (bare.kind) {
+        case ProblemKind::Folder:
+            return IsAFolder(path, kind);
+        case ProblemKind::NotRegular:
+            return NotRead(path, bare.detail, kind);
+        case ProblemKind::TooLarge:
+            return TooLarge(path, limit, kind);
+        default:
+            return "Cannot read " + Quoted(path) + ": " + bare.detail;
+    }
 }
 
 }  // namespace file_text

@@ -12,41 +12,31 @@
 #include <string>
 #include <string_view>
 
+#include "base/Result.h"
+
 namespace vorna {
 
-// Why a file was not read.
-enum class ReadFailure {
-    None,
-    Missing,     // no such file (or a folder on its way)
-    Folder,      // a folder where a file was expected
-    NotRegular,  // a FIFO, device, socket or pipe
-    TooLarge,    // over the limit
-    Unreadable,  // any other reason the system gave
-};
+// Reads a regular file of at most `limit` bytes: the whole file, or a Problem whose kind says
+// why not (Missing, Folder, NotRegular, TooLarge, Unreadable) and whose detail is the sentence
+// a user is shown, naming the file ("x" is a folder, not a settings file). The type and size
+// are looked at before the file is opened (a folder, FIFO or device is never opened, so
+// nothing blocks), the file is opened without blocking and looked at again, and at most
+// limit + 1 bytes are read, so a file that grows meanwhile is refused too. `kind` names what
+// the file was taken as.
+Result<std::string> ReadSmallFile(const std::filesystem::path& path, std::uintmax_t limit,
+                                  std::string_view kind = "file");
 
-struct SmallFile {
-    ReadFailure failure = ReadFailure::None;
-    std::string text;   // the whole file when failure is None
-    std::string error;  // otherwise: names the file and says why, in plain words
-    // The bare reason, for callers that word the message themselves: the system's words for
-    // Missing and Unreadable, what the file is for NotRegular ("a FIFO (named pipe)").
-    std::string reason;
-};
-
-// Reads a regular file of at most `limit` bytes. The type and size are looked at before the
-// file is opened (a folder, FIFO or device is never opened, so nothing blocks), the file is
-// opened without blocking and looked at again, and at most limit + 1 bytes are read, so a
-// file that grows meanwhile is refused too. `kind` names what the file was taken as, for the
-// error ("x" is a folder, not a settings file).
-SmallFile ReadSmallFile(const std::filesystem::path& path, std::uintmax_t limit,
-                        std::string_view kind = "file");
+// The same reading for callers that word the message themselves: the detail is the bare
+// reason, the system's words for Missing and Unreadable, what the file is for NotRegular
+// ("a FIFO (named pipe)"), and empty for Folder and TooLarge, which need none.
+Result<std::string> ReadSmallFileBare(const std::filesystem::path& path, std::uintmax_t limit);
 
 // "1 MiB (1048576 bytes)": a limit in the words of the messages.
 std::string SizeLimitText(std::uintmax_t limit);
 
 // Whether `path` can name a file to write: not empty and not ending in a folder separator,
-// "." or "..". False with `error` saying so; `kind` as below.
-bool CheckFileName(const std::filesystem::path& path, std::string_view kind, std::string* error);
+// "." or "..". Otherwise BadName with a sentence saying so; `kind` as below.
+Status CheckFileName(const std::filesystem::path& path, std::string_view kind);
 
 // Whether `path` may be replaced by WriteFileReplacing: CheckFileName, not an existing
 // folder, FIFO, device or socket, and not an existing read-only file (on Linux a file without
@@ -54,18 +44,19 @@ bool CheckFileName(const std::filesystem::path& path, std::string_view kind, std
 // access() for a file the caller may not write; on Windows the read-only attribute). On Linux
 // a symbolic link on the way that another user put in a sticky folder anyone may write to
 // (/tmp), and that the folder's owner does not own either, is refused too: it is not followed.
-// `kind` names what is written ("settings file"). False with `error` saying why; nothing is
-// changed.
-bool CheckReplaceable(const std::filesystem::path& path, std::string_view kind, std::string* error);
+// `kind` names what is written ("settings file"). A refusal (BadName, Folder, NotRegular,
+// ReadOnly, Unwritable) says why in a sentence naming the file; nothing is changed.
+Status CheckReplaceable(const std::filesystem::path& path, std::string_view kind);
 
 // Replaces (or creates) `path` with `content`: checks it with CheckReplaceable, writes a
 // temporary file in the same folder, flushes it to disk, renames it over the target (and on
 // Linux flushes the folder), so the target is either the old file or the whole new one. An
 // existing target's permission bits are kept; a symbolic link is followed (unless
 // CheckReplaceable refuses it) and the file it names replaced. On failure the temporary file
-// is removed and `error` names the file and the system's reason.
-bool WriteFileReplacing(const std::filesystem::path& path, std::string_view content,
-                        std::string* error = nullptr, std::string_view kind = "file");
+// is removed and the Problem (Unwritable, or CheckReplaceable's) names the file and the
+// system's reason.
+Status WriteFileReplacing(const std::filesystem::path& path, std::string_view content,
+                          std::string_view kind = "file");
 
 // A write past the file size limit (ulimit -f) then fails with "File too large" and is
 // reported like any other write error, its temporary file removed, where the limit's signal
@@ -86,6 +77,9 @@ std::string LeftAlone(const std::filesystem::path& path, std::string_view what);
 std::string TooLarge(const std::filesystem::path& path, std::uintmax_t limit,
                      std::string_view kind);
 std::string ReadOnly(const std::filesystem::path& path);
+// The sentence ReadSmallFile gives for a problem of ReadSmallFileBare's.
+std::string ReadRefusal(const std::filesystem::path& path, std::uintmax_t limit,
+                        std::string_view kind, const Problem& bare);
 }  // namespace file_text
 
 }  // namespace vorna

@@ -106,29 +106,18 @@ LinkWalk WalkLinks(const std::filesystem::path& path) {
 
 }  // namespace
 
-SmallFile ReadSmallFile(const std::filesystem::path& path, std::uintmax_t limit,
-                        std::string_view kind) {
-    SmallFile result;
-    const auto refuse = [&](ReadFailure failure, std::string text, std::string reason = {}) {
-        result.failure = failure;
-        result.error = std::move(text);
-        result.reason = std::move(reason);
-        result.text.clear();
-        return result;
+Result<std::string> ReadSmallFileBare(const std::filesystem::path& path, std::uintmax_t limit) {
+    using Read = Result<std::string>;
+    const auto systemRefusal = [](int err) {
+        return Read(
+            err == ENOENT || err == ENOTDIR ? ProblemKind::Missing : ProblemKind::Unreadable,
+            SystemError(err));
     };
-    const auto systemRefusal = [&](int err) {
-        return refuse(
-            err == ENOENT || err == ENOTDIR ? ReadFailure::Missing : ReadFailure::Unreadable,
-            "Cannot read " + Quoted(path) + ": " + SystemError(err), SystemError(err));
+    const auto typeRefusal = [](mode_t mode) {
+        if (S_ISDIR(mode)) return Read(ProblemKind::Folder, {});
+        return Read(ProblemKind::NotRegular, NotRegularKind(mode));
     };
-    const auto typeRefusal = [&](mode_t mode) {
-        if (S_ISDIR(mode)) return refuse(ReadFailure::Folder, file_text::IsAFolder(path, kind));
-        return refuse(ReadFailure::NotRegular, file_text::NotRead(path, NotRegularKind(mode), kind),
-                      NotRegularKind(mode));
-    };
-    const auto sizeRefusal = [&] {
-        return refuse(ReadFailure::TooLarge, file_text::TooLarge(path, limit, kind));
-    };
+    const auto sizeRefusal = [] { return Read(ProblemKind::TooLarge, {}); };
 
     // Looked at before opening: opening a FIFO would wait for a writer, and opening a device
     // can act on it.
@@ -144,9 +133,10 @@ SmallFile ReadSmallFile(const std::filesystem::path& path, std::uintmax_t limit,
     if (::fstat(fd, &st) != 0) return systemRefusal(errno);
     if (!S_ISREG(st.st_mode)) return typeRefusal(st.st_mode);
 
+    std::string text;
     char buffer[16384];
-    while (result.text.size() <= limit) {
-        const std::uintmax_t room = limit + 1 - result.text.size();
+    while (text.size() <= limit) {
+        const std::uintmax_t room = limit + 1 - text.size();
         const ssize_t n = ::read(
             fd, buffer, static_cast<std::size_t>(std::min<std::uintmax_t>(sizeof buffer, room)));
         if (n < 0) {
@@ -154,54 +144,52 @@ SmallFile ReadSmallFile(const std::filesystem::path& path, std::uintmax_t limit,
             return systemRefusal(errno);
         }
         if (n == 0) break;
-        result.text.append(buffer, static_cast<std::size_t>(n));
+        text.append(buffer, static_cast<std::size_t>(n));
     }
-    if (result.text.size() > limit) return sizeRefusal();
-    return result;
+    if (text.size() > limit) return sizeRefusal();
+    return text;
 }
 
-bool CheckReplaceable(const std::filesystem::path& path, std::string_view kind,
-                      std::string* error) {
-    const auto refuse = [&](std::string text) {
-        if (error) *error = std::move(text);
-        return false;
-    };
-    if (!CheckFileName(path, kind, error)) return false;
+Status CheckReplaceable(const std::filesystem::path& path, std::string_view kind) {
+    if (Status named = CheckFileName(path, kind); !named) return named;
     if (const LinkWalk walk = WalkLinks(path); !walk.refusal.empty()) {
-        return refuse("Cannot write " + Quoted(path) + ": " + walk.refusal);
+        return {ProblemKind::Unwritable, "Cannot write " + Quoted(path) + ": " + walk.refusal};
     }
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return true;  // a new file (or writing says why not)
-    if (S_ISDIR(st.st_mode)) return refuse(file_text::IsAFolder(path, kind));
-    if (!S_ISREG(st.st_mode)) return refuse(file_text::LeftAlone(path, NotRegularKind(st.st_mode)));
+    if (::stat(path.c_str(), &st) != 0) return {};  // a new file (or writing says why not)
+    if (S_ISDIR(st.st_mode)) return {ProblemKind::Folder, file_text::IsAFolder(path, kind)};
+    if (!S_ISREG(st.st_mode)) {
+        return {ProblemKind::NotRegular, file_text::LeftAlone(path, NotRegularKind(st.st_mode))};
+    }
     // The mode bits first: they do not stop root, but a file nobody may write is kept as it is.
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return refuse(file_text::ReadOnly(path));
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        return {ProblemKind::ReadOnly, file_text::ReadOnly(path)};
+    }
     if (::access(path.c_str(), W_OK) != 0) {
         const int err = errno;
-        return refuse("Cannot write " + Quoted(path) + ": " + SystemError(err) +
-                      "; it was left as it is");
+        return {ProblemKind::Unwritable, "Cannot write " + Quoted(path) + ": " + SystemError(err) +
+                                             "; it was left as it is"};
     }
-    return true;
+    return {};
 }
 
-bool WriteFileReplacing(const std::filesystem::path& path, std::string_view content,
-                        std::string* error, std::string_view kind) {
+Status WriteFileReplacing(const std::filesystem::path& path, std::string_view content,
+                          std::string_view kind) {
     namespace fs = std::filesystem;
-    if (!CheckReplaceable(path, kind, error)) return false;
+    if (Status replaceable = CheckReplaceable(path, kind); !replaceable) return replaceable;
     std::error_code ec;
     fs::path target = path;
     if (fs::is_symlink(target, ec)) {
         // Walked again: the link may have changed since it was checked.
         const LinkWalk walk = WalkLinks(path);
         if (!walk.refusal.empty()) {
-            if (error) *error = "Cannot write " + Quoted(path) + ": " + walk.refusal;
-            return false;
+            return {ProblemKind::Unwritable, "Cannot write " + Quoted(path) + ": " + walk.refusal};
         }
         if (walk.exists) target = walk.target;
     }
     const auto fail = [&](const std::string& what, int err) {
-        if (error) *error = "Cannot write " + Quoted(path) + ": " + what + ": " + SystemError(err);
-        return false;
+        return Status(ProblemKind::Unwritable,
+                      "Cannot write " + Quoted(path) + ": " + what + ": " + SystemError(err));
     };
     if (target.filename().empty()) return fail("not a file name", EISDIR);
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
@@ -266,7 +254,7 @@ bool WriteFileReplacing(const std::filesystem::path& path, std::string_view cont
         // EINVAL: a file system that has nothing to flush for folders.
         if (synced != 0 && err != EINVAL) return fail("flushing the folder " + Quoted(folder), err);
     }
-    return true;
+    return {};
 }
 
 void LetOversizeWritesFail() {

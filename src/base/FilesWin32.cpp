@@ -69,26 +69,16 @@ private:
 
 }  // namespace
 
-SmallFile ReadSmallFile(const fs::path& path, std::uintmax_t limit, std::string_view kind) {
-    SmallFile result;
-    const auto refuse = [&](ReadFailure failure, std::string text, std::string reason = {}) {
-        result.failure = failure;
-        result.error = std::move(text);
-        result.reason = std::move(reason);
-        result.text.clear();
-        return result;
+Result<std::string> ReadSmallFileBare(const fs::path& path, std::uintmax_t limit) {
+    using Read = Result<std::string>;
+    const auto systemRefusal = [](DWORD code) {
+        return Read(NamesNoFile(code) ? ProblemKind::Missing : ProblemKind::Unreadable,
+                    WindowsErrorText(code));
     };
-    const auto systemRefusal = [&](DWORD code) {
-        return refuse(NamesNoFile(code) ? ReadFailure::Missing : ReadFailure::Unreadable,
-                      "Cannot read " + Quoted(path) + ": " + WindowsErrorText(code),
-                      WindowsErrorText(code));
+    const auto notAFile = [](std::string what) {
+        return Read(ProblemKind::NotRegular, std::move(what));
     };
-    const auto notAFile = [&](const std::string& what) {
-        return refuse(ReadFailure::NotRegular, file_text::NotRead(path, what, kind), what);
-    };
-    const auto sizeRefusal = [&] {
-        return refuse(ReadFailure::TooLarge, file_text::TooLarge(path, limit, kind));
-    };
+    const auto sizeRefusal = [] { return Read(ProblemKind::TooLarge, {}); };
 
     // Looked at before opening: opening a device can act on it.
     if (NamesADevice(path)) return notAFile("a device");
@@ -97,7 +87,7 @@ SmallFile ReadSmallFile(const fs::path& path, std::uintmax_t limit, std::string_
         return systemRefusal(::GetLastError());
     }
     if (about.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        return refuse(ReadFailure::Folder, file_text::IsAFolder(path, kind));
+        return Read(ProblemKind::Folder, {});
     }
     const std::uintmax_t size =
         (static_cast<std::uintmax_t>(about.nFileSizeHigh) << 32) | about.nFileSizeLow;
@@ -111,9 +101,10 @@ SmallFile ReadSmallFile(const fs::path& path, std::uintmax_t limit, std::string_
     const DWORD type = ::GetFileType(file);
     if (type != FILE_TYPE_DISK) return notAFile(NotAFileKind(type));
 
+    std::string text;
     char buffer[16384];
-    while (result.text.size() <= limit) {
-        const std::uintmax_t room = limit + 1 - result.text.size();
+    while (text.size() <= limit) {
+        const std::uintmax_t room = limit + 1 - text.size();
         DWORD got = 0;
         if (!::ReadFile(file, buffer,
                         static_cast<DWORD>(std::min<std::uintmax_t>(sizeof buffer, room)), &got,
@@ -121,19 +112,16 @@ SmallFile ReadSmallFile(const fs::path& path, std::uintmax_t limit, std::string_
             return systemRefusal(::GetLastError());
         }
         if (got == 0) break;
-        result.text.append(buffer, got);
+        text.append(buffer, got);
     }
-    if (result.text.size() > limit) return sizeRefusal();
-    return result;
+    if (text.size() > limit) return sizeRefusal();
+    return text;
 }
 
-bool CheckReplaceable(const fs::path& path, std::string_view kind, std::string* error) {
-    const auto refuse = [&](std::string text) {
-        if (error) *error = std::move(text);
-        return false;
-    };
-    if (!CheckFileName(path, kind, error)) return false;
-    if (NamesADevice(path)) return refuse(file_text::LeftAlone(path, "a device"));
+Status CheckReplaceable(const fs::path& path, std::string_view kind) {
+    if (Status named = CheckFileName(path, kind); !named) return named;
+    if (NamesADevice(path))
+        return {ProblemKind::NotRegular, file_text::LeftAlone(path, "a device")};
     // Through a symbolic link, the file it names is what would be replaced.
     std::error_code ec;
     fs::path target = path;
@@ -143,18 +131,19 @@ bool CheckReplaceable(const fs::path& path, std::string_view kind, std::string* 
     }
     WIN32_FILE_ATTRIBUTE_DATA about{};
     if (!::GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &about)) {
-        return true;  // a new file (or writing says why not)
+        return {};  // a new file (or writing says why not)
     }
     if (about.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        return refuse(file_text::IsAFolder(path, kind));
+        return {ProblemKind::Folder, file_text::IsAFolder(path, kind)};
     }
-    if (about.dwFileAttributes & FILE_ATTRIBUTE_READONLY) return refuse(file_text::ReadOnly(path));
-    return true;
+    if (about.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+        return {ProblemKind::ReadOnly, file_text::ReadOnly(path)};
+    }
+    return {};
 }
 
-bool WriteFileReplacing(const fs::path& path, std::string_view content, std::string* error,
-                        std::string_view kind) {
-    if (!CheckReplaceable(path, kind, error)) return false;
+Status WriteFileReplacing(const fs::path& path, std::string_view content, std::string_view kind) {
+    if (Status replaceable = CheckReplaceable(path, kind); !replaceable) return replaceable;
     std::error_code ec;
     fs::path target = path;
     if (fs::is_symlink(target, ec)) {
@@ -162,9 +151,8 @@ bool WriteFileReplacing(const fs::path& path, std::string_view content, std::str
         if (!ec) target = resolved;
     }
     const auto fail = [&](const std::string& what, DWORD code) {
-        if (error)
-            *error = "Cannot write " + Quoted(path) + ": " + what + ": " + WindowsErrorText(code);
-        return false;
+        return Status(ProblemKind::Unwritable,
+                      "Cannot write " + Quoted(path) + ": " + what + ": " + WindowsErrorText(code));
     };
     if (target.filename().empty()) return fail("not a file name", ERROR_INVALID_NAME);
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(L".");
@@ -214,7 +202,7 @@ bool WriteFileReplacing(const fs::path& path, std::string_view content, std::str
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return abandon("renaming " + Quoted(temp) + " over it", ::GetLastError());
     }
-    return true;
+    return {};
 }
 
 void LetOversizeWritesFail() {}

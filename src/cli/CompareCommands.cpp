@@ -48,23 +48,23 @@ std::filesystem::path FindFile(const std::string& name) {
 std::optional<SettingsSide> ReadFileSide(const std::string& name, std::ostream& err) {
     const std::filesystem::path path = FindFile(name);
     if (IsSheetName(name)) {
-        const SheetFile sheet = ReadSetupSheet(path);
-        if (!sheet.error.empty()) {
-            err << "vornactl: " << Shown(sheet.error) << "\n";
+        const Result<SheetFile> sheet = ReadSetupSheet(path);
+        if (!sheet) {
+            err << "vornactl: " << Shown(sheet.Detail()) << "\n";
             return std::nullopt;
         }
-        if (!sheet.found) {
+        if (!sheet->found) {
             err << "vornactl: there is no setup sheet \"" << Shown(name) << "\"\n";
             return std::nullopt;
         }
-        return SetupSheetSide(sheet);
+        return SetupSheetSide(*sheet);
     }
-    const SettingsFile file = ReadSettingsFile(path);
-    if (!file.ok) {
-        err << "vornactl: " << Shown(file.error) << "\n";
+    const Result<SettingsFile> file = ReadSettingsFile(path);
+    if (!file) {
+        err << "vornactl: " << Shown(file.Detail()) << "\n";
         return std::nullopt;
     }
-    return SettingsFileSide(file);
+    return SettingsFileSide(*file);
 }
 
 void SayIgnored(const SettingsSide& side, std::ostream& err) {

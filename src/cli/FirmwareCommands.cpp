@@ -201,12 +201,11 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
                    "its new firmware could not be confirmed.\n";
         }
     }
-    if (!outcome->backup.path.empty()) {
-        out << "Its settings from before the update are saved in " << Shown(outcome->backup.path)
-            << ".\n";
-    } else if (!outcome->backup.error.empty()) {
+    if (const std::string* saved = SavedBackup(outcome->backup)) {
+        out << "Its settings from before the update are saved in " << Shown(*saved) << ".\n";
+    } else if (const Problem* failed = FailedBackup(outcome->backup)) {
         out << "Its settings were not saved before the update (--no-backup): "
-            << Shown(outcome->backup.error) << "\n";
+            << Shown(failed->detail) << "\n";
     }
     return kExitOk;
 }

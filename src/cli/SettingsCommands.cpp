@@ -74,11 +74,12 @@ int Read(const Options& o, std::ostream& out, std::ostream& err) {
         return kExitUsage;
     }
     const std::string_view kind = format == "cfg" ? kSettingsFileKind : std::string_view("file");
-    std::string problem;
     // Checked before the device is asked, and again when written.
-    if (output && !CheckReplaceable(*output, kind, &problem)) {
-        err << "vornactl: " << Shown(problem) << "\n";
-        return kExitFile;
+    if (output) {
+        if (const Status replaceable = CheckReplaceable(*output, kind); !replaceable) {
+            err << "vornactl: " << Shown(replaceable.Detail()) << "\n";
+            return kExitFile;
+        }
     }
     Session session(LocationFor(o), err, o.trace);
     if (int rc = ConnectEsc(session, o, err); rc != kExitOk) return rc;
@@ -107,8 +108,8 @@ int Read(const Options& o, std::ostream& out, std::ostream& err) {
         err << "vornactl: " << Shown(Utf8FromPath(*output)) << " was left as it was.\n";
         return kExitDevice;
     }
-    if (!WriteFileReplacing(*output, text, &problem, kind)) {
-        err << "vornactl: " << Shown(problem) << "\n";
+    if (const Status written = WriteFileReplacing(*output, text, kind); !written) {
+        err << "vornactl: " << Shown(written.Detail()) << "\n";
         return kExitFile;
     }
     out << "Settings saved in " << Shown(Utf8FromPath(*output)) << ".\n";
@@ -164,15 +165,16 @@ int Write(const Options& o, std::ostream& out, std::ostream& err) {
     const std::filesystem::path file = PathFromUtf8(args[0]);
     // Read and checked before the port is opened: a folder, a FIFO or device, a file too large
     // or one that is no settings file is refused with nothing sent.
-    const SettingsFile settings = ReadSettingsFile(file);
-    if (!settings.ok) {
-        err << "vornactl: " << Shown(settings.error) << "\n";
+    const Result<SettingsFile> settings = ReadSettingsFile(file);
+    if (!settings) {
+        err << "vornactl: " << Shown(settings.Detail()) << "\n";
         return kExitFile;
     }
     Session session(LocationFor(o), err, o.trace);
     if (int rc = ConnectEsc(session, o, err); rc != kExitOk) return rc;
     SetupState state = session.setup.Snapshot();
-    const ImportResult imported = ApplySettingsFile(state, settings);
+    const ImportOutcome outcome = ApplySettingsFile(state, *settings);
+    const ImportReport& imported = outcome.report;
     // Nothing is sent when any value of the file does not fit this ESC, nor when it sets none.
     for (const auto& p : imported.problems) {
         err << Shown(Utf8FromPath(file)) << ":" << p.line << ": " << Shown(p.key) << "="
@@ -182,8 +184,8 @@ int Write(const Options& o, std::ostream& out, std::ostream& err) {
         err << Shown(Utf8FromPath(file)) << ":" << p.line << ": " << Shown(p.key) << " " << p.why
             << "\n";
     }
-    if (!imported.ok) {
-        err << "vornactl: " << Shown(imported.error) << "; nothing was sent.\n";
+    if (!outcome.Done()) {
+        err << "vornactl: " << Shown(outcome.refusal->detail) << "; nothing was sent.\n";
         return kExitFile;
     }
     if (!imported.problems.empty()) {
@@ -234,10 +236,9 @@ int Set(const Options& o, std::ostream& out, std::ostream& err) {
     std::vector<ParamId> changed;
     for (std::size_t i = 0; i < assignments.size(); ++i) {
         const auto& [name, value] = assignments[i];
-        std::string problem;
-        const std::optional<ParamId> id = ApplyAssignment(state, name, value, problem);
+        const Result<ParamId> id = ApplyAssignment(state, name, value);
         if (!id) {
-            err << "vornactl: " << ShownLines(problem) << "\n";
+            err << "vornactl: " << ShownLines(id.Detail()) << "\n";
             return kExitUsage;
         }
         // Which of two values was meant cannot be told; a settings file names its repeats too.
@@ -281,10 +282,11 @@ int Defaults(const Options& o, std::ostream& out, std::ostream& err) {
     }
     if (!outcome->Done()) {
         err << FailureLines(outcome->message, outcome->next);
-        return outcome->backup.error.empty() ? kExitDevice : kExitFile;
+        return outcome->result == RestoreOutcome::Result::NoBackup ? kExitFile : kExitDevice;
     }
+    const std::string* saved = SavedBackup(outcome->backup);
     out << "Factory settings restored. The settings before are saved in "
-        << Shown(outcome->backup.path) << ".\n"
+        << Shown(saved ? *saved : std::string()) << ".\n"
         << SettingsTable(session.setup.Snapshot(), session.setup.FirmwareText(),
                          session.setup.UnreadSettings());
     return kExitOk;

@@ -76,8 +76,8 @@ std::string SettingsJson(const SetupState& state, const std::string& firmwareTex
     return json + "\n  ]\n}\n";
 }
 
-std::optional<ParamId> ApplyAssignment(SetupState& state, const std::string& rawName,
-                                       const std::string& rawValue, std::string& problem) {
+Result<ParamId> ApplyAssignment(SetupState& state, const std::string& rawName,
+                                const std::string& rawValue) {
     const std::string name = LowerAscii(Trim(rawName));
     const std::string value = Trim(rawValue);
     std::optional<ParamId> found;
@@ -88,28 +88,29 @@ std::optional<ParamId> ApplyAssignment(SetupState& state, const std::string& raw
         }
     }
     if (!found || !IsUsed(state, *found)) {
-        problem = !found ? "unknown setting \"" + Trim(rawName) + "\""
-                         : "\"" + Trim(rawName) + "\" is not used by this ESC (model type " +
-                               std::to_string(state.modelType) + ")";
+        std::string problem = !found ? "unknown setting \"" + Trim(rawName) + "\""
+                                     : "\"" + Trim(rawName) +
+                                           "\" is not used by this ESC (model type " +
+                                           std::to_string(state.modelType) + ")";
         problem += ". Settings of this ESC:";
         for (ParamId id : kPageOrder) {
             if (IsUsed(state, id)) problem += "\n  " + ListCaption(id, state.modelType);
         }
-        return std::nullopt;
+        return Problem{ProblemKind::BadContent, std::move(problem)};
     }
     const ParamId listId = *found;
     OptionList& list = state.List(listId);
     if (!list.writable) {
-        problem = ListCaption(listId, state.modelType) +
-                  " cannot be changed from the PC on this ESC (model type " +
-                  std::to_string(state.modelType) + "): it keeps its own value";
-        return std::nullopt;
+        return Problem{ProblemKind::BadContent,
+                       ListCaption(listId, state.modelType) +
+                           " cannot be changed from the PC on this ESC (model type " +
+                           std::to_string(state.modelType) + "): it keeps its own value"};
     }
     if (!SelectByText(list, value)) {
-        problem =
+        std::string problem =
             ListCaption(listId, state.modelType) + ": " + NoMatchReason(list, value) + ". Choices:";
         for (const auto& entry : list.entries) problem += "\n  " + entry;
-        return std::nullopt;
+        return Problem{ProblemKind::BadContent, std::move(problem)};
     }
     return listId;
 }

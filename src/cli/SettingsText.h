@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Result.h"
 #include "settings/Parameters.h"
 #include "settings/SetupState.h"
 
@@ -21,9 +22,9 @@ std::string SettingsJson(const SetupState& state, const std::string& firmwareTex
                          const std::vector<ParamId>& unread = {});
 
 // Selects the entry `value` begins with (case ignored) in the list named `name` (its caption
-// for this model, or its settings-file key). Returns the list, or nothing with `problem` saying
+// for this model, or its settings-file key). Returns the list, or (BadContent, nothing changed)
 // what is wrong and what would be valid.
-std::optional<ParamId> ApplyAssignment(SetupState& state, const std::string& name,
-                                       const std::string& value, std::string& problem);
+Result<ParamId> ApplyAssignment(SetupState& state, const std::string& name,
+                                const std::string& value);
 
 }  // namespace vorna::cli

@@ -120,9 +120,8 @@ int Report(const Options& o, std::ostream& out, std::ostream& err) {
         return kExitUsage;
     }
     const std::filesystem::path file = PathFromUtf8(o.args[0]);
-    std::string problem;
-    if (!CheckReplaceable(file, "report", &problem)) {
-        err << "vornactl: " << Shown(problem) << "\n";
+    if (const Status replaceable = CheckReplaceable(file, "report"); !replaceable) {
+        err << "vornactl: " << Shown(replaceable.Detail()) << "\n";
         return kExitFile;
     }
     std::ostringstream text;
@@ -162,8 +161,8 @@ int Report(const Options& o, std::ostream& out, std::ostream& err) {
         text << line << "\n";
         if (o.trace) err << line << "\n";
     }
-    if (!WriteFileReplacing(file, Redacted(text.str()), &problem, "report")) {
-        err << "vornactl: " << Shown(problem) << "\n";
+    if (const Status written = WriteFileReplacing(file, Redacted(text.str()), "report"); !written) {
+        err << "vornactl: " << Shown(written.Detail()) << "\n";
         return kExitFile;
     }
     out << "Report written to " << Shown(Utf8FromPath(file)) << " (" << check.verdict << ")\n";

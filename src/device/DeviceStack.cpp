@@ -55,10 +55,10 @@ void DeviceStack::Tick() {
 }
 
 SettingsBackup BackUpEscSettings(const EscSetupModel& setup, BackupReason reason) {
-    const ExportResult saved =
+    const Result<std::filesystem::path> saved =
         BackUpSettings(setup.EscValues(), BackupFolder(), std::time(nullptr), reason);
-    return saved.ok ? SettingsBackup{Utf8FromPath(saved.writtenPath), ""}
-                    : SettingsBackup{"", saved.error};
+    if (!saved) return saved.Error();
+    return Utf8FromPath(*saved);
 }
 
 }  // namespace vorna

@@ -41,12 +41,12 @@ const char* Usable(Firmware firmware) {
 }
 
 // The sentence about the settings backup, when there is one to tell of.
-std::string BackupText(const SettingsBackup& backup, bool fix) {
-    if (!backup.path.empty()) {
-        return "\nThe ESC's settings from before the update are saved in " + backup.path + ".";
+std::string BackupText(const std::optional<SettingsBackup>& backup, bool fix) {
+    if (const std::string* saved = SavedBackup(backup)) {
+        return "\nThe ESC's settings from before the update are saved in " + *saved + ".";
     }
-    if (!backup.error.empty()) {
-        return "\nIts settings were not saved before the update: " + backup.error;
+    if (const Problem* failed = FailedBackup(backup)) {
+        return "\nIts settings were not saved before the update: " + failed->detail;
     }
     if (fix) return "\nIn Fix Mode the ESC's settings cannot be read, so no backup was made.";
     return {};
@@ -149,8 +149,11 @@ bool EscUpdate::BackedUp(bool identified, UpdateOutcome& outcome) {
         why = "the ESC's settings have not been read.";
     } else {
         outcome.backup = backup();
-        if (!outcome.backup.path.empty()) return true;
-        why = outcome.backup.error;
+        if (const Problem* failed = FailedBackup(outcome.backup)) {
+            why = failed->detail;
+        } else {
+            return true;
+        }
     }
     // A new firmware may start from its factory settings: without the backup the user's
     // settings would be gone for good, so that is the user's choice, not ours.

@@ -71,34 +71,26 @@ Problem Whole(std::string_view file, std::string_view problem) {
 // before it is opened (opening a FIFO would wait for a writer), and no more than the limit and
 // one byte is read (ReadSmallFile).
 Result<std::string> ReadWholeFile(const std::filesystem::path& path) {
-    SmallFile file = ReadSmallFile(path, kMaxImageFileBytes, "firmware image");
+    Result<std::string> file = ReadSmallFileBare(path, kMaxImageFileBytes);
+    if (file) return std::move(file).Value();
     std::string problem;
-    ProblemKind kind = ProblemKind::Unreadable;
-    switch (file.failure) {
-        case ReadFailure::None:
-            return std::move(file.text);
-        case ReadFailure::Folder:
-            kind = ProblemKind::Folder;
+    switch (file.Kind()) {
+        case ProblemKind::Folder:
             problem = "is a folder, not a firmware image";
             break;
-        case ReadFailure::NotRegular:
-            kind = ProblemKind::NotRegular;
-            problem = "is not a regular file but " + file.reason +
+        case ProblemKind::NotRegular:
+            problem = "is not a regular file but " + file.Detail() +
                       ", so it is not read as a firmware image";
             break;
-        case ReadFailure::TooLarge:
-            kind = ProblemKind::TooLarge;
+        case ProblemKind::TooLarge:
             problem = "is larger than " + std::to_string(kMaxImageFileBytes) +
                       " bytes, far too large for a firmware image";
             break;
-        case ReadFailure::Missing:
-        case ReadFailure::Unreadable:
-            kind = file.failure == ReadFailure::Missing ? ProblemKind::Missing
-                                                        : ProblemKind::Unreadable;
-            problem = "cannot be opened (" + file.reason + ")";
+        default:  // missing, or unreadable
+            problem = "cannot be opened (" + file.Detail() + ")";
             break;
     }
-    return Problem{kind, PlaceText(Utf8FromPath(path), {}, problem)};
+    return Problem{file.Kind(), PlaceText(Utf8FromPath(path), {}, problem)};
 }
 
 // What looks wrong with a record taken as Intel HEX, or nothing.

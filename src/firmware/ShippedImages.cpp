@@ -159,10 +159,10 @@ std::vector<ShippedImage> ParseManifest(std::string_view text) {
 }
 
 std::vector<ShippedImage> ReadManifest(const std::filesystem::path& dataFolder) {
-    const SmallFile file = ReadSmallFile(
+    const Result<std::string> file = ReadSmallFile(
         dataFolder / kFirmwareFolderName / PathFromUtf8(kManifestName), kMostImageBytes);
-    if (file.failure != ReadFailure::None) return {};
-    return ParseManifest(file.text);
+    if (!file) return {};
+    return ParseManifest(*file);
 }
 
 std::optional<FirmwareLine> FirmwareLineOf(std::string_view title) {
@@ -184,14 +184,14 @@ ImageCheck CheckImage(const std::filesystem::path& file, std::size_t units, Kind
     ImageCheck check;
     check.kind = kind;
     check.units = units;
-    const SmallFile bytes = ReadSmallFile(file, kMostImageBytes, "firmware image");
-    check.size = bytes.text.size();
+    const Result<std::string> bytes = ReadSmallFile(file, kMostImageBytes, "firmware image");
+    check.size = bytes ? bytes->size() : 0;
     const std::string name = Utf8FromPath(file.filename());
     for (const ShippedImage& shipped : manifest) {
         if (shipped.kind != kind || shipped.file != name) continue;
         check.shipped = shipped;
-        const bool same = bytes.failure == ReadFailure::None && shipped.size == check.size &&
-                          shipped.sha256 == Sha256Hex(bytes.text);
+        const bool same =
+            bytes && shipped.size == check.size && shipped.sha256 == Sha256Hex(*bytes);
         check.origin = same ? ImageCheck::Origin::Shipped : ImageCheck::Origin::Altered;
         if (same) check.line = FirmwareLine{"", shipped.families, shipped.cells};
         break;

@@ -17,7 +17,9 @@ bool IsBlank(char c) {
 IniFile LoadConfig(const std::filesystem::path& folder) {
     IniFile ini;
     // A missing or unreadable file leaves the document empty, and every key takes its default.
-    ini.Load(ConfigFilePath(folder));
+    // The window says why once, at the start, with the file's other problems
+    // (ConfigFileProblem); each value read here just falls back.
+    if (const Status loaded = ini.Load(ConfigFilePath(folder)); !loaded) return IniFile();
     return ini;
 }
 
@@ -69,34 +71,33 @@ ProductLinks ReadProductLinks(const std::filesystem::path& folder) {
 }
 
 std::string ConfigFileProblem(const std::filesystem::path& folder) {
-    const SmallFile file =
-        ReadSmallFile(ConfigFilePath(folder), kMaxIniFileBytes, "configuration file");
-    std::string why;
-    switch (file.failure) {
-        case ReadFailure::Missing:
-            return {};
-        case ReadFailure::Folder:
-            why = "it is a folder";
-            break;
-        case ReadFailure::NotRegular:
-            why = "it is " + file.reason;
-            break;
-        case ReadFailure::TooLarge:
-            why = "it is larger than " + SizeLimitText(kMaxIniFileBytes);
-            break;
-        case ReadFailure::Unreadable:
-            why = file.reason;
-            break;
-        case ReadFailure::None:
-            break;
-    }
+    const Result<std::string> file = ReadSmallFileBare(ConfigFilePath(folder), kMaxIniFileBytes);
     const std::string allDefaults = std::string(". The default text size (") +
                                     kDefaultTextSizeText + ") and the built-in web links are used.";
-    if (!why.empty()) return std::string(kConfigFileName) + " was not read: " + why + allDefaults;
+    if (!file) {
+        std::string why;
+        switch (file.Kind()) {
+            case ProblemKind::Missing:
+                return {};
+            case ProblemKind::Folder:
+                why = "it is a folder";
+                break;
+            case ProblemKind::NotRegular:
+                why = "it is " + file.Detail();
+                break;
+            case ProblemKind::TooLarge:
+                why = "it is larger than " + SizeLimitText(kMaxIniFileBytes);
+                break;
+            default:
+                why = file.Detail();
+                break;
+        }
+        return std::string(kConfigFileName) + " was not read: " + why + allDefaults;
+    }
 
     IniFile ini;
-    ini.Parse(file.text);
-    if (file.text.find_first_not_of(" \t\r\n\v\f") == std::string::npos) {
+    ini.Parse(*file);
+    if (file->find_first_not_of(" \t\r\n\v\f") == std::string::npos) {
         return std::string(kConfigFileName) + " is empty" + allDefaults;
     }
     if (!ini.HasSection(kTextInfoSection) && !ini.HasSection(kProductLinkSection)) {
@@ -136,7 +137,8 @@ constexpr const char* kModeCard = "Program Card";
 DeviceMode ReadRememberedMode(const std::filesystem::path& file) {
     if (file.empty()) return DeviceMode::None;
     IniFile ini;
-    ini.Load(file);
+    // Missing at the first start; a file that cannot be read starts the window without a mode.
+    if (const Status loaded = ini.Load(file); !loaded) return DeviceMode::None;
     const std::string mode = ini.Get(kWindowSection, kDeviceModeKey, kModeNone, 40);
     if (IniFile::EqualNoCase(mode, kModeEsc)) return DeviceMode::Esc;
     if (IniFile::EqualNoCase(mode, kModeCard)) return DeviceMode::Card;
@@ -147,14 +149,18 @@ bool RememberMode(const std::filesystem::path& file, DeviceMode mode) {
     if (file.empty() || mode == DeviceMode::Fix) return true;
     if (ReadRememberedMode(file) == mode) return true;
     IniFile ini;
-    ini.Load(file);  // other keys a later version keeps there stay
+    // Other keys a later version keeps there stay: a file that is there but cannot be read is
+    // left alone rather than replaced by one holding the mode alone.
+    if (const Status loaded = ini.Load(file); !loaded && loaded.Kind() != ProblemKind::Missing) {
+        return false;
+    }
     ini.Set(kWindowSection, kDeviceModeKey,
             mode == DeviceMode::Esc    ? kModeEsc
             : mode == DeviceMode::Card ? kModeCard
                                        : kModeNone);
     std::error_code ec;
     std::filesystem::create_directories(file.parent_path(), ec);
-    return ini.Save(file);
+    return ini.Save(file).Ok();
 }
 
 }  // namespace vorna::gui

@@ -198,9 +198,10 @@ bool Application::SaveDialogShots(MainWindow& window, const Settings& settings, 
     const SetupState esc = window.SetupModel().EscValues();
     const std::vector<SheetChoice> sheets =
         ListSheets(settings.window.dataDir / std::string(kProfileFolder), {}, kCategories[0]);
-    if (!sheets.empty()) {
-        CompareDialog compare(CompareWithEsc(esc, SetupSheetSide(ReadSetupSheet(sheets[0].path))),
-                              &window);
+    if (const Result<SheetFile> sheet = sheets.empty() ? Result<SheetFile>(ProblemKind::Missing, "")
+                                                       : ReadSetupSheet(sheets[0].path);
+        sheet) {
+        CompareDialog compare(CompareWithEsc(esc, SetupSheetSide(*sheet)), &window);
         saved = SaveShot(compare, dir.absoluteFilePath("compare.png")) && saved;
     }
     const std::filesystem::path folder = BackupFolder();

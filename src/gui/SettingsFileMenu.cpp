@@ -45,24 +45,23 @@ std::optional<SettingsSide> ReadSide(const QString& chosen,
                                      const SettingsFileMenu::Present& present, QWidget* parent) {
     const std::filesystem::path path = PathFromUtf8(chosen.toStdString());
     if (IsSheet(chosen)) {
-        const SheetFile sheet = ReadSetupSheet(path);
-        if (!sheet.error.empty() || !sheet.found) {
+        const Result<SheetFile> sheet = ReadSetupSheet(path);
+        if (!sheet || !sheet->found) {
             present(parent,
                     QString(msg::kReadFileError) + "\n" +
-                        (sheet.found || !sheet.error.empty()
-                             ? FromUtf8(sheet.error)
-                             : QStringLiteral("There is no file \"%1\".").arg(chosen)),
+                        (!sheet ? FromUtf8(sheet.Detail())
+                                : QStringLiteral("There is no file \"%1\".").arg(chosen)),
                     true);
             return std::nullopt;
         }
-        return SetupSheetSide(sheet);
+        return SetupSheetSide(*sheet);
     }
-    const SettingsFile file = ReadSettingsFile(path);
-    if (!file.ok) {
-        present(parent, QString(msg::kReadFileError) + "\n" + FromUtf8(file.error), true);
+    const Result<SettingsFile> file = ReadSettingsFile(path);
+    if (!file) {
+        present(parent, QString(msg::kReadFileError) + "\n" + FromUtf8(file.Detail()), true);
         return std::nullopt;
     }
-    return SettingsFileSide(file);
+    return SettingsFileSide(*file);
 }
 
 }  // namespace
@@ -109,16 +108,16 @@ void SettingsFileMenu::Export(QWidget* parent) {
         choose_(parent, Choice::Export,
                 FromUtf8(SuggestedSettingsFileName(model_.ModelType(), std::time(nullptr))));
     if (chosen.isEmpty()) return;
-    const ExportResult result =
+    const Result<std::filesystem::path> result =
         vorna::ExportSettings(model_.Snapshot(), PathFromUtf8(chosen.toStdString()));
-    if (!result.ok) {
-        present_(parent, QString::fromStdString(result.error), true);
+    if (!result) {
+        present_(parent, QString::fromStdString(result.Detail()), true);
         return;
     }
     // Said, so an export is never a silent outcome, with where the file is.
     present_(parent,
              QStringLiteral("The settings were saved in:\n%1")
-                 .arg(QString::fromStdString(Utf8FromPath(result.writtenPath))),
+                 .arg(QString::fromStdString(Utf8FromPath(*result))),
              false);
 }
 
@@ -127,12 +126,13 @@ void SettingsFileMenu::Import(QWidget* parent) {
     if (chosen.isEmpty()) return;
     // Read whole first: a refused file asks nothing, and the model's lock is held only to
     // apply it, never while a file is read.
-    const SettingsFile file = ReadSettingsFile(PathFromUtf8(chosen.toStdString()));
-    if (!file.ok) {
-        present_(parent, QString(msg::kReadFileError) + "\n" + QString::fromStdString(file.error),
-                 true);
+    const Result<SettingsFile> read = ReadSettingsFile(PathFromUtf8(chosen.toStdString()));
+    if (!read) {
+        present_(parent,
+                 QString(msg::kReadFileError) + "\n" + QString::fromStdString(read.Detail()), true);
         return;
     }
+    const SettingsFile& file = *read;
     // With the ESC's values on the page, the user sees what the file would change and picks.
     if (model_.HasValidRecord()) {
         CompareAndLoad(parent, model_, SettingsFileSide(file), compare_, present_);
@@ -140,12 +140,14 @@ void SettingsFileMenu::Import(QWidget* parent) {
     }
     // Tried on a copy first, so a file that selects nothing is refused before anything is asked.
     SetupState trial = model_.Snapshot();
-    ImportResult result = ApplySettingsFile(trial, file);
-    if (result.ok) {
+    ImportOutcome outcome = ApplySettingsFile(trial, file);
+    if (outcome.Done()) {
         if (!mayDiscard_()) return;
-        model_.Edit([&](SetupState& state) { result = ApplySettingsFile(state, file); });
+        model_.Edit([&](SetupState& state) { outcome = ApplySettingsFile(state, file); });
     }
-    QString text = QString::fromStdString(result.ok ? SkippedText(result) : result.error);
+    const ImportReport& result = outcome.report;
+    QString text =
+        QString::fromStdString(outcome.Done() ? SkippedText(result) : outcome.refusal->detail);
     if (!result.problems.empty()) {
         if (!text.isEmpty()) text += '\n';
         text += "Some settings in the file do not fit this ESC and were left as they were:";
@@ -161,7 +163,7 @@ void SettingsFileMenu::Import(QWidget* parent) {
                     .arg(p.line)
                     .arg(QString::fromStdString(p.key), QString::fromStdString(p.why));
     }
-    if (!text.isEmpty()) present_(parent, text, !result.ok);
+    if (!text.isEmpty()) present_(parent, text, !outcome.Done());
 }
 
 void SettingsFileMenu::Compare(QWidget* parent) {
@@ -201,12 +203,12 @@ void SettingsFileMenu::Backups(QWidget* parent) {
     }
     const std::optional<std::filesystem::path> chosen = backups_(parent, request);
     if (!chosen || !model_.HasValidRecord()) return;
-    const SettingsFile file = ReadSettingsFile(*chosen);
-    if (!file.ok) {
-        present_(parent, QString(msg::kReadFileError) + "\n" + FromUtf8(file.error), true);
+    const Result<SettingsFile> file = ReadSettingsFile(*chosen);
+    if (!file) {
+        present_(parent, QString(msg::kReadFileError) + "\n" + FromUtf8(file.Detail()), true);
         return;
     }
-    CompareAndLoad(parent, model_, SettingsFileSide(file), compare_, present_);
+    CompareAndLoad(parent, model_, SettingsFileSide(*file), compare_, present_);
 }
 
 QString DefaultSettingsFileChooser(QWidget* parent, SettingsFileMenu::Choice choice,

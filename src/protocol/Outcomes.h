@@ -5,8 +5,11 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "base/Result.h"
 
 namespace vorna {
 
@@ -23,11 +26,19 @@ enum class NextStep {
     FlashCardAgain,     // the card's firmware is or may be incomplete: flash the card again
 };
 
-// A settings backup written before something replaced the ESC's settings.
-struct SettingsBackup {
-    std::string path;   // the file written; empty when none was
-    std::string error;  // why none could be written; empty when it was, or none was asked for
-};
+// A settings backup written before something replaced the ESC's settings: the file written
+// (its name in UTF-8), or the problem that kept it from being written. An outcome holds none
+// when no backup was made nor tried (none asked for, or nothing of the ESC was read).
+using SettingsBackup = Result<std::string>;
+
+// The file a backup wrote, or nothing.
+inline const std::string* SavedBackup(const std::optional<SettingsBackup>& backup) {
+    return backup && backup->Ok() ? &backup->Value() : nullptr;
+}
+// Why a backup that was tried could not be written, or nothing.
+inline const Problem* FailedBackup(const std::optional<SettingsBackup>& backup) {
+    return backup && !backup->Ok() ? &backup->Error() : nullptr;
+}
 
 struct [[nodiscard]] WriteOutcome {
     enum class Result {
@@ -53,7 +64,8 @@ struct [[nodiscard]] WriteOutcome {
 
 struct [[nodiscard]] RestoreOutcome {
     enum class Result {
-        Refused,      // nothing was sent (no link, no ESC, its settings not read, no backup)
+        Refused,      // nothing was sent (no link, no ESC, its settings not read)
+        NoBackup,     // the ESC's settings could not be saved first, so nothing was sent
         NotTaken,     // the ESC did not take the command
         NotReadBack,  // restored, but the restored settings could not be read
         Restored,
@@ -61,7 +73,7 @@ struct [[nodiscard]] RestoreOutcome {
     Result result = Result::Refused;
     std::string message;
     NextStep next = NextStep::None;
-    SettingsBackup backup;
+    std::optional<SettingsBackup> backup;
     bool asked = false;  // the user answered a Retry question with this message: no more to say
     bool Done() const { return result == Result::Restored; }
 };
@@ -92,7 +104,7 @@ struct [[nodiscard]] UpdateOutcome {
     bool identified = false;     // an ESC answered the check after the update
     std::string firmwareBefore;  // the ESC's firmware text before the update, when known
     std::string firmwareNow;     // ... and after, when it answered the check
-    SettingsBackup backup;
+    std::optional<SettingsBackup> backup;
     bool sameFirmware = false;  // Finished: the image held the firmware the ESC already had
     bool Done() const { return result == Result::Finished; }
 };

@@ -241,11 +241,11 @@ RestoreOutcome SettingsTransfer::RestoreDefaults() {
     }
     // The settings about to be replaced are kept first; without them nothing is restored.
     if (backup && !restoreBackup_) restoreBackup_ = backup();
-    if (restoreBackup_) outcome.backup = *restoreBackup_;
-    if (!outcome.backup.error.empty()) {
+    outcome.backup = restoreBackup_;
+    if (const Problem* failed = FailedBackup(outcome.backup)) {
         restoreBackup_.reset();
-        outcome.message =
-            std::string(msg::kBackupFailedNothingRestored) + "\n\n" + outcome.backup.error;
+        outcome.result = RestoreOutcome::Result::NoBackup;
+        outcome.message = std::string(msg::kBackupFailedNothingRestored) + "\n\n" + failed->detail;
         return outcome;
     }
     if (link_.SendCommandByte(cmd::kRestoreDefaults) != LinkResult::Ok) {
@@ -259,8 +259,8 @@ RestoreOutcome SettingsTransfer::RestoreDefaults() {
     // what shows its settings.
     static_cast<void>(link_.ReadReply(1, 100));
     const bool read = ReadSettings();
-    const std::string where =
-        outcome.backup.path.empty() ? "" : "\n" + (msg::kBackupWhere + outcome.backup.path + ".");
+    const std::string* saved = SavedBackup(outcome.backup);
+    const std::string where = saved ? "\n" + (msg::kBackupWhere + *saved + ".") : "";
     if (read) {
         outcome.result = RestoreOutcome::Result::Restored;
         outcome.message = msg::kRestored + where;

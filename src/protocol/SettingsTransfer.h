@@ -38,8 +38,9 @@ public:
     bool VerifyPending() const { return verifyPending_; }
     WriteOutcome VerifyWrite();
     // Saves the ESC's settings (the `backup` hook), then has the ESC restore its factory
-    // settings and reads them. A backup written for a restore the ESC did not take is used again
-    // when the same request is tried again; EndRestoreRequest forgets it.
+    // settings and reads them; a backup that could not be written ends it there (NoBackup, nothing
+    // sent). A backup written for a restore the ESC did not take is used again when the same
+    // request is tried again; EndRestoreRequest forgets it.
     RestoreOutcome RestoreDefaults();
     void EndRestoreRequest() { restoreBackup_.reset(); }
     // Writes the settings backup before a restore. Not set: none is written.

@@ -100,8 +100,9 @@ std::vector<BackupEntry> ListBackups(const std::filesystem::path& folder) {
         entry.path = it->path();
         entry.made = StampOf(name);
         entry.modelType = ModelTypeInName(name);
-        const SmallFile file = ReadSmallFile(entry.path, kMaxIniFileBytes, "settings file");
-        if (file.failure == ReadFailure::None) entry.reason = ReadBackupReason(file.text);
+        const Result<std::string> file =
+            ReadSmallFile(entry.path, kMaxIniFileBytes, "settings file");
+        if (file) entry.reason = ReadBackupReason(*file);
         backups.push_back(std::move(entry));
     }
     std::sort(backups.begin(), backups.end(), [](const BackupEntry& a, const BackupEntry& b) {

@@ -65,27 +65,23 @@ struct Judged {
     int entry = -1;
 };
 
-// A file side's value judged by the ESC's list (as ApplySettingsFile judges it); a reason set
-// apart, or the entry.
-Judged Judge(const OptionList& list, const std::string& value, std::string* why) {
-    if (list.entries.empty()) {
-        *why = "this ESC does not have this setting";
-        return {};
-    }
+// A file side's value judged by the ESC's list (as ApplySettingsFile judges it): the entry, or
+// why it is set apart.
+Result<Judged> Judge(const OptionList& list, const std::string& value) {
+    const auto apart = [](std::string why) {
+        return Result<Judged>(ProblemKind::BadContent, std::move(why));
+    };
+    if (list.entries.empty()) return apart("this ESC does not have this setting");
     const EntryMatch match = MatchEntry(list, value);
     if (!list.writable) {
         if (match.index >= 0 && match.index == list.selection) {
-            return {list.entries[static_cast<std::size_t>(match.index)], match.index};
+            return Judged{list.entries[static_cast<std::size_t>(match.index)], match.index};
         }
-        *why = list.enabled ? "this ESC does not take this setting from the PC"
-                            : "this ESC does not have this setting";
-        return {};
+        return apart(list.enabled ? "this ESC does not take this setting from the PC"
+                                  : "this ESC does not have this setting");
     }
-    if (match.index < 0) {
-        *why = NoMatchReason(list, value);
-        return {};
-    }
-    return {list.entries[static_cast<std::size_t>(match.index)], match.index};
+    if (match.index < 0) return apart(NoMatchReason(list, value));
+    return Judged{list.entries[static_cast<std::size_t>(match.index)], match.index};
 }
 
 }  // namespace
@@ -154,10 +150,13 @@ Comparison Compare(const SettingsSide& a, const SettingsSide& b, const SetupStat
                 *out = {(*value)->text, list.selection};
                 continue;
             }
-            std::string why;
-            *out = Judge(list, (*value)->text, &why);
-            if (!out->text)
-                result.apart.push_back({id, caption, (*value)->text, (*value)->line, why, first});
+            const Result<Judged> verdict = Judge(list, (*value)->text);
+            if (verdict) {
+                *out = *verdict;
+            } else {
+                result.apart.push_back(
+                    {id, caption, (*value)->text, (*value)->line, verdict.Detail(), first});
+            }
         }
         // A setting a file does not name (or names with a value set apart) keeps the page's
         // value: nothing to load. One the ESC gave no value for (BEC Voltage it did not

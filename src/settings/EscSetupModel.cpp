@@ -94,20 +94,18 @@ std::vector<ParamId> EscSetupModel::LoadCompared(const Comparison& comparison,
     return loaded;
 }
 
-LoadedSheet EscSetupModel::LoadSheet(const std::filesystem::path& sheetPath,
-                                     std::vector<ParamId>* leftAtEscValues) {
+Result<LoadedSheet> EscSetupModel::LoadSheet(const std::filesystem::path& sheetPath,
+                                             std::vector<ParamId>* leftAtEscValues) {
+    if (leftAtEscValues != nullptr) leftAtEscValues->clear();
     // Read and parsed first: the link thread never waits for a file.
-    return LoadSheet(ReadSetupSheet(sheetPath), leftAtEscValues);
+    const Result<SheetFile> sheet = ReadSetupSheet(sheetPath);
+    if (!sheet) return sheet.Error();
+    return LoadSheet(*sheet, leftAtEscValues);
 }
 
-LoadedSheet EscSetupModel::LoadSheet(const SheetFile& sheet,
-                                     std::vector<ParamId>* leftAtEscValues) {
+Result<LoadedSheet> EscSetupModel::LoadSheet(const SheetFile& sheet,
+                                             std::vector<ParamId>* leftAtEscValues) {
     if (leftAtEscValues != nullptr) leftAtEscValues->clear();
-    if (!sheet.error.empty()) {
-        LoadedSheet refused;
-        refused.error = sheet.error;
-        return refused;
-    }
     LoadedSheet loaded;
     bool enabledChanged = false;
     {
@@ -117,14 +115,16 @@ LoadedSheet EscSetupModel::LoadSheet(const SheetFile& sheet,
             // A refused sheet leaves the lists as the user had them, unsent changes and all.
             const SetupState before = state_;
             enabledChanged = SelectEscValues();
-            loaded = ApplySetupSheet(state_, sheet, nullptr);
-            if (!loaded.error.empty()) {
+            Result<LoadedSheet> applied = ApplySetupSheet(state_, sheet, nullptr);
+            if (!applied) {
                 state_ = before;
-                return loaded;
+                return applied;
             }
+            loaded = std::move(applied).Value();
         } else {
-            loaded = ApplySetupSheet(state_, sheet, ClearSelections);
-            if (!loaded.error.empty()) return loaded;
+            Result<LoadedSheet> applied = ApplySetupSheet(state_, sheet, ClearSelections);
+            if (!applied) return applied;
+            loaded = std::move(applied).Value();
         }
         if (leftAtEscValues != nullptr) {
             for (const ParamId id : kParameters) {

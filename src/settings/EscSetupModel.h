@@ -49,12 +49,13 @@ public:
     // Loads a setup sheet (LoadProfile) over the ESC's values as last read, so a list the sheet
     // does not set keeps what a send would keep for it; without a valid record, over cleared
     // selections. `leftAtEscValues` (if given) gets the lists in use (with entries, enabled)
-    // that the sheet did not set; none without a valid record. A refused sheet (its error set)
-    // changes nothing. The file is read before the lock is taken.
-    LoadedSheet LoadSheet(const std::filesystem::path& sheetPath,
-                          std::vector<ParamId>* leftAtEscValues = nullptr);
+    // that the sheet did not set; none without a valid record. A refused sheet (its Problem
+    // returned) changes nothing. The file is read before the lock is taken.
+    Result<LoadedSheet> LoadSheet(const std::filesystem::path& sheetPath,
+                                  std::vector<ParamId>* leftAtEscValues = nullptr);
     // The same for a sheet already read (ReadSetupSheet): only applying it takes the lock.
-    LoadedSheet LoadSheet(const SheetFile& sheet, std::vector<ParamId>* leftAtEscValues = nullptr);
+    Result<LoadedSheet> LoadSheet(const SheetFile& sheet,
+                                  std::vector<ParamId>* leftAtEscValues = nullptr);
 
     // Puts the checked rows of a comparison with the ESC's values on the page (LoadCheckedRows)
     // as unsent changes; every other list keeps its selection. Nothing is sent. Returns the

@@ -148,15 +148,12 @@ bool IniFile::StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
 }
 
-bool IniFile::Load(const std::filesystem::path& path, std::string* error, std::string_view kind) {
+Status IniFile::Load(const std::filesystem::path& path, std::string_view kind) {
     Parse({});
-    const SmallFile file = ReadSmallFile(path, kMaxIniFileBytes, kind);
-    if (file.failure != ReadFailure::None) {
-        if (error) *error = file.error;
-        return false;
-    }
-    Parse(file.text);
-    return true;
+    const Result<std::string> file = ReadSmallFile(path, kMaxIniFileBytes, kind);
+    if (!file) return file.Error();
+    Parse(*file);
+    return {};
 }
 
 void IniFile::Parse(std::string_view bytes) {
@@ -387,8 +384,8 @@ std::string IniFile::Text() const {
     return out;
 }
 
-bool IniFile::Save(const std::filesystem::path& path, std::string* error) const {
-    return WriteFileReplacing(path, Text(), error);
+Status IniFile::Save(const std::filesystem::path& path) const {
+    return WriteFileReplacing(path, Text());
 }
 
 }  // namespace vorna

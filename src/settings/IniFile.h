@@ -63,11 +63,10 @@ public:
     IniFile() = default;  // an empty document
 
     // Reads the file with ReadSmallFile (at most kMaxIniFileBytes). On failure (missing,
-    // unreadable, a folder or device, too large) returns false, the document is empty and
-    // `error` (if given) gets the reason, naming the file; `kind` names what the file was
-    // taken as ("settings file").
-    bool Load(const std::filesystem::path& path, std::string* error = nullptr,
-              std::string_view kind = "file");
+    // unreadable, a folder or device, too large) the document is empty and the Problem is
+    // ReadSmallFile's, its sentence naming the file; `kind` names what the file was taken as
+    // ("settings file").
+    [[nodiscard]] Status Load(const std::filesystem::path& path, std::string_view kind = "file");
     // Reads a file's bytes as they are on disk (any of the encodings above).
     void Parse(std::string_view bytes);
 
@@ -91,17 +90,15 @@ public:
     // The whole file as it would be written.
     std::string Text() const;
     // Writes Text() to `path` through a temporary file in the same folder, renamed over it.
-    bool Save(const std::filesystem::path& path, std::string* error = nullptr) const;
+    [[nodiscard]] Status Save(const std::filesystem::path& path) const;
 
     // ASCII case-insensitive equality and prefix test, as used for names (names and list
     // entries are ASCII; other bytes compare exactly).
     static bool EqualNoCase(std::string_view a, std::string_view b);
     static bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 
-    enum class Encoding { Utf8, Windows1252, Utf16Le };
-    Encoding FileEncoding() const { return encoding_; }
-
 private:
+    enum class Encoding { Utf8, Windows1252, Utf16Le };
     struct Line {
         std::string text;  // decoded to UTF-8 (Windows-1252's undefined bytes as C1), no line end
         std::string end;   // "\r\n", "\n", "\r", or empty for a last line without one

@@ -117,26 +117,22 @@ std::vector<SheetChoice> ListSheets(const std::filesystem::path& shippedRoot,
     return sheets;
 }
 
-SheetFile ReadSetupSheet(const std::filesystem::path& sheetPath) {
+Result<SheetFile> ReadSetupSheet(const std::filesystem::path& sheetPath) {
     SheetFile sheet;
     sheet.path = sheetPath;
-    const SmallFile file = ReadSmallFile(sheetPath, kMaxIniFileBytes, kSetupSheetKind);
-    if (file.failure == ReadFailure::None) {
+    const Result<std::string> file = ReadSmallFile(sheetPath, kMaxIniFileBytes, kSetupSheetKind);
+    if (file) {
         sheet.found = true;
-        sheet.ini.Parse(file.text);
-    } else if (file.failure != ReadFailure::Missing) {
-        sheet.error = file.error;
+        sheet.ini.Parse(*file);
+    } else if (file.Kind() != ProblemKind::Missing) {
+        return file.Error();
     }
     return sheet;
 }
 
-LoadedSheet ApplySetupSheet(SetupState& state, const SheetFile& file,
-                            const std::function<void(SetupState&)>& clearSelections) {
+Result<LoadedSheet> ApplySetupSheet(SetupState& state, const SheetFile& file,
+                                    const std::function<void(SetupState&)>& clearSelections) {
     LoadedSheet sheet;
-    if (!file.error.empty()) {
-        sheet.error = file.error;
-        return sheet;
-    }
     // Applied to a copy first: a sheet that selects nothing leaves the lists as they were.
     SetupState loaded = state;
     if (clearSelections) clearSelections(loaded);
@@ -152,9 +148,8 @@ LoadedSheet ApplySetupSheet(SetupState& state, const SheetFile& file,
         if (SelectByText(list, value)) sheet.selected.push_back(listId);
     }
     if (file.found && settable && sheet.selected.empty()) {
-        sheet.error =
-            "Cannot load " + Quoted(file.path) + ": it selects none of this ESC's settings";
-        return sheet;
+        return Problem{ProblemKind::NothingToDo, "Cannot load " + Quoted(file.path) +
+                                                     ": it selects none of this ESC's settings"};
     }
     state = std::move(loaded);
     LoadedSheet texts = SheetTexts(file);
@@ -164,7 +159,6 @@ LoadedSheet ApplySetupSheet(SetupState& state, const SheetFile& file,
 
 LoadedSheet SheetTexts(const SheetFile& file) {
     LoadedSheet sheet;
-    sheet.error = file.error;
     sheet.fileFound = file.found;
     for (std::size_t i = 0; i < kInfoKeys.size(); ++i) {
         sheet.info[i] = file.ini.Get(kInfoSection, kInfoKeys[i], "", kInfoValueChars);
@@ -174,9 +168,11 @@ LoadedSheet SheetTexts(const SheetFile& file) {
     return sheet;
 }
 
-LoadedSheet LoadProfile(SetupState& state, const std::filesystem::path& sheetPath,
-                        const std::function<void(SetupState&)>& clearSelections) {
-    return ApplySetupSheet(state, ReadSetupSheet(sheetPath), clearSelections);
+Result<LoadedSheet> LoadProfile(SetupState& state, const std::filesystem::path& sheetPath,
+                                const std::function<void(SetupState&)>& clearSelections) {
+    const Result<SheetFile> sheet = ReadSetupSheet(sheetPath);
+    if (!sheet) return sheet.Error();
+    return ApplySetupSheet(state, *sheet, clearSelections);
 }
 
 std::filesystem::path SettingsFilePath(const std::filesystem::path& chosen) {
@@ -208,37 +204,33 @@ std::string SettingsFileText(const SetupState& state) {
     return ini.Text();
 }
 
-ExportResult ExportSettings(const SetupState& state, const std::filesystem::path& chosen) {
-    ExportResult result;
+Result<std::filesystem::path> ExportSettings(const SetupState& state,
+                                             const std::filesystem::path& chosen) {
     // Checked before ".cfg" is added: "folder/" would otherwise become "folder/.cfg".
-    if (!CheckFileName(chosen, kSettingsFileKind, &result.error)) {
-        result.writtenPath = chosen;
-        return result;
-    }
-    result.writtenPath = SettingsFilePath(chosen);
-    result.ok = WriteFileReplacing(result.writtenPath, SettingsFileText(state), &result.error,
-                                   kSettingsFileKind);
-    return result;
+    if (Status named = CheckFileName(chosen, kSettingsFileKind); !named) return named.Error();
+    const std::filesystem::path path = SettingsFilePath(chosen);
+    const Status written = WriteFileReplacing(path, SettingsFileText(state), kSettingsFileKind);
+    if (!written) return written.Error();
+    return path;
 }
 
 std::filesystem::path BackupFolder() {
     return UserFolder("backups");
 }
 
-ExportResult BackUpSettings(const SetupState& state, const std::filesystem::path& folder,
-                            std::time_t now, BackupReason reason) {
+Result<std::filesystem::path> BackUpSettings(const SetupState& state,
+                                             const std::filesystem::path& folder, std::time_t now,
+                                             BackupReason reason) {
     namespace fs = std::filesystem;
-    ExportResult result;
     std::error_code ec;
     if (folder.empty()) {
-        result.error = "There is no folder for backups: " + WhyNoUserDataFolder();
-        return result;
+        return Problem{ProblemKind::Unwritable,
+                       "There is no folder for backups: " + WhyNoUserDataFolder()};
     }
     fs::create_directories(folder, ec);
     if (ec) {
-        result.writtenPath = folder;
-        result.error = "Cannot create " + Quoted(folder) + ": " + ec.message();
-        return result;
+        return Problem{ProblemKind::Unwritable,
+                       "Cannot create " + Quoted(folder) + ": " + ec.message()};
     }
     const std::tm local = LocalTime(now);
     char stamp[32];
@@ -248,33 +240,28 @@ ExportResult BackUpSettings(const SetupState& state, const std::filesystem::path
     for (int n = 2; fs::exists(path, ec) && n < 1000; ++n) {
         path = folder / (base + "_" + std::to_string(n) + ".cfg");
     }
-    result.writtenPath = path;
-    result.ok = WriteFileReplacing(path, BackupHeader(reason) + SettingsFileText(state),
-                                   &result.error, kSettingsFileKind);
-    return result;
+    const Status written =
+        WriteFileReplacing(path, BackupHeader(reason) + SettingsFileText(state), kSettingsFileKind);
+    if (!written) return written.Error();
+    return path;
 }
 
-SettingsFile ReadSettingsFile(const std::filesystem::path& path) {
+Result<SettingsFile> ReadSettingsFile(const std::filesystem::path& path) {
     SettingsFile file;
     file.path = path;
-    if (!file.ini.Load(path, &file.error, kSettingsFileKind)) return file;
+    if (Status loaded = file.ini.Load(path, kSettingsFileKind); !loaded) return loaded.Error();
     if (!file.ini.HasSection(kOptionSection)) {
-        file.error = "Cannot import " + Quoted(path) +
-                     ": it has no [option] section, so it is not a settings file";
-        file.ini = IniFile();
-        return file;
+        return Problem{ProblemKind::BadContent,
+                       "Cannot import " + Quoted(path) +
+                           ": it has no [option] section, so it is not a settings file"};
     }
-    file.ok = true;
     return file;
 }
 
-ImportResult ApplySettingsFile(SetupState& state, const SettingsFile& file) {
-    ImportResult result;
+ImportOutcome ApplySettingsFile(SetupState& state, const SettingsFile& file) {
+    ImportOutcome outcome;
+    ImportReport& result = outcome.report;
     result.path = file.path;
-    if (!file.ok) {
-        result.error = file.error;
-        return result;
-    }
     const IniFile& ini = file.ini;
     std::vector<IniFile::KeyLine> seen;
     for (const IniFile::KeyLine& k : ini.KeysIn(kOptionSection)) {
@@ -336,17 +323,18 @@ ImportResult ApplySettingsFile(SetupState& state, const SettingsFile& file) {
         result.problems.push_back(std::move(problem));
     }
     // Nothing was selected, so nothing changed: refused rather than reported as imported.
-    result.ok = result.applied > 0;
-    if (!result.ok) {
-        result.error = "Cannot import " + Quoted(file.path) +
-                       (result.settings > 0 ? ": it selects none of this ESC's settings"
-                                            : ": there are no settings to import into until an "
-                                              "ESC is identified");
+    if (result.applied == 0) {
+        outcome.refusal =
+            Problem{ProblemKind::NothingToDo,
+                    "Cannot import " + Quoted(file.path) +
+                        (result.settings > 0 ? ": it selects none of this ESC's settings"
+                                             : ": there are no settings to import into until an "
+                                               "ESC is identified")};
     }
-    return result;
+    return outcome;
 }
 
-std::string SkippedText(const ImportResult& result) {
+std::string SkippedText(const ImportReport& result) {
     if (result.skipped.empty()) return {};
     std::string text = "Skipped " + std::to_string(result.skipped.size()) + " of " +
                        std::to_string(result.settings) + " settings in " + Quoted(result.path) +
@@ -357,8 +345,13 @@ std::string SkippedText(const ImportResult& result) {
     return text;
 }
 
-ImportResult ImportSettings(SetupState& state, const std::filesystem::path& path) {
-    return ApplySettingsFile(state, ReadSettingsFile(path));
+ImportOutcome ImportSettings(SetupState& state, const std::filesystem::path& path) {
+    const Result<SettingsFile> file = ReadSettingsFile(path);
+    if (file) return ApplySettingsFile(state, *file);
+    ImportOutcome refused;
+    refused.report.path = path;
+    refused.refusal = file.Error();
+    return refused;
 }
 
 }  // namespace vorna

@@ -33,10 +33,12 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/Result.h"
 #include "settings/Backups.h"
 #include "settings/IniFile.h"
 #include "settings/Parameters.h"
@@ -137,17 +139,17 @@ inline constexpr std::string_view kSetupSheetKind = "setup sheet";
 // A setup sheet as read from its file, not yet applied.
 struct SheetFile {
     std::filesystem::path path;
-    bool found = false;  // read; false with an empty error: no such file (an empty sheet)
-    std::string error;   // refused (a folder, FIFO or device, too large, unreadable)
+    bool found = false;  // false: no such file (an empty sheet)
     IniFile ini;
 };
 
-// Reads the sheet (at most kMaxIniFileBytes); touches no state.
-SheetFile ReadSetupSheet(const std::filesystem::path& sheetPath);
+// Reads the sheet (at most kMaxIniFileBytes); touches no state. A missing sheet is read as an
+// empty one (found false); a folder, FIFO or device, a file too large or unreadable is
+// refused with ReadSmallFile's problem.
+Result<SheetFile> ReadSetupSheet(const std::filesystem::path& sheetPath);
 
 struct LoadedSheet {
-    std::string error;                 // not empty: the sheet was refused and nothing changed
-    bool fileFound = false;            // false: the sheet could not be read (all empty)
+    bool fileFound = false;            // false: there was no such file (all empty)
     std::array<std::string, 13> info;  // by kInfoKeys, for the information fields
     std::string memo;                  // for the memo field
     bool memoVisible = false;          // show the memo and its captions: "Temp Track" is set
@@ -157,17 +159,17 @@ struct LoadedSheet {
 // Loads a setup sheet into the parameter lists: calls clearSelections(state) first (the
 // codec's ClearSelections; skipped when empty), then applies [option] keys 0 to 18 with
 // SelectByText (a missing key reads as empty and matches nothing) and returns the [info]
-// texts and the memo. A missing file still clears the lists; a refused one (SheetFile::error)
-// changes nothing and comes back with its error. So does a sheet that selects none of the
-// connected ESC's settings (a list the PC writes, with entries): loading it would only clear
-// the lists. With no such list (no ESC identified) a sheet is loaded for its texts.
-LoadedSheet ApplySetupSheet(SetupState& state, const SheetFile& sheet,
-                            const std::function<void(SetupState&)>& clearSelections);
+// texts and the memo. A missing file still clears the lists. A sheet that selects none of the
+// connected ESC's settings (a list the PC writes, with entries) is refused (NothingToDo) and
+// changes nothing: loading it would only clear the lists. With no such list (no ESC
+// identified) a sheet is loaded for its texts.
+Result<LoadedSheet> ApplySetupSheet(SetupState& state, const SheetFile& sheet,
+                                    const std::function<void(SetupState&)>& clearSelections);
 // A sheet's [info] texts and memo, its lists untouched (`selected` empty).
 LoadedSheet SheetTexts(const SheetFile& sheet);
-// ReadSetupSheet, then ApplySetupSheet.
-LoadedSheet LoadProfile(SetupState& state, const std::filesystem::path& sheetPath,
-                        const std::function<void(SetupState&)>& clearSelections);
+// ReadSetupSheet, then ApplySetupSheet: a sheet refused when read changes nothing either.
+Result<LoadedSheet> LoadProfile(SetupState& state, const std::filesystem::path& sheetPath,
+                                const std::function<void(SetupState&)>& clearSelections);
 
 // The file an export writes for the chosen name: ".cfg" appended unless it ends in it already.
 std::filesystem::path SettingsFilePath(const std::filesystem::path& chosen);
@@ -179,13 +181,10 @@ std::string SuggestedSettingsFileName(int modelType, std::time_t now);
 // The text of a settings file for the current selections: [option] with the 28 keys.
 std::string SettingsFileText(const SetupState& state);
 
-struct ExportResult {
-    bool ok = false;
-    std::filesystem::path writtenPath;  // the file written (or that could not be written)
-    std::string error;                  // on failure: names the file and the system's reason
-};
-
-ExportResult ExportSettings(const SetupState& state, const std::filesystem::path& chosen);
+// Writes the settings file for `chosen` (SettingsFilePath): the file written, or the problem
+// (WriteFileReplacing's, or BadName for a name that names a folder), naming the file.
+Result<std::filesystem::path> ExportSettings(const SetupState& state,
+                                             const std::filesystem::path& chosen);
 
 // Where settings are saved before something replaces them on the ESC: backups/ in the user's
 // folder (UserDataFolder: $XDG_DATA_HOME/vorna-link or ~/.local/share/vorna-link, on Windows
@@ -194,9 +193,12 @@ std::filesystem::path BackupFolder();
 
 // Saves `state` as a settings file in `folder` (made when missing), named with the date, the
 // time and the model type ("2026-12-07_23-10-05_model-16.cfg"); an existing name gets a number.
-// The file starts with a comment line saying why it was made (BackupHeader).
-ExportResult BackUpSettings(const SetupState& state, const std::filesystem::path& folder,
-                            std::time_t now, BackupReason reason);
+// The file starts with a comment line saying why it was made (BackupHeader). The file
+// written, or why none could be (Unwritable: no folder for backups, or it could not be made;
+// else WriteFileReplacing's problem).
+Result<std::filesystem::path> BackUpSettings(const SetupState& state,
+                                             const std::filesystem::path& folder, std::time_t now,
+                                             BackupReason reason);
 
 struct ImportProblem {
     std::string key;
@@ -205,9 +207,8 @@ struct ImportProblem {
     std::string why;
 };
 
-struct ImportResult {
-    bool ok = false;
-    std::string error;                    // when not ok: why nothing was imported
+// What an import found in a file, line by line.
+struct ImportReport {
     std::vector<ImportProblem> problems;  // values that selected nothing (lists unchanged)
     // Lines of [option] that set nothing, in file order: keys this program does not know, a
     // key given again (the first one counts, as Windows programs read it), and lines without
@@ -221,26 +222,34 @@ struct ImportResult {
     std::filesystem::path path;
 };
 
+// How an import ended: its report, and when it was refused, why (nothing changed then). A
+// refused import keeps its report, so the values that fit nothing can still be shown, the way
+// a device procedure's outcome keeps what it found.
+struct [[nodiscard]] ImportOutcome {
+    ImportReport report;
+    std::optional<Problem> refusal;
+    bool Done() const { return !refusal; }
+};
+
 // "Skipped 2 of 20 settings in "x.cfg": Coast Value, Drive Mode", or empty when the import
 // set every one.
-std::string SkippedText(const ImportResult& result);
+std::string SkippedText(const ImportReport& report);
 
 // A settings file as read from disk, not yet applied.
 struct SettingsFile {
-    bool ok = false;
-    std::string error;  // when not ok: names the file and says why it was refused
     std::filesystem::path path;
     IniFile ini;
 };
 
-// Reads the file (at most kMaxIniFileBytes) and checks that it has an [option] section;
-// touches no state.
-SettingsFile ReadSettingsFile(const std::filesystem::path& path);
-// Applies a file ReadSettingsFile read (not ok, when it was refused: nothing changes). A file
-// that selects none of the ESC's settings is refused too (problems still say why), so that an
-// import that would change nothing is never reported as done.
-ImportResult ApplySettingsFile(SetupState& state, const SettingsFile& file);
-// ReadSettingsFile, then ApplySettingsFile.
-ImportResult ImportSettings(SetupState& state, const std::filesystem::path& path);
+// Reads the file (at most kMaxIniFileBytes) and checks that it has an [option] section
+// (BadContent without one; else ReadSmallFile's problem); touches no state.
+Result<SettingsFile> ReadSettingsFile(const std::filesystem::path& path);
+// Applies a file ReadSettingsFile read. A file that selects none of the ESC's settings is
+// refused (NothingToDo; its report still says why), so that an import that would change
+// nothing is never reported as done.
+ImportOutcome ApplySettingsFile(SetupState& state, const SettingsFile& file);
+// ReadSettingsFile, then ApplySettingsFile: a file refused when read is refused with its
+// problem and an empty report.
+ImportOutcome ImportSettings(SetupState& state, const std::filesystem::path& path);
 
 }  // namespace vorna

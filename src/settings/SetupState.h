@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -95,10 +96,24 @@ struct OptionList {
 };
 
 struct SetupState {
-    SetupState() { lists_.resize(kAllLists.size()); }
-
-    OptionList& List(ParamId id) { return lists_.at(IndexOf(id)); }
-    const OptionList& List(ParamId id) const { return lists_.at(IndexOf(id)); }
+    // Every name of the enum has its list (the check above), so List() always finds one. Only
+    // a number cast to a ParamId can name none: Find() is for ids from outside, nullptr then.
+    OptionList& List(ParamId id) {
+        OptionList* list = Find(id);
+        assert(list != nullptr);
+        return *list;
+    }
+    const OptionList& List(ParamId id) const {
+        const OptionList* list = Find(id);
+        assert(list != nullptr);
+        return *list;
+    }
+    OptionList* Find(ParamId id) {
+        return IndexOf(id) < lists_.size() ? &lists_[IndexOf(id)] : nullptr;
+    }
+    const OptionList* Find(ParamId id) const {
+        return IndexOf(id) < lists_.size() ? &lists_[IndexOf(id)] : nullptr;
+    }
 
     std::int32_t modelType = 0;  // 0 to 17; 0 before any ESC is identified
     std::string versionText;     // "1.30" etc., from identity byte 3
@@ -108,11 +123,11 @@ struct SetupState {
     // a write without it would send registers we never learnt.
     bool recordValid = false;
 
-    // A value outside the enum makes List() throw std::out_of_range.
+    // A value outside the enum gives kAllLists.size() or more.
     static std::size_t IndexOf(ParamId id) { return static_cast<std::size_t>(id); }
 
 private:
-    std::vector<OptionList> lists_;
+    std::array<OptionList, kAllLists.size()> lists_{};
 };
 
 }  // namespace vorna

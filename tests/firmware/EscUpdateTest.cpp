@@ -88,10 +88,10 @@ TEST_F(EscUpdateTest, AnImageIsFlashedTheEscIdentifiedAfreshAndItsSettingsKept) 
     EXPECT_EQ(rig->setup.Snapshot().versionText, VersionText(7));
     EXPECT_EQ(rig->firmware.CurrentFirmwareText(), outcome.firmwareNow);
     EXPECT_EQ(rig->setup.FirmwareText(), outcome.firmwareNow);
-    ASSERT_FALSE(outcome.backup.path.empty());
-    EXPECT_NE(outcome.message.find(outcome.backup.path), std::string::npos);
+    ASSERT_FALSE(test::BackupPath(outcome.backup).empty());
+    EXPECT_NE(outcome.message.find(test::BackupPath(outcome.backup)), std::string::npos);
     SetupState backedUp = read;
-    ASSERT_TRUE(ImportSettings(backedUp, outcome.backup.path).ok);
+    ASSERT_TRUE(ImportSettings(backedUp, test::BackupPath(outcome.backup)).Done());
     EXPECT_EQ(backedUp.List(ParamId::DragBrake).selection, drag);
     // The port stays open, the monitor identifies the ESC afresh, the timer runs again.
     EXPECT_TRUE(rig->link.IsOpen());
@@ -194,7 +194,7 @@ TEST_F(EscUpdateTest, AFailedStepSaysWhatTheEscHoldsAndWhatToDo) {
         EXPECT_EQ(outcome.next, c.next);
         // Plain words first, the device's text apart; the backup is named.
         EXPECT_EQ(outcome.message.find("Update Error"), std::string::npos) << outcome.message;
-        EXPECT_NE(outcome.message.find(outcome.backup.path), std::string::npos);
+        EXPECT_NE(outcome.message.find(test::BackupPath(outcome.backup)), std::string::npos);
         EXPECT_EQ(rig->firmware.Status(kEsc), Status::Failed);
         EXPECT_FALSE(rig->link.IsOpen());
         EXPECT_EQ(rig->link.GetUsbState(), UsbState::NoBridge);
@@ -225,7 +225,8 @@ TEST_F(EscUpdateTest, FixModeStartsWithoutAnIdentifiedEscEscModeDoesNot) {
     ASSERT_NE(rig->link.GetDeviceState(), DeviceState::Connected);
     outcome = Flash(Image(MakeEscImage({1, 2, 3}).Value()));
     EXPECT_EQ(outcome.result, Result::Finished);
-    EXPECT_TRUE(outcome.backup.path.empty());  // nothing of this ESC was read in Fix Mode
+    EXPECT_TRUE(
+        test::BackupPath(outcome.backup).empty());  // nothing of this ESC was read in Fix Mode
     EXPECT_EQ(esc.UpdateImage(), (std::vector<std::uint8_t>{1, 2, 3}));
 }
 

@@ -76,8 +76,11 @@ constexpr std::uint32_t kHigh1252[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
 
 // The whole file as UTF-8 text, with the encoding it was found in.
+// How the reader takes a file's bytes (IniFile.h).
+enum class Encoding { Utf8, Windows1252, Utf16Le };
+
 struct Decoded {
-    IniFile::Encoding encoding = IniFile::Encoding::Utf8;
+    Encoding encoding = Encoding::Utf8;
     std::string text;
 };
 
@@ -85,7 +88,7 @@ struct Decoded {
 Decoded Decode(std::string_view bytes, bool western = false) {
     Decoded d;
     if (bytes.substr(0, 2) == "\xFF\xFE") {
-        d.encoding = IniFile::Encoding::Utf16Le;
+        d.encoding = Encoding::Utf16Le;
         std::vector<std::uint32_t> units;
         for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
             units.push_back(static_cast<unsigned char>(bytes[i]) |
@@ -109,7 +112,7 @@ Decoded Decode(std::string_view bytes, bool western = false) {
         d.text = bytes;
         return d;
     }
-    d.encoding = IniFile::Encoding::Windows1252;
+    d.encoding = Encoding::Windows1252;
     for (const char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
         PutUtf8(d.text, b >= 0x80 && b < 0xA0 ? kHigh1252[b - 0x80] : b);
@@ -118,8 +121,8 @@ Decoded Decode(std::string_view bytes, bool western = false) {
 }
 
 // A value as a lookup gives it: Windows-1252's holes as U+FFFD.
-std::string AsFound(std::string_view value, IniFile::Encoding encoding) {
-    if (encoding != IniFile::Encoding::Windows1252) return std::string(value);
+std::string AsFound(std::string_view value, Encoding encoding) {
+    if (encoding != Encoding::Windows1252) return std::string(value);
     std::string out;
     for (std::size_t i = 0; i < value.size(); ++i) {
         if (value[i] == '\xC2' && i + 1 < value.size() &&
@@ -235,8 +238,8 @@ void CheckCut(std::string_view cut, std::string_view whole, std::size_t maxChars
             "a value is cut between characters");
 }
 
-void CheckLookups(const IniFile& ini, const Model& model, IniFile::Encoding encoding,
-                  std::size_t maxChars, std::string_view fallback) {
+void CheckLookups(const IniFile& ini, const Model& model, Encoding encoding, std::size_t maxChars,
+                  std::string_view fallback) {
     std::vector<std::string> sections;
     std::vector<std::string> keys;
     for (const auto& s : model.sections) {
@@ -321,7 +324,7 @@ void CheckWrite(const IniFile& original, const Model& model, const Decoded& deco
     const std::string bytes = ini.Text();
     // A Windows-1252 file stays in it, but a write that replaces its last bytes that are not
     // UTF-8 leaves a file the reader takes for UTF-8: compared here as the bytes it holds.
-    const bool western = decoded.encoding == IniFile::Encoding::Windows1252;
+    const bool western = decoded.encoding == Encoding::Windows1252;
     const Decoded again = Decode(bytes, western);
     Require(again.encoding == decoded.encoding, "a write keeps the file's encoding");
     const std::vector<Line> after = SplitLines(again.text);
@@ -376,7 +379,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(ini.Text() == text, "the bytes are written back as they were read");
 
     const Decoded decoded = Decode(text);
-    Require(ini.FileEncoding() == decoded.encoding, "the encoding is told by the mark or bytes");
+    {
+        // The encoding is told by the mark or bytes: a value written comes out in it.
+        IniFile written = ini;
+        constexpr std::string_view kSection = "Fuzz Encoding";
+        if (!written.HasSection(kSection)) {
+            written.Set(kSection, "Key", "\xC3\xA9");
+            const std::string_view line = decoded.encoding == Encoding::Utf8 ? "Key=\xC3\xA9"
+                                          : decoded.encoding == Encoding::Windows1252
+                                              ? "Key=\xE9"
+                                              : std::string_view("K\0e\0y\0=\0\xE9\0", 10);
+            Require(written.Text().find(line) != std::string::npos,
+                    "the encoding is told by the mark or bytes");
+        }
+    }
     const Model model(decoded.text);
     const std::string line(model.lines.empty() ? std::string_view()
                                                : model.lines[size % model.lines.size()].text);

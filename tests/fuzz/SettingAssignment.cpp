@@ -41,10 +41,9 @@ bool Names(ParamId id, int modelType, std::string_view name) {
 
 void CheckAssignment(SetupState& state, const std::string& name, const std::string& value) {
     const SetupState before = state;
-    std::string problem;
-    const auto id = cli::ApplyAssignment(state, name, value, problem);
+    const auto id = cli::ApplyAssignment(state, name, value);
     if (!id) {
-        Require(!problem.empty(), "a refused assignment says why");
+        Require(!id.Detail().empty(), "a refused assignment says why");
         Require(fuzz::Selections(state) == fuzz::Selections(before),
                 "a refused assignment changes nothing");
         return;

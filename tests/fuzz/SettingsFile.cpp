@@ -46,11 +46,12 @@ void CheckImport(std::string_view text, const std::filesystem::path& file) {
         SetupState state = fuzz::FilledState(type, version);
         fuzz::SelectFrom(state, text, static_cast<std::size_t>(type));
         const SetupState before = state;
-        const ImportResult result = ImportSettings(state, file);
-        Require(result.ok == (isSettingsFile && result.applied > 0),
+        const ImportOutcome outcome = ImportSettings(state, file);
+        const ImportReport& result = outcome.report;
+        Require(outcome.Done() == (isSettingsFile && result.applied > 0),
                 "a file imports when it has an [option] section and selects something");
-        if (!result.ok) {
-            Require(!result.error.empty(), "a refused import says why");
+        if (!outcome.Done()) {
+            Require(!outcome.refusal->detail.empty(), "a refused import says why");
             Require(fuzz::Selections(state) == fuzz::Selections(before),
                     "a refused import changes nothing");
             continue;
@@ -111,8 +112,10 @@ void CheckRoundTrip(std::string_view bytes) {
             if (list.selection >= 0) ++selected;
             list.selection = -1;
         }
-        const ImportResult result = ImportSettings(target, file);
-        Require(result.ok == (selected > 0), "an exported file imports when it selects something");
+        const ImportOutcome outcome = ImportSettings(target, file);
+        const ImportReport& result = outcome.report;
+        Require(outcome.Done() == (selected > 0),
+                "an exported file imports when it selects something");
         Require(result.problems.empty(), "an exported file imports without a problem");
         Require(result.applied == selected, "every selection exported is applied");
         Require(fuzz::Selections(target) == fuzz::Selections(state),

@@ -35,7 +35,7 @@ void CheckText(std::string_view text) {
 void CheckLoad(const IniFile& ini, const std::filesystem::path& file, const SetupState& before,
                bool clear) {
     SetupState state = before;
-    const LoadedSheet sheet = LoadProfile(state, file, clear ? ClearSelections : nullptr);
+    const Result<LoadedSheet> loaded = LoadProfile(state, file, clear ? ClearSelections : nullptr);
     bool settable = false;
     bool selects = false;
     for (const auto& [key, listId] : kParameterKeys) {
@@ -45,14 +45,16 @@ void CheckLoad(const IniFile& ini, const std::filesystem::path& file, const Setu
         selects = selects ||
                   MatchEntry(list, ini.Get(kOptionSection, key, "", kOptionValueChars)).index >= 0;
     }
-    Require(sheet.error.empty() == (selects || !settable),
+    Require(loaded.Ok() == (selects || !settable),
             "a sheet is refused when it selects none of the ESC's settings");
-    if (!sheet.error.empty()) {
-        Require(sheet.error.find(file.string()) != std::string::npos, "a refusal names the file");
+    if (!loaded) {
+        Require(loaded.Detail().find(file.string()) != std::string::npos,
+                "a refusal names the file");
         Require(fuzz::Selections(state) == fuzz::Selections(before),
                 "a refused sheet changes nothing");
         return;
     }
+    const LoadedSheet& sheet = *loaded;
     Require(sheet.fileFound, "a sheet that is there is found");
     SetupState expected = before;
     if (clear) ClearSelections(expected);

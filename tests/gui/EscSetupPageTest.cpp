@@ -402,7 +402,7 @@ TEST_F(EscSetupPageTest, DefaultPictureRestoresTheFactorySettings) {
     const std::filesystem::path saved = std::filesystem::directory_iterator(backups)->path();
     EXPECT_NE(test::ReadText(saved).find("Drag Brake=" + sent), std::string::npos);
     ASSERT_EQ(rig->view.Restores().size(), 1u);
-    EXPECT_EQ(rig->view.Restores()[0].backup.path, saved.string());
+    EXPECT_EQ(test::BackupPath(rig->view.Restores()[0].backup), saved.string());
     EXPECT_FALSE(rig->setup.DefaultRequested());
     EXPECT_EQ(esc->Restores(), 1);
     EXPECT_EQ(esc->Record(), factory);

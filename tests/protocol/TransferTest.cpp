@@ -235,7 +235,8 @@ TEST_F(TransferTest, ARestoreTheEscDoesNotTakeIsAskedAboutOnce) {
     // One backup for the one request, although the ESC was asked twice.
     EXPECT_EQ(
         std::distance(std::filesystem::directory_iterator(
-                          std::filesystem::path(rig->view.Restores()[0].backup.path).parent_path()),
+                          std::filesystem::path(test::BackupPath(rig->view.Restores()[0].backup))
+                              .parent_path()),
                       std::filesystem::directory_iterator{}),
         1);
     ::unsetenv("XDG_DATA_HOME");
@@ -280,11 +281,11 @@ TEST_F(TransferTest, RestoreWhoseReadFailsSaysSoAndLeavesNothingToSend) {
     ASSERT_EQ(rig->view.Restores().size(), 1u);
     const RestoreOutcome restore = rig->view.Restores()[0];
     EXPECT_EQ(restore.result, RestoreOutcome::Result::NotReadBack);
-    ASSERT_FALSE(restore.backup.path.empty());
-    EXPECT_NE(test::ReadText(restore.backup.path).find("[option]"), std::string::npos);
+    ASSERT_FALSE(test::BackupPath(restore.backup).empty());
+    EXPECT_NE(test::ReadText(test::BackupPath(restore.backup)).find("[option]"), std::string::npos);
     EXPECT_EQ(rig->view.Texts(Event::Message),
               std::vector<std::string>{std::string(msg::kRestoredButReadFailed) + "\n" +
-                                       msg::kBackupWhere + restore.backup.path + "."});
+                                       msg::kBackupWhere + test::BackupPath(restore.backup) + "."});
     EXPECT_FALSE(rig->setup.HasValidRecord());
     EXPECT_EQ(rig->setup.Snapshot().List(ParamId::DragBrake).selection, -1);
     // The old values are gone from the page, so they cannot be written back.

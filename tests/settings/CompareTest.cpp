@@ -30,9 +30,9 @@ SetupState ReadEsc(int modelType) {
 
 SettingsSide FileSide(const fs::path& path, const std::string& text) {
     test::WriteText(path, text);
-    const SettingsFile file = ReadSettingsFile(path);
-    EXPECT_TRUE(file.ok) << file.error;
-    return SettingsFileSide(file);
+    const Result<SettingsFile> file = ReadSettingsFile(path);
+    EXPECT_TRUE(file) << test::Why(file);
+    return file ? SettingsFileSide(*file) : SettingsSide{};
 }
 
 TEST(CompareTest, TheEscAgainstAFileListsOnlyWhatDiffersAndSetsApartWhatItCannotTake) {
@@ -122,11 +122,11 @@ TEST(CompareTest, ABackupOfAnotherModelSaysSoAndFilesWithoutAnEscCompareAsText) 
 TEST(CompareTest, ABackupRecordsWhyItWasMadeAndTheListSaysItNewestFirst) {
     test::TempDir dir;
     const SetupState esc = ReadEsc(16);
-    const ExportResult first =
+    const Result<fs::path> first =
         BackUpSettings(esc, dir.Path(), 1765000000, BackupReason::EscFirmwareUpdate);
-    const ExportResult second =
+    const Result<fs::path> second =
         BackUpSettings(esc, dir.Path(), 1765000000, BackupReason::FactorySettings);
-    ASSERT_TRUE(first.ok && second.ok) << first.error << second.error;
+    ASSERT_TRUE(first && second) << test::Why(first) << test::Why(second);
     // An older backup, without a reason; a name without a time comes last.
     test::WriteText(dir / "2020-01-02_03-04-05_model-4.cfg", "[option]\nDrag Brake=5%\n");
     test::WriteText(dir / "mine.CFG", "[option]\n");
@@ -134,10 +134,10 @@ TEST(CompareTest, ABackupRecordsWhyItWasMadeAndTheListSaysItNewestFirst) {
 
     const std::vector<BackupEntry> list = ListBackups(dir.Path());
     ASSERT_EQ(list.size(), 4u);
-    EXPECT_EQ(list[0].path, second.writtenPath);
+    EXPECT_EQ(list[0].path, *second);
     EXPECT_EQ(list[0].ReasonText(), "before factory settings");
     EXPECT_EQ(list[0].modelType, 16);
-    EXPECT_EQ(list[1].path, first.writtenPath);
+    EXPECT_EQ(list[1].path, *first);
     EXPECT_EQ(list[1].ReasonText(), "before an ESC firmware update");
     EXPECT_EQ(list[2].made, "2020-01-02 03:04:05");
     EXPECT_EQ(list[2].modelType, 4);
@@ -146,12 +146,12 @@ TEST(CompareTest, ABackupRecordsWhyItWasMadeAndTheListSaysItNewestFirst) {
 
     // The reason line is passed over by the settings-file reader: every setting comes back,
     // and no line of the backup is named as ignored.
-    const SettingsFile read = ReadSettingsFile(first.writtenPath);
-    ASSERT_TRUE(read.ok);
+    const Result<SettingsFile> read = ReadSettingsFile(*first);
+    ASSERT_TRUE(read);
     SetupState back = ReadEsc(16);
-    const ImportResult imported = ApplySettingsFile(back, read);
-    EXPECT_TRUE(imported.ignored.empty());
-    EXPECT_TRUE(Compare(EscSide(esc), SettingsFileSide(read), &esc).Equal());
+    const ImportOutcome imported = ApplySettingsFile(back, *read);
+    EXPECT_TRUE(imported.report.ignored.empty());
+    EXPECT_TRUE(Compare(EscSide(esc), SettingsFileSide(*read), &esc).Equal());
 }
 
 }  // namespace

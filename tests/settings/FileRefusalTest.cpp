@@ -65,14 +65,14 @@ TEST(SmallFile, ReadsUpToTheLimitAndRefusesOneByteMore) {
     test::TempDir dir;
     WriteText(dir / "exact", std::string(100, 'x'));
     WriteText(dir / "over", std::string(101, 'x'));
-    SmallFile read = ReadSmallFile(dir / "exact", 100, "settings file");
-    EXPECT_EQ(read.failure, ReadFailure::None) << read.error;
-    EXPECT_EQ(read.text.size(), 100u);
+    Result<std::string> read = ReadSmallFile(dir / "exact", 100, "settings file");
+    ASSERT_TRUE(read) << read.Detail();
+    EXPECT_EQ(read->size(), 100u);
     read = ReadSmallFile(dir / "over", 100, "settings file");
-    EXPECT_EQ(read.failure, ReadFailure::TooLarge);
-    EXPECT_TRUE(read.text.empty());
-    EXPECT_TRUE(Contains(read.error, (dir / "over").string())) << read.error;
-    EXPECT_TRUE(Contains(read.error, "100 bytes")) << read.error;
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.Kind(), ProblemKind::TooLarge);
+    EXPECT_TRUE(Contains(read.Detail(), (dir / "over").string())) << read.Detail();
+    EXPECT_TRUE(Contains(read.Detail(), "100 bytes")) << read.Detail();
 }
 
 TEST(SmallFile, AFileLargerThanItsSizeSaysIsStillCutAtTheLimit) {
@@ -81,32 +81,41 @@ TEST(SmallFile, AFileLargerThanItsSizeSaysIsStillCutAtTheLimit) {
     struct stat st {};
     ASSERT_EQ(::stat("/proc/self/maps", &st), 0);
     ASSERT_EQ(st.st_size, 0);
-    const SmallFile read = ReadSmallFile("/proc/self/maps", 64, "setup sheet");
-    EXPECT_EQ(read.failure, ReadFailure::TooLarge) << read.error;
-    EXPECT_TRUE(read.text.empty());
+    const Result<std::string> read = ReadSmallFile("/proc/self/maps", 64, "setup sheet");
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.Kind(), ProblemKind::TooLarge) << read.Detail();
 }
 
 TEST(SmallFile, FolderFifoAndDeviceAreRefusedByKindWithoutBlocking) {
     test::TempDir dir;
-    SmallFile read = ReadSmallFile(dir.path(), kMaxIniFileBytes, "settings file");
-    EXPECT_EQ(read.failure, ReadFailure::Folder);
-    EXPECT_EQ(read.error, "\"" + dir.path().string() + "\" is a folder, not a settings file");
+    Result<std::string> read = ReadSmallFile(dir.path(), kMaxIniFileBytes, "settings file");
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.Kind(), ProblemKind::Folder);
+    EXPECT_EQ(read.Detail(), "\"" + dir.path().string() + "\" is a folder, not a settings file");
 
     const fs::path fifo = dir / "pipe.cfg";
     test::MakeFifo(fifo);
     ASSERT_TRUE(test::EndsWithoutBlocking(
         [&] { read = ReadSmallFile(fifo, kMaxIniFileBytes, "settings file"); }, fifo));
-    EXPECT_EQ(read.failure, ReadFailure::NotRegular);
-    EXPECT_TRUE(Contains(read.error, fifo.string() + "\" is not a regular file but a FIFO"))
-        << read.error;
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.Kind(), ProblemKind::NotRegular);
+    EXPECT_TRUE(Contains(read.Detail(), fifo.string() + "\" is not a regular file but a FIFO"))
+        << read.Detail();
+    // For callers that word the message themselves: the reason alone.
+    const Result<std::string> bare = ReadSmallFileBare(fifo, kMaxIniFileBytes);
+    ASSERT_FALSE(bare);
+    EXPECT_EQ(bare.Error(), (Problem{ProblemKind::NotRegular, "a FIFO (named pipe)"}));
 
     read = ReadSmallFile("/dev/null", kMaxIniFileBytes, "settings file");
-    EXPECT_EQ(read.failure, ReadFailure::NotRegular);
-    EXPECT_TRUE(Contains(read.error, "a character device")) << read.error;
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.Kind(), ProblemKind::NotRegular);
+    EXPECT_TRUE(Contains(read.Detail(), "a character device")) << read.Detail();
 
     read = ReadSmallFile(dir / "gone.cfg", kMaxIniFileBytes, "settings file");
-    EXPECT_EQ(read.failure, ReadFailure::Missing);
-    EXPECT_TRUE(Contains(read.error, "No such file")) << read.error;
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.Kind(), ProblemKind::Missing);
+    EXPECT_TRUE(Contains(read.Detail(), "No such file")) << read.Detail();
+    EXPECT_EQ(ReadSmallFileBare(dir / "gone.cfg", 1).Detail(), "No such file or directory");
 }
 
 TEST(FileRefusalImport, TooLargeFolderAndFifoChangeNothingAndSaySo) {
@@ -116,29 +125,30 @@ TEST(FileRefusalImport, TooLargeFolderAndFifoChangeNothingAndSaySo) {
 
     // At the limit the file is read; one byte more and it is refused unread.
     WriteText(dir / "limit.cfg", SettingsTextOfSize(kMaxIniFileBytes));
-    ImportResult result = ImportSettings(state, dir / "limit.cfg");
-    ASSERT_TRUE(result.ok) << result.error;
+    ImportOutcome result = ImportSettings(state, dir / "limit.cfg");
+    ASSERT_TRUE(result.Done()) << test::Why(result);
     EXPECT_EQ(state.List(ParamId::DragBrake).selection, 4);
     state = FilledState();
 
     const fs::path big = dir / "big.cfg";
     WriteText(big, SettingsTextOfSize(kMaxIniFileBytes + 1));
     result = ImportSettings(state, big);
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(Contains(result.error, big.string())) << result.error;
-    EXPECT_TRUE(Contains(result.error, kLimitWords)) << result.error;
+    EXPECT_FALSE(result.Done());
+    EXPECT_TRUE(Contains(test::Why(result), big.string())) << test::Why(result);
+    EXPECT_TRUE(Contains(test::Why(result), kLimitWords)) << test::Why(result);
 
     fs::create_directories(dir / "folder.cfg");
     result = ImportSettings(state, dir / "folder.cfg");
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(Contains(result.error, "is a folder, not a settings file")) << result.error;
-    EXPECT_FALSE(Contains(result.error, "No such file")) << result.error;
+    EXPECT_FALSE(result.Done());
+    EXPECT_TRUE(Contains(test::Why(result), "is a folder, not a settings file"))
+        << test::Why(result);
+    EXPECT_FALSE(Contains(test::Why(result), "No such file")) << test::Why(result);
 
     const fs::path fifo = dir / "pipe.cfg";
     test::MakeFifo(fifo);
     ASSERT_TRUE(test::EndsWithoutBlocking([&] { result = ImportSettings(state, fifo); }, fifo));
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(Contains(result.error, "is not a regular file")) << result.error;
+    EXPECT_FALSE(result.Done());
+    EXPECT_TRUE(Contains(test::Why(result), "is not a regular file")) << test::Why(result);
     EXPECT_EQ(Selections(state), before);
 }
 
@@ -149,18 +159,18 @@ TEST(FileRefusalSheet, ARefusedSheetClearsNothingAndNamesFileAndLimit) {
     const fs::path big = dir / "big.ini";
     WriteText(big, SettingsTextOfSize(kMaxIniFileBytes + 1));
     bool cleared = false;
-    LoadedSheet loaded = LoadProfile(state, big, [&](SetupState&) { cleared = true; });
+    Result<LoadedSheet> loaded = LoadProfile(state, big, [&](SetupState&) { cleared = true; });
     EXPECT_FALSE(cleared);
-    EXPECT_FALSE(loaded.fileFound);
-    EXPECT_TRUE(Contains(loaded.error, big.string())) << loaded.error;
-    EXPECT_TRUE(Contains(loaded.error, kLimitWords)) << loaded.error;
-    EXPECT_TRUE(Contains(loaded.error, "setup sheet")) << loaded.error;
+    EXPECT_FALSE(loaded);
+    EXPECT_TRUE(Contains(test::Why(loaded), big.string())) << test::Why(loaded);
+    EXPECT_TRUE(Contains(test::Why(loaded), kLimitWords)) << test::Why(loaded);
+    EXPECT_TRUE(Contains(test::Why(loaded), "setup sheet")) << test::Why(loaded);
     EXPECT_EQ(Selections(state), before);
 
     fs::create_directories(dir / "folder.ini");
     loaded = LoadProfile(state, dir / "folder.ini", [&](SetupState&) { cleared = true; });
     EXPECT_FALSE(cleared);
-    EXPECT_TRUE(Contains(loaded.error, "is a folder, not a setup sheet")) << loaded.error;
+    EXPECT_TRUE(Contains(test::Why(loaded), "is a folder, not a setup sheet")) << test::Why(loaded);
 
     // Through the page's model: refused before its lock is taken, and no listener news.
     EscSetupModel model;
@@ -169,7 +179,7 @@ TEST(FileRefusalSheet, ARefusedSheetClearsNothingAndNamesFileAndLimit) {
     model.SetListener([&](EscSetupModel::Change) { ++news; });
     std::vector<ParamId> left{ParamId::DragBrake};
     loaded = model.LoadSheet(big, &left);
-    EXPECT_FALSE(loaded.error.empty());
+    EXPECT_FALSE(loaded);
     EXPECT_TRUE(left.empty());
     EXPECT_EQ(news, 0);
     EXPECT_EQ(Selections(model.Snapshot()), before);
@@ -181,8 +191,8 @@ TEST(FileRefusalSheet, ARefusedSheetClearsNothingAndNamesFileAndLimit) {
     model.Edit([](SetupState& s) { s.recordValid = true; });
     news = 0;
     loaded = model.LoadSheet(odd, &left);
-    EXPECT_TRUE(Contains(loaded.error, "odd.ini\": it selects none of this ESC's settings"))
-        << loaded.error;
+    EXPECT_TRUE(Contains(test::Why(loaded), "odd.ini\": it selects none of this ESC's settings"))
+        << test::Why(loaded);
     EXPECT_EQ(news, 0);
     EXPECT_EQ(Selections(model.Snapshot()), before);
 }
@@ -192,18 +202,21 @@ TEST(FileRefusalExport, ANameEndingInASeparatorOrNamingAFolderWritesNothing) {
     const SetupState state = FilledState();
     for (const std::string& name : {(dir.path() / "").string(), (dir / "sub/").string(),
                                     (dir.path() / ".").string(), (dir.path() / "..").string()}) {
-        const ExportResult result = ExportSettings(state, name);
-        EXPECT_FALSE(result.ok) << name;
-        EXPECT_TRUE(Contains(result.error, "folder")) << result.error;
+        const Result<fs::path> result = ExportSettings(state, name);
+        EXPECT_FALSE(result.Ok()) << name;
+        EXPECT_TRUE(Contains(test::Why(result), "folder")) << test::Why(result);
     }
-    EXPECT_TRUE(Contains(ExportSettings(state, (dir.path() / "").string()).error,
-                         "ends in a folder separator"));
+    const Result<fs::path> separator = ExportSettings(state, (dir.path() / "").string());
+    ASSERT_FALSE(separator);
+    EXPECT_EQ(separator.Kind(), ProblemKind::BadName);
+    EXPECT_TRUE(Contains(separator.Detail(), "ends in a folder separator"));
     EXPECT_TRUE(FolderEntries(dir.path()).empty());  // no ".cfg" in it
 
     fs::create_directories(dir / "taken.cfg");
-    const ExportResult result = ExportSettings(state, dir / "taken");
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(Contains(result.error, "is a folder, not a settings file")) << result.error;
+    const Result<fs::path> result = ExportSettings(state, dir / "taken");
+    EXPECT_FALSE(result.Ok());
+    EXPECT_TRUE(Contains(test::Why(result), "is a folder, not a settings file"))
+        << test::Why(result);
     EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"taken.cfg"});
 }
 
@@ -211,11 +224,12 @@ TEST(FileRefusalExport, AFifoTargetIsLeftAFifo) {
     test::TempDir dir;
     const fs::path fifo = dir / "pipe.cfg";
     test::MakeFifo(fifo);
-    ExportResult result;
+    Result<fs::path> result{Problem{}};
     ASSERT_TRUE(
         test::EndsWithoutBlocking([&] { result = ExportSettings(FilledState(), fifo); }, fifo));
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(Contains(result.error, "is not a regular file but a FIFO")) << result.error;
+    EXPECT_FALSE(result.Ok());
+    EXPECT_TRUE(Contains(test::Why(result), "is not a regular file but a FIFO"))
+        << test::Why(result);
     EXPECT_TRUE(fs::is_fifo(fifo));
     EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"pipe.cfg"});
 }
@@ -226,9 +240,11 @@ TEST(FileRefusalExport, AReadOnlyTargetStaysAsItWas) {
     const fs::path file = dir / "kept.cfg";
     WriteText(file, "[option]\nkept=1\n");
     ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
-    ExportResult result = ExportSettings(FilledState(), file);
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(Contains(result.error, file.string() + "\" is read-only")) << result.error;
+    Result<fs::path> result = ExportSettings(FilledState(), file);
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.Kind(), ProblemKind::ReadOnly);
+    EXPECT_TRUE(Contains(test::Why(result), file.string() + "\" is read-only"))
+        << test::Why(result);
     EXPECT_EQ(ReadText(file), "[option]\nkept=1\n");
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
@@ -238,14 +254,14 @@ TEST(FileRefusalExport, AReadOnlyTargetStaysAsItWas) {
     // Through a symbolic link too: the file it names is what would be replaced.
     fs::create_symlink(file, dir / "link.cfg");
     result = ExportSettings(FilledState(), dir / "link.cfg");
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(Contains(result.error, "read-only")) << result.error;
+    EXPECT_FALSE(result.Ok());
+    EXPECT_TRUE(Contains(test::Why(result), "read-only")) << test::Why(result);
     EXPECT_EQ(ReadText(file), "[option]\nkept=1\n");
 
     // A target with a write bit is replaced, and keeps its mode.
     ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
     result = ExportSettings(FilledState(), file);
-    ASSERT_TRUE(result.ok) << result.error;
+    ASSERT_TRUE(result.Ok()) << test::Why(result);
     EXPECT_EQ(ReadText(file), SettingsFileText(FilledState()));
 }
 
@@ -255,8 +271,7 @@ TEST(FileModes, ReplacingAFileKeepsItsMode) {
     const fs::path file = dir / "keep.ini";
     WriteText(file, "[a]\nx=1\n");
     ::chmod(file.c_str(), 0640);
-    std::string error;
-    ASSERT_TRUE(WriteFileReplacing(file, "[a]\nx=2\n", &error)) << error;
+    ASSERT_TRUE(WriteFileReplacing(file, "[a]\nx=2\n"));
     EXPECT_EQ(ReadText(file), "[a]\nx=2\n");
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
@@ -277,23 +292,23 @@ TEST(FileModes, AnotherUsersLinkInASharedFolderIsNotFollowed) {
     if (::lchown(link.c_str(), 65534, 65534) != 0) {
         GTEST_SKIP() << "giving a link to another user needs root";
     }
-    std::string error;
-    EXPECT_FALSE(CheckReplaceable(link, "settings file", &error));
-    EXPECT_FALSE(WriteFileReplacing(link, "[option]\nnew=1\n", &error));
-    EXPECT_TRUE(Contains(error, "\"" + link.string() + "\"")) << error;
-    EXPECT_TRUE(Contains(error, "not followed")) << error;
+    EXPECT_FALSE(CheckReplaceable(link, "settings file"));
+    const Status written = WriteFileReplacing(link, "[option]\nnew=1\n");
+    ASSERT_FALSE(written);
+    EXPECT_TRUE(Contains(written.Detail(), "\"" + link.string() + "\"")) << written.Detail();
+    EXPECT_TRUE(Contains(written.Detail(), "not followed")) << written.Detail();
     EXPECT_EQ(ReadText(mine), "[option]\nkept=1\n");
     EXPECT_EQ(FolderEntries(shared), std::vector<std::string>{"x.cfg"});
     // On the way to the file as well.
     const fs::path folderLink = shared / "folder";
     fs::create_directory_symlink(dir.path(), folderLink);
     ASSERT_EQ(::lchown(folderLink.c_str(), 65534, 65534), 0);
-    EXPECT_FALSE(WriteFileReplacing(folderLink / "mine.cfg", "[option]\nnew=1\n", &error));
+    EXPECT_FALSE(WriteFileReplacing(folderLink / "mine.cfg", "[option]\nnew=1\n"));
     EXPECT_EQ(ReadText(mine), "[option]\nkept=1\n");
 
     // The user's own link there is followed.
     ASSERT_EQ(::lchown(link.c_str(), ::geteuid(), ::getegid()), 0);
-    ASSERT_TRUE(WriteFileReplacing(link, "[option]\nnew=1\n", &error)) << error;
+    ASSERT_TRUE(WriteFileReplacing(link, "[option]\nnew=1\n"));
     EXPECT_EQ(ReadText(mine), "[option]\nnew=1\n");
     EXPECT_TRUE(fs::is_symlink(link));
 }
@@ -307,9 +322,9 @@ TEST(FileModes, ReadOnlyFolderReportsPermissionDenied) {
     if (::access(locked.c_str(), W_OK) == 0) {
         GTEST_SKIP() << "running with rights that ignore folder permissions (root)";
     }
-    const ExportResult result = ExportSettings(state, locked / "race");
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("Permission denied"), std::string::npos) << result.error;
+    const Result<fs::path> result = ExportSettings(state, locked / "race");
+    EXPECT_FALSE(result.Ok());
+    EXPECT_NE(test::Why(result).find("Permission denied"), std::string::npos) << test::Why(result);
     EXPECT_TRUE(FolderEntries(locked).empty());
 }
 

@@ -102,10 +102,12 @@ TEST(IniFileRead, MissingFileSectionOrKeyGivesTheDefault) {
     IniTempDir dir;
     const fs::path missing = dir.path() / "nothing.ini";
     IniFile ini;
-    std::string error;
-    EXPECT_FALSE(ini.Load(missing, &error));
+    const vorna::Status loaded = ini.Load(missing);
+    ASSERT_FALSE(loaded);
+    EXPECT_EQ(loaded.Kind(), vorna::ProblemKind::Missing);
     EXPECT_EQ(ini.Get("option", "Drag Brake", "Drag Brake", 19), "Drag Brake");
     EXPECT_EQ(ini.Find("option", "Drag Brake", 19).line, 0);
+    const std::string& error = loaded.Detail();
     EXPECT_NE(error.find(missing.string()), std::string::npos) << error;
     EXPECT_NE(error.find(vorna::test::MissingFileWords()), std::string::npos) << error;
 
@@ -280,7 +282,7 @@ TEST(IniFileWrite, KeepsLoneCrLineEndsAndTheFilesEncoding) {
 
     const std::string unicode = Utf16Le(u"[info]\r\nDriver=Jos\u00e9\r\nTemp Track=\xD800x\r\n");
     IniFile wide = Parsed(unicode);
-    EXPECT_EQ(wide.FileEncoding(), IniFile::Encoding::Utf16Le);
+    EXPECT_EQ(wide.Get("info", "Driver", "", 259), "Jos\xC3\xA9");  // read as UTF-16
     EXPECT_EQ(wide.Text(), unicode);  // a lone surrogate is kept as it was
     wide.Set("info", "Driver", "Zo\xC3\xAB \xF0\x9F\x8F\x81");
     wide.Set("memo", "memo", "hi");
@@ -289,7 +291,7 @@ TEST(IniFileWrite, KeepsLoneCrLineEndsAndTheFilesEncoding) {
 
     const std::string western = "[info]\nDriver=Jos\xe9\nTrack Name=\x81\n";
     IniFile cp = Parsed(western);
-    EXPECT_EQ(cp.FileEncoding(), IniFile::Encoding::Windows1252);
+    EXPECT_EQ(cp.Get("info", "Driver", "", 259), "Jos\xC3\xA9");  // read as Windows-1252
     EXPECT_EQ(cp.Text(), western);
     // U+201C and U+201D are Windows-1252's 93 and 94; U+0141 is not in it.
     cp.Set("info", "Track Name",
@@ -298,21 +300,36 @@ TEST(IniFileWrite, KeepsLoneCrLineEndsAndTheFilesEncoding) {
     EXPECT_EQ(cp.Text(),
               "[info]\nDriver=Jos\xe9\nTrack Name=\x93"
               "Caf\xe9\x94 ?\n");
+
+    // What Save puts on disk is those bytes, and they read back as the same text.
+    IniTempDir dir;
+    for (IniFile* ini : {&wide, &cp}) {
+        const fs::path file = dir.path() / "saved.ini";
+        ASSERT_TRUE(ini->Save(file));
+        EXPECT_EQ(ReadText(file), ini->Text());
+        IniFile back;
+        ASSERT_TRUE(back.Load(file));
+        EXPECT_EQ(back.Get("info", "Driver", "", 259), ini->Get("info", "Driver", "", 259));
+        EXPECT_EQ(back.Text(), ini->Text());
+    }
 }
 
 TEST(IniFileWrite, SavesCreateAndUpdateTheFile) {
     IniTempDir dir;
     const fs::path file = dir.path() / "config.ini";
-    std::string error;
     const auto set = [&](std::string_view section, std::string_view key, std::string_view value) {
         IniFile ini;
-        ini.Load(file);  // the first time there is none: an empty document
+        // The first time there is none: an empty document.
+        if (const vorna::Status loaded = ini.Load(file); !loaded) {
+            EXPECT_EQ(loaded.Kind(), vorna::ProblemKind::Missing);
+        }
         ini.Set(section, key, value);
-        return ini.Save(file, &error);
+        const vorna::Status saved = ini.Save(file);
+        return saved ? std::string() : saved.Detail();
     };
-    ASSERT_TRUE(set("TEXT INFO", "size", "120")) << error;
-    ASSERT_TRUE(set("text info", "Font", "Arial")) << error;
-    ASSERT_TRUE(set("TEXT INFO", "SIZE", "90")) << error;
+    ASSERT_EQ(set("TEXT INFO", "size", "120"), "");
+    ASSERT_EQ(set("text info", "Font", "Arial"), "");
+    ASSERT_EQ(set("TEXT INFO", "SIZE", "90"), "");
     EXPECT_EQ(ReadText(file), "[TEXT INFO]\nsize=90\nFont=Arial\n");
     IniFile read;
     ASSERT_TRUE(read.Load(file));
@@ -326,13 +343,17 @@ TEST(IniFileWrite, SavesCreateAndUpdateTheFile) {
 
 TEST(IniFileWrite, AFailedReplaceSaysWhy) {
     IniTempDir dir;
-    std::string error;
     const fs::path nowhere = dir.path() / "no-such-folder" / "x.ini";
-    EXPECT_FALSE(vorna::WriteFileReplacing(nowhere, "x", &error));
-    EXPECT_NE(error.find(nowhere.string()), std::string::npos) << error;
-    EXPECT_NE(error.find(vorna::test::MissingFileWords(true)), std::string::npos) << error;
+    const vorna::Status written = vorna::WriteFileReplacing(nowhere, "x");
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.Kind(), vorna::ProblemKind::Unwritable);
+    EXPECT_NE(written.Detail().find(nowhere.string()), std::string::npos) << written.Detail();
+    EXPECT_NE(written.Detail().find(vorna::test::MissingFileWords(true)), std::string::npos)
+        << written.Detail();
 
     IniFile folderAsFile;
-    EXPECT_FALSE(folderAsFile.Load(dir.path(), &error));
-    EXPECT_NE(error.find(dir.path().string()), std::string::npos) << error;
+    const vorna::Status loaded = folderAsFile.Load(dir.path());
+    ASSERT_FALSE(loaded);
+    EXPECT_EQ(loaded.Kind(), vorna::ProblemKind::Folder);
+    EXPECT_NE(loaded.Detail().find(dir.path().string()), std::string::npos) << loaded.Detail();
 }

@@ -164,12 +164,13 @@ TEST(ProfileLoad, AppliesOptionKeysAfterClearingAndReturnsInfoAndMemo) {
     SetupState state = FilledState();
     for (ParamId id : kParameters) state.List(id).Select(1);  // the previous selections
     int clears = 0;
-    const LoadedSheet loaded = LoadProfile(state, sheet, [&](SetupState& s) {
+    const Result<LoadedSheet> loaded = LoadProfile(state, sheet, [&](SetupState& s) {
         ++clears;
         TestClearSelections(s);
     });
+    ASSERT_TRUE(loaded) << test::Why(loaded);
     EXPECT_EQ(clears, 1);
-    EXPECT_TRUE(loaded.fileFound);
+    EXPECT_TRUE(loaded->fileFound);
     EXPECT_EQ(state.List(ParamId::OperationMode).selection, 2);
     EXPECT_EQ(state.List(ParamId::ReverseSpeed).selection,
               -1);  // cleared, and "option 9" selects nothing
@@ -179,12 +180,12 @@ TEST(ProfileLoad, AppliesOptionKeysAfterClearingAndReturnsInfoAndMemo) {
     EXPECT_EQ(state.List(ParamId::BecVoltage).selection, 4);     // our choice: BEC Voltage is read
     EXPECT_EQ(state.List(ParamId::LipoCells).selection, -1);     // nothing applied to Lipo Cells
     EXPECT_EQ(state.List(ParamId::DriveMode).selection, 1);      // not cleared, not in sheets
-    EXPECT_EQ(loaded.info[0], "Ann");
-    EXPECT_EQ(loaded.info[8], "Home Track");
-    EXPECT_EQ(loaded.info[1], "");
-    EXPECT_EQ(loaded.info[12], "25C");
-    EXPECT_TRUE(loaded.memoVisible);
-    EXPECT_EQ(loaded.memo, "Soft tyres");
+    EXPECT_EQ(loaded->info[0], "Ann");
+    EXPECT_EQ(loaded->info[8], "Home Track");
+    EXPECT_EQ(loaded->info[1], "");
+    EXPECT_EQ(loaded->info[12], "25C");
+    EXPECT_TRUE(loaded->memoVisible);
+    EXPECT_EQ(loaded->memo, "Soft tyres");
 }
 
 TEST(ProfileLoad, OptionValuesAreCutTo19CharactersInfoTo259) {
@@ -200,10 +201,11 @@ TEST(ProfileLoad, OptionValuesAreCutTo19CharactersInfoTo259) {
                   longInfo + "\n");
     SetupState state = FilledState();
     state.List(ParamId::DragBrake).entries = {"ABCDEFGHIJKLMNOPQRS-1", "ABCDEFGHIJKLMNOPQRS-2"};
-    const LoadedSheet loaded = LoadProfile(state, sheet, TestClearSelections);
+    const Result<LoadedSheet> loaded = LoadProfile(state, sheet, TestClearSelections);
+    ASSERT_TRUE(loaded) << test::Why(loaded);
     // Only the first 19 characters are read; both entries begin with them, so neither is taken.
     EXPECT_EQ(state.List(ParamId::DragBrake).selection, -1);
-    EXPECT_EQ(loaded.info[0], std::string(259, 'x'));
+    EXPECT_EQ(loaded->info[0], std::string(259, 'x'));
 }
 
 TEST(ProfileLoad, NoTempTrackHidesTheMemoEvenWithMemoText) {
@@ -213,24 +215,27 @@ TEST(ProfileLoad, NoTempTrackHidesTheMemoEvenWithMemoText) {
               "[option]\nOperation Mode=0 option 2\n"
               "[info]\nDriver=Ann\nTemp Track=\"\"\n[memo]\nmemo=Look at me\n");
     SetupState state = FilledState();
-    const LoadedSheet loaded = LoadProfile(state, sheet, TestClearSelections);
-    EXPECT_FALSE(loaded.memoVisible);
-    EXPECT_EQ(loaded.memo, "Look at me");
+    const Result<LoadedSheet> loaded = LoadProfile(state, sheet, TestClearSelections);
+    ASSERT_TRUE(loaded) << test::Why(loaded);
+    EXPECT_FALSE(loaded->memoVisible);
+    EXPECT_EQ(loaded->memo, "Look at me");
 
     WriteText(sheet,
               "[option]\nOperation Mode=0 option 2\n[info]\nDriver=Ann\n[memo]\nmemo=Look at me\n");
-    EXPECT_FALSE(LoadProfile(state, sheet, TestClearSelections).memoVisible);
+    EXPECT_FALSE(LoadProfile(state, sheet, TestClearSelections)->memoVisible);
 }
 
 TEST(ProfileLoad, MissingSheetStillClearsAndGivesEmptyTexts) {
     ProfilesTempDir root;
     SetupState state = FilledState();
     for (ParamId id : kParameters) state.List(id).Select(2);
-    const LoadedSheet loaded = LoadProfile(state, root.path() / "gone.ini", TestClearSelections);
-    EXPECT_FALSE(loaded.fileFound);
-    EXPECT_FALSE(loaded.memoVisible);
-    EXPECT_EQ(loaded.memo, "");
-    for (const auto& text : loaded.info) EXPECT_EQ(text, "");
+    const Result<LoadedSheet> loaded =
+        LoadProfile(state, root.path() / "gone.ini", TestClearSelections);
+    ASSERT_TRUE(loaded) << test::Why(loaded);
+    EXPECT_FALSE(loaded->fileFound);
+    EXPECT_FALSE(loaded->memoVisible);
+    EXPECT_EQ(loaded->memo, "");
+    for (const auto& text : loaded->info) EXPECT_EQ(text, "");
     EXPECT_EQ(state.List(ParamId::OperationMode).selection, -1);
     EXPECT_EQ(state.List(ParamId::BtSoftThRange).selection, 2);
 }
@@ -244,9 +249,9 @@ TEST(ProfileExport, NameGetsCfgOnlyWhenItLacksIt) {
 
     ProfilesTempDir dir;
     const SetupState state = FilledState();
-    const ExportResult result = ExportSettings(state, dir.path() / "race.cfg");
-    ASSERT_TRUE(result.ok) << result.error;
-    EXPECT_EQ(result.writtenPath, dir.path() / "race.cfg");
+    const Result<fs::path> result = ExportSettings(state, dir.path() / "race.cfg");
+    ASSERT_TRUE(result) << test::Why(result);
+    EXPECT_EQ(*result, dir.path() / "race.cfg");
     EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"race.cfg"});
 }
 
@@ -267,8 +272,8 @@ TEST(ProfileExport, WritesTheTwentyEightKeysInOrderSelectedTextOrEmpty) {
     // A fresh file: whatever the old file held is gone.
     ProfilesTempDir dir;
     WriteText(dir.path() / "old.cfg", "[other]\nx=1\n[option]\nOperation Mode=zzz\n");
-    const ExportResult result = ExportSettings(state, dir.path() / "old");
-    ASSERT_TRUE(result.ok) << result.error;
+    const Result<fs::path> result = ExportSettings(state, dir.path() / "old");
+    ASSERT_TRUE(result.Ok()) << test::Why(result);
     EXPECT_EQ(ReadText(dir.path() / "old.cfg"), expected);
 }
 
@@ -278,17 +283,18 @@ TEST(ProfileExport, UnwritableTargetReportsFailureAndLeavesNoTemporaryFile) {
 
     // The target name is taken by a folder: the rename fails after the temporary was written.
     fs::create_directories(dir.path() / "taken.cfg" / "inside");
-    ExportResult result = ExportSettings(state, dir.path() / "taken");
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find((dir.path() / "taken.cfg").string()), std::string::npos)
-        << result.error;
+    Result<fs::path> result = ExportSettings(state, dir.path() / "taken");
+    EXPECT_FALSE(result.Ok());
+    EXPECT_NE(test::Why(result).find((dir.path() / "taken.cfg").string()), std::string::npos)
+        << test::Why(result);
     EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"taken.cfg"});
 
     // A folder that does not exist.
     result = ExportSettings(state, dir.path() / "missing" / "race");
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("race.cfg"), std::string::npos) << result.error;
-    EXPECT_NE(result.error.find(test::MissingFileWords(true)), std::string::npos) << result.error;
+    EXPECT_FALSE(result.Ok());
+    EXPECT_NE(test::Why(result).find("race.cfg"), std::string::npos) << test::Why(result);
+    EXPECT_NE(test::Why(result).find(test::MissingFileWords(true)), std::string::npos)
+        << test::Why(result);
 }
 
 TEST(ProfileImport, ExportThenImportRestoresAllTwentyEightSelections) {
@@ -297,13 +303,13 @@ TEST(ProfileImport, ExportThenImportRestoresAllTwentyEightSelections) {
     int n = 0;
     for (ParamId id : kParameters) state.List(id).Select(n++ % 5);
     const std::vector<int> exported = Selections(state);
-    ASSERT_TRUE(ExportSettings(state, dir.path() / "all").ok);
+    ASSERT_TRUE(ExportSettings(state, dir.path() / "all"));
 
     for (ParamId id : kParameters) state.List(id).selection = -1;
-    const ImportResult result = ImportSettings(state, dir.path() / "all.cfg");
-    ASSERT_TRUE(result.ok) << result.error;
-    EXPECT_TRUE(result.problems.empty());
-    EXPECT_EQ(result.applied, 28);
+    const ImportOutcome outcome = ImportSettings(state, dir.path() / "all.cfg");
+    ASSERT_TRUE(outcome.Done()) << test::Why(outcome);
+    EXPECT_TRUE(outcome.report.problems.empty());
+    EXPECT_EQ(outcome.report.applied, 28);
     EXPECT_EQ(Selections(state), exported);
 }
 
@@ -312,9 +318,9 @@ TEST(ProfileImport, LongEntryTextsComeBackWhole) {
     SetupState state = FilledState();
     state.List(ParamId::DragBrake).entries = {"ABCDEFGHIJKLMNOPQRS-1", "ABCDEFGHIJKLMNOPQRS-2"};
     state.List(ParamId::DragBrake).Select(1);
-    ASSERT_TRUE(ExportSettings(state, dir.path() / "long").ok);
+    ASSERT_TRUE(ExportSettings(state, dir.path() / "long"));
     state.List(ParamId::DragBrake).selection = -1;
-    ASSERT_TRUE(ImportSettings(state, dir.path() / "long.cfg").ok);
+    ASSERT_TRUE(ImportSettings(state, dir.path() / "long.cfg").Done());
     EXPECT_EQ(state.List(ParamId::DragBrake).selection, 1);
 }
 
@@ -340,9 +346,9 @@ TEST(ProfileImport, MissingKeysAndEmptyValuesKeepSelectionsProblemsNameTheLine) 
     state.List(ParamId::BoostTiming).entries.clear();
     state.List(ParamId::BoostTiming).selection = -1;
 
-    const ImportResult result = ImportSettings(state, file);
-    ASSERT_TRUE(result.ok) << result.error;
-    EXPECT_EQ(result.applied, 2);
+    const ImportOutcome outcome = ImportSettings(state, file);
+    ASSERT_TRUE(outcome.Done()) << test::Why(outcome);
+    EXPECT_EQ(outcome.report.applied, 2);
     EXPECT_EQ(state.List(ParamId::OperationMode).selection, 4);
     EXPECT_EQ(state.List(ParamId::BecVoltage).selection, 1);
     EXPECT_EQ(state.List(ParamId::ReverseSpeed).selection,
@@ -352,38 +358,38 @@ TEST(ProfileImport, MissingKeysAndEmptyValuesKeepSelectionsProblemsNameTheLine) 
     EXPECT_EQ(state.List(ParamId::DragBrake).selection, 2);     // no match: unchanged, reported
     EXPECT_EQ(state.List(ParamId::DriveMode).selection, 2);
 
-    ASSERT_EQ(result.problems.size(), 3u);
+    ASSERT_EQ(outcome.report.problems.size(), 3u);
     // Reported in key order (the 19, then ours).
-    EXPECT_EQ(result.problems[0].key, "Drag Brake");
-    EXPECT_EQ(result.problems[0].line, 4);
-    EXPECT_EQ(result.problems[0].value, "Hard");
-    EXPECT_NE(result.problems[0].why.find("begins with"), std::string::npos);
-    EXPECT_EQ(result.problems[1].key, "Boost Timing");
-    EXPECT_EQ(result.problems[1].line, 7);
-    EXPECT_NE(result.problems[1].why.find("does not have this setting"), std::string::npos);
-    EXPECT_EQ(result.problems[2].key, "Drive Mode");
-    EXPECT_EQ(result.problems[2].line, 5);
-    EXPECT_EQ(result.problems[2].value, "25 option 9");
+    EXPECT_EQ(outcome.report.problems[0].key, "Drag Brake");
+    EXPECT_EQ(outcome.report.problems[0].line, 4);
+    EXPECT_EQ(outcome.report.problems[0].value, "Hard");
+    EXPECT_NE(outcome.report.problems[0].why.find("begins with"), std::string::npos);
+    EXPECT_EQ(outcome.report.problems[1].key, "Boost Timing");
+    EXPECT_EQ(outcome.report.problems[1].line, 7);
+    EXPECT_NE(outcome.report.problems[1].why.find("does not have this setting"), std::string::npos);
+    EXPECT_EQ(outcome.report.problems[2].key, "Drive Mode");
+    EXPECT_EQ(outcome.report.problems[2].line, 5);
+    EXPECT_EQ(outcome.report.problems[2].value, "25 option 9");
     // A key nobody knows, a key given again and a line without '=' are named; the first of a
     // key counts.
-    ASSERT_EQ(result.ignored.size(), 3u);
-    EXPECT_EQ(result.ignored[0].line, 8);
-    EXPECT_NE(result.ignored[0].why.find("not a setting"), std::string::npos);
-    EXPECT_EQ(result.ignored[1].key, "OPERATION MODE");
-    EXPECT_NE(result.ignored[1].why.find("only line 2 counts"), std::string::npos);
-    EXPECT_EQ(result.ignored[2].key, "Initial Brake 3 option 1");
-    EXPECT_EQ(result.ignored[2].line, 10);
-    EXPECT_NE(result.ignored[2].why.find("has no \"=\""), std::string::npos);
+    ASSERT_EQ(outcome.report.ignored.size(), 3u);
+    EXPECT_EQ(outcome.report.ignored[0].line, 8);
+    EXPECT_NE(outcome.report.ignored[0].why.find("not a setting"), std::string::npos);
+    EXPECT_EQ(outcome.report.ignored[1].key, "OPERATION MODE");
+    EXPECT_NE(outcome.report.ignored[1].why.find("only line 2 counts"), std::string::npos);
+    EXPECT_EQ(outcome.report.ignored[2].key, "Initial Brake 3 option 1");
+    EXPECT_EQ(outcome.report.ignored[2].line, 10);
+    EXPECT_NE(outcome.report.ignored[2].why.find("has no \"=\""), std::string::npos);
 
     // Of the 27 lists with entries, the two applied are not named; the empty, missing and
     // unfitting ones are, in key order.
-    const std::string skipped = SkippedText(result);
+    const std::string skipped = SkippedText(outcome.report);
     EXPECT_EQ(skipped.rfind("Skipped 25 of 27 settings in \"" + file.string() +
                                 "\": Reverse Speed, Low Volt Cut, Drag Brake, Initial Brake, ",
                             0),
               0u)
         << skipped;
-    EXPECT_EQ(result.skipped.back(), "BT Soft TH Range");
+    EXPECT_EQ(outcome.report.skipped.back(), "BT Soft TH Range");
 }
 
 TEST(ProfileImport, MissingFileNoOptionSectionOrNothingSelectedChangesNothing) {
@@ -393,27 +399,28 @@ TEST(ProfileImport, MissingFileNoOptionSectionOrNothingSelectedChangesNothing) {
     const std::vector<int> before = Selections(state);
 
     const fs::path missing = dir.path() / "nothing.cfg";
-    ImportResult result = ImportSettings(state, missing);
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find(missing.string()), std::string::npos) << result.error;
-    EXPECT_NE(result.error.find(test::MissingFileWords()), std::string::npos) << result.error;
+    ImportOutcome outcome = ImportSettings(state, missing);
+    EXPECT_FALSE(outcome.Done());
+    EXPECT_NE(test::Why(outcome).find(missing.string()), std::string::npos) << test::Why(outcome);
+    EXPECT_NE(test::Why(outcome).find(test::MissingFileWords()), std::string::npos)
+        << test::Why(outcome);
 
     const fs::path sheet = dir.path() / "sheet.ini";
     WriteText(sheet, "[info]\nOperation Mode=0 option 0\n");
-    result = ImportSettings(state, sheet);
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find(sheet.string()), std::string::npos) << result.error;
-    EXPECT_NE(result.error.find("[option]"), std::string::npos) << result.error;
+    outcome = ImportSettings(state, sheet);
+    EXPECT_FALSE(outcome.Done());
+    EXPECT_NE(test::Why(outcome).find(sheet.string()), std::string::npos) << test::Why(outcome);
+    EXPECT_NE(test::Why(outcome).find("[option]"), std::string::npos) << test::Why(outcome);
     EXPECT_EQ(Selections(state), before);
 
     // Read, but nothing in it fits: refused, so that no caller reports it as imported.
     const fs::path odd = dir.path() / "odd.cfg";
     WriteText(odd, "[option]\nDrag Brake=Hard\nCoast Value=\n");
-    result = ImportSettings(state, odd);
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error,
+    outcome = ImportSettings(state, odd);
+    EXPECT_FALSE(outcome.Done());
+    EXPECT_EQ(test::Why(outcome),
               "Cannot import \"" + odd.string() + "\": it selects none of this ESC's settings");
-    EXPECT_EQ(result.problems.size(), 1u);
+    EXPECT_EQ(outcome.report.problems.size(), 1u);
     EXPECT_EQ(Selections(state), before);
 }
 
@@ -423,14 +430,15 @@ TEST(ProfileLoad, SheetSelectingNothingOfTheEscIsRefusedButLoadsWithoutOne) {
     WriteText(sheet, "[option]\nDrag Brake=Hard\n[info]\nDriver=Ann\n");
     SetupState state = FilledState();
     for (ParamId id : kParameters) state.List(id).Select(2);
-    const LoadedSheet refused = LoadProfile(state, sheet, TestClearSelections);
-    EXPECT_EQ(refused.error,
+    const Result<LoadedSheet> refused = LoadProfile(state, sheet, TestClearSelections);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.Kind(), ProblemKind::NothingToDo);
+    EXPECT_EQ(refused.Detail(),
               "Cannot load \"" + sheet.string() + "\": it selects none of this ESC's settings");
     EXPECT_EQ(state.List(ParamId::DragBrake).selection, 2);  // not even cleared
-    EXPECT_EQ(refused.info[0], "");
 
     SetupState none;  // no ESC identified: the sheet's texts are still shown
-    const LoadedSheet loaded = LoadProfile(none, sheet, TestClearSelections);
-    EXPECT_TRUE(loaded.error.empty()) << loaded.error;
-    EXPECT_EQ(loaded.info[0], "Ann");
+    const Result<LoadedSheet> loaded = LoadProfile(none, sheet, TestClearSelections);
+    ASSERT_TRUE(loaded) << test::Why(loaded);
+    EXPECT_EQ(loaded->info[0], "Ann");
 }

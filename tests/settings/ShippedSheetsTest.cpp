@@ -122,7 +122,7 @@ std::vector<Sheet> AllSheets() {
     for (const auto category : kCategories) {
         for (const SheetChoice& choice : ListSheets(ProfileRoot(), fs::path(), category)) {
             Sheet sheet{std::string(category), choice.name, choice.path, {}};
-            sheet.ini.Load(sheet.path);
+            EXPECT_TRUE(sheet.ini.Load(sheet.path)) << choice.name;
             sheets.push_back(std::move(sheet));
         }
     }
@@ -374,8 +374,9 @@ TEST(ShippedSheets, LoadingEachSheetOnEachEscOfItsCategorySelectsEveryListItName
             state.versionText = kVersionText;
             ASSERT_EQ(RecognizeModel(state, kIdentities[type].data()), type);
 
-            const LoadedSheet loaded = LoadProfile(state, sheet.path, ClearSelections);
-            ASSERT_TRUE(loaded.fileFound);
+            const Result<LoadedSheet> loaded = LoadProfile(state, sheet.path, ClearSelections);
+            ASSERT_TRUE(loaded) << loaded.Detail();
+            ASSERT_TRUE(loaded->fileFound);
             for (const auto& [key, value] : stored) {
                 const OptionList& list = state.List(key.listId);
                 if (list.entries.empty() || !list.writable) continue;
@@ -389,9 +390,9 @@ TEST(ShippedSheets, LoadingEachSheetOnEachEscOfItsCategorySelectsEveryListItName
                     << key.key << "=" << value << " selected \"" << *text << "\"";
             }
             for (std::size_t i = 0; i + 1 < kInfoKeys.size(); ++i) {
-                EXPECT_FALSE(loaded.info[i].empty()) << kInfoKeys[i];
+                EXPECT_FALSE(loaded->info[i].empty()) << kInfoKeys[i];
             }
-            EXPECT_FALSE(loaded.memo.empty());
+            EXPECT_FALSE(loaded->memo.empty());
         }
     }
 }

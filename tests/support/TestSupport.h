@@ -22,6 +22,7 @@
 #include "protocol/LinkView.h"
 #include "protocol/PollTimer.h"
 #include "settings/EscSetupModel.h"
+#include "settings/Profiles.h"
 #include "sim/SimulatedCard.h"
 #include "sim/SimulatedEsc.h"
 
@@ -35,6 +36,20 @@ inline std::ostream& operator<<(std::ostream& out, ParamId id) {
 }  // namespace vorna
 
 namespace vorna::test {
+
+// What a refused result said, or nothing when it succeeded: for checks and test messages.
+template <typename T>
+std::string Why(const Result<T>& result) {
+    return result ? std::string() : result.Detail();
+}
+inline std::string Why(const ImportOutcome& outcome) {
+    return outcome.refusal ? outcome.refusal->detail : std::string();
+}
+// The file a settings backup wrote; empty when none was.
+inline std::string BackupPath(const std::optional<SettingsBackup>& backup) {
+    const std::string* saved = SavedBackup(backup);
+    return saved ? *saved : std::string();
+}
 
 class TempDir {
 public:

@@ -31,44 +31,46 @@ TEST(FileNames, ASettingsFileWithANonAsciiNameReadsAndWrites) {
     test::TempDir dir;
     const std::string name = "Réglages Öl 設定 🏁";
     const fs::path file = dir.path() / PathFromUtf8(name + ".cfg");
-    const ExportResult saved = ExportSettings(FilledState(3), dir.path() / PathFromUtf8(name));
-    ASSERT_TRUE(saved.ok) << saved.error;
-    EXPECT_EQ(saved.writtenPath, file);
+    const Result<fs::path> saved = ExportSettings(FilledState(3), dir.path() / PathFromUtf8(name));
+    ASSERT_TRUE(saved) << test::Why(saved);
+    EXPECT_EQ(*saved, file);
     EXPECT_TRUE(fs::is_regular_file(file));
     EXPECT_EQ(fs::directory_iterator(dir.path())->path().filename(), file.filename());
 
     SetupState state = FilledState(0);
-    const ImportResult read = ImportSettings(state, file);
-    ASSERT_TRUE(read.ok) << read.error;
+    const ImportOutcome read = ImportSettings(state, file);
+    ASSERT_TRUE(read.Done()) << test::Why(read);
     for (ParamId id : kParameters) EXPECT_EQ(state.List(id).selection, 3) << id;
 
     // Messages name such a file in UTF-8.
-    const ImportResult missing = ImportSettings(state, dir.path() / PathFromUtf8("fehlt ü.cfg"));
-    EXPECT_FALSE(missing.ok);
-    EXPECT_NE(missing.error.find("fehlt ü.cfg\""), std::string::npos) << missing.error;
-    EXPECT_NE(missing.error.find(test::MissingFileWords()), std::string::npos) << missing.error;
+    const ImportOutcome missing = ImportSettings(state, dir.path() / PathFromUtf8("fehlt ü.cfg"));
+    EXPECT_FALSE(missing.Done());
+    EXPECT_NE(test::Why(missing).find("fehlt ü.cfg\""), std::string::npos) << test::Why(missing);
+    EXPECT_NE(test::Why(missing).find(test::MissingFileWords()), std::string::npos)
+        << test::Why(missing);
 }
 
 TEST(FileNames, DevicesFoldersAndReadOnlyFilesAreLeftAlone) {
     test::TempDir dir;
     for (const char* device : {"NUL", "com1.cfg", "\\\\.\\pipe\\vorna-none"}) {
-        const SmallFile read = ReadSmallFile(PathFromUtf8(device), 1024, "settings file");
-        EXPECT_EQ(read.failure, ReadFailure::NotRegular) << device << ": " << read.error;
-        std::string error;
-        EXPECT_FALSE(CheckReplaceable(PathFromUtf8(device), "settings file", &error)) << device;
+        const Result<std::string> read = ReadSmallFile(PathFromUtf8(device), 1024, "settings file");
+        ASSERT_FALSE(read) << device;
+        EXPECT_EQ(read.Kind(), ProblemKind::NotRegular) << device << ": " << read.Detail();
+        EXPECT_FALSE(CheckReplaceable(PathFromUtf8(device), "settings file")) << device;
     }
-    EXPECT_EQ(ReadSmallFile(dir.path(), 1024).failure, ReadFailure::Folder);
+    EXPECT_EQ(ReadSmallFile(dir.path(), 1024).Kind(), ProblemKind::Folder);
 
     const fs::path kept = dir.path() / "kept.cfg";
     test::WriteText(kept, "[option]\n");
     fs::permissions(kept, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
-    const ExportResult result = ExportSettings(FilledState(1), kept);
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("is read-only"), std::string::npos) << result.error;
+    const Result<fs::path> result = ExportSettings(FilledState(1), kept);
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.Kind(), ProblemKind::ReadOnly);
+    EXPECT_NE(result.Detail().find("is read-only"), std::string::npos) << result.Detail();
     EXPECT_EQ(test::ReadText(kept), "[option]\n");
     fs::permissions(kept, fs::perms::owner_write, fs::perm_options::add);
-    EXPECT_TRUE(ExportSettings(FilledState(1), kept).ok);
+    EXPECT_TRUE(ExportSettings(FilledState(1), kept));
 }
 
 TEST(FileNames, TheUsersFilesGoToTheLocalApplicationData) {

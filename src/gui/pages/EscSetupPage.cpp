@@ -686,8 +686,9 @@ bool EscSetupPage::LoadChosenSheet() {
     // is not valid UTF-8 or its extension is not in lower case.
     const std::filesystem::path& path = sheets_[static_cast<std::size_t>(sheet)].path;
     // Read before the model is touched, so its lock is never held while a file is read.
-    const SheetFile file = ReadSetupSheet(path);
-    if (file.error.empty() && model_.HasValidRecord()) {
+    const Result<SheetFile> read = ReadSetupSheet(path);
+    if (read && model_.HasValidRecord()) {
+        const SheetFile& file = *read;
         // The user sees what the sheet would change on the ESC and takes what they check.
         const SettingsSide side = SetupSheetSide(file);
         std::vector<ParamId> loaded;
@@ -722,16 +723,17 @@ bool EscSetupPage::LoadChosenSheet() {
         return true;
     }
     std::vector<ParamId> leftAtEscValues;
-    const LoadedSheet loaded = model_.LoadSheet(file, &leftAtEscValues);
-    if (!loaded.error.empty()) {
+    const Result<LoadedSheet> loaded =
+        read ? model_.LoadSheet(*read, &leftAtEscValues) : Result<LoadedSheet>(read.Error());
+    if (!loaded) {
         // Nothing changed: the chooser goes back to the sheet the lists show, if any.
         {
             SkinComboBox* sheets = lists_.at(ParamId::SetupSheet);
             const QSignalBlocker quiet(sheets);
             sheets->setCurrentIndex(shownSheet_);
         }
-        const QString text =
-            QStringLiteral("The setup sheet was not loaded.\n\n%1").arg(FromEightBit(loaded.error));
+        const QString text = QStringLiteral("The setup sheet was not loaded.\n\n%1")
+                                 .arg(FromEightBit(loaded.Detail()));
         if (inform_) {
             inform_(window(), text);
         } else {
@@ -741,7 +743,7 @@ bool EscSetupPage::LoadChosenSheet() {
     }
     shownSheet_ = sheet;
     ShowLeftAtEscValues(leftAtEscValues);
-    ShowSheetTexts(loaded);
+    ShowSheetTexts(*loaded);
     return true;
 }
 
