@@ -254,9 +254,22 @@ TEST_F(VornactlTest, DefaultsRestoresTheFactorySettings) {
     ASSERT_TRUE(esc.Start());
     ASSERT_EQ(Vornactl({"--port", Link(), "set", "Coast Value=15%"}).code, 0);
     ASSERT_NE(esc.Record(), sim::FactoryRecord(13));
+    // Where the settings cannot be saved first, nothing is restored: a file problem.
+    const fs::path blocked = dir / "blocked";
+    fs::create_directories(blocked / "vorna-link");
+    test::WriteText(blocked / "vorna-link" / "backups", "");
+    ::setenv("XDG_DATA_HOME", blocked.c_str(), 1);
+    CliRun r = Vornactl({"--port", Link(), "defaults"});
+    ::unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(r.code, 3) << r.err;
+    EXPECT_NE(r.err.find("could not be saved, so the factory settings were not restored"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(esc.Record(), sim::FactoryRecord(13));
+
     const fs::path data = dir / "data";
     ::setenv("XDG_DATA_HOME", data.c_str(), 1);
-    CliRun r = Vornactl({"--port", Link(), "defaults"});
+    r = Vornactl({"--port", Link(), "defaults"});
     ::unsetenv("XDG_DATA_HOME");
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(esc.Record(), sim::FactoryRecord(13));
