@@ -6,6 +6,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "base/Utf8Path.h"
 #include "cli/Commands.h"
 #include "cli/OutcomeWords.h"
 #include "cli/QuitSignals.h"
@@ -14,7 +15,6 @@
 #include "firmware/FirmwareCatalogue.h"
 #include "firmware/FirmwareImages.h"
 #include "firmware/ShippedImages.h"
-#include "base/Utf8Path.h"
 
 namespace vorna::cli {
 namespace {
@@ -132,7 +132,7 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
         std::ostringstream why;
         if (!WaitForDevice(session, o, DeviceMode::Fix,
                            "nothing answered in Fix Mode; trying the update anyway.", why, &seen)) {
-            if (!seen.bridge || seen.portFailure.failure != OpenFailure::None) {
+            if (!seen.bridge || seen.portFailure) {
                 err << why.str();
                 return kExitDevice;
             }

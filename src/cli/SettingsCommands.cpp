@@ -3,13 +3,13 @@
 #include <optional>
 #include <ostream>
 
+#include "base/Text.h"
+#include "base/Utf8Path.h"
 #include "cli/Commands.h"
 #include "cli/OutcomeWords.h"
 #include "cli/QuitSignals.h"
 #include "cli/SettingsText.h"
 #include "cli/TerminalText.h"
-#include "base/Utf8Path.h"
-#include "base/Text.h"
 #include "protocol/Messages.h"
 #include "settings/Catalogue.h"
 #include "settings/IniFile.h"
@@ -32,7 +32,7 @@ int Identify(const Options& o, std::ostream& out, std::ostream& err) {
                            std::to_string(o.timeoutSec) + " s.",
                        err, nullptr, [&](ConnectionMonitor& m) {
                            // In Fix Mode the identity is not stored: taken as it came.
-                           std::copy_n(m.Link().rxBuffer.begin(), fixIdentity.size(),
+                           std::copy_n(m.Link().Reply().begin(), fixIdentity.size(),
                                        fixIdentity.begin());
                        })) {
         return kExitDevice;

@@ -4,9 +4,9 @@
 #include <chrono>
 #include <thread>
 
+#include "base/Utf8Path.h"
 #include "firmware/IdentityTexts.h"
 #include "firmware/UpdateStop.h"
-#include "base/Utf8Path.h"
 #include "protocol/Commands.h"
 #include "protocol/Messages.h"
 #include "protocol/ModelTypes.h"
@@ -20,7 +20,7 @@ constexpr auto kEsc = FirmwarePageLink::DeviceKind::Esc;
 constexpr std::uint8_t kEnterUpdate = 0x39, kEnterUpdateReply = 0x61;
 constexpr std::uint8_t kStartUpdate = 0x31, kStartUpdateReply = 0x01;
 using Firmware = UpdateOutcome::Firmware;
-using Result = UpdateOutcome::Result;
+using UpdateResult = UpdateOutcome::Result;
 constexpr const char* kNothingSent = "Nothing was sent: the ESC is unchanged.";
 
 // Whether the ESC can be used, by what its firmware is now.
@@ -81,7 +81,7 @@ void EscUpdate::Request(const std::filesystem::path& file) {
 }
 
 bool EscUpdate::Connected(UpdateOutcome& outcome) {
-    outcome.result = Result::NoDevice;
+    outcome.result = UpdateResult::NoDevice;
     outcome.next = NextStep::Reconnect;
     if (link_.GetUsbState() != UsbState::Connected) {
         outcome.message = UsbConnectionError(link_);
@@ -103,7 +103,7 @@ UpdateOutcome EscUpdate::Run() {
     if (Connected(outcome)) {
         auto read = ReadEscImage(file);
         if (!read.Ok()) {
-            outcome.result = Result::Refused;
+            outcome.result = UpdateResult::Refused;
             outcome.next = NextStep::None;
             outcome.message = std::string(msg::kReadFileError) + "\n" + read.Refusal().Text() +
                               "\n" + kNothingSent;
@@ -112,12 +112,12 @@ UpdateOutcome EscUpdate::Run() {
                                        image.suspectProblem};
             const std::string line = suspect.Text();
             if (!confirmSuspect) {
-                outcome.result = Result::Refused;
+                outcome.result = UpdateResult::Refused;
                 outcome.next = NextStep::None;
                 outcome.message =
                     "The image does not look sound; not flashed.\n" + line + "\n" + kNothingSent;
             } else if (!confirmSuspect(line)) {
-                outcome.result = Result::Declined;  // said no: nothing more to say
+                outcome.result = UpdateResult::Declined;  // said no: nothing more to say
                 outcome.next = NextStep::None;
             } else {
                 Transfer(file, image, outcome);
@@ -126,7 +126,7 @@ UpdateOutcome EscUpdate::Run() {
             Transfer(file, image, outcome);
         }
     }
-    if (outcome.result == Result::Refused || outcome.result == Result::NoBackup) {
+    if (outcome.result == UpdateResult::Refused || outcome.result == UpdateResult::NoBackup) {
         // The page shows the refusal, not the end of an earlier update.
         firmware_.ShowUpdateStatus(kEsc, FirmwarePageLink::UpdateStatus::Failed);
     }
@@ -157,7 +157,7 @@ bool EscUpdate::BackedUp(bool identified, UpdateOutcome& outcome) {
     // A new firmware may start from its factory settings: without the backup the user's
     // settings would be gone for good, so that is the user's choice, not ours.
     if (confirmNoBackup && confirmNoBackup(why)) return true;
-    outcome.result = confirmNoBackup ? Result::Declined : Result::NoBackup;
+    outcome.result = confirmNoBackup ? UpdateResult::Declined : UpdateResult::NoBackup;
     outcome.next = NextStep::None;
     outcome.message = "The ESC's settings could not be saved before the update: " + why +
                       "\nSo the update did not start. " + kNothingSent;
@@ -188,7 +188,7 @@ void EscUpdate::Transfer(const std::filesystem::path& file, const EscImage& imag
     const auto exchange = [this](std::uint8_t command, std::uint8_t wanted) {
         if (link_.SendCommandByte(command) != LinkResult::Ok) return false;
         static_cast<void>(link_.ReadReply(1, kHandshakeReplyMs));  // a missing byte reads 0x00
-        return link_.rxBuffer[0] == wanted;
+        return link_.Reply()[0] == wanted;
     };
     if (!exchange(cmd::kFixProbe, cmd::kFixPresent)) {
         return Stop(outcome, "the ESC did not answer the start of the update", msg::kUpdateD6,
@@ -235,7 +235,7 @@ void EscUpdate::Transfer(const std::filesystem::path& file, const EscImage& imag
     timer_.StartTimer(kPollPeriodMs);
 
     outcome.firmware = Firmware::Replaced;
-    outcome.result = Result::Finished;
+    outcome.result = UpdateResult::Finished;
     outcome.next = NextStep::None;  // nothing left to do after a finished update
     if (!now) {
         outcome.message =
@@ -257,7 +257,7 @@ void EscUpdate::Transfer(const std::filesystem::path& file, const EscImage& imag
                               BackupText(outcome.backup, fix);
             return;
         }
-        outcome.result = Result::Unchanged;
+        outcome.result = UpdateResult::Unchanged;
         outcome.firmware = Firmware::Untouched;
         outcome.message =
             "The ESC took every record of the image, but it still reports the firmware it had "
@@ -276,7 +276,7 @@ void EscUpdate::Transfer(const std::filesystem::path& file, const EscImage& imag
 std::optional<IdentityBytes> EscUpdate::PostUpdateCheck() {
     if (link_.SendCommandByte(cmd::kFixProbe) != LinkResult::Ok) return std::nullopt;
     if (link_.ReadReply(1, kCheckReplyMs) != LinkResult::Ok ||
-        link_.rxBuffer[0] != cmd::kFixPresent) {
+        link_.Reply()[0] != cmd::kFixPresent) {
         return std::nullopt;
     }
     // IdentifyDevice: a failed send is tried once more, without reading.
@@ -285,9 +285,9 @@ std::optional<IdentityBytes> EscUpdate::PostUpdateCheck() {
         return std::nullopt;
     }
     if (link_.ReadReply(7, kCheckReplyMs) != LinkResult::Ok) return std::nullopt;
-    if (link_.rxBuffer[1] != cmd::kIdentityMarker) return std::nullopt;
+    if (link_.Reply()[1] != cmd::kIdentityMarker) return std::nullopt;
     IdentityBytes identity{};
-    std::copy_n(link_.rxBuffer.begin(), identity.size(), identity.begin());
+    std::copy_n(link_.Reply().begin(), identity.size(), identity.begin());
     return identity;
 }
 

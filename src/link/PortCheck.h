@@ -5,6 +5,7 @@
 // The probing of the system is in PortCheckLinux.cpp; the decisions and the text are here.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -93,5 +94,28 @@ struct GroupEntry {
     std::vector<std::string> members;
 };
 std::vector<GroupEntry> ParseGroupFile(std::string_view text);
+
+// Explains why a port would not open (a problem from SerialPort::Open) in one sentence that
+// names the device node, the cause and the fix. `retrying`: the link tries again by itself (the
+// poll); false for a final word.
+std::string DescribeOpenFailure(const std::string& path, const Problem& problem,
+                                bool retrying = true);
+
+// Says that the port (`path`: its name as the user knows it) could not be set to the rate, with
+// the system's words, and that it is used with the driver's settings while the link keeps
+// trying.
+std::string DescribeConfigureFailure(const std::string& path, std::uint32_t baudRate,
+                                     const Problem& problem);
+
+// Which group owns the node, and whether the user joined it after this login started: the
+// usual reason a freshly set-up link still says "permission denied". Looked up on Linux only.
+struct GroupAdvice {
+    std::string group = "dialout";
+    bool memberButNotActive = false;
+};
+GroupAdvice AdviseOnPermission(const std::string& path);
+
+// What this system calls the name of a port that has gone: "device node" or "port".
+const char* PortNodeNoun();
 
 }  // namespace vorna

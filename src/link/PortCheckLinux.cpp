@@ -11,15 +11,16 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <set>
 #include <system_error>
 
+#include "base/Text.h"
 #include "link/BridgeDiscovery.h"
 #include "link/PortCheck.h"
-#include "base/Text.h"
 
 namespace vorna {
 namespace fs = std::filesystem;
@@ -293,12 +294,11 @@ PortCheckSection CheckNode(const Context& c, const std::string& node, std::strin
     if (all.empty()) out.push_back({FindingKind::Ok, "No other program holds it.", "", ""});
 
     if (c.request.tryOpen && !section.HasProblem()) {
-        const PortOpenResult opened = OpenSerialPort(node, c.places.holders);
-        if (opened.handle != kNoPort) {
-            ClosePortHandle(opened.handle);
+        const Result<SerialPort> opened = SerialPort::Open(node, c.places.holders);
+        if (opened) {
             out.push_back({FindingKind::Ok, "It opens.", "", ""});
         } else {
-            out.push_back(Problem(c.quote(DescribeOpenFailure(node, opened, false)), "",
+            out.push_back(Problem(c.quote(DescribeOpenFailure(node, opened.Error(), false)), "",
                                   shown + " cannot be opened"));
         }
     }
@@ -343,8 +343,9 @@ PortCheckResult CheckPorts(const PortCheckPlaces& places, const PortUser& user,
               request.quote ? request.quote : EscapeControls,
               FindRules(places.ruleDirs),
               ParseGroupFile(ReadSmallFile(places.groupFile))};
+    // sysfs is read as far as it goes: no list it could not read.
     const std::vector<BridgeInfo> bridges =
-        ListBridges(BridgeLocation{places.sysfsRoot, places.devRoot, {}});
+        ListBridges(BridgeLocation{places.sysfsRoot, places.devRoot, {}}).Value();
     const std::vector<fs::path> usbDevices = BridgeUsbDevices(places.sysfsRoot);
     const std::vector<long> modemManager = ProcessesNamed(places.holders.procRoot, "ModemManager");
     const std::vector<long> brltty = ProcessesNamed(places.holders.procRoot, "brltty");
@@ -480,6 +481,41 @@ PortCheckResult CheckPorts(const PortCheckPlaces& places, const PortUser& user,
         result.verdict = "Not ready: " + why + ".";
     }
     return result;
+}
+
+GroupAdvice AdviseOnPermission(const std::string& path) {
+    GroupAdvice advice;
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return advice;
+    // The reentrant lookups: this runs on the link thread, beside whatever else looks users up.
+    std::vector<char> groupBuffer(16384), userBuffer(16384);
+    group groupEntry{};
+    group* owner = nullptr;
+    if (getgrgid_r(st.st_gid, &groupEntry, groupBuffer.data(), groupBuffer.size(), &owner) != 0 ||
+        owner == nullptr || owner->gr_name == nullptr) {
+        return advice;
+    }
+    advice.group = owner->gr_name;
+    passwd userEntry{};
+    passwd* user = nullptr;
+    if (getpwuid_r(getuid(), &userEntry, userBuffer.data(), userBuffer.size(), &user) != 0 ||
+        user == nullptr) {
+        return advice;
+    }
+    bool listed = false;
+    for (char** member = owner->gr_mem; member && *member; ++member) {
+        if (std::strcmp(*member, user->pw_name) == 0) listed = true;
+    }
+    gid_t active[256];
+    const int count = getgroups(256, active);
+    bool isActive = getegid() == st.st_gid;
+    for (int i = 0; i < count; ++i) isActive = isActive || active[i] == st.st_gid;
+    advice.memberButNotActive = listed && !isActive;
+    return advice;
+}
+
+const char* PortNodeNoun() {
+    return "device node";
 }
 
 }  // namespace vorna

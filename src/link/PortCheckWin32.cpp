@@ -41,14 +41,13 @@ void TryOpen(const std::string& node, const std::string& shown, bool tryOpen,
              const std::function<std::string(std::string_view)>& quote,
              std::vector<PortFinding>& out) {
     if (!tryOpen) return;
-    const PortOpenResult opened = OpenSerialPort(node);
-    if (opened.handle != kNoPort) {
-        ClosePortHandle(opened.handle);
+    const Result<SerialPort> opened = SerialPort::Open(node);
+    if (opened) {
         out.push_back(Ok("It opens."));
         return;
     }
-    const std::string why = quote(DescribeOpenFailure(node, opened, false));
-    if (opened.failure == OpenFailure::Busy) {
+    const std::string why = quote(DescribeOpenFailure(node, opened.Error(), false));
+    if (opened.Kind() == ProblemKind::PortBusy) {
         out.push_back(Problem(why, "close the program that uses " + shown + " and check again.",
                               shown + " is in use by another program"));
     } else {
@@ -100,17 +99,18 @@ PortUser PortUser::ThisProcess() {
 PortCheckResult CheckPorts(const PortCheckPlaces&, const PortUser&,
                            const PortCheckRequest& request) {
     const auto quote = request.quote ? request.quote : EscapeControls;
-    std::string scanProblem;
+    const Result<std::vector<windows::BridgeDevice>> scanned = windows::ScanBridgeDevices(false);
     const std::vector<windows::BridgeDevice> devices =
-        windows::ScanBridgeDevices(&scanProblem, false);
+        scanned ? scanned.Value() : std::vector<windows::BridgeDevice>{};
     // Without a port named, the bridges are what the link would use: their absence is a problem.
     const FindingKind missingKind =
         request.namedPort.empty() ? FindingKind::Problem : FindingKind::Note;
 
     PortCheckResult result;
     PortCheckSection system{"USB and system", {}};
-    if (!scanProblem.empty()) {
-        system.findings.push_back({missingKind, scanProblem, "restart Windows and check again.",
+    if (!scanned) {
+        system.findings.push_back({missingKind, scanned.Detail(),
+                                   "restart Windows and check again.",
                                    "the system device list is not available"});
     } else if (devices.empty()) {
         system.findings.push_back(
@@ -170,6 +170,15 @@ PortCheckResult CheckPorts(const PortCheckPlaces&, const PortUser&,
         result.verdict = "Not ready: " + why + ".";
     }
     return result;
+}
+
+// Windows refuses a port in use with "access denied": a busy port, never a question of groups.
+GroupAdvice AdviseOnPermission(const std::string&) {
+    return {};
+}
+
+const char* PortNodeNoun() {
+    return "port";
 }
 
 }  // namespace vorna

@@ -4,6 +4,8 @@
 // which command to use next.
 #pragma once
 
+#include <string>
+
 namespace vorna::msg {
 
 // The bridge or the device is not there.
@@ -63,5 +65,14 @@ inline constexpr const char* kUpdateCrcError = "Update Error: Data transfer crc 
 inline constexpr const char* kUpdateTooManyRepeats =
     "Update Error: repeat Data transfer over four time!";
 inline constexpr const char* kUpdateCountError = "Update Error: transfer bytes number error!";
+
+// The connection monitor: what answered on the port was not the device the mode expects.
+inline constexpr const char* kOddEsc = "a VORNA ESC";
+inline constexpr const char* kOddCard = "a VORNA program card";
+inline constexpr const char* kOddFix = "an ESC in Fix Mode";
+inline std::string OddAnswer(const std::string& port, const char* device,
+                             const std::string& detail) {
+    return "Something answered on " + port + ", but not as " + device + " does (" + detail + ").";
+}
 
 }  // namespace vorna::msg
