@@ -19,7 +19,7 @@ extern const std::string kUsage;
 // a port, how the bridge is found, and what doctor looks at. Whole lines, each ending in \n.
 struct SystemHelp {
     const char* port;     // "PATH", "COMn"
-    const char* finding;  // how the bridge is found without --port
+    std::string finding;  // how the bridge is found without --port
     const char* doctor;   // what doctor looks at
 };
 SystemHelp HelpForThisSystem();

@@ -120,6 +120,23 @@ std::vector<GroupEntry> ParseGroupFile(std::string_view text) {
     return groups;
 }
 
+void GiveVerdict(PortCheckResult& result, std::size_t chosenSection, const std::string& shownPort) {
+    const PortCheckSection& decisive = result.sections[chosenSection];
+    result.ready = chosenSection != 0 && !decisive.HasProblem();
+    if (result.ready) {
+        result.verdict = "Ready: " + shownPort + " can be opened.";
+        return;
+    }
+    std::string why = "no CP210x bridge found";
+    for (const PortFinding& f : decisive.findings) {
+        if (f.kind == FindingKind::Problem) {
+            why = f.brief;
+            break;
+        }
+    }
+    result.verdict = "Not ready: " + why + ".";
+}
+
 std::string DescribeOpenFailure(const std::string& path, const Problem& problem, bool retrying) {
     const std::string shown = PortDisplayName(path);
     switch (problem.kind) {

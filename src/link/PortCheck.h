@@ -78,6 +78,11 @@ struct PortCheckRequest {
 PortCheckResult CheckPorts(const PortCheckPlaces& places, const PortUser& user,
                            const PortCheckRequest& request);
 
+// The verdict, about the port the link would use: the named one, else the first bridge. That
+// port's findings are result.sections[chosenSection] (0: there is none; the first section is the
+// system's); `shownPort` is its name as the text shows it.
+void GiveVerdict(PortCheckResult& result, std::size_t chosenSection, const std::string& shownPort);
+
 // The findings as text: a heading per section, one line per finding, the advice indented below
 // it, and the verdict last. With `columns`, no line is as wide as that (a console's width; a
 // finding goes on, indented, on the next line); 0: lines as long as they come.

@@ -380,7 +380,7 @@ PortCheckResult CheckPorts(const PortCheckPlaces& places, const PortUser& user,
                          advice, "the bridge is plugged in but has no serial port"});
     }
     if (usbDevices.empty() && bridges.empty()) {
-        found.push_back({missingKind, "No CP210x bridge (USB 10c4:ea60) is plugged in.",
+        found.push_back({missingKind, "No CP210x bridge (USB " + BridgeUsbId() + ") is plugged in.",
                          std::string("plug the VORNA USB Link in; try another USB socket or "
                                      "cable.") +
                              (driverLoaded ? ""
@@ -465,21 +465,7 @@ PortCheckResult CheckPorts(const PortCheckPlaces& places, const PortUser& user,
         chosenSection = result.sections.size() - 1;
     }
 
-    // The verdict is about the port the link would use: the named one, else the first bridge.
-    const PortCheckSection& decisive = result.sections[chosenSection];
-    result.ready = chosenSection != 0 && !decisive.HasProblem();
-    if (result.ready) {
-        result.verdict = "Ready: " + c.quote(chosen) + " can be opened.";
-    } else {
-        std::string why = "no CP210x bridge found";
-        for (const PortFinding& f : decisive.findings) {
-            if (f.kind == FindingKind::Problem) {
-                why = f.brief;
-                break;
-            }
-        }
-        result.verdict = "Not ready: " + why + ".";
-    }
+    GiveVerdict(result, chosenSection, c.quote(chosen));
     return result;
 }
 

@@ -31,11 +31,11 @@ PortDouble::PortDouble() {
     const std::wstring name = L"\\\\.\\pipe\\vorna-port-double-" +
                               std::to_wstring(::GetCurrentProcessId()) + L"-" +
                               std::to_wstring(count++);
-    const HANDLE far = ::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                                          PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096,
-                                          4096, 0, nullptr);
-    if (far == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot make the pipe");
-    Result<SerialPort> adopted = SerialPort::Adopt(reinterpret_cast<PortHandle>(far));
+    const HANDLE farEnd = ::CreateNamedPipeW(
+        name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
+    if (farEnd == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot make the pipe");
+    Result<SerialPort> adopted = SerialPort::Adopt(reinterpret_cast<PortHandle>(farEnd));
     if (!adopted) throw std::runtime_error("cannot wait on the pipe");
     far_ = std::move(adopted).Value();
     near_ = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
