@@ -19,11 +19,9 @@ namespace {
 std::string IdentityProblem(LinkResult result, const UsbUart& link, const char* device) {
     if (result != LinkResult::NoAnswer) return {};
     if (link.BytesRead() == 0) {
-        return "it answered the check but sent no identity when asked (" + HexByte(cmd::kIdentify) +
-               ")";
+        return msg::NoIdentitySent(HexByte(cmd::kIdentify));
     }
-    return "its identity came " + std::to_string(link.BytesRead()) + " bytes long, where " +
-           device + " sends 7";
+    return msg::ShortIdentity(link.BytesRead(), device);
 }
 
 }  // namespace
@@ -185,9 +183,8 @@ void ConnectionMonitor::PollEsc() {
     if (link_.Reply()[0] != cmd::kEscPresent) {
         // An identified ESC that garbles one keep-alive stays what it is.
         if (link_.GetDeviceState() != DeviceState::Connected) {
-            NoteOddAnswer("it said " + HexByte(link_.Reply()[0]) + " to the ESC check " +
-                          HexByte(cmd::kEscProbe) + ", where an ESC says " +
-                          HexByte(cmd::kEscPresent));
+            NoteOddAnswer(msg::OddToCheck(HexByte(link_.Reply()[0]), "ESC", HexByte(cmd::kEscProbe),
+                                          "an ESC says " + HexByte(cmd::kEscPresent)));
         }
         link_.PurgeAndClear();
         return;
@@ -205,8 +202,8 @@ void ConnectionMonitor::PollEsc() {
         return;
     }
     if (link_.Reply()[1] != cmd::kIdentityMarker) {
-        NoteOddAnswer("its identity " + HexBytes(link_.Reply().data(), 7) + " lacks the mark " +
-                      HexByte(cmd::kIdentityMarker) + " in its second byte");
+        NoteOddAnswer(msg::IdentityWithoutMark(HexBytes(link_.Reply().data(), 7),
+                                               HexByte(cmd::kIdentityMarker)));
         return;
     }
     ClearOddAnswer();
@@ -224,9 +221,7 @@ void ConnectionMonitor::PollEsc() {
     readRetryDelay_ = 1;
     // Said once for this ESC; the read is then tried again on later ticks without a word.
     if (!transfer_.ReadSettings()) {
-        view_.ShowMessage(std::string(msg::kReadFailed) +
-                              "\nIts settings are not shown until a read succeeds; the read is "
-                              "tried again every few seconds.",
+        view_.ShowMessage(std::string(msg::kReadFailed) + msg::kReadFailedRetried,
                           MessageIcon::Error);
     }
 }
@@ -255,8 +250,7 @@ void ConnectionMonitor::PollCard() {
         if (link_.BytesRead() == 0) {
             ClearOddAnswer();
         } else {
-            NoteOddAnswer("it sent 1 of the 2 bytes a program card answers to its check " +
-                          HexByte(cmd::kCardProbe));
+            NoteOddAnswer(msg::HalfCardAnswer(HexByte(cmd::kCardProbe)));
         }
         LoseCard();
         return;
@@ -280,9 +274,9 @@ void ConnectionMonitor::PollCard() {
             view_.DeviceChanged();
         }
     } else {
-        NoteOddAnswer("it said " + HexBytes(link_.Reply().data(), 2) + " to the card check " +
-                      HexByte(cmd::kCardProbe) +
-                      ", where a program card's answer begins with 0xd0 to 0xdf");
+        NoteOddAnswer(msg::OddToCheck(HexBytes(link_.Reply().data(), 2), "card",
+                                      HexByte(cmd::kCardProbe),
+                                      "a program card's answer begins with 0xd0 to 0xdf"));
         LoseCard();
     }
 }
@@ -323,9 +317,9 @@ void ConnectionMonitor::PollFix() {
             return;
         }
         if (link_.GetDeviceState() != DeviceState::Connected) {
-            NoteOddAnswer("it said " + HexByte(link_.Reply()[0]) + " to the Fix Mode check " +
-                          HexByte(cmd::kFixProbe) + ", where an ESC's boot loader says " +
-                          HexByte(cmd::kFixPresent));
+            NoteOddAnswer(
+                msg::OddToCheck(HexByte(link_.Reply()[0]), "Fix Mode", HexByte(cmd::kFixProbe),
+                                "an ESC's boot loader says " + HexByte(cmd::kFixPresent)));
         }
         if (retry >= kFixProbeRetries) return;
         if (link_.SendCommandByte(cmd::kFixProbe) != LinkResult::Ok) {
