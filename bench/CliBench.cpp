@@ -195,8 +195,8 @@ Run RunOnce(const std::string& vornactl, const Command& command, int model, bool
     const std::string link = (folder.Path() / "link").string();
     sim::SimulatedEsc esc(link, model);
     esc.SetLineRate(true);
-    std::string error;
-    if (!esc.Start(&error)) return {false, 0, 0, "simulated ESC: " + error};
+    const Status started = esc.Start();
+    if (!started) return {false, 0, 0, "simulated ESC: " + started.Detail()};
 
     std::vector<std::string> args = {vornactl, "--port", link};
     if (trace) args.push_back("--trace");
@@ -249,22 +249,23 @@ double PacedLineMsPerByte() {
     sim::SimulatedCard card((folder.Path() / "link").string());
     card.SetLineRate(true);
     if (!card.Start()) return -1;
-    const PortOpenResult port = OpenSerialPort(card.LinkPath());
-    if (port.handle == kNoPort) return -1;
+    Result<SerialPort> port = SerialPort::Open(card.LinkPath());
+    if (!port) return -1;
     double ms = -1;
-    if (ConfigureSerialPort(port.handle, 19200).ok) {
+    if (port->Configure(19200)) {
         const std::vector<std::uint8_t> sent(kStreamBytes, 0x00);
         std::vector<std::uint8_t> echoed(kStreamBytes);
-        std::size_t written = 0, got = 0;
         const auto start = Clock::now();
-        if (WritePort(port.handle, sent.data(), sent.size(), 10000, written) &&
-            ReadPort(port.handle, echoed.data(), echoed.size(), 10000, got) &&
-            got == kStreamBytes && echoed == sent) {
-            ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count() /
-                 static_cast<double>(kStreamBytes);
+        const Result<std::size_t> written = port->Write(sent.data(), sent.size(), 10000);
+        if (written && *written == sent.size()) {
+            const Result<std::size_t> got = port->Read(echoed.data(), echoed.size(), 10000);
+            if (got && *got == kStreamBytes && echoed == sent) {
+                ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count() /
+                     static_cast<double>(kStreamBytes);
+            }
         }
     }
-    ClosePortHandle(port.handle);
+    port->Close();
     card.Stop();
     return ms;
 }

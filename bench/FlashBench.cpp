@@ -125,8 +125,8 @@ Run FlashEsc(const std::filesystem::path& dataDir, const std::string& entry,
     if (!folder.Ok()) return {false, 0, 0, "no temporary folder"};
     sim::SimulatedEsc esc(folder.Link(), kBenchEscModel);
     esc.SetLineRate(true);
-    std::string error;
-    if (!esc.Start(&error)) return {false, 0, 0, "simulated ESC: " + error};
+    const Status started = esc.Start();
+    if (!started) return {false, 0, 0, "simulated ESC: " + started.Detail()};
 
     // What the session prints goes nowhere: its messages are taken from the view.
     std::ostringstream log;
@@ -178,8 +178,8 @@ Run FlashCard(const std::filesystem::path& dataDir, const std::string& entry,
     if (!folder.Ok()) return {false, 0, 0, "no temporary folder"};
     sim::SimulatedCard card(folder.Link());
     card.SetLineRate(true);
-    std::string error;
-    if (!card.Start(&error)) return {false, 0, 0, "simulated card: " + error};
+    const Status started = card.Start();
+    if (!started) return {false, 0, 0, "simulated card: " + started.Detail()};
 
     // What the session prints goes nowhere: its messages are taken from the view.
     std::ostringstream log;

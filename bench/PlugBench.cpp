@@ -98,9 +98,9 @@ std::vector<double> WindowPlugs(const std::string& link, int plugs, std::string&
         }
         RunFor(PhaseMs(plug));
         const auto plugged = Clock::now();
-        std::string error;
-        if (!esc.Replug(&error)) {
-            failure = "simulated ESC: " + error;
+        const Status started = esc.Replug();
+        if (!started) {
+            failure = "simulated ESC: " + started.Detail();
             break;
         }
         const bool shown = RunUntil(
@@ -149,9 +149,9 @@ std::vector<double> VornactlPlugs(const std::string& link, int plugs, std::strin
         // vornactl is up and waiting (its start-up is no part of the plug), at another phase.
         std::this_thread::sleep_for(std::chrono::milliseconds(300 + PhaseMs(plug)));
         const auto plugged = Clock::now();
-        std::string error;
-        if (!esc.Start(&error)) {
-            failure = "simulated ESC: " + error;
+        const Status started = esc.Start();
+        if (!started) {
+            failure = "simulated ESC: " + started.Detail();
             ::kill(pid, SIGTERM);
         }
         int status = 0;

@@ -206,9 +206,9 @@ int main(int argc, char** argv) {
     }
     const std::string link = std::string(folder) + "/link";
     sim::SimulatedEsc esc(link, 16);
-    std::string error;
-    if (!esc.Start(&error)) {
-        std::fprintf(stderr, "vorna-bench-window: simulated ESC: %s\n", error.c_str());
+    const Status started = esc.Start();
+    if (!started) {
+        std::fprintf(stderr, "vorna-bench-window: simulated ESC: %s\n", started.Detail().c_str());
         return 1;
     }
 

@@ -40,6 +40,7 @@ enum class ProblemKind {
     CannotOpen,    // the port is there but would not open, for another reason
     CannotSetUp,   // the port opened but would not take the line settings
     System,        // any other call of the system's that failed
+    NotAPort,      // what was opened as a port is no serial line (a file, a pipe)
 };
 
 // What went wrong: the kind, and the words that go with it (the system's own, or a sentence

@@ -19,7 +19,7 @@ extern const std::string kUsage;
 // a port, how the bridge is found, and what doctor looks at. Whole lines, each ending in \n.
 struct SystemHelp {
     const char* port;     // "PATH", "COMn"
-    const char* finding;  // how the bridge is found without --port
+    std::string finding;  // how the bridge is found without --port
     const char* doctor;   // what doctor looks at
 };
 SystemHelp HelpForThisSystem();
@@ -42,9 +42,9 @@ std::filesystem::path ShippedDataFor(const Options& o);
 // What a wait saw of the link, for the line that says why nothing was identified. Noted after
 // every tick, on the link thread.
 struct LinkSeen {
-    bool bridge = false;         // the port was open at some tick
-    PortOpenResult portFailure;  // why the port could not be opened, at the last tick
-    std::string oddAnswer;       // what answered in place of the device, at the last tick
+    bool bridge = false;                     // the port was open at some tick
+    std::optional<PortFailure> portFailure;  // why the port would not open, at the last tick
+    std::string oddAnswer;  // what answered in place of the device, at the last tick
     BridgeFinding finding = BridgeFinding::NoBridge;  // what the last look for the bridge found
     std::string portProblem;  // the last port problem the link reported (Session's view)
     void Note(ConnectionMonitor& m);

@@ -8,6 +8,7 @@
 #include "cli/Commands.h"
 #include "cli/TerminalText.h"
 #include "link/BridgeDiscovery.h"
+#include "link/PortCheck.h"
 
 namespace vorna::cli {
 
@@ -23,17 +24,19 @@ std::filesystem::path ShippedDataFor(const Options& o) {
 
 void LinkSeen::Note(ConnectionMonitor& m) {
     bridge = bridge || m.Link().GetUsbState() == UsbState::Connected;
-    portFailure = m.Link().openFailure;
+    portFailure = m.Link().OpenFailure();
     oddAnswer = m.OddAnswer();
-    finding = m.Link().bridgeFinding;
+    finding = m.Link().LastBridgeFinding();
 }
 
 std::string WhyNothingIdentified(const LinkSeen& seen, const Options& o) {
-    if (seen.portFailure.failure != OpenFailure::None) {
+    if (seen.portFailure) {
         // The holder's name comes from the system's process table: shown escaped like any text
         // the program did not write itself.
         return "vornactl: " +
-               Shown(DescribeOpenFailure(seen.portFailure.path, seen.portFailure, false)) + "\n";
+               Shown(
+                   DescribeOpenFailure(seen.portFailure->path, seen.portFailure->problem, false)) +
+               "\n";
     }
     if (!seen.bridge && seen.finding == BridgeFinding::NoDriver) {
         return "vornactl: a CP210x bridge is plugged in, but it has no driver: " +

@@ -130,7 +130,7 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
         std::ostringstream why;
         if (!WaitForDevice(session, o, DeviceMode::Fix,
                            "nothing answered in Fix Mode; trying the update anyway.", why, &seen)) {
-            if (!seen.bridge || seen.portFailure.failure != OpenFailure::None) {
+            if (!seen.bridge || seen.portFailure) {
                 err << why.str();
                 return kExitDevice;
             }

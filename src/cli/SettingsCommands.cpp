@@ -32,7 +32,7 @@ int Identify(const Options& o, std::ostream& out, std::ostream& err) {
                            std::to_string(o.timeoutSec) + " s.",
                        err, nullptr, [&](ConnectionMonitor& m) {
                            // In Fix Mode the identity is not stored: taken as it came.
-                           std::copy_n(m.Link().rxBuffer.begin(), fixIdentity.size(),
+                           std::copy_n(m.Link().Reply().begin(), fixIdentity.size(),
                                        fixIdentity.begin());
                        })) {
         return kExitDevice;

@@ -84,9 +84,9 @@ int Simulate(const Options& o, std::ostream& out, std::ostream& err) {
         device = std::move(c);
     }
     device->SetLineRate(lineRate);
-    std::string error;
-    if (!device->Start(&error)) {
-        err << "vornactl: cannot start the simulated device: " << Shown(error) << "\n";
+    const Status started = device->Start();
+    if (!started) {
+        err << "vornactl: cannot start the simulated device: " << Shown(started.Detail()) << "\n";
         return kExitDevice;
     }
     out << "Simulated "

@@ -80,14 +80,14 @@ constexpr int kReportWaitSec = 5;
 }  // namespace
 
 int Ports(std::ostream& out, std::ostream& err) {
-    std::string problem;
-    const auto bridges = ListBridges(BridgeLocation{}, &problem);
-    if (!problem.empty()) {
-        err << "vornactl: " << Shown(problem) << "\n";
+    const Result<std::vector<BridgeInfo>> listed = ListBridges(BridgeLocation{});
+    if (!listed) {
+        err << "vornactl: " << Shown(listed.Detail()) << "\n";
         return kExitDevice;
     }
+    const std::vector<BridgeInfo>& bridges = *listed;
     if (bridges.empty()) {
-        out << "No CP210x bridge (USB 10c4:ea60) found.\n";
+        out << "No CP210x bridge (USB " << BridgeUsbId() << ") found.\n";
         return kExitOk;
     }
     for (const auto& b : bridges) {

@@ -141,7 +141,7 @@ void CardUpdate::Transfer(const std::filesystem::path& file, UpdateOutcome& outc
             return Stop(outcome, "the card did not acknowledge " + which, msg::kUpdateNoAck,
                         Firmware::Incomplete);
         }
-        const std::uint8_t reply = link_.rxBuffer[0];
+        const std::uint8_t reply = link_.Reply()[0];
         if (reply == kBlockAccepted) {
             outcome.sent += block.size;
             page_.ShowBytesSent(Kind::Card, outcome.sent, image.bytes.size());
@@ -188,7 +188,7 @@ std::optional<std::string> CardUpdate::NewFirmware() {
     if (link_.SendCommandByte(cmd::kIdentify) != LinkResult::Ok) return std::nullopt;
     if (link_.ReadReply(7, kIdentifyReplyMs) != LinkResult::Ok) return std::nullopt;
     IdentityBytes identity{};
-    std::copy_n(link_.rxBuffer.begin(), identity.size(), identity.begin());
+    std::copy_n(link_.Reply().begin(), identity.size(), identity.begin());
     return CardFirmwareText(identity.data());
 }
 
@@ -197,7 +197,7 @@ bool CardUpdate::Handshake(std::uint8_t code, std::uint8_t wanted, int firstWait
     failure = sendFailed;
     if (link_.SendCommandByte(code) != LinkResult::Ok) return false;
     failure = noAnswer;
-    if (link_.ReadReply(1, firstWaitMs) == LinkResult::Ok && link_.rxBuffer[0] == wanted) {
+    if (link_.ReadReply(1, firstWaitMs) == LinkResult::Ok && link_.Reply()[0] == wanted) {
         return true;
     }
     // A card busy erasing answers late; each series of retries gives it longer.
@@ -205,7 +205,7 @@ bool CardUpdate::Handshake(std::uint8_t code, std::uint8_t wanted, int firstWait
     for (const int waitMs : kRetryWaitsMs) {
         // A lost read-back does not mean the card missed the code; its answer decides.
         static_cast<void>(link_.SendCommandByte(code));
-        if (link_.ReadReply(1, waitMs) == LinkResult::Ok && link_.rxBuffer[0] == wanted) {
+        if (link_.ReadReply(1, waitMs) == LinkResult::Ok && link_.Reply()[0] == wanted) {
             return true;
         }
     }

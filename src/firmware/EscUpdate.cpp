@@ -189,7 +189,7 @@ void EscUpdate::Transfer(const std::filesystem::path& file, const EscImage& imag
     const auto exchange = [this](std::uint8_t command, std::uint8_t wanted) {
         if (link_.SendCommandByte(command) != LinkResult::Ok) return false;
         static_cast<void>(link_.ReadReply(1, kHandshakeReplyMs));  // a missing byte reads 0x00
-        return link_.rxBuffer[0] == wanted;
+        return link_.Reply()[0] == wanted;
     };
     if (!exchange(cmd::kFixProbe, cmd::kFixPresent)) {
         return Stop(outcome, "the ESC did not answer the start of the update", msg::kUpdateD6,
@@ -277,7 +277,7 @@ void EscUpdate::Transfer(const std::filesystem::path& file, const EscImage& imag
 std::optional<IdentityBytes> EscUpdate::PostUpdateCheck() {
     if (link_.SendCommandByte(cmd::kFixProbe) != LinkResult::Ok) return std::nullopt;
     if (link_.ReadReply(1, kCheckReplyMs) != LinkResult::Ok ||
-        link_.rxBuffer[0] != cmd::kFixPresent) {
+        link_.Reply()[0] != cmd::kFixPresent) {
         return std::nullopt;
     }
     // IdentifyDevice: a failed send is tried once more, without reading.
@@ -286,9 +286,9 @@ std::optional<IdentityBytes> EscUpdate::PostUpdateCheck() {
         return std::nullopt;
     }
     if (link_.ReadReply(7, kCheckReplyMs) != LinkResult::Ok) return std::nullopt;
-    if (link_.rxBuffer[1] != cmd::kIdentityMarker) return std::nullopt;
+    if (link_.Reply()[1] != cmd::kIdentityMarker) return std::nullopt;
     IdentityBytes identity{};
-    std::copy_n(link_.rxBuffer.begin(), identity.size(), identity.begin());
+    std::copy_n(link_.Reply().begin(), identity.size(), identity.begin());
     return identity;
 }
 

@@ -52,9 +52,9 @@ DemoStart StartDemoDevice(const QString& what) {
         start.exitCode = 2;
         return start;
     }
-    std::string error;
-    if (!device->Start(&error)) {
-        start.error = "cannot start the simulated device: " + error;
+    const Status started = device->Start();
+    if (!started) {
+        start.error = "cannot start the simulated device: " + started.Detail();
         start.exitCode = 1;
         return start;
     }

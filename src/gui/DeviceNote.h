@@ -16,7 +16,7 @@ struct DeviceFacts {
     bool device = false;      // the chosen mode's device is identified
     bool bridgeLost = false;  // the bridge was there since the window opened, and has gone
     // The bridge is plugged in but the system has no driver for it, as discovery found
-    // (UsbUart::bridgeFinding, passed on by the link controller).
+    // (UsbUart::LastBridgeFinding, passed on by the link controller).
     bool bridgeWithoutDriver = false;
     QString portProblem;  // the port is there but cannot be opened: the link's own sentence
     QString oddAnswer;    // something answers, but not as the device does: the link's sentence

@@ -8,7 +8,7 @@ namespace {
 // Whether the last look for the bridge found one without its driver. Asked on the link thread
 // after its tick, where the finding is kept.
 bool BridgeWithoutDriver(const UsbUart& link) {
-    return link.bridgeFinding == BridgeFinding::NoDriver;
+    return link.LastBridgeFinding() == BridgeFinding::NoDriver;
 }
 
 }  // namespace

@@ -13,6 +13,10 @@ namespace vorna {
 
 inline constexpr const char* kBridgeVendorId = "10c4";
 inline constexpr const char* kBridgeProductId = "ea60";
+// The bridge's ids as the user reads them: 10c4:ea60.
+inline std::string BridgeUsbId() {
+    return std::string(kBridgeVendorId) + ":" + kBridgeProductId;
+}
 
 // Where to look for the bridge. Tests point sysfsRoot and devRoot (Linux) at a temporary tree;
 // an explicit port path replaces discovery (the bridge is "present" while the path exists; on
@@ -36,9 +40,9 @@ struct BridgeInfo {
 // Every CP210x bridge. Linux: each tty whose USB parent is one, in natural order of the tty name
 // (ttyUSB2 before ttyUSB10). Windows: each present device whose instance id starts with "USB"
 // and contains VID_10C4&PID_EA60, in the order the system lists them, with the COM port the
-// registry names for it. When the system's device list cannot be read, `problem` (if given)
-// says so and the list is empty.
-std::vector<BridgeInfo> ListBridges(const BridgeLocation& where, std::string* problem = nullptr);
+// registry names for it. NoDeviceList, with a sentence, when the system's device list cannot be
+// read.
+Result<std::vector<BridgeInfo>> ListBridges(const BridgeLocation& where);
 
 // What one look for the bridge found: the port the link should use (the first bridge listed, or
 // the explicit path while it exists), or why there is none. Looked up anew on every call.
@@ -49,9 +53,9 @@ struct BridgeLookup {
 };
 BridgeLookup FindBridge(const BridgeLocation& location);
 
-// FindBridge's port, if it found one; `problem` (if given) receives its sentence.
-std::optional<std::string> LookupBridgePort(const BridgeLocation& location,
-                                            std::string* problem = nullptr);
+// FindBridge's port, if it found one; else NoBridge, NoDriver, or NoDeviceList with its
+// sentence.
+Result<std::string> LookupBridgePort(const BridgeLocation& location);
 
 // What to do for a bridge without a driver, as advice that completes "what to do: ": on Windows
 // install the CP210x USB-to-UART driver, on Linux load the cp210x module.
@@ -62,14 +66,11 @@ inline std::string PortDisplayName(const std::string& node) {
     return node.rfind("\\\\.\\", 0) == 0 ? node.substr(4) : node;
 }
 
-enum class [[nodiscard]] OpenResult{
-    Open = 0,        // the port is open (now or already)
-    CannotOpen = 1,  // the bridge is there but its port could not be opened
-    NoBridge = 2,
-};
-
-// One step of the poll's port handling. When opening fails, or the bridge could not be looked
-// for, `failure` receives a sentence for the user; otherwise it is left as it was.
-OpenResult OpenPort(UsbUart& link, const BridgeLocation& location, std::string* failure = nullptr);
+// One step of the poll's port handling. Done: the port is open (now or already). Otherwise the
+// kind says why not: NoBridge, NoDriver or NoDeviceList (the bridge's finding, also kept in the
+// link), a kind from SerialPort::Open (the port would not open), or CannotSetUp: the port is
+// open, but would not take the line settings, and is used with the driver's. The detail is a
+// sentence for the user, empty for NoBridge and NoDriver (the device note says those).
+Status OpenPort(UsbUart& link, const BridgeLocation& location);
 
 }  // namespace vorna

@@ -41,7 +41,7 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::vector<BridgeInfo> ListBridges(const BridgeLocation& where, std::string*) {
+Result<std::vector<BridgeInfo>> ListBridges(const BridgeLocation& where) {
     const std::string& sysfsRoot = where.sysfsRoot;
     const std::string& devRoot = where.devRoot;
     std::vector<std::pair<std::string, BridgeInfo>> found;
@@ -92,7 +92,8 @@ BridgeLookup FindBridge(const BridgeLocation& location) {
         }
         return found;
     }
-    auto bridges = ListBridges(location);
+    // sysfs is read as far as it goes: no list it could not read.
+    std::vector<BridgeInfo> bridges = ListBridges(location).Value();
     if (!bridges.empty()) {
         found.finding = BridgeFinding::Port;
         found.node = std::move(bridges.front().node);

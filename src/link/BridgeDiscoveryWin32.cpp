@@ -13,6 +13,7 @@
 #include <string>
 
 #include "base/Utf8Path.h"
+#include "base/WindowsHandles.h"
 #include "link/BridgeDiscovery.h"
 #include "link/WindowsDevices.h"
 
@@ -50,6 +51,15 @@ bool NamesNoDevice(DWORD error) {
 
 namespace windows {
 
+std::wstring BridgeIdsInInstanceId() {
+    std::wstring ids = L"VID_";
+    for (const char c : std::string(kBridgeVendorId)) ids += static_cast<wchar_t>(std::towupper(c));
+    ids += L"&PID_";
+    for (const char c : std::string(kBridgeProductId))
+        ids += static_cast<wchar_t>(std::towupper(c));
+    return ids;
+}
+
 std::string PortNameOf(const std::string& path) {
     const bool bare = path.size() > 3 && std::towupper(static_cast<wint_t>(path[0])) == L'C' &&
                       std::towupper(static_cast<wint_t>(path[1])) == L'O' &&
@@ -59,18 +69,18 @@ std::string PortNameOf(const std::string& path) {
 }
 
 std::optional<std::wstring> RegistryText(HKEY root, const std::wstring& key, const wchar_t* value) {
-    HKEY opened = nullptr;
-    if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+    UniqueRegistryKey opened;
+    if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, opened.Receive()) != ERROR_SUCCESS) {
         return std::nullopt;
     }
     std::optional<std::wstring> text;
     DWORD type = 0;
     DWORD bytes = 0;
-    if (::RegQueryValueExW(opened, value, nullptr, &type, nullptr, &bytes) == ERROR_SUCCESS &&
+    if (::RegQueryValueExW(opened.Get(), value, nullptr, &type, nullptr, &bytes) == ERROR_SUCCESS &&
         (type == REG_SZ || type == REG_EXPAND_SZ) && bytes <= 64 * 1024) {
         std::wstring buffer(bytes / sizeof(wchar_t) + 1, L'\0');
         DWORD got = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-        if (::RegQueryValueExW(opened, value, nullptr, &type,
+        if (::RegQueryValueExW(opened.Get(), value, nullptr, &type,
                                reinterpret_cast<BYTE*>(buffer.data()), &got) == ERROR_SUCCESS) {
             buffer.resize(std::min<std::size_t>(got / sizeof(wchar_t), buffer.size()));
             // Stored with or without its terminating null.
@@ -78,25 +88,19 @@ std::optional<std::wstring> RegistryText(HKEY root, const std::wstring& key, con
             text = std::move(buffer);
         }
     }
-    ::RegCloseKey(opened);
     return text;
 }
 
-std::vector<BridgeDevice> ScanBridgeDevices(std::string* problem, bool firstOnly) {
-    std::vector<BridgeDevice> found;
-    const HDEVINFO devices =
-        ::SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
-    if (devices == INVALID_HANDLE_VALUE) {
-        if (problem) *problem = kNoDeviceList;
-        return found;
-    }
-    ScanDeviceList(devices, problem, firstOnly, found);
-    ::SetupDiDestroyDeviceInfoList(devices);
-    return found;
+Result<std::vector<BridgeDevice>> ScanBridgeDevices(bool firstOnly) {
+    const UniqueDeviceList devices(
+        ::SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES));
+    if (!devices) return Problem{ProblemKind::NoDeviceList, kNoDeviceList};
+    return ScanDeviceList(devices.Get(), firstOnly);
 }
 
-void ScanDeviceList(HDEVINFO devices, std::string* problem, bool firstOnly,
-                    std::vector<BridgeDevice>& found) {
+Result<std::vector<BridgeDevice>> ScanDeviceList(HDEVINFO devices, bool firstOnly) {
+    const std::wstring ids = BridgeIdsInInstanceId();
+    std::vector<BridgeDevice> found;
     SP_DEVINFO_DATA info{};
     info.cbSize = sizeof info;
     for (DWORD index = 0;; ++index) {
@@ -104,23 +108,18 @@ void ScanDeviceList(HDEVINFO devices, std::string* problem, bool firstOnly,
             // Only the end of the list ends it well; a list that broke off part-way cannot say
             // which bridge comes first.
             if (::GetLastError() != ERROR_NO_MORE_ITEMS) {
-                if (problem) *problem = kNoDeviceList;
-                found.clear();
+                return Problem{ProblemKind::NoDeviceList, kNoDeviceList};
             }
             break;
         }
         wchar_t id[520];
         if (!::SetupDiGetDeviceInstanceIdW(devices, &info, id, 520, nullptr)) {
             // The list cannot be trusted past here: nothing found is the safe answer.
-            if (problem) *problem = kNoInstanceId;
-            found.clear();
-            break;
+            return Problem{ProblemKind::NoDeviceList, kNoInstanceId};
         }
         std::wstring upper(id);
         for (wchar_t& c : upper) c = static_cast<wchar_t>(std::towupper(c));
-        if (upper.rfind(L"USB", 0) != 0 ||
-            upper.find(L"VID_10C4&PID_EA60", 1) == std::wstring::npos)
-            continue;
+        if (upper.rfind(L"USB", 0) != 0 || upper.find(ids, 1) == std::wstring::npos) continue;
         BridgeDevice device;
         device.instanceId = upper;
         const auto property = [&](DWORD which) -> std::wstring {
@@ -143,6 +142,7 @@ void ScanDeviceList(HDEVINFO devices, std::string* problem, bool firstOnly,
         found.push_back(std::move(device));
         if (firstOnly) break;
     }
+    return found;
 }
 
 std::optional<std::string> PortOf(const BridgeDevice& device) {
@@ -155,21 +155,20 @@ std::optional<std::string> PortOf(const BridgeDevice& device) {
 PortPresence ProbePort(const std::string& node) {
     // Asked for no access at all, which is enough to tell whether it exists; a port held by
     // someone (this program included) refuses even that, and is there.
-    const HANDLE probe =
-        ::CreateFileW(WideFromUtf8(node).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (probe != INVALID_HANDLE_VALUE) {
-        ::CloseHandle(probe);
-        return PortPresence::There;
-    }
+    const UniqueFileHandle probe(::CreateFileW(WideFromUtf8(node).c_str(), 0,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (probe) return PortPresence::There;
     return NamesNoDevice(::GetLastError()) ? PortPresence::Missing : PortPresence::There;
 }
 
 }  // namespace windows
 
-std::vector<BridgeInfo> ListBridges(const BridgeLocation&, std::string* problem) {
+Result<std::vector<BridgeInfo>> ListBridges(const BridgeLocation&) {
+    const Result<std::vector<windows::BridgeDevice>> devices = windows::ScanBridgeDevices(false);
+    if (!devices) return devices.Error();
     std::vector<BridgeInfo> bridges;
-    for (const windows::BridgeDevice& device : windows::ScanBridgeDevices(problem, false)) {
+    for (const windows::BridgeDevice& device : *devices) {
         BridgeInfo info;
         const std::optional<std::string> port = windows::PortOf(device);
         info.noPort = !port;
@@ -198,16 +197,16 @@ BridgeLookup FindBridge(const BridgeLocation& location) {
         return found;
     }
     // The first bridge the system lists is the one, whether or not it has a port.
-    const std::vector<windows::BridgeDevice> first =
-        windows::ScanBridgeDevices(&found.problem, true);
-    if (!found.problem.empty()) {
+    const Result<std::vector<windows::BridgeDevice>> first = windows::ScanBridgeDevices(true);
+    if (!first) {
         found.finding = BridgeFinding::NoDeviceList;
-    } else if (first.empty()) {
+        found.problem = first.Detail();
+    } else if (first->empty()) {
         found.finding = BridgeFinding::NoBridge;
-    } else if (first.front().driver.empty()) {
+    } else if (first->front().driver.empty()) {
         // Without its driver the bridge has no port to use, whatever the registry still names.
         found.finding = BridgeFinding::NoDriver;
-    } else if (const std::optional<std::string> port = windows::PortOf(first.front())) {
+    } else if (const std::optional<std::string> port = windows::PortOf(first->front())) {
         found.finding = BridgeFinding::Port;
         found.node = *port;
     }

@@ -1,62 +1,72 @@
-#include <algorithm>
 #include <utility>
 
 #include "link/BridgeDiscovery.h"
+#include "link/PortCheck.h"
 
 namespace vorna {
+namespace {
 
-std::optional<std::string> LookupBridgePort(const BridgeLocation& location, std::string* problem) {
+ProblemKind KindOf(BridgeFinding finding) {
+    switch (finding) {
+        case BridgeFinding::NoDriver:
+            return ProblemKind::NoDriver;
+        case BridgeFinding::NoDeviceList:
+            return ProblemKind::NoDeviceList;
+        case BridgeFinding::Port:
+        case BridgeFinding::NoBridge:
+            break;
+    }
+    return ProblemKind::NoBridge;
+}
+
+}  // namespace
+
+Result<std::string> LookupBridgePort(const BridgeLocation& location) {
     BridgeLookup found = FindBridge(location);
-    if (problem && !found.problem.empty()) *problem = found.problem;
-    if (found.finding != BridgeFinding::Port) return std::nullopt;
+    if (found.finding != BridgeFinding::Port) {
+        return Problem{KindOf(found.finding), std::move(found.problem)};
+    }
     return std::move(found.node);
 }
 
-OpenResult OpenPort(UsbUart& link, const BridgeLocation& location, std::string* failure) {
+Status OpenPort(UsbUart& link, const BridgeLocation& location) {
     // Looked up on every call: this is also how an unplugged bridge is noticed.
     BridgeLookup found = FindBridge(location);
-    link.bridgeFinding = found.finding;
+    link.SetBridgeFinding(found.finding);
     if (found.finding != BridgeFinding::Port) {
         link.ClosePort();
-        link.openFailure = {};
-        if (failure && !found.problem.empty()) *failure = found.problem;
-        return OpenResult::NoBridge;
+        link.SetOpenFailure(std::nullopt);
+        return Problem{KindOf(found.finding), std::move(found.problem)};
     }
-    const std::optional<std::string> port = std::move(found.node);
-    if (link.portHandle != kNoPort && link.portName != *port) {
+    const std::string port = std::move(found.node);
+    if (link.HasPort() && link.PortName() != port) {
         // The first bridge listed is now another one (the old node was replaced).
         link.ClosePort();
     }
-    if (link.portHandle == kNoPort) {
-        PortOpenResult opened = OpenSerialPort(*port);
-        if (opened.handle == kNoPort) {
-            if (failure) *failure = DescribeOpenFailure(*port, opened);
-            link.openFailure = std::move(opened);
-            return OpenResult::CannotOpen;
+    if (!link.HasPort()) {
+        Result<SerialPort> opened = SerialPort::Open(port);
+        if (!opened) {
+            std::string sentence = DescribeOpenFailure(port, opened.Error());
+            link.SetOpenFailure(PortFailure{port, opened.Error()});
+            return Problem{opened.Kind(), std::move(sentence)};
         }
-        link.portHandle = opened.handle;
-        link.portName = *port;
+        link.UsePort(std::move(opened).Value(), port);
     }
-    link.openFailure = {};
-    if (link.IsOpen() && link.LineSet()) return OpenResult::Open;
+    link.SetOpenFailure(std::nullopt);
+    if (link.IsOpen() && link.LineSet()) return {};
 
     if (!link.IsOpen()) SleepMs(60);
-    const ConfigureResult set = ConfigureSerialPort(link.portHandle, link.baudRate);
-    if (set.ok) {
-        SleepMs(60);
-        std::fill_n(link.txBuffer.begin(), 60, std::uint8_t{0});
-        std::fill_n(link.rxBuffer.begin(), 60, std::uint8_t{0});
-        PurgePort(link.portHandle, true, true);
-        link.SetLineSet(true);
-    } else if (failure) {
-        // Said on every tick until it is set; the poll says it once.
-        *failure = DescribeConfigureFailure(PortDisplayName(link.portName), link.baudRate,
-                                            set.errorNumber);
-    }
+    const Status set = link.SetUpLine();
     // Even unconfigured, the port is used with whatever settings the driver holds: a bridge
     // whose driver already runs at the rate still works.
     link.SetOpen(true);
-    return OpenResult::Open;
+    if (!set) {
+        // Said on every tick until it is set; the poll says it once.
+        return Problem{ProblemKind::CannotSetUp,
+                       DescribeConfigureFailure(PortDisplayName(link.PortName()), link.BaudRate(),
+                                                set.Error())};
+    }
+    return {};
 }
 
 }  // namespace vorna

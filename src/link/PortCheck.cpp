@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "link/BridgeDiscovery.h"
+
 namespace vorna {
 
 bool PortCheckSection::HasProblem() const {
@@ -116,6 +118,61 @@ std::vector<GroupEntry> ParseGroupFile(std::string_view text) {
         groups.push_back(std::move(entry));
     }
     return groups;
+}
+
+void GiveVerdict(PortCheckResult& result, std::size_t chosenSection, const std::string& shownPort) {
+    const PortCheckSection& decisive = result.sections[chosenSection];
+    result.ready = chosenSection != 0 && !decisive.HasProblem();
+    if (result.ready) {
+        result.verdict = "Ready: " + shownPort + " can be opened.";
+        return;
+    }
+    std::string why = "no CP210x bridge found";
+    for (const PortFinding& f : decisive.findings) {
+        if (f.kind == FindingKind::Problem) {
+            why = f.brief;
+            break;
+        }
+    }
+    result.verdict = "Not ready: " + why + ".";
+}
+
+std::string DescribeOpenFailure(const std::string& path, const Problem& problem, bool retrying) {
+    const std::string shown = PortDisplayName(path);
+    switch (problem.kind) {
+        case ProblemKind::NoPermission: {
+            const GroupAdvice advice = AdviseOnPermission(path);
+            if (advice.memberButNotActive) {
+                return "Cannot open " + shown + ": permission denied. You are in the '" +
+                       advice.group +
+                       "' group, but this login started before you joined it: log out and in "
+                       "again (or run 'newgrp " +
+                       advice.group + "').";
+            }
+            return "Cannot open " + shown + ": permission denied. Add your user to the '" +
+                   advice.group + "' group (sudo usermod -aG " + advice.group +
+                   " $USER) and log out and in again, or install the udev rule from the README.";
+        }
+        case ProblemKind::PortBusy:
+            return "Cannot open " + shown + ": the port is in use by " +
+                   (problem.detail.empty() ? std::string("another program") : problem.detail) +
+                   (retrying ? ". Close that program; the link retries by itself."
+                             : ". Close that program and try again.");
+        case ProblemKind::Missing:
+            return "Cannot open " + shown + ": the " + PortNodeNoun() + " has gone (" +
+                   problem.detail + ").";
+        case ProblemKind::NotAPort:
+            return "Cannot open " + shown + ": it is not a serial port.";
+        default:
+            break;
+    }
+    return "Cannot open " + shown + ": " + problem.detail + ".";
+}
+
+std::string DescribeConfigureFailure(const std::string& path, std::uint32_t baudRate,
+                                     const Problem& problem) {
+    return "Cannot set " + path + " to " + std::to_string(baudRate) + " baud: " + problem.detail +
+           ". It is used as the driver has set it meanwhile; the link keeps trying.";
 }
 
 }  // namespace vorna

@@ -5,6 +5,7 @@
 // The probing of the system is in PortCheckLinux.cpp; the decisions and the text are here.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -77,6 +78,11 @@ struct PortCheckRequest {
 PortCheckResult CheckPorts(const PortCheckPlaces& places, const PortUser& user,
                            const PortCheckRequest& request);
 
+// The verdict, about the port the link would use: the named one, else the first bridge. That
+// port's findings are result.sections[chosenSection] (0: there is none; the first section is the
+// system's); `shownPort` is its name as the text shows it.
+void GiveVerdict(PortCheckResult& result, std::size_t chosenSection, const std::string& shownPort);
+
 // The findings as text: a heading per section, one line per finding, the advice indented below
 // it, and the verdict last. With `columns`, no line is as wide as that (a console's width; a
 // finding goes on, indented, on the next line); 0: lines as long as they come.
@@ -93,5 +99,28 @@ struct GroupEntry {
     std::vector<std::string> members;
 };
 std::vector<GroupEntry> ParseGroupFile(std::string_view text);
+
+// Explains why a port would not open (a problem from SerialPort::Open) in one sentence that
+// names the device node, the cause and the fix. `retrying`: the link tries again by itself (the
+// poll); false for a final word.
+std::string DescribeOpenFailure(const std::string& path, const Problem& problem,
+                                bool retrying = true);
+
+// Says that the port (`path`: its name as the user knows it) could not be set to the rate, with
+// the system's words, and that it is used with the driver's settings while the link keeps
+// trying.
+std::string DescribeConfigureFailure(const std::string& path, std::uint32_t baudRate,
+                                     const Problem& problem);
+
+// Which group owns the node, and whether the user joined it after this login started: the
+// usual reason a freshly set-up link still says "permission denied". Looked up on Linux only.
+struct GroupAdvice {
+    std::string group = "dialout";
+    bool memberButNotActive = false;
+};
+GroupAdvice AdviseOnPermission(const std::string& path);
+
+// What this system calls the name of a port that has gone: "device node" or "port".
+const char* PortNodeNoun();
 
 }  // namespace vorna

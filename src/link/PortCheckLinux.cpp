@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -291,12 +292,11 @@ PortCheckSection CheckNode(const Context& c, const std::string& node, std::strin
     if (all.empty()) out.push_back({FindingKind::Ok, "No other program holds it.", "", ""});
 
     if (c.request.tryOpen && !section.HasProblem()) {
-        const PortOpenResult opened = OpenSerialPort(node, c.places.holders);
-        if (opened.handle != kNoPort) {
-            ClosePortHandle(opened.handle);
+        const Result<SerialPort> opened = SerialPort::Open(node, c.places.holders);
+        if (opened) {
             out.push_back({FindingKind::Ok, "It opens.", "", ""});
         } else {
-            out.push_back(Problem(c.quote(DescribeOpenFailure(node, opened, false)), "",
+            out.push_back(Problem(c.quote(DescribeOpenFailure(node, opened.Error(), false)), "",
                                   shown + " cannot be opened"));
         }
     }
@@ -341,8 +341,9 @@ PortCheckResult CheckPorts(const PortCheckPlaces& places, const PortUser& user,
               request.quote ? request.quote : EscapeControls,
               FindRules(places.ruleDirs),
               ParseGroupFile(ReadSmallFile(places.groupFile))};
+    // sysfs is read as far as it goes: no list it could not read.
     const std::vector<BridgeInfo> bridges =
-        ListBridges(BridgeLocation{places.sysfsRoot, places.devRoot, {}});
+        ListBridges(BridgeLocation{places.sysfsRoot, places.devRoot, {}}).Value();
     const std::vector<fs::path> usbDevices = BridgeUsbDevices(places.sysfsRoot);
     const std::vector<long> modemManager = ProcessesNamed(places.holders.procRoot, "ModemManager");
     const std::vector<long> brltty = ProcessesNamed(places.holders.procRoot, "brltty");
@@ -377,7 +378,7 @@ PortCheckResult CheckPorts(const PortCheckPlaces& places, const PortUser& user,
                          advice, "the bridge is plugged in but has no serial port"});
     }
     if (usbDevices.empty() && bridges.empty()) {
-        found.push_back({missingKind, "No CP210x bridge (USB 10c4:ea60) is plugged in.",
+        found.push_back({missingKind, "No CP210x bridge (USB " + BridgeUsbId() + ") is plugged in.",
                          std::string("plug the VORNA USB Link in; try another USB socket or "
                                      "cable.") +
                              (driverLoaded ? ""
@@ -462,22 +463,43 @@ PortCheckResult CheckPorts(const PortCheckPlaces& places, const PortUser& user,
         chosenSection = result.sections.size() - 1;
     }
 
-    // The verdict is about the port the link would use: the named one, else the first bridge.
-    const PortCheckSection& decisive = result.sections[chosenSection];
-    result.ready = chosenSection != 0 && !decisive.HasProblem();
-    if (result.ready) {
-        result.verdict = "Ready: " + c.quote(chosen) + " can be opened.";
-    } else {
-        std::string why = "no CP210x bridge found";
-        for (const PortFinding& f : decisive.findings) {
-            if (f.kind == FindingKind::Problem) {
-                why = f.brief;
-                break;
-            }
-        }
-        result.verdict = "Not ready: " + why + ".";
-    }
+    GiveVerdict(result, chosenSection, c.quote(chosen));
     return result;
+}
+
+GroupAdvice AdviseOnPermission(const std::string& path) {
+    GroupAdvice advice;
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return advice;
+    // The reentrant lookups: this runs on the link thread, beside whatever else looks users up.
+    std::vector<char> groupBuffer(16384), userBuffer(16384);
+    group groupEntry{};
+    group* owner = nullptr;
+    if (getgrgid_r(st.st_gid, &groupEntry, groupBuffer.data(), groupBuffer.size(), &owner) != 0 ||
+        owner == nullptr || owner->gr_name == nullptr) {
+        return advice;
+    }
+    advice.group = owner->gr_name;
+    passwd userEntry{};
+    passwd* user = nullptr;
+    if (getpwuid_r(getuid(), &userEntry, userBuffer.data(), userBuffer.size(), &user) != 0 ||
+        user == nullptr) {
+        return advice;
+    }
+    bool listed = false;
+    for (char** member = owner->gr_mem; member && *member; ++member) {
+        if (std::strcmp(*member, user->pw_name) == 0) listed = true;
+    }
+    gid_t active[256];
+    const int count = getgroups(256, active);
+    bool isActive = getegid() == st.st_gid;
+    for (int i = 0; i < count; ++i) isActive = isActive || active[i] == st.st_gid;
+    advice.memberButNotActive = listed && !isActive;
+    return advice;
+}
+
+const char* PortNodeNoun() {
+    return "device node";
 }
 
 }  // namespace vorna

@@ -30,7 +30,7 @@ PortFinding Ok(std::string text) {
     return {FindingKind::Ok, std::move(text), "", ""};
 }
 
-PortFinding Problem(std::string text, std::string advice, std::string brief) {
+PortFinding ProblemFinding(std::string text, std::string advice, std::string brief) {
     return {FindingKind::Problem, std::move(text), std::move(advice), std::move(brief)};
 }
 
@@ -39,18 +39,18 @@ void TryOpen(const std::string& node, const std::string& shown, bool tryOpen,
              const std::function<std::string(std::string_view)>& quote,
              std::vector<PortFinding>& out) {
     if (!tryOpen) return;
-    const PortOpenResult opened = OpenSerialPort(node);
-    if (opened.handle != kNoPort) {
-        ClosePortHandle(opened.handle);
+    const Result<SerialPort> opened = SerialPort::Open(node);
+    if (opened) {
         out.push_back(Ok("It opens."));
         return;
     }
-    const std::string why = quote(DescribeOpenFailure(node, opened, false));
-    if (opened.failure == OpenFailure::Busy) {
-        out.push_back(Problem(why, "close the program that uses " + shown + " and check again.",
-                              shown + " is in use by another program"));
+    const std::string why = quote(DescribeOpenFailure(node, opened.Error(), false));
+    if (opened.Kind() == ProblemKind::PortBusy) {
+        out.push_back(ProblemFinding(why,
+                                     "close the program that uses " + shown + " and check again.",
+                                     shown + " is in use by another program"));
     } else {
-        out.push_back(Problem(why, "", shown + " cannot be opened"));
+        out.push_back(ProblemFinding(why, "", shown + " cannot be opened"));
     }
 }
 
@@ -67,14 +67,15 @@ PortCheckSection CheckBridge(const windows::BridgeDevice& device, const PortChec
     auto& out = section.findings;
     if (device.driver.empty()) {
         // Whatever port the registry still names, without a driver there is none to open.
-        out.push_back(Problem("It has no driver.", NoDriverAdvice(), "the bridge has no driver"));
+        out.push_back(
+            ProblemFinding("It has no driver.", NoDriverAdvice(), "the bridge has no driver"));
         return section;
     }
     out.push_back(Ok("Its driver is installed" +
                      (device.service.empty() ? std::string(".")
                                              : " (" + quote(Utf8FromWide(device.service)) + ").")));
     if (!port) {
-        out.push_back(Problem(
+        out.push_back(ProblemFinding(
             device.portName ? "It has no COM port (its port name is \"" +
                                   quote(Utf8FromWide(*device.portName)) + "\")."
                             : std::string("It has no COM port."),
@@ -98,21 +99,22 @@ PortUser PortUser::ThisProcess() {
 PortCheckResult CheckPorts(const PortCheckPlaces&, const PortUser&,
                            const PortCheckRequest& request) {
     const auto quote = request.quote ? request.quote : EscapeControls;
-    std::string scanProblem;
+    const Result<std::vector<windows::BridgeDevice>> scanned = windows::ScanBridgeDevices(false);
     const std::vector<windows::BridgeDevice> devices =
-        windows::ScanBridgeDevices(&scanProblem, false);
+        scanned ? scanned.Value() : std::vector<windows::BridgeDevice>{};
     // Without a port named, the bridges are what the link would use: their absence is a problem.
     const FindingKind missingKind =
         request.namedPort.empty() ? FindingKind::Problem : FindingKind::Note;
 
     PortCheckResult result;
     PortCheckSection system{"USB and system", {}};
-    if (!scanProblem.empty()) {
-        system.findings.push_back({missingKind, scanProblem, "restart Windows and check again.",
+    if (!scanned) {
+        system.findings.push_back({missingKind, scanned.Detail(),
+                                   "restart Windows and check again.",
                                    "the system device list is not available"});
     } else if (devices.empty()) {
         system.findings.push_back(
-            {missingKind, "No CP210x bridge (USB 10c4:ea60) is plugged in.",
+            {missingKind, "No CP210x bridge (USB " + BridgeUsbId() + ") is plugged in.",
              "plug the VORNA USB Link in; try another USB socket or cable. If Windows does not "
              "react to it at all, " +
                  NoDriverAdvice(),
@@ -141,9 +143,9 @@ PortCheckResult CheckPorts(const PortCheckPlaces&, const PortUser&,
         PortCheckSection port{"Port " + shown, {}};
         if (windows::ProbePort(chosen) == windows::PortPresence::Missing) {
             port.findings.push_back(
-                Problem(shown + " does not exist.",
-                        "check the name; 'vornactl ports' lists the bridges found.",
-                        shown + " does not exist"));
+                ProblemFinding(shown + " does not exist.",
+                               "check the name; 'vornactl ports' lists the bridges found.",
+                               shown + " does not exist"));
         } else {
             port.findings.push_back(Ok(shown + " is there."));
             TryOpen(chosen, shown, request.tryOpen, quote, port.findings);
@@ -152,22 +154,17 @@ PortCheckResult CheckPorts(const PortCheckPlaces&, const PortUser&,
         chosenSection = result.sections.size() - 1;
     }
 
-    // The verdict is about the port the link would use: the named one, else the first bridge.
-    const PortCheckSection& decisive = result.sections[chosenSection];
-    result.ready = chosenSection != 0 && !decisive.HasProblem();
-    if (result.ready) {
-        result.verdict = "Ready: " + quote(PortDisplayName(chosen)) + " can be opened.";
-    } else {
-        std::string why = "no CP210x bridge found";
-        for (const PortFinding& f : decisive.findings) {
-            if (f.kind == FindingKind::Problem) {
-                why = f.brief;
-                break;
-            }
-        }
-        result.verdict = "Not ready: " + why + ".";
-    }
+    GiveVerdict(result, chosenSection, quote(PortDisplayName(chosen)));
     return result;
+}
+
+// Windows refuses a port in use with "access denied": a busy port, never a question of groups.
+GroupAdvice AdviseOnPermission(const std::string&) {
+    return {};
+}
+
+const char* PortNodeNoun() {
+    return "port";
 }
 
 }  // namespace vorna

@@ -4,6 +4,7 @@
 #include "link/PortHolder.h"
 
 #include "base/Text.h"
+#include "base/UniqueHandle.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -24,6 +25,11 @@
 namespace vorna {
 namespace {
 
+void CloseDir(DIR* dir) {
+    closedir(dir);
+}
+using UniqueDir = UniqueHandle<DIR*, 0, &CloseDir>;
+
 bool IsDirectory(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -39,10 +45,10 @@ std::string NameProcess(const std::string& procRoot, long pid) {
 // cannot tell (its descriptors are another user's to see, or the process has ended).
 int HasDescriptorOn(const std::string& procRoot, long pid, dev_t rdev) {
     const std::string fdDir = procRoot + "/" + std::to_string(pid) + "/fd";
-    DIR* fds = opendir(fdDir.c_str());
+    const UniqueDir fds(opendir(fdDir.c_str()));
     if (!fds) return -1;
     int found = 0;
-    while (dirent* fd = readdir(fds)) {
+    while (dirent* fd = readdir(fds.Get())) {
         if (fd->d_name[0] == '.') continue;
         struct stat st {};
         if (stat((fdDir + "/" + fd->d_name).c_str(), &st) == 0 && S_ISCHR(st.st_mode) &&
@@ -51,7 +57,6 @@ int HasDescriptorOn(const std::string& procRoot, long pid, dev_t rdev) {
             break;
         }
     }
-    closedir(fds);
     return found;
 }
 
@@ -121,10 +126,10 @@ bool HoldsPtyMaster(const std::string& procRoot, long pid, dev_t rdev) {
     if (slaveMajor < 136 || slaveMajor > 143) return false;
     const unsigned index = (slaveMajor - 136) * 256 + minor(rdev);
     const std::string base = procRoot + "/" + std::to_string(pid);
-    DIR* fds = opendir((base + "/fd").c_str());
+    const UniqueDir fds(opendir((base + "/fd").c_str()));
     if (!fds) return false;
     bool found = false;
-    while (dirent* fd = readdir(fds)) {
+    while (dirent* fd = readdir(fds.Get())) {
         if (fd->d_name[0] == '.') continue;
         struct stat st {};
         if (stat((base + "/fd/" + fd->d_name).c_str(), &st) != 0 || !S_ISCHR(st.st_mode) ||
@@ -138,24 +143,22 @@ bool HoldsPtyMaster(const std::string& procRoot, long pid, dev_t rdev) {
         }
         if (found) break;
     }
-    closedir(fds);
     return found;
 }
 
 // Every other process with a descriptor open on the character device `rdev`, in pid order.
 std::vector<long> DescriptorHolders(const std::string& procRoot, dev_t rdev) {
     std::vector<long> holders;
-    DIR* proc = opendir(procRoot.c_str());
+    const UniqueDir proc(opendir(procRoot.c_str()));
     if (!proc) return holders;
     const long self = static_cast<long>(getpid());
-    while (dirent* entry = readdir(proc)) {
+    while (dirent* entry = readdir(proc.Get())) {
         char* end = nullptr;
         const long pid = std::strtol(entry->d_name, &end, 10);
         if (*end != '\0' || pid <= 0 || pid == self) continue;
         if (HasDescriptorOn(procRoot, pid, rdev) == 1 && !HoldsPtyMaster(procRoot, pid, rdev))
             holders.push_back(pid);
     }
-    closedir(proc);
     std::sort(holders.begin(), holders.end());
     return holders;
 }

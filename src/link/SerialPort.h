@@ -6,9 +6,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "base/Result.h"
 #include "link/PortHolder.h"
 
 namespace vorna {
@@ -18,63 +20,65 @@ namespace vorna {
 using PortHandle = std::intptr_t;
 inline constexpr PortHandle kNoPort = -1;
 
-enum class OpenFailure { None, NotFound, NoPermission, Busy, NotATerminal, Other };
+// An open serial port, closed when it goes. Linux: the descriptor, opened exclusively. Windows:
+// the handle, the named lock that keeps another copy of this program off the port, and the one
+// event its transfers wait on, made when it opens.
+class SerialPort {
+public:
+    SerialPort();
+    ~SerialPort();
+    SerialPort(SerialPort&&) noexcept;
+    SerialPort& operator=(SerialPort&&) noexcept;
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
 
-struct PortOpenResult {
-    PortHandle handle = kNoPort;
-    OpenFailure failure = OpenFailure::None;
-    int errorNumber = 0;  // errno on Linux, the system error code on Windows
-    std::string holder;   // "name (pid N)" of the program holding a busy port, when it can be found
-    std::string path;     // the device node (or on Windows the \\.\COMn name) tried
+    // Opens a serial device for reading and writing. Linux: no controlling terminal,
+    // non-blocking descriptor, exclusive use (TIOCEXCL plus an advisory lock, so another
+    // instance of this program and well-behaved terminal programs keep off it); `holders`: where
+    // a busy port's holder is looked for. Windows: `path` is \\.\COMn (or COMn), opened without
+    // sharing for overlapped I/O; `holders` is not used. The problem's kind says why it would
+    // not open (Missing: the node has gone; NotAPort: no serial line); its detail is the
+    // system's words, or for PortBusy the holder as "name (pid N)" when it can be told.
+    static Result<SerialPort> Open(const std::string& path, const HolderSearch& holders = {});
+    // Takes over a handle opened elsewhere (a pseudo-terminal, a test's pipe): it is closed
+    // with this port.
+    static Result<SerialPort> Adopt(PortHandle handle);
+
+    bool IsOpen() const;
+    // The system's handle, for calls this class does not make; kNoPort when closed.
+    PortHandle Handle() const;
+
+    // Raw 8N1 at the given rate; every other line setting stays as the driver reports it (on
+    // Windows but the time-outs, which are set so that a read waits for its whole count: a
+    // program before this one may have left them returning at once). CannotSetUp with the
+    // system's words when the driver refuses.
+    Status Configure(std::uint32_t baudRate);
+
+    // Reads until `count` bytes have arrived or `timeoutMs` has passed (one deadline for the
+    // whole read): the number that arrived, fewer than `count` when the time ran out or the
+    // port failed after some had come. A problem when it failed before any byte came.
+    Result<std::size_t> Read(std::uint8_t* dest, std::size_t count, int timeoutMs);
+    // Writes until every byte is sent, the port fails or `timeoutMs` passes: the number sent,
+    // as Read counts.
+    Result<std::size_t> Write(const std::uint8_t* src, std::size_t count, int timeoutMs);
+
+    // Discards unread input and/or unsent output.
+    void Purge(bool input, bool output);
+
+    // The port has gone (the bridge was unplugged, the terminal hung up): a failed transfer on
+    // it was no time-out but a lost link. A closed port has gone too.
+    bool HasGone() const;
+
+    // Clears the exclusive mode (TIOCNXCL) and closes: the terminal's exclusive flag outlives
+    // this handle while anything else keeps the terminal open, and would keep the next user out.
+    void Close();
+
+    struct Parts;  // what the system's side keeps
+
+private:
+    explicit SerialPort(std::unique_ptr<Parts> parts);
+    std::unique_ptr<Parts> parts_;
 };
-
-// Opens a serial device for reading and writing. Linux: no controlling terminal, non-blocking
-// descriptor, exclusive use (TIOCEXCL plus an advisory lock, so another instance of this
-// program and well-behaved terminal programs keep off it); ClosePortHandle gives the exclusive
-// mode up again; `holders`: where a busy port's holder is looked for. Windows: `path` is
-// \\.\COMn (or COMn), opened without sharing for overlapped I/O; `holders` is not used.
-PortOpenResult OpenSerialPort(const std::string& path, const HolderSearch& holders = {});
-
-struct [[nodiscard]] ConfigureResult {
-    bool ok = false;
-    int errorNumber = 0;  // when not ok: errno on Linux, the system error code on Windows
-};
-
-// Raw 8N1 at the given rate; every other line setting stays as the driver reports it (on
-// Windows but the time-outs, which are set so that a read waits for its whole count: a
-// program before this one may have left them returning at once).
-ConfigureResult ConfigureSerialPort(PortHandle port, std::uint32_t baudRate);
-
-// Says that the port (`path`: its name as the user knows it) could not be set to the rate, with
-// the system's words, and that it is used with the driver's settings while the link keeps
-// trying.
-std::string DescribeConfigureFailure(const std::string& path, std::uint32_t baudRate,
-                                     int errorNumber);
-
-// Reads until `count` bytes have arrived or `timeoutMs` has passed (one deadline for the
-// whole read). `got` receives the number of bytes that did arrive. True only for the full count.
-bool ReadPort(PortHandle port, std::uint8_t* dest, std::size_t count, int timeoutMs,
-              std::size_t& got);
-
-// Writes all bytes unless the port fails or `timeoutMs` passes first.
-bool WritePort(PortHandle port, const std::uint8_t* src, std::size_t count, int timeoutMs,
-               std::size_t& written);
-
-// Discards unread input and/or unsent output.
-void PurgePort(PortHandle port, bool input, bool output);
-
-// Clears the exclusive mode (TIOCNXCL) and closes: the terminal's exclusive flag outlives this
-// handle while anything else keeps the terminal open, and would keep the next user out.
-void ClosePortHandle(PortHandle port);
-
-// The port has gone (the bridge was unplugged, the terminal hung up): a failed transfer on it
-// was no time-out but a lost link.
-bool PortHasGone(PortHandle port);
-
-// Explains an open failure in one sentence that names the device node, the cause and the fix.
-// `retrying`: the link tries again by itself (the poll); false for a final word.
-std::string DescribeOpenFailure(const std::string& path, const PortOpenResult& result,
-                                bool retrying = true);
 
 // Sleeps the calling thread; the transactions' fixed pauses go through here.
 void SleepMs(int ms);

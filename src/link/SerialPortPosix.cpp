@@ -1,12 +1,9 @@
 // The serial port on Linux: a tty opened exclusively, termios for the line, poll() for the
 // time-outs.
 #include <fcntl.h>
-#include <grp.h>
 #include <poll.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,17 +12,13 @@
 #include <cstring>
 #include <thread>
 
+#include "base/PosixHandles.h"
 #include "link/SerialPort.h"
 
 namespace vorna {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The descriptor a port handle holds.
-int Fd(PortHandle port) {
-    return static_cast<int>(port);
-}
 
 int RemainingMs(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -49,101 +42,82 @@ speed_t SpeedFor(std::uint32_t baud) {
     }
 }
 
-}  // namespace
-
-namespace {
-
-struct PermissionAdvice {
-    std::string group = "dialout";
-    bool memberButNotActive = false;
-};
-
-// Which group owns the node, and whether the user joined it after this login started: the
-// usual reason a freshly set-up link still says "permission denied".
-PermissionAdvice AdviseOnPermission(const std::string& path) {
-    PermissionAdvice advice;
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0) return advice;
-    // The reentrant lookups: this runs on the link thread, beside whatever else looks users up.
-    std::vector<char> groupBuffer(16384), userBuffer(16384);
-    group groupEntry{};
-    group* owner = nullptr;
-    if (getgrgid_r(st.st_gid, &groupEntry, groupBuffer.data(), groupBuffer.size(), &owner) != 0 ||
-        owner == nullptr || owner->gr_name == nullptr) {
-        return advice;
-    }
-    advice.group = owner->gr_name;
-    passwd userEntry{};
-    passwd* user = nullptr;
-    if (getpwuid_r(getuid(), &userEntry, userBuffer.data(), userBuffer.size(), &user) != 0 ||
-        user == nullptr) {
-        return advice;
-    }
-    bool listed = false;
-    for (char** member = owner->gr_mem; member && *member; ++member) {
-        if (std::strcmp(*member, user->pw_name) == 0) listed = true;
-    }
-    gid_t active[256];
-    const int count = getgroups(256, active);
-    bool isActive = getegid() == st.st_gid;
-    for (int i = 0; i < count; ++i) isActive = isActive || active[i] == st.st_gid;
-    advice.memberButNotActive = listed && !isActive;
-    return advice;
+std::string SystemWords(int error) {
+    return std::strerror(error);
 }
 
 }  // namespace
 
-PortOpenResult OpenSerialPort(const std::string& path, const HolderSearch& holders) {
-    PortOpenResult result;
-    result.path = path;
-    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        result.errorNumber = errno;
-        switch (errno) {
+struct SerialPort::Parts {
+    UniqueFd fd;
+};
+
+SerialPort::SerialPort() = default;
+SerialPort::SerialPort(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
+SerialPort::~SerialPort() {
+    Close();
+}
+SerialPort::SerialPort(SerialPort&&) noexcept = default;
+SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
+    if (this != &other) {
+        Close();
+        parts_ = std::move(other.parts_);
+    }
+    return *this;
+}
+
+Result<SerialPort> SerialPort::Open(const std::string& path, const HolderSearch& holders) {
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) {
+        const int error = errno;
+        switch (error) {
             case ENOENT:
             case ENODEV:
             case ENXIO:
-                result.failure = OpenFailure::NotFound;
-                break;
+                return Problem{ProblemKind::Missing, SystemWords(error)};
             case EACCES:
             case EPERM:
-                result.failure = OpenFailure::NoPermission;
-                break;
+                return Problem{ProblemKind::NoPermission, SystemWords(error)};
             case EBUSY:
-                result.failure = OpenFailure::Busy;
-                break;
+                return Problem{ProblemKind::PortBusy, FindPortHolder(path, holders)};
             default:
-                result.failure = OpenFailure::Other;
-                break;
+                return Problem{ProblemKind::CannotOpen, SystemWords(error)};
         }
-        if (result.failure == OpenFailure::Busy) result.holder = FindPortHolder(path, holders);
-        return result;
     }
-    if (!isatty(fd)) {
-        ::close(fd);
-        result.failure = OpenFailure::NotATerminal;
-        result.errorNumber = ENOTTY;
-        return result;
-    }
+    if (!isatty(fd.Get())) return Problem{ProblemKind::NotAPort, SystemWords(ENOTTY)};
     // TIOCEXCL alone does not stop root; the advisory lock catches a second copy of this
     // program and terminal programs that honour locks.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        result.errorNumber = errno;
-        ::close(fd);
-        result.failure = OpenFailure::Busy;
-        result.holder = FindPortHolder(path, holders);
-        return result;
+    if (flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+        fd.Reset();
+        return Problem{ProblemKind::PortBusy, FindPortHolder(path, holders)};
     }
-    if (ioctl(fd, TIOCEXCL) != 0) {
+    if (ioctl(fd.Get(), TIOCEXCL) != 0) {
         // Not fatal: the lock above already keeps cooperating programs away.
     }
-    result.handle = fd;
-    return result;
+    auto parts = std::make_unique<Parts>();
+    parts->fd = std::move(fd);
+    return SerialPort(std::move(parts));
 }
 
-ConfigureResult ConfigureSerialPort(PortHandle port, std::uint32_t baudRate) {
+Result<SerialPort> SerialPort::Adopt(PortHandle handle) {
+    if (handle == kNoPort) return Problem{ProblemKind::CannotOpen, SystemWords(EBADF)};
+    auto parts = std::make_unique<Parts>();
+    parts->fd.Reset(static_cast<int>(handle));
+    return SerialPort(std::move(parts));
+}
+
+bool SerialPort::IsOpen() const {
+    return parts_ && parts_->fd.Valid();
+}
+
+PortHandle SerialPort::Handle() const {
+    return IsOpen() ? parts_->fd.Get() : kNoPort;
+}
+
+Status SerialPort::Configure(std::uint32_t baudRate) {
+    const int fd = static_cast<int>(Handle());
     termios tio{};
-    if (tcgetattr(Fd(port), &tio) != 0) return {false, errno};
+    if (tcgetattr(fd, &tio) != 0) return Problem{ProblemKind::CannotSetUp, SystemWords(errno)};
     cfmakeraw(&tio);
     tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | CSIZE | CRTSCTS);
     tio.c_cflag |= CS8 | CLOCAL | CREAD;
@@ -152,17 +126,24 @@ ConfigureResult ConfigureSerialPort(PortHandle port, std::uint32_t baudRate) {
     tio.c_cc[VTIME] = 0;
     cfsetispeed(&tio, SpeedFor(baudRate));
     cfsetospeed(&tio, SpeedFor(baudRate));
-    if (tcsetattr(Fd(port), TCSANOW, &tio) != 0) return {false, errno};
-    return {true, 0};
+    if (tcsetattr(fd, TCSANOW, &tio) != 0) {
+        return Problem{ProblemKind::CannotSetUp, SystemWords(errno)};
+    }
+    return {};
 }
 
-bool ReadPort(PortHandle port, std::uint8_t* dest, std::size_t count, int timeoutMs,
-              std::size_t& got) {
-    got = 0;
-    if (port == kNoPort) return false;
+Result<std::size_t> SerialPort::Read(std::uint8_t* dest, std::size_t count, int timeoutMs) {
+    if (!IsOpen()) return Problem{ProblemKind::System, SystemWords(EBADF)};
+    const int fd = parts_->fd.Get();
+    std::size_t got = 0;
+    // What came before a failure counts: the failure shows again on the next call.
+    const auto failed = [&](int error) -> Result<std::size_t> {
+        if (got > 0) return got;
+        return Problem{ProblemKind::System, SystemWords(error)};
+    };
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (got < count) {
-        ssize_t n = ::read(Fd(port), dest + got, count - got);
+        ssize_t n = ::read(fd, dest + got, count - got);
         if (n > 0) {
             got += static_cast<std::size_t>(n);
             continue;
@@ -170,106 +151,70 @@ bool ReadPort(PortHandle port, std::uint8_t* dest, std::size_t count, int timeou
         // In raw mode with no minimum count an empty queue reads as 0 bytes, not EAGAIN;
         // a port that has really gone fails with EIO and shows up in poll() below.
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return failed(errno);
         int left = RemainingMs(deadline);
-        if (left <= 0) return false;
-        pollfd pfd{Fd(port), POLLIN, 0};
+        if (left <= 0) return got;
+        pollfd pfd{fd, POLLIN, 0};
         int r = ::poll(&pfd, 1, left);
-        if (r < 0 && errno != EINTR) return false;
-        if (r > 0 && (pfd.revents & (POLLERR | POLLNVAL))) return false;
-        if (r > 0 && (pfd.revents & POLLHUP) && !(pfd.revents & POLLIN)) return false;
+        if (r < 0 && errno != EINTR) return failed(errno);
+        if (r > 0 && (pfd.revents & (POLLERR | POLLNVAL))) return failed(EIO);
+        if (r > 0 && (pfd.revents & POLLHUP) && !(pfd.revents & POLLIN)) return failed(EIO);
     }
-    return true;
+    return got;
 }
 
-bool WritePort(PortHandle port, const std::uint8_t* src, std::size_t count, int timeoutMs,
-               std::size_t& written) {
-    written = 0;
-    if (port == kNoPort) return false;
+Result<std::size_t> SerialPort::Write(const std::uint8_t* src, std::size_t count, int timeoutMs) {
+    if (!IsOpen()) return Problem{ProblemKind::System, SystemWords(EBADF)};
+    const int fd = parts_->fd.Get();
+    std::size_t written = 0;
+    const auto failed = [&](int error) -> Result<std::size_t> {
+        if (written > 0) return written;
+        return Problem{ProblemKind::System, SystemWords(error)};
+    };
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (written < count) {
-        ssize_t n = ::write(Fd(port), src + written, count - written);
+        ssize_t n = ::write(fd, src + written, count - written);
         if (n > 0) {
             written += static_cast<std::size_t>(n);
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return failed(errno);
         int left = RemainingMs(deadline);
-        if (left <= 0) return false;
-        pollfd pfd{Fd(port), POLLOUT, 0};
+        if (left <= 0) return written;
+        pollfd pfd{fd, POLLOUT, 0};
         int r = ::poll(&pfd, 1, left);
-        if (r < 0 && errno != EINTR) return false;
-        if (r > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
+        if (r < 0 && errno != EINTR) return failed(errno);
+        if (r > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) return failed(EIO);
     }
-    return true;
+    return written;
 }
 
-void PurgePort(PortHandle port, bool input, bool output) {
-    if (port == kNoPort) return;
+void SerialPort::Purge(bool input, bool output) {
+    if (!IsOpen()) return;
+    const int fd = parts_->fd.Get();
     if (input && output) {
-        tcflush(Fd(port), TCIOFLUSH);
+        tcflush(fd, TCIOFLUSH);
     } else if (input) {
-        tcflush(Fd(port), TCIFLUSH);
+        tcflush(fd, TCIFLUSH);
     } else if (output) {
-        tcflush(Fd(port), TCOFLUSH);
+        tcflush(fd, TCOFLUSH);
     }
 }
 
-void ClosePortHandle(PortHandle port) {
-    if (port == kNoPort) return;
+void SerialPort::Close() {
+    if (!IsOpen()) return;
     // Not fatal when it fails: a port that has gone keeps nobody out.
-    static_cast<void>(ioctl(Fd(port), TIOCNXCL));
-    ::close(Fd(port));
+    static_cast<void>(ioctl(parts_->fd.Get(), TIOCNXCL));
+    parts_.reset();
 }
 
-bool PortHasGone(PortHandle port) {
-    if (port == kNoPort) return true;
+bool SerialPort::HasGone() const {
+    if (!IsOpen()) return true;
     // No events asked for: a hang-up, an error and a closed handle are reported regardless.
-    pollfd pfd{Fd(port), 0, 0};
+    pollfd pfd{parts_->fd.Get(), 0, 0};
     if (::poll(&pfd, 1, 0) < 0) return false;
     return (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-}
-
-std::string DescribeOpenFailure(const std::string& path, const PortOpenResult& result,
-                                bool retrying) {
-    switch (result.failure) {
-        case OpenFailure::None:
-            return {};
-        case OpenFailure::NoPermission: {
-            const PermissionAdvice advice = AdviseOnPermission(path);
-            if (advice.memberButNotActive) {
-                return "Cannot open " + path + ": permission denied. You are in the '" +
-                       advice.group +
-                       "' group, but this login started before you joined it: log out and in "
-                       "again (or run 'newgrp " +
-                       advice.group + "').";
-            }
-            return "Cannot open " + path + ": permission denied. Add your user to the '" +
-                   advice.group + "' group (sudo usermod -aG " + advice.group +
-                   " $USER) and log out and in again, or install the udev rule from the README.";
-        }
-        case OpenFailure::Busy:
-            return "Cannot open " + path + ": the port is in use by " +
-                   (result.holder.empty() ? std::string("another program") : result.holder) +
-                   (retrying ? ". Close that program; the link retries by itself."
-                             : ". Close that program and try again.");
-        case OpenFailure::NotFound:
-            return "Cannot open " + path + ": the device node has gone (" +
-                   std::strerror(result.errorNumber) + ").";
-        case OpenFailure::NotATerminal:
-            return "Cannot open " + path + ": it is not a serial port.";
-        case OpenFailure::Other:
-            break;
-    }
-    return "Cannot open " + path + ": " + std::strerror(result.errorNumber) + ".";
-}
-
-std::string DescribeConfigureFailure(const std::string& path, std::uint32_t baudRate,
-                                     int errorNumber) {
-    return "Cannot set " + path + " to " + std::to_string(baudRate) +
-           " baud: " + std::strerror(errorNumber) +
-           ". It is used as the driver has set it meanwhile; the link keeps trying.";
 }
 
 void SleepMs(int ms) {

@@ -1,17 +1,17 @@
 // The serial port on Windows: the bridge's COM port opened without sharing for overlapped I/O.
-// Every read and write waits on its own event for at most what is left of its time-out, and one
+// Every read and write waits on the port's event for at most what is left of its time-out, and one
 // that runs out is cancelled and waited for, so that no transfer outlives the buffer and the
 // OVERLAPPED record it was started with.
 #include <windows.h>
 
 #include <chrono>
-#include <map>
-#include <mutex>
 #include <string>
 #include <thread>
 
 #include "base/Utf8Path.h"
 #include "base/WindowsErrors.h"
+#include "base/WindowsHandles.h"
+#include "link/BridgeDiscovery.h"
 #include "link/SerialPort.h"
 #include "link/WindowsDevices.h"
 
@@ -30,38 +30,24 @@ DWORD RemainingMs(Clock::time_point deadline) {
     return left > 0 ? static_cast<DWORD>(left) : 0;
 }
 
-// An event of its own for each transfer: manual reset, as overlapped I/O wants it.
-class Event {
-public:
-    Event() : handle_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ~Event() {
-        if (handle_) ::CloseHandle(handle_);
-    }
-    Event(const Event&) = delete;
-    Event& operator=(const Event&) = delete;
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
 enum class Direction { Read, Write };
 
-// One overlapped transfer of up to `count` bytes, bounded by `deadline`. Returns false when it
-// failed (the port said so, or the wait ran out); `moved` receives what was transferred either
-// way. A transfer whose wait runs out is cancelled and waited for before this returns.
-bool Transfer(HANDLE port, Direction direction, std::uint8_t* bytes, DWORD count,
+// One overlapped transfer of up to `count` bytes, bounded by `deadline`, waited for on the
+// port's event. Returns false when it failed (the port said so, or the wait ran out); `moved`
+// receives what was transferred either way. A transfer whose wait runs out is cancelled and
+// waited for before this returns.
+bool Transfer(HANDLE port, HANDLE event, Direction direction, std::uint8_t* bytes, DWORD count,
               Clock::time_point deadline, DWORD& moved) {
     moved = 0;
-    const Event event;
-    if (!event.Get()) return false;
+    // Manual reset, as overlapped I/O wants it; set from the last transfer until cleared here.
+    ::ResetEvent(event);
     OVERLAPPED overlapped{};
-    overlapped.hEvent = event.Get();
+    overlapped.hEvent = event;
     const BOOL started = direction == Direction::Read
                              ? ::ReadFile(port, bytes, count, nullptr, &overlapped)
                              : ::WriteFile(port, bytes, count, nullptr, &overlapped);
     if (!started && ::GetLastError() != ERROR_IO_PENDING) return false;
-    if (::WaitForSingleObject(event.Get(), RemainingMs(deadline)) == WAIT_OBJECT_0) {
+    if (::WaitForSingleObject(event, RemainingMs(deadline)) == WAIT_OBJECT_0) {
         return ::GetOverlappedResult(port, &overlapped, &moved, FALSE) != FALSE;
     }
     // The time is up (or the wait failed): cancel, and wait until the cancel has taken, since
@@ -76,13 +62,10 @@ bool Transfer(HANDLE port, Direction direction, std::uint8_t* bytes, DWORD count
 // driver does, and Wine does not: a named lock per port also keeps out another copy of this
 // program, as the advisory lock does on Linux. It is held for as long as the port is open: its
 // name is taken while any copy keeps a handle to it.
-std::mutex gLocksMutex;
-std::map<HANDLE, HANDLE> gLocks;  // port -> its lock
-
 // The lock's name: the port's name, upper case, without the \\.\ prefix.
 std::wstring LockName(const std::string& device) {
     std::wstring name = L"Local\\vorna-link-port-";
-    for (const char c : device.rfind("\\\\.\\", 0) == 0 ? device.substr(4) : device) {
+    for (const char c : PortDisplayName(device)) {
         const bool plain =
             (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
         name += plain ? static_cast<wchar_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c) : L'_';
@@ -90,84 +73,96 @@ std::wstring LockName(const std::string& device) {
     return name;
 }
 
-// Takes the port's lock for `port`; false when another copy of this program holds it.
-bool TakeLock(HANDLE port, const std::string& device) {
-    const HANDLE lock = ::CreateMutexW(nullptr, FALSE, LockName(device).c_str());
-    if (lock == nullptr) return true;  // no lock to be had: the driver's own rule stands
-    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
-        ::CloseHandle(lock);
-        return false;
-    }
-    std::lock_guard guard(gLocksMutex);
-    gLocks[port] = lock;
-    return true;
-}
-
-void ReleaseLock(HANDLE port) {
-    HANDLE lock = nullptr;
-    {
-        std::lock_guard guard(gLocksMutex);
-        const auto found = gLocks.find(port);
-        if (found == gLocks.end()) return;
-        lock = found->second;
-        gLocks.erase(found);
-    }
-    ::CloseHandle(lock);
+std::string SystemWords(DWORD error) {
+    return WindowsErrorText(error);
 }
 
 }  // namespace
 
-PortOpenResult OpenSerialPort(const std::string& path, const HolderSearch&) {
-    PortOpenResult result;
-    result.path = windows::PortNameOf(path);
-    const HANDLE port =
-        ::CreateFileW(WideFromUtf8(result.path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (port == INVALID_HANDLE_VALUE) {
+struct SerialPort::Parts {
+    UniqueFileHandle port;
+    UniqueObjectHandle lock;   // none where the system gave no lock: the driver's rule stands
+    UniqueObjectHandle event;  // every transfer waits on this one
+};
+
+SerialPort::SerialPort() = default;
+SerialPort::SerialPort(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
+SerialPort::~SerialPort() {
+    Close();
+}
+SerialPort::SerialPort(SerialPort&&) noexcept = default;
+SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
+    if (this != &other) {
+        Close();
+        parts_ = std::move(other.parts_);
+    }
+    return *this;
+}
+
+Result<SerialPort> SerialPort::Open(const std::string& path, const HolderSearch&) {
+    const std::string name = windows::PortNameOf(path);
+    auto parts = std::make_unique<Parts>();
+    parts->port.Reset(::CreateFileW(WideFromUtf8(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                    nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!parts->port) {
         const DWORD error = ::GetLastError();
-        result.errorNumber = static_cast<int>(error);
         switch (error) {
             case ERROR_FILE_NOT_FOUND:
             case ERROR_PATH_NOT_FOUND:
             case ERROR_DEV_NOT_EXIST:
-                result.failure = OpenFailure::NotFound;
-                break;
+                return Problem{ProblemKind::Missing, SystemWords(error)};
             // A COM port open elsewhere is refused with "access denied"; a port that the
             // system shares out (Wine over a terminal another program locked) says busy or
-            // names a sharing or lock violation.
+            // names a sharing or lock violation. Windows cannot tell who holds it.
             case ERROR_ACCESS_DENIED:
             case ERROR_SHARING_VIOLATION:
             case ERROR_LOCK_VIOLATION:
             case ERROR_BUSY:
-                result.failure = OpenFailure::Busy;
-                break;
+                return Problem{ProblemKind::PortBusy, ""};
             default:
-                result.failure = OpenFailure::Other;
-                break;
+                return Problem{ProblemKind::CannotOpen, SystemWords(error)};
         }
-        return result;
     }
     // A file or a pipe named where a port was expected is no serial line.
-    if (::GetFileType(port) != FILE_TYPE_CHAR) {
-        ::CloseHandle(port);
-        result.failure = OpenFailure::NotATerminal;
-        return result;
+    if (::GetFileType(parts->port.Get()) != FILE_TYPE_CHAR) {
+        return Problem{ProblemKind::NotAPort, ""};
     }
-    if (!TakeLock(port, result.path)) {
-        ::CloseHandle(port);
-        result.failure = OpenFailure::Busy;
-        result.errorNumber = static_cast<int>(ERROR_ACCESS_DENIED);
-        return result;
+    parts->lock.Reset(::CreateMutexW(nullptr, FALSE, LockName(name).c_str()));
+    if (parts->lock && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        return Problem{ProblemKind::PortBusy, ""};
     }
-    result.handle = reinterpret_cast<PortHandle>(port);
-    return result;
+    // The event every transfer waits on: made once, with the port.
+    parts->event.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!parts->event) return Problem{ProblemKind::CannotOpen, SystemWords(::GetLastError())};
+    return SerialPort(std::move(parts));
 }
 
-ConfigureResult ConfigureSerialPort(PortHandle port, std::uint32_t baudRate) {
-    const HANDLE handle = AsHandle(port);
+Result<SerialPort> SerialPort::Adopt(PortHandle handle) {
+    auto parts = std::make_unique<Parts>();
+    parts->port.Reset(AsHandle(handle));
+    if (!parts->port) return Problem{ProblemKind::CannotOpen, SystemWords(ERROR_INVALID_HANDLE)};
+    // The event every transfer waits on: made once, with the port.
+    parts->event.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!parts->event) return Problem{ProblemKind::CannotOpen, SystemWords(::GetLastError())};
+    return SerialPort(std::move(parts));
+}
+
+bool SerialPort::IsOpen() const {
+    return parts_ && parts_->port.Valid();
+}
+
+PortHandle SerialPort::Handle() const {
+    return IsOpen() ? reinterpret_cast<PortHandle>(parts_->port.Get()) : kNoPort;
+}
+
+Status SerialPort::Configure(std::uint32_t baudRate) {
+    const HANDLE handle = AsHandle(Handle());
     DCB line{};
     line.DCBlength = sizeof line;
-    if (!::GetCommState(handle, &line)) return {false, static_cast<int>(::GetLastError())};
+    if (!::GetCommState(handle, &line)) {
+        return Problem{ProblemKind::CannotSetUp, SystemWords(::GetLastError())};
+    }
     line.BaudRate = baudRate;
     line.ByteSize = 8;
     line.Parity = NOPARITY;
@@ -189,53 +184,53 @@ ConfigureResult ConfigureSerialPort(PortHandle port, std::uint32_t baudRate) {
     COMMTIMEOUTS waitForAll{};
     // Both are tried either way: the line's settings matter even where the time-outs fail.
     const DWORD timeoutsError = ::SetCommTimeouts(handle, &waitForAll) ? 0 : ::GetLastError();
-    if (!::SetCommState(handle, &line)) return {false, static_cast<int>(::GetLastError())};
-    if (timeoutsError != 0) return {false, static_cast<int>(timeoutsError)};
-    return {true, 0};
+    if (!::SetCommState(handle, &line)) {
+        return Problem{ProblemKind::CannotSetUp, SystemWords(::GetLastError())};
+    }
+    if (timeoutsError != 0) return Problem{ProblemKind::CannotSetUp, SystemWords(timeoutsError)};
+    return {};
 }
 
-bool ReadPort(PortHandle port, std::uint8_t* dest, std::size_t count, int timeoutMs,
-              std::size_t& got) {
-    got = 0;
-    if (port == kNoPort) return false;
+Result<std::size_t> SerialPort::Read(std::uint8_t* dest, std::size_t count, int timeoutMs) {
+    if (!IsOpen()) return Problem{ProblemKind::System, SystemWords(ERROR_INVALID_HANDLE)};
+    std::size_t got = 0;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (got < count) {
         DWORD moved = 0;
-        const bool ok = Transfer(AsHandle(port), Direction::Read, dest + got,
-                                 static_cast<DWORD>(count - got), deadline, moved);
+        const bool ok = Transfer(parts_->port.Get(), parts_->event.Get(), Direction::Read,
+                                 dest + got, static_cast<DWORD>(count - got), deadline, moved);
         got += moved;
-        if (!ok) return got == count;
+        if (!ok) break;
         // A read that ended short (time-outs the driver keeps despite ours): go on for the rest
         // while there is time, without spinning on a driver that returns at once.
         if (got < count) {
-            if (RemainingMs(deadline) == 0) return false;
+            if (RemainingMs(deadline) == 0) break;
             if (moved == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
-    return true;
+    return got;
 }
 
-bool WritePort(PortHandle port, const std::uint8_t* src, std::size_t count, int timeoutMs,
-               std::size_t& written) {
-    written = 0;
-    if (port == kNoPort) return false;
+Result<std::size_t> SerialPort::Write(const std::uint8_t* src, std::size_t count, int timeoutMs) {
+    if (!IsOpen()) return Problem{ProblemKind::System, SystemWords(ERROR_INVALID_HANDLE)};
+    std::size_t written = 0;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (written < count) {
         DWORD moved = 0;
         // WriteFile does not write through its buffer; the cast only fits its signature.
-        const bool ok =
-            Transfer(AsHandle(port), Direction::Write, const_cast<std::uint8_t*>(src + written),
-                     static_cast<DWORD>(count - written), deadline, moved);
+        const bool ok = Transfer(parts_->port.Get(), parts_->event.Get(), Direction::Write,
+                                 const_cast<std::uint8_t*>(src + written),
+                                 static_cast<DWORD>(count - written), deadline, moved);
         written += moved;
         // A write that finished as its time ran out has sent every byte all the same.
-        if (!ok) return written == count;
-        if (written < count && (moved == 0 || RemainingMs(deadline) == 0)) return false;
+        if (!ok) break;
+        if (written < count && (moved == 0 || RemainingMs(deadline) == 0)) break;
     }
-    return true;
+    return written;
 }
 
-void PurgePort(PortHandle port, bool input, bool output) {
-    if (port == kNoPort) return;
+void SerialPort::Purge(bool input, bool output) {
+    if (!IsOpen()) return;
     DWORD flags = 0;
     if (input && output) {
         flags = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
@@ -244,51 +239,19 @@ void PurgePort(PortHandle port, bool input, bool output) {
     } else if (output) {
         flags = PURGE_TXCLEAR;
     }
-    if (flags != 0) ::PurgeComm(AsHandle(port), flags);
+    if (flags != 0) ::PurgeComm(parts_->port.Get(), flags);
 }
 
-void ClosePortHandle(PortHandle port) {
-    if (port == kNoPort) return;
-    ReleaseLock(AsHandle(port));
-    ::CloseHandle(AsHandle(port));
+void SerialPort::Close() {
+    parts_.reset();
 }
 
-bool PortHasGone(PortHandle port) {
-    if (port == kNoPort) return true;
+bool SerialPort::HasGone() const {
+    if (!IsOpen()) return true;
     // A COM port whose device was removed answers every request with an error from then on.
     DWORD errors = 0;
     COMSTAT status{};
-    return ::ClearCommError(AsHandle(port), &errors, &status) == FALSE;
-}
-
-std::string DescribeOpenFailure(const std::string& path, const PortOpenResult& result,
-                                bool retrying) {
-    const std::string shown = path.rfind("\\\\.\\", 0) == 0 ? path.substr(4) : path;
-    const DWORD code = static_cast<DWORD>(result.errorNumber);
-    switch (result.failure) {
-        case OpenFailure::None:
-            return {};
-        case OpenFailure::Busy:
-            return "Cannot open " + shown + ": the port is in use by " +
-                   (result.holder.empty() ? std::string("another program") : result.holder) +
-                   (retrying ? ". Close that program; the link retries by itself."
-                             : ". Close that program and try again.");
-        case OpenFailure::NotFound:
-            return "Cannot open " + shown + ": the port has gone (" + WindowsErrorText(code) + ").";
-        case OpenFailure::NotATerminal:
-            return "Cannot open " + shown + ": it is not a serial port.";
-        case OpenFailure::NoPermission:
-        case OpenFailure::Other:
-            break;
-    }
-    return "Cannot open " + shown + ": " + WindowsErrorText(code) + ".";
-}
-
-std::string DescribeConfigureFailure(const std::string& path, std::uint32_t baudRate,
-                                     int errorNumber) {
-    return "Cannot set " + path + " to " + std::to_string(baudRate) +
-           " baud: " + WindowsErrorText(static_cast<DWORD>(errorNumber)) +
-           ". It is used as the driver has set it meanwhile; the link keeps trying.";
+    return ::ClearCommError(parts_->port.Get(), &errors, &status) == FALSE;
 }
 
 void SleepMs(int ms) {

@@ -4,57 +4,49 @@
 
 namespace vorna {
 
-UsbUart::~UsbUart() {
-    if (portHandle != kNoPort) ClosePortHandle(portHandle);
-}
+UsbUart::~UsbUart() = default;
 
 void UsbUart::Trace(TraceDirection direction, const std::uint8_t* bytes, std::size_t count) const {
     if (trace_ && count > 0) trace_(direction, bytes, count);
 }
 
-bool UsbUart::ReadWithTimeout(PortHandle port, std::uint8_t* dest, std::size_t count,
-                              int timeoutMs) {
-    std::size_t got = 0;
-    const bool complete = ReadPort(port, dest, count, timeoutMs, got);
-    bytesRead = static_cast<std::uint32_t>(got);
-    Trace(TraceDirection::Received, dest, got);
+bool UsbUart::ReadWithTimeout(std::size_t count, int timeoutMs) {
+    count = std::min(count, kRxSize);
+    const Result<std::size_t> got = port_.Read(rxBuffer_.data(), count, timeoutMs);
+    bytesRead_ = got ? *got : 0;
+    Trace(TraceDirection::Received, rxBuffer_.data(), bytesRead_);
     // A partial read is a failed read: the caller's answer has a fixed length.
-    return complete;
+    return bytesRead_ == count;
 }
 
 bool UsbUart::WriteBytes(const std::uint8_t* src, std::size_t count) {
-    std::size_t written = 0;
-    const bool ok = WritePort(portHandle, src, count, kWriteBoundMs, written);
-    bytesWritten = static_cast<std::uint32_t>(written);
-    Trace(TraceDirection::Sent, src, written);
-    return ok && written == count;
+    const Result<std::size_t> written = port_.Write(src, count, kWriteBoundMs);
+    const std::size_t sent = written ? *written : 0;
+    Trace(TraceDirection::Sent, src, sent);
+    return sent == count;
 }
 
 LinkResult UsbUart::SendCommandByte(std::uint8_t command) {
     // Stale input must never precede the read-back.
-    PurgePort(portHandle, true, false);
-    txBuffer[0] = command;
-    if (!WriteBytes(txBuffer.data(), 1)) return LinkResult::SendFailed;
-    if (ReadWithTimeout(portHandle, rxBuffer.data(), 1, 1000) && bytesWritten == 1) {
-        return LinkResult::Ok;
-    }
+    port_.Purge(true, false);
+    txBuffer_[0] = command;
+    if (!WriteBytes(txBuffer_.data(), 1)) return LinkResult::SendFailed;
+    if (ReadWithTimeout(1, 1000)) return LinkResult::Ok;
     return LinkResult::SendFailed;
 }
 
 LinkResult UsbUart::ReadReply(std::size_t count, int timeoutMs) {
     count = std::min(count, kRxSize);
-    if (ReadWithTimeout(portHandle, rxBuffer.data(), count, timeoutMs) && bytesRead == count) {
-        return LinkResult::Ok;
-    }
+    if (ReadWithTimeout(count, timeoutMs)) return LinkResult::Ok;
     // A late answer must not be taken for the next one.
-    PurgePort(portHandle, true, true);
-    rxBuffer.fill(0);
+    port_.Purge(true, true);
+    rxBuffer_.fill(0);
     return LinkResult::NoAnswer;
 }
 
 void UsbUart::PurgeAndClear() {
-    PurgePort(portHandle, true, true);
-    rxBuffer.fill(0);
+    port_.Purge(true, true);
+    rxBuffer_.fill(0);
 }
 
 LinkResult UsbUart::SendBlock(const std::uint8_t* data, std::size_t count) {
@@ -65,7 +57,7 @@ LinkResult UsbUart::SendBlock(const std::uint8_t* data, std::size_t count) {
     int timeoutMs = 200;
     while (remaining > 0) {
         const std::size_t piece = std::min(remaining, kRxSize);
-        if (!ReadWithTimeout(portHandle, rxBuffer.data(), piece, timeoutMs)) break;
+        if (!ReadWithTimeout(piece, timeoutMs)) break;
         remaining -= piece;
         timeoutMs = 100;
     }
@@ -74,22 +66,38 @@ LinkResult UsbUart::SendBlock(const std::uint8_t* data, std::size_t count) {
 }
 
 LinkResult UsbUart::SendPairAwaitAck(const std::uint8_t* pair) {
-    PurgePort(portHandle, true, true);
+    port_.Purge(true, true);
     if (!WriteBytes(pair, 2)) return LinkResult::SendFailed;
     // A missing read-back is not fatal by itself: the acknowledgement below decides.
-    static_cast<void>(ReadWithTimeout(portHandle, rxBuffer.data(), 2, 1000));
+    static_cast<void>(ReadWithTimeout(2, 1000));
     if (ReadReply(1, 2000) != LinkResult::Ok) return LinkResult::SendFailed;
-    return rxBuffer[0] == 0x01 ? LinkResult::Ok : LinkResult::SendFailed;
+    return rxBuffer_[0] == 0x01 ? LinkResult::Ok : LinkResult::SendFailed;
 }
 
 void UsbUart::ClosePort() {
-    ClosePortHandle(portHandle);
+    port_.Close();
     isOpen_ = false;
     lineSet_ = false;
     usbState_ = UsbState::NoBridge;
     deviceState_ = DeviceState::NotPolled;
-    portHandle = kNoPort;
-    portName.clear();
+    portName_.clear();
+}
+
+void UsbUart::UsePort(SerialPort port, std::string name) {
+    port_ = std::move(port);
+    portName_ = std::move(name);
+}
+
+Status UsbUart::SetUpLine() {
+    Status set = port_.Configure(baudRate_);
+    if (set) {
+        SleepMs(60);
+        std::fill_n(txBuffer_.begin(), 60, std::uint8_t{0});
+        std::fill_n(rxBuffer_.begin(), 60, std::uint8_t{0});
+        port_.Purge(true, true);
+        lineSet_ = true;
+    }
+    return set;
 }
 
 }  // namespace vorna

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "link/SerialPort.h"
@@ -29,6 +30,12 @@ enum class DeviceState { NotPolled, Absent, Connected };
 // not come whole and in time.
 enum class [[nodiscard]] LinkResult{Ok = 0, SendFailed = 1, NoAnswer = 2};
 
+// A port that would not open: which (its node, or on Windows \\.\COMn) and why.
+struct PortFailure {
+    std::string path;
+    Problem problem;
+};
+
 class UsbUart {
 public:
     static constexpr std::size_t kRxSize = 250;
@@ -46,12 +53,11 @@ public:
     UsbUart(const UsbUart&) = delete;
     UsbUart& operator=(const UsbUart&) = delete;
 
-    // Primitives: true for success.
-    [[nodiscard]] bool ReadWithTimeout(PortHandle port, std::uint8_t* dest, std::size_t count,
-                                       int timeoutMs);
+    // Primitives: true for success. A read fills the reply from its start.
+    [[nodiscard]] bool ReadWithTimeout(std::size_t count, int timeoutMs);
     [[nodiscard]] bool WriteBytes(const std::uint8_t* src, std::size_t count);
 
-    // Transactions. On anything but Ok, rxBuffer holds nothing to be read as an answer.
+    // Transactions. On anything but Ok, Reply() holds nothing to be read as an answer.
     LinkResult SendCommandByte(std::uint8_t command);        // SendFailed on failure
     LinkResult ReadReply(std::size_t count, int timeoutMs);  // NoAnswer on failure
     void PurgeAndClear();
@@ -59,8 +65,32 @@ public:
     LinkResult SendPairAwaitAck(const std::uint8_t* pair);  // SendFailed unless acknowledged
     void ClosePort();
 
+    // The last bytes read, from the start: after a transaction that returned Ok, its answer.
+    const std::array<std::uint8_t, kRxSize>& Reply() const { return rxBuffer_; }
+    // How many bytes the last read took, whole or not (an answer that came short says how short).
+    std::size_t BytesRead() const { return bytesRead_; }
+
     // Every byte sent and every byte read, for `vornactl --trace`.
     void SetTraceSink(TraceSink sink) { trace_ = std::move(sink); }
+
+    // The port the link uses from now on, under the name it was opened by (OpenPort's, or one a
+    // test opened itself); the one it had is closed.
+    void UsePort(SerialPort port, std::string name);
+    bool HasPort() const { return port_.IsOpen(); }
+    const SerialPort& Port() const { return port_; }
+    // The device node (or on Windows the \\.\COMn name) of the open port, for messages.
+    const std::string& PortName() const { return portName_; }
+    std::uint32_t BaudRate() const { return baudRate_; }
+    // Sets the open port to the rate, 8N1, raw, and clears what it held; LineSet() from then on.
+    Status SetUpLine();
+
+    // Why the bridge's port could not be opened at the last try (nothing once it opened, and
+    // while no bridge is there): messages name this rather than a missing bridge.
+    const std::optional<PortFailure>& OpenFailure() const { return openFailure_; }
+    void SetOpenFailure(std::optional<PortFailure> failure) { openFailure_ = std::move(failure); }
+    // What the last look for the bridge found (OpenPort sets it on every tick).
+    BridgeFinding LastBridgeFinding() const { return bridgeFinding_; }
+    void SetBridgeFinding(BridgeFinding finding) { bridgeFinding_ = finding; }
 
     UsbState GetUsbState() const { return usbState_; }
     void SetUsbState(UsbState state) { usbState_ = state; }
@@ -70,31 +100,25 @@ public:
     // the system refused that, with the settings the driver holds.
     bool IsOpen() const { return isOpen_; }
     void SetOpen(bool open) { isOpen_ = open; }
-    // The port is set to baudRate, 8N1, raw. Until it is, each poll tick tries again.
+    // The port is set to the baud rate, 8N1, raw. Until it is, each poll tick tries again.
     bool LineSet() const { return lineSet_; }
-    void SetLineSet(bool set) { lineSet_ = set; }
     // The open port has gone (unplugged, hung up): a transaction that failed on it lost the
     // link, rather than waited in vain for the device.
-    bool PortGone() const { return portHandle != kNoPort && PortHasGone(portHandle); }
-
-    std::array<std::uint8_t, kRxSize> rxBuffer{};
-    std::uint32_t baudRate = kDefaultBaud;
-    std::array<std::uint8_t, kTxSize> txBuffer{};
-    std::uint32_t bytesWritten = 0;
-    std::uint32_t bytesRead = 0;
-    PortHandle portHandle = kNoPort;
-    std::string portName;  // device node of the open port, for messages
-    // Why the bridge's port could not be opened at the last try (failure None once it opened,
-    // and while no bridge is there): messages name this rather than a missing bridge.
-    PortOpenResult openFailure;
-    // What the last look for the bridge found (OpenPort sets it on every tick).
-    BridgeFinding bridgeFinding = BridgeFinding::NoBridge;
+    bool PortGone() const { return port_.IsOpen() && port_.HasGone(); }
 
 private:
     UsbState usbState_ = UsbState::NoBridge;
     DeviceState deviceState_ = DeviceState::NotPolled;
     bool isOpen_ = false;
     bool lineSet_ = false;
+    std::array<std::uint8_t, kRxSize> rxBuffer_{};
+    std::array<std::uint8_t, kTxSize> txBuffer_{};
+    std::size_t bytesRead_ = 0;
+    std::uint32_t baudRate_ = kDefaultBaud;
+    SerialPort port_;
+    std::string portName_;
+    std::optional<PortFailure> openFailure_;
+    BridgeFinding bridgeFinding_ = BridgeFinding::NoBridge;
 
     void Trace(TraceDirection direction, const std::uint8_t* bytes, std::size_t count) const;
 

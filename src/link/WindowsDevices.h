@@ -11,9 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "base/Result.h"
+#include "base/UniqueHandle.h"
+
 namespace vorna::windows {
 
-// A present device whose instance id starts with "USB" and names VID_10C4&PID_EA60.
+// A present device whose instance id starts with "USB" and names the bridge's ids.
 struct BridgeDevice {
     std::wstring instanceId;               // upper case: USB\VID_10C4&PID_EA60\0001
     std::wstring description;              // what the system calls it, if anything
@@ -22,13 +25,21 @@ struct BridgeDevice {
     std::optional<std::wstring> portName;  // Device Parameters\PortName: COM7
 };
 
+// SetupAPI's device lists, destroyed when they go.
+inline void DestroyDeviceList(HDEVINFO devices) {
+    ::SetupDiDestroyDeviceInfoList(devices);
+}
+using UniqueDeviceList = UniqueHandle<HDEVINFO, -1, &DestroyDeviceList>;
+
 // The bridges in the order SetupAPI lists them (only the first with `firstOnly`). When the list
-// cannot be read, `problem` says so in a sentence and nothing is found.
-std::vector<BridgeDevice> ScanBridgeDevices(std::string* problem, bool firstOnly);
-// The same over a device list already asked for: appends the bridges of `devices` to `found`.
-// A list that cannot be walked to its end says so in `problem` and leaves `found` empty.
-void ScanDeviceList(HDEVINFO devices, std::string* problem, bool firstOnly,
-                    std::vector<BridgeDevice>& found);
+// cannot be read: NoDeviceList, with a sentence.
+Result<std::vector<BridgeDevice>> ScanBridgeDevices(bool firstOnly);
+// The same over a device list already asked for. A list that cannot be walked to its end is
+// NoDeviceList: which bridge comes first cannot be told.
+Result<std::vector<BridgeDevice>> ScanDeviceList(HDEVINFO devices, bool firstOnly);
+
+// What a bridge's instance id holds: VID_10C4&PID_EA60.
+std::wstring BridgeIdsInInstanceId();
 
 // \\.\COM7 for a device whose PortName is COM7; nothing for one without a COM port.
 std::optional<std::string> PortOf(const BridgeDevice& device);

@@ -18,12 +18,10 @@ namespace {
 // failed (its read-back did not come), which says nothing about the device.
 std::string IdentityProblem(LinkResult result, const UsbUart& link, const char* device) {
     if (result != LinkResult::NoAnswer) return {};
-    if (link.bytesRead == 0) {
-        return "it answered the check but sent no identity when asked (" + HexByte(cmd::kIdentify) +
-               ")";
+    if (link.BytesRead() == 0) {
+        return msg::NoIdentitySent(HexByte(cmd::kIdentify));
     }
-    return "its identity came " + std::to_string(link.bytesRead) + " bytes long, where " + device +
-           " sends 7";
+    return msg::ShortIdentity(link.BytesRead(), device);
 }
 
 }  // namespace
@@ -39,17 +37,19 @@ ConnectionMonitor::ConnectionMonitor(UsbUart& link, BridgeLocation location, Set
       transfer_(link, setup, firmware, view, timer) {}
 
 void ConnectionMonitor::OnTimer() {
-    std::string problem;
-    // A port that cannot be opened, or a bridge that could not be looked for at all.
-    static_cast<void>(OpenPort(link_, location_, &problem));
-    if (!problem.empty()) {
+    const Status opened = OpenPort(link_, location_);
+    // A port that cannot be opened or set up, or a bridge that could not be looked for at all;
+    // no bridge, or one without its driver, is the device note's to say.
+    const bool portProblem =
+        !opened && opened.Kind() != ProblemKind::NoBridge && opened.Kind() != ProblemKind::NoDriver;
+    if (portProblem) {
         // Said once; the following ticks keep trying without repeating it.
-        if (problem != lastPortProblem_) {
-            lastPortProblem_ = problem;
-            view_.ShowPortProblem(problem);
+        if (opened.Error() != lastPortProblem_) {
+            lastPortProblem_ = opened.Error();
+            view_.ShowPortProblem(opened.Detail());
         }
-    } else if (!lastPortProblem_.empty()) {
-        lastPortProblem_.clear();
+    } else if (lastPortProblem_) {
+        lastPortProblem_.reset();
         view_.PortProblemGone();
     }
     PollDevice();
@@ -118,7 +118,7 @@ void ConnectionMonitor::PollDevice() {
     if (link_.GetUsbState() != UsbState::Connected) {
         setup_.ForgetEscValues();  // unplugged: the next ESC may be another one
         ForgetShownDevices();
-        NoteOddAnswer("");
+        ClearOddAnswer();
         if (link_.IsOpen()) {
             link_.SetUsbState(UsbState::Connected);
             // The open's own settling is over; the device is asked on the very next tick.
@@ -165,11 +165,11 @@ void ConnectionMonitor::ForgetShownDevices() {
 void ConnectionMonitor::PollEsc() {
     if (link_.SendCommandByte(cmd::kEscProbe) != LinkResult::Ok) {
         link_.ClosePort();
-        NoteOddAnswer("");
+        ClearOddAnswer();
         return;
     }
     if (link_.ReadReply(1, 1000) != LinkResult::Ok) {
-        NoteOddAnswer("");  // nothing answered at all
+        ClearOddAnswer();  // nothing answered at all
         if (link_.GetDeviceState() != DeviceState::Absent) {
             link_.SetDeviceState(DeviceState::Absent);
             setup_.ForgetModel();
@@ -180,18 +180,17 @@ void ConnectionMonitor::PollEsc() {
         }
         return;
     }
-    if (link_.rxBuffer[0] != cmd::kEscPresent) {
+    if (link_.Reply()[0] != cmd::kEscPresent) {
         // An identified ESC that garbles one keep-alive stays what it is.
         if (link_.GetDeviceState() != DeviceState::Connected) {
-            NoteOddAnswer("it said " + HexByte(link_.rxBuffer[0]) + " to the ESC check " +
-                          HexByte(cmd::kEscProbe) + ", where an ESC says " +
-                          HexByte(cmd::kEscPresent));
+            NoteOddAnswer(msg::OddToCheck(HexByte(link_.Reply()[0]), "ESC", HexByte(cmd::kEscProbe),
+                                          "an ESC says " + HexByte(cmd::kEscPresent)));
         }
         link_.PurgeAndClear();
         return;
     }
     if (link_.GetDeviceState() == DeviceState::Connected) {
-        NoteOddAnswer("");
+        ClearOddAnswer();
         RetryFailedRead();  // otherwise a keep-alive
         return;
     }
@@ -202,14 +201,14 @@ void ConnectionMonitor::PollEsc() {
         if (!problem.empty()) NoteOddAnswer(problem);
         return;
     }
-    if (link_.rxBuffer[1] != cmd::kIdentityMarker) {
-        NoteOddAnswer("its identity " + HexBytes(link_.rxBuffer.data(), 7) + " lacks the mark " +
-                      HexByte(cmd::kIdentityMarker) + " in its second byte");
+    if (link_.Reply()[1] != cmd::kIdentityMarker) {
+        NoteOddAnswer(msg::IdentityWithoutMark(HexBytes(link_.Reply().data(), 7),
+                                               HexByte(cmd::kIdentityMarker)));
         return;
     }
-    NoteOddAnswer("");
+    ClearOddAnswer();
     IdentityBytes identity{};
-    std::copy_n(link_.rxBuffer.begin(), identity.size(), identity.begin());
+    std::copy_n(link_.Reply().begin(), identity.size(), identity.begin());
     setup_.SetVersionText(VersionText(identity[3]));
     link_.SetDeviceState(DeviceState::Connected);
     setup_.RecognizeModel(identity);
@@ -222,9 +221,7 @@ void ConnectionMonitor::PollEsc() {
     readRetryDelay_ = 1;
     // Said once for this ESC; the read is then tried again on later ticks without a word.
     if (!transfer_.ReadSettings()) {
-        view_.ShowMessage(std::string(msg::kReadFailed) +
-                              "\nIts settings are not shown until a read succeeds; the read is "
-                              "tried again every few seconds.",
+        view_.ShowMessage(std::string(msg::kReadFailed) + msg::kReadFailedRetried,
                           MessageIcon::Error);
     }
 }
@@ -245,19 +242,20 @@ void ConnectionMonitor::RetryFailedRead() {
 void ConnectionMonitor::PollCard() {
     if (link_.SendCommandByte(cmd::kCardProbe) != LinkResult::Ok) {
         link_.ClosePort();
-        NoteOddAnswer("");
+        ClearOddAnswer();
         cardState_ = DeviceState::NotPolled;
         return;
     }
     if (link_.ReadReply(2, 150) != LinkResult::Ok) {
-        NoteOddAnswer(link_.bytesRead == 0
-                          ? ""
-                          : "it sent 1 of the 2 bytes a program card answers to its check " +
-                                HexByte(cmd::kCardProbe));
+        if (link_.BytesRead() == 0) {
+            ClearOddAnswer();
+        } else {
+            NoteOddAnswer(msg::HalfCardAnswer(HexByte(cmd::kCardProbe)));
+        }
         LoseCard();
         return;
     }
-    if ((link_.rxBuffer[0] & 0xF0) == 0xD0) {
+    if ((link_.Reply()[0] & 0xF0) == 0xD0) {
         if (cardState_ != DeviceState::Connected) {
             // The card counts as connected once its identity came; otherwise it is asked
             // again on the next tick rather than shown with an identity it never sent.
@@ -266,19 +264,19 @@ void ConnectionMonitor::PollCard() {
                 if (!problem.empty()) NoteOddAnswer(problem);
                 return;
             }
-            NoteOddAnswer("");
+            ClearOddAnswer();
             cardState_ = DeviceState::Connected;
             IdentityBytes identity{};
-            std::copy_n(link_.rxBuffer.begin(), identity.size(), identity.begin());
+            std::copy_n(link_.Reply().begin(), identity.size(), identity.begin());
             firmware_.StoreIdentity(identity);
             firmware_.ShowIdentity(FirmwarePageLink::DeviceKind::Card);
             identityShown_ = true;
             view_.DeviceChanged();
         }
     } else {
-        NoteOddAnswer("it said " + HexBytes(link_.rxBuffer.data(), 2) + " to the card check " +
-                      HexByte(cmd::kCardProbe) +
-                      ", where a program card's answer begins with 0xd0 to 0xdf");
+        NoteOddAnswer(msg::OddToCheck(HexBytes(link_.Reply().data(), 2), "card",
+                                      HexByte(cmd::kCardProbe),
+                                      "a program card's answer begins with 0xd0 to 0xdf"));
         LoseCard();
     }
 }
@@ -294,12 +292,12 @@ void ConnectionMonitor::LoseCard() {
 void ConnectionMonitor::PollFix() {
     if (link_.SendCommandByte(cmd::kFixProbe) != LinkResult::Ok) {
         link_.ClosePort();
-        NoteOddAnswer("");
+        ClearOddAnswer();
         return;
     }
     for (int retry = 0;; ++retry) {
         if (link_.ReadReply(1, 500) != LinkResult::Ok) {
-            NoteOddAnswer("");
+            ClearOddAnswer();
             if (link_.GetDeviceState() != DeviceState::Absent) {
                 link_.SetDeviceState(DeviceState::Absent);
                 UpdateStatusLamps();
@@ -308,8 +306,8 @@ void ConnectionMonitor::PollFix() {
             }
             return;
         }
-        if (link_.rxBuffer[0] == cmd::kFixPresent) {
-            NoteOddAnswer("");
+        if (link_.Reply()[0] == cmd::kFixPresent) {
+            ClearOddAnswer();
             if (link_.GetDeviceState() != DeviceState::Connected) {
                 // In Fix Mode the identity is neither stored nor shown, and nothing is read:
                 // the device is asked only to keep its conversation in step.
@@ -319,14 +317,14 @@ void ConnectionMonitor::PollFix() {
             return;
         }
         if (link_.GetDeviceState() != DeviceState::Connected) {
-            NoteOddAnswer("it said " + HexByte(link_.rxBuffer[0]) + " to the Fix Mode check " +
-                          HexByte(cmd::kFixProbe) + ", where an ESC's boot loader says " +
-                          HexByte(cmd::kFixPresent));
+            NoteOddAnswer(
+                msg::OddToCheck(HexByte(link_.Reply()[0]), "Fix Mode", HexByte(cmd::kFixProbe),
+                                "an ESC's boot loader says " + HexByte(cmd::kFixPresent)));
         }
         if (retry >= kFixProbeRetries) return;
         if (link_.SendCommandByte(cmd::kFixProbe) != LinkResult::Ok) {
             link_.ClosePort();
-            NoteOddAnswer("");
+            ClearOddAnswer();
             return;
         }
     }
@@ -357,17 +355,22 @@ DeviceMenuState ConnectionMonitor::MenuState() const {
 }
 
 void ConnectionMonitor::AnnounceMode(bool selectLinksPage) {
-    NoteOddAnswer("");  // what answered in the mode left says nothing about the next one
+    ClearOddAnswer();  // what answered in the mode left says nothing about the next one
     view_.DeviceModeChanged(MenuState(), selectLinksPage);
 }
 
 void ConnectionMonitor::NoteOddAnswer(const std::string& detail) {
-    const char* device = mode_ == DeviceMode::Card  ? "a VORNA program card"
-                         : mode_ == DeviceMode::Fix ? "an ESC in Fix Mode"
-                                                    : "a VORNA ESC";
-    std::string odd = detail.empty() ? std::string()
-                                     : "Something answered on " + link_.portName + ", but not as " +
-                                           device + " does (" + detail + ").";
+    const char* device = mode_ == DeviceMode::Card  ? msg::kOddCard
+                         : mode_ == DeviceMode::Fix ? msg::kOddFix
+                                                    : msg::kOddEsc;
+    ShowOddAnswer(msg::OddAnswer(link_.PortName(), device, detail));
+}
+
+void ConnectionMonitor::ClearOddAnswer() {
+    ShowOddAnswer({});
+}
+
+void ConnectionMonitor::ShowOddAnswer(std::string odd) {
     if (odd == oddAnswer_) return;
     oddAnswer_ = std::move(odd);
     transfer_.SetOddAnswer(oddAnswer_);

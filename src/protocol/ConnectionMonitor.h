@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "link/BridgeDiscovery.h"
@@ -35,7 +36,7 @@ public:
     // once (Retry keeps the request for the next tick).
     void OnTimer();
     void PollDevice();
-    // Asks for the seven identity bytes; on Ok they are at the start of the link's rxBuffer.
+    // Asks for the seven identity bytes; on Ok they are at the start of the link's Reply().
     LinkResult IdentifyDevice();
     void UpdateStatusLamps();
 
@@ -84,8 +85,11 @@ private:
     void EndWrite(WriteOutcome outcome);
     void EndRestore(RestoreOutcome outcome);
     void EndUpdate(const UpdateOutcome& outcome);
-    // `detail` of what answered in the chosen mode ("" clears it).
+    // What answered in the chosen mode was not the device: `detail` says how.
     void NoteOddAnswer(const std::string& detail);
+    // Nothing odd answered (the device did, or nothing at all).
+    void ClearOddAnswer();
+    void ShowOddAnswer(std::string odd);
 
     UsbUart& link_;
     BridgeLocation location_;
@@ -103,7 +107,7 @@ private:
     bool identityShown_ = false;  // an identity is on the pages since the last ForgetShownDevices
     bool escPageEnabled_ = false;
     bool firmwarePageEnabled_ = false;
-    std::string lastPortProblem_;
+    std::optional<Problem> lastPortProblem_;  // shown, and not gone since
     std::string oddAnswer_;
     long ended_ = 0;
 };

@@ -4,6 +4,9 @@
 // which command to use next.
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 namespace vorna::msg {
 
 // The bridge or the device is not there.
@@ -63,5 +66,34 @@ inline constexpr const char* kUpdateCrcError = "Update Error: Data transfer crc 
 inline constexpr const char* kUpdateTooManyRepeats =
     "Update Error: repeat Data transfer over four time!";
 inline constexpr const char* kUpdateCountError = "Update Error: transfer bytes number error!";
+
+// The connection monitor: what answered on the port was not the device the mode expects.
+inline constexpr const char* kOddEsc = "a VORNA ESC";
+inline constexpr const char* kOddCard = "a VORNA program card";
+inline constexpr const char* kOddFix = "an ESC in Fix Mode";
+inline std::string OddAnswer(const std::string& port, const char* device,
+                             const std::string& detail) {
+    return "Something answered on " + port + ", but not as " + device + " does (" + detail + ").";
+}
+// The details of an odd answer (bytes as 0x.. text). `check`: "ESC", "card", "Fix Mode".
+inline std::string OddToCheck(const std::string& said, const char* check, const std::string& probe,
+                              const std::string& expected) {
+    return "it said " + said + " to the " + check + " check " + probe + ", where " + expected;
+}
+inline std::string NoIdentitySent(const std::string& identify) {
+    return "it answered the check but sent no identity when asked (" + identify + ")";
+}
+inline std::string ShortIdentity(std::size_t got, const char* device) {
+    return "its identity came " + std::to_string(got) + " bytes long, where " + device + " sends 7";
+}
+inline std::string IdentityWithoutMark(const std::string& identity, const std::string& mark) {
+    return "its identity " + identity + " lacks the mark " + mark + " in its second byte";
+}
+inline std::string HalfCardAnswer(const std::string& probe) {
+    return "it sent 1 of the 2 bytes a program card answers to its check " + probe;
+}
+inline constexpr const char* kReadFailedRetried =
+    "\nIts settings are not shown until a read succeeds; the read is tried again every few "
+    "seconds.";
 
 }  // namespace vorna::msg

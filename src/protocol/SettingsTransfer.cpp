@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "link/PortCheck.h"
 #include "protocol/Commands.h"
 #include "protocol/Messages.h"
 #include "protocol/ModelTypes.h"
@@ -23,9 +24,9 @@ std::string Counted(int n, const char* one, const char* many) {
 }  // namespace
 
 std::string UsbConnectionError(const UsbUart& link) {
-    if (link.openFailure.failure == OpenFailure::None) return msg::kUsbConnectionError;
+    if (!link.OpenFailure()) return msg::kUsbConnectionError;
     return std::string(msg::kUsbConnectionError) + "\n" +
-           DescribeOpenFailure(link.openFailure.path, link.openFailure);
+           DescribeOpenFailure(link.OpenFailure()->path, link.OpenFailure()->problem);
 }
 
 std::string SettingsTransfer::EscConnectionError() const {
@@ -84,8 +85,8 @@ bool SettingsTransfer::ReadRecord(int modelType) {
         replyLength = ReplyLengthFor(modelType);
         const auto count = static_cast<std::size_t>(replyLength);
         if (link_.ReadReply(count, 500) == LinkResult::Ok &&
-            link_.rxBuffer[count - 1] == cmd::kRecordEnd) {
-            setup_.ApplySettingsRecord(link_.rxBuffer.data(), count - 1);
+            link_.Reply()[count - 1] == cmd::kRecordEnd) {
+            setup_.ApplySettingsRecord(link_.Reply().data(), count - 1);
             return true;
         }
     }
@@ -110,7 +111,7 @@ bool SettingsTransfer::ReadSettings() {
         // Without an answer the ESC's BEC Voltage is unknown: the list stays unselected and
         // marked unread, so a write sends nothing for it, rather than show (and later send) a
         // guess.
-        setup_.SelectBec(answered ? std::optional<int>(link_.rxBuffer[0]) : std::nullopt);
+        setup_.SelectBec(answered ? std::optional<int>(link_.Reply()[0]) : std::nullopt);
     }
     setup_.SetModelNameText(firmware_.EscModelText());
     setup_.SetFirmwareText(firmware_.CurrentFirmwareText());
@@ -167,7 +168,7 @@ WriteOutcome SettingsTransfer::WriteSettings() {
             const std::uint8_t pair[2] = {cmd::kBecRegister, static_cast<std::uint8_t>(bec)};
             // The ESC acknowledges the pair, then confirms the new voltage with one more byte.
             if (link_.SendPairAwaitAck(pair) != LinkResult::Ok ||
-                link_.ReadReply(1, 500) != LinkResult::Ok || link_.rxBuffer[0] != cmd::kAck) {
+                link_.ReadReply(1, 500) != LinkResult::Ok || link_.Reply()[0] != cmd::kAck) {
                 if (link_.PortGone()) {
                     timer_.StartTimer(kPollPeriodMs);
                     return LinkLost(count, count);

@@ -11,6 +11,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/PosixHandles.h"
+#include "base/Result.h"
+
 namespace vorna::sim {
 
 class PtyDevice {
@@ -21,14 +24,14 @@ public:
     PtyDevice& operator=(const PtyDevice&) = delete;
 
     // Creates the terminal, publishes the symlink and starts answering.
-    bool Start(std::string* error = nullptr);
+    Status Start();
     // Stops answering and removes the terminal and the symlink.
     void Stop();
 
     // Pulls the plug: the terminal closes (the program's port fails) and the symlink goes.
     void Unplug() { Stop(); }
     // Plugs back in with a fresh terminal under the same symlink.
-    bool Replug(std::string* error = nullptr) { return Start(error); }
+    Status Replug() { return Start(); }
     bool Plugged() const { return running_; }
 
     const std::string& LinkPath() const { return linkPath_; }
@@ -61,9 +64,9 @@ private:
     std::string linkPath_;
     mutable std::mutex mutex_;
     std::string slavePath_;
-    int master_ = -1;
-    int slaveKeepAlive_ = -1;
-    int wakeFd_ = -1;
+    UniqueFd master_;
+    UniqueFd slaveKeepAlive_;
+    UniqueFd wakeFd_;
     std::atomic<bool> running_{false};
     std::atomic<bool> paced_{false};
     std::atomic<bool> pullPlug_{false};

@@ -28,38 +28,34 @@ std::string PtyDevice::SlavePath() const {
     return slavePath_;
 }
 
-bool PtyDevice::Start(std::string* error) {
-    if (running_) return true;
+Status PtyDevice::Start() {
+    if (running_) return {};
     // The device may have pulled its own plug: its finished thread and remaining handles go.
     if (thread_.joinable()) Stop();
     pullPlug_ = false;
-    auto fail = [&](const std::string& what) {
-        if (error) *error = what + ": " + std::strerror(errno);
-        if (master_ >= 0) ::close(master_);
-        if (slaveKeepAlive_ >= 0) ::close(slaveKeepAlive_);
-        if (wakeFd_ >= 0) ::close(wakeFd_);
-        master_ = slaveKeepAlive_ = wakeFd_ = -1;
-        return false;
+    // Whatever was made before a step failed is closed as it goes out of scope.
+    auto fail = [](const std::string& what, int error) {
+        return Problem{ProblemKind::System, what + ": " + std::strerror(error)};
     };
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0) return fail("posix_openpt");
-    if (grantpt(master_) != 0 || unlockpt(master_) != 0) return fail("unlockpt");
+    UniqueFd master(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!master) return fail("posix_openpt", errno);
+    if (grantpt(master.Get()) != 0 || unlockpt(master.Get()) != 0) return fail("unlockpt", errno);
     char name[128];
-    if (ptsname_r(master_, name, sizeof name) != 0) return fail("ptsname");
+    if (ptsname_r(master.Get(), name, sizeof name) != 0) return fail("ptsname", errno);
     // Raw from the start: the pair's line discipline must neither echo nor translate bytes
     // before the program has opened and configured its side.
     termios tio{};
-    if (tcgetattr(master_, &tio) != 0) return fail("tcgetattr");
+    if (tcgetattr(master.Get(), &tio) != 0) return fail("tcgetattr", errno);
     cfmakeraw(&tio);
-    if (tcsetattr(master_, TCSANOW, &tio) != 0) return fail("tcsetattr");
+    if (tcsetattr(master.Get(), TCSANOW, &tio) != 0) return fail("tcsetattr", errno);
     // Holding the slave open keeps the master from reporting a hang-up whenever the program
     // closes its port; only Unplug() really ends the line.
-    slaveKeepAlive_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slaveKeepAlive_ < 0) return fail("open slave");
-    int flags = fcntl(master_, F_GETFL);
-    fcntl(master_, F_SETFL, flags | O_NONBLOCK);
-    wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wakeFd_ < 0) return fail("eventfd");
+    UniqueFd slaveKeepAlive(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!slaveKeepAlive) return fail("open slave", errno);
+    int flags = fcntl(master.Get(), F_GETFL);
+    fcntl(master.Get(), F_SETFL, flags | O_NONBLOCK);
+    UniqueFd wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!wake) return fail("eventfd", errno);
 
     // Publish atomically, replacing a stale link left by an earlier run.
     namespace fs = std::filesystem;
@@ -68,10 +64,10 @@ bool PtyDevice::Start(std::string* error) {
     fs::remove(temp, ec);
     fs::create_symlink(name, temp, ec);
     if (!ec) fs::rename(temp, linkPath_, ec);
-    if (ec) {
-        errno = ec.value();
-        return fail("publishing " + linkPath_);
-    }
+    if (ec) return fail("publishing " + linkPath_, ec.value());
+    master_ = std::move(master);
+    slaveKeepAlive_ = std::move(slaveKeepAlive);
+    wakeFd_ = std::move(wake);
     {
         std::lock_guard lock(mutex_);
         slavePath_ = name;
@@ -79,23 +75,22 @@ bool PtyDevice::Start(std::string* error) {
     OnReset();
     running_ = true;
     thread_ = std::thread([this] { Loop(); });
-    return true;
+    return {};
 }
 
 void PtyDevice::Stop() {
     if (!running_ && !thread_.joinable()) return;
     running_ = false;
-    if (wakeFd_ >= 0) {
+    if (wakeFd_) {
         std::uint64_t one = 1;
-        [[maybe_unused]] auto n = ::write(wakeFd_, &one, sizeof one);
+        [[maybe_unused]] auto n = ::write(wakeFd_.Get(), &one, sizeof one);
     }
     if (thread_.joinable()) thread_.join();
     std::error_code ec;
     std::filesystem::remove(linkPath_, ec);
-    if (master_ >= 0) ::close(master_);
-    if (slaveKeepAlive_ >= 0) ::close(slaveKeepAlive_);
-    if (wakeFd_ >= 0) ::close(wakeFd_);
-    master_ = slaveKeepAlive_ = wakeFd_ = -1;
+    master_.Reset();
+    slaveKeepAlive_.Reset();
+    wakeFd_.Reset();
     std::lock_guard lock(mutex_);
     slavePath_.clear();
 }
@@ -112,14 +107,14 @@ void PtyDevice::Send(const std::uint8_t* bytes, std::size_t count, Clock::time_p
             lineFree_ = std::max(lineFree_, ready) + kByteTime;
             std::this_thread::sleep_until(lineFree_);
         }
-        ssize_t n = ::write(master_, bytes + i, chunk);
+        ssize_t n = ::write(master_.Get(), bytes + i, chunk);
         if (n > 0) {
             i += static_cast<std::size_t>(n);
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno == EAGAIN) {
-            pollfd pfd{master_, POLLOUT, 0};
+            pollfd pfd{master_.Get(), POLLOUT, 0};
             if (::poll(&pfd, 1, 1000) <= 0) return;  // nobody reads: drop, like a real line
             continue;
         }
@@ -133,9 +128,8 @@ void PtyDevice::HangUp() {
     running_ = false;
     std::error_code ec;
     std::filesystem::remove(linkPath_, ec);
-    ::close(master_);
-    ::close(slaveKeepAlive_);
-    master_ = slaveKeepAlive_ = -1;
+    master_.Reset();
+    slaveKeepAlive_.Reset();
 }
 
 void PtyDevice::Loop() {
@@ -145,12 +139,12 @@ void PtyDevice::Loop() {
     std::uint8_t buffer[512];
     std::vector<std::uint8_t> reply;
     while (running_) {
-        pollfd fds[2] = {{master_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        pollfd fds[2] = {{master_.Get(), POLLIN, 0}, {wakeFd_.Get(), POLLIN, 0}};
         int r = ::poll(fds, 2, 1000);
         if (r < 0 && errno != EINTR) break;
         if (!running_) break;
         if (r <= 0 || !(fds[0].revents & POLLIN)) continue;
-        ssize_t n = ::read(master_, buffer, sizeof buffer);
+        ssize_t n = ::read(master_.Get(), buffer, sizeof buffer);
         if (n <= 0) continue;
         const auto arrived = Clock::now();
         for (ssize_t i = 0; i < n; ++i) {

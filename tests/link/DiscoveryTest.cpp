@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "link/BridgeDiscovery.h"
+#include "link/PortCheck.h"
 #include "sim/SimulatedEsc.h"
 #include "support/TestSupport.h"
 
@@ -71,15 +72,16 @@ TEST(Discovery, ListsOnlyBridgesInNaturalOrder) {
     sysfs.AddUsbTty("ttyUSB2", "10C4", "EA60", "1-3");  // ids in upper case too
     sysfs.AddUsbTty("ttyUSB0", "0403", "6001", "1-1");  // another maker's bridge
     sysfs.AddUsbTty("ttyUSB1", "10c4", "ea70", "1-2");  // same maker, other product
-    auto bridges = ListBridges(BridgeLocation{sysfs.Sys().string(), sysfs.Dev().string(), {}});
+    auto bridges =
+        ListBridges(BridgeLocation{sysfs.Sys().string(), sysfs.Dev().string(), {}}).Value();
     ASSERT_EQ(bridges.size(), 2u);
     EXPECT_EQ(bridges[0].node, (sysfs.Dev() / "ttyUSB2").string());
     EXPECT_EQ(bridges[1].node, (sysfs.Dev() / "ttyUSB10").string());
     EXPECT_EQ(bridges[0].serial, "SN-ttyUSB2");
-    EXPECT_EQ(LookupBridgePort(sysfs.Location()), (sysfs.Dev() / "ttyUSB2").string());
+    EXPECT_EQ(LookupBridgePort(sysfs.Location()).Value(), (sysfs.Dev() / "ttyUSB2").string());
 
     EXPECT_TRUE(
-        ListBridges(BridgeLocation{(sysfs.Sys() / "missing").string(), "/dev", {}}).empty());
+        ListBridges(BridgeLocation{(sysfs.Sys() / "missing").string(), "/dev", {}})->empty());
 }
 
 TEST(Discovery, OpenPortFollowsTheBridgeAcrossUnplugAndReplug) {
@@ -95,40 +97,40 @@ TEST(Discovery, OpenPortFollowsTheBridgeAcrossUnplugAndReplug) {
     sysfs.Node("ttyUSB1", second.SlavePath());
 
     UsbUart link;
-    EXPECT_EQ(OpenPort(link, sysfs.Location()), OpenResult::Open);
+    EXPECT_TRUE(OpenPort(link, sysfs.Location()));
     EXPECT_TRUE(link.IsOpen());
-    EXPECT_EQ(link.portName, (sysfs.Dev() / "ttyUSB0").string());
-    const PortHandle handle = link.portHandle;
+    EXPECT_EQ(link.PortName(), (sysfs.Dev() / "ttyUSB0").string());
+    const PortHandle handle = link.Port().Handle();
     // Open and still listed: nothing but the look-up.
-    EXPECT_EQ(OpenPort(link, sysfs.Location()), OpenResult::Open);
-    EXPECT_EQ(link.portHandle, handle);
+    EXPECT_TRUE(OpenPort(link, sysfs.Location()));
+    EXPECT_EQ(link.Port().Handle(), handle);
 
     // Another bridge becomes the first one listed: the port follows it.
     sysfs.Remove("ttyUSB0");
-    EXPECT_EQ(OpenPort(link, sysfs.Location()), OpenResult::Open);
-    EXPECT_EQ(link.portName, (sysfs.Dev() / "ttyUSB1").string());
+    EXPECT_TRUE(OpenPort(link, sysfs.Location()));
+    EXPECT_EQ(link.PortName(), (sysfs.Dev() / "ttyUSB1").string());
     ASSERT_EQ(link.SendCommandByte(0xD7), LinkResult::Ok);
     ASSERT_EQ(link.ReadReply(7, 1000), LinkResult::Ok);
-    EXPECT_EQ(link.rxBuffer[2], sim::IdentityForModel(8)[2]);
+    EXPECT_EQ(link.Reply()[2], sim::IdentityForModel(8)[2]);
 
     // The last bridge goes: the next call closes the port and resets the link state...
     link.SetUsbState(UsbState::Connected);
     link.SetDeviceState(DeviceState::Connected);
     sysfs.Remove("ttyUSB1");
-    EXPECT_EQ(OpenPort(link, sysfs.Location()), OpenResult::NoBridge);
+    EXPECT_EQ(OpenPort(link, sysfs.Location()).Kind(), ProblemKind::NoBridge);
     EXPECT_FALSE(link.IsOpen());
     EXPECT_EQ(link.GetUsbState(), UsbState::NoBridge);
     EXPECT_EQ(link.GetDeviceState(), DeviceState::NotPolled);
-    EXPECT_EQ(link.portHandle, kNoPort);
+    EXPECT_FALSE(link.HasPort());
 
     // ...and a bridge plugged in again (under another name) is opened on the next call.
     sysfs.AddUsbTty("ttyUSB1", "10c4", "ea60", "1-2");
-    EXPECT_EQ(OpenPort(link, sysfs.Location()), OpenResult::Open);
-    EXPECT_EQ(link.portName, (sysfs.Dev() / "ttyUSB1").string());
+    EXPECT_TRUE(OpenPort(link, sysfs.Location()));
+    EXPECT_EQ(link.PortName(), (sysfs.Dev() / "ttyUSB1").string());
     EXPECT_EQ(link.SendCommandByte(0xD7), LinkResult::Ok);
     ASSERT_EQ(link.ReadReply(7, 1000), LinkResult::Ok);
-    EXPECT_EQ(link.rxBuffer[0], sim::IdentityForModel(8)[0]);
-    EXPECT_EQ(link.rxBuffer[2], 0x85);
+    EXPECT_EQ(link.Reply()[0], sim::IdentityForModel(8)[0]);
+    EXPECT_EQ(link.Reply()[2], 0x85);
 }
 
 TEST(Discovery, ExplicitPathIsPresentWhileItExists) {
@@ -138,11 +140,11 @@ TEST(Discovery, ExplicitPathIsPresentWhileItExists) {
     EXPECT_FALSE(LookupBridgePort(location));
     sim::SimulatedEsc esc(path, 16);
     ASSERT_TRUE(esc.Start());
-    EXPECT_EQ(LookupBridgePort(location), path);
+    EXPECT_EQ(LookupBridgePort(location).Value(), path);
     esc.Unplug();
     EXPECT_FALSE(LookupBridgePort(location));
     ASSERT_TRUE(esc.Replug());
-    EXPECT_EQ(LookupBridgePort(location), path);
+    EXPECT_EQ(LookupBridgePort(location).Value(), path);
 }
 
 TEST(Discovery, BusyPortIsExplainedAndLeftClosed) {
@@ -152,18 +154,20 @@ TEST(Discovery, BusyPortIsExplainedAndLeftClosed) {
     BridgeLocation location{"/nonexistent", "/dev", esc.LinkPath()};
 
     UsbUart holder;
-    ASSERT_EQ(OpenPort(holder, location), OpenResult::Open);
+    ASSERT_TRUE(OpenPort(holder, location));
     UsbUart second;
-    std::string problem;
-    EXPECT_EQ(OpenPort(second, location, &problem), OpenResult::CannotOpen);
-    EXPECT_EQ(second.portHandle, kNoPort);
+    const Status busy = OpenPort(second, location);
+    ASSERT_FALSE(busy);
+    EXPECT_EQ(busy.Kind(), ProblemKind::PortBusy);
+    const std::string problem = busy.Detail();
+    EXPECT_FALSE(second.HasPort());
     EXPECT_FALSE(second.IsOpen());
     EXPECT_NE(problem.find(esc.LinkPath()), std::string::npos) << problem;
     EXPECT_NE(problem.find("in use"), std::string::npos) << problem;
 
     // Once the holder lets go, the next call opens it.
     holder.ClosePort();
-    EXPECT_EQ(OpenPort(second, location, &problem), OpenResult::Open);
+    EXPECT_TRUE(OpenPort(second, location));
     EXPECT_TRUE(second.IsOpen());
 }
 
@@ -209,8 +213,13 @@ TEST(Discovery, APortThatCannotBeSetToTheRateIsUsedSaidAndSetLater) {
     std::thread refused([&] {
         filtered = RefuseLineSettingsOnThisThread(EINVAL);
         if (!filtered) return;
-        EXPECT_EQ(OpenPort(link, location, &first), OpenResult::Open);
-        EXPECT_EQ(OpenPort(link, location, &second), OpenResult::Open);
+        // Not set up, but open and in use.
+        for (std::string* said : {&first, &second}) {
+            const Status opened = OpenPort(link, location);
+            ASSERT_FALSE(opened);
+            EXPECT_EQ(opened.Kind(), ProblemKind::CannotSetUp);
+            *said = opened.Detail();
+        }
     });
     refused.join();
     if (!filtered) GTEST_SKIP() << "the system takes no seccomp filter here";
@@ -222,39 +231,36 @@ TEST(Discovery, APortThatCannotBeSetToTheRateIsUsedSaidAndSetLater) {
             << said;
     }
     termios line{};
-    ASSERT_EQ(::tcgetattr(static_cast<int>(link.portHandle), &line), 0);
+    ASSERT_EQ(::tcgetattr(static_cast<int>(link.Port().Handle()), &line), 0);
     EXPECT_NE(::cfgetospeed(&line), B19200);
     ASSERT_EQ(link.SendCommandByte(0xD7), LinkResult::Ok);  // usable meanwhile
     ASSERT_EQ(link.ReadReply(7, 1000), LinkResult::Ok);
 
-    std::string third;
-    EXPECT_EQ(OpenPort(link, location, &third), OpenResult::Open);
-    EXPECT_EQ(third, "");
-    ASSERT_EQ(::tcgetattr(static_cast<int>(link.portHandle), &line), 0);
+    EXPECT_TRUE(OpenPort(link, location));
+    EXPECT_TRUE(link.LineSet());
+    ASSERT_EQ(::tcgetattr(static_cast<int>(link.Port().Handle()), &line), 0);
     EXPECT_EQ(::cfgetospeed(&line), B19200);
 }
 
 TEST(Discovery, OpenFailuresNameTheCauseAndTheFix) {
-    PortOpenResult denied;
-    denied.failure = OpenFailure::NoPermission;
-    denied.errorNumber = EACCES;
+    const Problem denied{ProblemKind::NoPermission, std::strerror(EACCES)};
     const std::string text = DescribeOpenFailure("/dev/ttyUSB0", denied);
     EXPECT_NE(text.find("/dev/ttyUSB0"), std::string::npos);
     EXPECT_NE(text.find("dialout"), std::string::npos);
     EXPECT_NE(text.find("log"), std::string::npos);
 
-    PortOpenResult busy;
-    busy.failure = OpenFailure::Busy;
-    busy.holder = "minicom (pid 42)";
+    const Problem busy{ProblemKind::PortBusy, "minicom (pid 42)"};
     EXPECT_NE(DescribeOpenFailure("/dev/ttyUSB0", busy).find("minicom (pid 42)"),
               std::string::npos);
 
     // A plain file is not a serial port.
     test::TempDir dir;
     std::ofstream(dir / "file") << "x";
-    PortOpenResult notTty = OpenSerialPort((dir / "file").string());
-    EXPECT_EQ(notTty.handle, kNoPort);
-    EXPECT_EQ(notTty.failure, OpenFailure::NotATerminal);
+    const Result<SerialPort> notTty = SerialPort::Open((dir / "file").string());
+    ASSERT_FALSE(notTty);
+    EXPECT_EQ(notTty.Kind(), ProblemKind::NotAPort);
+    EXPECT_EQ(DescribeOpenFailure((dir / "file").string(), notTty.Error()),
+              "Cannot open " + (dir / "file").string() + ": it is not a serial port.");
 }
 
 }  // namespace
@@ -269,10 +275,10 @@ TEST(Discovery, NodeWithoutPermissionIsExplainedWithItsGroup) {
     test::BarePty pty;
     ASSERT_EQ(::chmod(pty.SlavePath().c_str(), 0600), 0);
     auto attempt = [&]() -> int {
-        PortOpenResult opened = OpenSerialPort(pty.SlavePath());
-        if (opened.handle != kNoPort) return 10;
-        if (opened.failure != OpenFailure::NoPermission) return 11;
-        const std::string text = DescribeOpenFailure(pty.SlavePath(), opened);
+        const Result<SerialPort> opened = SerialPort::Open(pty.SlavePath());
+        if (opened) return 10;
+        if (opened.Kind() != ProblemKind::NoPermission) return 11;
+        const std::string text = DescribeOpenFailure(pty.SlavePath(), opened.Error());
         if (text.find(pty.SlavePath()) == std::string::npos) return 12;
         if (text.find("permission denied") == std::string::npos) return 13;
         if (text.find("log out and in again") == std::string::npos) return 14;

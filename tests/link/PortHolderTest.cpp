@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "link/BridgeDiscovery.h"
+#include "link/PortCheck.h"
 #include "link/SerialPort.h"
 #include "sim/SimulatedEsc.h"
 #include "support/HeldPort.h"
@@ -161,8 +162,7 @@ TEST(PortHolder, NobodyToNameSaysAnotherProgram) {
     FakeProc proc;
     proc.Process(100, "bash");
     EXPECT_EQ(FindPortHolder(port.SlavePath(), proc.Search()), "");
-    PortOpenResult busy;
-    busy.failure = OpenFailure::Busy;
+    const Problem busy{ProblemKind::PortBusy, ""};
     EXPECT_NE(DescribeOpenFailure(port.SlavePath(), busy).find("in use by another program"),
               std::string::npos);
     EXPECT_EQ(FindPortHolder((fs::path(port.SlavePath()) / "missing").string(), proc.Search()), "");
@@ -176,11 +176,10 @@ TEST(PortHolder, TheOpenNamesTheHolderFromTheTreeItIsGiven) {
     proc.Process(4242, "picocom");
     proc.Descriptor(4242, 3, port.SlavePath());
     proc.Lock(4242, port.SlavePath());
-    const PortOpenResult opened = OpenSerialPort(port.SlavePath(), proc.Search());
-    EXPECT_EQ(opened.handle, kNoPort);
-    EXPECT_EQ(opened.failure, OpenFailure::Busy);
-    EXPECT_EQ(opened.holder, "picocom (pid 4242)");
-    EXPECT_EQ(opened.path, port.SlavePath());
+    const Result<SerialPort> opened = SerialPort::Open(port.SlavePath(), proc.Search());
+    ASSERT_FALSE(opened);
+    EXPECT_EQ(opened.Kind(), ProblemKind::PortBusy);
+    EXPECT_EQ(opened.Detail(), "picocom (pid 4242)");
 }
 
 // Real processes: a bystander with the port open first (so it comes first in /proc, under this
@@ -193,25 +192,27 @@ TEST(PortHolder, ARealSecondHolderIsNamedByItsLockNotTheBystander) {
     test::HeldPort holder(port.SlavePath(), "minicom");
     ASSERT_TRUE(holder.Holding());
 
-    const PortOpenResult opened = OpenSerialPort(port.SlavePath());
-    EXPECT_EQ(opened.handle, kNoPort);
-    ASSERT_EQ(opened.failure, OpenFailure::Busy);
+    const Result<SerialPort> opened = SerialPort::Open(port.SlavePath());
+    ASSERT_FALSE(opened);
+    ASSERT_EQ(opened.Kind(), ProblemKind::PortBusy);
     const std::string expected = "minicom (pid " + std::to_string(holder.Pid()) + ")";
-    EXPECT_EQ(opened.holder, expected);
-    const std::string text = DescribeOpenFailure(port.SlavePath(), opened);
+    EXPECT_EQ(opened.Detail(), expected);
+    const std::string text = DescribeOpenFailure(port.SlavePath(), opened.Error());
     EXPECT_NE(text.find("in use by " + expected), std::string::npos) << text;
     EXPECT_NE(text.find("the link retries by itself"), std::string::npos) << text;
-    const std::string last = DescribeOpenFailure(port.SlavePath(), opened, false);
+    const std::string last = DescribeOpenFailure(port.SlavePath(), opened.Error(), false);
     EXPECT_NE(last.find("Close that program and try again."), std::string::npos) << last;
 
     // Through the poll's OpenPort the reason stays with the link until the port opens.
     UsbUart link;
-    std::string problem;
     const BridgeLocation location{"/nonexistent", "/dev", port.SlavePath()};
-    EXPECT_EQ(OpenPort(link, location, &problem), OpenResult::CannotOpen);
-    EXPECT_EQ(link.openFailure.failure, OpenFailure::Busy);
-    EXPECT_EQ(link.openFailure.holder, expected);
-    EXPECT_NE(problem.find(expected), std::string::npos) << problem;
+    const Status busy = OpenPort(link, location);
+    ASSERT_FALSE(busy);
+    EXPECT_EQ(busy.Kind(), ProblemKind::PortBusy);
+    ASSERT_TRUE(link.OpenFailure());
+    EXPECT_EQ(link.OpenFailure()->path, port.SlavePath());
+    EXPECT_EQ(link.OpenFailure()->problem, (Problem{ProblemKind::PortBusy, expected}));
+    EXPECT_NE(busy.Detail().find(expected), std::string::npos) << busy.Detail();
 }
 
 TEST(PortHolder, AHolderWithoutALockIsNamedByItsDescriptor) {
@@ -274,13 +275,13 @@ TEST(ExclusiveMode, ClosingThePortLetsTheNextUserOpenIt) {
         }
     };
 
-    const PortOpenResult opened = OpenSerialPort(port.SlavePath());
-    ASSERT_NE(opened.handle, kNoPort) << DescribeOpenFailure(port.SlavePath(), opened);
+    Result<SerialPort> opened = SerialPort::Open(port.SlavePath());
+    ASSERT_TRUE(opened) << opened.Detail();
 #ifdef TIOCGEXCL
     EXPECT_TRUE(Exclusive(watcher));
 #endif
     expectUserOpen(EBUSY);  // while it is open, the exclusive mode does keep an ordinary user out
-    ClosePortHandle(opened.handle);
+    opened->Close();
 #ifdef TIOCGEXCL
     EXPECT_FALSE(Exclusive(watcher));
 #endif
@@ -291,8 +292,7 @@ TEST(ExclusiveMode, ClosingThePortLetsTheNextUserOpenIt) {
         SCOPED_TRACE(byDestructor ? "destructor" : "ClosePort");
         {
             UsbUart link;
-            ASSERT_EQ(OpenPort(link, BridgeLocation{"/nonexistent", "/dev", port.SlavePath()}),
-                      OpenResult::Open);
+            ASSERT_TRUE(OpenPort(link, BridgeLocation{"/nonexistent", "/dev", port.SlavePath()}));
             expectUserOpen(EBUSY);
             if (!byDestructor) link.ClosePort();
         }
@@ -310,8 +310,7 @@ TEST(LostLink, APortThatHasGoneIsToldFromAQuietOne) {
     ASSERT_TRUE(esc.Start());
     UsbUart link;
     EXPECT_FALSE(link.PortGone());  // no port: nothing to lose
-    ASSERT_EQ(OpenPort(link, BridgeLocation{"/nonexistent", "/dev", esc.LinkPath()}),
-              OpenResult::Open);
+    ASSERT_TRUE(OpenPort(link, BridgeLocation{"/nonexistent", "/dev", esc.LinkPath()}));
     esc.SetFault(sim::Fault::Silent);
     ASSERT_EQ(link.SendCommandByte(0xD5), LinkResult::Ok);
     EXPECT_EQ(link.ReadReply(1, 200), LinkResult::NoAnswer);

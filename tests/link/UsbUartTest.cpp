@@ -16,14 +16,14 @@ namespace vorna {
 namespace {
 
 bool AllZero(const UsbUart& link) {
-    return std::all_of(link.rxBuffer.begin(), link.rxBuffer.end(), [](auto b) { return b == 0; });
+    return std::all_of(link.Reply().begin(), link.Reply().end(), [](auto b) { return b == 0; });
 }
 
 void Attach(UsbUart& link, const std::string& path) {
-    PortOpenResult opened = OpenSerialPort(path);
-    ASSERT_NE(opened.handle, kNoPort) << DescribeOpenFailure(path, opened);
-    ASSERT_TRUE(ConfigureSerialPort(opened.handle, link.baudRate).ok);
-    link.portHandle = opened.handle;
+    Result<SerialPort> opened = SerialPort::Open(path);
+    ASSERT_TRUE(opened) << opened.Detail();
+    link.UsePort(std::move(opened).Value(), path);
+    ASSERT_TRUE(link.SetUpLine());
     link.SetOpen(true);
 }
 
@@ -32,17 +32,15 @@ TEST(UsbUart, StartsClosedAndZeroed) {
     EXPECT_EQ(link.GetUsbState(), UsbState::NoBridge);
     EXPECT_EQ(link.GetDeviceState(), DeviceState::NotPolled);
     EXPECT_FALSE(link.IsOpen());
-    EXPECT_EQ(link.baudRate, 19200u);
-    EXPECT_EQ(link.portHandle, kNoPort);
-    EXPECT_EQ(link.rxBuffer.size(), 250u);
-    EXPECT_EQ(link.txBuffer.size(), 100u);
+    EXPECT_EQ(link.BaudRate(), 19200u);
+    EXPECT_FALSE(link.HasPort());
+    EXPECT_EQ(link.Reply().size(), 250u);
     EXPECT_TRUE(AllZero(link));
-    EXPECT_TRUE(
-        std::all_of(link.txBuffer.begin(), link.txBuffer.end(), [](auto b) { return b == 0; }));
     // Without a port every transaction fails with its own code.
     EXPECT_EQ(link.SendCommandByte(0xD5), LinkResult::SendFailed);
     EXPECT_EQ(link.ReadReply(1, 10), LinkResult::NoAnswer);
-    EXPECT_EQ(link.SendBlock(link.txBuffer.data(), 4), LinkResult::SendFailed);
+    const std::uint8_t block[4] = {};
+    EXPECT_EQ(link.SendBlock(block, 4), LinkResult::SendFailed);
     const std::uint8_t pair[2] = {0xE1, 0x01};
     EXPECT_EQ(link.SendPairAwaitAck(pair), LinkResult::SendFailed);
 }
@@ -57,7 +55,7 @@ TEST(UsbUart, SilentDeviceLeavesNothingBehind) {
 
     // The read-back still comes (it is the line's, not the device's), the answer never does.
     EXPECT_EQ(link.SendCommandByte(0xD5), LinkResult::Ok);
-    EXPECT_EQ(link.rxBuffer[0], 0xD5);
+    EXPECT_EQ(link.Reply()[0], 0xD5);
     EXPECT_EQ(link.ReadReply(1, 300), LinkResult::NoAnswer);
     EXPECT_TRUE(AllZero(link));
 
@@ -65,7 +63,7 @@ TEST(UsbUart, SilentDeviceLeavesNothingBehind) {
     esc.SetFault(sim::Fault::None);
     EXPECT_EQ(link.SendCommandByte(0xD5), LinkResult::Ok);
     EXPECT_EQ(link.ReadReply(1, 1000), LinkResult::Ok);
-    EXPECT_EQ(link.rxBuffer[0], 0x26);
+    EXPECT_EQ(link.Reply()[0], 0x26);
 }
 
 TEST(UsbUart, StaleInputNeverPrecedesTheReadBack) {
@@ -75,15 +73,15 @@ TEST(UsbUart, StaleInputNeverPrecedesTheReadBack) {
     pty.Write({0x99, 0x98, 0x97});  // a late answer to something earlier
     ASSERT_TRUE(test::WaitFor([&] {
         int pending = 0;
-        return ioctl(static_cast<int>(link.portHandle), FIONREAD, &pending) == 0 && pending == 3;
+        return ioctl(static_cast<int>(link.Port().Handle()), FIONREAD, &pending) == 0 &&
+               pending == 3;
     }));
     auto result = std::async(std::launch::async, [&] { return link.SendCommandByte(0xD7); });
     auto sent = pty.Read(1, 2000);
     ASSERT_EQ(sent, std::vector<std::uint8_t>{0xD7});
     pty.Write(sent);
     EXPECT_EQ(result.get(), LinkResult::Ok);
-    EXPECT_EQ(link.rxBuffer[0], 0xD7);
-    EXPECT_EQ(link.bytesWritten, 1u);
+    EXPECT_EQ(link.Reply()[0], 0xD7);
 }
 
 TEST(UsbUart, ShortAnswerIsAFailure) {
@@ -95,14 +93,14 @@ TEST(UsbUart, ShortAnswerIsAFailure) {
     Attach(link, esc.LinkPath());
     ASSERT_EQ(link.SendCommandByte(0xD7), LinkResult::Ok);
     EXPECT_EQ(link.ReadReply(7, 500), LinkResult::NoAnswer);
-    EXPECT_EQ(link.bytesRead, 6u);
+    EXPECT_EQ(link.BytesRead(), 6u);
     EXPECT_TRUE(AllZero(link));
 
     esc.SetFault(sim::Fault::None);
     ASSERT_EQ(link.SendCommandByte(0xD7), LinkResult::Ok);
     ASSERT_EQ(link.ReadReply(7, 500), LinkResult::Ok);
     const auto id = sim::IdentityForModel(16);
-    EXPECT_TRUE(std::equal(id.begin(), id.end(), link.rxBuffer.begin()));
+    EXPECT_TRUE(std::equal(id.begin(), id.end(), link.Reply().begin()));
 }
 
 TEST(UsbUart, PairNeedsAnAcknowledgementOfOne) {
@@ -147,7 +145,7 @@ TEST(UsbUart, BlockSucceedsWithoutReadBack) {
     EXPECT_EQ(result.get(), LinkResult::Ok);
     pty.Write({0x11});
     EXPECT_EQ(link.ReadReply(1, 1000), LinkResult::Ok);
-    EXPECT_EQ(link.rxBuffer[0], 0x11);
+    EXPECT_EQ(link.Reply()[0], 0x11);
 }
 
 TEST(UsbUart, UnpluggedPortFailsSendsAndClosePortResets) {
@@ -164,7 +162,7 @@ TEST(UsbUart, UnpluggedPortFailsSendsAndClosePortResets) {
     EXPECT_FALSE(link.IsOpen());
     EXPECT_EQ(link.GetUsbState(), UsbState::NoBridge);
     EXPECT_EQ(link.GetDeviceState(), DeviceState::NotPolled);
-    EXPECT_EQ(link.portHandle, kNoPort);
+    EXPECT_FALSE(link.HasPort());
 }
 
 TEST(UsbUart, TraceSeesEveryByteBothWays) {

@@ -141,13 +141,14 @@ TEST_F(LinkMessagesTest, APortInUseIsTheReasonUntilItOpens) {
     const std::string problem = "Cannot open " + Link() + ": the port is in use by " + holder +
                                 ". Close that program; the link retries by itself.";
     EXPECT_EQ(problems[0], problem);
-    EXPECT_EQ(rig.link.openFailure.failure, OpenFailure::Busy);
+    ASSERT_TRUE(rig.link.OpenFailure());
+    EXPECT_EQ(rig.link.OpenFailure()->problem.kind, ProblemKind::PortBusy);
     EXPECT_EQ(WriteMessage(rig), std::string(msg::kUsbConnectionError) + "\n" + problem);
 
     held.reset();
     rig.Tick(2);
     EXPECT_EQ(rig.link.GetDeviceState(), DeviceState::Connected);
-    EXPECT_EQ(rig.link.openFailure.failure, OpenFailure::None);
+    EXPECT_FALSE(rig.link.OpenFailure());
 
     // No bridge at all: the established words alone.
     esc.Unplug();
@@ -195,7 +196,7 @@ TEST_F(LinkMessagesTest, ALinkLostMidWriteSaysTheEscMayHoldAMix) {
     EXPECT_FALSE(rig.setup.WriteRequested());
     ASSERT_EQ(rig.view.Writes().size(), 1u);
     EXPECT_EQ(rig.view.Writes()[0].result, WriteOutcome::Result::LinkLost);
-    EXPECT_EQ(rig.link.portHandle, kNoPort);
+    EXPECT_FALSE(rig.link.HasPort());
     EXPECT_EQ(esc.Pairs().size(), 5u);
     EXPECT_EQ(esc.WritesEnded(), 0);
     EXPECT_TRUE(rig.TimerRunning());

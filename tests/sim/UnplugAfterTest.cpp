@@ -17,13 +17,11 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 // Sends `out` and returns what came back (its echo, then any answer) within a second.
-Bytes Exchange(PortHandle port, const Bytes& out, std::size_t expected) {
-    std::size_t written = 0;
-    WritePort(port, out.data(), out.size(), 1000, written);
+Bytes Exchange(SerialPort& port, const Bytes& out, std::size_t expected) {
+    static_cast<void>(port.Write(out.data(), out.size(), 1000));
     Bytes in(expected);
-    std::size_t got = 0;
-    ReadPort(port, in.data(), in.size(), 1000, got);
-    in.resize(got);
+    const Result<std::size_t> got = port.Read(in.data(), in.size(), 1000);
+    in.resize(got ? *got : 0);
     return in;
 }
 
@@ -48,9 +46,10 @@ TEST(UnplugAfter, TheLineDropsAsTheRecordAfterTheAcknowledgedOneStartsAndComesBa
     sim::SimulatedEsc esc((dir / "link").string(), 16);
     esc.SetFault(sim::Fault::UnplugAfter, 1);
     ASSERT_TRUE(esc.Start());
-    PortHandle port = OpenSerialPort(esc.LinkPath()).handle;
-    ASSERT_NE(port, kNoPort);
-    ASSERT_TRUE(ConfigureSerialPort(port, 19200).ok);
+    Result<SerialPort> opened = SerialPort::Open(esc.LinkPath());
+    ASSERT_TRUE(opened);
+    SerialPort port = std::move(opened).Value();
+    ASSERT_TRUE(port.Configure(19200));
     EXPECT_EQ(Exchange(port, {0xD6}, 2), (Bytes{0xD6, 0xD7}));
     EXPECT_EQ(Exchange(port, {0x39}, 2), (Bytes{0x39, 0x61}));
     EXPECT_EQ(Exchange(port, {0x31}, 2), (Bytes{0x31, 0x01}));
@@ -63,13 +62,13 @@ TEST(UnplugAfter, TheLineDropsAsTheRecordAfterTheAcknowledgedOneStartsAndComesBa
     EXPECT_TRUE(Exchange(port, second, second.size() + 1).empty());
     EXPECT_TRUE(test::WaitFor([&] { return !esc.Plugged(); }));
     EXPECT_EQ(esc.UpdateRecords(), std::vector<Bytes>{first});
-    ClosePortHandle(port);
+    port.Close();
 
     // Plugged back in, it is still in the half-done update and answers the Fix Mode probe.
     ASSERT_TRUE(esc.Replug());
-    port = OpenSerialPort(esc.LinkPath()).handle;
-    ASSERT_NE(port, kNoPort);
-    ASSERT_TRUE(ConfigureSerialPort(port, 19200).ok);
+    opened = SerialPort::Open(esc.LinkPath());
+    ASSERT_TRUE(opened);
+    port = std::move(opened).Value();
+    ASSERT_TRUE(port.Configure(19200));
     EXPECT_EQ(Exchange(port, {0xD6}, 2), (Bytes{0xD6, 0xD7}));
-    ClosePortHandle(port);
 }

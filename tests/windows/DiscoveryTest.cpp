@@ -48,19 +48,19 @@ private:
 };
 
 TEST(WindowsDiscovery, TheFirstBridgeListedGivesItsComPort) {
-    std::string problem;
-    ASSERT_TRUE(ListBridges({}, &problem).empty()) << "a bridge is registered already";
-    EXPECT_TRUE(problem.empty()) << problem;
-    EXPECT_FALSE(LookupBridgePort({}));
+    const Result<std::vector<BridgeInfo>> none = ListBridges({});
+    ASSERT_TRUE(none) << none.Detail();
+    ASSERT_TRUE(none->empty()) << "a bridge is registered already";
+    EXPECT_EQ(LookupBridgePort({}).Kind(), ProblemKind::NoBridge);
 
     RegisteredBridges bridges;
     bridges.Add(L"T0001", L"COM12");
-    EXPECT_EQ(LookupBridgePort({}), "\\\\.\\COM12");
+    EXPECT_EQ(LookupBridgePort({}).Value(), "\\\\.\\COM12");
     bridges.Add(L"T0002", L"COM4");
-    const std::vector<BridgeInfo> listed = ListBridges({}, &problem);
+    const std::vector<BridgeInfo> listed = ListBridges({}).Value();
     ASSERT_EQ(listed.size(), 2u);
     EXPECT_EQ(listed[1].node, listed[0].node == "\\\\.\\COM12" ? "\\\\.\\COM4" : "\\\\.\\COM12");
-    EXPECT_EQ(LookupBridgePort({}), listed[0].node);
+    EXPECT_EQ(LookupBridgePort({}).Value(), listed[0].node);
     EXPECT_EQ(PortDisplayName(listed[0].node), listed[0].node.substr(4));
     EXPECT_EQ(listed[0].usbPath.rfind("USB\\VID_10C4&PID_EA60\\T000", 0), 0u) << listed[0].usbPath;
 }
@@ -68,7 +68,7 @@ TEST(WindowsDiscovery, TheFirstBridgeListedGivesItsComPort) {
 TEST(WindowsDiscovery, APortNameThatIsNoComPortIsNoPort) {
     RegisteredBridges bridges;
     bridges.Add(L"T0003", L"LPT1");
-    const std::vector<BridgeInfo> listed = ListBridges({});
+    const std::vector<BridgeInfo> listed = ListBridges({}).Value();
     ASSERT_EQ(listed.size(), 1u);
     EXPECT_TRUE(listed[0].noPort);
     EXPECT_TRUE(listed[0].node.empty());
@@ -86,17 +86,18 @@ TEST(WindowsDiscovery, ABridgeWithoutItsDriverIsSaidSoNotMissing) {
 }
 
 TEST(WindowsDiscovery, ADeviceListThatBreaksOffIsNoListNotAnEmptyOne) {
-    std::vector<windows::BridgeDevice> found;
-    std::string problem;
-    const HDEVINFO empty = ::SetupDiCreateDeviceInfoList(nullptr, nullptr);
-    ASSERT_NE(empty, INVALID_HANDLE_VALUE);
-    windows::ScanDeviceList(empty, &problem, false, found);
-    ::SetupDiDestroyDeviceInfoList(empty);
-    EXPECT_TRUE(problem.empty()) << problem;  // its end, reached at once
+    const windows::UniqueDeviceList empty(::SetupDiCreateDeviceInfoList(nullptr, nullptr));
+    ASSERT_TRUE(empty);
+    const Result<std::vector<windows::BridgeDevice>> none =
+        windows::ScanDeviceList(empty.Get(), false);
+    ASSERT_TRUE(none) << none.Detail();  // its end, reached at once
+    EXPECT_TRUE(none->empty());
 
-    windows::ScanDeviceList(INVALID_HANDLE_VALUE, &problem, false, found);
-    EXPECT_EQ(problem, "The system device list is not available.");
-    EXPECT_TRUE(found.empty());
+    const Result<std::vector<windows::BridgeDevice>> broken =
+        windows::ScanDeviceList(INVALID_HANDLE_VALUE, false);
+    ASSERT_FALSE(broken);
+    EXPECT_EQ(broken.Error(),
+              (Problem{ProblemKind::NoDeviceList, "The system device list is not available."}));
 }
 
 }  // namespace

@@ -16,16 +16,15 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 bool AllZero(const UsbUart& link) {
-    return std::all_of(link.rxBuffer.begin(), link.rxBuffer.end(), [](auto b) { return b == 0; });
+    return std::all_of(link.Reply().begin(), link.Reply().end(), [](auto b) { return b == 0; });
 }
 
 class LinkResults : public ::testing::Test {
 protected:
     void SetUp() override {
-        link.portHandle = port.Port();
+        link.UsePort(port.TakePort(), "pipe");
         link.SetOpen(true);
     }
-    void TearDown() override { link.portHandle = kNoPort; }  // the double closes it
 
     // The device on its own thread: takes `expect` bytes, then sends `reply`.
     std::future<Bytes> Device(std::size_t expect, Bytes reply) {
@@ -43,16 +42,16 @@ protected:
 TEST_F(LinkResults, AnAnswerIsTakenOnlyWhenItCameWhole) {
     auto device = Device(1, {0xD5, 0x26});
     EXPECT_EQ(link.SendCommandByte(0xD5), LinkResult::Ok);
-    EXPECT_EQ(link.rxBuffer[0], 0xD5);  // the read-back
+    EXPECT_EQ(link.Reply()[0], 0xD5);  // the read-back
     EXPECT_EQ(link.ReadReply(1, 2000), LinkResult::Ok);
-    EXPECT_EQ(link.rxBuffer[0], 0x26);
+    EXPECT_EQ(link.Reply()[0], 0x26);
     EXPECT_EQ(device.get(), Bytes{0xD5});
 
     // One byte short of the seven the identity has: not taken, and nothing left to read.
     device = Device(1, {0xD7, 0x0B, 0x40, 0x83, 0x05, 0x00, 0x03});
     EXPECT_EQ(link.SendCommandByte(0xD7), LinkResult::Ok);
     EXPECT_EQ(link.ReadReply(7, 300), LinkResult::NoAnswer);
-    EXPECT_EQ(link.bytesRead, 6u);
+    EXPECT_EQ(link.BytesRead(), 6u);
     EXPECT_TRUE(AllZero(link));
     device.get();
 }
@@ -65,8 +64,8 @@ TEST_F(LinkResults, ATimedOutReadTakesNoLateByte) {
     port.Send({0x55});
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_TRUE(AllZero(link));
-    EXPECT_TRUE(link.ReadWithTimeout(link.portHandle, link.rxBuffer.data(), 1, 2000));
-    EXPECT_EQ(link.rxBuffer[0], 0x55);
+    EXPECT_TRUE(link.ReadWithTimeout(1, 2000));
+    EXPECT_EQ(link.Reply()[0], 0x55);
 }
 
 TEST_F(LinkResults, OnlyTheAcknowledgementOneAcceptsAPair) {

@@ -31,10 +31,13 @@ PortDouble::PortDouble() {
     const std::wstring name = L"\\\\.\\pipe\\vorna-port-double-" +
                               std::to_wstring(::GetCurrentProcessId()) + L"-" +
                               std::to_wstring(count++);
-    far_ = ::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                              PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0,
-                              nullptr);
-    if (far_ == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot make the pipe");
+    const HANDLE farEnd = ::CreateNamedPipeW(
+        name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
+    if (farEnd == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot make the pipe");
+    Result<SerialPort> adopted = SerialPort::Adopt(reinterpret_cast<PortHandle>(farEnd));
+    if (!adopted) throw std::runtime_error("cannot wait on the pipe");
+    far_ = std::move(adopted).Value();
     near_ = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                           FILE_FLAG_OVERLAPPED, nullptr);
     if (near_ == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open the pipe");
@@ -42,23 +45,26 @@ PortDouble::PortDouble() {
 
 PortDouble::~PortDouble() {
     if (near_ != INVALID_HANDLE_VALUE) ::CloseHandle(near_);
-    if (far_ != INVALID_HANDLE_VALUE) ::CloseHandle(far_);
+}
+
+SerialPort PortDouble::TakePort() {
+    Result<SerialPort> adopted = SerialPort::Adopt(reinterpret_cast<PortHandle>(near_));
+    if (!adopted) throw std::runtime_error("cannot wait on the pipe");
+    near_ = INVALID_HANDLE_VALUE;
+    return std::move(adopted).Value();
 }
 
 std::vector<std::uint8_t> PortDouble::Received(std::size_t max, int timeoutMs) {
     std::vector<std::uint8_t> bytes(max);
-    std::size_t got = 0;
     // The link's own read serves the device's end as well: bounded, cancelled when late.
-    static_cast<void>(
-        ReadPort(reinterpret_cast<PortHandle>(far_), bytes.data(), max, timeoutMs, got));
-    bytes.resize(got);
+    const Result<std::size_t> got = far_.Read(bytes.data(), max, timeoutMs);
+    bytes.resize(got ? *got : 0);
     return bytes;
 }
 
 void PortDouble::Send(const std::vector<std::uint8_t>& bytes) {
-    std::size_t written = 0;
-    if (!WritePort(reinterpret_cast<PortHandle>(far_), bytes.data(), bytes.size(), 5000, written))
-        throw std::runtime_error("cannot write to the pipe");
+    const Result<std::size_t> written = far_.Write(bytes.data(), bytes.size(), 5000);
+    if (!written || *written != bytes.size()) throw std::runtime_error("cannot write to the pipe");
 }
 
 }  // namespace vorna::test
