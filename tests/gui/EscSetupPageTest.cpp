@@ -213,15 +213,16 @@ TEST_F(EscSetupPageTest, StartsEmptyWithCategoriesAndTheGivenTextSize) {
 
     EXPECT_FALSE(page->Memo()->isVisible());
     EXPECT_TRUE(page->Memo()->isReadOnly());
-    EXPECT_FALSE(page->Picture(EscSetupPage::kIdcInfoCaptions)->isVisible());
-    EXPECT_FALSE(page->Text(EscSetupPage::kIdcModelName)->isVisible());
-    EXPECT_TRUE(page->Text(EscSetupPage::kIdcFirmwareText)->isVisible());
+    EXPECT_FALSE(page->findChild<QLabel*>("infoCaptions")->isVisible());
+    EXPECT_FALSE(page->findChild<QLabel*>("modelName")->isVisible());
+    EXPECT_TRUE(page->findChild<QLabel*>("firmwareText")->isVisible());
     EXPECT_EQ(page->MiddleCaptionBitmap(), gui::kBmpMiddleCaptions);
 
     // The page is black and its texts light.
     const QImage shot = page->grab().toImage();
     EXPECT_EQ(shot.pixelColor(200, 30), QColor(Qt::black));
-    EXPECT_EQ(page->Text(1042)->palette().color(QPalette::WindowText), QColor(234, 234, 234));
+    EXPECT_EQ(page->findChild<QLabel*>("info1")->palette().color(QPalette::WindowText),
+              QColor(234, 234, 234));
     EXPECT_EQ(page->Memo()->palette().color(QPalette::Text), QColor(234, 234, 234));
 }
 
@@ -252,8 +253,8 @@ TEST_F(EscSetupPageTest, ReadShowsTheRecordInEveryList) {
                                                    : gui::kBmpMiddleCaptions);
         const std::string firmware = rig->setup.FirmwareText();
         EXPECT_FALSE(firmware.empty());
-        EXPECT_EQ(page->Text(EscSetupPage::kIdcFirmwareText)->text().toStdString(), firmware);
-        EXPECT_EQ(page->Text(EscSetupPage::kIdcModelName)->text().toStdString(),
+        EXPECT_EQ(page->findChild<QLabel*>("firmwareText")->text().toStdString(), firmware);
+        EXPECT_EQ(page->findChild<QLabel*>("modelName")->text().toStdString(),
                   rig->setup.ModelNameText());
 
         if (model == 16) {
@@ -275,7 +276,7 @@ TEST_F(EscSetupPageTest, CaptionPictureFollowsEveryIdentification) {
     Connect(14);
     ASSERT_FALSE(HasFailure());
     EXPECT_EQ(page->MiddleCaptionBitmap(), gui::kBmpMiddleCaptionsAlt);
-    const QImage alternate = page->Picture(EscSetupPage::kIdcMiddleCaptions)->grab().toImage();
+    const QImage alternate = page->findChild<QLabel*>("middleCaptions")->grab().toImage();
 
     // The ESC update identifies again from its own thread.
     std::async(std::launch::async, [this] {
@@ -284,7 +285,7 @@ TEST_F(EscSetupPageTest, CaptionPictureFollowsEveryIdentification) {
     ASSERT_TRUE(QTest::qWaitFor(
         [this] { return page->MiddleCaptionBitmap() == gui::kBmpMiddleCaptions; }, kWaitMs));
     EXPECT_TRUE(WaitShowsModel());
-    EXPECT_NE(page->Picture(EscSetupPage::kIdcMiddleCaptions)->grab().toImage(), alternate);
+    EXPECT_NE(page->findChild<QLabel*>("middleCaptions")->grab().toImage(), alternate);
 }
 
 TEST_F(EscSetupPageTest, PickInAListIsSentWithTheSendPicture) {
@@ -548,13 +549,14 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     EXPECT_FALSE(page->SheetNote()->toolTip().contains("Drag Brake"));
     EXPECT_TRUE(questions.empty());  // nothing unsent was there to lose
     EXPECT_TRUE(WaitShowsModel());
-    EXPECT_EQ(page->Text(1042)->text(), "Ann <b>Lee</b>");  // shown as written, not as markup
-    EXPECT_EQ(page->Text(1043)->text(), "2024-05-01");
-    EXPECT_EQ(page->Text(1049)->text(), "12.5");
-    EXPECT_EQ(page->Text(1054)->text(), "25C");
+    EXPECT_EQ(page->findChild<QLabel*>("info1")->text(),
+              "Ann <b>Lee</b>");  // shown as written, not as markup
+    EXPECT_EQ(page->findChild<QLabel*>("info2")->text(), "2024-05-01");
+    EXPECT_EQ(page->findChild<QLabel*>("info8")->text(), "12.5");
+    EXPECT_EQ(page->findChild<QLabel*>("info13")->text(), "25C");
     EXPECT_EQ(page->Memo()->toPlainText(), "Warm track, light drag brake");
     EXPECT_TRUE(page->Memo()->isVisible());
-    EXPECT_TRUE(page->Picture(EscSetupPage::kIdcInfoCaptions)->isVisible());
+    EXPECT_TRUE(page->findChild<QLabel*>("infoCaptions")->isVisible());
 
     // Loading sends nothing; the send picture does.
     esc->ClearLogs();
@@ -570,10 +572,10 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     // Sheet A's values were not sent: the compare view, not a question, says what changes.
     EXPECT_TRUE(questions.empty());
     EXPECT_EQ(compared, 2);
-    EXPECT_EQ(page->Text(1042)->text(), "Bo");
-    EXPECT_EQ(page->Text(1043)->text(), "");
+    EXPECT_EQ(page->findChild<QLabel*>("info1")->text(), "Bo");
+    EXPECT_EQ(page->findChild<QLabel*>("info2")->text(), "");
     EXPECT_FALSE(page->Memo()->isVisible());
-    EXPECT_FALSE(page->Picture(EscSetupPage::kIdcInfoCaptions)->isVisible());
+    EXPECT_FALSE(page->findChild<QLabel*>("infoCaptions")->isVisible());
 
     // Cancelling the compare view puts either chooser back and loads nothing.
     take = false;
@@ -607,13 +609,13 @@ TEST_F(EscSetupPageTest, AnUnpluggedEscTakesTheSheetAndItsModelsListsAway) {
     Choose(page->List(ParamId::Category), 0);
     ASSERT_FALSE(HasFailure());
     ASSERT_TRUE(QTest::qWaitFor([&] { return page->Memo()->isVisible(); }, kWaitMs));
-    ASSERT_EQ(page->Text(1042)->text(), "Ann");
+    ASSERT_EQ(page->findChild<QLabel*>("info1")->text(), "Ann");
 
     esc->Unplug();
     TickOnLinkThread();
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return page->List(ParamId::DragBrake)->count() == 0; }, kWaitMs));
-    EXPECT_EQ(page->Text(1042)->text(), "");
+    EXPECT_EQ(page->findChild<QLabel*>("info1")->text(), "");
     EXPECT_FALSE(page->Memo()->isVisible());
     EXPECT_EQ(page->List(ParamId::SetupSheet)->currentIndex(), -1);
     for (const ParamId id : kParameters) {
@@ -674,7 +676,7 @@ TEST_F(EscSetupPageTest, ASheetTooLargeIsRefusedAndChangesNothing) {
     EXPECT_TRUE(informed[0].contains("1 MiB (1048576 bytes)")) << informed[0].toStdString();
     EXPECT_EQ(sheets->currentIndex(), 0);
     EXPECT_EQ(rig->setup.Snapshot().List(ParamId::DragBrake).selection, 6);
-    EXPECT_EQ(page->Text(1042)->text(), "Ann");
+    EXPECT_EQ(page->findChild<QLabel*>("info1")->text(), "Ann");
 
     // A category whose first sheet is refused shows no sheet chosen.
     Choose(page->List(ParamId::Category), 9);

@@ -142,9 +142,7 @@ protected:
         window->show();
         return window;
     }
-    FirmwarePage* Page(MainWindow& w) {
-        return dynamic_cast<FirmwarePage*>(w.PageWidget(MainWindow::Page::Firmware));
-    }
+    FirmwarePage* Page(MainWindow& w) { return w.findChild<gui::FirmwarePage*>("firmwarePage"); }
     // Chooses the image on the firmware page and clicks its start picture.
     void Start(MainWindow& w, ImageKind kind, const QString& entry) {
         w.SelectFirmwarePage();
@@ -156,8 +154,8 @@ protected:
     }
     std::string Link() const { return (dir / "bridge").string(); }
     bool Free(MainWindow& w) {
-        return w.Action(MainWindow::kIdmEsc)->isEnabled() &&
-               w.Button(MainWindow::kIdcLinksButton)->isEnabled();
+        return w.findChild<QAction*>("escAction")->isEnabled() &&
+               w.findChild<gui::SkinButton*>("linksButton")->isEnabled();
     }
     // Until the window has taken the news that the update ended, its start pictures still
     // take no click.
@@ -179,7 +177,7 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     auto w = Open();
-    w->Action(MainWindow::kIdmEsc)->trigger();
+    w->findChild<QAction*>("escAction")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
     FirmwarePage* page = Page(*w);
 
@@ -188,7 +186,7 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     EXPECT_TRUE(w->UpdateBusy());
     EXPECT_FALSE(w->MayEndSessionNow());  // a logout is asked to wait
     EXPECT_FALSE(Free(*w));
-    EXPECT_FALSE(w->Action(MainWindow::kIdmImportSettings)->isEnabled());
+    EXPECT_FALSE(w->findChild<QAction*>("importSettingsAction")->isEnabled());
     EXPECT_FALSE(page->StartEnabled());
     w->close();
     EXPECT_TRUE(w->isVisible());
@@ -219,7 +217,8 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
         << messages[1].toStdString();
     EXPECT_FALSE(messages[1].contains("What to do")) << messages[1].toStdString();
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return page->Box(FirmwarePage::kIdcEscFirmware)->text().endsWith("1.70"); }, 10000));
+        [&] { return page->findChild<QLineEdit*>("escFirmware")->text().endsWith("1.70"); },
+        10000));
     // Identified afresh: version 1.70 makes it a type 5 ESC, whose settings are read.
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return w->SetupModel().HasValidRecord() && w->SetupModel().ModelType() == 5; },
@@ -263,10 +262,10 @@ TEST_F(FirmwareWindowTest, CardUpdateFromThePage) {
     sim::SimulatedCard card(Link());
     ASSERT_TRUE(card.Start());
     auto w = Open();
-    w->Action(MainWindow::kIdmProgramCard)->trigger();
+    w->findChild<QAction*>("programCardAction")->trigger();
     FirmwarePage* page = Page(*w);
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return !page->Box(FirmwarePage::kIdcCardFirmware)->text().isEmpty(); }, 10000));
+        [&] { return !page->findChild<QLineEdit*>("cardFirmware")->text().isEmpty(); }, 10000));
 
     Start(*w, ImageKind::Card, " Card V1.40");
     EXPECT_FALSE(Free(*w));
@@ -276,7 +275,7 @@ TEST_F(FirmwareWindowTest, CardUpdateFromThePage) {
     // Identified afresh, the card shows its new firmware, and the box that said it was updated
     // named it.
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return page->Box(FirmwarePage::kIdcCardFirmware)->text() == "VORNA JVX V1.40"; },
+        [&] { return page->findChild<QLineEdit*>("cardFirmware")->text() == "VORNA JVX V1.40"; },
         10000));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].contains("The card now reports VORNA JVX V1.40."))
@@ -293,7 +292,7 @@ TEST_F(FirmwareWindowTest, AnImageIsCheckedBeforeTheQuestionThatNamesAnotherFami
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     auto w = Open();
-    w->Action(MainWindow::kIdmEsc)->trigger();
+    w->findChild<QAction*>("escAction")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
     FirmwarePage* page = Page(*w);
     esc.ClearLogs();
@@ -332,16 +331,16 @@ TEST_F(FirmwareWindowTest, AfterAFixModeUpdateProgramCardShowsNoEscFirmware) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     auto w = Open();
-    w->Action(MainWindow::kIdmFixMode)->trigger();
+    w->findChild<QAction*>("fixModeAction")->trigger();
     FirmwarePage* page = Page(*w);
     Start(*w, ImageKind::Esc, " Expert V1.70");
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_TRUE(questions[0].contains("no backup of them is made")) << questions[0].toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && messages.size() == 1; }, 30000));
-    EXPECT_TRUE(page->Box(FirmwarePage::kIdcEscFirmware)->text().endsWith("1.70"));
-    w->Action(MainWindow::kIdmProgramCard)->trigger();
+    EXPECT_TRUE(page->findChild<QLineEdit*>("escFirmware")->text().endsWith("1.70"));
+    w->findChild<QAction*>("programCardAction")->trigger();
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return page->Box(FirmwarePage::kIdcEscFirmware)->text().isEmpty(); }, 10000));
+        [&] { return page->findChild<QLineEdit*>("escFirmware")->text().isEmpty(); }, 10000));
 }
 
 }  // namespace

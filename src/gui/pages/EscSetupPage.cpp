@@ -43,76 +43,37 @@ const QString kDialogFace = QStringLiteral("MS Shell Dlg");
 constexpr int kDialogPointSize = 8;
 
 struct PicturePlace {
-    int id;
+    const char* name;  // only the pictures the page changes have one
     int bitmap;
     QRect place;
 };
 
-// Frames first: everything else is drawn over them.
-constexpr int kIdcLeftFrame = 1082;
-constexpr int kIdcMiddleFrame = 1083;
-constexpr int kIdcPresetFrame = 1084;
-constexpr int kIdcRightFrame = 1085;
-
 constexpr QRect kDefaultPlace(350, 550, 110, 60);
 constexpr QRect kSendPlace(540, 550, 110, 60);
 
+// Frames first: everything else is drawn over them.
 const PicturePlace kPictures[] = {
-    {kIdcLeftFrame, kBmpLeftFrame, {0, 0, 330, 625}},
-    {kIdcMiddleFrame, kBmpMiddleFrame, {330, 10, 330, 350}},
-    {kIdcPresetFrame, kBmpPresetFrame, {335, 365, 320, 180}},
-    {kIdcRightFrame, kBmpRightFrame, {660, 0, 315, 625}},
-    {1068, kBmpFirmwareVersionCaption, {30, 12, 123, 24}},
-    {1069, kBmpBasicSetup, {120, 37, 120, 18}},
-    {1070, kBmpSeparator, {35, 34, 280, 5}},
-    {1073, kBmpSeparator, {35, 54, 280, 5}},
-    {1071, kBmpLeftCaptions, {12, 64, 130, 550}},
-    {EscSetupPage::kIdcMiddleCaptions, kBmpMiddleCaptions, {325, 20, 130, 335}},
-    {1075, kBmpPresetHeading, {400, 380, 200, 30}},
-    {1076, kBmpSeparator, {360, 410, 280, 5}},
-    {1077, kBmpCategoryCaption, {370, 425, 70, 13}},
-    {1078, kBmpSheetCaption, {370, 480, 70, 14}},
-    {EscSetupPage::kIdcDefaultPicture, kBmpDefaultSetting, kDefaultPlace},
-    {EscSetupPage::kIdcSendPicture, kBmpSendSetting, kSendPlace},
-    {1079, kBmpCommentHeading, {730, 10, 180, 30}},
-    {1080, kBmpSeparator, {680, 40, 280, 5}},
-    {1081, kBmpSeparator, {680, 460, 280, 5}},
-    {EscSetupPage::kIdcInfoCaptions, kBmpInfoCaptions, {680, 50, 80, 380}},
+    {nullptr, kBmpLeftFrame, {0, 0, 330, 625}},
+    {nullptr, kBmpMiddleFrame, {330, 10, 330, 350}},
+    {nullptr, kBmpPresetFrame, {335, 365, 320, 180}},
+    {"rightFrame", kBmpRightFrame, {660, 0, 315, 625}},
+    {nullptr, kBmpFirmwareVersionCaption, {30, 12, 123, 24}},
+    {nullptr, kBmpBasicSetup, {120, 37, 120, 18}},
+    {nullptr, kBmpSeparator, {35, 34, 280, 5}},
+    {nullptr, kBmpSeparator, {35, 54, 280, 5}},
+    {nullptr, kBmpLeftCaptions, {12, 64, 130, 550}},
+    {"middleCaptions", kBmpMiddleCaptions, {325, 20, 130, 335}},
+    {nullptr, kBmpPresetHeading, {400, 380, 200, 30}},
+    {nullptr, kBmpSeparator, {360, 410, 280, 5}},
+    {nullptr, kBmpCategoryCaption, {370, 425, 70, 13}},
+    {nullptr, kBmpSheetCaption, {370, 480, 70, 14}},
+    {"defaultPicture", kBmpDefaultSetting, kDefaultPlace},
+    {"sendPicture", kBmpSendSetting, kSendPlace},
+    {nullptr, kBmpCommentHeading, {730, 10, 180, 30}},
+    {nullptr, kBmpSeparator, {680, 40, 280, 5}},
+    {nullptr, kBmpSeparator, {680, 460, 280, 5}},
+    {"infoCaptions", kBmpInfoCaptions, {680, 50, 80, 380}},
 };
-
-// The lists' control numbers, in ParamId order.
-struct ListControlRow {
-    ParamId id;
-    int control;
-};
-
-constexpr ListControlRow kListControls[] = {
-    {ParamId::OperationMode, 1009},  {ParamId::ReverseSpeed, 1010},
-    {ParamId::LowVoltCut, 1011},     {ParamId::DragBrake, 1012},
-    {ParamId::InitialBrake, 1013},   {ParamId::FullBrake, 1014},
-    {ParamId::BrakeFrequency, 1015}, {ParamId::PowerLevel1, 1016},
-    {ParamId::DriveFrequency, 1017}, {ParamId::NeutralDeadBand, 1018},
-    {ParamId::TempCutSet, 1019},     {ParamId::RotationMode, 1020},
-    {ParamId::BoostTiming, 1021},    {ParamId::TurboSlope, 1022},
-    {ParamId::TurboTiming, 1023},    {ParamId::BoostStartRpm, 1024},
-    {ParamId::TurboDelay, 1025},     {ParamId::BoostAcc, 1026},
-    {ParamId::BecVoltage, 1029},     {ParamId::PowerLevel2, 1030},
-    {ParamId::PwLvSwPoint, 1031},    {ParamId::BoostEndRpm, 1032},
-    {ParamId::LipoCells, 1106},      {ParamId::BrakeRateControl, 1107},
-    {ParamId::CoastValue, 1108},     {ParamId::DriveMode, 1109},
-    {ParamId::BtSoftPower, 1110},    {ParamId::BtSoftThRange, 1111},
-    {ParamId::Category, 1027},       {ParamId::SetupSheet, 1028},
-};
-
-static_assert(
-    [] {
-        if (std::size(kListControls) != kAllLists.size()) return false;
-        for (std::size_t i = 0; i < kAllLists.size(); ++i) {
-            if (kListControls[i].id != kAllLists[i]) return false;
-        }
-        return true;
-    }(),
-    "one control number per list, in ParamId order");
 
 struct ListPlace {
     ParamId id;
@@ -133,27 +94,14 @@ const std::vector<ListPlace> kListPlaces = [] {
     return places;
 }();
 
-struct TextPlace {
-    int id;
-    QRect place;
-};
-
-const TextPlace kTextPlaces[] = {
-    {EscSetupPage::kIdcFirmwareText, {160, 19, 180, 20}},
-    {EscSetupPage::kIdcModelName, {140, 52, 100, 30}},
-    {1042, {770, 50, 170, 40}},
-    {1043, {770, 80, 170, 40}},
-    {1044, {770, 112, 170, 40}},
-    {1045, {770, 142, 170, 40}},
-    {1046, {770, 172, 170, 40}},
-    {1047, {770, 202, 170, 40}},
-    {1048, {770, 235, 170, 40}},
-    {1049, {770, 265, 190, 40}},
-    {1050, {770, 293, 170, 40}},
-    {1051, {770, 323, 170, 40}},
-    {1052, {770, 353, 170, 40}},
-    {1053, {770, 383, 170, 40}},
-    {1054, {770, 415, 170, 40}},
+constexpr QRect kFirmwareTextPlace(160, 19, 180, 20);
+constexpr QRect kModelNamePlace(140, 52, 100, 30);
+// A setup sheet's information fields, top to bottom beside their captions.
+constexpr QRect kInfoPlaces[] = {
+    {770, 50, 170, 40},  {770, 80, 170, 40},  {770, 112, 170, 40}, {770, 142, 170, 40},
+    {770, 172, 170, 40}, {770, 202, 170, 40}, {770, 235, 170, 40}, {770, 265, 190, 40},
+    {770, 293, 170, 40}, {770, 323, 170, 40}, {770, 353, 170, 40}, {770, 383, 170, 40},
+    {770, 415, 170, 40},
 };
 
 const QRect kMemoPlace(680, 470, 280, 80);
@@ -253,31 +201,42 @@ void EscSetupPage::BuildPictures() {
         auto* label = new QLabel(this);
         // The right frame gets less room than its bitmap; drawn for its box, its outline stays
         // whole.
-        placement_.AddPicture(label, p.place, p.bitmap, p.id == kIdcRightFrame);
+        const QLatin1String name(p.name ? p.name : "");
+        placement_.AddPicture(label, p.place, p.bitmap, name == QLatin1String("rightFrame"));
         // Pictures take no mouse input: presses and moves over them are the page's.
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
-        pictures_[p.id] = label;
+        label->setObjectName(name);
+        if (name == QLatin1String("middleCaptions")) middleCaptions_ = label;
+        if (name == QLatin1String("defaultPicture")) defaultPicture_ = label;
+        if (name == QLatin1String("sendPicture")) sendPicture_ = label;
+        if (name == QLatin1String("infoCaptions")) infoCaptions_ = label;
     }
     sendRect_ = placement_.Rect(kSendPlace);
     defaultRect_ = placement_.Rect(kDefaultPlace);
     middleCaptionBitmap_ = kBmpMiddleCaptions;
-    pictures_.at(kIdcInfoCaptions)->hide();
+    infoCaptions_->hide();
 }
 
 void EscSetupPage::BuildTexts() {
     const QFont font(kDialogFace, kDialogPointSize);
-    for (const TextPlace& t : kTextPlaces) {
+    auto text = [&](QRect place, const QString& name) {
         auto* label = new QLabel(this);
-        placement_.Add(label, t.place, font);
+        label->setObjectName(name);
+        placement_.Add(label, place, font);
         label->setPalette(LightOnBlack(label->palette()));
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label->setWordWrap(true);
         // Texts from sheets and devices are shown as they are, never read as markup.
         label->setTextFormat(Qt::PlainText);
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
-        texts_[t.id] = label;
+        return label;
+    };
+    firmwareText_ = text(kFirmwareTextPlace, QStringLiteral("firmwareText"));
+    modelName_ = text(kModelNamePlace, QStringLiteral("modelName"));
+    modelName_->hide();
+    for (std::size_t i = 0; i < info_.size(); ++i) {
+        info_[i] = text(kInfoPlaces[i], QStringLiteral("info%1").arg(i + 1));
     }
-    texts_.at(kIdcModelName)->hide();
 }
 
 void EscSetupPage::BuildLists() {
@@ -285,7 +244,7 @@ void EscSetupPage::BuildLists() {
         auto* list = new SkinComboBox(this);
         list->SetFontFace(kListFace);
         list->SetFontSize(textSize_);
-        list->setObjectName(QString::number(ListControl(p.id)));
+        list->setObjectName(ListName(p.id));
         lists_[p.id] = list;
     }
     for (const ParamId id : kParameters) {
@@ -416,21 +375,13 @@ SkinComboBox* EscSetupPage::List(ParamId id) const {
     return it == lists_.end() ? nullptr : it->second;
 }
 
-int EscSetupPage::ListControl(ParamId id) {
-    for (const ListControlRow& row : kListControls) {
-        if (row.id == id) return row.control;
-    }
-    return 0;
-}
-
-QLabel* EscSetupPage::Text(int id) const {
-    const auto it = texts_.find(id);
-    return it == texts_.end() ? nullptr : it->second;
-}
-
-QLabel* EscSetupPage::Picture(int id) const {
-    const auto it = pictures_.find(id);
-    return it == pictures_.end() ? nullptr : it->second;
+QString EscSetupPage::ListName(ParamId id) {
+    if (id == ParamId::Category) return QStringLiteral("Category");
+    if (id == ParamId::SetupSheet) return QStringLiteral("Setup Sheet");
+    const ParameterRow* row = FindParameterRow(id);
+    return row ? QString::fromLatin1(row->fileKey.data(),
+                                     static_cast<qsizetype>(row->fileKey.size()))
+               : QString();
 }
 
 QLabel* EscSetupPage::UnsentMark(ParamId id) const {
@@ -541,8 +492,8 @@ void EscSetupPage::ShowChanges(unsigned changes) {
         if (!state.recordValid) sheetNote_->hide();
     }
     if ((changes & SetupModelNews::kTexts) != 0) {
-        texts_.at(kIdcFirmwareText)->setText(FromEightBit(model_.FirmwareText()));
-        texts_.at(kIdcModelName)->setText(FromEightBit(model_.ModelNameText()));
+        firmwareText_->setText(FromEightBit(model_.FirmwareText()));
+        modelName_->setText(FromEightBit(model_.ModelNameText()));
     }
 }
 
@@ -563,7 +514,7 @@ void EscSetupPage::FillEntries(ParamId id, const OptionList& option) {
 void EscSetupPage::ShowMiddleCaptions(int modelType) {
     const int bitmap =
         UsesAlternateMiddleCaptions(modelType) ? kBmpMiddleCaptionsAlt : kBmpMiddleCaptions;
-    QLabel* picture = pictures_.at(kIdcMiddleCaptions);
+    QLabel* picture = middleCaptions_;
     if (bitmap != middleCaptionBitmap_) {
         middleCaptionBitmap_ = bitmap;
         placement_.SetPicture(picture, bitmap);
@@ -746,13 +697,10 @@ bool EscSetupPage::LoadChosenSheet() {
 }
 
 void EscSetupPage::ShowSheetTexts(const LoadedSheet& loaded) {
-    for (int id = kIdcInfoFirst; id <= kIdcInfoLast; ++id) {
-        texts_.at(id)->setText(
-            FromEightBit(loaded.info[static_cast<std::size_t>(id - kIdcInfoFirst)]));
-    }
+    for (std::size_t i = 0; i < info_.size(); ++i) info_[i]->setText(FromEightBit(loaded.info[i]));
     memo_->setPlainText(FromEightBit(loaded.memo));
     memo_->setVisible(loaded.memoVisible);
-    pictures_.at(kIdcInfoCaptions)->setVisible(loaded.memoVisible);
+    infoCaptions_->setVisible(loaded.memoVisible);
 }
 
 void EscSetupPage::ClearSheetInfo() {
@@ -762,10 +710,10 @@ void EscSetupPage::ClearSheetInfo() {
         const QSignalBlocker quiet(sheets);
         sheets->setCurrentIndex(-1);
     }
-    for (int id = kIdcInfoFirst; id <= kIdcInfoLast; ++id) texts_.at(id)->clear();
+    for (QLabel* info : info_) info->clear();
     memo_->clear();
     memo_->hide();
-    pictures_.at(kIdcInfoCaptions)->hide();
+    infoCaptions_->hide();
     sheetNote_->hide();
 }
 
@@ -834,10 +782,10 @@ void EscSetupPage::ShowSendReady() {
 
 // Pictures that take no click look it: dimmed into the black page.
 void EscSetupPage::ShowSendPictures() {
-    for (const auto& [id, bitmap] : {std::pair{kIdcSendPicture, kBmpSendSetting},
-                                     std::pair{kIdcDefaultPicture, kBmpDefaultSetting}}) {
+    for (const auto& [label, bitmap] : {std::pair{sendPicture_, kBmpSendSetting},
+                                        std::pair{defaultPicture_, kBmpDefaultSetting}}) {
         const QPixmap picture = SkinBitmap(bitmap, placement_.Scale());
-        pictures_.at(id)->setPixmap(SendReady() ? picture : Dimmed(picture));
+        label->setPixmap(SendReady() ? picture : Dimmed(picture));
     }
 }
 

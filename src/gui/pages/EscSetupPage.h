@@ -6,6 +6,7 @@
 #include <QRect>
 #include <QWidget>
 
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -29,17 +30,6 @@ class EscSetupPage : public QWidget {
     Q_OBJECT
 
 public:
-    // Control identifiers of the page's texts and pictures. The lists are known by ParamId;
-    // their control numbers are in the page's list table (see ListControl).
-    static constexpr int kIdcModelName = 1000;  // hidden
-    static constexpr int kIdcFirmwareText = 1001;
-    static constexpr int kIdcInfoFirst = 1042;  // 13 information fields, 1042 to 1054
-    static constexpr int kIdcInfoLast = 1054;
-    static constexpr int kIdcInfoCaptions = 1056;
-    static constexpr int kIdcSendPicture = 1057;
-    static constexpr int kIdcDefaultPicture = 1058;
-    static constexpr int kIdcMiddleCaptions = 1074;
-
     // Shown in every list while the page holds no values of the ESC: before its first read,
     // after a failed read, or once the ESC is gone or another Device mode is chosen.
     static constexpr char kNotReadText[] = "not read";
@@ -68,12 +58,11 @@ public:
 
     // One of the 30 lists; nullptr for a value outside ParamId.
     SkinComboBox* List(ParamId id) const;
-    // The control number of a list (1009 for Operation Mode, ...), also its object name.
-    static int ListControl(ParamId id);
-    // Texts 1000, 1001 and 1042 to 1054; nullptr for any other number.
-    QLabel* Text(int id) const;
-    // Pictures by control identifier (1056, 1057, 1058, 1074, ...); nullptr if there is none.
-    QLabel* Picture(int id) const;
+    // A list's object name: its setting's key in settings files ("Drag Brake"), "Category"
+    // or "Setup Sheet". The page's texts and the pictures it changes are named too
+    // ("firmwareText", "modelName", "info1" to "info13", "middleCaptions", "infoCaptions",
+    // "sendPicture", "defaultPicture").
+    static QString ListName(ParamId id);
     QPlainTextEdit* Memo() const { return memo_; }
 
     int MiddleCaptionBitmap() const { return middleCaptionBitmap_; }
@@ -179,8 +168,13 @@ private:
     int textSize_ = kDefaultTextSize;
 
     std::map<ParamId, SkinComboBox*> lists_;
-    std::map<int, QLabel*> texts_;
-    std::map<int, QLabel*> pictures_;
+    QLabel* firmwareText_ = nullptr;
+    QLabel* modelName_ = nullptr;     // hidden
+    std::array<QLabel*, 13> info_{};  // a setup sheet's information fields
+    QLabel* middleCaptions_ = nullptr;
+    QLabel* infoCaptions_ = nullptr;
+    QLabel* sendPicture_ = nullptr;
+    QLabel* defaultPicture_ = nullptr;
     QPlainTextEdit* memo_ = nullptr;
     std::map<ParamId, QLabel*> unsentMarks_;
     QLabel* sheetNote_ = nullptr;

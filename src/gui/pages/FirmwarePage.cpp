@@ -43,41 +43,34 @@ struct PanelPlaces {
     QRect title;
     QRect rule;
     QRect nowLabel;
-    int firmwareBox;
-    QRect firmwareBoxPlace;
+    QRect firmwareBox;
     QRect changeLabel;
-    int listId;
     QPoint list;
     int startBitmap;
     QRect start;
-    int statusId;
-    int progressId;
     QRect status;  // the progress button covers it
+    // Hidden: the page keeps the model and hardware version but does not show them.
+    QRect modelBox;
+    QRect hardwareBox;
+    // The panel's widgets are named "esc…" or "card…" and then for what they are.
+    const char* prefix;
 };
 
 const PanelPlaces kPanelPlaces[2] = {
     {kBmpEscFirmwareTitle, QRect(200, 40, 180, 32), QRect(70, 70, 420, 10), QRect(70, 135, 128, 20),
-     FirmwarePage::kIdcEscFirmware, QRect(200, 133, 180, 23), QRect(70, 205, 128, 20),
-     FirmwarePage::kIdcEscList, QPoint(200, 205), kBmpEscFirmwareSave, QRect(440, 105, 150, 75),
-     FirmwarePage::kIdcEscStatus, FirmwarePage::kIdcEscProgress, QRect(440, 180, 150, 75)},
+     QRect(200, 133, 180, 23), QRect(70, 205, 128, 20), QPoint(200, 205), kBmpEscFirmwareSave,
+     QRect(440, 105, 150, 75), QRect(440, 180, 150, 75), QRect(200, 103, 180, 23),
+     QRect(200, 143, 180, 23), "esc"},
     {kBmpCardFirmwareTitle, QRect(170, 290, 270, 32), QRect(70, 320, 420, 10),
-     QRect(70, 390, 128, 20), FirmwarePage::kIdcCardFirmware, QRect(200, 390, 180, 23),
-     QRect(70, 460, 128, 20), FirmwarePage::kIdcCardList, QPoint(200, 460), kBmpCardFirmwareSave,
-     QRect(440, 355, 150, 75), FirmwarePage::kIdcCardStatus, FirmwarePage::kIdcCardProgress,
-     QRect(440, 430, 150, 75)},
+     QRect(70, 390, 128, 20), QRect(200, 390, 180, 23), QRect(70, 460, 128, 20), QPoint(200, 460),
+     kBmpCardFirmwareSave, QRect(440, 355, 150, 75), QRect(440, 430, 150, 75),
+     QRect(200, 355, 180, 23), QRect(200, 420, 180, 23), "card"},
 };
 
-// The boxes the page keeps but does not show: the models and hardware versions.
-struct HiddenBox {
-    int id;
-    QRect place;
-};
-constexpr HiddenBox kHiddenBoxes[] = {
-    {FirmwarePage::kIdcEscModel, QRect(200, 103, 180, 23)},
-    {FirmwarePage::kIdcEscHardware, QRect(200, 143, 180, 23)},
-    {FirmwarePage::kIdcCardModel, QRect(200, 355, 180, 23)},
-    {FirmwarePage::kIdcCardHardware, QRect(200, 420, 180, 23)},
-};
+// A panel's widget: "escList", "cardStatus", ...
+QString PartName(const PanelPlaces& at, const char* part) {
+    return QLatin1String(at.prefix) + QLatin1String(part);
+}
 
 int StatusBitmapOf(FirmwarePageLink::UpdateStatus status) {
     switch (status) {
@@ -139,7 +132,7 @@ FirmwarePage::FirmwarePage(FirmwarePageModel& model, std::filesystem::path dataF
     BuildPanel(ImageKind::Card);
 
     information_ = new QPlainTextEdit(this);
-    information_->setObjectName(QString::number(kIdcInformation));
+    information_->setObjectName(QStringLiteral("information"));
     placement_.Add(information_, QRect(665, 70, 300, 525),
                    QFont(kLabelFace, kInformationPointSize));
     information_->setReadOnly(true);
@@ -207,13 +200,12 @@ void FirmwarePage::BuildPanel(ImageKind kind) {
     }
 
     panel.list = new SkinComboBox(this);
-    panel.list->setObjectName(QString::number(at.listId));
+    panel.list->setObjectName(PartName(at, "List"));
     panel.list->SetFontFace(kBoxFace);
     panel.list->SetFontSize(textSize_);
 
     panel.start = Picture(at.startBitmap, at.start);
-    panel.start->setObjectName(
-        QString::number(kind == ImageKind::Esc ? kIdcEscStart : kIdcCardStart));
+    panel.start->setObjectName(PartName(at, "Start"));
     panel.startKey = KeyboardButtonOver(
         this, at.start, kind == ImageKind::Esc ? "Update the ESC" : "Update the program card");
     placement_.Add(panel.startKey, at.start);
@@ -221,10 +213,10 @@ void FirmwarePage::BuildPanel(ImageKind kind) {
         if (StartTakesClicks(kind)) ClickStart(kind);
     });
     panel.status = Picture(kBmpStatusReady, at.status);
-    panel.status->setObjectName(QString::number(at.statusId));
+    panel.status->setObjectName(PartName(at, "Status"));
 
     panel.progress = new SkinButton(this);
-    panel.progress->setObjectName(QString::number(at.progressId));
+    panel.progress->setObjectName(PartName(at, "Progress"));
     placement_.Add(panel.progress, at.status);
     panel.progress->AssignSkin(kBmpProgressFrame, kBmpProgressFrame, 0);
     panel.progress->SetFontFace(kProgressFace);
@@ -247,9 +239,9 @@ void FirmwarePage::BuildIdentityBoxes() {
     QFont font(kBoxFace);
     if (textSize_ > 0) font.setPointSizeF(textSize_ / 10.0);
 
-    auto makeBox = [&](int id, QRect place, bool shown) {
+    auto makeBox = [&](const QString& name, QRect place, bool shown) {
         auto* box = new QLineEdit(this);
-        box->setObjectName(QString::number(id));
+        box->setObjectName(name);
         placement_.Add(box, place, font);
         box->setReadOnly(true);
         box->setFrame(false);
@@ -262,10 +254,18 @@ void FirmwarePage::BuildIdentityBoxes() {
         box->setAlignment(Qt::AlignCenter);
         box->setFocusPolicy(Qt::ClickFocus);
         box->setVisible(shown);
-        boxes_[id] = box;
+        return box;
     };
-    for (const PanelPlaces& at : kPanelPlaces) makeBox(at.firmwareBox, at.firmwareBoxPlace, true);
-    for (const HiddenBox& h : kHiddenBoxes) makeBox(h.id, h.place, false);
+    for (std::size_t i = 0; i < panels_.size(); ++i) {
+        panels_[i].firmwareBox =
+            makeBox(PartName(kPanelPlaces[i], "Firmware"), kPanelPlaces[i].firmwareBox, true);
+    }
+    for (std::size_t i = 0; i < panels_.size(); ++i) {
+        panels_[i].modelBox =
+            makeBox(PartName(kPanelPlaces[i], "Model"), kPanelPlaces[i].modelBox, false);
+        panels_[i].hardwareBox =
+            makeBox(PartName(kPanelPlaces[i], "Hardware"), kPanelPlaces[i].hardwareBox, false);
+    }
 }
 
 void FirmwarePage::SetInform(Inform inform) {
@@ -278,16 +278,18 @@ void FirmwarePage::SetConfirm(Confirm confirm) {
 
 void FirmwarePage::ShowChanges() {
     const EscIdentityTexts esc = model_.EscTexts();
-    const std::pair<int, std::string> texts[] = {
-        {kIdcEscModel, esc.model},
-        {kIdcEscHardware, esc.hardware},
-        {kIdcEscFirmware, esc.firmware},
-        {kIdcCardModel, model_.CardModelText()},
-        {kIdcCardFirmware, model_.CardFirmwareText()},
+    const Panel& escPanel = panels_[static_cast<std::size_t>(ImageKind::Esc)];
+    const Panel& cardPanel = panels_[static_cast<std::size_t>(ImageKind::Card)];
+    const std::pair<QLineEdit*, std::string> texts[] = {
+        {escPanel.modelBox, esc.model},
+        {escPanel.hardwareBox, esc.hardware},
+        {escPanel.firmwareBox, esc.firmware},
+        {cardPanel.modelBox, model_.CardModelText()},
+        {cardPanel.firmwareBox, model_.CardFirmwareText()},
     };
-    for (const auto& [id, text] : texts) {
+    for (const auto& [box, text] : texts) {
         const QString shown = FromUtf8(text);
-        if (boxes_.at(id)->text() != shown) boxes_.at(id)->setText(shown);
+        if (box->text() != shown) box->setText(shown);
     }
     for (const ImageKind kind : {ImageKind::Esc, ImageKind::Card}) {
         Panel& panel = panels_[static_cast<std::size_t>(kind)];
@@ -371,11 +373,6 @@ SkinComboBox* FirmwarePage::List(ImageKind kind) const {
 
 SkinButton* FirmwarePage::ProgressButton(ImageKind kind) const {
     return panels_[static_cast<std::size_t>(kind)].progress;
-}
-
-QLineEdit* FirmwarePage::Box(int id) const {
-    const auto it = boxes_.find(id);
-    return it == boxes_.end() ? nullptr : it->second;
 }
 
 int FirmwarePage::StatusBitmap(ImageKind kind) const {

@@ -29,23 +29,6 @@ class FirmwarePage : public QWidget {
     Q_OBJECT
 
 public:
-    // Control identifiers of the page.
-    static constexpr int kIdcEscList = 1012;
-    static constexpr int kIdcCardList = 1013;
-    static constexpr int kIdcEscStatus = 1031;
-    static constexpr int kIdcCardStart = 1032;
-    static constexpr int kIdcCardStatus = 1033;
-    static constexpr int kIdcEscModel = 1034;     // hidden
-    static constexpr int kIdcEscHardware = 1035;  // hidden
-    static constexpr int kIdcEscFirmware = 1036;
-    static constexpr int kIdcCardModel = 1037;     // hidden
-    static constexpr int kIdcCardHardware = 1038;  // hidden, stays empty
-    static constexpr int kIdcCardFirmware = 1039;
-    static constexpr int kIdcInformation = 1040;
-    static constexpr int kIdcEscStart = 1041;
-    static constexpr int kIdcEscProgress = 1101;
-    static constexpr int kIdcCardProgress = 1102;
-
     static constexpr int kDefaultTextSize = 85;
     // After an image of the user's own folder in its list.
     static constexpr char kOwnImageMark[] = " (own)";
@@ -90,8 +73,6 @@ public:
 
     SkinComboBox* List(ImageKind kind) const;
     SkinButton* ProgressButton(ImageKind kind) const;
-    // Identity boxes 1034 to 1039; nullptr for another number.
-    QLineEdit* Box(int id) const;
     QPlainTextEdit* InformationBox() const { return information_; }
     // The skin bitmap a status picture shows (Ready, Finished or Failed).
     int StatusBitmap(ImageKind kind) const;
@@ -120,6 +101,9 @@ private:
         PictureButton* startKey = nullptr;
         QLabel* status = nullptr;
         SkinButton* progress = nullptr;
+        QLineEdit* firmwareBox = nullptr;  // the device's firmware now
+        QLineEdit* modelBox = nullptr;     // hidden
+        QLineEdit* hardwareBox = nullptr;  // hidden; the card's stays empty
     };
     QLabel* Picture(int bitmapId, QRect place, bool fitFrame = false);
     void LayoutLists();
@@ -143,7 +127,6 @@ private:
     std::array<QString, 2> notReadyWhy_;
     // An update asked for from this page: its list's choice goes when it is over.
     std::array<bool, 2> clearAfterUpdate_{};
-    std::map<int, QLineEdit*> boxes_;
     QPlainTextEdit* information_ = nullptr;
     bool startEnabled_ = true;
     bool handCursor_ = false;
