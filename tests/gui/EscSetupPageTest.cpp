@@ -165,7 +165,8 @@ protected:
     std::vector<ParamId> ShownUnsentMarks() const {
         std::vector<ParamId> shown;
         for (const ParamId id : kParameters) {
-            if (page->UnsentMark(id)->isVisible()) shown.push_back(id);
+            if (page->findChild<QLabel*>(gui::EscSetupPage::ListName(id) + " unsent")->isVisible())
+                shown.push_back(id);
         }
         return shown;
     }
@@ -211,8 +212,8 @@ TEST_F(EscSetupPageTest, StartsEmptyWithCategoriesAndTheGivenTextSize) {
     EXPECT_EQ(category->currentIndex(), -1);  // no sheet is loaded before the user picks one
     EXPECT_EQ(page->List(ParamId::SetupSheet)->count(), 0);
 
-    EXPECT_FALSE(page->Memo()->isVisible());
-    EXPECT_TRUE(page->Memo()->isReadOnly());
+    EXPECT_FALSE(page->findChild<QPlainTextEdit*>("memo")->isVisible());
+    EXPECT_TRUE(page->findChild<QPlainTextEdit*>("memo")->isReadOnly());
     EXPECT_FALSE(page->findChild<QLabel*>("infoCaptions")->isVisible());
     EXPECT_FALSE(page->findChild<QLabel*>("modelName")->isVisible());
     EXPECT_TRUE(page->findChild<QLabel*>("firmwareText")->isVisible());
@@ -223,7 +224,8 @@ TEST_F(EscSetupPageTest, StartsEmptyWithCategoriesAndTheGivenTextSize) {
     EXPECT_EQ(shot.pixelColor(200, 30), QColor(Qt::black));
     EXPECT_EQ(page->findChild<QLabel*>("info1")->palette().color(QPalette::WindowText),
               QColor(234, 234, 234));
-    EXPECT_EQ(page->Memo()->palette().color(QPalette::Text), QColor(234, 234, 234));
+    EXPECT_EQ(page->findChild<QPlainTextEdit*>("memo")->palette().color(QPalette::Text),
+              QColor(234, 234, 234));
 }
 
 TEST_F(EscSetupPageTest, ReadShowsTheRecordInEveryList) {
@@ -323,7 +325,10 @@ TEST_F(EscSetupPageTest, ChangedListsAreMarkedUntilTheSendIsReadBack) {
     ASSERT_TRUE(QTest::qWaitFor(
         [this] { return ShownUnsentMarks() == std::vector<ParamId>{ParamId::DragBrake}; },
         kWaitMs));
-    EXPECT_FALSE(page->UnsentMark(ParamId::DragBrake)->geometry().intersects(drag->geometry()));
+    EXPECT_FALSE(
+        page->findChild<QLabel*>(gui::EscSetupPage::ListName(ParamId::DragBrake) + " unsent")
+            ->geometry()
+            .intersects(drag->geometry()));
     EXPECT_TRUE(drag->IsMarked());
     EXPECT_TRUE(drag->toolTip().contains(EscSetupPage::kUnsentTip));
 
@@ -463,8 +468,8 @@ TEST_F(EscSetupPageTest, OnlyPressesStrictlyInsideThePicturesAreRequests) {
         QTest::mouseClick(page.get(), Qt::LeftButton, {}, p.rect.center());
         EXPECT_FALSE(p.requested());
     }
-    EXPECT_FALSE(page->SendButton()->isEnabled());
-    EXPECT_FALSE(page->DefaultButton()->isEnabled());
+    EXPECT_FALSE(page->findChild<gui::PictureButton*>("sendButton")->isEnabled());
+    EXPECT_FALSE(page->findChild<gui::PictureButton*>("defaultButton")->isEnabled());
 }
 
 TEST_F(EscSetupPageTest, KeysPressSendAndDefaultWhileTheMouseStaysWithThePage) {
@@ -473,10 +478,10 @@ TEST_F(EscSetupPageTest, KeysPressSendAndDefaultWhileTheMouseStaysWithThePage) {
     EXPECT_EQ(page->childAt(page->SendRect().center()), nullptr);
     EXPECT_EQ(page->childAt(page->DefaultRect().center()), nullptr);
 
-    QTest::keyClick(page->SendButton(), Qt::Key_Space);
+    QTest::keyClick(page->findChild<gui::PictureButton*>("sendButton"), Qt::Key_Space);
     EXPECT_TRUE(rig->setup.WriteRequested());
     rig->setup.ClearWriteRequest();
-    QTest::keyClick(page->DefaultButton(), Qt::Key_Return);
+    QTest::keyClick(page->findChild<gui::PictureButton*>("defaultButton"), Qt::Key_Return);
     EXPECT_TRUE(rig->setup.DefaultRequested());
     EXPECT_FALSE(rig->setup.WriteRequested());
 }
@@ -494,11 +499,11 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
         page->List(ParamId::DragBrake)->toolTip().contains(help(ParamId::DragBrake, false)));
     QFocusEvent focusIn(QEvent::FocusIn);
     QCoreApplication::sendEvent(page->List(ParamId::BoostAcc), &focusIn);
-    EXPECT_EQ(page->HelpLine()->text(),
+    EXPECT_EQ(page->findChild<QLabel*>("helpLine")->text(),
               "Boost Timing Activation: " + help(ParamId::BoostAcc, true));
     QFocusEvent focusOut(QEvent::FocusOut);
     QCoreApplication::sendEvent(page->List(ParamId::BoostAcc), &focusOut);
-    EXPECT_TRUE(page->HelpLine()->text().isEmpty());
+    EXPECT_TRUE(page->findChild<QLabel*>("helpLine")->text().isEmpty());
     const SetupState read = rig->setup.Snapshot();
     const auto& dragEntries = read.List(ParamId::DragBrake).entries;
     const auto& fullEntries = read.List(ParamId::FullBrake).entries;
@@ -529,7 +534,7 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
         EXPECT_EQ(rig->setup.Snapshot().List(id).selection, read.List(id).selection) << id;
     }
     EXPECT_TRUE(ShowsModel());
-    EXPECT_FALSE(page->Memo()->isVisible());
+    EXPECT_FALSE(page->findChild<QPlainTextEdit*>("memo")->isVisible());
 
     // A, then b, case ignored; the first is loaded at once.
     Choose(page->List(ParamId::Category), 0);
@@ -544,9 +549,9 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     // A key the sheet lacks leaves its list at the ESC's value, and the page says so.
     EXPECT_EQ(page->List(ParamId::FullBrake)->currentIndex(),
               read.List(ParamId::FullBrake).selection);
-    EXPECT_TRUE(page->SheetNote()->isVisible());
-    EXPECT_TRUE(page->SheetNote()->toolTip().contains("Full Brake"));
-    EXPECT_FALSE(page->SheetNote()->toolTip().contains("Drag Brake"));
+    EXPECT_TRUE(page->findChild<QLabel*>("sheetNote")->isVisible());
+    EXPECT_TRUE(page->findChild<QLabel*>("sheetNote")->toolTip().contains("Full Brake"));
+    EXPECT_FALSE(page->findChild<QLabel*>("sheetNote")->toolTip().contains("Drag Brake"));
     EXPECT_TRUE(questions.empty());  // nothing unsent was there to lose
     EXPECT_TRUE(WaitShowsModel());
     EXPECT_EQ(page->findChild<QLabel*>("info1")->text(),
@@ -554,8 +559,9 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     EXPECT_EQ(page->findChild<QLabel*>("info2")->text(), "2024-05-01");
     EXPECT_EQ(page->findChild<QLabel*>("info8")->text(), "12.5");
     EXPECT_EQ(page->findChild<QLabel*>("info13")->text(), "25C");
-    EXPECT_EQ(page->Memo()->toPlainText(), "Warm track, light drag brake");
-    EXPECT_TRUE(page->Memo()->isVisible());
+    EXPECT_EQ(page->findChild<QPlainTextEdit*>("memo")->toPlainText(),
+              "Warm track, light drag brake");
+    EXPECT_TRUE(page->findChild<QPlainTextEdit*>("memo")->isVisible());
     EXPECT_TRUE(page->findChild<QLabel*>("infoCaptions")->isVisible());
 
     // Loading sends nothing; the send picture does.
@@ -574,7 +580,7 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     EXPECT_EQ(compared, 2);
     EXPECT_EQ(page->findChild<QLabel*>("info1")->text(), "Bo");
     EXPECT_EQ(page->findChild<QLabel*>("info2")->text(), "");
-    EXPECT_FALSE(page->Memo()->isVisible());
+    EXPECT_FALSE(page->findChild<QPlainTextEdit*>("memo")->isVisible());
     EXPECT_FALSE(page->findChild<QLabel*>("infoCaptions")->isVisible());
 
     // Cancelling the compare view puts either chooser back and loads nothing.
@@ -608,7 +614,8 @@ TEST_F(EscSetupPageTest, AnUnpluggedEscTakesTheSheetAndItsModelsListsAway) {
                    "\n[info]\nDriver=Ann\nTemp Track=25C\n[memo]\nmemo=Warm track\n");
     Choose(page->List(ParamId::Category), 0);
     ASSERT_FALSE(HasFailure());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return page->Memo()->isVisible(); }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return page->findChild<QPlainTextEdit*>("memo")->isVisible(); }, kWaitMs));
     ASSERT_EQ(page->findChild<QLabel*>("info1")->text(), "Ann");
 
     esc->Unplug();
@@ -616,7 +623,7 @@ TEST_F(EscSetupPageTest, AnUnpluggedEscTakesTheSheetAndItsModelsListsAway) {
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return page->List(ParamId::DragBrake)->count() == 0; }, kWaitMs));
     EXPECT_EQ(page->findChild<QLabel*>("info1")->text(), "");
-    EXPECT_FALSE(page->Memo()->isVisible());
+    EXPECT_FALSE(page->findChild<QPlainTextEdit*>("memo")->isVisible());
     EXPECT_EQ(page->List(ParamId::SetupSheet)->currentIndex(), -1);
     for (const ParamId id : kParameters) {
         EXPECT_FALSE(page->List(id)->property("notUsed").toBool()) << id;

@@ -72,8 +72,8 @@ TEST(FirmwarePageTest, StartPicturesTakeClicksOnlyInsideAndWhileFree) {
     EXPECT_FALSE(model.AnyUpdateRequested());
     page.SetStartEnabled(false);
     ClickAt(&page, start.center());
-    EXPECT_FALSE(page.StartButton(ImageKind::Esc)->isEnabled());
-    QTest::keyClick(page.StartButton(ImageKind::Esc), Qt::Key_Space);
+    EXPECT_FALSE(page.findChild<gui::PictureButton*>("escStartButton")->isEnabled());
+    QTest::keyClick(page.findChild<gui::PictureButton*>("escStartButton"), Qt::Key_Space);
     EXPECT_FALSE(model.AnyUpdateRequested());
     page.SetStartEnabled(true);
     // Nothing is flashed without a yes to a question that names the image; No is no update.
@@ -87,7 +87,7 @@ TEST(FirmwarePageTest, StartPicturesTakeClicksOnlyInsideAndWhileFree) {
     EXPECT_EQ(model.SelectedImagePath(ImageKind::Esc), dir / "data" / "Firmware" / "b.mmc");
     EXPECT_FALSE(model.UpdateRequested(ImageKind::Card));
     page.List(ImageKind::Card)->setCurrentIndex(0);
-    QTest::keyClick(page.StartButton(ImageKind::Card), Qt::Key_Enter);
+    QTest::keyClick(page.findChild<gui::PictureButton*>("cardStartButton"), Qt::Key_Enter);
     EXPECT_TRUE(model.UpdateRequested(ImageKind::Card));
 
     // Shown again, the page finds images added meanwhile and keeps the choice. The user's own
@@ -113,7 +113,7 @@ TEST(FirmwarePageTest, StartPicturesTakeClicksOnlyInsideAndWhileFree) {
     const std::size_t askedBefore = asked.size();
     ClickAt(&page, page.StartRect(ImageKind::Card).center());
     EXPECT_FALSE(model.UpdateRequested(ImageKind::Card));
-    EXPECT_FALSE(page.StartButton(ImageKind::Card)->isEnabled());
+    EXPECT_FALSE(page.findChild<gui::PictureButton*>("cardStartButton")->isEnabled());
     EXPECT_EQ(asked.size(), askedBefore);
     EXPECT_EQ(page.NotReadyWhy(ImageKind::Card), "No program card answers.");
 }
@@ -198,8 +198,8 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     EXPECT_TRUE(std::any_of(boxes.begin(), boxes.end(), [](QMessageBox* box) {
         return box->isVisible() && box->text() == MainWindow::kCloseWaitsText;
     }));
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return page->ProgressButton(ImageKind::Esc)->isVisible(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return page->findChild<gui::SkinButton*>("escProgress")->isVisible(); }, 10000));
 
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_TRUE(
@@ -211,7 +211,7 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     // Done: the image is chosen no longer, so a second click cannot flash it again.
     EXPECT_EQ(page->List(ImageKind::Esc)->currentIndex(), -1);
     EXPECT_EQ(page->StatusBitmap(ImageKind::Esc), gui::kBmpStatusFinished);
-    EXPECT_FALSE(page->ProgressButton(ImageKind::Esc)->isVisible());
+    EXPECT_FALSE(page->findChild<gui::SkinButton*>("escProgress")->isVisible());
     ASSERT_TRUE(QTest::qWaitFor([&] { return messages.size() == 2; }, 5000));
     EXPECT_TRUE(messages[1].contains("saved in " + QString::fromStdString((dir / "user").string())))
         << messages[1].toStdString();

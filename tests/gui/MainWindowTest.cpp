@@ -393,12 +393,13 @@ TEST_F(MainWindowTest, NothingElseCanBeStartedWhileASendRuns) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
     auto* page = w->findChild<gui::EscSetupPage*>("setupPage");
     w->SelectEscPage();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return page->DefaultButton()->isEnabled(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return page->findChild<gui::PictureButton*>("defaultButton")->isEnabled(); }, 10000));
     ASSERT_TRUE(page->List(ParamId::DragBrake)->isEnabled());
 
-    page->SendButton()->click();
-    EXPECT_FALSE(page->DefaultButton()->isEnabled());
-    EXPECT_FALSE(page->SendButton()->isEnabled());
+    page->findChild<gui::PictureButton*>("sendButton")->click();
+    EXPECT_FALSE(page->findChild<gui::PictureButton*>("defaultButton")->isEnabled());
+    EXPECT_FALSE(page->findChild<gui::PictureButton*>("sendButton")->isEnabled());
     EXPECT_FALSE(page->List(ParamId::DragBrake)->isEnabled());
     EXPECT_FALSE(page->List(ParamId::SetupSheet)->isEnabled());
     for (const char* name :
@@ -409,7 +410,8 @@ TEST_F(MainWindowTest, NothingElseCanBeStartedWhileASendRuns) {
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 20000));
     EXPECT_EQ(messages[0].text, "Settings sent and verified");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return page->DefaultButton()->isEnabled(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return page->findChild<gui::PictureButton*>("defaultButton")->isEnabled(); }, 10000));
     EXPECT_TRUE(page->List(ParamId::DragBrake)->isEnabled());
     EXPECT_TRUE(w->findChild<QAction*>("importSettingsAction")->isEnabled());
     EXPECT_EQ(esc.WritesEnded(), 1);
@@ -638,9 +640,16 @@ TEST_F(MainWindowTest, FileMenuExportsAndImportsSettingsThroughTheCompareView) {
     EXPECT_EQ(w.SetupModel().UnsentChanges(),
               (std::vector<ParamId>{ParamId::DragBrake, ParamId::LipoCells}));
     auto* page = w.findChild<gui::EscSetupPage*>("setupPage");
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return !page->UnsentMark(ParamId::DragBrake)->isHidden(); }, 10000));
-    EXPECT_TRUE(page->UnsentMark(ParamId::FullBrake)->isHidden());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return !page->findChild<QLabel*>(gui::EscSetupPage::ListName(ParamId::DragBrake) +
+                                             " unsent")
+                        ->isHidden();
+        },
+        10000));
+    EXPECT_TRUE(
+        page->findChild<QLabel*>(gui::EscSetupPage::ListName(ParamId::FullBrake) + " unsent")
+            ->isHidden());
     EXPECT_TRUE(confirmations.empty());
     EXPECT_FALSE(w.SetupModel().WriteRequested());
     QTest::qWait(1500);  // three ticks: a write would have gone out by now
@@ -712,8 +721,8 @@ TEST_F(MainWindowTest, TabRunsDownThePageButtonsThenThroughThePageShown) {
     for (QWidget* next : route) tab(next);
     // DEFAULT and SEND close the page's round; the next Tab starts the window's again.
     page->List(ParamId::SetupSheet)->setFocus(Qt::TabFocusReason);
-    tab(page->DefaultButton());
-    tab(page->SendButton());
+    tab(page->findChild<gui::PictureButton*>("defaultButton"));
+    tab(page->findChild<gui::PictureButton*>("sendButton"));
     tab(w->findChild<gui::SkinButton*>("linksButton"));
 }
 
@@ -725,12 +734,14 @@ TEST_F(MainWindowTest, FirmwarePageRouteEndsOnTheReleaseNotesWithAVisibleMark) {
     auto* page = w->findChild<gui::FirmwarePage*>("firmwarePage");
     // No device is there to take an image, so the start pictures are no stops.
     const std::vector<QWidget*> route{page->List(ImageKind::Esc), page->List(ImageKind::Card),
-                                      page->InformationBox()};
+                                      page->findChild<QPlainTextEdit*>("information")};
     for (QWidget* next : route) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         ASSERT_EQ(QApplication::focusWidget(), next);
     }
-    const auto corner = [&] { return page->InformationBox()->grab().toImage().pixelColor(0, 0); };
+    const auto corner = [&] {
+        return page->findChild<QPlainTextEdit*>("information")->grab().toImage().pixelColor(0, 0);
+    };
     EXPECT_EQ(corner(), gui::kFocusMark);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_NE(corner(), gui::kFocusMark);

@@ -127,8 +127,9 @@ TEST_F(WineWindowTest, FitsTheScreenWithoutScrolling) {
         << "the window with its frame, " << frame.width() << "x" << frame.height() << " at "
         << frame.x() << "," << frame.y() << ", does not fit the screen's " << available.width()
         << "x" << available.height();
-    test::ExpectWholeWithoutScrolling(window.get(),
-                                      {page->SendButton(), page->List(ParamId::DriveMode)});
+    test::ExpectWholeWithoutScrolling(
+        window.get(),
+        {page->findChild<gui::PictureButton*>("sendButton"), page->List(ParamId::DriveMode)});
     gui::SkinComboBox* list = page->List(ParamId::OperationMode);
     const QImage face = Grab(test::OnScreen(list));
     Save(face, "wine-list-face");
@@ -139,14 +140,15 @@ TEST_F(WineWindowTest, FitsTheScreenWithoutScrolling) {
 
 TEST_F(WineWindowTest, AboutBoxAndMessageBoxTextIsReadable) {
     ASSERT_NO_FATAL_FAILURE(Open(true));
-    WithModalBox([&] { window->findChild<QAction*>("aboutAction")->trigger(); },
-                 [&](QWidget* box) {
-                     auto* about = qobject_cast<gui::AboutDialog*>(box);
-                     ASSERT_NE(about, nullptr);
-                     Save(Grab(box->frameGeometry()), "wine-about-box");
-                     EXPECT_TRUE(Readable(about->TitleLabel(), "wine-about-box-title"));
-                     EXPECT_TRUE(Readable(about->NoticeLabel(), "wine-about-box-notice"));
-                 });
+    WithModalBox(
+        [&] { window->findChild<QAction*>("aboutAction")->trigger(); },
+        [&](QWidget* box) {
+            auto* about = qobject_cast<gui::AboutDialog*>(box);
+            ASSERT_NE(about, nullptr);
+            Save(Grab(box->frameGeometry()), "wine-about-box");
+            EXPECT_TRUE(Readable(about->findChild<QLabel*>("title"), "wine-about-box-title"));
+            EXPECT_TRUE(Readable(about->findChild<QLabel*>("notice"), "wine-about-box-notice"));
+        });
     // A settings file that is not there: the window says so in its own message box.
     WithModalBox([&] { window->findChild<QAction*>("importSettingsAction")->trigger(); },
                  [&](QWidget* box) {

@@ -119,8 +119,8 @@ TEST_F(XServerTest, AboutBoxTextIsReadable) {
                      auto* about = qobject_cast<gui::AboutDialog*>(box);
                      ASSERT_NE(about, nullptr);
                      Save(Grab(box->frameGeometry()), "about-box");
-                     EXPECT_TRUE(Readable(about->TitleLabel(), "about-box-title"));
-                     EXPECT_TRUE(Readable(about->NoticeLabel(), "about-box-notice"));
+                     EXPECT_TRUE(Readable(about->findChild<QLabel*>("title"), "about-box-title"));
+                     EXPECT_TRUE(Readable(about->findChild<QLabel*>("notice"), "about-box-notice"));
                  });
 }
 
@@ -172,8 +172,9 @@ TEST_F(XServerTest, WindowFitsTheScreenWithoutScrollingAndKeepsItsTextReadable) 
         << frame.x() << "," << frame.y() << ", does not fit the screen's " << available.width()
         << "x" << available.height() << " (device pixel ratio " << ratio << ")";
 
-    test::ExpectWholeWithoutScrolling(window.get(),
-                                      {page->SendButton(), page->List(ParamId::DriveMode)});
+    test::ExpectWholeWithoutScrolling(
+        window.get(),
+        {page->findChild<gui::PictureButton*>("sendButton"), page->List(ParamId::DriveMode)});
 
     // At 100 % on a screen with room for it the skin has its own size.
     if (ratio == 1.0 && available.width() >= 1300 && available.height() >= 740) {

@@ -306,6 +306,7 @@ QString EscSetupPage::NotUsedText(const SkinComboBox* list) {
 void EscSetupPage::BuildUnsentMarks() {
     for (const ParamId id : kParameters) {
         auto* mark = new QLabel(this);
+        mark->setObjectName(ListName(id) + QStringLiteral(" unsent"));
         mark->setAlignment(Qt::AlignCenter);
         mark->setToolTip(QString::fromLatin1(kUnsentTip));
         mark->hide();
@@ -315,6 +316,7 @@ void EscSetupPage::BuildUnsentMarks() {
 
 void EscSetupPage::BuildHelpLine() {
     helpLine_ = new QLabel(this);
+    helpLine_->setObjectName(QStringLiteral("helpLine"));
     helpLine_->setObjectName(QStringLiteral("helpLine"));
     placement_.Add(helpLine_, kHelpLinePlace, QFont(kDialogFace, kDialogPointSize + 1));
     helpLine_->setPalette(LightOnBlack(helpLine_->palette()));
@@ -350,6 +352,7 @@ void EscSetupPage::SetCompare(CompareChooser compare) {
 
 void EscSetupPage::BuildSheetNote() {
     sheetNote_ = new QLabel(this);
+    sheetNote_->setObjectName(QStringLiteral("sheetNote"));
     QPalette palette = LightOnBlack(sheetNote_->palette());
     palette.setColor(QPalette::All, QPalette::WindowText, kSheetNoteColor);
     sheetNote_->setPalette(palette);
@@ -360,6 +363,7 @@ void EscSetupPage::BuildSheetNote() {
 
 void EscSetupPage::BuildMemo() {
     memo_ = new QPlainTextEdit(this);
+    memo_->setObjectName(QStringLiteral("memo"));
     placement_.Add(memo_, kMemoPlace, QFont(kDialogFace, kDialogPointSize));
     memo_->setReadOnly(true);
     memo_->setTabChangesFocus(true);
@@ -382,11 +386,6 @@ QString EscSetupPage::ListName(ParamId id) {
     return row ? QString::fromLatin1(row->fileKey.data(),
                                      static_cast<qsizetype>(row->fileKey.size()))
                : QString();
-}
-
-QLabel* EscSetupPage::UnsentMark(ParamId id) const {
-    const auto it = unsentMarks_.find(id);
-    return it == unsentMarks_.end() ? nullptr : it->second;
 }
 
 void EscSetupPage::SetConfirm(Confirm confirm) {
@@ -735,9 +734,11 @@ void EscSetupPage::mouseMoveEvent(QMouseEvent* event) {
 void EscSetupPage::BuildKeyboardButtons() {
     // Made after the lists, so Tab comes to DEFAULT and SEND once the settings are chosen.
     defaultButton_ = KeyboardButtonOver(this, defaultRect_, "DEFAULT SETTING");
+    defaultButton_->setObjectName(QStringLiteral("defaultButton"));
     placement_.Add(defaultButton_, kDefaultPlace);
     connect(defaultButton_, &PictureButton::clicked, this, &EscSetupPage::RestoreDefaults);
     sendButton_ = KeyboardButtonOver(this, sendRect_, "SEND SETTING");
+    sendButton_->setObjectName(QStringLiteral("sendButton"));
     placement_.Add(sendButton_, kSendPlace);
     connect(sendButton_, &PictureButton::clicked, this, &EscSetupPage::RequestWrite);
 }

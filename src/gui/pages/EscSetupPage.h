@@ -59,20 +59,19 @@ public:
     // One of the 30 lists; nullptr for a value outside ParamId.
     SkinComboBox* List(ParamId id) const;
     // A list's object name: its setting's key in settings files ("Drag Brake"), "Category"
-    // or "Setup Sheet". The page's texts and the pictures it changes are named too
-    // ("firmwareText", "modelName", "info1" to "info13", "middleCaptions", "infoCaptions",
-    // "sendPicture", "defaultPicture").
+    // or "Setup Sheet"; the mark beside it, shown while it holds a change not yet on the ESC,
+    // is "<that name> unsent". The page's other widgets are named too: "firmwareText",
+    // "modelName", "info1" to "info13" (a sheet's information fields), "memo" (its comment),
+    // "sheetNote" (the lists the last sheet left at the ESC's values), "helpLine" (what the
+    // focused list's setting does), "middleCaptions", "infoCaptions", "sendPicture",
+    // "defaultPicture", and "sendButton" and "defaultButton" (the keyboard's way to those).
     static QString ListName(ParamId id);
-    QPlainTextEdit* Memo() const { return memo_; }
 
     int MiddleCaptionBitmap() const { return middleCaptionBitmap_; }
     // A press is inside a picture when left < x < left + width and top < y < top + height:
     // a point on the outline is outside. In the page's pixels, at its scale.
     QRect SendRect() const { return sendRect_; }
     QRect DefaultRect() const { return defaultRect_; }
-    // The keyboard's way to the send and default pictures: Space, Enter or Return act as a click.
-    PictureButton* SendButton() const { return sendButton_; }
-    PictureButton* DefaultButton() const { return defaultButton_; }
     int TextSize() const { return textSize_; }
 
     // Draws the page at `scale`: places, pictures, fonts and click areas.
@@ -109,14 +108,6 @@ public:
     // Before something replaces the page's values: true when nothing unsent would be lost, or
     // the user lets the unsent changes go.
     bool MayDiscardUnsentChanges();
-
-    // The mark beside a parameter list, shown while it holds a change not yet on the ESC;
-    // nullptr for a list that has none (Category, Setup Sheet).
-    QLabel* UnsentMark(ParamId id) const;
-    // The line under the sheet chooser naming the lists the last sheet left at the ESC's values.
-    QLabel* SheetNote() const { return sheetNote_; }
-    // Under the comment panel: what the setting whose list has the keyboard focus does.
-    QLabel* HelpLine() const { return helpLine_; }
 
 protected:
     bool event(QEvent* event) override;

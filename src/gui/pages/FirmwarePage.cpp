@@ -208,6 +208,7 @@ void FirmwarePage::BuildPanel(ImageKind kind) {
     panel.start->setObjectName(PartName(at, "Start"));
     panel.startKey = KeyboardButtonOver(
         this, at.start, kind == ImageKind::Esc ? "Update the ESC" : "Update the program card");
+    panel.startKey->setObjectName(PartName(at, "StartButton"));
     placement_.Add(panel.startKey, at.start);
     connect(panel.startKey, &PictureButton::clicked, this, [this, kind] {
         if (StartTakesClicks(kind)) ClickStart(kind);
@@ -363,16 +364,8 @@ void FirmwarePage::ShowStartPictures() {
     }
 }
 
-PictureButton* FirmwarePage::StartButton(ImageKind kind) const {
-    return panels_[static_cast<std::size_t>(kind)].startKey;
-}
-
 SkinComboBox* FirmwarePage::List(ImageKind kind) const {
     return panels_[static_cast<std::size_t>(kind)].list;
-}
-
-SkinButton* FirmwarePage::ProgressButton(ImageKind kind) const {
-    return panels_[static_cast<std::size_t>(kind)].progress;
 }
 
 int FirmwarePage::StatusBitmap(ImageKind kind) const {

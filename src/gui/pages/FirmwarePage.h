@@ -72,15 +72,11 @@ public:
     void SetFixMode(bool fix) { fixMode_ = fix; }
 
     SkinComboBox* List(ImageKind kind) const;
-    SkinButton* ProgressButton(ImageKind kind) const;
-    QPlainTextEdit* InformationBox() const { return information_; }
     // The skin bitmap a status picture shows (Ready, Finished or Failed).
     int StatusBitmap(ImageKind kind) const;
     // A click is taken when left < x < left + width and top < y < top + height; in the page's
     // pixels, at its scale.
     QRect StartRect(ImageKind kind) const;
-    // The keyboard's way to a start picture; disabled with the pictures.
-    PictureButton* StartButton(ImageKind kind) const;
     int TextSize() const { return textSize_; }
 
 signals:
