@@ -315,6 +315,13 @@ TEST_F(EscSetupPageTest, PickInAListIsSentWithTheSendPicture) {
     EXPECT_TRUE(ShowsModel());
 }
 
+// A marked list has a white outline on its face's edge.
+bool OutlinedWhite(QWidget* list) {
+    const QImage face = list->grab().toImage();
+    return face.pixelColor(0, face.height() / 2) == Qt::white &&
+           face.pixelColor(face.width() - 1, face.height() / 2) == Qt::white;
+}
+
 TEST_F(EscSetupPageTest, ChangedListsAreMarkedUntilTheSendIsReadBack) {
     Connect(16);
     ASSERT_FALSE(HasFailure());
@@ -329,13 +336,13 @@ TEST_F(EscSetupPageTest, ChangedListsAreMarkedUntilTheSendIsReadBack) {
         page->findChild<QLabel*>(gui::EscSetupPage::ListName(ParamId::DragBrake) + " unsent")
             ->geometry()
             .intersects(drag->geometry()));
-    EXPECT_TRUE(drag->IsMarked());
+    EXPECT_TRUE(OutlinedWhite(drag));
     EXPECT_TRUE(drag->toolTip().contains(EscSetupPage::kUnsentTip));
 
     QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
     TickOnLinkThread(2);  // the write, then its read-back
     EXPECT_TRUE(QTest::qWaitFor([this] { return ShownUnsentMarks().empty(); }, kWaitMs));
-    EXPECT_FALSE(drag->IsMarked());
+    EXPECT_FALSE(OutlinedWhite(drag));
 }
 
 TEST_F(EscSetupPageTest, DriveModePickCarriesItsDependency) {

@@ -108,7 +108,8 @@ TEST_F(MainWindowTest, StartsOnTheLinksPageWithOnlyItsButton) {
     EXPECT_FALSE(w->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(w->findChild<QWidget*>("linksPage")->isVisible());
     EXPECT_FALSE(w->findChild<QWidget*>("setupPage")->isVisible());
-    EXPECT_TRUE(w->findChild<gui::SkinButton*>("linksButton")->IsSelected());
+    EXPECT_EQ(w->findChild<gui::SkinButton*>("linksButton")->CurrentFace(),
+              gui::SkinButton::Face::Down);
     EXPECT_TRUE(w->findChild<gui::SkinButton*>("linksButton")->isEnabled());
     EXPECT_FALSE(w->findChild<gui::SkinButton*>("escButton")->isEnabled());
     EXPECT_FALSE(w->findChild<gui::SkinButton*>("firmwareButton")->isEnabled());
@@ -249,7 +250,8 @@ TEST_F(MainWindowTest, DeviceMenuChecksEnablesAndPages) {
     w->findChild<QAction*>("fixModeAction")->trigger();
     ASSERT_TRUE(wait(DeviceMode::Fix));
     EXPECT_TRUE(w->findChild<QWidget*>("firmwarePage")->isVisible());
-    EXPECT_TRUE(w->findChild<gui::SkinButton*>("firmwareButton")->IsSelected());
+    EXPECT_EQ(w->findChild<gui::SkinButton*>("firmwareButton")->CurrentFace(),
+              gui::SkinButton::Face::Down);
     EXPECT_FALSE(w->findChild<gui::SkinButton*>("escButton")->isEnabled());
     EXPECT_TRUE(w->findChild<QAction*>("fixModeAction")->isChecked());
 }
