@@ -1,4 +1,5 @@
 #include "gui/MainWindow.h"
+#include "gui/QtText.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -144,7 +145,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
 
     // Said once, where a note about the port would stand: the next such note replaces it.
     if (const std::string problem = ConfigFileProblem(options_.dataDir); !problem.empty()) {
-        deviceNote_->setText(QString::fromStdString(problem));
+        deviceNote_->setText(ToQString(problem));
         FitDeviceNote();
         deviceNote_->show();
         makerLogo_->hide();

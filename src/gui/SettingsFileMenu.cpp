@@ -1,4 +1,5 @@
 #include "gui/SettingsFileMenu.h"
+#include "gui/QtText.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -22,12 +23,8 @@
 namespace vorna::gui {
 namespace {
 
-QString FromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QString PathText(const std::filesystem::path& path) {
-    return FromUtf8(Utf8FromPath(path));
+    return ToQString(Utf8FromPath(path));
 }
 
 QString SideName(const SettingsSide& side) {
@@ -50,7 +47,7 @@ std::optional<SettingsSide> ReadSide(const QString& chosen,
             present(parent,
                     QString(msg::kReadFileError) + "\n" +
                         (sheet.found || !sheet.error.empty()
-                             ? FromUtf8(sheet.error)
+                             ? ToQString(sheet.error)
                              : QStringLiteral("There is no file \"%1\".").arg(chosen)),
                     true);
             return std::nullopt;
@@ -59,7 +56,7 @@ std::optional<SettingsSide> ReadSide(const QString& chosen,
     }
     const SettingsFile file = ReadSettingsFile(path);
     if (!file.ok) {
-        present(parent, QString(msg::kReadFileError) + "\n" + FromUtf8(file.error), true);
+        present(parent, QString(msg::kReadFileError) + "\n" + ToQString(file.error), true);
         return std::nullopt;
     }
     return SettingsFileSide(file);
@@ -107,18 +104,18 @@ SettingsFileMenu::SettingsFileMenu(EscSetupModel& model, ChooseFile choose, Pres
 void SettingsFileMenu::Export(QWidget* parent) {
     const QString chosen =
         choose_(parent, Choice::Export,
-                FromUtf8(SuggestedSettingsFileName(model_.ModelType(), std::time(nullptr))));
+                ToQString(SuggestedSettingsFileName(model_.ModelType(), std::time(nullptr))));
     if (chosen.isEmpty()) return;
     const ExportResult result =
         vorna::ExportSettings(model_.Snapshot(), PathFromUtf8(chosen.toStdString()));
     if (!result.ok) {
-        present_(parent, QString::fromStdString(result.error), true);
+        present_(parent, ToQString(result.error), true);
         return;
     }
     // Said, so an export is never a silent outcome, with where the file is.
     present_(parent,
              QStringLiteral("The settings were saved in:\n%1")
-                 .arg(QString::fromStdString(Utf8FromPath(result.writtenPath))),
+                 .arg(ToQString(Utf8FromPath(result.writtenPath))),
              false);
 }
 
@@ -129,8 +126,7 @@ void SettingsFileMenu::Import(QWidget* parent) {
     // apply it, never while a file is read.
     const SettingsFile file = ReadSettingsFile(PathFromUtf8(chosen.toStdString()));
     if (!file.ok) {
-        present_(parent, QString(msg::kReadFileError) + "\n" + QString::fromStdString(file.error),
-                 true);
+        present_(parent, QString(msg::kReadFileError) + "\n" + ToQString(file.error), true);
         return;
     }
     // With the ESC's values on the page, the user sees what the file would change and picks.
@@ -145,21 +141,20 @@ void SettingsFileMenu::Import(QWidget* parent) {
         if (!mayDiscard_()) return;
         model_.Edit([&](SetupState& state) { result = ApplySettingsFile(state, file); });
     }
-    QString text = QString::fromStdString(result.ok ? SkippedText(result) : result.error);
+    QString text = ToQString(result.ok ? SkippedText(result) : result.error);
     if (!result.problems.empty()) {
         if (!text.isEmpty()) text += '\n';
         text += "Some settings in the file do not fit this ESC and were left as they were:";
         for (const auto& p : result.problems) {
-            text += QString("\nline %1: %2=%3")
-                        .arg(p.line)
-                        .arg(QString::fromStdString(p.key), QString::fromStdString(p.value));
+            text +=
+                QString("\nline %1: %2=%3").arg(p.line).arg(ToQString(p.key), ToQString(p.value));
         }
     }
     for (const auto& p : result.ignored) {
         text += QString("%1line %2: %3 %4")
                     .arg(text.isEmpty() ? "" : "\n")
                     .arg(p.line)
-                    .arg(QString::fromStdString(p.key), QString::fromStdString(p.why));
+                    .arg(ToQString(p.key), ToQString(p.why));
     }
     if (!text.isEmpty()) present_(parent, text, !result.ok);
 }
@@ -203,7 +198,7 @@ void SettingsFileMenu::Backups(QWidget* parent) {
     if (!chosen || !model_.HasValidRecord()) return;
     const SettingsFile file = ReadSettingsFile(*chosen);
     if (!file.ok) {
-        present_(parent, QString(msg::kReadFileError) + "\n" + FromUtf8(file.error), true);
+        present_(parent, QString(msg::kReadFileError) + "\n" + ToQString(file.error), true);
         return;
     }
     CompareAndLoad(parent, model_, SettingsFileSide(file), compare_, present_);

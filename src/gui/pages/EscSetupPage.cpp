@@ -1,4 +1,5 @@
 #include "gui/pages/EscSetupPage.h"
+#include "gui/QtText.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -140,20 +141,10 @@ constexpr int kMinFaceHeight = 22;
 // The face's text stops this far from its right edge, short of the arrow.
 constexpr int kListTextRightInset = 18;
 
-// Texts for the page: UTF-8 when they decode as such, otherwise taken byte for byte (a sheet's
-// file name, a device's text). What a sheet holds is UTF-8 by now: the INI reader decodes a
-// Windows-1252 or UTF-16 sheet, for the window and vornactl alike.
-QString FromEightBit(const std::string& text) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString decoded = utf8(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
-    if (!utf8.hasError()) return decoded;
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 // A category as the list shows it. The folder of the zero-timing class is named without its
 // closing parenthesis, and stays so for the sheets already installed in it; the list closes it.
 QString CategoryCaption(std::string_view folder) {
-    QString caption = QString::fromLatin1(folder.data(), static_cast<qsizetype>(folder.size()));
+    QString caption = ToQString(folder);
     if (caption.count(QLatin1Char('(')) > caption.count(QLatin1Char(')'))) {
         caption += QLatin1Char(')');
     }
@@ -328,7 +319,7 @@ void EscSetupPage::BuildHelpLine() {
 }
 
 void EscSetupPage::ShowHelpLine(ParamId id) {
-    helpLine_->setText(FromEightBit(ListCaption(id, model_.ModelType())) + QStringLiteral(": ") +
+    helpLine_->setText(ToQString(ListCaption(id, model_.ModelType())) + QStringLiteral(": ") +
                        HelpText(id));
 }
 
@@ -383,9 +374,7 @@ QString EscSetupPage::ListName(ParamId id) {
     if (id == ParamId::Category) return QStringLiteral("Category");
     if (id == ParamId::SetupSheet) return QStringLiteral("Setup Sheet");
     const ParameterRow* row = FindParameterRow(id);
-    return row ? QString::fromLatin1(row->fileKey.data(),
-                                     static_cast<qsizetype>(row->fileKey.size()))
-               : QString();
+    return row ? ToQString(row->fileKey) : QString();
 }
 
 void EscSetupPage::SetConfirm(Confirm confirm) {
@@ -409,7 +398,7 @@ void EscSetupPage::RestoreDefaults() {
         QStringLiteral(
             "Restore the factory settings of this ESC?\n\nIts current settings will "
             "be replaced. They are saved first in %1.")
-            .arg(QString::fromStdString(Utf8FromPath(folder)));
+            .arg(ToQString(Utf8FromPath(folder)));
     if (!(confirm_ ? confirm_(window(), question) : DefaultConfirm(window(), question))) return;
     // A transfer that began while the question was open goes first and alone.
     if (!SendReady()) return;
@@ -459,7 +448,7 @@ void EscSetupPage::ShowChanges(unsigned changes) {
                 QString tip;
                 if (notUsed) {
                     tip = QStringLiteral("This ESC has no %1 setting.")
-                              .arg(FromEightBit(ListCaption(id, state.modelType)));
+                              .arg(ToQString(ListCaption(id, state.modelType)));
                 } else if (!option.writable && !option.entries.empty()) {
                     tip = QStringLiteral(
                         "This ESC does not take this setting from the PC: the list shows its "
@@ -491,8 +480,8 @@ void EscSetupPage::ShowChanges(unsigned changes) {
         if (!state.recordValid) sheetNote_->hide();
     }
     if ((changes & SetupModelNews::kTexts) != 0) {
-        firmwareText_->setText(FromEightBit(model_.FirmwareText()));
-        modelName_->setText(FromEightBit(model_.ModelNameText()));
+        firmwareText_->setText(ToQString(model_.FirmwareText()));
+        modelName_->setText(ToQString(model_.ModelNameText()));
     }
 }
 
@@ -502,12 +491,12 @@ void EscSetupPage::FillEntries(ParamId id, const OptionList& option) {
     // an open list does not flicker and the rebuild stays cheap.
     bool same = list->count() == static_cast<int>(option.entries.size());
     for (int i = 0; same && i < list->count(); ++i) {
-        same = list->itemText(i) == FromEightBit(option.entries[static_cast<std::size_t>(i)]);
+        same = list->itemText(i) == ToQString(option.entries[static_cast<std::size_t>(i)]);
     }
     if (same) return;
     const QSignalBlocker quiet(list);
     list->clear();
-    for (const std::string& entry : option.entries) list->addItem(FromEightBit(entry));
+    for (const std::string& entry : option.entries) list->addItem(ToQString(entry));
 }
 
 void EscSetupPage::ShowMiddleCaptions(int modelType) {
@@ -536,7 +525,7 @@ void EscSetupPage::ShowUnsentMarks() {
 QString EscSetupPage::HelpText(ParamId id) const {
     const std::string_view help =
         ParameterHelp(id, UsesAlternateMiddleCaptions(model_.ModelType()));
-    return QString::fromUtf8(help.data(), static_cast<qsizetype>(help.size()));
+    return ToQString(help);
 }
 
 void EscSetupPage::ShowListTip(ParamId id) {
@@ -556,7 +545,7 @@ void EscSetupPage::ShowLeftAtEscValues(const std::vector<ParamId>& lists) {
     }
     const int modelType = model_.ModelType();
     QStringList names;
-    for (const ParamId id : lists) names << FromEightBit(ListCaption(id, modelType));
+    for (const ParamId id : lists) names << ToQString(ListCaption(id, modelType));
     // One line: as many names as fit, then how many more; the tip names them all.
     const QString lead = QStringLiteral("Left at the ESC's values: ");
     const QFontMetrics metrics(sheetNote_->font());
@@ -610,7 +599,7 @@ void EscSetupPage::ShowSheetChoices(std::vector<SheetChoice> choices, int curren
         const QSignalBlocker quiet(sheets);
         sheets->clear();
         sheets_ = std::move(choices);
-        for (const SheetChoice& sheet : sheets_) sheets->addItem(FromEightBit(sheet.name));
+        for (const SheetChoice& sheet : sheets_) sheets->addItem(ToQString(sheet.name));
         sheets->setCurrentIndex(shownSheet_);
     }
     sheets->update();
@@ -681,7 +670,7 @@ bool EscSetupPage::LoadChosenSheet() {
             sheets->setCurrentIndex(shownSheet_);
         }
         const QString text =
-            QStringLiteral("The setup sheet was not loaded.\n\n%1").arg(FromEightBit(loaded.error));
+            QStringLiteral("The setup sheet was not loaded.\n\n%1").arg(ToQString(loaded.error));
         if (inform_) {
             inform_(window(), text);
         } else {
@@ -696,8 +685,8 @@ bool EscSetupPage::LoadChosenSheet() {
 }
 
 void EscSetupPage::ShowSheetTexts(const LoadedSheet& loaded) {
-    for (std::size_t i = 0; i < info_.size(); ++i) info_[i]->setText(FromEightBit(loaded.info[i]));
-    memo_->setPlainText(FromEightBit(loaded.memo));
+    for (std::size_t i = 0; i < info_.size(); ++i) info_[i]->setText(ToQString(loaded.info[i]));
+    memo_->setPlainText(ToQString(loaded.memo));
     memo_->setVisible(loaded.memoVisible);
     infoCaptions_->setVisible(loaded.memoVisible);
 }
@@ -819,7 +808,7 @@ bool EscSetupPage::ShowElidedCaption(QPoint at, QPoint globalAt) {
         const std::string_view text =
             row.column == PageColumn::Middle && alternate && !row.alternate.empty() ? row.alternate
                                                                                     : row.caption;
-        const QString caption = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        const QString caption = ToQString(text);
         if (!SkinTextElided(caption, placement_.Scale())) return false;
         QToolTip::showText(globalAt, caption, this, place);
         return true;

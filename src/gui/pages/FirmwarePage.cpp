@@ -1,4 +1,5 @@
 #include "gui/pages/FirmwarePage.h"
+#include "gui/QtText.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -92,10 +93,6 @@ QPixmap Faded(const QPixmap& picture) {
     p.setOpacity(0.35);
     p.drawPixmap(0, 0, picture);
     return faded;
-}
-
-QString FromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 void DefaultInform(QWidget* parent, const QString& text) {
@@ -289,7 +286,7 @@ void FirmwarePage::ShowChanges() {
         {cardPanel.firmwareBox, model_.CardFirmwareText()},
     };
     for (const auto& [box, text] : texts) {
-        const QString shown = FromUtf8(text);
+        const QString shown = ToQString(text);
         if (box->text() != shown) box->setText(shown);
     }
     for (const ImageKind kind : {ImageKind::Esc, ImageKind::Card}) {
@@ -323,13 +320,13 @@ void FirmwarePage::ReadFirmwareFiles() {
         // The entry itself rides along as the item's data, byte for byte: that is what the model
         // knows an image by, while the text marks the user's own images as such.
         for (const FirmwareImage& image : catalogue.Images(kind)) {
-            const QString entry = FromUtf8(image.entry);
+            const QString entry = ToQString(image.entry);
             list->addItem(image.fromUserFolder ? entry + QString::fromLatin1(kOwnImageMark) : entry,
                           QByteArray::fromStdString(image.entry));
         }
         list->setCurrentIndex(chosen.isValid() ? list->findData(chosen) : -1);
     }
-    QString text = FromUtf8(model_.InformationText());
+    QString text = ToQString(model_.InformationText());
     text.remove(QLatin1Char('\r'));
     if (information_->toPlainText() != text) information_->setPlainText(text);
 }
@@ -389,9 +386,9 @@ void FirmwarePage::ClickStart(ImageKind kind) {
             model_.ShowUpdateStatus(kind, FirmwarePageLink::UpdateStatus::Failed);
             inform_(this, QStringLiteral("This image cannot be flashed:\n%1\n\nNothing was sent: "
                                          "the %2 is unchanged.")
-                              .arg(FromUtf8(review.refusal), kind == ImageKind::Esc
-                                                                 ? QStringLiteral("ESC")
-                                                                 : QStringLiteral("program card")));
+                              .arg(ToQString(review.refusal),
+                                   kind == ImageKind::Esc ? QStringLiteral("ESC")
+                                                          : QStringLiteral("program card")));
             return;
         }
         if (!confirm_(window(), UpdateQuestion(kind, *chosen, review))) return;
@@ -402,7 +399,7 @@ void FirmwarePage::ClickStart(ImageKind kind) {
         clearAfterUpdate_[k] = true;
         emit updateRequested();
     }
-    if (!click.message.empty()) inform_(this, FromUtf8(click.message));
+    if (!click.message.empty()) inform_(this, ToQString(click.message));
 }
 
 QString FirmwarePage::UpdateQuestion(ImageKind kind, const std::string& entry,
@@ -415,30 +412,30 @@ QString FirmwarePage::UpdateQuestion(ImageKind kind, const std::string& entry,
         device = fixMode_ || texts.model.empty()
                      ? QStringLiteral("an ESC whose firmware is not identified (Fix Mode)")
                      : QStringLiteral("%1, firmware %2")
-                           .arg(FromUtf8(texts.model), FromUtf8(texts.firmware));
+                           .arg(ToQString(texts.model), ToQString(texts.firmware));
     } else {
         const std::string model = model_.CardModelText();
         device = model.empty() ? QStringLiteral("a program card that is not identified")
                                : QStringLiteral("%1, firmware %2")
-                                     .arg(FromUtf8(model), FromUtf8(model_.CardFirmwareText()));
+                                     .arg(ToQString(model), ToQString(model_.CardFirmwareText()));
     }
-    QString title = FromUtf8(entry).trimmed();
-    title += QStringLiteral(" (%1)").arg(FromUtf8(Utf8FromPath(review.path.filename())));
+    QString title = ToQString(entry).trimmed();
+    title += QStringLiteral(" (%1)").arg(ToQString(Utf8FromPath(review.path.filename())));
 
     // What speaks against this image comes first, where it is read.
     QStringList warnings;
-    if (review.otherFamily || review.altered) warnings << FromUtf8(review.fitWords);
+    if (review.otherFamily || review.altered) warnings << ToQString(review.fitWords);
     if (!review.suspect.empty()) {
         warnings << QStringLiteral(
                         "This image does not look sound:\n%1\nFlashing a damaged image can leave "
                         "the ESC without working firmware.")
-                        .arg(FromUtf8(review.suspect));
+                        .arg(ToQString(review.suspect));
     }
     QStringList notes;
     if (!review.otherFamily && !review.altered && !review.fitWords.empty()) {
-        notes << FromUtf8(review.fitWords);
+        notes << ToQString(review.fitWords);
     }
-    if (!review.sizeWords.empty()) notes << FromUtf8(review.sizeWords);
+    if (!review.sizeWords.empty()) notes << ToQString(review.sizeWords);
     if (esc && fixMode_) {
         notes << QStringLiteral(
             "In Fix Mode the ESC's settings cannot be read, so no backup of them is made.");

@@ -1,4 +1,5 @@
 #include "gui/pages/LinksPage.h"
+#include "gui/QtText.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -43,7 +44,7 @@ LinksPage::LinksPage(const std::filesystem::path& configFolder, UrlOpener opener
       picture_(SkinBitmap(kBmpLinksPage)) {
     const ProductLinks links = ReadProductLinks(configFolder);
     for (std::size_t i = 0; i < kProductLinkCount; ++i) {
-        links_[i] = QString::fromStdString(links[i]);
+        links_[i] = ToQString(links[i]);
     }
 
     QPalette pal = palette();
