@@ -138,13 +138,14 @@ int Application::ParseCommandLine(Settings& settings) {
 int Application::StartSimulatedDevice(Settings& settings) {
     const QString& what = settings.simulate;
     if (what.isEmpty()) return 0;
-    DemoStart start = StartDemoDevice(what);
-    if (!start.device) {
-        std::fprintf(stderr, "vorna-link: %s\n", start.error.c_str());
-        return start.exitCode;
+    Result<DemoRun> start = StartDemoDevice(what);
+    if (!start) {
+        std::fprintf(stderr, "vorna-link: %s\n", start.Detail().c_str());
+        // 2: the command line asks for what cannot be; 1: it could not be done.
+        return start.Kind() == ProblemKind::System ? 1 : 2;
     }
-    simulated_ = std::move(start.device);
-    settings.window.location.fixedPath = start.link;
+    simulated_ = std::move(start->device);
+    settings.window.location.fixedPath = start->link;
     return 0;
 }
 
