@@ -92,7 +92,8 @@ public:
     const SkinScale& Scale() const { return scale_; }
     int TextSize() const { return textSize_; }
     DeviceMode Mode() const { return mode_; }
-    // The hint blinks for a few seconds while no Device mode is chosen, then stays.
+    // The hint blinks for a few seconds while no Device mode is chosen, then stays. A test
+    // reads it to know the blinking is over: no single picture of the hint can show that.
     bool HintBlinking() const;
 
     // Closes for a quit asked for outside the window (Ctrl-C, a polite kill), without asking

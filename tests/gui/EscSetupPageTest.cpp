@@ -30,6 +30,7 @@
 #include "settings/IniFile.h"
 #include "settings/ParameterHelp.h"
 #include "support/GuiApp.h"
+#include "support/SkinPictures.h"
 #include "support/TestSupport.h"
 
 namespace vorna {
@@ -64,6 +65,12 @@ protected:
     void SetUp() override { EnsureApp(); }
 
     std::string Link() const { return (dir / "bridge").string(); }
+
+    // Which captions the middle column shows.
+    int MiddleCaptions() const {
+        return test::ShownBitmap(page->findChild<QLabel*>("middleCaptions"), page->Scale(),
+                                 {gui::kBmpMiddleCaptions, gui::kBmpMiddleCaptionsAlt});
+    }
 
     void Open(int textSize = EscSetupPage::kDefaultTextSize) {
         rig = std::make_unique<test::Rig>(Link());
@@ -217,7 +224,7 @@ TEST_F(EscSetupPageTest, StartsEmptyWithCategoriesAndTheGivenTextSize) {
     EXPECT_FALSE(page->findChild<QLabel*>("infoCaptions")->isVisible());
     EXPECT_FALSE(page->findChild<QLabel*>("modelName")->isVisible());
     EXPECT_TRUE(page->findChild<QLabel*>("firmwareText")->isVisible());
-    EXPECT_EQ(page->MiddleCaptionBitmap(), gui::kBmpMiddleCaptions);
+    EXPECT_EQ(MiddleCaptions(), gui::kBmpMiddleCaptions);
 
     // The page is black and its texts light.
     const QImage shot = page->grab().toImage();
@@ -250,9 +257,8 @@ TEST_F(EscSetupPageTest, ReadShowsTheRecordInEveryList) {
                       .List(ParamId::DragBrake)
                       .entries.at(record[DragBrakeByte(model)]));
 
-        EXPECT_EQ(page->MiddleCaptionBitmap(), UsesAlternateMiddleCaptions(model)
-                                                   ? gui::kBmpMiddleCaptionsAlt
-                                                   : gui::kBmpMiddleCaptions);
+        EXPECT_EQ(MiddleCaptions(), UsesAlternateMiddleCaptions(model) ? gui::kBmpMiddleCaptionsAlt
+                                                                       : gui::kBmpMiddleCaptions);
         const std::string firmware = rig->setup.FirmwareText();
         EXPECT_FALSE(firmware.empty());
         EXPECT_EQ(page->findChild<QLabel*>("firmwareText")->text().toStdString(), firmware);
@@ -277,15 +283,15 @@ TEST_F(EscSetupPageTest, ReadShowsTheRecordInEveryList) {
 TEST_F(EscSetupPageTest, CaptionPictureFollowsEveryIdentification) {
     Connect(14);
     ASSERT_FALSE(HasFailure());
-    EXPECT_EQ(page->MiddleCaptionBitmap(), gui::kBmpMiddleCaptionsAlt);
+    EXPECT_EQ(MiddleCaptions(), gui::kBmpMiddleCaptionsAlt);
     const QImage alternate = page->findChild<QLabel*>("middleCaptions")->grab().toImage();
 
     // The ESC update identifies again from its own thread.
     std::async(std::launch::async, [this] {
         rig->setup.RecognizeModel(sim::IdentityForModel(8));
     }).get();
-    ASSERT_TRUE(QTest::qWaitFor(
-        [this] { return page->MiddleCaptionBitmap() == gui::kBmpMiddleCaptions; }, kWaitMs));
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return MiddleCaptions() == gui::kBmpMiddleCaptions; }, kWaitMs));
     EXPECT_TRUE(WaitShowsModel());
     EXPECT_NE(page->findChild<QLabel*>("middleCaptions")->grab().toImage(), alternate);
 }
@@ -301,7 +307,8 @@ TEST_F(EscSetupPageTest, PickInAListIsSentWithTheSendPicture) {
     EXPECT_EQ(rig->setup.Snapshot().List(ParamId::DragBrake).selection, chosen);
     EXPECT_FALSE(rig->setup.WriteRequested());  // a pick alone sends nothing
 
-    QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
+    QTest::mouseClick(page.get(), Qt::LeftButton, {},
+                      OnePixelInside(page->findChild<QLabel*>("sendPicture")->geometry()));
     EXPECT_TRUE(rig->setup.WriteRequested());
     EXPECT_FALSE(rig->setup.DefaultRequested());
     esc->ClearLogs();
@@ -339,7 +346,8 @@ TEST_F(EscSetupPageTest, ChangedListsAreMarkedUntilTheSendIsReadBack) {
     EXPECT_TRUE(OutlinedWhite(drag));
     EXPECT_TRUE(drag->toolTip().contains(EscSetupPage::kUnsentTip));
 
-    QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
+    QTest::mouseClick(page.get(), Qt::LeftButton, {},
+                      OnePixelInside(page->findChild<QLabel*>("sendPicture")->geometry()));
     TickOnLinkThread(2);  // the write, then its read-back
     EXPECT_TRUE(QTest::qWaitFor([this] { return ShownUnsentMarks().empty(); }, kWaitMs));
     EXPECT_FALSE(OutlinedWhite(drag));
@@ -388,7 +396,8 @@ TEST_F(EscSetupPageTest, DefaultPictureRestoresTheFactorySettings) {
     SkinComboBox* drag = page->List(ParamId::DragBrake);
     Choose(drag, (drag->currentIndex() + 5) % drag->count());
     ASSERT_FALSE(HasFailure());
-    QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
+    QTest::mouseClick(page.get(), Qt::LeftButton, {},
+                      OnePixelInside(page->findChild<QLabel*>("sendPicture")->geometry()));
     TickOnLinkThread(2);  // the write and its read-back
     ASSERT_NE(esc->Record(), factory);
     const std::string sent = drag->currentText().toStdString();
@@ -397,7 +406,8 @@ TEST_F(EscSetupPageTest, DefaultPictureRestoresTheFactorySettings) {
     const std::filesystem::path data = dir / "data";
     ::setenv("XDG_DATA_HOME", data.c_str(), 1);
     answer = false;
-    QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->DefaultRect()));
+    QTest::mouseClick(page.get(), Qt::LeftButton, {},
+                      OnePixelInside(page->findChild<QLabel*>("defaultPicture")->geometry()));
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_NE(questions[0].indexOf("replaced"), -1) << questions[0].toStdString();
     EXPECT_FALSE(rig->setup.DefaultRequested());
@@ -405,7 +415,8 @@ TEST_F(EscSetupPageTest, DefaultPictureRestoresTheFactorySettings) {
 
     // Yes: the link keeps the ESC's settings in a backup file first, then restores.
     answer = true;
-    QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->DefaultRect()));
+    QTest::mouseClick(page.get(), Qt::LeftButton, {},
+                      OnePixelInside(page->findChild<QLabel*>("defaultPicture")->geometry()));
     EXPECT_TRUE(rig->setup.DefaultRequested());
     EXPECT_FALSE(rig->setup.WriteRequested());
     TickOnLinkThread();
@@ -431,13 +442,15 @@ TEST_F(EscSetupPageTest, OnlyPressesStrictlyInsideThePicturesAreRequests) {
         std::function<void()> clear;
     };
     const Picture pictures[] = {
-        {page->SendRect(), [this] { return rig->setup.WriteRequested(); },
+        {page->findChild<QLabel*>("sendPicture")->geometry(),
+         [this] { return rig->setup.WriteRequested(); },
          [this] { rig->setup.ClearWriteRequest(); }},
-        {page->DefaultRect(), [this] { return rig->setup.DefaultRequested(); },
+        {page->findChild<QLabel*>("defaultPicture")->geometry(),
+         [this] { return rig->setup.DefaultRequested(); },
          [this] { rig->setup.ClearDefaultRequest(); }},
     };
-    EXPECT_EQ(page->SendRect(), QRect(540, 550, 110, 60));
-    EXPECT_EQ(page->DefaultRect(), QRect(350, 550, 110, 60));
+    EXPECT_EQ(page->findChild<QLabel*>("sendPicture")->geometry(), QRect(540, 550, 110, 60));
+    EXPECT_EQ(page->findChild<QLabel*>("defaultPicture")->geometry(), QRect(350, 550, 110, 60));
     for (const Picture& p : pictures) {
         const QRect r = p.rect;
         const int midX = r.left() + r.width() / 2;
@@ -482,8 +495,9 @@ TEST_F(EscSetupPageTest, OnlyPressesStrictlyInsideThePicturesAreRequests) {
 TEST_F(EscSetupPageTest, KeysPressSendAndDefaultWhileTheMouseStaysWithThePage) {
     Open();
     // A mouse press must reach the page, which alone knows the pictures' strict edges.
-    EXPECT_EQ(page->childAt(page->SendRect().center()), nullptr);
-    EXPECT_EQ(page->childAt(page->DefaultRect().center()), nullptr);
+    EXPECT_EQ(page->childAt(page->findChild<QLabel*>("sendPicture")->geometry().center()), nullptr);
+    EXPECT_EQ(page->childAt(page->findChild<QLabel*>("defaultPicture")->geometry().center()),
+              nullptr);
 
     QTest::keyClick(page->findChild<gui::PictureButton*>("sendButton"), Qt::Key_Space);
     EXPECT_TRUE(rig->setup.WriteRequested());
@@ -602,7 +616,8 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     EXPECT_EQ(compared, 4);
     EXPECT_EQ(rig->setup.Snapshot().List(ParamId::DragBrake).selection, 7);
 
-    QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
+    QTest::mouseClick(page.get(), Qt::LeftButton, {},
+                      OnePixelInside(page->findChild<QLabel*>("sendPicture")->geometry()));
     TickOnLinkThread();
     const auto pairs = esc->Pairs();
     EXPECT_NE(std::find(pairs.begin(), pairs.end(), std::pair<std::uint8_t, std::uint8_t>{0xE2, 7}),

@@ -20,6 +20,7 @@
 #include "sim/SimulatedCard.h"
 #include "sim/SimulatedEsc.h"
 #include "support/GuiApp.h"
+#include "support/SkinPictures.h"
 #include "support/TestSupport.h"
 
 namespace vorna {
@@ -159,6 +160,12 @@ protected:
     }
     // Until the window has taken the news that the update ended, its start pictures still
     // take no click.
+    // The status picture a panel shows.
+    static int Status(gui::FirmwarePage& page, const char* name) {
+        return test::ShownBitmap(
+            page.findChild<QLabel*>(name), page.Scale(),
+            {gui::kBmpStatusReady, gui::kBmpStatusFinished, gui::kBmpStatusFailed});
+    }
     bool Ended(MainWindow& w) { return !w.UpdateBusy() && Free(w) && Page(w)->StartEnabled(); }
 
     test::TempDir dir;
@@ -210,7 +217,7 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     EXPECT_EQ(esc.UpdateImage(), payload);
     // Done: the image is chosen no longer, so a second click cannot flash it again.
     EXPECT_EQ(page->List(ImageKind::Esc)->currentIndex(), -1);
-    EXPECT_EQ(page->StatusBitmap(ImageKind::Esc), gui::kBmpStatusFinished);
+    EXPECT_EQ(Status(*page, "escStatus"), gui::kBmpStatusFinished);
     EXPECT_FALSE(page->findChild<gui::SkinButton*>("escProgress")->isVisible());
     ASSERT_TRUE(QTest::qWaitFor([&] { return messages.size() == 2; }, 5000));
     EXPECT_TRUE(messages[1].contains("saved in " + QString::fromStdString((dir / "user").string())))
@@ -242,14 +249,14 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     esc.SetFault(sim::Fault::D6Silent);
     Start(*w, ImageKind::Esc, " Expert V1.70");
     ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && messages.size() == 3; }, 30000));
-    EXPECT_EQ(page->StatusBitmap(ImageKind::Esc), gui::kBmpStatusFailed);
+    EXPECT_EQ(Status(*page, "escStatus"), gui::kBmpStatusFailed);
     // In plain words, with what to do, the device's own text as a detail.
     EXPECT_TRUE(messages[2].contains("can be used as before")) << messages[2].toStdString();
     EXPECT_TRUE(messages[2].contains("What to do:"));
     EXPECT_TRUE(messages[2].endsWith("Detail: Update Error: TX=0xd6, TX Timeover!"));
     w->SelectLinksPage();
     w->SelectFirmwarePage();
-    EXPECT_EQ(page->StatusBitmap(ImageKind::Esc), gui::kBmpStatusReady);
+    EXPECT_EQ(Status(*page, "escStatus"), gui::kBmpStatusReady);
     w->close();
     EXPECT_FALSE(w->isVisible());
 }
@@ -270,7 +277,7 @@ TEST_F(FirmwareWindowTest, CardUpdateFromThePage) {
     Start(*w, ImageKind::Card, " Card V1.40");
     EXPECT_FALSE(Free(*w));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w); }, 30000));
-    EXPECT_EQ(page->StatusBitmap(ImageKind::Card), gui::kBmpStatusFinished);
+    EXPECT_EQ(Status(*page, "cardStatus"), gui::kBmpStatusFinished);
     EXPECT_EQ(card.Flashed(), ParseCardImage(image).Value().bytes);
     // Identified afresh, the card shows its new firmware, and the box that said it was updated
     // named it.
@@ -302,7 +309,7 @@ TEST_F(FirmwareWindowTest, AnImageIsCheckedBeforeTheQuestionThatNamesAnotherFami
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].contains("Cut.mmc")) << messages[0].toStdString();
     EXPECT_TRUE(messages[0].endsWith("Nothing was sent: the ESC is unchanged."));
-    EXPECT_EQ(page->StatusBitmap(ImageKind::Esc), gui::kBmpStatusFailed);
+    EXPECT_EQ(Status(*page, "escStatus"), gui::kBmpStatusFailed);
     EXPECT_FALSE(w->UpdateBusy());
 
     Start(*w, ImageKind::Esc, " Blinky V3.1");

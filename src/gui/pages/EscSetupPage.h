@@ -67,11 +67,6 @@ public:
     // "defaultPicture", and "sendButton" and "defaultButton" (the keyboard's way to those).
     static QString ListName(ParamId id);
 
-    int MiddleCaptionBitmap() const { return middleCaptionBitmap_; }
-    // A press is inside a picture when left < x < left + width and top < y < top + height:
-    // a point on the outline is outside. In the page's pixels, at its scale.
-    QRect SendRect() const { return sendRect_; }
-    QRect DefaultRect() const { return defaultRect_; }
     int TextSize() const { return textSize_; }
 
     // Draws the page at `scale`: places, pictures, fonts and click areas.
@@ -181,6 +176,8 @@ private:
     int shownCategory_ = -1;
     int shownSheet_ = -1;
     int middleCaptionBitmap_ = 0;
+    // A press is inside a picture when left < x < left + width and top < y < top + height: a
+    // point on the outline is outside. In the page's pixels, at its scale.
     QRect sendRect_;
     QRect defaultRect_;
     PictureButton* sendButton_ = nullptr;

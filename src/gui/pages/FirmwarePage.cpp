@@ -365,10 +365,6 @@ SkinComboBox* FirmwarePage::List(ImageKind kind) const {
     return panels_[static_cast<std::size_t>(kind)].list;
 }
 
-int FirmwarePage::StatusBitmap(ImageKind kind) const {
-    return StatusBitmapOf(model_.Status(kind));
-}
-
 void FirmwarePage::ClickStart(ImageKind kind) {
     const std::size_t k = static_cast<std::size_t>(kind);
     if (!ready_[k]) return;

@@ -59,10 +59,14 @@ public:
     void ReadFirmwareFiles();
     // While an update is requested or running the start pictures take no clicks.
     void SetStartEnabled(bool enabled);
+    // A test reads it to know an update's guard is lifted while no device may be ready to
+    // take a click, which the pictures alone would not tell apart.
     bool StartEnabled() const { return startEnabled_; }
     // A start picture takes clicks only while a device that can take its image is connected;
     // otherwise it is dimmed and `why` is its tooltip. Ready until told otherwise.
     void SetDeviceReady(ImageKind kind, bool ready, const QString& why = QString());
+    // The tooltip a dimmed start picture shows; a test reads it here rather than through a
+    // tooltip popping up.
     const QString& NotReadyWhy(ImageKind kind) const {
         return notReadyWhy_[static_cast<std::size_t>(kind)];
     }
@@ -72,8 +76,6 @@ public:
     void SetFixMode(bool fix) { fixMode_ = fix; }
 
     SkinComboBox* List(ImageKind kind) const;
-    // The skin bitmap a status picture shows (Ready, Finished or Failed).
-    int StatusBitmap(ImageKind kind) const;
     // A click is taken when left < x < left + width and top < y < top + height; in the page's
     // pixels, at its scale.
     QRect StartRect(ImageKind kind) const;
