@@ -88,7 +88,7 @@ std::vector<double> WindowPlugs(const std::string& link, int plugs, std::string&
     options.confirm = [](QWidget*, const QString&) { return true; };
     MainWindow window(options);
     window.show();
-    window.Action(MainWindow::kIdmEsc)->trigger();
+    window.findChild<QAction*>("escAction")->trigger();
     RunFor(1000);
     for (int plug = 0; plug < plugs; ++plug) {
         window.SelectLinksPage();
@@ -105,7 +105,7 @@ std::vector<double> WindowPlugs(const std::string& link, int plugs, std::string&
         }
         const bool shown = RunUntil(
             [&] {
-                return window.CurrentPage() == MainWindow::Page::Setup &&
+                return window.findChild<QWidget*>("setupPage")->isVisible() &&
                        window.SetupModel().HasValidRecord();
             },
             kWaitLimitMs);

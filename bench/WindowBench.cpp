@@ -27,6 +27,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLabel>
 #include <QTimer>
 
 #include <algorithm>
@@ -231,12 +232,13 @@ int main(int argc, char** argv) {
         MainWindow window(options);
         window.show();
         auto escLamp = [&window] {
-            return window.PictureBitmap(MainWindow::kIdcEscLamp) == gui::kBmpLampOn;
+            return window.findChild<QLabel*>("escLamp")->pixmap().toImage() ==
+                   gui::SkinBitmap(gui::kBmpLampOn, window.Scale()).toImage();
         };
         auto connected = [&] { return escLamp() && window.SetupModel().HasValidRecord(); };
 
         // Idle, polling an ESC that answers at once.
-        window.Action(MainWindow::kIdmEsc)->trigger();
+        window.findChild<QAction*>("escAction")->trigger();
         if (!RunUntil(connected, kWaitLimitMs))
             fail("the simulated ESC was not identified and read");
         RunFor(1000);  // whatever the read left to draw
@@ -257,14 +259,15 @@ int main(int argc, char** argv) {
         // Stalls, on the line's own speed.
         esc.SetLineRate(true);
         StallMeter meter;
-        window.Action(MainWindow::kIdmEsc)->trigger();  // Esc off ...
+        window.findChild<QAction*>("escAction")->trigger();  // Esc off ...
         if (!RunUntil([&] { return window.Mode() == DeviceMode::None && !escLamp(); },
                       kWaitLimitMs)) {
             fail("Device > Esc did not turn off");
         }
         RunFor(600);
         meter.Start();
-        window.Action(MainWindow::kIdmEsc)->trigger();  // ... and on: identified and read afresh
+        window.findChild<QAction*>("escAction")
+            ->trigger();  // ... and on: identified and read afresh
         const bool read = RunUntil(connected, kWaitLimitMs);
         RunFor(100);
         const StallMeter::Result readStall = meter.Stop();

@@ -1,20 +1,17 @@
 #include "gui/Application.h"
 
 #include <QCommandLineParser>
-#include <QDir>
 #include <QFont>
 #include <QSessionManager>
 #include <QTimer>
 
 #include <atomic>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <string_view>
 
 #include "Version.h"
 #include "base/DataFolders.h"
-#include "base/Files.h"
 #include "base/Utf8Path.h"
 #include "gui/AppConfig.h"
 #include "gui/DemoDevice.h"
@@ -22,12 +19,7 @@
 #include "gui/PortArrivalWatch.h"
 #include "gui/ProcessSignals.h"
 #include "gui/QtPlatform.h"
-#include "gui/SettingsFileMenu.h"
-#include "gui/dialogs/BackupsDialog.h"
-#include "gui/dialogs/CompareDialog.h"
-#include "settings/Backups.h"
-#include "settings/Compare.h"
-#include "settings/Profiles.h"
+#include "gui/ScreenshotMode.h"
 
 namespace vorna::gui {
 
@@ -98,7 +90,10 @@ int Application::Run() {
     if (arrivals) qt_->installNativeEventFilter(arrivals.get());
     QTimer quitWatch;
     CloseOnQuitSignals(window, quitWatch);
-    if (!settings.screenshots.isEmpty()) return SaveScreenshots(window, settings);
+    if (!settings.screenshots.isEmpty()) {
+        return SaveScreenshots(window, settings.window.dataDir, settings.screenshots,
+                               settings.simulate == "card");
+    }
     return qt_->exec();
 }
 
@@ -143,13 +138,14 @@ int Application::ParseCommandLine(Settings& settings) {
 int Application::StartSimulatedDevice(Settings& settings) {
     const QString& what = settings.simulate;
     if (what.isEmpty()) return 0;
-    DemoStart start = StartDemoDevice(what);
-    if (!start.device) {
-        std::fprintf(stderr, "vorna-link: %s\n", start.error.c_str());
-        return start.exitCode;
+    Result<DemoRun> start = StartDemoDevice(what);
+    if (!start) {
+        std::fprintf(stderr, "vorna-link: %s\n", start.Detail().c_str());
+        // 2: the command line asks for what cannot be; 1: it could not be done.
+        return start.Kind() == ProblemKind::System ? 1 : 2;
     }
-    simulated_ = std::move(start.device);
-    settings.window.location.fixedPath = start.link;
+    simulated_ = std::move(start->device);
+    settings.window.location.fixedPath = start->link;
     return 0;
 }
 
@@ -172,114 +168,6 @@ void Application::CloseOnQuitSignals(MainWindow& window, QTimer& watch) {
                                       "settings write is running; the program ends after it\n");
                          gQuitRequested = true;
                      });
-}
-
-namespace {
-
-bool SaveShot(QWidget& dialog, const QString& path) {
-    dialog.show();
-    QApplication::processEvents();
-    if (!dialog.grab().save(path)) {
-        std::fprintf(stderr, "vorna-link: cannot save %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
-}
-
-}  // namespace
-
-// The compare view (the ESC against the first sheet of a category) and the backups list. With
-// no backups folder yet (scripts/screenshots.sh gives the program a fresh one) it gets three
-// made from the ESC's values, as an update and a restore would have left them, and one older
-// that does not say why.
-bool Application::SaveDialogShots(MainWindow& window, const Settings& settings, const QDir& dir) {
-    bool saved = true;
-    const SetupState esc = window.SetupModel().EscValues();
-    const std::vector<SheetChoice> sheets =
-        ListSheets(settings.window.dataDir / std::string(kProfileFolder), {}, kCategories[0]);
-    if (const Result<SheetFile> sheet = sheets.empty() ? Result<SheetFile>(ProblemKind::Missing, "")
-                                                       : ReadSetupSheet(sheets[0].path);
-        sheet) {
-        CompareDialog compare(CompareWithEsc(esc, SetupSheetSide(*sheet)), &window);
-        saved = SaveShot(compare, dir.absoluteFilePath("compare.png")) && saved;
-    }
-    const std::filesystem::path folder = BackupFolder();
-    std::error_code ec;
-    if (!folder.empty() && !std::filesystem::exists(folder, ec)) {
-        const std::time_t now = std::time(nullptr);
-        (void)BackUpSettings(esc, folder, now - 3 * 86400, BackupReason::EscFirmwareUpdate);
-        (void)BackUpSettings(esc, folder, now - 600, BackupReason::FactorySettings);
-        (void)WriteFileReplacing(folder / "2026-03-14_18-02-41_model-12.cfg",
-                                 SettingsFileText(esc));
-    }
-    BackupsRequest request;
-    request.folder = folder;
-    request.backups = ListBackups(folder);
-    request.canCompare = true;
-    request.escModelType = esc.modelType;
-    BackupsDialog backups(request, &window);
-    saved = SaveShot(backups, dir.absoluteFilePath("backups.png")) && saved;
-    return saved;
-}
-
-// Chooses the simulated device's mode, waits until it is identified (and an ESC read), saves
-// the three pages and quits.
-int Application::SaveScreenshots(MainWindow& window, const Settings& settings) {
-    const QDir dir(settings.screenshots);
-    if (!QDir().mkpath(dir.path())) {
-        std::fprintf(stderr, "vorna-link: cannot create %s\n", qPrintable(dir.path()));
-        return 3;
-    }
-    const bool card = settings.simulate == "card";
-    int exitCode = 1;
-    auto save = [&] {
-        struct Shot {
-            const char* name;
-            void (MainWindow::*select)();
-        };
-        const Shot shots[] = {{"links.png", &MainWindow::SelectLinksPage},
-                              {"setup.png", &MainWindow::SelectEscPage},
-                              {"firmware.png", &MainWindow::SelectFirmwarePage}};
-        exitCode = 0;
-        // The pictures show the pages, not where the keyboard happens to be.
-        if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
-        for (const auto& shot : shots) {
-            (window.*shot.select)();
-            const QString path = dir.absoluteFilePath(shot.name);
-            if (!window.Screenshot().save(path)) {
-                std::fprintf(stderr, "vorna-link: cannot save %s\n", qPrintable(path));
-                exitCode = 3;
-            } else {
-                std::printf("%s\n", qPrintable(path));
-            }
-        }
-        if (!card && !SaveDialogShots(window, settings, dir)) exitCode = 3;
-        std::fflush(stdout);
-        QApplication::quit();
-    };
-    QObject::connect(&window.Link(), &LinkController::ticked, &window,
-                     [&, card](bool escConnected, bool cardConnected) {
-                         const bool ready =
-                             card ? cardConnected
-                                  : escConnected && window.SetupModel().HasValidRecord();
-                         if (ready && exitCode == 1) {
-                             exitCode = 2;  // saving
-                             QTimer::singleShot(300, &window, save);
-                         }
-                     });
-    if (card) {
-        window.Link().ChooseProgramCard();
-    } else {
-        window.Link().ChooseEsc();
-    }
-    QTimer::singleShot(30000, &window, [&] {
-        if (exitCode != 1) return;
-        std::fprintf(stderr, "vorna-link: no device was identified within 30 s\n");
-        QApplication::exit(1);
-    });
-    const int rc = qt_->exec();
-    return exitCode == 0 ? 0 : (rc != 0 ? rc : exitCode);
 }
 
 }  // namespace vorna::gui

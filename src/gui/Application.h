@@ -1,5 +1,5 @@
 // The application object: parses the command line, prepares fonts and the optional simulated
-// device, runs the main window, and the screenshot mode.
+// device, and runs the main window (or the screenshot mode, ScreenshotMode.h).
 #pragma once
 
 #include <QApplication>
@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 
-class QDir;
 class QTimer;
 
 namespace vorna::gui {
@@ -27,8 +26,6 @@ private:
     int ParseCommandLine(Settings& settings);
     int StartSimulatedDevice(Settings& settings);
     static void CloseOnQuitSignals(MainWindow& window, QTimer& watch);
-    int SaveScreenshots(MainWindow& window, const Settings& settings);
-    bool SaveDialogShots(MainWindow& window, const Settings& settings, const QDir& dir);
 
     int argc_;
     char** argv_;

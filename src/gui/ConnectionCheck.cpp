@@ -1,20 +1,20 @@
 #include "gui/ConnectionCheck.h"
+#include "gui/QtText.h"
 
 #include <QMetaObject>
 
 namespace vorna::gui {
 
 QString CheckConnectionText(const PortCheckResult& result) {
-    QString text = QString::fromStdString(result.verdict) + "\n";
+    QString text = ToQString(result.verdict) + "\n";
     for (const PortCheckSection& section : result.sections) {
-        text += "\n" + QString::fromStdString(section.title) + "\n";
+        text += "\n" + ToQString(section.title) + "\n";
         for (const PortFinding& f : section.findings) {
             const char* tag = f.kind == FindingKind::Ok     ? "OK: "
                               : f.kind == FindingKind::Note ? "Note: "
                                                             : "Problem: ";
-            text += QString::fromUtf8(tag) + QString::fromStdString(f.text) + "\n";
-            if (!f.advice.empty())
-                text += "    What to do: " + QString::fromStdString(f.advice) + "\n";
+            text += QString::fromUtf8(tag) + ToQString(f.text) + "\n";
+            if (!f.advice.empty()) text += "    What to do: " + ToQString(f.advice) + "\n";
         }
     }
     return text;

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "base/Result.h"
+
 namespace vorna::gui {
 
 // A running simulated device; it stops when destroyed.
@@ -22,15 +24,15 @@ bool DemoDevicesAvailable();
 // What --help says about --simulate where it is not available; empty where it is.
 QString DemoDevicesNote();
 
-struct DemoStart {
-    std::unique_ptr<DemoDevice> device;  // null when it did not start
-    std::string link;                    // the path the window opens as its port
-    std::string error;                   // why it did not start, for standard error
-    int exitCode = 0;                    // 2: `what` is not esc, esc:MODEL or card; 1: failed
+struct DemoRun {
+    std::unique_ptr<DemoDevice> device;
+    std::string link;  // the path the window opens as its port
 };
 
 // Starts `what` ("esc", "esc:MODEL" with a model type from 0 to 17, or "card") behind a link
-// named after this process.
-DemoStart StartDemoDevice(const QString& what);
+// named after this process. The problem, with its words for standard error, is BadContent when
+// `what` names none of those or this build has no simulated devices, System when the device
+// did not start.
+Result<DemoRun> StartDemoDevice(const QString& what);
 
 }  // namespace vorna::gui

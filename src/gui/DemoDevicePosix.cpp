@@ -29,8 +29,8 @@ QString DemoDevicesNote() {
     return {};
 }
 
-DemoStart StartDemoDevice(const QString& what) {
-    DemoStart start;
+Result<DemoRun> StartDemoDevice(const QString& what) {
+    DemoRun start;
     const QString link =
         QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation))
             .filePath(QString("vorna-link-sim-%1").arg(QCoreApplication::applicationPid()));
@@ -42,21 +42,17 @@ DemoStart StartDemoDevice(const QString& what) {
         bool ok = true;
         const int model = what == "esc" ? 16 : what.mid(4).toInt(&ok);
         if (!ok || model < 0 || model >= kModelTypeCount) {
-            start.error = "--simulate esc:MODEL takes a model type from 0 to 17";
-            start.exitCode = 2;
-            return start;
+            return Problem{ProblemKind::BadContent,
+                           "--simulate esc:MODEL takes a model type from 0 to 17"};
         }
         device = std::make_unique<sim::SimulatedEsc>(start.link, model);
     } else {
-        start.error = "--simulate takes esc, esc:MODEL or card";
-        start.exitCode = 2;
-        return start;
+        return Problem{ProblemKind::BadContent, "--simulate takes esc, esc:MODEL or card"};
     }
     const Status started = device->Start();
     if (!started) {
-        start.error = "cannot start the simulated device: " + started.Detail();
-        start.exitCode = 1;
-        return start;
+        return Problem{ProblemKind::System,
+                       "cannot start the simulated device: " + started.Detail()};
     }
     start.device = std::make_unique<PtyDemo>(std::move(device));
     return start;

@@ -13,11 +13,8 @@ QString DemoDevicesNote() {
         "instead.");
 }
 
-DemoStart StartDemoDevice(const QString&) {
-    DemoStart start;
-    start.error = DemoDevicesNote().toStdString();
-    start.exitCode = 2;
-    return start;
+Result<DemoRun> StartDemoDevice(const QString&) {
+    return Problem{ProblemKind::BadContent, DemoDevicesNote().toStdString()};
 }
 
 }  // namespace vorna::gui

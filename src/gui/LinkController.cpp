@@ -1,4 +1,5 @@
 #include "gui/LinkController.h"
+#include "gui/QtText.h"
 
 #include "gui/OutcomeTexts.h"
 
@@ -20,15 +21,14 @@ LinkController::LinkController(BridgeLocation location, EscSetupModel& setup,
         // Asked already when the page's start picture was clicked.
         if (firmware.SuspectImageAccepted(ImageKind::Esc)) return true;
         const QString question =
-            "This firmware image does not look sound:\n" + QString::fromStdString(where) +
+            "This firmware image does not look sound:\n" + ToQString(where) +
             "\n\nFlashing a damaged image can leave the ESC without working firmware. Flash it "
             "anyway?";
         return AwaitAnswer([&](quint64 ticket) { emit questionRequested(ticket, question); });
     };
     stack_.Esc().confirmNoBackup = [this](const std::string& why) {
         const QString question =
-            "The ESC's settings could not be saved before the update: " +
-            QString::fromStdString(why) +
+            "The ESC's settings could not be saved before the update: " + ToQString(why) +
             "\n\nThe new firmware may start from its factory settings, and without a backup "
             "yours would have to be set again by hand. Update the firmware without a backup?";
         return AwaitAnswer([&](quint64 ticket) { emit questionRequested(ticket, question); });
@@ -102,7 +102,7 @@ void LinkController::ShowLamps(const LampState& lamps) {
 }
 
 void LinkController::ShowMessage(const std::string& text, MessageIcon icon) {
-    Tell(QString::fromStdString(text), icon == MessageIcon::Error);
+    Tell(ToQString(text), icon == MessageIcon::Error);
 }
 
 void LinkController::Tell(const QString& text, bool errorIcon) {
@@ -153,7 +153,7 @@ void LinkController::MessageDismissed(quint64 ticket, bool retry) {
 }
 
 void LinkController::ShowPortProblem(const std::string& text) {
-    emit portProblem(QString::fromStdString(text));
+    emit portProblem(ToQString(text));
 }
 
 void LinkController::PortProblemGone() {
@@ -161,7 +161,7 @@ void LinkController::PortProblemGone() {
 }
 
 void LinkController::ShowWriteProgress(const std::string& text) {
-    emit writeProgress(QString::fromStdString(text));
+    emit writeProgress(ToQString(text));
 }
 
 void LinkController::DeviceModeChanged(const DeviceMenuState& state, bool selectLinksPage) {
@@ -170,7 +170,7 @@ void LinkController::DeviceModeChanged(const DeviceMenuState& state, bool select
 }
 
 void LinkController::OddAnswerChanged(const std::string& text) {
-    emit oddAnswerChanged(QString::fromStdString(text));
+    emit oddAnswerChanged(ToQString(text));
 }
 
 }  // namespace vorna::gui

@@ -1,17 +1,14 @@
 #include "gui/MainWindow.h"
+#include "gui/QtText.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QMenuBar>
-#include <QPainter>
-#include <QScreen>
 #include <QShowEvent>
-#include <QWindow>
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstdio>
 #include <utility>
 
@@ -21,6 +18,7 @@
 #include "gui/DeviceNote.h"
 #include "gui/MessageBoxes.h"
 #include "gui/ModelNews.h"
+#include "gui/ScreenFit.h"
 #include "gui/SettingsFileMenu.h"
 #include "gui/pages/AboutDialog.h"
 #include "gui/pages/EscSetupPage.h"
@@ -66,14 +64,6 @@ constexpr QRect kDeviceNotePlace(18, 470, 216, 150);
 // How long the hint blinks for a device once no Device mode is chosen: 6 s of 200 ms ticks.
 constexpr int kHintBlinkTicks = 30;
 
-// Room for the title bar and frame a window manager adds around the window, until it has
-// framed the window and the frame is known.
-constexpr int kFrameAllowanceWidth = 16;
-constexpr int kFrameAllowanceHeight = 48;
-// Below this the skin is no longer usable; a screen that small gets a window larger than itself.
-constexpr qreal kSmallestScale = 0.5;
-// The scale goes in steps of a hundredth, so a frame a pixel thicker redraws nothing.
-constexpr qreal kScaleSteps = 100.0;
 constexpr int kProgressTextSize = 100;
 const QColor kProgressTextColor(247, 148, 29);
 
@@ -133,7 +123,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     // The skin is laid out in its own pixels. Where the screen has less room for it (a small
     // laptop, or a desktop scale that makes every pixel larger) the whole skin is drawn smaller,
     // so everything stays in view and nothing scrolls.
-    ApplyScale(ScaleForScreen());
+    ApplyScale(ScaleForScreen(*this, QSize(kSkinWidth, kSkinHeight)));
 
     link_ = std::make_unique<LinkController>(options_.location, setup_, firmware_);
     ConnectLink();
@@ -143,10 +133,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
         [this] { return setupPage_->MayDiscardUnsentChanges(); }, CompareView(),
         [this](QWidget* owner, const BackupsRequest& request) {
             // The link's boxes wait for it, as for the window's own boxes.
-            ++windowBoxes_;
-            const auto chosen = options_.chooseBackup(owner, request);
-            WindowBoxClosed();
-            return chosen;
+            return boxes_.Own([&] { return options_.chooseBackup(owner, request); });
         });
     connectionCheck_ = std::make_unique<ConnectionCheck>(options_.location);
     connect(connectionCheck_.get(), &ConnectionCheck::finished, this,
@@ -158,7 +145,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
 
     // Said once, where a note about the port would stand: the next such note replaces it.
     if (const std::string problem = ConfigFileProblem(options_.dataDir); !problem.empty()) {
-        deviceNote_->setText(QString::fromStdString(problem));
+        deviceNote_->setText(ToQString(problem));
         FitDeviceNote();
         deviceNote_->show();
         makerLogo_->hide();
@@ -192,23 +179,15 @@ MainWindow::~MainWindow() {
     container_ = nullptr;
 }
 
-QLabel* MainWindow::Picture(int bitmapId, QRect place, int controlId) {
+QLabel* MainWindow::Picture(int bitmapId, QRect place, const char* name) {
     auto* label = new QLabel(central_);
-    if (controlId) label->setObjectName(QString::number(controlId));
+    if (name) label->setObjectName(QLatin1String(name));
     placement_.AddPicture(label, place, bitmapId);
     return label;
 }
 
 void MainWindow::SetPicture(QLabel* label, int bitmapId) {
     placement_.SetPicture(label, bitmapId);
-}
-
-int MainWindow::PictureBitmap(int controlId) const {
-    const QLabel* label = nullptr;
-    if (controlId == kIdcHint) label = hint_;
-    if (controlId >= kIdcUsbLamp && controlId <= kIdcCardLamp)
-        label = lamps_[controlId - kIdcUsbLamp];
-    return label ? placement_.PictureOf(label) : 0;
 }
 
 void MainWindow::BuildMenus() {
@@ -229,6 +208,18 @@ void MainWindow::BuildMenus() {
     QMenu* help = menuBar()->addMenu("&Help");
     checkAction_ = help->addAction("&Check Connection", this, &MainWindow::CheckConnection);
     aboutAction_ = help->addAction("&About", this, &MainWindow::ShowAbout);
+    // Named for tests, which find the menu's commands as a user would, by what they are.
+    const std::pair<QAction*, const char*> names[] = {{importAction_, "importSettingsAction"},
+                                                      {exportAction_, "exportSettingsAction"},
+                                                      {compareAction_, "compareAction"},
+                                                      {backupsAction_, "backupsAction"},
+                                                      {exitAction_, "exitAction"},
+                                                      {escAction_, "escAction"},
+                                                      {cardAction_, "programCardAction"},
+                                                      {fixAction_, "fixModeAction"},
+                                                      {checkAction_, "checkConnectionAction"},
+                                                      {aboutAction_, "aboutAction"}};
+    for (const auto& [action, name] : names) action->setObjectName(QLatin1String(name));
     menuBar()->setStyleSheet(
         "QMenuBar { background: #1a1a1a; color: #eaeaea; }"
         "QMenuBar::item:selected { background: #b00000; }"
@@ -237,76 +228,22 @@ void MainWindow::BuildMenus() {
         "QMenu::item:disabled { color: #707070; }");
 }
 
-QAction* MainWindow::Action(int commandId) const {
-    switch (commandId) {
-        case kIdmImportSettings:
-            return importAction_;
-        case kIdmExportSettings:
-            return exportAction_;
-        case kIdmCompare:
-            return compareAction_;
-        case kIdmBackups:
-            return backupsAction_;
-        case kIdmExit:
-            return exitAction_;
-        case kIdmEsc:
-            return escAction_;
-        case kIdmProgramCard:
-            return cardAction_;
-        case kIdmFixMode:
-            return fixAction_;
-        case kIdmAbout:
-            return aboutAction_;
-        case kIdmCheckConnection:
-            return checkAction_;
-        default:
-            return nullptr;
-    }
-}
-
-SkinButton* MainWindow::Button(int controlId) const {
-    switch (controlId) {
-        case kIdcLinksButton:
-            return linksButton_;
-        case kIdcEscButton:
-            return escButton_;
-        case kIdcFirmwareButton:
-            return firmwareButton_;
-        case kIdcWriteProgress:
-            return progressButton_;
-        default:
-            return nullptr;
-    }
-}
-
-QWidget* MainWindow::PageWidget(enum Page page) const {
-    switch (page) {
-        case Page::Links:
-            return linksPage_;
-        case Page::Setup:
-            return setupPage_;
-        case Page::Firmware:
-            return firmwarePage_;
-    }
-    return nullptr;
-}
-
 void MainWindow::BuildLeftColumn() {
     Picture(kBmpProductLogo, QRect(QPoint(8, 4), SkinBitmapSize(kBmpProductLogo)));
     for (int y : {75, 110, 145}) Picture(kBmpRedRule, QRect(5, y, 200, 5));
 
-    auto makeButton = [this](int id, int normal, int down, int over, QRect place) {
+    auto makeButton = [this](const char* name, int normal, int down, int over, QRect place) {
         auto* button = new SkinButton(central_);
-        button->setObjectName(QString::number(id));
+        button->setObjectName(QLatin1String(name));
         placement_.Add(button, place);
         button->AssignSkin(normal, down, over);
         return button;
     };
-    linksButton_ = makeButton(kIdcLinksButton, kBmpSupportNormal, kBmpSupportDown, kBmpSupportOver,
+    linksButton_ = makeButton("linksButton", kBmpSupportNormal, kBmpSupportDown, kBmpSupportOver,
                               QRect(30, 78, 200, 25));
-    escButton_ = makeButton(kIdcEscButton, kBmpEscSetupNormal, kBmpEscSetupDown, kBmpEscSetupOver,
+    escButton_ = makeButton("escButton", kBmpEscSetupNormal, kBmpEscSetupDown, kBmpEscSetupOver,
                             QRect(30, 113, 200, 25));
-    firmwareButton_ = makeButton(kIdcFirmwareButton, kBmpFirmwareNormal, kBmpFirmwareDown,
+    firmwareButton_ = makeButton("firmwareButton", kBmpFirmwareNormal, kBmpFirmwareDown,
                                  kBmpFirmwareOver, QRect(30, 148, 200, 25));
     connect(linksButton_, &QAbstractButton::clicked, this, &MainWindow::SelectLinksPage);
     connect(escButton_, &QAbstractButton::clicked, this, &MainWindow::SelectEscPage);
@@ -317,10 +254,11 @@ void MainWindow::BuildLeftColumn() {
 
     Picture(kBmpRedRule, QRect(5, 280, 200, 5));
     Picture(kBmpRedRule, QRect(5, 340, 200, 5));
-    hint_ = Picture(kBmpHintOrange, QRect(30, 290, 200, 50), kIdcHint);
+    hint_ = Picture(kBmpHintOrange, QRect(30, 290, 200, 50), "hint");
     Picture(kBmpLampHeading, QRect(20, 360, 200, 12));
+    const char* const lampNames[3] = {"usbLamp", "escLamp", "cardLamp"};
     for (int i = 0; i < 3; ++i) {
-        lamps_[i] = Picture(kBmpLampOff, QRect(30, 380 + 30 * i, 20, 20), kIdcUsbLamp + i);
+        lamps_[i] = Picture(kBmpLampOff, QRect(30, 380 + 30 * i, 20, 20), lampNames[i]);
     }
     Picture(kBmpLampLegend, QRect(60, 390, 150, 70));
     makerLogo_ = Picture(kBmpMakerLogo, QRect(30, 530, 160, 80));
@@ -341,7 +279,7 @@ void MainWindow::BuildLeftColumn() {
     deviceNote_->hide();
 
     progressButton_ = new SkinButton(central_);
-    progressButton_->setObjectName(QString::number(kIdcWriteProgress));
+    progressButton_->setObjectName(QStringLiteral("writeProgress"));
     placement_.Add(progressButton_, QRect(710, 555, 80, 30));
     progressButton_->SetFontSize(kProgressTextSize);
     progressButton_->SetFontFace("Arial");
@@ -373,7 +311,7 @@ std::array<QWidget*, 3> MainWindow::PagesInOrder() const {
 
 void MainWindow::BuildPages() {
     container_ = new QWidget(central_);
-    container_->setObjectName(QString::number(kIdcPageContainer));
+    container_->setObjectName(QStringLiteral("pageContainer"));
     // The pages are 630 pixels tall; their frames start at their very top, so the container
     // shows them whole rather than cutting their top 10 pixels off.
     placement_.Add(container_, QRect(250, 0, 985, 630));
@@ -394,10 +332,10 @@ void MainWindow::BuildPages() {
         [this](QWidget* parent, const QString& text) { Tell(parent, text, false); });
     firmwarePage_->SetConfirm(
         [this](QWidget* parent, const QString& question) { return Ask(parent, question); });
-    for (QWidget* page : {static_cast<QWidget*>(linksPage_), static_cast<QWidget*>(setupPage_),
-                          static_cast<QWidget*>(firmwarePage_)}) {
-        placement_.Add(page, pageRect);
-    }
+    linksPage_->setObjectName(QStringLiteral("linksPage"));
+    setupPage_->setObjectName(QStringLiteral("setupPage"));
+    firmwarePage_->setObjectName(QStringLiteral("firmwarePage"));
+    for (QWidget* page : PagesInOrder()) placement_.Add(page, pageRect);
 }
 
 // Everything the link thread tells the window arrives through the link controller.
@@ -438,14 +376,14 @@ void MainWindow::ConnectLink() {
     connect(link_.get(), &LinkController::messageRequested, this, &MainWindow::OnMessage);
     connect(link_.get(), &LinkController::retryRequested, this,
             [this](quint64 ticket, const QString& text) {
-                WhenNoWindowBox([this, ticket, text] {
+                boxes_.Link([this, ticket, text] {
                     const bool retry = !closing_ && options_.askRetry(this, text);
                     link_->MessageDismissed(ticket, retry);
                 });
             });
     connect(link_.get(), &LinkController::questionRequested, this,
             [this](quint64 ticket, const QString& text) {
-                WhenNoWindowBox([this, ticket, text] {
+                boxes_.Link([this, ticket, text] {
                     const bool yes = !closing_ && options_.confirm(this, text);
                     link_->MessageDismissed(ticket, yes);
                 });
@@ -474,55 +412,24 @@ void MainWindow::ConnectLink() {
 }
 
 void MainWindow::OnMessage(quint64 ticket, const QString& text, bool errorIcon) {
-    WhenNoWindowBox([this, ticket, text, errorIcon] {
+    boxes_.Link([this, ticket, text, errorIcon] {
         if (!closing_) options_.presenter(this, text, errorIcon);
         link_->MessageDismissed(ticket);
     });
 }
 
-// The link's boxes wait while the window has a box of its own open: shown over it, the later
-// box would leave the earlier one open underneath, answered out of order. The link thread
-// waits for its box anyway, so nothing is lost by the wait.
-void MainWindow::WhenNoWindowBox(std::function<void()> show) {
-    if (windowBoxes_ > 0) {
-        waitingLinkBoxes_.push_back(std::move(show));
-        return;
-    }
-    show();
-}
-
-void MainWindow::WindowBoxClosed() {
-    if (--windowBoxes_ > 0 || waitingLinkBoxes_.empty()) return;
-    // Shown from the event loop, not from inside the code that asked the window's question.
-    QTimer::singleShot(0, this, [this] {
-        while (windowBoxes_ == 0 && !waitingLinkBoxes_.empty()) {
-            std::function<void()> show = std::move(waitingLinkBoxes_.front());
-            waitingLinkBoxes_.pop_front();
-            show();
-        }
-    });
-}
-
 bool MainWindow::Ask(QWidget* parent, const QString& question) {
-    ++windowBoxes_;
-    const bool yes = options_.confirm(parent, question);
-    WindowBoxClosed();
-    return yes;
+    return boxes_.Own([&] { return options_.confirm(parent, question); });
 }
 
 CompareChooser MainWindow::CompareView() {
     return [this](QWidget* parent, const CompareRequest& request) {
-        ++windowBoxes_;
-        auto checked = options_.compare(parent, request);
-        WindowBoxClosed();
-        return checked;
+        return boxes_.Own([&] { return options_.compare(parent, request); });
     };
 }
 
 void MainWindow::Tell(QWidget* parent, const QString& text, bool errorIcon) {
-    ++windowBoxes_;
-    options_.presenter(parent, text, errorIcon);
-    WindowBoxClosed();
+    boxes_.Own([&] { options_.presenter(parent, text, errorIcon); });
 }
 
 void MainWindow::OnDeviceModeChanged(DeviceMode mode, bool escPageEnabled, bool firmwarePageEnabled,
@@ -791,38 +698,6 @@ void MainWindow::ImportSettings() {
     settingsFiles_->Import(this);
 }
 
-// The whole window as laid out, menu bar and all, even where a small screen makes it scroll.
-QPixmap MainWindow::Screenshot() {
-    const QPixmap menu = menuBar()->grab();
-    const QPixmap content = central_->grab();
-    QPixmap shot(QSize(content.width(), menu.height() + content.height()) *
-                 content.devicePixelRatio());
-    shot.setDevicePixelRatio(content.devicePixelRatio());
-    shot.fill(Qt::black);
-    QPainter painter(&shot);
-    painter.drawPixmap(0, 0, menu);
-    painter.drawPixmap(0, menu.deviceIndependentSize().toSize().height(), content);
-    return shot;
-}
-
-// The largest scale at which the window and the frame the window manager puts around it fit
-// the room the screen has, up to the skin's own size.
-SkinScale MainWindow::ScaleForScreen() const {
-    const qreal ratio = devicePixelRatioF();
-    const QScreen* screen = this->screen();
-    if (screen == nullptr) return SkinScale(1.0, ratio);
-    QSize room = screen->availableGeometry().size();
-    // Until the window manager has framed the window, a usual frame is allowed for.
-    const QSize frame = frameGeometry().size() - geometry().size();
-    const bool framed = frame.width() > 0 || frame.height() > 0;
-    room -= framed ? frame : QSize(kFrameAllowanceWidth, kFrameAllowanceHeight);
-    room.rheight() -= menuBar()->sizeHint().height();
-    qreal layout = std::min({1.0, room.width() / static_cast<qreal>(kSkinWidth),
-                             room.height() / static_cast<qreal>(kSkinHeight)});
-    layout = std::max(kSmallestScale, std::floor(layout * kScaleSteps) / kScaleSteps);
-    return SkinScale(layout, ratio);
-}
-
 void MainWindow::ApplyScale(const SkinScale& scale) {
     if (scale == scale_ && central_->size() == scale.Size(QSize(kSkinWidth, kSkinHeight))) return;
     scale_ = scale;
@@ -841,32 +716,15 @@ void MainWindow::ApplyScale(const SkinScale& scale) {
 }
 
 void MainWindow::FitToScreen() {
-    ApplyScale(ScaleForScreen());
-    CentreOnScreen();
-}
-
-void MainWindow::CentreOnScreen() {
-    const QScreen* screen = this->screen();
-    if (screen == nullptr) return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    const QPoint topLeft = frame.topLeft();
-    move(std::max(topLeft.x(), screen->availableGeometry().left()),
-         std::max(topLeft.y(), screen->availableGeometry().top()));
+    ApplyScale(ScaleForScreen(*this, QSize(kSkinWidth, kSkinHeight)));
+    CentreOnScreen(*this);
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (placed_) return;
     placed_ = true;
-    FitToScreen();
-    // The frame the window manager adds is known only once it has framed the window.
-    for (const int ms : {0, 300}) QTimer::singleShot(ms, this, &MainWindow::FitToScreen);
-    // Moved to another screen, it fits that one.
-    if (QWindow* handle = windowHandle()) {
-        connect(handle, &QWindow::screenChanged, this, &MainWindow::FitToScreen,
-                Qt::UniqueConnection);
-    }
+    FitWhileShown(*this, [this] { FitToScreen(); });
 }
 
 void MainWindow::CloseWithoutAsking() {

@@ -8,13 +8,13 @@
 #include <QTimer>
 
 #include <array>
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
 
 #include "firmware/FirmwarePageModel.h"
 #include "gui/LinkController.h"
+#include "gui/MessageBoxQueue.h"
 #include "gui/SettingsFileMenu.h"
 #include "gui/UrlOpener.h"
 #include "gui/skin/SkinPlacement.h"
@@ -42,29 +42,6 @@ inline constexpr int kSkinHeight = 645;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    // Control identifiers of the main window (each page has its own).
-    static constexpr int kIdcLinksButton = 1001;
-    static constexpr int kIdcEscButton = 1002;
-    static constexpr int kIdcFirmwareButton = 1003;
-    static constexpr int kIdcHint = 1004;
-    static constexpr int kIdcUsbLamp = 1005;
-    static constexpr int kIdcEscLamp = 1006;
-    static constexpr int kIdcCardLamp = 1007;
-    static constexpr int kIdcWriteProgress = 1010;
-    static constexpr int kIdcPageContainer = 1029;
-
-    // Menu command identifiers.
-    static constexpr int kIdmImportSettings = 32783;
-    static constexpr int kIdmExportSettings = 32784;
-    static constexpr int kIdmExit = 32785;
-    static constexpr int kIdmCompare = 32791;  // File > Compare…
-    static constexpr int kIdmBackups = 32792;  // File > Backups…
-    static constexpr int kIdmEsc = 32776;
-    static constexpr int kIdmProgramCard = 32777;
-    static constexpr int kIdmFixMode = 32778;
-    static constexpr int kIdmAbout = 32781;
-    static constexpr int kIdmCheckConnection = 32790;
-
     enum class Page { Links, Setup, Firmware };
     // How a message is put in front of the user; returns when it was dismissed.
     using MessagePresenter =
@@ -99,17 +76,10 @@ public:
     void SelectLinksPage();
     void SelectEscPage();
     void SelectFirmwarePage();
-    Page CurrentPage() const { return page_; }
-
-    // Grabs the whole window as the user sees it.
-    QPixmap Screenshot();
 
     LinkController& Link() { return *link_; }
     EscSetupModel& SetupModel() { return setup_; }
     FirmwarePageModel& FirmwareModel() { return firmware_; }
-    QAction* Action(int commandId) const;
-    SkinButton* Button(int controlId) const;
-    QWidget* PageWidget(enum Page page) const;
     // The note under the lamps: what stands between the chosen Device mode and its device (no
     // link, a link unplugged, a port that cannot be opened, something answering that is not
     // the device), with what to do; hidden while nothing does.
@@ -117,15 +87,13 @@ public:
     // The system says a serial port has appeared: the poll looks at once rather than on its
     // next tick (the window's native event filter on Windows; udev does it on Linux).
     void PortArrived() { link_->PortArrived(); }
-    // Which bitmap a picture control shows (lamps, hint).
-    int PictureBitmap(int controlId) const;
     // How large the skin is drawn: fitted to the screen's room when the window opens, and again
     // once the window manager's frame is known or the window moves to another screen.
     const SkinScale& Scale() const { return scale_; }
     int TextSize() const { return textSize_; }
-    int PageTextSize() const { return pageTextSize_; }
     DeviceMode Mode() const { return mode_; }
-    // The hint blinks for a few seconds while no Device mode is chosen, then stays.
+    // The hint blinks for a few seconds while no Device mode is chosen, then stays. A test
+    // reads it to know the blinking is over: no single picture of the hint can show that.
     bool HintBlinking() const;
 
     // Closes for a quit asked for outside the window (Ctrl-C, a polite kill), without asking
@@ -169,7 +137,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QLabel* Picture(int bitmapId, QRect place, int controlId = 0);
+    QLabel* Picture(int bitmapId, QRect place, const char* name = nullptr);
     void SetPicture(QLabel* label, int bitmapId);
     void BuildMenus();
     void BuildLeftColumn();
@@ -180,13 +148,11 @@ private:
     void ChooseMode(void (LinkController::*choose)());
     void ShowModeChecks();
     void OnMessage(quint64 ticket, const QString& text, bool errorIcon);
-    // The window's own boxes: while one is open, the link's wait (WhenNoWindowBox).
+    // The window's own boxes: while one is open, the link's wait (MessageBoxQueue).
     bool Ask(QWidget* parent, const QString& question);
     // The compare view as the window's own box (the link's boxes wait for it).
     CompareChooser CompareView();
     void Tell(QWidget* parent, const QString& text, bool errorIcon);
-    void WhenNoWindowBox(std::function<void()> show);
-    void WindowBoxClosed();
     void ShowAbout();
     void CheckConnection();
     void ShowFirmwareNews();
@@ -198,12 +164,10 @@ private:
     void ShowFirstValues();
     void ShowHint();
     void RestProgress();
-    SkinScale ScaleForScreen() const;
     void ApplyScale(const SkinScale& scale);
     void FitToScreen();
     void OrderKeyboardRoute();
     std::array<QWidget*, 3> PagesInOrder() const;
-    void CentreOnScreen();
     void ApplyTransferGuard();
 
 public:
@@ -265,8 +229,7 @@ private:
     int pageTextSize_ = 100;     // the ESC setup page's
     int firmwareTextSize_ = 85;  // the firmware page's
     bool closing_ = false;
-    int windowBoxes_ = 0;  // boxes of the window's own now open
-    std::deque<std::function<void()>> waitingLinkBoxes_;
+    MessageBoxQueue boxes_{this};
     bool escPageEnabled_ = false;
     bool firmwarePageEnabled_ = false;
     bool toldWaitingForUpdate_ = false;

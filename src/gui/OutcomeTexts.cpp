@@ -1,4 +1,5 @@
 #include "gui/OutcomeTexts.h"
+#include "gui/QtText.h"
 
 namespace vorna::gui {
 namespace {
@@ -36,9 +37,9 @@ QString NextStepText(NextStep next, UpdateOutcome::Device device = UpdateOutcome
 }
 
 QString Compose(const std::string& message, const QString& next, const std::string& detail = {}) {
-    QString text = QString::fromStdString(message);
+    QString text = ToQString(message);
     if (!next.isEmpty()) text += "\n\nWhat to do: " + next;
-    if (!detail.empty()) text += "\n\nDetail: " + QString::fromStdString(detail);
+    if (!detail.empty()) text += "\n\nDetail: " + ToQString(detail);
     return text;
 }
 
@@ -57,7 +58,7 @@ QString OutcomeText(const UpdateOutcome& outcome) {
 }
 
 QString RetryQuestion(const std::string& text, LinkView::RetryOf what) {
-    return QString::fromStdString(text) + "\n\n" +
+    return ToQString(text) + "\n\n" +
            (what == LinkView::RetryOf::Write
                 ? "Retry sends every setting again, from the first. Cancel leaves the ESC as it "
                   "is now: check its settings on this page before you drive."

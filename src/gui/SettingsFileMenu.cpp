@@ -1,4 +1,5 @@
 #include "gui/SettingsFileMenu.h"
+#include "gui/QtText.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -22,12 +23,8 @@
 namespace vorna::gui {
 namespace {
 
-QString FromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QString PathText(const std::filesystem::path& path) {
-    return FromUtf8(Utf8FromPath(path));
+    return ToQString(Utf8FromPath(path));
 }
 
 QString SideName(const SettingsSide& side) {
@@ -49,7 +46,7 @@ std::optional<SettingsSide> ReadSide(const QString& chosen,
         if (!sheet || !sheet->found) {
             present(parent,
                     QString(msg::kReadFileError) + "\n" +
-                        (!sheet ? FromUtf8(sheet.Detail())
+                        (!sheet ? ToQString(sheet.Detail())
                                 : QStringLiteral("There is no file \"%1\".").arg(chosen)),
                     true);
             return std::nullopt;
@@ -58,7 +55,7 @@ std::optional<SettingsSide> ReadSide(const QString& chosen,
     }
     const Result<SettingsFile> file = ReadSettingsFile(path);
     if (!file) {
-        present(parent, QString(msg::kReadFileError) + "\n" + FromUtf8(file.Detail()), true);
+        present(parent, QString(msg::kReadFileError) + "\n" + ToQString(file.Detail()), true);
         return std::nullopt;
     }
     return SettingsFileSide(*file);
@@ -106,19 +103,19 @@ SettingsFileMenu::SettingsFileMenu(EscSetupModel& model, ChooseFile choose, Pres
 void SettingsFileMenu::Export(QWidget* parent) {
     const QString chosen =
         choose_(parent, Choice::Export,
-                FromUtf8(SuggestedSettingsFileName(model_.ModelType(), std::time(nullptr))));
+                ToQString(SuggestedSettingsFileName(model_.ModelType(), std::time(nullptr))));
     if (chosen.isEmpty()) return;
     const Result<std::filesystem::path> result =
         vorna::ExportSettings(model_.Snapshot(), PathFromUtf8(chosen.toStdString()));
     if (!result) {
-        present_(parent, QString::fromStdString(result.Detail()), true);
+        present_(parent, ToQString(result.Detail()), true);
         return;
     }
     // Said, so an export is never a silent outcome, with where the file is.
-    present_(parent,
-             QStringLiteral("The settings were saved in:\n%1")
-                 .arg(QString::fromStdString(Utf8FromPath(*result))),
-             false);
+    present_(
+        parent,
+        QStringLiteral("The settings were saved in:\n%1").arg(ToQString(Utf8FromPath(*result))),
+        false);
 }
 
 void SettingsFileMenu::Import(QWidget* parent) {
@@ -128,8 +125,7 @@ void SettingsFileMenu::Import(QWidget* parent) {
     // apply it, never while a file is read.
     const Result<SettingsFile> read = ReadSettingsFile(PathFromUtf8(chosen.toStdString()));
     if (!read) {
-        present_(parent,
-                 QString(msg::kReadFileError) + "\n" + QString::fromStdString(read.Detail()), true);
+        present_(parent, QString(msg::kReadFileError) + "\n" + ToQString(read.Detail()), true);
         return;
     }
     const SettingsFile& file = *read;
@@ -146,22 +142,20 @@ void SettingsFileMenu::Import(QWidget* parent) {
         model_.Edit([&](SetupState& state) { outcome = ApplySettingsFile(state, file); });
     }
     const ImportReport& result = outcome.report;
-    QString text =
-        QString::fromStdString(outcome.Done() ? SkippedText(result) : outcome.refusal->detail);
+    QString text = ToQString(outcome.Done() ? SkippedText(result) : outcome.refusal->detail);
     if (!result.problems.empty()) {
         if (!text.isEmpty()) text += '\n';
         text += "Some settings in the file do not fit this ESC and were left as they were:";
         for (const auto& p : result.problems) {
-            text += QString("\nline %1: %2=%3")
-                        .arg(p.line)
-                        .arg(QString::fromStdString(p.key), QString::fromStdString(p.value));
+            text +=
+                QString("\nline %1: %2=%3").arg(p.line).arg(ToQString(p.key), ToQString(p.value));
         }
     }
     for (const auto& p : result.ignored) {
         text += QString("%1line %2: %3 %4")
                     .arg(text.isEmpty() ? "" : "\n")
                     .arg(p.line)
-                    .arg(QString::fromStdString(p.key), QString::fromStdString(p.why));
+                    .arg(ToQString(p.key), ToQString(p.why));
     }
     if (!text.isEmpty()) present_(parent, text, !outcome.Done());
 }
@@ -205,7 +199,7 @@ void SettingsFileMenu::Backups(QWidget* parent) {
     if (!chosen || !model_.HasValidRecord()) return;
     const Result<SettingsFile> file = ReadSettingsFile(*chosen);
     if (!file) {
-        present_(parent, QString(msg::kReadFileError) + "\n" + FromUtf8(file.Detail()), true);
+        present_(parent, QString(msg::kReadFileError) + "\n" + ToQString(file.Detail()), true);
         return;
     }
     CompareAndLoad(parent, model_, SettingsFileSide(*file), compare_, present_);

@@ -43,6 +43,9 @@ public:
     void StopTimer() override;
     void StartTimer(int periodMs) override;
     void NextTickAfter(int delayMs) override;
+    // Tests read these two: the procedures' tests run each tick by hand with the thread not
+    // started, so that every transaction on the simulated device comes when the test says; the
+    // timer a procedure leaves behind is then shown by no tick, only here.
     bool TimerRunning() const;
     int PeriodMs() const;
 

@@ -159,7 +159,7 @@ TEST_F(BadInputWindowTest, TheWindowsOwnBoxSaysAFolderIsNoSettingsFileInPlainTex
     fs::create_directories(folder);
     chosen = QString::fromStdString(folder.string());
     const SeenBox seen =
-        WithModalBox([&] { w->Action(MainWindow::kIdmImportSettings)->trigger(); });
+        WithModalBox([&] { w->findChild<QAction*>("importSettingsAction")->trigger(); });
     ASSERT_TRUE(seen.seen);
     EXPECT_EQ(seen.format, Qt::PlainText);
     EXPECT_TRUE(seen.shown.contains("<b>bold</b>.cfg\" is a folder, not a settings file"))
@@ -173,7 +173,7 @@ TEST_F(BadInputWindowTest, ImportRefusesOversizedFifoAndDeviceWithoutAsking) {
     const fs::path big = dir / "big.cfg";
     test::WriteText(big, "[option]\n" + std::string(kMaxIniFileBytes, ';'));
     chosen = QString::fromStdString(big.string());
-    w->Action(MainWindow::kIdmImportSettings)->trigger();
+    w->findChild<QAction*>("importSettingsAction")->trigger();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].contains(QString::fromStdString(big.string())));
     EXPECT_TRUE(messages[0].contains("1 MiB (1048576 bytes)")) << messages[0].toStdString();
@@ -193,7 +193,7 @@ TEST_F(BadInputWindowTest, ImportRefusesOversizedFifoAndDeviceWithoutAsking) {
         const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
         if (writer >= 0) ::close(writer);
     });
-    w->Action(MainWindow::kIdmImportSettings)->trigger();
+    w->findChild<QAction*>("importSettingsAction")->trigger();
     ended = true;
     watchdog.join();
     EXPECT_FALSE(blocked) << "importing a FIFO blocked";
@@ -202,7 +202,7 @@ TEST_F(BadInputWindowTest, ImportRefusesOversizedFifoAndDeviceWithoutAsking) {
         << messages[1].toStdString();
 
     chosen = QStringLiteral("/dev/zero");
-    w->Action(MainWindow::kIdmImportSettings)->trigger();
+    w->findChild<QAction*>("importSettingsAction")->trigger();
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_TRUE(messages[2].contains("is not a regular file but a character device"))
         << messages[2].toStdString();
@@ -216,7 +216,7 @@ TEST_F(BadInputWindowTest, ImportRefusesOversizedFifoAndDeviceWithoutAsking) {
 TEST_F(BadInputWindowTest, ExportRefusesAFolderNameAndKeepsAReadOnlyFile) {
     auto w = Open();
     chosen = QString::fromStdString((dir / "sub").string() + "/");
-    w->Action(MainWindow::kIdmExportSettings)->trigger();
+    w->findChild<QAction*>("exportSettingsAction")->trigger();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].contains("ends in a folder separator")) << messages[0].toStdString();
     EXPECT_FALSE(fs::exists(dir / "sub"));
@@ -227,7 +227,7 @@ TEST_F(BadInputWindowTest, ExportRefusesAFolderNameAndKeepsAReadOnlyFile) {
     test::WriteText(kept, "kept\n");
     ASSERT_EQ(::chmod(kept.c_str(), 0444), 0);
     chosen = QString::fromStdString(kept.string());
-    w->Action(MainWindow::kIdmExportSettings)->trigger();
+    w->findChild<QAction*>("exportSettingsAction")->trigger();
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_TRUE(messages[1].contains("kept.cfg\" is read-only")) << messages[1].toStdString();
     EXPECT_EQ(test::ReadText(kept), "kept\n");

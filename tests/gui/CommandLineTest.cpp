@@ -26,5 +26,24 @@ TEST(CommandLineTest, HelpAndVersionNeedNoDisplay) {
     }
 }
 
+// A simulated device the command line cannot name ends the program with 2 and says why.
+TEST(CommandLineTest, AnUnknownSimulatedDeviceIsRefused) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    const std::pair<QString, QString> cases[] = {
+        {QStringLiteral("esc:99"), QStringLiteral("takes a model type from 0 to 17")},
+        {QStringLiteral("plane"), QStringLiteral("takes esc, esc:MODEL or card")}};
+    for (const auto& [what, why] : cases) {
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(VORNA_BINARY_DIR "/bin/vorna-link"),
+                      {QStringLiteral("--simulate"), what});
+        ASSERT_TRUE(program.waitForFinished(30000)) << what.toStdString();
+        const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+        EXPECT_EQ(program.exitCode(), 2) << what.toStdString();
+        EXPECT_TRUE(err.contains(why)) << err.toStdString();
+    }
+}
+
 }  // namespace
 }  // namespace vorna

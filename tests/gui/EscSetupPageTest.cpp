@@ -30,6 +30,7 @@
 #include "settings/IniFile.h"
 #include "settings/ParameterHelp.h"
 #include "support/GuiApp.h"
+#include "support/SkinPictures.h"
 #include "support/TestSupport.h"
 
 namespace vorna {
@@ -64,6 +65,12 @@ protected:
     void SetUp() override { EnsureApp(); }
 
     std::string Link() const { return (dir / "bridge").string(); }
+
+    // Which captions the middle column shows.
+    int MiddleCaptions() const {
+        return test::ShownBitmap(page->findChild<QLabel*>("middleCaptions"), page->Scale(),
+                                 {gui::kBmpMiddleCaptions, gui::kBmpMiddleCaptionsAlt});
+    }
 
     void Open(int textSize = EscSetupPage::kDefaultTextSize) {
         rig = std::make_unique<test::Rig>(Link());
@@ -165,7 +172,8 @@ protected:
     std::vector<ParamId> ShownUnsentMarks() const {
         std::vector<ParamId> shown;
         for (const ParamId id : kParameters) {
-            if (page->UnsentMark(id)->isVisible()) shown.push_back(id);
+            if (page->findChild<QLabel*>(gui::EscSetupPage::ListName(id) + " unsent")->isVisible())
+                shown.push_back(id);
         }
         return shown;
     }
@@ -211,18 +219,20 @@ TEST_F(EscSetupPageTest, StartsEmptyWithCategoriesAndTheGivenTextSize) {
     EXPECT_EQ(category->currentIndex(), -1);  // no sheet is loaded before the user picks one
     EXPECT_EQ(page->List(ParamId::SetupSheet)->count(), 0);
 
-    EXPECT_FALSE(page->Memo()->isVisible());
-    EXPECT_TRUE(page->Memo()->isReadOnly());
-    EXPECT_FALSE(page->Picture(EscSetupPage::kIdcInfoCaptions)->isVisible());
-    EXPECT_FALSE(page->Text(EscSetupPage::kIdcModelName)->isVisible());
-    EXPECT_TRUE(page->Text(EscSetupPage::kIdcFirmwareText)->isVisible());
-    EXPECT_EQ(page->MiddleCaptionBitmap(), gui::kBmpMiddleCaptions);
+    EXPECT_FALSE(page->findChild<QPlainTextEdit*>("memo")->isVisible());
+    EXPECT_TRUE(page->findChild<QPlainTextEdit*>("memo")->isReadOnly());
+    EXPECT_FALSE(page->findChild<QLabel*>("infoCaptions")->isVisible());
+    EXPECT_FALSE(page->findChild<QLabel*>("modelName")->isVisible());
+    EXPECT_TRUE(page->findChild<QLabel*>("firmwareText")->isVisible());
+    EXPECT_EQ(MiddleCaptions(), gui::kBmpMiddleCaptions);
 
     // The page is black and its texts light.
     const QImage shot = page->grab().toImage();
     EXPECT_EQ(shot.pixelColor(200, 30), QColor(Qt::black));
-    EXPECT_EQ(page->Text(1042)->palette().color(QPalette::WindowText), QColor(234, 234, 234));
-    EXPECT_EQ(page->Memo()->palette().color(QPalette::Text), QColor(234, 234, 234));
+    EXPECT_EQ(page->findChild<QLabel*>("info1")->palette().color(QPalette::WindowText),
+              QColor(234, 234, 234));
+    EXPECT_EQ(page->findChild<QPlainTextEdit*>("memo")->palette().color(QPalette::Text),
+              QColor(234, 234, 234));
 }
 
 TEST_F(EscSetupPageTest, ReadShowsTheRecordInEveryList) {
@@ -247,13 +257,12 @@ TEST_F(EscSetupPageTest, ReadShowsTheRecordInEveryList) {
                       .List(ParamId::DragBrake)
                       .entries.at(record[DragBrakeByte(model)]));
 
-        EXPECT_EQ(page->MiddleCaptionBitmap(), UsesAlternateMiddleCaptions(model)
-                                                   ? gui::kBmpMiddleCaptionsAlt
-                                                   : gui::kBmpMiddleCaptions);
+        EXPECT_EQ(MiddleCaptions(), UsesAlternateMiddleCaptions(model) ? gui::kBmpMiddleCaptionsAlt
+                                                                       : gui::kBmpMiddleCaptions);
         const std::string firmware = rig->setup.FirmwareText();
         EXPECT_FALSE(firmware.empty());
-        EXPECT_EQ(page->Text(EscSetupPage::kIdcFirmwareText)->text().toStdString(), firmware);
-        EXPECT_EQ(page->Text(EscSetupPage::kIdcModelName)->text().toStdString(),
+        EXPECT_EQ(page->findChild<QLabel*>("firmwareText")->text().toStdString(), firmware);
+        EXPECT_EQ(page->findChild<QLabel*>("modelName")->text().toStdString(),
                   rig->setup.ModelNameText());
 
         if (model == 16) {
@@ -274,17 +283,17 @@ TEST_F(EscSetupPageTest, ReadShowsTheRecordInEveryList) {
 TEST_F(EscSetupPageTest, CaptionPictureFollowsEveryIdentification) {
     Connect(14);
     ASSERT_FALSE(HasFailure());
-    EXPECT_EQ(page->MiddleCaptionBitmap(), gui::kBmpMiddleCaptionsAlt);
-    const QImage alternate = page->Picture(EscSetupPage::kIdcMiddleCaptions)->grab().toImage();
+    EXPECT_EQ(MiddleCaptions(), gui::kBmpMiddleCaptionsAlt);
+    const QImage alternate = page->findChild<QLabel*>("middleCaptions")->grab().toImage();
 
     // The ESC update identifies again from its own thread.
     std::async(std::launch::async, [this] {
         rig->setup.RecognizeModel(sim::IdentityForModel(8));
     }).get();
-    ASSERT_TRUE(QTest::qWaitFor(
-        [this] { return page->MiddleCaptionBitmap() == gui::kBmpMiddleCaptions; }, kWaitMs));
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return MiddleCaptions() == gui::kBmpMiddleCaptions; }, kWaitMs));
     EXPECT_TRUE(WaitShowsModel());
-    EXPECT_NE(page->Picture(EscSetupPage::kIdcMiddleCaptions)->grab().toImage(), alternate);
+    EXPECT_NE(page->findChild<QLabel*>("middleCaptions")->grab().toImage(), alternate);
 }
 
 TEST_F(EscSetupPageTest, PickInAListIsSentWithTheSendPicture) {
@@ -298,7 +307,8 @@ TEST_F(EscSetupPageTest, PickInAListIsSentWithTheSendPicture) {
     EXPECT_EQ(rig->setup.Snapshot().List(ParamId::DragBrake).selection, chosen);
     EXPECT_FALSE(rig->setup.WriteRequested());  // a pick alone sends nothing
 
-    QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
+    QTest::mouseClick(page.get(), Qt::LeftButton, {},
+                      OnePixelInside(page->findChild<QLabel*>("sendPicture")->geometry()));
     EXPECT_TRUE(rig->setup.WriteRequested());
     EXPECT_FALSE(rig->setup.DefaultRequested());
     esc->ClearLogs();
@@ -312,6 +322,13 @@ TEST_F(EscSetupPageTest, PickInAListIsSentWithTheSendPicture) {
     EXPECT_TRUE(ShowsModel());
 }
 
+// A marked list has a white outline on its face's edge.
+bool OutlinedWhite(QWidget* list) {
+    const QImage face = list->grab().toImage();
+    return face.pixelColor(0, face.height() / 2) == Qt::white &&
+           face.pixelColor(face.width() - 1, face.height() / 2) == Qt::white;
+}
+
 TEST_F(EscSetupPageTest, ChangedListsAreMarkedUntilTheSendIsReadBack) {
     Connect(16);
     ASSERT_FALSE(HasFailure());
@@ -322,14 +339,18 @@ TEST_F(EscSetupPageTest, ChangedListsAreMarkedUntilTheSendIsReadBack) {
     ASSERT_TRUE(QTest::qWaitFor(
         [this] { return ShownUnsentMarks() == std::vector<ParamId>{ParamId::DragBrake}; },
         kWaitMs));
-    EXPECT_FALSE(page->UnsentMark(ParamId::DragBrake)->geometry().intersects(drag->geometry()));
-    EXPECT_TRUE(drag->IsMarked());
+    EXPECT_FALSE(
+        page->findChild<QLabel*>(gui::EscSetupPage::ListName(ParamId::DragBrake) + " unsent")
+            ->geometry()
+            .intersects(drag->geometry()));
+    EXPECT_TRUE(OutlinedWhite(drag));
     EXPECT_TRUE(drag->toolTip().contains(EscSetupPage::kUnsentTip));
 
-    QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
+    QTest::mouseClick(page.get(), Qt::LeftButton, {},
+                      OnePixelInside(page->findChild<QLabel*>("sendPicture")->geometry()));
     TickOnLinkThread(2);  // the write, then its read-back
     EXPECT_TRUE(QTest::qWaitFor([this] { return ShownUnsentMarks().empty(); }, kWaitMs));
-    EXPECT_FALSE(drag->IsMarked());
+    EXPECT_FALSE(OutlinedWhite(drag));
 }
 
 TEST_F(EscSetupPageTest, DriveModePickCarriesItsDependency) {
@@ -375,7 +396,8 @@ TEST_F(EscSetupPageTest, DefaultPictureRestoresTheFactorySettings) {
     SkinComboBox* drag = page->List(ParamId::DragBrake);
     Choose(drag, (drag->currentIndex() + 5) % drag->count());
     ASSERT_FALSE(HasFailure());
-    QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
+    QTest::mouseClick(page.get(), Qt::LeftButton, {},
+                      OnePixelInside(page->findChild<QLabel*>("sendPicture")->geometry()));
     TickOnLinkThread(2);  // the write and its read-back
     ASSERT_NE(esc->Record(), factory);
     const std::string sent = drag->currentText().toStdString();
@@ -384,7 +406,8 @@ TEST_F(EscSetupPageTest, DefaultPictureRestoresTheFactorySettings) {
     const std::filesystem::path data = dir / "data";
     ::setenv("XDG_DATA_HOME", data.c_str(), 1);
     answer = false;
-    QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->DefaultRect()));
+    QTest::mouseClick(page.get(), Qt::LeftButton, {},
+                      OnePixelInside(page->findChild<QLabel*>("defaultPicture")->geometry()));
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_NE(questions[0].indexOf("replaced"), -1) << questions[0].toStdString();
     EXPECT_FALSE(rig->setup.DefaultRequested());
@@ -392,7 +415,8 @@ TEST_F(EscSetupPageTest, DefaultPictureRestoresTheFactorySettings) {
 
     // Yes: the link keeps the ESC's settings in a backup file first, then restores.
     answer = true;
-    QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->DefaultRect()));
+    QTest::mouseClick(page.get(), Qt::LeftButton, {},
+                      OnePixelInside(page->findChild<QLabel*>("defaultPicture")->geometry()));
     EXPECT_TRUE(rig->setup.DefaultRequested());
     EXPECT_FALSE(rig->setup.WriteRequested());
     TickOnLinkThread();
@@ -418,13 +442,15 @@ TEST_F(EscSetupPageTest, OnlyPressesStrictlyInsideThePicturesAreRequests) {
         std::function<void()> clear;
     };
     const Picture pictures[] = {
-        {page->SendRect(), [this] { return rig->setup.WriteRequested(); },
+        {page->findChild<QLabel*>("sendPicture")->geometry(),
+         [this] { return rig->setup.WriteRequested(); },
          [this] { rig->setup.ClearWriteRequest(); }},
-        {page->DefaultRect(), [this] { return rig->setup.DefaultRequested(); },
+        {page->findChild<QLabel*>("defaultPicture")->geometry(),
+         [this] { return rig->setup.DefaultRequested(); },
          [this] { rig->setup.ClearDefaultRequest(); }},
     };
-    EXPECT_EQ(page->SendRect(), QRect(540, 550, 110, 60));
-    EXPECT_EQ(page->DefaultRect(), QRect(350, 550, 110, 60));
+    EXPECT_EQ(page->findChild<QLabel*>("sendPicture")->geometry(), QRect(540, 550, 110, 60));
+    EXPECT_EQ(page->findChild<QLabel*>("defaultPicture")->geometry(), QRect(350, 550, 110, 60));
     for (const Picture& p : pictures) {
         const QRect r = p.rect;
         const int midX = r.left() + r.width() / 2;
@@ -462,20 +488,21 @@ TEST_F(EscSetupPageTest, OnlyPressesStrictlyInsideThePicturesAreRequests) {
         QTest::mouseClick(page.get(), Qt::LeftButton, {}, p.rect.center());
         EXPECT_FALSE(p.requested());
     }
-    EXPECT_FALSE(page->SendButton()->isEnabled());
-    EXPECT_FALSE(page->DefaultButton()->isEnabled());
+    EXPECT_FALSE(page->findChild<gui::PictureButton*>("sendButton")->isEnabled());
+    EXPECT_FALSE(page->findChild<gui::PictureButton*>("defaultButton")->isEnabled());
 }
 
 TEST_F(EscSetupPageTest, KeysPressSendAndDefaultWhileTheMouseStaysWithThePage) {
     Open();
     // A mouse press must reach the page, which alone knows the pictures' strict edges.
-    EXPECT_EQ(page->childAt(page->SendRect().center()), nullptr);
-    EXPECT_EQ(page->childAt(page->DefaultRect().center()), nullptr);
+    EXPECT_EQ(page->childAt(page->findChild<QLabel*>("sendPicture")->geometry().center()), nullptr);
+    EXPECT_EQ(page->childAt(page->findChild<QLabel*>("defaultPicture")->geometry().center()),
+              nullptr);
 
-    QTest::keyClick(page->SendButton(), Qt::Key_Space);
+    QTest::keyClick(page->findChild<gui::PictureButton*>("sendButton"), Qt::Key_Space);
     EXPECT_TRUE(rig->setup.WriteRequested());
     rig->setup.ClearWriteRequest();
-    QTest::keyClick(page->DefaultButton(), Qt::Key_Return);
+    QTest::keyClick(page->findChild<gui::PictureButton*>("defaultButton"), Qt::Key_Return);
     EXPECT_TRUE(rig->setup.DefaultRequested());
     EXPECT_FALSE(rig->setup.WriteRequested());
 }
@@ -493,11 +520,11 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
         page->List(ParamId::DragBrake)->toolTip().contains(help(ParamId::DragBrake, false)));
     QFocusEvent focusIn(QEvent::FocusIn);
     QCoreApplication::sendEvent(page->List(ParamId::BoostAcc), &focusIn);
-    EXPECT_EQ(page->HelpLine()->text(),
+    EXPECT_EQ(page->findChild<QLabel*>("helpLine")->text(),
               "Boost Timing Activation: " + help(ParamId::BoostAcc, true));
     QFocusEvent focusOut(QEvent::FocusOut);
     QCoreApplication::sendEvent(page->List(ParamId::BoostAcc), &focusOut);
-    EXPECT_TRUE(page->HelpLine()->text().isEmpty());
+    EXPECT_TRUE(page->findChild<QLabel*>("helpLine")->text().isEmpty());
     const SetupState read = rig->setup.Snapshot();
     const auto& dragEntries = read.List(ParamId::DragBrake).entries;
     const auto& fullEntries = read.List(ParamId::FullBrake).entries;
@@ -528,7 +555,7 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
         EXPECT_EQ(rig->setup.Snapshot().List(id).selection, read.List(id).selection) << id;
     }
     EXPECT_TRUE(ShowsModel());
-    EXPECT_FALSE(page->Memo()->isVisible());
+    EXPECT_FALSE(page->findChild<QPlainTextEdit*>("memo")->isVisible());
 
     // A, then b, case ignored; the first is loaded at once.
     Choose(page->List(ParamId::Category), 0);
@@ -543,18 +570,20 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     // A key the sheet lacks leaves its list at the ESC's value, and the page says so.
     EXPECT_EQ(page->List(ParamId::FullBrake)->currentIndex(),
               read.List(ParamId::FullBrake).selection);
-    EXPECT_TRUE(page->SheetNote()->isVisible());
-    EXPECT_TRUE(page->SheetNote()->toolTip().contains("Full Brake"));
-    EXPECT_FALSE(page->SheetNote()->toolTip().contains("Drag Brake"));
+    EXPECT_TRUE(page->findChild<QLabel*>("sheetNote")->isVisible());
+    EXPECT_TRUE(page->findChild<QLabel*>("sheetNote")->toolTip().contains("Full Brake"));
+    EXPECT_FALSE(page->findChild<QLabel*>("sheetNote")->toolTip().contains("Drag Brake"));
     EXPECT_TRUE(questions.empty());  // nothing unsent was there to lose
     EXPECT_TRUE(WaitShowsModel());
-    EXPECT_EQ(page->Text(1042)->text(), "Ann <b>Lee</b>");  // shown as written, not as markup
-    EXPECT_EQ(page->Text(1043)->text(), "2024-05-01");
-    EXPECT_EQ(page->Text(1049)->text(), "12.5");
-    EXPECT_EQ(page->Text(1054)->text(), "25C");
-    EXPECT_EQ(page->Memo()->toPlainText(), "Warm track, light drag brake");
-    EXPECT_TRUE(page->Memo()->isVisible());
-    EXPECT_TRUE(page->Picture(EscSetupPage::kIdcInfoCaptions)->isVisible());
+    EXPECT_EQ(page->findChild<QLabel*>("info1")->text(),
+              "Ann <b>Lee</b>");  // shown as written, not as markup
+    EXPECT_EQ(page->findChild<QLabel*>("info2")->text(), "2024-05-01");
+    EXPECT_EQ(page->findChild<QLabel*>("info8")->text(), "12.5");
+    EXPECT_EQ(page->findChild<QLabel*>("info13")->text(), "25C");
+    EXPECT_EQ(page->findChild<QPlainTextEdit*>("memo")->toPlainText(),
+              "Warm track, light drag brake");
+    EXPECT_TRUE(page->findChild<QPlainTextEdit*>("memo")->isVisible());
+    EXPECT_TRUE(page->findChild<QLabel*>("infoCaptions")->isVisible());
 
     // Loading sends nothing; the send picture does.
     esc->ClearLogs();
@@ -570,10 +599,10 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     // Sheet A's values were not sent: the compare view, not a question, says what changes.
     EXPECT_TRUE(questions.empty());
     EXPECT_EQ(compared, 2);
-    EXPECT_EQ(page->Text(1042)->text(), "Bo");
-    EXPECT_EQ(page->Text(1043)->text(), "");
-    EXPECT_FALSE(page->Memo()->isVisible());
-    EXPECT_FALSE(page->Picture(EscSetupPage::kIdcInfoCaptions)->isVisible());
+    EXPECT_EQ(page->findChild<QLabel*>("info1")->text(), "Bo");
+    EXPECT_EQ(page->findChild<QLabel*>("info2")->text(), "");
+    EXPECT_FALSE(page->findChild<QPlainTextEdit*>("memo")->isVisible());
+    EXPECT_FALSE(page->findChild<QLabel*>("infoCaptions")->isVisible());
 
     // Cancelling the compare view puts either chooser back and loads nothing.
     take = false;
@@ -587,7 +616,8 @@ TEST_F(EscSetupPageTest, SetupSheetsFillTheListsAndTheCommentPanel) {
     EXPECT_EQ(compared, 4);
     EXPECT_EQ(rig->setup.Snapshot().List(ParamId::DragBrake).selection, 7);
 
-    QTest::mouseClick(page.get(), Qt::LeftButton, {}, OnePixelInside(page->SendRect()));
+    QTest::mouseClick(page.get(), Qt::LeftButton, {},
+                      OnePixelInside(page->findChild<QLabel*>("sendPicture")->geometry()));
     TickOnLinkThread();
     const auto pairs = esc->Pairs();
     EXPECT_NE(std::find(pairs.begin(), pairs.end(), std::pair<std::uint8_t, std::uint8_t>{0xE2, 7}),
@@ -606,15 +636,16 @@ TEST_F(EscSetupPageTest, AnUnpluggedEscTakesTheSheetAndItsModelsListsAway) {
                    "\n[info]\nDriver=Ann\nTemp Track=25C\n[memo]\nmemo=Warm track\n");
     Choose(page->List(ParamId::Category), 0);
     ASSERT_FALSE(HasFailure());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return page->Memo()->isVisible(); }, kWaitMs));
-    ASSERT_EQ(page->Text(1042)->text(), "Ann");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return page->findChild<QPlainTextEdit*>("memo")->isVisible(); }, kWaitMs));
+    ASSERT_EQ(page->findChild<QLabel*>("info1")->text(), "Ann");
 
     esc->Unplug();
     TickOnLinkThread();
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return page->List(ParamId::DragBrake)->count() == 0; }, kWaitMs));
-    EXPECT_EQ(page->Text(1042)->text(), "");
-    EXPECT_FALSE(page->Memo()->isVisible());
+    EXPECT_EQ(page->findChild<QLabel*>("info1")->text(), "");
+    EXPECT_FALSE(page->findChild<QPlainTextEdit*>("memo")->isVisible());
     EXPECT_EQ(page->List(ParamId::SetupSheet)->currentIndex(), -1);
     for (const ParamId id : kParameters) {
         EXPECT_FALSE(page->List(id)->property("notUsed").toBool()) << id;
@@ -674,7 +705,7 @@ TEST_F(EscSetupPageTest, ASheetTooLargeIsRefusedAndChangesNothing) {
     EXPECT_TRUE(informed[0].contains("1 MiB (1048576 bytes)")) << informed[0].toStdString();
     EXPECT_EQ(sheets->currentIndex(), 0);
     EXPECT_EQ(rig->setup.Snapshot().List(ParamId::DragBrake).selection, 6);
-    EXPECT_EQ(page->Text(1042)->text(), "Ann");
+    EXPECT_EQ(page->findChild<QLabel*>("info1")->text(), "Ann");
 
     // A category whose first sheet is refused shows no sheet chosen.
     Choose(page->List(ParamId::Category), 9);

@@ -20,6 +20,7 @@
 #include "sim/SimulatedCard.h"
 #include "sim/SimulatedEsc.h"
 #include "support/GuiApp.h"
+#include "support/SkinPictures.h"
 #include "support/TestSupport.h"
 
 namespace vorna {
@@ -72,8 +73,8 @@ TEST(FirmwarePageTest, StartPicturesTakeClicksOnlyInsideAndWhileFree) {
     EXPECT_FALSE(model.AnyUpdateRequested());
     page.SetStartEnabled(false);
     ClickAt(&page, start.center());
-    EXPECT_FALSE(page.StartButton(ImageKind::Esc)->isEnabled());
-    QTest::keyClick(page.StartButton(ImageKind::Esc), Qt::Key_Space);
+    EXPECT_FALSE(page.findChild<gui::PictureButton*>("escStartButton")->isEnabled());
+    QTest::keyClick(page.findChild<gui::PictureButton*>("escStartButton"), Qt::Key_Space);
     EXPECT_FALSE(model.AnyUpdateRequested());
     page.SetStartEnabled(true);
     // Nothing is flashed without a yes to a question that names the image; No is no update.
@@ -87,7 +88,7 @@ TEST(FirmwarePageTest, StartPicturesTakeClicksOnlyInsideAndWhileFree) {
     EXPECT_EQ(model.SelectedImagePath(ImageKind::Esc), dir / "data" / "Firmware" / "b.mmc");
     EXPECT_FALSE(model.UpdateRequested(ImageKind::Card));
     page.List(ImageKind::Card)->setCurrentIndex(0);
-    QTest::keyClick(page.StartButton(ImageKind::Card), Qt::Key_Enter);
+    QTest::keyClick(page.findChild<gui::PictureButton*>("cardStartButton"), Qt::Key_Enter);
     EXPECT_TRUE(model.UpdateRequested(ImageKind::Card));
 
     // Shown again, the page finds images added meanwhile and keeps the choice. The user's own
@@ -113,7 +114,7 @@ TEST(FirmwarePageTest, StartPicturesTakeClicksOnlyInsideAndWhileFree) {
     const std::size_t askedBefore = asked.size();
     ClickAt(&page, page.StartRect(ImageKind::Card).center());
     EXPECT_FALSE(model.UpdateRequested(ImageKind::Card));
-    EXPECT_FALSE(page.StartButton(ImageKind::Card)->isEnabled());
+    EXPECT_FALSE(page.findChild<gui::PictureButton*>("cardStartButton")->isEnabled());
     EXPECT_EQ(asked.size(), askedBefore);
     EXPECT_EQ(page.NotReadyWhy(ImageKind::Card), "No program card answers.");
 }
@@ -142,9 +143,7 @@ protected:
         window->show();
         return window;
     }
-    FirmwarePage* Page(MainWindow& w) {
-        return dynamic_cast<FirmwarePage*>(w.PageWidget(MainWindow::Page::Firmware));
-    }
+    FirmwarePage* Page(MainWindow& w) { return w.findChild<gui::FirmwarePage*>("firmwarePage"); }
     // Chooses the image on the firmware page and clicks its start picture.
     void Start(MainWindow& w, ImageKind kind, const QString& entry) {
         w.SelectFirmwarePage();
@@ -156,11 +155,17 @@ protected:
     }
     std::string Link() const { return (dir / "bridge").string(); }
     bool Free(MainWindow& w) {
-        return w.Action(MainWindow::kIdmEsc)->isEnabled() &&
-               w.Button(MainWindow::kIdcLinksButton)->isEnabled();
+        return w.findChild<QAction*>("escAction")->isEnabled() &&
+               w.findChild<gui::SkinButton*>("linksButton")->isEnabled();
     }
     // Until the window has taken the news that the update ended, its start pictures still
     // take no click.
+    // The status picture a panel shows.
+    static int Status(gui::FirmwarePage& page, const char* name) {
+        return test::ShownBitmap(
+            page.findChild<QLabel*>(name), page.Scale(),
+            {gui::kBmpStatusReady, gui::kBmpStatusFinished, gui::kBmpStatusFailed});
+    }
     bool Ended(MainWindow& w) { return !w.UpdateBusy() && Free(w) && Page(w)->StartEnabled(); }
 
     test::TempDir dir;
@@ -179,7 +184,7 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     auto w = Open();
-    w->Action(MainWindow::kIdmEsc)->trigger();
+    w->findChild<QAction*>("escAction")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
     FirmwarePage* page = Page(*w);
 
@@ -188,7 +193,7 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     EXPECT_TRUE(w->UpdateBusy());
     EXPECT_FALSE(w->MayEndSessionNow());  // a logout is asked to wait
     EXPECT_FALSE(Free(*w));
-    EXPECT_FALSE(w->Action(MainWindow::kIdmImportSettings)->isEnabled());
+    EXPECT_FALSE(w->findChild<QAction*>("importSettingsAction")->isEnabled());
     EXPECT_FALSE(page->StartEnabled());
     w->close();
     EXPECT_TRUE(w->isVisible());
@@ -200,8 +205,8 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     EXPECT_TRUE(std::any_of(boxes.begin(), boxes.end(), [](QMessageBox* box) {
         return box->isVisible() && box->text() == MainWindow::kCloseWaitsText;
     }));
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return page->ProgressButton(ImageKind::Esc)->isVisible(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return page->findChild<gui::SkinButton*>("escProgress")->isVisible(); }, 10000));
 
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_TRUE(
@@ -212,14 +217,17 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     EXPECT_EQ(esc.UpdateImage(), payload);
     // Done: the image is chosen no longer, so a second click cannot flash it again.
     EXPECT_EQ(page->List(ImageKind::Esc)->currentIndex(), -1);
-    EXPECT_EQ(page->StatusBitmap(ImageKind::Esc), gui::kBmpStatusFinished);
-    EXPECT_FALSE(page->ProgressButton(ImageKind::Esc)->isVisible());
+    // The picture follows the model's news.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return Status(*page, "escStatus") == gui::kBmpStatusFinished; }, 5000));
+    EXPECT_FALSE(page->findChild<gui::SkinButton*>("escProgress")->isVisible());
     ASSERT_TRUE(QTest::qWaitFor([&] { return messages.size() == 2; }, 5000));
     EXPECT_TRUE(messages[1].contains("saved in " + QString::fromStdString((dir / "user").string())))
         << messages[1].toStdString();
     EXPECT_FALSE(messages[1].contains("What to do")) << messages[1].toStdString();
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return page->Box(FirmwarePage::kIdcEscFirmware)->text().endsWith("1.70"); }, 10000));
+        [&] { return page->findChild<QLineEdit*>("escFirmware")->text().endsWith("1.70"); },
+        10000));
     // Identified afresh: version 1.70 makes it a type 5 ESC, whose settings are read.
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return w->SetupModel().HasValidRecord() && w->SetupModel().ModelType() == 5; },
@@ -243,14 +251,18 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     esc.SetFault(sim::Fault::D6Silent);
     Start(*w, ImageKind::Esc, " Expert V1.70");
     ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && messages.size() == 3; }, 30000));
-    EXPECT_EQ(page->StatusBitmap(ImageKind::Esc), gui::kBmpStatusFailed);
+    // The picture follows the model's news.
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return Status(*page, "escStatus") == gui::kBmpStatusFailed; }, 5000));
     // In plain words, with what to do, the device's own text as a detail.
     EXPECT_TRUE(messages[2].contains("can be used as before")) << messages[2].toStdString();
     EXPECT_TRUE(messages[2].contains("What to do:"));
     EXPECT_TRUE(messages[2].endsWith("Detail: Update Error: TX=0xd6, TX Timeover!"));
     w->SelectLinksPage();
     w->SelectFirmwarePage();
-    EXPECT_EQ(page->StatusBitmap(ImageKind::Esc), gui::kBmpStatusReady);
+    // The picture follows the model's news.
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return Status(*page, "escStatus") == gui::kBmpStatusReady; }, 5000));
     w->close();
     EXPECT_FALSE(w->isVisible());
 }
@@ -263,20 +275,22 @@ TEST_F(FirmwareWindowTest, CardUpdateFromThePage) {
     sim::SimulatedCard card(Link());
     ASSERT_TRUE(card.Start());
     auto w = Open();
-    w->Action(MainWindow::kIdmProgramCard)->trigger();
+    w->findChild<QAction*>("programCardAction")->trigger();
     FirmwarePage* page = Page(*w);
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return !page->Box(FirmwarePage::kIdcCardFirmware)->text().isEmpty(); }, 10000));
+        [&] { return !page->findChild<QLineEdit*>("cardFirmware")->text().isEmpty(); }, 10000));
 
     Start(*w, ImageKind::Card, " Card V1.40");
     EXPECT_FALSE(Free(*w));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w); }, 30000));
-    EXPECT_EQ(page->StatusBitmap(ImageKind::Card), gui::kBmpStatusFinished);
+    // The picture follows the model's news.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return Status(*page, "cardStatus") == gui::kBmpStatusFinished; }, 5000));
     EXPECT_EQ(card.Flashed(), ParseCardImage(image).Value().bytes);
     // Identified afresh, the card shows its new firmware, and the box that said it was updated
     // named it.
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return page->Box(FirmwarePage::kIdcCardFirmware)->text() == "VORNA JVX V1.40"; },
+        [&] { return page->findChild<QLineEdit*>("cardFirmware")->text() == "VORNA JVX V1.40"; },
         10000));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].contains("The card now reports VORNA JVX V1.40."))
@@ -293,7 +307,7 @@ TEST_F(FirmwareWindowTest, AnImageIsCheckedBeforeTheQuestionThatNamesAnotherFami
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     auto w = Open();
-    w->Action(MainWindow::kIdmEsc)->trigger();
+    w->findChild<QAction*>("escAction")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
     FirmwarePage* page = Page(*w);
     esc.ClearLogs();
@@ -303,7 +317,9 @@ TEST_F(FirmwareWindowTest, AnImageIsCheckedBeforeTheQuestionThatNamesAnotherFami
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].contains("Cut.mmc")) << messages[0].toStdString();
     EXPECT_TRUE(messages[0].endsWith("Nothing was sent: the ESC is unchanged."));
-    EXPECT_EQ(page->StatusBitmap(ImageKind::Esc), gui::kBmpStatusFailed);
+    // The picture follows the model's news.
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return Status(*page, "escStatus") == gui::kBmpStatusFailed; }, 5000));
     EXPECT_FALSE(w->UpdateBusy());
 
     Start(*w, ImageKind::Esc, " Blinky V3.1");
@@ -332,16 +348,16 @@ TEST_F(FirmwareWindowTest, AfterAFixModeUpdateProgramCardShowsNoEscFirmware) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     auto w = Open();
-    w->Action(MainWindow::kIdmFixMode)->trigger();
+    w->findChild<QAction*>("fixModeAction")->trigger();
     FirmwarePage* page = Page(*w);
     Start(*w, ImageKind::Esc, " Expert V1.70");
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_TRUE(questions[0].contains("no backup of them is made")) << questions[0].toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && messages.size() == 1; }, 30000));
-    EXPECT_TRUE(page->Box(FirmwarePage::kIdcEscFirmware)->text().endsWith("1.70"));
-    w->Action(MainWindow::kIdmProgramCard)->trigger();
+    EXPECT_TRUE(page->findChild<QLineEdit*>("escFirmware")->text().endsWith("1.70"));
+    w->findChild<QAction*>("programCardAction")->trigger();
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return page->Box(FirmwarePage::kIdcEscFirmware)->text().isEmpty(); }, 10000));
+        [&] { return page->findChild<QLineEdit*>("escFirmware")->text().isEmpty(); }, 10000));
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "protocol/SettingsTransfer.h"
 #include "support/GuiApp.h"
 #include "support/HeldPort.h"
+#include "support/SkinPictures.h"
 #include "support/TestSupport.h"
 
 namespace vorna {
@@ -50,7 +51,10 @@ protected:
         window->show();
         return window;
     }
-    bool Lamp(MainWindow& w, int id) { return w.PictureBitmap(id) == gui::kBmpLampOn; }
+    bool Lamp(MainWindow& w, const char* name) {
+        return test::ShownBitmap(w.findChild<QLabel*>(name), w.Scale(),
+                                 {gui::kBmpLampOn, gui::kBmpLampOff}) == gui::kBmpLampOn;
+    }
     // The text of a message box the window opened without waiting for it, if one is open.
     static QString OpenBoxText() {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
@@ -74,13 +78,13 @@ TEST_F(LinkMessagesWindowTest, APortInUseIsWhatTheWindowSaysThenAndOnSend) {
     ASSERT_TRUE(held->Holding());
     const QString holder = QString("minicom (pid %1)").arg(held->Pid());
     auto w = Open();
-    w->Action(MainWindow::kIdmEsc)->trigger();
+    w->findChild<QAction*>("escAction")->trigger();
     // Said under the lamps, not in a box that would outlive the problem.
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->DeviceNote()->text().contains(holder); }, 10000))
         << w->DeviceNote()->text().toStdString();
     EXPECT_TRUE(w->DeviceNote()->isVisibleTo(w.get()));
     EXPECT_EQ(OpenBoxText(), "");
-    EXPECT_FALSE(Lamp(*w, MainWindow::kIdcUsbLamp));
+    EXPECT_FALSE(Lamp(*w, "usbLamp"));
 
     w->SetupModel().RequestWrite();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 10000));
@@ -98,8 +102,8 @@ TEST_F(LinkMessagesWindowTest, ALinkLostMidWriteSaysTheEscMayHoldAMix) {
     sim::SimulatedEsc esc(Link(), 13);
     ASSERT_TRUE(esc.Start());
     auto w = Open();
-    w->Action(MainWindow::kIdmEsc)->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, MainWindow::kIdcEscLamp); }, 10000));
+    w->findChild<QAction*>("escAction")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, "escLamp"); }, 10000));
     esc.ClearLogs();
     esc.SetFault(sim::Fault::UnplugAfterPair, 3);
     w->SetupModel().RequestWrite();
@@ -109,7 +113,7 @@ TEST_F(LinkMessagesWindowTest, ALinkLostMidWriteSaysTheEscMayHoldAMix) {
                                             " (3 of 20 were acknowledged).\n" + msg::kMayHoldMix))
         << messages[0].text.toStdString();
     EXPECT_TRUE(questions.empty());  // no Retry for a port that has gone
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !Lamp(*w, MainWindow::kIdcUsbLamp); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !Lamp(*w, "usbLamp"); }, 10000));
     EXPECT_FALSE(w->SetupModel().WriteRequested());
 }
 
@@ -121,7 +125,7 @@ TEST_F(LinkMessagesWindowTest, SomethingAnsweringWronglyIsSaidOnTheWindow) {
     esc.SetFault(sim::Fault::WrongByte);
     auto w = Open();
     EXPECT_FALSE(w->DeviceNote()->isVisibleTo(w.get()));
-    w->Action(MainWindow::kIdmEsc)->trigger();
+    w->findChild<QAction*>("escAction")->trigger();
     const QString odd = "Something answered on " + QString::fromStdString(Link()) +
                         ", but not as a VORNA ESC does (it said 0x25 to the ESC check 0xd5, "
                         "where an ESC says 0x26).";
@@ -131,10 +135,10 @@ TEST_F(LinkMessagesWindowTest, SomethingAnsweringWronglyIsSaidOnTheWindow) {
         "Something answers on the link, but it is not a VORNA ESC. Check that the ESC"))
         << w->DeviceNote()->text().toStdString();
     EXPECT_EQ(w->DeviceNote()->toolTip(), odd);
-    auto* setup = dynamic_cast<gui::EscSetupPage*>(w->PageWidget(MainWindow::Page::Setup));
+    auto* setup = w->findChild<gui::EscSetupPage*>("setupPage");
     EXPECT_FALSE(setup->SendReady());
     EXPECT_EQ(setup->SendNotReadyWhy(), odd);
-    auto* firmware = dynamic_cast<gui::FirmwarePage*>(w->PageWidget(MainWindow::Page::Firmware));
+    auto* firmware = w->findChild<gui::FirmwarePage*>("firmwarePage");
     EXPECT_TRUE(firmware->NotReadyWhy(ImageKind::Esc).startsWith(odd));
     EXPECT_TRUE(messages.empty());
 

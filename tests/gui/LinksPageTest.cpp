@@ -223,14 +223,14 @@ TEST(AboutBoxTest, ShowsNameAndClosesOnOkEscAndCloseBox) {
     AboutDialog about;
     EXPECT_EQ(about.windowTitle(), "About Kelvaran Racing VORNA USB Link");
     EXPECT_TRUE(about.isModal());
-    EXPECT_EQ(about.TitleLabel()->text(), "Kelvaran Racing VORNA USB Link V1.9");
-    EXPECT_FALSE(about.NoticeLabel()->text().isEmpty());
-    EXPECT_FALSE(about.IconLabel()->pixmap().isNull());
-    EXPECT_EQ(about.OkButton()->text(), "OK");
-    EXPECT_TRUE(about.OkButton()->isDefault());
+    EXPECT_EQ(about.findChild<QLabel*>("title")->text(), "Kelvaran Racing VORNA USB Link V1.9");
+    EXPECT_FALSE(about.findChild<QLabel*>("notice")->text().isEmpty());
+    EXPECT_FALSE(about.findChild<QLabel*>("icon")->pixmap().isNull());
+    EXPECT_EQ(about.findChild<QPushButton*>("ok")->text(), "OK");
+    EXPECT_TRUE(about.findChild<QPushButton*>("ok")->isDefault());
 
     about.show();
-    QTest::mouseClick(about.OkButton(), Qt::LeftButton);
+    QTest::mouseClick(about.findChild<QPushButton*>("ok"), Qt::LeftButton);
     EXPECT_FALSE(about.isVisible());
     EXPECT_EQ(about.result(), QDialog::Accepted);
 

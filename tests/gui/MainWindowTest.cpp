@@ -18,6 +18,7 @@
 #include "gui/Application.h"
 #include "gui/DeviceNote.h"
 #include "gui/MainWindow.h"
+#include "gui/ScreenshotMode.h"
 #include "gui/pages/EscSetupPage.h"
 #include "gui/pages/FirmwarePage.h"
 #include "gui/skin/Skin.h"
@@ -26,6 +27,7 @@
 #include "gui/widgets/SkinComboBox.h"
 #include "gui/widgets/WidgetLook.h"
 #include "support/GuiApp.h"
+#include "support/SkinPictures.h"
 #include "support/TestSupport.h"
 
 namespace vorna {
@@ -72,7 +74,15 @@ protected:
         window->show();
         return window;
     }
-    bool Lamp(MainWindow& w, int id) { return w.PictureBitmap(id) == gui::kBmpLampOn; }
+    bool Lamp(MainWindow& w, const char* name) {
+        return test::ShownBitmap(w.findChild<QLabel*>(name), w.Scale(),
+                                 {gui::kBmpLampOn, gui::kBmpLampOff}) == gui::kBmpLampOn;
+    }
+    int Hint(MainWindow& w) {
+        return test::ShownBitmap(w.findChild<QLabel*>("hint"), w.Scale(),
+                                 {gui::kBmpHintOrange, gui::kBmpHintWhite, gui::kBmpHintEsc,
+                                  gui::kBmpHintCard, gui::kBmpHintFix});
+    }
 
     test::TempDir dir;
     std::string Link() const { return (dir / "bridge").string(); }
@@ -94,21 +104,20 @@ TEST_F(MainWindowTest, StartsOnTheLinksPageWithOnlyItsButton) {
     EXPECT_EQ(w->minimumSize(), w->maximumSize());
     EXPECT_LE(w->width(), room.width());
     EXPECT_LE(w->height(), room.height());
-    EXPECT_EQ(w->Screenshot().deviceIndependentSize().toSize(), w->size());
+    EXPECT_EQ(WindowScreenshot(*w).deviceIndependentSize().toSize(), w->size());
     EXPECT_FALSE(w->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Links);
-    EXPECT_TRUE(w->PageWidget(MainWindow::Page::Links)->isVisible());
-    EXPECT_FALSE(w->PageWidget(MainWindow::Page::Setup)->isVisible());
-    EXPECT_TRUE(w->Button(gui::MainWindow::kIdcLinksButton)->IsSelected());
-    EXPECT_TRUE(w->Button(gui::MainWindow::kIdcLinksButton)->isEnabled());
-    EXPECT_FALSE(w->Button(gui::MainWindow::kIdcEscButton)->isEnabled());
-    EXPECT_FALSE(w->Button(gui::MainWindow::kIdcFirmwareButton)->isEnabled());
-    EXPECT_FALSE(w->Button(gui::MainWindow::kIdcWriteProgress)->isVisible());
-    EXPECT_EQ(w->Button(gui::MainWindow::kIdcWriteProgress)->text(), "0%");
-    for (int id : {gui::MainWindow::kIdmEsc, gui::MainWindow::kIdmProgramCard,
-                   gui::MainWindow::kIdmFixMode}) {
-        EXPECT_FALSE(w->Action(id)->isChecked());
-        EXPECT_TRUE(w->Action(id)->isEnabled());
+    EXPECT_TRUE(w->findChild<QWidget*>("linksPage")->isVisible());
+    EXPECT_FALSE(w->findChild<QWidget*>("setupPage")->isVisible());
+    EXPECT_EQ(w->findChild<gui::SkinButton*>("linksButton")->CurrentFace(),
+              gui::SkinButton::Face::Down);
+    EXPECT_TRUE(w->findChild<gui::SkinButton*>("linksButton")->isEnabled());
+    EXPECT_FALSE(w->findChild<gui::SkinButton*>("escButton")->isEnabled());
+    EXPECT_FALSE(w->findChild<gui::SkinButton*>("firmwareButton")->isEnabled());
+    EXPECT_FALSE(w->findChild<gui::SkinButton*>("writeProgress")->isVisible());
+    EXPECT_EQ(w->findChild<gui::SkinButton*>("writeProgress")->text(), "0%");
+    for (const char* name : {"escAction", "programCardAction", "fixModeAction"}) {
+        EXPECT_FALSE(w->findChild<QAction*>(name)->isChecked()) << name;
+        EXPECT_TRUE(w->findChild<QAction*>(name)->isEnabled()) << name;
     }
     // Without a config.ini the text size is 90.
     EXPECT_EQ(w->TextSize(), 90);
@@ -126,7 +135,7 @@ TEST_F(MainWindowTest, OwnSetupSheetsAreListedAfterTheShippedOnes) {
     ::setenv("XDG_DATA_HOME", (dir / "user").c_str(), 1);
     auto w = Open(Link());
     ::unsetenv("XDG_DATA_HOME");
-    auto* page = static_cast<gui::EscSetupPage*>(w->PageWidget(MainWindow::Page::Setup));
+    auto* page = w->findChild<gui::EscSetupPage*>("setupPage");
     gui::SkinComboBox* classes = page->List(ParamId::Category);
     classes->setCurrentIndex(0);
     emit classes->activated(0);
@@ -142,9 +151,9 @@ TEST_F(MainWindowTest, CheckConnectionShowsTheVerdictForThePortInUse) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     auto w = Open(Link());
-    w->Action(gui::MainWindow::kIdmEsc)->trigger();
+    w->findChild<QAction*>("escAction")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
-    w->Action(gui::MainWindow::kIdmCheckConnection)->trigger();
+    w->findChild<QAction*>("checkConnectionAction")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 10000));
     // The verdict comes first; the findings follow, each led by its own word.
     EXPECT_TRUE(messages.back().text.startsWith(
@@ -154,11 +163,11 @@ TEST_F(MainWindowTest, CheckConnectionShowsTheVerdictForThePortInUse) {
         messages.back().text.contains(QString::fromStdString("OK: " + Link() + " is there.")))
         << messages.back().text.toStdString();
     EXPECT_FALSE(messages.back().error);
-    EXPECT_TRUE(w->Action(gui::MainWindow::kIdmCheckConnection)->isEnabled());
+    EXPECT_TRUE(w->findChild<QAction*>("checkConnectionAction")->isEnabled());
 
     messages.clear();
     auto other = Open((dir / "missing").string());
-    other->Action(gui::MainWindow::kIdmCheckConnection)->trigger();
+    other->findChild<QAction*>("checkConnectionAction")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 10000));
     const QString missing = QString::fromStdString((dir / "missing").string());
     EXPECT_TRUE(messages.back().text.startsWith("Not ready: " + missing + " does not exist."))
@@ -173,33 +182,31 @@ TEST_F(MainWindowTest, HintBlinksWithoutADeviceModeAndNamesTheChosenOne) {
     std::set<int> seen;
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
-            seen.insert(w->PictureBitmap(gui::MainWindow::kIdcHint));
+            seen.insert(Hint(*w));
             return seen.size() == 2;
         },
         5000));
     EXPECT_EQ(seen, (std::set<int>{gui::kBmpHintOrange, gui::kBmpHintWhite}));
     // After a few seconds it stops, asking in orange.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w->HintBlinking(); }, 10000));
-    EXPECT_EQ(w->PictureBitmap(gui::MainWindow::kIdcHint), gui::kBmpHintOrange);
+    EXPECT_EQ(Hint(*w), gui::kBmpHintOrange);
 
     // A chosen mode is shown steadily, whatever the blink phase was.
-    const std::pair<int, int> modes[] = {{gui::MainWindow::kIdmEsc, gui::kBmpHintEsc},
-                                         {gui::MainWindow::kIdmProgramCard, gui::kBmpHintCard},
-                                         {gui::MainWindow::kIdmFixMode, gui::kBmpHintFix}};
+    const std::pair<const char*, int> modes[] = {{"escAction", gui::kBmpHintEsc},
+                                                 {"programCardAction", gui::kBmpHintCard},
+                                                 {"fixModeAction", gui::kBmpHintFix}};
     for (const auto& [action, hint] : modes) {
-        w->Action(action)->trigger();
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&, hint = hint] { return w->PictureBitmap(gui::MainWindow::kIdcHint) == hint; },
-            5000));
+        w->findChild<QAction*>(action)->trigger();
+        ASSERT_TRUE(QTest::qWaitFor([&, hint = hint] { return Hint(*w) == hint; }, 5000));
         EXPECT_FALSE(w->HintBlinking());  // nothing changes the picture while a mode is chosen
     }
     // Choosing Fix Mode again leaves no mode: the prompt is back.
-    w->Action(gui::MainWindow::kIdmFixMode)->trigger();
+    w->findChild<QAction*>("fixModeAction")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::None; }, 5000));
     seen.clear();
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
-            seen.insert(w->PictureBitmap(gui::MainWindow::kIdcHint));
+            seen.insert(Hint(*w));
             return seen.size() == 2;
         },
         5000));
@@ -211,66 +218,66 @@ TEST_F(MainWindowTest, DeviceMenuChecksEnablesAndPages) {
     auto wait = [&](DeviceMode mode) {
         return QTest::qWaitFor([&] { return w->Mode() == mode; }, 5000);
     };
-    w->Action(gui::MainWindow::kIdmEsc)->trigger();
+    w->findChild<QAction*>("escAction")->trigger();
     ASSERT_TRUE(wait(DeviceMode::Esc));
-    EXPECT_TRUE(w->Action(gui::MainWindow::kIdmEsc)->isChecked());
-    EXPECT_TRUE(w->Button(gui::MainWindow::kIdcEscButton)->isEnabled());
-    EXPECT_TRUE(w->Button(gui::MainWindow::kIdcFirmwareButton)->isEnabled());
+    EXPECT_TRUE(w->findChild<QAction*>("escAction")->isChecked());
+    EXPECT_TRUE(w->findChild<gui::SkinButton*>("escButton")->isEnabled());
+    EXPECT_TRUE(w->findChild<gui::SkinButton*>("firmwareButton")->isEnabled());
 
     // Esc twice: no mode, unchecked, buttons stay enabled.
-    w->Action(gui::MainWindow::kIdmEsc)->trigger();
+    w->findChild<QAction*>("escAction")->trigger();
     ASSERT_TRUE(wait(DeviceMode::None));
-    EXPECT_FALSE(w->Action(gui::MainWindow::kIdmEsc)->isChecked());
-    EXPECT_TRUE(w->Button(gui::MainWindow::kIdcEscButton)->isEnabled());
+    EXPECT_FALSE(w->findChild<QAction*>("escAction")->isChecked());
+    EXPECT_TRUE(w->findChild<gui::SkinButton*>("escButton")->isEnabled());
 
     // Program Card while Esc: the check moves, the ESC page button goes, links page shown.
-    w->Action(gui::MainWindow::kIdmEsc)->trigger();
+    w->findChild<QAction*>("escAction")->trigger();
     ASSERT_TRUE(wait(DeviceMode::Esc));
-    QTest::mouseClick(w->Button(gui::MainWindow::kIdcEscButton), Qt::LeftButton);
-    EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Setup);
-    EXPECT_TRUE(w->Button(gui::MainWindow::kIdcWriteProgress)->isVisible());
-    w->Action(gui::MainWindow::kIdmProgramCard)->trigger();
+    QTest::mouseClick(w->findChild<gui::SkinButton*>("escButton"), Qt::LeftButton);
+    EXPECT_TRUE(w->findChild<QWidget*>("setupPage")->isVisible());
+    EXPECT_TRUE(w->findChild<gui::SkinButton*>("writeProgress")->isVisible());
+    w->findChild<QAction*>("programCardAction")->trigger();
     ASSERT_TRUE(wait(DeviceMode::Card));
-    EXPECT_TRUE(w->Action(gui::MainWindow::kIdmProgramCard)->isChecked());
-    EXPECT_FALSE(w->Action(gui::MainWindow::kIdmEsc)->isChecked());
-    EXPECT_FALSE(w->Button(gui::MainWindow::kIdcEscButton)->isEnabled());
-    EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Links);
+    EXPECT_TRUE(w->findChild<QAction*>("programCardAction")->isChecked());
+    EXPECT_FALSE(w->findChild<QAction*>("escAction")->isChecked());
+    EXPECT_FALSE(w->findChild<gui::SkinButton*>("escButton")->isEnabled());
 
     // Fix Mode while the ESC page is shown moves to the firmware page, whose button is marked,
     // rather than showing a page whose button is dimmed.
-    w->Action(gui::MainWindow::kIdmEsc)->trigger();
+    w->findChild<QAction*>("escAction")->trigger();
     ASSERT_TRUE(wait(DeviceMode::Esc));
-    QTest::mouseClick(w->Button(gui::MainWindow::kIdcEscButton), Qt::LeftButton);
-    w->Action(gui::MainWindow::kIdmFixMode)->trigger();
+    QTest::mouseClick(w->findChild<gui::SkinButton*>("escButton"), Qt::LeftButton);
+    w->findChild<QAction*>("fixModeAction")->trigger();
     ASSERT_TRUE(wait(DeviceMode::Fix));
-    EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Firmware);
-    EXPECT_TRUE(w->Button(gui::MainWindow::kIdcFirmwareButton)->IsSelected());
-    EXPECT_FALSE(w->Button(gui::MainWindow::kIdcEscButton)->isEnabled());
-    EXPECT_TRUE(w->Action(gui::MainWindow::kIdmFixMode)->isChecked());
+    EXPECT_TRUE(w->findChild<QWidget*>("firmwarePage")->isVisible());
+    EXPECT_EQ(w->findChild<gui::SkinButton*>("firmwareButton")->CurrentFace(),
+              gui::SkinButton::Face::Down);
+    EXPECT_FALSE(w->findChild<gui::SkinButton*>("escButton")->isEnabled());
+    EXPECT_TRUE(w->findChild<QAction*>("fixModeAction")->isChecked());
 }
 
 TEST_F(MainWindowTest, LampsFollowAnEscPluggedSilencedAndUnplugged) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     auto w = Open(Link());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::MainWindow::kIdcUsbLamp); }, 10000));
-    EXPECT_FALSE(Lamp(*w, gui::MainWindow::kIdcEscLamp));
-    w->Action(gui::MainWindow::kIdmEsc)->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::MainWindow::kIdcEscLamp); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, "usbLamp"); }, 10000));
+    EXPECT_FALSE(Lamp(*w, "escLamp"));
+    w->findChild<QAction*>("escAction")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, "escLamp"); }, 10000));
     EXPECT_TRUE(w->SetupModel().HasValidRecord());
-    EXPECT_FALSE(Lamp(*w, gui::MainWindow::kIdcCardLamp));
+    EXPECT_FALSE(Lamp(*w, "cardLamp"));
 
     esc.SetFault(sim::Fault::Silent);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !Lamp(*w, gui::MainWindow::kIdcEscLamp); }, 10000));
-    EXPECT_TRUE(Lamp(*w, gui::MainWindow::kIdcUsbLamp));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Lamp(*w, "escLamp"); }, 10000));
+    EXPECT_TRUE(Lamp(*w, "usbLamp"));
     esc.SetFault(sim::Fault::None);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::MainWindow::kIdcEscLamp); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, "escLamp"); }, 10000));
 
     esc.Unplug();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !Lamp(*w, gui::MainWindow::kIdcUsbLamp); }, 10000));
-    EXPECT_FALSE(Lamp(*w, gui::MainWindow::kIdcEscLamp));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Lamp(*w, "usbLamp"); }, 10000));
+    EXPECT_FALSE(Lamp(*w, "escLamp"));
     ASSERT_TRUE(esc.Replug());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::MainWindow::kIdcEscLamp); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, "escLamp"); }, 10000));
 }
 
 // With Device > Esc chosen, the note under the lamps says in words what is missing, and the
@@ -286,12 +293,13 @@ TEST_F(MainWindowTest, PluggingInShowsTheValuesAndTheNoteSaysWhatIsMissing) {
     auto read = [&] {
         return QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000);
     };
-    w->Action(gui::MainWindow::kIdmEsc)->trigger();
+    w->findChild<QAction*>("escAction")->trigger();
     EXPECT_TRUE(noteSays("No USB link found.")) << note->text().toStdString();
 
     ASSERT_TRUE(esc.Start());
     ASSERT_TRUE(read());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w->CurrentPage() == MainWindow::Page::Setup; }, 5000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return w->findChild<QWidget*>("setupPage")->isVisible(); }, 5000));
     EXPECT_FALSE(note->isVisibleTo(w.get()));
 
     // On the firmware page the window stays there, and a lost link is a note, not a box.
@@ -301,14 +309,15 @@ TEST_F(MainWindowTest, PluggingInShowsTheValuesAndTheNoteSaysWhatIsMissing) {
     ASSERT_TRUE(esc.Replug());
     ASSERT_TRUE(read());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !note->isVisibleTo(w.get()); }, 5000));
-    EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Firmware);
+    EXPECT_TRUE(w->findChild<QWidget*>("firmwarePage")->isVisible());
 
     w->SelectLinksPage();
     esc.Unplug();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w->SetupModel().HasValidRecord(); }, 10000));
     ASSERT_TRUE(esc.Replug());
     ASSERT_TRUE(read());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w->CurrentPage() == MainWindow::Page::Setup; }, 5000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return w->findChild<QWidget*>("setupPage")->isVisible(); }, 5000));
     EXPECT_TRUE(messages.empty());
 }
 
@@ -318,8 +327,8 @@ TEST_F(MainWindowTest, StartsInTheDeviceModeLastChosen) {
     const std::filesystem::path own = dir / "own" / "window.ini";
     auto reopen = [&](DeviceMode choose) {
         auto w = Open(Link(), own);
-        if (choose == DeviceMode::Card) w->Action(gui::MainWindow::kIdmProgramCard)->trigger();
-        if (choose == DeviceMode::Fix) w->Action(gui::MainWindow::kIdmFixMode)->trigger();
+        if (choose == DeviceMode::Card) w->findChild<QAction*>("programCardAction")->trigger();
+        if (choose == DeviceMode::Fix) w->findChild<QAction*>("fixModeAction")->trigger();
         if (choose != DeviceMode::None) {
             EXPECT_TRUE(QTest::qWaitFor([&] { return w->Mode() == choose; }, 5000));
         }
@@ -336,7 +345,7 @@ TEST_F(MainWindowTest, StartsInTheDeviceModeLastChosen) {
     EXPECT_EQ(reopen(DeviceMode::Fix), DeviceMode::Card);
     auto w = Open(Link(), own);
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::Card; }, 5000));
-    w->Action(gui::MainWindow::kIdmEsc)->trigger();
+    w->findChild<QAction*>("escAction")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::Esc; }, 5000));
     w.reset();
     EXPECT_EQ(reopen(DeviceMode::None), DeviceMode::Esc);
@@ -347,18 +356,18 @@ TEST_F(MainWindowTest, WriteShowsProgressAndMessagesWaitForTheUser) {
     sim::SimulatedEsc esc(Link(), 13);
     ASSERT_TRUE(esc.Start());
     auto w = Open(Link());
-    w->Action(gui::MainWindow::kIdmEsc)->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, gui::MainWindow::kIdcEscLamp); }, 10000));
+    w->findChild<QAction*>("escAction")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Lamp(*w, "escLamp"); }, 10000));
     w->SetupModel().RequestWrite();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w->SetupModel().WriteRequested(); }, 20000));
-    EXPECT_EQ(w->Button(gui::MainWindow::kIdcWriteProgress)->text(), "100% ");
+    EXPECT_EQ(w->findChild<gui::SkinButton*>("writeProgress")->text(), "100% ");
     EXPECT_EQ(esc.Pairs().size(), 20u);
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 20000));
     EXPECT_EQ(messages[0].text, "Settings sent and verified");
     // The figure goes back to rest once the write is over.
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return w->Button(gui::MainWindow::kIdcWriteProgress)->text() == "0%"; }, 10000));
+        [&] { return w->findChild<gui::SkinButton*>("writeProgress")->text() == "0%"; }, 10000));
 
     // A failed pair: Retry or Cancel is asked, and the retry only starts once it is answered.
     esc.SetFault(sim::Fault::NoAck);
@@ -382,29 +391,31 @@ TEST_F(MainWindowTest, NothingElseCanBeStartedWhileASendRuns) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     auto w = Open(Link());
-    w->Action(gui::MainWindow::kIdmEsc)->trigger();
+    w->findChild<QAction*>("escAction")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
-    auto* page = dynamic_cast<gui::EscSetupPage*>(w->PageWidget(MainWindow::Page::Setup));
+    auto* page = w->findChild<gui::EscSetupPage*>("setupPage");
     w->SelectEscPage();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return page->DefaultButton()->isEnabled(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return page->findChild<gui::PictureButton*>("defaultButton")->isEnabled(); }, 10000));
     ASSERT_TRUE(page->List(ParamId::DragBrake)->isEnabled());
 
-    page->SendButton()->click();
-    EXPECT_FALSE(page->DefaultButton()->isEnabled());
-    EXPECT_FALSE(page->SendButton()->isEnabled());
+    page->findChild<gui::PictureButton*>("sendButton")->click();
+    EXPECT_FALSE(page->findChild<gui::PictureButton*>("defaultButton")->isEnabled());
+    EXPECT_FALSE(page->findChild<gui::PictureButton*>("sendButton")->isEnabled());
     EXPECT_FALSE(page->List(ParamId::DragBrake)->isEnabled());
     EXPECT_FALSE(page->List(ParamId::SetupSheet)->isEnabled());
-    for (const int id : {MainWindow::kIdmEsc, MainWindow::kIdmProgramCard, MainWindow::kIdmFixMode,
-                         MainWindow::kIdmImportSettings}) {
-        EXPECT_FALSE(w->Action(id)->isEnabled()) << id;
+    for (const char* name :
+         {"escAction", "programCardAction", "fixModeAction", "importSettingsAction"}) {
+        EXPECT_FALSE(w->findChild<QAction*>(name)->isEnabled()) << name;
     }
     EXPECT_FALSE(page->SendNotReadyWhy().isEmpty());
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 20000));
     EXPECT_EQ(messages[0].text, "Settings sent and verified");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return page->DefaultButton()->isEnabled(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return page->findChild<gui::PictureButton*>("defaultButton")->isEnabled(); }, 10000));
     EXPECT_TRUE(page->List(ParamId::DragBrake)->isEnabled());
-    EXPECT_TRUE(w->Action(MainWindow::kIdmImportSettings)->isEnabled());
+    EXPECT_TRUE(w->findChild<QAction*>("importSettingsAction")->isEnabled());
     EXPECT_EQ(esc.WritesEnded(), 1);
 }
 
@@ -412,18 +423,18 @@ TEST_F(MainWindowTest, UnsentChangesAreAskedAboutBeforeAModeChangeOrClose) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     auto w = Open(Link());
-    w->Action(gui::MainWindow::kIdmEsc)->trigger();
+    w->findChild<QAction*>("escAction")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
     EXPECT_TRUE(confirmations.empty());  // nothing to lose then
     const int drag = w->SetupModel().Snapshot().List(ParamId::DragBrake).selection;
     w->SetupModel().SelectByUser(ParamId::DragBrake, drag + 1);
 
     confirmAnswer = false;
-    w->Action(gui::MainWindow::kIdmProgramCard)->trigger();
+    w->findChild<QAction*>("programCardAction")->trigger();
     ASSERT_EQ(confirmations.size(), 1u);
     EXPECT_TRUE(confirmations[0].contains("not sent to the ESC"));
-    EXPECT_TRUE(w->Action(gui::MainWindow::kIdmEsc)->isChecked());
-    EXPECT_FALSE(w->Action(gui::MainWindow::kIdmProgramCard)->isChecked());
+    EXPECT_TRUE(w->findChild<QAction*>("escAction")->isChecked());
+    EXPECT_FALSE(w->findChild<QAction*>("programCardAction")->isChecked());
     // A job queued after the menu choice finds the link still in Esc mode.
     std::atomic<int> mode{-1};
     w->Link().Post([&](ConnectionMonitor& m) { mode = static_cast<int>(m.Mode()); });
@@ -445,7 +456,7 @@ TEST_F(MainWindowTest, ClosingDuringASendAsksOnceAndTheSendsMessageWaits) {
     sim::SimulatedEsc esc(Link(), 16);
     ASSERT_TRUE(esc.Start());
     auto w = Open(Link());
-    w->Action(gui::MainWindow::kIdmEsc)->trigger();
+    w->findChild<QAction*>("escAction")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
     const int drag = w->SetupModel().Snapshot().List(ParamId::DragBrake).selection;
     w->SetupModel().SelectByUser(ParamId::DragBrake, drag + 1);
@@ -485,9 +496,8 @@ TEST_F(MainWindowTest, WindowKeepsServingEventsWhileTheLinkIsBusy) {
     int fired = 0;
     QTimer::singleShot(10, w.get(), [&] { ++fired; });
     EXPECT_TRUE(QTest::qWaitFor([&] { return fired == 1; }, 5000));
-    w->Action(gui::MainWindow::kIdmEsc)->trigger();  // queued behind the stuck job, no freeze
-    QTest::mouseClick(w->Button(gui::MainWindow::kIdcLinksButton), Qt::LeftButton);
-    EXPECT_EQ(w->CurrentPage(), MainWindow::Page::Links);
+    w->findChild<QAction*>("escAction")->trigger();  // queued behind the stuck job, no freeze
+    QTest::mouseClick(w->findChild<gui::SkinButton*>("linksButton"), Qt::LeftButton);
     release.set_value();
     EXPECT_TRUE(QTest::qWaitFor([&] { return w->Mode() == DeviceMode::Esc; }, 5000));
 
@@ -529,14 +539,12 @@ TEST_F(MainWindowTest, ConfiguredTextSizeReachesThePagesOnlyOff96Dpi) {
     options.logicalDpi = 96;
     MainWindow at96(options);
     EXPECT_EQ(at96.TextSize(), 120);
-    EXPECT_EQ(at96.PageTextSize(), 100);  // the pages keep their own default
     options.logicalDpi = 120;
     MainWindow at120(options);
-    EXPECT_EQ(at120.PageTextSize(), 120);
-    auto* page = dynamic_cast<gui::EscSetupPage*>(at120.PageWidget(MainWindow::Page::Setup));
+    auto* page = at120.findChild<gui::EscSetupPage*>("setupPage");
     ASSERT_NE(page, nullptr);
     for (ParamId id : kAllLists) EXPECT_EQ(page->List(id)->FontSize(), 120) << id;
-    auto* page96 = dynamic_cast<gui::EscSetupPage*>(at96.PageWidget(MainWindow::Page::Setup));
+    auto* page96 = at96.findChild<gui::EscSetupPage*>("setupPage");
     EXPECT_EQ(page96->List(ParamId::BtSoftThRange)->FontSize(), 100);
 
     std::ofstream(dir / "config.ini") << "[TEXT INFO]\nsize=abc\n";
@@ -587,7 +595,7 @@ TEST_F(MainWindowTest, FileMenuExportsAndImportsSettingsThroughTheCompareView) {
         return take;
     };
     MainWindow w(options);
-    w.Action(gui::MainWindow::kIdmEsc)->trigger();
+    w.findChild<QAction*>("escAction")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.SetupModel().HasValidRecord(); }, 10000));
     const SetupState read = w.SetupModel().Snapshot();
     const int drag = read.List(ParamId::DragBrake).selection;
@@ -597,7 +605,7 @@ TEST_F(MainWindowTest, FileMenuExportsAndImportsSettingsThroughTheCompareView) {
     ASSERT_GE(full, 0);
 
     chosen = QString::fromStdString((dir / "race").string());
-    w.Action(gui::MainWindow::kIdmExportSettings)->trigger();
+    w.findChild<QAction*>("exportSettingsAction")->trigger();
     ASSERT_TRUE(std::filesystem::exists(dir / "race.cfg"));
     EXPECT_TRUE(suggested.startsWith("model-12_")) << suggested.toStdString();
     // The export says where the file went.
@@ -621,7 +629,7 @@ TEST_F(MainWindowTest, FileMenuExportsAndImportsSettingsThroughTheCompareView) {
     std::ofstream(dir / "two.cfg") << race;
     chosen = QString::fromStdString((dir / "two.cfg").string());
     take = std::vector<ParamId>{ParamId::DragBrake};
-    w.Action(gui::MainWindow::kIdmImportSettings)->trigger();
+    w.findChild<QAction*>("importSettingsAction")->trigger();
     ASSERT_EQ(compared.size(), 1u);
     ASSERT_EQ(compared[0].comparison.rows.size(), 2u);
     EXPECT_EQ(compared[0].comparison.rows[0].id, ParamId::DragBrake);
@@ -633,10 +641,17 @@ TEST_F(MainWindowTest, FileMenuExportsAndImportsSettingsThroughTheCompareView) {
     EXPECT_EQ(after.List(ParamId::LipoCells).selection, offSlope + 1);
     EXPECT_EQ(w.SetupModel().UnsentChanges(),
               (std::vector<ParamId>{ParamId::DragBrake, ParamId::LipoCells}));
-    auto* page = static_cast<gui::EscSetupPage*>(w.PageWidget(MainWindow::Page::Setup));
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return !page->UnsentMark(ParamId::DragBrake)->isHidden(); }, 10000));
-    EXPECT_TRUE(page->UnsentMark(ParamId::FullBrake)->isHidden());
+    auto* page = w.findChild<gui::EscSetupPage*>("setupPage");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return !page->findChild<QLabel*>(gui::EscSetupPage::ListName(ParamId::DragBrake) +
+                                             " unsent")
+                        ->isHidden();
+        },
+        10000));
+    EXPECT_TRUE(
+        page->findChild<QLabel*>(gui::EscSetupPage::ListName(ParamId::FullBrake) + " unsent")
+            ->isHidden());
     EXPECT_TRUE(confirmations.empty());
     EXPECT_FALSE(w.SetupModel().WriteRequested());
     QTest::qWait(1500);  // three ticks: a write would have gone out by now
@@ -646,20 +661,20 @@ TEST_F(MainWindowTest, FileMenuExportsAndImportsSettingsThroughTheCompareView) {
     // Cancelled, nothing changes; a missing file and an unwritable place are said.
     take.reset();
     w.SetupModel().SelectByUser(ParamId::DragBrake, drag);
-    w.Action(gui::MainWindow::kIdmImportSettings)->trigger();
+    w.findChild<QAction*>("importSettingsAction")->trigger();
     EXPECT_EQ(compared.size(), 2u);
     EXPECT_EQ(w.SetupModel().Snapshot().List(ParamId::DragBrake).selection, drag);
     chosen.clear();
-    w.Action(gui::MainWindow::kIdmImportSettings)->trigger();
-    w.Action(gui::MainWindow::kIdmExportSettings)->trigger();
+    w.findChild<QAction*>("importSettingsAction")->trigger();
+    w.findChild<QAction*>("exportSettingsAction")->trigger();
     EXPECT_TRUE(messages.empty());
     chosen = QString::fromStdString((dir / "missing.cfg").string());
-    w.Action(gui::MainWindow::kIdmImportSettings)->trigger();
+    w.findChild<QAction*>("importSettingsAction")->trigger();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.startsWith("Read File Error!"));
     EXPECT_TRUE(messages[0].error);
     chosen = QString::fromStdString((dir / "no-such-folder" / "x.cfg").string());
-    w.Action(gui::MainWindow::kIdmExportSettings)->trigger();
+    w.findChild<QAction*>("exportSettingsAction")->trigger();
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_TRUE(messages[1].text.contains("no-such-folder"));
 
@@ -667,7 +682,7 @@ TEST_F(MainWindowTest, FileMenuExportsAndImportsSettingsThroughTheCompareView) {
     // has is named with its line.
     std::ofstream(dir / "odd.cfg") << "[option]\nDrag Brake=lots\nPunch=9\n";
     chosen = QString::fromStdString((dir / "odd.cfg").string());
-    w.Action(gui::MainWindow::kIdmImportSettings)->trigger();
+    w.findChild<QAction*>("importSettingsAction")->trigger();
     ASSERT_EQ(compared.size(), 3u);
     const Comparison& odd = compared[2].comparison;
     EXPECT_TRUE(odd.rows.empty());
@@ -690,15 +705,16 @@ TEST_F(MainWindowTest, TabRunsDownThePageButtonsThenThroughThePageShown) {
     auto w = Open(Link());
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
-    EXPECT_EQ(QApplication::focusWidget(), w->Button(gui::MainWindow::kIdcLinksButton));
-    w->Action(gui::MainWindow::kIdmEsc)->trigger();
-    auto* page = dynamic_cast<gui::EscSetupPage*>(w->PageWidget(MainWindow::Page::Setup));
+    EXPECT_EQ(QApplication::focusWidget(), w->findChild<gui::SkinButton*>("linksButton"));
+    w->findChild<QAction*>("escAction")->trigger();
+    auto* page = w->findChild<gui::EscSetupPage*>("setupPage");
     // DEFAULT and SEND take input once the ESC's settings are read.
     ASSERT_TRUE(QTest::qWaitFor([&] { return page->SendReady(); }, 10000));
     w->SelectEscPage();
-    const std::vector<QWidget*> route{
-        w->Button(gui::MainWindow::kIdcEscButton), w->Button(gui::MainWindow::kIdcFirmwareButton),
-        page->List(ParamId::OperationMode), page->List(ParamId::ReverseSpeed)};
+    const std::vector<QWidget*> route{w->findChild<gui::SkinButton*>("escButton"),
+                                      w->findChild<gui::SkinButton*>("firmwareButton"),
+                                      page->List(ParamId::OperationMode),
+                                      page->List(ParamId::ReverseSpeed)};
     const auto tab = [](QWidget* next) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), next)
@@ -707,9 +723,9 @@ TEST_F(MainWindowTest, TabRunsDownThePageButtonsThenThroughThePageShown) {
     for (QWidget* next : route) tab(next);
     // DEFAULT and SEND close the page's round; the next Tab starts the window's again.
     page->List(ParamId::SetupSheet)->setFocus(Qt::TabFocusReason);
-    tab(page->DefaultButton());
-    tab(page->SendButton());
-    tab(w->Button(gui::MainWindow::kIdcLinksButton));
+    tab(page->findChild<gui::PictureButton*>("defaultButton"));
+    tab(page->findChild<gui::PictureButton*>("sendButton"));
+    tab(w->findChild<gui::SkinButton*>("linksButton"));
 }
 
 TEST_F(MainWindowTest, FirmwarePageRouteEndsOnTheReleaseNotesWithAVisibleMark) {
@@ -717,15 +733,17 @@ TEST_F(MainWindowTest, FirmwarePageRouteEndsOnTheReleaseNotesWithAVisibleMark) {
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     w->SelectFirmwarePage();
-    auto* page = dynamic_cast<gui::FirmwarePage*>(w->PageWidget(MainWindow::Page::Firmware));
+    auto* page = w->findChild<gui::FirmwarePage*>("firmwarePage");
     // No device is there to take an image, so the start pictures are no stops.
     const std::vector<QWidget*> route{page->List(ImageKind::Esc), page->List(ImageKind::Card),
-                                      page->InformationBox()};
+                                      page->findChild<QPlainTextEdit*>("information")};
     for (QWidget* next : route) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         ASSERT_EQ(QApplication::focusWidget(), next);
     }
-    const auto corner = [&] { return page->InformationBox()->grab().toImage().pixelColor(0, 0); };
+    const auto corner = [&] {
+        return page->findChild<QPlainTextEdit*>("information")->grab().toImage().pixelColor(0, 0);
+    };
     EXPECT_EQ(corner(), gui::kFocusMark);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_NE(corner(), gui::kFocusMark);

@@ -24,6 +24,7 @@
 #include "gui/widgets/SkinComboBox.h"
 #include "support/GuiApp.h"
 #include "support/ScreenLook.h"
+#include "support/SkinPictures.h"
 
 namespace vorna {
 namespace {
@@ -72,20 +73,21 @@ protected:
 
 TEST_F(WineWindowTest, ReadsTheSimulatedEscFoundThroughTheRegistry) {
     ASSERT_NO_FATAL_FAILURE(Open());
-    window->Action(MainWindow::kIdmEsc)->trigger();
+    window->findChild<QAction*>("escAction")->trigger();
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return window->SetupModel().HasValidRecord(); }, kScreenWaitMs))
         << "no ESC was read: the harness puts a simulated ESC behind COM7";
     EXPECT_EQ(window->SetupModel().Snapshot().modelType, 16);
-    QTest::mouseClick(window->Button(MainWindow::kIdcEscButton), Qt::LeftButton);
-    auto* page = static_cast<gui::EscSetupPage*>(window->PageWidget(MainWindow::Page::Setup));
+    QTest::mouseClick(window->findChild<gui::SkinButton*>("escButton"), Qt::LeftButton);
+    auto* page = window->findChild<gui::EscSetupPage*>("setupPage");
     // The simulated ESC's own value, as the page shows it once the news has reached it.
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return page->List(ParamId::DragBrake)->currentText() == "5%"; }, kScreenWaitMs))
         << page->List(ParamId::DragBrake)->currentText().toStdString();
     // The ESC lamp comes on and stays on while the poll goes on asking (several ticks).
     const auto escLamp = [&] {
-        return window->PictureBitmap(MainWindow::kIdcEscLamp) == gui::kBmpLampOn;
+        return test::ShownBitmap(window->findChild<QLabel*>("escLamp"), window->Scale(),
+                                 {gui::kBmpLampOn, gui::kBmpLampOff}) == gui::kBmpLampOn;
     };
     ASSERT_TRUE(QTest::qWaitFor(escLamp, kScreenWaitMs)) << "the ESC lamp did not come on";
     for (int look = 0; look < 25; ++look) {
@@ -93,13 +95,13 @@ TEST_F(WineWindowTest, ReadsTheSimulatedEscFoundThroughTheRegistry) {
         ASSERT_TRUE(escLamp()) << "the ESC lamp went off " << look * 100 << " ms after it came on";
     }
     const struct {
-        int button;
+        const char* button;
         const char* name;
-    } pages[] = {{MainWindow::kIdcEscButton, "wine-page-setup"},
-                 {MainWindow::kIdcFirmwareButton, "wine-page-firmware"},
-                 {MainWindow::kIdcLinksButton, "wine-page-links"}};
+    } pages[] = {{"escButton", "wine-page-setup"},
+                 {"firmwareButton", "wine-page-firmware"},
+                 {"linksButton", "wine-page-links"}};
     for (const auto& shown : pages) {
-        QTest::mouseClick(window->Button(shown.button), Qt::LeftButton);
+        QTest::mouseClick(window->findChild<gui::SkinButton*>(shown.button), Qt::LeftButton);
         Save(Grab(window->frameGeometry()), shown.name);
     }
 }
@@ -110,11 +112,11 @@ TEST_F(WineWindowTest, FitsTheScreenWithoutScrolling) {
     ASSERT_NO_FATAL_FAILURE(Open());
     const auto framed = [&] { return window->frameGeometry() != window->geometry(); };
     ASSERT_TRUE(QTest::qWaitFor(framed, kScreenWaitMs)) << "the window got no frame";
-    window->Action(MainWindow::kIdmEsc)->trigger();
+    window->findChild<QAction*>("escAction")->trigger();
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return window->SetupModel().HasValidRecord(); }, kScreenWaitMs));
-    QTest::mouseClick(window->Button(MainWindow::kIdcEscButton), Qt::LeftButton);
-    auto* page = static_cast<gui::EscSetupPage*>(window->PageWidget(MainWindow::Page::Setup));
+    QTest::mouseClick(window->findChild<gui::SkinButton*>("escButton"), Qt::LeftButton);
+    auto* page = window->findChild<gui::EscSetupPage*>("setupPage");
     // The scale follows the frame once it is known.
     QTest::qWait(500);
     const QScreen* screen = window->screen();
@@ -125,8 +127,9 @@ TEST_F(WineWindowTest, FitsTheScreenWithoutScrolling) {
         << "the window with its frame, " << frame.width() << "x" << frame.height() << " at "
         << frame.x() << "," << frame.y() << ", does not fit the screen's " << available.width()
         << "x" << available.height();
-    test::ExpectWholeWithoutScrolling(window.get(),
-                                      {page->SendButton(), page->List(ParamId::DriveMode)});
+    test::ExpectWholeWithoutScrolling(
+        window.get(),
+        {page->findChild<gui::PictureButton*>("sendButton"), page->List(ParamId::DriveMode)});
     gui::SkinComboBox* list = page->List(ParamId::OperationMode);
     const QImage face = Grab(test::OnScreen(list));
     Save(face, "wine-list-face");
@@ -137,16 +140,17 @@ TEST_F(WineWindowTest, FitsTheScreenWithoutScrolling) {
 
 TEST_F(WineWindowTest, AboutBoxAndMessageBoxTextIsReadable) {
     ASSERT_NO_FATAL_FAILURE(Open(true));
-    WithModalBox([&] { window->Action(MainWindow::kIdmAbout)->trigger(); },
-                 [&](QWidget* box) {
-                     auto* about = qobject_cast<gui::AboutDialog*>(box);
-                     ASSERT_NE(about, nullptr);
-                     Save(Grab(box->frameGeometry()), "wine-about-box");
-                     EXPECT_TRUE(Readable(about->TitleLabel(), "wine-about-box-title"));
-                     EXPECT_TRUE(Readable(about->NoticeLabel(), "wine-about-box-notice"));
-                 });
+    WithModalBox(
+        [&] { window->findChild<QAction*>("aboutAction")->trigger(); },
+        [&](QWidget* box) {
+            auto* about = qobject_cast<gui::AboutDialog*>(box);
+            ASSERT_NE(about, nullptr);
+            Save(Grab(box->frameGeometry()), "wine-about-box");
+            EXPECT_TRUE(Readable(about->findChild<QLabel*>("title"), "wine-about-box-title"));
+            EXPECT_TRUE(Readable(about->findChild<QLabel*>("notice"), "wine-about-box-notice"));
+        });
     // A settings file that is not there: the window says so in its own message box.
-    WithModalBox([&] { window->Action(MainWindow::kIdmImportSettings)->trigger(); },
+    WithModalBox([&] { window->findChild<QAction*>("importSettingsAction")->trigger(); },
                  [&](QWidget* box) {
                      ASSERT_NE(qobject_cast<QMessageBox*>(box), nullptr);
                      Save(Grab(box->frameGeometry()), "wine-message-box");

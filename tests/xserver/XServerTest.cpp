@@ -92,19 +92,19 @@ protected:
         esc = std::make_unique<sim::SimulatedEsc>((dir / "bridge").string(), model);
         ASSERT_TRUE(esc->Start());
         ASSERT_NO_FATAL_FAILURE(Open());
-        window->Action(MainWindow::kIdmEsc)->trigger();
+        window->findChild<QAction*>("escAction")->trigger();
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
                 return window->SetupModel().HasValidRecord() &&
-                       window->Button(MainWindow::kIdcEscButton)->isEnabled();
+                       window->findChild<gui::SkinButton*>("escButton")->isEnabled();
             },
             kWaitMs));
     }
 
     gui::EscSetupPage* ShowSetupPage() {
-        QTest::mouseClick(window->Button(MainWindow::kIdcEscButton), Qt::LeftButton);
-        EXPECT_EQ(window->CurrentPage(), MainWindow::Page::Setup);
-        return static_cast<gui::EscSetupPage*>(window->PageWidget(MainWindow::Page::Setup));
+        QTest::mouseClick(window->findChild<gui::SkinButton*>("escButton"), Qt::LeftButton);
+        EXPECT_TRUE(window->findChild<QWidget*>("setupPage")->isVisible());
+        return window->findChild<gui::EscSetupPage*>("setupPage");
     }
 
     test::TempDir dir;
@@ -114,20 +114,20 @@ protected:
 
 TEST_F(XServerTest, AboutBoxTextIsReadable) {
     ASSERT_NO_FATAL_FAILURE(Open());
-    WithModalBox([&] { window->Action(MainWindow::kIdmAbout)->trigger(); },
+    WithModalBox([&] { window->findChild<QAction*>("aboutAction")->trigger(); },
                  [&](QWidget* box) {
                      auto* about = qobject_cast<gui::AboutDialog*>(box);
                      ASSERT_NE(about, nullptr);
                      Save(Grab(box->frameGeometry()), "about-box");
-                     EXPECT_TRUE(Readable(about->TitleLabel(), "about-box-title"));
-                     EXPECT_TRUE(Readable(about->NoticeLabel(), "about-box-notice"));
+                     EXPECT_TRUE(Readable(about->findChild<QLabel*>("title"), "about-box-title"));
+                     EXPECT_TRUE(Readable(about->findChild<QLabel*>("notice"), "about-box-notice"));
                  });
 }
 
 TEST_F(XServerTest, MessageBoxOverTheWindowIsReadable) {
     // A settings file that is not there: the window says so in its own message box.
     ASSERT_NO_FATAL_FAILURE(Open(true));
-    WithModalBox([&] { window->Action(MainWindow::kIdmImportSettings)->trigger(); },
+    WithModalBox([&] { window->findChild<QAction*>("importSettingsAction")->trigger(); },
                  [&](QWidget* box) {
                      ASSERT_NE(qobject_cast<QMessageBox*>(box), nullptr);
                      EXPECT_EQ(box->parentWidget(), window.get());
@@ -172,8 +172,9 @@ TEST_F(XServerTest, WindowFitsTheScreenWithoutScrollingAndKeepsItsTextReadable) 
         << frame.x() << "," << frame.y() << ", does not fit the screen's " << available.width()
         << "x" << available.height() << " (device pixel ratio " << ratio << ")";
 
-    test::ExpectWholeWithoutScrolling(window.get(),
-                                      {page->SendButton(), page->List(ParamId::DriveMode)});
+    test::ExpectWholeWithoutScrolling(
+        window.get(),
+        {page->findChild<gui::PictureButton*>("sendButton"), page->List(ParamId::DriveMode)});
 
     // At 100 % on a screen with room for it the skin has its own size.
     if (ratio == 1.0 && available.width() >= 1300 && available.height() >= 740) {
@@ -200,20 +201,21 @@ TEST_F(XServerTest, WindowFitsTheScreenWithoutScrollingAndKeepsItsTextReadable) 
 TEST_F(XServerTest, EachPageShowsWhenItsButtonIsClicked) {
     ASSERT_NO_FATAL_FAILURE(OpenWithEsc(16));
     struct Shown {
-        MainWindow::Page page;
-        int button;
+        const char* page;
+        const char* button;
         const char* name;
     };
-    const Shown pages[] = {
-        {MainWindow::Page::Setup, MainWindow::kIdcEscButton, "page-setup"},
-        {MainWindow::Page::Firmware, MainWindow::kIdcFirmwareButton, "page-firmware"},
-        {MainWindow::Page::Links, MainWindow::kIdcLinksButton, "page-links"}};
+    const Shown pages[] = {{"setupPage", "escButton", "page-setup"},
+                           {"firmwarePage", "firmwareButton", "page-firmware"},
+                           {"linksPage", "linksButton", "page-links"}};
     std::vector<QImage> seen;
     for (const Shown& shown : pages) {
-        QTest::mouseClick(window->Button(shown.button), Qt::LeftButton);
-        EXPECT_EQ(window->CurrentPage(), shown.page) << shown.name;
-        QWidget* page = window->PageWidget(shown.page);
-        EXPECT_TRUE(page->isVisible()) << shown.name;
+        QTest::mouseClick(window->findChild<gui::SkinButton*>(shown.button), Qt::LeftButton);
+        QWidget* page = window->findChild<QWidget*>(shown.page);
+        for (const Shown& other : pages) {
+            EXPECT_EQ(window->findChild<QWidget*>(other.page)->isVisible(), &other == &shown)
+                << shown.name << ": " << other.page;
+        }
         Save(Grab(window->frameGeometry()), shown.name);
         seen.push_back(Grab(OnScreen(page)));
     }

@@ -1,4 +1,5 @@
 #include "gui/dialogs/BackupsDialog.h"
+#include "gui/QtText.h"
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -14,14 +15,6 @@
 #include "gui/MessageBoxes.h"
 
 namespace vorna::gui {
-namespace {
-
-QString Text(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
-
 BackupsDialog::BackupsDialog(const BackupsRequest& request, QWidget* parent) : QDialog(parent) {
     setWindowTitle(QString::fromLatin1(kTitle));
     KeepDialogTitleWhole(this);
@@ -29,7 +22,7 @@ BackupsDialog::BackupsDialog(const BackupsRequest& request, QWidget* parent) : Q
     auto* heading = new QLabel(this);
     heading->setTextFormat(Qt::PlainText);
     heading->setWordWrap(true);
-    const QString folder = Text(Utf8FromPath(request.folder));
+    const QString folder = ToQString(Utf8FromPath(request.folder));
     heading->setText(
         request.backups.empty()
             ? QStringLiteral("There are no backups yet. One is saved before a firmware update "
@@ -50,9 +43,9 @@ BackupsDialog::BackupsDialog(const BackupsRequest& request, QWidget* parent) : Q
                                   ? QStringLiteral("type %1 (this ESC's)").arg(b.modelType)
                                   : QStringLiteral("type %1").arg(b.modelType);
         auto* item = new QTreeWidgetItem(
-            {b.made.empty() ? QStringLiteral("not in its name") : Text(b.made), model,
-             Text(b.ReasonText()), Text(Utf8FromPath(b.path.filename()))});
-        item->setToolTip(3, Text(Utf8FromPath(b.path)));
+            {b.made.empty() ? QStringLiteral("not in its name") : ToQString(b.made), model,
+             ToQString(b.ReasonText()), ToQString(Utf8FromPath(b.path.filename()))});
+        item->setToolTip(3, ToQString(Utf8FromPath(b.path)));
         list_->addTopLevelItem(item);
         paths_.push_back(b.path);
     }

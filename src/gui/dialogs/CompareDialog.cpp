@@ -1,4 +1,5 @@
 #include "gui/dialogs/CompareDialog.h"
+#include "gui/QtText.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -18,12 +19,8 @@
 namespace vorna::gui {
 namespace {
 
-QString Text(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QString Cell(const std::string& text) {
-    return text.empty() ? QStringLiteral("(not set)") : Text(text);
+    return text.empty() ? QStringLiteral("(not set)") : ToQString(text);
 }
 
 }  // namespace
@@ -51,7 +48,7 @@ CompareDialog::CompareDialog(const CompareRequest& request, QWidget* parent) : Q
     heading->setText(lead.arg(request.firstName, request.secondName));
     layout->addWidget(heading);
     if (!c.modelNote.empty()) {
-        auto* note = new QLabel(Text(c.modelNote), this);
+        auto* note = new QLabel(ToQString(c.modelNote), this);
         note->setObjectName(QStringLiteral("modelNote"));
         note->setTextFormat(Qt::PlainText);
         note->setWordWrap(true);
@@ -67,7 +64,7 @@ CompareDialog::CompareDialog(const CompareRequest& request, QWidget* parent) : Q
     for (int r = 0; r < static_cast<int>(c.rows.size()); ++r) {
         const CompareRow& row = c.rows[static_cast<std::size_t>(r)];
         rows_.push_back(row.id);
-        auto* setting = new QTableWidgetItem(Text(row.caption));
+        auto* setting = new QTableWidgetItem(ToQString(row.caption));
         if (request.loadable) {
             setting->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
             setting->setCheckState(Qt::Checked);
@@ -87,10 +84,11 @@ CompareDialog::CompareDialog(const CompareRequest& request, QWidget* parent) : Q
         apart << QStringLiteral("%1 line %2: %3=%4: %5")
                      .arg(s.fromFirst ? request.firstFile : request.secondFile)
                      .arg(s.line)
-                     .arg(Text(s.caption), Text(s.value), Text(s.why));
+                     .arg(ToQString(s.caption), ToQString(s.value), ToQString(s.why));
     }
     for (const ImportProblem& p : c.ignored) {
-        apart << QStringLiteral("line %1: %2 %3").arg(p.line).arg(Text(p.key), Text(p.why));
+        apart
+            << QStringLiteral("line %1: %2 %3").arg(p.line).arg(ToQString(p.key), ToQString(p.why));
     }
     if (!apart.isEmpty()) {
         auto* caption = new QLabel(

@@ -39,6 +39,10 @@ AboutDialog::AboutDialog(QWidget* parent)
     setAutoFillBackground(true);
 
     const QPixmap icon = AppIconPixmap(kIconSize);
+    icon_->setObjectName(QStringLiteral("icon"));
+    title_->setObjectName(QStringLiteral("title"));
+    notice_->setObjectName(QStringLiteral("notice"));
+    ok_->setObjectName(QStringLiteral("ok"));
     icon_->setPixmap(icon);
     icon_->setFixedSize(kIconSize, kIconSize);
     setWindowIcon(icon);

@@ -19,11 +19,6 @@ class AboutDialog : public QDialog {
 public:
     explicit AboutDialog(QWidget* parent = nullptr);
 
-    QLabel* IconLabel() const { return icon_; }
-    QLabel* TitleLabel() const { return title_; }
-    QLabel* NoticeLabel() const { return notice_; }
-    QPushButton* OkButton() const { return ok_; }
-
 private:
     QLabel* icon_;
     QLabel* title_;

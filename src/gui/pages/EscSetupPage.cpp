@@ -1,4 +1,5 @@
 #include "gui/pages/EscSetupPage.h"
+#include "gui/QtText.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -43,76 +44,37 @@ const QString kDialogFace = QStringLiteral("MS Shell Dlg");
 constexpr int kDialogPointSize = 8;
 
 struct PicturePlace {
-    int id;
+    const char* name;  // only the pictures the page changes have one
     int bitmap;
     QRect place;
 };
 
-// Frames first: everything else is drawn over them.
-constexpr int kIdcLeftFrame = 1082;
-constexpr int kIdcMiddleFrame = 1083;
-constexpr int kIdcPresetFrame = 1084;
-constexpr int kIdcRightFrame = 1085;
-
 constexpr QRect kDefaultPlace(350, 550, 110, 60);
 constexpr QRect kSendPlace(540, 550, 110, 60);
 
+// Frames first: everything else is drawn over them.
 const PicturePlace kPictures[] = {
-    {kIdcLeftFrame, kBmpLeftFrame, {0, 0, 330, 625}},
-    {kIdcMiddleFrame, kBmpMiddleFrame, {330, 10, 330, 350}},
-    {kIdcPresetFrame, kBmpPresetFrame, {335, 365, 320, 180}},
-    {kIdcRightFrame, kBmpRightFrame, {660, 0, 315, 625}},
-    {1068, kBmpFirmwareVersionCaption, {30, 12, 123, 24}},
-    {1069, kBmpBasicSetup, {120, 37, 120, 18}},
-    {1070, kBmpSeparator, {35, 34, 280, 5}},
-    {1073, kBmpSeparator, {35, 54, 280, 5}},
-    {1071, kBmpLeftCaptions, {12, 64, 130, 550}},
-    {EscSetupPage::kIdcMiddleCaptions, kBmpMiddleCaptions, {325, 20, 130, 335}},
-    {1075, kBmpPresetHeading, {400, 380, 200, 30}},
-    {1076, kBmpSeparator, {360, 410, 280, 5}},
-    {1077, kBmpCategoryCaption, {370, 425, 70, 13}},
-    {1078, kBmpSheetCaption, {370, 480, 70, 14}},
-    {EscSetupPage::kIdcDefaultPicture, kBmpDefaultSetting, kDefaultPlace},
-    {EscSetupPage::kIdcSendPicture, kBmpSendSetting, kSendPlace},
-    {1079, kBmpCommentHeading, {730, 10, 180, 30}},
-    {1080, kBmpSeparator, {680, 40, 280, 5}},
-    {1081, kBmpSeparator, {680, 460, 280, 5}},
-    {EscSetupPage::kIdcInfoCaptions, kBmpInfoCaptions, {680, 50, 80, 380}},
+    {nullptr, kBmpLeftFrame, {0, 0, 330, 625}},
+    {nullptr, kBmpMiddleFrame, {330, 10, 330, 350}},
+    {nullptr, kBmpPresetFrame, {335, 365, 320, 180}},
+    {"rightFrame", kBmpRightFrame, {660, 0, 315, 625}},
+    {nullptr, kBmpFirmwareVersionCaption, {30, 12, 123, 24}},
+    {nullptr, kBmpBasicSetup, {120, 37, 120, 18}},
+    {nullptr, kBmpSeparator, {35, 34, 280, 5}},
+    {nullptr, kBmpSeparator, {35, 54, 280, 5}},
+    {nullptr, kBmpLeftCaptions, {12, 64, 130, 550}},
+    {"middleCaptions", kBmpMiddleCaptions, {325, 20, 130, 335}},
+    {nullptr, kBmpPresetHeading, {400, 380, 200, 30}},
+    {nullptr, kBmpSeparator, {360, 410, 280, 5}},
+    {nullptr, kBmpCategoryCaption, {370, 425, 70, 13}},
+    {nullptr, kBmpSheetCaption, {370, 480, 70, 14}},
+    {"defaultPicture", kBmpDefaultSetting, kDefaultPlace},
+    {"sendPicture", kBmpSendSetting, kSendPlace},
+    {nullptr, kBmpCommentHeading, {730, 10, 180, 30}},
+    {nullptr, kBmpSeparator, {680, 40, 280, 5}},
+    {nullptr, kBmpSeparator, {680, 460, 280, 5}},
+    {"infoCaptions", kBmpInfoCaptions, {680, 50, 80, 380}},
 };
-
-// The lists' control numbers, in ParamId order.
-struct ListControlRow {
-    ParamId id;
-    int control;
-};
-
-constexpr ListControlRow kListControls[] = {
-    {ParamId::OperationMode, 1009},  {ParamId::ReverseSpeed, 1010},
-    {ParamId::LowVoltCut, 1011},     {ParamId::DragBrake, 1012},
-    {ParamId::InitialBrake, 1013},   {ParamId::FullBrake, 1014},
-    {ParamId::BrakeFrequency, 1015}, {ParamId::PowerLevel1, 1016},
-    {ParamId::DriveFrequency, 1017}, {ParamId::NeutralDeadBand, 1018},
-    {ParamId::TempCutSet, 1019},     {ParamId::RotationMode, 1020},
-    {ParamId::BoostTiming, 1021},    {ParamId::TurboSlope, 1022},
-    {ParamId::TurboTiming, 1023},    {ParamId::BoostStartRpm, 1024},
-    {ParamId::TurboDelay, 1025},     {ParamId::BoostAcc, 1026},
-    {ParamId::BecVoltage, 1029},     {ParamId::PowerLevel2, 1030},
-    {ParamId::PwLvSwPoint, 1031},    {ParamId::BoostEndRpm, 1032},
-    {ParamId::LipoCells, 1106},      {ParamId::BrakeRateControl, 1107},
-    {ParamId::CoastValue, 1108},     {ParamId::DriveMode, 1109},
-    {ParamId::BtSoftPower, 1110},    {ParamId::BtSoftThRange, 1111},
-    {ParamId::Category, 1027},       {ParamId::SetupSheet, 1028},
-};
-
-static_assert(
-    [] {
-        if (std::size(kListControls) != kAllLists.size()) return false;
-        for (std::size_t i = 0; i < kAllLists.size(); ++i) {
-            if (kListControls[i].id != kAllLists[i]) return false;
-        }
-        return true;
-    }(),
-    "one control number per list, in ParamId order");
 
 struct ListPlace {
     ParamId id;
@@ -133,27 +95,14 @@ const std::vector<ListPlace> kListPlaces = [] {
     return places;
 }();
 
-struct TextPlace {
-    int id;
-    QRect place;
-};
-
-const TextPlace kTextPlaces[] = {
-    {EscSetupPage::kIdcFirmwareText, {160, 19, 180, 20}},
-    {EscSetupPage::kIdcModelName, {140, 52, 100, 30}},
-    {1042, {770, 50, 170, 40}},
-    {1043, {770, 80, 170, 40}},
-    {1044, {770, 112, 170, 40}},
-    {1045, {770, 142, 170, 40}},
-    {1046, {770, 172, 170, 40}},
-    {1047, {770, 202, 170, 40}},
-    {1048, {770, 235, 170, 40}},
-    {1049, {770, 265, 190, 40}},
-    {1050, {770, 293, 170, 40}},
-    {1051, {770, 323, 170, 40}},
-    {1052, {770, 353, 170, 40}},
-    {1053, {770, 383, 170, 40}},
-    {1054, {770, 415, 170, 40}},
+constexpr QRect kFirmwareTextPlace(160, 19, 180, 20);
+constexpr QRect kModelNamePlace(140, 52, 100, 30);
+// A setup sheet's information fields, top to bottom beside their captions.
+constexpr QRect kInfoPlaces[] = {
+    {770, 50, 170, 40},  {770, 80, 170, 40},  {770, 112, 170, 40}, {770, 142, 170, 40},
+    {770, 172, 170, 40}, {770, 202, 170, 40}, {770, 235, 170, 40}, {770, 265, 190, 40},
+    {770, 293, 170, 40}, {770, 323, 170, 40}, {770, 353, 170, 40}, {770, 383, 170, 40},
+    {770, 415, 170, 40},
 };
 
 const QRect kMemoPlace(680, 470, 280, 80);
@@ -192,20 +141,10 @@ constexpr int kMinFaceHeight = 22;
 // The face's text stops this far from its right edge, short of the arrow.
 constexpr int kListTextRightInset = 18;
 
-// Texts for the page: UTF-8 when they decode as such, otherwise taken byte for byte (a sheet's
-// file name, a device's text). What a sheet holds is UTF-8 by now: the INI reader decodes a
-// Windows-1252 or UTF-16 sheet, for the window and vornactl alike.
-QString FromEightBit(const std::string& text) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString decoded = utf8(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
-    if (!utf8.hasError()) return decoded;
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 // A category as the list shows it. The folder of the zero-timing class is named without its
 // closing parenthesis, and stays so for the sheets already installed in it; the list closes it.
 QString CategoryCaption(std::string_view folder) {
-    QString caption = QString::fromLatin1(folder.data(), static_cast<qsizetype>(folder.size()));
+    QString caption = ToQString(folder);
     if (caption.count(QLatin1Char('(')) > caption.count(QLatin1Char(')'))) {
         caption += QLatin1Char(')');
     }
@@ -253,31 +192,42 @@ void EscSetupPage::BuildPictures() {
         auto* label = new QLabel(this);
         // The right frame gets less room than its bitmap; drawn for its box, its outline stays
         // whole.
-        placement_.AddPicture(label, p.place, p.bitmap, p.id == kIdcRightFrame);
+        const QLatin1String name(p.name ? p.name : "");
+        placement_.AddPicture(label, p.place, p.bitmap, name == QLatin1String("rightFrame"));
         // Pictures take no mouse input: presses and moves over them are the page's.
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
-        pictures_[p.id] = label;
+        label->setObjectName(name);
+        if (name == QLatin1String("middleCaptions")) middleCaptions_ = label;
+        if (name == QLatin1String("defaultPicture")) defaultPicture_ = label;
+        if (name == QLatin1String("sendPicture")) sendPicture_ = label;
+        if (name == QLatin1String("infoCaptions")) infoCaptions_ = label;
     }
     sendRect_ = placement_.Rect(kSendPlace);
     defaultRect_ = placement_.Rect(kDefaultPlace);
     middleCaptionBitmap_ = kBmpMiddleCaptions;
-    pictures_.at(kIdcInfoCaptions)->hide();
+    infoCaptions_->hide();
 }
 
 void EscSetupPage::BuildTexts() {
     const QFont font(kDialogFace, kDialogPointSize);
-    for (const TextPlace& t : kTextPlaces) {
+    auto text = [&](QRect place, const QString& name) {
         auto* label = new QLabel(this);
-        placement_.Add(label, t.place, font);
+        label->setObjectName(name);
+        placement_.Add(label, place, font);
         label->setPalette(LightOnBlack(label->palette()));
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label->setWordWrap(true);
         // Texts from sheets and devices are shown as they are, never read as markup.
         label->setTextFormat(Qt::PlainText);
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
-        texts_[t.id] = label;
+        return label;
+    };
+    firmwareText_ = text(kFirmwareTextPlace, QStringLiteral("firmwareText"));
+    modelName_ = text(kModelNamePlace, QStringLiteral("modelName"));
+    modelName_->hide();
+    for (std::size_t i = 0; i < info_.size(); ++i) {
+        info_[i] = text(kInfoPlaces[i], QStringLiteral("info%1").arg(i + 1));
     }
-    texts_.at(kIdcModelName)->hide();
 }
 
 void EscSetupPage::BuildLists() {
@@ -285,7 +235,7 @@ void EscSetupPage::BuildLists() {
         auto* list = new SkinComboBox(this);
         list->SetFontFace(kListFace);
         list->SetFontSize(textSize_);
-        list->setObjectName(QString::number(ListControl(p.id)));
+        list->setObjectName(ListName(p.id));
         lists_[p.id] = list;
     }
     for (const ParamId id : kParameters) {
@@ -347,6 +297,7 @@ QString EscSetupPage::NotUsedText(const SkinComboBox* list) {
 void EscSetupPage::BuildUnsentMarks() {
     for (const ParamId id : kParameters) {
         auto* mark = new QLabel(this);
+        mark->setObjectName(ListName(id) + QStringLiteral(" unsent"));
         mark->setAlignment(Qt::AlignCenter);
         mark->setToolTip(QString::fromLatin1(kUnsentTip));
         mark->hide();
@@ -356,6 +307,7 @@ void EscSetupPage::BuildUnsentMarks() {
 
 void EscSetupPage::BuildHelpLine() {
     helpLine_ = new QLabel(this);
+    helpLine_->setObjectName(QStringLiteral("helpLine"));
     helpLine_->setObjectName(QStringLiteral("helpLine"));
     placement_.Add(helpLine_, kHelpLinePlace, QFont(kDialogFace, kDialogPointSize + 1));
     helpLine_->setPalette(LightOnBlack(helpLine_->palette()));
@@ -367,7 +319,7 @@ void EscSetupPage::BuildHelpLine() {
 }
 
 void EscSetupPage::ShowHelpLine(ParamId id) {
-    helpLine_->setText(FromEightBit(ListCaption(id, model_.ModelType())) + QStringLiteral(": ") +
+    helpLine_->setText(ToQString(ListCaption(id, model_.ModelType())) + QStringLiteral(": ") +
                        HelpText(id));
 }
 
@@ -391,6 +343,7 @@ void EscSetupPage::SetCompare(CompareChooser compare) {
 
 void EscSetupPage::BuildSheetNote() {
     sheetNote_ = new QLabel(this);
+    sheetNote_->setObjectName(QStringLiteral("sheetNote"));
     QPalette palette = LightOnBlack(sheetNote_->palette());
     palette.setColor(QPalette::All, QPalette::WindowText, kSheetNoteColor);
     sheetNote_->setPalette(palette);
@@ -401,6 +354,7 @@ void EscSetupPage::BuildSheetNote() {
 
 void EscSetupPage::BuildMemo() {
     memo_ = new QPlainTextEdit(this);
+    memo_->setObjectName(QStringLiteral("memo"));
     placement_.Add(memo_, kMemoPlace, QFont(kDialogFace, kDialogPointSize));
     memo_->setReadOnly(true);
     memo_->setTabChangesFocus(true);
@@ -416,26 +370,11 @@ SkinComboBox* EscSetupPage::List(ParamId id) const {
     return it == lists_.end() ? nullptr : it->second;
 }
 
-int EscSetupPage::ListControl(ParamId id) {
-    for (const ListControlRow& row : kListControls) {
-        if (row.id == id) return row.control;
-    }
-    return 0;
-}
-
-QLabel* EscSetupPage::Text(int id) const {
-    const auto it = texts_.find(id);
-    return it == texts_.end() ? nullptr : it->second;
-}
-
-QLabel* EscSetupPage::Picture(int id) const {
-    const auto it = pictures_.find(id);
-    return it == pictures_.end() ? nullptr : it->second;
-}
-
-QLabel* EscSetupPage::UnsentMark(ParamId id) const {
-    const auto it = unsentMarks_.find(id);
-    return it == unsentMarks_.end() ? nullptr : it->second;
+QString EscSetupPage::ListName(ParamId id) {
+    if (id == ParamId::Category) return QStringLiteral("Category");
+    if (id == ParamId::SetupSheet) return QStringLiteral("Setup Sheet");
+    const ParameterRow* row = FindParameterRow(id);
+    return row ? ToQString(row->fileKey) : QString();
 }
 
 void EscSetupPage::SetConfirm(Confirm confirm) {
@@ -459,7 +398,7 @@ void EscSetupPage::RestoreDefaults() {
         QStringLiteral(
             "Restore the factory settings of this ESC?\n\nIts current settings will "
             "be replaced. They are saved first in %1.")
-            .arg(QString::fromStdString(Utf8FromPath(folder)));
+            .arg(ToQString(Utf8FromPath(folder)));
     if (!(confirm_ ? confirm_(window(), question) : DefaultConfirm(window(), question))) return;
     // A transfer that began while the question was open goes first and alone.
     if (!SendReady()) return;
@@ -509,7 +448,7 @@ void EscSetupPage::ShowChanges(unsigned changes) {
                 QString tip;
                 if (notUsed) {
                     tip = QStringLiteral("This ESC has no %1 setting.")
-                              .arg(FromEightBit(ListCaption(id, state.modelType)));
+                              .arg(ToQString(ListCaption(id, state.modelType)));
                 } else if (!option.writable && !option.entries.empty()) {
                     tip = QStringLiteral(
                         "This ESC does not take this setting from the PC: the list shows its "
@@ -541,8 +480,8 @@ void EscSetupPage::ShowChanges(unsigned changes) {
         if (!state.recordValid) sheetNote_->hide();
     }
     if ((changes & SetupModelNews::kTexts) != 0) {
-        texts_.at(kIdcFirmwareText)->setText(FromEightBit(model_.FirmwareText()));
-        texts_.at(kIdcModelName)->setText(FromEightBit(model_.ModelNameText()));
+        firmwareText_->setText(ToQString(model_.FirmwareText()));
+        modelName_->setText(ToQString(model_.ModelNameText()));
     }
 }
 
@@ -552,18 +491,18 @@ void EscSetupPage::FillEntries(ParamId id, const OptionList& option) {
     // an open list does not flicker and the rebuild stays cheap.
     bool same = list->count() == static_cast<int>(option.entries.size());
     for (int i = 0; same && i < list->count(); ++i) {
-        same = list->itemText(i) == FromEightBit(option.entries[static_cast<std::size_t>(i)]);
+        same = list->itemText(i) == ToQString(option.entries[static_cast<std::size_t>(i)]);
     }
     if (same) return;
     const QSignalBlocker quiet(list);
     list->clear();
-    for (const std::string& entry : option.entries) list->addItem(FromEightBit(entry));
+    for (const std::string& entry : option.entries) list->addItem(ToQString(entry));
 }
 
 void EscSetupPage::ShowMiddleCaptions(int modelType) {
     const int bitmap =
         UsesAlternateMiddleCaptions(modelType) ? kBmpMiddleCaptionsAlt : kBmpMiddleCaptions;
-    QLabel* picture = pictures_.at(kIdcMiddleCaptions);
+    QLabel* picture = middleCaptions_;
     if (bitmap != middleCaptionBitmap_) {
         middleCaptionBitmap_ = bitmap;
         placement_.SetPicture(picture, bitmap);
@@ -586,7 +525,7 @@ void EscSetupPage::ShowUnsentMarks() {
 QString EscSetupPage::HelpText(ParamId id) const {
     const std::string_view help =
         ParameterHelp(id, UsesAlternateMiddleCaptions(model_.ModelType()));
-    return QString::fromUtf8(help.data(), static_cast<qsizetype>(help.size()));
+    return ToQString(help);
 }
 
 void EscSetupPage::ShowListTip(ParamId id) {
@@ -606,7 +545,7 @@ void EscSetupPage::ShowLeftAtEscValues(const std::vector<ParamId>& lists) {
     }
     const int modelType = model_.ModelType();
     QStringList names;
-    for (const ParamId id : lists) names << FromEightBit(ListCaption(id, modelType));
+    for (const ParamId id : lists) names << ToQString(ListCaption(id, modelType));
     // One line: as many names as fit, then how many more; the tip names them all.
     const QString lead = QStringLiteral("Left at the ESC's values: ");
     const QFontMetrics metrics(sheetNote_->font());
@@ -660,7 +599,7 @@ void EscSetupPage::ShowSheetChoices(std::vector<SheetChoice> choices, int curren
         const QSignalBlocker quiet(sheets);
         sheets->clear();
         sheets_ = std::move(choices);
-        for (const SheetChoice& sheet : sheets_) sheets->addItem(FromEightBit(sheet.name));
+        for (const SheetChoice& sheet : sheets_) sheets->addItem(ToQString(sheet.name));
         sheets->setCurrentIndex(shownSheet_);
     }
     sheets->update();
@@ -732,8 +671,8 @@ bool EscSetupPage::LoadChosenSheet() {
             const QSignalBlocker quiet(sheets);
             sheets->setCurrentIndex(shownSheet_);
         }
-        const QString text = QStringLiteral("The setup sheet was not loaded.\n\n%1")
-                                 .arg(FromEightBit(loaded.Detail()));
+        const QString text =
+            QStringLiteral("The setup sheet was not loaded.\n\n%1").arg(ToQString(loaded.Detail()));
         if (inform_) {
             inform_(window(), text);
         } else {
@@ -748,13 +687,10 @@ bool EscSetupPage::LoadChosenSheet() {
 }
 
 void EscSetupPage::ShowSheetTexts(const LoadedSheet& loaded) {
-    for (int id = kIdcInfoFirst; id <= kIdcInfoLast; ++id) {
-        texts_.at(id)->setText(
-            FromEightBit(loaded.info[static_cast<std::size_t>(id - kIdcInfoFirst)]));
-    }
-    memo_->setPlainText(FromEightBit(loaded.memo));
+    for (std::size_t i = 0; i < info_.size(); ++i) info_[i]->setText(ToQString(loaded.info[i]));
+    memo_->setPlainText(ToQString(loaded.memo));
     memo_->setVisible(loaded.memoVisible);
-    pictures_.at(kIdcInfoCaptions)->setVisible(loaded.memoVisible);
+    infoCaptions_->setVisible(loaded.memoVisible);
 }
 
 void EscSetupPage::ClearSheetInfo() {
@@ -764,10 +700,10 @@ void EscSetupPage::ClearSheetInfo() {
         const QSignalBlocker quiet(sheets);
         sheets->setCurrentIndex(-1);
     }
-    for (int id = kIdcInfoFirst; id <= kIdcInfoLast; ++id) texts_.at(id)->clear();
+    for (QLabel* info : info_) info->clear();
     memo_->clear();
     memo_->hide();
-    pictures_.at(kIdcInfoCaptions)->hide();
+    infoCaptions_->hide();
     sheetNote_->hide();
 }
 
@@ -789,9 +725,11 @@ void EscSetupPage::mouseMoveEvent(QMouseEvent* event) {
 void EscSetupPage::BuildKeyboardButtons() {
     // Made after the lists, so Tab comes to DEFAULT and SEND once the settings are chosen.
     defaultButton_ = KeyboardButtonOver(this, defaultRect_, "DEFAULT SETTING");
+    defaultButton_->setObjectName(QStringLiteral("defaultButton"));
     placement_.Add(defaultButton_, kDefaultPlace);
     connect(defaultButton_, &PictureButton::clicked, this, &EscSetupPage::RestoreDefaults);
     sendButton_ = KeyboardButtonOver(this, sendRect_, "SEND SETTING");
+    sendButton_->setObjectName(QStringLiteral("sendButton"));
     placement_.Add(sendButton_, kSendPlace);
     connect(sendButton_, &PictureButton::clicked, this, &EscSetupPage::RequestWrite);
 }
@@ -836,10 +774,10 @@ void EscSetupPage::ShowSendReady() {
 
 // Pictures that take no click look it: dimmed into the black page.
 void EscSetupPage::ShowSendPictures() {
-    for (const auto& [id, bitmap] : {std::pair{kIdcSendPicture, kBmpSendSetting},
-                                     std::pair{kIdcDefaultPicture, kBmpDefaultSetting}}) {
+    for (const auto& [label, bitmap] : {std::pair{sendPicture_, kBmpSendSetting},
+                                        std::pair{defaultPicture_, kBmpDefaultSetting}}) {
         const QPixmap picture = SkinBitmap(bitmap, placement_.Scale());
-        pictures_.at(id)->setPixmap(SendReady() ? picture : Dimmed(picture));
+        label->setPixmap(SendReady() ? picture : Dimmed(picture));
     }
 }
 
@@ -872,7 +810,7 @@ bool EscSetupPage::ShowElidedCaption(QPoint at, QPoint globalAt) {
         const std::string_view text =
             row.column == PageColumn::Middle && alternate && !row.alternate.empty() ? row.alternate
                                                                                     : row.caption;
-        const QString caption = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        const QString caption = ToQString(text);
         if (!SkinTextElided(caption, placement_.Scale())) return false;
         QToolTip::showText(globalAt, caption, this, place);
         return true;

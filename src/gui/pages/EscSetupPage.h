@@ -6,6 +6,7 @@
 #include <QRect>
 #include <QWidget>
 
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -29,17 +30,6 @@ class EscSetupPage : public QWidget {
     Q_OBJECT
 
 public:
-    // Control identifiers of the page's texts and pictures. The lists are known by ParamId;
-    // their control numbers are in the page's list table (see ListControl).
-    static constexpr int kIdcModelName = 1000;  // hidden
-    static constexpr int kIdcFirmwareText = 1001;
-    static constexpr int kIdcInfoFirst = 1042;  // 13 information fields, 1042 to 1054
-    static constexpr int kIdcInfoLast = 1054;
-    static constexpr int kIdcInfoCaptions = 1056;
-    static constexpr int kIdcSendPicture = 1057;
-    static constexpr int kIdcDefaultPicture = 1058;
-    static constexpr int kIdcMiddleCaptions = 1074;
-
     // Shown in every list while the page holds no values of the ESC: before its first read,
     // after a failed read, or once the ESC is gone or another Device mode is chosen.
     static constexpr char kNotReadText[] = "not read";
@@ -68,22 +58,15 @@ public:
 
     // One of the 30 lists; nullptr for a value outside ParamId.
     SkinComboBox* List(ParamId id) const;
-    // The control number of a list (1009 for Operation Mode, ...), also its object name.
-    static int ListControl(ParamId id);
-    // Texts 1000, 1001 and 1042 to 1054; nullptr for any other number.
-    QLabel* Text(int id) const;
-    // Pictures by control identifier (1056, 1057, 1058, 1074, ...); nullptr if there is none.
-    QLabel* Picture(int id) const;
-    QPlainTextEdit* Memo() const { return memo_; }
+    // A list's object name: its setting's key in settings files ("Drag Brake"), "Category"
+    // or "Setup Sheet"; the mark beside it, shown while it holds a change not yet on the ESC,
+    // is "<that name> unsent". The page's other widgets are named too: "firmwareText",
+    // "modelName", "info1" to "info13" (a sheet's information fields), "memo" (its comment),
+    // "sheetNote" (the lists the last sheet left at the ESC's values), "helpLine" (what the
+    // focused list's setting does), "middleCaptions", "infoCaptions", "sendPicture",
+    // "defaultPicture", and "sendButton" and "defaultButton" (the keyboard's way to those).
+    static QString ListName(ParamId id);
 
-    int MiddleCaptionBitmap() const { return middleCaptionBitmap_; }
-    // A press is inside a picture when left < x < left + width and top < y < top + height:
-    // a point on the outline is outside. In the page's pixels, at its scale.
-    QRect SendRect() const { return sendRect_; }
-    QRect DefaultRect() const { return defaultRect_; }
-    // The keyboard's way to the send and default pictures: Space, Enter or Return act as a click.
-    PictureButton* SendButton() const { return sendButton_; }
-    PictureButton* DefaultButton() const { return defaultButton_; }
     int TextSize() const { return textSize_; }
 
     // Draws the page at `scale`: places, pictures, fonts and click areas.
@@ -120,14 +103,6 @@ public:
     // Before something replaces the page's values: true when nothing unsent would be lost, or
     // the user lets the unsent changes go.
     bool MayDiscardUnsentChanges();
-
-    // The mark beside a parameter list, shown while it holds a change not yet on the ESC;
-    // nullptr for a list that has none (Category, Setup Sheet).
-    QLabel* UnsentMark(ParamId id) const;
-    // The line under the sheet chooser naming the lists the last sheet left at the ESC's values.
-    QLabel* SheetNote() const { return sheetNote_; }
-    // Under the comment panel: what the setting whose list has the keyboard focus does.
-    QLabel* HelpLine() const { return helpLine_; }
 
 protected:
     bool event(QEvent* event) override;
@@ -179,8 +154,13 @@ private:
     int textSize_ = kDefaultTextSize;
 
     std::map<ParamId, SkinComboBox*> lists_;
-    std::map<int, QLabel*> texts_;
-    std::map<int, QLabel*> pictures_;
+    QLabel* firmwareText_ = nullptr;
+    QLabel* modelName_ = nullptr;     // hidden
+    std::array<QLabel*, 13> info_{};  // a setup sheet's information fields
+    QLabel* middleCaptions_ = nullptr;
+    QLabel* infoCaptions_ = nullptr;
+    QLabel* sendPicture_ = nullptr;
+    QLabel* defaultPicture_ = nullptr;
     QPlainTextEdit* memo_ = nullptr;
     std::map<ParamId, QLabel*> unsentMarks_;
     QLabel* sheetNote_ = nullptr;
@@ -196,6 +176,8 @@ private:
     int shownCategory_ = -1;
     int shownSheet_ = -1;
     int middleCaptionBitmap_ = 0;
+    // A press is inside a picture when left < x < left + width and top < y < top + height: a
+    // point on the outline is outside. In the page's pixels, at its scale.
     QRect sendRect_;
     QRect defaultRect_;
     PictureButton* sendButton_ = nullptr;

@@ -1,4 +1,5 @@
 #include "gui/pages/FirmwarePage.h"
+#include "gui/QtText.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -43,41 +44,34 @@ struct PanelPlaces {
     QRect title;
     QRect rule;
     QRect nowLabel;
-    int firmwareBox;
-    QRect firmwareBoxPlace;
+    QRect firmwareBox;
     QRect changeLabel;
-    int listId;
     QPoint list;
     int startBitmap;
     QRect start;
-    int statusId;
-    int progressId;
     QRect status;  // the progress button covers it
+    // Hidden: the page keeps the model and hardware version but does not show them.
+    QRect modelBox;
+    QRect hardwareBox;
+    // The panel's widgets are named "esc…" or "card…" and then for what they are.
+    const char* prefix;
 };
 
 const PanelPlaces kPanelPlaces[2] = {
     {kBmpEscFirmwareTitle, QRect(200, 40, 180, 32), QRect(70, 70, 420, 10), QRect(70, 135, 128, 20),
-     FirmwarePage::kIdcEscFirmware, QRect(200, 133, 180, 23), QRect(70, 205, 128, 20),
-     FirmwarePage::kIdcEscList, QPoint(200, 205), kBmpEscFirmwareSave, QRect(440, 105, 150, 75),
-     FirmwarePage::kIdcEscStatus, FirmwarePage::kIdcEscProgress, QRect(440, 180, 150, 75)},
+     QRect(200, 133, 180, 23), QRect(70, 205, 128, 20), QPoint(200, 205), kBmpEscFirmwareSave,
+     QRect(440, 105, 150, 75), QRect(440, 180, 150, 75), QRect(200, 103, 180, 23),
+     QRect(200, 143, 180, 23), "esc"},
     {kBmpCardFirmwareTitle, QRect(170, 290, 270, 32), QRect(70, 320, 420, 10),
-     QRect(70, 390, 128, 20), FirmwarePage::kIdcCardFirmware, QRect(200, 390, 180, 23),
-     QRect(70, 460, 128, 20), FirmwarePage::kIdcCardList, QPoint(200, 460), kBmpCardFirmwareSave,
-     QRect(440, 355, 150, 75), FirmwarePage::kIdcCardStatus, FirmwarePage::kIdcCardProgress,
-     QRect(440, 430, 150, 75)},
+     QRect(70, 390, 128, 20), QRect(200, 390, 180, 23), QRect(70, 460, 128, 20), QPoint(200, 460),
+     kBmpCardFirmwareSave, QRect(440, 355, 150, 75), QRect(440, 430, 150, 75),
+     QRect(200, 355, 180, 23), QRect(200, 420, 180, 23), "card"},
 };
 
-// The boxes the page keeps but does not show: the models and hardware versions.
-struct HiddenBox {
-    int id;
-    QRect place;
-};
-constexpr HiddenBox kHiddenBoxes[] = {
-    {FirmwarePage::kIdcEscModel, QRect(200, 103, 180, 23)},
-    {FirmwarePage::kIdcEscHardware, QRect(200, 143, 180, 23)},
-    {FirmwarePage::kIdcCardModel, QRect(200, 355, 180, 23)},
-    {FirmwarePage::kIdcCardHardware, QRect(200, 420, 180, 23)},
-};
+// A panel's widget: "escList", "cardStatus", ...
+QString PartName(const PanelPlaces& at, const char* part) {
+    return QLatin1String(at.prefix) + QLatin1String(part);
+}
 
 int StatusBitmapOf(FirmwarePageLink::UpdateStatus status) {
     switch (status) {
@@ -99,10 +93,6 @@ QPixmap Faded(const QPixmap& picture) {
     p.setOpacity(0.35);
     p.drawPixmap(0, 0, picture);
     return faded;
-}
-
-QString FromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 void DefaultInform(QWidget* parent, const QString& text) {
@@ -139,7 +129,7 @@ FirmwarePage::FirmwarePage(FirmwarePageModel& model, std::filesystem::path dataF
     BuildPanel(ImageKind::Card);
 
     information_ = new QPlainTextEdit(this);
-    information_->setObjectName(QString::number(kIdcInformation));
+    information_->setObjectName(QStringLiteral("information"));
     placement_.Add(information_, QRect(665, 70, 300, 525),
                    QFont(kLabelFace, kInformationPointSize));
     information_->setReadOnly(true);
@@ -207,24 +197,24 @@ void FirmwarePage::BuildPanel(ImageKind kind) {
     }
 
     panel.list = new SkinComboBox(this);
-    panel.list->setObjectName(QString::number(at.listId));
+    panel.list->setObjectName(PartName(at, "List"));
     panel.list->SetFontFace(kBoxFace);
     panel.list->SetFontSize(textSize_);
 
     panel.start = Picture(at.startBitmap, at.start);
-    panel.start->setObjectName(
-        QString::number(kind == ImageKind::Esc ? kIdcEscStart : kIdcCardStart));
+    panel.start->setObjectName(PartName(at, "Start"));
     panel.startKey = KeyboardButtonOver(
         this, at.start, kind == ImageKind::Esc ? "Update the ESC" : "Update the program card");
+    panel.startKey->setObjectName(PartName(at, "StartButton"));
     placement_.Add(panel.startKey, at.start);
     connect(panel.startKey, &PictureButton::clicked, this, [this, kind] {
         if (StartTakesClicks(kind)) ClickStart(kind);
     });
     panel.status = Picture(kBmpStatusReady, at.status);
-    panel.status->setObjectName(QString::number(at.statusId));
+    panel.status->setObjectName(PartName(at, "Status"));
 
     panel.progress = new SkinButton(this);
-    panel.progress->setObjectName(QString::number(at.progressId));
+    panel.progress->setObjectName(PartName(at, "Progress"));
     placement_.Add(panel.progress, at.status);
     panel.progress->AssignSkin(kBmpProgressFrame, kBmpProgressFrame, 0);
     panel.progress->SetFontFace(kProgressFace);
@@ -247,9 +237,9 @@ void FirmwarePage::BuildIdentityBoxes() {
     QFont font(kBoxFace);
     if (textSize_ > 0) font.setPointSizeF(textSize_ / 10.0);
 
-    auto makeBox = [&](int id, QRect place, bool shown) {
+    auto makeBox = [&](const QString& name, QRect place, bool shown) {
         auto* box = new QLineEdit(this);
-        box->setObjectName(QString::number(id));
+        box->setObjectName(name);
         placement_.Add(box, place, font);
         box->setReadOnly(true);
         box->setFrame(false);
@@ -262,10 +252,18 @@ void FirmwarePage::BuildIdentityBoxes() {
         box->setAlignment(Qt::AlignCenter);
         box->setFocusPolicy(Qt::ClickFocus);
         box->setVisible(shown);
-        boxes_[id] = box;
+        return box;
     };
-    for (const PanelPlaces& at : kPanelPlaces) makeBox(at.firmwareBox, at.firmwareBoxPlace, true);
-    for (const HiddenBox& h : kHiddenBoxes) makeBox(h.id, h.place, false);
+    for (std::size_t i = 0; i < panels_.size(); ++i) {
+        panels_[i].firmwareBox =
+            makeBox(PartName(kPanelPlaces[i], "Firmware"), kPanelPlaces[i].firmwareBox, true);
+    }
+    for (std::size_t i = 0; i < panels_.size(); ++i) {
+        panels_[i].modelBox =
+            makeBox(PartName(kPanelPlaces[i], "Model"), kPanelPlaces[i].modelBox, false);
+        panels_[i].hardwareBox =
+            makeBox(PartName(kPanelPlaces[i], "Hardware"), kPanelPlaces[i].hardwareBox, false);
+    }
 }
 
 void FirmwarePage::SetInform(Inform inform) {
@@ -278,16 +276,18 @@ void FirmwarePage::SetConfirm(Confirm confirm) {
 
 void FirmwarePage::ShowChanges() {
     const EscIdentityTexts esc = model_.EscTexts();
-    const std::pair<int, std::string> texts[] = {
-        {kIdcEscModel, esc.model},
-        {kIdcEscHardware, esc.hardware},
-        {kIdcEscFirmware, esc.firmware},
-        {kIdcCardModel, model_.CardModelText()},
-        {kIdcCardFirmware, model_.CardFirmwareText()},
+    const Panel& escPanel = panels_[static_cast<std::size_t>(ImageKind::Esc)];
+    const Panel& cardPanel = panels_[static_cast<std::size_t>(ImageKind::Card)];
+    const std::pair<QLineEdit*, std::string> texts[] = {
+        {escPanel.modelBox, esc.model},
+        {escPanel.hardwareBox, esc.hardware},
+        {escPanel.firmwareBox, esc.firmware},
+        {cardPanel.modelBox, model_.CardModelText()},
+        {cardPanel.firmwareBox, model_.CardFirmwareText()},
     };
-    for (const auto& [id, text] : texts) {
-        const QString shown = FromUtf8(text);
-        if (boxes_.at(id)->text() != shown) boxes_.at(id)->setText(shown);
+    for (const auto& [box, text] : texts) {
+        const QString shown = ToQString(text);
+        if (box->text() != shown) box->setText(shown);
     }
     for (const ImageKind kind : {ImageKind::Esc, ImageKind::Card}) {
         Panel& panel = panels_[static_cast<std::size_t>(kind)];
@@ -320,13 +320,13 @@ void FirmwarePage::ReadFirmwareFiles() {
         // The entry itself rides along as the item's data, byte for byte: that is what the model
         // knows an image by, while the text marks the user's own images as such.
         for (const FirmwareImage& image : catalogue.Images(kind)) {
-            const QString entry = FromUtf8(image.entry);
+            const QString entry = ToQString(image.entry);
             list->addItem(image.fromUserFolder ? entry + QString::fromLatin1(kOwnImageMark) : entry,
                           QByteArray::fromStdString(image.entry));
         }
         list->setCurrentIndex(chosen.isValid() ? list->findData(chosen) : -1);
     }
-    QString text = FromUtf8(model_.InformationText());
+    QString text = ToQString(model_.InformationText());
     text.remove(QLatin1Char('\r'));
     if (information_->toPlainText() != text) information_->setPlainText(text);
 }
@@ -361,25 +361,8 @@ void FirmwarePage::ShowStartPictures() {
     }
 }
 
-PictureButton* FirmwarePage::StartButton(ImageKind kind) const {
-    return panels_[static_cast<std::size_t>(kind)].startKey;
-}
-
 SkinComboBox* FirmwarePage::List(ImageKind kind) const {
     return panels_[static_cast<std::size_t>(kind)].list;
-}
-
-SkinButton* FirmwarePage::ProgressButton(ImageKind kind) const {
-    return panels_[static_cast<std::size_t>(kind)].progress;
-}
-
-QLineEdit* FirmwarePage::Box(int id) const {
-    const auto it = boxes_.find(id);
-    return it == boxes_.end() ? nullptr : it->second;
-}
-
-int FirmwarePage::StatusBitmap(ImageKind kind) const {
-    return StatusBitmapOf(model_.Status(kind));
 }
 
 void FirmwarePage::ClickStart(ImageKind kind) {
@@ -399,9 +382,9 @@ void FirmwarePage::ClickStart(ImageKind kind) {
             model_.ShowUpdateStatus(kind, FirmwarePageLink::UpdateStatus::Failed);
             inform_(this, QStringLiteral("This image cannot be flashed:\n%1\n\nNothing was sent: "
                                          "the %2 is unchanged.")
-                              .arg(FromUtf8(review.refusal), kind == ImageKind::Esc
-                                                                 ? QStringLiteral("ESC")
-                                                                 : QStringLiteral("program card")));
+                              .arg(ToQString(review.refusal),
+                                   kind == ImageKind::Esc ? QStringLiteral("ESC")
+                                                          : QStringLiteral("program card")));
             return;
         }
         if (!confirm_(window(), UpdateQuestion(kind, *chosen, review))) return;
@@ -412,7 +395,7 @@ void FirmwarePage::ClickStart(ImageKind kind) {
         clearAfterUpdate_[k] = true;
         emit updateRequested();
     }
-    if (!click.message.empty()) inform_(this, FromUtf8(click.message));
+    if (!click.message.empty()) inform_(this, ToQString(click.message));
 }
 
 QString FirmwarePage::UpdateQuestion(ImageKind kind, const std::string& entry,
@@ -425,30 +408,30 @@ QString FirmwarePage::UpdateQuestion(ImageKind kind, const std::string& entry,
         device = fixMode_ || texts.model.empty()
                      ? QStringLiteral("an ESC whose firmware is not identified (Fix Mode)")
                      : QStringLiteral("%1, firmware %2")
-                           .arg(FromUtf8(texts.model), FromUtf8(texts.firmware));
+                           .arg(ToQString(texts.model), ToQString(texts.firmware));
     } else {
         const std::string model = model_.CardModelText();
         device = model.empty() ? QStringLiteral("a program card that is not identified")
                                : QStringLiteral("%1, firmware %2")
-                                     .arg(FromUtf8(model), FromUtf8(model_.CardFirmwareText()));
+                                     .arg(ToQString(model), ToQString(model_.CardFirmwareText()));
     }
-    QString title = FromUtf8(entry).trimmed();
-    title += QStringLiteral(" (%1)").arg(FromUtf8(Utf8FromPath(review.path.filename())));
+    QString title = ToQString(entry).trimmed();
+    title += QStringLiteral(" (%1)").arg(ToQString(Utf8FromPath(review.path.filename())));
 
     // What speaks against this image comes first, where it is read.
     QStringList warnings;
-    if (review.otherFamily || review.altered) warnings << FromUtf8(review.fitWords);
+    if (review.otherFamily || review.altered) warnings << ToQString(review.fitWords);
     if (!review.suspect.empty()) {
         warnings << QStringLiteral(
                         "This image does not look sound:\n%1\nFlashing a damaged image can leave "
                         "the ESC without working firmware.")
-                        .arg(FromUtf8(review.suspect));
+                        .arg(ToQString(review.suspect));
     }
     QStringList notes;
     if (!review.otherFamily && !review.altered && !review.fitWords.empty()) {
-        notes << FromUtf8(review.fitWords);
+        notes << ToQString(review.fitWords);
     }
-    if (!review.sizeWords.empty()) notes << FromUtf8(review.sizeWords);
+    if (!review.sizeWords.empty()) notes << ToQString(review.sizeWords);
     if (esc && fixMode_) {
         notes << QStringLiteral(
             "In Fix Mode the ESC's settings cannot be read, so no backup of them is made.");

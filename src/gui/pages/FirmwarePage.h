@@ -29,23 +29,6 @@ class FirmwarePage : public QWidget {
     Q_OBJECT
 
 public:
-    // Control identifiers of the page.
-    static constexpr int kIdcEscList = 1012;
-    static constexpr int kIdcCardList = 1013;
-    static constexpr int kIdcEscStatus = 1031;
-    static constexpr int kIdcCardStart = 1032;
-    static constexpr int kIdcCardStatus = 1033;
-    static constexpr int kIdcEscModel = 1034;     // hidden
-    static constexpr int kIdcEscHardware = 1035;  // hidden
-    static constexpr int kIdcEscFirmware = 1036;
-    static constexpr int kIdcCardModel = 1037;     // hidden
-    static constexpr int kIdcCardHardware = 1038;  // hidden, stays empty
-    static constexpr int kIdcCardFirmware = 1039;
-    static constexpr int kIdcInformation = 1040;
-    static constexpr int kIdcEscStart = 1041;
-    static constexpr int kIdcEscProgress = 1101;
-    static constexpr int kIdcCardProgress = 1102;
-
     static constexpr int kDefaultTextSize = 85;
     // After an image of the user's own folder in its list.
     static constexpr char kOwnImageMark[] = " (own)";
@@ -76,10 +59,14 @@ public:
     void ReadFirmwareFiles();
     // While an update is requested or running the start pictures take no clicks.
     void SetStartEnabled(bool enabled);
+    // A test reads it to know an update's guard is lifted while no device may be ready to
+    // take a click, which the pictures alone would not tell apart.
     bool StartEnabled() const { return startEnabled_; }
     // A start picture takes clicks only while a device that can take its image is connected;
     // otherwise it is dimmed and `why` is its tooltip. Ready until told otherwise.
     void SetDeviceReady(ImageKind kind, bool ready, const QString& why = QString());
+    // The tooltip a dimmed start picture shows; a test reads it here rather than through a
+    // tooltip popping up.
     const QString& NotReadyWhy(ImageKind kind) const {
         return notReadyWhy_[static_cast<std::size_t>(kind)];
     }
@@ -89,17 +76,9 @@ public:
     void SetFixMode(bool fix) { fixMode_ = fix; }
 
     SkinComboBox* List(ImageKind kind) const;
-    SkinButton* ProgressButton(ImageKind kind) const;
-    // Identity boxes 1034 to 1039; nullptr for another number.
-    QLineEdit* Box(int id) const;
-    QPlainTextEdit* InformationBox() const { return information_; }
-    // The skin bitmap a status picture shows (Ready, Finished or Failed).
-    int StatusBitmap(ImageKind kind) const;
     // A click is taken when left < x < left + width and top < y < top + height; in the page's
     // pixels, at its scale.
     QRect StartRect(ImageKind kind) const;
-    // The keyboard's way to a start picture; disabled with the pictures.
-    PictureButton* StartButton(ImageKind kind) const;
     int TextSize() const { return textSize_; }
 
 signals:
@@ -120,6 +99,9 @@ private:
         PictureButton* startKey = nullptr;
         QLabel* status = nullptr;
         SkinButton* progress = nullptr;
+        QLineEdit* firmwareBox = nullptr;  // the device's firmware now
+        QLineEdit* modelBox = nullptr;     // hidden
+        QLineEdit* hardwareBox = nullptr;  // hidden; the card's stays empty
     };
     QLabel* Picture(int bitmapId, QRect place, bool fitFrame = false);
     void LayoutLists();
@@ -143,7 +125,6 @@ private:
     std::array<QString, 2> notReadyWhy_;
     // An update asked for from this page: its list's choice goes when it is over.
     std::array<bool, 2> clearAfterUpdate_{};
-    std::map<int, QLineEdit*> boxes_;
     QPlainTextEdit* information_ = nullptr;
     bool startEnabled_ = true;
     bool handCursor_ = false;

@@ -1,4 +1,5 @@
 #include "gui/pages/LinksPage.h"
+#include "gui/QtText.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -33,17 +34,17 @@ constexpr QRect kBaseAreas[LinksPage::kAreaCount] = {
 LinksPage::LinksPage(const std::filesystem::path& configFolder, UrlOpener opener, QWidget* parent)
     : QWidget(parent),
       areas_{{
-          {kIdcHomeArea, kBaseAreas[0], ProductLink::Main},
-          {kIdcZenArea, kBaseAreas[1], ProductLink::Zen},
-          {kIdcClassArea, kBaseAreas[2], ProductLink::Class},
-          {kIdcAltaArea, kBaseAreas[3], ProductLink::Alta},
-          {kIdcJvxArea, kBaseAreas[4], ProductLink::Jvx},
+          {"homeArea", kBaseAreas[0], ProductLink::Main},
+          {"zenArea", kBaseAreas[1], ProductLink::Zen},
+          {"classArea", kBaseAreas[2], ProductLink::Class},
+          {"altaArea", kBaseAreas[3], ProductLink::Alta},
+          {"jvxArea", kBaseAreas[4], ProductLink::Jvx},
       }},
       opener_(std::move(opener)),
       picture_(SkinBitmap(kBmpLinksPage)) {
     const ProductLinks links = ReadProductLinks(configFolder);
     for (std::size_t i = 0; i < kProductLinkCount; ++i) {
-        links_[i] = QString::fromStdString(links[i]);
+        links_[i] = ToQString(links[i]);
     }
 
     QPalette pal = palette();
@@ -58,7 +59,7 @@ LinksPage::LinksPage(const std::filesystem::path& configFolder, UrlOpener opener
         const ClickArea& area = areas_[i];
         const QString& link = links_[Index(area.link)];
         auto* button = KeyboardButtonOver(this, area.rect, link);
-        button->setObjectName(QString::number(area.id));
+        button->setObjectName(QLatin1String(area.name));
         keys_[i] = button;
         connect(button, &PictureButton::clicked, this, [this, &link] { Open(link); });
     }

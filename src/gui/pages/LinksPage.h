@@ -21,15 +21,8 @@ class LinksPage : public QWidget {
     Q_OBJECT
 
 public:
-    // Dialog and control identifiers of the links page.
-    static constexpr int kIdcHomeArea = 1028;
-    static constexpr int kIdcZenArea = 1041;
-    static constexpr int kIdcClassArea = 1042;
-    static constexpr int kIdcAltaArea = 1043;
-    static constexpr int kIdcJvxArea = 1044;
-
     struct ClickArea {
-        int id;            // the control number that used to carry the rectangle
+        const char* name;  // the object name of the keyboard's way to it
         QRect rect;        // page coordinates; the border itself is outside the area
         ProductLink link;  // the link it opens
     };

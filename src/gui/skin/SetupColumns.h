@@ -8,6 +8,8 @@
 
 #include "settings/Parameters.h"
 
+#include "gui/QtText.h"
+
 namespace vorna::gui::skin {
 
 struct SetupColumn {
@@ -41,7 +43,7 @@ inline QStringList ColumnCaptions(PageColumn column, bool alternate) {
         if (row == nullptr || row->column != column) continue;
         const std::string_view text =
             alternate && !row->alternate.empty() ? row->alternate : row->caption;
-        captions << QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        captions << ToQString(text);
     }
     return captions;
 }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "gui/QtText.h"
 #include "gui/skin/SetupColumns.h"
 #include "gui/skin/SkinPainting.h"
 #include "settings/Profiles.h"
@@ -34,7 +35,7 @@ constexpr qreal kInfoFirstLineMiddle = 7.0;
 QStringList InfoCaptions() {
     QStringList captions;
     for (const std::string_view key : kInfoKeys) {
-        captions << QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
+        captions << ToQString(key);
     }
     return captions;
 }

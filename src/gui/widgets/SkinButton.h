@@ -44,10 +44,6 @@ public:
 
     // Pins the down look while set; the button repaints at once.
     void SetSelected(bool selected);
-    bool IsSelected() const { return selected_; }
-
-    bool IsHovered() const { return hover_; }
-    bool IsHeld() const { return held_; }
 
     // The face that the next paint draws.
     Face CurrentFace() const;

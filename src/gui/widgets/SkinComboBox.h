@@ -39,12 +39,9 @@ public:
     void SetScale(const SkinScale& scale);
     const SkinScale& Scale() const { return scale_; }
 
-    int HoverState() const { return hoverState_; }
-
     // Marked, the face has a white outline: the page marks a list whose choice is not on the
     // device yet.
     void SetMarked(bool marked);
-    bool IsMarked() const { return marked_; }
 
     // How many rows the open list shows, fewer only where the screen ends first or the list has
     // fewer entries; the rest scroll. Takes effect at the next opening.
