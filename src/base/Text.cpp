@@ -30,7 +30,10 @@ std::string EscapedByte(std::uint8_t byte) {
 
 std::string LowerAscii(std::string_view text) {
     std::string lower(text);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    // By hand rather than std::tolower, whose answer for bytes past ASCII depends on the locale.
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
     return lower;
 }
 

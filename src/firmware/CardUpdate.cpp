@@ -26,13 +26,11 @@ void Pause(int ms) {
 const char* Usable(Firmware firmware) {
     switch (firmware) {
         case Firmware::Untouched:
-            return "Its firmware was not touched: the card can be used as before.";
+            return msg::kCardFirmwareUntouched;
         case Firmware::MayBeIncomplete:
-            return "The card had opened its update mode, so it may now be without working "
-                   "firmware.";
+            return msg::kCardFirmwareMayBeIncomplete;
         case Firmware::Incomplete:
-            return "Its firmware is only partly replaced: the card has no working firmware until "
-                   "the update is repeated.";
+            return msg::kCardFirmwareIncomplete;
         case Firmware::Replaced:
             break;
     }
@@ -92,8 +90,8 @@ void CardUpdate::Transfer(const std::filesystem::path& file, UpdateOutcome& outc
     const auto read = ReadCardImage(file);
     if (!read.Ok()) {
         outcome.result = Outcome::Refused;
-        outcome.message = std::string(msg::kReadFileError) + "\n" + read.Detail() +
-                          "\nNothing was sent: the program card is unchanged.";
+        outcome.message =
+            std::string(msg::kReadFileError) + "\n" + read.Detail() + "\n" + msg::kCardNothingSent;
         // The page shows the refusal, not the end of an earlier update.
         page_.ShowUpdateStatus(Kind::Card, FirmwarePageLink::UpdateStatus::Failed);
         return;
@@ -108,18 +106,16 @@ void CardUpdate::Transfer(const std::filesystem::path& file, UpdateOutcome& outc
     // First stage: the opener three times (whatever the card says to it), then the stage code.
     for (int i = 0; i < 3; ++i) {
         if (link_.SendCommandByte(kEnter) != LinkResult::Ok) {
-            return Stop(outcome, "the card did not take the start of the update", msg::kUpdateD6,
-                        Firmware::Untouched);
+            return Stop(outcome, msg::kCardNoStart, msg::kUpdateD6, Firmware::Untouched);
         }
         static_cast<void>(link_.ReadReply(1, 1000));
     }
     const char* failure = nullptr;
     if (!Handshake(kStageOne, kStageOneAck, 1000, failure, msg::kUpdateD7, msg::kUpdateNoD8)) {
-        return Stop(outcome, "the card did not open its update mode", failure, Firmware::Untouched);
+        return Stop(outcome, msg::kCardNoUpdateMode, failure, Firmware::Untouched);
     }
     if (!Handshake(kEnter, kStageTwoAck, 1500, failure, msg::kUpdateD6, msg::kUpdateNoD7)) {
-        return Stop(outcome, "the card did not get ready to take the image", failure,
-                    Firmware::MayBeIncomplete);
+        return Stop(outcome, msg::kCardNotReady, failure, Firmware::MayBeIncomplete);
     }
 
     int negativeReplies = 0;
@@ -127,18 +123,17 @@ void CardUpdate::Transfer(const std::filesystem::path& file, UpdateOutcome& outc
     const std::size_t count = image.blocks.size();
     for (std::size_t index = 0; index < count;) {
         const CardBlock& block = image.blocks[index];
-        const std::string which =
-            "block " + std::to_string(index + 1) + " of " + std::to_string(count);
+        const std::string which = msg::CardBlockOf(index, count);
         const int percent = ProgressPercent(outcome.sent, image.bytes.size());
         Pause(kBlockPauseMs);
         page_.ShowUpdateProgress(Kind::Card, percent);
         link_.PurgeAndClear();
         if (link_.SendBlock(image.bytes.data() + block.offset, block.size) != LinkResult::Ok) {
-            return Stop(outcome, which + " could not be sent", msg::kUpdateDataError,
+            return Stop(outcome, msg::CouldNotBeSent(which), msg::kUpdateDataError,
                         Firmware::Incomplete);
         }
         if (link_.ReadReply(1, 2000) != LinkResult::Ok) {
-            return Stop(outcome, "the card did not acknowledge " + which, msg::kUpdateNoAck,
+            return Stop(outcome, msg::DidNotAcknowledge("card", which), msg::kUpdateNoAck,
                         Firmware::Incomplete);
         }
         const std::uint8_t reply = link_.Reply()[0];
@@ -148,17 +143,16 @@ void CardUpdate::Transfer(const std::filesystem::path& file, UpdateOutcome& outc
             negativeReplies = 0;
             ++index;
         } else if (reply == kBlockRejected) {
-            return Stop(outcome, "the card found " + which + " damaged", msg::kUpdateCrcError,
+            return Stop(outcome, msg::CardFoundDamaged(which), msg::kUpdateCrcError,
                         Firmware::Incomplete);
         } else if (++negativeReplies >= kMaxNegativeReplies) {
-            return Stop(outcome, "the card asked for " + which + " again and again",
-                        msg::kUpdateTooManyRepeats, Firmware::Incomplete);
+            return Stop(outcome, msg::CardAskedAgain(which), msg::kUpdateTooManyRepeats,
+                        Firmware::Incomplete);
         }
         // Any other reply asks for the same block again.
     }
     if (outcome.sent != image.bytes.size()) {
-        return Stop(outcome, "fewer bytes went out than the image holds", msg::kUpdateCountError,
-                    Firmware::Incomplete);
+        return Stop(outcome, msg::kFewerBytesSent, msg::kUpdateCountError, Firmware::Incomplete);
     }
     // The card starts its new firmware once the last block is in.
     Pause(kStartPauseMs);
@@ -170,16 +164,13 @@ void CardUpdate::Transfer(const std::filesystem::path& file, UpdateOutcome& outc
     outcome.result = Outcome::Finished;
     outcome.firmware = Firmware::Replaced;
     outcome.next = NextStep::None;
-    outcome.message = "Program card firmware updated: " + std::to_string(image.bytes.size()) +
-                      " bytes in " + std::to_string(count) + " blocks.";
+    outcome.message = msg::CardUpdated(image.bytes.size(), count);
     if (now) {
         outcome.identified = true;
         outcome.firmwareNow = *now;
-        outcome.message += " The card now reports " + *now + ".";
+        outcome.message += msg::CardNowReports(*now);
     } else {
-        outcome.message +=
-            " The card did not answer when asked for its firmware afterwards, so its new version "
-            "could not be read; the lamp shows once it answers again.";
+        outcome.message += msg::kCardVersionNotRead;
     }
 }
 

@@ -21,19 +21,16 @@ constexpr std::uint8_t kEnterUpdate = 0x39, kEnterUpdateReply = 0x61;
 constexpr std::uint8_t kStartUpdate = 0x31, kStartUpdateReply = 0x01;
 using Firmware = UpdateOutcome::Firmware;
 using Outcome = UpdateOutcome::Result;
-constexpr const char* kNothingSent = "Nothing was sent: the ESC is unchanged.";
 
 // Whether the ESC can be used, by what its firmware is now.
 const char* Usable(Firmware firmware) {
     switch (firmware) {
         case Firmware::Untouched:
-            return "Its firmware was not touched: the ESC can be used as before.";
+            return msg::kEscFirmwareUntouched;
         case Firmware::MayBeIncomplete:
-            return "Nothing was flashed, but the ESC may have left its firmware to wait for the "
-                   "update: if it does not answer in Esc mode, it has no working firmware.";
+            return msg::kEscFirmwareMayBeIncomplete;
         case Firmware::Incomplete:
-            return "Its firmware is only partly replaced: the ESC has no working firmware and "
-                   "will not drive until the update is repeated.";
+            return msg::kEscFirmwareIncomplete;
         case Firmware::Replaced:
             break;
     }
@@ -43,12 +40,12 @@ const char* Usable(Firmware firmware) {
 // The sentence about the settings backup, when there is one to tell of.
 std::string BackupText(const std::optional<SettingsBackup>& backup, bool fix) {
     if (const std::string* saved = SavedBackup(backup)) {
-        return "\nThe ESC's settings from before the update are saved in " + *saved + ".";
+        return msg::EscBackupSavedIn(*saved);
     }
     if (const Problem* failed = FailedBackup(backup)) {
-        return "\nIts settings were not saved before the update: " + failed->detail;
+        return msg::EscBackupNotSaved(failed->detail);
     }
-    if (fix) return "\nIn Fix Mode the ESC's settings cannot be read, so no backup was made.";
+    if (fix) return msg::kEscNoBackupInFixMode;
     return {};
 }
 
@@ -105,15 +102,15 @@ UpdateOutcome EscUpdate::Run() {
         if (!read.Ok()) {
             outcome.result = Outcome::Refused;
             outcome.next = NextStep::None;
-            outcome.message =
-                std::string(msg::kReadFileError) + "\n" + read.Detail() + "\n" + kNothingSent;
+            outcome.message = std::string(msg::kReadFileError) + "\n" + read.Detail() + "\n" +
+                              msg::kEscNothingSent;
         } else if (const EscImage& image = read.Value(); image.firstSuspectLine) {
             const std::string line = SuspectText(image, file);
             if (!confirmSuspect) {
                 outcome.result = Outcome::Refused;
                 outcome.next = NextStep::None;
                 outcome.message =
-                    "The image does not look sound; not flashed.\n" + line + "\n" + kNothingSent;
+                    std::string(msg::kImageNotSound) + "\n" + line + "\n" + msg::kEscNothingSent;
             } else if (!confirmSuspect(line)) {
                 outcome.result = Outcome::Declined;  // said no: nothing more to say
                 outcome.next = NextStep::None;
@@ -146,7 +143,7 @@ bool EscUpdate::BackedUp(bool identified, UpdateOutcome& outcome) {
     if (!backup) return true;
     std::string why;
     if (!identified || !setup_.HasValidRecord()) {
-        why = "the ESC's settings have not been read.";
+        why = msg::kEscSettingsNotRead;
     } else {
         outcome.backup = backup();
         if (const Problem* failed = FailedBackup(outcome.backup)) {
@@ -160,8 +157,7 @@ bool EscUpdate::BackedUp(bool identified, UpdateOutcome& outcome) {
     if (confirmNoBackup && confirmNoBackup(why)) return true;
     outcome.result = confirmNoBackup ? Outcome::Declined : Outcome::NoBackup;
     outcome.next = NextStep::None;
-    outcome.message = "The ESC's settings could not be saved before the update: " + why +
-                      "\nSo the update did not start. " + kNothingSent;
+    outcome.message = msg::EscNotBackedUp(why);
     return false;
 }
 
@@ -192,40 +188,34 @@ void EscUpdate::Transfer(const std::filesystem::path& file, const EscImage& imag
         return link_.Reply()[0] == wanted;
     };
     if (!exchange(cmd::kFixProbe, cmd::kFixPresent)) {
-        return Stop(outcome, "the ESC did not answer the start of the update", msg::kUpdateD6,
-                    Firmware::Untouched);
+        return Stop(outcome, msg::kEscNoStartAnswer, msg::kUpdateD6, Firmware::Untouched);
     }
     if (!exchange(kEnterUpdate, kEnterUpdateReply)) {
-        return Stop(outcome, "the ESC did not open its update mode", msg::kUpdate39,
-                    Firmware::MayBeIncomplete);
+        return Stop(outcome, msg::kEscNoUpdateMode, msg::kUpdate39, Firmware::MayBeIncomplete);
     }
     if (!exchange(kStartUpdate, kStartUpdateReply)) {
-        return Stop(outcome, "the ESC did not start taking the image", msg::kUpdate31,
-                    Firmware::MayBeIncomplete);
+        return Stop(outcome, msg::kEscNotTakingImage, msg::kUpdate31, Firmware::MayBeIncomplete);
     }
 
     firmware_.ShowBytesSent(kEsc, outcome.sent, image.total);
     const std::size_t count = image.records.size();
     for (std::size_t k = 0; k < count; ++k) {
         const EscRecord& record = image.records[k];
-        const std::string which = "record " + std::to_string(k + 1) + " of " +
-                                  std::to_string(count) + " (line " + std::to_string(record.line) +
-                                  ")";
+        const std::string which = msg::EscRecordOf(k, count, record.line);
         firmware_.ShowUpdateProgress(kEsc, ProgressPercent(outcome.sent, image.total));
         if (link_.SendBlock(record.bytes.data(), record.bytes.size()) != LinkResult::Ok) {
-            return Stop(outcome, which + " could not be sent", msg::kUpdateDataError,
+            return Stop(outcome, msg::CouldNotBeSent(which), msg::kUpdateDataError,
                         Firmware::Incomplete);
         }
         if (link_.ReadReply(1, kRecordReplyMs) != LinkResult::Ok) {
-            return Stop(outcome, "the ESC did not acknowledge " + which, msg::kUpdateNoAck,
+            return Stop(outcome, msg::DidNotAcknowledge("ESC", which), msg::kUpdateNoAck,
                         Firmware::Incomplete);
         }
         outcome.sent += record.bytes.size();
         firmware_.ShowBytesSent(kEsc, outcome.sent, image.total);
     }
     if (outcome.sent != image.total) {
-        return Stop(outcome, "fewer bytes went out than the image holds", msg::kUpdateCountError,
-                    Firmware::Incomplete);
+        return Stop(outcome, msg::kFewerBytesSent, msg::kUpdateCountError, Firmware::Incomplete);
     }
     firmware_.ShowUpdateProgress(kEsc, 100);
 
@@ -239,10 +229,7 @@ void EscUpdate::Transfer(const std::filesystem::path& file, const EscImage& imag
     outcome.result = Outcome::Finished;
     outcome.next = NextStep::None;  // nothing left to do after a finished update
     if (!now) {
-        outcome.message =
-            "The firmware update finished: the ESC took every record, but it did not answer the "
-            "check afterwards, so its new firmware could not be confirmed." +
-            BackupText(outcome.backup, fix);
+        outcome.message = msg::kEscUpdateNotConfirmed + BackupText(outcome.backup, fix);
         return;
     }
     outcome.identified = true;
@@ -253,25 +240,17 @@ void EscUpdate::Transfer(const std::filesystem::path& file, const EscImage& imag
         // and flashing the same image again would end the same way.
         if (outcome.firmwareNow == FirmwareOfImageName(file)) {
             outcome.sameFirmware = true;
-            outcome.message = "ESC firmware flashed again: the ESC reports " + outcome.firmwareNow +
-                              ", the version the image holds and the one it had before." +
-                              BackupText(outcome.backup, fix);
+            outcome.message =
+                msg::EscFlashedAgain(outcome.firmwareNow) + BackupText(outcome.backup, fix);
             return;
         }
         outcome.result = Outcome::Unchanged;
         outcome.firmware = Firmware::Untouched;
         outcome.message =
-            "The ESC took every record of the image, but it still reports the firmware it had "
-            "before (" +
-            outcome.firmwareNow +
-            "). If the image holds that same version, re-flashing it is fine and nothing more "
-            "needs doing; otherwise the ESC did not take the new firmware: check that the image "
-            "is the one meant for it." +
-            BackupText(outcome.backup, fix);
+            msg::EscFirmwareUnchanged(outcome.firmwareNow) + BackupText(outcome.backup, fix);
         return;
     }
-    outcome.message = "ESC firmware updated. The ESC now reports: " + outcome.firmwareNow + "." +
-                      BackupText(outcome.backup, fix);
+    outcome.message = msg::EscUpdated(outcome.firmwareNow) + BackupText(outcome.backup, fix);
 }
 
 std::optional<IdentityBytes> EscUpdate::PostUpdateCheck() {

@@ -47,7 +47,7 @@ void ApplyEscIdentity(EscIdentityTexts& texts, const std::uint8_t identity[7]) {
     const char* firmwareName = nullptr;  // "Expert", "Stock", "Blinky"
     switch (familyCode) {
         case family::kZen:
-            hardwareText = hardware == 0x82 ? "Kelvaran-1S V1.1MD" : "Kelvaran V1.1MD";
+            hardwareText = hardware == kOneCellHardware ? "Kelvaran-1S V1.1MD" : "Kelvaran V1.1MD";
             firmwareName = "Expert";
             break;
         case family::kStock:
@@ -68,7 +68,7 @@ void ApplyEscIdentity(EscIdentityTexts& texts, const std::uint8_t identity[7]) {
         case 0x83:
             firmware = std::string(firmwareName) + " V" + EscVersion(version);
             break;
-        case 0x82:
+        case kOneCellHardware:
             firmware = std::string(firmwareName) + "-1S V" + EscVersion(version);
             break;
         case 0x85:

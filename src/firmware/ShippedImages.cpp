@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "base/Files.h"
+#include "base/Text.h"
 #include "base/Utf8Path.h"
 #include "firmware/FirmwareCatalogue.h"
 #include "firmware/IdentityTexts.h"
@@ -28,18 +29,9 @@ const FirmwareLine kLines[] = {
 };
 
 constexpr std::uintmax_t kMostImageBytes = 1024 * 1024;  // well over any image the readers take
-constexpr std::uint8_t kOneCellHardware = 0x82;
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool StartsWithCaseAside(std::string_view text, std::string_view start) {
-    if (text.size() < start.size()) return false;
-    for (std::size_t i = 0; i < start.size(); ++i) {
-        if (Lower(text[i]) != Lower(start[i])) return false;
-    }
-    return true;
+    return text.size() >= start.size() &&
+           LowerAscii(text.substr(0, start.size())) == LowerAscii(start);
 }
 
 std::vector<std::string_view> Split(std::string_view text, char separator) {

@@ -1,5 +1,7 @@
 #include "firmware/UpdateStop.h"
 
+#include "protocol/Messages.h"
+
 namespace vorna {
 
 void StopUpdate(UsbUart& link, UpdateOutcome& outcome, const std::string& device,
@@ -13,9 +15,7 @@ void StopUpdate(UsbUart& link, UpdateOutcome& outcome, const std::string& device
     outcome.next = firmware != UpdateOutcome::Firmware::Untouched ? repair
                    : lost                                         ? NextStep::Reconnect
                                                                   : NextStep::TryAgain;
-    outcome.message = (lost ? "The link to the " + device + " was lost during the firmware update: "
-                            : "The " + device + " firmware update stopped: ") +
-                      step + ".\n" + usable;
+    outcome.message = msg::UpdateStopped(lost, device, step, usable);
 }
 
 }  // namespace vorna

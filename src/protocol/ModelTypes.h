@@ -122,6 +122,9 @@ inline constexpr int kAlta = 13;
 inline constexpr int kR5V = 26;
 }  // namespace family
 
+// The hardware code (identity byte 2) of a one-cell ESC: its firmware lines are the "-1S" ones.
+inline constexpr int kOneCellHardware = 0x82;
+
 struct EscFamily {
     int code;          // identity byte 0
     const char* name;  // the ESC's model text

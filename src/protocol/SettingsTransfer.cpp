@@ -9,19 +9,6 @@
 #include "protocol/ModelTypes.h"
 
 namespace vorna {
-namespace {
-
-std::string Joined(const std::vector<std::string>& names) {
-    std::string text;
-    for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
-    return text;
-}
-
-std::string Counted(int n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
-}  // namespace
 
 std::string UsbConnectionError(const UsbUart& link) {
     if (!link.OpenFailure()) return msg::kUsbConnectionError;
@@ -59,8 +46,7 @@ WriteOutcome SettingsTransfer::LinkLost(int acknowledged, int pairs) {
     lost.acknowledged = acknowledged;
     lost.pairs = pairs;
     lost.next = NextStep::ReadBeforeDriving;
-    lost.message = std::string(msg::kLinkLostDuringWrite) + " (" + std::to_string(acknowledged) +
-                   " of " + std::to_string(pairs) + " were acknowledged).\n" + msg::kMayHoldMix;
+    lost.message = msg::LinkLostDuringWrite(acknowledged, pairs);
     return lost;
 }
 
@@ -146,13 +132,7 @@ WriteOutcome SettingsTransfer::WriteSettings() {
             outcome.result = WriteOutcome::Result::NotAcknowledged;
             outcome.acknowledged = k;
             outcome.next = NextStep::SendAgain;
-            outcome.message =
-                std::string(msg::kSendFail) + "\nThe ESC did not acknowledge " +
-                setup_.WritePairCaption(k) + " (setting " + std::to_string(k + 1) + " of " +
-                std::to_string(count) + "), so the write stopped there: " +
-                (k == 0 ? std::string("none was acknowledged before it")
-                        : Counted(k, "setting was", "settings were") + " acknowledged before it") +
-                ", the rest were not sent.\n" + msg::kMayHoldMix;
+            outcome.message = msg::PairNotAcknowledged(setup_.WritePairCaption(k), k, count);
             return outcome;
         }
         view_.ShowWriteProgress(progress);
@@ -199,10 +179,9 @@ WriteOutcome SettingsTransfer::VerifyWrite() {
     WriteOutcome outcome;
     outcome.result = WriteOutcome::Result::NotVerified;
     outcome.pairs = outcome.acknowledged = pairsSent_;
-    const std::string becNote = becUnconfirmed_
-                                    ? std::string("\n") + msg::kBecSetFailed +
-                                          " The ESC did not confirm the BEC Voltage sent last."
-                                    : std::string();
+    const std::string becNote =
+        becUnconfirmed_ ? std::string("\n") + msg::kBecSetFailed + " " + msg::kBecNotConfirmed
+                        : std::string();
     // A read of what the ESC now holds also refreshes the bytes sent back for lists without a
     // selection, so a later write cannot undo this one.
     if (link_.GetDeviceState() != DeviceState::Connected || !ReadSettings()) {
@@ -216,16 +195,12 @@ WriteOutcome SettingsTransfer::VerifyWrite() {
     if (!outcome.differing.empty()) {
         outcome.result = WriteOutcome::Result::Differs;
         outcome.next = NextStep::SendAgain;
-        outcome.message = msg::kSentButDiffers + Joined(outcome.differing) + becNote;
+        outcome.message = msg::kSentButDiffers + msg::Listed(outcome.differing) + becNote;
         return outcome;
     }
     if (!outcome.notReadBack.empty()) {
         outcome.next = NextStep::ReadBeforeDriving;
-        outcome.message = "Settings sent, but " + Joined(outcome.notReadBack) +
-                          " could not be read back (" + msg::kBecNotAnswered +
-                          "), so it is not verified; every other setting sent was read back and "
-                          "matches." +
-                          becNote;
+        outcome.message = msg::SentButNotReadBack(outcome.notReadBack) + becNote;
         return outcome;
     }
     // Read back as sent: the ESC holds it, whether or not it confirmed the BEC Voltage at once.
