@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/Files.h"
+#include "base/PosixHandles.h"
 #include "base/Utf8Path.h"
 
 namespace vorna {
@@ -31,19 +32,6 @@ std::string NotRegularKind(mode_t mode) {
     if (S_ISSOCK(mode)) return "a socket";
     return "of another type";
 }
-
-class FdCloser {
-public:
-    explicit FdCloser(int fd) : fd_(fd) {}
-    ~FdCloser() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FdCloser(const FdCloser&) = delete;
-    FdCloser& operator=(const FdCloser&) = delete;
-
-private:
-    int fd_;
-};
 
 // Where a path leads once every symbolic link on it is followed, and the first link on the way
 // that must not be followed: in a sticky folder anyone may write to (/tmp), a link owned
@@ -127,9 +115,9 @@ Result<std::string> ReadSmallFileBare(const std::filesystem::path& path, std::ui
     if (static_cast<std::uintmax_t>(st.st_size) > limit) return sizeRefusal();
 
     // Without blocking, in case it was replaced by something else since.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const int fd = file.Get();
     if (fd < 0) return systemRefusal(errno);
-    const FdCloser closer(fd);
     if (::fstat(fd, &st) != 0) return systemRefusal(errno);
     if (!S_ISREG(st.st_mode)) return typeRefusal(st.st_mode);
 
@@ -199,26 +187,26 @@ Status WriteFileReplacing(const std::filesystem::path& path, std::string_view co
 
     static std::atomic<unsigned> counter{0};
     fs::path temp;
-    int fd = -1;
+    UniqueFd fd;
     int err = 0;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    for (int attempt = 0; attempt < 100 && !fd; ++attempt) {
         temp = folder / ("." + target.filename().native() + ".tmp-" + std::to_string(::getpid()) +
                          "-" + std::to_string(counter++));
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd.Reset(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         err = errno;
-        if (fd < 0 && err != EEXIST) break;
+        if (!fd && err != EEXIST) break;
     }
-    if (fd < 0) return fail("cannot create a temporary file in " + Quoted(folder), err);
+    if (!fd) return fail("cannot create a temporary file in " + Quoted(folder), err);
 
     const auto abandon = [&](const std::string& what, int code) {
-        if (fd >= 0) ::close(fd);
+        fd.Reset();
         ::unlink(temp.c_str());
         return fail(what, code);
     };
     const char* p = content.data();
     std::size_t left = content.size();
     while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
+        const ssize_t n = ::write(fd.Get(), p, left);
         if (n < 0) {
             err = errno;
             if (err == EINTR) continue;
@@ -227,17 +215,18 @@ Status WriteFileReplacing(const std::filesystem::path& path, std::string_view co
         p += n;
         left -= static_cast<std::size_t>(n);
     }
-    if (keepMode && ::fchmod(fd, old.st_mode & 07777) != 0) {
+    if (keepMode && ::fchmod(fd.Get(), old.st_mode & 07777) != 0) {
         err = errno;
         return abandon("setting the mode of " + Quoted(temp), err);
     }
-    if (::fsync(fd) != 0) {
+    if (::fsync(fd.Get()) != 0) {
         err = errno;
         return abandon("flushing " + Quoted(temp), err);
     }
-    const int closed = ::close(fd);
+    // Closed by hand, not by the holder: a failed close can mean the data never reached the
+    // disk, and the save must then say so.
+    const int closed = ::close(fd.Release());
     err = errno;
-    fd = -1;
     if (closed != 0) return abandon("closing " + Quoted(temp), err);
     if (::rename(temp.c_str(), target.c_str()) != 0) {
         err = errno;
@@ -245,12 +234,12 @@ Status WriteFileReplacing(const std::filesystem::path& path, std::string_view co
     }
     // The rename itself is on disk only once the folder is: a crash now must not bring back
     // the old file (or none) after a save that said it was done. A folder this process may
-    // write but not read cannot be opened for it; the rename stands then as the system keeps it.
-    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        const int synced = ::fsync(folderFd);
+    // write but not read cannot be opened for it; the rename stands then as the system keeps
+    // it.
+    if (const UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        folderFd) {
+        const int synced = ::fsync(folderFd.Get());
         err = errno;
-        ::close(folderFd);
         // EINVAL: a file system that has nothing to flush for folders.
         if (synced != 0 && err != EINVAL) return fail("flushing the folder " + Quoted(folder), err);
     }

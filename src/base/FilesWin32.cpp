@@ -12,6 +12,7 @@
 #include "base/Files.h"
 #include "base/Utf8Path.h"
 #include "base/WindowsErrors.h"
+#include "base/WindowsHandles.h"
 
 namespace vorna {
 namespace {
@@ -54,19 +55,6 @@ std::string NotAFileKind(DWORD fileType) {
     return "of another type";
 }
 
-class HandleCloser {
-public:
-    explicit HandleCloser(HANDLE handle) : handle_(handle) {}
-    ~HandleCloser() {
-        if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
-    }
-    HandleCloser(const HandleCloser&) = delete;
-    HandleCloser& operator=(const HandleCloser&) = delete;
-
-private:
-    HANDLE handle_;
-};
-
 }  // namespace
 
 Result<std::string> ReadSmallFileBare(const fs::path& path, std::uintmax_t limit) {
@@ -93,11 +81,11 @@ Result<std::string> ReadSmallFileBare(const fs::path& path, std::uintmax_t limit
         (static_cast<std::uintmax_t>(about.nFileSizeHigh) << 32) | about.nFileSizeLow;
     if (size > limit) return sizeRefusal();
 
-    const HANDLE file = ::CreateFileW(
+    const UniqueFileHandle opened(::CreateFileW(
         path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return systemRefusal(::GetLastError());
-    const HandleCloser closer(file);
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!opened) return systemRefusal(::GetLastError());
+    const HANDLE file = opened.Get();
     const DWORD type = ::GetFileType(file);
     if (type != FILE_TYPE_DISK) return notAFile(NotAFileKind(type));
 
@@ -159,24 +147,22 @@ Status WriteFileReplacing(const fs::path& path, std::string_view content, std::s
 
     static std::atomic<unsigned> counter{0};
     fs::path temp;
-    HANDLE file = INVALID_HANDLE_VALUE;
+    UniqueFileHandle file;
     DWORD code = 0;
-    for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
+    for (int attempt = 0; attempt < 100 && !file; ++attempt) {
         temp =
             folder / (L"." + target.filename().native() + L".tmp-" +
                       std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(counter++));
-        file = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        file.Reset(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
         code = ::GetLastError();
-        if (file == INVALID_HANDLE_VALUE && code != ERROR_FILE_EXISTS &&
-            code != ERROR_ALREADY_EXISTS)
-            break;
+        if (!file && code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) break;
     }
-    if (file == INVALID_HANDLE_VALUE) {
+    if (!file) {
         return fail("cannot create a temporary file in " + Quoted(folder), code);
     }
     const auto abandon = [&](const std::string& what, DWORD failure) {
-        if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+        file.Reset();
         ::DeleteFileW(temp.c_str());
         return fail(what, failure);
     };
@@ -185,16 +171,18 @@ Status WriteFileReplacing(const fs::path& path, std::string_view content, std::s
     while (left > 0) {
         DWORD written = 0;
         const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(left, 1 << 20));
-        if (!::WriteFile(file, p, piece, &written, nullptr) || written == 0) {
+        if (!::WriteFile(file.Get(), p, piece, &written, nullptr) || written == 0) {
             return abandon("writing " + Quoted(temp), ::GetLastError());
         }
         p += written;
         left -= written;
     }
-    if (!::FlushFileBuffers(file)) return abandon("flushing " + Quoted(temp), ::GetLastError());
-    const BOOL closed = ::CloseHandle(file);
+    if (!::FlushFileBuffers(file.Get()))
+        return abandon("flushing " + Quoted(temp), ::GetLastError());
+    // Closed by hand, not by the holder: a failed close can mean the data never reached the
+    // disk, and the save must then say so.
+    const BOOL closed = ::CloseHandle(file.Release());
     code = ::GetLastError();
-    file = INVALID_HANDLE_VALUE;
     if (!closed) return abandon("closing " + Quoted(temp), code);
     // Replaced in one step, and on disk before this returns: a crash now must not bring back
     // the old file (or none) after a save that said it was done.
