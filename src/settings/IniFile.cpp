@@ -45,34 +45,16 @@ LineInfo Classify(std::string_view raw) {
     return {Kind::Key, Trim(t.substr(0, eq)), Trim(t.substr(eq + 1))};
 }
 
-// Length of the UTF-8 sequence starting at s[i]; a malformed byte counts as one character.
-std::size_t SequenceLength(std::string_view s, std::size_t i) {
-    const auto lead = static_cast<unsigned char>(s[i]);
-    std::size_t n = 1;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        n = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        n = 3;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        n = 4;
-    }
-    if (i + n > s.size()) return 1;
-    for (std::size_t k = 1; k < n; ++k) {
-        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 1;
-    }
-    return n;
-}
-
-// The code point of the well-formed UTF-8 sequence at s[i] (of length n), or -1 when it is
-// not one (a stray byte, an overlong form, a surrogate, past U+10FFFF).
-long CodePointAt(std::string_view s, std::size_t i, std::size_t n) {
-    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[i + k]); };
-    if (n == 1) return b(0) < 0x80 ? b(0) : -1;
-    long cp = b(0) & (0xFF >> (n + 1));
-    for (std::size_t k = 1; k < n; ++k) cp = (cp << 6) | (b(k) & 0x3F);
-    static constexpr long kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kLeast[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return -1;
-    return cp;
+// One character of the text: the well-formed UTF-8 sequence at s[i] with its code point, or a
+// byte that starts none, on its own with the code point -1.
+struct Char {
+    long cp;
+    std::size_t length;
+};
+Char CharAt(std::string_view s, std::size_t i) {
+    const Utf8Step step = NextUtf8(s, i);
+    if (step.length == 0) return {-1, 1};
+    return {static_cast<long>(step.cp), step.length};
 }
 
 constexpr long kReplacement = 0xFFFD;
@@ -122,7 +104,7 @@ std::string ShownWindows1252(std::string_view text) {
 std::string CutChars(std::string_view s, std::size_t maxChars) {
     std::size_t i = 0;
     for (std::size_t count = 0; i < s.size() && count < maxChars; ++count) {
-        i += SequenceLength(s, i);
+        i += CharAt(s, i).length;
     }
     return std::string(s.substr(0, i));
 }
@@ -283,9 +265,9 @@ std::string IniFile::Encode(std::string_view text) const {
     if (encoding_ == Encoding::Utf8) return std::string(text);
     std::string out;
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t n = SequenceLength(text, i);
-        long cp = CodePointAt(text, i, n);
-        i += n;
+        const Char c = CharAt(text, i);
+        long cp = c.cp;
+        i += c.length;
         if (encoding_ == Encoding::Utf16Le) {
             if (cp < 0) cp = kReplacement;
             const auto put = [&](long u) {
