@@ -99,7 +99,7 @@ int FlashEsc(const Options& o, std::ostream& out, std::ostream& err) {
     const auto read = ReadEscImage(image);
     if (!read.Ok()) {
         err << "vornactl: image refused: " << Shown(read.Detail()) << "\nNothing was sent.\n";
-        return kExitFile;
+        return ExitCodeFor(read.Error());
     }
     const std::filesystem::path dataFolder = ShippedDataFor(o);
     const std::vector<ShippedImage> manifest = ReadManifest(dataFolder);
@@ -232,7 +232,7 @@ int FlashCard(const Options& o, std::ostream& out, std::ostream& err) {
     const Result<CardImage> image = ReadCardImage(imagePath);
     if (!image.Ok()) {
         err << "vornactl: " << Shown(image.Detail()) << "; nothing was sent.\n";
-        return kExitFile;
+        return ExitCodeFor(image.Error());
     }
     // A card image has no end mark: a copy of the shipped image cut at a block's end reads as a
     // whole image, and only its size and hash give it away.

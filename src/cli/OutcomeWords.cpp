@@ -2,8 +2,36 @@
 
 #include "cli/SystemInfo.h"
 #include "cli/TerminalText.h"
+#include "cli/Vornactl.h"
 
 namespace vorna::cli {
+
+int ExitCodeFor(const Problem& problem) {
+    switch (problem.kind) {
+        case ProblemKind::Missing:
+        case ProblemKind::Folder:
+        case ProblemKind::NotRegular:
+        case ProblemKind::TooLarge:
+        case ProblemKind::BadName:
+        case ProblemKind::ReadOnly:
+        case ProblemKind::Unreadable:
+        case ProblemKind::Unwritable:
+        case ProblemKind::BadContent:
+        case ProblemKind::NothingToDo:
+            return kExitFile;
+        case ProblemKind::NoBridge:
+        case ProblemKind::NoDriver:
+        case ProblemKind::NoDeviceList:
+        case ProblemKind::PortBusy:
+        case ProblemKind::NoPermission:
+        case ProblemKind::CannotOpen:
+        case ProblemKind::CannotSetUp:
+        case ProblemKind::System:
+        case ProblemKind::NotAPort:
+            return kExitDevice;
+    }
+    return kExitDevice;
+}
 
 std::string NextStepWords(NextStep next, const std::string& image) {
     const std::string shownImage = image.empty() ? "IMAGE" : ShellWord(Shown(image), SystemShell());

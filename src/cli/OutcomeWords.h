@@ -4,11 +4,16 @@
 
 #include <string>
 
+#include "base/Result.h"
 #include "protocol/Outcomes.h"
 
 namespace vorna::cli {
 
 std::string NextStepWords(NextStep next, const std::string& image = {});
+
+// vornactl's exit code for a problem, by its kind: what a file or an argument holds (or does
+// not) exits 3, what the port, the system or a device did exits 1.
+int ExitCodeFor(const Problem& problem);
 
 // "vornactl: <message>", then what to do and the device's own text, as lines for standard
 // error (file and device texts in the message escaped).

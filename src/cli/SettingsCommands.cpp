@@ -78,7 +78,7 @@ int Read(const Options& o, std::ostream& out, std::ostream& err) {
     if (output) {
         if (const Status replaceable = CheckReplaceable(*output, kind); !replaceable) {
             err << "vornactl: " << Shown(replaceable.Detail()) << "\n";
-            return kExitFile;
+            return ExitCodeFor(replaceable.Error());
         }
     }
     Session session(LocationFor(o), err, o.trace);
@@ -110,7 +110,7 @@ int Read(const Options& o, std::ostream& out, std::ostream& err) {
     }
     if (const Status written = WriteFileReplacing(*output, text, kind); !written) {
         err << "vornactl: " << Shown(written.Detail()) << "\n";
-        return kExitFile;
+        return ExitCodeFor(written.Error());
     }
     out << "Settings saved in " << Shown(Utf8FromPath(*output)) << ".\n";
     return kExitOk;
@@ -168,7 +168,7 @@ int Write(const Options& o, std::ostream& out, std::ostream& err) {
     const Result<SettingsFile> settings = ReadSettingsFile(file);
     if (!settings) {
         err << "vornactl: " << Shown(settings.Detail()) << "\n";
-        return kExitFile;
+        return ExitCodeFor(settings.Error());
     }
     Session session(LocationFor(o), err, o.trace);
     if (int rc = ConnectEsc(session, o, err); rc != kExitOk) return rc;
@@ -186,7 +186,7 @@ int Write(const Options& o, std::ostream& out, std::ostream& err) {
     }
     if (!outcome.Done()) {
         err << "vornactl: " << Shown(outcome.refusal->detail) << "; nothing was sent.\n";
-        return kExitFile;
+        return ExitCodeFor(*outcome.refusal);
     }
     if (!imported.problems.empty()) {
         err << "vornactl: nothing was sent.\n";

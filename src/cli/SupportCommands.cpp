@@ -11,6 +11,7 @@
 #include "Version.h"
 #include "base/Utf8Path.h"
 #include "cli/Commands.h"
+#include "cli/OutcomeWords.h"
 #include "cli/SettingsText.h"
 #include "cli/SystemInfo.h"
 #include "cli/TerminalText.h"
@@ -122,7 +123,7 @@ int Report(const Options& o, std::ostream& out, std::ostream& err) {
     const std::filesystem::path file = PathFromUtf8(o.args[0]);
     if (const Status replaceable = CheckReplaceable(file, "report"); !replaceable) {
         err << "vornactl: " << Shown(replaceable.Detail()) << "\n";
-        return kExitFile;
+        return ExitCodeFor(replaceable.Error());
     }
     std::ostringstream text;
     text << "VORNA USB Link report\n\n"
@@ -163,7 +164,7 @@ int Report(const Options& o, std::ostream& out, std::ostream& err) {
     }
     if (const Status written = WriteFileReplacing(file, Redacted(text.str()), "report"); !written) {
         err << "vornactl: " << Shown(written.Detail()) << "\n";
-        return kExitFile;
+        return ExitCodeFor(written.Error());
     }
     out << "Report written to " << Shown(Utf8FromPath(file)) << " (" << check.verdict << ")\n";
     return kExitOk;
