@@ -75,10 +75,10 @@ constexpr std::uint32_t kHigh1252[32] = {
     0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
 
-// The whole file as UTF-8 text, with the encoding it was found in.
 // How the reader takes a file's bytes (IniFile.h).
 enum class Encoding { Utf8, Windows1252, Utf16Le };
 
+// The whole file as UTF-8 text, with the encoding it was found in.
 struct Decoded {
     Encoding encoding = Encoding::Utf8;
     std::string text;
