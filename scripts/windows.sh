@@ -123,10 +123,20 @@ if openssl req -x509 -newkey rsa:2048 -keyout "$signed/key.pem" -out "$signed/ce
     openssl pkcs12 -export -inkey "$signed/key.pem" -in "$signed/cert.pem" \
         -out "$signed/test.p12" -passout pass:throwaway >/dev/null 2>&1; then
     cp "$build/bin/vornactl.exe" "$signed/vornactl.exe"
-    VORNA_SIGNING_PASSWORD=throwaway cmake -DCERTIFICATE="$signed/test.p12" \
-        -DFILES="$signed/vornactl.exe" -P packaging/windows/Sign.cmake >/dev/null
+    cp "$build/bin/vornactl.exe" "$signed/wrong-password.exe"
+    # The password travels in a private file in the temporary folder (Debian 12's osslsigncode
+    # 2.5 cannot read it from standard input); nothing of it may stay behind.
+    mkdir -p "$signed/tmp"
+    sign() {
+        VORNA_SIGNING_PASSWORD="$1" TMPDIR="$signed/tmp" cmake -DCERTIFICATE="$signed/test.p12" \
+            -DFILES="$2" -P packaging/windows/Sign.cmake >/dev/null 2>&1
+    }
+    sign throwaway "$signed/vornactl.exe" || true
     verified() { osslsigncode verify -CAfile "$signed/cert.pem" -in "$1" >/dev/null 2>&1; }
     check "the signing step signs a program" verified "$signed/vornactl.exe"
+    check "the signing step refuses a wrong password" eval '! sign wrong "$signed/wrong-password.exe"'
+    check "the signing step leaves no password file behind" \
+        [ -z "$(ls -A "$signed/tmp")" ]
     said="$(wine "$signed/vornactl.exe" --version 2>&1 || true)"
     check "the signed vornactl.exe runs" [ "$said" = "$(wine "$build/bin/vornactl.exe" --version 2>&1)" ]
 else

@@ -21,23 +21,44 @@ if(NOT certificate)
     return()
 endif()
 find_program(OSSLSIGNCODE osslsigncode REQUIRED)
+# The password goes to osslsigncode in a file only we can read, removed afterwards: older
+# osslsigncode releases (Debian 12 ships 2.5) read "-readpass -" as a file named "-", not as
+# standard input, and a command line or the environment of a child could be read by others.
 set(password)
+set(private_dir)
 if(DEFINED ENV{VORNA_SIGNING_PASSWORD})
-    set(password -readpass -)
+    # mktemp makes the folder for us alone (mode 0700) in one step, so nobody can slip a file
+    # of their own in before the password is written.
+    execute_process(COMMAND mktemp -d RESULT_VARIABLE made OUTPUT_VARIABLE private_dir
+                    OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(NOT made EQUAL 0 OR NOT IS_DIRECTORY "${private_dir}")
+        message(FATAL_ERROR "Cannot make a private folder for the signing password")
+    endif()
+    set(password_file "${private_dir}/password")
+    file(WRITE "${password_file}" "$ENV{VORNA_SIGNING_PASSWORD}")
+    file(CHMOD "${password_file}" PERMISSIONS OWNER_READ OWNER_WRITE)
+    set(password -readpass "${password_file}")
 endif()
+set(failure)
 foreach(file IN LISTS files)
     set(signed "${file}.signed")
     file(REMOVE "${signed}")
     execute_process(
-        COMMAND ${CMAKE_COMMAND} -E echo_append "$ENV{VORNA_SIGNING_PASSWORD}"
         COMMAND ${OSSLSIGNCODE} sign -pkcs12 "${certificate}" ${password} -h sha256
                 -n "VORNA USB Link" -i "https://www.kelvaran-racing.example/"
                 -in "${file}" -out "${signed}"
         RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
     if(NOT result EQUAL 0)
         file(REMOVE "${signed}")
-        message(FATAL_ERROR "Cannot sign ${file}:\n${output}")
+        set(failure "Cannot sign ${file}:\n${output}")
+        break()
     endif()
     file(RENAME "${signed}" "${file}")
     message(STATUS "Signed ${file}")
 endforeach()
+if(private_dir)
+    file(REMOVE_RECURSE "${private_dir}")
+endif()
+if(failure)
+    message(FATAL_ERROR "${failure}")
+endif()
