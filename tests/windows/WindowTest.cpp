@@ -7,6 +7,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
@@ -56,12 +58,18 @@ protected:
             return true;
         };
         if (!messageBoxes) {
-            options.presenter = [](QWidget*, const QString& text, bool) {
+            options.presenter = [this](QWidget*, const QString& text, bool error) {
+                if (!error && !exportTo.isEmpty()) {
+                    said = text;
+                    return;
+                }
                 ADD_FAILURE() << "message: " << text.toStdString();
             };
         }
-        options.chooseSettingsFile = [](QWidget*, gui::SettingsFileMenu::Choice, const QString&) {
-            return QString("Z:/nowhere/x.cfg");
+        options.chooseSettingsFile = [this](QWidget*, gui::SettingsFileMenu::Choice choice,
+                                            const QString&) {
+            return choice == gui::SettingsFileMenu::Choice::Export ? exportTo
+                                                                   : QString("Z:/nowhere/x.cfg");
         };
         window = std::make_unique<MainWindow>(options);
         window->show();
@@ -69,6 +77,8 @@ protected:
     }
 
     std::unique_ptr<MainWindow> window;
+    QString exportTo;  // what the file dialog answers to an export, with '/' as it does
+    QString said;      // the export's message
 };
 
 TEST_F(WineWindowTest, ReadsTheSimulatedEscFoundThroughTheRegistry) {
@@ -94,6 +104,17 @@ TEST_F(WineWindowTest, ReadsTheSimulatedEscFoundThroughTheRegistry) {
         QTest::qWait(100);
         ASSERT_TRUE(escLamp()) << "the ESC lamp went off " << look * 100 << " ms after it came on";
     }
+    // An export names its file with Windows' separators, and ends its lines as Windows does.
+    exportTo = QDir::tempPath() + "/vorna-link export.cfg";
+    window->findChild<QAction*>("exportSettingsAction")->trigger();
+    EXPECT_EQ(said, "The settings were saved in:\n" + QDir::toNativeSeparators(exportTo));
+    EXPECT_FALSE(said.contains('/')) << said.toStdString();
+    QFile file(exportTo);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(bytes.count('\n'), bytes.count("\r\n"));
+    EXPECT_TRUE(bytes.contains("Drag Brake=5%\r\n"));
+    file.remove();
     const struct {
         const char* button;
         const char* name;
