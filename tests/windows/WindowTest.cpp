@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProcess>
 #include <QScreen>
 #include <QTest>
 
@@ -157,6 +158,20 @@ TEST_F(WineWindowTest, FitsTheScreenWithoutScrolling) {
     EXPECT_GE(test::ContrastingPixels(face, test::MostFrequentColour(face)),
               test::kStrokesPerCharacter * list->currentText().size())
         << "\"" << list->currentText().toStdString() << "\" does not stand out";
+}
+
+// The window's --help, as a program that starts it reads it (from the desktop it is a message
+// box): a COM port to name, not a serial device.
+TEST_F(WineWindowTest, HelpNamesAComPort) {
+    QProcess program;
+    program.start(QCoreApplication::applicationDirPath() + "/../../bin/vorna-link.exe",
+                  {QStringLiteral("--help")});
+    ASSERT_TRUE(program.waitForFinished(kScreenWaitMs));
+    const QString out = QString::fromUtf8(program.readAllStandardOutput());
+    EXPECT_TRUE(out.contains("--port <COMn>")) << out.toStdString();
+    EXPECT_TRUE(out.contains("Use the COM port COMn instead of looking for the bridge."))
+        << out.toStdString();
+    EXPECT_FALSE(out.contains("serial device"));
 }
 
 TEST_F(WineWindowTest, AboutBoxAndMessageBoxTextIsReadable) {

@@ -123,12 +123,6 @@ echo "== the programs' help speaks of COM ports and of nothing the build lacks"
 vornactl --help
 expect "vornactl.exe's help names --port COMn" has "$out" "[--port COMn]"
 expect "vornactl.exe's help leaves out simulate, which it does not have" lacks "$out" "simulate"
-if [ -f "$data/vorna-link.exe" ]; then
-    # Printed, not shown in a message box as for a program started from the desktop.
-    run env QT_COMMAND_LINE_PARSER_NO_GUI_MESSAGE_BOXES=1 "${wine_cmd[@]}" "$data/vorna-link.exe" --help
-    expect "vorna-link.exe's help names a COM port, not a serial device" \
-        bash -c '[[ "$1" == *"--port <COMn>"*"Use the COM port COMn"* && "$1" != *"serial device"* ]]' _ "$out"
-fi
 
 echo "== one bridge on COM7, a simulated ESC of model type 16"
 sim_start esc esc --model 16
