@@ -172,7 +172,7 @@ check "the installer is made" [ -f "$installer" ]
 check "the zip is made" [ -f "$portable" ]
 wine "$installer" /S /DESKTOP >/dev/null 2>&1
 wineserver -w
-said="$(wine "$installed/vornactl.exe" --version 2>&1 || true)"
+said="$(wine "$installed/vornactl.exe" --version 2>&1 | tr -d '\r' || true)"
 check "the installed vornactl.exe answers --version" [ "$said" = "vornactl $version" ]
 for file in "vornactl.exe" "config.ini" "Firmware/Expert V1.70.mmc" "Profile/Drift Car/" \
     "FirmwareInformation.txt" "vorna-link.exe" "Qt licence.txt" Qt6Core.dll Qt6Gui.dll \
@@ -197,6 +197,27 @@ for value in "NoModify +REG_DWORD +0x1" "NoRepair +REG_DWORD +0x1" "EstimatedSiz
     'QuietUninstallString +REG_SZ +"C:\\Program Files\\VORNA USB Link\\Uninstall.exe" /S$'; do
     check "the uninstall entry: ${value%% *}" grep -qE "^ *$value" <<<"$entry"
 done
+# Version information, read from the resources as Explorer's Properties shows it.
+copyright="Copyright (C) 2026 Kelvaran Racing"
+for program in "$installer" "$installed/vornactl.exe" "$installed/vorna-link.exe"; do
+    check "version information with its copyright line: ${program##*/}" \
+        bash -c 'strings -el "$1" | grep -qx "$2"' _ "$program" "$copyright"
+done
+check "the installer's version information names its version" \
+    bash -c 'strings -n 3 -el "$1" | grep -qx "$2"' _ "$installer" "$version"
+# The same version again goes on over itself, without uninstalling it first (the uninstaller
+# would take the desktop shortcut away); another version installed is uninstalled first.
+desktop="$WINEPREFIX/drive_c/users/Public/Desktop/VORNA USB Link.lnk"
+wine "$installer" /S >/dev/null 2>&1
+wineserver -w
+check "the same version again: installed over, not uninstalled first" [ -e "$desktop" ]
+wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VORNA USB Link' \
+    /v DisplayVersion /d 1.0 /f >/dev/null 2>&1
+wine "$installer" /S >/dev/null 2>&1
+wineserver -w
+check "another version installed: uninstalled first" [ ! -e "$desktop" ]
+said="$(wine "$installed/vornactl.exe" --version 2>&1 | tr -d '\r' || true)"
+check "and installed again" [ "$said" = "vornactl $version" ]
 wine "$installed/Uninstall.exe" /S >/dev/null 2>&1
 wineserver -w
 check "uninstalled: the folder is gone" [ ! -e "$installed" ]

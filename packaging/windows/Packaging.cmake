@@ -59,7 +59,8 @@ set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_PACKAGE_NAME "VORNA USB Link")
 set(CPACK_NSIS_DISPLAY_NAME "VORNA USB Link")
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY ".")
-set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# Another version installed is uninstalled first, the same version installed over (below).
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL OFF)
 set(CPACK_NSIS_URL_INFO_ABOUT "https://www.kelvaran-racing.example/")
 set(CPACK_NSIS_CONTACT "support@kelvaran-racing.example")
 
@@ -72,12 +73,43 @@ set(uninstall_key "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VORN
 set(vendor_key "Software\\Kelvaran Racing")
 set(desktop_link "$DESKTOP\\VORNA USB Link.lnk")
 # The product's name where the installer would show its own (set here: cpack's own setting
-# asks for a trimming that NSIS on Linux refuses).
+# asks for a trimming that NSIS on Linux refuses), and the installer's version information, as
+# the programs carry theirs. Another version already installed is uninstalled first, after
+# asking (silently: without), so that none of its files stays behind; the same version again
+# is installed over itself without a question, as a repair.
 set(CPACK_NSIS_DEFINES "Unicode true
   Target amd64-unicode
   BrandingText \"VORNA USB Link ${PROJECT_VERSION}\"
+  VIProductVersion ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.0.0
+  VIFileVersion ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.0.0
+  VIAddVersionKey /LANG=1033 \"ProductName\" \"VORNA USB Link\"
+  VIAddVersionKey /LANG=1033 \"CompanyName\" \"Kelvaran Racing\"
+  VIAddVersionKey /LANG=1033 \"LegalCopyright\" \"${VORNA_COPYRIGHT}\"
+  VIAddVersionKey /LANG=1033 \"FileDescription\" \"VORNA USB Link installer\"
+  VIAddVersionKey /LANG=1033 \"FileVersion\" \"${PROJECT_VERSION}\"
+  VIAddVersionKey /LANG=1033 \"ProductVersion\" \"${PROJECT_VERSION}\"
   !include FileFunc.nsh
   Var MADE_FOLDER
+  Section \"-Uninstall another version first\"
+    ReadRegStr $0 HKLM \"${uninstall_key}\" \"UninstallString\"
+    StrCmp $0 \"\" old_done
+    ReadRegStr $1 HKLM \"${uninstall_key}\" \"DisplayVersion\"
+    StrCmp $1 \"${PROJECT_VERSION}\" old_done
+    IfSilent old_remove
+    MessageBox MB_YESNOCANCEL|MB_ICONQUESTION \"VORNA USB Link $1 is installed.$\\n$\\nUninstall it before version ${PROJECT_VERSION} is installed?\" IDYES old_remove IDNO old_done
+    Abort
+    old_remove:
+      StrCpy $2 $0 1
+      StrCmp $2 '\"' 0 +2
+        StrCpy $0 $0 -1 1
+      \${GetParent} \"$0\" $3
+      ClearErrors
+      ExecWait '\"$0\" /S _?=$3'
+      IfErrors 0 old_done
+        MessageBox MB_OK|MB_ICONSTOP \"VORNA USB Link $1 could not be uninstalled.\" /SD IDOK
+        Abort
+    old_done:
+  SectionEnd
   Section \"-Note the folders the installation makes\"
     StrCpy $MADE_FOLDER \"\"
     StrCpy $0 \"$INSTDIR\"

@@ -45,6 +45,24 @@ Status CheckFileName(const std::filesystem::path& path, std::string_view kind) {
     return {};
 }
 
+std::string WithLineEnds(std::string_view text, std::string_view end) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
+            out += end;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+Status WriteTextFileReplacing(const std::filesystem::path& path, std::string_view text,
+                              std::string_view kind) {
+    return WriteFileReplacing(path, WithLineEnds(text, SystemLineEnd()), kind);
+}
+
 namespace file_text {
 
 std::string Quoted(const std::filesystem::path& path) {

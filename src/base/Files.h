@@ -58,6 +58,18 @@ Status CheckReplaceable(const std::filesystem::path& path, std::string_view kind
 Status WriteFileReplacing(const std::filesystem::path& path, std::string_view content,
                           std::string_view kind = "file");
 
+// How this system's own programs end a line of text: CR LF on Windows (as its profile functions
+// write settings files), LF on Linux.
+std::string_view SystemLineEnd();
+
+// `text` with every line end that is a lone LF written as `end`; a CR LF stays as it is.
+std::string WithLineEnds(std::string_view text, std::string_view end);
+
+// WriteFileReplacing for a text the program made: its lines end as this system's do
+// (SystemLineEnd), whatever the text was built with.
+Status WriteTextFileReplacing(const std::filesystem::path& path, std::string_view text,
+                              std::string_view kind = "file");
+
 // A write past the file size limit (ulimit -f) then fails with "File too large" and is
 // reported like any other write error, its temporary file removed, where the limit's signal
 // would end the program there and then, without a word, leaving the temporary file behind.

@@ -246,6 +246,10 @@ Status WriteFileReplacing(const std::filesystem::path& path, std::string_view co
     return {};
 }
 
+std::string_view SystemLineEnd() {
+    return "\n";
+}
+
 void LetOversizeWritesFail() {
     std::signal(SIGXFSZ, SIG_IGN);
 }

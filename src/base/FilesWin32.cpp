@@ -193,6 +193,10 @@ Status WriteFileReplacing(const fs::path& path, std::string_view content, std::s
     return {};
 }
 
+std::string_view SystemLineEnd() {
+    return "\r\n";
+}
+
 void LetOversizeWritesFail() {}
 
 }  // namespace vorna

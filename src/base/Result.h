@@ -34,6 +34,7 @@ enum class ProblemKind {
     // Ports and the system
     NoBridge,      // no bridge is plugged in
     NoDriver,      // a bridge without a driver, so no port
+    NoComPort,     // a bridge with its driver, which gave it no port
     NoDeviceList,  // the system's device list could not be read
     PortBusy,      // another program holds the port
     NoPermission,  // the user may not open the port

@@ -18,9 +18,10 @@ extern const std::string kUsage;
 // The parts of the usage text that differ by system (HelpPosix.cpp, HelpWin32.cpp): what names
 // a port, how the bridge is found, and what doctor looks at. Whole lines, each ending in \n.
 struct SystemHelp {
-    const char* port;     // "PATH", "COMn"
-    std::string finding;  // how the bridge is found without --port
-    const char* doctor;   // what doctor looks at
+    const char* port;      // "PATH", "COMn"
+    std::string finding;   // how the bridge is found without --port
+    const char* doctor;    // what doctor looks at
+    const char* simulate;  // the usage line of simulate; empty where this build has none
 };
 SystemHelp HelpForThisSystem();
 

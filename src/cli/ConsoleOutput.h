@@ -33,7 +33,25 @@ private:
     Writer write_;
 };
 
-// Points std::cout and std::cerr at the console's wide call where they are a console.
+// A stream buffer that passes text on to `target` with each line ended in CR LF, as Windows'
+// own programs write a file or a pipe; a CR LF written as such stays one.
+class CrLfBuffer : public std::streambuf {
+public:
+    explicit CrLfBuffer(std::streambuf* target) : target_(target) {}
+
+protected:
+    int_type overflow(int_type c) override;
+    std::streamsize xsputn(const char* s, std::streamsize n) override;
+    int sync() override { return target_->pubsync(); }
+
+private:
+    bool Put(char c);
+    std::streambuf* target_;
+    bool afterCr_ = false;
+};
+
+// Points std::cout and std::cerr at the console's wide call where they are a console, and
+// elsewhere (a file, a pipe) at a CrLfBuffer over their own.
 void WriteConsolesWide();
 
 }  // namespace vorna::cli

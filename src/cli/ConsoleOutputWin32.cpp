@@ -40,10 +40,34 @@ void WideConsoleBuffer::WriteWhole() {
     pending_.erase(0, whole);
 }
 
+bool CrLfBuffer::Put(char c) {
+    if (c == '\n' && !afterCr_ &&
+        traits_type::eq_int_type(target_->sputc('\r'), traits_type::eof()))
+        return false;
+    afterCr_ = c == '\r';
+    return !traits_type::eq_int_type(target_->sputc(c), traits_type::eof());
+}
+
+CrLfBuffer::int_type CrLfBuffer::overflow(int_type c) {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    return Put(traits_type::to_char_type(c)) ? c : traits_type::eof();
+}
+
+std::streamsize CrLfBuffer::xsputn(const char* s, std::streamsize n) {
+    for (std::streamsize i = 0; i < n; ++i) {
+        if (!Put(s[i])) return i;
+    }
+    return n;
+}
+
 void WriteConsolesWide() {
     const auto attach = [](std::ostream& stream, DWORD which) {
         const HANDLE handle = ::GetStdHandle(which);
-        if (!WritesWide(handle)) return;
+        if (!WritesWide(handle)) {
+            // Lives as long as the program, like the console's below.
+            static_cast<void>(stream.rdbuf(new CrLfBuffer(stream.rdbuf())));
+            return;
+        }
         // Lives as long as the program: the streams are used until its very end.
         static_cast<void>(stream.rdbuf(new WideConsoleBuffer([handle](std::wstring_view text) {
             DWORD written = 0;

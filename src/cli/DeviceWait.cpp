@@ -38,9 +38,8 @@ std::string WhyNothingIdentified(const LinkSeen& seen, const Options& o) {
                    DescribeOpenFailure(seen.portFailure->path, seen.portFailure->problem, false)) +
                "\n";
     }
-    if (!seen.bridge && seen.finding == BridgeFinding::NoDriver) {
-        return "vornactl: a CP210x bridge is plugged in, but it has no driver: " +
-               NoDriverAdvice() + "\n";
+    if (const std::string found = BridgeFindingText(seen.finding); !seen.bridge && !found.empty()) {
+        return "vornactl: " + found + "\n";
     }
     if (!seen.bridge && seen.finding == BridgeFinding::NoDeviceList && !seen.portProblem.empty()) {
         return "vornactl: " + Shown(seen.portProblem) + "\n";

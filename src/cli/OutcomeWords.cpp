@@ -21,6 +21,7 @@ int ExitCodeFor(const Problem& problem) {
             return kExitFile;
         case ProblemKind::NoBridge:
         case ProblemKind::NoDriver:
+        case ProblemKind::NoComPort:
         case ProblemKind::NoDeviceList:
         case ProblemKind::PortBusy:
         case ProblemKind::NoPermission:

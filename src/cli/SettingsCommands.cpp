@@ -108,7 +108,7 @@ int Read(const Options& o, std::ostream& out, std::ostream& err) {
         err << "vornactl: " << Shown(Utf8FromPath(*output)) << " was left as it was.\n";
         return kExitDevice;
     }
-    if (const Status written = WriteFileReplacing(*output, text, kind); !written) {
+    if (const Status written = WriteTextFileReplacing(*output, text, kind); !written) {
         err << "vornactl: " << Shown(written.Detail()) << "\n";
         return ExitCodeFor(written.Error());
     }

@@ -93,11 +93,16 @@ int Ports(std::ostream& out, std::ostream& err) {
     }
     for (const auto& b : bridges) {
         // Product and serial are the device's own strings, shown escaped.
-        out << (b.noPort ? std::string("(no port: is its driver installed?)")
-                         : Shown(PortDisplayName(b.node)));
+        out << (b.finding == BridgeFinding::NoDriver ? std::string("(no driver)")
+                : b.finding == BridgeFinding::NoComPort
+                    ? std::string("(no ") + BridgePortNoun() + ")"
+                    : Shown(PortDisplayName(b.node)));
         if (!b.product.empty()) out << "  " << Shown(b.product);
         if (!b.serial.empty()) out << "  serial " << Shown(b.serial);
         out << "  (" << Shown(b.usbPath) << ")\n";
+        // A bridge the link cannot use says why, in the words the other commands use.
+        if (const std::string why = BridgeFindingText(b.finding); !why.empty())
+            out << "  " << why << "\n";
     }
     return kExitOk;
 }
@@ -162,7 +167,8 @@ int Report(const Options& o, std::ostream& out, std::ostream& err) {
         text << line << "\n";
         if (o.trace) err << line << "\n";
     }
-    if (const Status written = WriteFileReplacing(file, Redacted(text.str()), "report"); !written) {
+    if (const Status written = WriteTextFileReplacing(file, Redacted(text.str()), "report");
+        !written) {
         err << "vornactl: " << Shown(written.Detail()) << "\n";
         return ExitCodeFor(written.Error());
     }

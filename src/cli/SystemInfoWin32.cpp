@@ -95,7 +95,8 @@ std::string HostName() {
 }
 
 std::vector<std::string> ProgramArguments(int, char**) {
-    // Binary streams: a line end is written as the program wrote it, as on Linux.
+    // Binary streams: the C library's text mode would make a CR LF the program wrote CR CR LF;
+    // a file or a pipe gets its CR LF from the stream's own buffer (WriteConsolesWide).
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
     // What is written to the console by other means than the streams (the note of a held quit

@@ -44,9 +44,7 @@ std::string UsageText() {
           "flash-card IMAGE.xup [--force]"})
         text += link + command + "\n";
     text += "  vornactl backups\n  vornactl explain [NAME]\n";
-    text += "  vornactl " + port + " doctor\n" + link + "report FILE\n" +
-            "  vornactl simulate esc --model N | card  [--link PATH] [--line-rate] [--fault "
-            "NAME]\n\n";
+    text += "  vornactl " + port + " doctor\n" + link + "report FILE\n" + help.simulate + "\n";
     return text + help.finding + kTimeoutAndFlashHelp + help.doctor + kReportHelp;
 }
 
@@ -89,7 +87,7 @@ int RunVornactl(const std::vector<std::string>& args, std::ostream& out, std::os
             o.timeoutGiven = true;
             ++i;
         } else if (a == "--help" || a == "-h") {
-            out << kUsage << SimulateNote();
+            out << kUsage;
             return kExitOk;
         } else if (a == "--version") {
             out << "vornactl " << kVersion << "\n";

@@ -140,6 +140,21 @@ FirmwareCatalogue ReadFirmwareCatalogue(const fs::path& dataFolder, const fs::pa
     return catalogue;
 }
 
+std::string WithUserFolders(std::string notes, const fs::path& backups, const fs::path& firmware) {
+    const std::pair<std::string_view, const fs::path*> places[] = {{"{backups}", &backups},
+                                                                   {"{firmware}", &firmware}};
+    for (const auto& [mark, folder] : places) {
+        const std::string path = folder->empty()
+                                     ? "your own data folder (" + WhyNoUserDataFolder() + ")"
+                                     : Utf8FromPath(*folder);
+        for (std::size_t at = notes.find(mark); at != std::string::npos;
+             at = notes.find(mark, at + path.size())) {
+            notes.replace(at, mark.size(), path);
+        }
+    }
+    return notes;
+}
+
 std::string ReadFirmwareInformation(const fs::path& dataFolder) {
     std::ifstream in(dataFolder / kFirmwareInformationName, std::ios::binary);
     if (!in) return {};

@@ -64,4 +64,10 @@ FirmwareCatalogue ReadFirmwareCatalogue(const std::filesystem::path& dataFolder,
 // or unreadable file gives an empty text.
 std::string ReadFirmwareInformation(const std::filesystem::path& dataFolder);
 
+// The release notes with the user's folders filled in where they say {backups} and {firmware}:
+// the paths as this system writes them, so each system's notes name its own folders. An empty
+// folder (the system named none) is said as such.
+std::string WithUserFolders(std::string notes, const std::filesystem::path& backups,
+                            const std::filesystem::path& firmware);
+
 }  // namespace vorna

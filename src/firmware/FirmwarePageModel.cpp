@@ -1,5 +1,6 @@
 #include "firmware/FirmwarePageModel.h"
 
+#include "base/DataFolders.h"
 #include "base/Utf8Path.h"
 #include "firmware/FirmwareImages.h"
 #include "firmware/ShippedImages.h"
@@ -89,7 +90,8 @@ std::string FirmwarePageModel::CurrentFirmwareText() const {
 void FirmwarePageModel::ReadFirmwareFiles(const std::filesystem::path& dataFolder,
                                           const std::filesystem::path& userFolder) {
     FirmwareCatalogue catalogue = ReadFirmwareCatalogue(dataFolder, userFolder);
-    std::string information = ReadFirmwareInformation(dataFolder);
+    std::string information =
+        WithUserFolders(ReadFirmwareInformation(dataFolder), UserFolder("backups"), userFolder);
     std::lock_guard lock(mutex_);
     dataFolder_ = dataFolder;
     catalogue_ = std::move(catalogue);

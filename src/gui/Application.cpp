@@ -20,6 +20,7 @@
 #include "gui/ProcessSignals.h"
 #include "gui/QtPlatform.h"
 #include "gui/ScreenshotMode.h"
+#include "link/BridgeDiscovery.h"
 
 namespace vorna::gui {
 
@@ -104,8 +105,10 @@ int Application::ParseCommandLine(Settings& settings) {
                                                     : QString(kAppTitle) + "\n\n" + note);
     parser.addHelpOption();
     parser.addVersionOption();
+    const PortArgumentWords port = PortArgument();
     QCommandLineOption portOption(
-        "port", "Use the serial device PATH instead of looking for the bridge.", "PATH");
+        "port", QStringLiteral("Use %1 instead of looking for the bridge.").arg(port.phrase),
+        port.placeholder);
     QCommandLineOption dataOption("data-dir", "Read config.ini, Profile/ and Firmware/ from DIR.",
                                   "DIR");
     QCommandLineOption simOption("simulate", "Run against a simulated device: esc[:MODEL] or card.",

@@ -1,4 +1,7 @@
 #include "gui/DeviceNote.h"
+#include "gui/QtText.h"
+
+#include "link/BridgeDiscovery.h"
 
 namespace vorna::gui {
 
@@ -9,11 +12,10 @@ DeviceNoteText DeviceNoteFor(const DeviceFacts& facts) {
                                                            : QStringLiteral("ESC");
     // The link's own sentence says what to do (and that it keeps trying, where it does).
     if (!facts.portProblem.isEmpty()) return {facts.portProblem, {}};
-    if (!facts.usb && facts.bridgeWithoutDriver) {
-        return {QStringLiteral("The USB link is plugged in, but the system has no driver for "
-                               "it. Install the CP210x USB-to-serial driver, then plug the "
-                               "link in again."),
-                {}};
+    // In vornactl's and the connection check's words, as a sentence of its own.
+    if (const QString found = ToQString(BridgeFindingText(facts.bridgeFinding));
+        !facts.usb && !found.isEmpty()) {
+        return {found.left(1).toUpper() + found.mid(1), {}};
     }
     if (!facts.usb && facts.bridgeLost) {
         return {QStringLiteral("The USB link was unplugged. Plug it in again: the %1 is found "

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include "link/UsbUart.h"
 #include "protocol/LinkView.h"
 
 namespace vorna::gui {
@@ -15,9 +16,9 @@ struct DeviceFacts {
     bool usb = false;         // the bridge's port is open
     bool device = false;      // the chosen mode's device is identified
     bool bridgeLost = false;  // the bridge was there since the window opened, and has gone
-    // The bridge is plugged in but the system has no driver for it, as discovery found
-    // (UsbUart::LastBridgeFinding, passed on by the link controller).
-    bool bridgeWithoutDriver = false;
+    // What the last look for the bridge found (UsbUart::LastBridgeFinding, passed on by the
+    // link controller): a bridge without its driver or its port is said as such.
+    BridgeFinding bridgeFinding = BridgeFinding::NoBridge;
     QString portProblem;  // the port is there but cannot be opened: the link's own sentence
     QString oddAnswer;    // something answers, but not as the device does: the link's sentence
 };

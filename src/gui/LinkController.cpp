@@ -4,15 +4,6 @@
 #include "gui/OutcomeTexts.h"
 
 namespace vorna::gui {
-namespace {
-
-// Whether the last look for the bridge found one without its driver. Asked on the link thread
-// after its tick, where the finding is kept.
-bool BridgeWithoutDriver(const UsbUart& link) {
-    return link.LastBridgeFinding() == BridgeFinding::NoDriver;
-}
-
-}  // namespace
 
 LinkController::LinkController(BridgeLocation location, EscSetupModel& setup,
                                FirmwarePageModel& firmware, QObject* parent)
@@ -45,10 +36,10 @@ LinkController::~LinkController() {
 
 void LinkController::Start() {
     stack_.Start([this] {
-        if (const bool withoutDriver = BridgeWithoutDriver(stack_.Link());
-            withoutDriver != withoutDriver_) {
-            withoutDriver_ = withoutDriver;
-            emit bridgeWithoutDriverChanged(withoutDriver);
+        // Asked on the link thread after its tick, where the finding is kept.
+        if (const BridgeFinding found = stack_.Link().LastBridgeFinding(); found != finding_) {
+            finding_ = found;
+            emit bridgeFindingChanged(found);
         }
         emit ticked(stack_.Link().GetDeviceState() == DeviceState::Connected,
                     stack_.Monitor().CardState() == DeviceState::Connected);

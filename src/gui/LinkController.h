@@ -74,8 +74,9 @@ signals:
                            bool selectLinksPage);
     // Something answers, but not as the chosen device does; empty once that is over.
     void oddAnswerChanged(const QString& text);
-    // The bridge is plugged in but has no driver, or no longer so; said on each change.
-    void bridgeWithoutDriverChanged(bool withoutDriver);
+    // What the last look for the bridge found (a port, none, one without its driver or its
+    // port); said on each change.
+    void bridgeFindingChanged(vorna::BridgeFinding finding);
     // After every tick: is the ESC, or in card mode the card, identified (for tests and the
     // screenshot mode).
     void ticked(bool escConnected, bool cardConnected);
@@ -93,8 +94,8 @@ private:
     quint64 dismissedTicket_ = 0;
     bool retryChosen_ = false;
     bool shuttingDown_ = false;
-    std::thread stopper_;         // ShutdownLater's wait for the link thread
-    bool withoutDriver_ = false;  // as last said; the link thread's
+    std::thread stopper_;                              // ShutdownLater's wait for the link thread
+    BridgeFinding finding_ = BridgeFinding::NoBridge;  // as last said; the link thread's
 };
 
 }  // namespace vorna::gui

@@ -356,9 +356,9 @@ void MainWindow::ConnectLink() {
                 ShowDeviceState();
                 ShowDeviceNote();
             });
-    connect(link_.get(), &LinkController::bridgeWithoutDriverChanged, this,
-            [this](bool withoutDriver) {
-                bridgeWithoutDriver_ = withoutDriver;
+    connect(link_.get(), &LinkController::bridgeFindingChanged, this,
+            [this](BridgeFinding finding) {
+                bridgeFinding_ = finding;
                 ShowDeviceNote();
             });
     connect(link_.get(), &LinkController::ticked, this, [this] {
@@ -497,7 +497,7 @@ void MainWindow::ShowDeviceNote() {
     facts.usb = lampOn_[0];
     facts.device = mode_ == DeviceMode::Card ? lampOn_[2] : lampOn_[1];
     facts.bridgeLost = bridgeSeen_ && !lampOn_[0];
-    facts.bridgeWithoutDriver = bridgeWithoutDriver_;
+    facts.bridgeFinding = bridgeFinding_;
     facts.portProblem = portProblem_;
     facts.oddAnswer = oddAnswer_;
     const DeviceNoteText note = DeviceNoteFor(facts);

@@ -203,11 +203,11 @@ private:
     QLabel* makerLogo_ = nullptr;
     QLabel* deviceNote_ = nullptr;  // what stands between the Device mode and its device
     QString oddAnswer_;
-    QString portProblem_;               // the port is there but cannot be opened
-    bool bridgeSeen_ = false;           // the bridge's port was open since the window opened
-    bool looked_ = false;               // the poll has looked for the bridge at least once
-    bool bridgeWithoutDriver_ = false;  // the bridge is there without its driver
-    bool valuesShown_ = false;          // the ESC's values were read and not forgotten since
+    QString portProblem_;      // the port is there but cannot be opened
+    bool bridgeSeen_ = false;  // the bridge's port was open since the window opened
+    bool looked_ = false;      // the poll has looked for the bridge at least once
+    BridgeFinding bridgeFinding_ = BridgeFinding::NoBridge;  // what the last look found
+    bool valuesShown_ = false;  // the ESC's values were read and not forgotten since
     QAction* importAction_ = nullptr;
     QAction* exportAction_ = nullptr;
     QAction* compareAction_ = nullptr;

@@ -23,8 +23,9 @@
 namespace vorna::gui {
 namespace {
 
+// With the system's own separators: the file dialog answers with '/' on Windows too.
 QString PathText(const std::filesystem::path& path) {
-    return ToQString(Utf8FromPath(path));
+    return QDir::toNativeSeparators(ToQString(Utf8FromPath(path)));
 }
 
 QString SideName(const SettingsSide& side) {
@@ -112,10 +113,8 @@ void SettingsFileMenu::Export(QWidget* parent) {
         return;
     }
     // Said, so an export is never a silent outcome, with where the file is.
-    present_(
-        parent,
-        QStringLiteral("The settings were saved in:\n%1").arg(ToQString(Utf8FromPath(*result))),
-        false);
+    present_(parent, QStringLiteral("The settings were saved in:\n%1").arg(PathText(*result)),
+             false);
 }
 
 void SettingsFileMenu::Import(QWidget* parent) {

@@ -32,9 +32,10 @@ struct BridgeInfo {
     std::string usbPath;  // sysfs folder of the USB device; on Windows its device instance id
     std::string product;  // USB product string (Windows: the device's description), if any
     std::string serial;   // USB serial number, when the device offers one
-    // Windows: the bridge has no COM port (no driver for it, or the driver gave it none); node
-    // is then empty. Linux lists only bridges with a tty.
-    bool noPort = false;
+    // Port: node is its port. Windows also lists a bridge without its driver (NoDriver) and one
+    // whose driver gave it no COM port (NoComPort), with node empty; Linux lists only bridges
+    // with a tty.
+    BridgeFinding finding = BridgeFinding::Port;
 };
 
 // Every CP210x bridge. Linux: each tty whose USB parent is one, in natural order of the tty name
@@ -53,13 +54,32 @@ struct BridgeLookup {
 };
 BridgeLookup FindBridge(const BridgeLocation& location);
 
-// FindBridge's port, if it found one; else NoBridge, NoDriver, or NoDeviceList with its
-// sentence.
+// FindBridge's port, if it found one; else NoBridge, NoDriver, NoComPort, or NoDeviceList with
+// its sentence.
 Result<std::string> LookupBridgePort(const BridgeLocation& location);
 
 // What to do for a bridge without a driver, as advice that completes "what to do: ": on Windows
 // install the CP210x USB-to-UART driver, on Linux load the cp210x module.
 std::string NoDriverAdvice();
+
+// What this system calls the port a bridge's driver gives it: "COM port", "serial port".
+const char* BridgePortNoun();
+
+// How a port is named on this system's command line (--port): "PATH", "the serial device PATH"
+// on Linux; "COMn", "the COM port COMn" on Windows.
+struct PortArgumentWords {
+    const char* placeholder;
+    const char* phrase;
+};
+PortArgumentWords PortArgument();
+
+// What to do for a bridge whose driver is there but gave it no port, in the same form.
+std::string NoComPortAdvice();
+
+// What the look found when it found no port to use, in one sentence with what to do: the same
+// words for the window's note, vornactl and its ports list. Empty for Port, and for NoBridge and
+// NoDeviceList, which each edge says its own way.
+std::string BridgeFindingText(BridgeFinding finding);
 
 // A port's name as the user knows it: COM7 for \\.\COM7; other names as they are.
 inline std::string PortDisplayName(const std::string& node) {
@@ -67,10 +87,10 @@ inline std::string PortDisplayName(const std::string& node) {
 }
 
 // One step of the poll's port handling. Done: the port is open (now or already). Otherwise the
-// kind says why not: NoBridge, NoDriver or NoDeviceList (the bridge's finding, also kept in the
-// link), a kind from SerialPort::Open (the port would not open), or CannotSetUp: the port is
+// kind says why not: NoBridge, NoDriver, NoComPort or NoDeviceList (the bridge's finding, also kept
+// in the link), a kind from SerialPort::Open (the port would not open), or CannotSetUp: the port is
 // open, but would not take the line settings, and is used with the driver's. The detail is a
-// sentence for the user, empty for NoBridge and NoDriver (the device note says those).
+// sentence for the user, empty for NoBridge, NoDriver and NoComPort (the device note says those).
 Status OpenPort(UsbUart& link, const BridgeLocation& location);
 
 }  // namespace vorna

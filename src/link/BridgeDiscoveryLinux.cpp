@@ -99,17 +99,17 @@ BridgeLookup FindBridge(const BridgeLocation& location) {
         found.node = std::move(bridges.front().node);
         return found;
     }
-    // A bridge the kernel lists as a USB device, with no tty because the cp210x driver is not
-    // loaded. (With the driver loaded, a bridge without a tty is another story: doctor tells.)
+    // A bridge the kernel lists as a USB device, with no tty: the cp210x driver is not loaded,
+    // or it is and the bridge got no tty from it (brltty's rule takes such bridges away; doctor
+    // tells which).
     const fs::path sysfs(location.sysfsRoot);
-    if (fs::exists(sysfs / "module" / "cp210x", ec) ||
-        fs::exists(sysfs / "bus" / "usb-serial" / "drivers" / "cp210x", ec))
-        return found;
+    const bool driverLoaded = fs::exists(sysfs / "module" / "cp210x", ec) ||
+                              fs::exists(sysfs / "bus" / "usb-serial" / "drivers" / "cp210x", ec);
     for (fs::directory_iterator it(sysfs / "bus" / "usb" / "devices", ec), end; !ec && it != end;
          it.increment(ec)) {
         if (LowerAscii(FirstLineOf(it->path() / "idVendor")) == kBridgeVendorId &&
             LowerAscii(FirstLineOf(it->path() / "idProduct")) == kBridgeProductId) {
-            found.finding = BridgeFinding::NoDriver;
+            found.finding = driverLoaded ? BridgeFinding::NoComPort : BridgeFinding::NoDriver;
             break;
         }
     }
@@ -119,6 +119,18 @@ BridgeLookup FindBridge(const BridgeLocation& location) {
 std::string NoDriverAdvice() {
     return "load the cp210x driver (sudo modprobe cp210x), then unplug the link and plug it in "
            "again.";
+}
+
+const char* BridgePortNoun() {
+    return "serial port";
+}
+
+PortArgumentWords PortArgument() {
+    return {"PATH", "the serial device PATH"};
+}
+
+std::string NoComPortAdvice() {
+    return "unplug the link and plug it in again; 'sudo dmesg' shows what the kernel made of it.";
 }
 
 }  // namespace vorna

@@ -170,8 +170,12 @@ Result<std::vector<BridgeInfo>> ListBridges(const BridgeLocation&) {
     std::vector<BridgeInfo> bridges;
     for (const windows::BridgeDevice& device : *devices) {
         BridgeInfo info;
-        const std::optional<std::string> port = windows::PortOf(device);
-        info.noPort = !port;
+        // Without its driver the bridge has no port to use, whatever the registry still names.
+        const std::optional<std::string> port =
+            device.driver.empty() ? std::nullopt : windows::PortOf(device);
+        info.finding = device.driver.empty() ? BridgeFinding::NoDriver
+                       : port                ? BridgeFinding::Port
+                                             : BridgeFinding::NoComPort;
         info.node = port.value_or("");
         info.usbPath = Utf8FromWide(device.instanceId);
         info.product = Utf8FromWide(device.description);
@@ -209,12 +213,27 @@ BridgeLookup FindBridge(const BridgeLocation& location) {
     } else if (const std::optional<std::string> port = windows::PortOf(first->front())) {
         found.finding = BridgeFinding::Port;
         found.node = *port;
+    } else {
+        // Its driver is there but gave it no COM port: plugged in all the same.
+        found.finding = BridgeFinding::NoComPort;
     }
     return found;
 }
 
 std::string NoDriverAdvice() {
     return "install the CP210x USB-to-UART driver, then unplug the link and plug it in again.";
+}
+
+const char* BridgePortNoun() {
+    return "COM port";
+}
+
+PortArgumentWords PortArgument() {
+    return {"COMn", "the COM port COMn"};
+}
+
+std::string NoComPortAdvice() {
+    return "unplug the link and plug it in again; if that does not help, " + NoDriverAdvice();
 }
 
 }  // namespace vorna

@@ -10,6 +10,8 @@ ProblemKind KindOf(BridgeFinding finding) {
     switch (finding) {
         case BridgeFinding::NoDriver:
             return ProblemKind::NoDriver;
+        case BridgeFinding::NoComPort:
+            return ProblemKind::NoComPort;
         case BridgeFinding::NoDeviceList:
             return ProblemKind::NoDeviceList;
         case BridgeFinding::Port:
@@ -20,6 +22,23 @@ ProblemKind KindOf(BridgeFinding finding) {
 }
 
 }  // namespace
+
+std::string BridgeFindingText(BridgeFinding finding) {
+    switch (finding) {
+        case BridgeFinding::NoDriver:
+            return "a CP210x bridge is plugged in, but it has no driver: " + NoDriverAdvice();
+        case BridgeFinding::NoComPort:
+            return std::string(
+                       "a CP210x bridge is plugged in and its driver is installed, but it "
+                       "has no ") +
+                   BridgePortNoun() + ": " + NoComPortAdvice();
+        case BridgeFinding::Port:
+        case BridgeFinding::NoBridge:
+        case BridgeFinding::NoDeviceList:
+            break;
+    }
+    return {};
+}
 
 Result<std::string> LookupBridgePort(const BridgeLocation& location) {
     BridgeLookup found = FindBridge(location);

@@ -369,8 +369,7 @@ PortCheckResult CheckPorts(const PortCheckPlaces& places, const PortUser& user,
             : !brltty.empty() || !c.rules.brlttyRule.empty()
                 ? "brltty may have taken it for a braille display. If you use none: sudo apt "
                   "remove brltty, then plug the link in again."
-                : "unplug the link and plug it in again; 'sudo dmesg' shows what the kernel made "
-                  "of it.";
+                : NoComPortAdvice();
         found.push_back({missingKind,
                          "A CP210x bridge is plugged in (USB " + c.quote(usb.filename().string()) +
                              ") but has no serial port" +

@@ -44,13 +44,15 @@ void TryOpen(const std::string& node, const std::string& shown, bool tryOpen,
         out.push_back(Ok("It opens."));
         return;
     }
-    const std::string why = quote(DescribeOpenFailure(node, opened.Error(), false));
     if (opened.Kind() == ProblemKind::PortBusy) {
-        out.push_back(ProblemFinding(why,
+        // Windows does not say who holds it. The finding says what is so and the advice what to
+        // do, each once, as on Linux.
+        out.push_back(ProblemFinding(shown + " is in use by another program.",
                                      "close the program that uses " + shown + " and check again.",
                                      shown + " is in use by another program"));
     } else {
-        out.push_back(ProblemFinding(why, "", shown + " cannot be opened"));
+        out.push_back(ProblemFinding(quote(DescribeOpenFailure(node, opened.Error(), false)), "",
+                                     shown + " cannot be opened"));
     }
 }
 
@@ -75,12 +77,11 @@ PortCheckSection CheckBridge(const windows::BridgeDevice& device, const PortChec
                      (device.service.empty() ? std::string(".")
                                              : " (" + quote(Utf8FromWide(device.service)) + ").")));
     if (!port) {
-        out.push_back(ProblemFinding(
-            device.portName ? "It has no COM port (its port name is \"" +
-                                  quote(Utf8FromWide(*device.portName)) + "\")."
-                            : std::string("It has no COM port."),
-            "unplug the link and plug it in again; if that does not help, " + NoDriverAdvice(),
-            "the bridge has no COM port"));
+        out.push_back(ProblemFinding(device.portName
+                                         ? "It has no COM port (its port name is \"" +
+                                               quote(Utf8FromWide(*device.portName)) + "\")."
+                                         : std::string("It has no COM port."),
+                                     NoComPortAdvice(), "the bridge has no COM port"));
         return section;
     }
     out.push_back(Ok("Its port is " + shown + "."));

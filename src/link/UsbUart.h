@@ -18,9 +18,10 @@ namespace vorna {
 enum class UsbState { NoBridge, Connected };
 
 // What the last look for the bridge found: its port (which may still not open), no bridge, a
-// bridge that has no driver (so no port: NoDriverAdvice says what to install), or no answer
-// from the system's device list. The window's device note and vornactl's last word read it.
-enum class BridgeFinding { Port, NoBridge, NoDriver, NoDeviceList };
+// bridge that has no driver (so no port: NoDriverAdvice says what to install), a bridge whose
+// driver is there but gave it no port (NoComPortAdvice), or no answer from the system's device
+// list. The window's device note and vornactl's last word read it.
+enum class BridgeFinding { Port, NoBridge, NoDriver, NoComPort, NoDeviceList };
 
 // The device at the end of the link (ESC, or the program card in card mode): not asked yet
 // in this mode, asked and silent (or lost), or answering.

@@ -39,9 +39,10 @@ ConnectionMonitor::ConnectionMonitor(UsbUart& link, BridgeLocation location, Set
 void ConnectionMonitor::OnTimer() {
     const Status opened = OpenPort(link_, location_);
     // A port that cannot be opened or set up, or a bridge that could not be looked for at all;
-    // no bridge, or one without its driver, is the device note's to say.
-    const bool portProblem =
-        !opened && opened.Kind() != ProblemKind::NoBridge && opened.Kind() != ProblemKind::NoDriver;
+    // no bridge, or one without its driver or its port, is the device note's to say.
+    const bool portProblem = !opened && opened.Kind() != ProblemKind::NoBridge &&
+                             opened.Kind() != ProblemKind::NoDriver &&
+                             opened.Kind() != ProblemKind::NoComPort;
     if (portProblem) {
         // Said once; the following ticks keep trying without repeating it.
         if (opened.Error() != lastPortProblem_) {

@@ -142,7 +142,7 @@ void IniFile::Parse(std::string_view bytes) {
     lines_.clear();
     mark_.clear();
     encoding_ = Encoding::Utf8;
-    eol_ = "\n";
+    eol_ = SystemLineEnd();
     if (bytes.substr(0, 2) == "\xFF\xFE") {
         encoding_ = Encoding::Utf16Le;
         mark_ = bytes.substr(0, 2);

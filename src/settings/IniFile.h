@@ -110,7 +110,8 @@ private:
     std::vector<Line> lines_;
     std::string mark_;  // the byte order mark the file started with, written back
     Encoding encoding_ = Encoding::Utf8;
-    std::string eol_ = "\n";  // for added lines: the file's first line end
+    // For added lines: the file's first line end; in a file without one, the system's own.
+    std::string eol_{SystemLineEnd()};
 };
 
 // The most an INI file (settings file, setup sheet, configuration) may hold: a real one is a

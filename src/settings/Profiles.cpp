@@ -209,7 +209,7 @@ Result<std::filesystem::path> ExportSettings(const SetupState& state,
     // Checked before ".cfg" is added: "folder/" would otherwise become "folder/.cfg".
     if (Status named = CheckFileName(chosen, kSettingsFileKind); !named) return named.Error();
     const std::filesystem::path path = SettingsFilePath(chosen);
-    const Status written = WriteFileReplacing(path, SettingsFileText(state), kSettingsFileKind);
+    const Status written = WriteTextFileReplacing(path, SettingsFileText(state), kSettingsFileKind);
     if (!written) return written.Error();
     return path;
 }
@@ -240,8 +240,8 @@ Result<std::filesystem::path> BackUpSettings(const SetupState& state,
     for (int n = 2; fs::exists(path, ec) && n < 1000; ++n) {
         path = folder / (base + "_" + std::to_string(n) + ".cfg");
     }
-    const Status written =
-        WriteFileReplacing(path, BackupHeader(reason) + SettingsFileText(state), kSettingsFileKind);
+    const Status written = WriteTextFileReplacing(
+        path, BackupHeader(reason) + SettingsFileText(state), kSettingsFileKind);
     if (!written) return written.Error();
     return path;
 }

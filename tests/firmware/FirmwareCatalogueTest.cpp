@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/DataFolders.h"
+#include "base/Utf8Path.h"
 #include "firmware/FirmwarePageModel.h"
 #include "support/TestSupport.h"
 
@@ -85,6 +87,24 @@ TEST(FirmwareInformation, LinesEndInCrLfAndAMissingFileIsEmpty) {
     EXPECT_EQ(ReadFirmwareInformation(data.Path()), "Timing 15\xC2\xB0\r\n");
 
     EXPECT_NE(ReadFirmwareInformation(VORNA_SOURCE_DIR "/data"), "");
+}
+
+// The shipped notes name this system's own folders, as the page shows them, and the menu that
+// puts a backup back.
+TEST(FirmwareInformation, TheNotesNameThisSystemsOwnFolders) {
+    TempDir own;
+    FirmwarePageModel model;
+    model.ReadFirmwareFiles(VORNA_SOURCE_DIR "/data", own / "Firmware");
+    const std::string notes = model.InformationText();
+    EXPECT_NE(notes.find(" in " + Utf8FromPath(UserFolder("backups")) + "; File > Backups"),
+              std::string::npos)
+        << notes;
+    EXPECT_NE(notes.find("saved to " + Utf8FromPath(own / "Firmware") + " appear"),
+              std::string::npos);
+    for (const char* other : {"%LOCALAPPDATA%", "~/", "{", "Import Settings"})
+        EXPECT_EQ(notes.find(other), std::string::npos) << other;
+    EXPECT_EQ(WithUserFolders("{firmware} {backups} {x}", {}, "f"),
+              "f your own data folder (" + WhyNoUserDataFolder() + ") {x}");
 }
 
 TEST(FirmwareStartClick, NothingChosenRefusesWithAMessage) {

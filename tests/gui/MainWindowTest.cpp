@@ -758,8 +758,17 @@ TEST(DeviceNoteTest, SaysWhatIsInTheWayFirst) {
     EXPECT_TRUE(gui::DeviceNoteFor(facts).text.startsWith("No USB link found."));
     facts.bridgeLost = true;
     EXPECT_TRUE(gui::DeviceNoteFor(facts).text.startsWith("The USB link was unplugged."));
-    facts.bridgeWithoutDriver = true;
-    EXPECT_TRUE(gui::DeviceNoteFor(facts).text.contains("Install the CP210x"));
+    facts.bridgeFinding = BridgeFinding::NoDriver;
+    EXPECT_TRUE(
+        gui::DeviceNoteFor(facts).text.startsWith("A CP210x bridge is plugged in, but it "
+                                                  "has no driver: "));
+    // Its driver is there, but no port: said as such, not as an unplugged link.
+    facts.bridgeFinding = BridgeFinding::NoComPort;
+    EXPECT_TRUE(gui::DeviceNoteFor(facts).text.startsWith(
+        QStringLiteral("A CP210x bridge is plugged in and its driver is installed, but it has no "
+                       "%1: ")
+            .arg(BridgePortNoun())))
+        << gui::DeviceNoteFor(facts).text.toStdString();
     facts.portProblem = QStringLiteral("Cannot open COM7: the port has gone.");
     EXPECT_TRUE(gui::DeviceNoteFor(facts).text.startsWith(facts.portProblem));
     facts = {};

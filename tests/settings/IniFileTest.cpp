@@ -250,9 +250,11 @@ TEST(IniFileWrite, AppendsAMissingSectionAtTheEndOfTheFile) {
     ini.Set("memo", "memo", "line one\nline two");
     EXPECT_EQ(ini.Text(), "[option]\nA=1\n[memo]\nmemo=line one line two\n");
 
+    // A new file ends its lines as the system's own programs do: CR LF on Windows.
     IniFile empty;
     empty.Set("option", "A", "1");
-    EXPECT_EQ(empty.Text(), "[option]\nA=1\n");
+    EXPECT_EQ(empty.Text(), vorna::WithLineEnds("[option]\nA=1\n", vorna::SystemLineEnd()));
+    EXPECT_EQ(vorna::WithLineEnds("a\nb\r\n\nc", "\r\n"), "a\r\nb\r\n\r\nc");
 }
 
 TEST(IniFileWrite, KeepsCrLfAndByteOrderMark) {
@@ -330,7 +332,8 @@ TEST(IniFileWrite, SavesCreateAndUpdateTheFile) {
     ASSERT_EQ(set("TEXT INFO", "size", "120"), "");
     ASSERT_EQ(set("text info", "Font", "Arial"), "");
     ASSERT_EQ(set("TEXT INFO", "SIZE", "90"), "");
-    EXPECT_EQ(ReadText(file), "[TEXT INFO]\nsize=90\nFont=Arial\n");
+    EXPECT_EQ(ReadText(file),
+              vorna::WithLineEnds("[TEXT INFO]\nsize=90\nFont=Arial\n", vorna::SystemLineEnd()));
     IniFile read;
     ASSERT_TRUE(read.Load(file));
     EXPECT_EQ(read.Get("text info", "font", "", 19), "Arial");

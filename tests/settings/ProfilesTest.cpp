@@ -260,12 +260,14 @@ TEST(ProfileExport, WritesTheTwentyEightKeysInOrderSelectedTextOrEmpty) {
     state.List(ParamId::OperationMode).Select(3);
     state.List(ParamId::BtSoftThRange).Select(4);
     const std::string text = SettingsFileText(state);
-    std::string expected = "[option]\n";
+    // Lines end as the system's own programs end them: CR LF on Windows.
+    const std::string end(SystemLineEnd());
+    std::string expected = "[option]" + end;
     for (const auto& [key, id] : kSettingsFileKeys) {
         expected += std::string(key) + "=";
         if (id == ParamId::OperationMode) expected += "0 option 3";
         if (id == ParamId::BtSoftThRange) expected += "27 option 4";
-        expected += "\n";
+        expected += end;
     }
     EXPECT_EQ(text, expected);
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <sstream>
 #include <string>
 
 #include "cli/ConsoleOutput.h"
@@ -41,6 +42,17 @@ TEST(ConsoleText, ACharacterCutBetweenTwoWritesArrivesWhole) {
     const std::string text = "Mes r\xc3\xa9glages\\\xe2\x82\xac \xf0\x9f\x8f\x81.cfg\n";
     for (const char c : text) out << c;  // byte by byte: every character cut at least once
     EXPECT_EQ(shown, L"Mes r\u00e9glages\\\u20ac \U0001F3C1.cfg\n");
+}
+
+// Into a file or a pipe, every line ends in CR LF, as Windows' own programs write them: a CR LF
+// the program wrote stays one, even cut between two writes.
+TEST(ConsoleText, AFileOrAPipeGetsCrLf) {
+    std::stringbuf bytes;
+    cli::CrLfBuffer buffer(&bytes);
+    std::ostream out(&buffer);
+    out << "Model type: 16\n[option]\r";
+    out << "\nDrag Brake=5%\n" << std::flush;
+    EXPECT_EQ(bytes.str(), "Model type: 16\r\n[option]\r\nDrag Brake=5%\r\n");
 }
 
 TEST(ConsoleText, AdviceIsQuotedForCmd) {

@@ -25,12 +25,16 @@ public:
             ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kBridges) + L"\\" + serial).c_str());
         }
     }
+    // An empty portName: the driver gave it none.
     void Add(const std::wstring& serial, const std::wstring& portName, bool driver = true) {
         const std::wstring device = std::wstring(kBridges) + L"\\" + serial;
         // SetupAPI lists a device with its setup class; the Ports class for a serial bridge.
         SetText(device, L"ClassGUID", L"{4d36e978-e325-11ce-bfc1-08002be10318}");
-        if (driver) SetText(device, L"Driver", L"{4d36e978-e325-11ce-bfc1-08002be10318}\\0007");
-        SetText(device + L"\\Device Parameters", L"PortName", portName);
+        if (driver) {
+            SetText(device, L"Driver", L"{4d36e978-e325-11ce-bfc1-08002be10318}\\0007");
+            SetText(device, L"Service", L"silabser");
+        }
+        if (!portName.empty()) SetText(device + L"\\Device Parameters", L"PortName", portName);
         added_.push_back(serial);
     }
 
@@ -65,23 +69,29 @@ TEST(WindowsDiscovery, TheFirstBridgeListedGivesItsComPort) {
     EXPECT_EQ(listed[0].usbPath.rfind("USB\\VID_10C4&PID_EA60\\T000", 0), 0u) << listed[0].usbPath;
 }
 
-TEST(WindowsDiscovery, APortNameThatIsNoComPortIsNoPort) {
-    RegisteredBridges bridges;
-    bridges.Add(L"T0003", L"LPT1");
-    const std::vector<BridgeInfo> listed = ListBridges({}).Value();
-    ASSERT_EQ(listed.size(), 1u);
-    EXPECT_TRUE(listed[0].noPort);
-    EXPECT_TRUE(listed[0].node.empty());
-    EXPECT_FALSE(LookupBridgePort({}));
-}
-
-TEST(WindowsDiscovery, ABridgeWithoutItsDriverIsSaidSoNotMissing) {
+// A bridge with its driver but no COM port (none named, or a name that is no COM port) and one
+// without its driver are plugged in, and said so: never taken for no bridge at all.
+TEST(WindowsDiscovery, ABridgeWithoutItsDriverOrItsPortIsSaidSoNotMissing) {
+    for (const std::wstring& portName : {std::wstring(), std::wstring(L"LPT1")}) {
+        RegisteredBridges bridges;
+        bridges.Add(L"T0003", portName);
+        const std::vector<BridgeInfo> listed = ListBridges({}).Value();
+        ASSERT_EQ(listed.size(), 1u);
+        EXPECT_EQ(listed[0].finding, BridgeFinding::NoComPort);
+        EXPECT_TRUE(listed[0].node.empty());
+        EXPECT_EQ(FindBridge({}).finding, BridgeFinding::NoComPort);
+        EXPECT_EQ(LookupBridgePort({}).Kind(), ProblemKind::NoComPort);
+    }
     RegisteredBridges bridges;
     // The registry may still name a port from an earlier driver: without one it is no port.
     bridges.Add(L"T0004", L"COM5", false);
     const BridgeLookup found = FindBridge({});
     EXPECT_EQ(found.finding, BridgeFinding::NoDriver);
     EXPECT_TRUE(found.node.empty());
+    const std::vector<BridgeInfo> listed = ListBridges({}).Value();
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].finding, BridgeFinding::NoDriver);
+    EXPECT_TRUE(listed[0].node.empty());
     EXPECT_NE(NoDriverAdvice().find("CP210x USB-to-UART driver"), std::string::npos);
 }
 

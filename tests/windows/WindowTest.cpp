@@ -7,8 +7,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProcess>
 #include <QScreen>
 #include <QTest>
 
@@ -56,12 +59,18 @@ protected:
             return true;
         };
         if (!messageBoxes) {
-            options.presenter = [](QWidget*, const QString& text, bool) {
+            options.presenter = [this](QWidget*, const QString& text, bool error) {
+                if (!error && !exportTo.isEmpty()) {
+                    said = text;
+                    return;
+                }
                 ADD_FAILURE() << "message: " << text.toStdString();
             };
         }
-        options.chooseSettingsFile = [](QWidget*, gui::SettingsFileMenu::Choice, const QString&) {
-            return QString("Z:/nowhere/x.cfg");
+        options.chooseSettingsFile = [this](QWidget*, gui::SettingsFileMenu::Choice choice,
+                                            const QString&) {
+            return choice == gui::SettingsFileMenu::Choice::Export ? exportTo
+                                                                   : QString("Z:/nowhere/x.cfg");
         };
         window = std::make_unique<MainWindow>(options);
         window->show();
@@ -69,6 +78,8 @@ protected:
     }
 
     std::unique_ptr<MainWindow> window;
+    QString exportTo;  // what the file dialog answers to an export, with '/' as it does
+    QString said;      // the export's message
 };
 
 TEST_F(WineWindowTest, ReadsTheSimulatedEscFoundThroughTheRegistry) {
@@ -94,6 +105,17 @@ TEST_F(WineWindowTest, ReadsTheSimulatedEscFoundThroughTheRegistry) {
         QTest::qWait(100);
         ASSERT_TRUE(escLamp()) << "the ESC lamp went off " << look * 100 << " ms after it came on";
     }
+    // An export names its file with Windows' separators, and ends its lines as Windows does.
+    exportTo = QDir::tempPath() + "/vorna-link export.cfg";
+    window->findChild<QAction*>("exportSettingsAction")->trigger();
+    EXPECT_EQ(said, "The settings were saved in:\n" + QDir::toNativeSeparators(exportTo));
+    EXPECT_FALSE(said.contains('/')) << said.toStdString();
+    QFile file(exportTo);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(bytes.count('\n'), bytes.count("\r\n"));
+    EXPECT_TRUE(bytes.contains("Drag Brake=5%\r\n"));
+    file.remove();
     const struct {
         const char* button;
         const char* name;
@@ -136,6 +158,20 @@ TEST_F(WineWindowTest, FitsTheScreenWithoutScrolling) {
     EXPECT_GE(test::ContrastingPixels(face, test::MostFrequentColour(face)),
               test::kStrokesPerCharacter * list->currentText().size())
         << "\"" << list->currentText().toStdString() << "\" does not stand out";
+}
+
+// The window's --help, as a program that starts it reads it (from the desktop it is a message
+// box): a COM port to name, not a serial device.
+TEST_F(WineWindowTest, HelpNamesAComPort) {
+    QProcess program;
+    program.start(QCoreApplication::applicationDirPath() + "/../../bin/vorna-link.exe",
+                  {QStringLiteral("--help")});
+    ASSERT_TRUE(program.waitForFinished(kScreenWaitMs));
+    const QString out = QString::fromUtf8(program.readAllStandardOutput());
+    EXPECT_TRUE(out.contains("--port <COMn>")) << out.toStdString();
+    EXPECT_TRUE(out.contains("Use the COM port COMn instead of looking for the bridge."))
+        << out.toStdString();
+    EXPECT_FALSE(out.contains("serial device"));
 }
 
 TEST_F(WineWindowTest, AboutBoxAndMessageBoxTextIsReadable) {

@@ -73,7 +73,8 @@ trap stop_all EXIT
 # A COM port of the prefix that reaches the simulated device NAME (or nothing).
 map_com() { ln -sfn "$work/$2" "$WINEPREFIX/dosdevices/com$1"; }
 
-# A CP210x bridge in the prefix's registry as its driver enters one: SERIAL COMn [nodriver].
+# A CP210x bridge in the prefix's registry as its driver enters one: SERIAL COMn [nodriver];
+# COMn "-": the driver gave it no COM port.
 bridge_key='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Enum\USB\VID_10C4&PID_EA60'
 bridge_add() {
     local file="$work/bridge-$1.reg"
@@ -85,18 +86,23 @@ bridge_add() {
             printf '"Driver"="{4d36e978-e325-11ce-bfc1-08002be10318}\\\\0007"\r\n'
             printf '"Service"="silabser"\r\n'
         fi
-        printf '\r\n[%s\\%s\\Device Parameters]\r\n"PortName"="%s"\r\n' "$bridge_key" "$1" "$2"
+        printf '\r\n[%s\\%s\\Device Parameters]\r\n' "$bridge_key" "$1"
+        [ "$2" = - ] || printf '"PortName"="%s"\r\n' "$2"
     } >"$file"
     "${wine_cmd[@]}" reg import "Z:$file" >/dev/null 2>&1
 }
 bridge_remove() { "${wine_cmd[@]}" reg delete "${bridge_key//HKEY_LOCAL_MACHINE/HKLM}\\$1" /f >/dev/null 2>&1; }
 
-# Runs a program; its output in $out, its standard error in $err, its exit code in $rc.
+# Runs a program; its output in $out, its standard error in $err, its exit code in $rc. The
+# checks compare text: Windows' CR LF line ends are taken off (the bytes stay in $work/out).
 run() {
-    out="$("$@" 2>"$work/err")"
+    "$@" >"$work/out" 2>"$work/err"
     rc=$?
-    err="$(cat "$work/err")"
+    out="$(tr -d '\r' <"$work/out")"
+    err="$(tr -d '\r' <"$work/err")"
 }
+# Every line of FILE ends in CR LF, as Windows' own programs write text.
+crlf_only() { [ -s "$1" ] && ! grep -q $'[^\r]$\|^$' "$1"; }
 vornactl() { run "${wine_cmd[@]}" "$windows" "$@"; }
 last_err() { printf '%s\n' "$err" | sed '/^$/d' | tail -n 1; }
 expect() {  # WHAT CONDITION...
@@ -113,6 +119,11 @@ lacks() { [[ "$1" != *"$2"* ]]; }
 # The Windows words and Linux's, shown both when they differ.
 same() { [ "$1" = "$2" ] || { printf '        windows: %s\n        linux:   %s\n' "$1" "$2"; false; }; }
 
+echo "== the programs' help speaks of COM ports and of nothing the build lacks"
+vornactl --help
+expect "vornactl.exe's help names --port COMn" has "$out" "[--port COMn]"
+expect "vornactl.exe's help leaves out simulate, which it does not have" lacks "$out" "simulate"
+
 echo "== one bridge on COM7, a simulated ESC of model type 16"
 sim_start esc esc --model 16
 map_com 7 esc
@@ -124,6 +135,7 @@ expect "identify finds the ESC without --port" \
     has "$out" $'Identity: 0b 40 83 05 00 03 00\nModel type: 16'
 vornactl read --format cfg
 expect "read gives the settings file" has "$out" "[option]"
+expect "redirected, its lines end in CR LF" crlf_only "$work/out"
 settings_file="$work/réglages ü.cfg"
 printf '%s' "$out" >"$settings_file"
 vornactl set "Drag Brake=10%"
@@ -138,9 +150,12 @@ vornactl read --format cfg -o "Z:$work/ausgelesen ö.cfg"
 expect "read -o writes a file with a non-ASCII name" \
     has "$(cat "$work/ausgelesen ö.cfg" 2>/dev/null)" "Drag Brake=5%"
 expect "and names it in UTF-8" has "$out" "ausgelesen ö.cfg"
+expect "read -o ends its lines in CR LF" crlf_only "$work/ausgelesen ö.cfg"
 vornactl defaults
 expect "defaults restores and saves a backup under LOCALAPPDATA" \
     has "$out" "AppData\\Local\\VORNA Link\\backups\\"
+backup="$(ls -t "$WINEPREFIX"/drive_c/users/*/AppData/Local/VORNA\ Link/backups/*.cfg 2>/dev/null | head -n 1)"
+expect "the backup ends its lines in CR LF" crlf_only "$backup"
 vornactl --port COM7 identify
 expect "--port COM7 names the port" [ "$rc" = 0 ]
 vornactl --port '\\.\COM7' identify
@@ -200,6 +215,8 @@ expect "busy: Linux's words, with the COM port" [ "$windows_words" = "$linux_wor
 expect "those are the words for a busy port" has "$windows_words" "COM7: the port is in use by"
 vornactl doctor
 expect "doctor says the port is in use" has "$out" "Not ready: COM7 is in use by another program."
+expect "doctor gives its advice for a busy port once" \
+    [ "$(grep -ciE 'close (that|the) program' <<<"$out")" = 1 ]
 kill "$holder" 2>/dev/null
 wait "$holder" 2>/dev/null
 # Wine lets any number of Windows programs open one COM port; another copy of this program is
@@ -237,9 +254,27 @@ expect "doctor advises the CP210x USB-to-UART driver" \
     has "$out" "What to do: install the CP210x USB-to-UART driver"
 expect "doctor does not try the port of a bridge without a driver" lacks "$out" "It opens."
 vornactl --timeout 1 identify
-expect "identify says the bridge has no driver and what to install" [ "$(last_err)" = \
-    "vornactl: a CP210x bridge is plugged in, but it has no driver: install the CP210x USB-to-UART driver, then unplug the link and plug it in again." ]
+no_driver="a CP210x bridge is plugged in, but it has no driver: install the CP210x USB-to-UART driver, then unplug the link and plug it in again."
+expect "identify says the bridge has no driver and what to install" \
+    [ "$(last_err)" = "vornactl: $no_driver" ]
+vornactl ports
+expect "ports says the bridge has no driver, not COM9" \
+    has "$out" $'(no driver)  CP210x USB to UART Bridge  serial 0003  (USB\\VID_10C4&PID_EA60\\0003)\n  '"$no_driver"
 bridge_remove 0003
+
+echo "== a bridge with its driver but no COM port"
+bridge_add 0004 -
+vornactl doctor
+expect "doctor says the driver is there and the COM port is not" \
+    has "$out" $'Its driver is installed (silabser).\n  PROBLEM  It has no COM port.'
+no_port="a CP210x bridge is plugged in and its driver is installed, but it has no COM port: unplug the link and plug it in again; if that does not help, install the CP210x USB-to-UART driver, then unplug the link and plug it in again."
+vornactl --timeout 1 identify
+expect "identify says so, with doctor's advice" [ "$(last_err)" = "vornactl: $no_port" ]
+vornactl --timeout 1 flash-esc "Z:$data/Firmware/Expert V1.70.mmc"
+expect "flash-esc says so too" [ "$(last_err)" = "vornactl: $no_port" ]
+vornactl ports
+expect "ports says so" has "$out" $'(no COM port)  CP210x USB to UART Bridge  serial 0004  (USB\\VID_10C4&PID_EA60\\0004)\n  '"$no_port"
+bridge_remove 0004
 
 if [ -n "$window_test" ]; then
     echo "== the window on an X server"
