@@ -7,7 +7,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPointer>
-#include <QResizeEvent>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -84,8 +83,8 @@ private:
 
 // A message box that takes the width its text needs, up to the screen's room, and wraps only
 // beyond that; taller than the screen, its text scrolls above buttons that stay in view.
-// QMessageBox sizes itself each time it is shown (and when its text changes) by rules of its own
-// that keep it narrow: this box fits itself again after each.
+// QMessageBox sizes itself each time it is shown, on a layout request and when its text changes,
+// by rules of its own that keep it narrow: this box fits itself again after each.
 class PlainBox final : public QMessageBox {
 public:
     PlainBox(Icon icon, const QString& title, StandardButtons buttons, QWidget* parent)
@@ -114,12 +113,14 @@ public:
 protected:
     void showEvent(QShowEvent* event) override {
         QMessageBox::showEvent(event);
+        placed_ = false;
         Fit();
         // Placed again for the size it has now: over its window, and inside the screen.
         if (!event->spontaneous()) {
             adjustPosition(parentWidget());
             setAttribute(Qt::WA_Moved, false);
         }
+        placed_ = true;
     }
     bool event(QEvent* event) override {
         // QMessageBox sizes itself again on a layout request, no wider than a fixed share of
@@ -130,20 +131,13 @@ protected:
         return taken;
     }
     bool eventFilter(QObject* watched, QEvent* event) override {
-        // A new text asks its view for another layout.
+        // A new text asks its view for another layout; QMessageBox::setText has just sized the
+        // box by its own rules again.
         if (view_ != nullptr && watched == view_->viewport() &&
             event->type() == QEvent::LayoutRequest && isVisible() && !fitting_) {
             Fit();
         }
         return QMessageBox::eventFilter(watched, event);
-    }
-    void resizeEvent(QResizeEvent* event) override {
-        QMessageBox::resizeEvent(event);
-        // QMessageBox::setText sizes the box by its own rules again, straight away.
-        if (isVisible() && !fitting_ && event->size() != fitted_) {
-            QMetaObject::invokeMethod(
-                this, [this] { Fit(); }, Qt::QueuedConnection);
-        }
     }
 
 private:
@@ -151,6 +145,7 @@ private:
         auto* grid = qobject_cast<QGridLayout*>(layout());
         if (grid == nullptr || view_ == nullptr || label_ == nullptr) return;
         fitting_ = true;
+        const QRect was = frameGeometry();
         const QScreen* screen =
             parentWidget() != nullptr ? parentWidget()->window()->screen() : this->screen();
         if (screen == nullptr) screen = QGuiApplication::primaryScreen();
@@ -196,7 +191,17 @@ private:
             QSize(width + down + frame, std::min(height + across, mostHeight - frame) + frame));
         setFixedSize(grid->totalMinimumSize());
         grid->activate();
-        fitted_ = size();
+        // A box that is already on the screen keeps its middle where it was, inside the room.
+        if (placed_ && frameGeometry().size() != was.size()) {
+            const QRect whole = screen->availableGeometry();
+            QRect shown = frameGeometry();
+            shown.moveCenter(was.center());
+            shown.moveRight(std::min(shown.right(), whole.right()));
+            shown.moveBottom(std::min(shown.bottom(), whole.bottom()));
+            shown.moveLeft(std::max(shown.left(), whole.left()));
+            shown.moveTop(std::max(shown.top(), whole.top()));
+            move(shown.topLeft());
+        }
         // Done: the requests the fitting itself raised would only start it again.
         QCoreApplication::removePostedEvents(this, QEvent::LayoutRequest);
         QCoreApplication::removePostedEvents(view_->viewport(), QEvent::LayoutRequest);
@@ -205,8 +210,8 @@ private:
 
     QLabel* label_ = nullptr;
     TextView* view_ = nullptr;
-    QSize fitted_;
     bool fitting_ = false;
+    bool placed_ = false;
 };
 
 QMessageBox* NewPlainBox(QWidget* parent, QMessageBox::Icon icon, const QString& text,

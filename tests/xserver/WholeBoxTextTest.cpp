@@ -184,6 +184,7 @@ TEST_F(WholeBoxTextTest, TheLongQuestionsOfAFirmwareUpdateShowWhole) {
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return questions.size() == 3 && !window->UpdateBusy(); }, kWaitMs));
     window->findChild<QAction*>("fixModeAction")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->Mode() == DeviceMode::Fix; }, kWaitMs));
     ASSERT_NO_FATAL_FAILURE(Start(" Expert V1.90"));
     ASSERT_EQ(questions.size(), 4u);
     esc.Stop();
@@ -241,6 +242,10 @@ TEST_F(WholeBoxTextTest, TheWindowsOwnLongTextsShowWhole) {
         gui::OpenPlainBox(window.get(), QMessageBox::Information, MainWindow::kCloseWaitsText);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(wait, kWaitMs));
     ExpectWhole(wait, "please-wait");
+    // A new text in the open box is laid out anew.
+    wait->setText(MainWindow::kCloseWaitsText + QStringLiteral("\n\n") +
+                  MainWindow::kCloseRefusedText);
+    ExpectWhole(wait, "please-wait-again");
     wait->close();
 }
 
