@@ -1,10 +1,13 @@
 #include "gui/MessageBoxes.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QPointer>
 #include <QScreen>
@@ -130,6 +133,23 @@ protected:
         if (isVisible()) Fit();
         return taken;
     }
+#ifdef Q_OS_WIN
+    void keyPressEvent(QKeyEvent* event) override {
+        QMessageBox::keyPressEvent(event);
+        // On Windows, Ctrl+C copies the whole box, but only the text of QMessageBox's own
+        // label: the question held apart goes back after it.
+        if (question_ != nullptr && event->matches(QKeySequence::Copy)) {
+            QClipboard* clipboard = QGuiApplication::clipboard();
+            QString copied = clipboard->text();
+            const QString text = label_->text() + QLatin1Char('\n');
+            const qsizetype at = copied.indexOf(text);
+            if (at >= 0) {
+                copied.insert(at + text.size() - 1, QStringLiteral("\n\n") + question_->text());
+                clipboard->setText(copied);
+            }
+        }
+    }
+#endif
     bool eventFilter(QObject* watched, QEvent* event) override {
         // A new text asks its view for another layout; QMessageBox::setText has just sized the
         // box by its own rules again.
@@ -154,6 +174,7 @@ private:
 
         // What the box takes besides its text: with a text view as large as the room, the view
         // decides the box's size, and the rest is the icon, the buttons and the margins.
+        if (question_ != nullptr) question_->setFixedHeight(0);
         view_->SetWanted(room);
         const QSize besides = grid->totalMinimumSize() - room;
         const int mostWidth = std::max(room.width() - besides.width(), 1);
@@ -165,20 +186,33 @@ private:
         // just fits would wrap.
         constexpr int kSpare = 2;
         const int frame = 2 * view_->frameWidth();
-        label_->setWordWrap(false);
-        const int unwrapped = label_->sizeHint().width() + kSpare;
-        label_->setWordWrap(true);
+        const auto unwrappedWidth = [](QLabel* label) {
+            label->setWordWrap(false);
+            const int width = label->sizeHint().width() + kSpare;
+            label->setWordWrap(true);
+            return width;
+        };
+        const int unwrapped =
+            std::max(unwrappedWidth(label_), question_ ? unwrappedWidth(question_) : 0);
         // A run with no break in it that is wider still (a folder name) scrolls sideways.
         const int longestRun = label_->minimumSizeHint().width();
         const int across =
             longestRun > mostWidth - frame ? view_->horizontalScrollBar()->sizeHint().height() : 0;
+        const auto questionHeight = [&](int width) {
+            return question_ ? question_->heightForWidth(width + frame) + kSpare : 0;
+        };
         int width = std::min(unwrapped, mostWidth - frame);
         int height = label_->heightForWidth(std::max(width, longestRun)) + kSpare;
         int down = 0;
-        if (height + across > mostHeight - frame) {
+        if (height + across + questionHeight(width) > mostHeight - frame) {
             down = view_->verticalScrollBar()->sizeHint().width();
             width = std::min(unwrapped, mostWidth - frame - down);
             height = label_->heightForWidth(std::max(width, longestRun));
+            if (question_ == nullptr && HoldQuestion(grid)) {
+                fitting_ = false;
+                Fit();
+                return;
+            }
         }
         // Said outright: a bar left over from a narrower moment would take the text's room. The
         // keyboard reaches the text only when there is something to scroll.
@@ -187,8 +221,10 @@ private:
         view_->setHorizontalScrollBarPolicy(across > 0 ? Qt::ScrollBarAlwaysOn
                                                        : Qt::ScrollBarAlwaysOff);
         view_->setFocusPolicy(down > 0 || across > 0 ? Qt::TabFocus : Qt::NoFocus);
-        view_->SetWanted(
-            QSize(width + down + frame, std::min(height + across, mostHeight - frame) + frame));
+        const int held = questionHeight(width + down);
+        if (question_ != nullptr) question_->setFixedHeight(held);
+        view_->SetWanted(QSize(width + down + frame,
+                               std::min(height + across, mostHeight - frame - held) + frame));
         setFixedSize(grid->totalMinimumSize());
         grid->activate();
         // A box that is already on the screen keeps its middle where it was, inside the room.
@@ -208,7 +244,34 @@ private:
         fitting_ = false;
     }
 
+    // A question whose text is taller than the screen keeps the question itself (the text's last
+    // paragraph) in view under the scrolling text, over the buttons.
+    bool HoldQuestion(QGridLayout* grid) {
+        if (buttons().size() < 2) return false;
+        const QString text = label_->text();
+        const qsizetype end = text.lastIndexOf(QStringLiteral("\n\n"));
+        if (end <= 0 || text.sliced(end).trimmed().isEmpty()) return false;
+        int row = 0;
+        int column = 0;
+        int rows = 0;
+        int columns = 0;
+        grid->getItemPosition(grid->indexOf(view_), &row, &column, &rows, &columns);
+        if (grid->itemAtPosition(row + rows, column) != nullptr) return false;
+        question_ = new QLabel(this);
+        question_->setObjectName(QStringLiteral("boxQuestion"));
+        question_->setTextFormat(Qt::PlainText);
+        question_->setText(text.sliced(end + 2));
+        question_->setWordWrap(true);
+        // In line with the text in its view, inside the view's frame.
+        question_->setContentsMargins(view_->frameWidth(), 0, view_->frameWidth(), 0);
+        question_->setTextInteractionFlags(label_->textInteractionFlags());
+        label_->setText(text.first(end));
+        grid->addWidget(question_, row + rows, column, 1, columns);
+        return true;
+    }
+
     QLabel* label_ = nullptr;
+    QLabel* question_ = nullptr;
     TextView* view_ = nullptr;
     bool fitting_ = false;
     bool placed_ = false;

@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
@@ -249,11 +250,30 @@ TEST_F(WholeBoxTextTest, TheWindowsOwnLongTextsShowWhole) {
     wait->close();
 }
 
-TEST_F(WholeBoxTextTest, ATextTallerThanTheScreenScrollsWithTheButtonsInView) {
+// The question such a text ends with stays in view, over the buttons.
+TEST_F(WholeBoxTextTest, ATextTallerThanTheScreenScrollsWithItsQuestionAndButtonsInView) {
     ASSERT_NO_FATAL_FAILURE(Open());
     QStringList lines;
     for (int i = 1; i <= 120; ++i) lines << QStringLiteral("Line %1 of a very long report.").arg(i);
-    ExpectQuestionWhole(lines.join('\n'), "taller-than-the-screen");
+    const QString question = QString::fromLatin1(gui::EscSetupPage::kDiscardQuestion);
+    test::WithModalBox(
+        [&] {
+            gui::ExecPlainBox(window.get(), QMessageBox::Question,
+                              lines.join('\n') + QStringLiteral("\n\n") + question,
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        },
+        [&](QWidget* box) {
+            ExpectWhole(box, "taller-than-the-screen");
+            const QRect room = box->screen()->availableGeometry();
+            const QLabel* shown = nullptr;
+            for (const QLabel* label : box->findChildren<QLabel*>()) {
+                if (label->isVisible() && label->text() == question) shown = label;
+            }
+            ASSERT_NE(shown, nullptr) << "the question is not shown apart from the text";
+            EXPECT_EQ(shown->visibleRegion().boundingRect(), shown->rect());
+            EXPECT_TRUE(room.contains(test::OnScreen(shown)));
+            EXPECT_LE(shown->heightForWidth(shown->width()), shown->height());
+        });
 }
 
 }  // namespace
