@@ -246,6 +246,7 @@ TEST_F(WholeBoxTextTest, TheWindowsOwnLongTextsShowWhole) {
     // A new text in the open box is laid out anew.
     wait->setText(MainWindow::kCloseWaitsText + QStringLiteral("\n\n") +
                   MainWindow::kCloseRefusedText);
+    QCoreApplication::processEvents();  // the box's own news of its new text
     ExpectWhole(wait, "please-wait-again");
     wait->close();
 }
