@@ -42,6 +42,10 @@ constexpr char kWindowStyle[] =
     "QDialog QPushButton:hover { background: #b00000; }"
     "QDialog QPushButton:pressed { background: #d00000; }"
     "QDialog QPushButton:focus { border: 2px solid #ff7a3c; }"
+    // A box's text that scrolls takes the focus like the text panels, with their mark.
+    "QDialog QScrollArea#boxText { border: 2px solid transparent; }"
+    "QDialog QScrollArea#boxText:focus { border-color: rgb(255, 200, 64); }"
+    "QDialog QScrollArea#boxText::corner { background: #101010; }"
     // The text panels take the focus so the keyboard can scroll them; this is their mark.
     "QPlainTextEdit { border: 2px solid transparent; }"
     "QPlainTextEdit:focus { border-color: rgb(255, 200, 64); }"

@@ -2,6 +2,10 @@
 // contents and device texts, and QMessageBox takes a text that looks like markup ("<b>",
 // "<img src=...>", "<a href=...>") as rich text unless told otherwise: these boxes always show
 // their text as plain text, exactly as it is.
+//
+// Each box shows all of its text: it grows with its longest line up to the room the screen has
+// for it, then wraps between words (a long path after one of its separators, on a line of its
+// own); a text taller than the screen scrolls inside the box, its buttons staying in view.
 #pragma once
 
 #include <QDialog>

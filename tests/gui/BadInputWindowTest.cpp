@@ -128,13 +128,16 @@ TEST_F(BadInputWindowTest, BoxesShowMarkupAsThePlainTextItIs) {
 }
 
 // Every box of the window comes from gui/MessageBoxes: no other file makes one of its own or
-// calls QMessageBox's static helpers, whose text would be read as markup when it looks so.
+// calls QMessageBox's static helpers, whose text would be read as markup when it looks so, and
+// whose box would not fit its text to the screen.
 TEST_F(BadInputWindowTest, NoMessageBoxIsMadeOutsideThePlainOnes) {
     const QStringList made = {
         QStringLiteral("QMessageBox("),           QStringLiteral("QMessageBox box"),
         QStringLiteral("QMessageBox::warning("),  QStringLiteral("QMessageBox::information("),
         QStringLiteral("QMessageBox::critical("), QStringLiteral("QMessageBox::question("),
-        QStringLiteral("QMessageBox::about(")};
+        QStringLiteral("QMessageBox::about("),    QStringLiteral("public QMessageBox"),
+        QStringLiteral("QInputDialog"),           QStringLiteral("QErrorMessage"),
+        QStringLiteral("QProgressDialog")};
     int files = 0;
     QDirIterator it(QStringLiteral(VORNA_SOURCE_DIR "/src/gui"), {"*.cpp", "*.h"}, QDir::Files,
                     QDirIterator::Subdirectories);
