@@ -348,6 +348,9 @@ void MainWindow::ConnectLink() {
     connect(link_.get(), &LinkController::lampsChanged, this,
             [this](bool usb, bool esc, bool card) {
                 if (!esc) RestProgress();  // nothing is being written to an ESC that is gone
+                // A device lamp lit as the port opens may still be the one from before it
+                // closed; one lit on a later tick is a device that answered.
+                const bool answered = usb && lampOn_[0];
                 const bool on[3] = {usb, esc, card};
                 for (int i = 0; i < 3; ++i) {
                     lampOn_[i] = on[i];
@@ -358,9 +361,12 @@ void MainWindow::ConnectLink() {
                     portProblem_.clear();  // it opened
                     portClosedByUpdate_ = false;
                 }
-                if (esc) updateStopped_[static_cast<std::size_t>(ImageKind::Esc)] = false;
-                if (card) updateStopped_[static_cast<std::size_t>(ImageKind::Card)] = false;
-                ForgetStatusOfGoneDevice();
+                if (answered && esc)
+                    updateStopped_[static_cast<std::size_t>(ImageKind::Esc)] = false;
+                if (answered && card) {
+                    updateStopped_[static_cast<std::size_t>(ImageKind::Card)] = false;
+                }
+                ForgetStatusOfGoneDevice(answered);
                 ShowDeviceState();
                 ShowDeviceNote();
             });
@@ -624,12 +630,12 @@ void MainWindow::OnUpdateEnded(bool card, bool stopped, bool portClosed) {
     const ImageKind kind = card ? ImageKind::Card : ImageKind::Esc;
     updateStopped_[static_cast<std::size_t>(kind)] = stopped;
     portClosedByUpdate_ = portClosed && !lampOn_[0];
-    statusWatch_ = {true, kind, lampOn_[0], lampOn_[card ? 2 : 1]};
+    statusWatch_ = {true, kind, lampOn_[0], false};
     if (waitBox_ && !UpdateBusy()) waitBox_->close();
     ShowDeviceNote();
 }
 
-void MainWindow::ForgetStatusOfGoneDevice() {
+void MainWindow::ForgetStatusOfGoneDevice(bool answered) {
     StatusWatch& watch = statusWatch_;
     if (!watch.active || UpdateBusy()) return;
     const bool usb = lampOn_[0];
@@ -640,7 +646,7 @@ void MainWindow::ForgetStatusOfGoneDevice() {
         return;
     }
     watch.usbSeen = watch.usbSeen || usb;
-    watch.deviceSeen = watch.deviceSeen || device;
+    watch.deviceSeen = watch.deviceSeen || (answered && device);
 }
 
 bool MainWindow::UpdateBusy() const {

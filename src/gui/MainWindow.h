@@ -180,8 +180,9 @@ private:
     void CloseIfAwaited();
     void OnUpdateEnded(bool card, bool stopped, bool portClosed);
     // A finished or failed update's status picture speaks of the device attached then; it
-    // goes back to Ready once that device has gone.
-    void ForgetStatusOfGoneDevice();
+    // goes back to Ready once that device has gone. `answered`: the lamps come from a tick on
+    // which the port was open already, so a lit device lamp is a device that answered.
+    void ForgetStatusOfGoneDevice(bool answered);
 
 public:
     // File menu: "Import Settings" and "Export Settings".

@@ -402,6 +402,24 @@ TEST_F(FirmwareWindowTest, CardUpdateFromThePage) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].contains("The card now reports VORNA JVX V1.40."))
         << messages[0].toStdString();
+
+    // FINISHED speaks of the card attached then: unplugged, it goes.
+    card.Unplug();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Status(*page, "cardStatus") == gui::kBmpStatusReady; },
+                                10000));
+    // A card that stops answering after its update stopped is told what it needs.
+    ASSERT_TRUE(card.Replug());
+    card.SetFault(sim::Fault::BlockNoAck, 0);
+    onMessage = [&] { card.SetFault(sim::Fault::Silent); };
+    Start(*w, ImageKind::Card, " Card V1.40");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && messages.size() == 2; }, 60000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return w->DeviceNote()->isVisible() &&
+                   w->DeviceNote()->text().contains("Unplug the card");
+        },
+        10000))
+        << w->DeviceNote()->text().toStdString();
 }
 
 // Before the question is asked, the image is read and checked: one that cannot be flashed is
