@@ -361,10 +361,10 @@ void MainWindow::ConnectLink() {
                     portProblem_.clear();  // it opened
                     portClosedByUpdate_ = false;
                 }
-                if (answered && esc)
-                    updateStopped_[static_cast<std::size_t>(ImageKind::Esc)] = false;
-                if (answered && card) {
-                    updateStopped_[static_cast<std::size_t>(ImageKind::Card)] = false;
+                if (answered) {
+                    // The device answers again: its stopped update no longer speaks for it.
+                    if (esc) updateStopped_[static_cast<std::size_t>(ImageKind::Esc)] = false;
+                    if (card) updateStopped_[static_cast<std::size_t>(ImageKind::Card)] = false;
                 }
                 ForgetStatusOfGoneDevice(answered);
                 ShowDeviceState();
