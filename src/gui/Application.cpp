@@ -2,7 +2,6 @@
 
 #include <QCommandLineParser>
 #include <QFont>
-#include <QSessionManager>
 #include <QTimer>
 
 #include <atomic>
@@ -153,24 +152,15 @@ int Application::StartSimulatedDevice(Settings& settings) {
 }
 
 // Ctrl-C, Ctrl-\, a polite kill or the terminal closing closes the window properly, so a
-// simulated device's link goes too; while a firmware update or a settings write runs, the
-// window waits for its end first. A session that ends (logout, shutdown) is asked to wait
-// the same way, where the desktop lets a program ask.
+// simulated device's link goes too; while a transfer (a firmware update, a settings write or a
+// restore) is under way, the window waits for its end and its outcome first. A session that
+// ends (logout, shutdown) is asked to wait by the window itself (MainWindow's session answer).
 void Application::CloseOnQuitSignals(MainWindow& window, QTimer& watch) {
     CatchQuitSignals(OnQuitSignal);
     QObject::connect(&watch, &QTimer::timeout, &window, [&window] {
         if (gQuitRequested) window.CloseWithoutAsking();
     });
     watch.start(200);
-    QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window,
-                     [&window](QSessionManager& session) {
-                         if (window.MayEndSessionNow()) return;
-                         session.cancel();
-                         std::fprintf(stderr,
-                                      "vorna-link: the session waits: a firmware update or a "
-                                      "settings write is running; the program ends after it\n");
-                         gQuitRequested = true;
-                     });
 }
 
 }  // namespace vorna::gui

@@ -17,6 +17,12 @@ DeviceNoteText DeviceNoteFor(const DeviceFacts& facts) {
         !facts.usb && !found.isEmpty()) {
         return {found.left(1).toUpper() + found.mid(1), {}};
     }
+    if (!facts.usb && facts.portClosedByUpdate) {
+        return {QStringLiteral("The firmware update stopped, and the USB link was closed to start "
+                               "afresh. It opens again by itself once the update's message is "
+                               "closed."),
+                {}};
+    }
     if (!facts.usb && facts.bridgeLost) {
         return {QStringLiteral("The USB link was unplugged. Plug it in again: the %1 is found "
                                "again by itself.")
@@ -28,6 +34,19 @@ DeviceNoteText DeviceNoteFor(const DeviceFacts& facts) {
                                "If it is plugged in, Help > Check Connection says what is in "
                                "the way."),
                 {}};
+    }
+    // Whatever else answers, the device's own firmware may be what is missing.
+    if (facts.usb && !facts.device && facts.updateStopped && facts.mode == DeviceMode::Esc) {
+        return {QStringLiteral("No ESC answers since its firmware update stopped: its firmware "
+                               "may be incomplete. Choose Device > Fix Mode and flash the image "
+                               "again to repair it."),
+                facts.oddAnswer};
+    }
+    if (facts.usb && !facts.device && facts.updateStopped && facts.mode == DeviceMode::Card) {
+        return {QStringLiteral("No program card answers since its firmware update stopped. Unplug "
+                               "the card from the USB link and plug it in again; once it "
+                               "answers, flash it again on the FIRMWARE page."),
+                facts.oddAnswer};
     }
     if (facts.usb && !facts.device && !facts.oddAnswer.isEmpty()) {
         const QString what = facts.mode == DeviceMode::Card ? QStringLiteral("a VORNA program card")

@@ -21,6 +21,11 @@ struct DeviceFacts {
     BridgeFinding bridgeFinding = BridgeFinding::NoBridge;
     QString portProblem;  // the port is there but cannot be opened: the link's own sentence
     QString oddAnswer;    // something answers, but not as the device does: the link's sentence
+    // A firmware update broke off and closed the port itself, as a stopped update does; the
+    // port opens again once its outcome's box is closed. Nothing was unplugged.
+    bool portClosedByUpdate = false;
+    // The chosen mode's device broke off its last firmware update and has not answered since.
+    bool updateStopped = false;
 };
 
 struct DeviceNoteText {

@@ -43,6 +43,11 @@ void LinkController::Start() {
         }
         emit ticked(stack_.Link().GetDeviceState() == DeviceState::Connected,
                     stack_.Monitor().CardState() == DeviceState::Connected);
+        const EscSetupModel& setup = stack_.Setup();
+        if (!stack_.Firmware().AnyUpdateRequested() && !setup.WriteRequested() &&
+            !setup.DefaultRequested() && !stack_.ReadBackPending()) {
+            emit settled();
+        }
     });
 }
 
@@ -117,6 +122,10 @@ void LinkController::RestoreEnded(const RestoreOutcome& outcome) {
 void LinkController::UpdateEnded(const UpdateOutcome& outcome) {
     // Declining a doubtful image needs no word: the user has just said so.
     if (outcome.result == UpdateOutcome::Result::Declined) return;
+    const bool stopped = outcome.result == UpdateOutcome::Result::Failed ||
+                         outcome.result == UpdateOutcome::Result::LinkLost;
+    emit updateEnded(outcome.device == UpdateOutcome::Device::Card, stopped,
+                     outcome.result == UpdateOutcome::Result::Failed);
     Tell(OutcomeText(outcome), !outcome.Done());
 }
 

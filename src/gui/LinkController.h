@@ -80,6 +80,14 @@ signals:
     // After every tick: is the ESC, or in card mode the card, identified (for tests and the
     // screenshot mode).
     void ticked(bool escConnected, bool cardConnected);
+    // After a tick that ended with no transfer requested, running or awaiting its read-back:
+    // every transfer before it has ended, and its outcome's box has been closed (the link
+    // thread waits for it within the tick).
+    void settled();
+    // A firmware update has ended; said before its outcome's box. `stopped`: it began and
+    // broke off (the device may hold part of the image); `portClosed`: it closed the port
+    // itself on stopping, as every stopped update does, rather than finding it gone.
+    void updateEnded(bool card, bool stopped, bool portClosed);
 
 private:
     // Emits the question through `ask` with a fresh ticket and waits for its answer.

@@ -4,8 +4,12 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QGuiApplication>
 #include <QMenuBar>
+#include <QScopedValueRollback>
+#include <QSessionManager>
 #include <QShowEvent>
+#include <QWindow>
 
 #include <algorithm>
 #include <array>
@@ -348,6 +352,9 @@ void MainWindow::ConnectLink() {
     connect(link_.get(), &LinkController::lampsChanged, this,
             [this](bool usb, bool esc, bool card) {
                 if (!esc) RestProgress();  // nothing is being written to an ESC that is gone
+                // A device lamp lit as the port opens may still be the one from before it
+                // closed; one lit on a later tick is a device that answered.
+                const bool answered = usb && lampOn_[0];
                 const bool on[3] = {usb, esc, card};
                 for (int i = 0; i < 3; ++i) {
                     lampOn_[i] = on[i];
@@ -356,7 +363,14 @@ void MainWindow::ConnectLink() {
                 if (usb) {
                     bridgeSeen_ = true;
                     portProblem_.clear();  // it opened
+                    portClosedByUpdate_ = false;
                 }
+                if (answered) {
+                    // The device answers again: its stopped update no longer speaks for it.
+                    if (esc) updateStopped_[static_cast<std::size_t>(ImageKind::Esc)] = false;
+                    if (card) updateStopped_[static_cast<std::size_t>(ImageKind::Card)] = false;
+                }
+                ForgetStatusOfGoneDevice(answered);
                 ShowDeviceState();
                 ShowDeviceNote();
             });
@@ -413,6 +427,33 @@ void MainWindow::ConnectLink() {
     });
     connect(link_.get(), &LinkController::deviceModeChanged, this,
             &MainWindow::OnDeviceModeChanged);
+    connect(link_.get(), &LinkController::updateEnded, this, &MainWindow::OnUpdateEnded);
+    // A transfer is open from its request until a tick has ended without one, which is after
+    // its outcome's box was closed: between the two, no close may cut the outcome off.
+    const auto noteTransfer = [this] {
+        if (TransferBusy()) transferOpen_ = true;
+        // The pictures are the coming update's now; its own end says which device they show.
+        if (UpdateBusy()) statusWatch_.active = false;
+    };
+    connect(firmwarePage_, &FirmwarePage::updateRequested, this, noteTransfer);
+    connect(setupPage_, &EscSetupPage::transferRequested, this, noteTransfer);
+    connect(link_.get(), &LinkController::ticked, this, noteTransfer);
+    connect(link_.get(), &LinkController::settled, this, [this] {
+        // Computed before a request this window has made since: not the end of that one.
+        if (TransferBusy()) return;
+        transferOpen_ = false;
+        CloseIfAwaited();
+    });
+    // A logout or shutdown waits for a transfer, where the desktop lets a program ask; the
+    // window then closes once the transfer has ended, as for Ctrl-C.
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& session) {
+        if (MayEndSessionNow()) return;
+        session.cancel();
+        std::fprintf(stderr,
+                     "vorna-link: the session waits for the transfer under way; the program "
+                     "ends after it\n");
+        CloseWithoutAsking();
+    });
 }
 
 void MainWindow::OnMessage(quint64 ticket, const QString& text, bool errorIcon) {
@@ -504,6 +545,10 @@ void MainWindow::ShowDeviceNote() {
     facts.bridgeFinding = bridgeFinding_;
     facts.portProblem = portProblem_;
     facts.oddAnswer = oddAnswer_;
+    facts.portClosedByUpdate = portClosedByUpdate_;
+    facts.updateStopped =
+        (mode_ == DeviceMode::Esc && updateStopped_[static_cast<std::size_t>(ImageKind::Esc)]) ||
+        (mode_ == DeviceMode::Card && updateStopped_[static_cast<std::size_t>(ImageKind::Card)]);
     const DeviceNoteText note = DeviceNoteFor(facts);
     if (note.text == deviceNote_->text() && note.tooltip == deviceNote_->toolTip()) return;
     deviceNote_->setText(note.text);
@@ -581,6 +626,31 @@ void MainWindow::ShowDeviceState() {
 void MainWindow::ShowFirmwareNews() {
     firmwarePage_->ShowChanges();
     ApplyTransferGuard();
+    // Its words are no longer true once the update is over; the outcome's box follows.
+    if (waitBox_ && !UpdateBusy()) waitBox_->close();
+}
+
+void MainWindow::OnUpdateEnded(bool card, bool stopped, bool portClosed) {
+    const ImageKind kind = card ? ImageKind::Card : ImageKind::Esc;
+    updateStopped_[static_cast<std::size_t>(kind)] = stopped;
+    portClosedByUpdate_ = portClosed && !lampOn_[0];
+    statusWatch_ = {true, kind, lampOn_[0], false};
+    if (waitBox_ && !UpdateBusy()) waitBox_->close();
+    ShowDeviceNote();
+}
+
+void MainWindow::ForgetStatusOfGoneDevice(bool answered) {
+    StatusWatch& watch = statusWatch_;
+    if (!watch.active || UpdateBusy()) return;
+    const bool usb = lampOn_[0];
+    const bool device = lampOn_[watch.kind == ImageKind::Card ? 2 : 1];
+    if ((watch.usbSeen && !usb) || (watch.deviceSeen && !device)) {
+        watch.active = false;
+        if (firmware_.ResetStatusesIfIdle()) firmwarePage_->ShowChanges();
+        return;
+    }
+    watch.usbSeen = watch.usbSeen || usb;
+    watch.deviceSeen = watch.deviceSeen || (answered && device);
 }
 
 bool MainWindow::UpdateBusy() const {
@@ -592,10 +662,6 @@ bool MainWindow::UpdateBusy() const {
 bool MainWindow::TransferBusy() const {
     return UpdateBusy() || setup_.WriteRequested() || setup_.DefaultRequested() ||
            link_->ReadBackPending();
-}
-
-bool MainWindow::MayEndSessionNow() const {
-    return !UpdateBusy() && !setup_.WriteRequested();
 }
 
 // While a transfer is requested or running nothing may change the Device mode or the page's
@@ -726,49 +792,49 @@ void MainWindow::FitToScreen() {
 
 void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
+    // The window system's closes pass here first (eventFilter); installing again only moves it.
+    if (QWindow* window = windowHandle()) window->installEventFilter(this);
     if (placed_) return;
     placed_ = true;
     FitWhileShown(*this, [this] { FitToScreen(); });
 }
 
 void MainWindow::CloseWithoutAsking() {
-    if (UpdateBusy()) {
-        if (!toldWaitingForUpdate_) {
-            std::fprintf(stderr, "vorna-link: waiting for the firmware update to end\n");
-            // The window says it too: whoever asked it to close sees why it stays.
-            OpenPlainBox(this, QMessageBox::Information, kCloseWaitsText);
-            toldWaitingForUpdate_ = true;
-        }
-        return;
-    }
-    closing_ = true;
+    quitAsked_ = true;
+    // Asked again and again while it waits (the quit signal's watch): once is enough.
+    if (closeAwaited_ || closing_) return;
     close();
 }
 
+// No transfer is cut off by closing, whichever way the close comes: it waits for the transfer
+// to end and its outcome to be shown.
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (linkStopped_) {
         event->accept();
         return;
     }
     event->ignore();
-    // Asked whatever the way of closing: a device whose update is cut off may not start again.
-    if (UpdateBusy()) {
-        if (!closing_) Tell(this, kCloseRefusedText, false);
+    if (closing_) return;  // hidden already: the link finishes its work, then the window goes
+    if (closeAwaited_) {
+        ShowCloseWait();
         return;
     }
-    if (!closing_) {
+    // While a question of this close is open, the window system's close is held back
+    // (eventFilter): Qt would take the window for closing already and take it off the screen.
+    const QScopedValueRollback asking(askingAboutClose_, true);
+    if (TransferOpen()) {
         // One question, about what is happening: settings on their way to the ESC are not
         // unsent changes to be discarded.
-        if (setup_.WriteRequested() || setup_.DefaultRequested()) {
-            if (!Ask(this,
-                     setup_.WriteRequested() ? kWriteUnderWayQuestion : kRestoreUnderWayQuestion)) {
-                return;
-            }
-        } else if (!setupPage_->MayDiscardUnsentChanges()) {
+        const bool writing = setup_.WriteRequested() || link_->ReadBackPending();
+        if (!quitAsked_ && !UpdateBusy() && (writing || setup_.DefaultRequested()) &&
+            !Ask(this, writing ? kWriteUnderWayQuestion : kRestoreUnderWayQuestion)) {
             return;
         }
+        AwaitTransferEnd();
+        return;
     }
-    if (std::exchange(closing_, true) && !isVisible()) return;  // already on its way
+    if (!quitAsked_ && !setupPage_->MayDiscardUnsentChanges()) return;
+    closing_ = true;
     // The link thread may be in a transaction for a few seconds more: the window goes at once
     // and the program ends when the thread has, never freezing meanwhile.
     hide();
@@ -781,6 +847,46 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         close();
         emit closed();
     });
+}
+
+void MainWindow::AwaitTransferEnd() {
+    closeAwaited_ = true;
+    if (quitAsked_ && !std::exchange(toldWaiting_, true)) {
+        std::fprintf(stderr, "vorna-link: waiting for %s to end\n",
+                     UpdateBusy()                ? "the firmware update"
+                     : setup_.DefaultRequested() ? "the factory settings' restore"
+                                                 : "the settings write");
+    }
+    ShowCloseWait();
+    // The transfer may have ended while the question was open; closed from the event loop,
+    // not from inside this close.
+    QMetaObject::invokeMethod(this, &MainWindow::CloseIfAwaited, Qt::QueuedConnection);
+}
+
+// Only an update says so in a box: a send or a restore takes a few seconds, and closing during
+// one was asked about already.
+void MainWindow::ShowCloseWait() {
+    if (!UpdateBusy()) return;
+    if (!waitBox_) {
+        waitBox_ = OpenPlainBox(this, QMessageBox::Information, kCloseWaitsText);
+        return;
+    }
+    waitBox_->raise();
+    waitBox_->activateWindow();
+}
+
+void MainWindow::CloseIfAwaited() {
+    if (!closeAwaited_ || TransferOpen()) return;
+    closeAwaited_ = false;
+    close();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Close && askingAboutClose_ && watched == windowHandle()) {
+        event->ignore();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 }  // namespace vorna::gui

@@ -5,6 +5,8 @@
 
 #include <QLabel>
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 
 #include <array>
@@ -96,22 +98,25 @@ public:
     // reads it to know the blinking is over: no single picture of the hint can show that.
     bool HintBlinking() const;
 
-    // Closes for a quit asked for outside the window (Ctrl-C, a polite kill), without asking
-    // about unsent changes. While a firmware update is requested or running it does nothing
-    // (and says so once on standard error): ask again after it.
+    // Closes for a quit asked for outside the window (Ctrl-C, a polite kill, the session
+    // ending), without asking about unsent changes. While a transfer is under way it closes
+    // once that has ended and its outcome was shown (and says so once on standard error).
     void CloseWithoutAsking();
+    // A close was asked for while a transfer was under way: the window stays until the
+    // transfer has ended and its outcome's box was closed, then closes.
+    bool CloseAwaited() const { return closeAwaited_; }
 
-    // A firmware update is requested or running: the window cannot be closed, and the page
-    // buttons take no input either.
+    // A firmware update is requested or running: the page buttons take no input.
     bool UpdateBusy() const;
     // Something is on its way to or from the device: a settings write or its read-back, a
     // restore, or a firmware update. Nothing that talks to the device or changes the page's
     // values takes input meanwhile: the Device menu, File import, SEND and DEFAULT, the lists
     // and setup sheets, the start pictures.
     bool TransferBusy() const;
-    // Nothing would be cut off if the session ended now: no firmware update requested or
-    // running, no settings write requested or being sent.
-    bool MayEndSessionNow() const;
+    // A transfer is busy, or has ended and its outcome is still on its way or on the screen.
+    bool TransferOpen() const { return TransferBusy() || transferOpen_; }
+    // Nothing would be cut off if the session ended now: no transfer open.
+    bool MayEndSessionNow() const { return !TransferOpen(); }
     // Asked when the window is closed while settings are on their way to the ESC.
     static constexpr char kWriteUnderWayQuestion[] =
         "The settings are being sent to the ESC right now.\n\nClose the program once they "
@@ -119,12 +124,10 @@ public:
     static constexpr char kRestoreUnderWayQuestion[] =
         "The ESC is restoring its factory settings right now.\n\nClose the program once it "
         "has?";
+    // Shown when the window is closed, in any way, during a firmware update.
     static constexpr char kCloseWaitsText[] =
-        "The program closes as soon as the firmware update has finished: an interrupted update "
-        "can leave the device without working firmware.";
-    static constexpr char kCloseRefusedText[] =
-        "A firmware update is running. Please wait until it has finished before closing the "
-        "program: an interrupted update can leave the device without working firmware.";
+        "A firmware update is running. The program closes once the update has finished and its "
+        "result has been shown: closing now could leave the device without working firmware.";
 
 signals:
     // The window has closed for good: the link thread has stopped and nothing is left open.
@@ -135,6 +138,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QLabel* Picture(int bitmapId, QRect place, const char* name = nullptr);
@@ -169,6 +173,16 @@ private:
     void OrderKeyboardRoute();
     std::array<QWidget*, 3> PagesInOrder() const;
     void ApplyTransferGuard();
+    // A close asked for during a transfer: remembered, and said where it is worth a word.
+    void AwaitTransferEnd();
+    // The box that says why the window stays during a firmware update, opened or raised.
+    void ShowCloseWait();
+    void CloseIfAwaited();
+    void OnUpdateEnded(bool card, bool stopped, bool portClosed);
+    // A finished or failed update's status picture speaks of the device attached then; it
+    // goes back to Ready once that device has gone. `answered`: the lamps come from a tick on
+    // which the port was open already, so a lit device lamp is a device that answered.
+    void ForgetStatusOfGoneDevice(bool answered);
 
 public:
     // File menu: "Import Settings" and "Export Settings".
@@ -232,7 +246,22 @@ private:
     MessageBoxQueue boxes_{this};
     bool escPageEnabled_ = false;
     bool firmwarePageEnabled_ = false;
-    bool toldWaitingForUpdate_ = false;
+    bool toldWaiting_ = false;             // standard error has said why a quit waits
+    bool quitAsked_ = false;               // CloseWithoutAsking: no question before closing
+    bool closeAwaited_ = false;            // closes once the open transfer has ended
+    bool askingAboutClose_ = false;        // a question of the close event is open
+    bool transferOpen_ = false;            // requested, and no settled tick seen since
+    QPointer<QMessageBox> waitBox_;        // says why the window stays during an update
+    bool portClosedByUpdate_ = false;      // a stopped update closed the port; not open since
+    std::array<bool, 2> updateStopped_{};  // by ImageKind: stopped, no answer since
+    // The status pictures after an update: which device, and whether the link and that
+    // device have been seen since it ended (their going then clears the pictures).
+    struct StatusWatch {
+        bool active = false;
+        ImageKind kind = ImageKind::Esc;
+        bool usbSeen = false;
+        bool deviceSeen = false;
+    } statusWatch_;
     bool placed_ = false;
     bool linkStopped_ = false;
     int progressLinger_ = 0;

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QSessionManager>
 #include <QTest>
 
 #include <algorithm>
@@ -133,6 +135,7 @@ protected:
         options.dataDir = dir.Path();
         options.presenter = [this](QWidget*, const QString& text, bool) {
             messages.push_back(text);
+            if (onMessage) onMessage();
         };
         // Yes to the page's question before an update, No to any other.
         options.confirm = [this](QWidget*, const QString& text) {
@@ -168,10 +171,124 @@ protected:
     }
     bool Ended(MainWindow& w) { return !w.UpdateBusy() && Free(w) && Page(w)->StartEnabled(); }
 
+    // A paced ESC and an image that keeps its update running for a few seconds.
+    std::unique_ptr<sim::SimulatedEsc> SlowEsc() {
+        Write(dir / "Firmware" / "Long.mmc",
+              MakeEscImage(std::vector<std::uint8_t>(6000, 3)).Value());
+        auto esc = std::make_unique<sim::SimulatedEsc>(Link(), 16);
+        esc->SetLineRate(true);
+        EXPECT_TRUE(esc->Start());
+        return esc;
+    }
+    static bool WaitBoxShown(MainWindow& w) {
+        const auto boxes = w.findChildren<QMessageBox*>();
+        return std::count_if(boxes.begin(), boxes.end(), [](QMessageBox* box) {
+                   return box->isVisible() && box->text() == MainWindow::kCloseWaitsText;
+               }) == 1;
+    }
+    // As the window system closes a window (its close box, Alt+F4): to the window, not the widget.
+    static void SystemClose(MainWindow& w) {
+        QCloseEvent close;
+        QCoreApplication::sendEvent(w.windowHandle(), &close);
+    }
+
     test::TempDir dir;
     std::vector<QString> messages;
     std::vector<QString> questions;
+    std::function<void()> onMessage;  // as a message is shown
 };
+
+// Every way to close during an update keeps the window until the update has ended and its
+// outcome was shown; then it closes, as asked.
+TEST_F(FirmwareWindowTest, ClosingDuringAnUpdateWaitsForItsOutcomeThenCloses) {
+    auto esc = SlowEsc();
+    auto w = Open();
+    w->findChild<QAction*>("escAction")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
+    int closed = 0;
+    QObject::connect(w.get(), &MainWindow::closed, [&] { ++closed; });
+    bool inViewAtOutcome = false;
+    bool waitBoxAtOutcome = true;
+    onMessage = [&] {
+        inViewAtOutcome = w->isVisible();
+        waitBoxAtOutcome = WaitBoxShown(*w);
+    };
+    Start(*w, ImageKind::Esc, " Long");
+    ASSERT_TRUE(w->UpdateBusy());
+    w->close();
+    EXPECT_TRUE(w->isVisible());
+    ASSERT_TRUE(WaitBoxShown(*w));
+    // Again while the box is open: the close box, File > Exit, and once more.
+    SystemClose(*w);
+    w->findChild<QAction*>("exitAction")->trigger();
+    w->close();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(WaitBoxShown(*w));  // still the one box
+    EXPECT_TRUE(w->UpdateBusy());
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed == 1; }, 60000));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].contains("saved in")) << messages[0].toStdString();
+    EXPECT_TRUE(inViewAtOutcome);
+    EXPECT_FALSE(waitBoxAtOutcome);  // it said an update was running: gone once it was not
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(esc->UpdatesFinished(), 1);
+}
+
+// A logout during an update is cancelled, and the window closes after the update; at another
+// time the session ends as it will.
+TEST_F(FirmwareWindowTest, TheSessionEndingWaitsOnlyForATransfer) {
+    auto esc = SlowEsc();
+    auto w = Open();
+    auto* session = qApp->findChild<QSessionManager*>();
+    ASSERT_NE(session, nullptr);
+    int closed = 0;
+    QObject::connect(w.get(), &MainWindow::closed, [&] { ++closed; });
+    w->findChild<QAction*>("escAction")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
+    emit qApp->commitDataRequest(*session);
+    EXPECT_FALSE(w->CloseAwaited());
+    QTest::qWait(100);
+    EXPECT_TRUE(w->isVisible());
+
+    bool inViewAtOutcome = false;
+    onMessage = [&] { inViewAtOutcome = w->isVisible(); };
+    Start(*w, ImageKind::Esc, " Long");
+    emit qApp->commitDataRequest(*session);
+    EXPECT_TRUE(w->CloseAwaited());
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(WaitBoxShown(*w));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed == 1; }, 60000));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(inViewAtOutcome);
+}
+
+// While a stopped update's box is open the link is closed, not unplugged; afterwards an ESC
+// that no longer answers is pointed to Fix Mode.
+TEST_F(FirmwareWindowTest, AStoppedUpdateIsToldAsItIsUnderTheLamps) {
+    Write(dir / "Firmware" / "Expert V1.70.mmc",
+          MakeEscImage(std::vector<std::uint8_t>(160, 7)).Value());
+    sim::SimulatedEsc esc(Link(), 16);
+    ASSERT_TRUE(esc.Start());
+    esc.SetFault(sim::Fault::NoAckAfter, 3);
+    auto w = Open();
+    w->findChild<QAction*>("escAction")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->SetupModel().HasValidRecord(); }, 10000));
+    QString noteAtOutcome;
+    onMessage = [&] {
+        noteAtOutcome = w->DeviceNote()->isVisible() ? w->DeviceNote()->text() : "";
+    };
+    Start(*w, ImageKind::Esc, " Expert V1.70");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && messages.size() == 1; }, 30000));
+    EXPECT_TRUE(noteAtOutcome.startsWith("The firmware update stopped"))
+        << noteAtOutcome.toStdString();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return w->DeviceNote()->isVisible() && w->DeviceNote()->text().contains("Fix Mode");
+        },
+        10000))
+        << w->DeviceNote()->text().toStdString();
+}
 
 TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     std::vector<std::uint8_t> payload(40 * 16);
@@ -195,16 +312,6 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     EXPECT_FALSE(Free(*w));
     EXPECT_FALSE(w->findChild<QAction*>("importSettingsAction")->isEnabled());
     EXPECT_FALSE(page->StartEnabled());
-    w->close();
-    EXPECT_TRUE(w->isVisible());
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], MainWindow::kCloseRefusedText);
-    w->CloseWithoutAsking();  // Ctrl-C waits too, and the window says why
-    EXPECT_TRUE(w->isVisible());
-    const auto boxes = w->findChildren<QMessageBox*>();
-    EXPECT_TRUE(std::any_of(boxes.begin(), boxes.end(), [](QMessageBox* box) {
-        return box->isVisible() && box->text() == MainWindow::kCloseWaitsText;
-    }));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return page->findChild<gui::SkinButton*>("escProgress")->isVisible(); }, 10000));
 
@@ -221,10 +328,10 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return Status(*page, "escStatus") == gui::kBmpStatusFinished; }, 5000));
     EXPECT_FALSE(page->findChild<gui::SkinButton*>("escProgress")->isVisible());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return messages.size() == 2; }, 5000));
-    EXPECT_TRUE(messages[1].contains("saved in " + QString::fromStdString((dir / "user").string())))
-        << messages[1].toStdString();
-    EXPECT_FALSE(messages[1].contains("What to do")) << messages[1].toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return messages.size() == 1; }, 5000));
+    EXPECT_TRUE(messages[0].contains("saved in " + QString::fromStdString((dir / "user").string())))
+        << messages[0].toStdString();
+    EXPECT_FALSE(messages[0].contains("What to do")) << messages[0].toStdString();
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return page->findChild<QLineEdit*>("escFirmware")->text().endsWith("1.70"); },
         10000));
@@ -232,7 +339,7 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return w->SetupModel().HasValidRecord() && w->SetupModel().ModelType() == 5; },
         10000));
-    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages.size(), 1u);
 
     // A damaged image is asked about in the one question before the update (No by default
     // here): said no to, nothing is sent and no other box follows.
@@ -240,7 +347,7 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     Start(*w, ImageKind::Esc, " Damaged");
     ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && questions.size() == 2; }, 20000));
     QCoreApplication::processEvents();
-    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages.size(), 1u);
     EXPECT_TRUE(questions[1].startsWith("Warning: This image does not look sound:"))
         << questions[1].toStdString();
     EXPECT_TRUE(questions[1].contains("Damaged.mmc, line 1"));
@@ -250,21 +357,21 @@ TEST_F(FirmwareWindowTest, EscUpdateGuardsTheWindowAndEndsFinishedOrFailed) {
     // A silent handshake fails the update; opening the page again shows Ready.
     esc.SetFault(sim::Fault::D6Silent);
     Start(*w, ImageKind::Esc, " Expert V1.70");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && messages.size() == 3; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && messages.size() == 2; }, 30000));
     // The picture follows the model's news.
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return Status(*page, "escStatus") == gui::kBmpStatusFailed; }, 5000));
     // In plain words, with what to do, the device's own text as a detail.
-    EXPECT_TRUE(messages[2].contains("can be used as before")) << messages[2].toStdString();
-    EXPECT_TRUE(messages[2].contains("What to do:"));
-    EXPECT_TRUE(messages[2].endsWith("Detail: Update Error: TX=0xd6, TX Timeover!"));
+    EXPECT_TRUE(messages[1].contains("can be used as before")) << messages[1].toStdString();
+    EXPECT_TRUE(messages[1].contains("What to do:"));
+    EXPECT_TRUE(messages[1].endsWith("Detail: Update Error: TX=0xd6, TX Timeover!"));
     w->SelectLinksPage();
     w->SelectFirmwarePage();
     // The picture follows the model's news.
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return Status(*page, "escStatus") == gui::kBmpStatusReady; }, 5000));
-    w->close();
-    EXPECT_FALSE(w->isVisible());
+    w->close();  // at once, or once the link has finished the tick that showed the outcome
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w->isVisible(); }, 5000));
 }
 
 TEST_F(FirmwareWindowTest, CardUpdateFromThePage) {
@@ -295,6 +402,24 @@ TEST_F(FirmwareWindowTest, CardUpdateFromThePage) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].contains("The card now reports VORNA JVX V1.40."))
         << messages[0].toStdString();
+
+    // FINISHED speaks of the card attached then: unplugged, it goes.
+    card.Unplug();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Status(*page, "cardStatus") == gui::kBmpStatusReady; },
+                                10000));
+    // A card that stops answering after its update stopped is told what it needs.
+    ASSERT_TRUE(card.Replug());
+    card.SetFault(sim::Fault::BlockNoAck, 0);
+    onMessage = [&] { card.SetFault(sim::Fault::Silent); };
+    Start(*w, ImageKind::Card, " Card V1.40");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended(*w) && messages.size() == 2; }, 60000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return w->DeviceNote()->isVisible() &&
+                   w->DeviceNote()->text().contains("Unplug the card");
+        },
+        10000))
+        << w->DeviceNote()->text().toStdString();
 }
 
 // Before the question is asked, the image is read and checked: one that cannot be flashed is

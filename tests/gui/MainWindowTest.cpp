@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -465,7 +466,12 @@ TEST_F(MainWindowTest, ClosingDuringASendAsksOnceAndTheSendsMessageWaits) {
     bool messageAsked = false;
     QObject::connect(&w->Link(), &gui::LinkController::messageRequested, w.get(),
                      [&] { messageAsked = true; });
+    bool shownUnderQuestion = false;
     whileAsked = [&] {
+        // The close box again, as the window system closes: the question stays in charge.
+        QCloseEvent again;
+        QCoreApplication::sendEvent(w->windowHandle(), &again);
+        shownUnderQuestion = w->isVisible();
         // The send ends and its message comes while the question is open.
         ASSERT_TRUE(QTest::qWaitFor([&] { return messageAsked; }, 20000));
         QCoreApplication::processEvents();
@@ -477,9 +483,24 @@ TEST_F(MainWindowTest, ClosingDuringASendAsksOnceAndTheSendsMessageWaits) {
     ASSERT_EQ(confirmations.size(), 1u);
     EXPECT_EQ(confirmations[0], MainWindow::kWriteUnderWayQuestion);
     EXPECT_FALSE(messageUnderQuestion);
+    EXPECT_TRUE(shownUnderQuestion);
     EXPECT_TRUE(w->isVisible());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 10000));
     EXPECT_EQ(messages[0].text, "Settings sent and verified");
+
+    // Yes: the window stays until the send has ended and said so, then closes.
+    int closed = 0;
+    QObject::connect(w.get(), &MainWindow::closed, [&] { ++closed; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->TransferBusy(); }, 10000));
+    w->SetupModel().SelectByUser(ParamId::DragBrake, drag);
+    w->SetupModel().RequestWrite();
+    confirmAnswer = true;
+    w->close();
+    EXPECT_EQ(confirmations.size(), 2u);
+    EXPECT_TRUE(w->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed == 1; }, 20000));
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1].text, "Settings sent and verified");
 }
 
 TEST_F(MainWindowTest, WindowKeepsServingEventsWhileTheLinkIsBusy) {
