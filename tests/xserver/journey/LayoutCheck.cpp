@@ -5,6 +5,7 @@
 #include <QAbstractScrollArea>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -15,9 +16,11 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStyle>
+#include <QStyleOptionButton>
 #include <QWidget>
 
 #include <algorithm>
@@ -37,6 +40,14 @@ constexpr int kCellTextMargins = 6;
 // A pixel of a picture at least a quarter opaque is seen; a fainter one (the fading edge of a
 // lamp's glow) is not missed when cut off.
 constexpr int kVisibleAlpha = 64;
+// A scaled place and the picture drawn for it are rounded apart: a picture may lose one pixel
+// row or column at an edge to that, which no one sees.
+constexpr int kRoundingPx = 1;
+
+// Whether `room` shows `ink` but for the rounding of a scaled place.
+bool ShowsPicture(const QRect& room, const QRect& ink) {
+    return room.adjusted(-kRoundingPx, -kRoundingPx, kRoundingPx, kRoundingPx).contains(ink);
+}
 
 QString Name(const QWidget* widget) {
     QString name = QString::fromLatin1(widget->metaObject()->className());
@@ -115,7 +126,7 @@ void CheckLabel(const QLabel* label, QStringList& problems) {
         const QRect at = QStyle::alignedRect(label->layoutDirection(), label->alignment(), size,
                                              label->contentsRect());
         const QRect ink = InkRect(picture).translated(at.topLeft());
-        if (!room.contains(ink)) {
+        if (!ShowsPicture(room, ink)) {
             problems << Name(label) + ": what its picture shows, " + Size(ink.size()) +
                             ", is cut to " + Size((room & ink).size());
         }
@@ -162,7 +173,7 @@ void CheckPictureButton(const gui::PictureButton* button, QStringList& problems)
     if (button->Picture().isNull()) return;
     const QRect ink = InkRect(button->Picture());
     const QRect room = ShownRoom(button);
-    if (!room.contains(ink)) {
+    if (!ShowsPicture(room, ink)) {
         problems << Name(button) + ": what its picture shows, " + Size(ink.size()) +
                         ", is cut to " + Size((room & ink).size());
     }
@@ -176,8 +187,22 @@ void CheckButton(const QAbstractButton* button, QStringList& problems) {
         return CheckPictureButton(picture, problems);
     }
     if (button->text().isEmpty()) return;
-    const QSize needed = button->sizeHint();
-    const QSize shown = ShownRoom(button).size();
+    // The style's room for the caption inside the button's frame, and the caption with its icon.
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    option.icon = button->icon();
+    option.iconSize = button->iconSize();
+    QStyle::SubElement contents = QStyle::SE_PushButtonContents;
+    if (qobject_cast<const QCheckBox*>(button)) contents = QStyle::SE_CheckBoxContents;
+    if (qobject_cast<const QRadioButton*>(button)) contents = QStyle::SE_RadioButtonContents;
+    const QRect room =
+        button->style()->subElementRect(contents, &option, button) & ShownRoom(button);
+    const QFontMetrics metrics(button->font());
+    QSize needed(metrics.horizontalAdvance(QString(button->text()).remove(QLatin1Char('&'))),
+                 metrics.height());
+    if (!button->icon().isNull()) needed.rwidth() += button->iconSize().width() + 4;
+    const QSize shown = room.size();
     if (needed.width() > shown.width() || needed.height() > shown.height()) {
         problems << Name(button) + ": " + Quoted(button->text()) + " needs " + Size(needed) +
                         ", shown in " + Size(shown);
