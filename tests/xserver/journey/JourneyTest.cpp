@@ -100,11 +100,13 @@ protected:
     gui::EscSetupPage* SetupPage() { return window->findChild<gui::EscSetupPage*>("setupPage"); }
     gui::FirmwarePage* Firmware() { return window->findChild<gui::FirmwarePage*>("firmwarePage"); }
     // The ESC's settings are on the page and nothing is on its way: the Device menu takes
-    // input again (the window's guard is lifted).
+    // input again (the window's guard is lifted) and the page's lists show the model's news.
     bool EscRead() {
+        const gui::SkinComboBox* drag = SetupPage()->List(ParamId::DragBrake);
         return window->SetupModel().HasValidRecord() && !window->TransferBusy() &&
                window->findChild<gui::SkinButton*>("escButton")->isEnabled() &&
-               window->findChild<QAction*>("escAction")->isEnabled();
+               window->findChild<QAction*>("escAction")->isEnabled() && drag->isEnabled() &&
+               drag->count() > 0;
     }
     // The box that tells how a transfer ended, looked at and closed.
     void Outcome(Driver& d, const QString& words, const QString& step, int ms = Driver::kWaitMs) {

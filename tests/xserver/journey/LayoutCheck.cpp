@@ -187,7 +187,8 @@ void CheckButton(const QAbstractButton* button, QStringList& problems) {
         return CheckPictureButton(picture, problems);
     }
     if (button->text().isEmpty()) return;
-    // The style's room for the caption inside the button's frame, and the caption with its icon.
+    // Across, the style's room for the caption inside the button's frame; down, the button
+    // itself, as the caption is centred on it and cut only at its edges.
     QStyleOptionButton option;
     option.initFrom(button);
     option.text = button->text();
@@ -202,7 +203,7 @@ void CheckButton(const QAbstractButton* button, QStringList& problems) {
     QSize needed(metrics.horizontalAdvance(QString(button->text()).remove(QLatin1Char('&'))),
                  metrics.height());
     if (!button->icon().isNull()) needed.rwidth() += button->iconSize().width() + 4;
-    const QSize shown = room.size();
+    const QSize shown(room.width(), ShownRoom(button).height());
     if (needed.width() > shown.width() || needed.height() > shown.height()) {
         problems << Name(button) + ": " + Quoted(button->text()) + " needs " + Size(needed) +
                         ", shown in " + Size(shown);
