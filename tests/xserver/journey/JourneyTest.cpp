@@ -179,6 +179,15 @@ TEST_F(JourneyTest, SettingsFromNoDeviceToAReplug) {
         EXPECT_TRUE(d.Pick(SetupList(ParamId::DragBrake), NextEntry(d, ParamId::DragBrake)));
         EXPECT_TRUE(d.Pick(SetupList(ParamId::PowerLevel1), NextEntry(d, ParamId::PowerLevel1)));
         d.Step("two-settings-changed", w, "setup");
+        // Another Device mode would drop them: the window asks first, and No keeps them.
+        EXPECT_TRUE(d.Menu(w, "Device", "Program Card"));
+        if (QPointer<QWidget> box = d.Box("Discard them?")) {
+            d.Step("discard-question", w);
+            EXPECT_TRUE(d.Answer(box, "No"));
+        } else {
+            ADD_FAILURE() << "unsent changes were dropped without a question";
+        }
+        EXPECT_EQ(d.Gui([&] { return w->Mode(); }), DeviceMode::Esc);
         ASSERT_TRUE(d.Click(Named("sendButton")));
         Outcome(d, "Settings sent", "sent-box");
         EXPECT_TRUE(d.WaitFor([&] { return esc->WritesEnded() == 1 && EscRead(); }));
