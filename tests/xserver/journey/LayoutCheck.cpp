@@ -10,7 +10,6 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QHash>
-#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
