@@ -4,7 +4,8 @@ set -euo pipefail
 
 # libudev-dev: udev tells the link when a serial port appears. clang and libclang-rt-dev build
 # the libFuzzer targets (tests/fuzz). xvfb and openbox are the
-# X server and window manager of the tests on a real screen (scripts/on-xvfb.sh); Qt's X11
+# X server and window manager of the tests on a real screen (scripts/on-xvfb.sh), and xdotool
+# puts the journeys' mouse clicks and keys into that server (tests/xserver/journey); Qt's X11
 # platform plugin and the xcb libraries it loads come with libqt6gui6 (through qt6-base-dev),
 # and no X authority file is used, so xauth is not needed. dpkg-dev has dpkg-shlibdeps for the
 # package's dependencies, and CPack's Debian generator runs file on the programs;
@@ -16,7 +17,7 @@ set -euo pipefail
 # says when a serial port appears.
 packages=(g++ make cmake pkg-config libudev-dev libgtest-dev libgmock-dev googletest
           qt6-base-dev nettle-dev fonts-liberation clang-format clang libclang-rt-dev
-          xvfb openbox dpkg-dev file desktop-file-utils appstream
+          xvfb openbox xdotool dpkg-dev file desktop-file-utils appstream
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix ninja-build xz-utils nsis zip
           unzip wine wine64 osslsigncode openssl)
 
