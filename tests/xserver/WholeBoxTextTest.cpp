@@ -210,7 +210,7 @@ TEST_F(WholeBoxTextTest, TheWindowsOwnLongTextsShowWhole) {
     lost.next = NextStep::ReadBeforeDriving;
     lost.message = msg::LinkLostDuringWrite(5, 17);
     ExpectMessageWhole(gui::OutcomeText(lost), "link-lost");
-    ExpectMessageWhole(QString::fromLatin1(MainWindow::kCloseRefusedText), "close-refused");
+    ExpectMessageWhole(QString::fromLatin1(MainWindow::kCloseWaitsText), "close-waits");
     // A backup's path stays whole on its own line.
     const QString path = QString::fromStdString(
         (dir / "user" / "vorna-link" / "backups" / "ESC ZEN 1-10 Pro 2026-12-10 13-45-07.cfg")
@@ -245,7 +245,7 @@ TEST_F(WholeBoxTextTest, TheWindowsOwnLongTextsShowWhole) {
     ExpectWhole(wait, "please-wait");
     // A new text in the open box is laid out anew.
     wait->setText(MainWindow::kCloseWaitsText + QStringLiteral("\n\n") +
-                  MainWindow::kCloseRefusedText);
+                  gui::EscSetupPage::kDiscardQuestion);
     QCoreApplication::processEvents();  // the box's own news of its new text
     ExpectWhole(wait, "please-wait-again");
     wait->close();
