@@ -20,6 +20,8 @@ struct DeviceFacts {
     bool bridgeWithoutDriver = false;
     QString portProblem;  // the port is there but cannot be opened: the link's own sentence
     QString oddAnswer;    // something answers, but not as the device does: the link's sentence
+    // Changes on the ESC page, never sent, that went with the ESC's values when it went away.
+    int droppedUnsent = 0;
 };
 
 struct DeviceNoteText {

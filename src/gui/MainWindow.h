@@ -156,7 +156,7 @@ private:
     void ShowAbout();
     void CheckConnection();
     void ShowFirmwareNews();
-    void ShowDeviceState();
+    void ShowControlStates();
     void FitDeviceNote();
     void ShowDeviceNote();
     // The first time an ESC's values are read after the start or a plug-in, its page shows
@@ -168,7 +168,6 @@ private:
     void FitToScreen();
     void OrderKeyboardRoute();
     std::array<QWidget*, 3> PagesInOrder() const;
-    void ApplyTransferGuard();
 
 public:
     // File menu: "Import Settings" and "Export Settings".
@@ -208,6 +207,8 @@ private:
     bool looked_ = false;               // the poll has looked for the bridge at least once
     bool bridgeWithoutDriver_ = false;  // the bridge is there without its driver
     bool valuesShown_ = false;          // the ESC's values were read and not forgotten since
+    int droppedUnsent_ = 0;             // unsent changes the ESC took with it when it went
+    bool checking_ = false;             // Help > Check Connection is looking
     QAction* importAction_ = nullptr;
     QAction* exportAction_ = nullptr;
     QAction* compareAction_ = nullptr;
