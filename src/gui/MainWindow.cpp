@@ -645,7 +645,6 @@ void MainWindow::ChooseMode(void (LinkController::*choose)()) {
         ShowModeChecks();  // the menu has already checked or unchecked the item
         return;
     }
-    setupPage_->LetUnsentChangesGo();
     (link_.get()->*choose)();
 }
 

@@ -83,9 +83,6 @@ public:
     // every list, the sheet choosers included, take no input: nothing may be queued behind it
     // or change what it sends. Afterwards each takes what the model allows, as at a fresh start.
     void SetTransferUnderWay(bool underWay);
-    // The user has agreed to lose the page's unsent changes (a Device mode change): their going
-    // is not reported as a loss.
-    void LetUnsentChangesGo();
     // SEND and DEFAULT take clicks now.
     bool SendReady() const { return sendReady_ && !transferUnderWay_; }
     const QString& SendNotReadyWhy() const;
@@ -94,7 +91,8 @@ signals:
     // SEND or DEFAULT has asked for a transfer.
     void transferRequested();
     // The ESC's values went away with `count` changes on the page that were never sent, and
-    // the user had not let them go.
+    // not on their way in a transfer. (A Device mode change the user agreed to also takes them;
+    // the window knows that one by the mode.)
     void unsentChangesDropped(int count);
 
 public:
@@ -138,6 +136,9 @@ private:
     int ShowUnsentMarks();
     void ShowListsEnabled();
     void NoteDroppedChanges(bool recordValid, int unsent);
+    // The page's unsent changes are on their way, or the user has agreed to replace them: their
+    // going is not reported as a loss.
+    void LetUnsentChangesGo();
     void ShowListTip(ParamId id);
     bool ShowElidedCaption(QPoint at, QPoint globalAt);
     static QString NotUsedText(const SkinComboBox* list);
