@@ -52,7 +52,7 @@ DeviceNoteText DeviceNoteFor(const DeviceFacts& facts) {
             ? QStringLiteral("1 unsent change was dropped when the ESC went away.")
             : QStringLiteral("%1 unsent changes were dropped when the ESC went away.")
                   .arg(facts.droppedUnsent);
-    note.text = note.text.isEmpty() ? dropped : note.text + QStringLiteral("\n\n") + dropped;
+    note.text = note.text.isEmpty() ? dropped : note.text + QStringLiteral("\n") + dropped;
     return note;
 }
 

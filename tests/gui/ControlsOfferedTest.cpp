@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -19,6 +20,7 @@
 #include "gui/widgets/PictureButton.h"
 #include "gui/widgets/SkinComboBox.h"
 #include "settings/Profiles.h"
+#include "sim/SimulatedCard.h"
 #include "sim/SimulatedEsc.h"
 #include "support/GuiApp.h"
 #include "support/TestSupport.h"
@@ -127,13 +129,13 @@ protected:
     static void Click(gui::EscSetupPage* page, const char* button) {
         page->findChild<gui::PictureButton*>(button)->click();
     }
-    // Starts an ESC update with the image of that entry from the firmware page.
-    static void Flash(MainWindow& w, const QString& entry) {
+    // Starts an update with the image of that entry from the firmware page.
+    static void Flash(MainWindow& w, const QString& entry, ImageKind kind = ImageKind::Esc) {
         w.SelectFirmwarePage();
         auto* page = w.findChild<gui::FirmwarePage*>("firmwarePage");
-        page->List(ImageKind::Esc)->setCurrentIndex(page->List(ImageKind::Esc)->findText(entry));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return page->StartTakesClicks(ImageKind::Esc); }, 10000));
-        QTest::mouseClick(page, Qt::LeftButton, {}, page->StartRect(ImageKind::Esc).center());
+        page->List(kind)->setCurrentIndex(page->List(kind)->findText(entry));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return page->StartTakesClicks(kind); }, 10000));
+        QTest::mouseClick(page, Qt::LeftButton, {}, page->StartRect(kind).center());
     }
 
     std::string Link() const { return (dir / "bridge").string(); }
@@ -202,20 +204,27 @@ TEST_F(ControlsOfferedTest, EverythingAFreshStartOffersIsOfferedAgain) {
     Click(page, "sendButton");
     ExpectOffers(*w, read, "the sheet sent");
 
-    Flash(*w, " Expert V1.50");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w->UpdateBusy(); }, 5000));
-    ASSERT_TRUE(WaitRead(*w));
-    w->SelectEscPage();
+    // Each update's outcome is the one meant, before the controls are looked at.
+    auto update = [&](const QString& entry, const char* outcome) {
+        const std::size_t before = messages.size();
+        Flash(*w, entry);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return std::any_of(messages.begin() + static_cast<std::ptrdiff_t>(before),
+                                   messages.end(),
+                                   [&](const QString& m) { return m.contains(outcome); });
+            },
+            30000));
+        ASSERT_TRUE(WaitRead(*w));
+        w->SelectEscPage();
+    };
+    update(" Expert V1.50", "firmware flashed");
     ExpectOffers(*w, read, "an update done");
     esc.SetFault(sim::Fault::D6Silent);
-    Flash(*w, " Expert V1.50");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->UpdateBusy(); }, 30000));
+    update(" Expert V1.50", "update stopped");
     esc.SetFault(sim::Fault::None);
-    ASSERT_TRUE(WaitRead(*w));
-    w->SelectEscPage();
     ExpectOffers(*w, read, "an update failed");
-    Flash(*w, " Cut");
-    w->SelectEscPage();
+    update(" Cut", "cannot be flashed");
     ExpectOffers(*w, read, "an update refused");
 
     esc.Unplug();
@@ -235,6 +244,50 @@ TEST_F(ControlsOfferedTest, EverythingAFreshStartOffersIsOfferedAgain) {
     ASSERT_TRUE(WaitRead(*w));
     w->SelectEscPage();
     ExpectOffers(*w, read, "Device mode changes");
+}
+
+TEST_F(ControlsOfferedTest, ACardUpdateDoneFailedOrRefusedLeavesWhatAFreshStartOffers) {
+    const std::string image = MakeCardImage({{0, 0, 4, 4}, {5, 6, 11}}).Value();
+    Write(dir / "Firmware" / "Card V1.40.xup", image);
+    Write(dir / "Firmware" / "Cut.xup", image.substr(0, image.size() / 2));
+    sim::SimulatedCard card(Link());
+    ASSERT_TRUE(card.Start());
+    auto identified = [](MainWindow& w) {
+        return QTest::qWaitFor(
+            [&] {
+                return !w.findChild<QLineEdit*>("cardFirmware")->text().isEmpty() &&
+                       !w.UpdateBusy();
+            },
+            15000);
+    };
+    Offer fresh;
+    {
+        auto w = Open(Link());
+        w->findChild<QAction*>("programCardAction")->trigger();
+        ASSERT_TRUE(identified(*w));
+        w->SelectFirmwarePage();
+        Settle(*w);
+        fresh = Offered(*w);
+    }
+    auto w = Open(Link());
+    w->findChild<QAction*>("programCardAction")->trigger();
+    ASSERT_TRUE(identified(*w));
+    Flash(*w, " Card V1.40", ImageKind::Card);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->UpdateBusy(); }, 5000));
+    ASSERT_TRUE(identified(*w));
+    ExpectOffers(*w, fresh, "an update done");
+    card.SetFault(sim::Fault::StageOneSilent);
+    Flash(*w, " Card V1.40", ImageKind::Card);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return messages.size() == 2; }, 30000));
+    card.SetFault(sim::Fault::None);
+    ASSERT_TRUE(identified(*w));
+    ExpectOffers(*w, fresh, "an update failed");
+    Flash(*w, " Cut", ImageKind::Card);
+    ExpectOffers(*w, fresh, "an update refused");
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_TRUE(messages[0].startsWith("Program card firmware updated"));
+    EXPECT_TRUE(messages[1].contains("update stopped"));
+    EXPECT_TRUE(messages[2].contains("Nothing was sent"));
 }
 
 // Changes the ESC took with it are said under the lamps; changes the user let go are not.
