@@ -3,6 +3,7 @@
 // on Qt's offscreen platform.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -191,12 +192,16 @@ TEST_F(ControlsOfferedTest, EverythingAFreshStartOffersIsOfferedAgain) {
 
     Click(page, "sendButton");
     ExpectOffers(*w, read, "SEND");
+    // A click opens the sheet chooser again.
+    gui::SkinComboBox* category = page->List(ParamId::Category);
+    QTest::mouseClick(category, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return category->view()->isVisible(); }, 5000));
+    category->hidePopup();
     Click(page, "defaultButton");
     ExpectOffers(*w, read, "DEFAULT");
     w->findChild<QAction*>("exportSettingsAction")->trigger();
     w->findChild<QAction*>("importSettingsAction")->trigger();
     ExpectOffers(*w, read, "an import");
-    gui::SkinComboBox* category = page->List(ParamId::Category);
     category->setCurrentIndex(0);
     emit category->activated(0);
     ASSERT_TRUE(w->SetupModel().HasUnsentChanges());
