@@ -5,6 +5,7 @@
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -302,13 +303,16 @@ TEST_F(ControlsOfferedTest, UnsentChangesLostWithTheEscAreCounted) {
     auto w = Open(Link());
     w->findChild<QAction*>("escAction")->trigger();
     ASSERT_TRUE(WaitRead(*w));
+    // A pick the page has marked as not sent.
     auto change = [&](ParamId id) {
         const int now = w->SetupModel().Snapshot().List(id).selection;
         w->SetupModel().SelectByUser(id, now == 0 ? 1 : 0);
+        const auto* mark =
+            Page(*w)->findChild<QLabel*>(gui::EscSetupPage::ListName(id) + " unsent");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !mark->isHidden(); }, 5000));
     };
     change(ParamId::DragBrake);
     change(ParamId::FullBrake);
-    QCoreApplication::processEvents();
     const QLabel* note = w->DeviceNote();
     const QString dropped = QStringLiteral("2 unsent changes were dropped when the ESC went away.");
 
@@ -322,7 +326,6 @@ TEST_F(ControlsOfferedTest, UnsentChangesLostWithTheEscAreCounted) {
 
     // Let go for a Device mode change, they are not reported lost.
     change(ParamId::DragBrake);
-    QCoreApplication::processEvents();
     w->findChild<QAction*>("programCardAction")->trigger();
     ASSERT_TRUE(WaitMode(*w, DeviceMode::Card));
     w->findChild<QAction*>("escAction")->trigger();
