@@ -5,7 +5,9 @@
 
 namespace vorna::gui {
 
-DeviceNoteText DeviceNoteFor(const DeviceFacts& facts) {
+namespace {
+
+DeviceNoteText WhatIsInTheWay(const DeviceFacts& facts) {
     if (facts.mode == DeviceMode::None) return {};
     const QString device = facts.mode == DeviceMode::Card  ? QStringLiteral("program card")
                            : facts.mode == DeviceMode::Fix ? QStringLiteral("ESC in Fix Mode")
@@ -59,6 +61,20 @@ DeviceNoteText DeviceNoteFor(const DeviceFacts& facts) {
                 facts.oddAnswer};
     }
     return {};
+}
+
+}  // namespace
+
+DeviceNoteText DeviceNoteFor(const DeviceFacts& facts) {
+    DeviceNoteText note = WhatIsInTheWay(facts);
+    if (facts.mode != DeviceMode::Esc || facts.droppedUnsent <= 0) return note;
+    const QString dropped =
+        facts.droppedUnsent == 1
+            ? QStringLiteral("1 unsent change was dropped when the ESC went away.")
+            : QStringLiteral("%1 unsent changes were dropped when the ESC went away.")
+                  .arg(facts.droppedUnsent);
+    note.text = note.text.isEmpty() ? dropped : note.text + QStringLiteral("\n") + dropped;
+    return note;
 }
 
 }  // namespace vorna::gui

@@ -26,6 +26,8 @@ struct DeviceFacts {
     bool portClosedByUpdate = false;
     // The chosen mode's device broke off its last firmware update and has not answered since.
     bool updateStopped = false;
+    // Changes on the ESC page, never sent, that went with the ESC's values when it went away.
+    int droppedUnsent = 0;
 };
 
 struct DeviceNoteText {

@@ -146,7 +146,8 @@ MainWindow::MainWindow(Options options, QWidget* parent)
     connectionCheck_ = std::make_unique<ConnectionCheck>(options_.location);
     connect(connectionCheck_.get(), &ConnectionCheck::finished, this,
             [this](const QString& text, bool ready) {
-                checkAction_->setEnabled(true);
+                checking_ = false;
+                ShowControlStates();
                 // The text quotes paths and process names: the box shows plain text.
                 Tell(this, text, !ready);
             });
@@ -159,7 +160,7 @@ MainWindow::MainWindow(Options options, QWidget* parent)
         makerLogo_->hide();
     }
     SelectLinksPage();
-    ShowDeviceState();
+    ShowControlStates();
     blinkTimer_.setInterval(200);
     connect(&blinkTimer_, &QTimer::timeout, this, &MainWindow::Blink);
     ShowHint();  // no Device mode yet: blinks for a device
@@ -256,10 +257,6 @@ void MainWindow::BuildLeftColumn() {
     connect(linksButton_, &QAbstractButton::clicked, this, &MainWindow::SelectLinksPage);
     connect(escButton_, &QAbstractButton::clicked, this, &MainWindow::SelectEscPage);
     connect(firmwareButton_, &QAbstractButton::clicked, this, &MainWindow::SelectFirmwarePage);
-    // Until a device mode is chosen only the links page can be selected.
-    escButton_->setEnabled(false);
-    firmwareButton_->setEnabled(false);
-
     Picture(kBmpRedRule, QRect(5, 280, 200, 5));
     Picture(kBmpRedRule, QRect(5, 340, 200, 5));
     hint_ = Picture(kBmpHintOrange, QRect(30, 290, 200, 50), "hint");
@@ -371,7 +368,7 @@ void MainWindow::ConnectLink() {
                     if (card) updateStopped_[static_cast<std::size_t>(ImageKind::Card)] = false;
                 }
                 ForgetStatusOfGoneDevice(answered);
-                ShowDeviceState();
+                ShowControlStates();
                 ShowDeviceNote();
             });
     connect(link_.get(), &LinkController::bridgeFindingChanged, this,
@@ -386,10 +383,21 @@ void MainWindow::ConnectLink() {
     connect(link_.get(), &LinkController::oddAnswerChanged, this, [this](const QString& text) {
         oddAnswer_ = text;
         ShowDeviceNote();
-        ShowDeviceState();
+        ShowControlStates();
     });
     // A read or a forgotten ESC changes whether its settings can be sent.
-    connect(&link_->SetupNews(), &SetupModelNews::changed, this, &MainWindow::ShowDeviceState);
+    connect(&link_->SetupNews(), &SetupModelNews::changed, this, &MainWindow::ShowControlStates);
+    connect(&link_->SetupNews(), &SetupModelNews::changed, this, [this] {
+        // New changes on the page: the ones lost before are no longer what it is about.
+        if (droppedUnsent_ > 0 && setup_.HasValidRecord() && setup_.HasUnsentChanges()) {
+            droppedUnsent_ = 0;
+            ShowDeviceNote();
+        }
+    });
+    connect(setupPage_, &EscSetupPage::unsentChangesDropped, this, [this](int count) {
+        droppedUnsent_ = count;
+        ShowDeviceNote();
+    });
     connect(&link_->SetupNews(), &SetupModelNews::changed, this, &MainWindow::ShowFirstValues);
     connect(link_.get(), &LinkController::messageRequested, this, &MainWindow::OnMessage);
     connect(link_.get(), &LinkController::retryRequested, this,
@@ -409,10 +417,13 @@ void MainWindow::ConnectLink() {
     firmwareNews_ = std::make_unique<FirmwareModelNews>(firmware_);
     connect(firmwareNews_.get(), &FirmwareModelNews::changed, this, &MainWindow::ShowFirmwareNews);
     // At once, not on the news that follows: the very next input must find the window guarded.
-    connect(firmwarePage_, &FirmwarePage::updateRequested, this, &MainWindow::ApplyTransferGuard);
-    connect(setupPage_, &EscSetupPage::transferRequested, this, &MainWindow::ApplyTransferGuard);
+    connect(firmwarePage_, &FirmwarePage::updateRequested, this, &MainWindow::ShowControlStates);
+    connect(setupPage_, &EscSetupPage::transferRequested, this, [this] {
+        if (std::exchange(droppedUnsent_, 0) > 0) ShowDeviceNote();
+        ShowControlStates();
+    });
     // A write ends with its read-back on a later tick, which no model news announces.
-    connect(link_.get(), &LinkController::ticked, this, &MainWindow::ApplyTransferGuard);
+    connect(link_.get(), &LinkController::ticked, this, &MainWindow::ShowControlStates);
     // A state, not a box: the link keeps trying, and a box would outlive the problem (a
     // bridge unplugged and back, read again, with the box still saying the port has gone).
     connect(link_.get(), &LinkController::portProblem, this, [this](const QString& text) {
@@ -499,9 +510,10 @@ void MainWindow::OnDeviceModeChanged(DeviceMode mode, bool escPageEnabled, bool 
     }
     ShowHint();
     if (mode_ != DeviceMode::Esc) RestProgress();
-    ShowDeviceState();
+    // What was lost belonged to the mode left.
+    droppedUnsent_ = 0;
+    ShowControlStates();
     ShowDeviceNote();
-    ApplyTransferGuard();
 }
 
 // The hint says which device is chosen, or asks for one (blinking, see Blink).
@@ -549,6 +561,7 @@ void MainWindow::ShowDeviceNote() {
     facts.updateStopped =
         (mode_ == DeviceMode::Esc && updateStopped_[static_cast<std::size_t>(ImageKind::Esc)]) ||
         (mode_ == DeviceMode::Card && updateStopped_[static_cast<std::size_t>(ImageKind::Card)]);
+    facts.droppedUnsent = droppedUnsent_;
     const DeviceNoteText note = DeviceNoteFor(facts);
     if (note.text == deviceNote_->text() && note.tooltip == deviceNote_->toolTip()) return;
     deviceNote_->setText(note.text);
@@ -567,10 +580,16 @@ void MainWindow::ShowFirstValues() {
     valuesShown_ = read;
 }
 
+// Every control's enabled state comes from here, from the state the window is in now: the
+// Device mode, the lamps, what was read, a transfer, the page shown. A fresh start and every
+// later moment go through the same function, so no control is left off by a path that turned it
+// off and forgot to turn it on again.
+//
 // The controls that act on a device take input only while one that can take it is there; the
 // others say why in their tooltip: no Device mode, another mode's device, no link, nothing or
 // something else answering, the settings not read yet.
-void MainWindow::ShowDeviceState() {
+void MainWindow::ShowControlStates() {
+    if (linksButton_ == nullptr || link_ == nullptr) return;  // still being built
     const bool usb = lampOn_[0];
     const bool esc = lampOn_[1];
     const bool card = lampOn_[2];
@@ -621,11 +640,31 @@ void MainWindow::ShowDeviceState() {
                                               "it is plugged into the link.");
     }
     firmwarePage_->SetDeviceReady(ImageKind::Card, cardWhy.isEmpty(), cardWhy);
+
+    // While a transfer is requested or running nothing may change the Device mode or the page's
+    // values, nor start or queue another transfer: a restore clicked during a send would undo
+    // it the moment it was verified. While an update runs the page stays too: the update owns
+    // the link and the page shows its progress. Disabled rather than ignored, so the keyboard
+    // cannot reach them either.
+    const bool free = !TransferBusy();
+    for (QAction* a :
+         {escAction_, cardAction_, fixAction_, importAction_, compareAction_, backupsAction_}) {
+        a->setEnabled(free);
+    }
+    checkAction_->setEnabled(!checking_);
+    const bool pagesFree = !UpdateBusy();
+    // The current page's button stays as it is, so the page shown stays marked. Until a Device
+    // mode is chosen only the links page can be selected.
+    linksButton_->setEnabled(pagesFree || page_ == Page::Links);
+    escButton_->setEnabled((pagesFree || page_ == Page::Setup) && escPageEnabled_);
+    firmwareButton_->setEnabled((pagesFree || page_ == Page::Firmware) && firmwarePageEnabled_);
+    firmwarePage_->SetStartEnabled(free);
+    setupPage_->SetTransferUnderWay(!free);
 }
 
 void MainWindow::ShowFirmwareNews() {
     firmwarePage_->ShowChanges();
-    ApplyTransferGuard();
+    ShowControlStates();
     // Its words are no longer true once the update is over; the outcome's box follows.
     if (waitBox_ && !UpdateBusy()) waitBox_->close();
 }
@@ -664,26 +703,6 @@ bool MainWindow::TransferBusy() const {
            link_->ReadBackPending();
 }
 
-// While a transfer is requested or running nothing may change the Device mode or the page's
-// values, nor start or queue another transfer: a restore clicked during a send would undo it
-// the moment it was verified. While an update runs the page stays too: the update owns the
-// link and the page shows its progress. Disabled rather than ignored, so the keyboard cannot
-// reach them either.
-void MainWindow::ApplyTransferGuard() {
-    const bool free = !TransferBusy();
-    for (QAction* a :
-         {escAction_, cardAction_, fixAction_, importAction_, compareAction_, backupsAction_}) {
-        a->setEnabled(free);
-    }
-    const bool pagesFree = !UpdateBusy();
-    // The current page's button stays as it is, so the page shown stays marked.
-    linksButton_->setEnabled(pagesFree || page_ == Page::Links);
-    escButton_->setEnabled((pagesFree || page_ == Page::Setup) && escPageEnabled_);
-    firmwareButton_->setEnabled((pagesFree || page_ == Page::Firmware) && firmwarePageEnabled_);
-    firmwarePage_->SetStartEnabled(free);
-    setupPage_->SetTransferUnderWay(!free);
-}
-
 void MainWindow::ShowModeChecks() {
     escAction_->setChecked(mode_ == DeviceMode::Esc);
     cardAction_->setChecked(mode_ == DeviceMode::Card);
@@ -709,6 +728,7 @@ void MainWindow::ShowPage(enum Page page) {
     linksButton_->SetSelected(page == Page::Links);
     escButton_->SetSelected(page == Page::Setup);
     firmwareButton_->SetSelected(page == Page::Firmware);
+    ShowControlStates();
 }
 
 void MainWindow::SelectLinksPage() {
@@ -756,7 +776,8 @@ void MainWindow::ShowAbout() {
 }
 
 void MainWindow::CheckConnection() {
-    checkAction_->setEnabled(false);
+    checking_ = true;
+    ShowControlStates();
     connectionCheck_->Start();
 }
 

@@ -160,7 +160,7 @@ private:
     void ShowAbout();
     void CheckConnection();
     void ShowFirmwareNews();
-    void ShowDeviceState();
+    void ShowControlStates();
     void FitDeviceNote();
     void ShowDeviceNote();
     // The first time an ESC's values are read after the start or a plug-in, its page shows
@@ -172,7 +172,6 @@ private:
     void FitToScreen();
     void OrderKeyboardRoute();
     std::array<QWidget*, 3> PagesInOrder() const;
-    void ApplyTransferGuard();
     // A close asked for during a transfer: remembered, and said where it is worth a word.
     void AwaitTransferEnd();
     // The box that says why the window stays during a firmware update, opened or raised.
@@ -222,6 +221,8 @@ private:
     bool looked_ = false;      // the poll has looked for the bridge at least once
     BridgeFinding bridgeFinding_ = BridgeFinding::NoBridge;  // what the last look found
     bool valuesShown_ = false;  // the ESC's values were read and not forgotten since
+    int droppedUnsent_ = 0;     // unsent changes the ESC took with it when it went
+    bool checking_ = false;     // Help > Check Connection is looking
     QAction* importAction_ = nullptr;
     QAction* exportAction_ = nullptr;
     QAction* compareAction_ = nullptr;

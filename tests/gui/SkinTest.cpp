@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
@@ -331,6 +332,30 @@ TEST_F(SkinTest, ColoursSayWhatTheLooksMean) {
     };
     EXPECT_GT(ledBrightness(kBmpLampOn), 120);
     EXPECT_LT(ledBrightness(kBmpLampOff), 60);
+}
+
+// On a 1024x600 screen (the skin at 0.8) the hint's second line keeps letters of the smallest
+// readable size at their natural width: squeezed narrower, they run into each other.
+TEST_F(SkinTest, TheHintReadsWholeAndUnsqueezedOnASmallScreen) {
+    const SkinScale scale(0.8);
+    const QImage hint =
+        SkinBitmap(kBmpHintEsc, scale).toImage().convertToFormat(QImage::Format_ARGB32);
+    const auto bands = InkBands(hint);
+    ASSERT_EQ(bands.size(), 2u);
+    int left = hint.width();
+    int right = -1;
+    for (int y = bands[1].first; y <= bands[1].second; ++y) {
+        for (int x = 0; x < hint.width(); ++x) {
+            if (!Ink(hint.pixel(x, y))) continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+        }
+    }
+    QFont smallest(QStringLiteral("Liberation Sans"));
+    smallest.setPixelSize(static_cast<int>(kSmallestTextPx));
+    const QString line = QStringLiteral("change it in the Device menu");
+    EXPECT_GE(right - left + 1, QFontMetricsF(smallest).horizontalAdvance(line) * 0.97);
+    EXPECT_FALSE(SkinTextElided(line, scale));
 }
 
 TEST_F(SkinTest, FramesKeepTheirOutlineInsideTheBoxesTheyAreShownIn) {

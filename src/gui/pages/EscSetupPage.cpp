@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <ctime>
 #include <iterator>
+#include <utility>
 #include <vector>
 
 #include "base/Utf8Path.h"
@@ -250,6 +251,13 @@ void EscSetupPage::BuildLists() {
         // Nothing is chosen until the user picks a category.
         category->setCurrentIndex(-1);
     }
+    category->setToolTip(QStringLiteral(
+        "The class of racing the setup sheets below are made for: choosing one loads its "
+        "first sheet."));
+    lists_.at(ParamId::SetupSheet)
+        ->setToolTip(QStringLiteral(
+            "A setup sheet of the chosen class: its settings come onto the page, over an ESC's "
+            "values through the compare view first. Nothing is sent until SEND."));
     connect(category, &QComboBox::activated, this, &EscSetupPage::OnCategoryChosen);
     connect(lists_.at(ParamId::SetupSheet), &QComboBox::activated, this,
             [this](int) { OnSheetChosen(); });
@@ -402,12 +410,17 @@ void EscSetupPage::RestoreDefaults() {
     if (!(confirm_ ? confirm_(window(), question) : DefaultConfirm(window(), question))) return;
     // A transfer that began while the question was open goes first and alone.
     if (!SendReady()) return;
+    // The user has agreed to replace the page's values with the factory ones.
+    LetUnsentChangesGo();
+    restoreAsked_ = true;
     // The link saves the ESC's settings before it restores anything, and says where.
     model_.RequestDefaults();
     emit transferRequested();
 }
 
 void EscSetupPage::RequestWrite() {
+    // On their way to the ESC: the send's outcome says what became of them.
+    LetUnsentChangesGo();
     model_.RequestWrite();
     emit transferRequested();
 }
@@ -443,8 +456,7 @@ void EscSetupPage::ShowChanges(unsigned changes) {
                 state.modelType != 0 && (!ofModel.enabled || ofModel.entries.empty());
             if (lists) {
                 // A setting the ESC does not take from the PC shows its value, dimmed.
-                list->setEnabled(option.enabled && option.writable && !notUsed &&
-                                 !transferUnderWay_);
+                list->setProperty("usable", option.enabled && option.writable && !notUsed);
                 QString tip;
                 if (notUsed) {
                     tip = QStringLiteral("This ESC has no %1 setting.")
@@ -475,10 +487,12 @@ void EscSetupPage::ShowChanges(unsigned changes) {
             // The face is repainted even when the blocked signal would have asked for it.
             list->update();
         }
-        ShowUnsentMarks();
+        const int unsent = ShowUnsentMarks();
         // The note speaks of one ESC's values; they are gone with it.
         if (!state.recordValid) sheetNote_->hide();
+        NoteDroppedChanges(state.recordValid, unsent);
     }
+    ShowListsEnabled();
     if ((changes & SetupModelNews::kTexts) != 0) {
         firmwareText_->setText(ToQString(model_.FirmwareText()));
         modelName_->setText(ToQString(model_.ModelNameText()));
@@ -510,7 +524,32 @@ void EscSetupPage::ShowMiddleCaptions(int modelType) {
     picture->update();
 }
 
-void EscSetupPage::ShowUnsentMarks() {
+// Every list's enabled state comes from here alone, whatever changed it: the model's lists, a
+// transfer beginning or ending. A list turned off by one and on by another would be left dead
+// whenever the two did not pair up.
+void EscSetupPage::ShowListsEnabled() {
+    for (const auto& [id, list] : lists_) {
+        // The sheet choosers have no model state of their own: they only wait for a transfer.
+        const bool usable =
+            !list->property("usable").isValid() || list->property("usable").toBool();
+        list->setEnabled(usable && !transferUnderWay_);
+    }
+}
+
+// Changes that were on the page only, lost without the user letting them go: the ESC went away
+// with its values. Said once, so that nothing vanishes without a word.
+void EscSetupPage::NoteDroppedChanges(bool recordValid, int unsent) {
+    if (recordValid) {
+        unsentAtRisk_ = unsent;
+    } else if (recordShown_) {
+        // A transfer's own outcome says what became of the values it was sending.
+        if (unsentAtRisk_ > 0 && !transferUnderWay_) emit unsentChangesDropped(unsentAtRisk_);
+        unsentAtRisk_ = 0;
+    }
+    recordShown_ = recordValid;
+}
+
+int EscSetupPage::ShowUnsentMarks() {
     const std::vector<ParamId> unsent = model_.UnsentChanges();
     for (const auto& [id, mark] : unsentMarks_) {
         const bool marked = std::find(unsent.begin(), unsent.end(), id) != unsent.end();
@@ -520,6 +559,7 @@ void EscSetupPage::ShowUnsentMarks() {
         lists_.at(id)->setProperty("unsent", marked);
         ShowListTip(id);
     }
+    return static_cast<int>(unsent.size());
 }
 
 QString EscSetupPage::HelpText(ParamId id) const {
@@ -747,12 +787,13 @@ void EscSetupPage::SetTransferUnderWay(bool underWay) {
     const bool before = SendReady();
     transferUnderWay_ = underWay;
     if (SendReady() != before) ShowSendReady();
-    // The lists go still with SEND; afterwards they take again what the model allows.
-    if (underWay) {
-        for (const auto& [id, list] : lists_) list->setEnabled(false);
-    } else {
-        ShowChanges(SetupModelNews::kLists);
-    }
+    ShowListsEnabled();
+    // The ESC's factory values have replaced what a sheet set: it no longer describes the lists.
+    if (!underWay && std::exchange(restoreAsked_, false)) ClearSheetInfo();
+}
+
+void EscSetupPage::LetUnsentChangesGo() {
+    unsentAtRisk_ = 0;
 }
 
 const QString& EscSetupPage::SendNotReadyWhy() const {

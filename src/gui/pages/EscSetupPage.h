@@ -80,7 +80,8 @@ public:
     // otherwise they are dimmed and `why` is their tooltip. Ready until told otherwise.
     void SetSendReady(bool ready, const QString& why = QString());
     // While a transfer runs (a send and its read-back, a restore, an update) SEND, DEFAULT and
-    // every list take no input: nothing may be queued behind it or change what it sends.
+    // every list, the sheet choosers included, take no input: nothing may be queued behind it
+    // or change what it sends. Afterwards each takes what the model allows, as at a fresh start.
     void SetTransferUnderWay(bool underWay);
     // SEND and DEFAULT take clicks now.
     bool SendReady() const { return sendReady_ && !transferUnderWay_; }
@@ -89,6 +90,10 @@ public:
 signals:
     // SEND or DEFAULT has asked for a transfer.
     void transferRequested();
+    // The ESC's values went away with `count` changes on the page that were never sent, and
+    // not on their way in a transfer. (A Device mode change the user agreed to also takes them;
+    // the window knows that one by the mode.)
+    void unsentChangesDropped(int count);
 
 public:
     // Asks a yes or no question; true for yes. Without one set, a message box asks.
@@ -127,7 +132,13 @@ private:
 
     void FillEntries(ParamId id, const OptionList& option);
     void ShowMiddleCaptions(int modelType);
-    void ShowUnsentMarks();
+    // Returns how many lists hold a change not on the ESC yet.
+    int ShowUnsentMarks();
+    void ShowListsEnabled();
+    void NoteDroppedChanges(bool recordValid, int unsent);
+    // The page's unsent changes are on their way, or the user has agreed to replace them: their
+    // going is not reported as a loss.
+    void LetUnsentChangesGo();
     void ShowListTip(ParamId id);
     bool ShowElidedCaption(QPoint at, QPoint globalAt);
     static QString NotUsedText(const SkinComboBox* list);
@@ -185,6 +196,11 @@ private:
     bool handCursor_ = false;
     bool sendReady_ = true;
     bool transferUnderWay_ = false;
+    bool restoreAsked_ = false;  // the transfer under way restores the factory settings
+    // The unsent changes the page showed while the ESC's values were on it, and whether they
+    // were: what the ESC going away takes with it.
+    int unsentAtRisk_ = 0;
+    bool recordShown_ = false;
     // An ESC was shown since the page opened: its lists, now empty, say they were not read.
     bool escShown_ = false;
     QString sendNotReadyWhy_;

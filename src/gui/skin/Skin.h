@@ -12,9 +12,11 @@ namespace vorna::gui {
 // Main window, left column.
 inline constexpr int kBmpProductLogo = 132;  // 200 x 66
 inline constexpr int kBmpRedRule = 133;      // 190 x 5
-inline constexpr int kBmpHintOrange = 134;   // 160 x 46
-inline constexpr int kBmpHintWhite = 135;    // 160 x 46
-// The hint once a Device mode is chosen (160 x 46); numbers of this program's own.
+// The hint fills the width of its place, as the page buttons above it do: its second line
+// needs that room to stay whole at the smallest readable size, unsqueezed.
+inline constexpr int kBmpHintOrange = 134;  // 200 x 46
+inline constexpr int kBmpHintWhite = 135;   // 200 x 46
+// The hint once a Device mode is chosen (200 x 46); numbers of this program's own.
 inline constexpr int kBmpHintEsc = 201;
 inline constexpr int kBmpHintCard = 202;
 inline constexpr int kBmpHintFix = 203;
