@@ -44,6 +44,12 @@ void CentreOnScreen(QWidget& window) {
     const QScreen* screen = window.screen();
     if (screen == nullptr) return;
     QRect frame = window.frameGeometry();
+    // On a busy machine the window can be asked to centre before the window system has told
+    // its size: a frame smaller than the window would put the window's corner at the centre and
+    // half of it off the screen.
+    if (frame.width() < window.width() || frame.height() < window.height()) {
+        frame.setSize(window.size() + QSize(kFrameAllowanceWidth, kFrameAllowanceHeight));
+    }
     frame.moveCenter(screen->availableGeometry().center());
     const QPoint topLeft = frame.topLeft();
     window.move(std::max(topLeft.x(), screen->availableGeometry().left()),

@@ -155,7 +155,9 @@ inline void WithModalBox(const std::function<void()>& open,
         if (!QTest::qWaitFor(
                 [&] {
                     box = QApplication::activeModalWidget();
-                    return box != nullptr && box->isVisible();
+                    // Placed too: on a busy machine a box can be visible a moment before the
+                    // window system has given it its size.
+                    return box != nullptr && box->isVisible() && !box->frameGeometry().isEmpty();
                 },
                 kScreenWaitMs)) {
             ADD_FAILURE() << "no box came up";
