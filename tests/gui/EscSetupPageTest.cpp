@@ -5,9 +5,12 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTest>
 #include <QToolTip>
 
@@ -676,6 +679,60 @@ TEST_F(EscSetupPageTest, ACaptionCutShortGivesItsWholeTextAsTooltip) {
     EXPECT_EQ(QToolTip::text(), caption);
     QToolTip::hideText();
     EXPECT_FALSE(gui::SkinTextElided(caption, gui::SkinScale(1.0)));
+}
+
+// On a small screen the page shrinks while its texts keep their size. Every setting's help,
+// under either caption, still shows whole in the help line, beside the sheet's comment and no
+// smaller than the smallest readable size.
+TEST_F(EscSetupPageTest, EveryHelpShowsWholeOnASmallScreen) {
+    Open();
+    for (const int model : {0, 16}) {  // the usual captions, then the alternate ones
+        if (model != 0) Connect(model);
+        ASSERT_FALSE(HasFailure());
+        page->SetScale(gui::SkinScale(0.8));
+        const auto* help = page->findChild<QLabel*>("helpLine");
+        const auto* memo = page->findChild<QPlainTextEdit*>("memo");
+        for (const ParamId id : kParameters) {
+            QFocusEvent focusIn(QEvent::FocusIn);
+            QCoreApplication::sendEvent(page->List(id), &focusIn);
+            const std::string text = help->text().toStdString();
+            ASSERT_FALSE(text.empty()) << id;
+            EXPECT_LE(help->heightForWidth(help->width()), help->height()) << text;
+            EXPECT_GE(QFontInfo(help->font()).pixelSize(), gui::kSmallestTextPx) << text;
+            EXPECT_FALSE(help->geometry().intersects(memo->geometry())) << text;
+            EXPECT_GE(memo->height(), 2 * QFontMetrics(memo->font()).lineSpacing()) << text;
+        }
+    }
+}
+
+// A sheet that leaves most lists at the ESC's values, loaded at full size and then drawn for a
+// small screen: the note says so in words that fit its line, counting them right, and its
+// tooltip still names every one.
+TEST_F(EscSetupPageTest, TheNoteOfListsLeftFitsItsLineOnASmallScreen) {
+    Connect(16);
+    ASSERT_FALSE(HasFailure());
+    const auto drag = rig->setup.Snapshot().List(ParamId::DragBrake).entries;
+    ASSERT_GE(drag.size(), 7u);
+    WriteSheet("Modify Touring", "A.ini", "[option]\nDrag Brake=" + drag[6] + "\n");
+    Choose(page->List(ParamId::Category), 0);
+    ASSERT_FALSE(HasFailure());
+    const auto* note = page->findChild<QLabel*>("sheetNote");
+    ASSERT_TRUE(note->isVisible());
+    const qsizetype left = note->toolTip().count(QLatin1Char('\n'));  // a name a line
+    ASSERT_GE(left, 10);
+
+    page->SetScale(gui::SkinScale(0.8));
+    const QString text = note->text();
+    EXPECT_LE(note->sizeHint().width(), note->width()) << text.toStdString();
+    EXPECT_LE(note->sizeHint().height(), note->height()) << text.toStdString();
+    EXPECT_EQ(note->toolTip().count(QLatin1Char('\n')), left);
+    const QRegularExpressionMatch some = QRegularExpression(": (.+) and (\\d+) more$").match(text);
+    const QRegularExpressionMatch none = QRegularExpression(": (\\d+) settings$").match(text);
+    ASSERT_TRUE(some.hasMatch() || none.hasMatch()) << text.toStdString();
+    const qsizetype said = some.hasMatch() ? some.captured(1).count(QStringLiteral(", ")) + 1 +
+                                                 some.captured(2).toInt()
+                                           : none.captured(1).toInt();
+    EXPECT_EQ(said, left) << text.toStdString();
 }
 
 TEST_F(EscSetupPageTest, ASheetTooLargeIsRefusedAndChangesNothing) {

@@ -1,6 +1,7 @@
 #include "gui/pages/EscSetupPage.h"
 #include "gui/QtText.h"
 
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMetaObject>
@@ -10,7 +11,9 @@
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
 #include <QStringDecoder>
+#include <QTextDocument>
 #include <QToolTip>
+#include <QtMath>
 
 #include <algorithm>
 #include <cstddef>
@@ -51,6 +54,11 @@ struct PicturePlace {
 };
 
 constexpr QRect kDefaultPlace(350, 550, 110, 60);
+// The sheet chooser sits high enough in the pre-set frame to leave a line under it for the note
+// of what the sheet left at the ESC's values, even where the lists' faces keep their text size
+// on a small screen.
+constexpr QRect kSheetCaptionPlace(370, 475, 70, 14);
+constexpr QPoint kSheetListTopLeft(370, 490);
 constexpr QRect kSendPlace(540, 550, 110, 60);
 
 // Frames first: everything else is drawn over them.
@@ -68,7 +76,7 @@ const PicturePlace kPictures[] = {
     {nullptr, kBmpPresetHeading, {400, 380, 200, 30}},
     {nullptr, kBmpSeparator, {360, 410, 280, 5}},
     {nullptr, kBmpCategoryCaption, {370, 425, 70, 13}},
-    {nullptr, kBmpSheetCaption, {370, 480, 70, 14}},
+    {nullptr, kBmpSheetCaption, kSheetCaptionPlace},
     {"defaultPicture", kBmpDefaultSetting, kDefaultPlace},
     {"sendPicture", kBmpSendSetting, kSendPlace},
     {nullptr, kBmpCommentHeading, {730, 10, 180, 30}},
@@ -92,7 +100,7 @@ const std::vector<ListPlace> kListPlaces = [] {
         places.push_back({row.id, skin::SetupListTopLeft(row), skin::kSetupListWidth});
     }
     places.push_back({ParamId::Category, {370, 440}, 250});
-    places.push_back({ParamId::SetupSheet, {370, 495}, 250});
+    places.push_back({ParamId::SetupSheet, kSheetListTopLeft, 250});
     return places;
 }();
 
@@ -106,9 +114,17 @@ constexpr QRect kInfoPlaces[] = {
     {770, 415, 170, 40},
 };
 
-const QRect kMemoPlace(680, 470, 280, 80);
-// Under the memo, inside the comment panel's frame.
-const QRect kHelpLinePlace(680, 556, 280, 62);
+// The comment panel under its separator, inside its frame's outline: the sheet's comment on top,
+// the help line at the bottom. A help taller than the help line's own room (a small screen keeps
+// the text's size while the page shrinks) takes what it needs from the comment, which scrolls,
+// while it is shown: a help cut off would hide words.
+constexpr QRect kCommentRoom(680, 470, 280, 142);
+constexpr int kMemoHeight = 80;  // while the help needs no more room
+constexpr int kHelpLineGap = 6;  // between the comment and the help line
+constexpr int kHelpLinePointSize = kDialogPointSize + 1;
+// Lines of the comment that stay in view whatever the help line needs; below that the help line's
+// face gets smaller first, never under the smallest readable size.
+constexpr int kMemoLeastLines = 2;
 
 // The unsent-change mark is a white bar as tall as the list, in the gap between the list and its
 // caption (the captions end at least 5 pixels before their lists), with a white outline on the
@@ -142,6 +158,16 @@ constexpr int kMinFaceHeight = 22;
 // The face's text stops this far from its right edge, short of the arrow.
 constexpr int kListTextRightInset = 18;
 
+// The help line's text for a setting: its caption, as the model type shows it, and its help.
+QString HelpLineText(ParamId id, bool alternateCaption) {
+    const ParameterRow* row = FindParameterRow(id);
+    if (row == nullptr) return {};
+    const std::string_view caption =
+        alternateCaption && !row->alternate.empty() ? row->alternate : row->caption;
+    return ToQString(caption) + QStringLiteral(": ") +
+           ToQString(ParameterHelp(id, alternateCaption));
+}
+
 // A category as the list shows it. The folder of the zero-timing class is named without its
 // closing parenthesis, and stays so for the sheets already installed in it; the list closes it.
 QString CategoryCaption(std::string_view folder) {
@@ -172,6 +198,7 @@ EscSetupPage::EscSetupPage(EscSetupModel& model, const std::filesystem::path& pr
     BuildSheetNote();
     BuildHelpLine();
     LayoutLists();
+    LayoutCommentPanel();
 
     ShowChanges(SetupModelNews::kAll);
 }
@@ -181,6 +208,7 @@ void EscSetupPage::SetScale(const SkinScale& scale) {
     resize(scale.Size(QSize(kPageWidth, kPageHeight)));
     placement_.Apply(scale);
     LayoutLists();
+    LayoutCommentPanel();
     ShowSendPictures();
     sendRect_ = placement_.Rect(kSendPlace);
     defaultRect_ = placement_.Rect(kDefaultPlace);
@@ -289,6 +317,42 @@ void EscSetupPage::LayoutLists() {
     sheetNote_->setGeometry(left, top, scale.Px(kSheetNoteRight) - left,
                             std::max(1, scale.Px(kSheetNoteBottom) - top));
     sheetNote_->setFont(SkinPlacement::Scaled(QFont(kDialogFace, kSheetNotePointSize), scale));
+    // Its words are chosen for its room.
+    ShowLeftAtEscValues(sheetNoteLists_);
+}
+
+void EscSetupPage::LayoutCommentPanel() {
+    const SkinScale& scale = placement_.Scale();
+    const QRect room = scale.Rect(kCommentRoom);
+    const int gap = scale.Px(kHelpLineGap);
+    memo_->setFont(SkinPlacement::Scaled(QFont(kDialogFace, kDialogPointSize), scale));
+    const int memoLeast = kMemoLeastLines * QFontMetrics(memo_->font()).lineSpacing() +
+                          2 * qCeil(memo_->document()->documentMargin()) + 2 * memo_->frameWidth();
+
+    // Measured as a word-wrapped label measures its text.
+    const QString text = helpLine_->text();
+    const auto height = [&](const QFont& font) {
+        if (text.isEmpty()) return 0;
+        return QFontMetrics(font)
+            .boundingRect(0, 0, room.width(), 2000, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                          text)
+            .height();
+    };
+    QFont font = SkinPlacement::Scaled(QFont(kDialogFace, kHelpLinePointSize), scale);
+    int needed = height(font);
+    const int smallest = qCeil(kSmallestTextPx / scale.DevicePixelRatio());
+    for (int px = QFontInfo(font).pixelSize();
+         needed > room.height() - gap - memoLeast && px > smallest;) {
+        font.setPixelSize(--px);
+        needed = height(font);
+    }
+    helpLine_->setFont(font);
+    // A help still too tall takes the comment's least lines too.
+    const int helpHeight =
+        std::clamp(needed, room.height() - gap - scale.Px(kMemoHeight), room.height());
+    helpLine_->setGeometry(room.left(), room.bottom() + 1 - helpHeight, room.width(), helpHeight);
+    memo_->setGeometry(room.left(), room.top(), room.width(),
+                       std::max(0, room.height() - helpHeight - gap));
 }
 
 // Where the face is too narrow for the whole phrase (a small screen), the short form.
@@ -316,8 +380,6 @@ void EscSetupPage::BuildUnsentMarks() {
 void EscSetupPage::BuildHelpLine() {
     helpLine_ = new QLabel(this);
     helpLine_->setObjectName(QStringLiteral("helpLine"));
-    helpLine_->setObjectName(QStringLiteral("helpLine"));
-    placement_.Add(helpLine_, kHelpLinePlace, QFont(kDialogFace, kDialogPointSize + 1));
     helpLine_->setPalette(LightOnBlack(helpLine_->palette()));
     helpLine_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     helpLine_->setTextFormat(Qt::PlainText);
@@ -327,8 +389,8 @@ void EscSetupPage::BuildHelpLine() {
 }
 
 void EscSetupPage::ShowHelpLine(ParamId id) {
-    helpLine_->setText(ToQString(ListCaption(id, model_.ModelType())) + QStringLiteral(": ") +
-                       HelpText(id));
+    helpLine_->setText(HelpLineText(id, UsesAlternateMiddleCaptions(model_.ModelType())));
+    LayoutCommentPanel();
 }
 
 bool EscSetupPage::eventFilter(QObject* watched, QEvent* event) {
@@ -339,6 +401,7 @@ bool EscSetupPage::eventFilter(QObject* watched, QEvent* event) {
                 ShowHelpLine(id);
             } else {
                 helpLine_->clear();
+                LayoutCommentPanel();
             }
         }
     }
@@ -363,7 +426,6 @@ void EscSetupPage::BuildSheetNote() {
 void EscSetupPage::BuildMemo() {
     memo_ = new QPlainTextEdit(this);
     memo_->setObjectName(QStringLiteral("memo"));
-    placement_.Add(memo_, kMemoPlace, QFont(kDialogFace, kDialogPointSize));
     memo_->setReadOnly(true);
     memo_->setTabChangesFocus(true);
     memo_->setFrameShape(QFrame::NoFrame);
@@ -489,7 +551,7 @@ void EscSetupPage::ShowChanges(unsigned changes) {
         }
         const int unsent = ShowUnsentMarks();
         // The note speaks of one ESC's values; they are gone with it.
-        if (!state.recordValid) sheetNote_->hide();
+        if (!state.recordValid) ShowLeftAtEscValues({});
         NoteDroppedChanges(state.recordValid, unsent);
     }
     ShowListsEnabled();
@@ -578,23 +640,31 @@ void EscSetupPage::ShowListTip(ParamId id) {
     list->setToolTip(tips.join(QLatin1Char('\n')));
 }
 
-void EscSetupPage::ShowLeftAtEscValues(const std::vector<ParamId>& lists) {
-    if (lists.empty()) {
+void EscSetupPage::ShowLeftAtEscValues(std::vector<ParamId> lists) {
+    sheetNoteLists_ = std::move(lists);
+    if (sheetNoteLists_.empty()) {
         sheetNote_->hide();
         return;
     }
     const int modelType = model_.ModelType();
     QStringList names;
-    for (const ParamId id : lists) names << ToQString(ListCaption(id, modelType));
-    // One line: as many names as fit, then how many more; the tip names them all.
+    for (const ParamId id : sheetNoteLists_) names << ToQString(ListCaption(id, modelType));
+    // One line: as many names as fit, then how many more, else only how many; the tip names
+    // them all.
     const QString lead = QStringLiteral("Left at the ESC's values: ");
     const QFontMetrics metrics(sheetNote_->font());
+    const int room = sheetNote_->contentsRect().width();
+    const auto fits = [&](const QString& text) { return metrics.horizontalAdvance(text) <= room; };
     QString text = lead + names.join(QStringLiteral(", "));
-    for (qsizetype shown = names.size() - 1;
-         shown > 0 && metrics.horizontalAdvance(text) > sheetNote_->width(); --shown) {
+    for (qsizetype shown = names.size() - 1; shown > 0 && !fits(text); --shown) {
         text = lead + names.first(shown).join(QStringLiteral(", ")) +
                QStringLiteral(" and %1 more").arg(names.size() - shown);
     }
+    if (!fits(text)) {
+        text = lead + (names.size() == 1 ? QStringLiteral("1 setting")
+                                         : QStringLiteral("%1 settings").arg(names.size()));
+    }
+    if (!fits(text)) text = metrics.elidedText(text, Qt::ElideRight, room);
     sheetNote_->setText(text);
     sheetNote_->setToolTip(lead + QStringLiteral("\n") + names.join(QStringLiteral("\n")));
     sheetNote_->show();
@@ -744,7 +814,7 @@ void EscSetupPage::ClearSheetInfo() {
     memo_->clear();
     memo_->hide();
     infoCaptions_->hide();
-    sheetNote_->hide();
+    ShowLeftAtEscValues({});
 }
 
 void EscSetupPage::mouseMoveEvent(QMouseEvent* event) {

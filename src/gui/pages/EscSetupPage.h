@@ -128,6 +128,7 @@ private:
     void ShowHelpLine(ParamId id);
     QString HelpText(ParamId id) const;
     void LayoutLists();
+    void LayoutCommentPanel();
     void ShowSendPictures();
 
     void FillEntries(ParamId id, const OptionList& option);
@@ -142,7 +143,8 @@ private:
     void ShowListTip(ParamId id);
     bool ShowElidedCaption(QPoint at, QPoint globalAt);
     static QString NotUsedText(const SkinComboBox* list);
-    void ShowLeftAtEscValues(const std::vector<ParamId>& lists);
+    // The note under the sheet chooser names `lists`, in words that fit its room; none: hidden.
+    void ShowLeftAtEscValues(std::vector<ParamId> lists);
     // The sheet's name, fields and comment go, and the chooser shows none.
     void ClearSheetInfo();
 
@@ -175,6 +177,7 @@ private:
     QPlainTextEdit* memo_ = nullptr;
     std::map<ParamId, QLabel*> unsentMarks_;
     QLabel* sheetNote_ = nullptr;
+    std::vector<ParamId> sheetNoteLists_;  // what the note names, worded again at a new scale
     QLabel* helpLine_ = nullptr;
     Confirm confirm_;
     CompareChooser compare_;
