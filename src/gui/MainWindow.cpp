@@ -388,13 +388,19 @@ void MainWindow::ConnectLink() {
     // A read or a forgotten ESC changes whether its settings can be sent.
     connect(&link_->SetupNews(), &SetupModelNews::changed, this, &MainWindow::ShowControlStates);
     connect(&link_->SetupNews(), &SetupModelNews::changed, this, [this] {
-        // New changes on the page: the ones lost before are no longer what it is about.
-        if (droppedUnsent_ > 0 && setup_.HasValidRecord() && setup_.HasUnsentChanges()) {
+        if (!setup_.HasValidRecord()) return;
+        // The ESC was read again: the page shows what it holds, and a later unplug has its
+        // own news. An update's end no longer speaks for the page either.
+        updateSinceRead_ = false;
+        if (droppedUnsent_ > 0) {
             droppedUnsent_ = 0;
             ShowDeviceNote();
         }
     });
     connect(setupPage_, &EscSetupPage::unsentChangesDropped, this, [this](int count) {
+        // An update takes the page's values with it whatever became of the ESC; its own
+        // question and outcome speak for it, and "the ESC went away" would not be true.
+        if (UpdateBusy() || updateSinceRead_) return;
         droppedUnsent_ = count;
         ShowDeviceNote();
     });
@@ -663,6 +669,7 @@ void MainWindow::ShowControlStates() {
 }
 
 void MainWindow::ShowFirmwareNews() {
+    if (UpdateBusy()) updateSinceRead_ = true;
     firmwarePage_->ShowChanges();
     ShowControlStates();
     // Its words are no longer true once the update is over; the outcome's box follows.

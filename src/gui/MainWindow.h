@@ -220,9 +220,10 @@ private:
     bool bridgeSeen_ = false;  // the bridge's port was open since the window opened
     bool looked_ = false;      // the poll has looked for the bridge at least once
     BridgeFinding bridgeFinding_ = BridgeFinding::NoBridge;  // what the last look found
-    bool valuesShown_ = false;  // the ESC's values were read and not forgotten since
-    int droppedUnsent_ = 0;     // unsent changes the ESC took with it when it went
-    bool checking_ = false;     // Help > Check Connection is looking
+    bool valuesShown_ = false;      // the ESC's values were read and not forgotten since
+    int droppedUnsent_ = 0;         // unsent changes the ESC took with it when it went
+    bool checking_ = false;         // Help > Check Connection is looking
+    bool updateSinceRead_ = false;  // an update ran since the ESC's values were last read
     QAction* importAction_ = nullptr;
     QAction* exportAction_ = nullptr;
     QAction* compareAction_ = nullptr;
