@@ -142,7 +142,8 @@ void SettingsFileMenu::Import(QWidget* parent) {
     }
     const ImportReport& result = outcome.report;
     QString text = ToQString(outcome.Done() ? SkippedText(result) : outcome.refusal->detail);
-    if (!result.problems.empty()) {
+    // With no ESC read there is nothing a value could fail to fit: the refusal says why alone.
+    if (!result.problems.empty() && result.settings > 0) {
         if (!text.isEmpty()) text += '\n';
         text += "Some settings in the file do not fit this ESC and were left as they were:";
         for (const auto& p : result.problems) {

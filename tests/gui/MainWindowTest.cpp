@@ -712,6 +712,17 @@ TEST_F(MainWindowTest, FileMenuExportsAndImportsSettingsThroughTheCompareView) {
     ASSERT_EQ(odd.ignored.size(), 1u);
     EXPECT_EQ(odd.ignored[0].line, 3);
     EXPECT_EQ(messages.size(), 2u);
+
+    // With no ESC read, the refusal says so and blames no line that is right for an ESC.
+    std::ofstream(dir / "good.cfg") << "[option]\nDrag Brake=9%\n";
+    esc.Unplug();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.SetupModel().HasValidRecord(); }, 10000));
+    chosen = QString::fromStdString((dir / "good.cfg").string());
+    w.findChild<QAction*>("importSettingsAction")->trigger();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_TRUE(messages[2].text.contains("until an ESC is identified"))
+        << messages[2].text.toStdString();
+    EXPECT_FALSE(messages[2].text.contains("Drag Brake")) << messages[2].text.toStdString();
 }
 
 }  // namespace
