@@ -58,6 +58,13 @@ CompareDialog::CompareDialog(const CompareRequest& request, QWidget* parent) : Q
     table_ = new QTableWidget(static_cast<int>(c.rows.size()), 3, this);
     table_->setHorizontalHeaderLabels(
         {QStringLiteral("Setting"), request.firstName, request.secondName});
+    // A long file name is cut short in the middle, where it differs least from its
+    // neighbours; its whole name is in the tooltip (and in the sentence above the table).
+    table_->horizontalHeader()->setTextElideMode(Qt::ElideMiddle);
+    for (int column = 1; column < 3; ++column) {
+        QTableWidgetItem* header = table_->horizontalHeaderItem(column);
+        header->setToolTip(header->text());
+    }
     table_->verticalHeader()->hide();
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionMode(QAbstractItemView::NoSelection);
